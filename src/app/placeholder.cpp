@@ -1,0 +1,1 @@
+// Replaced by the startup dialog and the main window.

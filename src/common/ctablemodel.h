@@ -1,0 +1,41 @@
+#pragma once
+
+#include "common/rowrecord.h"
+
+#include <QAbstractTableModel>
+
+#include <vector>
+
+// Read-only table of a panel's result rows, with the dataset's column layout: trait, SNP, "Chr",
+// "Pos" (base pairs), the extra SNP columns, then the statistics. It owns only the row order.
+// The process-wide dataset tables must be loaded before a model is attached to a view.
+class CTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit CTableModel(QObject *parent = nullptr);
+
+    // Starts a new row set with the identity row order. `records` and `stats` (rowCount rows of
+    // E floats) stay owned by the caller and must outlive the attachment to a view. Callers
+    // detach the model from its view before and re-attach it after.
+    void setRows(int rowCount, int columnCount, const RowRecord *records, float *const *stats);
+
+    // Displayed row r shows record rowOrder()[r]; panels rewrite it in place to sort.
+    int *rowOrder() { return m_order.data(); }
+    const RowRecord *records() const { return m_records; }
+    float *const *stats() const { return m_stats; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    int m_columnCount = 0;
+    const RowRecord *m_records = nullptr;
+    float *const *m_stats = nullptr;
+    std::vector<int> m_order;
+    int m_rowCount = 0;
+};

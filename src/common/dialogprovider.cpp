@@ -1,0 +1,77 @@
+#include "common/dialogprovider.h"
+
+#include <QDialog>
+
+namespace {
+DialogProvider *installedProvider = nullptr;
+}
+
+DialogProvider::~DialogProvider() = default;
+
+DialogProvider &DialogProvider::instance()
+{
+    static QtDialogProvider real;
+    return installedProvider ? *installedProvider : real;
+}
+
+void DialogProvider::setInstance(DialogProvider *provider)
+{
+    installedProvider = provider;
+}
+
+QMessageBox::StandardButton QtDialogProvider::message(QWidget *parent, QMessageBox::Icon icon,
+                                                      const QString &title, const QString &text,
+                                                      QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons, parent);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+void QtDialogProvider::about(QWidget *parent, const QString &title, const QString &text)
+{
+    QMessageBox::about(parent, title, text);
+}
+
+QString QtDialogProvider::existingDirectory(QWidget *parent, const QString &caption,
+                                            const QString &dir, QFileDialog::Options options)
+{
+    return QFileDialog::getExistingDirectory(parent, caption, dir, options);
+}
+
+QString QtDialogProvider::openFileName(QWidget *parent, const QString &caption,
+                                       const QString &dir, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+}
+
+QString QtDialogProvider::saveFileName(QWidget *parent, const QString &caption,
+                                       const QString &dir, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+}
+
+int QtDialogProvider::exec(QDialog *dialog)
+{
+    return dialog->exec();
+}
+
+namespace dialogs {
+
+void information(QWidget *parent, const QString &text, const QString &title)
+{
+    DialogProvider::instance().message(parent, QMessageBox::Information, title, text, QMessageBox::Ok);
+}
+
+void notice(QWidget *parent, const QString &text, const QString &title)
+{
+    DialogProvider::instance().message(parent, QMessageBox::Question, title, text, QMessageBox::Yes);
+}
+
+bool askYesNo(QWidget *parent, const QString &text, const QString &title)
+{
+    return DialogProvider::instance().message(parent, QMessageBox::Question, title, text,
+                                              QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+} // namespace dialogs

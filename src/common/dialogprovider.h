@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+// Every modal dialog and message box of the program goes through this interface, so that tests
+// can answer them in order without a nested event loop. The program uses the real dialogs.
+class DialogProvider
+{
+public:
+    virtual ~DialogProvider();
+
+    // A message box with the given icon, title, text and buttons; returns the button chosen
+    // (NoButton when the box was closed without a choice).
+    virtual QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon,
+                                                const QString &title, const QString &text,
+                                                QMessageBox::StandardButtons buttons) = 0;
+    // QMessageBox::about.
+    virtual void about(QWidget *parent, const QString &title, const QString &text) = 0;
+    // File dialogs; an empty string means cancelled.
+    virtual QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir,
+                                      QFileDialog::Options options) = 0;
+    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                 const QString &filter) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                 const QString &filter) = 0;
+    // Runs one of the program's own dialogs modally; returns its result code.
+    virtual int exec(QDialog *dialog) = 0;
+
+    // The provider in use; the real dialogs unless a test installed another one.
+    static DialogProvider &instance();
+    // Installs `provider` (not owned); null restores the real dialogs.
+    static void setInstance(DialogProvider *provider);
+};
+
+// The real Qt dialogs.
+class QtDialogProvider final : public DialogProvider
+{
+public:
+    QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon,
+                                        const QString &title, const QString &text,
+                                        QMessageBox::StandardButtons buttons) override;
+    void about(QWidget *parent, const QString &title, const QString &text) override;
+    QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir,
+                              QFileDialog::Options options) override;
+    QString openFileName(QWidget *parent, const QString &caption, const QString &dir,
+                         const QString &filter) override;
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
+                         const QString &filter) override;
+    int exec(QDialog *dialog) override;
+};
+
+// Shorthands for the program's usual boxes, titled "information" unless told otherwise.
+namespace dialogs {
+// Information icon, single OK button.
+void information(QWidget *parent, const QString &text, const QString &title = QStringLiteral("information"));
+// Question icon, single Yes button; the answer is ignored.
+void notice(QWidget *parent, const QString &text, const QString &title = QStringLiteral("information"));
+// Question icon, Yes and No; true for Yes.
+bool askYesNo(QWidget *parent, const QString &text, const QString &title = QStringLiteral("information"));
+} // namespace dialogs

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Process-wide values shared between the windows. They live from program start to program end.
+namespace quillmap {
+
+// The dataset folder being imported or browsed; empty at start.
+QString &currentDatasetFolder();
+
+// Registered dataset folders, in the order of the settings key "path".
+QStringList &datasetRegistry();
+
+// Link-out: entry i of the template list is the URL template of database i ("######" marks the
+// term), entry i of the name list the label shown while database i is chosen.
+QStringList &linkTemplates();
+QStringList &databaseNames();
+int &chosenDatabase();
+
+// The placeholder that a link template holds where the term goes.
+inline constexpr char SearchPlaceholder[] = "######";
+
+// The process's working directory when first asked; icons, the splash image and proposed export
+// file names are looked up in it.
+QString programFolder();
+
+} // namespace quillmap

@@ -1,0 +1,32 @@
+#include "dataset/positionbin.h"
+
+#include <cmath>
+
+namespace quillmap {
+
+std::optional<int> chromosomeNumber(const QString &field)
+{
+    if (field == QLatin1String("X"))
+        return 23;
+    if (field.isEmpty() || field.size() > 2 || field.at(0) == QLatin1Char('0'))
+        return std::nullopt;
+    int value = 0;
+    for (QChar c : field) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    if (value < 1 || value > 23)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<qint16> positionBin(int chromosome, double positionMb)
+{
+    const double bin = std::trunc(double(chromosome) * 1000.0 + std::floor(positionMb));
+    if (!std::isfinite(bin) || bin < -32768.0 || bin > 32767.0)
+        return std::nullopt;
+    return qint16(bin);
+}
+
+} // namespace quillmap

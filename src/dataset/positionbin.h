@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+// Position bins: chromosome number x 1000 + whole megabase, as a signed 16-bit key.
+namespace quillmap {
+
+// Chromosome number of a SNP-information chromosome field: "1".."23" as written, "X" as 23.
+// Anything else (chr1, x, Y, 01, " 1") has no number.
+std::optional<int> chromosomeNumber(const QString &field);
+
+// Bin of a position in Mb on a chromosome number, computed in double precision and truncated
+// toward zero; no value when the result falls outside the signed 16-bit range or is not finite.
+std::optional<qint16> positionBin(int chromosome, double positionMb);
+
+// The chromosome and whole megabase a bin stands for (floor division, so bin 999 is
+// chromosome 0, megabase 999).
+inline int binChromosome(int bin) { return bin >= 0 ? bin / 1000 : -((999 - bin) / 1000); }
+inline int binMegabase(int bin) { return bin - 1000 * binChromosome(bin); }
+
+} // namespace quillmap
