@@ -1,0 +1,170 @@
+#include "common/findsnpdialog.h"
+#include "common/imagetitledialog.h"
+#include "support/scripteddialogs.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+class TestInputDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void snpNameTyping_data();
+    void snpNameTyping();
+    void okFollowsEveryChange();
+    void returnWithOkDisabledDoesNotAccept();
+    void returnWithOkEnabledAccepts();
+    void cancelRejects();
+    void snpDialogThroughProvider();
+    void titleDialogAcceptsAnyTitle();
+    void titleDialogForm();
+};
+
+void TestInputDialogs::snpNameTyping_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("okEnabled");
+
+    QTest::newRow("empty") << QString() << QString() << false;
+    QTest::newRow("r only") << "r" << "r" << false;
+    QTest::newRow("rs") << "rs" << "rs" << false;
+    QTest::newRow("rS") << "rS" << "rS" << false;
+    QTest::newRow("rs7") << "rs7" << "rs7" << true;
+    QTest::newRow("RS12") << "RS12" << "RS12" << true;
+    QTest::newRow("Rs12") << "Rs12" << "Rs12" << true;
+    QTest::newRow("rS12") << "rS12" << "rS12" << true;
+    QTest::newRow("long number") << "rs12345678901234" << "rs12345678901234" << true;
+    // Refused keystrokes leave the text as it was before them.
+    QTest::newRow("rs12a: letter after digits") << "rs12a" << "rs12" << true;
+    QTest::newRow("r12: digit before s") << "r12" << "r" << false;
+    QTest::newRow("leading blank") << " rs1" << "rs1" << true;
+    QTest::newRow("other letter") << "ss1" << "" << false;
+    QTest::newRow("inner blank") << "rs 1" << "rs1" << true;
+}
+
+void TestInputDialogs::snpNameTyping()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(bool, okEnabled);
+
+    FindSNPDialog dialog;
+    QVERIFY(!dialog.okButton->isEnabled());
+    QTest::keyClicks(dialog.lineEdit, typed);
+    QCOMPARE(dialog.lineEdit->text(), shown);
+    QCOMPARE(dialog.okButton->isEnabled(), okEnabled);
+}
+
+void TestInputDialogs::okFollowsEveryChange()
+{
+    FindSNPDialog dialog;
+    QTest::keyClicks(dialog.lineEdit, QStringLiteral("rs7"));
+    QVERIFY(dialog.okButton->isEnabled());
+    QTest::keyClick(dialog.lineEdit, Qt::Key_Backspace);
+    QCOMPARE(dialog.lineEdit->text(), QStringLiteral("rs"));
+    QVERIFY(!dialog.okButton->isEnabled());
+
+    // A pasted or programmatic invalid text never passes as acceptable.
+    dialog.lineEdit->setText(QStringLiteral("rs12a"));
+    QVERIFY(!dialog.okButton->isEnabled());
+    dialog.lineEdit->setText(QStringLiteral("RS99"));
+    QVERIFY(dialog.okButton->isEnabled());
+}
+
+void TestInputDialogs::returnWithOkDisabledDoesNotAccept()
+{
+    FindSNPDialog dialog;
+    QSignalSpy accepted(&dialog, &QDialog::accepted);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.lineEdit->setFocus();
+    QTest::keyClicks(dialog.lineEdit, QStringLiteral("rs"));
+    QTest::keyClick(dialog.lineEdit, Qt::Key_Return);
+    QCOMPARE(accepted.count(), 0);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+}
+
+void TestInputDialogs::returnWithOkEnabledAccepts()
+{
+    FindSNPDialog dialog;
+    QSignalSpy accepted(&dialog, &QDialog::accepted);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.lineEdit->setFocus();
+    QTest::keyClicks(dialog.lineEdit, QStringLiteral("rs42"));
+    QTest::keyClick(dialog.lineEdit, Qt::Key_Return);
+    QCOMPARE(accepted.count(), 1);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.lineEdit->text(), QStringLiteral("rs42"));
+}
+
+void TestInputDialogs::cancelRejects()
+{
+    FindSNPDialog dialog;
+    QSignalSpy rejected(&dialog, &QDialog::rejected);
+    dialog.show();
+    QTest::keyClicks(dialog.lineEdit, QStringLiteral("rs42"));
+    QTest::mouseClick(dialog.cancelButton, Qt::LeftButton);
+    QCOMPARE(rejected.count(), 1);
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+}
+
+// The way the panels use it: run through the provider, read the text when accepted.
+void TestInputDialogs::snpDialogThroughProvider()
+{
+    ScriptedDialogs scripted;
+    ScriptedDialogs::Scope scope(scripted);
+    scripted.answerExec([](QDialog *d) {
+        auto *dialog = qobject_cast<FindSNPDialog *>(d);
+        QTest::keyClicks(dialog->lineEdit, QStringLiteral("rs1000"));
+        QTest::mouseClick(dialog->okButton, Qt::LeftButton);
+        return dialog->result();
+    });
+    FindSNPDialog dialog;
+    QCOMPARE(DialogProvider::instance().exec(&dialog), int(QDialog::Accepted));
+    QCOMPARE(dialog.lineEdit->text(), QStringLiteral("rs1000"));
+    QCOMPARE(scripted.calls().first().className, QStringLiteral("FindSNPDialog"));
+    QCOMPARE(scripted.calls().first().title, QStringLiteral("FindSNPDialog"));
+}
+
+void TestInputDialogs::titleDialogAcceptsAnyTitle()
+{
+    ImageTitleDialog dialog;
+    QVERIFY(dialog.okButton->isEnabled());
+    QSignalSpy accepted(&dialog, &QDialog::accepted);
+    dialog.show();
+    QTest::mouseClick(dialog.okButton, Qt::LeftButton);
+    QCOMPARE(accepted.count(), 1);
+    QCOMPARE(dialog.lineEdit->text(), QString());
+
+    ImageTitleDialog second;
+    second.show();
+    QTest::keyClicks(second.lineEdit, QStringLiteral("Trait 12 & friends #1"));
+    QVERIFY(second.okButton->isEnabled());
+    QTest::mouseClick(second.cancelButton, Qt::LeftButton);
+    QCOMPARE(second.result(), int(QDialog::Rejected));
+}
+
+void TestInputDialogs::titleDialogForm()
+{
+    ImageTitleDialog dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Input title "));
+    QCOMPARE(dialog.label->text(), QStringLiteral("Please input the image title in the box below:"));
+    QCOMPARE(dialog.label->font().pointSize(), 10);
+    QVERIFY(dialog.okButton->isDefault());
+
+    FindSNPDialog snp;
+    QCOMPARE(snp.windowTitle(), QStringLiteral("FindSNPDialog"));
+    QCOMPARE(snp.label->text(), QStringLiteral("Input SNP :"));
+    QCOMPARE(snp.label->buddy(), snp.lineEdit);
+    QVERIFY(snp.okButton->isDefault());
+    QCOMPARE(snp.size(), QSize(250, 99));
+}
+
+QTEST_MAIN(TestInputDialogs)
+#include "tst_inputdialogs.moc"
