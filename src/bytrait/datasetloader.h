@@ -13,14 +13,24 @@ struct LoadOutcome {
     QString message;
 };
 
+// "The dataset in FOLDER is damaged: DETAIL Please reload the dataset!" (DETAIL ends with a
+// full stop). Used for files whose content contradicts the other files.
+QString damagedDatasetMessage(const QString &folder, const QString &detail);
+
 class DatasetLoader
 {
 public:
     explicit DatasetLoader(QString folder);
 
+    // Fills E, M, the record size, the column headers, the statistic names, the group flag and
+    // the three input file paths. Fails when summary.txt is missing, has fewer than five lines,
+    // fewer than three paths on line 1, or headers too short for its column counts.
     LoadOutcome readDescription(DatasetTables &tables);
-    // Opens and reads all files; stops at the first that cannot be opened or is damaged.
+    // Opens and reads all files; stops at the first that cannot be opened or is damaged. On
+    // failure the tables keep their description and nothing else (never half a dataset).
     LoadOutcome readDatasetFiles(DatasetTables &tables);
+    // Both steps.
+    LoadOutcome load(DatasetTables &tables);
 
 private:
     QString m_folder;

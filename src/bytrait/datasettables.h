@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -33,15 +35,23 @@ public:
     QStringList traitInfoHeader;                // trait information file header fields
     QMap<QString, QStringList> traitInfoMap;    // trait -> the other fields of its line
 
+    // True once a dataset was read completely.
+    bool loaded = false;
+
     // ---- SNP information file, data line i (0-based)
     int snpLineCount() const;
     // Data line of a SNP name (the last line naming it); -1 when the name is not there.
     int snpLine(const QString &snpName) const;
+    // Data line of the SNP with this SNP index (line of SNPlist.dat); -1 when the index is out of
+    // range or the SNP has no line in the SNP information file.
+    int snpLineOfIndex(int snpIndex) const;
     // The line's fields after the SNP name: [0] chromosome as written, [1] position text, then
     // the M extra columns. Empty for a line outside the file.
     QStringList snpFields(int line) const;
-    int snpChromosome(int line) const;   // 23 for "X"
-    double snpPosition(int line) const;  // Mb
+    // The whole data line as read (fields joined by tabs, no line end); empty outside the file.
+    QString snpLineText(int line) const;
+    int snpChromosome(int line) const;   // 23 for "X"; 0 outside the file
+    double snpPosition(int line) const;  // Mb; 0 outside the file
 
     // SNP index (line of SNPlist.dat) of an exact name; -1 when absent.
     int snpIndexOf(const QString &snpName) const;
@@ -49,18 +59,45 @@ public:
     // Offset rule: records of trait `traitIndex` in table1.dat start at record
     // traitFirstRecord() and number traitRecordCount(); the same for a bin in table2.dat.
     // Records are counted, not bytes: multiply by recordSize for the byte offset.
+    // A trait is found by name in ID_Line.dat; the first record is the sum of the counts of all
+    // names that sort before it. -1 / 0 for a trait index or name without counts.
     qint64 traitFirstRecord(int traitIndex) const;
     int traitRecordCount(int traitIndex) const;
+    qint64 traitFirstRecord(const QString &traitName) const;
     qint64 binFirstRecord(int bin) const;   // records of all smaller bins
     int binRecordCount(int bin) const;      // 0 when the bin has no records
 
-    // Storage of the SNP information file and the prefix sums, filled by DatasetLoader.
-    QString snpInfoText;                    // all data lines concatenated, without line ends
-    std::vector<qint64> snpLineOffsets;     // line i spans [offsets[i], offsets[i+1])
-    std::vector<int> snpChromosomes;
-    std::vector<double> snpPositions;
-    QMap<QString, int> snpLineMap;          // SNP name -> data line
-    std::vector<qint64> traitPrefix;        // traitPrefix[i] = records of traits 0..i-1
+    // Total records listed by ID_Line.dat and Pos_Line.dat.
+    qint64 traitRecordTotal() const { return m_traitTotal; }
+    qint64 binRecordTotal() const { return m_binTotal; }
+
+    // Forgets everything (a fresh, unloaded set).
+    void clear();
+
+private:
+    friend class DatasetLoader;
+
+    // Called by the loader once every table is read: prefix sums and lookup tables.
+    void finishLoading();
+    void buildSnpLineHash();
+    int findSnpLine(const char *name, qsizetype length) const;
+
+    // SNP information file: all data lines concatenated (bytes as read, line ends removed);
+    // line i spans [offsets[i], offsets[i+1]).
+    QByteArray m_snpText;
+    std::vector<qint64> m_snpLineOffsets{0};
+    std::vector<int> m_snpChromosomes;
+    std::vector<double> m_snpPositions;
+    // Open-addressing hash of SNP name -> data line, keyed by the name's bytes in m_snpText
+    // (a QHash of QStrings costs several times the file's size for 10M SNPs).
+    std::vector<qint32> m_snpHashSlots;
+    quint64 m_snpHashMask = 0;
+    std::vector<qint32> m_lineOfSnpIndex;       // SNP index -> data line or -1
+    QHash<QString, qint64> m_traitFirst;        // trait name -> first record in table1.dat
+    std::vector<int> m_bins;                    // bins of Pos_Line.dat, ascending
+    std::vector<qint64> m_binFirst;             // parallel: first record of each bin
+    qint64 m_traitTotal = 0;
+    qint64 m_binTotal = 0;
 };
 
 // The tables of the dataset being browsed: one set per run, filled by the trait panel.

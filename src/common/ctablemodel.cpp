@@ -1,1 +1,89 @@
-// Being written.
+#include "common/ctablemodel.h"
+
+#include "bytrait/datasettables.h"
+
+#include <cmath>
+#include <limits>
+
+CTableModel::CTableModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+void CTableModel::setRows(int rowCount, int columnCount, const RowRecord *records,
+                          float *const *stats)
+{
+    m_rowCount = rowCount > 0 ? rowCount : 0;
+    m_columnCount = columnCount > 0 ? columnCount : 0;
+    m_records = records;
+    m_stats = stats;
+    m_order.resize(size_t(m_rowCount));
+    for (int i = 0; i < m_rowCount; ++i)
+        m_order[size_t(i)] = i;
+}
+
+int CTableModel::rowCount(const QModelIndex &parent) const
+{
+    // A table has no children: the tester (and the views) expect 0 under a valid parent.
+    return parent.isValid() ? 0 : m_rowCount;
+}
+
+int CTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_columnCount;
+}
+
+QVariant CTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.model() != this || index.row() >= m_rowCount
+        || index.column() >= m_columnCount || !m_records)
+        return QVariant();
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
+        return QVariant();
+
+    const DatasetTables &tables = datasetTables();
+    const int recordIndex = m_order[size_t(index.row())];
+    const RowRecord &rec = m_records[recordIndex];
+    const int column = index.column();
+    const int k = tables.extraSnpColumns;
+
+    if (column == 0)
+        return tables.traitNames.value(rec.traitIndex);
+    if (column == 1)
+        return tables.snpNames.value(rec.snpIndex);
+    if (column == k + 4)
+        return double(rec.firstStat);
+    if (column > k + 4) {
+        const int stat = column - k - 5;
+        if (!m_stats || !m_stats[recordIndex] || stat >= tables.extraStats)
+            return QVariant();
+        return double(m_stats[recordIndex][stat]);
+    }
+
+    // A SNP without a line in the SNP information file shows the first line.
+    int line = tables.snpLineOfIndex(rec.snpIndex);
+    if (line < 0)
+        line = 0;
+    const QStringList fields = tables.snpFields(line);
+    if (column == 2)
+        return fields.value(0);
+    if (column == 3) {
+        // The file holds megabases; the table shows base pairs.
+        const double bp = fields.value(1).toDouble() * 1000000.0;
+        if (!(std::fabs(bp) < double(std::numeric_limits<int>::max())))
+            return 0;
+        return int(bp);
+    }
+    return fields.value(column - 2);
+}
+
+QVariant CTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Vertical)
+        return QString::number(section);
+    return datasetTables().columnHeaders.value(section);
+}

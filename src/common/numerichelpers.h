@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 // Value transforms, the index-carrying sorts behind the table column sorts, qsort comparators
 // and row-pointer float matrices.
 
@@ -19,6 +21,16 @@ void sortDescendingWithIndex(double *keys, int *index, int lo, int hi);
 // qsort comparators. compareIntKey: the element's first field, an int32, ascending.
 // compareBinKey: a position-bin-keyed element (struct BinKeyed below), ascending.
 // compareTextAscending / compareTextDescending: elements whose first field is a QString.
+// The import's staging record: the fixed-width fields of one results line, sorted by trait index
+// (compareIntKey reads the first field) and by position bin (compareBinKey).
+struct BinKeyed {
+    qint32 traitIndex = 0;
+    qint32 snpIndex = 0;
+    float firstStat = 0.0f;
+    qint32 rowNumber = 0;
+    qint16 bin = 0;
+};
+
 int compareIntKey(const void *a, const void *b);
 int compareBinKey(const void *a, const void *b);
 int compareTextAscending(const void *a, const void *b);
