@@ -21,6 +21,23 @@ std::optional<int> chromosomeNumber(const QString &field)
     return value;
 }
 
+std::optional<int> chromosomeNumber(QByteArrayView field)
+{
+    if (field.size() == 1 && field.front() == 'X')
+        return 23;
+    if (field.isEmpty() || field.size() > 2 || field.front() == '0')
+        return std::nullopt;
+    int value = 0;
+    for (char c : field) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value < 1 || value > 23)
+        return std::nullopt;
+    return value;
+}
+
 std::optional<qint16> positionBin(int chromosome, double positionMb)
 {
     const double bin = std::trunc(double(chromosome) * 1000.0 + std::floor(positionMb));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
 
@@ -11,6 +12,8 @@ namespace quillmap {
 // Chromosome number of a SNP-information chromosome field: "1".."23" as written, "X" as 23.
 // Anything else (chr1, x, Y, 01, " 1") has no number.
 std::optional<int> chromosomeNumber(const QString &field);
+// The same test on the raw bytes of a field.
+std::optional<int> chromosomeNumber(QByteArrayView field);
 
 // Bin of a position in Mb on a chromosome number, computed in double precision and truncated
 // toward zero; no value when the result falls outside the signed 16-bit range or is not finite.

@@ -17,16 +17,42 @@ struct ImportInputs {
 // error when loading the data, please check summary.txt for details.\n"), and summary.txt holds
 // lines 1 to 5 and the error line.
 struct ImportResult {
+    // Why an import failed: a check of the input files, an input file that could not be opened
+    // or read to its end, a dataset file that could not be written, or too little memory for
+    // the result rows.
+    enum class Failure { None, Validation, UnreadableInput, WriteFailure, OutOfMemory };
+
     bool failed = false;
     QString errorText;
+    Failure failure = Failure::None;
+    // Counts of a successful import: results data lines, distinct traits, distinct SNPs.
+    qint64 rows = 0;
+    qint64 traits = 0;
+    qint64 snps = 0;
 };
 
 // Called now and then while the builders run: a short stage text and the data lines read so far
 // in that stage. Runs on the importing thread.
 using ImportProgress = std::function<void(const QString &stage, qint64 rowsRead)>;
 
+// The stage texts passed to ImportProgress, in the order the stages run (the last two only when
+// their file was chosen). Each stage is announced once with 0 rows before its first line.
+namespace importstage {
+inline constexpr char Results[] = "Reading the results file";
+inline constexpr char TraitInfo[] = "Checking the trait information file";
+inline constexpr char SnpInfo[] = "Reading the SNP information file";
+inline constexpr char Tables[] = "Writing the result tables";
+inline constexpr char Groups[] = "Writing the trait groups";
+inline constexpr char Genes[] = "Writing the gene positions";
+} // namespace importstage
+
 // Runs the whole import into `folder` (which must exist): first pass, second pass, then the group
 // builder when inputs.groups is set and the gene builder when inputs.genes is set. Paths are
 // written to summary.txt line 1 exactly as given.
+//
+// Every dataset file is written through a temporary file renamed into place. While the import
+// runs, summary.txt holds lines 1 to 5 and an error line, so an interrupted import never leaves
+// a folder that looks complete; its final form is written last. The results file is read once:
+// all result rows are held in memory (8 + 4 x (E + 1) bytes each) until the tables are written.
 ImportResult runImport(const QString &folder, const ImportInputs &inputs,
                        const ImportProgress &progress = {});

@@ -1,0 +1,825 @@
+#include "import/importer.h"
+
+#include "dataset/datasetfiles.h"
+#include "dataset/positionbin.h"
+#include "dataset/resultrecord.h"
+#include "import/linereader.h"
+#include "import/numberparse.h"
+
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+using Failure = ImportResult::Failure;
+
+constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
+constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
+
+// Splits a line at every tab, keeping empty fields; an empty line is one empty field.
+void splitFields(QByteArrayView line, std::vector<QByteArrayView> &fields)
+{
+    fields.clear();
+    const char *p = line.data();
+    const char *const end = p + line.size();
+    while (p != end) {
+        const void *tab = std::memchr(p, '\t', size_t(end - p));
+        if (!tab)
+            break;
+        const char *t = static_cast<const char *>(tab);
+        fields.emplace_back(p, t - p);
+        p = t + 1;
+    }
+    fields.emplace_back(p, end - p);
+}
+
+QByteArray number(qint64 value)
+{
+    return QByteArray::number(value);
+}
+
+std::string_view view(QByteArrayView bytes)
+{
+    return {bytes.data(), size_t(bytes.size())};
+}
+
+// An output written into a temporary file and renamed over the dataset file on commit; until
+// then the old file stays as it was.
+class OutputFile final
+{
+public:
+    explicit OutputFile(const QString &path) : m_file(path) {}
+
+    bool open()
+    {
+        m_buffer.reserve(BufferBytes);
+        return m_file.open(QIODevice::WriteOnly);
+    }
+
+    void write(QByteArrayView bytes)
+    {
+        m_buffer.append(bytes.data(), size_t(bytes.size()));
+        if (m_buffer.size() >= BufferBytes)
+            flush();
+    }
+
+    void write(char c)
+    {
+        m_buffer.push_back(c);
+    }
+
+    bool commit()
+    {
+        flush();
+        if (m_failed) {
+            m_file.cancelWriting();
+            m_file.commit();
+            return false;
+        }
+        return m_file.commit();
+    }
+
+private:
+    static constexpr size_t BufferBytes = size_t(1) << 20;
+
+    void flush()
+    {
+        if (m_buffer.empty() || m_failed)
+            return;
+        if (m_file.write(m_buffer.data(), qint64(m_buffer.size())) != qint64(m_buffer.size()))
+            m_failed = true;
+        m_buffer.clear();
+    }
+
+    QSaveFile m_file;
+    std::string m_buffer;
+    bool m_failed = false;
+};
+
+struct BytesHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+};
+
+// Distinct names in order of first appearance, each with a provisional id; finish() gives them
+// their final indexes in plain string order.
+class NameSet final
+{
+public:
+    qint32 idOf(QByteArrayView name)
+    {
+        const std::string_view key = view(name);
+        // Results files are usually grouped by trait, so the same name comes many times in a row.
+        if (m_lastId >= 0 && key == *m_names[size_t(m_lastId)])
+            return m_lastId;
+        auto it = m_ids.find(key);
+        if (it == m_ids.end()) {
+            it = m_ids.emplace(std::string(key), qint32(m_names.size())).first;
+            m_names.push_back(&it->first);
+        }
+        m_lastId = it->second;
+        return m_lastId;
+    }
+
+    qint32 find(QByteArrayView name) const
+    {
+        const auto it = m_ids.find(view(name));
+        return it == m_ids.end() ? -1 : it->second;
+    }
+
+    qint64 size() const { return qint64(m_names.size()); }
+
+    // Sorts the names by their UTF-16 code units (QString's operator<). Byte strings that decode
+    // to the same text become one name. finalIndex maps provisional ids to indexes in `sorted`.
+    void finish(std::vector<QString> &sorted, std::vector<qint32> &finalIndex) const
+    {
+        std::vector<std::pair<QString, qint32>> items;
+        items.reserve(m_names.size());
+        for (size_t id = 0; id < m_names.size(); ++id)
+            items.emplace_back(QString::fromUtf8(m_names[id]->data(), qsizetype(m_names[id]->size())),
+                               qint32(id));
+        std::sort(items.begin(), items.end(),
+                  [](const auto &a, const auto &b) { return a.first < b.first; });
+        sorted.clear();
+        finalIndex.assign(m_names.size(), 0);
+        for (auto &item : items) {
+            if (sorted.empty() || sorted.back() != item.first)
+                sorted.push_back(std::move(item.first));
+            finalIndex[size_t(item.second)] = qint32(sorted.size() - 1);
+        }
+    }
+
+    void clear()
+    {
+        m_ids = {};
+        m_names = {};
+        m_lastId = -1;
+    }
+
+private:
+    std::unordered_map<std::string, qint32, BytesHash, std::equal_to<>> m_ids;
+    std::vector<const std::string *> m_names;
+    qint32 m_lastId = -1;
+};
+
+// The result rows, kept in chunks so that growing never copies what was read:
+// trait index, SNP index and the E + 1 statistics of each row.
+class RowStore final
+{
+public:
+    void reset(int statsPerRow)
+    {
+        m_chunks.clear();
+        m_size = 0;
+        m_statsPerRow = statsPerRow;
+    }
+
+    void append(qint32 trait, qint32 snp, const float *stats)
+    {
+        const qint64 offset = m_size & ChunkMask;
+        if (offset == 0) {
+            Chunk chunk;
+            chunk.trait = std::make_unique<qint32[]>(ChunkRows);
+            chunk.snp = std::make_unique<qint32[]>(ChunkRows);
+            chunk.stats = std::make_unique<float[]>(size_t(ChunkRows) * size_t(m_statsPerRow));
+            m_chunks.push_back(std::move(chunk));
+        }
+        Chunk &chunk = m_chunks.back();
+        chunk.trait[offset] = trait;
+        chunk.snp[offset] = snp;
+        std::memcpy(chunk.stats.get() + offset * m_statsPerRow, stats,
+                    sizeof(float) * size_t(m_statsPerRow));
+        ++m_size;
+    }
+
+    qint64 size() const { return m_size; }
+    qint32 &trait(qint64 row) { return m_chunks[size_t(row >> ChunkShift)].trait[row & ChunkMask]; }
+    qint32 &snp(qint64 row) { return m_chunks[size_t(row >> ChunkShift)].snp[row & ChunkMask]; }
+    const float *stats(qint64 row) const
+    {
+        return m_chunks[size_t(row >> ChunkShift)].stats.get() + (row & ChunkMask) * m_statsPerRow;
+    }
+
+private:
+    static constexpr int ChunkShift = 16;
+    static constexpr qint64 ChunkRows = qint64(1) << ChunkShift;
+    static constexpr qint64 ChunkMask = ChunkRows - 1;
+
+    struct Chunk {
+        std::unique_ptr<qint32[]> trait;
+        std::unique_ptr<qint32[]> snp;
+        std::unique_ptr<float[]> stats;
+    };
+
+    std::vector<Chunk> m_chunks;
+    qint64 m_size = 0;
+    int m_statsPerRow = 1;
+};
+
+// A whole decimal integer with optional sign and surrounding blanks ("07", "+7", " 7").
+std::optional<qint64> parseInteger(QByteArrayView text)
+{
+    text = text.trimmed();
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok, 10);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+class Import final
+{
+public:
+    Import(const QString &folder, const ImportInputs &inputs, const ImportProgress &progress)
+        : m_folder(folder), m_inputs(inputs), m_progress(progress)
+    {
+    }
+
+    ImportResult run();
+
+private:
+    struct Error {
+        Failure failure;
+        QByteArray reportLine;
+        bool lineFeed;
+        QString text;
+    };
+
+    // Records the first failure; always returns false so checks can `return fail(...)`.
+    bool fail(Failure failure, const QByteArray &reportLine, bool lineFeed, const QString &text)
+    {
+        if (!m_error)
+            m_error = Error{failure, reportLine, lineFeed, text};
+        return false;
+    }
+    bool invalid(const QByteArray &reportLine, bool lineFeed)
+    {
+        return fail(Failure::Validation, reportLine, lineFeed, QString::fromUtf8(reportLine));
+    }
+    bool cannotOpen(const char *role, const QString &path)
+    {
+        const QByteArray line = "error : can't open the " + QByteArray(role) + " file "
+            + path.toUtf8() + '!';
+        return fail(Failure::UnreadableInput, line, true, QString::fromUtf8(line));
+    }
+    bool cannotRead(const char *role, const QString &path)
+    {
+        const QByteArray line = "error : can't read the " + QByteArray(role) + " file "
+            + path.toUtf8() + " to its end!";
+        return fail(Failure::UnreadableInput, line, true, QString::fromUtf8(line));
+    }
+    bool cannotWrite(const QString &path)
+    {
+        const QByteArray line = "error : can't write the file " + path.toUtf8() + '!';
+        return fail(Failure::WriteFailure, line, true, QString::fromUtf8(line));
+    }
+
+    QString outputPath(const char *name) const { return quillmap::files::datasetFilePath(m_folder, name); }
+    bool writeFile(const char *name, QByteArrayView content);
+
+    void stage(const char *text)
+    {
+        if (m_progress)
+            m_progress(QString::fromLatin1(text), 0);
+    }
+    void tick(const char *text, qint64 rows)
+    {
+        if (m_progress && (rows & ProgressMask) == 0)
+            m_progress(QString::fromLatin1(text), rows);
+    }
+
+    bool prepare();
+    bool firstPass();
+    bool readResults();
+    bool writeNameLists();
+    bool checkTraitInfo();
+    bool secondPass();
+    bool readSnpInfo();
+    bool writeTables();
+    bool buildGroups();
+    bool buildGenes();
+    void releaseRows();
+    bool writeSummary();
+
+    QString m_folder;
+    ImportInputs m_inputs;
+    ImportProgress m_progress;
+
+    LineReader m_results;
+    LineReader m_snpInfo;
+    LineReader m_traitInfo;
+    LineReader m_groups;
+    LineReader m_genes;
+
+    std::optional<Error> m_error;
+    QByteArray m_summaryHead; // summary.txt lines 1 to 5
+    qsizetype m_resultsFields = 0; // F
+    qsizetype m_snpFields = 0;     // S
+    int m_extraStats = 0;          // E
+
+    NameSet m_traitSet;
+    NameSet m_snpSet;
+    RowStore m_rows;
+    std::vector<QString> m_traitNames;
+    std::vector<QString> m_snpNames;
+    std::vector<qint32> m_snpFinal; // provisional SNP id -> SNP index
+    std::vector<qint16> m_snpBins;
+    std::vector<char> m_snpHasBin;
+    std::vector<QByteArrayView> m_fields;
+};
+
+bool Import::writeFile(const char *name, QByteArrayView content)
+{
+    OutputFile out(outputPath(name));
+    if (!out.open())
+        return cannotWrite(outputPath(name));
+    out.write(content);
+    if (!out.commit())
+        return cannotWrite(outputPath(name));
+    return true;
+}
+
+// Opens every chosen input, reads the two headers the report needs and marks the folder as
+// being imported. Nothing but summary.txt is touched before all inputs are known to open.
+bool Import::prepare()
+{
+    const bool resultsOpen = m_results.open(m_inputs.results);
+    const bool snpOpen = m_snpInfo.open(m_inputs.snpInfo);
+
+    QByteArrayView header;
+    QByteArray resultsHeader;
+    QByteArray snpHeader;
+    if (resultsOpen && m_results.readLine(header))
+        resultsHeader = header.toByteArray();
+    if (snpOpen && m_snpInfo.readLine(header))
+        snpHeader = header.toByteArray();
+    m_snpInfo.close(); // read again from the start in the second pass
+    m_resultsFields = resultsHeader.count('\t') + 1;
+    m_snpFields = snpHeader.count('\t') + 1;
+    m_extraStats = int(std::clamp<qsizetype>(m_resultsFields - 3, 0, 1 << 24));
+
+    QByteArray paths = m_inputs.results.toUtf8() + '\t' + m_inputs.snpInfo.toUtf8() + '\t'
+        + m_inputs.traitInfo.toUtf8();
+    if (!m_inputs.groups.isEmpty())
+        paths += '\t' + m_inputs.groups.toUtf8();
+    using namespace quillmap::files;
+    m_summaryHead = paths + '\n' + MainHeaderLabel + resultsHeader + '\n' + SnpHeaderLabel
+        + snpHeader + '\n' + ExtraStatsLabel + number(m_extraStats) + '\n'
+        + ExtraSnpColumnsLabel + number(std::max<qsizetype>(m_snpFields - 3, 0)) + '\n';
+
+    // Until the import ends, line 6 says the folder holds no finished dataset.
+    if (!writeFile(Summary, m_summaryHead
+                   + "error : the import into this folder has not finished, please load the data"
+                     " again!\n"))
+        return false;
+
+    if (!resultsOpen)
+        return cannotOpen("results", m_inputs.results);
+    if (m_results.failed())
+        return cannotRead("results", m_inputs.results);
+    if (!snpOpen)
+        return cannotOpen("SNP information", m_inputs.snpInfo);
+    if (!m_traitInfo.open(m_inputs.traitInfo))
+        return cannotOpen("trait information", m_inputs.traitInfo);
+    if (!m_inputs.groups.isEmpty() && !m_groups.open(m_inputs.groups))
+        return cannotOpen("trait group", m_inputs.groups);
+    if (!m_inputs.genes.isEmpty() && !m_genes.open(m_inputs.genes))
+        return cannotOpen("gene position", m_inputs.genes);
+    return true;
+}
+
+bool Import::firstPass()
+{
+    using namespace quillmap::files;
+    stage(importstage::Results);
+    if (!writeFile(TraitList, {}) || !writeFile(SnpList, {}))
+        return false;
+    if (m_resultsFields < 3)
+        return invalid("error : the results file needs at least 3 columns (trait, SNP, statistic)!",
+                       true);
+    if (m_snpFields < 3)
+        return invalid("error : the snp info file needs at least 3 columns (SNP, chr, pos)!", true);
+    return readResults() && writeNameLists() && checkTraitInfo();
+}
+
+bool Import::readResults()
+{
+    m_rows.reset(m_extraStats + 1);
+    std::vector<float> stats(size_t(m_extraStats) + 1);
+    qint64 n = 0;
+    QByteArrayView line;
+    while (m_results.readLine(line)) {
+        ++n;
+        splitFields(line, m_fields);
+        if (qsizetype(m_fields.size()) != m_resultsFields)
+            return invalid("error : " + number(n) + "th line has different column numbers!", true);
+        for (qsizetype k = 2; k < m_resultsFields; ++k) {
+            const std::optional<float> value = quillmap::parseStatistic(m_fields[size_t(k)]);
+            if (!value) {
+                const QByteArray message = "error : " + number(n) + "th line has invalid numeric number!";
+                return fail(Failure::Validation, message, true, QString::fromUtf8(message + ' '));
+            }
+            stats[size_t(k - 2)] = *value;
+        }
+        if (n > MaxRows)
+            return invalid("error : the results file has more than " + number(MaxRows)
+                               + " data lines!",
+                           true);
+        m_rows.append(m_traitSet.idOf(m_fields[0]), m_snpSet.idOf(m_fields[1]), stats.data());
+        tick(importstage::Results, n);
+    }
+    if (m_results.failed())
+        return cannotRead("results", m_inputs.results);
+    m_results.close();
+    if (n == 0)
+        return invalid("error : the results file has no data lines!", true);
+    return true;
+}
+
+bool Import::writeNameLists()
+{
+    std::vector<qint32> traitIndex;
+    std::vector<qint32> snpIndex;
+    m_traitSet.finish(m_traitNames, traitIndex);
+    m_snpSet.finish(m_snpNames, snpIndex);
+    m_traitSet.clear();
+    // The SNP set stays: the SNP information file names its SNPs by text.
+    for (qint64 r = 0; r < m_rows.size(); ++r) {
+        m_rows.trait(r) = traitIndex[size_t(m_rows.trait(r))];
+        m_rows.snp(r) = snpIndex[size_t(m_rows.snp(r))];
+    }
+    // Provisional SNP ids are looked up again by name later; keep their final index.
+    m_snpBins.assign(m_snpNames.size(), 0);
+    m_snpHasBin.assign(m_snpNames.size(), 0);
+    m_snpFinal = std::move(snpIndex);
+
+    auto writeList = [this](const char *name, const std::vector<QString> &names) {
+        OutputFile out(outputPath(name));
+        if (!out.open())
+            return cannotWrite(outputPath(name));
+        for (const QString &n : names) {
+            out.write(n.toUtf8());
+            out.write('\n');
+        }
+        return out.commit() || cannotWrite(outputPath(name));
+    };
+    return writeList(quillmap::files::TraitList, m_traitNames)
+        && writeList(quillmap::files::SnpList, m_snpNames);
+}
+
+bool Import::checkTraitInfo()
+{
+    stage(importstage::TraitInfo);
+    QByteArrayView line;
+    qsizetype traitFields = 1;
+    if (m_traitInfo.readLine(line))
+        traitFields = line.count('\t') + 1;
+    qint64 n = 0;
+    while (m_traitInfo.readLine(line)) {
+        ++n;
+        if (line.count('\t') + 1 != traitFields)
+            return invalid("error : " + number(n) + "th line has different column numbers!", true);
+        tick(importstage::TraitInfo, n);
+    }
+    if (m_traitInfo.failed())
+        return cannotRead("trait information", m_inputs.traitInfo);
+    m_traitInfo.close();
+    return true;
+}
+
+bool Import::secondPass()
+{
+    using namespace quillmap::files;
+    stage(importstage::SnpInfo);
+    if (!writeFile(TraitTable, {}) || !writeFile(TraitCounts, {}))
+        return false;
+    if (!readSnpInfo())
+        return false;
+    stage(importstage::Tables);
+    return writeTables();
+}
+
+bool Import::readSnpInfo()
+{
+    if (!m_snpInfo.open(m_inputs.snpInfo))
+        return cannotOpen("SNP information", m_inputs.snpInfo);
+    QByteArrayView line;
+    qsizetype headerFields = 1;
+    if (m_snpInfo.readLine(line))
+        headerFields = line.count('\t') + 1;
+    if (headerFields != m_snpFields)
+        return invalid(" error : it has different column numbers!", true);
+
+    qint64 n = 0;
+    while (m_snpInfo.readLine(line)) {
+        ++n;
+        splitFields(line, m_fields);
+        if (qsizetype(m_fields.size()) != m_snpFields)
+            return invalid("error :" + number(n) + "th line has different column numbers!", true);
+        const std::optional<int> chromosome = quillmap::chromosomeNumber(m_fields[1]);
+        if (!chromosome)
+            return invalid("error :" + number(n) + "th line has invalid chr!", false);
+        const std::optional<double> position = quillmap::parsePosition(m_fields[2]);
+        if (!position)
+            return invalid("error :" + number(n)
+                               + "th line has invalid pos! It must be in Mb with at least 1 digits"
+                                 " after decimal!",
+                           false);
+        const std::optional<qint16> bin = quillmap::positionBin(*chromosome, *position);
+        if (!bin)
+            return invalid("error :" + number(n)
+                               + "th line has invalid pos! Chromosome x 1000 + position in Mb must"
+                                 " lie between -32768 and 32767!",
+                           false);
+        const qint32 id = m_snpSet.find(m_fields[0]);
+        if (id >= 0) {
+            // A SNP listed again is binned by its last line.
+            const size_t snp = size_t(m_snpFinal[size_t(id)]);
+            m_snpBins[snp] = *bin;
+            m_snpHasBin[snp] = 1;
+        }
+        tick(importstage::SnpInfo, n);
+    }
+    if (m_snpInfo.failed())
+        return cannotRead("SNP information", m_inputs.snpInfo);
+    m_snpInfo.close();
+    m_snpSet.clear();
+    m_snpFinal = {};
+
+    if (std::find(m_snpHasBin.begin(), m_snpHasBin.end(), 0) != m_snpHasBin.end())
+        return invalid("error : can't find pos info for some snp, please check the snp info file.",
+                       false);
+    return true;
+}
+
+// Both tables are the same records in two orders. A counting sort by trait index and then by
+// bin gives those orders in linear time; the order within one trait or one bin is free.
+bool Import::writeTables()
+{
+    using namespace quillmap::files;
+    const qint64 rows = m_rows.size();
+    const int extra = m_extraStats;
+    std::vector<quint32> order(size_t(rows), 0);
+    std::vector<char> record(size_t(quillmap::recordSize(extra)));
+
+    auto writeRecords = [&](OutputFile &out) {
+        for (qint64 i = 0; i < rows; ++i) {
+            const qint64 r = order[size_t(i)];
+            const float *stats = m_rows.stats(r);
+            quillmap::encodeRecord(record.data(), {m_rows.trait(r), m_rows.snp(r), stats[0]},
+                                   stats + 1, extra);
+            out.write(QByteArrayView(record.data(), qsizetype(record.size())));
+            tick(importstage::Tables, i + 1);
+        }
+    };
+
+    // table1.dat and ID_Line.dat
+    {
+        std::vector<qint64> next(m_traitNames.size() + 1, 0);
+        for (qint64 r = 0; r < rows; ++r)
+            ++next[size_t(m_rows.trait(r)) + 1];
+        std::vector<qint64> counts(next.begin() + 1, next.end());
+        for (size_t t = 1; t < next.size(); ++t)
+            next[t] += next[t - 1];
+        for (qint64 r = 0; r < rows; ++r)
+            order[size_t(next[size_t(m_rows.trait(r))]++)] = quint32(r);
+
+        OutputFile table(outputPath(TraitTable));
+        OutputFile lines(outputPath(TraitCounts));
+        if (!table.open())
+            return cannotWrite(outputPath(TraitTable));
+        if (!lines.open())
+            return cannotWrite(outputPath(TraitCounts));
+        writeRecords(table);
+        for (size_t t = 0; t < counts.size(); ++t) {
+            if (counts[t] == 0)
+                continue;
+            lines.write(m_traitNames[t].toUtf8());
+            lines.write('\t');
+            lines.write(number(counts[t]));
+            lines.write('\n');
+        }
+        if (!table.commit())
+            return cannotWrite(outputPath(TraitTable));
+        if (!lines.commit())
+            return cannotWrite(outputPath(TraitCounts));
+    }
+
+    // table2.dat and Pos_Line.dat
+    {
+        constexpr size_t Bins = 65536;
+        auto slot = [this](qint64 r) { return size_t(int(m_snpBins[size_t(m_rows.snp(r))]) + 32768); };
+        std::vector<qint64> next(Bins + 1, 0);
+        for (qint64 r = 0; r < rows; ++r)
+            ++next[slot(r) + 1];
+        std::vector<qint64> counts(next.begin() + 1, next.end());
+        for (size_t b = 1; b < next.size(); ++b)
+            next[b] += next[b - 1];
+        for (qint64 r = 0; r < rows; ++r)
+            order[size_t(next[slot(r)]++)] = quint32(r);
+
+        OutputFile table(outputPath(BinTable));
+        OutputFile lines(outputPath(BinCounts));
+        if (!table.open())
+            return cannotWrite(outputPath(BinTable));
+        if (!lines.open())
+            return cannotWrite(outputPath(BinCounts));
+        writeRecords(table);
+        for (size_t b = 0; b < Bins; ++b) {
+            if (counts[b] == 0)
+                continue;
+            lines.write(number(qint64(b) - 32768));
+            lines.write('\t');
+            lines.write(number(counts[b]));
+            lines.write('\n');
+        }
+        if (!table.commit())
+            return cannotWrite(outputPath(BinTable));
+        if (!lines.commit())
+            return cannotWrite(outputPath(BinCounts));
+    }
+    return true;
+}
+
+void Import::releaseRows()
+{
+    m_rows.reset(1);
+    m_traitSet.clear();
+    m_snpSet.clear();
+    m_snpFinal = {};
+    m_snpBins = {};
+    m_snpHasBin = {};
+}
+
+// Gene2ID.dat: each group with its traits in the order of the trait group file.
+bool Import::buildGroups()
+{
+    stage(importstage::Groups);
+    std::map<QString, std::string> groups;
+    QByteArrayView line;
+    m_groups.readLine(line); // header
+    qint64 n = 0;
+    while (m_groups.readLine(line)) {
+        splitFields(line, m_fields);
+        for (size_t i = 1; i < m_fields.size(); ++i) {
+            std::string &traits = groups[QString::fromUtf8(m_fields[i])];
+            traits += '\t';
+            traits += view(m_fields[0]);
+        }
+        tick(importstage::Groups, ++n);
+    }
+    if (m_groups.failed())
+        return cannotRead("trait group", m_inputs.groups);
+    m_groups.close();
+
+    const QString path = outputPath(quillmap::files::GroupTraits);
+    OutputFile out(path);
+    if (!out.open())
+        return cannotWrite(path);
+    for (const auto &[group, traits] : groups) {
+        out.write(group.toUtf8());
+        out.write(QByteArrayView(traits.data(), qsizetype(traits.size())));
+        out.write('\n');
+    }
+    return out.commit() || cannotWrite(path);
+}
+
+// pos2gene.dat: genes by the bin of their start. Lines with fewer than four fields or with a
+// start or end that is not a number are skipped.
+bool Import::buildGenes()
+{
+    stage(importstage::Genes);
+    std::map<qint32, std::string> bins;
+    QByteArrayView line;
+    m_genes.readLine(line); // header
+    qint64 n = 0;
+    while (m_genes.readLine(line)) {
+        tick(importstage::Genes, ++n);
+        splitFields(line, m_fields);
+        if (m_fields.size() < 4)
+            continue;
+        const std::optional<double> start = quillmap::parseDouble(m_fields[2].trimmed());
+        const std::optional<double> end = quillmap::parseDouble(m_fields[3].trimmed());
+        if (!start || !end)
+            continue;
+        // An end beyond 500 can only be base pairs; the test looks at this line's end alone.
+        const double scale = *end > 500.0 ? 1e6 : 1.0;
+        const double startMb = *start / scale;
+        const double endMb = *end / scale;
+        QString chromosome = QString::fromUtf8(m_fields[1]);
+        chromosome.remove(QLatin1String("chr"), Qt::CaseInsensitive);
+        double bin;
+        if (chromosome == QLatin1String("X") || chromosome == QLatin1String("x")) {
+            bin = std::floor(startMb) + 23000.0;
+        } else {
+            const std::optional<qint64> number = parseInteger(chromosome.toUtf8());
+            const double chromosomeNumber = number && *number >= -2147483 && *number <= 2147483
+                ? double(*number)
+                : 0.0;
+            bin = chromosomeNumber * 1000.0 + std::floor(startMb);
+        }
+        if (!(bin >= double(std::numeric_limits<qint32>::min())
+              && bin <= double(std::numeric_limits<qint32>::max())))
+            continue;
+        std::string &genes = bins[qint32(bin)];
+        genes += '\t';
+        genes += view(m_fields[0]);
+        genes += '\t';
+        genes += QString::number(startMb, 'g', 6).toStdString();
+        genes += '\t';
+        genes += QString::number(endMb, 'g', 6).toStdString();
+    }
+    if (m_genes.failed())
+        return cannotRead("gene position", m_inputs.genes);
+    m_genes.close();
+
+    const QString path = outputPath(quillmap::files::BinGenes);
+    OutputFile out(path);
+    if (!out.open())
+        return cannotWrite(path);
+    for (const auto &[bin, genes] : bins) {
+        out.write(number(bin));
+        out.write(QByteArrayView(genes.data(), qsizetype(genes.size())));
+        out.write('\n');
+    }
+    return out.commit() || cannotWrite(path);
+}
+
+bool Import::writeSummary()
+{
+    QByteArray content = m_summaryHead;
+    if (m_error) {
+        content += m_error->reportLine;
+        if (m_error->lineFeed)
+            content += '\n';
+    } else {
+        content += quillmap::files::TraitNumLabel + number(qint64(m_traitNames.size())) + '\n'
+            + quillmap::files::SnpNumLabel + number(qint64(m_snpNames.size())) + '\n';
+    }
+    return writeFile(quillmap::files::Summary, content);
+}
+
+ImportResult Import::run()
+{
+    qint64 rows = 0;
+    bool prepared = false;
+    try {
+        prepared = prepare();
+        if (prepared && firstPass()) {
+            rows = m_rows.size();
+            secondPass();
+        }
+        releaseRows();
+        // The optional builders run after a failed check too, as they always have; not after an
+        // input that could not be read or an output that could not be written.
+        if (prepared && (!m_error || m_error->failure == Failure::Validation)) {
+            if (!m_inputs.groups.isEmpty())
+                buildGroups();
+            if (!m_inputs.genes.isEmpty())
+                buildGenes();
+        }
+    } catch (const std::bad_alloc &) {
+        releaseRows();
+        m_traitNames = {};
+        m_snpNames = {};
+        fail(Failure::OutOfMemory,
+             "error : there is not enough memory to import these files!", true,
+             QStringLiteral("error : there is not enough memory to import these files!"));
+    }
+    // Written last: only now may line 6 say the dataset is complete.
+    if (!m_summaryHead.isEmpty())
+        writeSummary();
+
+    ImportResult result;
+    if (m_error) {
+        result.failed = true;
+        result.failure = m_error->failure;
+        result.errorText = m_error->text;
+    } else {
+        result.rows = rows;
+        result.traits = qint64(m_traitNames.size());
+        result.snps = qint64(m_snpNames.size());
+    }
+    return result;
+}
+
+} // namespace
+
+ImportResult runImport(const QString &folder, const ImportInputs &inputs,
+                       const ImportProgress &progress)
+{
+    Import import(folder, inputs, progress);
+    return import.run();
+}

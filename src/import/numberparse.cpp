@@ -1,0 +1,134 @@
+#include "import/numberparse.h"
+
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace quillmap {
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Scans the notation; on success tells whether a '.' followed by a digit was seen and the
+// approximate decimal exponent of the first significant digit (used only to tell an overflow
+// from an underflow when the conversion is out of range).
+struct Scan {
+    bool ok = false;
+    bool fractionDigits = false;
+    bool nonZero = false;
+    long long magnitude = 0;
+};
+
+Scan scan(QByteArrayView text)
+{
+    Scan s;
+    const char *p = text.data();
+    const char *end = p + text.size();
+    if (p != end && (*p == '+' || *p == '-'))
+        ++p;
+    long long intDigits = 0;      // digits before the point, after leading zeros
+    long long leadingFracZeros = 0;
+    bool anyDigit = false;
+    while (p != end && isDigit(*p)) {
+        anyDigit = true;
+        if (*p != '0' || s.nonZero) {
+            s.nonZero = true;
+            ++intDigits;
+        }
+        ++p;
+    }
+    if (p != end && *p == '.') {
+        ++p;
+        while (p != end && isDigit(*p)) {
+            anyDigit = true;
+            s.fractionDigits = true;
+            if (!s.nonZero) {
+                if (*p == '0')
+                    ++leadingFracZeros;
+                else
+                    s.nonZero = true;
+            }
+            ++p;
+        }
+    }
+    if (!anyDigit)
+        return s;
+    long long exponent = 0;
+    if (p != end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        bool negative = false;
+        if (p != end && (*p == '+' || *p == '-'))
+            negative = *p++ == '-';
+        if (p == end || !isDigit(*p))
+            return s;
+        while (p != end && isDigit(*p)) {
+            if (exponent < 1000000000LL)
+                exponent = exponent * 10 + (*p - '0');
+            ++p;
+        }
+        if (negative)
+            exponent = -exponent;
+    }
+    if (p != end)
+        return s;
+    s.ok = true;
+    s.magnitude = intDigits > 0 ? intDigits - 1 + exponent : exponent - leadingFracZeros - 1;
+    return s;
+}
+
+std::optional<double> convert(QByteArrayView text, const Scan &s)
+{
+    const char *first = text.data();
+    const char *last = first + text.size();
+    if (*first == '+')
+        ++first;
+    double value = 0.0;
+    const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) {
+        // Too small for a double rounds to zero; too large is no number at all.
+        if (s.nonZero && s.magnitude >= 0)
+            return std::nullopt;
+        return text.front() == '-' ? -0.0 : 0.0;
+    }
+    if (ec != std::errc() || ptr != last || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+bool isCNumber(QByteArrayView text)
+{
+    return scan(text).ok;
+}
+
+std::optional<double> parseDouble(QByteArrayView text)
+{
+    const Scan s = scan(text);
+    if (!s.ok)
+        return std::nullopt;
+    return convert(text, s);
+}
+
+std::optional<float> parseStatistic(QByteArrayView text)
+{
+    const std::optional<double> value = parseDouble(text);
+    if (!value || std::fabs(*value) > double(FLT_MAX))
+        return std::nullopt;
+    return float(*value);
+}
+
+std::optional<double> parsePosition(QByteArrayView text)
+{
+    const Scan s = scan(text);
+    if (!s.ok || !s.fractionDigits)
+        return std::nullopt;
+    const std::optional<double> value = convert(text, s);
+    if (!value || std::fabs(*value) > double(FLT_MAX))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace quillmap
