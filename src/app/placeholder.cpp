@@ -1,1 +1,0 @@
-// Replaced by the startup dialog and the main window.

@@ -1,0 +1,104 @@
+#include "app/startupdialog.h"
+
+#include "app/datasetregistry.h"
+#include "common/dialogprovider.h"
+#include "common/sharedstate.h"
+#include "import/loadwizard.h"
+
+#include <QFile>
+#include <QTextStream>
+
+namespace {
+const QString Placeholder = QStringLiteral("Choose Data Set");
+}
+
+StartupDialog::StartupDialog(QWidget *parent)
+    : QDialog(parent)
+{
+    setupUi(this);
+    m_accepted = false;
+    quillmap::datasetRegistry() = registrystore::read();
+    fillComboBox();
+
+    connect(loadData, &QPushButton::clicked, this, &StartupDialog::loadData1);
+    connect(browseData, &QPushButton::clicked, this, &StartupDialog::browseData1);
+    connect(removeButton, &QPushButton::clicked, this, &StartupDialog::removeData);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void StartupDialog::fillComboBox()
+{
+    datasetComboBox->clear();
+    datasetComboBox->addItem(Placeholder);
+    datasetComboBox->addItems(quillmap::datasetRegistry());
+    datasetComboBox->setCurrentIndex(0);
+}
+
+void StartupDialog::addDataset(const QString &folder)
+{
+    QStringList &registry = quillmap::datasetRegistry();
+    if (!registry.contains(folder, Qt::CaseSensitive)) {
+        registry.append(folder);
+        datasetComboBox->addItem(folder);
+    }
+    datasetComboBox->setCurrentIndex(0);
+    registrystore::write(registry);
+}
+
+void StartupDialog::removeDataset(const QString &text)
+{
+    QStringList &registry = quillmap::datasetRegistry();
+    registry.removeOne(text);
+    registrystore::write(registry);
+    fillComboBox();
+}
+
+void StartupDialog::loadData1()
+{
+    const LoadWizardResult result = runLoadWizard(this);
+    switch (result.outcome) {
+    case LoadWizardResult::Stopped:
+        break;
+    case LoadWizardResult::Failed:
+        m_accepted = false;
+        reject();
+        break;
+    case LoadWizardResult::Imported:
+        addDataset(result.folder);
+        break;
+    }
+}
+
+void StartupDialog::browseData1()
+{
+    const QStringList &registry = quillmap::datasetRegistry();
+    const int index = datasetComboBox->currentIndex();
+    if (!registry.isEmpty() && index > 0 && index <= registry.size())
+        quillmap::currentDatasetFolder() = registry.at(index - 1);
+
+    QFile report(quillmap::currentDatasetFolder() + QStringLiteral("/summary.txt"));
+    if (!report.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        dialogs::notice(this, tr("Please load data first!"));
+        return;
+    }
+    // Line 6 holds the import's error line after a failure and the trait count after success.
+    QTextStream in(&report);
+    QString sixth;
+    for (int line = 1; line <= 6; ++line)
+        sixth = in.readLine();
+
+    if (sixth.contains(QStringLiteral("error"), Qt::CaseSensitive)) {
+        dialogs::information(this, tr("There is error when loading the data, please check summary.txt for details."));
+        m_accepted = false;
+    } else {
+        m_accepted = true;
+    }
+    reject();
+}
+
+void StartupDialog::removeData()
+{
+    if (datasetComboBox->currentIndex() < 1)
+        return;
+    removeDataset(datasetComboBox->currentText());
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ui_startup.h"
+
+#include <QDialog>
+
+// The first window of every run: lists the registered dataset folders, runs the load wizard,
+// removes folders from the registry and opens a dataset for browsing. The entry point reads
+// accepted() after the dialog has closed.
+class StartupDialog final : public QDialog, public Ui::startup
+{
+    Q_OBJECT
+
+public:
+    explicit StartupDialog(QWidget *parent = nullptr);
+
+    // True only after BROWSE DATA found an error-free report.
+    bool accepted() const { return m_accepted; }
+
+    // Registry operations; both rewrite key "path" whole and select the placeholder.
+    // addDataset appends `folder` unless already registered (exact, case-sensitive).
+    void addDataset(const QString &folder);
+    // removeDataset drops the first entry equal to `text`; the folder stays on disk.
+    void removeDataset(const QString &text);
+
+private slots:
+    void loadData1();
+    void browseData1();
+    void removeData();
+
+private:
+    void fillComboBox();
+
+    bool m_accepted = false;
+};

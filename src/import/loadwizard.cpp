@@ -1,0 +1,153 @@
+#include "import/loadwizard.h"
+
+#include "common/dialogprovider.h"
+#include "common/sharedstate.h"
+#include "import/importer.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProgressDialog>
+#include <QThread>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("StartupDialog", text);
+}
+
+class WaitCursor final
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+// Shows how far the import has come. The import runs on this thread, so the window is only
+// repainted when the progress callback lets pending paint events through; user input waits
+// until the import is over, as it would without the window.
+class ImportProgressWindow final
+{
+public:
+    explicit ImportProgressWindow(QWidget *parent)
+        : m_dialog(parent)
+    {
+        m_dialog.setWindowTitle(tr("Loading the data"));
+        m_dialog.setLabelText(tr("Generating indexing files..."));
+        m_dialog.setCancelButton(nullptr);
+        m_dialog.setRange(0, 0);
+        m_dialog.setMinimumDuration(0);
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setAutoClose(false);
+        m_dialog.setAutoReset(false);
+        m_dialog.show();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        m_clock.start();
+    }
+
+    void update(const QString &stage, qint64 rowsRead)
+    {
+        if (QThread::currentThread() != m_dialog.thread())
+            return;
+        if (m_clock.elapsed() < 100)
+            return;
+        m_clock.restart();
+        m_dialog.setLabelText(tr("%1\n%2 rows read").arg(stage, QLocale().toString(rowsRead)));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+
+    void close() { m_dialog.hide(); }
+
+private:
+    QProgressDialog m_dialog;
+    QElapsedTimer m_clock;
+};
+
+// An open-file dialog of the wizard: always started in the working directory.
+QString askInputFile(QWidget *parent, const char *filter)
+{
+    return DialogProvider::instance().openFileName(parent, tr("Open File"), QDir::currentPath(), tr(filter));
+}
+
+} // namespace
+
+LoadWizardResult runLoadWizard(QWidget *parent)
+{
+    LoadWizardResult result;
+    DialogProvider &dialogProvider = DialogProvider::instance();
+
+    const QString folder = dialogProvider.existingDirectory(
+        parent,
+        tr("Please choose a folder to store the indexing files! Use different folders for each data set"),
+        QDir::currentPath(), QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty())
+        return result;
+    result.folder = folder;
+    quillmap::currentDatasetFolder() = folder;
+
+    // An earlier import leaves its report behind: ask before overwriting that dataset.
+    if (QFile(folder + QStringLiteral("/summary.txt")).open(QIODevice::ReadOnly)
+        && !dialogs::askYesNo(parent, QStringLiteral("Are you sure to reload the dataset?"),
+                              QStringLiteral("Loading the data")))
+        return result;
+
+    dialogs::notice(parent, tr("Before loading, please make sure all the files are tab-delimited and SNP position in <b>Mb</b>.\r"
+                               "You only need to load data the first time you launch this program."));
+
+    ImportInputs inputs;
+    dialogs::notice(parent, tr("Please choose <b>required</b> file 1 (results). The format could be as following:\r"
+                               " Trait SNP statistic1 statistic2 ..."));
+    inputs.results = askInputFile(parent, "File1 (*.*)");
+    if (inputs.results.isEmpty())
+        return result;
+
+    dialogs::notice(parent, tr("Please choose <b>required</b> file 2 (SNP info).The format could be as following:\r"
+                               "SNP chr pos col1 col2 ..."));
+    inputs.snpInfo = askInputFile(parent, "File2 (*.*)");
+    if (inputs.snpInfo.isEmpty())
+        return result;
+
+    dialogs::notice(parent, tr("Please choose <b>required</b> file 3 (Trait info).The format could be as following:\r"
+                               "Trait col1 col2 .."));
+    inputs.traitInfo = askInputFile(parent, "File3 (*.*)");
+    if (inputs.traitInfo.isEmpty())
+        return result;
+
+    if (dialogs::askYesNo(parent, tr("Please choose <b>optional</b> file 4 (Trait group). \n"
+                                     "If you don't have this file, click NO button.The format could be as following:\t"
+                                     "Trait Group")))
+        inputs.groups = askInputFile(parent, "File4 (*.*)");
+
+    if (dialogs::askYesNo(parent, tr("Please choose <b>optional</b> file 5 (Gene Position). \n"
+                                     "If you don't have this file, click NO button.The format could be as following:\t"
+                                     "Gene Chr Start End")))
+        inputs.genes = askInputFile(parent, "File5 (*.*)");
+
+    dialogs::notice(parent, tr("File loading is done. It may take a while to generate indexing files for browser."));
+
+    ImportResult imported;
+    {
+        WaitCursor waitCursor;
+        ImportProgressWindow progressWindow(parent);
+        imported = runImport(folder, inputs, [&progressWindow](const QString &stage, qint64 rowsRead) {
+            progressWindow.update(stage, rowsRead);
+        });
+        progressWindow.close();
+    }
+
+    if (imported.failed) {
+        dialogs::information(parent, tr("There is error when loading the data, please check summary.txt for details.\n")
+                                         + imported.errorText);
+        result.outcome = LoadWizardResult::Failed;
+        return result;
+    }
+
+    dialogs::notice(parent, tr("Finish loading data, you can choose the data set from the list and click 'Browse Data' button."));
+    result.outcome = LoadWizardResult::Imported;
+    return result;
+}
