@@ -142,18 +142,10 @@ LoadOutcome DatasetLoader::readDescription(DatasetTables &tables)
     return LoadOutcome{};
 }
 
-LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
+std::vector<DatasetLoader::Wanted> DatasetLoader::wantedFiles(const DatasetTables &tables) const
 {
     using namespace quillmap::files;
-    auto damaged = [this](const QString &detail) {
-        return LoadOutcome{false, damagedDatasetMessage(m_folder, detail)};
-    };
-
-    // Opening order and the names the messages use.
-    struct Wanted {
-        QString path;
-        QString message;
-    };
+    // Opening order, and the names the messages give the files.
     std::vector<Wanted> wanted;
     if (tables.hasGroups) {
         wanted.push_back({tables.groupPath, notFound("map_ID_Gene.dat")});
@@ -166,7 +158,27 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
     wanted.push_back({datasetFilePath(m_folder, SnpList), notFound(SnpList)});
     wanted.push_back({datasetFilePath(m_folder, TraitList),
                       QStringLiteral("The file traitlist.dat is not found! reload the dataset!")});
+    return wanted;
+}
 
+LoadOutcome DatasetLoader::openDatasetFiles(const DatasetTables &tables) const
+{
+    for (const Wanted &w : wantedFiles(tables)) {
+        QFile file(w.path);
+        if (w.path.isEmpty() || !file.open(QIODevice::ReadOnly))
+            return LoadOutcome{false, w.message};
+    }
+    return LoadOutcome{};
+}
+
+LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
+{
+    using namespace quillmap::files;
+    auto damaged = [this](const QString &detail) {
+        return LoadOutcome{false, damagedDatasetMessage(m_folder, detail)};
+    };
+
+    const std::vector<Wanted> wanted = wantedFiles(tables);
     std::vector<std::unique_ptr<QFile>> files;
     for (const Wanted &w : wanted) {
         auto file = std::make_unique<QFile>(w.path);

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <vector>
+
 class DatasetTables;
 
 // Loads a dataset folder into DatasetTables in three steps: the description (summary.txt lines
@@ -26,6 +28,10 @@ public:
     // the three input file paths. Fails when summary.txt is missing, has fewer than five lines,
     // fewer than three paths on line 1, or headers too short for its column counts.
     LoadOutcome readDescription(DatasetTables &tables);
+    // Opens every dataset file in the fixed order (trait group file and Gene2ID.dat when the
+    // group flag is set, ID_Line.dat, trait information, SNP information, Pos_Line.dat,
+    // SNPlist.dat, IDlist.dat) and reports the first that cannot be opened. Reads nothing.
+    LoadOutcome openDatasetFiles(const DatasetTables &tables) const;
     // Opens and reads all files; stops at the first that cannot be opened or is damaged. On
     // failure the tables keep their description and nothing else (never half a dataset).
     LoadOutcome readDatasetFiles(DatasetTables &tables);
@@ -33,5 +39,11 @@ public:
     LoadOutcome load(DatasetTables &tables);
 
 private:
+    struct Wanted {
+        QString path;
+        QString message;
+    };
+    std::vector<Wanted> wantedFiles(const DatasetTables &tables) const;
+
     QString m_folder;
 };

@@ -1,0 +1,693 @@
+#include "bytrait/byid.h"
+
+#include "bytrait/datasetloader.h"
+#include "bytrait/datasettables.h"
+#include "bytrait/traitplotgeometry.h"
+#include "bytrait/traitplotpainter.h"
+#include "common/ctableview.h"
+#include "common/dialogprovider.h"
+#include "common/imagetitledialog.h"
+#include "common/numerichelpers.h"
+#include "common/sharedstate.h"
+#include "dataset/datasetfiles.h"
+#include "dataset/resultrecord.h"
+
+#include <QApplication>
+#include <QCompleter>
+#include <QDesktopServices>
+#include <QFile>
+#include <QHeaderView>
+#include <QIcon>
+#include <QItemSelectionModel>
+#include <QPainter>
+#include <QProgressDialog>
+#include <QScrollBar>
+#include <QSplashScreen>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <utility>
+
+namespace {
+
+const QString AllEntry = QStringLiteral("All");
+const QString TransformFailure =
+    QStringLiteral("Can't take log of negative value!\nPlease reset to no transformation!");
+// Contact shown at the end of the help text.
+const QString MaintainerEmail = QStringLiteral("quillmap-maintainers@example.org");
+
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+int lineOfSnp(const DatasetTables &tables, int snpIndex)
+{
+    // A SNP missing from the SNP information file shows the file's first line.
+    const int line = tables.snpLineOfIndex(snpIndex);
+    return line < 0 ? 0 : line;
+}
+
+} // namespace
+
+byID::byID(QWidget *parent)
+    : QWidget(parent)
+{
+    DatasetTables &tables = datasetTables();
+    tables.clear();
+    const QString folder = quillmap::currentDatasetFolder();
+    DatasetLoader loader(folder);
+    const LoadOutcome description = loader.readDescription(tables);
+
+    setupUi(this);
+    repaintTimer = new QTimer(this);
+    connect(repaintTimer, &QTimer::timeout, this, &byID::paintFunSub);
+    repaintTimer->start(0);
+
+    highlightComboBox->hide();
+    displayButton->hide();
+    transcomboBox->addItems({QStringLiteral("NoTransformation"), QStringLiteral("log(10)"),
+                             QStringLiteral("-log(10)"), QStringLiteral("log(2)"),
+                             QStringLiteral("-log(2)"), QStringLiteral("abs")});
+    highlightComboBox->addItems({QStringLiteral("No HightLight"), QStringLiteral("Top"),
+                                 QStringLiteral("Bottom"), QStringLiteral("Top + Bottom")});
+    highlightComboBox->setCurrentIndex(0);
+    plotbyBox->addItems(tables.statisticNames);
+    geneName->setEnabled(tables.hasGroups);
+    // The form leaves the editable boxes with an item chosen; the panel starts without.
+    geneName->setCurrentIndex(-1);
+    ProbeID->setCurrentIndex(-1);
+    ProbeIDSelected->setCurrentIndex(-1);
+
+    const QString programFolder = quillmap::programFolder();
+
+    LoadOutcome opened = description;
+    if (opened.ok)
+        opened = loader.openDatasetFiles(tables);
+    if (!opened.ok) {
+        dialogs::information(this, opened.message);
+        return;
+    }
+
+    ProbeIDSelected->hide();
+    const QPixmap splashImage(programFolder + QStringLiteral("/splash.png"));
+    if (!splashImage.isNull()) {
+        m_splash = new QSplashScreen(splashImage);
+        m_splash->setAttribute(Qt::WA_DeleteOnClose);
+        m_splash->setFont(QFont(QStringLiteral("Times"), 12, QFont::Bold));
+        m_splash->show();
+        m_splash->showMessage(QStringLiteral("                  Loading data..."), Qt::AlignTop,
+                              Qt::blue);
+        QApplication::processEvents();
+    }
+
+    const LoadOutcome read = loader.readDatasetFiles(tables);
+    if (!read.ok) {
+        if (m_splash)
+            m_splash->close();
+        dialogs::information(this, read.message);
+        return;
+    }
+    traitInfoHeader = tables.traitInfoHeader;
+    traitInfoMap = tables.traitInfoMap;
+
+    if (m_splash)
+        m_splash->showMessage(QStringLiteral("            Setting up main dialog..."),
+                              Qt::AlignTop, Qt::blue);
+
+    groupNameList = tables.groupTraitMap.keys();
+    {
+        const QSignalBlocker blockGroups(geneName);
+        const QSignalBlocker blockTraits(ProbeID);
+        geneName->addItem(AllEntry);
+        geneName->addItems(groupNameList);
+        ProbeID->addItem(AllEntry);
+        ProbeID->addItems(tables.traitNames);
+        ProbeID->setCurrentIndex(0);
+    }
+    auto *groupCompleter = new QCompleter(groupNameList, this);
+    groupCompleter->setCaseSensitivity(Qt::CaseInsensitive);
+    geneName->setCompleter(groupCompleter);
+    auto *traitCompleter = new QCompleter(tables.traitNames, this);
+    traitCompleter->setCaseSensitivity(Qt::CaseInsensitive);
+    ProbeID->setCompleter(traitCompleter);
+    ctableView->setSelectionMode(QAbstractItemView::MultiSelection);
+
+    makeConnections();
+    connect(groupCompleter, qOverload<const QString &>(&QCompleter::activated), this,
+            [this](const QString &) { show_SNP(); });
+    connect(traitCompleter, qOverload<const QString &>(&QCompleter::activated), this,
+            [this](const QString &) { display_result(); });
+    setWindowIcon(QIcon(programFolder + QStringLiteral("/qtlogo.png")));
+    m_ready = true;
+}
+
+byID::~byID()
+{
+    if (m_splash)
+        m_splash->close();
+    ctableView->setModel(nullptr);
+    releaseRows();
+}
+
+void byID::makeConnections()
+{
+    connect(findID, &QPushButton::clicked, this, &byID::show_SNP);
+    connect(geneName, &QComboBox::currentIndexChanged, this, &byID::show_SNP);
+    connect(displayButton, &QPushButton::clicked, this, &byID::display_result);
+    connect(ProbeID, &QComboBox::currentIndexChanged, this, &byID::display_result);
+    connect(transcomboBox, &QComboBox::currentIndexChanged, this, &byID::display_result);
+    connect(plotbyBox, &QComboBox::currentIndexChanged, this, &byID::display_result);
+    connect(highlightComboBox, &QComboBox::currentIndexChanged, this, &byID::display_result);
+    connect(ProbeIDSelected, &QComboBox::currentIndexChanged, this, &byID::slot1);
+    connect(clearButton, &QPushButton::clicked, this, &byID::clear_ready);
+    connect(ctableView->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &byID::sortByColumn);
+    connect(ctableView->verticalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int) { highLight(); });
+    connect(printButton, &QPushButton::clicked, this, &byID::printFile);
+    connect(LinkButton, &QPushButton::clicked, this, &byID::link);
+    connect(helpButton, &QPushButton::clicked, this, &byID::help);
+    connect(ctableView->verticalScrollBar(), &QScrollBar::valueChanged, ctableView,
+            &QTableView::resizeColumnsToContents);
+}
+
+void byID::releaseRows()
+{
+    freeMatrix(&rowStats, m_statRows);
+    m_statRows = 0;
+    rowRecords.clear();
+    rowChromosomes.clear();
+    rowPositions.clear();
+    rowValues.clear();
+}
+
+TraitPlotData byID::plotData() const
+{
+    TraitPlotData data;
+    data.rowCount = std::min<int>(rowCount, int(rowValues.size()));
+    data.chromosomes = rowChromosomes.data();
+    data.positions = rowPositions.data();
+    data.values = rowValues.data();
+    data.valueMin = valueMin;
+    data.valueMax = valueMax;
+    data.topThreshold = topThreshold;
+    data.bottomThreshold = bottomThreshold;
+    data.plotReady = plotReady == 1;
+    data.highlightMode = highlightComboBox->currentIndex();
+    data.highlightOn = highlightOn == 1;
+    data.highlightCount = highlightCount;
+    data.highlightChromosomes = highlightChromosomes.data();
+    data.highlightPositions = highlightPositions.data();
+    data.highlightValues = highlightValues.data();
+    return data;
+}
+
+void byID::showInFrame(const QImage &image)
+{
+    frame->clear();
+    if (image.isNull())
+        return;
+    if (image.size() == frame->size())
+        frame->setPixmap(QPixmap::fromImage(image));
+    else
+        frame->setPixmap(QPixmap::fromImage(
+            image.scaled(frame->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+}
+
+float byID::plottedValue(int recordIndex) const
+{
+    const int stat = plotbyBox->currentIndex();
+    const float raw = stat <= 0 ? rowRecords[size_t(recordIndex)].firstStat
+                                : rowStats[recordIndex][stat - 1];
+    return applyTransform(raw, transcomboBox->currentIndex());
+}
+
+void byID::show_SNP()
+{
+    groupTraitsArmed = 0;
+    ProbeIDSelected->clear();
+    groupTraitList.clear();
+    const QString group = geneName->currentText();
+    if (group == AllEntry) {
+        ProbeID->show();
+        ProbeIDSelected->hide();
+        return;
+    }
+    const DatasetTables &tables = datasetTables();
+    const auto it = tables.groupTraitMap.constFind(group);
+    if (it == tables.groupTraitMap.cend()) {
+        dialogs::information(this, QStringLiteral("The gene is not in the list!"));
+        return;
+    }
+    for (const QString &trait : it.value()) {
+        ProbeIDSelected->addItem(trait);
+        groupTraitList.append(trait);
+    }
+    ProbeID->hide();
+    ProbeIDSelected->show();
+    ProbeIDSelected->setCurrentIndex(0);
+    display_result();
+}
+
+void byID::slot1()
+{
+    if (groupTraitsArmed == 1)
+        display_result();
+}
+
+void byID::display_result()
+{
+    const DatasetTables &tables = datasetTables();
+    plotReady = 1;
+    repaintTimer->stop();
+    frame->clear();
+    ctableView->setModel(nullptr);
+    // The model must not keep pointing at rows that are about to be replaced.
+    traitTableModel.setRows(0, 0, nullptr, nullptr);
+    if (groupTraitsArmed == 0)
+        groupTraitsArmed = 1;
+    probeInfo->clear();
+
+    const bool groupAll = geneName->currentText() == AllEntry;
+    if (groupAll && ProbeID->currentText() == AllEntry) {
+        dialogs::information(this, QStringLiteral("Please select group name and trait name!"));
+        plotReady = 0;
+        return;
+    }
+    if (!groupAll && !ProbeID->isHidden())
+        return;
+
+    QString name;
+    if (!groupAll) {
+        if (!tables.groupTraitMap.contains(geneName->currentText()))
+            return;
+        name = groupTraitList.value(ProbeIDSelected->currentIndex());
+    } else {
+        const QString text = ProbeID->currentText();
+        if (tables.traitNames.contains(text)) {
+            groupTraitsArmed = 0;
+            ProbeIDSelected->clear();
+            ProbeIDSelected->addItem(text);
+            const int index = ProbeID->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+            name = tables.traitNames.value(index - 1, text);
+        }
+    }
+
+    highlightOn = 0;
+    QFile table(quillmap::files::datasetFilePath(quillmap::currentDatasetFolder(),
+                                                 quillmap::files::TraitTable));
+    if (!table.open(QIODevice::ReadOnly)) {
+        plotReady = 0;
+        dialogs::information(
+            this, QStringLiteral("The file table1.dat is not found! Please reload the dataset!"));
+        return;
+    }
+    if (!tables.traitRecordCounts.contains(name)) {
+        plotReady = 0;
+        update();
+        return;
+    }
+
+    std::optional<WaitCursor> wait(std::in_place);
+    releaseRows();
+    rowCount = tables.traitRecordCounts.value(name);
+    const int e = tables.extraStats;
+    const qint64 size = tables.recordSize;
+    const qint64 first = tables.traitFirstRecord(name);
+    QByteArray bytes;
+    if (first >= 0 && table.seek(first * size))
+        bytes = table.read(qint64(rowCount) * size);
+    table.close();
+
+    auto damaged = [&](const QString &detail) {
+        releaseRows();
+        rowCount = 0;
+        plotReady = 0;
+        wait.reset();
+        dialogs::information(this, damagedDatasetMessage(quillmap::currentDatasetFolder(), detail));
+    };
+    if (bytes.size() != qint64(rowCount) * size) {
+        damaged(QStringLiteral("table1.dat holds fewer records than ID_Line.dat lists."));
+        return;
+    }
+
+    rowRecords.resize(size_t(rowCount));
+    rowChromosomes.resize(size_t(rowCount));
+    rowPositions.resize(size_t(rowCount));
+    rowValues.resize(size_t(rowCount));
+    rowStats = allocMatrix(rowCount, e);
+    m_statRows = rowStats ? rowCount : 0;
+    if (!rowStats) {
+        damaged(QStringLiteral("the trait has more records than memory can hold."));
+        return;
+    }
+
+    valueMax = -100000.0f;
+    valueMin = 1000000.0f;
+    const int statChoice = plotbyBox->currentIndex();
+    const int transform = transcomboBox->currentIndex();
+    for (int i = 0; i < rowCount; ++i) {
+        const quillmap::RecordHead head =
+            quillmap::decodeRecord(bytes.constData() + qint64(i) * size, rowStats[i], e);
+        if (head.traitIndex < 0 || head.traitIndex >= tables.traitNames.size()
+            || head.snpIndex < 0 || head.snpIndex >= tables.snpNames.size()) {
+            damaged(QStringLiteral("table1.dat refers to a trait or SNP that is not listed."));
+            return;
+        }
+        RowRecord &rec = rowRecords[size_t(i)];
+        rec.traitIndex = head.traitIndex;
+        rec.snpIndex = head.snpIndex;
+        rec.firstStat = head.firstStat;
+        rec.rowNumber = i;
+        const int line = lineOfSnp(tables, head.snpIndex);
+        rowPositions[size_t(i)] = float(tables.snpPosition(line));
+        const float raw = statChoice <= 0 ? head.firstStat : rowStats[i][statChoice - 1];
+        const float value = applyTransform(raw, transform);
+        rowValues[size_t(i)] = value;
+        if (value == MissingValue) {
+            plotReady = 0;
+            probeInfo->clear();
+            probeInfo->setTextBackgroundColor(Qt::red);
+            probeInfo->setTextColor(Qt::yellow);
+            probeInfo->setPlainText(TransformFailure);
+            frame->clear();
+            return;
+        }
+        rowChromosomes[size_t(i)] = tables.snpChromosome(line);
+        if (value > valueMax)
+            valueMax = value;
+        if (value < valueMin)
+            valueMin = value;
+    }
+
+    const traitplot::Thresholds thresholds = traitplot::percentileThresholds(rowValues.data(), rowCount);
+    topThreshold = thresholds.top;
+    bottomThreshold = thresholds.bottom;
+
+    displayView();
+
+    const auto info = traitInfoMap.constFind(name);
+    probeInfo->setTextBackgroundColor(Qt::white);
+    probeInfo->setTextColor(Qt::blue);
+    if (info == traitInfoMap.cend()) {
+        probeInfo->setHtml(QStringLiteral("<h2>No information available!</h2>"));
+    } else {
+        // Header and fields come from the user's trait file: never let them become markup.
+        QString html = QStringLiteral("<FONT COLOR=blue><h2><r>Trait Information</r><r></r></h2></FONT>"
+                                      "<FONT COLOR=blue><table border=\"1\" cellpadding=\"3\" "
+                                      "cellspacing=\"0\">");
+        html += QStringLiteral("<tr><td>") + traitInfoHeader.value(0).toHtmlEscaped()
+            + QStringLiteral("</td><td>") + ProbeIDSelected->currentText().toHtmlEscaped()
+            + QStringLiteral("</td></tr>");
+        for (int k = 1; k < traitInfoHeader.size(); ++k) {
+            html += QStringLiteral("<tr><td>") + traitInfoHeader.at(k).toHtmlEscaped()
+                + QStringLiteral("</td><td>") + info.value().value(k - 1).toHtmlEscaped()
+                + QStringLiteral("</td></tr>");
+        }
+        html += QStringLiteral("</table>");
+        probeInfo->setHtml(html);
+    }
+
+    plotReady = 1;
+    update();
+    wait.reset();
+    paintFun();
+    plotShown = 1;
+}
+
+void byID::displayView()
+{
+    fillResultTable(ctableView, &traitTableModel, rowCount, datasetTables().tableColumnCount,
+                    rowRecords.data(), rowStats, this, [this] { highLight(); });
+}
+
+void byID::sortByColumn(int column)
+{
+    const DatasetTables &tables = datasetTables();
+    const int n = traitTableModel.rowCount();
+    if (n <= 0 || !traitTableModel.records())
+        return;
+    ctableView->setModel(nullptr);
+    ctableView->clearSelection();
+    frame->clear();
+    showInFrame(plotImage);
+
+    int *order = traitTableModel.rowOrder();
+    for (int i = 0; i < n; ++i)
+        order[i] = i;
+    const bool ascending = ctableView->horizontalHeader()->sortIndicatorOrder() == Qt::AscendingOrder;
+    const int m = tables.extraSnpColumns;
+    const RowRecord *records = traitTableModel.records();
+
+    auto textSort = [&](auto keyOf) {
+        std::vector<std::pair<QString, int>> keyed;
+        keyed.reserve(size_t(n));
+        for (int i = 0; i < n; ++i)
+            keyed.emplace_back(keyOf(records[i]), i);
+        const auto compare = ascending ? compareTextAscending : compareTextDescending;
+        std::sort(keyed.begin(), keyed.end(), [compare](const auto &a, const auto &b) {
+            return compare(&a.first, &b.first) < 0;
+        });
+        for (int i = 0; i < n; ++i)
+            order[i] = keyed[size_t(i)].second;
+    };
+    auto numericSort = [&](auto keyOf) {
+        std::vector<double> keys(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i)
+            keys[size_t(i)] = keyOf(i);
+        if (ascending)
+            sortAscendingWithIndex(keys.data(), order, 0, n - 1);
+        else
+            sortDescendingWithIndex(keys.data(), order, 0, n - 1);
+    };
+
+    if (column == 1) {
+        textSort([&](const RowRecord &r) { return tables.snpNames.value(r.snpIndex); });
+    } else if (column == 2) {
+        numericSort([&](int i) {
+            return double(tables.snpChromosome(lineOfSnp(tables, records[i].snpIndex)));
+        });
+    } else if (column == 3) {
+        numericSort([&](int i) {
+            return tables.snpPosition(lineOfSnp(tables, records[i].snpIndex)) * 1000000;
+        });
+    } else if (column >= 4 && column <= m + 3) {
+        textSort([&](const RowRecord &r) {
+            return tables.snpFields(lineOfSnp(tables, r.snpIndex)).value(column - 2);
+        });
+    } else if (column == m + 4) {
+        numericSort([&](int i) { return double(records[i].firstStat); });
+    } else if (column > m + 4 && column - m - 5 < tables.extraStats) {
+        float *const *stats = traitTableModel.stats();
+        numericSort([&](int i) { return double(stats[i][column - m - 5]); });
+    }
+
+    reattachResultTable(ctableView, &traitTableModel, this, [this] { highLight(); });
+}
+
+void byID::highLight(const QItemSelection &, const QItemSelection &)
+{
+    highLight();
+}
+
+void byID::highLight()
+{
+    if (repaintTimer->isActive()) {
+        ctableView->setSelectionMode(QAbstractItemView::NoSelection);
+        return;
+    }
+    const DatasetTables &tables = datasetTables();
+    QModelIndexList selected;
+    if (ctableView->model() && ctableView->selectionModel())
+        selected = ctableView->selectionModel()->selectedRows(0);
+    highlightOn = 1;
+    highlightImage = plotImage.copy();
+    highlightChromosomes.clear();
+    highlightPositions.clear();
+    highlightValues.clear();
+    highlightCount = 0;
+    if (selected.isEmpty()) {
+        highlightOn = 0;
+        showInFrame(plotImage);
+        return;
+    }
+    const int *order = traitTableModel.rowOrder();
+    for (const QModelIndex &index : std::as_const(selected)) {
+        const int recordIndex = order[index.row()];
+        const RowRecord &rec = rowRecords[size_t(recordIndex)];
+        const QStringList fields = tables.snpFields(lineOfSnp(tables, rec.snpIndex));
+        const QString chromosome = fields.value(0);
+        highlightChromosomes.push_back(chromosome == QLatin1String("X") ? 23 : chromosome.toInt());
+        highlightPositions.push_back(float(fields.value(1).toDouble()));
+        highlightValues.push_back(plottedValue(recordIndex));
+    }
+    highlightCount = int(highlightValues.size());
+    if (!highlightImage.isNull()) {
+        QPainter painter(&highlightImage);
+        traitplot::drawSelectionCircles(painter, highlightImage.size(), plotData());
+    }
+    showInFrame(highlightImage);
+}
+
+void byID::paintFun()
+{
+    QProgressDialog progress(QStringLiteral("Making plots!"), QStringLiteral("Cancel"), 0,
+                             rowCount, this);
+    progress.setWindowModality(Qt::WindowModal);
+    QImage image(frame->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    const bool completed = traitplot::renderTraitPlot(&image, plotData(), [&progress](int row) {
+        progress.setValue(row);
+        return !progress.wasCanceled();
+    });
+    progress.setValue(rowCount);
+    if (!completed)
+        return;
+    plotImage = image;
+    showInFrame(plotImage);
+}
+
+void byID::paintFunSub()
+{
+    const QSize size = workImage.size();
+    if (!workImage.isNull()) {
+        QPainter painter(&workImage);
+        traitplot::drawFrame(painter, size);
+        if (plotReady == 1) {
+            const TraitPlotData data = plotData();
+            const int end = std::min(repaintIndex + 1000, data.rowCount);
+            traitplot::drawPoints(painter, size, data, repaintIndex, end);
+            repaintIndex = end;
+            traitplot::drawValueLabels(painter, size, data);
+        }
+        traitplot::drawChromosomeStrip(painter, size);
+    }
+    // Without plottable rows there is nothing left to draw: finish now rather than tick forever.
+    if (plotReady != 1 || workImage.isNull())
+        repaintIndex = rowCount;
+    if (repaintIndex < rowCount)
+        return;
+    repaintTimer->stop();
+    plotImage = workImage;
+    if (highlightOn == 0)
+        showInFrame(workImage);
+    else
+        highLight();
+    ctableView->setSelectionMode(QAbstractItemView::MultiSelection);
+}
+
+void byID::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (plotShown != 1)
+        return;
+    showInFrame(highlightOn == 1 ? highlightImage : plotImage);
+    repaintIndex = 0;
+    workImage = QImage(frame->size(), QImage::Format_RGB32);
+    workImage.fill(Qt::white);
+    repaintTimer->start(0);
+}
+
+void byID::paintEvent(QPaintEvent *)
+{
+    // The plot is the frame's pixmap; the panel itself draws nothing.
+}
+
+void byID::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_splash)
+        m_splash->close();
+}
+
+void byID::clear_ready()
+{
+    plotShown = 0;
+    groupTraitsArmed = 0;
+    frame->clear();
+    ctableView->setModel(nullptr);
+    probeInfo->clear();
+    plotReady = 0;
+    update();
+    ProbeIDSelected->setGeometry(ProbeID->geometry());
+    ProbeIDSelected->clear();
+    ProbeIDSelected->hide();
+    ProbeID->show();
+    ProbeID->setCurrentIndex(0);
+    geneName->setCurrentIndex(0);
+    valueMax = 0;
+}
+
+void byID::link()
+{
+    const QStringList &templates = quillmap::linkTemplates();
+    const int chosen = quillmap::chosenDatabase();
+    if (chosen < 0 || chosen >= templates.size())
+        return;
+    // The term is percent-encoded so that a name with '&', '#' or '?' stays one search term.
+    const QString term = QString::fromLatin1(QUrl::toPercentEncoding(ProbeIDSelected->currentText()));
+    QString address = templates.at(chosen);
+    address.replace(QLatin1String(quillmap::SearchPlaceholder), term, Qt::CaseSensitive);
+    QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
+}
+
+void byID::changeLinkText()
+{
+    const QStringList &names = quillmap::databaseNames();
+    const int chosen = quillmap::chosenDatabase();
+    if (chosen >= 0 && chosen < names.size())
+        LinkButton->setText(names.at(chosen));
+}
+
+void byID::help()
+{
+    auto *browser = new QTextBrowser;
+    browser->setAttribute(Qt::WA_DeleteOnClose);
+    browser->setWindowIcon(QIcon(quillmap::programFolder() + QStringLiteral("/qtlogo.png")));
+    browser->setGeometry(400, 300, 600, 400);
+    browser->setWindowTitle(QStringLiteral("Help"));
+    browser->setHtml(
+        QStringLiteral("<font color=blue><h1> About Quillmap 0.0.2 Help Document</h1>")
+        + QStringLiteral("<p>1. To select the group of interest, type in or choose the group name from group combo box.</p>")
+        + QStringLiteral("<p>2. To find the corresponding traits, click 'Find ID' button, then the traits will appear in next combo box.</p>")
+        + QStringLiteral("<p>3. To display the SNPs associated with the current trait in the box, click 'display' button. </p>")
+        + QStringLiteral("<p>4. To sort a specific column in the table, click the horizontal header.</p>")
+        + QStringLiteral("<p>5. To highlight the SNPs of interest in the graph, click the row or the corresponding vertical header. Use 'Ctrl' or 'Shift' key to select multiple SNPs.</p>")
+        + QStringLiteral("<p>6. To plot different statistics, choose from 'plot' box </p>")
+        + QStringLiteral("<p>7. To save the current graph, click 'SaveImage' button.</p>")
+        + QStringLiteral("<p>8. To reset the combo box, click 'Clear' button.</p>")
+        + QStringLiteral("<p></p><h3>More questions?<br>Email: ") + MaintainerEmail.toHtmlEscaped()
+        + QStringLiteral("</h3>"));
+    browser->show();
+}
+
+void byID::printFile()
+{
+    QString title;
+    {
+        ImageTitleDialog dialog(this);
+        if (DialogProvider::instance().exec(&dialog) == QDialog::Accepted)
+            title = dialog.lineEdit->text();
+    }
+    if (title.isEmpty())
+        return;
+    const QString fileName = DialogProvider::instance().saveFileName(
+        this, QStringLiteral("Save As"), quillmap::programFolder() + QStringLiteral("/untitled.pdf"),
+        QStringLiteral("Images (*.pdf)"));
+    if (fileName.isEmpty())
+        return;
+    const QString caption = QStringLiteral("Group: ") + geneName->currentText()
+        + QStringLiteral("                  Trait: ") + ProbeIDSelected->currentText();
+    const QImage image = traitplot::renderTraitExport(plotData(), title, caption);
+    if (!traitplot::writeImagePdf(image, fileName))
+        dialogs::information(this, QStringLiteral("The file %1 could not be written!").arg(fileName));
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "common/ctablemodel.h"
+#include "common/rowrecord.h"
+#include "ui_byidwidget.h"
+
+#include <QImage>
+#include <QItemSelection>
+#include <QMap>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+#include <vector>
+
+class QSplashScreen;
+class QTimer;
+struct TraitPlotData;
+
+// The "By Trait" tab: every result of one trait as a sortable table, the trait's own
+// information and a genome-wide plot of one statistic. Its construction loads the dataset
+// tables (datasetTables()) from the current dataset folder; a dataset that cannot be loaded is
+// reported once and leaves the panel inert.
+class byID final : public QWidget, public Ui::byIDWidget
+{
+    Q_OBJECT
+
+public:
+    explicit byID(QWidget *parent = nullptr);
+    ~byID() override;
+
+    // True when the construction loaded the dataset and connected the panel.
+    bool isReady() const { return m_ready; }
+
+public slots:
+    // Relabels LinkButton after the chosen database changed.
+    void changeLinkText();
+
+private slots:
+    void show_SNP();
+    void display_result();
+    void slot1();
+    void clear_ready();
+    void sortByColumn(int column);
+    void highLight();
+    void highLight(const QItemSelection &selected, const QItemSelection &deselected);
+    void displayView();
+    void paintFun();
+    void paintFunSub();
+    void printFile();
+    void link();
+    void help();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    friend class TestByID;
+
+    void releaseRows();
+    TraitPlotData plotData() const;
+    void showInFrame(const QImage &image);
+    void makeConnections();
+    float plottedValue(int recordIndex) const;
+
+public:
+    // ---- state named as the program's own words (read by the tests and the export)
+    int rowCount = 0;
+    std::vector<RowRecord> rowRecords;
+    float **rowStats = nullptr;
+    std::vector<int> rowChromosomes;
+    std::vector<float> rowPositions;
+    std::vector<float> rowValues;
+    float valueMax = -100000.0f;
+    float valueMin = 1000000.0f;
+    double topThreshold = 0.0;
+    double bottomThreshold = 0.0;
+    int plotReady = 0;
+    int plotShown = 0;
+    int highlightOn = 0;
+    int highlightCount = 0;
+    std::vector<int> highlightChromosomes;
+    std::vector<float> highlightPositions;
+    std::vector<float> highlightValues;
+    int groupTraitsArmed = 0;
+    QStringList groupNameList;
+    QStringList groupTraitList;
+    QStringList traitInfoHeader;
+    QMap<QString, QStringList> traitInfoMap;
+    QImage workImage, plotImage, highlightImage;
+    QTimer *repaintTimer = nullptr;
+    int repaintIndex = 0;
+    CTableModel traitTableModel;
+
+private:
+    int m_statRows = 0;   // rows allocated in rowStats
+    bool m_ready = false;
+    QPointer<QSplashScreen> m_splash;
+};

@@ -1,0 +1,159 @@
+#include "bytrait/traitplotgeometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace traitplot {
+
+namespace {
+
+constexpr double Offsets[OffsetCount] = {
+    0,           275.420458,  548.180357,  777.482642,  998.761479,  1209.385022,
+    1410.211656, 1598.830618, 1775.094156, 1943.382057, 2108.705241, 2273.14114,
+    2435.530286, 2579.638407, 2715.995949, 2846.211532, 2964.88051,  3073.514876,
+    3179.631028, 3273.416324, 3365.793282, 3442.702699, 3522.170933, 3706.664049};
+
+// Truncation toward zero that cannot overflow: values outside int are clamped (and NaN is 0),
+// so a wild statistic lands at the plot's edge instead of being undefined behaviour.
+int truncToInt(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (v <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return int(v);
+}
+
+} // namespace
+
+double chromosomeOffset(int entry)
+{
+    return (entry >= 0 && entry < OffsetCount) ? Offsets[entry] : 0.0;
+}
+
+int genomeExtent()
+{
+    return int(std::ceil(Offsets[OffsetCount - 1]));
+}
+
+bool pointX(int chromosome, double positionMb, int *x)
+{
+    if (chromosome < 1 || chromosome > 23)
+        return false;
+    *x = truncToInt(std::floor(Offsets[chromosome - 1]) + 15 + positionMb);
+    return true;
+}
+
+double ValueScale::fraction(double v) const
+{
+    if (cmax == fmin)
+        return 0.5;
+    return (v - fmin) / double(cmax - fmin);
+}
+
+int ValueScale::y(double v) const
+{
+    return truncToInt(std::floor(0.85 * height - fraction(v) * 0.8 * height));
+}
+
+int ValueScale::circleY(double v) const
+{
+    return truncToInt(std::floor(0.85 * height + 10 - fraction(v) * 0.8 * height));
+}
+
+ValueScale makeScale(float valueMin, float valueMax, double height)
+{
+    ValueScale scale;
+    scale.fmin = truncToInt(std::floor(double(valueMin)));
+    scale.cmax = truncToInt(std::ceil(double(valueMax)));
+    scale.height = height;
+    return scale;
+}
+
+double screenHeightScale(int width, int height)
+{
+    if (width <= 40)
+        return 0.0;
+    return genomeExtent() * (double(height) / double(width - 40));
+}
+
+double exportHeightScale()
+{
+    return genomeExtent() * 0.3282051282051282;
+}
+
+int labelStep(float valueMin, float valueMax)
+{
+    const float range = valueMax - valueMin;
+    int step = 1;
+    if (range > 4)
+        step = 2;
+    if (range / step > 4)
+        step = int(step * 2.5);
+    if (range / step > 4)
+        step = step * 2;
+    return step;
+}
+
+QList<int> labelValues(float valueMin, float valueMax, int limit)
+{
+    QList<int> values;
+    if (!std::isfinite(valueMin) || !std::isfinite(valueMax) || valueMax < valueMin)
+        return values;
+    const int step = labelStep(valueMin, valueMax);
+    const double low = double(valueMin) - 1;
+    const double high = double(valueMax) + 1;
+    const double first = std::floor(low / step) * step;
+    for (double t = first; t < high && values.size() < limit; t += step) {
+        if (t > low && t > double(std::numeric_limits<int>::min())
+            && t < double(std::numeric_limits<int>::max()))
+            values.append(int(t));
+    }
+    return values;
+}
+
+int screenLabelY(const ValueScale &scale, int frameHeight, double t)
+{
+    const double h = frameHeight - 35;
+    return truncToInt(std::floor(h * 0.85 + 10 - scale.fraction(t) * h * 0.8));
+}
+
+int stripMid(int chromosome, int stripWidth)
+{
+    if (chromosome < 1 || chromosome > 23)
+        return 0;
+    const double span = Offsets[OffsetCount - 1] - Offsets[0];
+    return truncToInt(
+        std::floor((Offsets[chromosome - 1] + Offsets[chromosome]) * stripWidth / (2 * span)));
+}
+
+Thresholds percentileThresholds(const float *values, int n)
+{
+    Thresholds t;
+    if (n <= 0 || !values)
+        return t;
+    if (n <= 999) {
+        t.upRank = int(std::ceil(n * 0.99));
+        t.lowRank = int(std::ceil(n * 0.01));
+    } else {
+        t.upRank = int(std::ceil(n * 0.999));
+        t.lowRank = int(std::ceil(n * 0.001));
+    }
+    std::vector<float> sorted(values, values + n);
+    // NaN last, so it never becomes a threshold unless every value is NaN.
+    std::sort(sorted.begin(), sorted.end(), [](float a, float b) {
+        if (std::isnan(a))
+            return false;
+        if (std::isnan(b))
+            return true;
+        return a < b;
+    });
+    t.top = t.upRank < n ? sorted[size_t(t.upRank)] : sorted[size_t(n - 1)];
+    t.bottom = t.lowRank < n ? sorted[size_t(t.lowRank)] : sorted[0];
+    return t;
+}
+
+} // namespace traitplot

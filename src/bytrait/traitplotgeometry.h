@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QList>
+#include <QtGlobal>
+
+#include <vector>
+
+// Geometry of the genome-wide trait plot and of its PDF export: plain functions of the frame
+// size and the plotted value range. Positions are in Mb; chromosome numbers are 1..23 (X = 23).
+// All conversions of a coordinate to an integer truncate toward zero.
+namespace traitplot {
+
+// Start of chromosome c (1..23) at entry c - 1, end of X at entry 23; Mb along the genome axis.
+inline constexpr int OffsetCount = 24;
+double chromosomeOffset(int entry);
+// ceil(offset[23]) = 3707: the logical width of the genome axis.
+int genomeExtent();
+
+// Logical x of a point on chromosome c at position p (Mb); no value for c outside 1..23.
+bool pointX(int chromosome, double positionMb, int *x);
+
+// Value scale: fmin = floor(valueMin), cmax = ceil(valueMax). When they are equal every value
+// is drawn at mid height. `height` is the logical height scale (G on screen, G' in the export).
+struct ValueScale {
+    int fmin = 0;
+    int cmax = 0;
+    double height = 0.0;
+    // Logical y of value v: trunc(floor(0.85 G - (v - fmin) 0.8 G / (cmax - fmin))).
+    int y(double v) const;
+    // The selection circles' y: as y() with 10 added inside the floor.
+    int circleY(double v) const;
+    // Fraction 0..1 of the value range above fmin (0.5 when the range is empty).
+    double fraction(double v) const;
+};
+ValueScale makeScale(float valueMin, float valueMax, double height);
+
+// Screen plot of a frame W x H pixels: R = H / (W - 40), G = 3707 R.
+double screenHeightScale(int width, int height);
+// Export: G' = 3707 x 320 / 975.
+double exportHeightScale();
+
+// Label step: 1, 2, 5 or 10 from range = valueMax - valueMin.
+int labelStep(float valueMin, float valueMax);
+// Every multiple t of the step with valueMin - 1 < t < valueMax + 1 (ascending; at most
+// `limit` values, so an absurd range cannot stall the drawing).
+QList<int> labelValues(float valueMin, float valueMax, int limit = 1000);
+// Device y of the baseline of label t on a screen frame of height H.
+int screenLabelY(const ValueScale &scale, int frameHeight, double t);
+
+// Label x of chromosome c (1..23) in a strip `stripWidth` logical units wide:
+// floor((offset[c - 1] + offset[c]) x stripWidth / (2 x span)).
+int stripMid(int chromosome, int stripWidth);
+
+// Highlight thresholds: the plotted values at the upper and lower percentile ranks of n rows
+// (0.99 / 0.01 up to 999 rows, 0.999 / 0.001 above). A rank past the end uses the largest value,
+// and a lower rank past the end the smallest.
+struct Thresholds {
+    double top = 0.0;
+    double bottom = 0.0;
+    int upRank = 0;
+    int lowRank = 0;
+};
+Thresholds percentileThresholds(const float *values, int n);
+
+} // namespace traitplot

@@ -1,0 +1,277 @@
+#include "bytrait/traitplotpainter.h"
+
+#include "bytrait/traitplotgeometry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QImage>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrinter>
+#include <QTemporaryFile>
+
+#include <cmath>
+
+namespace traitplot {
+
+namespace {
+
+QPen cosmeticPen(const QColor &colour)
+{
+    QPen pen(colour);
+    pen.setCosmetic(true);
+    return pen;
+}
+
+// Plot area of the screen plot: window (0, 0)-(E + 49, trunc(G) - 1) onto the pixels
+// (40, 10)-(W - 1, H - 26).
+void mapPlotArea(QPainter &painter, QSize size)
+{
+    const double g = screenHeightScale(size.width(), size.height());
+    painter.setWindow(0, 0, genomeExtent() + 50, std::max(1, int(g)));
+    painter.setViewport(40, 10, size.width() - 40, size.height() - 35);
+}
+
+void drawFrameLines(QPainter &painter, double g)
+{
+    const int bottom = int(0.9 * g);
+    for (int i = 0; i < OffsetCount; ++i) {
+        const int x = int(std::floor(chromosomeOffset(i)));
+        painter.drawLine(x, 0, x, bottom);
+    }
+    painter.drawLine(int(std::floor(chromosomeOffset(0))), 0,
+                     int(std::floor(chromosomeOffset(OffsetCount - 1))), 0);
+    painter.drawLine(int(std::ceil(chromosomeOffset(0))), bottom,
+                     int(std::ceil(chromosomeOffset(OffsetCount - 1))), bottom);
+}
+
+bool drawnInMode(int mode, double v, const TraitPlotData &data)
+{
+    switch (mode) {
+    case 1:
+        return v > data.topThreshold;
+    case 2:
+        return v < data.bottomThreshold;
+    case 3:
+        return v > data.topThreshold || v < data.bottomThreshold;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+void drawFrame(QPainter &painter, QSize size)
+{
+    painter.save();
+    mapPlotArea(painter, size);
+    painter.setPen(cosmeticPen(Qt::blue));
+    painter.setBrush(Qt::NoBrush);
+    drawFrameLines(painter, screenHeightScale(size.width(), size.height()));
+    painter.restore();
+}
+
+bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int from, int to,
+                const std::function<bool(int)> &progress)
+{
+    if (!data.plotReady)
+        return true;
+    painter.save();
+    mapPlotArea(painter, size);
+    const ValueScale scale = makeScale(data.valueMin, data.valueMax,
+                                       screenHeightScale(size.width(), size.height()));
+    painter.setBrush(Qt::blue);
+    const int mode = data.highlightMode;
+    const QPen magenta = cosmeticPen(Qt::magenta);
+    const QPen darkBlue = cosmeticPen(Qt::darkBlue);
+    const QPen blue = cosmeticPen(Qt::blue);
+    if (mode >= 1 && mode <= 3)
+        painter.setPen(magenta);
+    bool completed = true;
+    for (int i = from; i < to && i < data.rowCount; ++i) {
+        if (progress && i % 4096 == 0 && !progress(i)) {
+            completed = false;
+            break;
+        }
+        const double v = data.values[i];
+        if (!drawnInMode(mode, v, data))
+            continue;
+        int x = 0;
+        if (!pointX(data.chromosomes[i], data.positions[i], &x))
+            continue;
+        if (mode < 1 || mode > 3)
+            painter.setPen(data.chromosomes[i] % 2 ? darkBlue : blue);
+        painter.drawEllipse(x, scale.y(v), 13, 13);
+    }
+    painter.restore();
+    return completed;
+}
+
+void drawValueLabels(QPainter &painter, QSize size, const TraitPlotData &data)
+{
+    if (!data.plotReady)
+        return;
+    painter.save();
+    painter.resetTransform();
+    painter.setViewTransformEnabled(false);
+    painter.setPen(cosmeticPen(Qt::blue));
+    painter.setFont(QFont(QStringLiteral("Helvetica")));
+    const ValueScale scale = makeScale(data.valueMin, data.valueMax,
+                                       screenHeightScale(size.width(), size.height()));
+    for (int t : labelValues(data.valueMin, data.valueMax))
+        painter.drawText(15, screenLabelY(scale, size.height(), t),
+                         QString::asprintf("%d ", t));
+    painter.restore();
+}
+
+void drawChromosomeStrip(QPainter &painter, QSize size)
+{
+    painter.save();
+    const int w = size.width();
+    painter.setWindow(0, 0, w, 30);
+    painter.setViewport(40, size.height() - 35, w - 40, 30);
+    painter.setPen(cosmeticPen(Qt::blue));
+    QFont font(QStringLiteral("Helvetica"));
+    font.setPointSize(8);
+    painter.setFont(font);
+    for (int c = 1; c <= 22; ++c) {
+        const bool odd = c % 2 == 1;
+        painter.drawText(stripMid(c, w) - (odd ? 8 : 10), odd ? 3 : 6, QString::number(c));
+    }
+    painter.drawText(stripMid(23, w) - 10, 1, QStringLiteral("X"));
+    painter.restore();
+}
+
+void drawSelectionCircles(QPainter &painter, QSize size, const TraitPlotData &data)
+{
+    if (!data.highlightOn)
+        return;
+    painter.save();
+    mapPlotArea(painter, size);
+    const ValueScale scale = makeScale(data.valueMin, data.valueMax,
+                                       screenHeightScale(size.width(), size.height()));
+    painter.setPen(cosmeticPen(Qt::red));
+    painter.setBrush(Qt::red);
+    for (int i = 0; i < data.highlightCount; ++i) {
+        int x = 0;
+        if (!pointX(data.highlightChromosomes[i], data.highlightPositions[i], &x))
+            continue;
+        painter.drawEllipse(x, scale.circleY(data.highlightValues[i]), 19, 19);
+    }
+    painter.restore();
+}
+
+bool renderTraitPlot(QPaintDevice *device, const TraitPlotData &data,
+                     const std::function<bool(int)> &progress)
+{
+    const QSize size(device->width(), device->height());
+    QPainter painter(device);
+    drawFrame(painter, size);
+    if (!drawPoints(painter, size, data, 0, data.rowCount, progress))
+        return false;
+    drawValueLabels(painter, size, data);
+    drawChromosomeStrip(painter, size);
+    return true;
+}
+
+QImage renderTraitExport(const TraitPlotData &data, const QString &title, const QString &caption)
+{
+    QImage image(1000, 380, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setBackground(Qt::white);
+    painter.eraseRect(0, 0, 1000, 350);
+    QFont font(QStringLiteral("Helvetica"));
+    font.setPointSize(20);
+    painter.setFont(font);
+    painter.drawText(400, 20, title);
+
+    const int e = genomeExtent();
+    const double g = exportHeightScale();
+    // Window (-50, -50)-(E - 1, trunc(G') - 51) onto the pixels (10, 30)-(984, 349).
+    painter.setWindow(-50, -50, e + 50, int(g));
+    painter.setViewport(10, 30, 975, 320);
+    painter.setPen(cosmeticPen(Qt::blue));
+    drawFrameLines(painter, g);
+
+    font.setPointSize(50);
+    painter.setFont(font);
+    painter.drawText(60, -30, caption);
+
+    if (data.plotReady) {
+        const ValueScale scale = makeScale(data.valueMin, data.valueMax, g);
+        painter.setPen(cosmeticPen(Qt::blue));
+        painter.setBrush(Qt::NoBrush);
+        for (int i = 0; i < data.rowCount; ++i) {
+            int x = 0;
+            if (pointX(data.chromosomes[i], data.positions[i], &x))
+                painter.drawEllipse(x, scale.y(data.values[i]), 13, 13);
+        }
+        if (data.highlightOn) {
+            painter.setPen(cosmeticPen(Qt::red));
+            painter.setBrush(Qt::red);
+            for (int i = 0; i < data.highlightCount; ++i) {
+                int x = 0;
+                if (pointX(data.highlightChromosomes[i], data.highlightPositions[i], &x))
+                    painter.drawEllipse(x, scale.y(data.highlightValues[i]), 17, 17);
+            }
+        }
+        painter.setPen(cosmeticPen(Qt::blue));
+        painter.setBrush(Qt::NoBrush);
+        font.setPointSize(30);
+        painter.setFont(font);
+        if (data.valueMax - data.valueMin < 1.0f) {
+            painter.drawText(-80, int(std::floor(0.85 * g - 0.8 * g * 0.5)),
+                             QString::asprintf("%.1f ", (scale.cmax + scale.fmin) * 0.5));
+        }
+        for (int t : labelValues(data.valueMin, data.valueMax))
+            painter.drawText(-80, scale.y(t), QString::asprintf("%d ", t));
+    }
+
+    // Chromosome strip: window (0, 0)-(974, 29) onto the pixels (20, 350)-(994, 379).
+    painter.setWindow(0, 0, 975, 30);
+    painter.setViewport(20, 350, 975, 30);
+    painter.setPen(cosmeticPen(Qt::blue));
+    font.setPointSize(8);
+    painter.setFont(font);
+    for (int c = 1; c <= 22; ++c) {
+        const bool odd = c % 2 == 1;
+        painter.drawText(stripMid(c, 975) - (odd ? 8 : 10), odd ? 5 : 8, QString::number(c));
+    }
+    painter.drawText(stripMid(23, 975) - 10, 1, QStringLiteral("X"));
+    painter.end();
+    return image;
+}
+
+bool writeImagePdf(const QImage &image, const QString &fileName)
+{
+    const QFileInfo target(fileName);
+    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.quillmap-XXXXXX.pdf"));
+    if (!temporary.open())
+        return false;
+    temporary.close();
+
+    {
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setPageOrientation(QPageLayout::Landscape);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(temporary.fileName());
+        QPainter painter;
+        if (!painter.begin(&printer))
+            return false;
+        painter.setRenderHint(QPainter::LosslessImageRendering);
+        painter.drawImage(0, 0, image);
+        if (!painter.end())
+            return false;
+    }
+    if (QFile::exists(fileName) && !QFile::remove(fileName))
+        return false;
+    if (!QFile::rename(temporary.fileName(), fileName))
+        return false;
+    temporary.setAutoRemove(false);
+    return true;
+}
+
+} // namespace traitplot

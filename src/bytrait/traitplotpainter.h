@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+#include <functional>
+
+class QImage;
+class QPainter;
+class QPaintDevice;
+
+// What the trait plot draws: the current trait's rows as the panel holds them. Arrays are not
+// owned and hold rowCount entries; the highlight arrays hold highlightCount entries.
+struct TraitPlotData {
+    int rowCount = 0;
+    const int *chromosomes = nullptr;
+    const float *positions = nullptr;   // Mb
+    const float *values = nullptr;      // plotted (transformed) values
+    float valueMin = 0.0f;
+    float valueMax = 0.0f;
+    double topThreshold = 0.0;
+    double bottomThreshold = 0.0;
+    bool plotReady = false;
+    int highlightMode = 0;              // 0 none, 1 top, 2 bottom, 3 top + bottom
+    bool highlightOn = false;
+    int highlightCount = 0;
+    const int *highlightChromosomes = nullptr;
+    const float *highlightPositions = nullptr;
+    const float *highlightValues = nullptr;
+};
+
+// The screen plot on a device of `size` pixels, in its parts. Progress is asked before every
+// row i with i mod 4096 == 0 and returns false to cancel.
+namespace traitplot {
+
+void drawFrame(QPainter &painter, QSize size);
+// Rows [from, to); returns false when cancelled.
+bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int from, int to,
+                const std::function<bool(int)> &progress = {});
+void drawValueLabels(QPainter &painter, QSize size, const TraitPlotData &data);
+void drawChromosomeStrip(QPainter &painter, QSize size);
+void drawSelectionCircles(QPainter &painter, QSize size, const TraitPlotData &data);
+
+// The whole screen plot (frame, points when plotReady, labels, strip) onto `device`, which is
+// expected to be white already. Returns false when cancelled (the device is then half drawn).
+bool renderTraitPlot(QPaintDevice *device, const TraitPlotData &data,
+                     const std::function<bool(int)> &progress = {});
+
+// The export picture: 1000 x 380 pixels with the title and the caption ("Group: ...").
+QImage renderTraitExport(const TraitPlotData &data, const QString &title, const QString &caption);
+
+// Writes `image` as a one-page landscape PDF at `fileName`, through a temporary file renamed
+// into place. Returns false when the file could not be written.
+bool writeImagePdf(const QImage &image, const QString &fileName);
+
+} // namespace traitplot
