@@ -1,0 +1,556 @@
+#include "bypos/bypos.h"
+
+#include "bypos/regionsearch.h"
+#include "bytrait/datasettables.h"
+#include "common/ctableview.h"
+#include "common/dialogprovider.h"
+#include "common/findsnpdialog.h"
+#include "common/imagetitledialog.h"
+#include "common/numerichelpers.h"
+#include "common/sharedstate.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QIcon>
+#include <QItemSelectionModel>
+#include <QPainter>
+#include <QPixmap>
+#include <QTextBrowser>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+using namespace quillmap::bypos;
+
+namespace {
+
+// The application's wait cursor for the lifetime of a search, restored once.
+class WaitCursor final
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { restore(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+    void restore()
+    {
+        if (m_on)
+            QApplication::restoreOverrideCursor();
+        m_on = false;
+    }
+
+private:
+    bool m_on = true;
+};
+
+const QStringList DefaultLabelColours = {
+    QStringLiteral("red"),   QStringLiteral("red"),   QStringLiteral("red"),
+    QStringLiteral("blue"),  QStringLiteral("blue"),  QStringLiteral("blue"),
+    QStringLiteral("black"), QStringLiteral("black"), QStringLiteral("black"),
+    QStringLiteral("darkGreen"), QStringLiteral("darkGreen"), QStringLiteral("darkGreen")};
+
+// Regions are typed by the user; beyond this no chromosome has records and bins stay in range.
+constexpr int RegionLimit = 1000000;
+constexpr int LastRegionEntry = 300;
+
+} // namespace
+
+byPos::byPos(QWidget *parent)
+    : QWidget(parent)
+{
+    setupUi(this);
+    ctableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+
+    const DatasetTables &tables = datasetTables();
+    transcomboBox->addItems({QStringLiteral("NoTransformation"), QStringLiteral("log(10)"),
+                             QStringLiteral("-log(10)"), QStringLiteral("log(2)"),
+                             QStringLiteral("-log(2)"), QStringLiteral("abs")});
+    plotbyBox->addItems(tables.statisticNames);
+    chrName->addItems(chromosomeNames());
+    for (int region = 0; region <= LastRegionEntry; ++region)
+        regionCombobox->addItem(QString::number(region));
+    LabelComboBox->addItem(QStringLiteral("Label"));
+    for (int label = 1; label <= 9; ++label)
+        LabelComboBox->addItem(QString::number(label));
+    colourChoices = QStringList{QStringLiteral("Color"), QStringLiteral("black"), QStringLiteral("red"),
+                                QStringLiteral("green"), QStringLiteral("blue"), QStringLiteral("cyan"),
+                                QStringLiteral("magenta")};
+    ColorComboBox->addItems(colourChoices);
+    labelColours = DefaultLabelColours;
+
+    connect(linkButton, &QPushButton::clicked, this, &byPos::link);
+    connect(goleftButton, &QPushButton::clicked, this, &byPos::goLeft);
+    connect(gorightButton, &QPushButton::clicked, this, &byPos::goRight);
+    connect(ctableView->verticalHeader(), &QHeaderView::sectionClicked, this,
+            qOverload<>(&byPos::highLight));
+    connect(ctableView, &QAbstractItemView::doubleClicked, this,
+            qOverload<const QModelIndex &>(&byPos::highLight));
+    connect(printButton, &QPushButton::clicked, this, &byPos::print);
+    connect(findSNPButton, &QPushButton::clicked, this, &byPos::findSNP);
+    connect(helpButton, &QPushButton::clicked, this, &byPos::help);
+    connect(regionCombobox, &QComboBox::activated, this, &byPos::search);
+    connect(chrName, &QComboBox::currentIndexChanged, this, &byPos::chrNameSlot);
+    connect(ctableView->horizontalHeader(), &QHeaderView::sectionClicked, this, &byPos::sortByColumn);
+    connect(plotbyBox, &QComboBox::currentIndexChanged, this, &byPos::search);
+    connect(transcomboBox, &QComboBox::currentIndexChanged, this, &byPos::search);
+    connect(ColorComboBox, &QComboBox::currentIndexChanged, this, &byPos::colorChange);
+    connect(LabelComboBox, &QComboBox::currentIndexChanged, this, &byPos::colorChange);
+    connect(resetButton, &QPushButton::clicked, this, &byPos::reset);
+}
+
+byPos::~byPos()
+{
+    // The view must not outlive the rows it shows.
+    ctableView->setModel(nullptr);
+}
+
+int byPos::currentRegion() const
+{
+    return std::clamp(regionCombobox->currentText().toInt(nullptr, 10), -RegionLimit, RegionLimit);
+}
+
+int byPos::currentStatistic() const
+{
+    return plotbyBox->currentIndex();
+}
+
+int byPos::currentTransform() const
+{
+    return transcomboBox->currentIndex();
+}
+
+float byPos::rowValue(int record, int statistic, int transform) const
+{
+    const int extra = datasetTables().extraStats;
+    float value = rowRecords[size_t(record)].firstStat;
+    if (statistic > 0 && statistic <= extra && rowStats[size_t(record)])
+        value = rowStats[size_t(record)][statistic - 1];
+    return applyTransform(value, transform);
+}
+
+void byPos::detachTable()
+{
+    ctableView->setModel(nullptr);
+}
+
+void byPos::clearHighlight()
+{
+    highlightOn = 0;
+    highlightCount = 0;
+}
+
+void byPos::search()
+{
+    reset();
+    const DatasetTables &tables = datasetTables();
+    const QString chromosome = chrName->currentText();
+    const int region = currentRegion();
+
+    const int end = chromosomeEnd(chromosome);
+    if (end >= 0 && region >= end && !endWarningShown) {
+        legendBox->clear();
+        dialogs::information(this, chromosomeEndMessage(chromosome));
+        endWarningShown = 1;
+        detachTable();
+        return;
+    }
+
+    WaitCursor wait;
+    RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), tables,
+                                       regionBin(chromosome, region));
+    m_genesValid = false;
+    switch (read.status) {
+    case RegionReadResult::Status::Ok:
+        break;
+    case RegionReadResult::Status::NoRecords:
+        traitPositions.clear();
+        traitValues.clear();
+        traitMaxima.clear();
+        traitOrder.clear();
+        traitCount = 0;
+        valueMax = -100.0;
+        valueMin = 100.0;
+        wait.restore();
+        legendBox->clear();
+        dialogs::information(this, read.message);
+        update();
+        detachTable();
+        clearHighlight();
+        return;
+    case RegionReadResult::Status::MissingTable:
+    case RegionReadResult::Status::Damaged:
+        wait.restore();
+        dialogs::information(this, read.message);
+        return;
+    }
+
+    TraitRanking ranking = rankTraits(read.region, tables, currentStatistic(), currentTransform());
+    const QString legend = ranking.missingValue ? QString() : legendHtml(ranking, tables);
+
+    // The view keeps pointers into the old rows until displayView attaches the new ones.
+    detachTable();
+    clearHighlight();
+    rowRecords = std::move(read.region.rows);
+    m_statStorage = std::move(read.region.extraStats);
+    rowCount = int(rowRecords.size());
+    const int extra = read.region.extraCount;
+    rowStats.assign(size_t(rowCount), nullptr);
+    if (extra > 0) {
+        for (int k = 0; k < rowCount; ++k)
+            rowStats[size_t(k)] = m_statStorage.data() + size_t(k) * size_t(extra);
+    }
+    highlightPositions.assign(size_t(rowCount), 0.0f);
+    highlightValues.assign(size_t(rowCount), 0.0f);
+    displayView();
+
+    if (ranking.missingValue) {
+        traitPositions.clear();
+        traitValues.clear();
+        traitMaxima.clear();
+        traitOrder.clear();
+        traitCount = 0;
+        wait.restore();
+        // Runs a complete search without a transform before this one ends.
+        transcomboBox->setCurrentIndex(0);
+        plotReady = 0;
+        legendBox->setText(QStringLiteral("Can't take log of negative value!"));
+        update();
+        return;
+    }
+
+    traitPositions = std::move(ranking.positions);
+    traitValues = std::move(ranking.values);
+    traitMaxima = std::move(ranking.maxima);
+    traitOrder = std::move(ranking.order);
+    traitCount = int(traitOrder.size());
+    valueMax = ranking.valueMax;
+    valueMin = ranking.valueMin;
+    plotReady = 1;
+    update();
+
+    legendBox->clear();
+    legendBox->setHtml(legend);
+}
+
+void byPos::displayView()
+{
+    fillResultTable(ctableView, &regionTableModel, rowCount, datasetTables().tableColumnCount,
+                    rowRecords.data(), rowStats.data(), this, [this] { highLight(); });
+}
+
+void byPos::sortByColumn(int column)
+{
+    ctableView->clearSelection();
+    detachTable();
+    const int n = rowCount;
+    int *order = regionTableModel.rowOrder();
+    if (n <= 0 || !order || regionTableModel.rowCount() != n) {
+        reattachResultTable(ctableView, &regionTableModel, this, [this] { highLight(); });
+        return;
+    }
+    std::iota(order, order + n, 0);
+
+    const DatasetTables &tables = datasetTables();
+    const int m = tables.extraSnpColumns;
+    const int extra = tables.extraStats;
+    const bool ascending =
+        ctableView->horizontalHeader()->sortIndicatorOrder() == Qt::AscendingOrder;
+    const bool textColumn = column == 0 || column == 1 || (column >= 4 && column <= 3 + m);
+
+    if (textColumn) {
+        std::vector<QString> keys(size_t(n));
+        for (int k = 0; k < n; ++k) {
+            const RowRecord &row = rowRecords[size_t(k)];
+            if (column == 0)
+                keys[size_t(k)] = tables.traitNames.value(row.traitIndex);
+            else if (column == 1)
+                keys[size_t(k)] = tables.snpNames.value(row.snpIndex);
+            else
+                keys[size_t(k)] = tables.snpFields(tables.snpLineOfIndex(row.snpIndex)).value(column - 2);
+        }
+        std::stable_sort(order, order + n, [&keys, ascending](int a, int b) {
+            return ascending ? keys[size_t(a)] < keys[size_t(b)] : keys[size_t(b)] < keys[size_t(a)];
+        });
+    } else {
+        std::vector<double> keys(size_t(n), 0.0);
+        for (int k = 0; k < n; ++k) {
+            const RowRecord &row = rowRecords[size_t(k)];
+            double key = 0.0;
+            if (column == 2 || column == 3) {
+                const QStringList fields = tables.snpFields(tables.snpLineOfIndex(row.snpIndex));
+                if (column == 2)
+                    key = fields.value(0) == QLatin1String("X") ? 23.0 : fields.value(0).toDouble();
+                else
+                    key = fields.value(1).toDouble() * 1000000.0;
+            } else if (column == 4 + m) {
+                key = row.firstStat;
+            } else if (column - m - 5 < extra && rowStats[size_t(k)]) {
+                key = rowStats[size_t(k)][column - m - 5];
+            }
+            keys[size_t(k)] = key;
+        }
+        if (ascending)
+            sortAscendingWithIndex(keys.data(), order, 0, n - 1);
+        else
+            sortDescendingWithIndex(keys.data(), order, 0, n - 1);
+    }
+    reattachResultTable(ctableView, &regionTableModel, this, [this] { highLight(); });
+}
+
+void byPos::highLight()
+{
+    QItemSelectionModel *selection = ctableView->selectionModel();
+    const QModelIndexList rows = ctableView->model() == &regionTableModel && selection
+                                     ? selection->selectedRows(0)
+                                     : QModelIndexList();
+    const int *order = regionTableModel.rowOrder();
+    if (rows.isEmpty() || !order) {
+        highlightOn = 0;
+    } else {
+        const DatasetTables &tables = datasetTables();
+        const int statistic = currentStatistic();
+        const int transform = currentTransform();
+        highlightCount = 0;
+        for (const QModelIndex &index : rows) {
+            if (index.row() < 0 || index.row() >= rowCount
+                || highlightCount >= int(highlightPositions.size()))
+                continue;
+            const int record = order[index.row()];
+            const RowRecord &row = rowRecords[size_t(record)];
+            const QStringList fields = tables.snpFields(tables.snpLineOfIndex(row.snpIndex));
+            highlightPositions[size_t(highlightCount)] = fields.value(1).toFloat();
+            highlightValues[size_t(highlightCount)] = rowValue(record, statistic, transform);
+            ++highlightCount;
+        }
+        highlightOn = 1;
+    }
+    update();
+}
+
+void byPos::highLight(const QModelIndex &index)
+{
+    Q_UNUSED(index);
+    highLight();
+}
+
+void byPos::stepRegion(int delta)
+{
+    const int target = currentRegion() + delta;
+    // The region list holds 0 to 300; there is nothing to step to beyond it.
+    if (target < 0 || target > LastRegionEntry)
+        return;
+    snpMarkOn = 0;
+    regionCombobox->setCurrentIndex(target);
+    search();
+}
+
+void byPos::goLeft()
+{
+    stepRegion(-1);
+}
+
+void byPos::goRight()
+{
+    stepRegion(1);
+}
+
+void byPos::chrNameSlot()
+{
+    snpMarkOn = 0;
+    search();
+}
+
+void byPos::findSNP()
+{
+    snpMarkOn = 0;
+    FindSNPDialog dialog(this);
+    if (DialogProvider::instance().exec(&dialog) != QDialog::Accepted)
+        return;
+    const QString name = dialog.lineEdit->text().toLower();
+    if (name.isEmpty())
+        return;
+
+    const DatasetTables &tables = datasetTables();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    snpMarkName = name;
+    const int index = tables.snpIndexOf(name);
+    const int line = index >= 0 ? tables.snpLineOfIndex(index) : -1;
+    const QStringList fields = tables.snpFields(line);
+    QApplication::restoreOverrideCursor();
+
+    int chromosomeEntry = -1;
+    if (fields.size() >= 2) {
+        if (fields[0] == QLatin1String("X")) {
+            chromosomeEntry = 22;
+        } else {
+            bool ok = false;
+            const int number = fields[0].toInt(&ok, 10);
+            chromosomeEntry = ok && number >= 1 && number <= 23 ? number - 1 : -1;
+        }
+    }
+    if (chromosomeEntry < 0) {
+        dialogs::information(this, QStringLiteral("SNP ") + name + QStringLiteral(" is not found"));
+        return;
+    }
+
+    // A new chromosome searches the old region on it first (chrNameSlot).
+    chrName->setCurrentIndex(chromosomeEntry);
+    const double position = fields[1].toDouble();
+    const double megabase = std::floor(position);
+    if (megabase >= 0 && megabase <= LastRegionEntry)
+        regionCombobox->setCurrentIndex(int(megabase));
+    else
+        regionCombobox->setEditText(QString::number(std::clamp(megabase, -double(RegionLimit),
+                                                               double(RegionLimit)), 'f', 0));
+    snpMarkOn = 1;
+    snpMarkPosition = position;
+    search();
+}
+
+void byPos::link()
+{
+    QDesktopServices::openUrl(genomeBrowserUrl(chrName->currentText(), currentRegion()));
+}
+
+void byPos::help()
+{
+    auto *browser = new QTextBrowser;
+    browser->setAttribute(Qt::WA_DeleteOnClose);
+    browser->setGeometry(400, 300, 600, 400);
+    browser->setWindowTitle(QStringLiteral("Help"));
+    browser->setWindowIcon(QIcon(quillmap::programFolder() + QStringLiteral("/qtlogo.png")));
+    browser->setHtml(helpHtml());
+    browser->show();
+}
+
+void byPos::reset()
+{
+    update();
+    for (int k = 0; k < 9; ++k)
+        labelColours[k] = DefaultLabelColours[k];
+    LabelComboBox->setCurrentIndex(0);
+    ColorComboBox->setCurrentIndex(0);
+    update();
+}
+
+void byPos::colorChange()
+{
+    const int label = LabelComboBox->currentIndex();
+    const int colour = ColorComboBox->currentIndex();
+    if (label <= 0 || colour <= 0)
+        return;
+    labelColours[label - 1] = colourChoices.value(colour);
+    update();
+}
+
+void byPos::print()
+{
+    ImageTitleDialog titleDialog(this);
+    if (DialogProvider::instance().exec(&titleDialog) != QDialog::Accepted)
+        return;
+    const QString title = titleDialog.lineEdit->text();
+    if (title.isEmpty())
+        return;
+    QString path = DialogProvider::instance().saveFileName(
+        this, QStringLiteral("Save As"), QDir::currentPath() + QStringLiteral("/untitled.pdf"),
+        QStringLiteral("Images (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".pdf");
+
+    const RegionGenes genes = readRegionGenes(quillmap::currentDatasetFolder(),
+                                              regionBin(chrName->currentText(), currentRegion()));
+    const QImage page = renderExportImage(title, plotInput(), genes.found ? &genes : nullptr);
+    if (!writeImagePdf(page, path))
+        dialogs::information(this, QStringLiteral("The file ") + path
+                                       + QStringLiteral(" could not be written!"));
+}
+
+RegionPlotInput byPos::plotInput() const
+{
+    RegionPlotInput in;
+    in.plotReady = plotReady != 0;
+    in.traitCount = traitCount;
+    in.traitPositions = &traitPositions;
+    in.traitValues = &traitValues;
+    in.traitOrder = &traitOrder;
+    in.valueMax = valueMax;
+    in.valueMin = valueMin;
+    for (int k = 0; k < 9; ++k)
+        in.rankColours << QColor(labelColours.value(k));
+    in.laterColour = QColor(QStringLiteral("green"));
+    in.highlightOn = highlightOn != 0;
+    in.highlightCount = std::min(highlightCount, int(highlightPositions.size()));
+    in.highlightPositions = highlightPositions.data();
+    in.highlightValues = highlightValues.data();
+    in.snpMarkOn = snpMarkOn != 0;
+    in.snpMarkPosition = snpMarkPosition;
+    in.snpMarkName = snpMarkName;
+    in.regionText = regionCombobox->currentText();
+    in.region = currentRegion();
+    return in;
+}
+
+void byPos::paintPlot(QPainter &painter)
+{
+    paintRegionPlot(painter, plotInput(), screenGeometry(frame->width(), frame->height()));
+}
+
+void byPos::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event);
+    QPainter painter(this);
+    paintPlot(painter);
+    painter.end();
+    updateGeneTrack();
+}
+
+void byPos::updateGeneTrack()
+{
+    const QString folder = quillmap::currentDatasetFolder();
+    const int region = currentRegion();
+    const int bin = regionBin(chrName->currentText(), region);
+    if (!m_genesValid || folder != m_genesFolder || bin != m_genesBin || region != m_genesRegion) {
+        m_genes = readRegionGenes(folder, bin);
+        m_geneLayout = layoutGenes(m_genes.genes, region);
+        m_genesFolder = folder;
+        m_genesBin = bin;
+        m_genesRegion = region;
+        m_genesValid = true;
+        m_geneImageValid = false;
+    }
+    const int frameWidth = frame->width();
+    const int imageWidth = scrollArea->width();
+    if (m_geneImageValid && frameWidth == m_geneImageFrameWidth && imageWidth == m_geneImageWidth)
+        return;
+    m_geneImageValid = true;
+    m_geneImageFrameWidth = frameWidth;
+    m_geneImageWidth = imageWidth;
+    m_geneImage = QImage();
+
+    scrollAreaWidgetContents->setFixedHeight(200);
+    geneLabel->setFixedHeight(200);
+    geneLabel->clear();
+    if (!m_genes.fileOpened) {
+        scrollArea->hide();
+        return;
+    }
+    scrollArea->show();
+    if (!m_genes.found)
+        return;
+    scrollAreaWidgetContents->setFixedWidth(frameWidth);
+    m_geneImage = renderGeneTrack(m_genes.genes, m_geneLayout, frameWidth, imageWidth);
+    if (m_geneImage.isNull())
+        return;
+    const int height = m_geneImage.height();
+    scrollAreaWidgetContents->setFixedHeight(height);
+    geneLabel->setFixedHeight(height);
+    scrollAreaWidgetContents->setFixedWidth(imageWidth);
+    geneLabel->setFixedWidth(imageWidth);
+    geneLabel->setPixmap(QPixmap::fromImage(m_geneImage));
+}

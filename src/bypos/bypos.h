@@ -1,0 +1,110 @@
+#pragma once
+
+#include "bypos/genetrack.h"
+#include "bypos/regionplotpainter.h"
+#include "common/ctablemodel.h"
+#include "common/rowrecord.h"
+
+#include "ui_bypos.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <vector>
+
+class QModelIndex;
+class QPainter;
+
+// The "By Position" tab: every result of every trait inside one megabase of one chromosome, as
+// a table, a plot of rank labels with a gene track, and a legend of the nine best traits. It
+// reads the process-wide dataset tables, which must be loaded before it is built.
+class byPos final : public QWidget, public Ui::byPos
+{
+    Q_OBJECT
+
+public:
+    explicit byPos(QWidget *parent = nullptr);
+    ~byPos() override;
+
+    // Draws the region plot in panel coordinates, as paintEvent does, on any painter.
+    void paintPlot(QPainter &painter);
+    // Runs a region search for the chromosome and region shown, as the region choice does.
+    void searchRegion() { search(); }
+    // What the plot draws right now.
+    quillmap::bypos::RegionPlotInput plotInput() const;
+    // The gene track picture of the current region, as shown under the plot.
+    const QImage &geneTrackImage() const { return m_geneImage; }
+
+private slots:
+    void sortByColumn(int column);
+    void displayView();
+    void chrNameSlot();
+    void search();
+    void highLight();
+    void highLight(const QModelIndex &index);
+    void goLeft();
+    void goRight();
+    void print();
+    void help();
+    void findSNP();
+    void link();
+    void reset();
+    void colorChange();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    friend class ByPosTest;
+
+    int currentRegion() const;
+    int currentStatistic() const;
+    int currentTransform() const;
+    float rowValue(int record, int statistic, int transform) const;
+    void detachTable();
+    void clearHighlight();
+    void stepRegion(int delta);
+    void updateGeneTrack();
+
+    // ---- the region's rows (file order) and what the ranking derived from them
+    std::vector<RowRecord> rowRecords;
+    std::vector<float *> rowStats;   // row k: its E extra statistics
+    int rowCount = 0;
+    std::vector<std::vector<double>> traitPositions;   // per trait group: positions in Mb
+    std::vector<std::vector<double>> traitValues;      // per trait group: transformed values
+    std::vector<double> traitMaxima;                   // per rank: largest transformed value
+    std::vector<int> traitOrder;                       // rank -> trait group
+    int traitCount = 0;
+    double valueMax = -100.0;
+    double valueMin = 100.0;
+    int plotReady = 0;
+
+    int highlightOn = 0;
+    int highlightCount = 0;
+    std::vector<float> highlightPositions;   // Mb
+    std::vector<float> highlightValues;
+
+    int snpMarkOn = 0;
+    double snpMarkPosition = 0.0;
+    QString snpMarkName;
+
+    int endWarningShown = 0;
+    QStringList labelColours;
+    QStringList colourChoices;
+    CTableModel regionTableModel;
+
+    std::vector<float> m_statStorage;   // the rows of rowStats
+
+    // The region's genes, read once per region; the picture is rebuilt when they or the
+    // widths it depends on change.
+    bool m_genesValid = false;
+    QString m_genesFolder;
+    int m_genesBin = 0;
+    int m_genesRegion = 0;
+    quillmap::bypos::RegionGenes m_genes;
+    quillmap::bypos::GeneTrackLayout m_geneLayout;
+    bool m_geneImageValid = false;
+    int m_geneImageFrameWidth = -1;
+    int m_geneImageWidth = -1;
+    QImage m_geneImage;
+};

@@ -1,0 +1,134 @@
+#include "bypos/regionplotgeometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quillmap::bypos {
+
+namespace {
+// Beyond this a coordinate is off any picture anyway; keeps int conversions defined.
+constexpr double CoordinateLimit = 1e8;
+} // namespace
+
+int toCoordinate(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    return int(std::clamp(std::trunc(value), -CoordinateLimit, CoordinateLimit));
+}
+
+int PlotScale::x(double positionMb) const
+{
+    return toCoordinate(positionMb * 1000.0 - double(region) * 1000.0);
+}
+
+int PlotScale::y(double value) const
+{
+    if (!(hi > lo))
+        return middle();
+    const double y = std::floor(0.85 * R - 0.8 * R * (value - lo) / (hi - lo));
+    return toCoordinate(y);
+}
+
+int PlotScale::middle() const
+{
+    return toCoordinate(std::floor(0.85 * R - 0.5 * R));
+}
+
+PlotScale makeScale(double R, int region, double valueMin, double valueMax)
+{
+    PlotScale scale;
+    scale.R = R;
+    scale.region = region;
+    scale.lo = std::floor(valueMin);
+    scale.hi = std::ceil(valueMax);
+    return scale;
+}
+
+PlotGeometry screenGeometry(int frameWidth, int frameHeight)
+{
+    PlotGeometry g;
+    const int width = std::max(1, frameWidth - 50);
+    const int height = std::max(1, frameHeight - 40);
+    g.R = 1000.0 * double(height) / double(width);
+    const int H = toCoordinate(g.R);
+    g.viewport = QRect(0, 50, width, height);
+    g.window = QRect(-50, 0, 1030, std::max(1, H));
+    g.boxBottom = toCoordinate(0.9 * g.R);
+    g.markerBottom = H - 50;
+    g.positionLabelY = H;
+    g.snpNameY = H - 8;
+    g.valueLabelX = -30;
+    return g;
+}
+
+PlotGeometry exportGeometry()
+{
+    PlotGeometry g;
+    g.R = 1000.0 * 0.3435897435897436;
+    g.viewport = QRect(0, 10, 975, 335);
+    g.window = QRect(-50, -50, 1050, 343);
+    g.boxBottom = 293;
+    g.markerBottom = 293;
+    g.positionLabelY = toCoordinate(0.95 * g.R);
+    g.snpNameY = 335;
+    g.valueLabelX = -20;
+    g.exportPage = true;
+    return g;
+}
+
+int valueLabelStep(double range)
+{
+    int step = 1;
+    if (range > 4)
+        step = 2;
+    if (range / step > 4)
+        step = int(step * 2.5);
+    if (range / step > 4)
+        step *= 2;
+    while (range / step > MaxValueLabels && step < 1000000000)
+        step *= 10;
+    return step;
+}
+
+std::vector<int> valueLabels(double valueMin, double valueMax)
+{
+    std::vector<int> labels;
+    const double lower = valueMin - 1.0;
+    const double upper = valueMax + 1.0;
+    if (!(lower < upper) || !std::isfinite(lower) || !std::isfinite(upper))
+        return labels;
+    // Labels are ints; values outside the int range have no label to write.
+    constexpr double IntLimit = 2147483647.0;
+    if (upper <= -IntLimit || lower >= IntLimit)
+        return labels;
+    const double step = valueLabelStep(valueMax - valueMin);
+    for (double m = std::floor(std::max(lower, -IntLimit) / step) * step; m < upper && m <= IntLimit;
+         m += step) {
+        if (m > lower)
+            labels.push_back(int(m));
+    }
+    return labels;
+}
+
+QString midScaleText(double valueMin, double valueMax)
+{
+    return QString::asprintf("%.1lf", (std::ceil(valueMax) + std::floor(valueMin)) * 0.5);
+}
+
+int midScaleY(double R)
+{
+    return toCoordinate(std::floor(0.85 * R - 0.8 * R * 0.5));
+}
+
+QString regionEndText(int region)
+{
+    return QString::asprintf("%d ", region + 1);
+}
+
+QString regionMiddleText(const QString &regionText)
+{
+    return QString::asprintf("%4.1lf ", regionText.toDouble() + 0.5);
+}
+
+} // namespace quillmap::bypos

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+#include <vector>
+
+// Geometry of the region plot: where positions and values land in the plot's logical
+// coordinates and where the fixed texts go, for the panel and for the exported page.
+// Logical x is in kb from the region's first base (0 .. 1000 is the megabase); logical y runs
+// downwards, the unit being R / 1000 of the plot's width.
+namespace quillmap::bypos {
+
+// Truncates toward zero into the int range; NaN gives 0. Coordinates of absurd values stay far
+// outside the picture instead of overflowing.
+int toCoordinate(double value);
+
+struct PlotScale {
+    double R = 0.0;
+    int region = 0;      // the region's first megabase
+    double lo = 0.0;     // floor of the smallest value, drawn at 0.85 R
+    double hi = 0.0;     // ceil of the largest value, drawn at 0.05 R
+
+    // Position in Mb -> logical x (kb from the region start).
+    int x(double positionMb) const;
+    // Transformed value -> logical y. A flat scale (lo == hi) puts every value at middle().
+    int y(double value) const;
+    // The middle height, used when there is nothing to scale.
+    int middle() const;
+};
+
+PlotScale makeScale(double R, int region, double valueMin, double valueMax);
+
+// Where one picture of the plot goes. The viewport is in device pixels, the window in logical
+// units.
+struct PlotGeometry {
+    QRect viewport;
+    QRect window;
+    double R = 0.0;
+    int boxBottom = 0;         // lower edge of the frame box
+    int markerBottom = 0;      // lower end of the found SNP's line
+    int positionLabelY = 0;    // baseline of the region start / middle / end labels
+    int snpNameY = 0;          // baseline of the found SNP's name
+    int valueLabelX = 0;       // left end of the value labels
+    bool exportPage = false;   // the page: title, fixed colours, mid-scale label on narrow ranges
+};
+
+// The panel: viewport at (0, 50) of (frame width - 50) x (frame height - 40) pixels.
+PlotGeometry screenGeometry(int frameWidth, int frameHeight);
+// The exported page: a 1000 x 600 image, viewport (0, 10, 975, 335).
+PlotGeometry exportGeometry();
+
+inline constexpr int ExportImageWidth = 1000;
+inline constexpr int ExportImageHeight = 600;
+// Row k of the gene track on the exported page is drawn at ExportGeneTop + 15 k.
+inline constexpr int ExportGeneTop = 385;
+
+// Step between value labels for a value range d: 1 up to 4, 2 up to 8, 5 up to 20, 10 beyond;
+// ranges so wide that more than MaxValueLabels labels would be written get a 10-fold step
+// until they fit.
+int valueLabelStep(double range);
+inline constexpr int MaxValueLabels = 1000;
+// Every multiple m of the step with valueMin - 1 < m < valueMax + 1, ascending.
+std::vector<int> valueLabels(double valueMin, double valueMax);
+// The mid-scale label of the page for ranges narrower than 1: its text and logical position.
+QString midScaleText(double valueMin, double valueMax);
+int midScaleY(double R);
+
+// Texts under the plot: the region's end ("%d ") and middle ("%4.1lf ").
+QString regionEndText(int region);
+QString regionMiddleText(const QString &regionText);
+
+} // namespace quillmap::bypos

@@ -1,0 +1,301 @@
+#include "bypos/regionplotpainter.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPainter>
+#include <QPen>
+#include <QPrinter>
+#include <QTemporaryFile>
+
+#include <cmath>
+#include <cstdio>
+
+namespace quillmap::bypos {
+
+namespace {
+
+QPen cosmeticPen(const QColor &colour)
+{
+    QPen pen(colour);
+    pen.setCosmetic(true);
+    return pen;
+}
+
+QFont helvetica(int pointSize)
+{
+    QFont font(QStringLiteral("Helvetica"), pointSize);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    return font;
+}
+
+QFont geneFont()
+{
+    QFont font(QStringLiteral("Helvetica [Cronyx]"), 10);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    return font;
+}
+
+// Rank labels are drawn once per point, and a dense region has tens of thousands of points:
+// each distinct label is rendered once under the painter's scale and then copied into place,
+// its baseline origin on the point's device pixel.
+class LabelSprites
+{
+public:
+    explicit LabelSprites(QPainter &painter)
+        : m_painter(painter), m_transform(painter.combinedTransform()), m_font(painter.font())
+    {
+    }
+
+    void draw(int x, int y, const QString &text, const QColor &colour)
+    {
+        const Sprite &sprite = spriteFor(text, colour);
+        const QPointF device = m_transform.map(QPointF(x, y));
+        if (!std::isfinite(device.x()) || !std::isfinite(device.y())
+            || std::abs(device.x()) > 1e7 || std::abs(device.y()) > 1e7)
+            return;
+        m_painter.drawImage(QPoint(int(std::lround(device.x())) - sprite.origin.x(),
+                                   int(std::lround(device.y())) - sprite.origin.y()),
+                            sprite.image);
+    }
+
+private:
+    struct Sprite {
+        QImage image;
+        QPoint origin;   // the text's baseline origin inside the image
+    };
+
+    const Sprite &spriteFor(const QString &text, const QColor &colour)
+    {
+        const QString key = text + QLatin1Char('\n') + colour.name(QColor::HexArgb);
+        auto it = m_sprites.find(key);
+        if (it != m_sprites.end())
+            return it.value();
+
+        const double sx = std::abs(m_transform.m11());
+        const double sy = std::abs(m_transform.m22());
+        const QFontMetricsF metrics(m_font, m_painter.device());
+        const QRectF bounds = metrics.boundingRect(text);
+        const int pad = 2;
+        Sprite sprite;
+        sprite.origin = QPoint(pad + int(std::ceil(-bounds.left() * sx)),
+                               pad + int(std::ceil(-bounds.top() * sy)));
+        const QSize size(sprite.origin.x() + int(std::ceil(bounds.right() * sx)) + pad,
+                         sprite.origin.y() + int(std::ceil(bounds.bottom() * sy)) + pad);
+        sprite.image = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        sprite.image.setDevicePixelRatio(1.0);
+        sprite.image.setDotsPerMeterX(m_painter.device()->logicalDpiX() * 10000 / 254);
+        sprite.image.setDotsPerMeterY(m_painter.device()->logicalDpiY() * 10000 / 254);
+        sprite.image.fill(Qt::transparent);
+        QPainter p(&sprite.image);
+        p.setRenderHints(m_painter.renderHints());
+        p.setFont(m_font);
+        p.setPen(colour);
+        p.setTransform(QTransform(sx, 0, 0, sy, sprite.origin.x(), sprite.origin.y()));
+        p.drawText(QPointF(0, 0), text);
+        p.end();
+        return m_sprites.insert(key, sprite).value();
+    }
+
+    QPainter &m_painter;
+    QTransform m_transform;
+    QFont m_font;
+    QHash<QString, Sprite> m_sprites;
+};
+
+void drawRankLabels(QPainter &painter, const RegionPlotInput &in, const PlotScale &scale)
+{
+    if (!in.traitPositions || !in.traitValues || !in.traitOrder)
+        return;
+    const auto &positions = *in.traitPositions;
+    const auto &values = *in.traitValues;
+    const int ranks = std::min<int>(in.traitCount, int(in.traitOrder->size()));
+
+    // Copies are made in device pixels.
+    painter.save();
+    LabelSprites sprites(painter);
+    painter.resetTransform();
+    painter.setViewTransformEnabled(false);
+    for (int k = 0; k < ranks; ++k) {
+        const int g = (*in.traitOrder)[size_t(k)];
+        if (g < 0 || size_t(g) >= positions.size() || size_t(g) >= values.size())
+            continue;
+        const QColor colour = k < 9 ? in.rankColours.value(k, Qt::black) : in.laterColour;
+        const QString text = k < 9 ? QString::number(k + 1) : QStringLiteral("*");
+        const auto &xs = positions[size_t(g)];
+        const auto &ys = values[size_t(g)];
+        if (in.traitCount == 1 && xs.size() == 1) {
+            sprites.draw(scale.x(xs[0]), scale.middle(), text, colour);
+            continue;
+        }
+        const size_t points = std::min(xs.size(), ys.size());
+        for (size_t j = 0; j < points; ++j)
+            sprites.draw(scale.x(xs[j]), scale.y(ys[j]), text, colour);
+    }
+    painter.restore();
+}
+
+void drawHighlights(QPainter &painter, const RegionPlotInput &in, const PlotScale &scale)
+{
+    if (in.highlightCount <= 0 || !in.highlightPositions || !in.highlightValues)
+        return;
+    painter.setPen(cosmeticPen(Qt::darkBlue));
+    painter.setBrush(Qt::NoBrush);
+    const bool singlePoint = in.traitCount == 1 && in.traitOrder && !in.traitOrder->empty()
+                             && in.traitPositions
+                             && size_t((*in.traitOrder)[0]) < in.traitPositions->size()
+                             && (*in.traitPositions)[size_t((*in.traitOrder)[0])].size() == 1;
+    if (singlePoint) {
+        const int x = scale.x(in.highlightPositions[0]);
+        painter.drawEllipse(QRect(x - 5, scale.middle() - 12, 15, 15));
+        return;
+    }
+    for (int i = 0; i < in.highlightCount; ++i) {
+        const int x = scale.x(in.highlightPositions[i]);
+        const int y = scale.y(in.highlightValues[i]);
+        painter.drawEllipse(QRect(x - 5, y - 12, 15, 15));
+    }
+}
+
+void drawGeneRows(QPainter &painter, const std::vector<RegionGene> &genes,
+                  const GeneTrackLayout &layout, int top, int rowHeight)
+{
+    const size_t count = std::min(genes.size(), layout.placements.size());
+    for (size_t i = 0; i < count; ++i) {
+        const GenePlacement &place = layout.placements[i];
+        const int y = top + rowHeight * place.row;
+        painter.setFont(geneFont());
+        painter.drawLine(place.x1, y, place.x2, y);
+        painter.drawText(place.nameX, y, genes[i].name);
+    }
+}
+
+} // namespace
+
+void paintRegionPlot(QPainter &painter, const RegionPlotInput &in, const PlotGeometry &geometry)
+{
+    painter.save();
+    painter.setViewport(geometry.viewport);
+    painter.setWindow(geometry.window);
+    const PlotScale scale = makeScale(geometry.R, in.region, in.valueMin, in.valueMax);
+    const int B = geometry.boxBottom;
+
+    painter.setPen(cosmeticPen(Qt::blue));
+    painter.drawLine(0, 0, 1005, 0);
+    painter.drawLine(0, B, 1005, B);
+    painter.drawLine(0, 0, 0, B);
+    painter.drawLine(1005, 0, 1005, B);
+
+    if (in.plotReady)
+        drawRankLabels(painter, in, scale);
+    if (in.highlightOn)
+        drawHighlights(painter, in, scale);
+
+    const int snpX = scale.x(in.snpMarkPosition);
+    if (in.snpMarkOn) {
+        painter.setPen(cosmeticPen(Qt::black));
+        painter.drawLine(snpX, 0, snpX, geometry.markerBottom);
+    }
+
+    painter.setPen(cosmeticPen(Qt::blue));
+    painter.setFont(helvetica(10));
+    painter.drawText(10, geometry.positionLabelY, in.regionText);
+    painter.drawText(980, geometry.positionLabelY, regionEndText(in.region));
+    painter.drawText(500, geometry.positionLabelY, regionMiddleText(in.regionText));
+
+    if (in.snpMarkOn) {
+        painter.setPen(cosmeticPen(Qt::red));
+        painter.setFont(helvetica(12));
+        painter.drawText(snpX - 40, geometry.snpNameY, in.snpMarkName);
+    }
+
+    painter.setPen(cosmeticPen(Qt::blue));
+    painter.setFont(helvetica(10));
+    if (geometry.exportPage && in.valueMax - in.valueMin < 1.0)
+        painter.drawText(-25, midScaleY(geometry.R), midScaleText(in.valueMin, in.valueMax));
+    for (const int m : valueLabels(in.valueMin, in.valueMax))
+        painter.drawText(geometry.valueLabelX, scale.y(m), QString::number(m));
+    painter.restore();
+}
+
+QImage renderGeneTrack(const std::vector<RegionGene> &genes, const GeneTrackLayout &layout,
+                       int frameWidth, int imageWidth)
+{
+    const int height = geneTrackHeight(layout, frameWidth);
+    QImage image(std::max(1, imageWidth), height, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(geneFont());
+    painter.setPen(cosmeticPen(Qt::blue));
+    painter.setViewport(0, 0, std::max(1, frameWidth - 50), height);
+    painter.setWindow(-50, 0, 1030, geneTrackWindowHeight(height, frameWidth));
+    drawGeneRows(painter, genes, layout, 15, 15);
+    return image;
+}
+
+QImage renderExportImage(const QString &title, const RegionPlotInput &input,
+                         const RegionGenes *genes)
+{
+    QImage image(ExportImageWidth, ExportImageHeight, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    const PlotGeometry geometry = exportGeometry();
+
+    RegionPlotInput page = input;
+    page.rankColours = {Qt::red, Qt::red, Qt::red, Qt::blue, Qt::blue, Qt::blue,
+                        Qt::black, Qt::black, Qt::black};
+    page.laterColour = Qt::darkGreen;
+
+    QPainter painter(&image);
+    painter.setViewport(geometry.viewport);
+    painter.setWindow(geometry.window);
+    painter.drawText(0, -20, title);
+    paintRegionPlot(painter, page, geometry);
+
+    if (genes && genes->found) {
+        painter.setViewport(geometry.viewport);
+        painter.setWindow(geometry.window);
+        painter.setPen(cosmeticPen(Qt::blue));
+        painter.setFont(geneFont());
+        drawGeneRows(painter, genes->genes, layoutGenes(genes->genes, input.region), ExportGeneTop, 15);
+    }
+    painter.end();
+    return image;
+}
+
+bool writeImagePdf(const QImage &image, const QString &path)
+{
+    const QFileInfo target(path);
+    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.") + target.fileName()
+                             + QStringLiteral(".XXXXXX.pdf"));
+    temporary.setAutoRemove(false);
+    if (!temporary.open())
+        return false;
+    const QString temporaryPath = temporary.fileName();
+    temporary.close();
+
+    QPrinter printer(QPrinter::ScreenResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setOutputFileName(temporaryPath);
+    QPainter painter;
+    bool written = painter.begin(&printer);
+    if (written) {
+        painter.setRenderHint(QPainter::LosslessImageRendering);
+        painter.drawImage(0, 0, image);
+        written = painter.end();
+    }
+    written = written && QFileInfo(temporaryPath).size() > 0
+              && std::rename(QFile::encodeName(temporaryPath).constData(),
+                             QFile::encodeName(target.absoluteFilePath()).constData()) == 0;
+    if (!written)
+        QFile::remove(temporaryPath);
+    return written;
+}
+
+} // namespace quillmap::bypos

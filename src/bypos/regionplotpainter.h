@@ -1,0 +1,61 @@
+#pragma once
+
+#include "bypos/genetrack.h"
+#include "bypos/regionplotgeometry.h"
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QString>
+
+#include <vector>
+
+class QPainter;
+
+namespace quillmap::bypos {
+
+// Everything the region plot draws, read from the position panel at paint time. The pointers
+// are not owned and must stay valid while the picture is drawn.
+struct RegionPlotInput {
+    bool plotReady = false;
+    int traitCount = 0;
+    const std::vector<std::vector<double>> *traitPositions = nullptr;   // per group, Mb
+    const std::vector<std::vector<double>> *traitValues = nullptr;      // per group
+    const std::vector<int> *traitOrder = nullptr;                       // rank -> group
+    double valueMax = -100.0;
+    double valueMin = 100.0;
+    QList<QColor> rankColours;   // ranks 1 to 9
+    QColor laterColour;          // ranks 10 and later
+
+    bool highlightOn = false;
+    int highlightCount = 0;
+    const float *highlightPositions = nullptr;   // Mb
+    const float *highlightValues = nullptr;
+
+    bool snpMarkOn = false;
+    double snpMarkPosition = 0.0;   // Mb
+    QString snpMarkName;
+
+    QString regionText;   // the region as the user sees it
+    int region = 0;       // the region read as a whole number of Mb
+};
+
+// Draws the plot (frame box, rank labels, highlight circles, the found SNP, position and value
+// labels) under `geometry`'s viewport and window. Works on any paint device.
+void paintRegionPlot(QPainter &painter, const RegionPlotInput &input, const PlotGeometry &geometry);
+
+// The panel's gene track picture: `imageWidth` pixels wide, for a plot frame `frameWidth` wide.
+// Null image for an empty layout is never returned; the height is geneTrackHeight().
+QImage renderGeneTrack(const std::vector<RegionGene> &genes, const GeneTrackLayout &layout,
+                       int frameWidth, int imageWidth);
+
+// The exported page: title, plot with the default rank colours (the user's choices are not
+// used) and the gene rows under it. `genes` may be null (no gene file or no genes).
+QImage renderExportImage(const QString &title, const RegionPlotInput &input,
+                         const RegionGenes *genes);
+
+// Prints `image` at its natural size on one landscape PDF page at `path`. The page is written
+// to a temporary file beside `path` and renamed into place; false when that failed.
+bool writeImagePdf(const QImage &image, const QString &path);
+
+} // namespace quillmap::bypos

@@ -1,0 +1,237 @@
+#include "bypos/regionsearch.h"
+
+#include "bytrait/datasettables.h"
+#include "common/numerichelpers.h"
+#include "dataset/datasetfiles.h"
+#include "dataset/resultrecord.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <numeric>
+
+namespace quillmap::bypos {
+
+namespace {
+
+// Whole megabase at which each chromosome ends, 1..22 then X.
+constexpr int ChromosomeEnds[23] = {247, 243, 200, 192, 181, 171, 159, 147, 140, 136, 135, 133,
+                                    115, 107, 101, 89,  79,  77,  64,  63,  47,  50,  155};
+
+// Index of a chromosome name in ChromosomeEnds; -1 when it has none.
+int chromosomeSlot(const QString &chromosome)
+{
+    if (chromosome == QLatin1String("X"))
+        return 22;
+    bool ok = false;
+    const int number = chromosome.toInt(&ok, 10);
+    return ok && number >= 1 && number <= 22 ? number - 1 : -1;
+}
+
+QString damagedMessage()
+{
+    return QStringLiteral("The file %1 is damaged! Please reload the dataset!")
+        .arg(QLatin1String(files::BinTable));
+}
+
+} // namespace
+
+QStringList chromosomeNames()
+{
+    QStringList names;
+    for (int c = 1; c <= 22; ++c)
+        names << QString::number(c);
+    names << QStringLiteral("X");
+    return names;
+}
+
+int chromosomeEnd(const QString &chromosome)
+{
+    const int slot = chromosomeSlot(chromosome);
+    return slot < 0 ? -1 : ChromosomeEnds[slot];
+}
+
+QString chromosomeEndMessage(const QString &chromosome)
+{
+    const QString end = QString::number(chromosomeEnd(chromosome));
+    if (chromosome == QLatin1String("X"))
+        return QStringLiteral("Chromosome X ends at position") + QLatin1Char(' ') + end;
+    return QStringLiteral("Chromosome") + chromosome + QStringLiteral(" ends at position")
+           + QLatin1Char(' ') + end;
+}
+
+int regionBin(const QString &chromosome, int region)
+{
+    if (chromosome == QLatin1String("X"))
+        return 23000 + region;
+    return chromosome.toInt(nullptr, 10) * 1000 + region;
+}
+
+QUrl genomeBrowserUrl(const QString &chromosome, qint64 region)
+{
+    const qint64 start = region * 1000000;
+    const qint64 end = start + 1000000;
+    return QUrl(QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg18&position=chr")
+                + chromosome + QLatin1Char(':') + QString::number(start) + QLatin1Char('-')
+                + QString::number(end));
+}
+
+float RegionRows::statistic(int k, int s) const
+{
+    if (s <= 0 || s > extraCount)
+        return rows[size_t(k)].firstStat;
+    return extraStats[size_t(k) * size_t(extraCount) + size_t(s - 1)];
+}
+
+RegionReadResult readRegion(const QString &folder, const DatasetTables &tables, int bin)
+{
+    RegionReadResult result;
+    QFile file(files::datasetFilePath(folder, files::BinTable));
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.status = RegionReadResult::Status::MissingTable;
+        result.message = QStringLiteral("The file %1 is not found! Please reload the dataset!")
+                             .arg(QLatin1String(files::BinTable));
+        return result;
+    }
+    const int count = tables.binRecordCounts.value(bin, 0);
+    if (count <= 0) {
+        result.status = RegionReadResult::Status::NoRecords;
+        result.message = QStringLiteral("There are no SNPs in this region!");
+        return result;
+    }
+
+    const int extra = tables.extraStats;
+    const qint64 size = recordSize(extra);
+    const qint64 first = tables.binFirstRecord(bin);
+    // The counts come from Pos_Line.dat; a table2.dat that does not hold them is refused before
+    // anything is allocated.
+    if (first < 0 || extra < 0 || first > (file.size() / size) || count > (file.size() / size) - first
+        || !file.seek(first * size)) {
+        result.status = RegionReadResult::Status::Damaged;
+        result.message = damagedMessage();
+        return result;
+    }
+    const QByteArray bytes = file.read(qint64(count) * size);
+    if (bytes.size() != qint64(count) * size) {
+        result.status = RegionReadResult::Status::Damaged;
+        result.message = damagedMessage();
+        return result;
+    }
+
+    RegionRows &region = result.region;
+    region.extraCount = extra;
+    region.rows.resize(size_t(count));
+    region.extraStats.resize(size_t(count) * size_t(extra));
+    const qsizetype traitTotal = tables.traitNames.size();
+    const qsizetype snpTotal = tables.snpNames.size();
+    const char *in = bytes.constData();
+    for (int k = 0; k < count; ++k, in += size) {
+        const RecordHead head =
+            decodeRecord(in, extra ? region.extraStats.data() + size_t(k) * size_t(extra) : nullptr, extra);
+        if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
+            || head.snpIndex >= snpTotal) {
+            result.status = RegionReadResult::Status::Damaged;
+            result.message = damagedMessage();
+            result.region = RegionRows();
+            return result;
+        }
+        region.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
+    }
+    return result;
+}
+
+TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic,
+                        int transform)
+{
+    TraitRanking ranking;
+    const int n = region.count();
+    if (n == 0)
+        return ranking;
+
+    // The rows grouped by trait index; within a trait the file order is kept.
+    std::vector<int> sorted(static_cast<size_t>(n));
+    std::iota(sorted.begin(), sorted.end(), 0);
+    std::stable_sort(sorted.begin(), sorted.end(), [&region](int a, int b) {
+        return region.rows[size_t(a)].traitIndex < region.rows[size_t(b)].traitIndex;
+    });
+
+    ranking.valueMax = -9999999.0;
+    const auto valueOf = [&](int k) {
+        return double(applyTransform(region.statistic(k, statistic), transform));
+    };
+    const double first = valueOf(sorted[0]);
+    ranking.valueMin = first;
+    if (first == double(MissingValue)) {
+        ranking.missingValue = true;
+        return ranking;
+    }
+
+    std::vector<double> maxima{first};
+    int currentTrait = region.rows[size_t(sorted[0])].traitIndex;
+    ranking.positions.emplace_back();
+    ranking.values.emplace_back();
+    for (const int k : sorted) {
+        const RowRecord &row = region.rows[size_t(k)];
+        const double v = valueOf(k);
+        if (row.traitIndex == currentTrait) {
+            if (v > maxima.back())
+                maxima.back() = v;
+        } else {
+            ranking.groupNames << tables.traitNames.value(currentTrait);
+            maxima.push_back(v);
+            ranking.positions.emplace_back();
+            ranking.values.emplace_back();
+        }
+        if (v < ranking.valueMin)
+            ranking.valueMin = v;
+        currentTrait = row.traitIndex;
+        ranking.positions.back().push_back(tables.snpPosition(tables.snpLineOfIndex(row.snpIndex)));
+        ranking.values.back().push_back(v);
+        if (v == double(MissingValue)) {
+            ranking.missingValue = true;
+            return ranking;
+        }
+    }
+    ranking.groupNames << tables.traitNames.value(currentTrait);
+
+    const int groups = int(maxima.size());
+    ranking.order.resize(size_t(groups));
+    std::iota(ranking.order.begin(), ranking.order.end(), 0);
+    sortDescendingWithIndex(maxima.data(), ranking.order.data(), 0, groups - 1);
+    ranking.maxima = std::move(maxima);
+    ranking.valueMax = ranking.maxima[0];
+    return ranking;
+}
+
+QString legendHtml(const TraitRanking &ranking, const DatasetTables &tables)
+{
+    QString html = QStringLiteral("<FONT COLOR=blue><h2><br> Legend</br></h2>"
+                                  "<table border=\"1\" cellpadding=\"5\" cellspacing=\"0\">"
+                                  "<tr bgcolor=\"#DDFFFF\"><td>LABEL</td><td>Trait</td><td>Group</td></tr>");
+    const int rows = std::min(ranking.traitCount(), 9);
+    for (int l = 0; l < rows; ++l) {
+        const QString name = ranking.groupNames.value(ranking.order[size_t(l)]);
+        const QString groups = tables.traitGroupMap.value(name).join(QStringLiteral(", "));
+        html += QStringLiteral("<tr><td>") + QString::number(l + 1) + QStringLiteral("</td><td>")
+                + name.toHtmlEscaped() + QStringLiteral("</td><td>") + groups.toHtmlEscaped()
+                + QStringLiteral("</td></tr>");
+    }
+    html += QStringLiteral("</table>");
+    return html;
+}
+
+QString helpHtml()
+{
+    return QStringLiteral(
+        "<font color=blue><h1> About Quillmap v 0.0.2 Help Document</h1>"
+        "<p>1. To display the association results in the spefic region, choose chr name and region (in Mb) </p>"
+        "<p>2. To plot different statistics, choose from 'plot' box </p>"
+        "<p>3. To find the SNP of interest, click 'Find SNP' button. </p>"
+        "<p>4. To sort a specific column in the table, click the horizontal header.</p>"
+        "<p>5. To highlight the SNPs of interest in the graph, click the row or the corresponding vertical header. Use 'Ctrl' or 'Shift' key to select multiple SNPs.</p>"
+        "<p>6. To save the current graph, click 'SaveImage' button.</p>"
+        "<p>7. The number in the graph is the rank of traits with maximum association results within each trait ordered in the region. Only top 9 traits are listed. </p>"
+        "<p></p><p><h3>        More questions?         Email:  quillmap@diravizi.org </h3></p>");
+}
+
+} // namespace quillmap::bypos

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "common/rowrecord.h"
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QtGlobal>
+
+#include <vector>
+
+class DatasetTables;
+
+// The region search of the position panel: one whole megabase of one chromosome, every result
+// record of table2.dat whose SNP lies in it, ranked by trait. No dialogs here: failures carry
+// the exact message the panel shows.
+namespace quillmap::bypos {
+
+// Chromosome names of the panel's chromosome choice, in order: "1".."22", "X".
+QStringList chromosomeNames();
+
+// The whole megabase at which chromosome `chromosome` ("1".."22" or "X") ends; a region at or
+// beyond it is past the end. -1 for a name outside the table.
+int chromosomeEnd(const QString &chromosome);
+
+// "Chromosome1 ends at position 247", "Chromosome X ends at position 155".
+QString chromosomeEndMessage(const QString &chromosome);
+
+// Position bin of a region: 23000 + region for "X", otherwise chromosome x 1000 + region.
+// `region` is in whole Mb.
+int regionBin(const QString &chromosome, int region);
+
+// The genome browser's view of the region [region Mb, region + 1 Mb) of a chromosome.
+QUrl genomeBrowserUrl(const QString &chromosome, qint64 region);
+
+// The records of one region, in file order. Row k has rowNumber k; its E extra statistics are
+// extraStats[k * E .. k * E + E - 1].
+struct RegionRows {
+    std::vector<RowRecord> rows;
+    std::vector<float> extraStats;
+    int extraCount = 0;
+
+    int count() const { return int(rows.size()); }
+    // Statistic s of row k: the first statistic for s = 0, extra statistic s otherwise.
+    float statistic(int k, int s) const;
+};
+
+struct RegionReadResult {
+    enum class Status { Ok, MissingTable, NoRecords, Damaged };
+    Status status = Status::Ok;
+    QString message;   // the text the user sees for every status but Ok
+    RegionRows region;
+};
+
+// Reads the records of `bin` from folder/table2.dat: skips the records of all smaller bins
+// (Pos_Line.dat counts held in `tables`) and reads the bin's own. A file that ends early or
+// records that name traits or SNPs outside the name lists give Damaged.
+RegionReadResult readRegion(const QString &folder, const DatasetTables &tables, int bin);
+
+// The region's traits ranked by their largest transformed value. Group g is the g-th distinct
+// trait index in ascending order; rank r (0-based) belongs to group order[r].
+struct TraitRanking {
+    std::vector<std::vector<double>> positions;   // per group: positions in Mb of its points
+    std::vector<std::vector<double>> values;      // per group: transformed values, parallel
+    std::vector<double> maxima;                   // per rank: the group's largest value
+    std::vector<int> order;                       // rank -> group
+    QStringList groupNames;                       // per group: trait name
+    double valueMax = -100.0;
+    double valueMin = 100.0;
+    // A transformed value was the missing value; the ranking is then incomplete.
+    bool missingValue = false;
+
+    int traitCount() const { return int(order.size()); }
+};
+
+// Ranks the rows for statistic choice `statistic` under transform `transform` (codes of
+// applyTransform). Empty rows give an empty ranking.
+TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic,
+                        int transform);
+
+// The legend of the nine best-ranked traits, as HTML, with each trait's groups from the trait
+// group map. Names are escaped.
+QString legendHtml(const TraitRanking &ranking, const DatasetTables &tables);
+
+// The panel's help page.
+QString helpHtml();
+
+} // namespace quillmap::bypos
