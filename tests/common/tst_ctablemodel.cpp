@@ -1,0 +1,173 @@
+#include "bytrait/datasetloader.h"
+#include "bytrait/datasettables.h"
+#include "common/ctablemodel.h"
+#include "common/numerichelpers.h"
+#include "datasetfixture.h"
+#include "common/sharedstate.h"
+
+#include <QAbstractItemModelTester>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <vector>
+
+class TestCTableModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void headers();
+    void cells_data();
+    void cells();
+    void alignmentAndRoles();
+    void rowOrder();
+    void missingSnpLine();
+    void noExtraColumns();
+    void modelTester();
+
+private:
+    void loadSmall();
+    QTemporaryDir m_dir;
+    std::vector<RowRecord> m_records;
+    float **m_stats = nullptr;
+};
+
+void TestCTableModel::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+void TestCTableModel::loadSmall()
+{
+    const QString folder = DatasetFixture::small().write(m_dir.filePath(QStringLiteral("small")));
+    datasetTables().clear();
+    const LoadOutcome outcome = DatasetLoader(folder).load(datasetTables());
+    QVERIFY2(outcome.ok, qPrintable(outcome.message));
+    // Rows as a panel holds them: trait index, SNP index (rs1 = 0, rs2 = 1, rs3 = 2), statistic.
+    m_records = {{1, 0, 0.5f, 0}, {0, 1, 0.01f, 1}, {1, 2, 0.001f, 2}};
+    freeMatrix(&m_stats, 3);
+    m_stats = allocMatrix(3, 1);
+    m_stats[0][0] = 1.5f;
+    m_stats[1][0] = -2.0f;
+    m_stats[2][0] = 4.0f;
+}
+
+void TestCTableModel::headers()
+{
+    loadSmall();
+    CTableModel model;
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    QCOMPARE(model.columnCount(), 7);
+    const QStringList expected{QStringLiteral("probe"), QStringLiteral("marker"),
+                               QStringLiteral("Chr"), QStringLiteral("Pos"),
+                               QStringLiteral("gene"), QStringLiteral("pvalue"),
+                               QStringLiteral("beta")};
+    for (int c = 0; c < 7; ++c)
+        QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), expected.at(c));
+    QCOMPARE(model.headerData(2, Qt::Vertical).toString(), QStringLiteral("2"));
+    QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
+}
+
+void TestCTableModel::cells_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("trait name") << 0 << 0 << QVariant(QStringLiteral("T2"));
+    QTest::newRow("snp name") << 1 << 1 << QVariant(QStringLiteral("rs2"));
+    QTest::newRow("chromosome as written") << 2 << 2 << QVariant(QStringLiteral("X"));
+    QTest::newRow("position 12.5 Mb in bp") << 0 << 3 << QVariant(12500000);
+    QTest::newRow("position 0.0000015 Mb in bp") << 2 << 3 << QVariant(1);
+    QTest::newRow("extra snp column") << 1 << 4 << QVariant(QStringLiteral("GB"));
+    QTest::newRow("first statistic") << 1 << 5 << QVariant(double(0.01f));
+    QTest::newRow("extra statistic") << 2 << 6 << QVariant(4.0);
+}
+
+void TestCTableModel::cells()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QVariant, expected);
+    loadSmall();
+    CTableModel model;
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    const QVariant value = model.data(model.index(row, column));
+    QCOMPARE(value.metaType(), expected.metaType());
+    QCOMPARE(value, expected);
+}
+
+void TestCTableModel::alignmentAndRoles()
+{
+    loadSmall();
+    CTableModel model;
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    for (int c = 0; c < model.columnCount(); ++c)
+        QCOMPARE(model.data(model.index(0, c), Qt::TextAlignmentRole).toInt(), 130);
+    QVERIFY(!model.data(model.index(0, 0), Qt::ToolTipRole).isValid());
+    QVERIFY(!model.data(QModelIndex()).isValid());
+    QCOMPARE(model.flags(model.index(0, 0)), Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren);
+}
+
+void TestCTableModel::rowOrder()
+{
+    loadSmall();
+    CTableModel model;
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    model.rowOrder()[0] = 2;
+    model.rowOrder()[2] = 0;
+    QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("rs3"));
+    QCOMPARE(model.data(model.index(0, 6)).toDouble(), 4.0);
+    // Row labels stay with the displayed position.
+    QCOMPARE(model.headerData(0, Qt::Vertical).toString(), QStringLiteral("0"));
+    // A new row set starts from the identity order.
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    QCOMPARE(model.rowOrder()[0], 0);
+    QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("rs1"));
+}
+
+void TestCTableModel::missingSnpLine()
+{
+    // A SNP that the SNP information file does not list shows the file's first line.
+    DatasetFixture fixture = DatasetFixture::small();
+    fixture.snps.removeFirst();   // rs1 has no line now; rs2 is line 0
+    const QString folder = fixture.write(m_dir.filePath(QStringLiteral("missing")));
+    datasetTables().clear();
+    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok);
+    std::vector<RowRecord> records{{1, 0, 0.5f, 0}};
+    CTableModel model;
+    model.setRows(1, datasetTables().tableColumnCount, records.data(), m_stats);
+    QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("rs1"));
+    QCOMPARE(model.data(model.index(0, 2)).toString(), QStringLiteral("2"));
+    QCOMPARE(model.data(model.index(0, 3)).toInt(), 10500000);
+}
+
+void TestCTableModel::noExtraColumns()
+{
+    DatasetFixture fixture;
+    fixture.snps = {{QStringLiteral("rs9"), QStringLiteral("3"), QStringLiteral("1.25"), {}}};
+    fixture.rows = {{QStringLiteral("A"), QStringLiteral("rs9"), 7.0f, {}}};
+    const QString folder = fixture.write(m_dir.filePath(QStringLiteral("plain")));
+    datasetTables().clear();
+    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok);
+    std::vector<RowRecord> records{{0, 0, 7.0f, 0}};
+    CTableModel model;
+    model.setRows(1, datasetTables().tableColumnCount, records.data(), nullptr);
+    QCOMPARE(model.columnCount(), 5);
+    QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QStringLiteral("p"));
+    QCOMPARE(model.data(model.index(0, 3)).toInt(), 1250000);
+    QCOMPARE(model.data(model.index(0, 4)).toDouble(), 7.0);
+}
+
+void TestCTableModel::modelTester()
+{
+    loadSmall();
+    CTableModel model;
+    QAbstractItemModelTester emptyTester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QVERIFY(model.data(model.index(2, 4)).isValid());
+}
+
+QTEST_GUILESS_MAIN(TestCTableModel)
+#include "tst_ctablemodel.moc"
