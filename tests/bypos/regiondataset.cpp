@@ -1,0 +1,94 @@
+#include "regiondataset.h"
+
+#include "bytrait/datasetloader.h"
+#include "bytrait/datasettables.h"
+#include "common/sharedstate.h"
+#include "import/importer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
+namespace {
+
+bool writeText(const QString &path, const QString &text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(text.toLocal8Bit()) == text.toLocal8Bit().size();
+}
+
+QString number(double value)
+{
+    return QString::number(value, 'g', 10);
+}
+
+} // namespace
+
+QString datasetFolder(const QString &dir)
+{
+    return dir + QStringLiteral("/dataset");
+}
+
+QString buildDataset(const QString &dir, const TestDataset &data)
+{
+    const QString folder = datasetFolder(dir);
+    QDir().mkpath(folder);
+
+    QString results = QStringLiteral("trait\tsnp\t") + data.statNames.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    QStringList traits;
+    QSet<QString> seen;
+    for (const TestResult &row : data.results) {
+        QStringList fields{row.trait, row.snp};
+        for (const double v : row.stats)
+            fields << number(v);
+        results += fields.join(QLatin1Char('\t')) + QLatin1Char('\n');
+        if (!seen.contains(row.trait)) {
+            seen.insert(row.trait);
+            traits << row.trait;
+        }
+    }
+    QStringList snpHeader{QStringLiteral("snp"), QStringLiteral("chr"), QStringLiteral("pos")};
+    snpHeader << data.snpExtraNames;
+    QString snps = snpHeader.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    for (const TestSnp &snp : data.snps) {
+        QStringList fields{snp.name, snp.chromosome, number(snp.position)};
+        fields << snp.extra;
+        snps += fields.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    }
+    QString traitInfo = QStringLiteral("trait\tdescription\n");
+    for (const QString &trait : traits)
+        traitInfo += trait + QStringLiteral("\tabout ") + trait + QLatin1Char('\n');
+
+    ImportInputs inputs;
+    inputs.results = dir + QStringLiteral("/results.txt");
+    inputs.snpInfo = dir + QStringLiteral("/snps.txt");
+    inputs.traitInfo = dir + QStringLiteral("/traits.txt");
+    if (!writeText(inputs.results, results) || !writeText(inputs.snpInfo, snps)
+        || !writeText(inputs.traitInfo, traitInfo))
+        return QStringLiteral("cannot write the input files");
+    if (data.withGroups) {
+        QString groups = QStringLiteral("trait\tgroup\n");
+        for (const auto &entry : data.groups)
+            groups += entry.first + QLatin1Char('\t') + entry.second.join(QLatin1Char('\t')) + QLatin1Char('\n');
+        inputs.groups = dir + QStringLiteral("/groups.txt");
+        if (!writeText(inputs.groups, groups))
+            return QStringLiteral("cannot write the group file");
+    }
+
+    const ImportResult imported = runImport(folder, inputs);
+    if (imported.failed)
+        return QStringLiteral("import failed: ") + imported.errorText;
+    if (!data.binGenes.isEmpty()
+        && !writeText(folder + QStringLiteral("/pos2gene.dat"), data.binGenes))
+        return QStringLiteral("cannot write pos2gene.dat");
+
+    quillmap::currentDatasetFolder() = folder;
+    DatasetTables &tables = datasetTables();
+    tables.clear();
+    const LoadOutcome loaded = DatasetLoader(folder).load(tables);
+    if (!loaded.ok)
+        return QStringLiteral("load failed: ") + loaded.message;
+    return QString();
+}

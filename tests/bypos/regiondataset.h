@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+// Small datasets for the position panel's tests: the input files are written into a folder and
+// imported with the program's own import, then loaded into the process-wide dataset tables.
+struct TestSnp {
+    QString name;
+    QString chromosome;
+    double position = 0.0;   // Mb
+    QStringList extra;
+};
+
+struct TestResult {
+    QString trait;
+    QString snp;
+    QList<double> stats;     // first statistic, then the extra ones
+};
+
+struct TestDataset {
+    QStringList statNames{QStringLiteral("pvalue")};
+    QStringList snpExtraNames;
+    QList<TestSnp> snps;
+    QList<TestResult> results;
+    // trait -> its groups; a trait group file is imported only when this is set.
+    QList<QPair<QString, QStringList>> groups;
+    bool withGroups = false;
+    // Written verbatim as pos2gene.dat after the import when not empty.
+    QString binGenes;
+};
+
+// Imports `data` into `dir`/dataset and loads it into datasetTables(); the folder becomes the
+// current dataset folder. Returns an empty string on success, otherwise what went wrong.
+QString buildDataset(const QString &dir, const TestDataset &data);
+
+// Path of the built dataset folder in `dir`.
+QString datasetFolder(const QString &dir);

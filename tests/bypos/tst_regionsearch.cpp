@@ -1,0 +1,290 @@
+#include "bypos/regionsearch.h"
+#include "bytrait/datasettables.h"
+#include "common/numerichelpers.h"
+#include "common/sharedstate.h"
+#include "regiondataset.h"
+
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quillmap::bypos;
+
+namespace {
+
+// Seven records in four bins: 1000, 1005, 2003 and 23150; two statistics.
+TestDataset fourBins()
+{
+    TestDataset d;
+    d.statNames = {QStringLiteral("pvalue"), QStringLiteral("beta")};
+    d.snps = {{"rs1", "1", 0.2, {}},  {"rs2", "1", 0.7, {}},   {"rs3", "1", 5.5, {}},
+              {"rs4", "1", 5.25, {}}, {"rs5", "2", 3.1, {}},   {"rs6", "X", 150.73, {}}};
+    d.results = {{"tA", "rs1", {0.5, 1}},  {"tB", "rs1", {0.01, 2}}, {"tA", "rs3", {0.2, 3}},
+                 {"tB", "rs4", {0.03, 4}}, {"tC", "rs3", {0.9, 5}},  {"tA", "rs5", {0.4, 6}},
+                 {"tC", "rs6", {0.05, 7}}};
+    return d;
+}
+
+// Rows as "trait snp first extra..." in file order.
+QStringList describe(const RegionRows &region, const DatasetTables &tables)
+{
+    QStringList out;
+    for (int k = 0; k < region.count(); ++k) {
+        const RowRecord &row = region.rows[size_t(k)];
+        QStringList fields{tables.traitNames.value(row.traitIndex), tables.snpNames.value(row.snpIndex),
+                           QString::number(row.firstStat)};
+        for (int s = 1; s <= region.extraCount; ++s)
+            fields << QString::number(region.statistic(k, s));
+        out << fields.join(QLatin1Char(' '));
+        if (row.rowNumber != k)
+            out << QStringLiteral("row number %1 at %2").arg(row.rowNumber).arg(k);
+    }
+    return out;
+}
+
+QStringList rankedNames(const TraitRanking &ranking)
+{
+    QStringList names;
+    for (const int g : ranking.order)
+        names << ranking.groupNames.value(g);
+    return names;
+}
+
+} // namespace
+
+class RegionSearchTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void chromosomeEnds_data();
+    void chromosomeEnds();
+    void bins();
+    void browserLink();
+    void readsTheBinByTheOffsetRule_data();
+    void readsTheBinByTheOffsetRule();
+    void reportsMissingAndDamagedTables();
+    void ranksTraitsByTheirLargestValue();
+    void ranksTwelveTraitsAndListsNine();
+    void equalMaximaRankInEitherOrder();
+    void missingValueStopsTheRanking_data();
+    void missingValueStopsTheRanking();
+    void legendShowsGroupsAndEscapesNames();
+};
+
+void RegionSearchTest::chromosomeEnds_data()
+{
+    QTest::addColumn<QString>("chromosome");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("1") << "1" << 247 << "Chromosome1 ends at position 247";
+    QTest::newRow("16") << "16" << 89 << "Chromosome16 ends at position 89";
+    QTest::newRow("22") << "22" << 50 << "Chromosome22 ends at position 50";
+    QTest::newRow("X") << "X" << 155 << "Chromosome X ends at position 155";
+}
+
+void RegionSearchTest::chromosomeEnds()
+{
+    QFETCH(QString, chromosome);
+    QFETCH(int, end);
+    QFETCH(QString, message);
+    QCOMPARE(chromosomeEnd(chromosome), end);
+    QCOMPARE(chromosomeEndMessage(chromosome), message);
+}
+
+void RegionSearchTest::bins()
+{
+    QCOMPARE(regionBin(QStringLiteral("X"), 150), 23150);
+    QCOMPARE(regionBin(QStringLiteral("3"), 150), 3150);
+    QCOMPARE(regionBin(QStringLiteral("1"), 0), 1000);
+    QCOMPARE(chromosomeNames().size(), 23);
+    QCOMPARE(chromosomeNames().last(), QStringLiteral("X"));
+}
+
+void RegionSearchTest::browserLink()
+{
+    QCOMPARE(genomeBrowserUrl(QStringLiteral("3"), 150).toString(),
+             QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg18&position=chr3:150000000-151000000"));
+    QVERIFY(genomeBrowserUrl(QStringLiteral("X"), 0).toString().endsWith(QStringLiteral("position=chrX:0-1000000")));
+}
+
+void RegionSearchTest::readsTheBinByTheOffsetRule_data()
+{
+    QTest::addColumn<int>("bin");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("first bin") << 1000 << QStringList{"tA rs1 0.5 1", "tB rs1 0.01 2"};
+    QTest::newRow("later bin") << 1005 << QStringList{"tA rs3 0.2 3", "tB rs4 0.03 4", "tC rs3 0.9 5"};
+    QTest::newRow("X") << 23150 << QStringList{"tC rs6 0.05 7"};
+}
+
+void RegionSearchTest::readsTheBinByTheOffsetRule()
+{
+    QFETCH(int, bin);
+    QFETCH(QStringList, rows);
+    QTemporaryDir dir;
+    QCOMPARE(buildDataset(dir.path(), fourBins()), QString());
+    const RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), bin);
+    QCOMPARE(int(read.status), int(RegionReadResult::Status::Ok));
+    // The order of records inside a bin is not defined.
+    QStringList got = describe(read.region, datasetTables());
+    got.sort();
+    rows.sort();
+    QCOMPARE(got, rows);
+}
+
+void RegionSearchTest::reportsMissingAndDamagedTables()
+{
+    QTemporaryDir dir;
+    QCOMPARE(buildDataset(dir.path(), fourBins()), QString());
+    const QString folder = quillmap::currentDatasetFolder();
+
+    RegionReadResult read = readRegion(folder, datasetTables(), 1001);
+    QCOMPARE(int(read.status), int(RegionReadResult::Status::NoRecords));
+    QCOMPARE(read.message, QStringLiteral("There are no SNPs in this region!"));
+
+    // Pos_Line.dat promises more records than a cut table2.dat holds.
+    QFile table(folder + QStringLiteral("/table2.dat"));
+    QVERIFY(table.resize(4 * 16));
+    read = readRegion(folder, datasetTables(), 1005);
+    QCOMPARE(int(read.status), int(RegionReadResult::Status::Damaged));
+    QCOMPARE(read.message, QStringLiteral("The file table2.dat is damaged! Please reload the dataset!"));
+    QCOMPARE(read.region.count(), 0);
+    read = readRegion(folder, datasetTables(), 1000);
+    QCOMPARE(int(read.status), int(RegionReadResult::Status::Ok));
+
+    QVERIFY(table.remove());
+    read = readRegion(folder, datasetTables(), 1000);
+    QCOMPARE(int(read.status), int(RegionReadResult::Status::MissingTable));
+    QCOMPARE(read.message, QStringLiteral("The file table2.dat is not found! Please reload the dataset!"));
+}
+
+void RegionSearchTest::ranksTraitsByTheirLargestValue()
+{
+    QTemporaryDir dir;
+    QCOMPARE(buildDataset(dir.path(), fourBins()), QString());
+    const DatasetTables &tables = datasetTables();
+    const RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), tables, 1005);
+
+    TraitRanking first = rankTraits(read.region, tables, 0, 0);
+    QVERIFY(!first.missingValue);
+    QCOMPARE(first.traitCount(), 3);
+    QCOMPARE(rankedNames(first), (QStringList{"tC", "tA", "tB"}));
+    QCOMPARE(first.groupNames, (QStringList{"tA", "tB", "tC"}));
+    QCOMPARE(first.valueMax, double(0.9f));
+    QCOMPARE(first.valueMin, double(0.03f));
+    QCOMPARE(first.positions[0], std::vector<double>{5.5});
+    QCOMPARE(first.positions[1], std::vector<double>{5.25});
+
+    // The second statistic under -log(10).
+    TraitRanking extra = rankTraits(read.region, tables, 1, 2);
+    QCOMPARE(rankedNames(extra), (QStringList{"tA", "tB", "tC"}));
+    QCOMPARE(extra.valueMax, double(applyTransform(3.0f, 2)));
+    QCOMPARE(extra.values[2], std::vector<double>{double(applyTransform(5.0f, 2))});
+
+    const RegionReadResult one = readRegion(quillmap::currentDatasetFolder(), tables, 2003);
+    const TraitRanking single = rankTraits(one.region, tables, 0, 0);
+    QCOMPARE(single.traitCount(), 1);
+    QCOMPARE(single.positions[0], std::vector<double>{3.1});
+    const QString legend = legendHtml(single, tables);
+    QVERIFY(legend.contains(QStringLiteral("<tr><td>1</td><td>tA</td><td></td></tr>")));
+    QVERIFY(!legend.contains(QStringLiteral("<tr><td>2</td>")));
+}
+
+void RegionSearchTest::ranksTwelveTraitsAndListsNine()
+{
+    TestDataset d;
+    for (int s = 0; s < 3; ++s)
+        d.snps << TestSnp{QStringLiteral("rs%1").arg(s + 1), "4", 10.1 + 0.3 * s, {}};
+    for (int t = 1; t <= 12; ++t) {
+        const QString trait = QStringLiteral("t%1").arg(t, 2, 10, QLatin1Char('0'));
+        // Trait t's largest value is t; its other points are lower.
+        d.results << TestResult{trait, "rs1", {double(t)}} << TestResult{trait, "rs2", {t - 0.5}};
+    }
+    d.results << TestResult{"t03", "rs3", {0.25}};
+    QTemporaryDir dir;
+    QCOMPARE(buildDataset(dir.path(), d), QString());
+    const DatasetTables &tables = datasetTables();
+    const RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), tables, 4010);
+    QCOMPARE(read.region.count(), 25);
+    const TraitRanking ranking = rankTraits(read.region, tables, 0, 0);
+    QCOMPARE(ranking.traitCount(), 12);
+    QCOMPARE(rankedNames(ranking).mid(0, 4), (QStringList{"t12", "t11", "t10", "t09"}));
+    QCOMPARE(rankedNames(ranking).last(), QStringLiteral("t01"));
+    QCOMPARE(ranking.maxima.front(), 12.0);
+    QCOMPARE(ranking.valueMax, 12.0);
+    QCOMPARE(ranking.valueMin, 0.25);
+    QCOMPARE(ranking.values[2].size(), size_t(3));
+
+    const QString legend = legendHtml(ranking, tables);
+    QCOMPARE(legend.count(QStringLiteral("<tr><td>")), 9);
+    QVERIFY(legend.contains(QStringLiteral("<tr><td>9</td><td>t04</td><td></td></tr></table>")));
+    QVERIFY(!legend.contains(QStringLiteral("t03")));
+}
+
+void RegionSearchTest::equalMaximaRankInEitherOrder()
+{
+    TestDataset d;
+    d.snps = {{"rs1", "5", 20.5, {}}, {"rs2", "5", 20.6, {}}};
+    d.results = {{"tB", "rs1", {7}}, {"tA", "rs2", {7}}, {"tC", "rs1", {1}}};
+    QTemporaryDir dir;
+    QCOMPARE(buildDataset(dir.path(), d), QString());
+    const RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 5020);
+    const TraitRanking ranking = rankTraits(read.region, datasetTables(), 0, 0);
+    const QStringList names = rankedNames(ranking);
+    QCOMPARE(names.size(), 3);
+    QCOMPARE((QSet<QString>{names[0], names[1]}), (QSet<QString>{"tA", "tB"}));
+    QCOMPARE(names[2], QStringLiteral("tC"));
+}
+
+void RegionSearchTest::missingValueStopsTheRanking_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("transform");
+    QTest::addColumn<bool>("missing");
+    QTest::newRow("log10 of 0") << 0.0 << 1 << true;
+    QTest::newRow("-log2 of -3") << -3.0 << 4 << true;
+    QTest::newRow("abs of -3") << -3.0 << 5 << false;
+    QTest::newRow("no transform") << -3.0 << 0 << false;
+}
+
+void RegionSearchTest::missingValueStopsTheRanking()
+{
+    QFETCH(double, value);
+    QFETCH(int, transform);
+    QFETCH(bool, missing);
+    TestDataset d;
+    d.snps = {{"rs1", "7", 1.5, {}}, {"rs2", "7", 1.6, {}}};
+    d.results = {{"tA", "rs1", {0.5}}, {"tB", "rs2", {value}}, {"tC", "rs2", {0.25}}};
+    QTemporaryDir dir;
+    QCOMPARE(buildDataset(dir.path(), d), QString());
+    const RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 7001);
+    const TraitRanking ranking = rankTraits(read.region, datasetTables(), 0, transform);
+    QCOMPARE(ranking.missingValue, missing);
+    if (!missing)
+        QCOMPARE(ranking.traitCount(), 3);
+}
+
+void RegionSearchTest::legendShowsGroupsAndEscapesNames()
+{
+    TestDataset d;
+    d.snps = {{"rs1", "2", 0.5, {}}};
+    d.results = {{"t<1>", "rs1", {3}}, {"tB", "rs1", {2}}, {"tC", "rs1", {1}}};
+    d.withGroups = true;
+    d.groups = {{"t<1>", {"g&1", "g2"}}, {"tC", {"g3"}}};
+    QTemporaryDir dir;
+    QCOMPARE(buildDataset(dir.path(), d), QString());
+    const RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 2000);
+    const TraitRanking ranking = rankTraits(read.region, datasetTables(), 0, 0);
+    const QString expected = QStringLiteral(
+        "<FONT COLOR=blue><h2><br> Legend</br></h2>"
+        "<table border=\"1\" cellpadding=\"5\" cellspacing=\"0\"><tr bgcolor=\"#DDFFFF\"><td>LABEL</td><td>Trait</td><td>Group</td></tr>"
+        "<tr><td>1</td><td>t&lt;1&gt;</td><td>g&amp;1, g2</td></tr>"
+        "<tr><td>2</td><td>tB</td><td></td></tr>"
+        "<tr><td>3</td><td>tC</td><td>g3</td></tr>"
+        "</table>");
+    QCOMPARE(legendHtml(ranking, datasetTables()), expected);
+}
+
+QTEST_GUILESS_MAIN(RegionSearchTest)
+#include "tst_regionsearch.moc"
