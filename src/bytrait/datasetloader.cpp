@@ -69,10 +69,24 @@ double parseDouble(const char *p, qsizetype length)
     return QByteArray(p, length).toDouble();
 }
 
-struct OpenFile {
-    QString path;
-    std::unique_ptr<QFile> file;
-};
+DatasetTables descriptionOnly(const DatasetTables &tables)
+{
+    DatasetTables d;
+    d.extraStats = tables.extraStats;
+    d.extraSnpColumns = tables.extraSnpColumns;
+    d.recordSize = tables.recordSize;
+    d.columnHeaders = tables.columnHeaders;
+    d.tableColumnCount = tables.tableColumnCount;
+    d.statisticNames = tables.statisticNames;
+    d.hasGroups = tables.hasGroups;
+    d.resultsPath = tables.resultsPath;
+    d.snpInfoPath = tables.snpInfoPath;
+    d.traitInfoPath = tables.traitInfoPath;
+    d.groupPath = tables.groupPath;
+    d.resultsHeader = tables.resultsHeader;
+    d.snpInfoHeader = tables.snpInfoHeader;
+    return d;
+}
 
 } // namespace
 
@@ -101,6 +115,8 @@ LoadOutcome DatasetLoader::readDescription(DatasetTables &tables)
         return LoadOutcome{false, damagedDatasetMessage(m_folder, detail)};
     };
 
+    // A new description starts a new dataset: nothing of an earlier one may stay behind.
+    tables.clear();
     QFile file(datasetFilePath(m_folder, quillmap::files::Summary));
     if (!file.open(QIODevice::ReadOnly))
         return LoadOutcome{false, notFound(quillmap::files::Summary)};
@@ -174,16 +190,15 @@ LoadOutcome DatasetLoader::openDatasetFiles(const DatasetTables &tables) const
 LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
 {
     using namespace quillmap::files;
-    auto damaged = [this](const QString &detail) {
-        return LoadOutcome{false, damagedDatasetMessage(m_folder, detail)};
-    };
 
     const std::vector<Wanted> wanted = wantedFiles(tables);
     std::vector<std::unique_ptr<QFile>> files;
     for (const Wanted &w : wanted) {
         auto file = std::make_unique<QFile>(w.path);
-        if (w.path.isEmpty() || !file->open(QIODevice::ReadOnly))
+        if (w.path.isEmpty() || !file->open(QIODevice::ReadOnly)) {
+            tables = descriptionOnly(tables);
             return LoadOutcome{false, w.message};
+        }
         files.push_back(std::move(file));
     }
     size_t next = 0;
@@ -196,21 +211,13 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
     QFile *snpListFile = files[next++].get();
     QFile *idListFile = files[next++].get();
 
-    // Read into a fresh set so that a damaged dataset never leaves half-filled tables behind.
-    DatasetTables fresh;
-    fresh.extraStats = tables.extraStats;
-    fresh.extraSnpColumns = tables.extraSnpColumns;
-    fresh.recordSize = tables.recordSize;
-    fresh.columnHeaders = tables.columnHeaders;
-    fresh.tableColumnCount = tables.tableColumnCount;
-    fresh.statisticNames = tables.statisticNames;
-    fresh.hasGroups = tables.hasGroups;
-    fresh.resultsPath = tables.resultsPath;
-    fresh.snpInfoPath = tables.snpInfoPath;
-    fresh.traitInfoPath = tables.traitInfoPath;
-    fresh.groupPath = tables.groupPath;
-    fresh.resultsHeader = tables.resultsHeader;
-    fresh.snpInfoHeader = tables.snpInfoHeader;
+    // Read into a fresh set so that a damaged dataset never leaves half-filled tables behind:
+    // on failure the caller's tables keep the description and nothing else.
+    DatasetTables fresh = descriptionOnly(tables);
+    auto damaged = [this, &tables](const QString &detail) {
+        tables = descriptionOnly(tables);
+        return LoadOutcome{false, damagedDatasetMessage(m_folder, detail)};
+    };
 
     bool negativeCount = false;
     forEachLine(idLineFile->readAll(), [&](const char *p, qsizetype n) {

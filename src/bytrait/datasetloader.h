@@ -24,7 +24,7 @@ class DatasetLoader
 public:
     explicit DatasetLoader(QString folder);
 
-    // Fills E, M, the record size, the column headers, the statistic names, the group flag and
+    // Clears `tables`, then fills E, M, the record size, the column headers, the statistic names, the group flag and
     // the three input file paths. Fails when summary.txt is missing, has fewer than five lines,
     // fewer than three paths on line 1, or headers too short for its column counts.
     LoadOutcome readDescription(DatasetTables &tables);

@@ -1,0 +1,336 @@
+#include "bytrait/datasetloader.h"
+#include "bytrait/datasettables.h"
+#include "datasetfixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestDatasetLoader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void description();
+    void noGroupFileMeansNoGroupFlag();
+    void noExtraStatistics();
+    void missingFile_data();
+    void missingFile();
+    void missingFileOrderWithoutGroups();
+    void tables();
+    void chromosomeXAnd23();
+    void offsets();
+    void crlfLines();
+    void damaged_data();
+    void damaged();
+    void damagedKeepsNoHalfDataset();
+    void moreSnpsThanOldCapacity();
+
+private:
+    QString writeSmall(const QString &name, const DatasetFixture &f = DatasetFixture::small());
+    QTemporaryDir m_dir;
+};
+
+void TestDatasetLoader::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+QString TestDatasetLoader::writeSmall(const QString &name, const DatasetFixture &f)
+{
+    return f.write(m_dir.filePath(name));
+}
+
+void TestDatasetLoader::description()
+{
+    const QString folder = writeSmall(QStringLiteral("description"));
+    DatasetTables t;
+    const LoadOutcome outcome = DatasetLoader(folder).readDescription(t);
+    QVERIFY2(outcome.ok, qPrintable(outcome.message));
+    QCOMPARE(t.extraStats, 1);
+    QCOMPARE(t.extraSnpColumns, 1);
+    QCOMPARE(t.recordSize, qint64(16));
+    QCOMPARE(t.tableColumnCount, 7);
+    QVERIFY(t.hasGroups);
+    QCOMPARE(t.groupPath, DatasetFixture::groupPath(folder));
+    QCOMPARE(t.snpInfoPath, DatasetFixture::snpInfoPath(folder));
+    QCOMPARE(t.traitInfoPath, DatasetFixture::traitInfoPath(folder));
+    // M = 1: the extra SNP column sits between "Pos" and the statistic names.
+    QCOMPARE(t.columnHeaders,
+             QStringList({QStringLiteral("probe"), QStringLiteral("marker"), QStringLiteral("Chr"),
+                          QStringLiteral("Pos"), QStringLiteral("gene"), QStringLiteral("pvalue"),
+                          QStringLiteral("beta")}));
+    QCOMPARE(t.statisticNames, QStringList({QStringLiteral("pvalue"), QStringLiteral("beta")}));
+}
+
+void TestDatasetLoader::noGroupFileMeansNoGroupFlag()
+{
+    DatasetFixture f = DatasetFixture::small();
+    f.withGroups = false;
+    const QString folder = writeSmall(QStringLiteral("nogroups"), f);
+    // A stale Gene2ID.dat is not read when line 1 names only three files.
+    QFile stale(folder + QStringLiteral("/Gene2ID.dat"));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write("G9\tT1\n");
+    stale.close();
+    DatasetTables t;
+    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(!t.hasGroups);
+    QVERIFY(t.groupTraitMap.isEmpty());
+    QVERIFY(t.traitGroupMap.isEmpty());
+}
+
+void TestDatasetLoader::noExtraStatistics()
+{
+    DatasetFixture f;
+    f.snps = {{QStringLiteral("rs1"), QStringLiteral("4"), QStringLiteral("3.5"), {}}};
+    f.rows = {{QStringLiteral("A"), QStringLiteral("rs1"), 2.0f, {}}};
+    const QString folder = writeSmall(QStringLiteral("e0"), f);
+    DatasetTables t;
+    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QCOMPARE(t.extraStats, 0);
+    QCOMPARE(t.recordSize, qint64(12));
+    QCOMPARE(t.tableColumnCount, 5);
+    QCOMPARE(t.statisticNames, QStringList{QStringLiteral("p")});
+    QCOMPARE(t.columnHeaders.size(), 5);
+}
+
+void TestDatasetLoader::missingFile_data()
+{
+    QTest::addColumn<QStringList>("removed");
+    QTest::addColumn<QString>("message");
+    // Each row removes the file named and every file opened after it is still there; the
+    // message is the one of the first file in the opening order.
+    const QString tail = QStringLiteral(" is not found! Please reload the dataset!");
+    QTest::newRow("trait group file") << QStringList{QStringLiteral("inputs/groups.txt"), QStringLiteral("Gene2ID.dat"), QStringLiteral("IDlist.dat")}
+                                      << QStringLiteral("The file map_ID_Gene.dat") + tail;
+    QTest::newRow("Gene2ID.dat") << QStringList{QStringLiteral("Gene2ID.dat"), QStringLiteral("ID_Line.dat")}
+                                 << QStringLiteral("The file map_Gene_ID.dat") + tail;
+    QTest::newRow("ID_Line.dat") << QStringList{QStringLiteral("ID_Line.dat"), QStringLiteral("inputs/trait_info.txt")}
+                                 << QStringLiteral("The file ID_Line.dat") + tail;
+    QTest::newRow("trait information") << QStringList{QStringLiteral("inputs/trait_info.txt"), QStringLiteral("inputs/snp_info.txt")}
+                                       << QStringLiteral("The file traitinfo.dat") + tail;
+    QTest::newRow("SNP information") << QStringList{QStringLiteral("inputs/snp_info.txt"), QStringLiteral("Pos_Line.dat")}
+                                     << QStringLiteral("The file snp_Pos.dat") + tail;
+    QTest::newRow("Pos_Line.dat") << QStringList{QStringLiteral("Pos_Line.dat"), QStringLiteral("SNPlist.dat")}
+                                  << QStringLiteral("The file Pos_Line.dat") + tail;
+    QTest::newRow("SNPlist.dat") << QStringList{QStringLiteral("SNPlist.dat"), QStringLiteral("IDlist.dat")}
+                                 << QStringLiteral("The file SNPlist.dat") + tail;
+    QTest::newRow("IDlist.dat") << QStringList{QStringLiteral("IDlist.dat")}
+                                << QStringLiteral("The file traitlist.dat is not found! reload the dataset!");
+    QTest::newRow("summary.txt") << QStringList{QStringLiteral("summary.txt")}
+                                 << QStringLiteral("The file summary.txt") + tail;
+}
+
+void TestDatasetLoader::missingFile()
+{
+    QFETCH(QStringList, removed);
+    QFETCH(QString, message);
+    const QString folder = writeSmall(QStringLiteral("missing-") + QString::fromLatin1(QTest::currentDataTag()));
+    for (const QString &name : removed)
+        QVERIFY(QFile::remove(folder + QLatin1Char('/') + name));
+    DatasetTables t;
+    DatasetLoader loader(folder);
+    LoadOutcome outcome = loader.readDescription(t);
+    if (outcome.ok) {
+        const LoadOutcome opened = loader.openDatasetFiles(t);
+        QVERIFY(!opened.ok);
+        QCOMPARE(opened.message, message);
+        outcome = loader.readDatasetFiles(t);
+    }
+    QVERIFY(!outcome.ok);
+    QCOMPARE(outcome.message, message);
+    QVERIFY(!t.loaded);
+    QVERIFY(t.traitNames.isEmpty());
+}
+
+void TestDatasetLoader::missingFileOrderWithoutGroups()
+{
+    // Without the group flag the trait group file is never opened: its absence is no error.
+    DatasetFixture f = DatasetFixture::small();
+    f.withGroups = false;
+    const QString folder = writeSmall(QStringLiteral("order-nogroups"), f);
+    QFile::remove(folder + QStringLiteral("/inputs/groups.txt"));
+    QFile::remove(folder + QStringLiteral("/ID_Line.dat"));
+    DatasetTables t;
+    const LoadOutcome outcome = DatasetLoader(folder).load(t);
+    QCOMPARE(outcome.message, QStringLiteral("The file ID_Line.dat is not found! Please reload the dataset!"));
+}
+
+void TestDatasetLoader::tables()
+{
+    const QString folder = writeSmall(QStringLiteral("tables"));
+    DatasetTables t;
+    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(t.loaded);
+    QCOMPARE(t.traitNames, QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
+    QCOMPARE(t.snpNames, QStringList({QStringLiteral("rs1"), QStringLiteral("rs2"), QStringLiteral("rs3")}));
+    QCOMPARE(t.traitRecordCounts.value(QStringLiteral("T1")), 2);
+    QCOMPARE(t.traitRecordCounts.value(QStringLiteral("T2")), 3);
+    QCOMPARE(t.binRecordCounts.value(1012), 2);
+    QCOMPARE(t.binRecordCounts.value(2010), 2);
+    QCOMPARE(t.binRecordCounts.value(23000), 1);
+    // The group file's first line is a key like any other.
+    QCOMPARE(t.traitGroupMap.value(QStringLiteral("T2")), QStringList({QStringLiteral("G1"), QStringLiteral("G2")}));
+    QCOMPARE(t.groupTraitMap.value(QStringLiteral("G1")), QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
+    QCOMPARE(t.traitInfoHeader, QStringList({QStringLiteral("Trait"), QStringLiteral("Description")}));
+    QCOMPARE(t.traitInfoMap.value(QStringLiteral("T2")), QStringList{QStringLiteral("second")});
+    QCOMPARE(t.snpLineCount(), 3);
+    QCOMPARE(t.snpLine(QStringLiteral("rs2")), 1);
+    QCOMPARE(t.snpLine(QStringLiteral("rs")), -1);
+    QCOMPARE(t.snpLine(QStringLiteral("rs22")), -1);
+    QCOMPARE(t.snpFields(0), QStringList({QStringLiteral("1"), QStringLiteral("12.5"), QStringLiteral("GA")}));
+    QCOMPARE(t.snpFields(3), QStringList());
+    QCOMPARE(t.snpPosition(1), 10.5);
+    QCOMPARE(t.snpIndexOf(QStringLiteral("rs3")), 2);
+    QCOMPARE(t.snpIndexOf(QStringLiteral("rs4")), -1);
+    QCOMPARE(t.snpLineOfIndex(2), 2);
+    QCOMPARE(t.snpLineOfIndex(3), -1);
+}
+
+void TestDatasetLoader::chromosomeXAnd23()
+{
+    DatasetFixture f = DatasetFixture::small();
+    f.snps.append({QStringLiteral("rs4"), QStringLiteral("23"), QStringLiteral("4"), {QStringLiteral("GD")}});
+    // A repeated SNP name maps to its last line.
+    f.snps.append({QStringLiteral("rs2"), QStringLiteral("7"), QStringLiteral("8.25"), {QStringLiteral("GE")}});
+    const QString folder = writeSmall(QStringLiteral("chrx"), f);
+    DatasetTables t;
+    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QCOMPARE(t.snpChromosome(t.snpLine(QStringLiteral("rs3"))), 23);
+    QCOMPARE(t.snpChromosome(t.snpLine(QStringLiteral("rs4"))), 23);
+    QCOMPARE(t.snpLine(QStringLiteral("rs2")), 4);
+    QCOMPARE(t.snpChromosome(4), 7);
+    QCOMPARE(t.snpPosition(4), 8.25);
+}
+
+void TestDatasetLoader::offsets()
+{
+    const QString folder = writeSmall(QStringLiteral("offsets"));
+    DatasetTables t;
+    QVERIFY(DatasetLoader(folder).load(t).ok);
+    // The first trait in name order starts at record 0, the second after the first's records.
+    QCOMPARE(t.traitFirstRecord(0), qint64(0));
+    QCOMPARE(t.traitFirstRecord(1), qint64(2));
+    QCOMPARE(t.traitFirstRecord(QStringLiteral("T2")), qint64(2));
+    QCOMPARE(t.traitFirstRecord(QStringLiteral("nope")), qint64(-1));
+    QCOMPARE(t.traitRecordCount(1), 3);
+    QCOMPARE(t.binFirstRecord(1012), qint64(0));
+    QCOMPARE(t.binFirstRecord(2010), qint64(2));
+    QCOMPARE(t.binFirstRecord(2011), qint64(4));
+    QCOMPARE(t.binFirstRecord(23000), qint64(4));
+    QCOMPARE(t.binFirstRecord(30000), qint64(5));
+    QCOMPARE(t.binRecordCount(5), 0);
+    QCOMPARE(t.traitRecordTotal(), qint64(5));
+}
+
+void TestDatasetLoader::crlfLines()
+{
+    const QString folder = writeSmall(QStringLiteral("crlf"));
+    for (const QString &name : {QStringLiteral("ID_Line.dat"), QStringLiteral("SNPlist.dat"),
+                                QStringLiteral("inputs/snp_info.txt")}) {
+        QFile file(folder + QLatin1Char('/') + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray data = file.readAll().replace("\n", "\r\n");
+        file.close();
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(data);
+    }
+    DatasetTables t;
+    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QCOMPARE(t.snpNames.at(0), QStringLiteral("rs1"));
+    QCOMPARE(t.traitRecordCounts.value(QStringLiteral("T2")), 3);
+    QCOMPARE(t.snpFields(2).value(2), QStringLiteral("GC"));
+    QCOMPARE(t.snpLine(QStringLiteral("rs3")), 2);
+}
+
+void TestDatasetLoader::damaged_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("summary with four lines")
+        << QStringLiteral("summary.txt") << QByteArray("a\tb\tc\nh\tx\nh\ty\nn\t0\n")
+        << QStringLiteral("summary.txt has fewer than five lines.");
+    QTest::newRow("summary with two paths")
+        << QStringLiteral("summary.txt")
+        << QByteArray("a\tb\nh\tt\ts\tp\nh\tS\tc\tp\nn\t0\nn\t0\nTrait Num :\t 1\n")
+        << QStringLiteral("summary.txt names fewer than three input files.");
+    QTest::newRow("extra statistics beyond the header")
+        << QStringLiteral("summary.txt")
+        << QByteArray("a\tb\tc\nh\tt\ts\tp\nh\tS\tc\tp\nn\t4\nn\t0\n")
+        << QStringLiteral("the column counts in summary.txt do not match its headers.");
+    QTest::newRow("table1.dat shorter than the counts")
+        << QStringLiteral("table1.dat") << QByteArray(70, '\0')
+        << QStringLiteral("table1.dat holds fewer records than ID_Line.dat lists.");
+    QTest::newRow("table2.dat shorter than the counts")
+        << QStringLiteral("table2.dat") << QByteArray(16, '\0')
+        << QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists.");
+    QTest::newRow("negative count") << QStringLiteral("ID_Line.dat")
+                                    << QByteArray("T1\t-2\nT2\t3\n")
+                                    << QStringLiteral("a record count is negative.");
+}
+
+void TestDatasetLoader::damaged()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, detail);
+    const QString folder = writeSmall(QStringLiteral("damaged-") + QString::fromLatin1(QTest::currentDataTag()));
+    QFile f(folder + QLatin1Char('/') + file);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(content);
+    f.close();
+    DatasetTables t;
+    const LoadOutcome outcome = DatasetLoader(folder).load(t);
+    QVERIFY(!outcome.ok);
+    QCOMPARE(outcome.message, QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!").arg(folder, detail));
+}
+
+void TestDatasetLoader::damagedKeepsNoHalfDataset()
+{
+    const QString good = writeSmall(QStringLiteral("good"));
+    const QString bad = writeSmall(QStringLiteral("bad"));
+    QFile::resize(bad + QStringLiteral("/table1.dat"), 20);
+    DatasetTables t;
+    QVERIFY(DatasetLoader(good).load(t).ok);
+    QVERIFY(!DatasetLoader(bad).load(t).ok);
+    QVERIFY(!t.loaded);
+    QVERIFY(t.traitNames.isEmpty());
+    QCOMPARE(t.snpLineCount(), 0);
+    QCOMPARE(t.snpFields(0), QStringList());
+}
+
+void TestDatasetLoader::moreSnpsThanOldCapacity()
+{
+    // More SNP information lines than the 2,800,000 a fixed array would hold.
+    const int lines = 2900000;
+    const QString folder = writeSmall(QStringLiteral("big"));
+    QByteArray text("SNP\tchr\tpos\tgene\n");
+    text.reserve(lines * 28);
+    for (int i = 0; i < lines; ++i) {
+        text += "rs";
+        text += QByteArray::number(1000000 + i);
+        text += i % 23 == 22 ? "\tX\t" : "\t" + QByteArray::number(i % 23 + 1) + '\t';
+        text += QByteArray::number(i % 250) + ".5\tg\n";
+    }
+    QFile file(DatasetFixture::snpInfoPath(folder));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+    file.close();
+    text.clear();
+    DatasetTables t;
+    const LoadOutcome outcome = DatasetLoader(folder).load(t);
+    QVERIFY2(outcome.ok, qPrintable(outcome.message));
+    QCOMPARE(t.snpLineCount(), lines);
+    const int last = lines - 1;
+    QCOMPARE(t.snpLine(QStringLiteral("rs%1").arg(1000000 + last)), last);
+    QCOMPARE(t.snpChromosome(last), last % 23 == 22 ? 23 : last % 23 + 1);
+    QCOMPARE(t.snpPosition(last), double(last % 250) + 0.5);
+    QCOMPARE(t.snpFields(last).value(2), QStringLiteral("g"));
+}
+
+QTEST_GUILESS_MAIN(TestDatasetLoader)
+#include "tst_datasetloader.moc"
