@@ -129,7 +129,7 @@ int main(int argc, char *argv[])
     for (QString *path : {&inputs.results, &inputs.snpInfo, &inputs.traitInfo, &inputs.groups,
                           &inputs.genes}) {
         if (!path->isEmpty())
-            *path = QFileInfo(*path).absoluteFilePath();
+            *path = QDir::cleanPath(QFileInfo(*path).absoluteFilePath());
     }
     if (!QDir().mkpath(out)) {
         printError(QStringLiteral("cannot create the folder %1").arg(out));

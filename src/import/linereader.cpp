@@ -94,6 +94,11 @@ bool LineReader::fill()
         return false;
     }
     if (got == 0) {
+        // zlib reports a stream cut off in the middle as a plain end of input.
+        int status = Z_OK;
+        if (m_gz)
+            gzerror(static_cast<gzFile>(m_gz), &status);
+        m_failed = status != Z_OK;
         m_eof = true;
         return false;
     }

@@ -1,0 +1,655 @@
+#include "dataset/datasetfiles.h"
+#include "dataset/resultrecord.h"
+#include "import/importer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <zlib.h>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+void writeGzip(const QString &path, const QByteArray &bytes)
+{
+    gzFile gz = gzopen(QFile::encodeName(path).constData(), "wb");
+    QVERIFY(gz);
+    QCOMPARE(gzwrite(gz, bytes.constData(), unsigned(bytes.size())), int(bytes.size()));
+    QCOMPARE(gzclose(gz), Z_OK);
+}
+
+// A .hex golden file: one record per line in hex; text after '#' is a comment.
+QByteArray decodeHex(const QByteArray &text)
+{
+    QByteArray hex;
+    for (QByteArray line : text.split('\n')) {
+        const qsizetype comment = line.indexOf('#');
+        if (comment >= 0)
+            line.truncate(comment);
+        hex += line.trimmed();
+    }
+    return QByteArray::fromHex(hex);
+}
+
+QString file(const QString &folder, const char *name)
+{
+    return quillmap::files::datasetFilePath(folder, name);
+}
+
+const char *const AllOutputs[] = {
+    quillmap::files::TraitList,  quillmap::files::SnpList,   quillmap::files::TraitTable,
+    quillmap::files::TraitCounts, quillmap::files::BinTable, quillmap::files::BinCounts,
+    quillmap::files::GroupTraits, quillmap::files::BinGenes,
+};
+
+// Every dataset file except summary.txt, filled with a marker, as an earlier import would leave.
+void fillWithOldFiles(const QString &folder)
+{
+    for (const char *name : AllOutputs)
+        writeAll(file(folder, name), "OLD");
+}
+
+QList<QByteArray> summaryLines(const QString &folder)
+{
+    return readAll(file(folder, quillmap::files::Summary)).split('\n');
+}
+
+const QByteArray GoodResults = "T\tS\tp\tb\nT1\trs1\t0.5\t1\nT2\trs2\t0.1\t2\nT1\trs2\t0.3\t3\n";
+const QByteArray GoodSnps = "S\tchr\tpos\nrs1\t1\t1.5\nrs2\tX\t2.5\n";
+const QByteArray GoodTraits = "T\tx\nT1\ta\nT2\tb\n";
+const QByteArray GoodGroups = "T\tG\nT1\tG1\n";
+const QByteArray GoodGenes = "G\tC\tS\tE\ng1\t1\t1.2\t1.3\n";
+
+// What a failed import leaves of the earlier dataset files, by the file that failed.
+enum class Left { ResultsFailure, TraitFailure, SnpFailure };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Left)
+
+class tst_Importer final : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Writes the five inputs into `dir` and returns their paths.
+    static ImportInputs makeInputs(const QString &dir, const QByteArray &results,
+                                   const QByteArray &snps, const QByteArray &traits,
+                                   const QByteArray &groups = {}, const QByteArray &genes = {})
+    {
+        ImportInputs in;
+        in.results = dir + QStringLiteral("/results.txt");
+        in.snpInfo = dir + QStringLiteral("/snps.txt");
+        in.traitInfo = dir + QStringLiteral("/traits.txt");
+        writeAll(in.results, results);
+        writeAll(in.snpInfo, snps);
+        writeAll(in.traitInfo, traits);
+        if (!groups.isNull()) {
+            in.groups = dir + QStringLiteral("/groups.txt");
+            writeAll(in.groups, groups);
+        }
+        if (!genes.isNull()) {
+            in.genes = dir + QStringLiteral("/genes.txt");
+            writeAll(in.genes, genes);
+        }
+        return in;
+    }
+
+    static QByteArray summaryHead(const ImportInputs &in, const QByteArray &resultsHeader,
+                                  const QByteArray &snpHeader, int extraStats, int extraSnp)
+    {
+        QByteArray paths = in.results.toUtf8() + '\t' + in.snpInfo.toUtf8() + '\t'
+            + in.traitInfo.toUtf8();
+        if (!in.groups.isEmpty())
+            paths += '\t' + in.groups.toUtf8();
+        return paths + "\nHeader of the columns for main table:\t" + resultsHeader
+            + "\nHeader of the columns for snp table:\t" + snpHeader
+            + "\nnumber of extra trait columns\t" + QByteArray::number(extraStats)
+            + "\nnumber of extra snp columns\t" + QByteArray::number(extraSnp) + '\n';
+    }
+
+private slots:
+    void goldenFolder_data();
+    void goldenFolder();
+    void validation_data();
+    void validation();
+    void snpHeaderChangedBetweenPasses();
+    void acceptedNumbersAndPositions();
+    void emptyStatisticColumnsGiveTwelveByteRecords();
+    void inputThatCannotBeOpened_data();
+    void inputThatCannotBeOpened();
+    void missingFolderIsAWriteFailure();
+    void gzipInputEqualsPlainInput();
+    void byteOrderMarkIsStripped();
+    void reimportKeepsGeneFileAndIgnoresStaleGroups();
+    void secondImportHasOnlyItsOwnNames();
+    void progressStagesAndFolderMarkedWhileRunning();
+};
+
+void tst_Importer::goldenFolder_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("optionalFiles");
+    QTest::newRow("two extra statistics, CRLF, groups and genes") << "basic" << true;
+    QTest::newRow("no extra statistics, names in UTF-16 order") << "utf16order" << false;
+}
+
+void tst_Importer::goldenFolder()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, optionalFiles);
+    const QString dir = QStringLiteral(QUILLMAP_TESTDATA "/data/") + name;
+    ImportInputs in;
+    in.results = dir + QStringLiteral("/results.txt");
+    in.snpInfo = dir + QStringLiteral("/snpinfo.txt");
+    in.traitInfo = dir + QStringLiteral("/traitinfo.txt");
+    if (optionalFiles) {
+        in.groups = dir + QStringLiteral("/groups.txt");
+        in.genes = dir + QStringLiteral("/genes.txt");
+    }
+    QTemporaryDir out;
+    QVERIFY(out.isValid());
+    const ImportResult result = runImport(out.path(), in);
+    QVERIFY2(!result.failed, qPrintable(result.errorText));
+
+    const QDir expected(dir + QStringLiteral("/expected"));
+    QStringList compared;
+    for (const QString &entry : expected.entryList(QDir::Files)) {
+        QByteArray want = readAll(expected.filePath(entry));
+        QString written = entry;
+        if (entry.endsWith(QLatin1String(".hex"))) {
+            want = decodeHex(want);
+            written.replace(QLatin1String(".hex"), QLatin1String(".dat"));
+        }
+        if (entry == QLatin1String("summary.txt"))
+            want.replace("@DIR@", dir.toUtf8());
+        const QByteArray got = readAll(out.filePath(written));
+        QVERIFY2(got == want, qPrintable(written + QStringLiteral(":\n") + QString::fromUtf8(got.toHex(' '))
+                                         + QStringLiteral("\nexpected\n")
+                                         + QString::fromUtf8(want.toHex(' '))));
+        compared << written;
+    }
+    // Nothing more than the expected files: no Gene2ID.dat or pos2gene.dat when not chosen, and
+    // no temporary files left behind.
+    QStringList present = QDir(out.path()).entryList(QDir::Files);
+    present.sort();
+    compared.sort();
+    QCOMPARE(present, compared);
+    QCOMPARE(result.rows, qint64(6));
+}
+
+void tst_Importer::validation_data()
+{
+    QTest::addColumn<QByteArray>("results");
+    QTest::addColumn<QByteArray>("snps");
+    QTest::addColumn<QByteArray>("traits");
+    QTest::addColumn<QByteArray>("reportLine"); // the exact bytes after line 5
+    QTest::addColumn<QString>("errorText");
+    QTest::addColumn<Left>("left");
+
+    const QByteArray head = "T\tS\tp\tb\n";
+    auto results = [&](const QByteArray &rows) { return head + rows; };
+    const QByteArray three = "T1\trs1\t0.5\t1\nT2\trs2\t0.1\t2\nT1\trs2\t0.3\t3\n";
+
+    // Check 1a and 1b: results lines, numbered from the first data line; blank lines count.
+    QTest::newRow("worked example: 4th line one field too many")
+        << results(three + "T2\trs1\t0.2\t4\t9\n") << GoodSnps << GoodTraits
+        << QByteArray("error : 4th line has different column numbers!\n")
+        << "error : 4th line has different column numbers!" << Left::ResultsFailure;
+    QTest::newRow("results line one field short")
+        << results("T1\trs1\t0.5\n") << GoodSnps << GoodTraits
+        << QByteArray("error : 1th line has different column numbers!\n")
+        << "error : 1th line has different column numbers!" << Left::ResultsFailure;
+    QTest::newRow("blank line inside results")
+        << results("T1\trs1\t0.5\t1\n\nT2\trs2\t0.1\t2\n") << GoodSnps << GoodTraits
+        << QByteArray("error : 2th line has different column numbers!\n")
+        << "error : 2th line has different column numbers!" << Left::ResultsFailure;
+    QTest::newRow("trailing tab adds a field")
+        << results("T1\trs1\t0.5\t1\t\n") << GoodSnps << GoodTraits
+        << QByteArray("error : 1th line has different column numbers!\n")
+        << "error : 1th line has different column numbers!" << Left::ResultsFailure;
+    QTest::newRow("column count is checked before the numbers")
+        << results("T1\trs1\tNA\n") << GoodSnps << GoodTraits
+        << QByteArray("error : 1th line has different column numbers!\n")
+        << "error : 1th line has different column numbers!" << Left::ResultsFailure;
+    const struct {
+        const char *name;
+        const char *value;
+    } badStats[] = {{"NA", "NA"},         {"empty", ""},          {"decimal comma", "1,5"},
+                    {"4e38", "4e38"},     {"-4e38", "-4e38"},     {"nan", "nan"},
+                    {"inf", "inf"},       {"Infinity", "Infinity"}, {"leading blank", " 1"},
+                    {"trailing blank", "1 "}, {"hex", "0x10"},    {"bare exponent", "1e"},
+                    {"1e400", "1e400"}};
+    for (const auto &bad : badStats) {
+        QTest::addRow("statistic %s in the extra column", bad.name)
+            << results(three + "T2\trs1\t0.2\t" + bad.value + "\n") << GoodSnps << GoodTraits
+            << QByteArray("error : 4th line has invalid numeric number!\n")
+            << "error : 4th line has invalid numeric number! " << Left::ResultsFailure;
+    }
+    QTest::newRow("NA in the first statistic")
+        << results("T1\trs1\tNA\t1\n") << GoodSnps << GoodTraits
+        << QByteArray("error : 1th line has invalid numeric number!\n")
+        << "error : 1th line has invalid numeric number! " << Left::ResultsFailure;
+    QTest::newRow("results header with two fields")
+        << QByteArray("T\tS\nT1\trs1\n") << GoodSnps << GoodTraits
+        << QByteArray("error : the results file needs at least 3 columns (trait, SNP, statistic)!\n")
+        << "error : the results file needs at least 3 columns (trait, SNP, statistic)!"
+        << Left::ResultsFailure;
+    QTest::newRow("empty results file")
+        << QByteArray() << GoodSnps << GoodTraits
+        << QByteArray("error : the results file needs at least 3 columns (trait, SNP, statistic)!\n")
+        << "error : the results file needs at least 3 columns (trait, SNP, statistic)!"
+        << Left::ResultsFailure;
+    QTest::newRow("results header without data lines")
+        << head << GoodSnps << GoodTraits
+        << QByteArray("error : the results file has no data lines!\n")
+        << "error : the results file has no data lines!" << Left::ResultsFailure;
+    QTest::newRow("SNP information header with two fields")
+        << GoodResults << QByteArray("S\tchr\nrs1\t1\n") << GoodTraits
+        << QByteArray("error : the snp info file needs at least 3 columns (SNP, chr, pos)!\n")
+        << "error : the snp info file needs at least 3 columns (SNP, chr, pos)!"
+        << Left::ResultsFailure;
+
+    // Check 2: trait information lines.
+    QTest::newRow("trait information line with an extra field")
+        << GoodResults << GoodSnps << QByteArray("T\tx\nT1\ta\nT2\tb\tc\n")
+        << QByteArray("error : 2th line has different column numbers!\n")
+        << "error : 2th line has different column numbers!" << Left::TraitFailure;
+    QTest::newRow("blank line in trait information")
+        << GoodResults << GoodSnps << QByteArray("T\tx\n\nT1\ta\n")
+        << QByteArray("error : 1th line has different column numbers!\n")
+        << "error : 1th line has different column numbers!" << Left::TraitFailure;
+    QTest::newRow("results error comes before trait error")
+        << results("T1\trs1\t0.5\t1\nT1\trs1\tx\t1\n") << GoodSnps << QByteArray("T\tx\nT1\n")
+        << QByteArray("error : 2th line has invalid numeric number!\n")
+        << "error : 2th line has invalid numeric number! " << Left::ResultsFailure;
+
+    // Check 4: SNP information lines; no blank between the colon and the number.
+    QTest::newRow("SNP information line with a missing field")
+        << GoodResults << QByteArray("S\tchr\tpos\nrs1\t1\t1.5\nrs2\tX\n") << GoodTraits
+        << QByteArray("error :2th line has different column numbers!\n")
+        << "error :2th line has different column numbers!" << Left::SnpFailure;
+    QTest::newRow("field count is checked before the chromosome")
+        << GoodResults << QByteArray("S\tchr\tpos\nrs1\tchr1\n") << GoodTraits
+        << QByteArray("error :1th line has different column numbers!\n")
+        << "error :1th line has different column numbers!" << Left::SnpFailure;
+    for (const char *chr : {"chr1", "x", "Y", "XY", "MT", "01", "0", "24", "", " 1", "1 "}) {
+        QTest::addRow("chromosome '%s'", chr)
+            << GoodResults << QByteArray("S\tchr\tpos\nrs1\t1\t1.5\nrs2\t") + chr + "\t2.5\n"
+            << GoodTraits << QByteArray("error :2th line has invalid chr!")
+            << "error :2th line has invalid chr!" << Left::SnpFailure;
+    }
+    QTest::newRow("chromosome is checked before the position")
+        << GoodResults << QByteArray("S\tchr\tpos\nrs1\tY\t12\n") << GoodTraits
+        << QByteArray("error :1th line has invalid chr!") << "error :1th line has invalid chr!"
+        << Left::SnpFailure;
+    const QByteArray posError =
+        "th line has invalid pos! It must be in Mb with at least 1 digits after decimal!";
+    for (const char *pos : {"123456", "12.", "12,5", "NA", "1e5", "", "4e38.5", "1.5 "}) {
+        QTest::addRow("position '%s'", pos)
+            << GoodResults << QByteArray("S\tchr\tpos\nrs1\t1\t") + pos + "\nrs2\tX\t2.5\n"
+            << GoodTraits << QByteArray("error :1" + posError)
+            << QString::fromUtf8("error :1" + posError) << Left::SnpFailure;
+    }
+    const QByteArray rangeError = "th line has invalid pos! Chromosome x 1000 + position in Mb "
+                                  "must lie between -32768 and 32767!";
+    QTest::newRow("position 123456.0 has no 16-bit bin")
+        << GoodResults << QByteArray("S\tchr\tpos\nrs1\t1\t1.5\nrs2\t1\t123456.0\n") << GoodTraits
+        << QByteArray("error :2" + rangeError) << QString::fromUtf8("error :2" + rangeError)
+        << Left::SnpFailure;
+    QTest::newRow("position 9768.0 on X has no 16-bit bin")
+        << GoodResults << QByteArray("S\tchr\tpos\nrs1\tX\t9768.0\nrs2\tX\t2.5\n") << GoodTraits
+        << QByteArray("error :1" + rangeError) << QString::fromUtf8("error :1" + rangeError)
+        << Left::SnpFailure;
+    QTest::newRow("SNP not in the results is still checked")
+        << GoodResults << QByteArray("S\tchr\tpos\nrs1\t1\t1.5\nrs2\tX\t2.5\nrs7\tMT\t1.0\n")
+        << GoodTraits << QByteArray("error :3th line has invalid chr!")
+        << "error :3th line has invalid chr!" << Left::SnpFailure;
+
+    // Check 5: a results SNP without a position line.
+    QTest::newRow("results SNP missing from SNP information")
+        << GoodResults << QByteArray("S\tchr\tpos\nrs1\t1\t1.5\nrs3\tX\t2.5\n") << GoodTraits
+        << QByteArray("error : can't find pos info for some snp, please check the snp info file.")
+        << "error : can't find pos info for some snp, please check the snp info file."
+        << Left::SnpFailure;
+    QTest::newRow("SNP names are compared exactly")
+        << GoodResults << QByteArray("S\tchr\tpos\nrs1\t1\t1.5\nRS2\tX\t2.5\n") << GoodTraits
+        << QByteArray("error : can't find pos info for some snp, please check the snp info file.")
+        << "error : can't find pos info for some snp, please check the snp info file."
+        << Left::SnpFailure;
+    QTest::newRow("trait error comes before any SNP information error")
+        << GoodResults << QByteArray("S\tchr\tpos\nrs1\tchr1\t1.5\n") << QByteArray("T\tx\nT1\n")
+        << QByteArray("error : 1th line has different column numbers!\n")
+        << "error : 1th line has different column numbers!" << Left::TraitFailure;
+}
+
+void tst_Importer::validation()
+{
+    QFETCH(QByteArray, results);
+    QFETCH(QByteArray, snps);
+    QFETCH(QByteArray, traits);
+    QFETCH(QByteArray, reportLine);
+    QFETCH(QString, errorText);
+    QFETCH(Left, left);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString out = dir.filePath(QStringLiteral("dataset"));
+    QVERIFY(QDir().mkpath(out));
+    fillWithOldFiles(out);
+    const ImportInputs in = makeInputs(dir.path(), results, snps, traits, GoodGroups, GoodGenes);
+
+    const ImportResult result = runImport(out, in);
+    QVERIFY(result.failed);
+    QCOMPARE(result.failure, ImportResult::Failure::Validation);
+    QCOMPARE(result.errorText, errorText);
+
+    const QByteArray resultsHeader = results.left(qMax<qsizetype>(results.indexOf('\n'), 0));
+    const QByteArray snpHeader = snps.left(snps.indexOf('\n'));
+    const int extraStats = qMax<int>(int(resultsHeader.count('\t')) + 1 - 3, 0);
+    const int extraSnp = qMax<int>(int(snpHeader.count('\t')) + 1 - 3, 0);
+    QCOMPARE(readAll(file(out, quillmap::files::Summary)),
+             summaryHead(in, resultsHeader, snpHeader, extraStats, extraSnp) + reportLine);
+
+    using namespace quillmap::files;
+    const QByteArray names = readAll(file(out, TraitList)) + readAll(file(out, SnpList));
+    switch (left) {
+    case Left::ResultsFailure:
+        QCOMPARE(names, QByteArray());
+        QCOMPARE(readAll(file(out, TraitTable)), QByteArray("OLD"));
+        QCOMPARE(readAll(file(out, TraitCounts)), QByteArray("OLD"));
+        break;
+    case Left::TraitFailure:
+        QCOMPARE(names, QByteArray("T1\nT2\nrs1\nrs2\n"));
+        QCOMPARE(readAll(file(out, TraitTable)), QByteArray("OLD"));
+        QCOMPARE(readAll(file(out, TraitCounts)), QByteArray("OLD"));
+        break;
+    case Left::SnpFailure:
+        QCOMPARE(names, QByteArray("T1\nT2\nrs1\nrs2\n"));
+        QCOMPARE(readAll(file(out, TraitTable)), QByteArray());
+        QCOMPARE(readAll(file(out, TraitCounts)), QByteArray());
+        break;
+    }
+    QCOMPARE(readAll(file(out, BinTable)), QByteArray("OLD"));
+    QCOMPARE(readAll(file(out, BinCounts)), QByteArray("OLD"));
+    // The optional builders run after a failed check.
+    QCOMPARE(readAll(file(out, GroupTraits)), QByteArray("G1\tT1\n"));
+    QCOMPARE(readAll(file(out, BinGenes)), QByteArray("1001\tg1\t1.2\t1.3\n"));
+}
+
+// Check 3: the SNP information file is replaced while the import runs, between its two readings.
+void tst_Importer::snpHeaderChangedBetweenPasses()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    fillWithOldFiles(dir.path());
+    const ImportInputs in = makeInputs(dir.path(), GoodResults, GoodSnps, GoodTraits);
+    const ImportResult result = runImport(dir.path(), in, [&](const QString &stage, qint64) {
+        if (stage == QLatin1String(importstage::SnpInfo))
+            writeAll(in.snpInfo, "S\tchr\tpos\textra\nrs1\t1\t1.5\t0\nrs2\tX\t2.5\t0\n");
+    });
+    QVERIFY(result.failed);
+    QCOMPARE(result.errorText, QStringLiteral(" error : it has different column numbers!"));
+    QCOMPARE(summaryLines(dir.path()).value(5), QByteArray(" error : it has different column numbers!"));
+    QCOMPARE(summaryLines(dir.path()).size(), 7); // six lines, the last ended by a line feed
+    QCOMPARE(readAll(file(dir.path(), quillmap::files::TraitTable)), QByteArray());
+    QCOMPARE(readAll(file(dir.path(), quillmap::files::BinTable)), QByteArray("OLD"));
+}
+
+void tst_Importer::acceptedNumbersAndPositions()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const ImportInputs in = makeInputs(
+        dir.path(),
+        "T\tS\tp\nA\ts1\t3e38\nA\ts2\t1e-300\nA\ts3\t-3.4028234e38\nA\ts4\t5.74e-50\nA\ts5\t1E-40\n",
+        "S\tchr\tpos\ns1\t1\t1.5e2\ns2\t23\t0.25\ns3\t22\t123456.0e-3\ns4\tX\t9767.5\n"
+        "s5\t1\t-32768.5e-3\n",
+        "T\nA\n");
+    const ImportResult result = runImport(dir.path(), in);
+    QVERIFY2(!result.failed, qPrintable(result.errorText));
+    // 1.5e2 on chromosome 1 -> 1150; 0.25 on 23 -> 23000; 123.456 on 22 -> 22123;
+    // 9767.5 on X -> 32767; -32.7685 on 1 -> 967.
+    QCOMPARE(readAll(file(dir.path(), quillmap::files::BinCounts)),
+             QByteArray("967\t1\n1150\t1\n22123\t1\n23000\t1\n32767\t1\n"));
+    const QByteArray table = readAll(file(dir.path(), quillmap::files::TraitTable));
+    QCOMPARE(table.size(), 5 * 12);
+    const float expected[] = {3e38f, 0.0f, -3.4028234e38f, 0.0f, 1e-40f};
+    for (int r = 0; r < 5; ++r) {
+        const quillmap::RecordHead head = quillmap::decodeRecord(table.constData() + 12 * r, nullptr, 0);
+        QCOMPARE(head.traitIndex, 0);
+        QCOMPARE(head.snpIndex, r);
+        QCOMPARE(head.firstStat, expected[r]);
+    }
+}
+
+void tst_Importer::emptyStatisticColumnsGiveTwelveByteRecords()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // Five lines over two traits; trait "a" sorts first and starts at offset 0.
+    const ImportInputs in = makeInputs(dir.path(),
+                                       "T\tS\tp\nb\ts1\t1\na\ts1\t2\nb\ts2\t3\na\ts1\t2\nb\ts1\t5\n",
+                                       "S\tchr\tpos\ns1\t2\t0.5\ns2\t2\t0.7\n", "T\na\nb\n");
+    const ImportResult result = runImport(dir.path(), in);
+    QVERIFY2(!result.failed, qPrintable(result.errorText));
+    QCOMPARE(summaryLines(dir.path()).value(3), QByteArray("number of extra trait columns\t0"));
+    QCOMPARE(readAll(file(dir.path(), quillmap::files::TraitCounts)), QByteArray("a\t2\nb\t3\n"));
+    QCOMPARE(readAll(file(dir.path(), quillmap::files::BinCounts)), QByteArray("2000\t5\n"));
+    const QByteArray table1 = readAll(file(dir.path(), quillmap::files::TraitTable));
+    const QByteArray table2 = readAll(file(dir.path(), quillmap::files::BinTable));
+    QCOMPARE(table1.size(), 60);
+    QCOMPARE(table2.size(), 60);
+    // Duplicate lines stay two records; "a" holds records 0 and 1.
+    QCOMPARE(table1.left(24), QByteArray::fromHex("00000000 00000000 40000000 00000000 00000000 40000000"));
+    // table2 holds the same records.
+    QList<QByteArray> one, two;
+    for (int r = 0; r < 5; ++r) {
+        one << table1.mid(12 * r, 12);
+        two << table2.mid(12 * r, 12);
+    }
+    std::sort(one.begin(), one.end());
+    std::sort(two.begin(), two.end());
+    QCOMPARE(one, two);
+    QCOMPARE(summaryLines(dir.path()).value(5), QByteArray("Trait Num :\t 2"));
+    QCOMPARE(summaryLines(dir.path()).value(6), QByteArray("SNP Num :\t 2"));
+}
+
+void tst_Importer::inputThatCannotBeOpened_data()
+{
+    QTest::addColumn<int>("which");
+    QTest::addColumn<QString>("role");
+    QTest::newRow("results") << 0 << "results";
+    QTest::newRow("SNP information") << 1 << "SNP information";
+    QTest::newRow("trait information") << 2 << "trait information";
+    QTest::newRow("trait groups") << 3 << "trait group";
+    QTest::newRow("gene positions") << 4 << "gene position";
+}
+
+void tst_Importer::inputThatCannotBeOpened()
+{
+    QFETCH(int, which);
+    QFETCH(QString, role);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString out = dir.filePath(QStringLiteral("dataset"));
+    QVERIFY(QDir().mkpath(out));
+    fillWithOldFiles(out);
+    ImportInputs in = makeInputs(dir.path(), GoodResults, GoodSnps, GoodTraits, GoodGroups, GoodGenes);
+    const QString missing = dir.filePath(QStringLiteral("no such file.txt"));
+    QString *paths[] = {&in.results, &in.snpInfo, &in.traitInfo, &in.groups, &in.genes};
+    *paths[which] = missing;
+
+    const ImportResult result = runImport(out, in);
+    QVERIFY(result.failed);
+    QCOMPARE(result.failure, ImportResult::Failure::UnreadableInput);
+    const QString text = QStringLiteral("error : can't open the %1 file %2!").arg(role, missing);
+    QCOMPARE(result.errorText, text);
+    QCOMPARE(summaryLines(out).value(5), text.toUtf8());
+    QCOMPARE(summaryLines(out).size(), 7);
+    // Nothing of the earlier dataset is touched.
+    for (const char *name : AllOutputs)
+        QCOMPARE(readAll(file(out, name)), QByteArray("OLD"));
+}
+
+void tst_Importer::missingFolderIsAWriteFailure()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const ImportInputs in = makeInputs(dir.path(), GoodResults, GoodSnps, GoodTraits);
+    const QString out = dir.filePath(QStringLiteral("missing/folder"));
+    const ImportResult result = runImport(out, in);
+    QVERIFY(result.failed);
+    QCOMPARE(result.failure, ImportResult::Failure::WriteFailure);
+    QVERIFY(result.errorText.startsWith(QLatin1String("error : can't write the file ")));
+    QVERIFY(result.errorText.contains(out));
+}
+
+void tst_Importer::gzipInputEqualsPlainInput()
+{
+    const QString data = QStringLiteral(QUILLMAP_TESTDATA "/data/basic");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    ImportInputs plain;
+    plain.results = data + QStringLiteral("/results.txt");
+    plain.snpInfo = data + QStringLiteral("/snpinfo.txt");
+    plain.traitInfo = data + QStringLiteral("/traitinfo.txt");
+    plain.groups = data + QStringLiteral("/groups.txt");
+    plain.genes = data + QStringLiteral("/genes.txt");
+    ImportInputs packed;
+    QString *from[] = {&plain.results, &plain.snpInfo, &plain.traitInfo, &plain.groups, &plain.genes};
+    QString *to[] = {&packed.results, &packed.snpInfo, &packed.traitInfo, &packed.groups, &packed.genes};
+    for (int i = 0; i < 5; ++i) {
+        *to[i] = dir.filePath(QFileInfo(*from[i]).fileName() + QStringLiteral(".gz"));
+        writeGzip(*to[i], readAll(*from[i]));
+    }
+    const QString a = dir.filePath(QStringLiteral("plain"));
+    const QString b = dir.filePath(QStringLiteral("packed"));
+    QVERIFY(QDir().mkpath(a) && QDir().mkpath(b));
+    QVERIFY(!runImport(a, plain).failed);
+    const ImportResult result = runImport(b, packed);
+    QVERIFY2(!result.failed, qPrintable(result.errorText));
+    for (const char *name : AllOutputs)
+        QCOMPARE(readAll(file(b, name)), readAll(file(a, name)));
+    QCOMPARE(summaryLines(b).mid(1), summaryLines(a).mid(1));
+    QCOMPARE(summaryLines(b).value(0), packed.results.toUtf8() + '\t' + packed.snpInfo.toUtf8() + '\t'
+                                           + packed.traitInfo.toUtf8() + '\t' + packed.groups.toUtf8());
+
+    // A cut-off stream is an input that cannot be read to its end.
+    QByteArray damaged = readAll(packed.results);
+    damaged.truncate(damaged.size() / 2);
+    writeAll(packed.results, damaged);
+    const ImportResult bad = runImport(b, packed);
+    QVERIFY(bad.failed);
+    QCOMPARE(bad.failure, ImportResult::Failure::UnreadableInput);
+    QVERIFY(bad.errorText.contains(QLatin1String("can't read the results file")));
+}
+
+void tst_Importer::byteOrderMarkIsStripped()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray bom = "\xEF\xBB\xBF";
+    const ImportInputs in = makeInputs(dir.path(), bom + GoodResults, bom + GoodSnps,
+                                       bom + "T\tx\nT1\ta\nT2\tb\n", bom + GoodGroups,
+                                       bom + GoodGenes);
+    const ImportResult result = runImport(dir.path(), in);
+    QVERIFY2(!result.failed, qPrintable(result.errorText));
+    const QList<QByteArray> lines = summaryLines(dir.path());
+    QCOMPARE(lines.value(1), QByteArray("Header of the columns for main table:\tT\tS\tp\tb"));
+    QCOMPARE(lines.value(2), QByteArray("Header of the columns for snp table:\tS\tchr\tpos"));
+    QCOMPARE(readAll(file(dir.path(), quillmap::files::TraitList)), QByteArray("T1\nT2\n"));
+}
+
+void tst_Importer::reimportKeepsGeneFileAndIgnoresStaleGroups()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    ImportInputs in = makeInputs(dir.path(), GoodResults, GoodSnps, GoodTraits, GoodGroups, GoodGenes);
+    QVERIFY(!runImport(dir.path(), in).failed);
+    const QByteArray genes = readAll(file(dir.path(), quillmap::files::BinGenes));
+    const QByteArray groups = readAll(file(dir.path(), quillmap::files::GroupTraits));
+    QCOMPARE(genes, QByteArray("1001\tg1\t1.2\t1.3\n"));
+
+    in.groups.clear();
+    in.genes.clear();
+    QVERIFY(!runImport(dir.path(), in).failed);
+    QCOMPARE(readAll(file(dir.path(), quillmap::files::BinGenes)), genes);
+    QCOMPARE(readAll(file(dir.path(), quillmap::files::GroupTraits)), groups);
+    QCOMPARE(summaryLines(dir.path()).value(0).count('\t'), 2); // three paths
+}
+
+void tst_Importer::secondImportHasOnlyItsOwnNames()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString first = dir.filePath(QStringLiteral("one"));
+    const QString second = dir.filePath(QStringLiteral("two"));
+    QVERIFY(QDir().mkpath(first) && QDir().mkpath(second));
+    const ImportInputs a = makeInputs(first, GoodResults, GoodSnps, GoodTraits);
+    QVERIFY(!runImport(first, a).failed);
+    const ImportInputs b = makeInputs(second, "T\tS\tp\nU9\trs2\t1\n", GoodSnps, "T\nU9\n");
+    QVERIFY(!runImport(second, b).failed);
+    QCOMPARE(readAll(file(second, quillmap::files::TraitList)), QByteArray("U9\n"));
+    QCOMPARE(readAll(file(second, quillmap::files::SnpList)), QByteArray("rs2\n"));
+    QCOMPARE(readAll(file(second, quillmap::files::TraitCounts)), QByteArray("U9\t1\n"));
+    QCOMPARE(readAll(file(second, quillmap::files::BinCounts)), QByteArray("23002\t1\n"));
+}
+
+void tst_Importer::progressStagesAndFolderMarkedWhileRunning()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QByteArray results = "T\tS\tp\n";
+    const int rows = 70000;
+    for (int i = 0; i < rows; ++i)
+        results += "T" + QByteArray::number(i % 7) + "\trs" + QByteArray::number(i % 3) + "\t0.5\n";
+    const ImportInputs in = makeInputs(dir.path(), results,
+                                       "S\tchr\tpos\nrs0\t1\t0.5\nrs1\t2\t0.5\nrs2\t3\t0.5\n",
+                                       "T\nT0\nT1\nT2\nT3\nT4\nT5\nT6\n", GoodGroups, GoodGenes);
+    writeAll(file(dir.path(), quillmap::files::Summary), "x\nx\nx\nx\nx\nTrait Num :\t 1\n");
+
+    QStringList stages;
+    qint64 largestResultsCount = 0;
+    QByteArray lineSixWhileWriting;
+    const ImportResult result = runImport(dir.path(), in, [&](const QString &stage, qint64 n) {
+        if (stages.isEmpty() || stages.last() != stage) {
+            QCOMPARE(n, qint64(0));
+            stages << stage;
+        }
+        if (stage == QLatin1String(importstage::Results))
+            largestResultsCount = qMax(largestResultsCount, n);
+        if (stage == QLatin1String(importstage::Tables) && lineSixWhileWriting.isNull())
+            lineSixWhileWriting = summaryLines(dir.path()).value(5);
+    });
+    QVERIFY2(!result.failed, qPrintable(result.errorText));
+    QCOMPARE(stages, (QStringList{importstage::Results, importstage::TraitInfo, importstage::SnpInfo,
+                                  importstage::Tables, importstage::Groups, importstage::Genes}));
+    QCOMPARE(largestResultsCount, qint64(65536));
+    // An import cut short here would leave a folder that the startup dialog refuses.
+    QVERIFY2(lineSixWhileWriting.contains("error"), lineSixWhileWriting.constData());
+    QCOMPARE(summaryLines(dir.path()).value(5), QByteArray("Trait Num :\t 7"));
+    QCOMPARE(result.rows, qint64(rows));
+    QCOMPARE(result.traits, qint64(7));
+    QCOMPARE(result.snps, qint64(3));
+    QCOMPARE(readAll(file(dir.path(), quillmap::files::TraitTable)).size(), qsizetype(rows) * 12);
+}
+
+QTEST_GUILESS_MAIN(tst_Importer)
+#include "tst_importer.moc"

@@ -1,0 +1,155 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run runIndexer(const QStringList &args, const QString &workingDir = {})
+{
+    QProcess process;
+    if (!workingDir.isEmpty())
+        process.setWorkingDirectory(workingDir);
+    process.start(QStringLiteral(QUILLMAP_INDEXER), args);
+    Run run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+} // namespace
+
+class tst_Indexer final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void writesTheGoldenFolderWithAbsolutePaths();
+    void validationFailureExitsWithOne();
+    void usageErrors_data();
+    void usageErrors();
+    void missingInputExitsWithTwo();
+    void helpExplainsTheFiles();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_data;
+};
+
+void tst_Indexer::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    // A copy of the golden inputs, so relative paths can be given from the working directory.
+    m_data = m_dir->filePath(QStringLiteral("in"));
+    QVERIFY(QDir().mkpath(m_data));
+    const QString golden = QStringLiteral(QUILLMAP_TESTDATA "/data/basic/");
+    for (const char *name : {"results.txt", "snpinfo.txt", "traitinfo.txt", "groups.txt", "genes.txt"})
+        QVERIFY(QFile::copy(golden + QLatin1String(name), m_data + QLatin1Char('/') + QLatin1String(name)));
+}
+
+void tst_Indexer::writesTheGoldenFolderWithAbsolutePaths()
+{
+    const Run run = runIndexer({"--results", "results.txt", "--snps", "snpinfo.txt", "--traits",
+                                "./traitinfo.txt", "--groups", "../in/groups.txt", "--genes",
+                                "genes.txt", "--out", "../made/dataset"},
+                               m_data);
+    QCOMPARE(run.exitCode, 0);
+    // Not on a terminal: nothing but errors is printed.
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.out, QByteArray());
+
+    const QString out = m_dir->filePath(QStringLiteral("made/dataset"));
+    const QString expected = QStringLiteral(QUILLMAP_TESTDATA "/data/basic/expected/");
+    QByteArray summary = readAll(expected + QStringLiteral("summary.txt"));
+    summary.replace("@DIR@", QDir(m_data).canonicalPath().toUtf8());
+    QCOMPARE(readAll(out + QStringLiteral("/summary.txt")), summary);
+    for (const char *name : {"IDlist.dat", "SNPlist.dat", "ID_Line.dat", "Pos_Line.dat", "Gene2ID.dat",
+                             "pos2gene.dat"}) {
+        QCOMPARE(readAll(out + QLatin1Char('/') + QLatin1String(name)),
+                 readAll(expected + QLatin1String(name)));
+    }
+    QCOMPARE(QFileInfo(out + QStringLiteral("/table1.dat")).size(), 6 * 20);
+}
+
+void tst_Indexer::validationFailureExitsWithOne()
+{
+    writeAll(m_data + QStringLiteral("/bad.txt"), "T\tS\tp\nT1\trs1\tNA\n");
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    const Run run = runIndexer({"--results", m_data + QStringLiteral("/bad.txt"), "--snps",
+                                m_data + QStringLiteral("/snpinfo.txt"), "--traits",
+                                m_data + QStringLiteral("/traitinfo.txt"), "--out", out});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("error : 1th line has invalid numeric number!"), run.err.constData());
+    const QList<QByteArray> lines = readAll(out + QStringLiteral("/summary.txt")).split('\n');
+    QCOMPARE(lines.size(), 7);
+    QCOMPARE(lines.value(5), QByteArray("error : 1th line has invalid numeric number!"));
+}
+
+void tst_Indexer::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("no arguments") << QStringList{};
+    QTest::newRow("missing --out") << QStringList{"--results", "a", "--snps", "b", "--traits", "c"};
+    QTest::newRow("missing --traits") << QStringList{"--results", "a", "--snps", "b", "--out", "o"};
+    QTest::newRow("option without value") << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out"};
+    QTest::newRow("unknown option") << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out", "o", "--fast"};
+    QTest::newRow("option twice") << QStringList{"--results", "a", "--results", "b", "--snps", "b", "--traits", "c", "--out", "o"};
+}
+
+void tst_Indexer::usageErrors()
+{
+    QFETCH(QStringList, args);
+    const Run run = runIndexer(args, m_dir->path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.err.contains("Usage: quillmap-index"));
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("o"))));
+}
+
+void tst_Indexer::missingInputExitsWithTwo()
+{
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    const Run run = runIndexer({"--results", m_data + QStringLiteral("/results.txt"), "--snps",
+                                m_data + QStringLiteral("/nothere.txt"), "--traits",
+                                m_data + QStringLiteral("/traitinfo.txt"), "--out", out});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains("error : can't open the SNP information file "), run.err.constData());
+    QVERIFY(run.err.contains("nothere.txt"));
+    QVERIFY(readAll(out + QStringLiteral("/summary.txt")).split('\n').value(5).startsWith("error"));
+}
+
+void tst_Indexer::helpExplainsTheFiles()
+{
+    const Run run = runIndexer({"--help"});
+    QCOMPARE(run.exitCode, 0);
+    for (const char *word : {"--results", "--snps", "--traits", "--groups", "--genes", "--out", "Mb",
+                             ".gz", "Exit status"})
+        QVERIFY2(run.out.contains(word), word);
+}
+
+QTEST_GUILESS_MAIN(tst_Indexer)
+#include "tst_indexer.moc"
