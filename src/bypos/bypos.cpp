@@ -262,7 +262,7 @@ void byPos::sortByColumn(int column)
     const bool textColumn = column == 0 || column == 1 || (column >= 4 && column <= 3 + m);
 
     if (textColumn) {
-        std::vector<QString> keys(size_t(n));
+        std::vector<QString> keys(static_cast<size_t>(n));
         for (int k = 0; k < n; ++k) {
             const RowRecord &row = rowRecords[size_t(k)];
             if (column == 0)

@@ -1,0 +1,334 @@
+#include "bypos/regionplotpainter.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+using namespace quillmap::bypos;
+
+namespace {
+
+using ColourTest = std::function<bool(QRgb)>;
+
+bool reddish(QRgb c) { return qRed(c) > 150 && qGreen(c) < 110 && qBlue(c) < 110; }
+bool bluish(QRgb c) { return qBlue(c) > 150 && qRed(c) < 110 && qGreen(c) < 110; }
+bool darkBlue(QRgb c) { return qBlue(c) > 90 && qBlue(c) < 170 && qRed(c) < 60 && qGreen(c) < 60; }
+bool greenish(QRgb c) { return qGreen(c) - qRed(c) > 40 && qGreen(c) - qBlue(c) > 40; }
+bool blackish(QRgb c) { return qRed(c) < 80 && qGreen(c) < 80 && qBlue(c) < 80; }
+bool magentaish(QRgb c) { return qRed(c) > 150 && qBlue(c) > 150 && qGreen(c) < 110; }
+
+// Pixels of `image` inside `box` that pass `test`.
+int count(const QImage &image, const QRect &box, const ColourTest &test)
+{
+    int n = 0;
+    const QRect clipped = box.intersected(image.rect());
+    for (int y = clipped.top(); y <= clipped.bottom(); ++y)
+        for (int x = clipped.left(); x <= clipped.right(); ++x)
+            n += test(image.pixel(x, y)) ? 1 : 0;
+    return n;
+}
+
+// The device pixel of a logical point under `g`.
+QPoint device(const PlotGeometry &g, int x, int y)
+{
+    const double sx = double(g.viewport.width()) / g.window.width();
+    const double sy = double(g.viewport.height()) / g.window.height();
+    return QPoint(int(g.viewport.x() + (x - g.window.x()) * sx),
+                  int(g.viewport.y() + (y - g.window.y()) * sy));
+}
+
+// Where a label drawn with its baseline at device point p shows its glyph.
+QRect glyphBox(const QPoint &p)
+{
+    return QRect(p.x() - 1, p.y() - 11, 10, 12);
+}
+
+struct Series {
+    std::vector<std::vector<double>> positions;
+    std::vector<std::vector<double>> values;
+    std::vector<int> order;
+};
+
+RegionPlotInput inputFor(const Series &s, double low, double high)
+{
+    RegionPlotInput in;
+    in.plotReady = true;
+    in.traitCount = int(s.order.size());
+    in.traitPositions = &s.positions;
+    in.traitValues = &s.values;
+    in.traitOrder = &s.order;
+    in.valueMin = low;
+    in.valueMax = high;
+    in.rankColours = {Qt::red, Qt::red, Qt::red, Qt::blue, Qt::blue, Qt::blue,
+                      Qt::black, Qt::black, Qt::black};
+    in.laterColour = QColor(QStringLiteral("green"));
+    in.regionText = QStringLiteral("150");
+    in.region = 150;
+    return in;
+}
+
+QImage render(const RegionPlotInput &in, const PlotGeometry &g)
+{
+    QImage image(800, 400, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paintRegionPlot(painter, in, g);
+    painter.end();
+    return image;
+}
+
+// Twelve traits, rank r (0-based) at position 150.05 + 0.07 r Mb and value 12 - r.
+Series twelveTraits()
+{
+    Series s;
+    for (int g = 0; g < 12; ++g) {
+        s.positions.push_back({150.05 + 0.07 * g});
+        s.values.push_back({12.0 - g});
+        s.order.push_back(g);
+    }
+    return s;
+}
+
+} // namespace
+
+class RegionPlotPainterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rankLabelsByColourAndStar();
+    void singlePointAtMidHeight();
+    void frameMarkerAndHighlights();
+    void valueLabelsFollowTheStep();
+    void geneBarsInRows();
+    void exportUsesDefaultColours();
+    void exportWritesOneLandscapePage();
+};
+
+void RegionPlotPainterTest::rankLabelsByColourAndStar()
+{
+    const Series s = twelveTraits();
+    RegionPlotInput in = inputFor(s, 1.0, 12.0);
+    const PlotGeometry g = screenGeometry(800, 300);
+    const PlotScale scale = makeScale(g.R, 150, in.valueMin, in.valueMax);
+    const QImage image = render(in, g);
+
+    const ColourTest expected[] = {reddish, reddish, reddish, bluish, bluish, bluish,
+                                   blackish, blackish, blackish, greenish, greenish, greenish};
+    for (int r = 0; r < 12; ++r) {
+        const QPoint at = device(g, scale.x(s.positions[r][0]), scale.y(s.values[r][0]));
+        QVERIFY2(count(image, glyphBox(at), expected[r]) >= 3, qPrintable(QString::number(r + 1)));
+    }
+    // Nothing is drawn where no point is.
+    QCOMPARE(count(image, QRect(device(g, 950, 150), QSize(20, 20)), [](QRgb c) { return c != qRgb(255, 255, 255); }), 0);
+
+    // A user's colour for rank 2; "*" for rank 10 is thinner than a digit: compare with a "1".
+    in.rankColours[1] = QColor(QStringLiteral("magenta"));
+    const QImage recoloured = render(in, g);
+    const QPoint second = device(g, scale.x(s.positions[1][0]), scale.y(s.values[1][0]));
+    QVERIFY(count(recoloured, glyphBox(second), magentaish) >= 3);
+    QCOMPARE(count(recoloured, glyphBox(second), reddish), 0);
+
+    // Without plotReady no label is drawn.
+    in.plotReady = false;
+    const QImage bare = render(in, g);
+    for (int r = 0; r < 12; ++r) {
+        const QPoint at = device(g, scale.x(s.positions[r][0]), scale.y(s.values[r][0]));
+        QCOMPARE(count(bare, glyphBox(at), expected[r]), 0);
+    }
+}
+
+void RegionPlotPainterTest::singlePointAtMidHeight()
+{
+    Series s;
+    s.positions = {{150.5}};
+    s.values = {{5.5}};
+    s.order = {0};
+    RegionPlotInput in = inputFor(s, 5.5, 5.5);
+    const PlotGeometry g = screenGeometry(800, 300);
+    const PlotScale scale = makeScale(g.R, 150, 5.5, 5.5);
+    const QImage image = render(in, g);
+    const QPoint mid = device(g, 500, scale.middle());
+    QVERIFY(count(image, glyphBox(mid), reddish) >= 3);
+    QCOMPARE(count(image, glyphBox(device(g, 500, scale.y(5.5))), reddish), 0);
+
+    // Two points of one trait follow the scale; equal values stand at mid height too.
+    s.positions = {{150.25, 150.75}};
+    s.values = {{2.0, 2.0}};
+    in = inputFor(s, 2.0, 2.0);
+    const QImage flat = render(in, g);
+    const PlotScale flatScale = makeScale(g.R, 150, 2.0, 2.0);
+    QVERIFY(count(flat, glyphBox(device(g, 250, flatScale.middle())), reddish) >= 3);
+    QVERIFY(count(flat, glyphBox(device(g, 750, flatScale.middle())), reddish) >= 3);
+}
+
+void RegionPlotPainterTest::frameMarkerAndHighlights()
+{
+    const Series s = twelveTraits();
+    RegionPlotInput in = inputFor(s, 1.0, 12.0);
+    const PlotGeometry g = screenGeometry(800, 300);
+    const PlotScale scale = makeScale(g.R, 150, 1.0, 12.0);
+
+    in.snpMarkOn = true;
+    in.snpMarkPosition = 150.73;
+    in.snpMarkName = QStringLiteral("rs42");
+    const std::vector<float> hp{150.05f, 150.12f}, hv{12.0f, 11.0f};
+    in.highlightOn = true;
+    in.highlightCount = 2;
+    in.highlightPositions = hp.data();
+    in.highlightValues = hv.data();
+    const QImage image = render(in, g);
+
+    // Frame box: its top line across the plot and its left edge.
+    const QPoint topLeft = device(g, 0, 0);
+    QVERIFY(count(image, QRect(device(g, 300, 0).x(), topLeft.y(), 1, 2), bluish) >= 1);
+    QVERIFY(count(image, QRect(topLeft.x() - 1, device(g, 0, 100).y(), 3, 1), bluish) >= 1);
+    const QPoint bottom = device(g, 300, g.boxBottom);
+    QVERIFY(count(image, QRect(bottom.x(), bottom.y() - 1, 1, 3), bluish) >= 1);
+
+    // The found SNP: a black line at 730 kb from the top towards H - 50, its name in red 40
+    // units to the left, 8 above the window's bottom.
+    const QPoint line = device(g, 730, 150);
+    QVERIFY(count(image, QRect(line.x() - 1, line.y(), 3, 1), blackish) >= 1);
+    QCOMPARE(count(image, QRect(line.x() - 1, device(g, 730, g.markerBottom + 20).y(), 3, 1), blackish), 0);
+    const QPoint name = device(g, 690, g.snpNameY);
+    QVERIFY(count(image, QRect(name.x(), name.y() - 12, 30, 13), reddish) >= 5);
+
+    // Circles around the highlighted labels: dark blue pixels at the circle's left edge.
+    for (int i = 0; i < 2; ++i) {
+        const int x = scale.x(hp[i]);
+        const int y = scale.y(hv[i]);
+        const QPoint left = device(g, x - 5, y - 5);
+        QVERIFY(count(image, QRect(left.x() - 1, left.y() - 2, 3, 5), darkBlue) >= 1);
+    }
+}
+
+void RegionPlotPainterTest::valueLabelsFollowTheStep()
+{
+    Series s;
+    RegionPlotInput in = inputFor(s, 0.0, 12.0);
+    in.plotReady = false;
+    const PlotGeometry g = screenGeometry(800, 300);
+    const PlotScale scale = makeScale(g.R, 150, 0.0, 12.0);
+    const QImage image = render(in, g);
+    const auto labelAt = [&](int m) {
+        const QPoint p = device(g, g.valueLabelX, scale.y(m));
+        return count(image, QRect(p.x() - 1, p.y() - 9, 12, 10), bluish);
+    };
+    QVERIFY(labelAt(0) >= 3);
+    QVERIFY(labelAt(5) >= 3);
+    QVERIFY(labelAt(10) >= 3);
+    QCOMPARE(labelAt(2), 0);
+    QCOMPARE(labelAt(7), 0);
+
+    // Region labels: "150" at the left, "151 " at the right, "150.5 " in the middle.
+    for (const int x : {10, 500, 980}) {
+        const QPoint p = device(g, x, g.positionLabelY);
+        QVERIFY2(count(image, QRect(p.x(), p.y() - 9, 20, 10), bluish) >= 3, qPrintable(QString::number(x)));
+    }
+}
+
+void RegionPlotPainterTest::geneBarsInRows()
+{
+    // Region 0: a and c share row 0 (c starts more than 70 kb after a ends), b goes to row 1.
+    const std::vector<RegionGene> genes{{"a", 0.125, 0.25}, {"b", 0.3125, 0.375}, {"c", 0.375, 0.5}};
+    const GeneTrackLayout layout = layoutGenes(genes, 0);
+    const QImage track = renderGeneTrack(genes, layout, 800, 780);
+    QCOMPARE(track.size(), QSize(780, 300));
+
+    const int windowHeight = geneTrackWindowHeight(300, 800);
+    const auto at = [&](int x, int y) {
+        return QPoint(int((x + 50) * 750.0 / 1030), int(y * 300.0 / windowHeight));
+    };
+    const auto barAt = [&](int x, int row) {
+        const QPoint p = at(x, 15 * (row + 1));
+        return count(track, QRect(p.x(), p.y() - 1, 1, 3), bluish);
+    };
+    QVERIFY(barAt(200, 0) >= 1);   // a
+    QVERIFY(barAt(450, 0) >= 1);   // c
+    QVERIFY(barAt(340, 1) >= 1);   // b
+    QCOMPARE(barAt(340, 0), 0);    // the 70 kb gap behind a
+    QCOMPARE(barAt(200, 1), 0);
+    // Names start 10 kb behind the bars, on the bar's row.
+    const QPoint nameA = at(260, 15);
+    QVERIFY(count(track, QRect(nameA.x(), nameA.y() - 8, 8, 8), bluish) >= 2);
+
+    // A bar running past the megabase stops at its end and carries its name at its start.
+    const std::vector<RegionGene> longGene{{"long", 0.75, 1.5}};
+    const QImage clipped = renderGeneTrack(longGene, layoutGenes(longGene, 0), 800, 780);
+    const QPoint end = at(1000, 15);
+    QVERIFY(count(clipped, QRect(end.x() - 2, end.y() - 1, 2, 3), bluish) >= 1);
+    QCOMPARE(count(clipped, QRect(end.x() + 3, end.y() - 1, 10, 3), bluish), 0);
+    const QPoint startName = at(755, 15);
+    QVERIFY(count(clipped, QRect(startName.x(), startName.y() - 8, 8, 7), bluish) >= 2);
+}
+
+void RegionPlotPainterTest::exportUsesDefaultColours()
+{
+    const Series s = twelveTraits();
+    RegionPlotInput in = inputFor(s, 1.0, 12.0);
+    for (QColor &c : in.rankColours)
+        c = QColor(QStringLiteral("magenta"));
+    in.laterColour = QColor(QStringLiteral("magenta"));
+
+    RegionGenes genes;
+    genes.found = true;
+    genes.genes = {{"g1", 150.125, 150.25}};
+    const QImage page = renderExportImage(QStringLiteral("My title"), in, &genes);
+    QCOMPARE(page.size(), QSize(1000, 600));
+
+    const PlotGeometry g = exportGeometry();
+    const PlotScale scale = makeScale(g.R, 150, 1.0, 12.0);
+    const ColourTest expected[] = {reddish, reddish, reddish, bluish, bluish, bluish,
+                                   blackish, blackish, blackish, greenish, greenish, greenish};
+    for (int r = 0; r < 12; ++r) {
+        const QPoint at = device(g, scale.x(s.positions[r][0]), scale.y(s.values[r][0]));
+        QVERIFY2(count(page, glyphBox(at), expected[r]) >= 3, qPrintable(QString::number(r + 1)));
+    }
+    QCOMPARE(count(page, page.rect(), magentaish), 0);
+
+    // The title above the box, the box's bottom at 293, the gene row at 385.
+    const QPoint title = device(g, 0, -20);
+    QVERIFY(count(page, QRect(title.x(), title.y() - 10, 60, 11), blackish) >= 10);
+    const QPoint boxBottom = device(g, 500, 293);
+    QVERIFY(count(page, QRect(boxBottom.x(), boxBottom.y() - 1, 1, 3), bluish) >= 1);
+    const QPoint bar = device(g, 200, ExportGeneTop);
+    QVERIFY(count(page, QRect(bar.x(), bar.y() - 1, 1, 3), bluish) >= 1);
+
+    // A range narrower than 1 adds the mid-scale label.
+    Series flat;
+    RegionPlotInput narrow = inputFor(flat, 2.2, 2.6);
+    narrow.plotReady = false;
+    const QImage narrowPage = renderExportImage(QStringLiteral("t"), narrow, nullptr);
+    const QPoint mid = device(g, -25, midScaleY(g.R));
+    QVERIFY(count(narrowPage, QRect(mid.x(), mid.y() - 9, 16, 10), bluish) >= 3);
+}
+
+void RegionPlotPainterTest::exportWritesOneLandscapePage()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("plot.pdf"));
+    Series s = twelveTraits();
+    const QImage page = renderExportImage(QStringLiteral("title"), inputFor(s, 1, 12), nullptr);
+    QVERIFY(writeImagePdf(page, path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray pdf = file.readAll();
+    QVERIFY(pdf.startsWith("%PDF"));
+    QCOMPARE(pdf.count("/Type /Page\n"), 1);
+    const qsizetype box = pdf.indexOf("/MediaBox [");
+    QVERIFY(box > 0);
+    const QList<QByteArray> numbers = pdf.mid(box + 11, pdf.indexOf(']', box) - box - 11).trimmed().split(' ');
+    QCOMPARE(numbers.size(), 4);
+    QVERIFY(numbers[2].toDouble() > numbers[3].toDouble());
+    // Nothing but the page is left beside it.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"plot.pdf"});
+
+    QVERIFY(!writeImagePdf(page, dir.filePath(QStringLiteral("missing/folder/plot.pdf"))));
+}
+
+QTEST_MAIN(RegionPlotPainterTest)
+#include "tst_regionplotpainter.moc"
