@@ -1,0 +1,14 @@
+#include "linkout/linkout.h"
+
+#include "linkout/linktemplates.h"
+
+#include <QDesktopServices>
+
+namespace linkout {
+
+void openLink(const QString &term)
+{
+    QDesktopServices::openUrl(linkUrl(term));
+}
+
+} // namespace linkout

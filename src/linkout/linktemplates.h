@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+// The link-out state (template list, database name list, chosen index) lives in
+// common/sharedstate.h; these functions fill and read it.
+namespace linkout {
+
+// Database indexes, in chooser order.
+enum Database { Ucsc = 0, Ncbi, Omim, Ensembl, Google, Other, DatabaseCount };
+
+// The built-in template of `database` (Ucsc to Google); "######" marks the term.
+QString builtInTemplate(Database database);
+
+// Fills the template list with the five built-in templates and "blank" (the custom template
+// until the user stores one), and the name list with "UCSC", "NCBI", "OMIM", "ENSEMBL",
+// "GOOGLE", "OTHER". Both lists are replaced whole, so calling it twice changes nothing.
+void fillLinkLists();
+
+// Stores `linkTemplate` as the custom template (entry Other) and chooses it. Fills the lists
+// first if they were never filled.
+void setCustomTemplate(const QString &linkTemplate);
+
+// The URL that the chosen database opens for `term`: every "######" of its template replaced by
+// the term, percent-encoded so that a term holding '&', '#', '+' or '%' keeps the URL's meaning;
+// parsed in tolerant mode. A template without the placeholder ("blank") is used unchanged. An
+// empty URL when the lists were never filled.
+QUrl linkUrl(const QString &term);
+
+} // namespace linkout

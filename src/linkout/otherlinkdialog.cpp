@@ -1,0 +1,29 @@
+#include "linkout/otherlinkdialog.h"
+
+#include "common/dialogprovider.h"
+#include "common/sharedstate.h"
+#include "linkout/linktemplates.h"
+
+OtherlinkDialog::OtherlinkDialog(QWidget *parent)
+    : QDialog(parent)
+{
+    setupUi(this);
+    connect(okButton, &QPushButton::clicked, this, &OtherlinkDialog::okSlot);
+    connect(cancelButton, &QPushButton::clicked, this, &OtherlinkDialog::cancelSlot);
+}
+
+void OtherlinkDialog::okSlot()
+{
+    const QString text = lineEdit->text();
+    if (!text.contains(QLatin1String(quillmap::SearchPlaceholder), Qt::CaseSensitive)) {
+        dialogs::information(this, tr("Invalid format: can't find '######'!"));
+        return;
+    }
+    linkout::setCustomTemplate(text);
+    accept();
+}
+
+void OtherlinkDialog::cancelSlot()
+{
+    reject();
+}
