@@ -1,0 +1,515 @@
+#include "bypos/bypos.h"
+#include "bytrait/datasettables.h"
+#include "common/ctableview.h"
+#include "common/findsnpdialog.h"
+#include "common/imagetitledialog.h"
+#include "common/sharedstate.h"
+#include "regiondataset.h"
+#include "support/scripteddialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+
+namespace {
+
+// Bins: 1000 (rs1), 1003 (rs9, a value of 0), 1005 (rs3, rs4), 1246 (rs7), 2000 (rs8),
+// 2003 (rs5), 23150 (rs6 at 150.73 on X). Statistics "pvalue" and "beta".
+TestDataset panelData()
+{
+    TestDataset d;
+    d.statNames = {QStringLiteral("pvalue"), QStringLiteral("beta")};
+    d.snps = {{"rs1", "1", 0.2, {}},    {"rs2", "1", 0.7, {}},   {"rs3", "1", 5.5, {}},
+              {"rs4", "1", 5.25, {}},   {"rs5", "2", 3.1, {}},   {"rs6", "X", 150.73, {}},
+              {"rs7", "1", 246.5, {}},  {"rs8", "2", 0.4, {}},   {"rs9", "1", 3.5, {}}};
+    d.results = {{"tA", "rs1", {0.5, 1}},  {"tB", "rs1", {0.01, 2}}, {"tA", "rs3", {0.2, 3}},
+                 {"tB", "rs4", {0.03, 4}}, {"tC", "rs3", {0.9, 5}},  {"tA", "rs5", {0.4, 6}},
+                 {"tC", "rs6", {0.05, 7}}, {"tA", "rs7", {0.3, 8}},  {"tB", "rs8", {0.6, 9}},
+                 {"tA", "rs9", {0.0, 10}}, {"tB", "rs9", {0.2, 11}}};
+    d.binGenes = QStringLiteral("1000\tgA\t0.1\t0.2\n1005\tgB\t5.125\t5.25\tgC\t5.2\t5.3\n");
+    return d;
+}
+
+// Answers the next Find SNP or title dialog with `text` and OK.
+std::function<int(QDialog *)> typeAndAccept(const QString &text)
+{
+    return [text](QDialog *dialog) {
+        if (auto *find = qobject_cast<FindSNPDialog *>(dialog))
+            find->lineEdit->setText(text);
+        else if (auto *title = qobject_cast<ImageTitleDialog *>(dialog))
+            title->lineEdit->setText(text);
+        return int(QDialog::Accepted);
+    };
+}
+
+QString messageLine(const QString &text)
+{
+    return QStringLiteral("message|information|") + text + QStringLiteral("||");
+}
+
+} // namespace
+
+class ByPosTest : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void openUrl(const QUrl &url) { m_urls << url; }
+
+private slots:
+    void init();
+    void cleanup();
+
+    void construction();
+    void searchShowsTheRegion();
+    void emptyRegion();
+    void chromosomeEndWarnsOnce();
+    void missingTable();
+    void findSnp();
+    void findSnpOnAnotherChromosome();
+    void findSnpUnknownOrCancelled();
+    void logOfZeroFallsBackToNoTransformation();
+    void regionSteps();
+    void highlightFollowsTheSelection();
+    void sortsColumns();
+    void labelColoursLastUntilTheNextSearch();
+    void linkAndHelp();
+    void saveImage();
+    void geneTrack();
+
+private:
+    void search(byPos &panel, const QString &chromosome, int region);
+    int tableRows(byPos &panel) { return panel.ctableView->model() == &panel.regionTableModel ? panel.regionTableModel.rowCount() : -1; }
+
+    QTemporaryDir *m_dir = nullptr;
+    ScriptedDialogs m_dialogs;
+    QList<QUrl> m_urls;
+};
+
+void ByPosTest::init()
+{
+    m_dir = new QTemporaryDir;
+    QCOMPARE(buildDataset(m_dir->path(), panelData()), QString());
+    m_dialogs.clear();
+    m_urls.clear();
+}
+
+void ByPosTest::cleanup()
+{
+    delete m_dir;
+    m_dir = nullptr;
+}
+
+void ByPosTest::search(byPos &panel, const QString &chromosome, int region)
+{
+    // The chromosome choice runs its own search; the tests want one for the final region only.
+    const QSignalBlocker block(panel.chrName);
+    panel.chrName->setCurrentText(chromosome);
+    panel.regionCombobox->setCurrentIndex(region);
+    panel.search();
+}
+
+void ByPosTest::construction()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    QCOMPARE(panel.objectName(), QStringLiteral("byPos"));
+    QCOMPARE(panel.transcomboBox->count(), 6);
+    QCOMPARE(panel.transcomboBox->itemText(2), QStringLiteral("-log(10)"));
+    QCOMPARE(panel.plotbyBox->count(), 2);
+    QCOMPARE(panel.plotbyBox->itemText(1), QStringLiteral("beta"));
+    QCOMPARE(panel.chrName->count(), 23);
+    QCOMPARE(panel.chrName->itemText(22), QStringLiteral("X"));
+    QCOMPARE(panel.regionCombobox->count(), 301);
+    QCOMPARE(panel.regionCombobox->itemText(300), QStringLiteral("300"));
+    QCOMPARE(panel.LabelComboBox->count(), 10);
+    QCOMPARE(panel.ColorComboBox->itemText(6), QStringLiteral("magenta"));
+    QCOMPARE(panel.chrName->currentText(), QStringLiteral("1"));
+    QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("0"));
+    QCOMPARE(panel.ctableView->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(panel.labelColours.size(), 12);
+    QCOMPARE(panel.labelColours.at(9), QStringLiteral("darkGreen"));
+    QCOMPARE(panel.plotReady, 0);
+    QCOMPARE(panel.rowCount, 0);
+    QVERIFY(m_dialogs.calls().isEmpty());
+}
+
+void ByPosTest::searchShowsTheRegion()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    search(panel, QStringLiteral("1"), 5);
+    QVERIFY(m_dialogs.calls().isEmpty());
+    QCOMPARE(panel.rowCount, 3);
+    QCOMPARE(tableRows(panel), 3);
+    QCOMPARE(panel.regionTableModel.columnCount(), 6);
+    QCOMPARE(panel.traitCount, 3);
+    QCOMPARE(panel.plotReady, 1);
+    QCOMPARE(panel.valueMax, double(0.9f));
+    QCOMPARE(panel.valueMin, double(0.03f));
+    const QString legend = panel.legendBox->toPlainText();
+    QVERIFY(legend.contains(QStringLiteral("Legend")));
+    QVERIFY(legend.indexOf(QStringLiteral("tC")) < legend.indexOf(QStringLiteral("tA")));
+    QVERIFY(legend.indexOf(QStringLiteral("tA")) < legend.indexOf(QStringLiteral("tB")));
+
+    // The region combo box is what the user activates.
+    panel.regionCombobox->setCurrentIndex(0);
+    emit panel.regionCombobox->activated(0);
+    QCOMPARE(panel.rowCount, 2);
+    QCOMPARE(panel.traitCount, 2);
+
+    // The statistic choice searches again with the second statistic.
+    panel.plotbyBox->setCurrentIndex(1);
+    QCOMPARE(panel.valueMax, 2.0);
+    QCOMPARE(panel.valueMin, 1.0);
+}
+
+void ByPosTest::emptyRegion()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    search(panel, QStringLiteral("1"), 5);
+    search(panel, QStringLiteral("1"), 6);
+    QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
+    QCOMPARE(tableRows(panel), -1);
+    QVERIFY(panel.legendBox->toPlainText().isEmpty());
+    QCOMPARE(panel.traitCount, 0);
+    QVERIFY(panel.traitPositions.empty());
+    QCOMPARE(panel.plotReady, 1);   // kept; there are no points to draw
+    QCOMPARE(panel.highlightOn, 0);
+}
+
+void ByPosTest::chromosomeEndWarnsOnce()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    search(panel, QStringLiteral("1"), 246);
+    QVERIFY(m_dialogs.calls().isEmpty());
+    QCOMPARE(panel.rowCount, 1);
+
+    search(panel, QStringLiteral("1"), 247);
+    QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("Chromosome1 ends at position 247"))});
+    QCOMPARE(panel.endWarningShown, 1);
+    QCOMPARE(tableRows(panel), -1);
+    QVERIFY(panel.legendBox->toPlainText().isEmpty());
+    QCOMPARE(panel.traitCount, 1);   // the previous search's series stay
+
+    m_dialogs.clear();
+    search(panel, QStringLiteral("X"), 160);
+    QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
+}
+
+void ByPosTest::missingTable()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    search(panel, QStringLiteral("1"), 5);
+    QVERIFY(QFile::remove(quillmap::currentDatasetFolder() + QStringLiteral("/table2.dat")));
+    search(panel, QStringLiteral("1"), 0);
+    QCOMPARE(m_dialogs.transcript(),
+             QStringList{messageLine(QStringLiteral("The file table2.dat is not found! Please reload the dataset!"))});
+    QCOMPARE(panel.rowCount, 3);
+    QCOMPARE(tableRows(panel), 3);
+    QCOMPARE(panel.traitCount, 3);
+}
+
+void ByPosTest::findSnp()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    search(panel, QStringLiteral("X"), 0);
+    QCOMPARE(panel.chrName->currentIndex(), 22);
+    m_dialogs.clear();
+
+    m_dialogs.answerExec(typeAndAccept(QStringLiteral("RS6")));
+    panel.findSNP();
+    QCOMPARE(m_dialogs.transcript(), QStringList{QStringLiteral("exec|FindSNPDialog|||")});
+    QCOMPARE(panel.chrName->currentText(), QStringLiteral("X"));
+    QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("150"));
+    QCOMPARE(panel.snpMarkOn, 1);
+    QCOMPARE(panel.snpMarkPosition, 150.73);
+    QCOMPARE(panel.snpMarkName, QStringLiteral("rs6"));
+    QCOMPARE(panel.rowCount, 1);
+
+    // Any step clears the marker.
+    panel.goLeft();
+    QCOMPARE(panel.snpMarkOn, 0);
+}
+
+void ByPosTest::findSnpOnAnotherChromosome()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    search(panel, QStringLiteral("1"), 5);
+    m_dialogs.answerExec(typeAndAccept(QStringLiteral("rs5")));
+    panel.findSNP();
+    // First the old region on the new chromosome, then the SNP's own region.
+    QCOMPARE(m_dialogs.transcript(), (QStringList{QStringLiteral("exec|FindSNPDialog|||"),
+                                                  messageLine(QStringLiteral("There are no SNPs in this region!"))}));
+    QCOMPARE(panel.chrName->currentText(), QStringLiteral("2"));
+    QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("3"));
+    QCOMPARE(panel.rowCount, 1);
+    QCOMPARE(panel.snpMarkOn, 1);
+    QCOMPARE(tableRows(panel), 1);
+}
+
+void ByPosTest::findSnpUnknownOrCancelled()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    search(panel, QStringLiteral("1"), 5);
+    panel.snpMarkOn = 1;
+    m_dialogs.answerExec(typeAndAccept(QStringLiteral("Rs999")));
+    panel.findSNP();
+    QCOMPARE(m_dialogs.transcript().last(), messageLine(QStringLiteral("SNP rs999 is not found")));
+    QCOMPARE(panel.snpMarkOn, 0);
+    QCOMPARE(panel.chrName->currentText(), QStringLiteral("1"));
+    QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("5"));
+    QCOMPARE(panel.rowCount, 3);
+
+    m_dialogs.clear();
+    m_dialogs.answerExec([](QDialog *) { return int(QDialog::Rejected); });
+    panel.findSNP();
+    QCOMPARE(m_dialogs.calls().size(), 1);
+    QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("5"));
+}
+
+void ByPosTest::logOfZeroFallsBackToNoTransformation()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    search(panel, QStringLiteral("1"), 3);
+    QCOMPARE(panel.plotReady, 1);
+    panel.transcomboBox->setCurrentIndex(1);   // "log(10)"
+    QCOMPARE(panel.transcomboBox->currentIndex(), 0);
+    QCOMPARE(panel.transcomboBox->currentText(), QStringLiteral("NoTransformation"));
+    QCOMPARE(panel.plotReady, 0);
+    QCOMPARE(panel.legendBox->toPlainText(), QStringLiteral("Can't take log of negative value!"));
+    QCOMPARE(tableRows(panel), 2);
+    QVERIFY(m_dialogs.calls().isEmpty());
+
+    // The next search brings the plot back.
+    panel.search();
+    QCOMPARE(panel.plotReady, 1);
+    QCOMPARE(panel.traitCount, 2);
+}
+
+void ByPosTest::regionSteps()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    panel.snpMarkOn = 1;
+    panel.goLeft();   // region 0: nothing to the left
+    QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("0"));
+    QCOMPARE(panel.snpMarkOn, 1);
+    QCOMPARE(panel.rowCount, 0);
+
+    panel.regionCombobox->setCurrentIndex(300);
+    panel.goRight();   // region 300: nothing to the right
+    QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("300"));
+    QVERIFY(m_dialogs.calls().isEmpty());
+
+    panel.regionCombobox->setCurrentIndex(4);
+    panel.goRight();
+    QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("5"));
+    QCOMPARE(panel.snpMarkOn, 0);
+    QCOMPARE(panel.rowCount, 3);
+    panel.goLeft();
+    QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("4"));
+    QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
+}
+
+void ByPosTest::highlightFollowsTheSelection()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    search(panel, QStringLiteral("1"), 5);
+    QItemSelectionModel *selection = panel.ctableView->selectionModel();
+    QAbstractItemModel *model = panel.ctableView->model();
+    selection->select(model->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->select(model->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(panel.highlightOn, 1);
+    QCOMPARE(panel.highlightCount, 2);
+    const int *order = panel.regionTableModel.rowOrder();
+    for (int i = 0; i < 2; ++i) {
+        const int row = i == 0 ? 0 : 2;
+        const RowRecord &rec = panel.rowRecords[size_t(order[row])];
+        const double position = datasetTables().snpPosition(datasetTables().snpLineOfIndex(rec.snpIndex));
+        QCOMPARE(panel.highlightPositions[size_t(i)], float(position));
+        QCOMPARE(panel.highlightValues[size_t(i)], rec.firstStat);
+    }
+
+    // A new region replaces the rows and drops the highlight with them.
+    search(panel, QStringLiteral("1"), 0);
+    QCOMPARE(panel.highlightOn, 0);
+    QCOMPARE(panel.highlightCount, 0);
+    QCOMPARE(panel.highlightPositions.size(), size_t(2));
+
+    panel.ctableView->selectionModel()->select(panel.ctableView->model()->index(1, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(panel.highlightOn, 1);
+    panel.sortByColumn(0);   // sorting clears the selection
+    QCOMPARE(panel.highlightOn, 0);
+}
+
+void ByPosTest::sortsColumns()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    search(panel, QStringLiteral("1"), 5);
+    QHeaderView *header = panel.ctableView->horizontalHeader();
+    const auto column = [&panel](int c) {
+        QStringList out;
+        QAbstractItemModel *model = panel.ctableView->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            out << model->data(model->index(r, c)).toString();
+        return out;
+    };
+    header->setSortIndicator(4, Qt::AscendingOrder);
+    panel.sortByColumn(4);
+    QCOMPARE(column(0), (QStringList{"tB", "tA", "tC"}));
+    header->setSortIndicator(4, Qt::DescendingOrder);
+    panel.sortByColumn(4);
+    QCOMPARE(column(0), (QStringList{"tC", "tA", "tB"}));
+    header->setSortIndicator(0, Qt::DescendingOrder);
+    panel.sortByColumn(0);
+    QCOMPARE(column(0), (QStringList{"tC", "tB", "tA"}));
+    header->setSortIndicator(3, Qt::AscendingOrder);
+    panel.sortByColumn(3);
+    QCOMPARE(column(3).first(), QStringLiteral("5250000"));
+    header->setSortIndicator(5, Qt::DescendingOrder);
+    panel.sortByColumn(5);
+    QCOMPARE(column(5), (QStringList{"5", "4", "3"}));
+    QCOMPARE(tableRows(panel), 3);
+}
+
+void ByPosTest::labelColoursLastUntilTheNextSearch()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    panel.LabelComboBox->setCurrentIndex(2);
+    QCOMPARE(panel.labelColours.at(1), QStringLiteral("red"));   // colour still "Color"
+    panel.ColorComboBox->setCurrentIndex(5);
+    QCOMPARE(panel.labelColours.at(1), QStringLiteral("cyan"));
+    QCOMPARE(panel.plotInput().rankColours.at(1), QColor(QStringLiteral("cyan")));
+    panel.labelColours[10] = QStringLiteral("blue");
+
+    search(panel, QStringLiteral("1"), 5);
+    QCOMPARE(panel.labelColours.at(1), QStringLiteral("red"));
+    QCOMPARE(panel.labelColours.at(10), QStringLiteral("blue"));
+    QCOMPARE(panel.LabelComboBox->currentIndex(), 0);
+    QCOMPARE(panel.ColorComboBox->currentIndex(), 0);
+}
+
+void ByPosTest::linkAndHelp()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
+    byPos panel;
+    search(panel, QStringLiteral("3"), 150);
+    panel.link();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QCOMPARE(m_urls.size(), 1);
+    QCOMPARE(m_urls.first().toString(),
+             QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg18&position=chr3:150000000-151000000"));
+
+    panel.help();
+    panel.help();
+    QList<QTextBrowser *> windows;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *browser = qobject_cast<QTextBrowser *>(w); browser && browser->windowTitle() == QStringLiteral("Help"))
+            windows << browser;
+    }
+    QCOMPARE(windows.size(), 2);
+    QCOMPARE(windows.first()->geometry(), QRect(400, 300, 600, 400));
+    QVERIFY(windows.first()->toPlainText().contains(QStringLiteral("About Quillmap v 0.0.2 Help Document")));
+    QVERIFY(windows.first()->toPlainText().contains(QStringLiteral("Only top 9 traits are listed.")));
+    qDeleteAll(windows);
+}
+
+void ByPosTest::saveImage()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    search(panel, QStringLiteral("1"), 5);
+    m_dialogs.clear();
+
+    const QString base = m_dir->filePath(QStringLiteral("region"));
+    m_dialogs.answerExec(typeAndAccept(QStringLiteral("Region 5")));
+    m_dialogs.answerPath(base);
+    panel.print();
+    QCOMPARE(m_dialogs.transcript(), (QStringList{QStringLiteral("exec|Input title |||"),
+                                                  QStringLiteral("save|||Save As|Images (*.pdf)")}));
+    QVERIFY(m_dialogs.calls().at(1).dir.endsWith(QStringLiteral("/untitled.pdf")));
+    QVERIFY(QFile::exists(base + QStringLiteral(".pdf")));
+    QVERIFY(!QFile::exists(base));
+
+    // An extension the user typed is kept.
+    m_dialogs.answerExec(typeAndAccept(QStringLiteral("Region 5")));
+    m_dialogs.answerPath(base + QStringLiteral(".page"));
+    panel.print();
+    QVERIFY(QFile::exists(base + QStringLiteral(".page")));
+
+    // An empty title or a cancelled dialog asks nothing more.
+    m_dialogs.clear();
+    m_dialogs.answerExec(typeAndAccept(QString()));
+    panel.print();
+    m_dialogs.answerExec([](QDialog *) { return int(QDialog::Rejected); });
+    panel.print();
+    m_dialogs.answerExec(typeAndAccept(QStringLiteral("t")));
+    m_dialogs.answerPath(QString());
+    panel.print();
+    QCOMPARE(m_dialogs.transcript().count(QStringLiteral("save|||Save As|Images (*.pdf)")), 1);
+    QCOMPARE(m_dialogs.pendingAnswers(), 0);
+
+    // A page that cannot be written is reported.
+    m_dialogs.clear();
+    m_dialogs.answerExec(typeAndAccept(QStringLiteral("t")));
+    m_dialogs.answerPath(m_dir->filePath(QStringLiteral("no/such/folder/x.pdf")));
+    panel.print();
+    QVERIFY(m_dialogs.transcript().last().contains(QStringLiteral("could not be written!")));
+}
+
+void ByPosTest::geneTrack()
+{
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    panel.resize(900, 700);
+    search(panel, QStringLiteral("1"), 5);
+    panel.grab();
+    QVERIFY(!panel.scrollArea->isHidden());
+    const QImage track = panel.geneTrackImage();
+    QCOMPARE(track.height(), 300);
+    QCOMPARE(track.width(), panel.scrollArea->width());
+    QCOMPARE(panel.geneLabel->height(), 300);
+    // Two genes closer than 70 kb: two rows with blue bars.
+    int rowsWithBars = 0;
+    for (int y = 0; y < 40; ++y) {
+        bool blue = false;
+        for (int x = 0; x < track.width() && !blue; ++x)
+            blue = qBlue(track.pixel(x, y)) > 200 && qRed(track.pixel(x, y)) < 60;
+        rowsWithBars += blue ? 1 : 0;
+    }
+    QVERIFY(rowsWithBars >= 2);
+
+    // No line for the region: an empty label, 200 high.
+    search(panel, QStringLiteral("1"), 3);
+    panel.grab();
+    QVERIFY(panel.geneTrackImage().isNull());
+    QCOMPARE(panel.geneLabel->height(), 200);
+    QVERIFY(!panel.scrollArea->isHidden());
+
+    // No gene file at all: the track is hidden.
+    QVERIFY(QFile::remove(quillmap::currentDatasetFolder() + QStringLiteral("/pos2gene.dat")));
+    search(panel, QStringLiteral("1"), 0);
+    panel.grab();
+    QVERIFY(panel.scrollArea->isHidden());
+}
+
+QTEST_MAIN(ByPosTest)
+#include "tst_bypos.moc"
