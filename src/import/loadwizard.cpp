@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocale>
 #include <QProgressDialog>
 #include <QThread>
 
@@ -54,8 +55,11 @@ public:
     {
         if (QThread::currentThread() != m_dialog.thread())
             return;
-        if (m_clock.elapsed() < 100)
+        // Repainting costs far more than reading a row: a new stage shows at once, rows at
+        // most ten times a second.
+        if (stage == m_stage && m_clock.elapsed() < 100)
             return;
+        m_stage = stage;
         m_clock.restart();
         m_dialog.setLabelText(tr("%1\n%2 rows read").arg(stage, QLocale().toString(rowsRead)));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -66,6 +70,7 @@ public:
 private:
     QProgressDialog m_dialog;
     QElapsedTimer m_clock;
+    QString m_stage;
 };
 
 // An open-file dialog of the wizard: always started in the working directory.

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -78,6 +79,24 @@ QStringList storedRegistry()
     return QSettings(QStringLiteral("Diravizi"), QStringLiteral("Quillmap")).value(QStringLiteral("path")).toStringList();
 }
 
+// Counts progress windows shown anywhere in the application.
+class ProgressWatcher : public QObject
+{
+public:
+    int shown = 0;
+    QString label;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && watched->inherits("QProgressDialog")) {
+            ++shown;
+            label = static_cast<QProgressDialog *>(watched)->labelText();
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 class TestLoadWizard : public QObject
@@ -98,6 +117,7 @@ private slots:
     void registeredFolderStaysOnce();
     void failingImport();
     void secondImportInOneRun();
+    void exampleStudyImports();
 
 private:
     struct Inputs {
@@ -182,7 +202,12 @@ void TestLoadWizard::fullImport()
     scriptFolder(scripted, folder);
     scriptFiles(scripted, in, true, true);
     scripted.answerButton(QMessageBox::Yes); // finished
+    ProgressWatcher watcher;
+    qApp->installEventFilter(&watcher);
     dialog.loadData->click();
+    qApp->removeEventFilter(&watcher);
+    QCOMPARE(watcher.shown, 1);
+    QVERIFY(dialog.findChildren<QProgressDialog *>().isEmpty());
 
     const QStringList expected{
         folderDialog(),
@@ -490,6 +515,35 @@ void TestLoadWizard::secondImportInOneRun()
     QCOMPARE(storedRegistry(), (QStringList{a, b}));
     QCOMPARE(readFile(b + QStringLiteral("/IDlist.dat")), QByteArray("U9\n"));
     QCOMPARE(quillmap::currentDatasetFolder(), b);
+}
+
+// The example files shipped for first-time users import cleanly with all five files.
+void TestLoadWizard::exampleStudyImports()
+{
+    const QString examples = QStringLiteral(QUILLMAP_TESTDATA "/../../examples");
+    const Inputs in{examples + QStringLiteral("/results.txt"), examples + QStringLiteral("/snp_info.txt"),
+                    examples + QStringLiteral("/trait_info.txt"), examples + QStringLiteral("/trait_groups.txt"),
+                    examples + QStringLiteral("/gene_positions.txt")};
+    for (const QString *path : {&in.results, &in.snps, &in.traits, &in.groups, &in.genes})
+        QVERIFY2(QFile::exists(*path), qPrintable(*path));
+    const QString folder = m_dir.filePath(QStringLiteral("example"));
+    QVERIFY(QDir().mkpath(folder));
+
+    StartupDialog dialog;
+    ScriptedDialogs scripted;
+    ScriptedDialogs::Scope scope(scripted);
+    scripted.answerPath(folder);
+    scriptFiles(scripted, in, true, true);
+    scripted.answerButton(QMessageBox::Yes);
+    dialog.loadData->click();
+
+    QCOMPARE(scripted.transcript().last(), msg(Finished));
+    const QStringList report = readLines(folder + QStringLiteral("/summary.txt"));
+    QCOMPARE(report.size(), 7);
+    QCOMPARE(report.at(3), QStringLiteral("number of extra trait columns\t2"));
+    QCOMPARE(report.at(5), QStringLiteral("Trait Num :\t 300"));
+    QVERIFY(QFileInfo(folder + QStringLiteral("/pos2gene.dat")).size() > 0);
+    QVERIFY(QFileInfo(folder + QStringLiteral("/Gene2ID.dat")).size() > 0);
 }
 
 QTEST_MAIN(TestLoadWizard)

@@ -1,0 +1,84 @@
+#include "app/browsingphase.h"
+#include "common/sharedstate.h"
+#include "import/importer.h"
+#include "support/scripteddialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class TestBrowsingPhase : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void windowAndExitCode();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// The main window opens on an imported dataset, as it does after BROWSE DATA.
+void TestBrowsingPhase::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const QString examples = QStringLiteral(QUILLMAP_TESTDATA "/../../examples");
+    ImportInputs inputs;
+    inputs.results = examples + QStringLiteral("/results.txt");
+    inputs.snpInfo = examples + QStringLiteral("/snp_info.txt");
+    inputs.traitInfo = examples + QStringLiteral("/trait_info.txt");
+    inputs.groups = examples + QStringLiteral("/trait_groups.txt");
+    inputs.genes = examples + QStringLiteral("/gene_positions.txt");
+    const ImportResult result = runImport(m_dir.path(), inputs);
+    QVERIFY2(!result.failed, qPrintable(result.errorText));
+    quillmap::currentDatasetFolder() = m_dir.path();
+    // Icons are looked up in the working directory; the program is run from the repository root.
+    QVERIFY(QDir::setCurrent(QStringLiteral(QUILLMAP_TESTDATA "/../..")));
+}
+
+void TestBrowsingPhase::windowAndExitCode()
+{
+    ScriptedDialogs scripted;
+    ScriptedDialogs::Scope scope(scripted);
+
+    QString title;
+    QRect geometry;
+    bool visible = false;
+    bool hasIcon = false;
+    int windows = 0;
+    QTimer::singleShot(0, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->inherits("MyWidget")) {
+                ++windows;
+                title = w->windowTitle();
+                geometry = w->geometry();
+                visible = w->isVisible();
+                hasIcon = !w->windowIcon().isNull();
+            }
+        }
+        QCoreApplication::exit(7);
+    });
+
+    QCOMPARE(runBrowsingPhase(), 7);
+    QCOMPARE(windows, 1);
+    QCOMPARE(title, QStringLiteral("Quillmap 0.0.2 (2008.10)"));
+    QCOMPARE(geometry, QRect(100, 100, 1000, 800));
+    QVERIFY(visible);
+    QVERIFY(hasIcon);
+    QVERIFY(QFile::exists(QStringLiteral("splash.png")));
+    QVERIFY(!QImage(QStringLiteral("splash.png")).isNull());
+    // The window is gone once the phase has ended.
+    int left = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        left += w->inherits("MyWidget");
+    QCOMPARE(left, 0);
+    QCOMPARE(scripted.unexpectedCalls(), 0);
+}
+
+QTEST_MAIN(TestBrowsingPhase)
+#include "tst_browsingphase.moc"
