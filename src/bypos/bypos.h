@@ -30,6 +30,8 @@ public:
     void paintPlot(QPainter &painter);
     // Runs a region search for the chromosome and region shown, as the region choice does.
     void searchRegion() { search(); }
+    // Records of the region shown.
+    int regionRowCount() const { return rowCount; }
     // What the plot draws right now.
     quillmap::bypos::RegionPlotInput plotInput() const;
     // The gene track picture of the current region, as shown under the plot.
