@@ -15,7 +15,7 @@ int main(int argc, char *argv[])
     StartupDialog dialog;
     dialog.setWindowIcon(QIcon(QDir::currentPath() + QStringLiteral("/qtlogo.png")));
     DialogProvider::instance().exec(&dialog);
-    if (!dialog.accepted())
+    if (!dialog.isAccepted())
         return 0;
     return runBrowsingPhase();
 }

@@ -6,7 +6,7 @@
 
 // The first window of every run: lists the registered dataset folders, runs the load wizard,
 // removes folders from the registry and opens a dataset for browsing. The entry point reads
-// accepted() after the dialog has closed.
+// isAccepted() after the dialog has closed.
 class StartupDialog final : public QDialog, public Ui::startup
 {
     Q_OBJECT
@@ -15,7 +15,7 @@ public:
     explicit StartupDialog(QWidget *parent = nullptr);
 
     // True only after BROWSE DATA found an error-free report.
-    bool accepted() const { return m_accepted; }
+    bool isAccepted() const { return m_accepted; }
 
     // Registry operations; both rewrite key "path" whole and select the placeholder.
     // addDataset appends `folder` unless already registered (exact, case-sensitive).

@@ -238,7 +238,7 @@ void TestLoadWizard::fullImport()
     }
 
     QCOMPARE(finished.count(), 0);
-    QVERIFY(!dialog.accepted());
+    QVERIFY(!dialog.isAccepted());
     QCOMPARE(quillmap::currentDatasetFolder(), folder);
     QCOMPARE(quillmap::datasetRegistry(), QStringList{folder});
     QCOMPARE(storedRegistry(), QStringList{folder});
@@ -258,7 +258,7 @@ void TestLoadWizard::fullImport()
     scripted.clear();
     dialog.datasetComboBox->setCurrentIndex(1);
     dialog.browseData->click();
-    QVERIFY(dialog.accepted());
+    QVERIFY(dialog.isAccepted());
     QCOMPARE(finished.count(), 1);
 }
 
@@ -471,7 +471,7 @@ void TestLoadWizard::failingImport()
     QCOMPARE(scripted.calls().last().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(scripted.pendingAnswers(), 0);
     QCOMPARE(rejected.count(), 1);
-    QVERIFY(!dialog.accepted());
+    QVERIFY(!dialog.isAccepted());
     QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(quillmap::datasetRegistry(), before);
     QCOMPARE(storedRegistry(), before);
@@ -486,7 +486,7 @@ void TestLoadWizard::failingImport()
     scripted.answerButton(QMessageBox::Ok);
     quillmap::currentDatasetFolder() = folder;
     restarted.browseData->click();
-    QVERIFY(!restarted.accepted());
+    QVERIFY(!restarted.isAccepted());
     QCOMPARE(scripted.calls().size(), 1);
 }
 

@@ -136,7 +136,7 @@ void TestStartupDialog::firstRunHasOnlyPlaceholder()
     QCOMPARE(comboItems(dialog), QStringList{QStringLiteral("Choose Data Set")});
     QCOMPARE(dialog.datasetComboBox->currentIndex(), 0);
     QVERIFY(quillmap::datasetRegistry().isEmpty());
-    QVERIFY(!dialog.accepted());
+    QVERIFY(!dialog.isAccepted());
 }
 
 void TestStartupDialog::storedFoldersFillTheList()
@@ -307,7 +307,7 @@ void TestStartupDialog::browseWithoutReport()
     QCOMPARE(call.text, QStringLiteral("Please load data first!"));
     QCOMPARE(call.buttons, QMessageBox::StandardButtons(QMessageBox::Yes));
     QCOMPARE(finished.count(), 0);
-    QVERIFY(!dialog.accepted());
+    QVERIFY(!dialog.isAccepted());
     QCOMPARE(quillmap::currentDatasetFolder(), empty);
 }
 
@@ -351,7 +351,7 @@ void TestStartupDialog::browseReport()
     dialog.datasetComboBox->setCurrentIndex(2);
     dialog.browseData->click();
 
-    QCOMPARE(dialog.accepted(), accepted);
+    QCOMPARE(dialog.isAccepted(), accepted);
     QCOMPARE(rejected.count(), 1);
     QCOMPARE(quillmap::currentDatasetFolder(), folder);
     if (accepted) {
@@ -379,7 +379,7 @@ void TestStartupDialog::browseWithPlaceholderUsesCurrentFolder()
     ScriptedDialogs scripted;
     ScriptedDialogs::Scope scope(scripted);
     dialog.browseData->click();
-    QVERIFY(dialog.accepted());
+    QVERIFY(dialog.isAccepted());
     QCOMPARE(quillmap::currentDatasetFolder(), folder);
     QVERIFY(scripted.calls().isEmpty());
 }
@@ -390,7 +390,7 @@ void TestStartupDialog::exitButtonRejects()
     QSignalSpy rejected(&dialog, &QDialog::rejected);
     dialog.cancelButton->click();
     QCOMPARE(rejected.count(), 1);
-    QVERIFY(!dialog.accepted());
+    QVERIFY(!dialog.isAccepted());
 }
 
 QTEST_MAIN(TestStartupDialog)
