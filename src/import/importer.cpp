@@ -184,16 +184,22 @@ public:
         m_chunks.clear();
         m_size = 0;
         m_statsPerRow = statsPerRow;
+        // About 8 MiB of statistics per chunk, whatever the width of a row.
+        m_shift = 16;
+        while (m_shift > 0 && (qint64(1) << m_shift) * statsPerRow > (qint64(1) << 21))
+            --m_shift;
+        m_mask = (qint64(1) << m_shift) - 1;
     }
 
     void append(qint32 trait, qint32 snp, const float *stats)
     {
-        const qint64 offset = m_size & ChunkMask;
+        const qint64 offset = m_size & m_mask;
         if (offset == 0) {
+            const size_t rows = size_t(m_mask) + 1;
             Chunk chunk;
-            chunk.trait = std::make_unique<qint32[]>(ChunkRows);
-            chunk.snp = std::make_unique<qint32[]>(ChunkRows);
-            chunk.stats = std::make_unique<float[]>(size_t(ChunkRows) * size_t(m_statsPerRow));
+            chunk.trait = std::make_unique_for_overwrite<qint32[]>(rows);
+            chunk.snp = std::make_unique_for_overwrite<qint32[]>(rows);
+            chunk.stats = std::make_unique_for_overwrite<float[]>(rows * size_t(m_statsPerRow));
             m_chunks.push_back(std::move(chunk));
         }
         Chunk &chunk = m_chunks.back();
@@ -205,18 +211,14 @@ public:
     }
 
     qint64 size() const { return m_size; }
-    qint32 &trait(qint64 row) { return m_chunks[size_t(row >> ChunkShift)].trait[row & ChunkMask]; }
-    qint32 &snp(qint64 row) { return m_chunks[size_t(row >> ChunkShift)].snp[row & ChunkMask]; }
+    qint32 &trait(qint64 row) { return m_chunks[size_t(row >> m_shift)].trait[row & m_mask]; }
+    qint32 &snp(qint64 row) { return m_chunks[size_t(row >> m_shift)].snp[row & m_mask]; }
     const float *stats(qint64 row) const
     {
-        return m_chunks[size_t(row >> ChunkShift)].stats.get() + (row & ChunkMask) * m_statsPerRow;
+        return m_chunks[size_t(row >> m_shift)].stats.get() + (row & m_mask) * m_statsPerRow;
     }
 
 private:
-    static constexpr int ChunkShift = 16;
-    static constexpr qint64 ChunkRows = qint64(1) << ChunkShift;
-    static constexpr qint64 ChunkMask = ChunkRows - 1;
-
     struct Chunk {
         std::unique_ptr<qint32[]> trait;
         std::unique_ptr<qint32[]> snp;
@@ -226,6 +228,8 @@ private:
     std::vector<Chunk> m_chunks;
     qint64 m_size = 0;
     int m_statsPerRow = 1;
+    int m_shift = 16;
+    qint64 m_mask = (qint64(1) << 16) - 1;
 };
 
 // A whole decimal integer with optional sign and surrounding blanks ("07", "+7", " 7").

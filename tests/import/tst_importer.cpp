@@ -132,6 +132,7 @@ private slots:
     void snpHeaderChangedBetweenPasses();
     void acceptedNumbersAndPositions();
     void emptyStatisticColumnsGiveTwelveByteRecords();
+    void wideResultsFile();
     void inputThatCannotBeOpened_data();
     void inputThatCannotBeOpened();
     void missingFolderIsAWriteFailure();
@@ -469,6 +470,35 @@ void tst_Importer::emptyStatisticColumnsGiveTwelveByteRecords()
     QCOMPARE(one, two);
     QCOMPARE(summaryLines(dir.path()).value(5), QByteArray("Trait Num :\t 2"));
     QCOMPARE(summaryLines(dir.path()).value(6), QByteArray("SNP Num :\t 2"));
+}
+
+// Thousands of statistic columns: memory follows the rows actually read.
+void tst_Importer::wideResultsFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const int extra = 20000;
+    QByteArray header = "T\tS\tp";
+    QByteArray row1 = "A\ts1\t1";
+    QByteArray row2 = "B\ts1\t2";
+    for (int k = 0; k < extra; ++k) {
+        header += "\tc" + QByteArray::number(k);
+        row1 += "\t" + QByteArray::number(k);
+        row2 += "\t-" + QByteArray::number(k);
+    }
+    const ImportInputs in = makeInputs(dir.path(), header + '\n' + row1 + '\n' + row2 + '\n',
+                                       "S\tchr\tpos\ns1\t5\t0.5\n", "T\nA\nB\n");
+    const ImportResult result = runImport(dir.path(), in);
+    QVERIFY2(!result.failed, qPrintable(result.errorText));
+    const QByteArray table = readAll(file(dir.path(), quillmap::files::BinTable));
+    const qint64 size = quillmap::recordSize(extra);
+    QCOMPARE(table.size(), 2 * size);
+    std::vector<float> stats(extra);
+    const quillmap::RecordHead second = quillmap::decodeRecord(table.constData() + size, stats.data(), extra);
+    QCOMPARE(second.traitIndex, 1);
+    QCOMPARE(second.firstStat, 2.0f);
+    QCOMPARE(stats[extra - 1], -float(extra - 1));
+    QCOMPARE(summaryLines(dir.path()).value(3), "number of extra trait columns\t" + QByteArray::number(extra));
 }
 
 void tst_Importer::inputThatCannotBeOpened_data()
