@@ -67,7 +67,9 @@ public:
             std::fputc('\n', stderr);
         m_stage = stage;
         m_clock.restart();
-        std::fprintf(stderr, "\r%s: %lld lines", qPrintable(stage), static_cast<long long>(rows));
+        const bool tables = stage == QLatin1String(importstage::Tables);
+        std::fprintf(stderr, "\r%s: %lld %s", qPrintable(stage), static_cast<long long>(rows),
+                     tables ? "records" : "lines");
         std::fflush(stderr);
     }
 

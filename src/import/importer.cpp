@@ -27,6 +27,7 @@ using Failure = ImportResult::Failure;
 
 constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
 constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
+constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
 // Splits a line at every tab, keeping empty fields; an empty line is one empty field.
 void splitFields(QByteArrayView line, std::vector<QByteArrayView> &fields)
@@ -372,7 +373,7 @@ bool Import::prepare()
     m_snpInfo.close(); // read again from the start in the second pass
     m_resultsFields = resultsHeader.count('\t') + 1;
     m_snpFields = snpHeader.count('\t') + 1;
-    m_extraStats = int(std::clamp<qsizetype>(m_resultsFields - 3, 0, 1 << 24));
+    m_extraStats = int(std::clamp<qsizetype>(m_resultsFields - 3, 0, MaxExtraStats));
 
     QByteArray paths = m_inputs.results.toUtf8() + '\t' + m_inputs.snpInfo.toUtf8() + '\t'
         + m_inputs.traitInfo.toUtf8();
@@ -412,6 +413,10 @@ bool Import::firstPass()
         return false;
     if (m_resultsFields < 3)
         return invalid("error : the results file needs at least 3 columns (trait, SNP, statistic)!",
+                       true);
+    if (m_resultsFields - 3 > MaxExtraStats)
+        return invalid("error : the results file has more than " + number(MaxExtraStats)
+                           + " extra statistic columns!",
                        true);
     if (m_snpFields < 3)
         return invalid("error : the snp info file needs at least 3 columns (SNP, chr, pos)!", true);
@@ -578,6 +583,8 @@ bool Import::writeTables()
     std::vector<quint32> order(size_t(rows), 0);
     std::vector<char> record(size_t(quillmap::recordSize(extra)));
 
+    // Progress counts the records of both tables together, 2R in all.
+    qint64 written = 0;
     auto writeRecords = [&](OutputFile &out) {
         for (qint64 i = 0; i < rows; ++i) {
             const qint64 r = order[size_t(i)];
@@ -585,7 +592,7 @@ bool Import::writeTables()
             quillmap::encodeRecord(record.data(), {m_rows.trait(r), m_rows.snp(r), stats[0]},
                                    stats + 1, extra);
             out.write(QByteArrayView(record.data(), qsizetype(record.size())));
-            tick(importstage::Tables, i + 1);
+            tick(importstage::Tables, ++written);
         }
     };
 

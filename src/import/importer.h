@@ -36,7 +36,9 @@ struct ImportResult {
 using ImportProgress = std::function<void(const QString &stage, qint64 rowsRead)>;
 
 // The stage texts passed to ImportProgress, in the order the stages run (the last two only when
-// their file was chosen). Each stage is announced once with 0 rows before its first line.
+// their file was chosen). Each stage is announced once with 0 rows before its first line; then
+// the count goes up in steps of 65536 data lines (for Tables: records written to table1.dat and
+// table2.dat together, 2R in all).
 namespace importstage {
 inline constexpr char Results[] = "Reading the results file";
 inline constexpr char TraitInfo[] = "Checking the trait information file";

@@ -53,6 +53,7 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void missingInputExitsWithTwo();
+    void unwritableFolderExitsWithThree();
     void helpExplainsTheFiles();
 
 private:
@@ -140,6 +141,18 @@ void tst_Indexer::missingInputExitsWithTwo()
     QVERIFY2(run.err.contains("error : can't open the SNP information file "), run.err.constData());
     QVERIFY(run.err.contains("nothere.txt"));
     QVERIFY(readAll(out + QStringLiteral("/summary.txt")).split('\n').value(5).startsWith("error"));
+}
+
+void tst_Indexer::unwritableFolderExitsWithThree()
+{
+    // --out names an existing plain file: the folder cannot be created.
+    const QString out = m_data + QStringLiteral("/results.txt");
+    const QByteArray before = readAll(out);
+    const Run run = runIndexer({"--results", out, "--snps", m_data + QStringLiteral("/snpinfo.txt"),
+                                "--traits", m_data + QStringLiteral("/traitinfo.txt"), "--out", out});
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY(!run.err.isEmpty());
+    QCOMPARE(readAll(out), before);
 }
 
 void tst_Indexer::helpExplainsTheFiles()
