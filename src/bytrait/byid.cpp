@@ -152,6 +152,11 @@ byID::byID(QWidget *parent)
 
 byID::~byID()
 {
+    // Closing the window moves the focus out of the editable boxes, which can still emit
+    // currentIndexChanged after this part of the object is gone: cut every connection first.
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        child->disconnect(this);
     if (m_splash)
         m_splash->close();
     ctableView->setModel(nullptr);

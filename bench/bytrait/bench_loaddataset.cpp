@@ -1,0 +1,137 @@
+// Generates a dataset folder with N SNPs (each tested against one of 500 traits) and times
+// DatasetLoader::load K times. Prints one line per run and the median, plus the peak RSS.
+//
+//   quillmap-bench-loaddataset FOLDER N K
+#include "bytrait/datasetloader.h"
+#include "bytrait/datasettables.h"
+#include "dataset/positionbin.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int Traits = 500;
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size())
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+}
+
+QByteArray snpName(int i)
+{
+    return "rs" + QByteArray::number(i).rightJustified(9, '0');
+}
+
+void generate(const QString &folder, int n)
+{
+    QDir().mkpath(folder);
+    const QString snpPath = folder + QStringLiteral("/snp_info.txt");
+    const QString traitPath = folder + QStringLiteral("/trait_info.txt");
+    QByteArray summary = (folder + QStringLiteral("/results.txt\t") + snpPath + QLatin1Char('\t')
+                          + traitPath + QLatin1Char('\n')).toUtf8();
+    summary += "Header of the columns for main table:\ttrait\tsnp\tp\tbeta\n";
+    summary += "Header of the columns for snp table:\tSNP\tchr\tpos\tgene\tallele\n";
+    summary += "number of extra trait columns\t1\nnumber of extra snp columns\t2\n";
+    summary += "Trait Num :\t " + QByteArray::number(Traits) + "\nSNP Num :\t " + QByteArray::number(n) + '\n';
+    writeFile(folder + QStringLiteral("/summary.txt"), summary);
+
+    QByteArray names;
+    names.reserve(qsizetype(n) * 12);
+    for (int i = 0; i < n; ++i)
+        names += snpName(i) + '\n';
+    writeFile(folder + QStringLiteral("/SNPlist.dat"), names);
+    names.clear();
+
+    // The SNP information file lists the SNPs in a scrambled order, as real files do.
+    QByteArray info("SNP\tchr\tpos\tgene\tallele\n");
+    info.reserve(qsizetype(n) * 40);
+    QMap<int, int> binCounts;
+    const qint64 stride = 7919;
+    for (qint64 k = 0; k < n; ++k) {
+        const int i = int((k * stride) % n);
+        const int chr = i % 23 + 1;
+        const double pos = (i / 23 % 240000) * 0.001;
+        info += snpName(i) + '\t' + (chr == 23 ? QByteArray("X") : QByteArray::number(chr)) + '\t'
+            + QByteArray::number(pos, 'f', 6) + "\tGENE" + QByteArray::number(i % 20000) + "\tA/G\n";
+        binCounts[quillmap::positionBin(chr, pos).value_or(0)]++;
+    }
+    writeFile(snpPath, info);
+    info.clear();
+
+    QByteArray ids, idLine, traitInfo("trait\tdescription\n");
+    for (int t = 0; t < Traits; ++t) {
+        const QByteArray name = "T" + QByteArray::number(t).rightJustified(4, '0');
+        ids += name + '\n';
+        idLine += name + '\t' + QByteArray::number(n / Traits + (t < n % Traits ? 1 : 0)) + '\n';
+        traitInfo += name + "\tprobe " + QByteArray::number(t) + '\n';
+    }
+    writeFile(folder + QStringLiteral("/IDlist.dat"), ids);
+    writeFile(folder + QStringLiteral("/ID_Line.dat"), idLine);
+    writeFile(traitPath, traitInfo);
+    QByteArray posLine;
+    for (auto it = binCounts.cbegin(); it != binCounts.cend(); ++it)
+        posLine += QByteArray::number(it.key()) + '\t' + QByteArray::number(it.value()) + '\n';
+    writeFile(folder + QStringLiteral("/Pos_Line.dat"), posLine);
+    // The loader checks the binary tables' sizes only; sparse files of the right size do.
+    for (const char *table : {"/table1.dat", "/table2.dat"}) {
+        QFile file(folder + QLatin1String(table));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.resize(qint64(n) * 16);
+    }
+}
+
+long peakRssKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 4) {
+        std::fprintf(stderr, "usage: %s FOLDER SNPS RUNS\n", argv[0]);
+        return 2;
+    }
+    const QString folder = args.at(1);
+    const int n = args.at(2).toInt();
+    const int runs = std::max(1, args.at(3).toInt());
+    if (!QFile::exists(folder + QStringLiteral("/summary.txt")))
+        generate(folder, n);
+
+    std::vector<double> seconds;
+    for (int r = 0; r < runs; ++r) {
+        DatasetTables tables;
+        QElapsedTimer timer;
+        timer.start();
+        const LoadOutcome outcome = DatasetLoader(folder).load(tables);
+        seconds.push_back(timer.nsecsElapsed() / 1e9);
+        if (!outcome.ok) {
+            std::fprintf(stderr, "%s\n", qPrintable(outcome.message));
+            return 1;
+        }
+        std::printf("run %d: %.3f s, %d SNP lines\n", r + 1, seconds.back(), tables.snpLineCount());
+    }
+    std::sort(seconds.begin(), seconds.end());
+    std::printf("median load of %d SNPs: %.3f s; peak RSS %ld MB\n", n, seconds[seconds.size() / 2],
+                peakRssKb() / 1024);
+    return 0;
+}

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Times the loading of the dataset tables (what the By Trait tab does at start) and prints medians.
+#
+#   bench/bytrait/run.sh [--snps N[,N...]] [--runs K] [--work DIR]
+#       Generates dataset folders of N SNPs (default 1000000,10000000) under DIR (default
+#       /tmp/quillmap-bench-bytrait), loads each K times (default 3) in a Release build.
+set -euo pipefail
+
+src=$(cd "$(dirname "$0")/../.." && pwd)
+build=${QUILLMAP_BENCH_BUILD:-$src/build-bytrait-release}
+snps_list=1000000,10000000
+runs=3
+work=/tmp/quillmap-bench-bytrait
+
+while [ $# -gt 0 ]; do
+    case $1 in
+    --snps) snps_list=$2; shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    --work) work=$2; shift 2 ;;
+    -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+    esac
+done
+
+cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLMAP_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target quillmap-bench-loaddataset -j2 >/dev/null
+IFS=, read -ra sizes <<< "$snps_list"
+for n in "${sizes[@]}"; do
+    "$build/quillmap-bench-loaddataset" "$work/snps-$n" "$n" "$runs" | tail -1
+done
