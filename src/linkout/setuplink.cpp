@@ -36,7 +36,7 @@ QGroupBox *SetupLink::createDatabaseChooser()
 
 QList<QRadioButton *> SetupLink::radioButtons() const
 {
-    if (!m_ucsc)
+    if (!m_ucsc || !m_ncbi || !m_omim || !m_ensembl || !m_google || !m_other)
         return {};
     return {m_ucsc, m_ncbi, m_omim, m_ensembl, m_google, m_other};
 }

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QList>
+#include <QPointer>
+#include <QRadioButton>
 #include <QWidget>
 
 class QGroupBox;
-class QRadioButton;
 
 // Owns the database chooser's radio buttons and records the chosen database. Never shown
 // itself: the main window places the group box that createDatabaseChooser() returns and
@@ -21,7 +22,8 @@ public:
     // it) with the six radio buttons, UCSC selected. Call once.
     QGroupBox *createDatabaseChooser();
 
-    // UCSC, NCBI, OMIM, Ensembl, Google, Other; empty before createDatabaseChooser().
+    // UCSC, NCBI, OMIM, Ensembl, Google, Other; empty before createDatabaseChooser() and after
+    // the group box is gone.
     QList<QRadioButton *> radioButtons() const;
 
 private slots:
@@ -29,10 +31,11 @@ private slots:
     void otherLink();
 
 private:
-    QRadioButton *m_ucsc = nullptr;
-    QRadioButton *m_ncbi = nullptr;
-    QRadioButton *m_omim = nullptr;
-    QRadioButton *m_ensembl = nullptr;
-    QRadioButton *m_google = nullptr;
-    QRadioButton *m_other = nullptr;
+    // Owned by the group box, which the main window may destroy first.
+    QPointer<QRadioButton> m_ucsc;
+    QPointer<QRadioButton> m_ncbi;
+    QPointer<QRadioButton> m_omim;
+    QPointer<QRadioButton> m_ensembl;
+    QPointer<QRadioButton> m_google;
+    QPointer<QRadioButton> m_other;
 };

@@ -68,6 +68,7 @@ private slots:
     void cancelLeavesOtherAndBlank();
     void otherClickedAgainOpensDialogAgain();
     void otherlinkForm();
+    void chooserOutlivedBySetupLink();
 
 private:
     QString openedFor(const QString &term);
@@ -379,6 +380,16 @@ void TestLinkout::otherlinkForm()
     QCOMPARE(dialog.hboxLayout->contentsMargins(), QMargins());
     QCOMPARE(dialog.label_2->text(), Instruction + linkout::builtInTemplate(linkout::Google));
     QVERIFY(dialog.lineEdit->text().isEmpty());
+}
+
+// The main window owns the group box and may be destroyed before the SetupLink object.
+void TestLinkout::chooserOutlivedBySetupLink()
+{
+    SetupLink setupLink;
+    delete setupLink.createDatabaseChooser();
+    QVERIFY(setupLink.radioButtons().isEmpty());
+    QVERIFY(QMetaObject::invokeMethod(&setupLink, "link"));
+    QCOMPARE(quillmap::chosenDatabase(), 0);
 }
 
 QTEST_MAIN(TestLinkout)
