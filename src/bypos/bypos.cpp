@@ -64,6 +64,9 @@ byPos::byPos(QWidget *parent)
 {
     setupUi(this);
     ctableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Column widths follow the rows on view: a dense region has thousands of rows, and every
+    // cell the sizing looks at costs a SNP lookup in the model.
+    ctableView->horizontalHeader()->setResizeContentsPrecision(0);
 
     const DatasetTables &tables = datasetTables();
     transcomboBox->addItems({QStringLiteral("NoTransformation"), QStringLiteral("log(10)"),
