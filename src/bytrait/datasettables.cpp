@@ -15,7 +15,14 @@ inline quint64 hashName(const char *name, qsizetype length)
         h ^= quint8(name[i]);
         h *= 1099511628211ULL;
     }
-    return h ^ (h >> 29);
+    // FNV leaves the low bits of similar names (rs0000001, rs0000002...) poorly mixed, and the
+    // table is indexed by the low bits: finish with the MurmurHash3 mixer.
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    h ^= h >> 33;
+    return h;
 }
 
 } // namespace
@@ -36,21 +43,27 @@ int DatasetTables::snpLineCount() const
     return int(m_snpLineOffsets.size()) - 1;
 }
 
-int DatasetTables::findSnpLine(const char *name, qsizetype length) const
+bool DatasetTables::lineHasName(qint32 line, const char *name, qsizetype length) const
+{
+    const qint64 start = m_snpLineOffsets[size_t(line)];
+    const qint64 end = m_snpLineOffsets[size_t(line) + 1];
+    const char *text = m_snpText.constData();
+    return end - start >= length && std::memcmp(text + start, name, size_t(length)) == 0
+        && (end - start == length || text[start + length] == '\t');
+}
+
+int DatasetTables::findSnpLine(const char *name, qsizetype length, quint64 hash) const
 {
     if (m_snpHashSlots.empty())
         return -1;
-    const char *text = m_snpText.constData();
-    quint64 slot = hashName(name, length) & m_snpHashMask;
+    const quint32 tag = quint32(hash >> 32);
+    quint64 slot = hash & m_snpHashMask;
     for (;;) {
-        const qint32 line = m_snpHashSlots[slot];
-        if (line < 0)
+        const HashSlot &entry = m_snpHashSlots[slot];
+        if (entry.line < 0)
             return -1;
-        const qint64 start = m_snpLineOffsets[line];
-        const qint64 end = m_snpLineOffsets[line + 1];
-        if (end - start >= length && std::memcmp(text + start, name, size_t(length)) == 0
-            && (end - start == length || text[start + length] == '\t'))
-            return line;
+        if (entry.tag == tag && lineHasName(entry.line, name, length))
+            return entry.line;
         slot = (slot + 1) & m_snpHashMask;
     }
 }
@@ -61,28 +74,26 @@ void DatasetTables::buildSnpLineHash()
     quint64 size = 16;
     while (size < quint64(lines) * 2)
         size <<= 1;
-    m_snpHashSlots.assign(size, -1);
+    m_snpHashSlots.assign(size, HashSlot());
     m_snpHashMask = size - 1;
     const char *text = m_snpText.constData();
     for (int line = 0; line < lines; ++line) {
-        const qint64 start = m_snpLineOffsets[line];
-        const qint64 end = m_snpLineOffsets[line + 1];
+        const qint64 start = m_snpLineOffsets[size_t(line)];
+        const qint64 end = m_snpLineOffsets[size_t(line) + 1];
         const void *tab = std::memchr(text + start, '\t', size_t(end - start));
         const qsizetype length = tab ? static_cast<const char *>(tab) - (text + start) : end - start;
-        quint64 slot = hashName(text + start, length) & m_snpHashMask;
+        const quint64 hash = hashName(text + start, length);
+        const quint32 tag = quint32(hash >> 32);
+        quint64 slot = hash & m_snpHashMask;
         for (;;) {
-            const qint32 other = m_snpHashSlots[slot];
-            if (other < 0) {
-                m_snpHashSlots[slot] = line;
+            HashSlot &entry = m_snpHashSlots[slot];
+            if (entry.line < 0) {
+                entry = HashSlot{line, tag};
                 break;
             }
-            const qint64 oStart = m_snpLineOffsets[other];
-            const qint64 oEnd = m_snpLineOffsets[other + 1];
-            if (oEnd - oStart >= length
-                && std::memcmp(text + oStart, text + start, size_t(length)) == 0
-                && (oEnd - oStart == length || text[oStart + length] == '\t')) {
+            if (entry.tag == tag && lineHasName(entry.line, text + start, length)) {
                 // A repeated SNP name maps to its last line.
-                m_snpHashSlots[slot] = line;
+                entry.line = line;
                 break;
             }
             slot = (slot + 1) & m_snpHashMask;
@@ -93,7 +104,49 @@ void DatasetTables::buildSnpLineHash()
 int DatasetTables::snpLine(const QString &snpName) const
 {
     const QByteArray bytes = snpName.toUtf8();
-    return findSnpLine(bytes.constData(), bytes.size());
+    return findSnpLine(bytes.constData(), bytes.size(), hashName(bytes.constData(), bytes.size()));
+}
+
+void DatasetTables::mapSnpIndexesToLines()
+{
+    // Millions of lookups at random places of the table and the text: the names are encoded and
+    // hashed a batch at a time and their slots prefetched, so the memory waits overlap.
+    const qsizetype count = snpNames.size();
+    m_lineOfSnpIndex.assign(size_t(count), -1);
+    constexpr qsizetype Batch = 64;
+    std::vector<QByteArray> names(Batch);
+    quint64 hashes[Batch];
+    for (qsizetype first = 0; first < count; first += Batch) {
+        const qsizetype n = std::min(Batch, count - first);
+        for (qsizetype k = 0; k < n; ++k) {
+            const QString &name = snpNames.at(first + k);
+            QByteArray &bytes = names[size_t(k)];
+            bytes.resize(name.size());
+            bool ascii = true;
+            for (qsizetype c = 0; c < name.size(); ++c) {
+                const char16_t u = name.at(c).unicode();
+                ascii &= u < 0x80;
+                bytes[c] = char(u);
+            }
+            if (!ascii)
+                bytes = name.toUtf8();
+            hashes[k] = hashName(bytes.constData(), bytes.size());
+            if (!m_snpHashSlots.empty())
+                __builtin_prefetch(&m_snpHashSlots[hashes[k] & m_snpHashMask]);
+        }
+        for (qsizetype k = 0; k < n; ++k) {
+            if (m_snpHashSlots.empty())
+                break;
+            const qint32 line = m_snpHashSlots[hashes[k] & m_snpHashMask].line;
+            if (line >= 0)
+                __builtin_prefetch(m_snpText.constData() + m_snpLineOffsets[size_t(line)]);
+        }
+        for (qsizetype k = 0; k < n; ++k) {
+            const QByteArray &bytes = names[size_t(k)];
+            m_lineOfSnpIndex[size_t(first + k)] =
+                findSnpLine(bytes.constData(), bytes.size(), hashes[k]);
+        }
+    }
 }
 
 int DatasetTables::snpLineOfIndex(int snpIndex) const
@@ -200,7 +253,5 @@ void DatasetTables::finishLoading()
     m_binTotal = sum;
 
     buildSnpLineHash();
-    m_lineOfSnpIndex.assign(size_t(snpNames.size()), -1);
-    for (qsizetype i = 0; i < snpNames.size(); ++i)
-        m_lineOfSnpIndex[size_t(i)] = snpLine(snpNames.at(i));
+    mapSnpIndexesToLines();
 }

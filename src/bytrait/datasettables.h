@@ -80,7 +80,9 @@ private:
     // Called by the loader once every table is read: prefix sums and lookup tables.
     void finishLoading();
     void buildSnpLineHash();
-    int findSnpLine(const char *name, qsizetype length) const;
+    int findSnpLine(const char *name, qsizetype length, quint64 hash) const;
+    bool lineHasName(qint32 line, const char *name, qsizetype length) const;
+    void mapSnpIndexesToLines();
 
     // SNP information file: all data lines concatenated (bytes as read, line ends removed);
     // line i spans [offsets[i], offsets[i+1]).
@@ -90,7 +92,13 @@ private:
     std::vector<double> m_snpPositions;
     // Open-addressing hash of SNP name -> data line, keyed by the name's bytes in m_snpText
     // (a QHash of QStrings costs several times the file's size for 10M SNPs).
-    std::vector<qint32> m_snpHashSlots;
+    // Slot: data line (-1 = empty) and the upper hash bits, so that most mismatches are settled
+    // without touching the text.
+    struct HashSlot {
+        qint32 line = -1;
+        quint32 tag = 0;
+    };
+    std::vector<HashSlot> m_snpHashSlots;
     quint64 m_snpHashMask = 0;
     std::vector<qint32> m_lineOfSnpIndex;       // SNP index -> data line or -1
     QHash<QString, qint64> m_traitFirst;        // trait name -> first record in table1.dat
