@@ -18,7 +18,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -109,70 +108,153 @@ private:
     bool m_failed = false;
 };
 
-struct BytesHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+// Names back to back in one buffer, as UTF-8.
+struct NameList {
+    std::string bytes;
+    std::vector<qint64> ends;
+
+    qint64 size() const { return qint64(ends.size()); }
+    QByteArrayView at(qint64 i) const
+    {
+        const qint64 begin = i == 0 ? 0 : ends[size_t(i) - 1];
+        return {bytes.data() + begin, qsizetype(ends[size_t(i)] - begin)};
+    }
+    void append(QByteArrayView name)
+    {
+        bytes.append(name.data(), size_t(name.size()));
+        ends.push_back(qint64(bytes.size()));
+    }
 };
 
 // Distinct names in order of first appearance, each with a provisional id; finish() gives them
-// their final indexes in plain string order.
+// their final indexes in plain string order. Open addressing over one byte arena keeps millions
+// of names to a few dozen bytes each, with one allocation per doubling.
 class NameSet final
 {
 public:
     qint32 idOf(QByteArrayView name)
     {
-        const std::string_view key = view(name);
         // Results files are usually grouped by trait, so the same name comes many times in a row.
-        if (m_lastId >= 0 && key == *m_names[size_t(m_lastId)])
+        if (m_lastId >= 0 && nameAt(m_lastId) == name)
             return m_lastId;
-        auto it = m_ids.find(key);
-        if (it == m_ids.end()) {
-            it = m_ids.emplace(std::string(key), qint32(m_names.size())).first;
-            m_names.push_back(&it->first);
+        if (2 * (size() + 1) > qint64(m_slots.size()))
+            grow();
+        const size_t hash = qHash(name, 0);
+        for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
+            Slot &slot = m_slots[i];
+            if (slot.id < 0) {
+                slot.tag = tagOf(hash);
+                slot.id = qint32(size());
+                m_arena.append(name.data(), size_t(name.size()));
+                m_ends.push_back(qint64(m_arena.size()));
+                if (!m_beyondAscii)
+                    m_beyondAscii = std::any_of(name.begin(), name.end(),
+                                                [](char c) { return (uchar(c) & 0x80) != 0; });
+                return m_lastId = slot.id;
+            }
+            if (slot.tag == tagOf(hash) && nameAt(slot.id) == name)
+                return m_lastId = slot.id;
         }
-        m_lastId = it->second;
-        return m_lastId;
     }
 
     qint32 find(QByteArrayView name) const
     {
-        const auto it = m_ids.find(view(name));
-        return it == m_ids.end() ? -1 : it->second;
+        if (m_slots.empty())
+            return -1;
+        const size_t hash = qHash(name, 0);
+        for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
+            const Slot &slot = m_slots[i];
+            if (slot.id < 0)
+                return -1;
+            if (slot.tag == tagOf(hash) && nameAt(slot.id) == name)
+                return slot.id;
+        }
     }
 
-    qint64 size() const { return qint64(m_names.size()); }
+    qint64 size() const { return qint64(m_ends.size()); }
 
     // Sorts the names by their UTF-16 code units (QString's operator<). Byte strings that decode
     // to the same text become one name. finalIndex maps provisional ids to indexes in `sorted`.
-    void finish(std::vector<QString> &sorted, std::vector<qint32> &finalIndex) const
+    void finish(NameList &sorted, std::vector<qint32> &finalIndex) const
     {
+        sorted = {};
+        finalIndex.assign(size_t(size()), 0);
+        if (!m_beyondAscii) {
+            // ASCII bytes sort exactly as their UTF-16 code units; no text conversion needed.
+            std::vector<qint32> ids(static_cast<size_t>(size()));
+            for (qint32 id = 0; id < size(); ++id)
+                ids[size_t(id)] = id;
+            std::sort(ids.begin(), ids.end(),
+                      [this](qint32 a, qint32 b) { return nameAt(a) < nameAt(b); });
+            sorted.bytes.reserve(m_arena.size());
+            sorted.ends.reserve(ids.size());
+            for (size_t i = 0; i < ids.size(); ++i) {
+                sorted.append(nameAt(ids[i]));
+                finalIndex[size_t(ids[i])] = qint32(i);
+            }
+            return;
+        }
         std::vector<std::pair<QString, qint32>> items;
-        items.reserve(m_names.size());
-        for (size_t id = 0; id < m_names.size(); ++id)
-            items.emplace_back(QString::fromUtf8(m_names[id]->data(), qsizetype(m_names[id]->size())),
-                               qint32(id));
+        items.reserve(size_t(size()));
+        for (qint32 id = 0; id < size(); ++id)
+            items.emplace_back(QString::fromUtf8(nameAt(id)), id);
         std::sort(items.begin(), items.end(),
                   [](const auto &a, const auto &b) { return a.first < b.first; });
-        sorted.clear();
-        finalIndex.assign(m_names.size(), 0);
-        for (auto &item : items) {
-            if (sorted.empty() || sorted.back() != item.first)
-                sorted.push_back(std::move(item.first));
+        const QString *previous = nullptr;
+        for (const auto &item : items) {
+            if (!previous || *previous != item.first)
+                sorted.append(item.first.toUtf8());
+            previous = &item.first;
             finalIndex[size_t(item.second)] = qint32(sorted.size() - 1);
         }
     }
 
     void clear()
     {
-        m_ids = {};
-        m_names = {};
+        m_slots = {};
+        m_arena = {};
+        m_ends = {};
+        m_mask = 0;
         m_lastId = -1;
+        m_beyondAscii = false;
     }
 
 private:
-    std::unordered_map<std::string, qint32, BytesHash, std::equal_to<>> m_ids;
-    std::vector<const std::string *> m_names;
+    struct Slot {
+        quint32 tag = 0; // high bits of the hash, to skip most byte comparisons
+        qint32 id = -1;
+    };
+
+    static quint32 tagOf(size_t hash) { return quint32(quint64(hash) >> 32) ^ quint32(hash); }
+
+    QByteArrayView nameAt(qint32 id) const
+    {
+        const qint64 begin = id == 0 ? 0 : m_ends[size_t(id) - 1];
+        return {m_arena.data() + begin, qsizetype(m_ends[size_t(id)] - begin)};
+    }
+
+    void grow()
+    {
+        const size_t capacity = m_slots.empty() ? 1024 : 2 * m_slots.size();
+        std::vector<Slot> table(capacity);
+        const size_t mask = capacity - 1;
+        for (qint32 id = 0; id < size(); ++id) {
+            const size_t hash = qHash(nameAt(id), 0);
+            size_t i = hash & mask;
+            while (table[i].id >= 0)
+                i = (i + 1) & mask;
+            table[i] = {tagOf(hash), id};
+        }
+        m_slots = std::move(table);
+        m_mask = mask;
+    }
+
+    std::vector<Slot> m_slots;
+    std::string m_arena;          // all names, back to back
+    std::vector<qint64> m_ends;   // end offset of each name in m_arena
+    size_t m_mask = 0;
     qint32 m_lastId = -1;
+    bool m_beyondAscii = false;
 };
 
 // The result rows, kept in chunks so that growing never copies what was read:
@@ -337,8 +419,8 @@ private:
     NameSet m_traitSet;
     NameSet m_snpSet;
     RowStore m_rows;
-    std::vector<QString> m_traitNames;
-    std::vector<QString> m_snpNames;
+    NameList m_traitNames;
+    qint64 m_snpCount = 0;
     std::vector<qint32> m_snpFinal; // provisional SNP id -> SNP index
     std::vector<qint16> m_snpBins;
     std::vector<char> m_snpHasBin;
@@ -459,33 +541,39 @@ bool Import::readResults()
 
 bool Import::writeNameLists()
 {
-    std::vector<qint32> traitIndex;
-    std::vector<qint32> snpIndex;
-    m_traitSet.finish(m_traitNames, traitIndex);
-    m_snpSet.finish(m_snpNames, snpIndex);
-    m_traitSet.clear();
-    // The SNP set stays: the SNP information file names its SNPs by text.
-    for (qint64 r = 0; r < m_rows.size(); ++r) {
-        m_rows.trait(r) = traitIndex[size_t(m_rows.trait(r))];
-        m_rows.snp(r) = snpIndex[size_t(m_rows.snp(r))];
-    }
-    // Provisional SNP ids are looked up again by name later; keep their final index.
-    m_snpBins.assign(m_snpNames.size(), 0);
-    m_snpHasBin.assign(m_snpNames.size(), 0);
-    m_snpFinal = std::move(snpIndex);
-
-    auto writeList = [this](const char *name, const std::vector<QString> &names) {
+    auto writeList = [this](const char *name, const NameList &names) {
         OutputFile out(outputPath(name));
         if (!out.open())
             return cannotWrite(outputPath(name));
-        for (const QString &n : names) {
-            out.write(n.toUtf8());
+        for (qint64 i = 0; i < names.size(); ++i) {
+            out.write(names.at(i));
             out.write('\n');
         }
         return out.commit() || cannotWrite(outputPath(name));
     };
-    return writeList(quillmap::files::TraitList, m_traitNames)
-        && writeList(quillmap::files::SnpList, m_snpNames);
+
+    std::vector<qint32> traitIndex;
+    m_traitSet.finish(m_traitNames, traitIndex);
+    m_traitSet.clear();
+    if (!writeList(quillmap::files::TraitList, m_traitNames))
+        return false;
+
+    // The SNP set stays: the SNP information file names its SNPs by text, and m_snpFinal turns
+    // the set's ids into SNP indexes. The sorted names are needed only for the file.
+    {
+        NameList snpNames;
+        m_snpSet.finish(snpNames, m_snpFinal);
+        m_snpCount = snpNames.size();
+        if (!writeList(quillmap::files::SnpList, snpNames))
+            return false;
+    }
+    for (qint64 r = 0; r < m_rows.size(); ++r) {
+        m_rows.trait(r) = traitIndex[size_t(m_rows.trait(r))];
+        m_rows.snp(r) = m_snpFinal[size_t(m_rows.snp(r))];
+    }
+    m_snpBins.assign(size_t(m_snpCount), 0);
+    m_snpHasBin.assign(size_t(m_snpCount), 0);
+    return true;
 }
 
 bool Import::checkTraitInfo()
@@ -598,7 +686,7 @@ bool Import::writeTables()
 
     // table1.dat and ID_Line.dat
     {
-        std::vector<qint64> next(m_traitNames.size() + 1, 0);
+        std::vector<qint64> next(size_t(m_traitNames.size()) + 1, 0);
         for (qint64 r = 0; r < rows; ++r)
             ++next[size_t(m_rows.trait(r)) + 1];
         std::vector<qint64> counts(next.begin() + 1, next.end());
@@ -617,7 +705,7 @@ bool Import::writeTables()
         for (size_t t = 0; t < counts.size(); ++t) {
             if (counts[t] == 0)
                 continue;
-            lines.write(m_traitNames[t].toUtf8());
+            lines.write(m_traitNames.at(qint64(t)));
             lines.write('\t');
             lines.write(number(counts[t]));
             lines.write('\n');
@@ -776,8 +864,8 @@ bool Import::writeSummary()
         if (m_error->lineFeed)
             content += '\n';
     } else {
-        content += quillmap::files::TraitNumLabel + number(qint64(m_traitNames.size())) + '\n'
-            + quillmap::files::SnpNumLabel + number(qint64(m_snpNames.size())) + '\n';
+        content += quillmap::files::TraitNumLabel + number(m_traitNames.size()) + '\n'
+            + quillmap::files::SnpNumLabel + number(m_snpCount) + '\n';
     }
     return writeFile(quillmap::files::Summary, content);
 }
@@ -804,7 +892,7 @@ ImportResult Import::run()
     } catch (const std::bad_alloc &) {
         releaseRows();
         m_traitNames = {};
-        m_snpNames = {};
+        m_snpCount = 0;
         fail(Failure::OutOfMemory,
              "error : there is not enough memory to import these files!", true,
              QStringLiteral("error : there is not enough memory to import these files!"));
@@ -820,8 +908,8 @@ ImportResult Import::run()
         result.errorText = m_error->text;
     } else {
         result.rows = rows;
-        result.traits = qint64(m_traitNames.size());
-        result.snps = qint64(m_snpNames.size());
+        result.traits = m_traitNames.size();
+        result.snps = m_snpCount;
     }
     return result;
 }

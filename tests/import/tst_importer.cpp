@@ -133,6 +133,7 @@ private slots:
     void acceptedNumbersAndPositions();
     void emptyStatisticColumnsGiveTwelveByteRecords();
     void wideResultsFile();
+    void namesThatDecodeAlikeAreOneName();
     void inputThatCannotBeOpened_data();
     void inputThatCannotBeOpened();
     void missingFolderIsAWriteFailure();
@@ -499,6 +500,21 @@ void tst_Importer::wideResultsFile()
     QCOMPARE(second.firstStat, 2.0f);
     QCOMPARE(stats[extra - 1], -float(extra - 1));
     QCOMPARE(summaryLines(dir.path()).value(3), "number of extra trait columns\t" + QByteArray::number(extra));
+}
+
+// Names are text: byte strings that are not UTF-8 read as the replacement character, so two
+// such traits are one trait, as a reader of IDlist.dat would see them.
+void tst_Importer::namesThatDecodeAlikeAreOneName()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const ImportInputs in = makeInputs(dir.path(), "T\tS\tp\n\xff\ts1\t1\n\xfe\ts1\t2\nz\ts1\t3\n",
+                                       "S\tchr\tpos\ns1\t5\t0.5\n", "T\n");
+    const ImportResult result = runImport(dir.path(), in);
+    QVERIFY2(!result.failed, qPrintable(result.errorText));
+    QCOMPARE(readAll(file(dir.path(), quillmap::files::TraitList)), QByteArray("z\n\xEF\xBF\xBD\n"));
+    QCOMPARE(readAll(file(dir.path(), quillmap::files::TraitCounts)), QByteArray("z\t1\n\xEF\xBF\xBD\t2\n"));
+    QCOMPARE(summaryLines(dir.path()).value(5), QByteArray("Trait Num :\t 2"));
 }
 
 void tst_Importer::inputThatCannotBeOpened_data()
