@@ -11,10 +11,10 @@
 #include "common/sharedstate.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/resultrecord.h"
+#include "linkout/linkout.h"
 
 #include <QApplication>
 #include <QCompleter>
-#include <QDesktopServices>
 #include <QFile>
 #include <QHeaderView>
 #include <QIcon>
@@ -25,7 +25,6 @@
 #include <QSplashScreen>
 #include <QTextBrowser>
 #include <QTimer>
-#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -634,15 +633,7 @@ void byID::clear_ready()
 
 void byID::link()
 {
-    const QStringList &templates = quillmap::linkTemplates();
-    const int chosen = quillmap::chosenDatabase();
-    if (chosen < 0 || chosen >= templates.size())
-        return;
-    // The term is percent-encoded so that a name with '&', '#' or '?' stays one search term.
-    const QString term = QString::fromLatin1(QUrl::toPercentEncoding(ProbeIDSelected->currentText()));
-    QString address = templates.at(chosen);
-    address.replace(QLatin1String(quillmap::SearchPlaceholder), term, Qt::CaseSensitive);
-    QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
+    linkout::openLink(ProbeIDSelected->currentText());
 }
 
 void byID::changeLinkText()
