@@ -305,6 +305,15 @@ void RegionPlotPainterTest::exportUsesDefaultColours()
     const QImage narrowPage = renderExportImage(QStringLiteral("t"), narrow, nullptr);
     const QPoint mid = device(g, -25, midScaleY(g.R));
     QVERIFY(count(narrowPage, QRect(mid.x(), mid.y() - 9, 16, 10), bluish) >= 3);
+
+    // The value label 0 is written like any other.
+    RegionPlotInput fromZero = inputFor(flat, 0.5, 3.2);
+    fromZero.plotReady = false;
+    const QImage zeroPage = renderExportImage(QStringLiteral("t"), fromZero, nullptr);
+    const PlotScale zeroScale = makeScale(g.R, 150, 0.5, 3.2);
+    const QPoint zero = device(g, g.valueLabelX, zeroScale.y(0));
+    QVERIFY(count(zeroPage, QRect(zero.x(), zero.y() - 9, 8, 10), bluish) >= 3);
+    QCOMPARE(count(zeroPage, QRect(zero.x(), zero.y() + 8, 8, 6), bluish), 0);
 }
 
 void RegionPlotPainterTest::exportWritesOneLandscapePage()
