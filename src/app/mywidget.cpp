@@ -1,7 +1,99 @@
 #include "app/mywidget.h"
 
+#include "bypos/bypos.h"
+#include "bytrait/byid.h"
+#include "common/dialogprovider.h"
+#include "linkout/linkout.h"
+#include "linkout/linktemplates.h"
+#include "linkout/setuplink.h"
+
+#include <QDesktopServices>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QUrl>
+
 MyWidget::MyWidget(QWidget *parent)
     : QWidget(parent)
 {
     setWindowTitle(tr("Quillmap 0.0.2 (2008.10)"));
+
+    // The trait panel loads the dataset tables; the position panel only reads them.
+    traitPanel = new byID(this);
+    positionPanel = new byPos(this);
+
+    auto *grid = new QGridLayout;
+    tabs = new QTabWidget;
+    tabs->addTab(traitPanel, tr("By Trait"));
+    tabs->insertTab(1, positionPanel, tr("By Position"));
+    tabs->setCurrentWidget(traitPanel);
+
+    linkout::fillLinkLists();
+
+    m_setupLink = std::make_unique<SetupLink>();
+    QGroupBox *chooser = m_setupLink->createDatabaseChooser();
+    grid->addWidget(chooser, 0, 0);
+
+    searchBox = new QLineEdit;
+    searchButton = new QPushButton(tr("Search"));
+    manualButton = new QPushButton(tr("Help"));
+    aboutButton = new QPushButton(tr("ABOUT"));
+    searchBox->setObjectName(QStringLiteral("searchBox"));
+    searchButton->setObjectName(QStringLiteral("searchButton"));
+    manualButton->setObjectName(QStringLiteral("manualButton"));
+    aboutButton->setObjectName(QStringLiteral("aboutButton"));
+
+    grid->addWidget(searchBox, 0, 1);
+    grid->addWidget(searchButton, 0, 2);
+    grid->addWidget(manualButton, 0, 3);
+    grid->addWidget(aboutButton, 0, 4);
+    grid->addWidget(tabs, 1, 0, 1, 5);
+    setLayout(grid);
+
+    connect(manualButton, &QPushButton::clicked, this, &MyWidget::help);
+    connect(searchBox, &QLineEdit::returnPressed, this, &MyWidget::search);
+    connect(aboutButton, &QPushButton::clicked, this, &MyWidget::aboutBrowser);
+    connect(searchButton, &QPushButton::clicked, this, &MyWidget::search);
+    // The choice is recorded (and a custom link asked for) before the trait panel relabels its
+    // link button, so every radio button is connected to the chooser first.
+    const QList<QRadioButton *> radios = m_setupLink->radioButtons();
+    for (QRadioButton *radio : radios)
+        connect(radio, SIGNAL(clicked()), m_setupLink.get(), SLOT(link()));
+    for (QRadioButton *radio : radios)
+        connect(radio, SIGNAL(clicked()), traitPanel, SLOT(changeLinkText()));
+}
+
+MyWidget::~MyWidget() = default;
+
+QString MyWidget::manualAddress()
+{
+    return QStringLiteral("https://quillmap.org/manual.html");
+}
+
+void MyWidget::aboutBrowser()
+{
+    DialogProvider::instance().about(
+        this, tr("About Quillmap"),
+        tr("<h2>Quillmap 0.0.2</h2>"
+           "<p>Browse the results of genome-wide association studies of many traits: by trait, "
+           "with a genome-wide plot, and by position, with the best traits of each megabase "
+           "and a gene track.</p>"
+           "<p>Written by the Quillmap developers.</p>"
+           "<p><a href=\"https://quillmap.org/\">https://quillmap.org/</a></p>"));
+}
+
+void MyWidget::search()
+{
+    const QString text = searchBox->text();
+    if (text.isNull())
+        return;
+    linkout::openLink(text);
+}
+
+void MyWidget::help()
+{
+    QDesktopServices::openUrl(QUrl(manualAddress()));
 }

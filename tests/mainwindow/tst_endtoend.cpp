@@ -1,0 +1,197 @@
+#include "app/browsingphase.h"
+#include "app/mywidget.h"
+#include "app/startupdialog.h"
+#include "bypos/bypos.h"
+#include "bytrait/byid.h"
+#include "common/findsnpdialog.h"
+#include "common/imagetitledialog.h"
+#include "common/sharedstate.h"
+#include "support/scripteddialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPixmap>
+#include <QSet>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QString examplesFolder()
+{
+    return QDir::cleanPath(QStringLiteral(QUILLMAP_TESTDATA "/../../examples"));
+}
+
+// Distinct colours in an image: a blank plot has one or two.
+int colourCount(const QImage &image)
+{
+    QSet<QRgb> colours;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); y += 2)
+        for (int x = 0; x < argb.width(); x += 2)
+            colours.insert(argb.pixel(x, y));
+    return int(colours.size());
+}
+
+// A PDF written by the exports: the header and exactly one page object.
+bool isOnePagePdf(const QString &path, QString *why)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *why = QStringLiteral("cannot open ") + path;
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (!bytes.startsWith("%PDF-")) {
+        *why = QStringLiteral("no PDF header");
+        return false;
+    }
+    const int pages = int(bytes.count("/Type /Page\n") + bytes.count("/Type /Page ")
+                          + bytes.count("/Type /Page/") + bytes.count("/Type /Page>"));
+    if (pages != 1) {
+        *why = QStringLiteral("%1 pages").arg(pages);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void importBrowseAndExport();
+};
+
+// The whole program in one process, every dialog answered by the script, as a user would go
+// through it from the README: import the example study, browse it, both tabs, both exports.
+void TestEndToEnd::importBrowseAndExport()
+{
+    QVERIFY(QDir::setCurrent(QStringLiteral(QUILLMAP_TESTDATA "/../..")));
+    QTemporaryDir dataset;
+    QTemporaryDir output;
+    QVERIFY(dataset.isValid() && output.isValid());
+    const QString examples = examplesFolder();
+
+    ScriptedDialogs scripted;
+    ScriptedDialogs::Scope scope(scripted);
+
+    StartupDialog dialog;
+    scripted.answerExec([&](QDialog *) {
+        scripted.answerPath(dataset.path());               // folder
+        scripted.answerButton(QMessageBox::Yes);           // tab-delimited notice
+        scripted.answerButton(QMessageBox::Yes);           // file 1 notice
+        scripted.answerPath(examples + QStringLiteral("/results.txt"));
+        scripted.answerButton(QMessageBox::Yes);           // file 2 notice
+        scripted.answerPath(examples + QStringLiteral("/snp_info.txt"));
+        scripted.answerButton(QMessageBox::Yes);           // file 3 notice
+        scripted.answerPath(examples + QStringLiteral("/trait_info.txt"));
+        scripted.answerButton(QMessageBox::Yes);           // file 4? yes
+        scripted.answerPath(examples + QStringLiteral("/trait_groups.txt"));
+        scripted.answerButton(QMessageBox::Yes);           // file 5? yes
+        scripted.answerPath(examples + QStringLiteral("/gene_positions.txt"));
+        scripted.answerButton(QMessageBox::Yes);           // loading notice
+        scripted.answerButton(QMessageBox::Yes);           // finished notice
+        dialog.loadData->click();
+        const int entry = dialog.datasetComboBox->findText(dataset.path());
+        if (entry < 1)
+            return int(QDialog::Rejected);
+        dialog.datasetComboBox->setCurrentIndex(entry);
+        dialog.browseData->click();
+        return dialog.result();
+    });
+    DialogProvider::instance().exec(&dialog);
+    QCOMPARE(scripted.unexpectedCalls(), 0);
+    QCOMPARE(scripted.pendingAnswers(), 0);
+    QVERIFY(dialog.isAccepted());
+    QCOMPARE(quillmap::currentDatasetFolder(), dataset.path());
+
+    QString failure;
+    bool done = false;
+    // The splash screen of the trait panel runs events while the window is being built, so wait
+    // until the window is shown.
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        MyWidget *shown = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->inherits("MyWidget"))
+                shown = static_cast<MyWidget *>(w);
+        if (!shown)
+            return;
+        poll.stop();
+        auto fail = [&](const QString &why) {
+            failure = why;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                w->close();
+        };
+        MyWidget *window = shown;
+        QTest::qWait(100);
+
+        // By Trait: display the first trait and let the repaint after showing finish.
+        byID *traits = window->traitPanel;
+        traits->ProbeID->setCurrentIndex(1);
+        QTest::qWait(300);
+        if (traits->ctableView->model() == nullptr || traits->ctableView->model()->rowCount() == 0)
+            return fail(QStringLiteral("trait table empty"));
+        const QImage traitPlot = traits->frame->grab().toImage();
+        if (colourCount(traitPlot) < 3)
+            return fail(QStringLiteral("trait plot blank"));
+        QDir().mkpath(QStringLiteral(QUILLMAP_SCREENS_DIR));
+        window->grab().save(QStringLiteral(QUILLMAP_SCREENS_DIR "/by-trait.png"));
+
+        scripted.answerExec([](QDialog *d) {
+            static_cast<ImageTitleDialog *>(d)->lineEdit->setText(QStringLiteral("Trait plot"));
+            return int(QDialog::Accepted);
+        });
+        scripted.answerPath(output.filePath(QStringLiteral("trait.pdf")));
+        traits->printButton->click();
+
+        // By Position: find a SNP (typed in upper case); the panel moves to its region.
+        window->tabs->setCurrentIndex(1);
+        byPos *positions = window->positionPanel;
+        scripted.answerExec([](QDialog *d) {
+            static_cast<FindSNPDialog *>(d)->lineEdit->setText(QStringLiteral("RS2818589"));
+            return int(QDialog::Accepted);
+        });
+        positions->findSNPButton->click();
+        QTest::qWait(100);
+        if (positions->regionRowCount() == 0)
+            return fail(QStringLiteral("region of the found SNP is empty"));
+        if (positions->chrName->currentText() != QLatin1String("1"))
+            return fail(QStringLiteral("Find SNP chose chromosome ") + positions->chrName->currentText());
+        const QImage regionPlot = positions->grab(positions->frame->geometry()).toImage();
+        if (colourCount(regionPlot) < 3)
+            return fail(QStringLiteral("region plot blank"));
+        window->grab().save(QStringLiteral(QUILLMAP_SCREENS_DIR "/by-position.png"));
+
+        scripted.answerExec([](QDialog *d) {
+            static_cast<ImageTitleDialog *>(d)->lineEdit->setText(QStringLiteral("Region plot"));
+            return int(QDialog::Accepted);
+        });
+        scripted.answerPath(output.filePath(QStringLiteral("region")));
+        positions->printButton->click();
+
+        done = true;
+        window->close();
+    });
+    poll.start();
+    const int exitCode = runBrowsingPhase();
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QVERIFY(done);
+    QCOMPARE(exitCode, 0);
+    QCOMPARE(scripted.unexpectedCalls(), 0);
+
+    QVERIFY2(isOnePagePdf(output.filePath(QStringLiteral("trait.pdf")), &failure), qPrintable(failure));
+    QVERIFY2(isOnePagePdf(output.filePath(QStringLiteral("region.pdf")), &failure), qPrintable(failure));
+}
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"

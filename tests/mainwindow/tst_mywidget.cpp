@@ -1,0 +1,185 @@
+#include "app/mywidget.h"
+#include "bypos/bypos.h"
+#include "bytrait/byid.h"
+#include "bytrait/datasettables.h"
+#include "common/sharedstate.h"
+#include "import/importer.h"
+#include "linkout/setuplink.h"
+#include "support/scripteddialogs.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+// Records what the desktop URL opener was asked to open.
+class UrlSink : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
+class TestMyWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void layoutAndTabs();
+    void returnAndSearchButtonAgree();
+    void searchTexts_data();
+    void searchTexts();
+    void radioChoiceRelabelsTraitLinkButton();
+    void manualAndAbout();
+
+private:
+    QTemporaryDir m_dir;
+    UrlSink m_sink;
+};
+
+void TestMyWidget::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const QString examples = QStringLiteral(QUILLMAP_TESTDATA "/../../examples");
+    ImportInputs inputs;
+    inputs.results = examples + QStringLiteral("/results.txt");
+    inputs.snpInfo = examples + QStringLiteral("/snp_info.txt");
+    inputs.traitInfo = examples + QStringLiteral("/trait_info.txt");
+    inputs.groups = examples + QStringLiteral("/trait_groups.txt");
+    const ImportResult result = runImport(m_dir.path(), inputs);
+    QVERIFY2(!result.failed, qPrintable(result.errorText));
+    quillmap::currentDatasetFolder() = m_dir.path();
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_sink, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_sink, "open");
+}
+
+void TestMyWidget::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+}
+
+void TestMyWidget::layoutAndTabs()
+{
+    ScriptedDialogs scripted;
+    ScriptedDialogs::Scope scope(scripted);
+    MyWidget window;
+    QCOMPARE(window.windowTitle(), QStringLiteral("Quillmap 0.0.2 (2008.10)"));
+    QCOMPARE(window.tabs->count(), 2);
+    QCOMPARE(window.tabs->tabText(0), QStringLiteral("By Trait"));
+    QCOMPARE(window.tabs->tabText(1), QStringLiteral("By Position"));
+    QCOMPARE(window.tabs->currentIndex(), 0);
+    QCOMPARE(window.tabs->widget(0), static_cast<QWidget *>(window.traitPanel));
+    QCOMPARE(window.tabs->widget(1), static_cast<QWidget *>(window.positionPanel));
+    // The trait panel loaded the tables before the position panel was built from them.
+    QVERIFY(window.traitPanel->isReady());
+    QVERIFY(!datasetTables().traitNames.isEmpty());
+    QVERIFY(window.positionPanel->chrName->count() > 0);
+    QCOMPARE(window.searchButton->text(), QStringLiteral("Search"));
+    QCOMPARE(window.manualButton->text(), QStringLiteral("Help"));
+    QCOMPARE(window.aboutButton->text(), QStringLiteral("ABOUT"));
+    QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("searchBox")), window.searchBox);
+    QCOMPARE(quillmap::linkTemplates().size(), 6);
+    QCOMPARE(quillmap::databaseNames(),
+             (QStringList{QStringLiteral("UCSC"), QStringLiteral("NCBI"), QStringLiteral("OMIM"),
+                          QStringLiteral("ENSEMBL"), QStringLiteral("GOOGLE"), QStringLiteral("OTHER")}));
+    QCOMPARE(scripted.unexpectedCalls(), 0);
+}
+
+void TestMyWidget::returnAndSearchButtonAgree()
+{
+    ScriptedDialogs scripted;
+    ScriptedDialogs::Scope scope(scripted);
+    MyWidget window;
+    window.searchBox->setText(QStringLiteral("BRCA2"));
+    m_sink.urls.clear();
+    QTest::keyClick(window.searchBox, Qt::Key_Return);
+    window.searchButton->click();
+    QCOMPARE(m_sink.urls.size(), 2);
+    QCOMPARE(m_sink.urls[0], m_sink.urls[1]);
+    QVERIFY(m_sink.urls[0].toString().contains(QStringLiteral("position=BRCA2&")));
+}
+
+void TestMyWidget::searchTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expectedQueryPart");
+    QTest::newRow("plain") << QStringLiteral("abc") << QStringLiteral("position=abc&");
+    QTest::newRow("empty but typed") << QString(QLatin1String("")) << QStringLiteral("position=&");
+    QTest::newRow("ampersand") << QStringLiteral("a&b") << QStringLiteral("position=a%26b&");
+}
+
+void TestMyWidget::searchTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expectedQueryPart);
+    ScriptedDialogs scripted;
+    ScriptedDialogs::Scope scope(scripted);
+    MyWidget window;
+    window.searchBox->setText(QStringLiteral("x"));
+    window.searchBox->setText(text);
+    m_sink.urls.clear();
+    window.searchButton->click();
+    QCOMPARE(m_sink.urls.size(), 1);
+    QVERIFY2(m_sink.urls[0].toString(QUrl::FullyEncoded).contains(expectedQueryPart),
+             qPrintable(m_sink.urls[0].toString(QUrl::FullyEncoded)));
+}
+
+void TestMyWidget::radioChoiceRelabelsTraitLinkButton()
+{
+    ScriptedDialogs scripted;
+    ScriptedDialogs::Scope scope(scripted);
+    MyWidget window;
+    const QList<QRadioButton *> radios = window.setupLink()->radioButtons();
+    QCOMPARE(radios.size(), 6);
+    QVERIFY(radios[0]->isChecked());
+
+    radios[4]->click(); // Google
+    QCOMPARE(quillmap::chosenDatabase(), 4);
+    QCOMPARE(window.traitPanel->LinkButton->text(), QStringLiteral("GOOGLE"));
+    window.searchBox->setText(QStringLiteral("abc"));
+    m_sink.urls.clear();
+    window.searchButton->click();
+    QCOMPARE(m_sink.urls.size(), 1);
+    QVERIFY(m_sink.urls[0].toString().endsWith(QStringLiteral("/search?hl=en&q=abc")));
+
+    // "Other": the custom-link dialog runs to its end before the panel relabels its button.
+    QString labelDuringDialog;
+    scripted.answerExec([&](QDialog *) {
+        labelDuringDialog = window.traitPanel->LinkButton->text();
+        return int(QDialog::Rejected);
+    });
+    radios[5]->click();
+    QCOMPARE(labelDuringDialog, QStringLiteral("GOOGLE"));
+    QCOMPARE(quillmap::chosenDatabase(), 5);
+    QCOMPARE(window.traitPanel->LinkButton->text(), QStringLiteral("OTHER"));
+    radios[0]->click();
+    QCOMPARE(window.traitPanel->LinkButton->text(), QStringLiteral("UCSC"));
+}
+
+void TestMyWidget::manualAndAbout()
+{
+    ScriptedDialogs scripted;
+    ScriptedDialogs::Scope scope(scripted);
+    MyWidget window;
+    m_sink.urls.clear();
+    window.manualButton->click();
+    QCOMPARE(m_sink.urls, QList<QUrl>{QUrl(MyWidget::manualAddress())});
+    scripted.answerAbout();
+    window.aboutButton->click();
+    QCOMPARE(scripted.calls().size(), 1);
+    QCOMPARE(scripted.calls()[0].title, QStringLiteral("About Quillmap"));
+    QVERIFY(scripted.calls()[0].text.startsWith(QStringLiteral("<h2>Quillmap 0.0.2</h2>")));
+}
+
+QTEST_MAIN(TestMyWidget)
+#include "tst_mywidget.moc"
