@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -51,18 +52,30 @@ void TestBrowsingPhase::windowAndExitCode()
     bool visible = false;
     bool hasIcon = false;
     int windows = 0;
-    QTimer::singleShot(0, [&] {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (w->inherits("MyWidget")) {
+    // Polled, because building the window may run event loops of its own before the phase's.
+    QTimer poll;
+    QElapsedTimer waited;
+    waited.start();
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QWidget *window = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->inherits("MyWidget") && w->isVisible()) {
+                window = w;
                 ++windows;
-                title = w->windowTitle();
-                geometry = w->geometry();
-                visible = w->isVisible();
-                hasIcon = !w->windowIcon().isNull();
             }
+        if (!window) {
+            if (waited.elapsed() > 60000)
+                QCoreApplication::exit(-1);
+            return;
         }
+        poll.stop();
+        title = window->windowTitle();
+        geometry = window->geometry();
+        visible = true;
+        hasIcon = !window->windowIcon().isNull();
         QCoreApplication::exit(7);
     });
+    poll.start(10);
 
     QCOMPARE(runBrowsingPhase(), 7);
     QCOMPARE(windows, 1);
