@@ -1,0 +1,58 @@
+// A whole import of five small files cut from the fuzzer's bytes at form feeds (results, SNP
+// information, trait information, trait groups, gene positions; the last two are chosen only
+// when present). Whatever the files hold, the outcome and summary.txt agree; and a dataset the
+// import calls good opens in the loader and gives every trait and bin back, exactly.
+
+#include "fuzzsupport.h"
+
+#include "bytrait/datasetloader.h"
+#include "bytrait/datasettables.h"
+#include "import/importer.h"
+
+#include <QDir>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QList<QByteArray> parts =
+        fuzz::splitParts(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)), 5);
+    static const char *const Names[5] = {"results.txt", "snps.txt", "traits.txt", "groups.txt",
+                                         "genes.txt"};
+    ImportInputs inputs;
+    QString *paths[5] = {&inputs.results, &inputs.snpInfo, &inputs.traitInfo, &inputs.groups,
+                         &inputs.genes};
+    for (int k = 0; k < 5; ++k) {
+        if (k >= 3 && parts.at(k).isNull())
+            continue;
+        *paths[k] = fuzz::scratchPath(QLatin1String(Names[k]));
+        fuzz::writeFile(*paths[k], parts.at(k));
+    }
+    const QString folder = fuzz::scratchPath(QStringLiteral("dataset"));
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+
+    const ImportResult result = runImport(folder, inputs);
+    const QList<QByteArray> summary = fuzz::readFile(folder + QStringLiteral("/summary.txt")).split('\n');
+    fuzz::check(summary.size() >= 6, "summary.txt has fewer than six lines");
+    if (result.failed) {
+        fuzz::check(summary.at(5).contains("error"), "a failed import without an error line",
+                    QString::fromUtf8(summary.at(5)));
+        fuzz::check(!result.errorText.isEmpty(), "a failed import without a message");
+        return 0;
+    }
+    fuzz::check(summary.at(5).startsWith("Trait Num :\t ") && !summary.at(5).contains("error"),
+                "a good import whose line 6 is not the trait count", QString::fromUtf8(summary.at(5)));
+
+    DatasetTables tables;
+    const LoadOutcome outcome = DatasetLoader(folder).load(tables);
+    fuzz::check(outcome.ok, "a dataset the import called good does not open", outcome.message);
+    fuzz::check(tables.traitNames.size() == result.traits && tables.snpNames.size() == result.snps,
+                "the name lists differ from the import's counts");
+    fuzz::check(tables.traitRecordTotal() == result.rows && tables.binRecordTotal() == result.rows,
+                "the count files do not add up to the rows imported");
+    for (int t = 0; t < tables.traitNames.size(); ++t)
+        fuzz::check(fuzz::readTraitRecords(folder, tables, t),
+                    "a trait's records do not come back through the offset rule",
+                    tables.traitNames.at(t));
+    fuzz::readEveryBin(folder, tables, true);
+    return 0;
+}

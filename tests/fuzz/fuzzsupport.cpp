@@ -1,0 +1,123 @@
+#include "fuzzsupport.h"
+
+#include "bypos/regionsearch.h"
+#include "bytrait/datasettables.h"
+#include "dataset/datasetfiles.h"
+#include "dataset/positionbin.h"
+#include "dataset/resultrecord.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace fuzz {
+
+void fail(const char *what, const QString &detail)
+{
+    std::fprintf(stderr, "\n*** invariant broken: %s\n%s\n", what, qPrintable(detail));
+    std::abort();
+}
+
+QString scratch()
+{
+    static const std::unique_ptr<QTemporaryDir> dir = [] {
+        const QString base = QDir(QStringLiteral("/dev/shm")).exists()
+            ? QStringLiteral("/dev/shm/quillmap-fuzz-XXXXXX")
+            : QDir::tempPath() + QStringLiteral("/quillmap-fuzz-XXXXXX");
+        auto d = std::make_unique<QTemporaryDir>(base);
+        if (!d->isValid())
+            fail("cannot create the scratch folder", base);
+        return d;
+    }();
+    return dir->path();
+}
+
+QString scratchPath(const QString &name)
+{
+    return scratch() + QLatin1Char('/') + name;
+}
+
+void writeFile(const QString &path, QByteArrayView bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail("cannot write a scratch file", path);
+    file.write(bytes.data(), bytes.size());
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QList<QByteArray> splitParts(QByteArrayView data, int parts)
+{
+    QList<QByteArray> out;
+    while (out.size() < parts - 1) {
+        const qsizetype cut = data.indexOf('\f');
+        if (cut < 0)
+            break;
+        out.append(data.first(cut).toByteArray());
+        data = data.sliced(cut + 1);
+    }
+    out.append(data.toByteArray());
+    while (out.size() < parts)
+        out.append(QByteArray());
+    return out;
+}
+
+bool readTraitRecords(const QString &folder, const DatasetTables &tables, int traitIndex)
+{
+    QFile table(quillmap::files::datasetFilePath(folder, quillmap::files::TraitTable));
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    const QString name = tables.traitNames.at(traitIndex);
+    const int count = tables.traitRecordCounts.value(name, 0);
+    const qint64 first = tables.traitFirstRecord(name);
+    const qint64 size = tables.recordSize;
+    if (first < 0 || count <= 0 || !table.seek(first * size))
+        return false;
+    const QByteArray bytes = table.read(qint64(count) * size);
+    if (bytes.size() != qint64(count) * size)
+        return false;
+    std::vector<float> extra(size_t(tables.extraStats));
+    for (int i = 0; i < count; ++i) {
+        const quillmap::RecordHead head =
+            quillmap::decodeRecord(bytes.constData() + qint64(i) * size, extra.data(), tables.extraStats);
+        if (head.snpIndex < 0 || head.snpIndex >= tables.snpNames.size())
+            return false;
+        (void)tables.snpPosition(tables.snpLineOfIndex(head.snpIndex));
+        if (head.traitIndex != traitIndex)
+            return false;
+    }
+    return true;
+}
+
+void readEveryBin(const QString &folder, const DatasetTables &tables, bool strict)
+{
+    using Status = quillmap::bypos::RegionReadResult::Status;
+    for (auto it = tables.binRecordCounts.cbegin(); it != tables.binRecordCounts.cend(); ++it) {
+        const auto result = quillmap::bypos::readRegion(folder, tables, it.key());
+        if (!strict)
+            continue;
+        check(result.status == Status::Ok, "a bin of a fresh import cannot be read",
+              result.message);
+        check(result.region.count() == it.value(), "a bin read back has another count");
+        for (const RowRecord &row : result.region.rows) {
+            const int line = tables.snpLineOfIndex(row.snpIndex);
+            check(line >= 0, "a SNP of a fresh import has no line in the SNP information file",
+                  tables.snpNames.value(row.snpIndex));
+            const auto bin = quillmap::positionBin(tables.snpChromosome(line), tables.snpPosition(line));
+            check(bin && *bin == it.key(), "a record of table2.dat lies outside its bin",
+                  QStringLiteral("bin %1, SNP %2").arg(it.key()).arg(tables.snpNames.value(row.snpIndex)));
+        }
+    }
+}
+
+} // namespace fuzz
