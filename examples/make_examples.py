@@ -48,6 +48,14 @@ def chrom_name(c):
     return "X" if c == 23 else str(c)
 
 
+def new_hotspot_symbol(rnd, used):
+    while True:
+        symbol = "%s%d" % (rnd.choice(PREFIXES), rnd.randrange(90, 200))
+        if symbol not in used:
+            used.add(symbol)
+            return symbol
+
+
 def main(out):
     rnd = random.Random(SEED)
     total = sum(LENGTHS.values())
@@ -160,6 +168,13 @@ def main(out):
            for probe, symbol, c, start in traits))
     write("trait_groups.txt", ["Trait", "Group"],
           ([traits[i][0]] + groups[i] for i in range(TRAITS)))
+    # Genes around the hotspots, so the gene track of a peak region has something to show. A
+    # separate generator keeps the other files as they were.
+    hot = random.Random(SEED + 1)
+    for c, centre, _, _, _ in HOTSPOTS:
+        for _ in range(10):
+            start = int((centre + hot.uniform(-1.3, 1.2)) * 1e6)
+            genes.append((new_hotspot_symbol(hot, used_symbols), c, start, start + hot.randrange(8000, 160000)))
     write("gene_positions.txt", ["Gene", "Chr", "Start", "End"],
           ([symbol, "chr" + chrom_name(c), str(start), str(end)] for symbol, c, start, end in genes))
 

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Remakes the README's screenshots from the example study: the end-to-end test imports it,
+# browses it offscreen at 1000 x 800 and saves both tabs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup.sh deps
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build --target tst_endtoend -j"$(nproc)"
+ctest --test-dir build -R '^tst_endtoend$' --output-on-failure
+mkdir -p docs
+cp build/screens/by-trait.png build/screens/by-position.png docs/
+echo "docs/by-trait.png and docs/by-position.png updated"
