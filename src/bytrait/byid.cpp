@@ -22,7 +22,7 @@
 #include <QPainter>
 #include <QProgressDialog>
 #include <QScrollBar>
-#include <QSplashScreen>
+#include <QLabel>
 #include <QTextBrowser>
 #include <QTimer>
 
@@ -97,15 +97,16 @@ byID::byID(QWidget *parent)
     }
 
     ProbeIDSelected->hide();
-    const QPixmap splashImage(programFolder + QStringLiteral("/splash.png"));
-    if (!splashImage.isNull()) {
-        m_splash = new QSplashScreen(splashImage);
+    m_splashImage = QPixmap(programFolder + QStringLiteral("/splash.png"));
+    if (!m_splashImage.isNull()) {
+        // A frameless label rather than QSplashScreen: that one processes pending events on
+        // every message, which would run work the caller queued before its own event loop.
+        m_splash = new QLabel(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint);
         m_splash->setAttribute(Qt::WA_DeleteOnClose);
-        m_splash->setFont(QFont(QStringLiteral("Times"), 12, QFont::Bold));
+        m_splash->setAttribute(Qt::WA_ShowWithoutActivating);
+        showSplashMessage(QStringLiteral("                  Loading data..."));
         m_splash->show();
-        m_splash->showMessage(QStringLiteral("                  Loading data..."), Qt::AlignTop,
-                              Qt::blue);
-        QApplication::processEvents();
+        m_splash->repaint();
     }
 
     const LoadOutcome read = loader.readDatasetFiles(tables);
@@ -118,9 +119,7 @@ byID::byID(QWidget *parent)
     traitInfoHeader = tables.traitInfoHeader;
     traitInfoMap = tables.traitInfoMap;
 
-    if (m_splash)
-        m_splash->showMessage(QStringLiteral("            Setting up main dialog..."),
-                              Qt::AlignTop, Qt::blue);
+    showSplashMessage(QStringLiteral("            Setting up main dialog..."));
 
     groupNameList = tables.groupTraitMap.keys();
     {
@@ -160,6 +159,21 @@ byID::~byID()
         m_splash->close();
     ctableView->setModel(nullptr);
     releaseRows();
+}
+
+void byID::showSplashMessage(const QString &message)
+{
+    if (!m_splash)
+        return;
+    QPixmap picture = m_splashImage;
+    QPainter painter(&picture);
+    painter.setFont(QFont(QStringLiteral("Times"), 12, QFont::Bold));
+    painter.setPen(Qt::blue);
+    painter.drawText(picture.rect(), Qt::AlignTop | Qt::AlignLeft, message);
+    painter.end();
+    m_splash->setPixmap(picture);
+    m_splash->resize(picture.size());
+    m_splash->repaint();
 }
 
 void byID::makeConnections()

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QItemSelection>
+#include <QPixmap>
 #include <QMap>
 #include <QPointer>
 #include <QStringList>
@@ -13,7 +14,7 @@
 
 #include <vector>
 
-class QSplashScreen;
+class QLabel;
 class QTimer;
 struct TraitPlotData;
 
@@ -97,5 +98,8 @@ public:
 private:
     int m_statRows = 0;   // rows allocated in rowStats
     bool m_ready = false;
-    QPointer<QSplashScreen> m_splash;
+    void showSplashMessage(const QString &message);
+
+    QPointer<QLabel> m_splash;
+    QPixmap m_splashImage;
 };
