@@ -58,8 +58,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    friend class TestByID;
-
     void releaseRows();
     TraitPlotData plotData() const;
     void showInFrame(const QImage &image);

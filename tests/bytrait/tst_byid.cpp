@@ -49,6 +49,8 @@ private slots:
     void unknownGroup();
     void logTransformFailure();
     void resizeAfterFailedTransformFinishes();
+    void resizeRepaintsInSlices();
+    void unknownTraitTextIsSilent();
     void missingTable1AtDisplay();
     void damagedRecordIndexes();
     void sortColumns_data();
@@ -306,6 +308,38 @@ void TestByID::resizeAfterFailedTransformFinishes()
     panel->resize(900, 650);
     QTRY_VERIFY(!panel->repaintTimer->isActive());
     QCOMPARE(panel->ctableView->selectionMode(), QAbstractItemView::MultiSelection);
+}
+
+void TestByID::resizeRepaintsInSlices()
+{
+    DatasetFixture f;
+    for (int i = 0; i < 2500; ++i) {
+        const QString snp = QStringLiteral("rs%1").arg(10000 + i);
+        f.snps.append({snp, QString::number(i % 22 + 1), QString::number(i % 200), {}});
+        f.rows.append({QStringLiteral("big"), snp, float(i % 17), {}});
+    }
+    auto panel = makePanel(f.write(m_dir.filePath(QStringLiteral("slices"))));
+    showTrait(*panel, QStringLiteral("big"));
+    QCOMPARE(panel->rowCount, 2500);
+    panel->resize(1100, 760);
+    QVERIFY(panel->repaintTimer->isActive());
+    QCOMPARE(panel->repaintIndex, 0);
+    QVERIFY(QMetaObject::invokeMethod(panel.get(), "paintFunSub"));
+    QCOMPARE(panel->repaintIndex, 1000);
+    QVERIFY(panel->repaintTimer->isActive());
+    QTRY_VERIFY(!panel->repaintTimer->isActive());
+    QCOMPARE(panel->repaintIndex, 2500);
+    QCOMPARE(panel->plotImage.size(), panel->frame->size());
+}
+
+void TestByID::unknownTraitTextIsSilent()
+{
+    auto panel = makePanel(m_folder);
+    panel->ProbeID->setEditText(QStringLiteral("t1"));
+    panel->displayButton->click();
+    QCOMPARE(m_dialogs.calls().size(), 0);
+    QCOMPARE(panel->plotReady, 0);
+    QVERIFY(!panel->ctableView->model());
 }
 
 void TestByID::missingTable1AtDisplay()
