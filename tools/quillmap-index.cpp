@@ -1,5 +1,6 @@
 // quillmap-index: builds a dataset folder from the input files without the desktop program.
 
+#include "dataset/datasetregistry.h"
 #include "import/importer.h"
 
 #include <QCoreApplication>
@@ -14,7 +15,8 @@
 namespace {
 
 constexpr char Usage[] =
-    "Usage: quillmap-index --results R --snps S --traits T [--groups G] [--genes P] --out DIR\n";
+    "Usage: quillmap-index --results R --snps S --traits T [--groups G] [--genes P] --out DIR\n"
+    "                      [--no-register]\n";
 
 constexpr char Help[] =
     "Builds a Quillmap dataset folder from five tab-delimited text files, exactly as the\n"
@@ -30,6 +32,8 @@ constexpr char Help[] =
     "  --genes P    optional gene positions: gene, chromosome, start, end (bp or Mb).\n"
     "  --out DIR    dataset folder, created when missing; an earlier dataset in it is\n"
     "               replaced.\n"
+    "  --no-register  do not add DIR to the program's list of datasets (by default a\n"
+    "               successful import adds it, as LOAD DATA does).\n"
     "\n"
     "The input paths are recorded in DIR/summary.txt as absolute paths; the SNP, trait and\n"
     "group files must stay there, the browser reads them again.\n"
@@ -95,6 +99,7 @@ int main(int argc, char *argv[])
 
     ImportInputs inputs;
     QString out;
+    bool registerFolder = true;
     const struct {
         const char *option;
         QString *value;
@@ -109,6 +114,10 @@ int main(int argc, char *argv[])
             std::fputs("\n", stdout);
             std::fputs(Help, stdout);
             return 0;
+        }
+        if (arg == QLatin1String("--no-register")) {
+            registerFolder = false;
+            continue;
         }
         bool known = false;
         for (const auto &option : options) {
@@ -145,6 +154,15 @@ int main(int argc, char *argv[])
     progress.finish();
 
     if (!result.failed) {
+        // So that the startup dialog lists the folder, as after an import through the window.
+        if (registerFolder) {
+            QStringList folders = registrystore::read();
+            const QString folder = QDir(out).absolutePath();
+            if (!folders.contains(folder)) {
+                folders.append(folder);
+                registrystore::write(folders);
+            }
+        }
         if (isatty(2))
             std::fprintf(stderr, "%lld rows, %lld traits, %lld SNPs\n",
                          static_cast<long long>(result.rows), static_cast<long long>(result.traits),

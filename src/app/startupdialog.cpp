@@ -1,6 +1,6 @@
 #include "app/startupdialog.h"
 
-#include "app/datasetregistry.h"
+#include "dataset/datasetregistry.h"
 #include "common/dialogprovider.h"
 #include "common/sharedstate.h"
 #include "import/loadwizard.h"

@@ -1,3 +1,5 @@
+#include "dataset/datasetregistry.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -55,6 +57,7 @@ private slots:
     void missingInputExitsWithTwo();
     void unwritableFolderExitsWithThree();
     void helpExplainsTheFiles();
+    void registersTheFolderUnlessAsked();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -166,3 +169,25 @@ void tst_Indexer::helpExplainsTheFiles()
 
 QTEST_GUILESS_MAIN(tst_Indexer)
 #include "tst_indexer.moc"
+
+// A folder built here must show up in the program's list, once, like one imported there.
+void tst_Indexer::registersTheFolderUnlessAsked()
+{
+    registrystore::write({});
+    const QString made = m_dir->filePath(QStringLiteral("made"));
+    const QString quiet = m_dir->filePath(QStringLiteral("quiet"));
+    const QStringList inputs = {"--results", "results.txt", "--snps", "snpinfo.txt", "--traits",
+                                "traitinfo.txt", "--out"};
+    QCOMPARE(runIndexer(inputs + QStringList{made}, m_data).exitCode, 0);
+    QCOMPARE(runIndexer(inputs + QStringList{made}, m_data).exitCode, 0);
+    QCOMPARE(runIndexer(inputs + QStringList{quiet, "--no-register"}, m_data).exitCode, 0);
+    QCOMPARE(registrystore::read(), QStringList{QDir(made).absolutePath()});
+
+    // A failed import is never registered.
+    writeAll(m_data + QStringLiteral("/bad.txt"), "T\tS\tp\nT1\trs1\tNA\n");
+    const QString bad = m_dir->filePath(QStringLiteral("bad"));
+    QCOMPARE(runIndexer({"--results", "bad.txt", "--snps", "snpinfo.txt", "--traits",
+                         "traitinfo.txt", "--out", bad}, m_data).exitCode, 1);
+    QCOMPARE(registrystore::read(), QStringList{QDir(made).absolutePath()});
+    registrystore::write({});
+}

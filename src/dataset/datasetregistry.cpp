@@ -1,4 +1,4 @@
-#include "app/datasetregistry.h"
+#include "dataset/datasetregistry.h"
 
 #include <QDir>
 #include <QSettings>
