@@ -12,6 +12,7 @@
 #include <QPrinter>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace traitplot {
@@ -46,6 +47,37 @@ void drawFrameLines(QPainter &painter, double g)
     painter.drawLine(int(std::ceil(chromosomeOffset(0))), bottom,
                      int(std::ceil(chromosomeOffset(OffsetCount - 1))), bottom);
 }
+
+// Ellipses are mapped to device pixels by hand and drawn untransformed: the raster engine then
+// draws them directly instead of flattening a Bezier path per point (a million points per
+// trait are common). The painter's view and world transforms are switched off meanwhile.
+class DeviceEllipses
+{
+public:
+    explicit DeviceEllipses(QPainter &painter)
+        : m_painter(painter)
+        , m_transform(painter.combinedTransform())
+    {
+        m_painter.save();
+        m_painter.setViewTransformEnabled(false);
+        m_painter.setWorldMatrixEnabled(false);
+    }
+    ~DeviceEllipses() { m_painter.restore(); }
+    DeviceEllipses(const DeviceEllipses &) = delete;
+    DeviceEllipses &operator=(const DeviceEllipses &) = delete;
+
+    // The ellipse inscribed in the logical box from (x, y) to (x + size, y + size).
+    void draw(int x, int y, int size)
+    {
+        const QRectF box = m_transform.mapRect(QRectF(x, y, size, size));
+        m_painter.drawEllipse(QRect(qRound(box.left()), qRound(box.top()),
+                                    std::max(1, qRound(box.width())), std::max(1, qRound(box.height()))));
+    }
+
+private:
+    QPainter &m_painter;
+    QTransform m_transform;
+};
 
 bool drawnInMode(int mode, double v, const TraitPlotData &data)
 {
@@ -90,6 +122,7 @@ bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int fr
     if (mode >= 1 && mode <= 3)
         painter.setPen(magenta);
     bool completed = true;
+    DeviceEllipses ellipses(painter);
     for (int i = from; i < to && i < data.rowCount; ++i) {
         if (progress && i % 4096 == 0 && !progress(i)) {
             completed = false;
@@ -103,7 +136,7 @@ bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int fr
             continue;
         if (mode < 1 || mode > 3)
             painter.setPen(data.chromosomes[i] % 2 ? darkBlue : blue);
-        painter.drawEllipse(x, scale.y(v), 13, 13);
+        ellipses.draw(x, scale.y(v), 13);
     }
     painter.restore();
     return completed;
@@ -154,11 +187,12 @@ void drawSelectionCircles(QPainter &painter, QSize size, const TraitPlotData &da
                                        screenHeightScale(size.width(), size.height()));
     painter.setPen(cosmeticPen(Qt::red));
     painter.setBrush(Qt::red);
+    DeviceEllipses ellipses(painter);
     for (int i = 0; i < data.highlightCount; ++i) {
         int x = 0;
         if (!pointX(data.highlightChromosomes[i], data.highlightPositions[i], &x))
             continue;
-        painter.drawEllipse(x, scale.circleY(data.highlightValues[i]), 19, 19);
+        ellipses.draw(x, scale.circleY(data.highlightValues[i]), 19);
     }
     painter.restore();
 }
@@ -204,18 +238,22 @@ QImage renderTraitExport(const TraitPlotData &data, const QString &title, const 
         const ValueScale scale = makeScale(data.valueMin, data.valueMax, g);
         painter.setPen(cosmeticPen(Qt::blue));
         painter.setBrush(Qt::NoBrush);
-        for (int i = 0; i < data.rowCount; ++i) {
-            int x = 0;
-            if (pointX(data.chromosomes[i], data.positions[i], &x))
-                painter.drawEllipse(x, scale.y(data.values[i]), 13, 13);
+        {
+            DeviceEllipses ellipses(painter);
+            for (int i = 0; i < data.rowCount; ++i) {
+                int x = 0;
+                if (pointX(data.chromosomes[i], data.positions[i], &x))
+                    ellipses.draw(x, scale.y(data.values[i]), 13);
+            }
         }
         if (data.highlightOn) {
             painter.setPen(cosmeticPen(Qt::red));
             painter.setBrush(Qt::red);
+            DeviceEllipses ellipses(painter);
             for (int i = 0; i < data.highlightCount; ++i) {
                 int x = 0;
                 if (pointX(data.highlightChromosomes[i], data.highlightPositions[i], &x))
-                    painter.drawEllipse(x, scale.y(data.highlightValues[i]), 17, 17);
+                    ellipses.draw(x, scale.y(data.highlightValues[i]), 17);
             }
         }
         painter.setPen(cosmeticPen(Qt::blue));
