@@ -15,6 +15,7 @@
 #include <QMap>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <vector>
 
@@ -48,13 +49,15 @@ void generate(const QString &folder, int n)
 
     QByteArray names, info("SNP\tchr\tpos\tgene\n");
     QMap<int, int> bins;
+    std::vector<qint16> binOfSnp(static_cast<size_t>(n), 0);
     for (int i = 0; i < n; ++i) {
         names += snpName(i) + '\n';
         const int chr = i % 23 + 1;
         const double pos = (i / 23 % 240000) * 0.001;
         info += snpName(i) + '\t' + (chr == 23 ? QByteArray("X") : QByteArray::number(chr)) + '\t'
             + QByteArray::number(pos, 'f', 6) + "\tGENE" + QByteArray::number(i % 20000) + '\n';
-        bins[quillmap::positionBin(chr, pos).value_or(0)] += i < 10 ? 2 : 1;
+        binOfSnp[size_t(i)] = quillmap::positionBin(chr, pos).value_or(0);
+        bins[binOfSnp[size_t(i)]] += i < 10 ? 2 : 1;
     }
     writeFile(folder + QStringLiteral("/SNPlist.dat"), names);
     writeFile(snpPath, info);
@@ -75,7 +78,18 @@ void generate(const QString &folder, int n)
                                &beta, 1);
     }
     writeFile(folder + QStringLiteral("/table1.dat"), table);
-    writeFile(folder + QStringLiteral("/table2.dat"), table);
+    // table2.dat: the same records ordered by the bin of their SNP.
+    auto snpOf = [n](int record) { return record < n ? record : record - n; };
+    std::vector<int> order(static_cast<size_t>(n + 10));
+    for (int i = 0; i < n + 10; ++i)
+        order[size_t(i)] = i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return binOfSnp[size_t(snpOf(a))] < binOfSnp[size_t(snpOf(b))];
+    });
+    QByteArray byBin(table.size(), '\0');
+    for (int k = 0; k < n + 10; ++k)
+        std::memcpy(byBin.data() + qsizetype(k) * 16, table.constData() + qsizetype(order[size_t(k)]) * 16, 16);
+    writeFile(folder + QStringLiteral("/table2.dat"), byBin);
 }
 
 double median(std::vector<double> v)

@@ -5,6 +5,7 @@
 #include "bytrait/datasetloader.h"
 #include "bytrait/datasettables.h"
 #include "dataset/positionbin.h"
+#include "dataset/resultrecord.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -56,6 +57,7 @@ void generate(const QString &folder, int n)
     QByteArray info("SNP\tchr\tpos\tgene\tallele\n");
     info.reserve(qsizetype(n) * 40);
     QMap<int, int> binCounts;
+    std::vector<qint16> binOfSnp(static_cast<size_t>(n), 0);
     const qint64 stride = 7919;
     for (qint64 k = 0; k < n; ++k) {
         const int i = int((k * stride) % n);
@@ -63,7 +65,8 @@ void generate(const QString &folder, int n)
         const double pos = (i / 23 % 240000) * 0.001;
         info += snpName(i) + '\t' + (chr == 23 ? QByteArray("X") : QByteArray::number(chr)) + '\t'
             + QByteArray::number(pos, 'f', 6) + "\tGENE" + QByteArray::number(i % 20000) + "\tA/G\n";
-        binCounts[quillmap::positionBin(chr, pos).value_or(0)]++;
+        binOfSnp[size_t(i)] = quillmap::positionBin(chr, pos).value_or(0);
+        binCounts[binOfSnp[size_t(i)]]++;
     }
     writeFile(snpPath, info);
     info.clear();
@@ -82,12 +85,26 @@ void generate(const QString &folder, int n)
     for (auto it = binCounts.cbegin(); it != binCounts.cend(); ++it)
         posLine += QByteArray::number(it.key()) + '\t' + QByteArray::number(it.value()) + '\n';
     writeFile(folder + QStringLiteral("/Pos_Line.dat"), posLine);
-    // The loader checks the binary tables' sizes only; sparse files of the right size do.
-    for (const char *table : {"/table1.dat", "/table2.dat"}) {
-        QFile file(folder + QLatin1String(table));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.resize(qint64(n) * 16);
-    }
+    // table1.dat by trait (trait t holds the SNPs i with i mod 500 = t), table2.dat by bin.
+    auto record = [](QByteArray &table, qint64 at, int trait, int snp) {
+        const float beta = float(snp % 1000) / 100.0f - 5.0f;
+        quillmap::encodeRecord(table.data() + at * 16, {trait, snp, float(snp % 99991 + 1) / 99991.0f},
+                               &beta, 1);
+    };
+    QByteArray table(qsizetype(n) * 16, '\0');
+    qint64 at = 0;
+    for (int t = 0; t < Traits; ++t)
+        for (int i = t; i < n; i += Traits)
+            record(table, at++, t, i);
+    writeFile(folder + QStringLiteral("/table1.dat"), table);
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        order[size_t(i)] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&binOfSnp](int a, int b) { return binOfSnp[size_t(a)] < binOfSnp[size_t(b)]; });
+    for (int k = 0; k < n; ++k)
+        record(table, k, order[size_t(k)] % Traits, order[size_t(k)]);
+    writeFile(folder + QStringLiteral("/table2.dat"), table);
 }
 
 long peakRssKb()

@@ -2,12 +2,16 @@
 
 #include "bytrait/datasettables.h"
 #include "dataset/datasetfiles.h"
+#include "dataset/positionbin.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <charconv>
 #include <cstring>
+#include <optional>
+#include <tuple>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -45,12 +49,6 @@ QStringList splitFields(const char *line, qsizetype length)
     return QString::fromUtf8(line, length).split(QLatin1Char('\t'));
 }
 
-// Whole-line integer as the text stream reader would read it: not a number reads as 0.
-int toInt(const QString &text)
-{
-    return text.toInt();
-}
-
 int parseInt(const char *p, qsizetype length)
 {
     int value = 0;
@@ -69,6 +67,54 @@ double parseDouble(const char *p, qsizetype length)
     return QByteArray(p, length).toDouble();
 }
 
+// Trait index (offset 0) or SNP index (offset 4) of record `record`; -1 when it cannot be read.
+qint64 readIndexField(QFile &file, qint64 recordSize, qint64 record, int offset)
+{
+    char bytes[4];
+    if (!file.seek(record * recordSize + offset) || file.read(bytes, 4) != 4)
+        return -1;
+    return qFromBigEndian<qint32>(bytes);
+}
+
+// The first and the last record of every trait must belong to it, and those of every bin must
+// lie in it: with the tables sorted, that places every record. Empty when all is in place.
+QString checkRecordPlacement(const DatasetTables &t, const QString &table1Path,
+                             const QString &table2Path)
+{
+    QFile table1(table1Path);
+    if (table1.open(QIODevice::ReadOnly)) {
+        for (int i = 0; i < t.traitNames.size(); ++i) {
+            const qint64 first = t.traitFirstRecord(i);
+            const int count = t.traitRecordCount(i);
+            if (count <= 0)
+                continue;
+            if (readIndexField(table1, t.recordSize, first, 0) != i
+                || readIndexField(table1, t.recordSize, first + count - 1, 0) != i)
+                return QStringLiteral("table1.dat does not hold the records of %1 where ID_Line.dat places them.")
+                    .arg(t.traitNames.at(i));
+        }
+    }
+    QFile table2(table2Path);
+    if (table2.open(QIODevice::ReadOnly)) {
+        for (auto it = t.binRecordCounts.cbegin(); it != t.binRecordCounts.cend(); ++it) {
+            if (it.value() <= 0)
+                continue;
+            const qint64 first = t.binFirstRecord(it.key());
+            for (qint64 record : {first, first + it.value() - 1}) {
+                const qint64 snp = readIndexField(table2, t.recordSize, record, 4);
+                const int line = snp >= 0 && snp < t.snpNames.size() ? t.snpLineOfIndex(int(snp)) : -1;
+                const auto bin = line >= 0
+                    ? quillmap::positionBin(t.snpChromosome(line), t.snpPosition(line))
+                    : std::nullopt;
+                if (!bin || *bin != it.key())
+                    return QStringLiteral("table2.dat does not hold the records of bin %1 where Pos_Line.dat places them.")
+                        .arg(it.key());
+            }
+        }
+    }
+    return QString();
+}
+
 DatasetTables descriptionOnly(const DatasetTables &tables)
 {
     DatasetTables d;
@@ -85,6 +131,8 @@ DatasetTables descriptionOnly(const DatasetTables &tables)
     d.groupPath = tables.groupPath;
     d.resultsHeader = tables.resultsHeader;
     d.snpInfoHeader = tables.snpInfoHeader;
+    d.summaryTraitCount = tables.summaryTraitCount;
+    d.summarySnpCount = tables.summarySnpCount;
     return d;
 }
 
@@ -123,7 +171,7 @@ LoadOutcome DatasetLoader::readDescription(DatasetTables &tables)
     const QByteArray data = file.readAll();
     QList<QStringList> lines;
     forEachLine(data, [&lines](const char *p, qsizetype n) {
-        if (lines.size() < 5)
+        if (lines.size() < 7)
             lines.append(splitFields(p, n));
     });
     if (lines.size() < 5)
@@ -141,10 +189,36 @@ LoadOutcome DatasetLoader::readDescription(DatasetTables &tables)
 
     tables.resultsHeader = lines[1].mid(1);
     tables.snpInfoHeader = lines[2].mid(1);
-    const int e = lines[3].size() > 1 ? toInt(lines[3].at(1)) : 0;
-    const int m = lines[4].size() > 1 ? toInt(lines[4].at(1)) : 0;
-    if (e < 0 || m < 0 || tables.resultsHeader.size() < e + 3 || tables.snpInfoHeader.size() < m + 3)
+    bool eOk = false;
+    bool mOk = false;
+    const int e = lines[3].size() == 2 ? lines[3].at(1).toInt(&eOk) : 0;
+    const int m = lines[4].size() == 2 ? lines[4].at(1).toInt(&mOk) : 0;
+    if (!eOk)
+        return damaged(QStringLiteral("line 4 of summary.txt does not give the number of extra statistics."));
+    if (!mOk)
+        return damaged(QStringLiteral("line 5 of summary.txt does not give the number of extra SNP columns."));
+    // The headers were written from the same files as the counts: they must agree exactly.
+    if (e < 0 || m < 0 || tables.resultsHeader.size() != qint64(e) + 3
+        || tables.snpInfoHeader.size() != qint64(m) + 3)
         return damaged(QStringLiteral("the column counts in summary.txt do not match its headers."));
+
+    // Lines 6 and 7 exist only after a finished import; anything else is a folder that an
+    // import left part way (or never finished writing).
+    auto count = [&lines](int index, const char *label) -> qint64 {
+        if (lines.size() <= index || lines[index].size() != 2
+            || lines[index].at(0) != QLatin1String(label))
+            return -1;
+        QString text = lines[index].at(1);
+        if (!text.startsWith(QLatin1Char(' ')))
+            return -1;
+        bool ok = false;
+        const qint64 value = text.mid(1).toLongLong(&ok);
+        return ok && value >= 0 ? value : -1;
+    };
+    tables.summaryTraitCount = count(5, "Trait Num :");
+    tables.summarySnpCount = count(6, "SNP Num :");
+    if (tables.summaryTraitCount < 0 || tables.summarySnpCount < 0)
+        return damaged(QStringLiteral("summary.txt does not end with the counts of a finished import."));
 
     tables.extraStats = e;
     tables.extraSnpColumns = m;
@@ -219,21 +293,37 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
         return LoadOutcome{false, damagedDatasetMessage(m_folder, detail)};
     };
 
-    bool negativeCount = false;
+    // Count files: "name<TAB>count" and "bin<TAB>count", each bin once. A line that is anything
+    // else would shift every offset after it.
+    QStringList countedTraits;
+    qint64 badLine = 0;
+    qint64 lineNumber = 0;
     forEachLine(idLineFile->readAll(), [&](const char *p, qsizetype n) {
+        ++lineNumber;
         const QStringList f = splitFields(p, n);
-        const int count = f.size() > 1 ? toInt(f.at(1)) : 0;
-        negativeCount |= count < 0;
+        bool ok = f.size() == 2;
+        const int count = ok ? f.at(1).toInt(&ok) : 0;
+        if (badLine == 0 && (!ok || count < 0))
+            badLine = lineNumber;
+        countedTraits.append(f.at(0));
         fresh.traitRecordCounts.insert(f.at(0), count);
     });
+    if (badLine > 0)
+        return damaged(QStringLiteral("ID_Line.dat line %1 is not a name and a record count.").arg(badLine));
+    lineNumber = 0;
     forEachLine(posLineFile->readAll(), [&](const char *p, qsizetype n) {
+        ++lineNumber;
         const QStringList f = splitFields(p, n);
-        const int count = f.size() > 1 ? toInt(f.at(1)) : 0;
-        negativeCount |= count < 0;
-        fresh.binRecordCounts.insert(toInt(f.at(0)), count);
+        bool binOk = f.size() == 2;
+        bool countOk = false;
+        const int bin = binOk ? f.at(0).toInt(&binOk) : 0;
+        const int count = binOk ? f.at(1).toInt(&countOk) : 0;
+        if (badLine == 0 && (!binOk || !countOk || count < 0 || fresh.binRecordCounts.contains(bin)))
+            badLine = lineNumber;
+        fresh.binRecordCounts.insert(bin, count);
     });
-    if (negativeCount)
-        return damaged(QStringLiteral("a record count is negative."));
+    if (badLine > 0)
+        return damaged(QStringLiteral("Pos_Line.dat line %1 is not a bin and a record count.").arg(badLine));
 
     if (groupFile) {
         forEachLine(groupFile->readAll(), [&](const char *p, qsizetype n) {
@@ -329,14 +419,44 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
 
     fresh.finishLoading();
 
-    // The binary tables are opened later, by the panels; a table shorter than its counts would
-    // make them read past its end, so it is caught here.
-    const QFileInfo table1(datasetFilePath(m_folder, TraitTable));
-    if (table1.exists() && table1.size() < fresh.traitRecordTotal() * fresh.recordSize)
-        return damaged(QStringLiteral("table1.dat holds fewer records than ID_Line.dat lists."));
-    const QFileInfo table2(datasetFilePath(m_folder, BinTable));
-    if (table2.exists() && table2.size() < fresh.binRecordTotal() * fresh.recordSize)
-        return damaged(QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists."));
+    if (countedTraits != fresh.traitNames)
+        return damaged(QStringLiteral("ID_Line.dat and IDlist.dat do not list the same traits."));
+    if (fresh.summaryTraitCount != fresh.traitNames.size())
+        return damaged(QStringLiteral("summary.txt counts %1 traits, IDlist.dat lists %2.")
+                           .arg(fresh.summaryTraitCount).arg(fresh.traitNames.size()));
+    if (fresh.summarySnpCount != fresh.snpNames.size())
+        return damaged(QStringLiteral("summary.txt counts %1 SNPs, SNPlist.dat lists %2.")
+                           .arg(fresh.summarySnpCount).arg(fresh.snpNames.size()));
+    for (qsizetype i = 0; i < fresh.snpNames.size(); ++i) {
+        if (fresh.snpLineOfIndex(int(i)) < 0)
+            return damaged(QStringLiteral("the SNP information file %1 has no line for the SNP %2.")
+                               .arg(fresh.snpInfoPath, fresh.snpNames.at(i)));
+    }
+    if (fresh.traitRecordTotal() != fresh.binRecordTotal())
+        return damaged(QStringLiteral("ID_Line.dat counts %1 records, Pos_Line.dat %2.")
+                           .arg(fresh.traitRecordTotal()).arg(fresh.binRecordTotal()));
+
+    // The binary tables are read later, by the panels, through the offset rule: a table of the
+    // wrong length or with its records where the counts do not place them would show one
+    // trait's (or bin's) rows as another's, or read past the end.
+    const QString table1Path = datasetFilePath(m_folder, TraitTable);
+    const QString table2Path = datasetFilePath(m_folder, BinTable);
+    for (const auto &[path, name, counts, total] :
+         {std::tuple{table1Path, "table1.dat", "ID_Line.dat", fresh.traitRecordTotal()},
+          std::tuple{table2Path, "table2.dat", "Pos_Line.dat", fresh.binRecordTotal()}}) {
+        const QFileInfo info(path);
+        if (!info.exists())
+            continue;
+        const qint64 expected = total * fresh.recordSize;
+        if (info.size() != expected)
+            return damaged(QStringLiteral("%1 holds %2 records than %3 lists.")
+                               .arg(QLatin1String(name),
+                                    info.size() < expected ? QStringLiteral("fewer") : QStringLiteral("more"),
+                                    QLatin1String(counts)));
+    }
+    const QString misplaced = checkRecordPlacement(fresh, table1Path, table2Path);
+    if (!misplaced.isEmpty())
+        return damaged(misplaced);
 
     fresh.loaded = true;
     tables = std::move(fresh);

@@ -24,6 +24,8 @@ public:
     bool hasGroups = false;      // a trait group file is recorded on line 1
     QString resultsPath, snpInfoPath, traitInfoPath, groupPath;
     QStringList resultsHeader, snpInfoHeader;
+    qint64 summaryTraitCount = -1;   // "Trait Num" of line 6
+    qint64 summarySnpCount = -1;     // "SNP Num" of line 7
 
     // ---- from the index files and the recorded input files
     QMap<QString, int> traitRecordCounts;       // ID_Line.dat: trait name -> records in table1.dat

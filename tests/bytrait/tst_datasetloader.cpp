@@ -270,7 +270,13 @@ void TestDatasetLoader::damaged_data()
         << QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists.");
     QTest::newRow("negative count") << QStringLiteral("ID_Line.dat")
                                     << QByteArray("T1\t-2\nT2\t3\n")
-                                    << QStringLiteral("a record count is negative.");
+                                    << QStringLiteral("ID_Line.dat line 1 is not a name and a record count.");
+    QTest::newRow("bin listed twice") << QStringLiteral("Pos_Line.dat")
+                                      << QByteArray("1012\t2\n2010\t2\n1012\t1\n")
+                                      << QStringLiteral("Pos_Line.dat line 3 is not a bin and a record count.");
+    QTest::newRow("snp without information line")
+        << QStringLiteral("inputs/snp_info.txt") << QByteArray("SNP\tchr\tpos\tgene\nrs1\t1\t12.5\tGA\nrs3\tX\t0.0000015\tGC\n")
+        << QStringLiteral("the SNP information file %1/inputs/snp_info.txt has no line for the SNP rs2.");
 }
 
 void TestDatasetLoader::damaged()
@@ -286,7 +292,8 @@ void TestDatasetLoader::damaged()
     DatasetTables t;
     const LoadOutcome outcome = DatasetLoader(folder).load(t);
     QVERIFY(!outcome.ok);
-    QCOMPARE(outcome.message, QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!").arg(folder, detail));
+    QCOMPARE(outcome.message, QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!")
+                                  .arg(folder, detail.contains(QLatin1String("%1")) ? detail.arg(folder) : detail));
 }
 
 void TestDatasetLoader::damagedKeepsNoHalfDataset()
@@ -307,8 +314,10 @@ void TestDatasetLoader::moreSnpsThanOldCapacity()
 {
     // More SNP information lines than the 2,800,000 a fixed array would hold.
     const int lines = 2900000;
+    const int own = 3;
     const QString folder = writeSmall(QStringLiteral("big"));
-    QByteArray text("SNP\tchr\tpos\tgene\n");
+    // The fixture's own SNPs first, so that every SNP of SNPlist.dat keeps its line.
+    QByteArray text("SNP\tchr\tpos\tgene\nrs1\t1\t12.5\tGA\nrs2\t2\t10.5\tGB\nrs3\tX\t0.0000015\tGC\n");
     text.reserve(lines * 28);
     for (int i = 0; i < lines; ++i) {
         text += "rs";
@@ -324,12 +333,13 @@ void TestDatasetLoader::moreSnpsThanOldCapacity()
     DatasetTables t;
     const LoadOutcome outcome = DatasetLoader(folder).load(t);
     QVERIFY2(outcome.ok, qPrintable(outcome.message));
-    QCOMPARE(t.snpLineCount(), lines);
+    QCOMPARE(t.snpLineCount(), lines + own);
     const int last = lines - 1;
-    QCOMPARE(t.snpLine(QStringLiteral("rs%1").arg(1000000 + last)), last);
-    QCOMPARE(t.snpChromosome(last), last % 23 == 22 ? 23 : last % 23 + 1);
-    QCOMPARE(t.snpPosition(last), double(last % 250) + 0.5);
-    QCOMPARE(t.snpFields(last).value(2), QStringLiteral("g"));
+    QCOMPARE(t.snpLine(QStringLiteral("rs%1").arg(1000000 + last)), last + own);
+    QCOMPARE(t.snpChromosome(last + own), last % 23 == 22 ? 23 : last % 23 + 1);
+    QCOMPARE(t.snpPosition(last + own), double(last % 250) + 0.5);
+    QCOMPARE(t.snpFields(last + own).value(2), QStringLiteral("g"));
+    QCOMPARE(t.snpLineOfIndex(2), 2);
 }
 
 QTEST_GUILESS_MAIN(TestDatasetLoader)

@@ -128,18 +128,16 @@ void TestCTableModel::rowOrder()
 
 void TestCTableModel::missingSnpLine()
 {
-    // A SNP that the SNP information file does not list shows the file's first line.
+    // A SNP that the SNP information file does not list would show another SNP's chromosome and
+    // position: such a dataset is refused when it is opened, before any table shows it.
     DatasetFixture fixture = DatasetFixture::small();
-    fixture.snps.removeFirst();   // rs1 has no line now; rs2 is line 0
+    fixture.snps.removeFirst();
     const QString folder = fixture.write(m_dir.filePath(QStringLiteral("missing")));
     datasetTables().clear();
-    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok);
-    std::vector<RowRecord> records{{1, 0, 0.5f, 0}};
-    CTableModel model;
-    model.setRows(1, datasetTables().tableColumnCount, records.data(), m_stats);
-    QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("rs1"));
-    QCOMPARE(model.data(model.index(0, 2)).toString(), QStringLiteral("2"));
-    QCOMPARE(model.data(model.index(0, 3)).toInt(), 10500000);
+    const LoadOutcome outcome = DatasetLoader(folder).load(datasetTables());
+    QVERIFY(!outcome.ok);
+    QVERIFY(outcome.message.contains(QStringLiteral("has no line for the SNP rs1.")));
+    QCOMPARE(datasetTables().snpLineOfIndex(0), -1);
 }
 
 void TestCTableModel::noExtraColumns()
