@@ -37,7 +37,7 @@ const QString AllEntry = QStringLiteral("All");
 const QString TransformFailure =
     QStringLiteral("Can't take log of negative value!\nPlease reset to no transformation!");
 // Contact shown at the end of the help text.
-const QString MaintainerEmail = QStringLiteral("quillmap-maintainers@example.org");
+const QString MaintainerEmail = QStringLiteral("quillmap@diravizi.org");
 
 class WaitCursor
 {
