@@ -192,6 +192,12 @@ void TestEndToEnd::importBrowseAndExport()
 
     QVERIFY2(isOnePagePdf(output.filePath(QStringLiteral("trait.pdf")), &failure), qPrintable(failure));
     QVERIFY2(isOnePagePdf(output.filePath(QStringLiteral("region.pdf")), &failure), qPrintable(failure));
+    // Kept beside the screens for a look at what users get.
+    for (const char *name : {"trait.pdf", "region.pdf"}) {
+        const QString kept = QStringLiteral(QUILLMAP_SCREENS_DIR "/") + QLatin1String(name);
+        QFile::remove(kept);
+        QFile::copy(output.filePath(QLatin1String(name)), kept);
+    }
 }
 
 QTEST_MAIN(TestEndToEnd)
