@@ -209,9 +209,10 @@ void tst_DamagedDataset::damage_data()
     QTest::newRow("Pos_Line.dat: a bin that is not a number")
         << D{replace("Pos_Line.dat", "1012\t2\nchr2\t2\n23000\t1\n")}
         << "Pos_Line.dat line 2 is not a bin and a record count.";
-    QTest::newRow("Pos_Line.dat: bins out of order")
-        << D{replace("Pos_Line.dat", "2010\t2\n1012\t2\n23000\t1\n")}
-        << "Pos_Line.dat line 2 is not a bin and a record count.";
+    QTest::newRow("Pos_Line.dat: lines out of order")
+        << D{replace("Pos_Line.dat", "2010\t2\n23000\t1\n1012\t2\n")} << "";
+    QTest::newRow("ID_Line.dat: CRLF line ends")
+        << D{replace("ID_Line.dat", "T1\t2\r\nT2\t3\r\n")} << "";
     QTest::newRow("ID_Line.dat: a trait IDlist.dat does not list")
         << D{replace("ID_Line.dat", "T1\t2\nT9\t3\n")}
         << "ID_Line.dat and IDlist.dat do not list the same traits.";
@@ -246,6 +247,9 @@ void tst_DamagedDataset::damage_data()
     QTest::newRow("SNP information file lost a SNP")
         << D{replace("inputs/snp_info.txt", "SNP\tchr\tpos\tgene\nrs1\t1\t12.5\tGA\nrs2\t2\t10.5\tGB\n")}
         << "the SNP information file %1/inputs/snp_info.txt has no line for the SNP rs3.";
+    QTest::newRow("SNP information file moved a SNP to another bin")
+        << D{replace("inputs/snp_info.txt", "SNP\tchr\tpos\tgene\nrs1\t1\t12.5\tGA\nrs2\t2\t11.5\tGB\nrs3\tX\t0.0000015\tGC\n")}
+        << "table2.dat does not hold the records of bin 2010 where Pos_Line.dat places them.";
     QTest::newRow("SNP information file with CRLF line ends")
         << D{replace("inputs/snp_info.txt", "SNP\tchr\tpos\tgene\r\nrs1\t1\t12.5\tGA\r\nrs2\t2\t10.5\tGB\r\nrs3\tX\t0.0000015\tGC\r\n")}
         << "";

@@ -91,7 +91,7 @@ QStringList tst_InterruptedImport::indexerArgs(const QString &out) const
     return {QStringLiteral("--results"), m_inputs + QStringLiteral("/results.txt"),
             QStringLiteral("--snps"), m_inputs + QStringLiteral("/snps.txt"),
             QStringLiteral("--traits"), m_inputs + QStringLiteral("/traits.txt"),
-            QStringLiteral("--out"), out};
+            QStringLiteral("--out"), out, QStringLiteral("--no-register")};
 }
 
 void tst_InterruptedImport::initTestCase()
