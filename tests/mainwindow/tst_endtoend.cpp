@@ -1,4 +1,4 @@
-#include "app/browsingphase.h"
+#include "app/programentry.h"
 #include "app/mywidget.h"
 #include "app/startupdialog.h"
 #include "bypos/bypos.h"
@@ -6,6 +6,7 @@
 #include "common/findsnpdialog.h"
 #include "common/imagetitledialog.h"
 #include "common/sharedstate.h"
+#include "dataset/datasetregistry.h"
 #include "support/scripteddialogs.h"
 
 #include <QApplication>
@@ -83,8 +84,10 @@ void TestEndToEnd::importBrowseAndExport()
     ScriptedDialogs scripted;
     ScriptedDialogs::Scope scope(scripted);
 
-    StartupDialog dialog;
-    scripted.answerExec([&](QDialog *) {
+    // The startup dialog: the load wizard with the example files, then BROWSE DATA.
+    bool accepted = false;
+    scripted.answerExec([&](QDialog *d) {
+        auto &dialog = *static_cast<StartupDialog *>(d);
         scripted.answerPath(dataset.path());               // folder
         scripted.answerButton(QMessageBox::Yes);           // tab-delimited notice
         scripted.answerButton(QMessageBox::Yes);           // file 1 notice
@@ -105,13 +108,9 @@ void TestEndToEnd::importBrowseAndExport()
             return int(QDialog::Rejected);
         dialog.datasetComboBox->setCurrentIndex(entry);
         dialog.browseData->click();
+        accepted = dialog.isAccepted();
         return dialog.result();
     });
-    DialogProvider::instance().exec(&dialog);
-    QCOMPARE(scripted.unexpectedCalls(), 0);
-    QCOMPARE(scripted.pendingAnswers(), 0);
-    QVERIFY(dialog.isAccepted());
-    QCOMPARE(quillmap::currentDatasetFolder(), dataset.path());
 
     QString failure;
     bool done = false;
@@ -184,7 +183,11 @@ void TestEndToEnd::importBrowseAndExport()
         window->close();
     });
     poll.start();
-    const int exitCode = runBrowsingPhase();
+    const int exitCode = runProgram();
+    QVERIFY(accepted);
+    QVERIFY(registrystore::read().contains(dataset.path()));
+    QCOMPARE(quillmap::currentDatasetFolder(), dataset.path());
+    QCOMPARE(scripted.pendingAnswers(), 0);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
     QVERIFY(done);
     QCOMPARE(exitCode, 0);

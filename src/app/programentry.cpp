@@ -1,0 +1,22 @@
+#include "app/programentry.h"
+
+#include "app/browsingphase.h"
+#include "app/startupdialog.h"
+#include "common/dialogprovider.h"
+#include "common/sharedstate.h"
+
+#include <QDir>
+#include <QIcon>
+
+int runProgram()
+{
+    quillmap::programFolder(); // taken now, before anything could change the working directory
+
+    // The dialog stays alive, hidden, until the main window has closed.
+    StartupDialog dialog;
+    dialog.setWindowIcon(QIcon(QDir::currentPath() + QStringLiteral("/qtlogo.png")));
+    DialogProvider::instance().exec(&dialog);
+    if (!dialog.isAccepted())
+        return 0;
+    return runBrowsingPhase();
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+// The whole run after the application object exists: the startup dialog, then, only when the
+// user chose a dataset to browse, the browsing phase. Returns the process's exit code: the
+// browsing phase's, or 0 when the startup dialog closed any other way.
+int runProgram();
