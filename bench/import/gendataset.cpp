@@ -1,15 +1,27 @@
-// Writes a seeded, realistic set of import inputs: results grouped by trait (every trait against
-// every SNP), SNPs spread over chromosomes 1-22 and X in proportion to their lengths, trait
-// information, trait groups and a gene position file in base pairs.
+// Writes a seeded, realistic set of import inputs: SNPs spread over chromosomes 1-22 and X in
+// proportion to their lengths, trait information, trait groups, a gene position file in base
+// pairs and the results, whose lines are by default scattered (the lines of one trait are spread
+// over the whole file, as when a study writes its results SNP by SNP).
 //
-//   quillmap-bench-gen --out DIR [--rows N] [--traits T] [--extra E] [--genes G] [--seed S]
-
+//   quillmap-bench-gen --out DIR [--rows N] [--traits T] [--snps S] [--extra E] [--snp-extra M]
+//                      [--genes G] [--seed S] [--big-rows B] [--small-rows R] [--grouped]
+//                      [--with-positions]
+//
+//   --snps S        SNPs in the SNP information file (default: rows / traits, rounded up).
+//   --extra E       statistic columns after the first (default 2).
+//   --snp-extra M   SNP information columns after SNP, chromosome, position (default 3).
+//   --big-rows B    trait 0 gets B result lines (a SNP appears more than once when B > S).
+//   --small-rows R  trait 1 gets R result lines; the other traits share the rest evenly.
+//   --grouped       results grouped by trait (every line of a trait together) instead.
+//   --with-positions  also writes results-pos.txt: chromosome, position in base pairs, then
+//                   the results line, for position-sorted indexing by other tools.
 #include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,15 +37,22 @@ struct Options {
     std::string out;
     long long rows = 10000000;
     long long traits = 500;
+    long long snps = 0;
     int extra = 2;
+    int snpExtra = 3;
+    long long bigRows = -1;
+    long long smallRows = -1;
+    bool grouped = false;
+    bool withPositions = false;
     int genes = 20000;
     unsigned seed = 20261207;
 };
 
 [[noreturn]] void usage()
 {
-    std::fputs("usage: quillmap-bench-gen --out DIR [--rows N] [--traits T] [--extra E] "
-               "[--genes G] [--seed S]\n",
+    std::fputs("usage: quillmap-bench-gen --out DIR [--rows N] [--traits T] [--snps S] [--extra E] "
+               "[--snp-extra M] [--genes G] [--seed S] [--big-rows B] [--small-rows R] [--grouped] "
+               "[--with-positions]\n",
                stderr);
     std::exit(2);
 }
@@ -73,21 +92,56 @@ int main(int argc, char **argv)
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--grouped") {
+            o.grouped = true;
+            continue;
+        }
+        if (a == "--with-positions") {
+            o.withPositions = true;
+            continue;
+        }
         if (i + 1 >= argc)
             usage();
         const char *v = argv[++i];
         if (a == "--out") o.out = v;
         else if (a == "--rows") o.rows = std::atoll(v);
         else if (a == "--traits") o.traits = std::atoll(v);
+        else if (a == "--snps") o.snps = std::atoll(v);
         else if (a == "--extra") o.extra = std::atoi(v);
+        else if (a == "--snp-extra") o.snpExtra = std::atoi(v);
+        else if (a == "--big-rows") o.bigRows = std::atoll(v);
+        else if (a == "--small-rows") o.smallRows = std::atoll(v);
         else if (a == "--genes") o.genes = std::atoi(v);
         else if (a == "--seed") o.seed = unsigned(std::strtoul(v, nullptr, 10));
         else usage();
     }
-    if (o.out.empty() || o.rows < 1 || o.traits < 1 || o.extra < 0 || o.genes < 0)
+    if (o.out.empty() || o.rows < 1 || o.traits < 1 || o.extra < 0 || o.genes < 0 || o.snps < 0
+        || o.snpExtra < 0)
         usage();
     o.traits = std::min(o.traits, o.rows);
-    const long long snps = (o.rows + o.traits - 1) / o.traits;
+    const long long snps = o.snps > 0 ? o.snps : (o.rows + o.traits - 1) / o.traits;
+
+    // Lines per trait: the big and small traits as asked, the rest shared evenly.
+    std::vector<long long> perTrait(size_t(o.traits), 0);
+    {
+        long long left = o.rows;
+        long long fixedTraits = 0;
+        if (o.bigRows >= 0) {
+            perTrait[0] = std::min(o.bigRows, left);
+            left -= perTrait[0];
+            fixedTraits = 1;
+        }
+        if (o.smallRows >= 0 && o.traits > 1) {
+            perTrait[1] = std::min(o.smallRows, left);
+            left -= perTrait[1];
+            fixedTraits = 2;
+        }
+        const long long rest = o.traits - fixedTraits;
+        if (rest == 0)
+            perTrait[size_t(o.traits - 1)] += left;
+        for (long long t = fixedTraits; t < o.traits; ++t)
+            perTrait[size_t(t)] = left / rest + ((t - fixedTraits) < left % rest ? 1 : 0);
+    }
 
     std::mt19937_64 rng(o.seed);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -114,11 +168,25 @@ int main(int argc, char **argv)
     const std::string dir = o.out + "/";
     const std::string snpPath = dir + "snpinfo.txt";
     FILE *f = create(snpPath);
-    std::fputs("SNP\tchr\tpos\tA1\tA2\tMAF\n", f);
+    std::fputs("SNP\tchr\tpos", f);
+    static const char *const SnpExtraNames[] = {"A1", "A2", "MAF"};
+    for (int k = 0; k < o.snpExtra; ++k)
+        if (k < 3)
+            std::fprintf(f, "\t%s", SnpExtraNames[k]);
+        else
+            std::fprintf(f, "\tinfo%d", k);
+    std::fputc('\n', f);
     const char alleles[] = "ACGT";
-    for (const Snp &s : snpList)
-        std::fprintf(f, "%s\t%s\t%.6f\t%c\t%c\t%.3f\n", s.name.c_str(), chromosomeName(s.chr).c_str(), s.pos,
-                     alleles[rng() % 4], alleles[rng() % 4], 0.01 + 0.49 * unit(rng));
+    for (const Snp &s : snpList) {
+        std::fprintf(f, "%s\t%s\t%.6f", s.name.c_str(), chromosomeName(s.chr).c_str(), s.pos);
+        for (int k = 0; k < o.snpExtra; ++k) {
+            if (k < 2)
+                std::fprintf(f, "\t%c", alleles[rng() % 4]);
+            else
+                std::fprintf(f, "\t%.3f", 0.01 + 0.49 * unit(rng));
+        }
+        std::fputc('\n', f);
+    }
     finish(f, snpPath);
 
     const std::string traitPath = dir + "traitinfo.txt";
@@ -157,30 +225,54 @@ int main(int argc, char **argv)
     }
     finish(f, genePath);
 
+    // The trait of every line: grouped, or shuffled so each trait's lines are spread out.
+    std::vector<int32_t> lineTrait;
+    lineTrait.reserve(size_t(o.rows));
+    for (long long t = 0; t < o.traits; ++t)
+        lineTrait.insert(lineTrait.end(), size_t(perTrait[size_t(t)]), int32_t(t));
+    if (!o.grouped)
+        std::shuffle(lineTrait.begin(), lineTrait.end(), rng);
+    // The k-th line of trait t tests SNP (t * 7 + k * stride) mod S: distinct while k < S.
+    long long stride = 7919;
+    while (std::gcd(stride, snps) != 1)
+        stride += 2;
+    std::vector<long long> seen(size_t(o.traits), 0);
+
     const std::string resultsPath = dir + "results.txt";
     f = create(resultsPath);
-    std::fputs("Probe\tSNP\tpvalue", f);
+    const std::string posPath = dir + "results-pos.txt";
+    FILE *pf = o.withPositions ? create(posPath) : nullptr;
+    std::string header = "Probe\tSNP\tpvalue";
     for (int k = 0; k < o.extra; ++k)
-        std::fputs(k == 0 ? "\tbeta" : k == 1 ? "\tse" : "\tstat", f);
-    std::fputc('\n', f);
-    long long written = 0;
+        header += k == 0 ? "\tbeta" : k == 1 ? "\tse" : "\tstat" + std::to_string(k);
+    std::fprintf(f, "%s\n", header.c_str());
+    if (pf)
+        std::fprintf(pf, "#chr\tbp\t%s\n", header.c_str());
     char line[512];
-    for (long long t = 0; t < o.traits && written < o.rows; ++t) {
-        for (long long s = 0; s < snps && written < o.rows; ++s, ++written) {
-            // Mostly null p-values with a thin tail of strong associations.
-            const double p = unit(rng) < 0.001 ? std::pow(10.0, -3.0 - 27.0 * unit(rng))
-                                               : std::max(unit(rng), 1e-300);
-            int n = std::snprintf(line, sizeof line, "ILMN_%07lld\t%s\t%.4g", t,
-                                  snpList[size_t(s)].name.c_str(), p);
-            for (int k = 0; k < o.extra && n < 400; ++k)
-                n += std::snprintf(line + n, sizeof line - size_t(n), "\t%.4g",
-                                   k == 1 ? 0.05 + 0.1 * unit(rng) : normal(rng) * 0.3);
-            line[n++] = '\n';
-            std::fwrite(line, 1, size_t(n), f);
+    char prefix[64];
+    for (int32_t t : lineTrait) {
+        const long long k = seen[size_t(t)]++;
+        const Snp &snp = snpList[size_t((t * 7LL + k * stride) % snps)];
+        // Mostly null p-values with a thin tail of strong associations.
+        const double p = unit(rng) < 0.001 ? std::pow(10.0, -3.0 - 27.0 * unit(rng))
+                                           : std::max(unit(rng), 1e-300);
+        int n = std::snprintf(line, sizeof line, "ILMN_%07d\t%s\t%.4g", t, snp.name.c_str(), p);
+        for (int k2 = 0; k2 < o.extra && n < 400; ++k2)
+            n += std::snprintf(line + n, sizeof line - size_t(n), "\t%.4g",
+                               k2 == 1 ? 0.05 + 0.1 * unit(rng) : normal(rng) * 0.3);
+        line[n++] = '\n';
+        std::fwrite(line, 1, size_t(n), f);
+        if (pf) {
+            const int m = std::snprintf(prefix, sizeof prefix, "%s\t%lld\t", chromosomeName(snp.chr).c_str(),
+                                        (long long)std::llround(snp.pos * 1e6) + 1);
+            std::fwrite(prefix, 1, size_t(m), pf);
+            std::fwrite(line, 1, size_t(n), pf);
         }
     }
     finish(f, resultsPath);
-    std::printf("%lld rows, %lld traits, %lld SNPs, %d extra statistics, %d genes in %s\n", written,
-                o.traits, snps, o.extra, o.genes, o.out.c_str());
+    if (pf)
+        finish(pf, posPath);
+    std::printf("%lld rows, %lld traits, %lld SNPs, %d extra statistics, %d extra SNP columns, %d genes in %s\n",
+                o.rows, o.traits, snps, o.extra, o.snpExtra, o.genes, o.out.c_str());
     return 0;
 }
