@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Times the command-line indexer on generated inputs and prints medians.
+# Times the command-line indexer on generated inputs and prints medians, next to `wc -l` on the
+# same results file and to a position index built by the usual command-line tools.
 #
-#   bench/import/run.sh [--rows N[,N...]] [--runs K] [--work DIR]
-#       Generates inputs of N rows (default 1000000,10000000; 500 traits, 2 extra statistics,
-#       20,000 genes) under DIR (default /tmp/quillmap-bench-import), indexes each K times
-#       (default 3) and prints the median wall time, rows per second and peak memory.
+#   bench/import/run.sh [--rows N[,N...]] [--runs K] [--work DIR] [--no-pipeline]
+#       Generates inputs of N rows (default 1000000,10000000; 2,000 traits, 500,000 SNPs, E = 2
+#       extra statistics, M = 1 extra SNP column, 20,000 genes, results lines of each trait
+#       scattered, trait ILMN_0000000 with N/10 lines, ILMN_0000001 with 5,000) under DIR
+#       (default /tmp/quillmap-bench-import), then runs each measurement K times (default 3)
+#       and prints the medians: wall time, cpu time, rows per second and peak resident memory
+#       of the import; the wall time of `wc -l`; the wall time and peak memory of
+#       sort + bgzip + tabix; and how many times faster the import is than that pipeline.
 #   bench/import/run.sh --make-dataset DIR [--rows N]
 #       Generates inputs of N rows (default 10000000) into DIR/inputs and indexes them into the
 #       dataset folder DIR, for other benchmarks to browse. Reuses inputs already there.
+#
+# QUILLMAP_BENCH_BUILD names the Release build folder to use (default build-import-release).
 set -euo pipefail
 
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -16,6 +23,7 @@ rows_list=1000000,10000000
 runs=3
 work=/tmp/quillmap-bench-import
 make_dataset=
+pipeline=1
 
 while [ $# -gt 0 ]; do
     case $1 in
@@ -23,13 +31,21 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --make-dataset) make_dataset=$2; shift 2 ;;
-    -h|--help) sed -n '2,12p' "$0"; exit 0 ;;
+    --no-pipeline) pipeline=; shift ;;
+    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
     esac
 done
 
+need_package() { # need_package COMMAND PACKAGE
+    command -v "$1" >/dev/null && return
+    echo "installing $2 for $1" >&2
+    if [ "$(id -u)" = 0 ]; then apt-get install -y "$2" >/dev/null; else sudo apt-get install -y "$2" >/dev/null; fi
+}
+[ -x /usr/bin/time ] || need_package /usr/bin/time time
+
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLMAP_BUILD_TESTS=OFF >/dev/null
+cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target quillmap-index quillmap-bench-gen -j"$jobs" >/dev/null
 
 generate() { # generate DIR ROWS
@@ -37,13 +53,16 @@ generate() { # generate DIR ROWS
     if [ -f "$dir/.complete-$rows" ]; then return; fi
     mkdir -p "$dir"
     rm -f "$dir"/.complete-*
-    "$build/quillmap-bench-gen" --out "$dir" --rows "$rows" --traits 500 --extra 2 --genes 20000
+    "$build/quillmap-bench-gen" --out "$dir" --rows "$rows" --traits 2000 --snps 500000 \
+        --extra 2 --snp-extra 1 --genes 20000 --big-rows $((rows / 10)) --small-rows 5000 \
+        --with-positions
     touch "$dir/.complete-$rows"
 }
 
 index() { # index INPUTS OUT
     "$build/quillmap-index" --results "$1/results.txt" --snps "$1/snpinfo.txt" \
-        --traits "$1/traitinfo.txt" --groups "$1/groups.txt" --genes "$1/genes.txt" --out "$2"
+        --traits "$1/traitinfo.txt" --groups "$1/groups.txt" --genes "$1/genes.txt" \
+        --out "$2" --no-register
 }
 
 if [ -n "$make_dataset" ]; then
@@ -56,16 +75,41 @@ if [ -n "$make_dataset" ]; then
     exit 0
 fi
 
-median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+if [ -n "$pipeline" ]; then
+    need_package bgzip tabix
+    need_package tabix tabix
+fi
 
-# Wall time includes the fsync of every dataset file (written through a temporary file and a
-# rename); cpu is user + system time.
-printf '%-10s %5s %10s %10s %12s %10s %10s\n' rows runs "wall s" "cpu s" "rows/s" "peak MB" "input MB"
+median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+wall_of() { awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,p,":"); s=0; for(k=1;k<=n;k++) s=s*60+p[k]; print s}' "$1"; }
+peak_of() { awk -F': ' '/Maximum resident set size/ {print $2/1024}' "$1"; }
+cpu_of() { awk -F': ' '/User time|System time/ {s+=$2} END {print s}' "$1"; }
+
+# The pipeline a bioinformatician would run to index the same results by position. The
+# generator writes results-pos.txt: every results line prefixed with its SNP's chromosome and
+# position in base pairs, so the join with the SNP file (an awk pass) is not timed, which
+# favours the pipeline. Timed: a C-locale sort by chromosome then position (both cores), bgzip
+# (both cores) and tabix -s 1 -b 2 -e 2. The header line starts with '#', sorts first and is
+# kept as tabix's meta line.
+run_pipeline() { # run_pipeline INPUT OUTDIR
+    LC_ALL=C sort -t "$(printf '\t')" -k1,1 -k2,2n --parallel=2 -T "$2" "$1" \
+        | bgzip -@ 2 -c > "$2/results-pos.txt.gz"
+    tabix -f -s 1 -b 2 -e 2 "$2/results-pos.txt.gz"
+}
+export -f run_pipeline
+
+echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg); $jobs cores"
+# Wall time of the import includes the fsync of every dataset file (written through a temporary
+# file and a rename); cpu is user + system time. Every input is read once before timing, so all
+# tools start with the results file in the page cache.
+printf '%-9s %4s %8s %7s %10s %8s %8s %9s %8s %8s\n' rows runs "wall s" "cpu s" "rows/s" "peak MB" \
+    "wc -l s" "pipe s" "pipe MB" "x pipe"
 IFS=, read -ra all_rows <<< "$rows_list"
 for rows in "${all_rows[@]}"; do
     inputs=$work/inputs-$rows
     generate "$inputs" "$rows" >/dev/null
-    times=() cpus=() peaks=()
+    cat "$inputs"/*.txt > /dev/null
+    times=() cpus=() peaks=() wcs=() pipes=() pipe_peaks=()
     for ((i = 0; i < runs; i++)); do
         out=$work/dataset-$rows
         rm -rf "$out"
@@ -73,16 +117,30 @@ for rows in "${all_rows[@]}"; do
         /usr/bin/time -v -o "$work/time.txt" "$build/quillmap-index" \
             --results "$inputs/results.txt" --snps "$inputs/snpinfo.txt" \
             --traits "$inputs/traitinfo.txt" --groups "$inputs/groups.txt" \
-            --genes "$inputs/genes.txt" --out "$out" 2>/dev/null
-        wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,p,":"); s=0; for(k=1;k<=n;k++) s=s*60+p[k]; print s}' "$work/time.txt")
-        peak=$(awk -F': ' '/Maximum resident set size/ {print $2/1024}' "$work/time.txt")
-        cpu=$(awk -F': ' '/User time|System time/ {s+=$2} END {print s}' "$work/time.txt")
-        times+=("$wall") cpus+=("$cpu") peaks+=("$peak")
+            --genes "$inputs/genes.txt" --out "$out" --no-register 2>/dev/null
+        times+=("$(wall_of "$work/time.txt")") cpus+=("$(cpu_of "$work/time.txt")")
+        peaks+=("$(peak_of "$work/time.txt")")
+
+        /usr/bin/time -v -o "$work/time.txt" wc -l "$inputs/results.txt" >/dev/null
+        wcs+=("$(wall_of "$work/time.txt")")
+
+        if [ -n "$pipeline" ]; then
+            rm -rf "$work/pipeline-$rows" && mkdir -p "$work/pipeline-$rows"
+            sync
+            /usr/bin/time -v -o "$work/time.txt" bash -c 'run_pipeline "$0" "$1"' \
+                "$inputs/results-pos.txt" "$work/pipeline-$rows"
+            pipes+=("$(wall_of "$work/time.txt")") pipe_peaks+=("$(peak_of "$work/time.txt")")
+        else
+            pipes+=(0) pipe_peaks+=(0)
+        fi
     done
     t=$(printf '%s\n' "${times[@]}" | median)
     c=$(printf '%s\n' "${cpus[@]}" | median)
     p=$(printf '%s\n' "${peaks[@]}" | median)
-    size=$(du -m "$inputs/results.txt" | cut -f1)
-    printf '%-10s %5s %10.2f %10.2f %12.0f %10.0f %10s\n' "$rows" "$runs" "$t" "$c" \
-        "$(echo "$rows / $t" | bc -l)" "$p" "$size"
+    w=$(printf '%s\n' "${wcs[@]}" | median)
+    pt=$(printf '%s\n' "${pipes[@]}" | median)
+    pp=$(printf '%s\n' "${pipe_peaks[@]}" | median)
+    printf '%-9s %4s %8.2f %7.2f %10.0f %8.0f %8.2f %9.2f %8.0f %8.1f\n' "$rows" "$runs" "$t" "$c" \
+        "$(echo "$rows / $t" | bc -l)" "$p" "$w" "$pt" "$pp" "$(echo "$pt / $t" | bc -l)"
 done
+echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -128,32 +128,40 @@ struct NameList {
 
 // Distinct names in order of first appearance, each with a provisional id; finish() gives them
 // their final indexes in plain string order. Open addressing over one byte arena keeps millions
-// of names to a few dozen bytes each, with one allocation per doubling.
+// of names to a few dozen bytes each, with one allocation per doubling. A slot holds where its
+// name starts and how long it is, so a lookup touches one slot and one arena place: callers
+// with many names to look up hash them ahead and prefetch both (hashOf, prefetchSlot,
+// prefetchName).
 class NameSet final
 {
 public:
-    qint32 idOf(QByteArrayView name)
+    static size_t hashOf(QByteArrayView name) { return qHash(name, 0); }
+
+    qint32 idOf(QByteArrayView name) { return idOf(name, hashOf(name)); }
+
+    // `hash` is hashOf(name).
+    qint32 idOf(QByteArrayView name, size_t hash)
     {
         // Results files are usually grouped by trait, so the same name comes many times in a row.
-        if (m_lastId >= 0 && nameAt(m_lastId) == name)
+        // The last name is compared where it lies in the arena: its end offset may be cold.
+        if (m_lastId >= 0 && m_lastSize == name.size()
+            && (m_lastSize == 0 || std::memcmp(m_arena.data() + m_lastBegin, name.data(), size_t(m_lastSize)) == 0))
             return m_lastId;
         if (2 * (size() + 1) > qint64(m_slots.size()))
             grow();
-        const size_t hash = qHash(name, 0);
         for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
             Slot &slot = m_slots[i];
             if (slot.id < 0) {
-                slot.tag = tagOf(hash);
-                slot.id = qint32(size());
+                slot = makeSlot(hash, qint64(m_arena.size()), name.size(), qint32(size()));
                 m_arena.append(name.data(), size_t(name.size()));
                 m_ends.push_back(qint64(m_arena.size()));
                 if (!m_beyondAscii)
                     m_beyondAscii = std::any_of(name.begin(), name.end(),
                                                 [](char c) { return (uchar(c) & 0x80) != 0; });
-                return m_lastId = slot.id;
+                return remember(slot, name);
             }
-            if (slot.tag == tagOf(hash) && nameAt(slot.id) == name)
-                return m_lastId = slot.id;
+            if (matches(slot, hash, name))
+                return remember(slot, name);
         }
     }
 
@@ -161,14 +169,30 @@ public:
     {
         if (m_slots.empty())
             return -1;
-        const size_t hash = qHash(name, 0);
+        const size_t hash = hashOf(name);
         for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
             const Slot &slot = m_slots[i];
             if (slot.id < 0)
                 return -1;
-            if (slot.tag == tagOf(hash) && nameAt(slot.id) == name)
+            if (matches(slot, hash, name))
                 return slot.id;
         }
+    }
+
+    void prefetchSlot(size_t hash) const
+    {
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[hash & m_mask]);
+    }
+
+    // Prefetches the name of the slot the hash points at, when that slot may hold it.
+    void prefetchName(size_t hash) const
+    {
+        if (m_slots.empty())
+            return;
+        const Slot &slot = m_slots[hash & m_mask];
+        if (slot.id >= 0 && slot.tag == tagOf(hash))
+            __builtin_prefetch(m_arena.data() + slot.begin);
     }
 
     qint64 size() const { return qint64(m_ends.size()); }
@@ -216,16 +240,45 @@ public:
         m_ends = {};
         m_mask = 0;
         m_lastId = -1;
+        m_lastBegin = 0;
+        m_lastSize = 0;
         m_beyondAscii = false;
     }
 
 private:
+    static constexpr quint16 LongName = 0xFFFF; // length field of names this long or longer
+
     struct Slot {
-        quint32 tag = 0; // high bits of the hash, to skip most byte comparisons
+        qint64 begin = 0;   // the name's first byte in m_arena
         qint32 id = -1;
+        quint16 tag = 0;    // bits of the hash, to skip most byte comparisons
+        quint16 length = 0; // the name's length, or LongName
     };
 
-    static quint32 tagOf(size_t hash) { return quint32(quint64(hash) >> 32) ^ quint32(hash); }
+    static quint16 tagOf(size_t hash) { return quint16(quint64(hash) >> 48); }
+
+    static Slot makeSlot(size_t hash, qint64 begin, qsizetype length, qint32 id)
+    {
+        return {begin, id, tagOf(hash), quint16(std::min<qsizetype>(length, LongName))};
+    }
+
+    qint32 remember(const Slot &slot, QByteArrayView name)
+    {
+        m_lastBegin = slot.begin;
+        m_lastSize = name.size();
+        return m_lastId = slot.id;
+    }
+
+    bool matches(const Slot &slot, size_t hash, QByteArrayView name) const
+    {
+        if (slot.tag != tagOf(hash))
+            return false;
+        if (slot.length != LongName)
+            return slot.length == name.size()
+                && (slot.length == 0
+                    || std::memcmp(m_arena.data() + slot.begin, name.data(), slot.length) == 0);
+        return nameAt(slot.id) == name;
+    }
 
     QByteArrayView nameAt(qint32 id) const
     {
@@ -239,11 +292,12 @@ private:
         std::vector<Slot> table(capacity);
         const size_t mask = capacity - 1;
         for (qint32 id = 0; id < size(); ++id) {
-            const size_t hash = qHash(nameAt(id), 0);
+            const QByteArrayView name = nameAt(id);
+            const size_t hash = hashOf(name);
             size_t i = hash & mask;
             while (table[i].id >= 0)
                 i = (i + 1) & mask;
-            table[i] = {tagOf(hash), id};
+            table[i] = makeSlot(hash, name.data() - m_arena.data(), name.size(), id);
         }
         m_slots = std::move(table);
         m_mask = mask;
@@ -254,6 +308,8 @@ private:
     std::vector<qint64> m_ends;   // end offset of each name in m_arena
     size_t m_mask = 0;
     qint32 m_lastId = -1;
+    qint64 m_lastBegin = 0;    // where the last name found lies in m_arena
+    qsizetype m_lastSize = 0;
     bool m_beyondAscii = false;
 };
 
@@ -505,32 +561,80 @@ bool Import::firstPass()
     return readResults() && writeNameLists() && checkTraitInfo();
 }
 
+// Lines are parsed in batches and their names looked up afterwards, in line order: by the time a
+// SNP name is looked up its hash-table slot and (mostly) its stored name are already in the
+// cache. A line's bytes live only until the next read, so a batch keeps copies of its names.
 bool Import::readResults()
 {
+    constexpr size_t Batch = 64;
+    constexpr size_t NameAhead = 8;
+    struct Pending {
+        size_t traitHash;
+        size_t snpHash;
+        qsizetype traitBegin;
+        qsizetype traitSize;
+        qsizetype snpBegin;
+        qsizetype snpSize;
+    };
+    const size_t width = size_t(m_extraStats) + 1;
     m_rows.reset(m_extraStats + 1);
-    std::vector<float> stats(size_t(m_extraStats) + 1);
+    std::vector<Pending> pending;
+    pending.reserve(Batch);
+    std::string names;
+    std::vector<float> stats(Batch * width);
     qint64 n = 0;
+    qint64 stored = 0;
+    auto storeBatch = [&]() {
+        for (size_t j = 0; j < pending.size(); ++j) {
+            if (j + NameAhead < pending.size())
+                m_snpSet.prefetchName(pending[j + NameAhead].snpHash);
+            const Pending &p = pending[j];
+            const qint32 trait = m_traitSet.idOf(QByteArrayView(names.data() + p.traitBegin, p.traitSize),
+                                                 p.traitHash);
+            const qint32 snp = m_snpSet.idOf(QByteArrayView(names.data() + p.snpBegin, p.snpSize),
+                                             p.snpHash);
+            m_rows.append(trait, snp, stats.data() + j * width);
+            tick(importstage::Results, ++stored);
+        }
+        pending.clear();
+        names.clear();
+    };
     QByteArrayView line;
     while (m_results.readLine(line)) {
         ++n;
         splitFields(line, m_fields);
-        if (qsizetype(m_fields.size()) != m_resultsFields)
+        if (qsizetype(m_fields.size()) != m_resultsFields) {
+            storeBatch();
             return invalid("error : " + number(n) + "th line has different column numbers!", true);
+        }
+        float *lineStats = stats.data() + pending.size() * width;
         for (qsizetype k = 2; k < m_resultsFields; ++k) {
             const std::optional<float> value = quillmap::parseStatistic(m_fields[size_t(k)]);
             if (!value) {
+                storeBatch();
                 const QByteArray message = "error : " + number(n) + "th line has invalid numeric number!";
                 return fail(Failure::Validation, message, true, QString::fromUtf8(message + ' '));
             }
-            stats[size_t(k - 2)] = *value;
+            lineStats[k - 2] = *value;
         }
-        if (n > MaxRows)
+        if (n > MaxRows) {
+            storeBatch();
             return invalid("error : the results file has more than " + number(MaxRows)
                                + " data lines!",
                            true);
-        m_rows.append(m_traitSet.idOf(m_fields[0]), m_snpSet.idOf(m_fields[1]), stats.data());
-        tick(importstage::Results, n);
+        }
+        const QByteArrayView trait = m_fields[0];
+        const QByteArrayView snp = m_fields[1];
+        Pending p{NameSet::hashOf(trait), NameSet::hashOf(snp), qsizetype(names.size()), trait.size(),
+                  qsizetype(names.size()) + trait.size(), snp.size()};
+        names.append(trait.data(), size_t(trait.size()));
+        names.append(snp.data(), size_t(snp.size()));
+        m_snpSet.prefetchSlot(p.snpHash);
+        pending.push_back(p);
+        if (pending.size() == Batch)
+            storeBatch();
     }
+    storeBatch();
     if (m_results.failed())
         return cannotRead("results", m_inputs.results);
     m_results.close();
@@ -674,7 +778,15 @@ bool Import::writeTables()
     // Progress counts the records of both tables together, 2R in all.
     qint64 written = 0;
     auto writeRecords = [&](OutputFile &out) {
+        // The order jumps about the row store: fetch a few records ahead.
+        constexpr qint64 Ahead = 16;
         for (qint64 i = 0; i < rows; ++i) {
+            if (i + Ahead < rows) {
+                const qint64 a = order[size_t(i + Ahead)];
+                __builtin_prefetch(&m_rows.trait(a));
+                __builtin_prefetch(&m_rows.snp(a));
+                __builtin_prefetch(m_rows.stats(a));
+            }
             const qint64 r = order[size_t(i)];
             const float *stats = m_rows.stats(r);
             quillmap::encodeRecord(record.data(), {m_rows.trait(r), m_rows.snp(r), stats[0]},
