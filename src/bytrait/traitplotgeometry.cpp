@@ -142,17 +142,30 @@ Thresholds percentileThresholds(const float *values, int n)
         t.upRank = int(std::ceil(n * 0.999));
         t.lowRank = int(std::ceil(n * 0.001));
     }
-    std::vector<float> sorted(values, values + n);
-    // NaN last, so it never becomes a threshold unless every value is NaN.
-    std::sort(sorted.begin(), sorted.end(), [](float a, float b) {
+    // Only two ranks are needed: select them instead of sorting everything (a trait can have
+    // millions of rows). NaN orders last, so it never becomes a threshold unless every value
+    // is NaN; values that compare equal are interchangeable as thresholds.
+    auto less = [](float a, float b) {
         if (std::isnan(a))
             return false;
         if (std::isnan(b))
             return true;
         return a < b;
-    });
-    t.top = t.upRank < n ? sorted[size_t(t.upRank)] : sorted[size_t(n - 1)];
-    t.bottom = t.lowRank < n ? sorted[size_t(t.lowRank)] : sorted[0];
+    };
+    std::vector<float> ranked(values, values + n);
+    const size_t topAt = size_t(t.upRank < n ? t.upRank : n - 1);
+    const size_t bottomAt = size_t(t.lowRank < n ? t.lowRank : 0);
+    std::nth_element(ranked.begin(), ranked.begin() + ptrdiff_t(topAt), ranked.end(), less);
+    const float top = ranked[topAt];
+    // Everything before topAt is now no greater than it, everything after no smaller.
+    if (bottomAt < topAt)
+        std::nth_element(ranked.begin(), ranked.begin() + ptrdiff_t(bottomAt),
+                         ranked.begin() + ptrdiff_t(topAt), less);
+    else if (bottomAt > topAt)
+        std::nth_element(ranked.begin() + ptrdiff_t(topAt) + 1, ranked.begin() + ptrdiff_t(bottomAt),
+                         ranked.end(), less);
+    t.top = top;
+    t.bottom = ranked[bottomAt];
     return t;
 }
 

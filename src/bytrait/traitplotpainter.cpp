@@ -8,12 +8,14 @@
 #include <QFont>
 #include <QImage>
 #include <QPageLayout>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrinter>
 #include <QTemporaryFile>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace traitplot {
 
@@ -67,17 +69,64 @@ public:
     DeviceEllipses &operator=(const DeviceEllipses &) = delete;
 
     // The ellipse inscribed in the logical box from (x, y) to (x + size, y + size).
-    void draw(int x, int y, int size)
+    void draw(int x, int y, int size) { m_painter.drawEllipse(deviceBox(x, y, size)); }
+
+    // That ellipse's box in device pixels.
+    QRect deviceBox(int x, int y, int size) const
     {
         const QRectF box = m_transform.mapRect(QRectF(x, y, size, size));
-        m_painter.drawEllipse(QRect(qRound(box.left()), qRound(box.top()),
-                                    std::max(1, qRound(box.width())), std::max(1, qRound(box.height()))));
+        return QRect(qRound(box.left()), qRound(box.top()), std::max(1, qRound(box.width())),
+                     std::max(1, qRound(box.height())));
     }
 
 private:
     QPainter &m_painter;
     QTransform m_transform;
 };
+
+enum : quint8 { PenBlue = 0, PenDarkBlue = 1, PenMagenta = 2 };
+
+struct Point {
+    int row;
+    QRect box;   // device pixels
+    quint8 pen;
+    bool drawn;
+};
+
+// True when painting the same solid shape twice leaves the same pixels as painting it once.
+bool repeatsAreIdempotent(const QPainter &painter)
+{
+    const QPaintEngine *engine = painter.paintEngine();
+    return engine && engine->type() == QPaintEngine::Raster
+        && !painter.testRenderHint(QPainter::Antialiasing)
+        && painter.compositionMode() == QPainter::CompositionMode_SourceOver
+        && painter.opacity() == 1.0;
+}
+
+// Clears `drawn` of every point that a later point repeats (same box, same pen). Boxes are the
+// same size throughout, so a box is known by its corner; corners near the device are tracked
+// in a bitmap, others are always drawn.
+void markLastOfEqual(std::vector<Point> &points, QSize size)
+{
+    constexpr int Margin = 64;
+    const qint64 width = qint64(size.width()) + 2 * Margin;
+    const qint64 height = qint64(size.height()) + 2 * Margin;
+    if (points.size() < 2 || width * height > (qint64(1) << 26))
+        return;
+    std::vector<quint8> seen(size_t(width * height), 0);
+    for (size_t k = points.size(); k-- > 0;) {
+        Point &point = points[k];
+        const qint64 x = qint64(point.box.x()) + Margin;
+        const qint64 y = qint64(point.box.y()) + Margin;
+        if (x < 0 || y < 0 || x >= width || y >= height)
+            continue;
+        quint8 &cell = seen[size_t(y * width + x)];
+        const quint8 bit = quint8(1u << point.pen);
+        if (cell & bit)
+            point.drawn = false;
+        cell |= bit;
+    }
+}
 
 bool drawnInMode(int mode, double v, const TraitPlotData &data)
 {
@@ -123,20 +172,44 @@ bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int fr
         painter.setPen(magenta);
     bool completed = true;
     DeviceEllipses ellipses(painter);
-    for (int i = from; i < to && i < data.rowCount; ++i) {
-        if (progress && i % 4096 == 0 && !progress(i)) {
-            completed = false;
-            break;
-        }
+    const bool fixedPen = mode >= 1 && mode <= 3;
+    const int end = std::min(to, data.rowCount);
+    // First every point's box and pen; then the drawing, skipping a point when a later point
+    // has the same box and pen: that one paints the same pixels afterwards, so the picture is
+    // unchanged (solid colours without antialiasing are idempotent) and dense traits cost far
+    // fewer ellipses. A cancelled plot is discarded by its callers, whatever it holds.
+    std::vector<Point> points;
+    points.reserve(size_t(std::max(0, end - from)));
+    for (int i = from; i < end; ++i) {
         const double v = data.values[i];
         if (!drawnInMode(mode, v, data))
             continue;
         int x = 0;
         if (!pointX(data.chromosomes[i], data.positions[i], &x))
             continue;
-        if (mode < 1 || mode > 3)
-            painter.setPen(data.chromosomes[i] % 2 ? darkBlue : blue);
-        ellipses.draw(x, scale.y(v), 13);
+        const quint8 pen = fixedPen ? PenMagenta : data.chromosomes[i] % 2 ? PenDarkBlue : PenBlue;
+        points.push_back({i, ellipses.deviceBox(x, scale.y(v), 13), pen, true});
+    }
+    if (repeatsAreIdempotent(painter))
+        markLastOfEqual(points, size);
+    const QPen *pens[] = {&blue, &darkBlue, &magenta};
+    quint8 currentPen = 0xFF;
+    size_t next = 0;
+    for (int i = from; i < end; ++i) {
+        if (progress && i % 4096 == 0 && !progress(i)) {
+            completed = false;
+            break;
+        }
+        if (next == points.size() || points[next].row != i)
+            continue;
+        const Point &point = points[next++];
+        if (!point.drawn)
+            continue;
+        if (!fixedPen && point.pen != currentPen) {
+            painter.setPen(*pens[point.pen]);
+            currentPen = point.pen;
+        }
+        painter.drawEllipse(point.box);
     }
     painter.restore();
     return completed;
