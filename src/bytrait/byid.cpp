@@ -67,6 +67,9 @@ byID::byID(QWidget *parent)
     const LoadOutcome description = loader.readDescription(tables);
 
     setupUi(this);
+    // Column widths follow the rows on view: a trait can have a million rows, and every cell
+    // the sizing looks at is laid out as text (a thousand rows took most of a small display).
+    ctableView->horizontalHeader()->setResizeContentsPrecision(0);
     repaintTimer = new QTimer(this);
     connect(repaintTimer, &QTimer::timeout, this, &byID::paintFunSub);
     repaintTimer->start(0);
