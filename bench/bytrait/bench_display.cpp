@@ -148,9 +148,14 @@ int main(int argc, char **argv)
         panel.frame->pixmap().toImage().save(savePrefix + QStringLiteral("-repaint.png"));
     }
 
-    std::printf("medians (plot %dx%d): open %.3f s; display %d rows %.3f s; display %d rows %.3f s; "
-                "sort %d rows %.3f s; progressive repaint %.3f s; peak RSS %ld MB\n",
-                frameSize.width(), frameSize.height(), median(open), smallRows, median(small), bigRows,
-                median(big), bigRows, median(sort), median(repaint), peakRssKb() / 1024);
+    // One line per measure, for bench/bytrait/run.sh: "median NAME SECONDS DETAIL".
+    std::printf("median open %.6f dataset tables loaded by the panel\n", median(open));
+    std::printf("median display-small %.6f %d rows, plot %dx%d\n", median(small), smallRows,
+                frameSize.width(), frameSize.height());
+    std::printf("median display-big %.6f %d rows, plot %dx%d\n", median(big), bigRows,
+                frameSize.width(), frameSize.height());
+    std::printf("median sort-big %.6f %d rows by the first statistic\n", median(sort), bigRows);
+    std::printf("median repaint-big %.6f %d rows in slices of 1000\n", median(repaint), bigRows);
+    std::printf("peak-rss-mb %ld\n", peakRssKb() / 1024);
     return 0;
 }

@@ -1,35 +1,76 @@
 #!/usr/bin/env bash
-# Times the loading of the dataset tables (what the By Trait tab does at start) and prints medians.
+# Times the By Trait tab in a Release build and prints medians next to their targets.
 #
-#   bench/bytrait/run.sh [--snps N[,N...]] [--runs K] [--work DIR]
-#       Generates dataset folders of N SNPs (default 1000000,10000000) under DIR (default
-#       /tmp/quillmap-bench-bytrait), loads each K times (default 3) in a Release build; then
-#       times the panel's construction, the display of one trait with N rows and a sort by
-#       position (offscreen).
+#   bench/bytrait/run.sh [--dataset DIR] [--snps N] [--runs K] [--work DIR]
+#       DIR (default /tmp/quillmap-bench-bytrait/dataset) is a dataset folder made by
+#       bench/import/run.sh --make-dataset when it holds no summary.txt: 10M result rows,
+#       2,000 traits, 500,000 SNPs, trait ILMN_0000000 with 1,000,000 rows and ILMN_0000001
+#       with 5,000. Timed K times each (default 5), offscreen: opening the dataset (the panel's
+#       construction, which loads the dataset tables), displaying the 5,000-row and the
+#       1,000,000-row trait (records, transform, thresholds, table, information and the whole
+#       plot at 1000 x 800), one sort of the 1M-row table by its first statistic and the
+#       progressive repaint after a resize. Then the loading of a dataset whose SNP
+#       information file has N lines (default 10000000; generated once under the work folder,
+#       default /tmp/quillmap-bench-bytrait), with its peak resident memory.
+#
+# QUILLMAP_BENCH_BUILD names the Release build folder to use (default build-bytrait-release).
 set -euo pipefail
 
 src=$(cd "$(dirname "$0")/../.." && pwd)
 build=${QUILLMAP_BENCH_BUILD:-$src/build-bytrait-release}
-snps_list=1000000,10000000
-runs=3
 work=/tmp/quillmap-bench-bytrait
+dataset=
+snps=10000000
+runs=5
 
 while [ $# -gt 0 ]; do
     case $1 in
-    --snps) snps_list=$2; shift 2 ;;
+    --dataset) dataset=$2; shift 2 ;;
+    --snps) snps=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
-    -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
     esac
 done
+dataset=${dataset:-$work/dataset}
 
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLMAP_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target quillmap-bench-loaddataset quillmap-bench-display -j2 >/dev/null
-IFS=, read -ra sizes <<< "$snps_list"
-for n in "${sizes[@]}"; do
-    "$build/quillmap-bench-loaddataset" "$work/snps-$n" "$n" "$runs" | tail -1
-done
-for n in "${sizes[@]}"; do
-    QT_QPA_PLATFORM=offscreen "$build/quillmap-bench-display" "$work/rows-$n" "$n" "$runs" | tail -1
-done
+if [ ! -f "$dataset/summary.txt" ]; then
+    QUILLMAP_BENCH_BUILD=${QUILLMAP_BENCH_BUILD:-$src/build-import-release} \
+        bash "$src/bench/import/run.sh" --make-dataset "$dataset" --rows 10000000
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target quillmap-bench-loaddataset quillmap-bench-display -j"$jobs" >/dev/null
+
+echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg); $jobs cores"
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+
+QT_QPA_PLATFORM=offscreen "$build/quillmap-bench-display" "$dataset" "$runs" > "$out"
+grep '^run ' "$out"
+
+big_snps=$work/snps-$snps
+if [ ! -f "$big_snps/summary.txt" ]; then
+    "$build/quillmap-bench-loaddataset" "$big_snps" "$snps" 1
+fi
+"$build/quillmap-bench-loaddataset" "$big_snps" "$snps" 3 | sed -n 's/^median load \([0-9.][0-9.]*\) .*/median open-big-snp \1/p; s/^peak-rss-mb /peak-rss-mb-big-snp /p' >> "$out"
+echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+# measure, median, target, how far under (ratio target / median > 1 means met)
+printf '\n%-28s %10s %10s %8s  %s\n' measure median target ratio result
+awk -v snps="$snps" '
+    function row(name, value, target, unit) {
+        ratio = value > 0 ? target / value : 0
+        printf "%-28s %8.3f %s %8.3f %s %8.2f  %s\n", name, value, unit, target, unit, ratio, \
+            (value <= target ? "met" : "MISSED")
+    }
+    $1 == "median" && $2 == "open"          { row("open dataset", $3, 0.5, "s") }
+    $1 == "median" && $2 == "display-small" { row("display " $4 "-row trait", $3 * 1000, 20, "ms") }
+    $1 == "median" && $2 == "display-big"   { row("display " $4 "-row trait", $3 * 1000, 300, "ms") }
+    $1 == "median" && $2 == "sort-big"      { row("sort " $4 " rows", $3 * 1000, 300, "ms") }
+    $1 == "median" && $2 == "repaint-big"   { printf "%-28s %8.3f s  (no target)\n", "progressive repaint", $3 }
+    $1 == "median" && $2 == "open-big-snp"  { row("open, " snps " SNP lines", $3, 8, "s") }
+    $1 == "peak-rss-mb-big-snp"             { row("  its peak resident memory", $2, 2048, "MB") }
+' "$out"
