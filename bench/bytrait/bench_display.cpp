@@ -122,10 +122,13 @@ int main(int argc, char **argv)
     }
     // QUILLMAP_BENCH_SAVE=PREFIX writes the big trait's plot under a few transforms and
     // highlight modes as PREFIX-<transform>-<mode>.png, to compare two builds pixel by pixel.
+    // QUILLMAP_BENCH_SAVE_FRAME=WxH draws those plots in a frame of that size instead.
     const QString savePrefix = qEnvironmentVariable("QUILLMAP_BENCH_SAVE");
     if (!savePrefix.isEmpty()) {
+        const QStringList frame = qEnvironmentVariable("QUILLMAP_BENCH_SAVE_FRAME", QStringLiteral("1000x800"))
+                                      .split(QLatin1Char('x'));
         byID panel;
-        panel.frame->setFixedSize(1000, 800);
+        panel.frame->setFixedSize(frame.value(0).toInt(), frame.value(1).toInt());
         panel.resize(1600, 1000);
         panel.show();
         QApplication::processEvents();
