@@ -48,15 +48,16 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target quillmap-index quillmap-bench-gen -j"$jobs" >/dev/null
 
+# The marker names the generator's settings, so inputs made with other settings are remade.
 generate() { # generate DIR ROWS
     local dir=$1 rows=$2
-    if [ -f "$dir/.complete-$rows" ]; then return; fi
+    if [ -f "$dir/.complete-t2000-s500000-e2-m1-$rows" ]; then return; fi
     mkdir -p "$dir"
     rm -f "$dir"/.complete-*
     "$build/quillmap-bench-gen" --out "$dir" --rows "$rows" --traits 2000 --snps 500000 \
         --extra 2 --snp-extra 1 --genes 20000 --big-rows $((rows / 10)) --small-rows 5000 \
         --with-positions
-    touch "$dir/.complete-$rows"
+    touch "$dir/.complete-t2000-s500000-e2-m1-$rows"
 }
 
 index() { # index INPUTS OUT
@@ -81,7 +82,8 @@ if [ -n "$pipeline" ]; then
 fi
 
 median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
-wall_of() { awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,p,":"); s=0; for(k=1;k<=n;k++) s=s*60+p[k]; print s}' "$1"; }
+now() { date +%s.%N; }
+since() { echo "$(now) - $1" | bc -l; }
 peak_of() { awk -F': ' '/Maximum resident set size/ {print $2/1024}' "$1"; }
 cpu_of() { awk -F': ' '/User time|System time/ {s+=$2} END {print s}' "$1"; }
 
@@ -99,7 +101,8 @@ run_pipeline() { # run_pipeline INPUT OUTDIR
 export -f run_pipeline
 
 echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg); $jobs cores"
-# Wall time of the import includes the fsync of every dataset file (written through a temporary
+# Wall times are taken around each command (date +%s.%N); peak memory and cpu time come from
+# /usr/bin/time -v (for the pipeline: its largest process). Wall time of the import includes the fsync of every dataset file (written through a temporary
 # file and a rename); cpu is user + system time. Every input is read once before timing, so all
 # tools start with the results file in the page cache.
 printf '%-9s %4s %8s %7s %10s %8s %8s %9s %8s %8s\n' rows runs "wall s" "cpu s" "rows/s" "peak MB" \
@@ -109,27 +112,31 @@ for rows in "${all_rows[@]}"; do
     inputs=$work/inputs-$rows
     generate "$inputs" "$rows" >/dev/null
     cat "$inputs"/*.txt > /dev/null
+    rm -rf "$work/pipeline-$rows"
     times=() cpus=() peaks=() wcs=() pipes=() pipe_peaks=()
     for ((i = 0; i < runs; i++)); do
         out=$work/dataset-$rows
         rm -rf "$out"
         sync
+        start=$(now)
         /usr/bin/time -v -o "$work/time.txt" "$build/quillmap-index" \
             --results "$inputs/results.txt" --snps "$inputs/snpinfo.txt" \
             --traits "$inputs/traitinfo.txt" --groups "$inputs/groups.txt" \
             --genes "$inputs/genes.txt" --out "$out" --no-register 2>/dev/null
-        times+=("$(wall_of "$work/time.txt")") cpus+=("$(cpu_of "$work/time.txt")")
+        times+=("$(since "$start")") cpus+=("$(cpu_of "$work/time.txt")")
         peaks+=("$(peak_of "$work/time.txt")")
 
-        /usr/bin/time -v -o "$work/time.txt" wc -l "$inputs/results.txt" >/dev/null
-        wcs+=("$(wall_of "$work/time.txt")")
+        start=$(now)
+        wc -l "$inputs/results.txt" >/dev/null
+        wcs+=("$(since "$start")")
 
         if [ -n "$pipeline" ]; then
             rm -rf "$work/pipeline-$rows" && mkdir -p "$work/pipeline-$rows"
             sync
+            start=$(now)
             /usr/bin/time -v -o "$work/time.txt" bash -c 'run_pipeline "$0" "$1"' \
                 "$inputs/results-pos.txt" "$work/pipeline-$rows"
-            pipes+=("$(wall_of "$work/time.txt")") pipe_peaks+=("$(peak_of "$work/time.txt")")
+            pipes+=("$(since "$start")") pipe_peaks+=("$(peak_of "$work/time.txt")")
         else
             pipes+=(0) pipe_peaks+=(0)
         fi
