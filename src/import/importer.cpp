@@ -128,9 +128,10 @@ struct NameList {
 
 // Distinct names in order of first appearance, each with a provisional id; finish() gives them
 // their final indexes in plain string order. Open addressing over one byte arena keeps millions
-// of names to a few dozen bytes each, with one allocation per doubling. A lookup touches a slot,
-// the name's end offsets and the name: callers with many names to look up hash them ahead and
-// prefetch those in turn (hashOf, prefetchSlot, prefetchEnds, prefetchName).
+// of names to a few dozen bytes each, with one allocation per doubling. A slot holds where its
+// name starts and how long it is, so a lookup touches one slot and one arena place: callers
+// with many names to look up hash them ahead and prefetch both (hashOf, prefetchSlot,
+// prefetchName).
 class NameSet final
 {
 public:
@@ -146,25 +147,24 @@ public:
         if (m_lastId >= 0 && m_lastSize == name.size()
             && (m_lastSize == 0 || std::memcmp(m_arena.data() + m_lastBegin, name.data(), size_t(m_lastSize)) == 0))
             return m_lastId;
-        if (2 * (size() + 1) > qint64(m_slots.size()))
+        // Up to three quarters full: slots are 16 bytes, four to a cache line, so the longer
+        // probes stay cheap and the table takes at most a third more than 8-byte slots at half
+        // full would take.
+        if (4 * (size() + 1) > 3 * qint64(m_slots.size()))
             grow();
         for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
             Slot &slot = m_slots[i];
             if (slot.id < 0) {
-                slot.tag = tagOf(hash);
-                slot.id = qint32(size());
+                slot = makeSlot(hash, qint64(m_arena.size()), name.size(), qint32(size()));
                 m_arena.append(name.data(), size_t(name.size()));
                 m_ends.push_back(qint64(m_arena.size()));
                 if (!m_beyondAscii)
                     m_beyondAscii = std::any_of(name.begin(), name.end(),
                                                 [](char c) { return (uchar(c) & 0x80) != 0; });
-                return remember(slot.id, m_arena.size() - size_t(name.size()), name.size());
+                return remember(slot, name);
             }
-            if (slot.tag == tagOf(hash)) {
-                const QByteArrayView stored = nameAt(slot.id);
-                if (stored == name)
-                    return remember(slot.id, size_t(stored.data() - m_arena.data()), name.size());
-            }
+            if (matches(slot, hash, name))
+                return remember(slot, name);
         }
     }
 
@@ -177,7 +177,7 @@ public:
             const Slot &slot = m_slots[i];
             if (slot.id < 0)
                 return -1;
-            if (slot.tag == tagOf(hash) && nameAt(slot.id) == name)
+            if (matches(slot, hash, name))
                 return slot.id;
         }
     }
@@ -188,17 +188,14 @@ public:
             __builtin_prefetch(&m_slots[hash & m_mask]);
     }
 
-    // Prefetch the end offsets, then the bytes, of the name in the slot the hash points at,
-    // when that slot may hold it; each expects the one before to have arrived.
-    void prefetchEnds(size_t hash) const
-    {
-        if (const Slot *slot = candidate(hash))
-            __builtin_prefetch(&m_ends[size_t(slot->id)]);
-    }
+    // Prefetches the name of the slot the hash points at, when that slot may hold it.
     void prefetchName(size_t hash) const
     {
-        if (const Slot *slot = candidate(hash))
-            __builtin_prefetch(m_arena.data() + (slot->id == 0 ? 0 : m_ends[size_t(slot->id) - 1]));
+        if (m_slots.empty())
+            return;
+        const Slot &slot = m_slots[hash & m_mask];
+        if (slot.id >= 0 && slot.tag == tagOf(hash))
+            __builtin_prefetch(m_arena.data() + slot.begin);
     }
 
     qint64 size() const { return qint64(m_ends.size()); }
@@ -252,26 +249,38 @@ public:
     }
 
 private:
+    static constexpr quint16 LongName = 0xFFFF; // length field of names this long or longer
+
     struct Slot {
-        quint32 tag = 0; // high bits of the hash, to skip most byte comparisons
+        qint64 begin = 0;   // the name's first byte in m_arena
         qint32 id = -1;
+        quint16 tag = 0;    // bits of the hash, to skip most byte comparisons
+        quint16 length = 0; // the name's length, or LongName
     };
 
-    static quint32 tagOf(size_t hash) { return quint32(quint64(hash) >> 32) ^ quint32(hash); }
+    static quint16 tagOf(size_t hash) { return quint16(quint64(hash) >> 48); }
 
-    const Slot *candidate(size_t hash) const
+    static Slot makeSlot(size_t hash, qint64 begin, qsizetype length, qint32 id)
     {
-        if (m_slots.empty())
-            return nullptr;
-        const Slot &slot = m_slots[hash & m_mask];
-        return slot.id >= 0 && slot.tag == tagOf(hash) ? &slot : nullptr;
+        return {begin, id, tagOf(hash), quint16(std::min<qsizetype>(length, LongName))};
     }
 
-    qint32 remember(qint32 id, size_t begin, qsizetype size)
+    qint32 remember(const Slot &slot, QByteArrayView name)
     {
-        m_lastBegin = begin;
-        m_lastSize = size;
-        return m_lastId = id;
+        m_lastBegin = slot.begin;
+        m_lastSize = name.size();
+        return m_lastId = slot.id;
+    }
+
+    bool matches(const Slot &slot, size_t hash, QByteArrayView name) const
+    {
+        if (slot.tag != tagOf(hash))
+            return false;
+        if (slot.length != LongName)
+            return slot.length == name.size()
+                && (slot.length == 0
+                    || std::memcmp(m_arena.data() + slot.begin, name.data(), slot.length) == 0);
+        return nameAt(slot.id) == name;
     }
 
     QByteArrayView nameAt(qint32 id) const
@@ -286,11 +295,12 @@ private:
         std::vector<Slot> table(capacity);
         const size_t mask = capacity - 1;
         for (qint32 id = 0; id < size(); ++id) {
-            const size_t hash = hashOf(nameAt(id));
+            const QByteArrayView name = nameAt(id);
+            const size_t hash = hashOf(name);
             size_t i = hash & mask;
             while (table[i].id >= 0)
                 i = (i + 1) & mask;
-            table[i] = {tagOf(hash), id};
+            table[i] = makeSlot(hash, name.data() - m_arena.data(), name.size(), id);
         }
         m_slots = std::move(table);
         m_mask = mask;
@@ -301,7 +311,7 @@ private:
     std::vector<qint64> m_ends;   // end offset of each name in m_arena
     size_t m_mask = 0;
     qint32 m_lastId = -1;
-    size_t m_lastBegin = 0;    // where the last name found lies in m_arena
+    qint64 m_lastBegin = 0;    // where the last name found lies in m_arena
     qsizetype m_lastSize = 0;
     bool m_beyondAscii = false;
 };
@@ -560,8 +570,7 @@ bool Import::firstPass()
 bool Import::readResults()
 {
     constexpr size_t Batch = 64;
-    constexpr size_t EndsAhead = 8;
-    constexpr size_t NameAhead = 4;
+    constexpr size_t NameAhead = 8;
     struct Pending {
         size_t traitHash;
         size_t snpHash;
@@ -579,11 +588,7 @@ bool Import::readResults()
     qint64 n = 0;
     qint64 stored = 0;
     auto storeBatch = [&]() {
-        for (size_t j = 0; j < std::min(EndsAhead, pending.size()); ++j)
-            m_snpSet.prefetchEnds(pending[j].snpHash);
         for (size_t j = 0; j < pending.size(); ++j) {
-            if (j + EndsAhead < pending.size())
-                m_snpSet.prefetchEnds(pending[j + EndsAhead].snpHash);
             if (j + NameAhead < pending.size())
                 m_snpSet.prefetchName(pending[j + NameAhead].snpHash);
             const Pending &p = pending[j];
