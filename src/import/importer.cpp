@@ -148,8 +148,8 @@ public:
             && (m_lastSize == 0 || std::memcmp(m_arena.data() + m_lastBegin, name.data(), size_t(m_lastSize)) == 0))
             return m_lastId;
         // Up to three quarters full: slots are 16 bytes, four to a cache line, so the longer
-        // probes stay cheap and the table takes at most a third more than 8-byte slots at half
-        // full would take.
+        // probes stay cheap, and the table is at most a third larger than 8-byte slots kept
+        // half full.
         if (4 * (size() + 1) > 3 * qint64(m_slots.size()))
             grow();
         for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
