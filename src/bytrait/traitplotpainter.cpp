@@ -103,6 +103,16 @@ bool repeatsAreIdempotent(const QPainter &painter)
         && painter.opacity() == 1.0;
 }
 
+// 32-bit images, where a stamped pixel keeps its colour exactly.
+bool isTrueColourImage(const QPaintDevice *device)
+{
+    if (!device || device->devType() != QInternal::Image)
+        return false;
+    const QImage::Format format = static_cast<const QImage *>(device)->format();
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32
+        || format == QImage::Format_ARGB32_Premultiplied;
+}
+
 // Clears `drawn` of every point that a later point repeats (same box, same pen). Boxes are the
 // same size throughout, so a box is known by its corner; corners near the device are tracked
 // in a bitmap, others are always drawn.
@@ -198,7 +208,8 @@ bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int fr
     // stamping a picture of it is the same drawing, at a fraction of the cost.
     QImage sprites[3];
     constexpr int SpritePad = 4;
-    const bool stamp = idempotent && !painter.hasClipping() && !points.empty();
+    const bool stamp = idempotent && !painter.hasClipping() && !points.empty()
+        && isTrueColourImage(painter.device());
     if (stamp) {
         const QSize box = points.front().box.size();
         for (quint8 k = 0; k < 3; ++k) {
