@@ -1,8 +1,10 @@
 #include "bypos/regionsearch.h"
 
+#include "bytrait/datasetloader.h"
 #include "bytrait/datasettables.h"
 #include "common/numerichelpers.h"
 #include "dataset/datasetfiles.h"
+#include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
 
 #include <QFile>
@@ -28,11 +30,14 @@ int chromosomeSlot(const QString &chromosome)
     return ok && number >= 1 && number <= 22 ? number - 1 : -1;
 }
 
-QString damagedMessage()
+QString damagedMessage(const QString &folder, const char *detail)
 {
-    return QStringLiteral("The file %1 is damaged! Please reload the dataset!")
-        .arg(QLatin1String(files::BinTable));
+    return damagedDatasetMessage(folder, QLatin1String(detail));
 }
+
+constexpr char ShortTable[] = "table2.dat holds fewer records than Pos_Line.dat lists.";
+constexpr char UnlistedRecord[] = "table2.dat refers to a trait or SNP that is not listed.";
+constexpr char MisplacedRecord[] = "table2.dat holds a record of another region where Pos_Line.dat places this one.";
 
 } // namespace
 
@@ -108,13 +113,13 @@ RegionReadResult readRegion(const QString &folder, const DatasetTables &tables, 
     if (first < 0 || extra < 0 || first > (file.size() / size) || count > (file.size() / size) - first
         || !file.seek(first * size)) {
         result.status = RegionReadResult::Status::Damaged;
-        result.message = damagedMessage();
+        result.message = damagedMessage(folder, ShortTable);
         return result;
     }
     const QByteArray bytes = file.read(qint64(count) * size);
     if (bytes.size() != qint64(count) * size) {
         result.status = RegionReadResult::Status::Damaged;
-        result.message = damagedMessage();
+        result.message = damagedMessage(folder, ShortTable);
         return result;
     }
 
@@ -128,10 +133,22 @@ RegionReadResult readRegion(const QString &folder, const DatasetTables &tables, 
     for (int k = 0; k < count; ++k, in += size) {
         const RecordHead head =
             decodeRecord(in, extra ? region.extraStats.data() + size_t(k) * size_t(extra) : nullptr, extra);
+        const char *fault = nullptr;
         if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
             || head.snpIndex >= snpTotal) {
+            fault = UnlistedRecord;
+        } else {
+            // A record damaged inside the table would otherwise show in the wrong region.
+            const int line = tables.snpLineOfIndex(head.snpIndex);
+            const auto snpBin = line >= 0
+                ? positionBin(tables.snpChromosome(line), tables.snpPosition(line))
+                : std::nullopt;
+            if (!snpBin || *snpBin != bin)
+                fault = MisplacedRecord;
+        }
+        if (fault) {
             result.status = RegionReadResult::Status::Damaged;
-            result.message = damagedMessage();
+            result.message = damagedMessage(folder, fault);
             result.region = RegionRows();
             return result;
         }

@@ -376,12 +376,23 @@ void byID::display_result()
     valueMin = 1000000.0f;
     const int statChoice = plotbyBox->currentIndex();
     const int transform = transcomboBox->currentIndex();
+    // The name list is sorted, so the trait's index is found by bisection.
+    const auto named = std::lower_bound(tables.traitNames.cbegin(), tables.traitNames.cend(), name);
+    const qsizetype traitIndex = named != tables.traitNames.cend() && *named == name
+        ? named - tables.traitNames.cbegin()
+        : -1;
     for (int i = 0; i < rowCount; ++i) {
         const quillmap::RecordHead head =
             quillmap::decodeRecord(bytes.constData() + qint64(i) * size, rowStats[i], e);
         if (head.traitIndex < 0 || head.traitIndex >= tables.traitNames.size()
             || head.snpIndex < 0 || head.snpIndex >= tables.snpNames.size()) {
             damaged(QStringLiteral("table1.dat refers to a trait or SNP that is not listed."));
+            return;
+        }
+        // A record damaged inside the table would otherwise show under the wrong trait.
+        if (head.traitIndex != traitIndex) {
+            damaged(QStringLiteral("table1.dat holds a record of another trait where ID_Line.dat places %1.")
+                        .arg(name));
             return;
         }
         RowRecord &rec = rowRecords[size_t(i)];

@@ -1,4 +1,5 @@
 #include "bypos/regionsearch.h"
+#include "bytrait/datasetloader.h"
 #include "bytrait/datasettables.h"
 #include "common/numerichelpers.h"
 #include "common/sharedstate.h"
@@ -148,10 +149,22 @@ void RegionSearchTest::reportsMissingAndDamagedTables()
     QVERIFY(table.resize(4 * 16));
     read = readRegion(folder, datasetTables(), 1005);
     QCOMPARE(int(read.status), int(RegionReadResult::Status::Damaged));
-    QCOMPARE(read.message, QStringLiteral("The file table2.dat is damaged! Please reload the dataset!"));
+    QCOMPARE(read.message, damagedDatasetMessage(folder, QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists.")));
     QCOMPARE(read.region.count(), 0);
     read = readRegion(folder, datasetTables(), 1000);
     QCOMPARE(int(read.status), int(RegionReadResult::Status::Ok));
+
+    // A record of a later bin swapped into bin 1000's run is refused, not shown in the region.
+    QVERIFY(table.open(QIODevice::ReadWrite));
+    const QByteArray head = table.read(16);
+    QVERIFY(table.seek(table.size() - 16));
+    const QByteArray tail = table.read(16);
+    QVERIFY(table.seek(0) && table.write(tail) == 16);
+    QVERIFY(table.seek(table.size() - 16) && table.write(head) == 16);
+    table.close();
+    read = readRegion(folder, datasetTables(), 1000);
+    QCOMPARE(int(read.status), int(RegionReadResult::Status::Damaged));
+    QVERIFY(read.message.contains(QStringLiteral("table2.dat holds a record of another region")));
 
     QVERIFY(table.remove());
     read = readRegion(folder, datasetTables(), 1000);

@@ -52,6 +52,7 @@ private slots:
     void resizeRepaintsInSlices();
     void unknownTraitTextIsSilent();
     void missingTable1AtDisplay();
+    void damagedRecordIndexes_data();
     void damagedRecordIndexes();
     void sortColumns_data();
     void sortColumns();
@@ -355,21 +356,35 @@ void TestByID::missingTable1AtDisplay()
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
+void TestByID::damagedRecordIndexes_data()
+{
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("detail");
+    // T1 holds records 0 and 1, T2 records 2 to 4; 16 bytes each.
+    QTest::newRow("SNP index beyond SNPlist.dat") << qint64(16 * 2 + 4) << QByteArray("\x00\x00\x01\x00", 4)
+        << QStringLiteral("table1.dat refers to a trait or SNP that is not listed.");
+    QTest::newRow("T1's index inside T2's run") << qint64(16 * 3) << QByteArray("\x00\x00\x00\x00", 4)
+        << QStringLiteral("table1.dat holds a record of another trait where ID_Line.dat places T2.");
+}
+
 void TestByID::damagedRecordIndexes()
 {
-    // A record whose SNP index is beyond SNPlist.dat.
-    const QString folder = DatasetFixture::small().write(m_dir.filePath(QStringLiteral("badindex")));
+    QFETCH(qint64, offset);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, detail);
+    const QString folder = DatasetFixture::small().write(m_dir.filePath(QString::fromLatin1(QTest::currentDataTag())));
     QFile table(folder + QStringLiteral("/table1.dat"));
     QVERIFY(table.open(QIODevice::ReadWrite));
-    table.seek(16 * 2 + 4);
-    table.write(QByteArray("\x00\x00\x01\x00", 4));
+    table.seek(offset);
+    table.write(bytes);
     table.close();
     auto panel = makePanel(folder);
     m_dialogs.answerButton(QMessageBox::Ok);
     showTrait(*panel, QStringLiteral("T2"));
     QCOMPARE(m_dialogs.calls().size(), 1);
     QCOMPARE(m_dialogs.calls().at(0).text,
-             QStringLiteral("The dataset in %1 is damaged: table1.dat refers to a trait or SNP that is not listed. Please reload the dataset!").arg(folder));
+             QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!").arg(folder, detail));
     QCOMPARE(panel->rowCount, 0);
     QVERIFY(!panel->ctableView->model());
     QVERIFY(QApplication::overrideCursor() == nullptr);
