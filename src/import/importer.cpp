@@ -26,6 +26,7 @@ using Failure = ImportResult::Failure;
 
 constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
 constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
+qint64 g_maxRows = MaxRows;
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
 // Splits a line at every tab, keeping empty fields; an empty line is one empty field.
@@ -426,6 +427,15 @@ private:
             + path.toUtf8() + " to its end!";
         return fail(Failure::UnreadableInput, line, true, QString::fromUtf8(line));
     }
+    // A file saved as UTF-16 would fail some later check with a message that hides the cause.
+    bool notUtf16(const LineReader &reader, const char *role, const QString &path)
+    {
+        if (!reader.startsWithUtf16Mark())
+            return true;
+        const QByteArray line = "error : the " + QByteArray(role) + " file " + path.toUtf8()
+            + " is UTF-16 text, please save it as UTF-8 text!";
+        return fail(Failure::Validation, line, true, QString::fromUtf8(line));
+    }
     bool cannotWrite(const QString &path)
     {
         const QByteArray line = "error : can't write the file " + path.toUtf8() + '!';
@@ -552,6 +562,9 @@ bool Import::firstPass()
     stage(importstage::Results);
     if (!writeFile(TraitList, {}) || !writeFile(SnpList, {}))
         return false;
+    if (!notUtf16(m_results, "results", m_inputs.results)
+        || !notUtf16(m_snpInfo, "SNP information", m_inputs.snpInfo))
+        return false;
     if (m_resultsFields < 3)
         return invalid("error : the results file needs at least 3 columns (trait, SNP, statistic)!",
                        true);
@@ -620,9 +633,16 @@ bool Import::readResults()
             }
             lineStats[k - 2] = *value;
         }
-        if (n > MaxRows) {
+        // Readers of the name lists take "\r\n" for a line end, so a name ending in "\r" would
+        // come back without it and match nothing.
+        if (m_fields[0].endsWith('\r') || m_fields[1].endsWith('\r')) {
             storeBatch();
-            return invalid("error : the results file has more than " + number(MaxRows)
+            return invalid("error : " + number(n) + "th line has a name ending in a carriage return!",
+                           true);
+        }
+        if (n > g_maxRows) {
+            storeBatch();
+            return invalid("error : the results file has more than " + number(g_maxRows)
                                + " data lines!",
                            true);
         }
@@ -690,6 +710,8 @@ bool Import::checkTraitInfo()
     qsizetype traitFields = 1;
     if (m_traitInfo.readLine(line))
         traitFields = line.count('\t') + 1;
+    if (!notUtf16(m_traitInfo, "trait information", m_inputs.traitInfo))
+        return false;
     qint64 n = 0;
     while (m_traitInfo.readLine(line)) {
         ++n;
@@ -884,6 +906,8 @@ bool Import::buildGroups()
     std::map<QString, std::string> groups;
     QByteArrayView line;
     m_groups.readLine(line); // header
+    if (!notUtf16(m_groups, "trait group", m_inputs.groups))
+        return false;
     qint64 n = 0;
     while (m_groups.readLine(line)) {
         splitFields(line, m_fields);
@@ -918,6 +942,8 @@ bool Import::buildGenes()
     std::map<qint32, std::string> bins;
     QByteArrayView line;
     m_genes.readLine(line); // header
+    if (!notUtf16(m_genes, "gene position", m_inputs.genes))
+        return false;
     qint64 n = 0;
     while (m_genes.readLine(line)) {
         tick(importstage::Genes, ++n);
@@ -1030,6 +1056,16 @@ ImportResult Import::run()
 }
 
 } // namespace
+
+qint64 maxResultRows()
+{
+    return g_maxRows;
+}
+
+void setMaxResultRowsForTesting(qint64 rows)
+{
+    g_maxRows = rows < 1 ? MaxRows : std::min(rows, MaxRows);
+}
 
 ImportResult runImport(const QString &folder, const ImportInputs &inputs,
                        const ImportProgress &progress)

@@ -58,3 +58,9 @@ inline constexpr char Genes[] = "Writing the gene positions";
 // all result rows are held in memory (8 + 4 x (E + 1) bytes each) until the tables are written.
 ImportResult runImport(const QString &folder, const ImportInputs &inputs,
                        const ImportProgress &progress = {});
+
+// The most results data lines an import accepts: 2^31 - 1, as row numbers are 32-bit. Beyond it
+// the import fails with "error : the results file has more than N data lines!". Tests lower the
+// limit to reach that refusal without billions of lines; a value below 1 restores it.
+qint64 maxResultRows();
+void setMaxResultRowsForTesting(qint64 rows);

@@ -24,6 +24,7 @@ bool LineReader::open(const QString &path)
     m_failed = false;
     m_eof = false;
     m_atStart = true;
+    m_utf16Mark = false;
     m_begin = m_end = 0;
     if (path.endsWith(QLatin1String(".gz"))) {
         gzFile gz = gzopen(QFile::encodeName(path).constData(), "rb");
@@ -59,6 +60,8 @@ void LineReader::stripMark(QByteArrayView &line)
     m_atStart = false;
     if (line.startsWith(QByteArrayView("\xEF\xBB\xBF", 3)))
         line = line.sliced(3);
+    m_utf16Mark = line.startsWith(QByteArrayView("\xFF\xFE", 2))
+        || line.startsWith(QByteArrayView("\xFE\xFF", 2));
 }
 
 // Moves the unread tail to the front and appends more bytes; false when nothing more came.

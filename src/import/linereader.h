@@ -29,6 +29,9 @@ public:
 
     // True after a read error or a line longer than maxLineBytes().
     bool failed() const { return m_failed; }
+    // True when the first line read starts with a UTF-16 byte order mark (either byte order):
+    // the file is not 8-bit text and its lines mean nothing to the checks.
+    bool startsWithUtf16Mark() const { return m_utf16Mark; }
     static constexpr qsizetype maxLineBytes() { return qsizetype(1) << 30; }
 
 private:
@@ -43,4 +46,5 @@ private:
     bool m_eof = false;
     bool m_failed = false;
     bool m_atStart = true;
+    bool m_utf16Mark = false;
 };

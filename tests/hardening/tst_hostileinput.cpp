@@ -29,6 +29,13 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// A literal with its NUL bytes.
+template <size_t N>
+QByteArray bytes(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
+}
+
 QByteArray utf16(const QByteArray &text)
 {
     const QString s = QString::fromUtf8(text);
@@ -54,6 +61,7 @@ private slots:
     void inputThatIsAFolder_data();
     void inputThatIsAFolder();
     void resultsFileGrowsWhileImported();
+    void moreRowsThanRowNumbersHold();
     void namesShownVerbatimAndEscaped();
 
 private:
@@ -99,13 +107,13 @@ void tst_HostileInput::input_data()
         << "T\tS\tp\nT1\trs1\t0." + QByteArray(1 << 20, '0') + "5\nT2\trs2\t0.25\n" << Snps << Traits
         << QString() << plain;
     QTest::newRow("a NUL byte in a trait name")
-        << QByteArray("T\tS\tp\nT\0" "1\trs1\t0.5\nT2\trs2\t0.25\n", 30) << Snps << Traits << QString()
+        << bytes("T\tS\tp\nT\0" "1\trs1\t0.5\nT2\trs2\t0.25\n") << Snps << Traits << QString()
         << QStringList{QString::fromUtf8("T\0" "1", 3), QStringLiteral("T2")};
     QTest::newRow("a NUL byte after a statistic")
-        << QByteArray("T\tS\tp\nT1\trs1\t0.5\0\nT2\trs2\t0.25\n", 31) << Snps << Traits
+        << bytes("T\tS\tp\nT1\trs1\t0.5\0\nT2\trs2\t0.25\n") << Snps << Traits
         << QStringLiteral("error : 1th line has invalid numeric number! ") << QStringList();
     QTest::newRow("a NUL byte in a position")
-        << Results << QByteArray("S\tchr\tpos\nrs1\t1\t1.\0" "5\nrs2\tX\t2.5\n", 33) << Traits
+        << Results << bytes("S\tchr\tpos\nrs1\t1\t1.\0" "5\nrs2\tX\t2.5\n") << Traits
         << QStringLiteral("error :1th line has invalid pos! It must be in Mb with at least 1 digits after decimal!")
         << QStringList();
     QTest::newRow("results file in UTF-16 with its mark")
@@ -230,6 +238,27 @@ void tst_HostileInput::resultsFileGrowsWhileImported()
     QCOMPARE(t.traitNames, QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
     QCOMPARE(t.traitRecordTotal(), qint64(2));
     QCOMPARE(QFile(folder + QStringLiteral("/table1.dat")).size(), qint64(24));
+}
+
+void tst_HostileInput::moreRowsThanRowNumbersHold()
+{
+    // 2^31 rows, with the limit lowered to 3: one row more is refused, the limit itself is not.
+    const QString dir = m_dir.filePath(QStringLiteral("rows"));
+    const QByteArray four = Results + "T1\trs2\t1\nT2\trs1\t2\n";
+    const ImportInputs in = write(dir, four, Snps, Traits);
+    const QString folder = dir + QStringLiteral("/dataset");
+    QVERIFY(QDir().mkpath(folder));
+    QCOMPARE(maxResultRows(), qint64(2147483647));
+    setMaxResultRowsForTesting(3);
+    const ImportResult tooMany = runImport(folder, in);
+    writeAll(in.results, Results + "T1\trs2\t1\n");
+    const ImportResult three = runImport(folder, in);
+    setMaxResultRowsForTesting(0);
+    QCOMPARE(maxResultRows(), qint64(2147483647));
+    QVERIFY(tooMany.failed);
+    QCOMPARE(tooMany.errorText, QStringLiteral("error : the results file has more than 3 data lines!"));
+    QVERIFY2(!three.failed, qPrintable(three.errorText));
+    QCOMPARE(three.rows, qint64(3));
 }
 
 void tst_HostileInput::namesShownVerbatimAndEscaped()
