@@ -54,18 +54,24 @@ bool DatasetTables::lineHasName(qint32 line, const char *name, qsizetype length)
 
 int DatasetTables::findSnpLine(const char *name, qsizetype length, quint64 hash) const
 {
-    if (m_snpHashSlots.empty())
-        return -1;
-    const quint32 tag = quint32(hash >> 32);
-    quint64 slot = hash & m_snpHashMask;
-    for (;;) {
-        const HashSlot &entry = m_snpHashSlots[slot];
-        if (entry.line < 0)
-            return -1;
-        if (entry.tag == tag && lineHasName(entry.line, name, length))
-            return entry.line;
-        slot = (slot + 1) & m_snpHashMask;
+    int found = -1;
+    if (!m_snpHashSlots.empty()) {
+        const quint32 tag = quint32(hash >> 32);
+        quint64 slot = hash & m_snpHashMask;
+        for (;;) {
+            const HashSlot &entry = m_snpHashSlots[slot];
+            if (entry.line < 0)
+                break;
+            if (entry.tag == tag && lineHasName(entry.line, name, length)) {
+                found = entry.line;
+                break;
+            }
+            slot = (slot + 1) & m_snpHashMask;
+        }
     }
+    if (!m_snpDecodedLines.isEmpty())
+        found = std::max(found, m_snpDecodedLines.value(QByteArray(name, length), -1));
+    return found;
 }
 
 void DatasetTables::buildSnpLineHash()
@@ -76,12 +82,18 @@ void DatasetTables::buildSnpLineHash()
         size <<= 1;
     m_snpHashSlots.assign(size, HashSlot());
     m_snpHashMask = size - 1;
+    m_snpDecodedLines.clear();
     const char *text = m_snpText.constData();
     for (int line = 0; line < lines; ++line) {
         const qint64 start = m_snpLineOffsets[size_t(line)];
         const qint64 end = m_snpLineOffsets[size_t(line) + 1];
         const void *tab = std::memchr(text + start, '\t', size_t(end - start));
         const qsizetype length = tab ? static_cast<const char *>(tab) - (text + start) : end - start;
+        // The import reads names as UTF-8 and lists bytes that are not UTF-8 by their decoded
+        // text in SNPlist.dat; such a name is found by that text, the last line winning.
+        const QByteArrayView name(text + start, length);
+        if (!name.isValidUtf8())
+            m_snpDecodedLines.insert(QString::fromUtf8(name).toUtf8(), line);
         const quint64 hash = hashName(text + start, length);
         const quint32 tag = quint32(hash >> 32);
         quint64 slot = hash & m_snpHashMask;

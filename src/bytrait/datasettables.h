@@ -102,6 +102,8 @@ private:
     };
     std::vector<HashSlot> m_snpHashSlots;
     quint64 m_snpHashMask = 0;
+    // Names that are not UTF-8, by their decoded text as UTF-8 -> data line (usually empty).
+    QHash<QByteArray, qint32> m_snpDecodedLines;
     std::vector<qint32> m_lineOfSnpIndex;       // SNP index -> data line or -1
     QHash<QString, qint64> m_traitFirst;        // trait name -> first record in table1.dat
     std::vector<int> m_bins;                    // bins of Pos_Line.dat, ascending
