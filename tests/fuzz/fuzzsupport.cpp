@@ -8,11 +8,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace fuzz {
@@ -23,18 +24,27 @@ void fail(const char *what, const QString &detail)
     std::abort();
 }
 
+// libFuzzer ends its processes without running static destructors, so each scratch folder is
+// named after its process and the next run removes those whose process is gone.
 QString scratch()
 {
-    static const std::unique_ptr<QTemporaryDir> dir = [] {
-        const QString base = QDir(QStringLiteral("/dev/shm")).exists()
-            ? QStringLiteral("/dev/shm/quillmap-fuzz-XXXXXX")
-            : QDir::tempPath() + QStringLiteral("/quillmap-fuzz-XXXXXX");
-        auto d = std::make_unique<QTemporaryDir>(base);
-        if (!d->isValid())
-            fail("cannot create the scratch folder", base);
-        return d;
+    static const QString path = [] {
+        const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
+                                                                         : QDir::tempPath();
+        const QStringList old = QDir(base).entryList({QStringLiteral("quillmap-fuzz-*")}, QDir::Dirs);
+        for (const QString &name : old) {
+            bool ok = false;
+            const qint64 pid = name.mid(14).toLongLong(&ok);
+            if (ok && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+                QDir(base + QLatin1Char('/') + name).removeRecursively();
+        }
+        const QString mine = base + QStringLiteral("/quillmap-fuzz-%1").arg(::getpid());
+        QDir(mine).removeRecursively();
+        if (!QDir().mkpath(mine))
+            fail("cannot create the scratch folder", mine);
+        return mine;
     }();
-    return dir->path();
+    return path;
 }
 
 QString scratchPath(const QString &name)

@@ -2,6 +2,8 @@
 // ordinary build, so every test run, and the sanitizer run, replays them. The target aborts on a
 // broken invariant, which fails the test.
 
+#include "fuzzsupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -20,6 +22,7 @@ private slots:
     void initTestCase();
     void replay_data();
     void replay();
+    void cleanupTestCase();
 };
 
 void tst_FuzzReplay::initTestCase()
@@ -48,6 +51,11 @@ void tst_FuzzReplay::replay()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     QCOMPARE(LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size())), 0);
+}
+
+void tst_FuzzReplay::cleanupTestCase()
+{
+    QDir(fuzz::scratch()).removeRecursively();
 }
 
 QTEST_GUILESS_MAIN(tst_FuzzReplay)
