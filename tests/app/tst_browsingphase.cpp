@@ -1,6 +1,7 @@
 #include "app/browsingphase.h"
 #include "common/sharedstate.h"
 #include "import/importer.h"
+#include "support/examplestudy.h"
 #include "support/scripteddialogs.h"
 
 #include <QApplication>
@@ -28,14 +29,7 @@ private:
 void TestBrowsingPhase::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const QString examples = QStringLiteral(QUILLMAP_TESTDATA "/../../examples");
-    ImportInputs inputs;
-    inputs.results = examples + QStringLiteral("/results.txt");
-    inputs.snpInfo = examples + QStringLiteral("/snp_info.txt");
-    inputs.traitInfo = examples + QStringLiteral("/trait_info.txt");
-    inputs.groups = examples + QStringLiteral("/trait_groups.txt");
-    inputs.genes = examples + QStringLiteral("/gene_positions.txt");
-    const ImportResult result = runImport(m_dir.path(), inputs);
+    const ImportResult result = importExampleStudy(m_dir.path());
     QVERIFY2(!result.failed, qPrintable(result.errorText));
     quillmap::currentDatasetFolder() = m_dir.path();
     // Icons are looked up in the working directory; the program is run from the repository root.

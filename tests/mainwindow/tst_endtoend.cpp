@@ -7,6 +7,7 @@
 #include "common/imagetitledialog.h"
 #include "common/sharedstate.h"
 #include "dataset/datasetregistry.h"
+#include "support/examplestudy.h"
 #include "support/scripteddialogs.h"
 
 #include <QApplication>
@@ -22,11 +23,6 @@
 #include <QTimer>
 
 namespace {
-
-QString examplesFolder()
-{
-    return QDir::cleanPath(QStringLiteral(QUILLMAP_TESTDATA "/../../examples"));
-}
 
 // Distinct colours in an image: a blank plot has one or two.
 int colourCount(const QImage &image)

@@ -5,6 +5,7 @@
 #include "common/sharedstate.h"
 #include "import/importer.h"
 #include "linkout/setuplink.h"
+#include "support/examplestudy.h"
 #include "support/scripteddialogs.h"
 
 #include <QDesktopServices>
@@ -49,13 +50,7 @@ private:
 void TestMyWidget::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const QString examples = QStringLiteral(QUILLMAP_TESTDATA "/../../examples");
-    ImportInputs inputs;
-    inputs.results = examples + QStringLiteral("/results.txt");
-    inputs.snpInfo = examples + QStringLiteral("/snp_info.txt");
-    inputs.traitInfo = examples + QStringLiteral("/trait_info.txt");
-    inputs.groups = examples + QStringLiteral("/trait_groups.txt");
-    const ImportResult result = runImport(m_dir.path(), inputs);
+    const ImportResult result = importExampleStudy(m_dir.path(), false);
     QVERIFY2(!result.failed, qPrintable(result.errorText));
     quillmap::currentDatasetFolder() = m_dir.path();
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_sink, "open");
