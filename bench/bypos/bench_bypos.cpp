@@ -5,12 +5,12 @@
 //   quillmap-bench-bypos --dataset DIR [--runs K] [--width W --height H]
 
 #include "bypos/bypos.h"
-#include "bypos/genetrack.h"
+#include "browse/genetrack.h"
 #include "bypos/regionplotpainter.h"
-#include "bypos/regionsearch.h"
-#include "bytrait/datasetloader.h"
-#include "bytrait/datasettables.h"
-#include "common/sharedstate.h"
+#include "dataset/regionsearch.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
+#include "session/sharedstate.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -8,8 +8,8 @@
 //   quillmap-bench-display FOLDER RUNS [SMALL_TRAIT BIG_TRAIT]
 //       (default traits ILMN_0000001 and ILMN_0000000)
 #include "bytrait/byid.h"
-#include "bytrait/datasettables.h"
-#include "common/sharedstate.h"
+#include "dataset/datasettables.h"
+#include "session/sharedstate.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

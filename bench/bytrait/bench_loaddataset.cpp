@@ -3,8 +3,8 @@
 // that has to generate the folder only generates it (run again to measure).
 //
 //   quillmap-bench-loaddataset FOLDER N K
-#include "bytrait/datasetloader.h"
-#include "bytrait/datasettables.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
 

@@ -4,7 +4,7 @@
 #include "bytrait/byid.h"
 #include "common/dialogprovider.h"
 #include "linkout/linkout.h"
-#include "linkout/linktemplates.h"
+#include "session/linktemplates.h"
 #include "linkout/setuplink.h"
 
 #include <QDesktopServices>

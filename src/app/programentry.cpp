@@ -3,7 +3,7 @@
 #include "app/browsingphase.h"
 #include "app/startupdialog.h"
 #include "common/dialogprovider.h"
-#include "common/sharedstate.h"
+#include "session/sharedstate.h"
 
 #include <QDir>
 #include <QIcon>

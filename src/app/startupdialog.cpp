@@ -2,8 +2,8 @@
 
 #include "dataset/datasetregistry.h"
 #include "common/dialogprovider.h"
-#include "common/sharedstate.h"
-#include "import/loadwizard.h"
+#include "session/sharedstate.h"
+#include "app/loadwizard.h"
 
 #include <QFile>
 #include <QTextStream>

@@ -1,13 +1,13 @@
 #include "bypos/bypos.h"
 
-#include "bypos/regionsearch.h"
-#include "bytrait/datasettables.h"
+#include "dataset/regionsearch.h"
+#include "dataset/datasettables.h"
 #include "common/ctableview.h"
 #include "common/dialogprovider.h"
 #include "common/findsnpdialog.h"
 #include "common/imagetitledialog.h"
-#include "common/numerichelpers.h"
-#include "common/sharedstate.h"
+#include "browse/numerichelpers.h"
+#include "session/sharedstate.h"
 
 #include <QApplication>
 #include <QDesktopServices>

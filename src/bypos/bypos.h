@@ -1,9 +1,9 @@
 #pragma once
 
-#include "bypos/genetrack.h"
+#include "browse/genetrack.h"
 #include "bypos/regionplotpainter.h"
-#include "common/ctablemodel.h"
-#include "common/rowrecord.h"
+#include "browse/ctablemodel.h"
+#include "dataset/rowrecord.h"
 
 #include "ui_bypos.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bypos/genetrack.h"
-#include "bypos/regionplotgeometry.h"
+#include "browse/genetrack.h"
+#include "browse/regionplotgeometry.h"
 
 #include <QColor>
 #include <QImage>

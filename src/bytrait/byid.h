@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/ctablemodel.h"
-#include "common/rowrecord.h"
+#include "browse/ctablemodel.h"
+#include "dataset/rowrecord.h"
 #include "ui_byidwidget.h"
 
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "bytrait/traitplotpainter.h"
 
-#include "bytrait/traitplotgeometry.h"
+#include "browse/traitplotgeometry.h"
 
 #include <QDir>
 #include <QFile>

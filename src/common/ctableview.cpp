@@ -1,6 +1,6 @@
 #include "common/ctableview.h"
 
-#include "common/ctablemodel.h"
+#include "browse/ctablemodel.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>

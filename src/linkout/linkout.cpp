@@ -1,6 +1,6 @@
 #include "linkout/linkout.h"
 
-#include "linkout/linktemplates.h"
+#include "session/linktemplates.h"
 
 #include <QDesktopServices>
 

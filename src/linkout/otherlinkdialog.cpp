@@ -1,8 +1,8 @@
 #include "linkout/otherlinkdialog.h"
 
 #include "common/dialogprovider.h"
-#include "common/sharedstate.h"
-#include "linkout/linktemplates.h"
+#include "session/sharedstate.h"
+#include "session/linktemplates.h"
 
 OtherlinkDialog::OtherlinkDialog(QWidget *parent)
     : QDialog(parent)

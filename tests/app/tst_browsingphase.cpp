@@ -1,5 +1,5 @@
 #include "app/browsingphase.h"
-#include "common/sharedstate.h"
+#include "session/sharedstate.h"
 #include "import/importer.h"
 #include "support/examplestudy.h"
 #include "support/scripteddialogs.h"

@@ -1,5 +1,5 @@
 #include "app/startupdialog.h"
-#include "common/sharedstate.h"
+#include "session/sharedstate.h"
 #include "support/scripteddialogs.h"
 
 #include <QDir>

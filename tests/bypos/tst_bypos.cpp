@@ -1,10 +1,10 @@
 #include "bypos/bypos.h"
-#include "bytrait/datasettables.h"
+#include "dataset/datasettables.h"
 #include "common/ctableview.h"
 #include "common/findsnpdialog.h"
 #include "common/imagetitledialog.h"
-#include "common/sharedstate.h"
-#include "regiondataset.h"
+#include "session/sharedstate.h"
+#include "support/regiondataset.h"
 #include "support/scripteddialogs.h"
 
 #include <QApplication>

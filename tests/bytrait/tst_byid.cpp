@@ -1,8 +1,8 @@
 #include "bytrait/byid.h"
-#include "bytrait/datasettables.h"
-#include "bytrait/traitplotgeometry.h"
-#include "common/sharedstate.h"
-#include "datasetfixture.h"
+#include "dataset/datasettables.h"
+#include "browse/traitplotgeometry.h"
+#include "session/sharedstate.h"
+#include "support/datasetfixture.h"
 #include "support/scripteddialogs.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 
 #include "fuzzsupport.h"
 
-#include "bypos/genetrack.h"
+#include "browse/genetrack.h"
 #include "dataset/positionbin.h"
 
 #include <QDir>

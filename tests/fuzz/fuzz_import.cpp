@@ -5,8 +5,8 @@
 
 #include "fuzzsupport.h"
 
-#include "bytrait/datasetloader.h"
-#include "bytrait/datasettables.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
 #include "import/importer.h"
 
 #include <QDir>

@@ -7,9 +7,9 @@
 
 #include "fuzzsupport.h"
 
-#include "bypos/regionsearch.h"
-#include "bytrait/datasetloader.h"
-#include "bytrait/datasettables.h"
+#include "dataset/regionsearch.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
 #include "import/importer.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "fuzzsupport.h"
 
-#include "bypos/regionsearch.h"
-#include "bytrait/datasettables.h"
+#include "dataset/regionsearch.h"
+#include "dataset/datasettables.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"

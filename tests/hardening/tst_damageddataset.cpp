@@ -3,12 +3,12 @@
 // result) opens it; a dataset it opens gives back every trait's and every bin's records, and
 // nothing but them, through the offset rule.
 
-#include "bypos/regionsearch.h"
-#include "bytrait/datasetloader.h"
-#include "bytrait/datasettables.h"
+#include "dataset/regionsearch.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
-#include "datasetfixture.h"
+#include "support/datasetfixture.h"
 
 #include <QFile>
 #include <QTemporaryDir>

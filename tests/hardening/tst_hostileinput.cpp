@@ -3,10 +3,10 @@
 // browser. Names with quotes, markup and non-ASCII text are shown verbatim in the result table and
 // escaped in the legend's HTML.
 
-#include "bypos/regionsearch.h"
-#include "bytrait/datasetloader.h"
-#include "bytrait/datasettables.h"
-#include "common/ctablemodel.h"
+#include "dataset/regionsearch.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
+#include "browse/ctablemodel.h"
 #include "import/importer.h"
 
 #include <QDir>

@@ -3,8 +3,8 @@
 // or the startup check refuses it (summary.txt missing, or its line 6 missing or an error line)
 // and the loader refuses it too. It is never a mix of the two datasets that reads as good.
 
-#include "bytrait/datasetloader.h"
-#include "bytrait/datasettables.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
 #include "dataset/datasetfiles.h"
 #include "import/importer.h"
 

@@ -1,6 +1,6 @@
-#include "common/sharedstate.h"
+#include "session/sharedstate.h"
 #include "linkout/linkout.h"
-#include "linkout/linktemplates.h"
+#include "session/linktemplates.h"
 #include "linkout/otherlinkdialog.h"
 #include "linkout/setuplink.h"
 #include "support/scripteddialogs.h"

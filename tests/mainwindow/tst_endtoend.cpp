@@ -5,7 +5,7 @@
 #include "bytrait/byid.h"
 #include "common/findsnpdialog.h"
 #include "common/imagetitledialog.h"
-#include "common/sharedstate.h"
+#include "session/sharedstate.h"
 #include "dataset/datasetregistry.h"
 #include "support/examplestudy.h"
 #include "support/scripteddialogs.h"

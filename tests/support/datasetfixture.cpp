@@ -1,4 +1,4 @@
-#include "datasetfixture.h"
+#include "support/datasetfixture.h"
 
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"

@@ -1,6 +1,6 @@
-#include "bypos/genetrack.h"
+#include "browse/genetrack.h"
 
-#include "bypos/regionplotgeometry.h"
+#include "browse/regionplotgeometry.h"
 #include "dataset/datasetfiles.h"
 
 #include <QByteArray>

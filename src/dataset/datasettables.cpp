@@ -1,4 +1,4 @@
-#include "bytrait/datasettables.h"
+#include "dataset/datasettables.h"
 
 #include <QByteArrayView>
 

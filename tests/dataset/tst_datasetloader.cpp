@@ -1,6 +1,6 @@
-#include "bytrait/datasetloader.h"
-#include "bytrait/datasettables.h"
-#include "datasetfixture.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
+#include "support/datasetfixture.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "import/loadwizard.h"
+#include "app/loadwizard.h"
 
 #include "common/dialogprovider.h"
-#include "common/sharedstate.h"
+#include "session/sharedstate.h"
 #include "import/importer.h"
 
 #include <QApplication>

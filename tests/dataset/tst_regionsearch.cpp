@@ -1,9 +1,9 @@
-#include "bypos/regionsearch.h"
-#include "bytrait/datasetloader.h"
-#include "bytrait/datasettables.h"
-#include "common/numerichelpers.h"
-#include "common/sharedstate.h"
-#include "regiondataset.h"
+#include "dataset/regionsearch.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
+#include "browse/numerichelpers.h"
+#include "session/sharedstate.h"
+#include "support/regiondataset.h"
 
 #include <QFile>
 #include <QSet>

@@ -1,4 +1,4 @@
-#include "bypos/regionplotgeometry.h"
+#include "browse/regionplotgeometry.h"
 
 #include <algorithm>
 #include <cmath>

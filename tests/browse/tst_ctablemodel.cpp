@@ -1,9 +1,9 @@
-#include "bytrait/datasetloader.h"
-#include "bytrait/datasettables.h"
-#include "common/ctablemodel.h"
-#include "common/numerichelpers.h"
-#include "datasetfixture.h"
-#include "common/sharedstate.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
+#include "browse/ctablemodel.h"
+#include "browse/numerichelpers.h"
+#include "support/datasetfixture.h"
+#include "session/sharedstate.h"
 
 #include <QAbstractItemModelTester>
 #include <QTemporaryDir>

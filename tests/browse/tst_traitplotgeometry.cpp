@@ -1,4 +1,4 @@
-#include "bytrait/traitplotgeometry.h"
+#include "browse/traitplotgeometry.h"
 
 #include <QTest>
 

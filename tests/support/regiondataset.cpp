@@ -1,8 +1,8 @@
-#include "regiondataset.h"
+#include "support/regiondataset.h"
 
-#include "bytrait/datasetloader.h"
-#include "bytrait/datasettables.h"
-#include "common/sharedstate.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
+#include "session/sharedstate.h"
 #include "import/importer.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "bytrait/datasetloader.h"
+#include "dataset/datasetloader.h"
 
-#include "bytrait/datasettables.h"
+#include "dataset/datasettables.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
 

@@ -1,4 +1,4 @@
-#include "common/sharedstate.h"
+#include "session/sharedstate.h"
 
 #include <QDir>
 

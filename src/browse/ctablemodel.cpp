@@ -1,6 +1,6 @@
-#include "common/ctablemodel.h"
+#include "browse/ctablemodel.h"
 
-#include "bytrait/datasettables.h"
+#include "dataset/datasettables.h"
 
 #include <cmath>
 #include <limits>

@@ -1,8 +1,8 @@
-#include "bypos/regionsearch.h"
+#include "dataset/regionsearch.h"
 
-#include "bytrait/datasetloader.h"
-#include "bytrait/datasettables.h"
-#include "common/numerichelpers.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
+#include "browse/numerichelpers.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"

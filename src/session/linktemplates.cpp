@@ -1,6 +1,6 @@
-#include "linkout/linktemplates.h"
+#include "session/linktemplates.h"
 
-#include "common/sharedstate.h"
+#include "session/sharedstate.h"
 
 namespace linkout {
 

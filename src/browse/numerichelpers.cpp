@@ -1,4 +1,4 @@
-#include "common/numerichelpers.h"
+#include "browse/numerichelpers.h"
 
 #include <QString>
 

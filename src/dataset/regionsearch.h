@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/rowrecord.h"
+#include "dataset/rowrecord.h"
 
 #include <QString>
 #include <QStringList>

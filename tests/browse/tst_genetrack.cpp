@@ -1,4 +1,4 @@
-#include "bypos/genetrack.h"
+#include "browse/genetrack.h"
 
 #include <QFile>
 #include <QTemporaryDir>
