@@ -1,5 +1,6 @@
 #include "bytrait/byid.h"
 
+#include "dataset/datasetfiles.h"
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
 #include "browse/traitplotgeometry.h"
