@@ -1,12 +1,11 @@
 #include "import/importer.h"
 
+#include "dataset/atomicfile.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
 #include "import/linereader.h"
 #include "import/numberparse.h"
-
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -56,58 +55,9 @@ std::string_view view(QByteArrayView bytes)
     return {bytes.data(), size_t(bytes.size())};
 }
 
-// An output written into a temporary file and renamed over the dataset file on commit; until
-// then the old file stays as it was.
-class OutputFile final
-{
-public:
-    explicit OutputFile(const QString &path) : m_file(path) {}
-
-    bool open()
-    {
-        m_buffer.reserve(BufferBytes);
-        return m_file.open(QIODevice::WriteOnly);
-    }
-
-    void write(QByteArrayView bytes)
-    {
-        m_buffer.append(bytes.data(), size_t(bytes.size()));
-        if (m_buffer.size() >= BufferBytes)
-            flush();
-    }
-
-    void write(char c)
-    {
-        m_buffer.push_back(c);
-    }
-
-    bool commit()
-    {
-        flush();
-        if (m_failed) {
-            m_file.cancelWriting();
-            m_file.commit();
-            return false;
-        }
-        return m_file.commit();
-    }
-
-private:
-    static constexpr size_t BufferBytes = size_t(1) << 20;
-
-    void flush()
-    {
-        if (m_buffer.empty() || m_failed)
-            return;
-        if (m_file.write(m_buffer.data(), qint64(m_buffer.size())) != qint64(m_buffer.size()))
-            m_failed = true;
-        m_buffer.clear();
-    }
-
-    QSaveFile m_file;
-    std::string m_buffer;
-    bool m_failed = false;
-};
+// Every dataset file goes through a temporary file renamed over it on commit; until then the
+// old file stays as it was, and any failed write fails the commit.
+using OutputFile = quillmap::AtomicFile;
 
 // Names back to back in one buffer, as UTF-8.
 struct NameList {
@@ -1008,7 +958,9 @@ bool Import::writeSummary()
         content += quillmap::files::TraitNumLabel + number(m_traitNames.size()) + '\n'
             + quillmap::files::SnpNumLabel + number(m_snpCount) + '\n';
     }
-    return writeFile(quillmap::files::Summary, content);
+    const bool complete = !m_error;
+    const bool written = writeFile(quillmap::files::Summary, content);
+    return written && complete;
 }
 
 ImportResult Import::run()
@@ -1038,7 +990,8 @@ ImportResult Import::run()
              "error : there is not enough memory to import these files!", true,
              QStringLiteral("error : there is not enough memory to import these files!"));
     }
-    // Written last: only now may line 6 say the dataset is complete.
+    // Written last: only now may line 6 say the dataset is complete. When it cannot be written
+    // the folder keeps the unfinished mark, and the import has failed.
     if (!m_summaryHead.isEmpty())
         writeSummary();
 
