@@ -113,13 +113,13 @@ int regionCommand(const QString &folder, const DatasetTables &tables, const QStr
     const std::optional<int> bin = regionBinOf(chromosome, megabase);
     if (!bin)
         return usageError(QStringLiteral("a region is a chromosome (1-22 or X) and a whole Mb from 0 to 999"), Usage);
-    const bypos::RegionReadResult read = bypos::readRegion(folder, tables, *bin);
-    if (read.status == bypos::RegionReadResult::Status::NoRecords)
-        return notInDataset(QStringLiteral("chromosome %1 at %2 Mb: %3").arg(chromosome, megabase, read.message));
-    if (read.status != bypos::RegionReadResult::Status::Ok)
-        return datasetError(read.message);
+    const auto read = bypos::readRegion(folder, tables, *bin);
+    if (!read && read.kind() == ErrorKind::NoRecords)
+        return notInDataset(QStringLiteral("chromosome %1 at %2 Mb: %3").arg(chromosome, megabase, read.message()));
+    if (!read)
+        return datasetError(read.message());
     TsvWriter out;
-    return writeRows(out, tables, read.region.rows, read.region.extraStats, read.region.extraCount)
+    return writeRows(out, tables, read->rows, read->extraStats, read->extraCount)
         ? 0
         : outputError();
 }

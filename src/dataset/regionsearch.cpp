@@ -10,9 +10,10 @@
 #include <QFile>
 
 #include <algorithm>
+#include <new>
 #include <numeric>
 
-namespace quillmap::bypos {
+namespace quillmap {
 
 namespace {
 
@@ -30,16 +31,117 @@ int chromosomeSlot(const QString &chromosome)
     return ok && number >= 1 && number <= 22 ? number - 1 : -1;
 }
 
-QString damagedMessage(const QString &folder, const char *detail)
+// Why a run of records cannot be shown; the details complete damagedDatasetMessage().
+struct RunTexts {
+    const char *table;       // the table's file name
+    QString shortTable;      // the table ends before the run does
+    QString unlisted;        // a record names a trait or SNP outside the name lists
+    QString misplaced;       // a record belongs to another trait or region
+    QString tooLarge;        // the run does not fit in memory
+};
+
+// The one read of a run of records: `count` records from record `first` of the table, each
+// decoded and checked against the name lists and by `belongs(head)`. Counts come from the index
+// files, so a table that does not hold them is refused before anything is allocated.
+template <typename Belongs>
+Result<ResultRows> readRun(const QString &folder, const DatasetTables &tables, const RunTexts &texts,
+                           qint64 first, int count, Belongs belongs)
 {
-    return damagedDatasetMessage(folder, QLatin1String(detail));
+    QFile file(files::datasetFilePath(folder, texts.table));
+    if (!file.open(QIODevice::ReadOnly))
+        return Error{ErrorKind::MissingFile,
+                     QStringLiteral("The file %1 is not found! Please reload the dataset!")
+                         .arg(QLatin1StringView(texts.table))};
+    if (count <= 0)
+        return Error{ErrorKind::NoRecords, {}};
+    const auto damaged = [&folder](const QString &detail) {
+        return Error{ErrorKind::Damaged, damagedDatasetMessage(folder, detail)};
+    };
+    const int extra = tables.extraStats;
+    const qint64 size = recordSize(extra);
+    const qint64 held = file.size() / size;
+    if (first < 0 || extra < 0 || first > held || count > held - first || !file.seek(first * size))
+        return damaged(texts.shortTable);
+
+    ResultRows run;
+    try {
+        const QByteArray bytes = file.read(qint64(count) * size);
+        if (bytes.size() != qint64(count) * size)
+            return damaged(texts.shortTable);
+        run.extraCount = extra;
+        run.rows.resize(size_t(count));
+        run.extraStats.resize(size_t(count) * size_t(extra));
+        const qsizetype traitTotal = tables.traitNames.size();
+        const qsizetype snpTotal = tables.snpNames.size();
+        const char *in = bytes.constData();
+        for (int k = 0; k < count; ++k, in += size) {
+            const RecordHead head = decodeRecord(in, run.extraOf(k), extra);
+            if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
+                || head.snpIndex >= snpTotal)
+                return damaged(texts.unlisted);
+            // A record damaged inside the table would otherwise show in the wrong place.
+            if (!belongs(head))
+                return damaged(texts.misplaced);
+            run.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
+        }
+    } catch (const std::bad_alloc &) {
+        return damaged(texts.tooLarge);
+    }
+    return run;
 }
 
-constexpr char ShortTable[] = "table2.dat holds fewer records than Pos_Line.dat lists.";
-constexpr char UnlistedRecord[] = "table2.dat refers to a trait or SNP that is not listed.";
-constexpr char MisplacedRecord[] = "table2.dat holds a record of another region where Pos_Line.dat places this one.";
-
 } // namespace
+
+float ResultRows::statistic(int k, int s) const
+{
+    if (s <= 0 || s > extraCount)
+        return rows[size_t(k)].firstStat;
+    return extraStats[size_t(k) * size_t(extraCount) + size_t(s - 1)];
+}
+
+float *ResultRows::extraOf(int k)
+{
+    return extraCount > 0 ? extraStats.data() + size_t(k) * size_t(extraCount) : nullptr;
+}
+
+Result<ResultRows> readTrait(const QString &folder, const DatasetTables &tables,
+                             const QString &traitName)
+{
+    // The name list is sorted, so the trait's index is found by bisection.
+    const auto named = std::lower_bound(tables.traitNames.cbegin(), tables.traitNames.cend(), traitName);
+    const qsizetype traitIndex =
+        named != tables.traitNames.cend() && *named == traitName ? named - tables.traitNames.cbegin() : -1;
+    const RunTexts texts{files::TraitTable,
+                         QStringLiteral("table1.dat holds fewer records than ID_Line.dat lists."),
+                         QStringLiteral("table1.dat refers to a trait or SNP that is not listed."),
+                         QStringLiteral("table1.dat holds a record of another trait where ID_Line.dat places %1.")
+                             .arg(traitName),
+                         QStringLiteral("the trait has more records than memory can hold.")};
+    return readRun(folder, tables, texts, tables.traitFirstRecord(traitName),
+                   tables.traitRecordCounts.value(traitName, 0),
+                   [traitIndex](const RecordHead &head) { return head.traitIndex == traitIndex; });
+}
+
+namespace bypos {
+
+Result<ResultRows> readRegion(const QString &folder, const DatasetTables &tables, int bin)
+{
+    const RunTexts texts{files::BinTable,
+                         QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists."),
+                         QStringLiteral("table2.dat refers to a trait or SNP that is not listed."),
+                         QStringLiteral("table2.dat holds a record of another region where Pos_Line.dat places this one."),
+                         QStringLiteral("the region has more records than memory can hold.")};
+    Result<ResultRows> read = readRun(folder, tables, texts, tables.binFirstRecord(bin),
+                                      tables.binRecordCount(bin), [&tables, bin](const RecordHead &head) {
+        const int line = tables.snpLineOfIndex(head.snpIndex);
+        const auto snpBin = line >= 0 ? positionBin(tables.snpChromosome(line), tables.snpPosition(line))
+                                      : std::nullopt;
+        return snpBin && *snpBin == bin;
+    });
+    if (!read && read.kind() == ErrorKind::NoRecords)
+        return Error{ErrorKind::NoRecords, QStringLiteral("There are no SNPs in this region!")};
+    return read;
+}
 
 QStringList chromosomeNames()
 {
@@ -79,82 +181,6 @@ QUrl genomeBrowserUrl(const QString &chromosome, qint64 region)
     return QUrl(QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg18&position=chr")
                 + chromosome + QLatin1Char(':') + QString::number(start) + QLatin1Char('-')
                 + QString::number(end));
-}
-
-float RegionRows::statistic(int k, int s) const
-{
-    if (s <= 0 || s > extraCount)
-        return rows[size_t(k)].firstStat;
-    return extraStats[size_t(k) * size_t(extraCount) + size_t(s - 1)];
-}
-
-RegionReadResult readRegion(const QString &folder, const DatasetTables &tables, int bin)
-{
-    RegionReadResult result;
-    QFile file(files::datasetFilePath(folder, files::BinTable));
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.status = RegionReadResult::Status::MissingTable;
-        result.message = QStringLiteral("The file %1 is not found! Please reload the dataset!")
-                             .arg(QLatin1String(files::BinTable));
-        return result;
-    }
-    const int count = tables.binRecordCounts.value(bin, 0);
-    if (count <= 0) {
-        result.status = RegionReadResult::Status::NoRecords;
-        result.message = QStringLiteral("There are no SNPs in this region!");
-        return result;
-    }
-
-    const int extra = tables.extraStats;
-    const qint64 size = recordSize(extra);
-    const qint64 first = tables.binFirstRecord(bin);
-    // The counts come from Pos_Line.dat; a table2.dat that does not hold them is refused before
-    // anything is allocated.
-    if (first < 0 || extra < 0 || first > (file.size() / size) || count > (file.size() / size) - first
-        || !file.seek(first * size)) {
-        result.status = RegionReadResult::Status::Damaged;
-        result.message = damagedMessage(folder, ShortTable);
-        return result;
-    }
-    const QByteArray bytes = file.read(qint64(count) * size);
-    if (bytes.size() != qint64(count) * size) {
-        result.status = RegionReadResult::Status::Damaged;
-        result.message = damagedMessage(folder, ShortTable);
-        return result;
-    }
-
-    RegionRows &region = result.region;
-    region.extraCount = extra;
-    region.rows.resize(size_t(count));
-    region.extraStats.resize(size_t(count) * size_t(extra));
-    const qsizetype traitTotal = tables.traitNames.size();
-    const qsizetype snpTotal = tables.snpNames.size();
-    const char *in = bytes.constData();
-    for (int k = 0; k < count; ++k, in += size) {
-        const RecordHead head =
-            decodeRecord(in, extra ? region.extraStats.data() + size_t(k) * size_t(extra) : nullptr, extra);
-        const char *fault = nullptr;
-        if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
-            || head.snpIndex >= snpTotal) {
-            fault = UnlistedRecord;
-        } else {
-            // A record damaged inside the table would otherwise show in the wrong region.
-            const int line = tables.snpLineOfIndex(head.snpIndex);
-            const auto snpBin = line >= 0
-                ? positionBin(tables.snpChromosome(line), tables.snpPosition(line))
-                : std::nullopt;
-            if (!snpBin || *snpBin != bin)
-                fault = MisplacedRecord;
-        }
-        if (fault) {
-            result.status = RegionReadResult::Status::Damaged;
-            result.message = damagedMessage(folder, fault);
-            result.region = RegionRows();
-            return result;
-        }
-        region.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
-    }
-    return result;
 }
 
 TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic,
@@ -251,4 +277,6 @@ QString helpHtml()
         "<p></p><p><h3>        More questions?         Email:  quillmap@diravizi.org </h3></p>");
 }
 
-} // namespace quillmap::bypos
+} // namespace bypos
+
+} // namespace quillmap
