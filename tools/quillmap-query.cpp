@@ -109,12 +109,12 @@ int traitCommand(const QString &folder, const DatasetTables &tables, const QStri
         return notInDataset(QStringLiteral("the trait %1 is not in the dataset").arg(name));
     TsvWriter out;
     bool written = true;
-    const TraitScanOutcome scan = scanTraits(folder, tables, index, index + 1, [&](const TraitRows &t) {
+    const Status scan = scanTraits(folder, tables, index, index + 1, [&](const TraitRows &t) {
         written = writeRows(out, tables, t.rows, t.extraStats, t.extraCount);
         return false;
     });
-    if (scan.status != TraitScanOutcome::Status::Ok)
-        return datasetError(scan.message);
+    if (!scan)
+        return datasetError(scan.message());
     return written ? 0 : outputError();
 }
 
@@ -149,8 +149,8 @@ int lambdaCommand(const QString &folder, const DatasetTables &tables, const Opti
         last = first + 1;
     }
     const TraitSummaries summaries = summarizeTraits(folder, tables, *column, first, last);
-    if (summaries.outcome.status != TraitScanOutcome::Status::Ok)
-        return datasetError(summaries.outcome.message);
+    if (!summaries.outcome)
+        return datasetError(summaries.outcome.message());
     TsvWriter out;
     out.row({QStringLiteral("trait"), QStringLiteral("rows"), QStringLiteral("lambda_gc")});
     for (const TraitSummary &s : summaries.traits) {
@@ -179,8 +179,8 @@ int topLociCommand(const QString &folder, const DatasetTables &tables, const Opt
         return usageError(QStringLiteral("--window takes a whole number of bp, 0 or more"), Usage);
 
     const TopLociResult result = topLoci(folder, tables, *column, threshold, window);
-    if (result.outcome.status != TraitScanOutcome::Status::Ok)
-        return datasetError(result.outcome.message);
+    if (!result.outcome)
+        return datasetError(result.outcome.message());
     TsvWriter out;
     out.row({QStringLiteral("trait"), QStringLiteral("snp"), QStringLiteral("chr"), QStringLiteral("pos"),
              QStringLiteral("p"), QStringLiteral("n")});

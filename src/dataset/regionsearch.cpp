@@ -31,65 +31,6 @@ int chromosomeSlot(const QString &chromosome)
     return ok && number >= 1 && number <= 22 ? number - 1 : -1;
 }
 
-// Why a run of records cannot be shown; the details complete damagedDatasetMessage().
-struct RunTexts {
-    const char *table;       // the table's file name
-    QString shortTable;      // the table ends before the run does
-    QString unlisted;        // a record names a trait or SNP outside the name lists
-    QString misplaced;       // a record belongs to another trait or region
-    QString tooLarge;        // the run does not fit in memory
-};
-
-// The one read of a run of records: `count` records from record `first` of the table, each
-// decoded and checked against the name lists and by `belongs(head)`. Counts come from the index
-// files, so a table that does not hold them is refused before anything is allocated.
-template <typename Belongs>
-Result<ResultRows> readRun(const QString &folder, const DatasetTables &tables, const RunTexts &texts,
-                           qint64 first, int count, Belongs belongs)
-{
-    QFile file(files::datasetFilePath(folder, texts.table));
-    if (!file.open(QIODevice::ReadOnly))
-        return Error{ErrorKind::MissingFile,
-                     QStringLiteral("The file %1 is not found! Please reload the dataset!")
-                         .arg(QLatin1StringView(texts.table))};
-    if (count <= 0)
-        return Error{ErrorKind::NoRecords, {}};
-    const auto damaged = [&folder](const QString &detail) {
-        return Error{ErrorKind::Damaged, damagedDatasetMessage(folder, detail)};
-    };
-    const int extra = tables.extraStats;
-    const qint64 size = recordSize(extra);
-    const qint64 held = file.size() / size;
-    if (first < 0 || extra < 0 || first > held || count > held - first || !file.seek(first * size))
-        return damaged(texts.shortTable);
-
-    ResultRows run;
-    try {
-        const QByteArray bytes = file.read(qint64(count) * size);
-        if (bytes.size() != qint64(count) * size)
-            return damaged(texts.shortTable);
-        run.extraCount = extra;
-        run.rows.resize(size_t(count));
-        run.extraStats.resize(size_t(count) * size_t(extra));
-        const qsizetype traitTotal = tables.traitNames.size();
-        const qsizetype snpTotal = tables.snpNames.size();
-        const char *in = bytes.constData();
-        for (int k = 0; k < count; ++k, in += size) {
-            const RecordHead head = decodeRecord(in, run.extraOf(k), extra);
-            if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
-                || head.snpIndex >= snpTotal)
-                return damaged(texts.unlisted);
-            // A record damaged inside the table would otherwise show in the wrong place.
-            if (!belongs(head))
-                return damaged(texts.misplaced);
-            run.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
-        }
-    } catch (const std::bad_alloc &) {
-        return damaged(texts.tooLarge);
-    }
-    return run;
-}
-
 } // namespace
 
 float ResultRows::statistic(int k, int s) const
@@ -104,40 +45,120 @@ float *ResultRows::extraOf(int k)
     return extraCount > 0 ? extraStats.data() + size_t(k) * size_t(extraCount) : nullptr;
 }
 
+std::optional<Error> readRecordRun(QIODevice &file, const QString &folder, const DatasetTables &tables,
+                                   const RecordRun &run, ResultRows &out, QByteArray &scratch)
+{
+    const bool traits = run.table == RecordRun::Table::Traits;
+    enum class Fault { Short, Unlisted, Misplaced, Memory };
+    const auto damaged = [&](Fault fault) {
+        QString detail;
+        switch (fault) {
+        case Fault::Short:
+            detail = traits ? QStringLiteral("table1.dat holds fewer records than ID_Line.dat lists.")
+                            : QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists.");
+            break;
+        case Fault::Unlisted:
+            detail = traits ? QStringLiteral("table1.dat refers to a trait or SNP that is not listed.")
+                            : QStringLiteral("table2.dat refers to a trait or SNP that is not listed.");
+            break;
+        case Fault::Misplaced:
+            detail = traits ? QStringLiteral("table1.dat holds a record of another trait where ID_Line.dat "
+                                             "places %1.").arg(tables.traitNames.value(run.key))
+                            : QStringLiteral("table2.dat holds a record of another region where "
+                                             "Pos_Line.dat places this one.");
+            break;
+        case Fault::Memory:
+            detail = traits ? QStringLiteral("the trait has more records than memory can hold.")
+                            : QStringLiteral("the region has more records than memory can hold.");
+            break;
+        }
+        out.rows.clear();
+        out.extraStats.clear();
+        return Error{ErrorKind::Damaged, damagedDatasetMessage(folder, detail)};
+    };
+    const int extra = tables.extraStats;
+    const qint64 size = recordSize(extra);
+    // Counts come from the index files: a table that does not hold them is refused before
+    // anything is allocated.
+    const qint64 held = file.size() / size;
+    if (run.first < 0 || run.count < 0 || extra < 0 || run.first > held || run.count > held - run.first
+        || !file.seek(run.first * size))
+        return damaged(Fault::Short);
+
+    try {
+        const qint64 want = qint64(run.count) * size;
+        scratch.resize(want);
+        if (file.read(scratch.data(), want) != want)
+            return damaged(Fault::Short);
+        out.extraCount = extra;
+        out.rows.resize(size_t(run.count));
+        out.extraStats.resize(size_t(run.count) * size_t(extra));
+    } catch (const std::bad_alloc &) {
+        return damaged(Fault::Memory);
+    }
+    const qsizetype traitTotal = tables.traitNames.size();
+    const qsizetype snpTotal = tables.snpNames.size();
+    const char *in = scratch.constData();
+    for (int k = 0; k < run.count; ++k, in += size) {
+        const RecordHead head = decodeRecord(in, out.extraOf(k), extra);
+        if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
+            || head.snpIndex >= snpTotal)
+            return damaged(Fault::Unlisted);
+        // A record damaged inside the table would otherwise show in the wrong place.
+        bool belongs = head.traitIndex == run.key;
+        if (!traits) {
+            const int line = tables.snpLineOfIndex(head.snpIndex);
+            const auto bin = line >= 0 ? positionBin(tables.snpChromosome(line), tables.snpPosition(line))
+                                       : std::nullopt;
+            belongs = bin && *bin == run.key;
+        }
+        if (!belongs)
+            return damaged(Fault::Misplaced);
+        out.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// Opens `table` of the dataset and reads one run of it.
+Result<ResultRows> readOneRun(const QString &folder, const DatasetTables &tables, const char *table,
+                              const RecordRun &run)
+{
+    QFile file(files::datasetFilePath(folder, table));
+    if (!file.open(QIODevice::ReadOnly))
+        return Error{ErrorKind::MissingFile, QStringLiteral("The file %1 is not found! Please reload the dataset!")
+                                                 .arg(QLatin1StringView(table))};
+    if (run.count <= 0)
+        return Error{ErrorKind::NoRecords, {}};
+    ResultRows rows;
+    QByteArray bytes;
+    if (std::optional<Error> error = readRecordRun(file, folder, tables, run, rows, bytes))
+        return std::move(*error);
+    return rows;
+}
+
+} // namespace
+
 Result<ResultRows> readTrait(const QString &folder, const DatasetTables &tables,
                              const QString &traitName)
 {
     // The name list is sorted, so the trait's index is found by bisection.
     const auto named = std::lower_bound(tables.traitNames.cbegin(), tables.traitNames.cend(), traitName);
-    const qsizetype traitIndex =
-        named != tables.traitNames.cend() && *named == traitName ? named - tables.traitNames.cbegin() : -1;
-    const RunTexts texts{files::TraitTable,
-                         QStringLiteral("table1.dat holds fewer records than ID_Line.dat lists."),
-                         QStringLiteral("table1.dat refers to a trait or SNP that is not listed."),
-                         QStringLiteral("table1.dat holds a record of another trait where ID_Line.dat places %1.")
-                             .arg(traitName),
-                         QStringLiteral("the trait has more records than memory can hold.")};
-    return readRun(folder, tables, texts, tables.traitFirstRecord(traitName),
-                   tables.traitRecordCounts.value(traitName, 0),
-                   [traitIndex](const RecordHead &head) { return head.traitIndex == traitIndex; });
+    const int traitIndex =
+        named != tables.traitNames.cend() && *named == traitName ? int(named - tables.traitNames.cbegin()) : -1;
+    return readOneRun(folder, tables, files::TraitTable,
+                      RecordRun{RecordRun::Table::Traits, traitIndex, tables.traitFirstRecord(traitName),
+                                tables.traitRecordCounts.value(traitName, 0)});
 }
 
 namespace bypos {
 
 Result<ResultRows> readRegion(const QString &folder, const DatasetTables &tables, int bin)
 {
-    const RunTexts texts{files::BinTable,
-                         QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists."),
-                         QStringLiteral("table2.dat refers to a trait or SNP that is not listed."),
-                         QStringLiteral("table2.dat holds a record of another region where Pos_Line.dat places this one."),
-                         QStringLiteral("the region has more records than memory can hold.")};
-    Result<ResultRows> read = readRun(folder, tables, texts, tables.binFirstRecord(bin),
-                                      tables.binRecordCount(bin), [&tables, bin](const RecordHead &head) {
-        const int line = tables.snpLineOfIndex(head.snpIndex);
-        const auto snpBin = line >= 0 ? positionBin(tables.snpChromosome(line), tables.snpPosition(line))
-                                      : std::nullopt;
-        return snpBin && *snpBin == bin;
-    });
+    Result<ResultRows> read = readOneRun(folder, tables, files::BinTable,
+                                         RecordRun{RecordRun::Table::Bins, bin, tables.binFirstRecord(bin),
+                                                   tables.binRecordCount(bin)});
     if (!read && read.kind() == ErrorKind::NoRecords)
         return Error{ErrorKind::NoRecords, QStringLiteral("There are no SNPs in this region!")};
     return read;

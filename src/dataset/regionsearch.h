@@ -3,14 +3,17 @@
 #include "dataset/result.h"
 #include "dataset/rowrecord.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 #include <QtGlobal>
 
+#include <optional>
 #include <vector>
 
 class DatasetTables;
+class QIODevice;
 
 // The reads of the result tables (one trait's records from table1.dat, one region's from
 // table2.dat) and the region search of the position panel: one whole megabase of one
@@ -31,6 +34,23 @@ struct ResultRows {
     // Row k's extra statistics (null when there are none).
     float *extraOf(int k);
 };
+
+// One run of records of a result table: trait `key`'s in table1.dat or bin `key`'s in
+// table2.dat, `count` records from record `first` (the offset rule).
+struct RecordRun {
+    enum class Table { Traits, Bins };
+    Table table = Table::Traits;
+    int key = 0;
+    qint64 first = 0;
+    int count = 0;
+};
+
+// The one read behind every reader of the result tables: reads `run` from `file` (the run's
+// table, open) into `out`, reusing its vectors and `scratch`, and checks every record: its trait
+// and SNP are listed and it belongs to the run's trait or bin. A run the file does not hold or a
+// record that fails a check gives a Damaged error naming the dataset `folder`.
+std::optional<Error> readRecordRun(QIODevice &file, const QString &folder, const DatasetTables &tables,
+                                   const RecordRun &run, ResultRows &out, QByteArray &scratch);
 
 // Reads the records of trait `traitName` from folder/table1.dat by the offset rule (ID_Line.dat
 // counts held in `tables`). Fails with MissingFile when the table cannot be opened, NoRecords for

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -26,6 +27,8 @@ template <typename T>
 class [[nodiscard]] Result
 {
 public:
+    // A default value (for a result filled in later).
+    Result() requires std::is_default_constructible_v<T> : m_state(std::in_place_index<0>) {}
     Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
     Result(Error error) : m_state(std::in_place_index<1>, std::move(error)) {}
 
