@@ -23,18 +23,22 @@ constexpr char Help[] =
     "program's LOAD DATA does. Every file starts with a header line. Files ending in .gz are\n"
     "read through gzip.\n"
     "\n"
-    "  --results R    results: trait, SNP, first statistic, extra statistics...\n"
-    "                 The header's column count fixes every line's width.\n"
-    "  --snps S       SNP information: SNP, chromosome (1-23 or X), position in Mb with at\n"
-    "                 least one digit after the decimal point, extra columns...\n"
-    "  --traits T     trait information: trait, trait columns...\n"
-    "  --groups G     optional trait groups: trait, then one group name per field.\n"
-    "  --genes P      optional gene positions: gene, chromosome, start, end (bp or Mb).\n"
-    "  --out DIR      dataset folder, created when missing; an earlier dataset in it is\n"
-    "                 replaced.\n"
-    "  --no-register  do not add DIR to the program's list of datasets (by default a\n"
-    "                 successful import adds it, as LOAD DATA does).\n"
-    "  -h, --help     show this help and exit.\n"
+    "  --results R     results: trait, SNP, first statistic, extra statistics... The header's\n"
+    "                  column count fixes every line's width.\n"
+    "  --snps S        SNP information: SNP, chromosome (1-23 or X), position in Mb with at\n"
+    "                  least one digit after the decimal point, extra columns...\n"
+    "  --traits T      trait information: trait, trait columns...\n"
+    "  --groups G      optional trait groups: trait, then one group name per field.\n"
+    "  --genes P       optional gene positions: gene, chromosome, start, end (bp or Mb).\n"
+    "  --out DIR       dataset folder, created when missing; an earlier dataset in it is\n"
+    "                  replaced.\n"
+    "  --neglog10 COL  store the results column named COL (a p-value) as -log10 of its value,\n"
+    "                  named -log10(COL); repeatable. Computed from the text, so p-values\n"
+    "                  below 1e-308 keep their strength. A p-value of 0, below 0 or above 1\n"
+    "                  is an error.\n"
+    "  --no-register   do not add DIR to the program's list of datasets (by default a\n"
+    "                  successful import adds it, as LOAD DATA does).\n"
+    "  -h, --help      show this help and exit.\n"
     "\n"
     "The input paths are recorded in DIR/summary.txt as absolute paths; the SNP, trait and\n"
     "group files must stay there, the browser reads them again.\n"
@@ -119,6 +123,12 @@ int main(int argc, char *argv[])
             std::fputs(Help, stdout);
             return 0;
         }
+        if (arg == QLatin1String("--neglog10")) {
+            if (i + 1 >= args.size() || args.at(i + 1).isEmpty())
+                return usageError(QStringLiteral("--neglog10 needs a column name"));
+            inputs.negLog10Columns.append(args.at(++i));
+            continue;
+        }
         if (arg == QLatin1String("--no-register")) {
             registerFolder = false;
             continue;
@@ -156,6 +166,10 @@ int main(int argc, char *argv[])
         QDir(out).absolutePath(), inputs,
         [&progress](const QString &stage, qint64 rows) { progress.update(stage, rows); });
     progress.finish();
+    // Said whatever the outcome: a failed import may have read all its values first.
+    const QString lost = lostValuesNotice(result.lost);
+    if (!lost.isEmpty())
+        std::fputs(qPrintable(lost), stderr);
 
     if (!result.failed) {
         // So that the startup dialog lists the folder, as after an import through the window.

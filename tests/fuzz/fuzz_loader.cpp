@@ -50,7 +50,7 @@ void makeTemplate()
     fuzz::writeFile(pathOf(11), "T\tG\nT1\tG1\nT2\tG1\tG2\n");
     const QString genes = fuzz::scratchPath(QStringLiteral("in/genes.txt"));
     fuzz::writeFile(genes, "G\tC\tS\tE\ng1\t1\t1.2\t1.3\ng2\tX\t2.1\t2.9\n");
-    const ImportResult r = runImport(folder(), ImportInputs{results, pathOf(9), pathOf(10), pathOf(11), genes});
+    const ImportResult r = runImport(folder(), ImportInputs{results, pathOf(9), pathOf(10), pathOf(11), genes, {}});
     fuzz::check(!r.failed, "the template import failed", r.errorText);
     for (int k = 0; k < FileCount; ++k)
         Template[k] = fuzz::readFile(pathOf(k));

@@ -80,7 +80,7 @@ ImportInputs tst_HostileInput::write(const QString &dir, const QByteArray &resul
 {
     QDir().mkpath(dir);
     ImportInputs in{dir + QStringLiteral("/results.txt"), dir + QStringLiteral("/snps.txt"),
-                    dir + QStringLiteral("/traits.txt"), {}, {}};
+                    dir + QStringLiteral("/traits.txt"), {}, {}, {}};
     writeAll(in.results, results);
     writeAll(in.snpInfo, snps);
     writeAll(in.traitInfo, traits);
