@@ -7,6 +7,8 @@
 #include "import/linereader.h"
 #include "import/numberparse.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>

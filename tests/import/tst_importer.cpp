@@ -1,4 +1,6 @@
 #include "dataset/datasetfiles.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
 #include "dataset/resultrecord.h"
 #include "import/importer.h"
 
@@ -582,7 +584,8 @@ void tst_Importer::gzipInputEqualsPlainInput()
     QString *from[] = {&plain.results, &plain.snpInfo, &plain.traitInfo, &plain.groups, &plain.genes};
     QString *to[] = {&packed.results, &packed.snpInfo, &packed.traitInfo, &packed.groups, &packed.genes};
     for (int i = 0; i < 5; ++i) {
-        *to[i] = dir.filePath(QFileInfo(*from[i]).fileName() + QStringLiteral(".gz"));
+        // Gzip is known by its content: the SNP information file keeps a plain name.
+        *to[i] = dir.filePath(QFileInfo(*from[i]).fileName() + (i == 1 ? QString() : QStringLiteral(".gz")));
         writeGzip(*to[i], readAll(*from[i]));
     }
     const QString a = dir.filePath(QStringLiteral("plain"));
@@ -596,6 +599,16 @@ void tst_Importer::gzipInputEqualsPlainInput()
     QCOMPARE(summaryLines(b).mid(1), summaryLines(a).mid(1));
     QCOMPARE(summaryLines(b).value(0), packed.results.toUtf8() + '\t' + packed.snpInfo.toUtf8() + '\t'
                                            + packed.traitInfo.toUtf8() + '\t' + packed.groups.toUtf8());
+
+    // The dataset opens, with the side files read as the import read them.
+    DatasetTables plainTables;
+    DatasetTables packedTables;
+    QVERIFY(DatasetLoader(a).load(plainTables).ok);
+    const LoadOutcome opened = DatasetLoader(b).load(packedTables);
+    QVERIFY2(opened.ok, qPrintable(opened.message));
+    QCOMPARE(packedTables.traitInfoMap, plainTables.traitInfoMap);
+    QCOMPARE(packedTables.traitGroupMap, plainTables.traitGroupMap);
+    QCOMPARE(packedTables.snpLineText(0), plainTables.snpLineText(0));
 
     // A cut-off stream is an input that cannot be read to its end.
     QByteArray damaged = readAll(packed.results);
