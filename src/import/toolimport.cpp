@@ -1,5 +1,6 @@
 #include "import/toolimport.h"
 
+#include "dataset/atomicfile.h"
 #include "dataset/chromosome.h"
 #include "dataset/datasetfiles.h"
 #include "import/linereader.h"
@@ -7,7 +8,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <charconv>
 #include <cmath>
@@ -24,52 +24,8 @@ namespace {
 constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
 constexpr int OtherChromosomesShown = 6;
 
-// A derived input, written through a temporary file that replaces the old one only on commit.
-class DerivedFile final
-{
-public:
-    explicit DerivedFile(const QString &path) : m_file(path) {}
-
-    bool open()
-    {
-        m_buffer.reserve(BufferBytes);
-        return m_file.open(QIODevice::WriteOnly);
-    }
-    void write(QByteArrayView bytes)
-    {
-        m_buffer.append(bytes.data(), size_t(bytes.size()));
-        if (m_buffer.size() >= BufferBytes)
-            flush();
-    }
-    void write(char c) { m_buffer.push_back(c); }
-    bool commit()
-    {
-        flush();
-        if (m_failed || !m_file.flush() || m_file.error() != QFileDevice::NoError) {
-            m_file.cancelWriting();
-            m_file.commit();
-            return false;
-        }
-        return m_file.commit();
-    }
-    QString fileName() const { return m_file.fileName(); }
-
-private:
-    static constexpr size_t BufferBytes = size_t(1) << 20;
-
-    void flush()
-    {
-        if (m_buffer.empty() || m_failed)
-            return;
-        if (m_file.write(m_buffer.data(), qint64(m_buffer.size())) != qint64(m_buffer.size()))
-            m_failed = true;
-        m_buffer.clear();
-    }
-
-    QSaveFile m_file;
-    std::string m_buffer;
-    bool m_failed = false;
-};
+// The derived inputs replace earlier ones only on commit.
+using DerivedFile = AtomicFile;
 
 // Every SNP ID seen, with where it lies and where it was first seen. Names live back to back
 // in one arena; the table holds entry numbers. Files of one study mostly list their SNPs in
@@ -565,9 +521,9 @@ ToolImportResult ToolImport::run()
             m_results = std::make_unique<DerivedFile>(folder.filePath(QString::fromLatin1(DerivedResults)));
             m_snpInfo = std::make_unique<DerivedFile>(folder.filePath(QString::fromLatin1(DerivedSnpInfo)));
             if (!m_results->open())
-                ok = cannotWrite(m_results->fileName());
+                ok = cannotWrite(m_results->path());
             else if (!m_snpInfo->open())
-                ok = cannotWrite(m_snpInfo->fileName());
+                ok = cannotWrite(m_snpInfo->path());
         }
         if (ok) {
             const ToolColumns &c = m_files.front().columns;
@@ -593,13 +549,13 @@ ToolImportResult ToolImport::run()
         if (ok && m_inputs.traitInfo.isEmpty()) {
             DerivedFile traits(folder.filePath(QString::fromLatin1(DerivedTraitInfo)));
             if (!traits.open() || !writeTraitInfo(traits))
-                ok = cannotWrite(traits.fileName());
+                ok = cannotWrite(traits.path());
         }
         // The derived inputs replace earlier ones only once all of them are whole.
         if (ok && !m_snpInfo->commit())
-            ok = cannotWrite(m_snpInfo->fileName());
+            ok = cannotWrite(m_snpInfo->path());
         if (ok && !m_results->commit())
-            ok = cannotWrite(m_results->fileName());
+            ok = cannotWrite(m_results->path());
     } catch (const std::bad_alloc &) {
         fail(Failure::OutOfMemory, QStringLiteral("error : there is not enough memory to import these files!"));
     }
@@ -609,6 +565,11 @@ ToolImportResult ToolImport::run()
     for (const TraitFile &file : m_files)
         result.traits.append(file.trait);
 
+    if (m_error.isEmpty()) {
+        const Status recorded = writeGenomeBuild(m_folder, m_inputs.build);
+        if (!recorded)
+            fail(Failure::WriteFailure, recorded.message());
+    }
     if (!m_error.isEmpty()) {
         result.import.failed = true;
         result.import.failure = m_failure;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dataset/genomebuild.h"
 #include "import/importer.h"
 #include "import/toolformat.h"
 
@@ -24,6 +25,8 @@ struct ToolImportInputs {
     QString traitInfo;  // optional: used instead of the derived trait information
     QString groups;     // optional, as for runImport
     QString genes;      // optional, as for runImport
+    // Recorded in the dataset once the files are converted; none removes an earlier record.
+    std::optional<GenomeBuild> build;
 };
 
 // Rows a file held that the dataset leaves out, by reason.
