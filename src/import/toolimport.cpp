@@ -492,14 +492,17 @@ bool ToolImport::writeTraitInfo(DerivedFile &out)
                 why.append(QStringLiteral("%1 %2").arg(file.skipped.count[r])
                                .arg(skipReasonText(SkippedRows::Reason(r))));
         }
-        const QString line = QStringList{file.trait, file.path, QString::number(file.kept),
-                                         QString::number(file.skipped.total()),
-                                         why.isEmpty() ? QStringLiteral("-") : why.join(QStringLiteral("; ")),
-                                         file.kept ? QString::fromUtf8(file.bestP) : QStringLiteral("-"),
-                                         file.kept ? QString::fromUtf8(file.bestSnp) : QStringLiteral("-")}
-                                 .join(QLatin1Char('\t'));
-        QString clean = line;
-        clean.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+        QStringList fields{file.trait, file.path, QString::number(file.kept),
+                           QString::number(file.skipped.total()),
+                           why.isEmpty() ? QStringLiteral("-") : why.join(QStringLiteral("; ")),
+                           file.kept ? QString::fromUtf8(file.bestP) : QStringLiteral("-"),
+                           file.kept ? QString::fromUtf8(file.bestSnp) : QStringLiteral("-")};
+        // A path may hold what would break the file's columns or lines.
+        for (QString &field : fields) {
+            for (QChar c : {QLatin1Char('\t'), QLatin1Char('\n'), QLatin1Char('\r')})
+                field.replace(c, QLatin1Char(' '));
+        }
+        const QString clean = fields.join(QLatin1Char('\t'));
         out.write(clean.toUtf8());
         out.write('\n');
     }
