@@ -1,41 +1,19 @@
 #include "dataset/positionbin.h"
 
+#include "dataset/chromosome.h"
+
 #include <cmath>
 
 namespace quillmap {
 
 std::optional<int> chromosomeNumber(const QString &field)
 {
-    if (field == QLatin1String("X"))
-        return 23;
-    if (field.isEmpty() || field.size() > 2 || field.at(0) == QLatin1Char('0'))
-        return std::nullopt;
-    int value = 0;
-    for (QChar c : field) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        value = value * 10 + (c.unicode() - '0');
-    }
-    if (value < 1 || value > 23)
-        return std::nullopt;
-    return value;
+    return parseChromosome(QStringView(field), ChromosomeSpelling::Exact);
 }
 
 std::optional<int> chromosomeNumber(QByteArrayView field)
 {
-    if (field.size() == 1 && field.front() == 'X')
-        return 23;
-    if (field.isEmpty() || field.size() > 2 || field.front() == '0')
-        return std::nullopt;
-    int value = 0;
-    for (char c : field) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    if (value < 1 || value > 23)
-        return std::nullopt;
-    return value;
+    return parseChromosome(field, ChromosomeSpelling::Exact);
 }
 
 std::optional<qint16> positionBin(int chromosome, double positionMb)

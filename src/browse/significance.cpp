@@ -1,0 +1,357 @@
+#include "browse/significance.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+namespace quillmap {
+
+namespace {
+
+constexpr double Nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double Ln10 = 2.302585092994045684;
+constexpr double LnSqrt2Pi = 0.918938533204672742;
+
+// Normal quantile of a lower-tail probability q in (0, 1): a rational first guess, then two
+// Halley steps against erfc, which carry it to full double precision.
+double normalQuantile(double q)
+{
+    static constexpr double a[] = {-3.969683028665376e+01, 2.209460984245205e+02,
+                                   -2.759285104469687e+02, 1.383577518672690e+02,
+                                   -3.066479806614716e+01, 2.506628277459239e+00};
+    static constexpr double b[] = {-5.447609879822406e+01, 1.615858368580409e+02,
+                                   -1.556989798598866e+02, 6.680131188771972e+01,
+                                   -1.328068155288572e+01};
+    static constexpr double c[] = {-7.784894002430293e-03, -3.223964580411365e-01,
+                                   -2.400758277161838e+00, -2.549732539343734e+00,
+                                   4.374664141464968e+00, 2.938163982698783e+00};
+    static constexpr double d[] = {7.784695709041462e-03, 3.224671290700398e-01,
+                                   2.445134137142996e+00, 3.754408661907416e+00};
+    constexpr double Low = 0.02425;
+    double x;
+    if (q < Low || q > 1.0 - Low) {
+        const double t = std::sqrt(-2.0 * std::log(q < Low ? q : 1.0 - q));
+        x = (((((c[0] * t + c[1]) * t + c[2]) * t + c[3]) * t + c[4]) * t + c[5])
+            / ((((d[0] * t + d[1]) * t + d[2]) * t + d[3]) * t + 1.0);
+        if (q > 1.0 - Low)
+            x = -x;
+    } else {
+        const double r = q - 0.5;
+        const double t = r * r;
+        x = (((((a[0] * t + a[1]) * t + a[2]) * t + a[3]) * t + a[4]) * t + a[5]) * r
+            / (((((b[0] * t + b[1]) * t + b[2]) * t + b[3]) * t + b[4]) * t + 1.0);
+    }
+    for (int step = 0; step < 2; ++step) {
+        const double e = 0.5 * std::erfc(-x / std::sqrt(2.0)) - q;
+        const double u = e * std::exp(LnSqrt2Pi + x * x / 2.0);
+        x -= u / (1.0 + x * u / 2.0);
+    }
+    return x;
+}
+
+// Continued fraction of the incomplete beta (modified Lentz).
+double betaFraction(double x, double a, double b)
+{
+    constexpr double Tiny = 1e-300;
+    constexpr double Eps = 1e-15;
+    const double qab = a + b, qap = a + 1.0, qam = a - 1.0;
+    double c = 1.0;
+    double d = 1.0 - qab * x / qap;
+    if (std::fabs(d) < Tiny)
+        d = Tiny;
+    d = 1.0 / d;
+    double h = d;
+    for (int m = 1; m <= 100000; ++m) {
+        const double m2 = 2.0 * m;
+        double aa = m * (b - m) * x / ((qam + m2) * (a + m2));
+        d = 1.0 + aa * d;
+        if (std::fabs(d) < Tiny)
+            d = Tiny;
+        c = 1.0 + aa / c;
+        if (std::fabs(c) < Tiny)
+            c = Tiny;
+        d = 1.0 / d;
+        h *= d * c;
+        aa = -(a + m) * (qab + m) * x / ((a + m2) * (qap + m2));
+        d = 1.0 + aa * d;
+        if (std::fabs(d) < Tiny)
+            d = Tiny;
+        c = 1.0 + aa / c;
+        if (std::fabs(c) < Tiny)
+            c = Tiny;
+        d = 1.0 / d;
+        const double del = d * c;
+        h *= del;
+        if (std::fabs(del - 1.0) < Eps)
+            break;
+    }
+    return h;
+}
+
+bool scoreFirst(const ClumpCandidate &l, const ClumpCandidate &r)
+{
+    if (l.score != r.score)
+        return l.score > r.score;
+    if (l.chromosome != r.chromosome)
+        return l.chromosome < r.chromosome;
+    if (l.positionBp != r.positionBp)
+        return l.positionBp < r.positionBp;
+    return l.snpIndex < r.snpIndex;
+}
+
+} // namespace
+
+bool isNegLog10Name(const QString &name)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(-log10\\(.*\\)|log10_?p|neg_?log_?10_?p(_?val(ue)?)?|mlog10p)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return pattern.match(name.trimmed()).hasMatch();
+}
+
+bool isPValueName(const QString &name)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(p|p[-_. ]?val(ue)?|p_bolt_lmm(_inf)?|p_wald|p_lrt|p_score)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return pattern.match(name.trimmed()).hasMatch();
+}
+
+PValueColumn findPValueColumn(const QStringList &statisticNames)
+{
+    for (qsizetype i = 0; i < statisticNames.size(); ++i) {
+        if (isNegLog10Name(statisticNames[i]))
+            return {int(i), true};
+    }
+    for (qsizetype i = 0; i < statisticNames.size(); ++i) {
+        if (isPValueName(statisticNames[i]))
+            return {int(i), false};
+    }
+    return {};
+}
+
+PValueColumn pValueColumnNamed(const QStringList &statisticNames, const QString &name)
+{
+    const qsizetype i = statisticNames.indexOf(name);
+    if (i < 0)
+        return {};
+    return {int(i), isNegLog10Name(name)};
+}
+
+double scoreOf(float value, bool negLog10)
+{
+    const double v = double(value);
+    if (negLog10)
+        return v >= 0.0 ? v : Nan;   // NaN fails the test as well
+    if (!(v >= 0.0 && v <= 1.0))
+        return Nan;
+    return v == 0.0 ? std::numeric_limits<double>::infinity() : -std::log10(v);
+}
+
+bool meetsThreshold(float value, bool negLog10, double threshold)
+{
+    if (negLog10)
+        return value >= float(-std::log10(threshold));
+    // The stored p is a float: "5e-8" in the file must meet a threshold of 5e-8.
+    return value >= 0.0f && value <= float(threshold);
+}
+
+QString formatPValue(double score)
+{
+    if (std::isnan(score))
+        return QStringLiteral("NA");
+    if (std::isinf(score))
+        return QStringLiteral("0");
+    if (score < 300.0)
+        return QString::number(std::pow(10.0, -score), 'g', 6);
+    // 10^-score = m x 10^e with m in [1, 10).
+    double e = std::floor(-score);
+    double m = std::pow(10.0, -score - e);
+    QString mantissa = QString::number(m, 'g', 6);
+    if (mantissa == u"10") {
+        mantissa = QStringLiteral("1");
+        e += 1.0;
+    }
+    return QStringLiteral("%1e%2").arg(mantissa, QString::number(qint64(e)));
+}
+
+QString formatLambda(double lambda)
+{
+    return std::isnan(lambda) ? QStringLiteral("NA") : QString::number(lambda, 'f', 4);
+}
+
+double chiSquareOfScore(double score)
+{
+    if (std::isnan(score) || score < 0.0)
+        return Nan;
+    if (std::isinf(score))
+        return std::numeric_limits<double>::infinity();
+    if (score < 290.0) {
+        const double z = normalQuantile(std::pow(10.0, -score) / 2.0);
+        return z * z;
+    }
+    // Beyond the double range: solve ln Q(z) = ln(p / 2) with the tail series of the normal
+    // upper tail, Q(z) = phi(z) / z x (1 - 1/z^2 + 3/z^4 - 15/z^6).
+    const double target = -score * Ln10 - std::log(2.0);
+    double z = std::sqrt(-2.0 * target);
+    for (int i = 0; i < 50; ++i) {
+        const double z2 = z * z;
+        const double series = 1.0 - 1.0 / z2 + 3.0 / (z2 * z2) - 15.0 / (z2 * z2 * z2);
+        const double f = -z2 / 2.0 - std::log(z) - LnSqrt2Pi + std::log(series) - target;
+        const double step = f / (-z - 1.0 / z);
+        z -= step;
+        if (std::fabs(step) < 1e-14 * z)
+            break;
+    }
+    return z * z;
+}
+
+double lambdaGc(std::vector<double> &scores)
+{
+    const size_t n = scores.size();
+    if (n == 0)
+        return Nan;
+    // The chi-square quantile falls as the score falls, so the median chi-square is that of the
+    // median score; only the middle one or two need converting.
+    const auto mid = scores.begin() + std::ptrdiff_t(n / 2);
+    std::nth_element(scores.begin(), mid, scores.end());
+    double median = chiSquareOfScore(*mid);
+    if (n % 2 == 0) {
+        const double below = *std::max_element(scores.begin(), mid);
+        median = (median + chiSquareOfScore(below)) / 2.0;
+    }
+    return median / ChiSquareMedian;
+}
+
+double incompleteBeta(double x, double a, double b)
+{
+    if (!(x > 0.0))
+        return 0.0;
+    if (!(x < 1.0))
+        return 1.0;
+    const double front = std::exp(std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b)
+                                  + a * std::log(x) + b * std::log1p(-x));
+    if (x < (a + 1.0) / (a + b + 2.0))
+        return front * betaFraction(x, a, b) / a;
+    return 1.0 - front * betaFraction(1.0 - x, b, a) / b;
+}
+
+double betaQuantile(double probability, double a, double b)
+{
+    // Bisection on log x: the quantiles of interest reach far below 1e-10.
+    double lo = -745.0, hi = 0.0;
+    for (int i = 0; i < 200 && hi - lo > 1e-13 * std::max(1.0, std::fabs(lo)); ++i) {
+        const double mid = (lo + hi) / 2.0;
+        if (incompleteBeta(std::exp(mid), a, b) < probability)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return std::exp((lo + hi) / 2.0);
+}
+
+QqPlotData qqPlotData(std::vector<double> scores, double step)
+{
+    QqPlotData data;
+    const size_t n = scores.size();
+    data.count = qint64(n);
+    if (n == 0) {
+        data.lambda = Nan;
+        return data;
+    }
+    {
+        std::vector<double> copy = scores;
+        data.lambda = lambdaGc(copy);
+    }
+    std::sort(scores.begin(), scores.end(), std::greater<double>());
+    const double dn = double(n);
+    for (const double s : scores) {
+        if (std::isfinite(s)) {
+            data.maxObserved = s;
+            break;
+        }
+    }
+    data.maxExpected = -std::log10(0.5 / dn);
+    double lastE = 0.0, lastO = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        const double e = -std::log10((double(i) + 0.5) / dn);
+        // p = 0 (below the stored range) is drawn at the largest finite score.
+        const double o = std::isfinite(scores[i]) ? scores[i] : data.maxObserved;
+        if (i > 0 && i + 1 < n && lastE - e < step && std::fabs(lastO - o) < step)
+            continue;
+        data.expected.push_back(e);
+        data.observed.push_back(o);
+        lastE = e;
+        lastO = o;
+    }
+    // Band at ranks spaced evenly on the expected axis.
+    constexpr int BandPoints = 80;
+    qint64 lastRank = -1;
+    for (int j = BandPoints; j >= 0; --j) {
+        const qint64 rank = qint64(std::llround(std::pow(dn, double(j) / BandPoints)));
+        const qint64 k = std::clamp<qint64>(rank, 1, qint64(n));
+        if (k == lastRank)
+            continue;
+        lastRank = k;
+        const double a = double(k), b = dn - double(k) + 1.0;
+        data.bandExpected.push_back(-std::log10((double(k) - 0.5) / dn));
+        data.bandLower.push_back(-std::log10(betaQuantile(0.975, a, b)));
+        data.bandUpper.push_back(-std::log10(betaQuantile(0.025, a, b)));
+    }
+    return data;
+}
+
+std::vector<Locus> clumpLoci(std::vector<ClumpCandidate> &candidates, qint64 windowBp)
+{
+    std::vector<Locus> loci;
+    const size_t n = candidates.size();
+    if (n == 0)
+        return loci;
+    std::sort(candidates.begin(), candidates.end(), scoreFirst);
+    // Genome order of the candidates, for the window scans.
+    std::vector<qint32> byPosition(n);
+    std::iota(byPosition.begin(), byPosition.end(), 0);
+    std::sort(byPosition.begin(), byPosition.end(), [&](qint32 l, qint32 r) {
+        const ClumpCandidate &a = candidates[size_t(l)], &b = candidates[size_t(r)];
+        if (a.chromosome != b.chromosome)
+            return a.chromosome < b.chromosome;
+        if (a.positionBp != b.positionBp)
+            return a.positionBp < b.positionBp;
+        return l < r;
+    });
+    std::vector<qint32> placeOf(n);
+    for (size_t k = 0; k < n; ++k)
+        placeOf[size_t(byPosition[k])] = qint32(k);
+    std::vector<char> taken(n, 0);
+    for (size_t i = 0; i < n; ++i) {
+        if (taken[i])
+            continue;
+        const ClumpCandidate &lead = candidates[i];
+        taken[i] = 1;
+        int count = 1;
+        // Windows of two leads overlap at most pairwise, so each candidate is looked at a
+        // bounded number of times.
+        const auto within = [&](qint32 c) {
+            const ClumpCandidate &other = candidates[size_t(c)];
+            return other.chromosome == lead.chromosome
+                && std::llabs(other.positionBp - lead.positionBp) <= windowBp;
+        };
+        for (qint64 k = qint64(placeOf[i]) - 1; k >= 0 && within(byPosition[size_t(k)]); --k) {
+            char &t = taken[size_t(byPosition[size_t(k)])];
+            count += t ? 0 : 1;
+            t = 1;
+        }
+        for (size_t k = size_t(placeOf[i]) + 1; k < n && within(byPosition[k]); ++k) {
+            char &t = taken[size_t(byPosition[k])];
+            count += t ? 0 : 1;
+            t = 1;
+        }
+        loci.push_back({lead, count});
+    }
+    return loci;
+}
+
+} // namespace quillmap

@@ -1,0 +1,107 @@
+#include "browse/studyscan.h"
+
+#include "dataset/datasettables.h"
+
+#include <cmath>
+#include <limits>
+
+namespace quillmap {
+
+qint64 positionBp(double positionMb)
+{
+    const double bp = std::round(positionMb * 1000000.0);
+    // Positions come from a validated file; anything absurd is pinned rather than overflowing.
+    if (!(std::fabs(bp) < 9.0e18))
+        return 0;
+    return qint64(bp);
+}
+
+std::vector<double> traitScores(const TraitRows &trait, PValueColumn column)
+{
+    std::vector<double> scores;
+    scores.reserve(size_t(trait.count()));
+    for (int k = 0; k < trait.count(); ++k) {
+        const double s = scoreOf(trait.statistic(k, column.statistic), column.negLog10);
+        if (!std::isnan(s))
+            scores.push_back(s);
+    }
+    return scores;
+}
+
+namespace {
+
+// Genome place of a SNP: chromosome and bp; chromosome 0 when the SNP has no line.
+std::pair<int, qint64> snpPlace(const DatasetTables &tables, int snpIndex)
+{
+    const int line = tables.snpLineOfIndex(snpIndex);
+    if (line < 0)
+        return {0, 0};
+    return {tables.snpChromosome(line), positionBp(tables.snpPosition(line))};
+}
+
+} // namespace
+
+TraitSummaries summarizeTraits(const QString &folder, const DatasetTables &tables,
+                               PValueColumn column, int firstTrait, int lastTrait)
+{
+    TraitSummaries result;
+    std::vector<double> scores;
+    result.outcome = scanTraits(folder, tables, firstTrait, lastTrait, [&](const TraitRows &trait) {
+        TraitSummary summary;
+        summary.traitIndex = trait.traitIndex;
+        summary.rows = trait.count();
+        summary.bestScore = std::numeric_limits<double>::quiet_NaN();
+        scores.clear();
+        std::pair<int, qint64> bestPlace;
+        for (int k = 0; column.valid() && k < trait.count(); ++k) {
+            const double s = scoreOf(trait.statistic(k, column.statistic), column.negLog10);
+            if (std::isnan(s))
+                continue;
+            scores.push_back(s);
+            const int snp = trait.rows[size_t(k)].snpIndex;
+            if (summary.bestSnp < 0 || s > summary.bestScore) {
+                summary.bestScore = s;
+                summary.bestSnp = snp;
+                bestPlace = snpPlace(tables, snp);
+            } else if (s == summary.bestScore) {
+                const auto place = snpPlace(tables, snp);
+                if (place < bestPlace || (place == bestPlace && snp < summary.bestSnp)) {
+                    summary.bestSnp = snp;
+                    bestPlace = place;
+                }
+            }
+        }
+        summary.pValues = qint64(scores.size());
+        summary.lambda = lambdaGc(scores);
+        result.traits.push_back(summary);
+        return true;
+    });
+    return result;
+}
+
+TopLociResult topLoci(const QString &folder, const DatasetTables &tables, PValueColumn column,
+                      double threshold, qint64 windowBp)
+{
+    TopLociResult result;
+    if (!column.valid())
+        return result;
+    std::vector<ClumpCandidate> candidates;
+    result.outcome = scanTraits(folder, tables, 0, int(tables.traitNames.size()),
+                                [&](const TraitRows &trait) {
+        candidates.clear();
+        for (int k = 0; k < trait.count(); ++k) {
+            const float value = trait.statistic(k, column.statistic);
+            if (!meetsThreshold(value, column.negLog10, threshold))
+                continue;
+            const int snp = trait.rows[size_t(k)].snpIndex;
+            const auto [chromosome, bp] = snpPlace(tables, snp);
+            candidates.push_back({snp, chromosome, bp, scoreOf(value, column.negLog10), value});
+        }
+        for (const Locus &locus : clumpLoci(candidates, windowBp))
+            result.loci.push_back({trait.traitIndex, locus});
+        return true;
+    });
+    return result;
+}
+
+} // namespace quillmap

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "browse/significance.h"
+#include "dataset/traitscan.h"
+
+#include <QString>
+
+#include <vector>
+
+class DatasetTables;
+
+// Study-wide listings over table1.dat: per trait its row count, best p-value and lambda_GC, and
+// the independent loci of every trait. These feed the "Traits" and "Top loci" tabs and
+// quillmap-query alike. GUI-free.
+namespace quillmap {
+
+// Position in whole bp of a position in Mb (rounded to the nearest base).
+qint64 positionBp(double positionMb);
+
+// Scores (-log10 p) of one trait's p-value column; values that are not p-values are left out.
+std::vector<double> traitScores(const TraitRows &trait, PValueColumn column);
+
+struct TraitSummary {
+    int traitIndex = -1;
+    qint64 rows = 0;
+    qint64 pValues = 0;       // rows whose value is a p-value
+    double bestScore = 0.0;   // largest score; NaN without p-values
+    int bestSnp = -1;         // SNP index of the best p (genome order among equals); -1 without
+    double lambda = 0.0;      // lambda_GC; NaN without p-values
+};
+
+struct TraitSummaries {
+    TraitScanOutcome outcome;
+    std::vector<TraitSummary> traits;   // trait index order
+};
+
+// Every trait index in [firstTrait, lastTrait) with records, summarised on `column`.
+TraitSummaries summarizeTraits(const QString &folder, const DatasetTables &tables,
+                               PValueColumn column, int firstTrait, int lastTrait);
+
+struct TopLocus {
+    int traitIndex = -1;
+    Locus locus;
+};
+
+struct TopLociResult {
+    TraitScanOutcome outcome;
+    std::vector<TopLocus> loci;   // trait index order; within a trait, best lead first
+};
+
+// Distance clumping of every trait's p-values at or below `threshold`, window +-windowBp.
+TopLociResult topLoci(const QString &folder, const DatasetTables &tables, PValueColumn column,
+                      double threshold, qint64 windowBp);
+
+} // namespace quillmap

@@ -1,0 +1,197 @@
+#include "browse/significance.h"
+
+#include <QTest>
+
+#include <cmath>
+
+using namespace quillmap;
+
+namespace {
+
+// Candidate "id chr pos p" with the SNP index as id.
+ClumpCandidate candidate(int id, int chromosome, qint64 bp, double p)
+{
+    return {id, chromosome, bp, p == 0.0 ? INFINITY : -std::log10(p), float(p)};
+}
+
+} // namespace
+
+class SignificanceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pValueColumns_data();
+    void pValueColumns();
+    void chiSquare_data();
+    void chiSquare();
+    void lambda_data();
+    void lambda();
+    void scoresAndThresholds_data();
+    void scoresAndThresholds();
+    void clumping_data();
+    void clumping();
+    void qqPlot();
+};
+
+void SignificanceTest::pValueColumns_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<int>("statistic");
+    QTest::addColumn<bool>("negLog10");
+    QTest::newRow("-log10 before P") << QStringList{"-log10(P)", "P", "BETA"} << 0 << true;
+    QTest::newRow("regenie LOG10P") << QStringList{"BETA", "SE", "LOG10P"} << 2 << true;
+    QTest::newRow("gwas-ssf") << QStringList{"beta", "p_value", "neg_log_10_p_value"} << 2 << true;
+    QTest::newRow("plain p after beta") << QStringList{"beta", "pvalue"} << 1 << false;
+    QTest::newRow("P-value") << QStringList{"OR", "P-value"} << 1 << false;
+    QTest::newRow("none") << QStringList{"beta", "se", "pos"} << -1 << false;
+}
+
+void SignificanceTest::pValueColumns()
+{
+    QFETCH(QStringList, names);
+    const PValueColumn column = findPValueColumn(names);
+    QTEST(column.statistic, "statistic");
+    QTEST(column.negLog10, "negLog10");
+}
+
+void SignificanceTest::chiSquare_data()
+{
+    QTest::addColumn<double>("score");
+    QTest::addColumn<double>("expected");
+    // Squared normal quantiles of p/2, computed independently.
+    QTest::newRow("p 0.5") << -std::log10(0.5) << 0.4549364231195727;
+    QTest::newRow("p 0.05") << -std::log10(0.05) << 3.8414588206941245;
+    QTest::newRow("p 1e-8") << 8.0 << 32.84125336123678;
+    QTest::newRow("p 1e-300") << 300.0 << 1373.8726312223935;
+    QTest::newRow("p 0.999") << -std::log10(0.999) << 1.5707971492624934e-06;
+}
+
+void SignificanceTest::chiSquare()
+{
+    QFETCH(double, score);
+    QFETCH(double, expected);
+    QVERIFY2(std::fabs(chiSquareOfScore(score) - expected) < 1e-9 * expected,
+             qPrintable(QString::number(chiSquareOfScore(score), 'g', 17)));
+}
+
+void SignificanceTest::lambda_data()
+{
+    QTest::addColumn<QList<double>>("pValues");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("odd: the median p is 0.5") << QList<double>{0.05, 0.5, 0.9} << 1.0000000000000002;
+    QTest::newRow("even: mean of the middle chi-squares")
+        << QList<double>{0.01, 0.05} << 11.514087342004045;
+    QTest::newRow("median among ties") << QList<double>{0.05, 1e-8, 1e-8, 0.05, 1e-8} << 72.1886656953932;
+    QTest::newRow("one value") << QList<double>{0.2} << 3.6101185389549375;
+}
+
+void SignificanceTest::lambda()
+{
+    QFETCH(QList<double>, pValues);
+    QFETCH(double, expected);
+    std::vector<double> scores;
+    for (const double p : pValues)
+        scores.push_back(-std::log10(p));
+    QVERIFY(std::fabs(lambdaGc(scores) - expected) < 1e-9 * expected);
+    // The same values stored as -log10 p give the same lambda.
+    std::vector<double> stored;
+    for (const double p : pValues)
+        stored.push_back(scoreOf(float(-std::log10(p)), true));
+    QVERIFY(std::fabs(lambdaGc(stored) - expected) < 1e-5 * expected);
+}
+
+void SignificanceTest::scoresAndThresholds_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::addColumn<bool>("negLog10");
+    QTest::addColumn<bool>("isP");
+    QTest::addColumn<bool>("meets");   // at 5e-8
+    QTest::newRow("p at the threshold") << 5e-8f << false << true << true;
+    QTest::newRow("p above") << 6e-8f << false << true << false;
+    QTest::newRow("p zero") << 0.0f << false << true << true;
+    QTest::newRow("p above one") << 1.5f << false << false << false;
+    QTest::newRow("p negative") << -0.1f << false << false << false;
+    QTest::newRow("p NaN") << NAN << false << false << false;
+    QTest::newRow("-log10 beyond the float range") << 414.45f << true << true << true;
+    QTest::newRow("-log10 below") << 7.0f << true << true << false;
+    QTest::newRow("-log10 negative") << -1.0f << true << false << false;
+}
+
+void SignificanceTest::scoresAndThresholds()
+{
+    QFETCH(float, value);
+    QFETCH(bool, negLog10);
+    QTEST(!std::isnan(scoreOf(value, negLog10)), "isP");
+    QTEST(meetsThreshold(value, negLog10, 5e-8), "meets");
+}
+
+void SignificanceTest::clumping_data()
+{
+    QTest::addColumn<QList<ClumpCandidate>>("candidates");
+    QTest::addColumn<qint64>("window");
+    QTest::addColumn<QStringList>("loci");   // "lead:count", in the order found
+    QTest::newRow("window edges are inclusive")
+        << QList<ClumpCandidate>{candidate(1, 1, 1000000, 1e-12), candidate(2, 1, 1500000, 1e-9),
+                                 candidate(3, 1, 500000, 1e-9), candidate(4, 1, 1500001, 1e-9),
+                                 candidate(5, 1, 499999, 1e-10)}
+        << qint64(500000) << QStringList{"1:3", "5:1", "4:1"};
+    QTest::newRow("equal p: genome order leads")
+        << QList<ClumpCandidate>{candidate(1, 2, 100, 1e-9), candidate(2, 1, 5000000, 1e-9),
+                                 candidate(3, 1, 4800000, 1e-9)}
+        << qint64(500000) << QStringList{"3:2", "1:1"};
+    QTest::newRow("same position on another chromosome stays")
+        << QList<ClumpCandidate>{candidate(1, 22, 50000000, 1e-9), candidate(2, 23, 50000000, 1e-10),
+                                 candidate(3, 1, 248000000, 1e-8), candidate(4, 2, 100, 1e-8)}
+        << qint64(500000) << QStringList{"2:1", "1:1", "3:1", "4:1"};
+    QTest::newRow("a dropped SNP drops nothing")
+        << QList<ClumpCandidate>{candidate(1, 1, 1000000, 1e-20), candidate(2, 1, 1400000, 1e-15),
+                                 candidate(3, 1, 1800000, 1e-10)}
+        << qint64(500000) << QStringList{"1:2", "3:1"};
+    QTest::newRow("window 0 joins one position")
+        << QList<ClumpCandidate>{candidate(1, 1, 100, 1e-9), candidate(2, 1, 100, 1e-8),
+                                 candidate(3, 1, 101, 1e-8)}
+        << qint64(0) << QStringList{"1:2", "3:1"};
+    QTest::newRow("p = 0 leads") << QList<ClumpCandidate>{candidate(1, 5, 10, 1e-300), candidate(2, 5, 20, 0.0)}
+                                 << qint64(500000) << QStringList{"2:2"};
+    QTest::newRow("none") << QList<ClumpCandidate>{} << qint64(500000) << QStringList{};
+}
+
+void SignificanceTest::clumping()
+{
+    QFETCH(QList<ClumpCandidate>, candidates);
+    QFETCH(qint64, window);
+    std::vector<ClumpCandidate> input(candidates.cbegin(), candidates.cend());
+    QStringList found;
+    for (const Locus &locus : clumpLoci(input, window))
+        found << QStringLiteral("%1:%2").arg(locus.lead.snpIndex).arg(locus.count);
+    QTEST(found, "loci");
+}
+
+void SignificanceTest::qqPlot()
+{
+    // Uniform p-values: points on the diagonal, lambda near 1, the band around the diagonal.
+    const int n = 1000;
+    std::vector<double> scores;
+    for (int i = 0; i < n; ++i)
+        scores.push_back(-std::log10((i + 0.5) / n));
+    const QqPlotData qq = qqPlotData(scores, 0.0);
+    QCOMPARE(qq.count, qint64(n));
+    QCOMPARE(qq.expected.size(), size_t(n));
+    for (size_t i = 0; i < qq.expected.size(); ++i)
+        QVERIFY(std::fabs(qq.expected[i] - qq.observed[i]) < 1e-12);
+    QVERIFY(std::fabs(qq.lambda - 1.0) < 0.01);
+    // Rank 1 of 1000 is Beta(1, 1000): quantiles 1 - (1 - q)^(1/1000).
+    QCOMPARE(qq.bandExpected.back(), -std::log10(0.5 / n));
+    QVERIFY(std::fabs(qq.bandLower.back() + std::log10(0.00368208389686564)) < 1e-9);
+    QVERIFY(std::fabs(qq.bandUpper.back() + std::log10(2.5317487491238744e-05)) < 1e-9);
+    // Thinning keeps the ends and drops points closer than the step.
+    const QqPlotData thin = qqPlotData(scores, 0.05);
+    QVERIFY(thin.expected.size() < 100);
+    QCOMPARE(thin.observed.front(), qq.observed.front());
+    QCOMPARE(thin.observed.back(), qq.observed.back());
+    QVERIFY(std::isnan(qqPlotData({}).lambda));
+}
+
+QTEST_GUILESS_MAIN(SignificanceTest)
+#include "tst_significance.moc"

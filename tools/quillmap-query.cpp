@@ -1,0 +1,241 @@
+// quillmap-query: listings of a dataset folder for pipelines and servers, as TSV on stdout.
+
+#include "browse/ctablemodel.h"
+#include "browse/significance.h"
+#include "browse/studyscan.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
+#include "dataset/regionsearch.h"
+#include "dataset/traitscan.h"
+#include "session/sharedstate.h"
+#include "querycommon.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+using namespace quillmap;
+using namespace quillmap::query;
+
+namespace {
+
+constexpr char Usage[] =
+    "Usage: quillmap-query DIR trait NAME\n"
+    "       quillmap-query DIR region CHR MB\n"
+    "       quillmap-query DIR lambda [--trait NAME] [--stat S]\n"
+    "       quillmap-query DIR top-loci [--p 5e-8] [--window 500000] [--stat S]\n";
+
+constexpr char Help[] =
+    "Lists what the Quillmap window shows of the dataset folder DIR, as tab-separated text\n"
+    "with a header line on standard output.\n"
+    "\n"
+    "  trait NAME       every row of the trait, as the By Trait table shows them\n"
+    "  region CHR MB    every row in [MB, MB + 1) Mb of chromosome CHR (1-22 or X), as the\n"
+    "                   By Position table shows them\n"
+    "  lambda           per trait: trait, rows, lambda_gc (genomic control of its p-values);\n"
+    "                   --trait NAME lists one trait\n"
+    "  top-loci         independent loci of every trait: trait, snp, chr, pos (bp), p, n.\n"
+    "                   Per trait the smallest p at or below --p (default 5e-8) is a lead and\n"
+    "                   every SNP on its chromosome within --window bp (default 500000) joins\n"
+    "                   its locus; repeated until none is left. n counts the locus's SNPs at or\n"
+    "                   below the threshold, the lead included.\n"
+    "\n"
+    "The p-values are the first statistic named -log10(...), LOG10P or the like (read as\n"
+    "-log10 p; thresholds still apply as p-values), else the first named P, pval, p_value or\n"
+    "the like; --stat names another.\n"
+    "\n"
+    "Exit status: 0 success; 1 a trait, region or statistic not in the dataset; 2 usage\n"
+    "error; 3 the dataset cannot be read or the output cannot be written.\n";
+
+int notInDataset(const QString &text)
+{
+    printError(text);
+    return 1;
+}
+
+// The p-value statistic: --stat when given, else the dataset's own.
+std::optional<PValueColumn> pValueColumn(const DatasetTables &tables, const QString &stat)
+{
+    const PValueColumn column = stat.isEmpty() ? findPValueColumn(tables.statisticNames)
+                                               : pValueColumnNamed(tables.statisticNames, stat);
+    if (column.valid())
+        return column;
+    if (stat.isEmpty())
+        printError(QStringLiteral("no statistic of the dataset holds p-values; name one with --stat"));
+    else
+        printError(QStringLiteral("the statistic %1 is not in the dataset").arg(stat));
+    return std::nullopt;
+}
+
+// Rows through the panels' table model, so every cell reads as the window shows it.
+bool writeRows(TsvWriter &out, const DatasetTables &tables, const std::vector<RowRecord> &rows,
+               const std::vector<float> &extraStats, int extraCount)
+{
+    std::vector<float *> statRows(rows.size(), nullptr);
+    for (size_t k = 0; extraCount > 0 && k < rows.size(); ++k)
+        statRows[k] = const_cast<float *>(extraStats.data()) + k * size_t(extraCount);
+    CTableModel model;
+    model.setRows(int(rows.size()), tables.tableColumnCount, rows.data(), statRows.data());
+    out.row(tables.columnHeaders);
+    QStringList cells;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        cells.clear();
+        for (int c = 0; c < model.columnCount(); ++c)
+            cells << cellText(model.data(model.index(r, c)));
+        if (!out.row(cells))
+            return false;
+    }
+    return out.finish();
+}
+
+int traitCommand(const QString &folder, const DatasetTables &tables, const QString &name)
+{
+    const int index = traitIndexOf(tables, name);
+    if (index < 0)
+        return notInDataset(QStringLiteral("the trait %1 is not in the dataset").arg(name));
+    TsvWriter out;
+    bool written = true;
+    const TraitScanOutcome scan = scanTraits(folder, tables, index, index + 1, [&](const TraitRows &t) {
+        written = writeRows(out, tables, t.rows, t.extraStats, t.extraCount);
+        return false;
+    });
+    if (scan.status != TraitScanOutcome::Status::Ok)
+        return datasetError(scan.message);
+    return written ? 0 : outputError();
+}
+
+int regionCommand(const QString &folder, const DatasetTables &tables, const QString &chromosome,
+                  const QString &megabase)
+{
+    const std::optional<int> bin = regionBinOf(chromosome, megabase);
+    if (!bin)
+        return usageError(QStringLiteral("a region is a chromosome (1-22 or X) and a whole Mb from 0 to 999"), Usage);
+    const bypos::RegionReadResult read = bypos::readRegion(folder, tables, *bin);
+    if (read.status == bypos::RegionReadResult::Status::NoRecords)
+        return notInDataset(QStringLiteral("chromosome %1 at %2 Mb: %3").arg(chromosome, megabase, read.message));
+    if (read.status != bypos::RegionReadResult::Status::Ok)
+        return datasetError(read.message);
+    TsvWriter out;
+    return writeRows(out, tables, read.region.rows, read.region.extraStats, read.region.extraCount)
+        ? 0
+        : outputError();
+}
+
+int lambdaCommand(const QString &folder, const DatasetTables &tables, const Options &options)
+{
+    const auto column = pValueColumn(tables, options.value(QStringLiteral("--stat")));
+    if (!column)
+        return 1;
+    int first = 0, last = int(tables.traitNames.size());
+    if (options.contains(QStringLiteral("--trait"))) {
+        const QString name = options.value(QStringLiteral("--trait"));
+        first = traitIndexOf(tables, name);
+        if (first < 0)
+            return notInDataset(QStringLiteral("the trait %1 is not in the dataset").arg(name));
+        last = first + 1;
+    }
+    const TraitSummaries summaries = summarizeTraits(folder, tables, *column, first, last);
+    if (summaries.outcome.status != TraitScanOutcome::Status::Ok)
+        return datasetError(summaries.outcome.message);
+    TsvWriter out;
+    out.row({QStringLiteral("trait"), QStringLiteral("rows"), QStringLiteral("lambda_gc")});
+    for (const TraitSummary &s : summaries.traits) {
+        if (!out.row({tables.traitNames.value(s.traitIndex), QString::number(s.rows),
+                      formatLambda(s.lambda)}))
+            return outputError();
+    }
+    return out.finish() ? 0 : outputError();
+}
+
+int topLociCommand(const QString &folder, const DatasetTables &tables, const Options &options)
+{
+    const auto column = pValueColumn(tables, options.value(QStringLiteral("--stat")));
+    if (!column)
+        return 1;
+    bool ok = true;
+    const double threshold = options.contains(QStringLiteral("--p"))
+        ? parsePositive(options.value(QStringLiteral("--p")), &ok)
+        : 5e-8;
+    if (!ok || threshold > 1.0)
+        return usageError(QStringLiteral("--p takes a p-value above 0 and at most 1"), Usage);
+    const qint64 window = options.contains(QStringLiteral("--window"))
+        ? options.value(QStringLiteral("--window")).toLongLong(&ok)
+        : 500000;
+    if (!ok || window < 0)
+        return usageError(QStringLiteral("--window takes a whole number of bp, 0 or more"), Usage);
+
+    const TopLociResult result = topLoci(folder, tables, *column, threshold, window);
+    if (result.outcome.status != TraitScanOutcome::Status::Ok)
+        return datasetError(result.outcome.message);
+    TsvWriter out;
+    out.row({QStringLiteral("trait"), QStringLiteral("snp"), QStringLiteral("chr"), QStringLiteral("pos"),
+             QStringLiteral("p"), QStringLiteral("n")});
+    for (const TopLocus &t : result.loci) {
+        const ClumpCandidate &lead = t.locus.lead;
+        if (!out.row({tables.traitNames.value(t.traitIndex), tables.snpNames.value(lead.snpIndex),
+                      chromosomeText(tables, lead.snpIndex), QString::number(lead.positionBp),
+                      formatPValue(lead.score), QString::number(t.locus.count)}))
+            return outputError();
+    }
+    return out.finish() ? 0 : outputError();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        std::fputs(Usage, stdout);
+        std::fputs("\n", stdout);
+        std::fputs(Help, stdout);
+        return 0;
+    }
+    if (args.size() < 2)
+        return usageError(QStringLiteral("a dataset folder and a command are needed"), Usage);
+    const QString folder = args.takeFirst();
+    const QString command = args.takeFirst();
+
+    struct Shape {
+        const char *name;
+        int positionals;
+        QStringList options;   // options taking a value
+    };
+    const Shape shapes[] = {
+        {"trait", 1, {}},
+        {"region", 2, {}},
+        {"lambda", 0, {QStringLiteral("--trait"), QStringLiteral("--stat")}},
+        {"top-loci", 0, {QStringLiteral("--p"), QStringLiteral("--window"), QStringLiteral("--stat")}},
+    };
+    const auto shape = std::find_if(std::begin(shapes), std::end(shapes),
+                                    [&](const Shape &s) { return command == QLatin1StringView(s.name); });
+    if (shape == std::end(shapes))
+        return usageError(QStringLiteral("unknown command %1").arg(command), Usage);
+    QString problem;
+    const std::optional<Options> options = parseOptions(args, shape->options, &problem);
+    if (!options)
+        return usageError(problem, Usage);
+    const QStringList &positional = options->positional;
+    if (shape->positionals >= 0 && positional.size() != shape->positionals)
+        return usageError(QStringLiteral("%1 takes %2 argument(s)").arg(command).arg(shape->positionals), Usage);
+
+    DatasetTables &tables = datasetTables();
+    currentDatasetFolder() = folder;
+    const LoadOutcome loaded = DatasetLoader(folder).load(tables);
+    if (!loaded.ok)
+        return datasetError(loaded.message);
+
+    if (command == u"trait")
+        return traitCommand(folder, tables, positional[0]);
+    if (command == u"region")
+        return regionCommand(folder, tables, positional[0], positional[1]);
+    if (command == u"lambda")
+        return lambdaCommand(folder, tables, *options);
+    if (command == u"top-loci")
+        return topLociCommand(folder, tables, *options);
+    return 2;
+}
