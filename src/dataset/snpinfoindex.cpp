@@ -189,7 +189,7 @@ struct SnpInfoIndex::Header {
 namespace {
 
 // Where each array lies in the image: header, line starts, chromosomes, positions, hash slots,
-// SNP index -> line, non-UTF-8 lines, tabbed names, then the text.
+// SNP index -> line, the text, then the lines whose name is not UTF-8 and the tabbed names.
 struct Layout {
     qint64 offsets, chromosomes, positions, slotTable, lineOf, decoded, tabbed, text, end;
 };
@@ -203,10 +203,10 @@ Layout layoutOf(qint64 lines, qint64 names, qint64 slotCount, qint64 decoded, qi
     l.positions = align8(l.chromosomes + 4 * lines);
     l.slotTable = l.positions + 8 * lines;
     l.lineOf = l.slotTable + 8 * slotCount;
-    l.decoded = align8(l.lineOf + 4 * names);
+    l.text = l.lineOf + 4 * names;
+    l.decoded = align8(l.text + textBytes);
     l.tabbed = align8(l.decoded + 4 * decoded);
-    l.text = l.tabbed + 16 * tabbed;
-    l.end = l.text + textBytes;
+    l.end = l.tabbed + 16 * tabbed;
     return l;
 }
 
@@ -343,25 +343,22 @@ struct SnpInfoIndexBuilder {
                 tabbed.insert(tabbed.end(), {names, n});
             ++names;
         });
-        std::vector<qint32> decoded;
-        qint64 lines = -1;   // the header is no data line
-        forEachLine(info, [&](const char *p, qsizetype n) {
-            if (lines >= 0 && !nameOfLine(QByteArrayView(p, n)).isValidUtf8())
-                decoded.push_back(qint32(lines));
-            ++lines;
-        });
-        lines = std::max<qint64>(lines, 0);
+        // Data lines: every piece ended by a line feed, and a last one without, less the header.
+        qint64 pieces = info.count('\n') + (!info.isEmpty() && info.back() != '\n' ? 1 : 0);
+        const qint64 lines = std::max<qint64>(pieces - 1, 0);
         if (lines > std::numeric_limits<qint32>::max() - 1 || names > std::numeric_limits<qint32>::max())
             return nullptr;
         qint64 slotCount = 16;
         while (slotCount < lines + lines / 2)
             slotCount <<= 1;
-        const Layout most = layoutOf(lines, names, slotCount, qint64(decoded.size()), qint64(tabbed.size() / 2),
-                                     info.size(), sizeof(SnpInfoIndex::Header));
+        // Sized for the largest text and every name not UTF-8; left uninitialised, so the pages
+        // never written are never resident.
+        const Layout most = layoutOf(lines, names, slotCount, lines, qint64(tabbed.size() / 2), info.size(),
+                                     sizeof(SnpInfoIndex::Header));
 
         std::unique_ptr<SnpInfoIndex> index(new SnpInfoIndex);
-        index->m_heap.assign(size_t((most.end + 7) / 8), 0);
-        uchar *base = reinterpret_cast<uchar *>(index->m_heap.data());
+        index->m_heap.reset(new quint64[size_t((most.end + 7) / 8)]);
+        uchar *base = reinterpret_cast<uchar *>(index->m_heap.get());
         qint64 *offsets = reinterpret_cast<qint64 *>(base + most.offsets);
         qint32 *chromosomes = reinterpret_cast<qint32 *>(base + most.chromosomes);
         double *positions = reinterpret_cast<double *>(base + most.positions);
@@ -369,6 +366,7 @@ struct SnpInfoIndexBuilder {
         char *text = reinterpret_cast<char *>(base + most.text);
 
         // The text without line ends; chromosome (field 2) and position (field 3) parsed once.
+        std::vector<qint32> decoded;
         qint64 line = -1;
         qint64 write = 0;
         offsets[0] = 0;
@@ -377,6 +375,8 @@ struct SnpInfoIndexBuilder {
                 return;
             const char *end = p + n;
             const char *t1 = static_cast<const char *>(std::memchr(p, '\t', size_t(n)));
+            if (!QByteArrayView(p, t1 ? t1 : end).isValidUtf8())
+                decoded.push_back(qint32(line - 1));
             int chromosome = 0;
             double position = 0.0;
             if (t1) {
@@ -399,13 +399,18 @@ struct SnpInfoIndexBuilder {
 
         const Layout l = layoutOf(lines, names, slotCount, qint64(decoded.size()), qint64(tabbed.size() / 2), write,
                                   sizeof(SnpInfoIndex::Header));
+        std::memset(base + l.text + write, 0, size_t(l.decoded - l.text - write));
         if (!decoded.empty())
             std::memcpy(base + l.decoded, decoded.data(), decoded.size() * sizeof(qint32));
+        std::memset(base + l.decoded + 4 * qint64(decoded.size()), 0,
+                    size_t(l.tabbed - l.decoded - 4 * qint64(decoded.size())));
         if (!tabbed.empty())
             std::memcpy(base + l.tabbed, tabbed.data(), tabbed.size() * sizeof(qint64));
-        std::fill(slotArray, slotArray + 2 * slotCount, 0);
-        for (qint64 k = 0; k < slotCount; ++k)
+        std::memset(base + l.chromosomes + 4 * lines, 0, size_t(l.positions - l.chromosomes - 4 * lines));
+        for (qint64 k = 0; k < slotCount; ++k) {
             slotArray[2 * k] = -1;
+            slotArray[2 * k + 1] = 0;
+        }
 
         SnpInfoIndex::Header h{};
         std::memcpy(h.magic, Magic, sizeof Magic);
@@ -446,17 +451,45 @@ struct SnpInfoIndexBuilder {
 
         // SNP index -> line. A name that is not UTF-8 is looked up by its decoded text, as the
         // tables look names up.
+        // Millions of lookups at random places of the table and the text: a batch of names is
+        // hashed and its slots and lines prefetched first, so that the memory waits overlap.
         qint32 *lineOf = reinterpret_cast<qint32 *>(base + l.lineOf);
+        constexpr int Batch = 64;
+        QByteArrayView batch[Batch];
+        QByteArray decodedNames[Batch];
+        int filled = 0;
         qint64 snpIndex = 0;
+        const auto flush = [&] {
+            for (int k = 0; k < filled; ++k)
+                __builtin_prefetch(slotArray + 2 * (hashName(batch[k]) & mask));
+            for (int k = 0; k < filled; ++k) {
+                const qint32 first = slotArray[2 * (hashName(batch[k]) & mask)];
+                if (first >= 0 && first < lines)
+                    __builtin_prefetch(text + offsets[first]);
+            }
+            for (int k = 0; k < filled; ++k) {
+                const qint32 found = index->findLine(batch[k]);
+                lineOf[snpIndex] = found;
+                if (found < 0 && h.firstUnlisted < 0)
+                    h.firstUnlisted = snpIndex;
+                ++snpIndex;
+            }
+            filled = 0;
+        };
         forEachLine(list, [&](const char *p, qsizetype n) {
+            // A name that is not UTF-8 is looked up by its decoded text, as the tables look
+            // names up.
             const QByteArrayView bytes(p, n);
-            const qint32 found = bytes.isValidUtf8() ? index->findLine(bytes)
-                                                     : index->findLine(QString::fromUtf8(bytes).toUtf8());
-            lineOf[snpIndex] = found;
-            if (found < 0 && h.firstUnlisted < 0)
-                h.firstUnlisted = snpIndex;
-            ++snpIndex;
+            if (bytes.isValidUtf8()) {
+                batch[filled] = bytes;
+            } else {
+                decodedNames[filled] = QString::fromUtf8(bytes).toUtf8();
+                batch[filled] = decodedNames[filled];
+            }
+            if (++filled == Batch)
+                flush();
         });
+        flush();
         index->m_firstUnlisted = h.firstUnlisted;
         h.headerHash = h.computeHash();
         std::memcpy(base, &h, sizeof h);
@@ -563,9 +596,9 @@ SnpInfoIndex::Opened SnpInfoIndex::open(const QString &folder, const QString &sn
 
     // Cached only when both files were stamped: a file that changed while it was read would
     // otherwise be trusted next time.
-    const qint64 size = reinterpret_cast<const Header *>(built->m_heap.data())->imageSize;
+    const qint64 size = reinterpret_cast<const Header *>(built->m_heap.get())->imageSize;
     if (infoStamp == stampOf(snpInfoPath) && listStamp == stampOf(snpListPath)
-        && saveImage(cachePath, reinterpret_cast<const char *>(built->m_heap.data()), size)) {
+        && saveImage(cachePath, reinterpret_cast<const char *>(built->m_heap.get()), size)) {
         if (auto mapped = mapCache(cachePath, infoStamp, listStamp)) {
             result.index = std::move(mapped);
             result.cached = true;

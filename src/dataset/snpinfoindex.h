@@ -80,7 +80,7 @@ private:
     bool lineHasName(qint32 line, QByteArrayView name) const;
 
     std::unique_ptr<QFile> m_file;     // the mapped cache, or null
-    std::vector<quint64> m_heap;       // the image when it could not be cached
+    std::unique_ptr<quint64[]> m_heap; // the image when it could not be cached
     qint64 m_lineCount = 0;
     qint64 m_nameCount = 0;
     qint64 m_firstUnlisted = -1;
