@@ -30,7 +30,7 @@ struct TraitSummary {
 };
 
 struct TraitSummaries {
-    TraitScanOutcome outcome;
+    Status outcome;
     std::vector<TraitSummary> traits;   // trait index order
 };
 
@@ -44,7 +44,7 @@ struct TopLocus {
 };
 
 struct TopLociResult {
-    TraitScanOutcome outcome;
+    Status outcome;
     std::vector<TopLocus> loci;   // trait index order; within a trait, best lead first
 };
 

@@ -5,6 +5,11 @@
 
 #include <vector>
 
+class DatasetTables;
+namespace quillmap {
+struct ResultRows;
+}
+
 // Geometry of the genome-wide trait plot and of its PDF export: plain functions of the frame
 // size and the plotted value range. Positions are in Mb; chromosome numbers are 1..23 (X = 23).
 // All conversions of a coordinate to an integer truncate toward zero.
@@ -15,6 +20,14 @@ inline constexpr int OffsetCount = 24;
 double chromosomeOffset(int entry);
 // ceil(offset[23]) = 3707: the logical width of the genome axis.
 int genomeExtent();
+
+// Sides of the boxes the ellipses are inscribed in, in logical units: a point's box runs from
+// (x, y) to (x + PointBox - 1, y + PointBox - 1). Selection circles are centred on their point.
+inline constexpr int PointBox = 14;          // screen and export points
+inline constexpr int CircleBox = 20;         // screen selection circles
+inline constexpr int ExportCircleBox = 18;   // export selection circles
+// How far a screen circle's box starts before its point's box, on both axes.
+inline constexpr int CircleInset = (CircleBox - PointBox) / 2;
 
 // Logical x of a point on chromosome c at position p (Mb); no value for c outside 1..23.
 bool pointX(int chromosome, double positionMb, int *x);
@@ -27,7 +40,7 @@ struct ValueScale {
     double height = 0.0;
     // Logical y of value v: trunc(floor(0.85 G - (v - fmin) 0.8 G / (cmax - fmin))).
     int y(double v) const;
-    // The selection circles' y: as y() with 10 added inside the floor.
+    // Top of a screen selection circle's box, centred on the point of value v.
     int circleY(double v) const;
     // Fraction 0..1 of the value range above fmin (0.5 when the range is empty).
     double fraction(double v) const;
@@ -61,5 +74,22 @@ struct Thresholds {
     int lowRank = 0;
 };
 Thresholds percentileThresholds(const float *values, int n);
+
+// What the plot draws of a trait's rows: per row its chromosome (1..23), position (Mb) and the
+// value of statistic choice `statistic` under transform `transform` (codes of applyTransform),
+// with the value range and the thresholds. A SNP without a line in the SNP information file is
+// placed as that file's first line. A value that is the missing value sets `missingValue` and
+// ends the series there.
+struct TraitSeries {
+    std::vector<int> chromosomes;
+    std::vector<float> positions;
+    std::vector<float> values;
+    float valueMin = 1000000.0f;
+    float valueMax = -100000.0f;
+    Thresholds thresholds;
+    bool missingValue = false;
+};
+TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &tables, int statistic,
+                        int transform);
 
 } // namespace traitplot
