@@ -1,9 +1,10 @@
 #include "dataset/snpinfoindex.h"
 
+#include "dataset/atomicfile.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <zlib.h>
 
@@ -499,26 +500,11 @@ struct SnpInfoIndexBuilder {
 
 namespace {
 
-// Writes the image through a temporary file renamed into place; every write and the commit
-// checked, so a full disk leaves the earlier cache (or none), never half of one.
+// The image goes through a temporary file renamed into place, every write checked, so a full
+// disk leaves the earlier cache (or none), never half of one.
 bool saveImage(const QString &path, const char *data, qint64 size)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    constexpr qint64 Chunk = qint64(16) << 20;
-    for (qint64 at = 0; at < size; at += Chunk) {
-        const qint64 n = std::min(Chunk, size - at);
-        if (file.write(data + at, n) != n) {
-            file.cancelWriting();
-            return false;
-        }
-    }
-    if (!file.flush() || file.error() != QFileDevice::NoError) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return AtomicFile::writeWhole(path, QByteArrayView(data, size));
 }
 
 std::unique_ptr<SnpInfoIndex> mapCache(const QString &path, const Stamp &info, const Stamp &list);
