@@ -1,12 +1,11 @@
 #include "dataset/snpinfoindex.h"
 
 #include "dataset/atomicfile.h"
+#include "import/linereader.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <charconv>
@@ -140,28 +139,8 @@ bool readSource(QFile &file, QByteArray &owned, QByteArrayView &bytes)
         bytes = owned;
         return file.error() == QFileDevice::NoError;
     }
-    gzFile in = gzopen(QFile::encodeName(file.fileName()).constData(), "rb");
-    if (!in)
-        return false;
-    gzbuffer(in, 1 << 18);
-    constexpr qsizetype Chunk = qsizetype(4) << 20;
-    bool ok = true;
-    for (;;) {
-        const qsizetype at = owned.size();
-        owned.resize(at + Chunk);
-        const int n = gzread(in, owned.data() + at, unsigned(Chunk));
-        if (n < 0) {
-            ok = false;
-            break;
-        }
-        owned.resize(at + n);
-        if (n == 0)
-            break;
-    }
-    int errnum = Z_OK;
-    gzerror(in, &errnum);
-    ok = ok && (errnum == Z_OK || errnum == Z_BUF_ERROR);
-    gzclose(in);
+    // Decompressed as the import read it.
+    const bool ok = LineReader::readFile(file.fileName(), owned);
     bytes = owned;
     return ok;
 }
@@ -562,7 +541,7 @@ SnpInfoIndex::Opened SnpInfoIndex::open(const QString &folder, const QString &sn
     QByteArray infoOwned, listOwned;
     QByteArrayView info, list;
     if (!readSource(infoFile, infoOwned, info)) {
-        result.error = QStringLiteral("the SNP information file %1 cannot be read.").arg(snpInfoPath);
+        result.error = QStringLiteral("the SNP information file %1 cannot be read to its end.").arg(snpInfoPath);
         return result;
     }
     if (!readSource(listFile, listOwned, list)) {
