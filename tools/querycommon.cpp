@@ -91,12 +91,6 @@ std::optional<int> regionBinOf(const QString &chromosome, const QString &megabas
     return *number * 1000 + megabase.toInt();
 }
 
-QString chromosomeText(const DatasetTables &tables, int snpIndex)
-{
-    const int line = tables.snpLineOfIndex(snpIndex);
-    return line < 0 ? QString() : tables.snpFields(line).value(0);
-}
-
 QString cellText(const QVariant &value)
 {
     if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float)

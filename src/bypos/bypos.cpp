@@ -376,7 +376,12 @@ void byPos::findSNP()
     const QString name = dialog.lineEdit->text().toLower();
     if (name.isEmpty())
         return;
+    showSnp(name);
+}
 
+bool byPos::showSnp(const QString &name)
+{
+    snpMarkOn = 0;
     const DatasetTables &tables = datasetTables();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     snpMarkName = name;
@@ -397,7 +402,7 @@ void byPos::findSNP()
     }
     if (chromosomeEntry < 0) {
         dialogs::information(this, QStringLiteral("SNP ") + name + QStringLiteral(" is not found"));
-        return;
+        return false;
     }
 
     // A new chromosome searches the old region on it first (chrNameSlot).
@@ -412,6 +417,7 @@ void byPos::findSNP()
     snpMarkOn = 1;
     snpMarkPosition = position;
     search();
+    return true;
 }
 
 void byPos::link()
