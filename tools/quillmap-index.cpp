@@ -16,7 +16,7 @@ namespace {
 
 constexpr char Usage[] =
     "Usage: quillmap-index --results R --snps S --traits T [--groups G] [--genes P] --out DIR\n"
-    "                      [--no-register]\n";
+    "                      [--neglog10 COL]... [--no-register]\n";
 
 constexpr char Help[] =
     "Builds a Quillmap dataset folder from five tab-delimited text files, exactly as the\n"
@@ -32,6 +32,9 @@ constexpr char Help[] =
     "  --genes P    optional gene positions: gene, chromosome, start, end (bp or Mb).\n"
     "  --out DIR    dataset folder, created when missing; an earlier dataset in it is\n"
     "               replaced.\n"
+    "  --neglog10 COL  store the results column named COL (a p-value) as -log10 of its value,\n"
+    "               named -log10(COL); repeatable. Computed from the text, so p-values below\n"
+    "               1e-308 keep their strength. A p-value of 0, below 0 or above 1 is an error.\n"
     "  --no-register  do not add DIR to the program's list of datasets (by default a\n"
     "               successful import adds it, as LOAD DATA does).\n"
     "\n"
@@ -115,6 +118,12 @@ int main(int argc, char *argv[])
             std::fputs(Help, stdout);
             return 0;
         }
+        if (arg == QLatin1String("--neglog10")) {
+            if (i + 1 >= args.size() || args.at(i + 1).isEmpty())
+                return usageError(QStringLiteral("--neglog10 needs a column name"));
+            inputs.negLog10Columns.append(args.at(++i));
+            continue;
+        }
         if (arg == QLatin1String("--no-register")) {
             registerFolder = false;
             continue;
@@ -152,6 +161,10 @@ int main(int argc, char *argv[])
         QDir(out).absolutePath(), inputs,
         [&progress](const QString &stage, qint64 rows) { progress.update(stage, rows); });
     progress.finish();
+    // Said whatever the outcome: a failed import may have read all its values first.
+    const QString lost = lostValuesNotice(result.lost);
+    if (!lost.isEmpty())
+        std::fputs(qPrintable(lost), stderr);
 
     if (!result.failed) {
         // So that the startup dialog lists the folder, as after an import through the window.

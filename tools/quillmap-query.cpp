@@ -98,12 +98,12 @@ int traitCommand(const QString &folder, const DatasetTables &tables, const QStri
         return notInDataset(QStringLiteral("the trait %1 is not in the dataset").arg(name));
     TsvWriter out;
     bool written = true;
-    const TraitScanOutcome scan = scanTraits(folder, tables, index, index + 1, [&](const TraitRows &t) {
+    const Status scan = scanTraits(folder, tables, index, index + 1, [&](const TraitRows &t) {
         written = writeRows(out, tables, t.rows, t.extraStats, t.extraCount);
         return false;
     });
-    if (scan.status != TraitScanOutcome::Status::Ok)
-        return datasetError(scan.message);
+    if (!scan)
+        return datasetError(scan.message());
     return written ? 0 : outputError();
 }
 
@@ -113,13 +113,13 @@ int regionCommand(const QString &folder, const DatasetTables &tables, const QStr
     const std::optional<int> bin = regionBinOf(chromosome, megabase);
     if (!bin)
         return usageError(QStringLiteral("a region is a chromosome (1-22 or X) and a whole Mb from 0 to 999"), Usage);
-    const bypos::RegionReadResult read = bypos::readRegion(folder, tables, *bin);
-    if (read.status == bypos::RegionReadResult::Status::NoRecords)
-        return notInDataset(QStringLiteral("chromosome %1 at %2 Mb: %3").arg(chromosome, megabase, read.message));
-    if (read.status != bypos::RegionReadResult::Status::Ok)
-        return datasetError(read.message);
+    const auto read = bypos::readRegion(folder, tables, *bin);
+    if (!read && read.kind() == ErrorKind::NoRecords)
+        return notInDataset(QStringLiteral("chromosome %1 at %2 Mb: %3").arg(chromosome, megabase, read.message()));
+    if (!read)
+        return datasetError(read.message());
     TsvWriter out;
-    return writeRows(out, tables, read.region.rows, read.region.extraStats, read.region.extraCount)
+    return writeRows(out, tables, read->rows, read->extraStats, read->extraCount)
         ? 0
         : outputError();
 }
@@ -138,8 +138,8 @@ int lambdaCommand(const QString &folder, const DatasetTables &tables, const Opti
         last = first + 1;
     }
     const TraitSummaries summaries = summarizeTraits(folder, tables, *column, first, last);
-    if (summaries.outcome.status != TraitScanOutcome::Status::Ok)
-        return datasetError(summaries.outcome.message);
+    if (!summaries.outcome)
+        return datasetError(summaries.outcome.message());
     TsvWriter out;
     out.row(traitSummaryHeader());
     for (const TraitSummary &s : summaries.traits) {
@@ -167,8 +167,8 @@ int topLociCommand(const QString &folder, const DatasetTables &tables, const Opt
         return usageError(QStringLiteral("--window takes a whole number of bp, 0 or more"), Usage);
 
     const TopLociResult result = topLoci(folder, tables, *column, threshold, window);
-    if (result.outcome.status != TraitScanOutcome::Status::Ok)
-        return datasetError(result.outcome.message);
+    if (!result.outcome)
+        return datasetError(result.outcome.message());
     TsvWriter out;
     out.row(topLociHeader());
     for (const TopLocus &t : result.loci) {

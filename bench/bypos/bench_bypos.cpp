@@ -121,10 +121,11 @@ int main(int argc, char **argv)
     // Core search: read the bin, rank the traits, write the legend.
     report("search, core (read + rank + legend)",
            medianMs(runs, {}, [&] {
-               const RegionReadResult read = readRegion(folder, tables, denseBin);
-               const TraitRanking ranking = rankTraits(read.region, tables, 0, 0);
-               const QString legend = legendHtml(ranking, tables);
-               if (read.region.count() != denseCount || legend.isEmpty())
+               const auto read = readRegion(folder, tables, denseBin);
+               if (!read || read->count() != denseCount)
+                   std::abort();
+               const TraitRanking ranking = rankTraits(*read, tables, 0, 0);
+               if (legendHtml(ranking, tables).isEmpty())
                    std::abort();
            }),
            "10 ms");

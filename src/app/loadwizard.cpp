@@ -152,7 +152,11 @@ LoadWizardResult runLoadWizard(QWidget *parent)
         return result;
     }
 
-    dialogs::notice(parent, tr("Finish loading data, you can choose the data set from the list and click 'Browse Data' button."));
+    // Values single precision lost are named beside the usual words, never instead of them.
+    QString finished = tr("Finish loading data, you can choose the data set from the list and click 'Browse Data' button.");
+    if (!imported.lost.isEmpty())
+        finished += QStringLiteral("\n\n") + lostValuesNotice(imported.lost).trimmed();
+    dialogs::notice(parent, finished);
     result.outcome = LoadWizardResult::Imported;
     return result;
 }

@@ -32,7 +32,7 @@ struct TraitSummary {
 };
 
 struct TraitSummaries {
-    TraitScanOutcome outcome;
+    Status outcome;
     std::vector<TraitSummary> traits;   // trait index order
 };
 
@@ -46,7 +46,7 @@ struct TopLocus {
 };
 
 struct TopLociResult {
-    TraitScanOutcome outcome;
+    Status outcome;
     std::vector<TopLocus> loci;   // trait index order; within a trait, best lead first
 };
 

@@ -1,5 +1,9 @@
 #include "browse/traitplotgeometry.h"
 
+#include "browse/numerichelpers.h"
+#include "dataset/datasettables.h"
+#include "dataset/regionsearch.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -167,6 +171,32 @@ Thresholds percentileThresholds(const float *values, int n)
     t.top = top;
     t.bottom = ranked[bottomAt];
     return t;
+}
+
+TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &tables, int statistic,
+                        int transform)
+{
+    TraitSeries series;
+    const int n = rows.count();
+    series.chromosomes.resize(size_t(n));
+    series.positions.resize(size_t(n));
+    series.values.resize(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        const int found = tables.snpLineOfIndex(rows.rows[size_t(i)].snpIndex);
+        const int line = found < 0 ? 0 : found;
+        const float value = applyTransform(rows.statistic(i, statistic), transform);
+        series.positions[size_t(i)] = float(tables.snpPosition(line));
+        series.values[size_t(i)] = value;
+        if (value == MissingValue) {
+            series.missingValue = true;
+            return series;
+        }
+        series.chromosomes[size_t(i)] = tables.snpChromosome(line);
+        series.valueMax = std::max(series.valueMax, value);
+        series.valueMin = std::min(series.valueMin, value);
+    }
+    series.thresholds = percentileThresholds(series.values.data(), n);
+    return series;
 }
 
 } // namespace traitplot

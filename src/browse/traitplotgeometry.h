@@ -5,6 +5,11 @@
 
 #include <vector>
 
+class DatasetTables;
+namespace quillmap {
+struct ResultRows;
+}
+
 // Geometry of the genome-wide trait plot and of its PDF export: plain functions of the frame
 // size and the plotted value range. Positions are in Mb; chromosome numbers are 1..23 (X = 23).
 // All conversions of a coordinate to an integer truncate toward zero.
@@ -61,5 +66,22 @@ struct Thresholds {
     int lowRank = 0;
 };
 Thresholds percentileThresholds(const float *values, int n);
+
+// What the plot draws of a trait's rows: per row its chromosome (1..23), position (Mb) and the
+// value of statistic choice `statistic` under transform `transform` (codes of applyTransform),
+// with the value range and the thresholds. A SNP without a line in the SNP information file is
+// placed as that file's first line. A value that is the missing value sets `missingValue` and
+// ends the series there.
+struct TraitSeries {
+    std::vector<int> chromosomes;
+    std::vector<float> positions;
+    std::vector<float> values;
+    float valueMin = 1000000.0f;
+    float valueMax = -100000.0f;
+    Thresholds thresholds;
+    bool missingValue = false;
+};
+TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &tables, int statistic,
+                        int transform);
 
 } // namespace traitplot

@@ -163,13 +163,10 @@ void byPos::search()
     }
 
     WaitCursor wait;
-    RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), tables,
-                                       regionBin(chromosome, region));
+    quillmap::Result<RegionRows> read = readRegion(quillmap::currentDatasetFolder(), tables,
+                                                   regionBin(chromosome, region));
     m_genesValid = false;
-    switch (read.status) {
-    case RegionReadResult::Status::Ok:
-        break;
-    case RegionReadResult::Status::NoRecords:
+    if (!read && read.kind() == quillmap::ErrorKind::NoRecords) {
         traitPositions.clear();
         traitValues.clear();
         traitMaxima.clear();
@@ -179,28 +176,28 @@ void byPos::search()
         valueMin = 100.0;
         wait.restore();
         legendBox->clear();
-        dialogs::information(this, read.message);
+        dialogs::information(this, read.message());
         update();
         detachTable();
         clearHighlight();
         return;
-    case RegionReadResult::Status::MissingTable:
-    case RegionReadResult::Status::Damaged:
+    }
+    if (!read) {
         wait.restore();
-        dialogs::information(this, read.message);
+        dialogs::information(this, read.message());
         return;
     }
 
-    TraitRanking ranking = rankTraits(read.region, tables, currentStatistic(), currentTransform());
+    TraitRanking ranking = rankTraits(*read, tables, currentStatistic(), currentTransform());
     const QString legend = ranking.missingValue ? QString() : legendHtml(ranking, tables);
 
     // The view keeps pointers into the old rows until displayView attaches the new ones.
     detachTable();
     clearHighlight();
-    rowRecords = std::move(read.region.rows);
-    m_statStorage = std::move(read.region.extraStats);
+    rowRecords = std::move(read->rows);
+    m_statStorage = std::move(read->extraStats);
     rowCount = int(rowRecords.size());
-    const int extra = read.region.extraCount;
+    const int extra = read->extraCount;
     rowStats.assign(size_t(rowCount), nullptr);
     if (extra > 0) {
         for (int k = 0; k < rowCount; ++k)

@@ -1,5 +1,7 @@
 #include "bypos/regionplotpainter.h"
 
+#include "common/pdfexport.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -7,8 +9,6 @@
 #include <QHash>
 #include <QPainter>
 #include <QPen>
-#include <QPrinter>
-#include <QTemporaryFile>
 
 #include <cmath>
 #include <cstdio>
@@ -270,32 +270,7 @@ QImage renderExportImage(const QString &title, const RegionPlotInput &input,
 
 bool writeImagePdf(const QImage &image, const QString &path)
 {
-    const QFileInfo target(path);
-    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.") + target.fileName()
-                             + QStringLiteral(".XXXXXX.pdf"));
-    temporary.setAutoRemove(false);
-    if (!temporary.open())
-        return false;
-    const QString temporaryPath = temporary.fileName();
-    temporary.close();
-
-    QPrinter printer(QPrinter::ScreenResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setPageOrientation(QPageLayout::Landscape);
-    printer.setOutputFileName(temporaryPath);
-    QPainter painter;
-    bool written = painter.begin(&printer);
-    if (written) {
-        painter.setRenderHint(QPainter::LosslessImageRendering);
-        painter.drawImage(0, 0, image);
-        written = painter.end();
-    }
-    written = written && QFileInfo(temporaryPath).size() > 0
-              && std::rename(QFile::encodeName(temporaryPath).constData(),
-                             QFile::encodeName(target.absoluteFilePath()).constData()) == 0;
-    if (!written)
-        QFile::remove(temporaryPath);
-    return written;
+    return quillmap::writeImagePdf(image, path);
 }
 
 } // namespace quillmap::bypos

@@ -9,13 +9,11 @@
 #include "common/imagetitledialog.h"
 #include "browse/numerichelpers.h"
 #include "session/sharedstate.h"
-#include "dataset/datasetfiles.h"
-#include "dataset/resultrecord.h"
+#include "dataset/regionsearch.h"
 #include "linkout/linkout.h"
 
 #include <QApplication>
 #include <QCompleter>
-#include <QFile>
 #include <QHeaderView>
 #include <QIcon>
 #include <QItemSelectionModel>
@@ -203,8 +201,8 @@ void byID::makeConnections()
 
 void byID::releaseRows()
 {
-    freeMatrix(&rowStats, m_statRows);
-    m_statRows = 0;
+    rowStats.clear();
+    m_statStorage.clear();
     rowRecords.clear();
     rowChromosomes.clear();
     rowPositions.clear();
@@ -247,8 +245,9 @@ void byID::showInFrame(const QImage &image)
 float byID::plottedValue(int recordIndex) const
 {
     const int stat = plotbyBox->currentIndex();
-    const float raw = stat <= 0 ? rowRecords[size_t(recordIndex)].firstStat
-                                : rowStats[recordIndex][stat - 1];
+    const float raw = stat <= 0 || !rowStats[size_t(recordIndex)]
+        ? rowRecords[size_t(recordIndex)].firstStat
+        : rowStats[size_t(recordIndex)][stat - 1];
     return applyTransform(raw, transcomboBox->currentIndex());
 }
 
@@ -324,106 +323,49 @@ void byID::display_result()
     }
 
     highlightOn = 0;
-    QFile table(quillmap::files::datasetFilePath(quillmap::currentDatasetFolder(),
-                                                 quillmap::files::TraitTable));
-    if (!table.open(QIODevice::ReadOnly)) {
-        plotReady = 0;
-        dialogs::information(
-            this, QStringLiteral("The file table1.dat is not found! Please reload the dataset!"));
-        return;
-    }
-    if (!tables.traitRecordCounts.contains(name)) {
-        plotReady = 0;
-        update();
-        return;
-    }
-
     std::optional<WaitCursor> wait(std::in_place);
-    releaseRows();
-    rowCount = tables.traitRecordCounts.value(name);
-    const int e = tables.extraStats;
-    const qint64 size = tables.recordSize;
-    const qint64 first = tables.traitFirstRecord(name);
-    QByteArray bytes;
-    if (first >= 0 && table.seek(first * size))
-        bytes = table.read(qint64(rowCount) * size);
-    table.close();
-
-    auto damaged = [&](const QString &detail) {
-        releaseRows();
-        rowCount = 0;
+    quillmap::Result<quillmap::ResultRows> read =
+        quillmap::readTrait(quillmap::currentDatasetFolder(), tables, name);
+    if (!read) {
         plotReady = 0;
         wait.reset();
-        dialogs::information(this, damagedDatasetMessage(quillmap::currentDatasetFolder(), detail));
-    };
-    if (bytes.size() != qint64(rowCount) * size) {
-        damaged(QStringLiteral("table1.dat holds fewer records than ID_Line.dat lists."));
+        if (read.kind() == quillmap::ErrorKind::NoRecords) {
+            update();
+            return;
+        }
+        releaseRows();
+        rowCount = 0;
+        dialogs::information(this, read.message());
         return;
     }
 
-    rowRecords.resize(size_t(rowCount));
-    rowChromosomes.resize(size_t(rowCount));
-    rowPositions.resize(size_t(rowCount));
-    rowValues.resize(size_t(rowCount));
-    rowStats = allocMatrix(rowCount, e);
-    m_statRows = rowStats ? rowCount : 0;
-    if (!rowStats) {
-        damaged(QStringLiteral("the trait has more records than memory can hold."));
+    traitplot::TraitSeries series = traitplot::traitSeries(*read, tables, plotbyBox->currentIndex(),
+                                                           transcomboBox->currentIndex());
+    releaseRows();
+    rowCount = read->count();
+    rowRecords = std::move(read->rows);
+    m_statStorage = std::move(read->extraStats);
+    rowStats.assign(size_t(rowCount), nullptr);
+    if (read->extraCount > 0) {
+        for (int i = 0; i < rowCount; ++i)
+            rowStats[size_t(i)] = m_statStorage.data() + size_t(i) * size_t(read->extraCount);
+    }
+    rowChromosomes = std::move(series.chromosomes);
+    rowPositions = std::move(series.positions);
+    rowValues = std::move(series.values);
+    if (series.missingValue) {
+        plotReady = 0;
+        probeInfo->clear();
+        probeInfo->setTextBackgroundColor(Qt::red);
+        probeInfo->setTextColor(Qt::yellow);
+        probeInfo->setPlainText(TransformFailure);
+        frame->clear();
         return;
     }
-
-    valueMax = -100000.0f;
-    valueMin = 1000000.0f;
-    const int statChoice = plotbyBox->currentIndex();
-    const int transform = transcomboBox->currentIndex();
-    // The name list is sorted, so the trait's index is found by bisection.
-    const auto named = std::lower_bound(tables.traitNames.cbegin(), tables.traitNames.cend(), name);
-    const qsizetype traitIndex = named != tables.traitNames.cend() && *named == name
-        ? named - tables.traitNames.cbegin()
-        : -1;
-    for (int i = 0; i < rowCount; ++i) {
-        const quillmap::RecordHead head =
-            quillmap::decodeRecord(bytes.constData() + qint64(i) * size, rowStats[i], e);
-        if (head.traitIndex < 0 || head.traitIndex >= tables.traitNames.size()
-            || head.snpIndex < 0 || head.snpIndex >= tables.snpNames.size()) {
-            damaged(QStringLiteral("table1.dat refers to a trait or SNP that is not listed."));
-            return;
-        }
-        // A record damaged inside the table would otherwise show under the wrong trait.
-        if (head.traitIndex != traitIndex) {
-            damaged(QStringLiteral("table1.dat holds a record of another trait where ID_Line.dat places %1.")
-                        .arg(name));
-            return;
-        }
-        RowRecord &rec = rowRecords[size_t(i)];
-        rec.traitIndex = head.traitIndex;
-        rec.snpIndex = head.snpIndex;
-        rec.firstStat = head.firstStat;
-        rec.rowNumber = i;
-        const int line = lineOfSnp(tables, head.snpIndex);
-        rowPositions[size_t(i)] = float(tables.snpPosition(line));
-        const float raw = statChoice <= 0 ? head.firstStat : rowStats[i][statChoice - 1];
-        const float value = applyTransform(raw, transform);
-        rowValues[size_t(i)] = value;
-        if (value == MissingValue) {
-            plotReady = 0;
-            probeInfo->clear();
-            probeInfo->setTextBackgroundColor(Qt::red);
-            probeInfo->setTextColor(Qt::yellow);
-            probeInfo->setPlainText(TransformFailure);
-            frame->clear();
-            return;
-        }
-        rowChromosomes[size_t(i)] = tables.snpChromosome(line);
-        if (value > valueMax)
-            valueMax = value;
-        if (value < valueMin)
-            valueMin = value;
-    }
-
-    const traitplot::Thresholds thresholds = traitplot::percentileThresholds(rowValues.data(), rowCount);
-    topThreshold = thresholds.top;
-    bottomThreshold = thresholds.bottom;
+    valueMax = series.valueMax;
+    valueMin = series.valueMin;
+    topThreshold = series.thresholds.top;
+    bottomThreshold = series.thresholds.bottom;
 
     displayView();
 
@@ -459,7 +401,7 @@ void byID::display_result()
 void byID::displayView()
 {
     fillResultTable(ctableView, &traitTableModel, rowCount, datasetTables().tableColumnCount,
-                    rowRecords.data(), rowStats, this, [this] { highLight(); });
+                    rowRecords.data(), rowStats.data(), this, [this] { highLight(); });
 }
 
 void byID::sortByColumn(int column)

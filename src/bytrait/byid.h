@@ -68,7 +68,7 @@ public:
     // ---- state named as the program's own words (read by the tests and the export)
     int rowCount = 0;
     std::vector<RowRecord> rowRecords;
-    float **rowStats = nullptr;
+    std::vector<float *> rowStats;   // row i: its E extra statistics (null when E is 0)
     std::vector<int> rowChromosomes;
     std::vector<float> rowPositions;
     std::vector<float> rowValues;
@@ -94,7 +94,7 @@ public:
     CTableModel traitTableModel;
 
 private:
-    int m_statRows = 0;   // rows allocated in rowStats
+    std::vector<float> m_statStorage;   // the rows of rowStats
     bool m_ready = false;
     void showSplashMessage(const QString &message);
 

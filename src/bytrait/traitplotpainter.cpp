@@ -1,5 +1,7 @@
 #include "bytrait/traitplotpainter.h"
 
+#include "common/pdfexport.h"
+
 #include "browse/traitplotgeometry.h"
 
 #include <QDir>
@@ -10,8 +12,6 @@
 #include <QPageLayout>
 #include <QPaintEngine>
 #include <QPainter>
-#include <QPrinter>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cmath>
@@ -395,31 +395,7 @@ QImage renderTraitExport(const TraitPlotData &data, const QString &title, const 
 
 bool writeImagePdf(const QImage &image, const QString &fileName)
 {
-    const QFileInfo target(fileName);
-    QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.quillmap-XXXXXX.pdf"));
-    if (!temporary.open())
-        return false;
-    temporary.close();
-
-    {
-        QPrinter printer(QPrinter::ScreenResolution);
-        printer.setPageOrientation(QPageLayout::Landscape);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(temporary.fileName());
-        QPainter painter;
-        if (!painter.begin(&printer))
-            return false;
-        painter.setRenderHint(QPainter::LosslessImageRendering);
-        painter.drawImage(0, 0, image);
-        if (!painter.end())
-            return false;
-    }
-    if (QFile::exists(fileName) && !QFile::remove(fileName))
-        return false;
-    if (!QFile::rename(temporary.fileName(), fileName))
-        return false;
-    temporary.setAutoRemove(false);
-    return true;
+    return quillmap::writeImagePdf(image, fileName);
 }
 
 } // namespace traitplot

@@ -10,9 +10,10 @@
 #include <QFile>
 
 #include <algorithm>
+#include <new>
 #include <numeric>
 
-namespace quillmap::bypos {
+namespace quillmap {
 
 namespace {
 
@@ -30,16 +31,138 @@ int chromosomeSlot(const QString &chromosome)
     return ok && number >= 1 && number <= 22 ? number - 1 : -1;
 }
 
-QString damagedMessage(const QString &folder, const char *detail)
+} // namespace
+
+float ResultRows::statistic(int k, int s) const
 {
-    return damagedDatasetMessage(folder, QLatin1String(detail));
+    if (s <= 0 || s > extraCount)
+        return rows[size_t(k)].firstStat;
+    return extraStats[size_t(k) * size_t(extraCount) + size_t(s - 1)];
 }
 
-constexpr char ShortTable[] = "table2.dat holds fewer records than Pos_Line.dat lists.";
-constexpr char UnlistedRecord[] = "table2.dat refers to a trait or SNP that is not listed.";
-constexpr char MisplacedRecord[] = "table2.dat holds a record of another region where Pos_Line.dat places this one.";
+float *ResultRows::extraOf(int k)
+{
+    return extraCount > 0 ? extraStats.data() + size_t(k) * size_t(extraCount) : nullptr;
+}
+
+std::optional<Error> readRecordRun(QIODevice &file, const QString &folder, const DatasetTables &tables,
+                                   const RecordRun &run, ResultRows &out, QByteArray &scratch)
+{
+    const bool traits = run.table == RecordRun::Table::Traits;
+    enum class Fault { Short, Unlisted, Misplaced, Memory };
+    const auto damaged = [&](Fault fault) {
+        QString detail;
+        switch (fault) {
+        case Fault::Short:
+            detail = traits ? QStringLiteral("table1.dat holds fewer records than ID_Line.dat lists.")
+                            : QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists.");
+            break;
+        case Fault::Unlisted:
+            detail = traits ? QStringLiteral("table1.dat refers to a trait or SNP that is not listed.")
+                            : QStringLiteral("table2.dat refers to a trait or SNP that is not listed.");
+            break;
+        case Fault::Misplaced:
+            detail = traits ? QStringLiteral("table1.dat holds a record of another trait where ID_Line.dat "
+                                             "places %1.").arg(tables.traitNames.value(run.key))
+                            : QStringLiteral("table2.dat holds a record of another region where "
+                                             "Pos_Line.dat places this one.");
+            break;
+        case Fault::Memory:
+            detail = traits ? QStringLiteral("the trait has more records than memory can hold.")
+                            : QStringLiteral("the region has more records than memory can hold.");
+            break;
+        }
+        out.rows.clear();
+        out.extraStats.clear();
+        return Error{ErrorKind::Damaged, damagedDatasetMessage(folder, detail)};
+    };
+    const int extra = tables.extraStats;
+    const qint64 size = recordSize(extra);
+    // Counts come from the index files: a table that does not hold them is refused before
+    // anything is allocated.
+    const qint64 held = file.size() / size;
+    if (run.first < 0 || run.count < 0 || extra < 0 || run.first > held || run.count > held - run.first
+        || !file.seek(run.first * size))
+        return damaged(Fault::Short);
+
+    try {
+        const qint64 want = qint64(run.count) * size;
+        scratch.resize(want);
+        if (file.read(scratch.data(), want) != want)
+            return damaged(Fault::Short);
+        out.extraCount = extra;
+        out.rows.resize(size_t(run.count));
+        out.extraStats.resize(size_t(run.count) * size_t(extra));
+    } catch (const std::bad_alloc &) {
+        return damaged(Fault::Memory);
+    }
+    const qsizetype traitTotal = tables.traitNames.size();
+    const qsizetype snpTotal = tables.snpNames.size();
+    const char *in = scratch.constData();
+    for (int k = 0; k < run.count; ++k, in += size) {
+        const RecordHead head = decodeRecord(in, out.extraOf(k), extra);
+        if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
+            || head.snpIndex >= snpTotal)
+            return damaged(Fault::Unlisted);
+        // A record damaged inside the table would otherwise show in the wrong place.
+        bool belongs = head.traitIndex == run.key;
+        if (!traits) {
+            const int line = tables.snpLineOfIndex(head.snpIndex);
+            const auto bin = line >= 0 ? positionBin(tables.snpChromosome(line), tables.snpPosition(line))
+                                       : std::nullopt;
+            belongs = bin && *bin == run.key;
+        }
+        if (!belongs)
+            return damaged(Fault::Misplaced);
+        out.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// Opens `table` of the dataset and reads one run of it.
+Result<ResultRows> readOneRun(const QString &folder, const DatasetTables &tables, const char *table,
+                              const RecordRun &run)
+{
+    QFile file(files::datasetFilePath(folder, table));
+    if (!file.open(QIODevice::ReadOnly))
+        return Error{ErrorKind::MissingFile, QStringLiteral("The file %1 is not found! Please reload the dataset!")
+                                                 .arg(QLatin1StringView(table))};
+    if (run.count <= 0)
+        return Error{ErrorKind::NoRecords, {}};
+    ResultRows rows;
+    QByteArray bytes;
+    if (std::optional<Error> error = readRecordRun(file, folder, tables, run, rows, bytes))
+        return std::move(*error);
+    return rows;
+}
 
 } // namespace
+
+Result<ResultRows> readTrait(const QString &folder, const DatasetTables &tables,
+                             const QString &traitName)
+{
+    // The name list is sorted, so the trait's index is found by bisection.
+    const auto named = std::lower_bound(tables.traitNames.cbegin(), tables.traitNames.cend(), traitName);
+    const int traitIndex =
+        named != tables.traitNames.cend() && *named == traitName ? int(named - tables.traitNames.cbegin()) : -1;
+    return readOneRun(folder, tables, files::TraitTable,
+                      RecordRun{RecordRun::Table::Traits, traitIndex, tables.traitFirstRecord(traitName),
+                                tables.traitRecordCounts.value(traitName, 0)});
+}
+
+namespace bypos {
+
+Result<ResultRows> readRegion(const QString &folder, const DatasetTables &tables, int bin)
+{
+    Result<ResultRows> read = readOneRun(folder, tables, files::BinTable,
+                                         RecordRun{RecordRun::Table::Bins, bin, tables.binFirstRecord(bin),
+                                                   tables.binRecordCount(bin)});
+    if (!read && read.kind() == ErrorKind::NoRecords)
+        return Error{ErrorKind::NoRecords, QStringLiteral("There are no SNPs in this region!")};
+    return read;
+}
 
 QStringList chromosomeNames()
 {
@@ -79,82 +202,6 @@ QUrl genomeBrowserUrl(const QString &chromosome, qint64 region)
     return QUrl(QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg18&position=chr")
                 + chromosome + QLatin1Char(':') + QString::number(start) + QLatin1Char('-')
                 + QString::number(end));
-}
-
-float RegionRows::statistic(int k, int s) const
-{
-    if (s <= 0 || s > extraCount)
-        return rows[size_t(k)].firstStat;
-    return extraStats[size_t(k) * size_t(extraCount) + size_t(s - 1)];
-}
-
-RegionReadResult readRegion(const QString &folder, const DatasetTables &tables, int bin)
-{
-    RegionReadResult result;
-    QFile file(files::datasetFilePath(folder, files::BinTable));
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.status = RegionReadResult::Status::MissingTable;
-        result.message = QStringLiteral("The file %1 is not found! Please reload the dataset!")
-                             .arg(QLatin1String(files::BinTable));
-        return result;
-    }
-    const int count = tables.binRecordCounts.value(bin, 0);
-    if (count <= 0) {
-        result.status = RegionReadResult::Status::NoRecords;
-        result.message = QStringLiteral("There are no SNPs in this region!");
-        return result;
-    }
-
-    const int extra = tables.extraStats;
-    const qint64 size = recordSize(extra);
-    const qint64 first = tables.binFirstRecord(bin);
-    // The counts come from Pos_Line.dat; a table2.dat that does not hold them is refused before
-    // anything is allocated.
-    if (first < 0 || extra < 0 || first > (file.size() / size) || count > (file.size() / size) - first
-        || !file.seek(first * size)) {
-        result.status = RegionReadResult::Status::Damaged;
-        result.message = damagedMessage(folder, ShortTable);
-        return result;
-    }
-    const QByteArray bytes = file.read(qint64(count) * size);
-    if (bytes.size() != qint64(count) * size) {
-        result.status = RegionReadResult::Status::Damaged;
-        result.message = damagedMessage(folder, ShortTable);
-        return result;
-    }
-
-    RegionRows &region = result.region;
-    region.extraCount = extra;
-    region.rows.resize(size_t(count));
-    region.extraStats.resize(size_t(count) * size_t(extra));
-    const qsizetype traitTotal = tables.traitNames.size();
-    const qsizetype snpTotal = tables.snpNames.size();
-    const char *in = bytes.constData();
-    for (int k = 0; k < count; ++k, in += size) {
-        const RecordHead head =
-            decodeRecord(in, extra ? region.extraStats.data() + size_t(k) * size_t(extra) : nullptr, extra);
-        const char *fault = nullptr;
-        if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
-            || head.snpIndex >= snpTotal) {
-            fault = UnlistedRecord;
-        } else {
-            // A record damaged inside the table would otherwise show in the wrong region.
-            const int line = tables.snpLineOfIndex(head.snpIndex);
-            const auto snpBin = line >= 0
-                ? positionBin(tables.snpChromosome(line), tables.snpPosition(line))
-                : std::nullopt;
-            if (!snpBin || *snpBin != bin)
-                fault = MisplacedRecord;
-        }
-        if (fault) {
-            result.status = RegionReadResult::Status::Damaged;
-            result.message = damagedMessage(folder, fault);
-            result.region = RegionRows();
-            return result;
-        }
-        region.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
-    }
-    return result;
 }
 
 TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic,
@@ -251,4 +298,6 @@ QString helpHtml()
         "<p></p><p><h3>        More questions?         Email:  quillmap@diravizi.org </h3></p>");
 }
 
-} // namespace quillmap::bypos
+} // namespace bypos
+
+} // namespace quillmap

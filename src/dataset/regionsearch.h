@@ -1,20 +1,69 @@
 #pragma once
 
+#include "dataset/result.h"
 #include "dataset/rowrecord.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 #include <QtGlobal>
 
+#include <optional>
 #include <vector>
 
 class DatasetTables;
+class QIODevice;
 
-// The region search of the position panel: one whole megabase of one chromosome, every result
-// record of table2.dat whose SNP lies in it, ranked by trait. No dialogs here: failures carry
-// the exact message the panel shows.
+// The reads of the result tables (one trait's records from table1.dat, one region's from
+// table2.dat) and the region search of the position panel: one whole megabase of one
+// chromosome, every result record of table2.dat whose SNP lies in it, ranked by trait. No
+// dialogs here: failures carry the exact message the panel shows.
+namespace quillmap {
+
+// The records of one trait or one region, in file order. Row k has rowNumber k; its E extra
+// statistics are extraStats[k * E .. k * E + E - 1].
+struct ResultRows {
+    std::vector<RowRecord> rows;
+    std::vector<float> extraStats;
+    int extraCount = 0;
+
+    int count() const { return int(rows.size()); }
+    // Statistic s of row k: the first statistic for s = 0, extra statistic s otherwise.
+    float statistic(int k, int s) const;
+    // Row k's extra statistics (null when there are none).
+    float *extraOf(int k);
+};
+
+// One run of records of a result table: trait `key`'s in table1.dat or bin `key`'s in
+// table2.dat, `count` records from record `first` (the offset rule).
+struct RecordRun {
+    enum class Table { Traits, Bins };
+    Table table = Table::Traits;
+    int key = 0;
+    qint64 first = 0;
+    int count = 0;
+};
+
+// The one read behind every reader of the result tables: reads `run` from `file` (the run's
+// table, open) into `out`, reusing its vectors and `scratch`, and checks every record: its trait
+// and SNP are listed and it belongs to the run's trait or bin. A run the file does not hold or a
+// record that fails a check gives a Damaged error naming the dataset `folder`.
+std::optional<Error> readRecordRun(QIODevice &file, const QString &folder, const DatasetTables &tables,
+                                   const RecordRun &run, ResultRows &out, QByteArray &scratch);
+
+// Reads the records of trait `traitName` from folder/table1.dat by the offset rule (ID_Line.dat
+// counts held in `tables`). Fails with MissingFile when the table cannot be opened, NoRecords for
+// a name without counts, and Damaged when the file ends early or a record names a trait or SNP
+// outside the name lists or belongs to another trait.
+Result<ResultRows> readTrait(const QString &folder, const DatasetTables &tables,
+                             const QString &traitName);
+
+} // namespace quillmap
+
 namespace quillmap::bypos {
+
+using RegionRows = ResultRows;
 
 // Chromosome names of the panel's chromosome choice, in order: "1".."22", "X".
 QStringList chromosomeNames();
@@ -33,29 +82,11 @@ int regionBin(const QString &chromosome, int region);
 // The genome browser's view of the region [region Mb, region + 1 Mb) of a chromosome.
 QUrl genomeBrowserUrl(const QString &chromosome, qint64 region);
 
-// The records of one region, in file order. Row k has rowNumber k; its E extra statistics are
-// extraStats[k * E .. k * E + E - 1].
-struct RegionRows {
-    std::vector<RowRecord> rows;
-    std::vector<float> extraStats;
-    int extraCount = 0;
-
-    int count() const { return int(rows.size()); }
-    // Statistic s of row k: the first statistic for s = 0, extra statistic s otherwise.
-    float statistic(int k, int s) const;
-};
-
-struct RegionReadResult {
-    enum class Status { Ok, MissingTable, NoRecords, Damaged };
-    Status status = Status::Ok;
-    QString message;   // the text the user sees for every status but Ok
-    RegionRows region;
-};
-
 // Reads the records of `bin` from folder/table2.dat: skips the records of all smaller bins
-// (Pos_Line.dat counts held in `tables`) and reads the bin's own. A file that ends early or
-// records that name traits or SNPs outside the name lists give Damaged.
-RegionReadResult readRegion(const QString &folder, const DatasetTables &tables, int bin);
+// (Pos_Line.dat counts held in `tables`) and reads the bin's own. Fails with MissingFile when the
+// table cannot be opened, NoRecords for a bin without records, and Damaged when the file ends
+// early or a record names a trait or SNP outside the name lists or lies in another bin.
+Result<ResultRows> readRegion(const QString &folder, const DatasetTables &tables, int bin);
 
 // The region's traits ranked by their largest transformed value. Group g is the g-th distinct
 // trait index in ascending order; rank r (0-based) belongs to group order[r].

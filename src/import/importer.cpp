@@ -1,12 +1,11 @@
 #include "import/importer.h"
 
+#include "dataset/atomicfile.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
 #include "import/linereader.h"
 #include "import/numberparse.h"
-
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -56,58 +55,9 @@ std::string_view view(QByteArrayView bytes)
     return {bytes.data(), size_t(bytes.size())};
 }
 
-// An output written into a temporary file and renamed over the dataset file on commit; until
-// then the old file stays as it was.
-class OutputFile final
-{
-public:
-    explicit OutputFile(const QString &path) : m_file(path) {}
-
-    bool open()
-    {
-        m_buffer.reserve(BufferBytes);
-        return m_file.open(QIODevice::WriteOnly);
-    }
-
-    void write(QByteArrayView bytes)
-    {
-        m_buffer.append(bytes.data(), size_t(bytes.size()));
-        if (m_buffer.size() >= BufferBytes)
-            flush();
-    }
-
-    void write(char c)
-    {
-        m_buffer.push_back(c);
-    }
-
-    bool commit()
-    {
-        flush();
-        if (m_failed) {
-            m_file.cancelWriting();
-            m_file.commit();
-            return false;
-        }
-        return m_file.commit();
-    }
-
-private:
-    static constexpr size_t BufferBytes = size_t(1) << 20;
-
-    void flush()
-    {
-        if (m_buffer.empty() || m_failed)
-            return;
-        if (m_file.write(m_buffer.data(), qint64(m_buffer.size())) != qint64(m_buffer.size()))
-            m_failed = true;
-        m_buffer.clear();
-    }
-
-    QSaveFile m_file;
-    std::string m_buffer;
-    bool m_failed = false;
-};
+// Every dataset file goes through a temporary file renamed over it on commit; until then the
+// old file stays as it was, and any failed write fails the commit.
+using OutputFile = quillmap::AtomicFile;
 
 // Names back to back in one buffer, as UTF-8.
 struct NameList {
@@ -457,6 +407,7 @@ private:
     }
 
     bool prepare();
+    bool chooseNegLog10Columns();
     bool firstPass();
     bool readResults();
     bool writeNameLists();
@@ -484,6 +435,10 @@ private:
     qsizetype m_resultsFields = 0; // F
     qsizetype m_snpFields = 0;     // S
     int m_extraStats = 0;          // E
+    QList<QByteArray> m_resultsHeader; // its fields
+    std::vector<char> m_negLog10;      // per results field: stored as -log10
+    std::vector<qint64> m_lostCount;   // per results field: nonzero values kept as 0 or subnormal
+    std::vector<qint64> m_lostFirst;   // per results field: the first such data line
 
     NameSet m_traitSet;
     NameSet m_snpSet;
@@ -525,6 +480,16 @@ bool Import::prepare()
     m_resultsFields = resultsHeader.count('\t') + 1;
     m_snpFields = snpHeader.count('\t') + 1;
     m_extraStats = int(std::clamp<qsizetype>(m_resultsFields - 3, 0, MaxExtraStats));
+    m_resultsHeader = resultsHeader.split('\t');
+    const bool columnsKnown = chooseNegLog10Columns();
+    if (columnsKnown && !m_inputs.negLog10Columns.isEmpty()) {
+        QList<QByteArray> named = m_resultsHeader;
+        for (qsizetype k = 0; k < named.size(); ++k) {
+            if (m_negLog10[size_t(k)])
+                named[k] = "-log10(" + named[k] + ')';
+        }
+        resultsHeader = named.join('\t');
+    }
 
     QByteArray paths = m_inputs.results.toUtf8() + '\t' + m_inputs.snpInfo.toUtf8() + '\t'
         + m_inputs.traitInfo.toUtf8();
@@ -543,6 +508,8 @@ bool Import::prepare()
 
     if (!resultsOpen)
         return cannotOpen("results", m_inputs.results);
+    if (!columnsKnown)
+        return false;
     if (m_results.failed())
         return cannotRead("results", m_inputs.results);
     if (!snpOpen)
@@ -553,6 +520,29 @@ bool Import::prepare()
         return cannotOpen("trait group", m_inputs.groups);
     if (!m_inputs.genes.isEmpty() && !m_genes.open(m_inputs.genes))
         return cannotOpen("gene position", m_inputs.genes);
+    return true;
+}
+
+// Marks the results columns to store as -log10; each name must be a statistics column's header.
+bool Import::chooseNegLog10Columns()
+{
+    m_negLog10.assign(size_t(m_resultsHeader.size()), 0);
+    m_lostCount.assign(size_t(m_resultsHeader.size()), 0);
+    m_lostFirst.assign(size_t(m_resultsHeader.size()), 0);
+    for (const QString &name : std::as_const(m_inputs.negLog10Columns)) {
+        const QByteArray bytes = name.toUtf8();
+        bool found = false;
+        for (qsizetype k = 2; k < m_resultsHeader.size(); ++k) {
+            if (m_resultsHeader[k] == bytes) {
+                m_negLog10[size_t(k)] = 1;
+                found = true;
+            }
+        }
+        if (!found)
+            return invalid("error : the results file has no statistic column named " + bytes
+                               + " to store as -log10!",
+                           true);
+    }
     return true;
 }
 
@@ -625,12 +615,33 @@ bool Import::readResults()
         }
         float *lineStats = stats.data() + pending.size() * width;
         for (qsizetype k = 2; k < m_resultsFields; ++k) {
-            const std::optional<float> value = quillmap::parseStatistic(m_fields[size_t(k)]);
+            const QByteArrayView field = m_fields[size_t(k)];
+            std::optional<float> value;
+            bool lost = false;
+            if (!m_negLog10[size_t(k)]) {
+                value = quillmap::parseStatistic(field, &lost);
+            } else {
+                const quillmap::NegLog10 p = quillmap::negLog10(field);
+                if (p.status == quillmap::NegLog10::Status::Ok) {
+                    value = float(p.value);
+                } else if (p.status != quillmap::NegLog10::Status::NotANumber) {
+                    storeBatch();
+                    const QByteArray column = m_resultsHeader.value(k);
+                    return invalid("error : " + number(n) + "th line has " + field.toByteArray()
+                                       + " in column " + column
+                                       + (p.status == quillmap::NegLog10::Status::Zero
+                                              ? QByteArray(", a p-value of 0 has no -log10!")
+                                              : QByteArray(", which is not a p-value between 0 and 1!")),
+                                   true);
+                }
+            }
             if (!value) {
                 storeBatch();
                 const QByteArray message = "error : " + number(n) + "th line has invalid numeric number!";
                 return fail(Failure::Validation, message, true, QString::fromUtf8(message + ' '));
             }
+            if (lost && m_lostCount[size_t(k)]++ == 0)
+                m_lostFirst[size_t(k)] = n;
             lineStats[k - 2] = *value;
         }
         // Readers of the name lists take "\r\n" for a line end, so a name ending in "\r" would
@@ -1008,7 +1019,9 @@ bool Import::writeSummary()
         content += quillmap::files::TraitNumLabel + number(m_traitNames.size()) + '\n'
             + quillmap::files::SnpNumLabel + number(m_snpCount) + '\n';
     }
-    return writeFile(quillmap::files::Summary, content);
+    const bool complete = !m_error;
+    const bool written = writeFile(quillmap::files::Summary, content);
+    return written && complete;
 }
 
 ImportResult Import::run()
@@ -1038,11 +1051,17 @@ ImportResult Import::run()
              "error : there is not enough memory to import these files!", true,
              QStringLiteral("error : there is not enough memory to import these files!"));
     }
-    // Written last: only now may line 6 say the dataset is complete.
+    // Written last: only now may line 6 say the dataset is complete. When it cannot be written
+    // the folder keeps the unfinished mark, and the import has failed.
     if (!m_summaryHead.isEmpty())
         writeSummary();
 
     ImportResult result;
+    for (size_t k = 0; k < m_lostCount.size(); ++k) {
+        if (m_lostCount[k] > 0)
+            result.lost.append({QString::fromUtf8(m_resultsHeader.value(qsizetype(k))), m_lostCount[k],
+                                m_lostFirst[k]});
+    }
     if (m_error) {
         result.failed = true;
         result.failure = m_error->failure;
@@ -1065,6 +1084,21 @@ qint64 maxResultRows()
 void setMaxResultRowsForTesting(qint64 rows)
 {
     g_maxRows = rows < 1 ? MaxRows : std::min(rows, MaxRows);
+}
+
+QString lostValuesNotice(const QList<LostValues> &lost)
+{
+    QString notice;
+    for (const LostValues &column : lost) {
+        notice += QStringLiteral("Warning: %1 nonzero value(s) of column %2 are too small for single"
+                                 " precision and were stored as 0 or with lost digits (the first on"
+                                 " data line %3). Import again with --neglog10 %2 to store that column"
+                                 " as -log10(%2) and keep them.\n")
+                      .arg(column.count)
+                      .arg(column.column)
+                      .arg(column.firstLine);
+    }
+    return notice;
 }
 
 ImportResult runImport(const QString &folder, const ImportInputs &inputs,

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -11,6 +13,18 @@ struct ImportInputs {
     QString traitInfo;  // required: trait, trait columns...
     QString groups;     // optional: trait, group names...
     QString genes;      // optional: gene, chromosome, start, end
+    // Results columns (header names, statistics only) stored as -log10 of their p-values and
+    // named "-log10(NAME)" in the dataset; computed from the text, so values below the double
+    // range keep their magnitude. A value of 0, below 0 or above 1 fails the import.
+    QStringList negLog10Columns;
+};
+
+// A statistics column some of whose nonzero values single precision keeps only as 0 or as a
+// subnormal: how many, and the first data line (1-based) holding one.
+struct LostValues {
+    QString column;
+    qint64 count = 0;
+    qint64 firstLine = 0;
 };
 
 // Outcome of an import. On failure errorText is the text shown to the user (after "There is
@@ -29,7 +43,14 @@ struct ImportResult {
     qint64 rows = 0;
     qint64 traits = 0;
     qint64 snps = 0;
+    // Statistics columns that lost values to single precision, in column order; set also
+    // when the import failed after reading the whole results file.
+    QList<LostValues> lost;
 };
+
+// The closing warning about `lost` (empty when nothing was lost): per column its count and
+// first line, and the --neglog10 option that keeps such p-values. Lines end with "\n".
+QString lostValuesNotice(const QList<LostValues> &lost);
 
 // Called now and then while the builders run: a short stage text and the data lines read so far
 // in that stage. Runs on the importing thread.

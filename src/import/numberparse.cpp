@@ -114,10 +114,83 @@ std::optional<double> parseDouble(QByteArrayView text)
 
 std::optional<float> parseStatistic(QByteArrayView text)
 {
-    const std::optional<double> value = parseDouble(text);
+    bool lost = false;
+    return parseStatistic(text, &lost);
+}
+
+std::optional<float> parseStatistic(QByteArrayView text, bool *lost)
+{
+    *lost = false;
+    const Scan s = scan(text);
+    if (!s.ok)
+        return std::nullopt;
+    const std::optional<double> value = convert(text, s);
     if (!value || std::fabs(*value) > double(FLT_MAX))
         return std::nullopt;
-    return float(*value);
+    const float stored = float(*value);
+    *lost = s.nonZero && std::fabs(stored) < FLT_MIN;
+    return stored;
+}
+
+NegLog10 negLog10(QByteArrayView text)
+{
+    const Scan s = scan(text);
+    if (!s.ok)
+        return {NegLog10::Status::NotANumber, 0.0};
+    if (!s.nonZero)
+        return {NegLog10::Status::Zero, 0.0};
+    if (text.front() == '-')
+        return {NegLog10::Status::OutOfRange, 0.0};
+    const std::optional<double> value = convert(text, s);
+    if (!value || *value > 1.0)
+        return {NegLog10::Status::OutOfRange, 0.0};
+    if (*value >= DBL_MIN)
+        return {NegLog10::Status::Ok, *value == 1.0 ? 0.0 : -std::log10(*value)};
+
+    // Below the double range: the value is m x 10^scale with m the first 18 significant digits.
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    if (*p == '+')
+        ++p;
+    unsigned long long m = 0;
+    int digits = 0;
+    long long scale = 0;
+    bool fraction = false;
+    for (; p != end && *p != 'e' && *p != 'E'; ++p) {
+        if (*p == '.') {
+            fraction = true;
+            continue;
+        }
+        const int d = *p - '0';
+        if (m == 0 && d == 0) {
+            if (fraction)
+                --scale;
+        } else if (digits < 18) {
+            m = m * 10 + unsigned(d);
+            ++digits;
+            if (fraction)
+                --scale;
+        } else if (!fraction) {
+            ++scale;
+        }
+    }
+    long long exponent = 0;
+    if (p != end) {
+        ++p;
+        const bool negative = *p == '-';
+        if (*p == '+' || *p == '-')
+            ++p;
+        for (; p != end; ++p) {
+            if (exponent < 1000000000000LL)
+                exponent = exponent * 10 + (*p - '0');
+        }
+        if (negative)
+            exponent = -exponent;
+    }
+    const double result = -(std::log10(double(m)) + double(scale + exponent));
+    if (!(result <= double(FLT_MAX)))
+        return {NegLog10::Status::OutOfRange, 0.0};
+    return {NegLog10::Status::Ok, result};
 }
 
 std::optional<double> parsePosition(QByteArrayView text)

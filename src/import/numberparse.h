@@ -17,6 +17,20 @@ bool isCNumber(QByteArrayView text);
 // Returns the value rounded to single precision (values below the float range become 0), or
 // nothing when invalid.
 std::optional<float> parseStatistic(QByteArrayView text);
+// The same; `*lost` is set when the text is a nonzero number that single precision keeps only
+// as 0 or as a subnormal (fewer significant digits), and cleared otherwise.
+std::optional<float> parseStatistic(QByteArrayView text, bool *lost);
+
+// -log10 of a p-value written as a C number, taken from the decimal text itself, so that values
+// below the double range keep their magnitude: "3.5e-415" gives 414.456, "1" gives 0. `status`
+// says why there is no value: the text is no number, the p-value is 0 (no finite -log10), or it
+// is negative or above 1.
+struct NegLog10 {
+    enum class Status { Ok, NotANumber, Zero, OutOfRange };
+    Status status = Status::NotANumber;
+    double value = 0.0;
+};
+NegLog10 negLog10(QByteArrayView text);
 
 // A SNP position in Mb: a valid statistic that also holds a decimal point followed by at least
 // one digit ("12.5", "-1.5", "1.5e2"; not "12" or "12."). Returns the value in double precision.

@@ -1,9 +1,12 @@
 #include "bypos/regionplotpainter.h"
 
+#include <QFileInfo>
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 #include <functional>
 
@@ -318,6 +321,7 @@ void RegionPlotPainterTest::exportUsesDefaultColours()
 
 void RegionPlotPainterTest::exportWritesOneLandscapePage()
 {
+    ::umask(022);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("plot.pdf"));
     Series s = twelveTraits();
@@ -333,6 +337,11 @@ void RegionPlotPainterTest::exportWritesOneLandscapePage()
     const QList<QByteArray> numbers = pdf.mid(box + 11, pdf.indexOf(']', box) - box - 11).trimmed().split(' ');
     QCOMPARE(numbers.size(), 4);
     QVERIFY(numbers[2].toDouble() > numbers[3].toDouble());
+    // A new PDF gets the umask's mode, a replaced one keeps its own.
+    QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
+    QVERIFY(QFile::setPermissions(path, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup));
+    QVERIFY(writeImagePdf(page, path));
+    QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
     // Nothing but the page is left beside it.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"plot.pdf"});
 

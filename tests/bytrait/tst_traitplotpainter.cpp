@@ -1,6 +1,7 @@
 #include "browse/traitplotgeometry.h"
 #include "bytrait/traitplotpainter.h"
 
+#include <QFileInfo>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -8,6 +9,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 #include <cmath>
 #include <vector>
@@ -267,6 +270,7 @@ void TestTraitPlotPainter::exportPicture()
 
 void TestTraitPlotPainter::exportPdfOnePage()
 {
+    ::umask(022);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     Rows rows{{2}, {10.5f}, {5.0f}};
@@ -279,6 +283,11 @@ void TestTraitPlotPainter::exportPdfOnePage()
     QVERIFY(pdf.startsWith("%PDF"));
     const QString text = QString::fromLatin1(pdf);
     QCOMPARE(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?!s)"))), 1);
+    // A new PDF gets the umask's mode, a replaced one keeps its own.
+    QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
+    QVERIFY(QFile::setPermissions(path, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup));
+    QVERIFY(writeImagePdf(image, path));
+    QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
     // Nothing else is left behind in the folder.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     // An unwritable place fails and reports it.

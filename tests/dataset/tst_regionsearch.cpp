@@ -66,6 +66,8 @@ private slots:
     void readsTheBinByTheOffsetRule_data();
     void readsTheBinByTheOffsetRule();
     void reportsMissingAndDamagedTables();
+    void readsTheTraitByTheOffsetRule_data();
+    void readsTheTraitByTheOffsetRule();
     void ranksTraitsByTheirLargestValue();
     void ranksTwelveTraitsAndListsNine();
     void equalMaximaRankInEitherOrder();
@@ -125,10 +127,10 @@ void RegionSearchTest::readsTheBinByTheOffsetRule()
     QFETCH(QStringList, rows);
     QTemporaryDir dir;
     QCOMPARE(buildDataset(dir.path(), fourBins()), QString());
-    const RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), bin);
-    QCOMPARE(int(read.status), int(RegionReadResult::Status::Ok));
+    const auto read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), bin);
+    QVERIFY(read.ok());
     // The order of records inside a bin is not defined.
-    QStringList got = describe(read.region, datasetTables());
+    QStringList got = describe(*read, datasetTables());
     got.sort();
     rows.sort();
     QCOMPARE(got, rows);
@@ -140,19 +142,18 @@ void RegionSearchTest::reportsMissingAndDamagedTables()
     QCOMPARE(buildDataset(dir.path(), fourBins()), QString());
     const QString folder = quillmap::currentDatasetFolder();
 
-    RegionReadResult read = readRegion(folder, datasetTables(), 1001);
-    QCOMPARE(int(read.status), int(RegionReadResult::Status::NoRecords));
-    QCOMPARE(read.message, QStringLiteral("There are no SNPs in this region!"));
+    auto read = readRegion(folder, datasetTables(), 1001);
+    QCOMPARE(int(read.kind()), int(quillmap::ErrorKind::NoRecords));
+    QCOMPARE(read.message(), QStringLiteral("There are no SNPs in this region!"));
 
     // Pos_Line.dat promises more records than a cut table2.dat holds.
     QFile table(folder + QStringLiteral("/table2.dat"));
     QVERIFY(table.resize(4 * 16));
     read = readRegion(folder, datasetTables(), 1005);
-    QCOMPARE(int(read.status), int(RegionReadResult::Status::Damaged));
-    QCOMPARE(read.message, damagedDatasetMessage(folder, QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists.")));
-    QCOMPARE(read.region.count(), 0);
+    QCOMPARE(int(read.kind()), int(quillmap::ErrorKind::Damaged));
+    QCOMPARE(read.message(), damagedDatasetMessage(folder, QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists.")));
     read = readRegion(folder, datasetTables(), 1000);
-    QCOMPARE(int(read.status), int(RegionReadResult::Status::Ok));
+    QVERIFY(read.ok());
 
     // A record of a later bin swapped into bin 1000's run is refused, not shown in the region.
     QVERIFY(table.open(QIODevice::ReadWrite));
@@ -163,13 +164,39 @@ void RegionSearchTest::reportsMissingAndDamagedTables()
     QVERIFY(table.seek(table.size() - 16) && table.write(head) == 16);
     table.close();
     read = readRegion(folder, datasetTables(), 1000);
-    QCOMPARE(int(read.status), int(RegionReadResult::Status::Damaged));
-    QVERIFY(read.message.contains(QStringLiteral("table2.dat holds a record of another region")));
+    QCOMPARE(int(read.kind()), int(quillmap::ErrorKind::Damaged));
+    QVERIFY(read.message().contains(QStringLiteral("table2.dat holds a record of another region")));
 
     QVERIFY(table.remove());
     read = readRegion(folder, datasetTables(), 1000);
-    QCOMPARE(int(read.status), int(RegionReadResult::Status::MissingTable));
-    QCOMPARE(read.message, QStringLiteral("The file table2.dat is not found! Please reload the dataset!"));
+    QCOMPARE(int(read.kind()), int(quillmap::ErrorKind::MissingFile));
+    QCOMPARE(read.message(), QStringLiteral("The file table2.dat is not found! Please reload the dataset!"));
+}
+
+void RegionSearchTest::readsTheTraitByTheOffsetRule_data()
+{
+    QTest::addColumn<QString>("trait");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("first trait") << "tA" << QStringList{"tA rs1 0.5 1", "tA rs3 0.2 3", "tA rs5 0.4 6"};
+    QTest::newRow("last trait") << "tC" << QStringList{"tC rs3 0.9 5", "tC rs6 0.05 7"};
+    QTest::newRow("no such trait") << "tD" << QStringList();
+}
+
+void RegionSearchTest::readsTheTraitByTheOffsetRule()
+{
+    QFETCH(QString, trait);
+    QFETCH(QStringList, rows);
+    QTemporaryDir dir;
+    QCOMPARE(buildDataset(dir.path(), fourBins()), QString());
+    const auto read = quillmap::readTrait(quillmap::currentDatasetFolder(), datasetTables(), trait);
+    if (rows.isEmpty()) {
+        QCOMPARE(int(read.kind()), int(quillmap::ErrorKind::NoRecords));
+        return;
+    }
+    QVERIFY(read.ok());
+    QStringList got = describe(*read, datasetTables());
+    got.sort();
+    QCOMPARE(got, rows);
 }
 
 void RegionSearchTest::ranksTraitsByTheirLargestValue()
@@ -177,9 +204,9 @@ void RegionSearchTest::ranksTraitsByTheirLargestValue()
     QTemporaryDir dir;
     QCOMPARE(buildDataset(dir.path(), fourBins()), QString());
     const DatasetTables &tables = datasetTables();
-    const RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), tables, 1005);
+    const auto read = readRegion(quillmap::currentDatasetFolder(), tables, 1005);
 
-    TraitRanking first = rankTraits(read.region, tables, 0, 0);
+    TraitRanking first = rankTraits(*read, tables, 0, 0);
     QVERIFY(!first.missingValue);
     QCOMPARE(first.traitCount(), 3);
     QCOMPARE(rankedNames(first), (QStringList{"tC", "tA", "tB"}));
@@ -190,13 +217,13 @@ void RegionSearchTest::ranksTraitsByTheirLargestValue()
     QCOMPARE(first.positions[1], std::vector<double>{5.25});
 
     // The second statistic under -log(10).
-    TraitRanking extra = rankTraits(read.region, tables, 1, 2);
+    TraitRanking extra = rankTraits(*read, tables, 1, 2);
     QCOMPARE(rankedNames(extra), (QStringList{"tA", "tB", "tC"}));
     QCOMPARE(extra.valueMax, double(applyTransform(3.0f, 2)));
     QCOMPARE(extra.values[2], std::vector<double>{double(applyTransform(5.0f, 2))});
 
-    const RegionReadResult one = readRegion(quillmap::currentDatasetFolder(), tables, 2003);
-    const TraitRanking single = rankTraits(one.region, tables, 0, 0);
+    const auto one = readRegion(quillmap::currentDatasetFolder(), tables, 2003);
+    const TraitRanking single = rankTraits(*one, tables, 0, 0);
     QCOMPARE(single.traitCount(), 1);
     QCOMPARE(single.positions[0], std::vector<double>{3.1});
     const QString legend = legendHtml(single, tables);
@@ -218,9 +245,9 @@ void RegionSearchTest::ranksTwelveTraitsAndListsNine()
     QTemporaryDir dir;
     QCOMPARE(buildDataset(dir.path(), d), QString());
     const DatasetTables &tables = datasetTables();
-    const RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), tables, 4010);
-    QCOMPARE(read.region.count(), 25);
-    const TraitRanking ranking = rankTraits(read.region, tables, 0, 0);
+    const auto read = readRegion(quillmap::currentDatasetFolder(), tables, 4010);
+    QCOMPARE(read->count(), 25);
+    const TraitRanking ranking = rankTraits(*read, tables, 0, 0);
     QCOMPARE(ranking.traitCount(), 12);
     QCOMPARE(rankedNames(ranking).mid(0, 4), (QStringList{"t12", "t11", "t10", "t09"}));
     QCOMPARE(rankedNames(ranking).last(), QStringLiteral("t01"));
@@ -242,8 +269,8 @@ void RegionSearchTest::equalMaximaRankInEitherOrder()
     d.results = {{"tB", "rs1", {7}}, {"tA", "rs2", {7}}, {"tC", "rs1", {1}}};
     QTemporaryDir dir;
     QCOMPARE(buildDataset(dir.path(), d), QString());
-    const RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 5020);
-    const TraitRanking ranking = rankTraits(read.region, datasetTables(), 0, 0);
+    const auto read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 5020);
+    const TraitRanking ranking = rankTraits(*read, datasetTables(), 0, 0);
     const QStringList names = rankedNames(ranking);
     QCOMPARE(names.size(), 3);
     QCOMPARE((QSet<QString>{names[0], names[1]}), (QSet<QString>{"tA", "tB"}));
@@ -271,8 +298,8 @@ void RegionSearchTest::missingValueStopsTheRanking()
     d.results = {{"tA", "rs1", {0.5}}, {"tB", "rs2", {value}}, {"tC", "rs2", {0.25}}};
     QTemporaryDir dir;
     QCOMPARE(buildDataset(dir.path(), d), QString());
-    const RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 7001);
-    const TraitRanking ranking = rankTraits(read.region, datasetTables(), 0, transform);
+    const auto read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 7001);
+    const TraitRanking ranking = rankTraits(*read, datasetTables(), 0, transform);
     QCOMPARE(ranking.missingValue, missing);
     if (!missing)
         QCOMPARE(ranking.traitCount(), 3);
@@ -287,8 +314,8 @@ void RegionSearchTest::legendShowsGroupsAndEscapesNames()
     d.groups = {{"t<1>", {"g&1", "g2"}}, {"tC", {"g3"}}};
     QTemporaryDir dir;
     QCOMPARE(buildDataset(dir.path(), d), QString());
-    const RegionReadResult read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 2000);
-    const TraitRanking ranking = rankTraits(read.region, datasetTables(), 0, 0);
+    const auto read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 2000);
+    const TraitRanking ranking = rankTraits(*read, datasetTables(), 0, 0);
     const QString expected = QStringLiteral(
         "<FONT COLOR=blue><h2><br> Legend</br></h2>"
         "<table border=\"1\" cellpadding=\"5\" cellspacing=\"0\"><tr bgcolor=\"#DDFFFF\"><td>LABEL</td><td>Trait</td><td>Group</td></tr>"

@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     (void)made;
 
     const ImportResult result =
-        runImport(folder, ImportInputs{paths[0], paths[1], paths[2], paths[3], paths[4]});
+        runImport(folder, ImportInputs{paths[0], paths[1], paths[2], paths[3], paths[4], {}});
     const QByteArray summary = fuzz::readFile(folder + QStringLiteral("/summary.txt"));
     const QList<QByteArray> lines = summary.split('\n');
     fuzz::check(lines.size() >= 6, "summary.txt has fewer than six lines");

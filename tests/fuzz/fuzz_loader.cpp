@@ -50,7 +50,7 @@ void makeTemplate()
     fuzz::writeFile(pathOf(11), "T\tG\nT1\tG1\nT2\tG1\tG2\n");
     const QString genes = fuzz::scratchPath(QStringLiteral("in/genes.txt"));
     fuzz::writeFile(genes, "G\tC\tS\tE\ng1\t1\t1.2\t1.3\ng2\tX\t2.1\t2.9\n");
-    const ImportResult r = runImport(folder(), ImportInputs{results, pathOf(9), pathOf(10), pathOf(11), genes});
+    const ImportResult r = runImport(folder(), ImportInputs{results, pathOf(9), pathOf(10), pathOf(11), genes, {}});
     fuzz::check(!r.failed, "the template import failed", r.errorText);
     for (int k = 0; k < FileCount; ++k)
         Template[k] = fuzz::readFile(pathOf(k));
@@ -120,8 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     // What the loader accepted, the panels can read without running off a table's end.
-    for (int t = 0; t < tables.traitNames.size(); ++t)
-        (void)fuzz::readTraitRecords(folder(), tables, t);
+    fuzz::readEveryTrait(folder(), tables, false);
     for (int line = -1; line <= tables.snpLineCount(); ++line) {
         (void)tables.snpFields(line);
         (void)tables.snpChromosome(line);
@@ -130,10 +129,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         (void)tables.snpIndexOf(name);
     for (auto it = tables.binRecordCounts.cbegin(); it != tables.binRecordCounts.cend(); ++it) {
         const auto read = quillmap::bypos::readRegion(folder(), tables, it.key());
-        if (read.status != quillmap::bypos::RegionReadResult::Status::Ok)
+        if (!read)
             continue;
         for (int statistic = 0; statistic <= tables.extraStats && statistic < 3; ++statistic) {
-            const auto ranking = quillmap::bypos::rankTraits(read.region, tables, statistic, 2);
+            const auto ranking = quillmap::bypos::rankTraits(*read, tables, statistic, 2);
             (void)quillmap::bypos::legendHtml(ranking, tables);
         }
     }

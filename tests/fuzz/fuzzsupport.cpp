@@ -2,9 +2,7 @@
 
 #include "dataset/regionsearch.h"
 #include "dataset/datasettables.h"
-#include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
-#include "dataset/resultrecord.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
-#include <vector>
 
 namespace fuzz {
 
@@ -82,44 +79,27 @@ QList<QByteArray> splitParts(QByteArrayView data, int parts)
     return out;
 }
 
-bool readTraitRecords(const QString &folder, const DatasetTables &tables, int traitIndex)
+void readEveryTrait(const QString &folder, const DatasetTables &tables, bool strict)
 {
-    QFile table(quillmap::files::datasetFilePath(folder, quillmap::files::TraitTable));
-    if (!table.open(QIODevice::ReadOnly))
-        return false;
-    const QString name = tables.traitNames.at(traitIndex);
-    const int count = tables.traitRecordCounts.value(name, 0);
-    const qint64 first = tables.traitFirstRecord(name);
-    const qint64 size = tables.recordSize;
-    if (first < 0 || count <= 0 || !table.seek(first * size))
-        return false;
-    const QByteArray bytes = table.read(qint64(count) * size);
-    if (bytes.size() != qint64(count) * size)
-        return false;
-    std::vector<float> extra(size_t(tables.extraStats));
-    for (int i = 0; i < count; ++i) {
-        const quillmap::RecordHead head =
-            quillmap::decodeRecord(bytes.constData() + qint64(i) * size, extra.data(), tables.extraStats);
-        if (head.snpIndex < 0 || head.snpIndex >= tables.snpNames.size())
-            return false;
-        (void)tables.snpPosition(tables.snpLineOfIndex(head.snpIndex));
-        if (head.traitIndex != traitIndex)
-            return false;
+    for (const QString &name : tables.traitNames) {
+        const auto read = quillmap::readTrait(folder, tables, name);
+        if (!strict)
+            continue;
+        check(read.ok(), "a trait of a fresh import cannot be read", read.message());
+        check(read->count() == tables.traitRecordCounts.value(name),
+              "a trait's records do not come back through the offset rule", name);
     }
-    return true;
 }
 
 void readEveryBin(const QString &folder, const DatasetTables &tables, bool strict)
 {
-    using Status = quillmap::bypos::RegionReadResult::Status;
     for (auto it = tables.binRecordCounts.cbegin(); it != tables.binRecordCounts.cend(); ++it) {
         const auto result = quillmap::bypos::readRegion(folder, tables, it.key());
         if (!strict)
             continue;
-        check(result.status == Status::Ok, "a bin of a fresh import cannot be read",
-              result.message);
-        check(result.region.count() == it.value(), "a bin read back has another count");
-        for (const RowRecord &row : result.region.rows) {
+        check(result.ok(), "a bin of a fresh import cannot be read", result.message());
+        check(result->count() == it.value(), "a bin read back has another count");
+        for (const RowRecord &row : result->rows) {
             const int line = tables.snpLineOfIndex(row.snpIndex);
             check(line >= 0, "a SNP of a fresh import has no line in the SNP information file",
                   tables.snpNames.value(row.snpIndex));

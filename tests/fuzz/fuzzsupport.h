@@ -29,10 +29,9 @@ QByteArray readFile(const QString &path);
 // any further form feeds. Missing pieces are null.
 QList<QByteArray> splitParts(QByteArrayView data, int parts);
 
-// Reads trait `traitIndex`'s records from folder/table1.dat through the offset rule, as the trait
-// panel does: false when the table ends early. Aborts when a record read back belongs to
-// another trait or names a SNP outside SNPlist.dat.
-bool readTraitRecords(const QString &folder, const DatasetTables &tables, int traitIndex);
+// Reads every trait of IDlist.dat through the library's trait read; with `strict`, also checks
+// that each reads back whole (true only for a folder an import just wrote).
+void readEveryTrait(const QString &folder, const DatasetTables &tables, bool strict);
 
 // Reads every bin of Pos_Line.dat through the region search; with `strict`, also checks that
 // each record's SNP lies in that bin (true only for a folder an import just wrote).

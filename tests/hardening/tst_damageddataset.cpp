@@ -73,33 +73,26 @@ void apply(const QString &folder, const Damage &d)
 QStringList readBack(const QString &folder, const DatasetTables &t)
 {
     QStringList out;
-    QFile table(folder + QStringLiteral("/table1.dat"));
-    if (!table.open(QIODevice::ReadOnly))
+    if (!QFile::exists(folder + QStringLiteral("/table1.dat")))
         return {QStringLiteral("no table1.dat")};
-    std::vector<float> extra(size_t(t.extraStats));
-    for (int i = 0; i < t.traitNames.size(); ++i) {
-        const QString &name = t.traitNames.at(i);
-        const int count = t.traitRecordCount(i);
-        if (!table.seek(t.traitFirstRecord(i) * t.recordSize))
+    for (const QString &name : t.traitNames) {
+        const auto read = quillmap::readTrait(folder, t, name);
+        if (!read && read.kind() == quillmap::ErrorKind::NoRecords)
+            continue;
+        if (!read)
             return {QString()};
-        const QByteArray bytes = table.read(count * t.recordSize);
-        if (bytes.size() != count * t.recordSize)
-            return {QString()};
-        for (int k = 0; k < count; ++k) {
-            const auto head = quillmap::decodeRecord(bytes.constData() + k * t.recordSize,
-                                                     extra.data(), t.extraStats);
-            if (head.snpIndex < 0 || head.snpIndex >= t.snpNames.size())
-                return {QString()};
-            out << QStringLiteral("%1: %2 %3 %4 %5").arg(name, t.traitNames.value(head.traitIndex),
-                                                         t.snpNames.at(head.snpIndex))
-                       .arg(head.firstStat).arg(extra.empty() ? 0.0f : extra[0]);
+        for (int k = 0; k < read->count(); ++k) {
+            const RowRecord &r = read->rows[size_t(k)];
+            out << QStringLiteral("%1: %2 %3 %4 %5").arg(name, t.traitNames.value(r.traitIndex),
+                                                         t.snpNames.at(r.snpIndex))
+                       .arg(r.firstStat).arg(read->extraCount ? read->statistic(k, 1) : 0.0f);
         }
     }
     for (auto it = t.binRecordCounts.cbegin(); it != t.binRecordCounts.cend(); ++it) {
         const auto read = quillmap::bypos::readRegion(folder, t, it.key());
-        if (read.status != quillmap::bypos::RegionReadResult::Status::Ok)
+        if (!read)
             return {QString()};
-        for (const RowRecord &r : read.region.rows) {
+        for (const RowRecord &r : read->rows) {
             const int line = t.snpLineOfIndex(r.snpIndex);
             const auto bin = quillmap::positionBin(t.snpChromosome(line), t.snpPosition(line));
             out << QStringLiteral("bin %1: %2 %3 in bin %4").arg(it.key())

@@ -80,7 +80,7 @@ ImportInputs tst_HostileInput::write(const QString &dir, const QByteArray &resul
 {
     QDir().mkpath(dir);
     ImportInputs in{dir + QStringLiteral("/results.txt"), dir + QStringLiteral("/snps.txt"),
-                    dir + QStringLiteral("/traits.txt"), {}, {}};
+                    dir + QStringLiteral("/traits.txt"), {}, {}, {}};
     writeAll(in.results, results);
     writeAll(in.snpInfo, snps);
     writeAll(in.traitInfo, traits);
@@ -284,17 +284,17 @@ void tst_HostileInput::namesShownVerbatimAndEscaped()
     QCOMPARE(QSet<QString>(t.snpNames.cbegin(), t.snpNames.cend()), QSet<QString>(names.cbegin(), names.cend()));
 
     const auto read = quillmap::bypos::readRegion(folder, t, 1001);
-    QCOMPARE(read.region.count(), 3);
+    QCOMPARE(read->count(), 3);
     // The result table shows the names as they are.
     CTableModel model;
-    model.setRows(read.region.count(), t.tableColumnCount, read.region.rows.data(), nullptr);
+    model.setRows(read->count(), t.tableColumnCount, read->rows.data(), nullptr);
     QSet<QString> shown;
     for (int r = 0; r < model.rowCount(); ++r)
         for (int c = 0; c < 2; ++c)
             shown << model.data(model.index(r, c)).toString();
     QCOMPARE(shown, QSet<QString>(names.cbegin(), names.cend()));
     // The legend is HTML: markup in names is escaped, other text kept.
-    const auto ranking = quillmap::bypos::rankTraits(read.region, t, 0, 0);
+    const auto ranking = quillmap::bypos::rankTraits(*read, t, 0, 0);
     const QString legend = quillmap::bypos::legendHtml(ranking, t);
     QVERIFY(legend.contains(QStringLiteral("&lt;b&gt;bold&lt;/b&gt;&amp;amp;")));
     QVERIFY(!legend.contains(QStringLiteral("<b>bold")));

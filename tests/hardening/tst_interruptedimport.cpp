@@ -108,7 +108,7 @@ void tst_InterruptedImport::initTestCase()
     writeText(old + QStringLiteral("/t.txt"), "trait\tdesc\nA\ta\nB\tb\n");
     const ImportResult made = runImport(old, ImportInputs{old + QStringLiteral("/r.txt"),
                                                           old + QStringLiteral("/s.txt"),
-                                                          old + QStringLiteral("/t.txt"), {}, {}});
+                                                          old + QStringLiteral("/t.txt"), {}, {}, {}});
     QVERIFY2(!made.failed, qPrintable(made.errorText));
     m_old = snapshot(old);
 

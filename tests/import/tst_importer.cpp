@@ -131,6 +131,8 @@ private slots:
     void validation();
     void snpHeaderChangedBetweenPasses();
     void acceptedNumbersAndPositions();
+    void negLog10Column_data();
+    void negLog10Column();
     void emptyStatisticColumnsGiveTwelveByteRecords();
     void wideResultsFile();
     void namesThatDecodeAlikeAreOneName();
@@ -432,6 +434,11 @@ void tst_Importer::acceptedNumbersAndPositions()
              QByteArray("967\t1\n1150\t1\n22123\t1\n23000\t1\n32767\t1\n"));
     const QByteArray table = readAll(file(dir.path(), quillmap::files::TraitTable));
     QCOMPARE(table.size(), 5 * 12);
+    QCOMPARE(result.lost.size(), 1);
+    QCOMPARE(result.lost[0].column, QStringLiteral("p"));
+    QCOMPARE(result.lost[0].count, 3);
+    QCOMPARE(result.lost[0].firstLine, 2);
+    QVERIFY(lostValuesNotice(result.lost).contains(QStringLiteral("--neglog10 p")));
     const float expected[] = {3e38f, 0.0f, -3.4028234e38f, 0.0f, 1e-40f};
     for (int r = 0; r < 5; ++r) {
         const quillmap::RecordHead head = quillmap::decodeRecord(table.constData() + 12 * r, nullptr, 0);
@@ -439,6 +446,59 @@ void tst_Importer::acceptedNumbersAndPositions()
         QCOMPARE(head.snpIndex, r);
         QCOMPARE(head.firstStat, expected[r]);
     }
+}
+
+void tst_Importer::negLog10Column_data()
+{
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QByteArray>("p");
+    QTest::addColumn<float>("stored");
+    QTest::addColumn<QString>("errorText");
+
+    QTest::newRow("4.96e-99") << "p" << QByteArray("4.96e-99") << 98.3045183f << QString();
+    QTest::newRow("3.5e-415") << "p" << QByteArray("3.5e-415") << 414.455932f << QString();
+    QTest::newRow("1") << "p" << QByteArray("1") << 0.0f << QString();
+    QTest::newRow("0") << "p" << QByteArray("0") << 0.0f
+                       << "error : 2th line has 0 in column p, a p-value of 0 has no -log10!";
+    QTest::newRow("negative") << "p" << QByteArray("-0.5") << 0.0f
+        << "error : 2th line has -0.5 in column p, which is not a p-value between 0 and 1!";
+    QTest::newRow("above 1") << "p" << QByteArray("1.5") << 0.0f
+        << "error : 2th line has 1.5 in column p, which is not a p-value between 0 and 1!";
+    QTest::newRow("NA") << "p" << QByteArray("NA") << 0.0f
+                        << "error : 2th line has invalid numeric number! ";
+    QTest::newRow("no such column") << "q" << QByteArray("0.5") << 0.0f
+        << "error : the results file has no statistic column named q to store as -log10!";
+    QTest::newRow("the SNP column is no statistic") << "S" << QByteArray("0.5") << 0.0f
+        << "error : the results file has no statistic column named S to store as -log10!";
+}
+
+// --neglog10: the column keeps its strongest p-values under its new name; values with no
+// -log10 name their line. The other column's lost value is still reported.
+void tst_Importer::negLog10Column()
+{
+    QFETCH(QString, column);
+    QFETCH(QByteArray, p);
+    QFETCH(float, stored);
+    QFETCH(QString, errorText);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    ImportInputs in = makeInputs(dir.path(), "T\tS\tb\tp\nT1\trs1\t1e-300\t0.5\nT1\trs2\t2\t" + p + '\n',
+                                 GoodSnps, GoodTraits);
+    in.negLog10Columns = {column};
+    const ImportResult result = runImport(dir.path(), in);
+    QCOMPARE(result.errorText, errorText);
+    if (!errorText.isEmpty())
+        return;
+    QCOMPARE(summaryLines(dir.path()).value(1),
+             QByteArray("Header of the columns for main table:\tT\tS\tb\t-log10(p)"));
+    const QByteArray table = readAll(file(dir.path(), quillmap::files::TraitTable));
+    QCOMPARE(table.size(), 2 * 16);
+    float extra[1] = {};
+    quillmap::decodeRecord(table.constData() + 16, extra, 1);
+    QCOMPARE(extra[0], stored);
+    QCOMPARE(result.lost.size(), 1);
+    QCOMPARE(result.lost[0].column, QStringLiteral("b"));
 }
 
 void tst_Importer::emptyStatisticColumnsGiveTwelveByteRecords()

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+class QImage;
+
+namespace quillmap {
+
+// Prints `image` at its own size at the top-left corner of a one-page landscape PDF at screen
+// resolution and puts it at `path` through AtomicFile: a file already there is replaced only by
+// a complete PDF and keeps its permissions, a new one gets the umask's. False when the PDF
+// could not be made or written; the file at `path` is then as it was.
+bool writeImagePdf(const QImage &image, const QString &path);
+
+} // namespace quillmap

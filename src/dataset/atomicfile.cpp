@@ -1,0 +1,177 @@
+#include "dataset/atomicfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillmap {
+
+namespace {
+
+constexpr qsizetype BufferBytes = qsizetype(1) << 20;
+
+} // namespace
+
+AtomicFile::AtomicFile(QString path) : m_path(std::move(path)) {}
+
+AtomicFile::~AtomicFile()
+{
+    discard();
+}
+
+bool AtomicFile::fail(const QString &what, int error)
+{
+    if (m_error.isEmpty())
+        m_error = what + QStringLiteral(": ") + qt_error_string(error);
+    return false;
+}
+
+bool AtomicFile::open()
+{
+    discard();
+    m_error.clear();
+    const QFileInfo target(m_path);
+    if (target.fileName().isEmpty())
+        return fail(QStringLiteral("cannot write %1").arg(m_path), EISDIR);
+    // Beside the destination, so the rename stays within one file system; the name is cut short
+    // so a long destination name still leaves room for it.
+    const QString stem = target.absolutePath() + QStringLiteral("/.") + target.fileName().left(64)
+        + QLatin1Char('.');
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        const QString candidate = stem
+            + QString::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFull, 36)
+            + QStringLiteral(".tmp");
+        const QByteArray encoded = QFile::encodeName(candidate);
+        // O_EXCL never opens an existing name, a planted link included; 0666 leaves the umask
+        // to decide what a new file's mode is.
+        const int fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                              0666);
+        if (fd >= 0) {
+            m_fd = fd;
+            m_temporary = encoded;
+            return true;
+        }
+        if (errno != EEXIST)
+            return fail(QStringLiteral("cannot create a file in %1").arg(target.absolutePath()), errno);
+    }
+    return fail(QStringLiteral("cannot create a file in %1").arg(target.absolutePath()), EEXIST);
+}
+
+bool AtomicFile::writeOut(const char *data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(m_fd, data, size_t(size));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(QStringLiteral("cannot write %1").arg(m_path), errno);
+        }
+        if (written == 0)
+            return fail(QStringLiteral("cannot write %1").arg(m_path), ENOSPC);
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool AtomicFile::write(QByteArrayView bytes)
+{
+    if (failed())
+        return false;
+    if (m_fd < 0)
+        return fail(QStringLiteral("cannot write %1").arg(m_path), EBADF);
+    if (qsizetype(m_buffer.size()) + bytes.size() > BufferBytes) {
+        if (!flush())
+            return false;
+        if (bytes.size() >= BufferBytes)
+            return writeOut(bytes.data(), bytes.size());
+    }
+    m_buffer.append(bytes.data(), size_t(bytes.size()));
+    return true;
+}
+
+bool AtomicFile::flush()
+{
+    if (failed())
+        return false;
+    if (m_buffer.empty())
+        return true;
+    const bool written = writeOut(m_buffer.data(), qsizetype(m_buffer.size()));
+    m_buffer.clear();
+    return written;
+}
+
+bool AtomicFile::commit()
+{
+    if (m_fd < 0 && !failed())
+        return fail(QStringLiteral("cannot write %1").arg(m_path), EBADF);
+    if (!flush()) {
+        discard();
+        return false;
+    }
+    const QByteArray destination = QFile::encodeName(m_path);
+    // A regular file being replaced keeps its permissions; a link or a new name gets the
+    // temporary file's umask mode.
+    struct stat existing;
+    if (::lstat(destination.constData(), &existing) == 0 && S_ISREG(existing.st_mode)
+        && ::fchmod(m_fd, existing.st_mode & 07777) != 0)
+        fail(QStringLiteral("cannot set the permissions of %1").arg(m_path), errno);
+    // Some file systems report a full disk only when the data is synced or the file closed.
+    if (!failed() && ::fsync(m_fd) != 0)
+        fail(QStringLiteral("cannot write %1").arg(m_path), errno);
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0)
+        fail(QStringLiteral("cannot write %1").arg(m_path), errno);
+    if (!failed() && ::rename(m_temporary.constData(), destination.constData()) != 0)
+        fail(QStringLiteral("cannot replace %1").arg(m_path), errno);
+    if (failed()) {
+        discard();
+        return false;
+    }
+    m_temporary.clear();
+    // The rename itself reaches the disk with the folder; a folder that cannot be synced still
+    // holds the complete file.
+    const QByteArray folder = QFile::encodeName(QFileInfo(m_path).absolutePath());
+    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+void AtomicFile::cancel()
+{
+    discard();
+}
+
+void AtomicFile::discard()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_temporary.isEmpty()) {
+        ::unlink(m_temporary.constData());
+        m_temporary.clear();
+    }
+    m_buffer.clear();
+    m_buffer.shrink_to_fit();
+}
+
+bool AtomicFile::writeWhole(const QString &path, QByteArrayView content, QString *error)
+{
+    AtomicFile file(path);
+    const bool written = file.open() && file.write(content) && file.commit();
+    if (!written && error)
+        *error = file.errorString();
+    return written;
+}
+
+} // namespace quillmap

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <string>
+
+namespace quillmap {
+
+// The one way this program writes a file. Bytes go to a temporary file in the destination's
+// folder; commit() flushes, syncs and renames it over the destination, so the destination holds
+// either its old content or the complete new one, never part of either.
+//
+// - Every write, the flush, the sync and the rename are checked; the first failure sticks, is
+//   described by errorString() and makes commit() fail and remove the temporary file.
+// - A symbolic link at the destination is replaced by the new file; nothing is written to
+//   where the link points.
+// - A new file gets the mode 0666 less the process's umask; a regular file that is replaced
+//   keeps its permission bits.
+// - Without commit() (an early return, an exception) the destructor removes the temporary file.
+class AtomicFile final
+{
+public:
+    explicit AtomicFile(QString path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+
+    // Creates the temporary file; false (with errorString()) when the folder cannot take it.
+    bool open();
+    // Buffered: bytes may reach the disk only at a later write, flush() or commit(). False once
+    // anything failed.
+    bool write(QByteArrayView bytes);
+    bool write(char c) { return write(QByteArrayView(&c, 1)); }
+    bool flush();
+    // Makes the new content the destination's. False when anything failed since open(), in
+    // which case the destination is as it was.
+    bool commit();
+    // Drops the new content; the destination is as it was.
+    void cancel();
+
+    bool failed() const { return !m_error.isEmpty(); }
+    QString errorString() const { return m_error; }
+    QString path() const { return m_path; }
+
+    // open(), write(content), commit() in one; false with `error` set on failure.
+    static bool writeWhole(const QString &path, QByteArrayView content, QString *error = nullptr);
+
+private:
+    bool fail(const QString &what, int error);
+    bool writeOut(const char *data, qsizetype size);
+    void discard();
+
+    QString m_path;
+    QByteArray m_temporary; // encoded name of the temporary file, empty when none
+    int m_fd = -1;
+    std::string m_buffer;
+    QString m_error;
+};
+
+} // namespace quillmap
