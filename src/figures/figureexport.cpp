@@ -1,6 +1,6 @@
 #include "figures/figureexport.h"
 
-#include "dataset/savefile.h"
+#include "dataset/atomicfile.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -90,7 +90,11 @@ bool exportFigure(const QString &path, QSize size, int dpi,
         *error = QStringLiteral("%1: the picture could not be drawn").arg(path);
         return false;
     }
-    return saveFileAtomically(path, bytes, error);
+    QString reason;
+    if (AtomicFile::writeWhole(path, bytes, &reason))
+        return true;
+    *error = QStringLiteral("%1 cannot be written: %2").arg(path, reason);
+    return false;
 }
 
 } // namespace quillmap::figures

@@ -2,7 +2,7 @@
 
 #include "common/dialogprovider.h"
 #include "dataset/datasettables.h"
-#include "dataset/savefile.h"
+#include "dataset/atomicfile.h"
 #include "overview/statisticchoice.h"
 #include "session/sharedstate.h"
 
@@ -130,8 +130,8 @@ void TopLociTab::refresh()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     TopLociResult result = topLoci(currentDatasetFolder(), tables, column, *threshold, qint64(*window));
-    if (result.outcome.status != TraitScanOutcome::Status::Ok) {
-        status->setText(result.outcome.message);
+    if (!result.outcome) {
+        status->setText(result.outcome.message());
         return;
     }
     m_loci = std::move(result.loci);
@@ -166,6 +166,6 @@ void TopLociTab::exportTsv()
         rows.push_back(fields);
     }
     QString error;
-    if (!saveFileAtomically(path, tsvText(topLociHeader(), rows), &error))
-        dialogs::information(this, error);
+    if (!AtomicFile::writeWhole(path, tsvText(topLociHeader(), rows), &error))
+        dialogs::information(this, tr("%1 cannot be written: %2").arg(path, error));
 }

@@ -129,8 +129,8 @@ void TraitsTab::refresh()
     const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     const TraitSummaries summaries = summarizeTraits(currentDatasetFolder(), tables, column, 0,
                                                      int(tables.traitNames.size()));
-    if (summaries.outcome.status != TraitScanOutcome::Status::Ok) {
-        status->setText(summaries.outcome.message);
+    if (!summaries.outcome) {
+        status->setText(summaries.outcome.message());
         return;
     }
     table->setSortingEnabled(false);
@@ -158,13 +158,13 @@ void TraitsTab::showQqPlot(int row)
     const DatasetTables &tables = datasetTables();
     const PValueColumn column = currentColumn();
     std::vector<double> scores;
-    const TraitScanOutcome scan = scanTraits(currentDatasetFolder(), tables, traitIndex, traitIndex + 1,
+    const Status scan = scanTraits(currentDatasetFolder(), tables, traitIndex, traitIndex + 1,
                                              [&](const TraitRows &trait) {
         scores = traitScores(trait, column);
         return false;
     });
-    if (scan.status != TraitScanOutcome::Status::Ok) {
-        status->setText(scan.message);
+    if (!scan) {
+        status->setText(scan.message());
         qqView->clear();
         return;
     }
