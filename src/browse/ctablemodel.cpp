@@ -1,9 +1,7 @@
 #include "browse/ctablemodel.h"
 
 #include "dataset/datasettables.h"
-
-#include <cmath>
-#include <limits>
+#include "dataset/positionbin.h"
 
 CTableModel::CTableModel(QObject *parent)
     : QAbstractTableModel(parent)
@@ -71,10 +69,7 @@ QVariant CTableModel::data(const QModelIndex &index, int role) const
         return fields.value(0);
     if (column == 3) {
         // The file holds megabases; the table shows base pairs.
-        const double bp = fields.value(1).toDouble() * 1000000.0;
-        if (!(std::fabs(bp) < double(std::numeric_limits<int>::max())))
-            return 0;
-        return int(bp);
+        return int(quillmap::positionBasePairs(fields.value(1).toDouble()).value_or(0));
     }
     return fields.value(column - 2);
 }

@@ -2,6 +2,7 @@
 
 #include "browse/regionplotgeometry.h"
 #include "dataset/datasetfiles.h"
+#include "dataset/positionbin.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace quillmap::bypos {
@@ -64,28 +66,64 @@ RegionGenes readRegionGenes(const QString &folder, int bin)
         return result;
     result.fileOpened = true;
 
-    const QByteArray key = QByteArray::number(bin);
+    // A gene is listed in the bin of its start only, so one that reaches into the region from
+    // an earlier megabase sits on an earlier bin's line: those lines come first in the file.
+    const int region = binMegabase(bin);
+    const int lookBack = std::clamp(region, 0, GeneLookBackBins);
+    QByteArray keys[GeneLookBackBins + 1];
+    for (int k = 0; k <= lookBack; ++k)
+        keys[k] = QByteArray::number(bin - k);
     QByteArray line;
+    std::vector<RegionGene> reaching[GeneLookBackBins];
+    bool taken[GeneLookBackBins] = {};
     while (!file.atEnd()) {
         line = file.readLine();
-        if (!line.startsWith(key))
-            continue;
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
-        if (line.size() != key.size() && line.at(key.size()) != '\t')
+        const qsizetype tab = line.indexOf('\t');
+        const QByteArrayView field = QByteArrayView(line).first(tab < 0 ? line.size() : tab);
+        int lineBin = bin + 1;
+        for (int k = 0; k <= lookBack; ++k) {
+            if (field == keys[k])
+                lineBin = bin - k;
+        }
+        if (lineBin > bin)
             continue;
-        result.found = true;
+        if (lineBin < bin) {
+            // The first line of a bin counts, as for the region's own.
+            const int k = bin - lineBin - 1;
+            if (taken[k])
+                continue;
+            taken[k] = true;
+        }
         const QList<QByteArray> fields = line.split('\t');
         const qsizetype count = (fields.size() - 1) / 3;
-        result.genes.reserve(size_t(count));
+        std::vector<RegionGene> genes;
+        genes.reserve(size_t(count));
         for (qsizetype i = 0; i < count; ++i) {
             RegionGene gene;
             gene.name = QString::fromLocal8Bit(fields.at(1 + 3 * i));
             gene.start = fields.at(2 + 3 * i).toDouble();
             gene.end = fields.at(3 + 3 * i).toDouble();
-            result.genes.push_back(std::move(gene));
+            if (lineBin == bin || gene.end > region)
+                genes.push_back(std::move(gene));
         }
-        break;
+        if (lineBin == bin) {
+            result.found = true;
+            result.genes = std::move(genes);
+            break;
+        }
+        reaching[bin - lineBin - 1] = std::move(genes);
+    }
+    std::vector<RegionGene> genes;
+    for (int k = lookBack - 1; k >= 0; --k)
+        for (RegionGene &gene : reaching[k])
+            genes.push_back(std::move(gene));
+    if (!genes.empty()) {
+        result.found = true;
+        genes.insert(genes.end(), std::make_move_iterator(result.genes.begin()),
+                     std::make_move_iterator(result.genes.end()));
+        result.genes = std::move(genes);
     }
     return result;
 }
@@ -121,7 +159,8 @@ GeneTrackLayout layoutGenes(const std::vector<RegionGene> &genes, int region)
         const double xsExact = (gene.start - t) * 1000.0;
         const double xeExact = (gene.end - t) * 1000.0;
         GenePlacement place;
-        place.x1 = toCoordinate(xsExact);
+        // A gene reaching in from an earlier megabase starts its bar at the region start.
+        place.x1 = std::max(toCoordinate(xsExact), 0);
         const int xe = toCoordinate(xeExact);
         place.x2 = std::min(xe, 1000);
         const int row = drawing.firstFit(xsExact);

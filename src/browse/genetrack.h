@@ -20,14 +20,21 @@ struct RegionGenes {
     std::vector<RegionGene> genes;
 };
 
-// Reads the first line of folder/pos2gene.dat whose first field is `bin` in decimal. Every
-// line takes part, the first included.
+// Megabases before a region whose genes may still reach into it: every gene up to 2.5 Mb long
+// shows in each region it overlaps.
+inline constexpr int GeneLookBackBins = 3;
+
+// The genes of region `bin` (chromosome x 1000 + Mb): those of the first line of
+// folder/pos2gene.dat whose first field is `bin` in decimal, after the genes of the
+// GeneLookBackBins earlier bins of the same chromosome that end beyond the region start (in bin
+// order, each bin's first line). Every line takes part, the first included. `found` is set when
+// any gene or the region's own line was found.
 RegionGenes readRegionGenes(const QString &folder, int bin);
 
 // One bar of the drawing pass, in logical units: x in kb from the region start.
 struct GenePlacement {
     int row = 0;
-    int x1 = 0;       // bar start
+    int x1 = 0;       // bar start, clipped at the region start (0)
     int x2 = 0;       // bar end, clipped at the megabase end (1000)
     int nameX = 0;    // left end of the name
 };

@@ -65,7 +65,8 @@ int ValueScale::y(double v) const
 
 int ValueScale::circleY(double v) const
 {
-    return truncToInt(std::floor(0.85 * height + 10 - fraction(v) * 0.8 * height));
+    const int top = y(v);
+    return top >= std::numeric_limits<int>::min() + CircleInset ? top - CircleInset : top;
 }
 
 ValueScale makeScale(float valueMin, float valueMax, double height)

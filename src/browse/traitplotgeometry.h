@@ -21,6 +21,14 @@ double chromosomeOffset(int entry);
 // ceil(offset[23]) = 3707: the logical width of the genome axis.
 int genomeExtent();
 
+// Sides of the boxes the ellipses are inscribed in, in logical units: a point's box runs from
+// (x, y) to (x + PointBox - 1, y + PointBox - 1). Selection circles are centred on their point.
+inline constexpr int PointBox = 14;          // screen and export points
+inline constexpr int CircleBox = 20;         // screen selection circles
+inline constexpr int ExportCircleBox = 18;   // export selection circles
+// How far a screen circle's box starts before its point's box, on both axes.
+inline constexpr int CircleInset = (CircleBox - PointBox) / 2;
+
 // Logical x of a point on chromosome c at position p (Mb); no value for c outside 1..23.
 bool pointX(int chromosome, double positionMb, int *x);
 
@@ -32,7 +40,7 @@ struct ValueScale {
     double height = 0.0;
     // Logical y of value v: trunc(floor(0.85 G - (v - fmin) 0.8 G / (cmax - fmin))).
     int y(double v) const;
-    // The selection circles' y: as y() with 10 added inside the floor.
+    // Top of a screen selection circle's box, centred on the point of value v.
     int circleY(double v) const;
     // Fraction 0..1 of the value range above fmin (0.5 when the range is empty).
     double fraction(double v) const;

@@ -1,5 +1,6 @@
 #include "bypos/bypos.h"
 
+#include "dataset/datasetfiles.h"
 #include "dataset/regionsearch.h"
 #include "dataset/datasettables.h"
 #include "common/ctableview.h"
@@ -12,10 +13,10 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QTextBrowser>
@@ -95,7 +96,14 @@ byPos::byPos(QWidget *parent)
     connect(printButton, &QPushButton::clicked, this, &byPos::print);
     connect(findSNPButton, &QPushButton::clicked, this, &byPos::findSNP);
     connect(helpButton, &QPushButton::clicked, this, &byPos::help);
-    connect(regionCombobox, &QComboBox::activated, this, &byPos::search);
+    // The box's activated signal also fires when an edit ends with a changed text, focus loss
+    // included, and never for the text already chosen: a choice from the list searches here,
+    // Return in eventFilter.
+    connect(regionCombobox, &QComboBox::activated, this, [this] {
+        if (!m_regionEditEnding)
+            search();
+    });
+    regionCombobox->installEventFilter(this);
     connect(chrName, &QComboBox::currentIndexChanged, this, &byPos::chrNameSlot);
     connect(ctableView->horizontalHeader(), &QHeaderView::sectionClicked, this, &byPos::sortByColumn);
     connect(plotbyBox, &QComboBox::currentIndexChanged, this, &byPos::search);
@@ -107,6 +115,7 @@ byPos::byPos(QWidget *parent)
 
 byPos::~byPos()
 {
+    regionCombobox->removeEventFilter(this);
     // The view must not outlive the rows it shows.
     ctableView->setModel(nullptr);
 }
@@ -466,8 +475,7 @@ void byPos::print()
         QStringLiteral("Images (*.pdf)"));
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".pdf");
+    path = quillmap::files::pdfExportPath(path);
 
     const RegionGenes genes = readRegionGenes(quillmap::currentDatasetFolder(),
                                               regionBin(chrName->currentText(), currentRegion()));
@@ -505,6 +513,26 @@ RegionPlotInput byPos::plotInput() const
 void byPos::paintPlot(QPainter &painter)
 {
     paintRegionPlot(painter, plotInput(), screenGeometry(frame->width(), frame->height()));
+}
+
+bool byPos::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != regionCombobox || m_regionEditEnding)
+        return QWidget::eventFilter(watched, event);
+    bool returnKey = false;
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        returnKey = key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
+    if (!returnKey && event->type() != QEvent::FocusOut)
+        return QWidget::eventFilter(watched, event);
+    // The box ends the edit as usual (matching its list entry), without searching.
+    m_regionEditEnding = true;
+    QCoreApplication::sendEvent(regionCombobox, event);
+    m_regionEditEnding = false;
+    if (returnKey)
+        search();
+    return true;
 }
 
 void byPos::paintEvent(QPaintEvent *event)

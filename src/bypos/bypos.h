@@ -58,6 +58,7 @@ private slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     friend class ByPosTest;
@@ -99,6 +100,9 @@ private:
     CTableModel regionTableModel;
 
     std::vector<float> m_statStorage;   // the rows of rowStats
+    // Set while the region box handles a Return or a focus loss itself: its activated signal
+    // then comes from ending the edit, not from a choice.
+    bool m_regionEditEnding = false;
 
     // The region's genes, read once per region; the picture is rebuilt when they or the
     // widths it depends on change.

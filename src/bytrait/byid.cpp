@@ -1,5 +1,6 @@
 #include "bytrait/byid.h"
 
+#include "dataset/datasetfiles.h"
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
 #include "browse/traitplotgeometry.h"
@@ -534,20 +535,27 @@ void byID::paintFunSub()
 {
     const QSize size = workImage.size();
     if (!workImage.isNull()) {
+        // Text is antialiased: drawn on every slice it would thicken and blur. The frame goes
+        // under the points and the labels over them, each once, as in the whole plot.
         QPainter painter(&workImage);
-        traitplot::drawFrame(painter, size);
+        if (repaintIndex == 0)
+            traitplot::drawFrame(painter, size);
+        const TraitPlotData data = plotData();
         if (plotReady == 1) {
-            const TraitPlotData data = plotData();
             const int end = std::min(repaintIndex + 1000, data.rowCount);
             traitplot::drawPoints(painter, size, data, repaintIndex, end);
             repaintIndex = end;
-            traitplot::drawValueLabels(painter, size, data);
         }
-        traitplot::drawChromosomeStrip(painter, size);
-    }
-    // Without plottable rows there is nothing left to draw: finish now rather than tick forever.
-    if (plotReady != 1 || workImage.isNull())
+        // Without plottable rows there is nothing left to draw: finish now rather than tick.
+        if (plotReady != 1 || repaintIndex >= data.rowCount)
+            repaintIndex = rowCount;
+        if (repaintIndex >= rowCount) {
+            traitplot::drawValueLabels(painter, size, data);
+            traitplot::drawChromosomeStrip(painter, size);
+        }
+    } else {
         repaintIndex = rowCount;
+    }
     if (repaintIndex < rowCount)
         return;
     repaintTimer->stop();
@@ -646,9 +654,9 @@ void byID::printFile()
     }
     if (title.isEmpty())
         return;
-    const QString fileName = DialogProvider::instance().saveFileName(
+    const QString fileName = quillmap::files::pdfExportPath(DialogProvider::instance().saveFileName(
         this, QStringLiteral("Save As"), quillmap::programFolder() + QStringLiteral("/untitled.pdf"),
-        QStringLiteral("Images (*.pdf)"));
+        QStringLiteral("Images (*.pdf)")));
     if (fileName.isEmpty())
         return;
     const QString caption = QStringLiteral("Group: ") + geneName->currentText()

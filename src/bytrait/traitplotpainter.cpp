@@ -68,7 +68,7 @@ public:
     DeviceEllipses(const DeviceEllipses &) = delete;
     DeviceEllipses &operator=(const DeviceEllipses &) = delete;
 
-    // The ellipse inscribed in the logical box from (x, y) to (x + size, y + size).
+    // The ellipse inscribed in the logical box `size` units wide from (x, y).
     void draw(int x, int y, int size) { m_painter.drawEllipse(deviceBox(x, y, size)); }
 
     // That ellipse's box in device pixels.
@@ -198,7 +198,7 @@ bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int fr
         if (!pointX(data.chromosomes[i], data.positions[i], &x))
             continue;
         const quint8 pen = fixedPen ? PenMagenta : data.chromosomes[i] % 2 ? PenDarkBlue : PenBlue;
-        points.push_back({i, ellipses.deviceBox(x, scale.y(v), 13), pen, true});
+        points.push_back({i, ellipses.deviceBox(x, scale.y(v), PointBox), pen, true});
     }
     const bool idempotent = repeatsAreIdempotent(painter);
     if (idempotent)
@@ -302,7 +302,7 @@ void drawSelectionCircles(QPainter &painter, QSize size, const TraitPlotData &da
         int x = 0;
         if (!pointX(data.highlightChromosomes[i], data.highlightPositions[i], &x))
             continue;
-        ellipses.draw(x, scale.circleY(data.highlightValues[i]), 19);
+        ellipses.draw(x - CircleInset, scale.circleY(data.highlightValues[i]), CircleBox);
     }
     painter.restore();
 }
@@ -353,7 +353,7 @@ QImage renderTraitExport(const TraitPlotData &data, const QString &title, const 
             for (int i = 0; i < data.rowCount; ++i) {
                 int x = 0;
                 if (pointX(data.chromosomes[i], data.positions[i], &x))
-                    ellipses.draw(x, scale.y(data.values[i]), 13);
+                    ellipses.draw(x, scale.y(data.values[i]), PointBox);
             }
         }
         if (data.highlightOn) {
@@ -363,7 +363,7 @@ QImage renderTraitExport(const TraitPlotData &data, const QString &title, const 
             for (int i = 0; i < data.highlightCount; ++i) {
                 int x = 0;
                 if (pointX(data.highlightChromosomes[i], data.highlightPositions[i], &x))
-                    ellipses.draw(x, scale.y(data.highlightValues[i]), 17);
+                    ellipses.draw(x, scale.y(data.highlightValues[i]), ExportCircleBox);
             }
         }
         painter.setPen(cosmeticPen(Qt::blue));

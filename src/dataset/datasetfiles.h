@@ -27,4 +27,8 @@ inline constexpr char SnpNumLabel[] = "SNP Num :\t ";
 // folder + "/" + name, as every reader and writer spells it.
 QString datasetFilePath(const QString &folder, const char *name);
 
+// The file a PDF export writes for the name the user chose: ".pdf" is appended when the name
+// has no extension of its own.
+QString pdfExportPath(const QString &chosen);
+
 } // namespace quillmap::files

@@ -24,4 +24,12 @@ std::optional<qint16> positionBin(int chromosome, double positionMb)
     return qint16(bin);
 }
 
+std::optional<qint32> positionBasePairs(double positionMb)
+{
+    const double bp = std::round(positionMb * 1000000.0);
+    if (!(bp >= -2147483648.0 && bp <= 2147483647.0))
+        return std::nullopt;
+    return qint32(bp);
+}
+
 } // namespace quillmap

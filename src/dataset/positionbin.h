@@ -19,6 +19,11 @@ std::optional<int> chromosomeNumber(QByteArrayView field);
 // toward zero; no value when the result falls outside the signed 16-bit range or is not finite.
 std::optional<qint16> positionBin(int chromosome, double positionMb);
 
+// The base pair of a position in Mb: Mb x 1,000,000 rounded to the nearest base, since the
+// decimal Mb of a file is seldom exact in binary (16.077315 Mb is 16077315, not 16077314). No
+// value when the result is not finite or lies outside the 32-bit signed range.
+std::optional<qint32> positionBasePairs(double positionMb);
+
 // The chromosome and whole megabase a bin stands for (floor division, so bin 999 is
 // chromosome 0, megabase 999).
 inline int binChromosome(int bin) { return bin >= 0 ? bin / 1000 : -((999 - bin) / 1000); }

@@ -78,7 +78,7 @@ void TestCTableModel::cells_data()
     QTest::newRow("snp name") << 1 << 1 << QVariant(QStringLiteral("rs2"));
     QTest::newRow("chromosome as written") << 2 << 2 << QVariant(QStringLiteral("X"));
     QTest::newRow("position 12.5 Mb in bp") << 0 << 3 << QVariant(12500000);
-    QTest::newRow("position 0.0000015 Mb in bp") << 2 << 3 << QVariant(1);
+    QTest::newRow("position 0.0000015 Mb in bp, rounded") << 2 << 3 << QVariant(2);
     QTest::newRow("extra snp column") << 1 << 4 << QVariant(QStringLiteral("GB"));
     QTest::newRow("first statistic") << 1 << 5 << QVariant(double(0.01f));
     QTest::newRow("extra statistic") << 2 << 6 << QVariant(4.0);

@@ -62,6 +62,12 @@ void GeneTrackTest::packsBarsIntoRows()
     const GeneTrackLayout later = layoutGenes(shifted, 150);
     QCOMPARE(later.placements[3].x2, 1000);
     QCOMPARE(later.placements[1].row, 1);
+
+    // A gene reaching in from the megabase before starts its bar at the region start.
+    const GenePlacement reaching = layoutGenes({{"r", 149.5, 150.25}}, 150).placements.front();
+    QCOMPARE(reaching.x1, 0);
+    QCOMPARE(reaching.x2, 250);
+    QCOMPARE(reaching.nameX, 260);
 }
 
 void GeneTrackTest::sizingKeepsRowsOpenBehindBarsAtTheEnd()
@@ -110,6 +116,18 @@ void GeneTrackTest::readsTheRegionsLine_data()
     QTest::newRow("prefix of another bin") << file << 100 << false << QStringList{};
     QTest::newRow("absent") << file << 2000 << false << QStringList{};
     QTest::newRow("crlf") << QStringLiteral("3001\tgE\t1.5\t1.6\r\n") << 3001 << true << QStringList{"gE 1.5 1.6"};
+    // Genes are listed in the bin of their start; those reaching into a region from up to three
+    // megabases before it show there too, before the region's own.
+    const QString spanning = QStringLiteral("1001\tgOld\t1.2\t9.9\n"
+                                            "1002\tgP\t2.6\t5.1\n"
+                                            "1004\tgQ\t4.5\t5\tgR\t4.8\t5.25\n"
+                                            "1005\tgB\t5.5\t5.6\n"
+                                            "1999\tgZ\t999.5\t1001\n"
+                                            "2000\tgY\t0.1\t0.2\n");
+    QTest::newRow("genes reaching in") << spanning << 1005 << true << QStringList{"gP 2.6 5.1", "gR 4.8 5.25", "gB 5.5 5.6"};
+    QTest::newRow("only genes reaching in") << spanning << 1006 << false << QStringList{};
+    QTest::newRow("reaching in without a line of its own") << spanning << 1003 << true << QStringList{"gOld 1.2 9.9", "gP 2.6 5.1"};
+    QTest::newRow("not from another chromosome") << spanning << 2000 << true << QStringList{"gY 0.1 0.2"};
     QTest::newRow("incomplete triple") << QStringLiteral("3001\tgE\t1.5\t1.6\tgF\t1.7\n") << 3001 << true
                                        << QStringList{"gE 1.5 1.6"};
 }

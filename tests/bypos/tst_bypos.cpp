@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -162,6 +163,17 @@ void ByPosTest::searchShowsTheRegion()
     emit panel.regionCombobox->activated(0);
     QCOMPARE(panel.rowCount, 2);
     QCOMPARE(panel.traitCount, 2);
+    // A region typed in searches on Return, not when the box merely loses the focus.
+    panel.regionCombobox->lineEdit()->selectAll();
+    QTest::keyClicks(panel.regionCombobox, QStringLiteral("5"));
+    QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(panel.regionCombobox, &focusOut);
+    QCOMPARE(panel.rowCount, 2);
+    QTest::keyClick(panel.regionCombobox, Qt::Key_Return);
+    QCOMPARE(panel.rowCount, 3);
+    QCOMPARE(panel.regionCombobox->currentIndex(), 5);
+    QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("5"));
+    panel.regionCombobox->setCurrentIndex(0);
 
     // The statistic choice searches again with the second statistic.
     panel.plotbyBox->setCurrentIndex(1);
@@ -198,6 +210,13 @@ void ByPosTest::chromosomeEndWarnsOnce()
     QCOMPARE(tableRows(panel), -1);
     QVERIFY(panel.legendBox->toPlainText().isEmpty());
     QCOMPARE(panel.traitCount, 1);   // the previous search's series stay
+
+    // The region shown, typed again and confirmed with Return, is searched again.
+    m_dialogs.clear();
+    panel.regionCombobox->lineEdit()->selectAll();
+    QTest::keyClicks(panel.regionCombobox, QStringLiteral("247"));
+    QTest::keyClick(panel.regionCombobox, Qt::Key_Return);
+    QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
 
     m_dialogs.clear();
     search(panel, QStringLiteral("X"), 160);

@@ -1,4 +1,5 @@
 #include "bytrait/byid.h"
+#include "bytrait/traitplotpainter.h"
 #include "dataset/datasettables.h"
 #include "browse/traitplotgeometry.h"
 #include "session/sharedstate.h"
@@ -331,6 +332,19 @@ void TestByID::resizeRepaintsInSlices()
     QTRY_VERIFY(!panel->repaintTimer->isActive());
     QCOMPARE(panel->repaintIndex, 2500);
     QCOMPARE(panel->plotImage.size(), panel->frame->size());
+    // The slices add up to the whole plot: frame, points, and labels drawn once, not smeared.
+    TraitPlotData data;
+    data.rowCount = panel->rowCount;
+    data.chromosomes = panel->rowChromosomes.data();
+    data.positions = panel->rowPositions.data();
+    data.values = panel->rowValues.data();
+    data.valueMin = panel->valueMin;
+    data.valueMax = panel->valueMax;
+    data.plotReady = true;
+    QImage whole(panel->plotImage.size(), QImage::Format_RGB32);
+    whole.fill(Qt::white);
+    QVERIFY(traitplot::renderTraitPlot(&whole, data));
+    QVERIFY(panel->plotImage == whole);
 }
 
 void TestByID::unknownTraitTextIsSilent()
@@ -564,6 +578,16 @@ void TestByID::exportWritesOnePagePdf()
     const QByteArray pdf = file.readAll();
     QVERIFY(pdf.startsWith("%PDF"));
     QCOMPARE(QString::fromLatin1(pdf).count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?!s)"))), 1);
+
+    // A name typed without an extension is written with ".pdf", as the region export does.
+    m_dialogs.answerExec([](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("lineEdit"))->setText(QStringLiteral("My plot"));
+        return int(QDialog::Accepted);
+    });
+    m_dialogs.answerPath(m_dir.filePath(QStringLiteral("plot")));
+    panel->printButton->click();
+    QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("plot.pdf"))));
+    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("plot"))));
 }
 
 void TestByID::exportSkippedWithoutTitle()

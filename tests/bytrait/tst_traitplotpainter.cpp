@@ -48,6 +48,26 @@ bool anyNonWhite(const QImage &image, const QRect &rect)
     return false;
 }
 
+// First and last pixel of `colour` (any non-white colour when null) on the line through
+// `centre`, horizontal or vertical, within `reach` pixels of it; -1, -1 when none.
+QPair<int, int> extent(const QImage &image, QPoint centre, bool horizontal, int reach, QRgb colour = 0)
+{
+    QPair<int, int> found{-1, -1};
+    for (int d = -reach; d <= reach; ++d) {
+        const QPoint q = horizontal ? QPoint(centre.x() + d, centre.y()) : QPoint(centre.x(), centre.y() + d);
+        if (!image.rect().contains(q))
+            continue;
+        const QRgb pixel = image.pixel(q) & 0xffffff;
+        if (colour ? pixel == (colour & 0xffffff) : pixel != 0xffffff) {
+            const int at = horizontal ? q.x() : q.y();
+            if (found.first < 0)
+                found.first = at;
+            found.second = at;
+        }
+    }
+    return found;
+}
+
 struct Rows {
     std::vector<int> chromosomes;
     std::vector<float> positions;
@@ -89,6 +109,8 @@ private slots:
     void notReadyDrawsNoPoints();
     void progressCancels();
     void selectionCircles();
+    void ellipseBoxes_data();
+    void ellipseBoxes();
     void exportPicture();
     void exportPdfOnePage();
 };
@@ -245,8 +267,65 @@ void TestTraitPlotPainter::selectionCircles()
     drawSelectionCircles(painter, size, data);
     painter.end();
     const ValueScale scale = makeScale(1.0f, 5.0f, screenHeightScale(1000, 400));
-    const QPoint centre = screenCentre(size, 300, scale.circleY(1.0), 19);
+    const QPoint centre = screenCentre(size, 300, scale.y(1.0), PointBox);
     QCOMPARE(image.pixel(centre) & 0xffffff, QColor(Qt::red).rgb() & 0xffffff);
+}
+
+void TestTraitPlotPainter::ellipseBoxes_data()
+{
+    QTest::addColumn<bool>("exported");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<int>("box");
+    QTest::newRow("screen point") << false << false << 14;
+    QTest::newRow("screen circle, centred on its point") << false << true << 20;
+    QTest::newRow("export point") << true << false << 14;
+    QTest::newRow("export circle") << true << true << 18;
+}
+
+void TestTraitPlotPainter::ellipseBoxes()
+{
+    QFETCH(bool, exported);
+    QFETCH(bool, selected);
+    QFETCH(int, box);
+    // Chromosome 2 at 10.5 Mb (x = 300), value 3 of 1..5: mid height. On screen four pixels
+    // per logical unit across, so a unit more or less shows.
+    const QSize size(40 + 4 * (genomeExtent() + 50), 300);
+    Rows rows{{2}, {10.5f}, {3.0f}};
+    TraitPlotData data = rows.data(1.0f, 5.0f);
+    data.highlightOn = selected;
+    data.highlightCount = 1;
+    data.highlightChromosomes = rows.chromosomes.data();
+    data.highlightPositions = rows.positions.data();
+    data.highlightValues = rows.values.data();
+    QImage image;
+    double sx = 0, sy = 0;
+    QPointF centre;
+    if (exported) {
+        image = renderTraitExport(data, QStringLiteral("T"), QString());
+        const double g = exportHeightScale();
+        sx = 975.0 / (genomeExtent() + 50);
+        sy = 320.0 / int(g);
+        centre = QPointF(10 + (300 + 7 + 50) * sx, 30 + (makeScale(1, 5, g).y(3.0) + 7 + 50) * sy);
+    } else {
+        image = whiteImage(size);
+        QVERIFY(renderTraitPlot(&image, data));
+        QPainter painter(&image);
+        drawSelectionCircles(painter, size, data);
+        painter.end();
+        const double g = screenHeightScale(size.width(), size.height());
+        sx = 4.0;
+        sy = (size.height() - 35) / double(int(g));
+        centre = QPointF(40 + (300 + 7) * sx, 10 + (makeScale(1, 5, g).y(3.0) + 7) * sy);
+    }
+    // The ellipse spans its box (the outline adds a pixel) and is centred where the point is.
+    const QRgb colour = selected ? QColor(Qt::red).rgb() : 0;
+    const QPoint at = centre.toPoint();
+    const QPair<int, int> across = extent(image, at, true, int(box * sx / 2) + 4, colour);
+    const QPair<int, int> down = extent(image, at, false, int(box * sy / 2) + 4, colour);
+    QCOMPARE(across.second - across.first, qRound(box * sx));
+    QCOMPARE(down.second - down.first, qRound(box * sy));
+    QVERIFY(std::abs((across.first + across.second) / 2.0 - centre.x()) <= 1.5);
+    QVERIFY(std::abs((down.first + down.second) / 2.0 - centre.y()) <= 1.5);
 }
 
 void TestTraitPlotPainter::exportPicture()

@@ -16,6 +16,8 @@ private slots:
     void bin();
     void binParts_data();
     void binParts();
+    void basePairs_data();
+    void basePairs();
 };
 
 void tst_PositionBin::chromosome_data()
@@ -93,6 +95,28 @@ void tst_PositionBin::binParts()
     QFETCH(int, megabase);
     QCOMPARE(quillmap::binChromosome(bin), chromosome);
     QCOMPARE(quillmap::binMegabase(bin), megabase);
+}
+
+void tst_PositionBin::basePairs_data()
+{
+    QTest::addColumn<QString>("megabases");
+    QTest::addColumn<qint64>("bp");   // -1: none
+    // Truncation would show a base too few for these: Mb x 1e6 falls just below the base.
+    QTest::newRow("16.077315") << "16.077315" << qint64(16077315);
+    QTest::newRow("0.000001") << "0.000001" << qint64(1);
+    QTest::newRow("12.5") << "12.5" << qint64(12500000);
+    QTest::newRow("half a base rounds up") << "0.0000015" << qint64(2);
+    QTest::newRow("largest") << "2147.483647" << qint64(2147483647);
+    QTest::newRow("beyond 32 bits") << "2147.483648" << qint64(-1);
+    QTest::newRow("not a number") << "nan" << qint64(-1);
+}
+
+void tst_PositionBin::basePairs()
+{
+    QFETCH(QString, megabases);
+    QFETCH(qint64, bp);
+    const std::optional<qint32> got = quillmap::positionBasePairs(megabases.toDouble());
+    QCOMPARE(got ? qint64(*got) : qint64(-1), bp);
 }
 
 QTEST_GUILESS_MAIN(tst_PositionBin)
