@@ -28,6 +28,12 @@ float applyTransform(float value, int transformCode)
     }
 }
 
+QString logFailureText(float value)
+{
+    return value == 0.0f ? QStringLiteral("Can't take log of zero!")
+                         : QStringLiteral("Can't take log of negative value!");
+}
+
 namespace {
 
 // Ranges at most this long are left to the final insertion pass.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 // Value transforms, the index-carrying sorts behind the table column sorts, qsort comparators
@@ -12,6 +13,10 @@ inline constexpr float MissingValue = -999999.0f;
 // 0 "NoTransformation", 1 "log(10)", 2 "-log(10)", 3 "log(2)", 4 "-log(2)", 5 "abs".
 // Any other code gives MissingValue.
 float applyTransform(float value, int transformCode);
+
+// Why a logarithm of `value` has no result: "Can't take log of zero!" for 0, "Can't take log of
+// negative value!" otherwise. The panels add their own advice after it.
+QString logFailureText(float value);
 
 // Sort keys[lo..hi] (inclusive) ascending / descending, moving index[] entries with their keys.
 // Not stable. NaN keys do not crash; where they end up is not defined. Stack use is bounded.

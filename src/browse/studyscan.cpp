@@ -1,6 +1,7 @@
 #include "browse/studyscan.h"
 
 #include "dataset/datasettables.h"
+#include "dataset/positionbin.h"
 
 #include <cmath>
 #include <limits>
@@ -9,11 +10,8 @@ namespace quillmap {
 
 qint64 positionBp(double positionMb)
 {
-    const double bp = std::round(positionMb * 1000000.0);
-    // Positions come from a validated file; anything absurd is pinned rather than overflowing.
-    if (!(std::fabs(bp) < 9.0e18))
-        return 0;
-    return qint64(bp);
+    // One rounding for every place a position is shown in bp; anything absurd is pinned at 0.
+    return positionBasePairs(positionMb).value_or(0);
 }
 
 std::vector<double> traitScores(const TraitRows &trait, PValueColumn column)

@@ -185,11 +185,13 @@ TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &t
     for (int i = 0; i < n; ++i) {
         const int found = tables.snpLineOfIndex(rows.rows[size_t(i)].snpIndex);
         const int line = found < 0 ? 0 : found;
-        const float value = applyTransform(rows.statistic(i, statistic), transform);
+        const float raw = rows.statistic(i, statistic);
+        const float value = applyTransform(raw, transform);
         series.positions[size_t(i)] = float(tables.snpPosition(line));
         series.values[size_t(i)] = value;
         if (value == MissingValue) {
             series.missingValue = true;
+            series.missingFrom = raw;
             return series;
         }
         series.chromosomes[size_t(i)] = tables.snpChromosome(line);

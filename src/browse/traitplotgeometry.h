@@ -79,7 +79,7 @@ Thresholds percentileThresholds(const float *values, int n);
 // value of statistic choice `statistic` under transform `transform` (codes of applyTransform),
 // with the value range and the thresholds. A SNP without a line in the SNP information file is
 // placed as that file's first line. A value that is the missing value sets `missingValue` and
-// ends the series there.
+// `missingFrom` and ends the series there.
 struct TraitSeries {
     std::vector<int> chromosomes;
     std::vector<float> positions;
@@ -88,6 +88,7 @@ struct TraitSeries {
     float valueMax = -100000.0f;
     Thresholds thresholds;
     bool missingValue = false;
+    float missingFrom = 0.0f;   // the statistic whose transform gave the missing value
 };
 TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &tables, int statistic,
                         int transform);

@@ -226,7 +226,7 @@ void byPos::search()
         // Runs a complete search without a transform before this one ends.
         transcomboBox->setCurrentIndex(0);
         plotReady = 0;
-        legendBox->setText(QStringLiteral("Can't take log of negative value!"));
+        legendBox->setText(logFailureText(ranking.missingFrom));
         update();
         return;
     }

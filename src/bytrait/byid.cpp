@@ -33,8 +33,7 @@
 namespace {
 
 const QString AllEntry = QStringLiteral("All");
-const QString TransformFailure =
-    QStringLiteral("Can't take log of negative value!\nPlease reset to no transformation!");
+const QString TransformAdvice = QStringLiteral("\nPlease reset to no transformation!");
 // Contact shown at the end of the help text.
 const QString MaintainerEmail = QStringLiteral("quillmap@diravizi.org");
 
@@ -288,6 +287,19 @@ void byID::slot1()
 void byID::display_result()
 {
     const DatasetTables &tables = datasetTables();
+    // A group file often lists traits that have no results (every probe of a platform): say so
+    // and leave the trait shown before on display.
+    const QString group = geneName->currentText();
+    if (group != AllEntry && ProbeID->isHidden() && tables.groupTraitMap.contains(group)) {
+        const QString name = groupTraitList.value(ProbeIDSelected->currentIndex());
+        if (!name.isEmpty() && !tables.traitRecordCounts.contains(name)) {
+            if (groupTraitsArmed == 0)
+                groupTraitsArmed = 1;
+            dialogs::information(this, QStringLiteral("There are no results for ") + name
+                                           + QStringLiteral("!"));
+            return;
+        }
+    }
     plotReady = 1;
     repaintTimer->stop();
     frame->clear();
@@ -359,7 +371,7 @@ void byID::display_result()
         probeInfo->clear();
         probeInfo->setTextBackgroundColor(Qt::red);
         probeInfo->setTextColor(Qt::yellow);
-        probeInfo->setPlainText(TransformFailure);
+        probeInfo->setPlainText(logFailureText(series.missingFrom) + TransformAdvice);
         frame->clear();
         return;
     }

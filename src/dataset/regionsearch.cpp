@@ -227,6 +227,7 @@ TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, i
     ranking.valueMin = first;
     if (first == double(MissingValue)) {
         ranking.missingValue = true;
+        ranking.missingFrom = region.statistic(sorted[0], statistic);
         return ranking;
     }
 
@@ -253,6 +254,7 @@ TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, i
         ranking.values.back().push_back(v);
         if (v == double(MissingValue)) {
             ranking.missingValue = true;
+            ranking.missingFrom = region.statistic(k, statistic);
             return ranking;
         }
     }

@@ -100,6 +100,7 @@ struct TraitRanking {
     double valueMin = 100.0;
     // A transformed value was the missing value; the ranking is then incomplete.
     bool missingValue = false;
+    float missingFrom = 0.0f;   // the statistic whose transform gave it
 
     int traitCount() const { return int(order.size()); }
 };

@@ -308,7 +308,7 @@ void ByPosTest::logOfZeroFallsBackToNoTransformation()
     QCOMPARE(panel.transcomboBox->currentIndex(), 0);
     QCOMPARE(panel.transcomboBox->currentText(), QStringLiteral("NoTransformation"));
     QCOMPARE(panel.plotReady, 0);
-    QCOMPARE(panel.legendBox->toPlainText(), QStringLiteral("Can't take log of negative value!"));
+    QCOMPARE(panel.legendBox->toPlainText(), QStringLiteral("Can't take log of zero!"));
     QCOMPARE(tableRows(panel), 2);
     QVERIFY(m_dialogs.calls().isEmpty());
 

@@ -279,6 +279,27 @@ void TestByID::unknownGroup()
              QStringList{QStringLiteral("message|information|The gene is not in the list!||")});
     QCOMPARE(panel->ProbeIDSelected->count(), 0);
     QCOMPARE(panel->rowCount, 0);
+
+    // A group's trait without results is named, and the trait shown before stays.
+    DatasetFixture listed = DatasetFixture::small();
+    listed.groupLines.append({QStringLiteral("T9"), QStringLiteral("G2")});
+    auto probes = makePanel(listed.write(m_dir.filePath(QStringLiteral("noresults"))));
+    m_dialogs.clear();
+    m_dialogs.answerButton(QMessageBox::Ok);
+    probes->geneName->setCurrentIndex(probes->geneName->findText(QStringLiteral("G2")));
+    QCOMPARE(probes->groupTraitList, (QStringList{QStringLiteral("T2"), QStringLiteral("T9")}));
+    QCOMPARE(probes->rowCount, 3);
+    probes->ProbeIDSelected->setCurrentIndex(1);
+    QCOMPARE(m_dialogs.transcript(), QStringList{QStringLiteral("message|information|There are no results for T9!||")});
+    QCOMPARE(probes->rowCount, 3);
+    QCOMPARE(probes->plotReady, 1);
+    QVERIFY(probes->ctableView->model());
+    QVERIFY(!probes->frame->pixmap().isNull());
+    QVERIFY(probes->probeInfo->toPlainText().contains(QStringLiteral("second")));
+    // The group's other trait still displays.
+    probes->ProbeIDSelected->setCurrentIndex(0);
+    QCOMPARE(probes->rowCount, 3);
+    QCOMPARE(m_dialogs.calls().size(), 1);
 }
 
 void TestByID::logTransformFailure()
@@ -297,6 +318,16 @@ void TestByID::logTransformFailure()
     panel->transcomboBox->setCurrentIndex(5);
     QCOMPARE(panel->plotReady, 1);
     QVERIFY(panel->ctableView->model());
+
+    // A value of 0 is named as such.
+    DatasetFixture zero = DatasetFixture::small();
+    zero.rows[1].stat = 0.0f;   // T1 at rs2
+    auto zeroPanel = makePanel(zero.write(m_dir.filePath(QStringLiteral("zero"))));
+    showTrait(*zeroPanel, QStringLiteral("T1"));
+    zeroPanel->transcomboBox->setCurrentIndex(2);
+    QCOMPARE(zeroPanel->plotReady, 0);
+    QCOMPARE(zeroPanel->probeInfo->toPlainText(),
+             QStringLiteral("Can't take log of zero!\nPlease reset to no transformation!"));
 }
 
 void TestByID::resizeAfterFailedTransformFinishes()
