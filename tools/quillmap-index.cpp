@@ -156,6 +156,15 @@ int main(int argc, char *argv[])
         if (!path->isEmpty())
             *path = QDir::cleanPath(QFileInfo(*path).absoluteFilePath());
     }
+    // Refused before the folder is made: nothing is written or registered.
+    for (const QString &path : {QDir(out).absolutePath(), inputs.results, inputs.snpInfo,
+                                inputs.traitInfo, inputs.groups, inputs.genes}) {
+        if (!importPathUsable(path))
+            return usageError(QStringLiteral("the path %1 holds a tab or a line break, please rename it")
+                                  .arg(QString(path).replace(QLatin1Char('\t'), QStringLiteral("\\t"))
+                                           .replace(QLatin1Char('\n'), QStringLiteral("\\n"))
+                                           .replace(QLatin1Char('\r'), QStringLiteral("\\r"))));
+    }
     if (!QDir().mkpath(out)) {
         printError(QStringLiteral("cannot create the folder %1").arg(out));
         return 3;
@@ -192,6 +201,7 @@ int main(int argc, char *argv[])
     case ImportResult::Failure::Validation:
         return 1;
     case ImportResult::Failure::UnreadableInput:
+    case ImportResult::Failure::UnusablePath:
         return 2;
     default:
         return 3;
