@@ -1,5 +1,6 @@
 #include "querycommon.h"
 
+#include "dataset/chromosome.h"
 #include "dataset/datasettables.h"
 #include "dataset/chromosome.h"
 
