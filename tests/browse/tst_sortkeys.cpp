@@ -60,9 +60,9 @@ void TestSortKeys::fieldOrder_data()
         << maf << true << QList<int>{2, 0, 6, 4, 3, 5, 1};
     QTest::newRow("descending, text still after the numbers")
         << maf << false << QList<int>{3, 4, 0, 6, 2, 1, 5};
-    QTest::newRow("text by code units") << QStringList{"b", "B", "a10", "a9"} << true
+    QTest::newRow("text by code units") << QStringList{u"b"_s, u"B"_s, u"a10"_s, u"a9"_s} << true
                                         << QList<int>{1, 2, 3, 0};
-    QTest::newRow("inf and nan are text") << QStringList{"inf", "nan", "-1"} << true
+    QTest::newRow("inf and nan are text") << QStringList{u"inf"_s, u"nan"_s, u"-1"_s} << true
                                           << QList<int>{2, 0, 1};
 }
 
