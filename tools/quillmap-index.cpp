@@ -14,36 +14,41 @@
 
 namespace {
 
+// Laid out as help2man reads it: the manual page is made from this text.
 constexpr char Usage[] =
-    "Usage: quillmap-index --results R --snps S --traits T [--groups G] [--genes P] --out DIR\n"
-    "                      [--neglog10 COL]... [--no-register]\n";
+    "Usage: quillmap-index --results R --snps S --traits T --out DIR [OPTION]...\n";
 
 constexpr char Help[] =
     "Builds a Quillmap dataset folder from five tab-delimited text files, exactly as the\n"
     "program's LOAD DATA does. Every file starts with a header line. Files ending in .gz are\n"
     "read through gzip.\n"
     "\n"
-    "  --results R  results: trait, SNP, first statistic, extra statistics...\n"
-    "               The header's column count fixes every line's width.\n"
-    "  --snps S     SNP information: SNP, chromosome (1-23 or X), position in Mb with at least\n"
-    "               one digit after the decimal point, extra columns...\n"
-    "  --traits T   trait information: trait, trait columns...\n"
-    "  --groups G   optional trait groups: trait, then one group name per field.\n"
-    "  --genes P    optional gene positions: gene, chromosome, start, end (bp or Mb).\n"
-    "  --out DIR    dataset folder, created when missing; an earlier dataset in it is\n"
-    "               replaced.\n"
+    "  --results R     results: trait, SNP, first statistic, extra statistics... The header's\n"
+    "                  column count fixes every line's width.\n"
+    "  --snps S        SNP information: SNP, chromosome (1-23 or X), position in Mb with at\n"
+    "                  least one digit after the decimal point, extra columns...\n"
+    "  --traits T      trait information: trait, trait columns...\n"
+    "  --groups G      optional trait groups: trait, then one group name per field.\n"
+    "  --genes P       optional gene positions: gene, chromosome, start, end (bp or Mb).\n"
+    "  --out DIR       dataset folder, created when missing; an earlier dataset in it is\n"
+    "                  replaced.\n"
     "  --neglog10 COL  store the results column named COL (a p-value) as -log10 of its value,\n"
-    "               named -log10(COL); repeatable. Computed from the text, so p-values below\n"
-    "               1e-308 keep their strength. A p-value of 0, below 0 or above 1 is an error.\n"
-    "  --no-register  do not add DIR to the program's list of datasets (by default a\n"
-    "               successful import adds it, as LOAD DATA does).\n"
+    "                  named -log10(COL); repeatable. Computed from the text, so p-values\n"
+    "                  below 1e-308 keep their strength. A p-value of 0, below 0 or above 1\n"
+    "                  is an error.\n"
+    "  --no-register   do not add DIR to the program's list of datasets (by default a\n"
+    "                  successful import adds it, as LOAD DATA does).\n"
+    "  -h, --help      show this help and exit.\n"
     "\n"
     "The input paths are recorded in DIR/summary.txt as absolute paths; the SNP, trait and\n"
     "group files must stay there, the browser reads them again.\n"
     "\n"
-    "Exit status: 0 success; 1 the files failed a check (DIR/summary.txt holds the error\n"
-    "line, which is also printed); 2 usage error or an input file that cannot be opened or\n"
-    "read; 3 the dataset folder cannot be written or memory ran out.\n";
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  the files failed a check (DIR/summary.txt holds the error line, which is also\n"
+    "     printed)\n"
+    "  2  usage error, or an input file that cannot be opened or read\n"
+    "  3  the dataset folder cannot be written, or memory ran out\n";
 
 void printError(const QString &text)
 {
@@ -151,6 +156,15 @@ int main(int argc, char *argv[])
         if (!path->isEmpty())
             *path = QDir::cleanPath(QFileInfo(*path).absoluteFilePath());
     }
+    // Refused before the folder is made: nothing is written or registered.
+    for (const QString &path : {QDir(out).absolutePath(), inputs.results, inputs.snpInfo,
+                                inputs.traitInfo, inputs.groups, inputs.genes}) {
+        if (!importPathUsable(path))
+            return usageError(QStringLiteral("the path %1 holds a tab or a line break, please rename it")
+                                  .arg(QString(path).replace(QLatin1Char('\t'), QStringLiteral("\\t"))
+                                           .replace(QLatin1Char('\n'), QStringLiteral("\\n"))
+                                           .replace(QLatin1Char('\r'), QStringLiteral("\\r"))));
+    }
     if (!QDir().mkpath(out)) {
         printError(QStringLiteral("cannot create the folder %1").arg(out));
         return 3;
@@ -187,6 +201,7 @@ int main(int argc, char *argv[])
     case ImportResult::Failure::Validation:
         return 1;
     case ImportResult::Failure::UnreadableInput:
+    case ImportResult::Failure::UnusablePath:
         return 2;
     default:
         return 3;

@@ -22,11 +22,12 @@ using namespace quillmap::query;
 
 namespace {
 
+// Laid out as help2man reads it: the manual page is made from this text.
 constexpr char Usage[] =
     "Usage: quillmap-query DIR trait NAME\n"
-    "       quillmap-query DIR region CHR MB\n"
-    "       quillmap-query DIR lambda [--trait NAME] [--stat S]\n"
-    "       quillmap-query DIR top-loci [--p 5e-8] [--window 500000] [--stat S]\n";
+    "  or:  quillmap-query DIR region CHR MB\n"
+    "  or:  quillmap-query DIR lambda [--trait NAME] [--stat S]\n"
+    "  or:  quillmap-query DIR top-loci [--p 5e-8] [--window 500000] [--stat S]\n";
 
 constexpr char Help[] =
     "Lists what the Quillmap window shows of the dataset folder DIR, as tab-separated text\n"
@@ -47,8 +48,18 @@ constexpr char Help[] =
     "-log10 p; thresholds still apply as p-values), else the first named P, pval, p_value or\n"
     "the like; --stat names another.\n"
     "\n"
-    "Exit status: 0 success; 1 a trait, region or statistic not in the dataset; 2 usage\n"
-    "error; 3 the dataset cannot be read or the output cannot be written.\n";
+    "  --trait NAME     lambda: this trait only\n"
+    "  --stat S         lambda, top-loci: the statistic holding the p-values\n"
+    "  --p P            top-loci: the largest p of a lead (default 5e-8)\n"
+    "  --window BP      top-loci: how far a locus reaches each side of its lead, in bp\n"
+    "                   (default 500000)\n"
+    "  -h, --help       show this help and exit\n"
+    "\n"
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  a trait, region or statistic not in the dataset\n"
+    "  2  usage error\n"
+    "  3  the dataset cannot be read or the output cannot be written\n";
 
 int notInDataset(const QString &text)
 {

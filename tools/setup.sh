@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing (Debian 12, as root or with sudo), builds, and runs the program or the
-# tests:  bash tools/setup.sh run | test | sanitize | build | deps
+# tests, or makes the Debian package (build/quillmap_VERSION_amd64.deb):
+#   bash tools/setup.sh run | test | sanitize | build | package | deps
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-          zlib1g-dev fontconfig fonts-dejavu-core fonts-liberation2 gsfonts)
+          zlib1g-dev fontconfig fonts-dejavu-core fonts-liberation2 gsfonts help2man)
+# cpack's Debian generator: dpkg-shlibdeps computes Depends, file finds the binaries.
+package_packages=(dpkg-dev file)
 fuzz_packages=(clang libclang-rt-dev)
 
 install_missing() {
@@ -39,7 +42,7 @@ run)
     ;;
 test)
     install_missing "${packages[@]}"
-    build build -DCMAKE_BUILD_TYPE=Release
+    build build -DCMAKE_BUILD_TYPE=Release -DQUILLMAP_BUILD_TESTS=ON
     ctest --test-dir build --output-on-failure -j"$jobs"
     ;;
 sanitize)
@@ -48,6 +51,15 @@ sanitize)
     ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir build-asan --output-on-failure -j"$jobs"
     ;;
+package)
+    install_missing "${packages[@]}" "${package_packages[@]}"
+    # A build folder already there is packaged as it is (CI has just built and tested it); a new
+    # one builds the programs alone.
+    fresh=()
+    [ -f build/CMakeCache.txt ] || fresh=(-DQUILLMAP_BUILD_TESTS=OFF -DQUILLMAP_BUILD_BENCH=OFF)
+    build build -DCMAKE_BUILD_TYPE=Release "${fresh[@]}"
+    (cd build && cpack -G DEB)
+    ;;
 fuzz-deps) install_missing "${packages[@]}" "${fuzz_packages[@]}" ;;
-*) echo "usage: $0 run|test|sanitize|build|deps" >&2; exit 2 ;;
+*) echo "usage: $0 run|test|sanitize|build|package|deps" >&2; exit 2 ;;
 esac

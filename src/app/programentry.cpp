@@ -5,7 +5,6 @@
 #include "common/dialogprovider.h"
 #include "session/sharedstate.h"
 
-#include <QDir>
 #include <QIcon>
 
 int runProgram()
@@ -14,7 +13,7 @@ int runProgram()
 
     // The dialog stays alive, hidden, until the main window has closed.
     StartupDialog dialog;
-    dialog.setWindowIcon(QIcon(QDir::currentPath() + QStringLiteral("/qtlogo.png")));
+    dialog.setWindowIcon(QIcon(quillmap::picturePath(QStringLiteral("qtlogo.png"))));
     DialogProvider::instance().exec(&dialog);
     if (!dialog.isAccepted())
         return 0;

@@ -431,7 +431,7 @@ void byPos::help()
     browser->setAttribute(Qt::WA_DeleteOnClose);
     browser->setGeometry(400, 300, 600, 400);
     browser->setWindowTitle(QStringLiteral("Help"));
-    browser->setWindowIcon(QIcon(quillmap::programFolder() + QStringLiteral("/qtlogo.png")));
+    browser->setWindowIcon(QIcon(quillmap::picturePath(QStringLiteral("qtlogo.png"))));
     browser->setHtml(helpHtml());
     browser->show();
 }

@@ -87,8 +87,6 @@ byID::byID(QWidget *parent)
     ProbeID->setCurrentIndex(-1);
     ProbeIDSelected->setCurrentIndex(-1);
 
-    const QString programFolder = quillmap::programFolder();
-
     LoadOutcome opened = description;
     if (opened.ok)
         opened = loader.openDatasetFiles(tables);
@@ -98,7 +96,7 @@ byID::byID(QWidget *parent)
     }
 
     ProbeIDSelected->hide();
-    m_splashImage = QPixmap(programFolder + QStringLiteral("/splash.png"));
+    m_splashImage = QPixmap(quillmap::picturePath(QStringLiteral("splash.png")));
     if (!m_splashImage.isNull()) {
         // A frameless label rather than QSplashScreen: that one processes pending events on
         // every message, which would run work the caller queued before its own event loop.
@@ -145,7 +143,7 @@ byID::byID(QWidget *parent)
             [this](const QString &) { show_SNP(); });
     connect(traitCompleter, qOverload<const QString &>(&QCompleter::activated), this,
             [this](const QString &) { display_result(); });
-    setWindowIcon(QIcon(programFolder + QStringLiteral("/qtlogo.png")));
+    setWindowIcon(QIcon(quillmap::picturePath(QStringLiteral("qtlogo.png"))));
     m_ready = true;
 }
 
@@ -638,7 +636,7 @@ void byID::help()
 {
     auto *browser = new QTextBrowser;
     browser->setAttribute(Qt::WA_DeleteOnClose);
-    browser->setWindowIcon(QIcon(quillmap::programFolder() + QStringLiteral("/qtlogo.png")));
+    browser->setWindowIcon(QIcon(quillmap::picturePath(QStringLiteral("qtlogo.png"))));
     browser->setGeometry(400, 300, 600, 400);
     browser->setWindowTitle(QStringLiteral("Help"));
     browser->setHtml(

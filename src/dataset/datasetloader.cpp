@@ -3,6 +3,7 @@
 #include "dataset/datasettables.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
+#include "import/linereader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -277,11 +278,11 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
         files.push_back(std::move(file));
     }
     size_t next = 0;
-    QFile *groupFile = tables.hasGroups ? files[next++].get() : nullptr;
+    // The input files were opened above only to be found; they are read below by path.
+    const bool groupFile = tables.hasGroups && files[next++];
     QFile *gene2IdFile = tables.hasGroups ? files[next++].get() : nullptr;
     QFile *idLineFile = files[next++].get();
-    QFile *traitInfoFile = files[next++].get();
-    QFile *snpInfoFile = files[next++].get();
+    next += 2; // trait and SNP information
     QFile *posLineFile = files[next++].get();
     QFile *snpListFile = files[next++].get();
     QFile *idListFile = files[next++].get();
@@ -326,8 +327,13 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
     if (badLine > 0)
         return damaged(QStringLiteral("Pos_Line.dat line %1 is not a bin and a record count.").arg(badLine));
 
+    // The three input files are read as the import read them: gzip ones decompressed.
+    QByteArray input;
+    auto readInput = [&input](const QString &path) { return LineReader::readFile(path, input); };
     if (groupFile) {
-        forEachLine(groupFile->readAll(), [&](const char *p, qsizetype n) {
+        if (!readInput(tables.groupPath))
+            return damaged(QStringLiteral("the trait group file %1 cannot be read to its end.").arg(tables.groupPath));
+        forEachLine(input, [&](const char *p, qsizetype n) {
             QStringList f = splitFields(p, n);
             const QString key = f.takeFirst();
             fresh.traitGroupMap.insert(key, f);
@@ -339,8 +345,10 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
         });
     }
 
+    if (!readInput(tables.traitInfoPath))
+        return damaged(QStringLiteral("the trait information file %1 cannot be read to its end.").arg(tables.traitInfoPath));
     bool header = true;
-    forEachLine(traitInfoFile->readAll(), [&](const char *p, qsizetype n) {
+    forEachLine(input, [&](const char *p, qsizetype n) {
         QStringList f = splitFields(p, n);
         if (header) {
             fresh.traitInfoHeader = f;
@@ -362,7 +370,9 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
     {
         // The SNP information text is compacted in place: line ends are squeezed out while the
         // lines are parsed, so the file is held in memory once.
-        QByteArray text = snpInfoFile->readAll();
+        if (!readInput(tables.snpInfoPath))
+            return damaged(QStringLiteral("the SNP information file %1 cannot be read to its end.").arg(tables.snpInfoPath));
+        QByteArray text = std::move(input);
         const qsizetype lineEstimate = text.count('\n') + 1;
         fresh.m_snpLineOffsets.clear();
         fresh.m_snpLineOffsets.reserve(size_t(lineEstimate) + 1);

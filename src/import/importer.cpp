@@ -7,6 +7,13 @@
 #include "import/linereader.h"
 #include "import/numberparse.h"
 
+#include <QFile>
+#include <QHash>
+#include <QLockFile>
+
+#include <cerrno>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -406,6 +413,9 @@ private:
             m_progress(QString::fromLatin1(text), rows);
     }
 
+    bool pathsUsable();
+    bool lockFolder();
+    bool removeStaleOptionalFiles();
     bool prepare();
     bool chooseNegLog10Columns();
     bool firstPass();
@@ -430,6 +440,7 @@ private:
     LineReader m_groups;
     LineReader m_genes;
 
+    std::unique_ptr<QLockFile> m_lock;
     std::optional<Error> m_error;
     QByteArray m_summaryHead; // summary.txt lines 1 to 5
     qsizetype m_resultsFields = 0; // F
@@ -1024,12 +1035,70 @@ bool Import::writeSummary()
     return written && complete;
 }
 
+// Line 1 of summary.txt joins the paths with tabs and the readers split it at line ends, so a
+// path holding either could be recorded but never read back.
+bool Import::pathsUsable()
+{
+    for (const QString *path : {&m_folder, &m_inputs.results, &m_inputs.snpInfo, &m_inputs.traitInfo,
+                                &m_inputs.groups, &m_inputs.genes}) {
+        if (importPathUsable(*path))
+            continue;
+        QString shown = *path;
+        shown.replace(QLatin1Char('\t'), QStringLiteral("\\t"))
+            .replace(QLatin1Char('\n'), QStringLiteral("\\n"))
+            .replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+        const QByteArray line = "error : the path " + shown.toUtf8()
+            + " holds a tab or a line break, please rename it!";
+        return fail(Failure::UnusablePath, line, true, QString::fromUtf8(line));
+    }
+    return true;
+}
+
+// Held for the whole import: two imports writing one folder would leave a mix of both that
+// reads as one good dataset. The lock of an import that was killed names a process that is
+// gone, so it is taken over.
+bool Import::lockFolder()
+{
+    const QString path = m_folder + QStringLiteral("/.quillmap-import.lock");
+    m_lock = std::make_unique<QLockFile>(path);
+    m_lock->setStaleLockTime(0); // an import may run for hours; only a dead owner frees the lock
+    if (m_lock->tryLock(0))
+        return true;
+    if (m_lock->error() == QLockFile::LockFailedError) {
+        const QByteArray line = "error : another import into the folder " + m_folder.toUtf8()
+            + " is running, please wait until it has finished!";
+        return fail(Failure::Busy, line, true, QString::fromUtf8(line));
+    }
+    return cannotWrite(path);
+}
+
+// Optional files not written by this import would otherwise stay from an earlier study and be
+// shown beside this one.
+bool Import::removeStaleOptionalFiles()
+{
+    const std::pair<bool, const char *> optional[] = {{m_inputs.groups.isEmpty(), quillmap::files::GroupTraits},
+                                                      {m_inputs.genes.isEmpty(), quillmap::files::BinGenes}};
+    for (const auto &[stale, name] : optional) {
+        // unlink removes a planted link itself, never what it points to.
+        if (stale && ::unlink(QFile::encodeName(outputPath(name)).constData()) != 0 && errno != ENOENT)
+            return cannotWrite(outputPath(name));
+    }
+    return true;
+}
+
 ImportResult Import::run()
 {
     qint64 rows = 0;
     bool prepared = false;
+    if (!pathsUsable() || !lockFolder()) {
+        ImportResult refused;
+        refused.failed = true;
+        refused.failure = m_error->failure;
+        refused.errorText = m_error->text;
+        return refused;
+    }
     try {
-        prepared = prepare();
+        prepared = prepare() && removeStaleOptionalFiles();
         if (prepared && firstPass()) {
             rows = m_rows.size();
             secondPass();
@@ -1075,6 +1144,12 @@ ImportResult Import::run()
 }
 
 } // namespace
+
+bool importPathUsable(const QString &path)
+{
+    return !path.contains(QLatin1Char('\t')) && !path.contains(QLatin1Char('\n'))
+        && !path.contains(QLatin1Char('\r'));
+}
 
 qint64 maxResultRows()
 {

@@ -33,8 +33,10 @@ struct LostValues {
 struct ImportResult {
     // Why an import failed: a check of the input files, an input file that could not be opened
     // or read to its end, a dataset file that could not be written, or too little memory for
-    // the result rows.
-    enum class Failure { None, Validation, UnreadableInput, WriteFailure, OutOfMemory };
+    // the result rows. Two refusals leave the folder untouched (summary.txt is not written):
+    // UnusablePath, a folder or input path holding a tab or line break that summary.txt could
+    // not record, and Busy, another import holding the folder's lock.
+    enum class Failure { None, Validation, UnreadableInput, WriteFailure, OutOfMemory, UnusablePath, Busy };
 
     bool failed = false;
     QString errorText;
@@ -73,12 +75,20 @@ inline constexpr char Genes[] = "Writing the gene positions";
 // builder when inputs.groups is set and the gene builder when inputs.genes is set. Paths are
 // written to summary.txt line 1 exactly as given.
 //
-// Every dataset file is written through a temporary file renamed into place. While the import
+// Every dataset file is written through a temporary file renamed into place (AtomicFile): a
+// symbolic link planted in the folder is replaced, never written through, and a write that
+// fails (a full disk) fails the import. The folder is locked for the whole import (the lock file
+// .quillmap-import.lock, removed at the end). Gene2ID.dat and pos2gene.dat are removed when their
+// input was not chosen. While the import
 // runs, summary.txt holds lines 1 to 5 and an error line, so an interrupted import never leaves
 // a folder that looks complete; its final form is written last. The results file is read once:
 // all result rows are held in memory (8 + 4 x (E + 1) bytes each) until the tables are written.
 ImportResult runImport(const QString &folder, const ImportInputs &inputs,
                        const ImportProgress &progress = {});
+
+// False for a path that holds a tab, line feed or carriage return: summary.txt could record it
+// but not give it back, so the import refuses such folders and inputs.
+bool importPathUsable(const QString &path);
 
 // The most results data lines an import accepts: 2^31 - 1, as row numbers are 32-bit. Beyond it
 // the import fails with "error : the results file has more than N data lines!". Tests lower the

@@ -2,12 +2,49 @@
 
 #include <zlib.h>
 
+#include <QFile>
+
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr qsizetype ChunkBytes = qsizetype(4) << 20;
+
+// zlib passes a plain file through unchanged and decompresses a gzip one, telling them apart by
+// their first bytes: a name without ".gz" cannot hide a gzip file. Null when the path cannot be
+// opened or is a folder; `size` is the file's size on disk.
+gzFile openInput(const QString &path, qint64 &size)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    size = S_ISREG(info.st_mode) ? qint64(info.st_size) : 0;
+    gzFile gz = gzdopen(fd, "rb");
+    if (!gz) {
+        ::close(fd);
+        return nullptr;
+    }
+    gzbuffer(gz, 1 << 18);
+    return gz;
+}
+
+// zlib reports a stream cut off in the middle as a plain end of input.
+bool endedCleanly(gzFile gz)
+{
+    int status = Z_OK;
+    gzerror(gz, &status);
+    return status == Z_OK;
+}
 
 } // namespace
 
@@ -26,19 +63,11 @@ bool LineReader::open(const QString &path)
     m_atStart = true;
     m_utf16Mark = false;
     m_begin = m_end = 0;
-    if (path.endsWith(QLatin1String(".gz"))) {
-        gzFile gz = gzopen(QFile::encodeName(path).constData(), "rb");
-        if (!gz)
-            return false;
-        gzbuffer(gz, 1 << 18);
-        m_gz = gz;
-    } else {
-        m_file = std::make_unique<QFile>(path);
-        if (!m_file->open(QIODevice::ReadOnly)) {
-            m_file.reset();
-            return false;
-        }
-    }
+    qint64 size = 0;
+    gzFile gz = openInput(path, size);
+    if (!gz)
+        return false;
+    m_gz = gz;
     if (m_buffer.size() < ChunkBytes)
         m_buffer.resize(ChunkBytes);
     return true;
@@ -50,7 +79,6 @@ void LineReader::close()
         gzclose(static_cast<gzFile>(m_gz));
         m_gz = nullptr;
     }
-    m_file.reset();
 }
 
 void LineReader::stripMark(QByteArrayView &line)
@@ -85,23 +113,16 @@ bool LineReader::fill()
     }
     const qsizetype room = std::min<qsizetype>(m_buffer.size() - m_end, INT_MAX / 2);
     qint64 got;
-    if (m_gz) {
+    if (m_gz)
         got = gzread(static_cast<gzFile>(m_gz), m_buffer.data() + m_end, unsigned(room));
-    } else if (m_file) {
-        got = m_file->read(m_buffer.data() + m_end, room);
-    } else {
+    else
         got = -1;
-    }
     if (got < 0) {
         m_failed = true;
         return false;
     }
     if (got == 0) {
-        // zlib reports a stream cut off in the middle as a plain end of input.
-        int status = Z_OK;
-        if (m_gz)
-            gzerror(static_cast<gzFile>(m_gz), &status);
-        m_failed = status != Z_OK;
+        m_failed = !endedCleanly(static_cast<gzFile>(m_gz));
         m_eof = true;
         return false;
     }
@@ -138,4 +159,41 @@ bool LineReader::readLine(QByteArrayView &line)
         }
         searchFrom = m_begin + scanned;
     }
+}
+
+bool LineReader::readFile(const QString &path, QByteArray &bytes)
+{
+    bytes.clear();
+    qint64 size = 0;
+    gzFile gz = openInput(path, size);
+    if (!gz)
+        return false;
+    // A plain file comes out at its size on disk; gzip text grows as it comes.
+    bytes.reserve(qsizetype(std::min<qint64>(size, qint64(1) << 40)) + 1);
+    bool ok = true;
+    for (;;) {
+        if (bytes.capacity() - bytes.size() < ChunkBytes / 4)
+            bytes.reserve(bytes.size() + std::max<qsizetype>(bytes.size() / 2, ChunkBytes));
+        const qsizetype room = std::min<qsizetype>(bytes.capacity() - bytes.size(), INT_MAX / 2);
+        const qsizetype at = bytes.size();
+        bytes.resize(at + room);
+        const int got = gzread(gz, bytes.data() + at, unsigned(room));
+        bytes.resize(at + std::max(got, 0));
+        if (got < 0) {
+            ok = false;
+            break;
+        }
+        if (got == 0) {
+            ok = endedCleanly(gz);
+            break;
+        }
+    }
+    gzclose(gz);
+    if (!ok) {
+        bytes.clear();
+        return false;
+    }
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    return true;
 }

@@ -2,15 +2,12 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QFile>
 #include <QString>
-
-#include <memory>
 
 // Reads an input file line by line as raw bytes. A line ends at "\n" or "\r\n", neither of which
 // is part of the line; a last line without a line feed is still a line, and a file ending in a
-// line feed has no empty last line. Files whose name ends in ".gz" are decompressed on the fly.
-// A UTF-8 byte order mark at the very start of the file is skipped.
+// line feed has no empty last line. Gzip files are decompressed on the fly, known by their
+// content whatever their name. A UTF-8 byte order mark at the very start of the file is skipped.
 class LineReader final
 {
 public:
@@ -34,12 +31,15 @@ public:
     bool startsWithUtf16Mark() const { return m_utf16Mark; }
     static constexpr qsizetype maxLineBytes() { return qsizetype(1) << 30; }
 
+    // The whole of a file as the lines above come from it: decompressed when it is gzip, without
+    // a leading UTF-8 byte order mark. False when it cannot be opened or read to its end.
+    static bool readFile(const QString &path, QByteArray &bytes);
+
 private:
     bool fill();
     void stripMark(QByteArrayView &line);
 
-    std::unique_ptr<QFile> m_file;
-    void *m_gz = nullptr; // gzFile, kept opaque here
+    void *m_gz = nullptr; // gzFile, kept opaque here; plain files pass through it unchanged
     QByteArray m_buffer;
     qsizetype m_begin = 0; // first unread byte
     qsizetype m_end = 0;   // one past the last valid byte

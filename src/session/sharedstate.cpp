@@ -1,6 +1,8 @@
 #include "session/sharedstate.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace quillmap {
 
@@ -38,6 +40,28 @@ QString programFolder()
 {
     static const QString folder = QDir::currentPath();
     return folder;
+}
+
+QString installedDataFolder(const QString &executableFolder)
+{
+    // Relative, so that an installation moved to another prefix still finds its pictures.
+    return QDir::cleanPath(executableFolder + u'/' + QLatin1StringView(QUILLMAP_DATA_FROM_BIN));
+}
+
+QString findPicture(const QString &name, const QStringList &folders)
+{
+    for (const QString &folder : folders) {
+        const QString path = folder + u'/' + name;
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return folders.isEmpty() ? name : folders.first() + u'/' + name;
+}
+
+QString picturePath(const QString &name)
+{
+    static const QString installed = installedDataFolder(QCoreApplication::applicationDirPath());
+    return findPicture(name, {programFolder(), installed});
 }
 
 } // namespace quillmap

@@ -25,4 +25,16 @@ inline constexpr char SearchPlaceholder[] = "######";
 // file names are looked up in it.
 QString programFolder();
 
+// The folder an installed program keeps its pictures in: share/quillmap beside the bin folder
+// EXECUTABLEFOLDER, wherever the whole installation was moved.
+QString installedDataFolder(const QString &executableFolder);
+
+// NAME in the first of FOLDERS that holds it, or in the first folder when none does (a missing
+// picture then stays missing, unreported).
+QString findPicture(const QString &name, const QStringList &folders);
+
+// A picture ("qtlogo.png", "splash.png"): from the program folder, else from the installed data
+// folder of the running executable.
+QString picturePath(const QString &name);
+
 } // namespace quillmap

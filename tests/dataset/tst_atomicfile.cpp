@@ -1,14 +1,14 @@
 #include "dataset/atomicfile.h"
 
+#include "../support/filesizelimit.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <optional>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using quillmap::AtomicFile;
@@ -20,26 +20,6 @@ QByteArray contentOf(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
-
-// Writes beyond `bytes` fail with EFBIG, as a full disk fails them, for as long as it lives.
-class FileSizeLimit final
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit m_saved{};
-};
 
 } // namespace
 

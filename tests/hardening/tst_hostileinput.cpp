@@ -187,7 +187,7 @@ void tst_HostileInput::inputThatIsAFolder_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("error");
     QTest::newRow("results") << 0 << "r.txt" << "error : can't open the results file %1!";
-    QTest::newRow("results named .gz") << 0 << "r.gz" << "error : can't read the results file %1 to its end!";
+    QTest::newRow("results named .gz") << 0 << "r.gz" << "error : can't open the results file %1!";
     QTest::newRow("SNP information") << 1 << "s.txt" << "error : can't open the SNP information file %1!";
     QTest::newRow("trait information") << 2 << "t.txt" << "error : can't open the trait information file %1!";
     QTest::newRow("trait groups") << 3 << "g.txt" << "error : can't open the trait group file %1!";

@@ -1,13 +1,19 @@
 #include "dataset/datasetfiles.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
 #include "dataset/resultrecord.h"
 #include "import/importer.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <zlib.h>
+
+#include "../support/filesizelimit.h"
 
 namespace {
 
@@ -141,7 +147,13 @@ private slots:
     void missingFolderIsAWriteFailure();
     void gzipInputEqualsPlainInput();
     void byteOrderMarkIsStripped();
-    void reimportKeepsGeneFileAndIgnoresStaleGroups();
+    void reimportRemovesOptionalFilesItDoesNotWrite();
+    void plantedLinksAreReplaced_data();
+    void plantedLinksAreReplaced();
+    void refusedBeforeAnythingIsWritten_data();
+    void refusedBeforeAnythingIsWritten();
+    void failedWriteFailsTheImport_data();
+    void failedWriteFailsTheImport();
     void secondImportHasOnlyItsOwnNames();
     void progressStagesAndFolderMarkedWhileRunning();
 };
@@ -642,7 +654,8 @@ void tst_Importer::gzipInputEqualsPlainInput()
     QString *from[] = {&plain.results, &plain.snpInfo, &plain.traitInfo, &plain.groups, &plain.genes};
     QString *to[] = {&packed.results, &packed.snpInfo, &packed.traitInfo, &packed.groups, &packed.genes};
     for (int i = 0; i < 5; ++i) {
-        *to[i] = dir.filePath(QFileInfo(*from[i]).fileName() + QStringLiteral(".gz"));
+        // Gzip is known by its content: the SNP information file keeps a plain name.
+        *to[i] = dir.filePath(QFileInfo(*from[i]).fileName() + (i == 1 ? QString() : QStringLiteral(".gz")));
         writeGzip(*to[i], readAll(*from[i]));
     }
     const QString a = dir.filePath(QStringLiteral("plain"));
@@ -656,6 +669,16 @@ void tst_Importer::gzipInputEqualsPlainInput()
     QCOMPARE(summaryLines(b).mid(1), summaryLines(a).mid(1));
     QCOMPARE(summaryLines(b).value(0), packed.results.toUtf8() + '\t' + packed.snpInfo.toUtf8() + '\t'
                                            + packed.traitInfo.toUtf8() + '\t' + packed.groups.toUtf8());
+
+    // The dataset opens, with the side files read as the import read them.
+    DatasetTables plainTables;
+    DatasetTables packedTables;
+    QVERIFY(DatasetLoader(a).load(plainTables).ok);
+    const LoadOutcome opened = DatasetLoader(b).load(packedTables);
+    QVERIFY2(opened.ok, qPrintable(opened.message));
+    QCOMPARE(packedTables.traitInfoMap, plainTables.traitInfoMap);
+    QCOMPARE(packedTables.traitGroupMap, plainTables.traitGroupMap);
+    QCOMPARE(packedTables.snpLineText(0), plainTables.snpLineText(0));
 
     // A cut-off stream is an input that cannot be read to its end.
     QByteArray damaged = readAll(packed.results);
@@ -683,22 +706,143 @@ void tst_Importer::byteOrderMarkIsStripped()
     QCOMPARE(readAll(file(dir.path(), quillmap::files::TraitList)), QByteArray("T1\nT2\n"));
 }
 
-void tst_Importer::reimportKeepsGeneFileAndIgnoresStaleGroups()
+void tst_Importer::reimportRemovesOptionalFilesItDoesNotWrite()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     ImportInputs in = makeInputs(dir.path(), GoodResults, GoodSnps, GoodTraits, GoodGroups, GoodGenes);
     QVERIFY(!runImport(dir.path(), in).failed);
-    const QByteArray genes = readAll(file(dir.path(), quillmap::files::BinGenes));
-    const QByteArray groups = readAll(file(dir.path(), quillmap::files::GroupTraits));
-    QCOMPARE(genes, QByteArray("1001\tg1\t1.2\t1.3\n"));
+    QCOMPARE(readAll(file(dir.path(), quillmap::files::BinGenes)), QByteArray("1001\tg1\t1.2\t1.3\n"));
 
+    // Another study's genes (perhaps of another build) must not be drawn under this one.
     in.groups.clear();
     in.genes.clear();
     QVERIFY(!runImport(dir.path(), in).failed);
-    QCOMPARE(readAll(file(dir.path(), quillmap::files::BinGenes)), genes);
-    QCOMPARE(readAll(file(dir.path(), quillmap::files::GroupTraits)), groups);
+    QVERIFY(!QFileInfo::exists(file(dir.path(), quillmap::files::BinGenes)));
+    QVERIFY(!QFileInfo::exists(file(dir.path(), quillmap::files::GroupTraits)));
     QCOMPARE(summaryLines(dir.path()).value(0).count('\t'), 2); // three paths
+    // The folder's lock is gone with the import.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".lock")), QStringList());
+}
+
+void tst_Importer::plantedLinksAreReplaced_data()
+{
+    QTest::addColumn<QByteArray>("snps");
+    QTest::newRow("good import") << GoodSnps;
+    QTest::newRow("import failing a check") << QByteArray("S\tchr\tpos\nrs1\t1\t1.5\n");
+}
+
+void tst_Importer::plantedLinksAreReplaced()
+{
+    QFETCH(QByteArray, snps);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString out = dir.filePath(QStringLiteral("dataset"));
+    QVERIFY(QDir().mkpath(out));
+    QStringList names{QString::fromLatin1(quillmap::files::Summary)};
+    for (const char *name : AllOutputs)
+        names << QString::fromLatin1(name);
+    for (const QString &name : names) {
+        writeAll(dir.filePath(QStringLiteral("victim-") + name), "PRECIOUS");
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("victim-") + name), out + QLatin1Char('/') + name));
+    }
+    const ImportResult result = runImport(out, makeInputs(dir.path(), GoodResults, snps, GoodTraits,
+                                                          GoodGroups, GoodGenes));
+    QCOMPARE(result.failed, snps != GoodSnps);
+    for (const QString &name : names)
+        QCOMPARE(readAll(dir.filePath(QStringLiteral("victim-") + name)), QByteArray("PRECIOUS"));
+    QVERIFY(!QFileInfo(out + QStringLiteral("/summary.txt")).isSymLink());
+    if (!result.failed) {
+        for (const QString &name : names)
+            QVERIFY2(!QFileInfo(out + QLatin1Char('/') + name).isSymLink(), qPrintable(name));
+    }
+}
+
+void tst_Importer::refusedBeforeAnythingIsWritten_data()
+{
+    QTest::addColumn<QString>("folderName");
+    QTest::addColumn<QString>("groupsName");
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("message");
+
+    const int path = int(ImportResult::Failure::UnusablePath);
+    const int busy = int(ImportResult::Failure::Busy);
+    QTest::newRow("tab in the folder") << "data\tset" << "groups.txt" << false << path << "holds a tab or a line break";
+    QTest::newRow("line feed in an input") << "dataset" << "gro\nups.txt" << false << path << "gro\\nups.txt holds a tab";
+    QTest::newRow("carriage return in an input") << "dataset" << "groups.txt\r" << false << path << "holds a tab";
+    QTest::newRow("another import running") << "dataset" << "groups.txt" << true << busy << "is running, please wait";
+}
+
+void tst_Importer::refusedBeforeAnythingIsWritten()
+{
+    QFETCH(QString, folderName);
+    QFETCH(QString, groupsName);
+    QFETCH(bool, locked);
+    QFETCH(int, failure);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString out = dir.filePath(folderName);
+    QVERIFY(QDir().mkpath(out));
+    fillWithOldFiles(out);
+    writeAll(file(out, quillmap::files::Summary), "OLD");
+    ImportInputs in = makeInputs(dir.path(), GoodResults, GoodSnps, GoodTraits, GoodGroups);
+    in.groups = dir.filePath(groupsName);
+    writeAll(in.groups, GoodGroups);
+    QLockFile other(out + QStringLiteral("/.quillmap-import.lock"));
+    if (locked)
+        QVERIFY(other.tryLock(0));
+
+    const ImportResult result = runImport(out, in);
+    QVERIFY(result.failed);
+    QCOMPARE(int(result.failure), failure);
+    QVERIFY2(result.errorText.contains(message), qPrintable(result.errorText));
+    QCOMPARE(readAll(file(out, quillmap::files::Summary)), QByteArray("OLD"));
+    for (const char *name : AllOutputs)
+        QCOMPARE(readAll(file(out, name)), QByteArray("OLD"));
+}
+
+// A write that fails part way (a disk filled up by another process) fails the import, and the
+// folder is refused afterwards: never an empty file in a dataset that reads as good.
+void tst_Importer::failedWriteFailsTheImport_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("genes");
+    QTest::addColumn<int>("limit");
+    QTest::newRow("result tables") << 20000 << 1 << (64 << 10);
+    QTest::newRow("gene positions, last") << 10 << 20000 << (64 << 10);
+}
+
+void tst_Importer::failedWriteFailsTheImport()
+{
+    QFETCH(int, rows);
+    QFETCH(int, genes);
+    QFETCH(int, limit);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QByteArray results = "T\tS\tp\tb\n";
+    for (int i = 0; i < rows; ++i)
+        results += "T" + QByteArray::number(i % 5) + "\trs" + QByteArray::number(i % 2 + 1) + "\t0.5\t1\n";
+    QByteArray geneLines = "G\tC\tS\tE\n";
+    for (int i = 0; i < genes; ++i)
+        geneLines += "gene" + QByteArray::number(i) + "\t1\t" + QByteArray::number(i) + ".2\t" + QByteArray::number(i) + ".3\n";
+    const ImportInputs in = makeInputs(dir.path(), results, GoodSnps, GoodTraits, GoodGroups, geneLines);
+    const QString out = dir.filePath(QStringLiteral("dataset"));
+    QVERIFY(QDir().mkpath(out));
+    QVERIFY(!runImport(out, in).failed);
+
+    ImportResult result;
+    {
+        FileSizeLimit full{rlim_t(limit)};
+        result = runImport(out, in);
+    }
+    QVERIFY(result.failed);
+    QCOMPARE(result.failure, ImportResult::Failure::WriteFailure);
+    QVERIFY2(result.errorText.startsWith(QLatin1String("error : can't write the file ")), qPrintable(result.errorText));
+    QVERIFY(summaryLines(out).value(5).contains("error"));
+    DatasetTables tables;
+    QVERIFY(!DatasetLoader(out).load(tables).ok);
 }
 
 void tst_Importer::secondImportHasOnlyItsOwnNames()

@@ -88,6 +88,16 @@ void tst_LineReader::lines()
     QVERIFY(!failed);
     QCOMPARE(readLines(packed, &failed), expected);
     QVERIFY(!failed);
+    // Gzip is known by its content, not by the name; the whole-file read gives the same text.
+    const QString packedAsText = dir.filePath(QStringLiteral("packed.txt"));
+    QVERIFY(QFile::rename(packed, packedAsText));
+    QCOMPARE(readLines(packedAsText, &failed), expected);
+    QByteArray whole;
+    QVERIFY(LineReader::readFile(packedAsText, whole));
+    QByteArray plainWhole;
+    QVERIFY(LineReader::readFile(plain, plainWhole));
+    QCOMPARE(whole, plainWhole);
+    QCOMPARE(whole, content.startsWith("\xEF\xBB\xBF") ? content.mid(3) : content);
 }
 
 void tst_LineReader::lineLongerThanTheBuffer()
