@@ -1,7 +1,12 @@
 #include "browse/ctablemodel.h"
 
+#include "browse/numerichelpers.h"
 #include "dataset/datasettables.h"
 #include "dataset/positionbin.h"
+
+#include <algorithm>
+#include <numeric>
+#include <utility>
 
 CTableModel::CTableModel(QObject *parent)
     : QAbstractTableModel(parent)
@@ -72,6 +77,61 @@ QVariant CTableModel::data(const QModelIndex &index, int role) const
         return int(quillmap::positionBasePairs(fields.value(1).toDouble()).value_or(0));
     }
     return fields.value(column - 2);
+}
+
+void CTableModel::sort(int column, Qt::SortOrder order)
+{
+    beginResetModel();
+    const int n = m_rowCount;
+    std::iota(m_order.begin(), m_order.end(), 0);
+    const DatasetTables &tables = datasetTables();
+    const int m = tables.extraSnpColumns;
+    const bool ascending = order == Qt::AscendingOrder;
+    const auto lineOf = [&tables](const RowRecord &row) {
+        // As data(): a SNP without a line in the SNP information file is its first line.
+        const int line = tables.snpLineOfIndex(row.snpIndex);
+        return line < 0 ? 0 : line;
+    };
+    const bool text = column == 0 || column == 1 || (column >= 4 && column <= m + 3);
+    const int stat = column - m - 5;
+    if (!m_records || n <= 1 || column < 0 || (column > m + 4 && (!m_stats || stat >= tables.extraStats))) {
+        endResetModel();
+        return;
+    }
+    if (text) {
+        std::vector<std::pair<QString, int>> keyed;
+        keyed.reserve(size_t(n));
+        for (int i = 0; i < n; ++i) {
+            const RowRecord &row = m_records[i];
+            keyed.emplace_back(column == 0   ? tables.traitNames.value(row.traitIndex)
+                               : column == 1 ? tables.snpNames.value(row.snpIndex)
+                                             : tables.snpFields(lineOf(row)).value(column - 2),
+                               i);
+        }
+        std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto &a, const auto &b) {
+            return ascending ? a.first < b.first : b.first < a.first;
+        });
+        for (int i = 0; i < n; ++i)
+            m_order[size_t(i)] = keyed[size_t(i)].second;
+    } else {
+        std::vector<double> keys(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            const RowRecord &row = m_records[i];
+            if (column == 2)
+                keys[size_t(i)] = tables.snpChromosome(lineOf(row));
+            else if (column == 3)
+                keys[size_t(i)] = tables.snpPosition(lineOf(row)) * 1000000.0;
+            else if (column == m + 4)
+                keys[size_t(i)] = row.firstStat;
+            else
+                keys[size_t(i)] = m_stats[i] ? double(m_stats[i][stat]) : 0.0;
+        }
+        if (ascending)
+            sortAscendingWithIndex(keys.data(), m_order.data(), 0, n - 1);
+        else
+            sortDescendingWithIndex(keys.data(), m_order.data(), 0, n - 1);
+    }
+    endResetModel();
 }
 
 QVariant CTableModel::headerData(int section, Qt::Orientation orientation, int role) const

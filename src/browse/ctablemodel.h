@@ -21,7 +21,7 @@ public:
     // detach the model from its view before and re-attach it after.
     void setRows(int rowCount, int columnCount, const RowRecord *records, float *const *stats);
 
-    // Displayed row r shows record rowOrder()[r]; panels rewrite it in place to sort.
+    // Displayed row r shows record rowOrder()[r].
     int *rowOrder() { return m_order.data(); }
     const RowRecord *records() const { return m_records; }
     float *const *stats() const { return m_stats; }
@@ -31,6 +31,12 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+
+    // Both panels' sort by a column: the row order starts again from the identity and is sorted
+    // by the column's key. Names and the extra SNP columns are texts (code-unit order, stable);
+    // the chromosome (X = 23), the position in bp and the raw statistics are numbers, NaN last
+    // either way. A column without a key keeps the identity.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
     int m_columnCount = 0;

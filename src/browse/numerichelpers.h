@@ -19,15 +19,16 @@ float applyTransform(float value, int transformCode);
 QString logFailureText(float value);
 
 // Sort keys[lo..hi] (inclusive) ascending / descending, moving index[] entries with their keys.
-// Not stable. NaN keys do not crash; where they end up is not defined. Stack use is bounded.
+// Not stable. NaN keys go behind every number, in no defined order.
 void sortAscendingWithIndex(double *keys, int *index, int lo, int hi);
 void sortDescendingWithIndex(double *keys, int *index, int lo, int hi);
 
 // qsort comparators. compareIntKey: the element's first field, an int32, ascending.
 // compareBinKey: a position-bin-keyed element (struct BinKeyed below), ascending.
 // compareTextAscending / compareTextDescending: elements whose first field is a QString.
-// The import's staging record: the fixed-width fields of one results line, sorted by trait index
-// (compareIntKey reads the first field) and by position bin (compareBinKey).
+// A staging record of the fixed-width fields of one results line, keyed by trait index (the
+// first field) and by position bin. The import itself orders its records with a counting sort
+// by trait index and then by bin (Import::writeTables) and uses neither comparator.
 struct BinKeyed {
     qint32 traitIndex = 0;
     qint32 snpIndex = 0;

@@ -255,58 +255,8 @@ void byPos::sortByColumn(int column)
 {
     ctableView->clearSelection();
     detachTable();
-    const int n = rowCount;
-    int *order = regionTableModel.rowOrder();
-    if (n <= 0 || !order || regionTableModel.rowCount() != n) {
-        reattachResultTable(ctableView, &regionTableModel, this, [this] { highLight(); });
-        return;
-    }
-    std::iota(order, order + n, 0);
-
-    const DatasetTables &tables = datasetTables();
-    const int m = tables.extraSnpColumns;
-    const int extra = tables.extraStats;
-    const bool ascending =
-        ctableView->horizontalHeader()->sortIndicatorOrder() == Qt::AscendingOrder;
-    const bool textColumn = column == 0 || column == 1 || (column >= 4 && column <= 3 + m);
-
-    if (textColumn) {
-        std::vector<QString> keys(static_cast<size_t>(n));
-        for (int k = 0; k < n; ++k) {
-            const RowRecord &row = rowRecords[size_t(k)];
-            if (column == 0)
-                keys[size_t(k)] = tables.traitNames.value(row.traitIndex);
-            else if (column == 1)
-                keys[size_t(k)] = tables.snpNames.value(row.snpIndex);
-            else
-                keys[size_t(k)] = tables.snpFields(tables.snpLineOfIndex(row.snpIndex)).value(column - 2);
-        }
-        std::stable_sort(order, order + n, [&keys, ascending](int a, int b) {
-            return ascending ? keys[size_t(a)] < keys[size_t(b)] : keys[size_t(b)] < keys[size_t(a)];
-        });
-    } else {
-        std::vector<double> keys(size_t(n), 0.0);
-        for (int k = 0; k < n; ++k) {
-            const RowRecord &row = rowRecords[size_t(k)];
-            double key = 0.0;
-            if (column == 2 || column == 3) {
-                const QStringList fields = tables.snpFields(tables.snpLineOfIndex(row.snpIndex));
-                if (column == 2)
-                    key = fields.value(0) == QLatin1String("X") ? 23.0 : fields.value(0).toDouble();
-                else
-                    key = fields.value(1).toDouble() * 1000000.0;
-            } else if (column == 4 + m) {
-                key = row.firstStat;
-            } else if (column - m - 5 < extra && rowStats[size_t(k)]) {
-                key = rowStats[size_t(k)][column - m - 5];
-            }
-            keys[size_t(k)] = key;
-        }
-        if (ascending)
-            sortAscendingWithIndex(keys.data(), order, 0, n - 1);
-        else
-            sortDescendingWithIndex(keys.data(), order, 0, n - 1);
-    }
+    if (rowCount > 0 && regionTableModel.rowCount() == rowCount)
+        regionTableModel.sort(column, ctableView->horizontalHeader()->sortIndicatorOrder());
     reattachResultTable(ctableView, &regionTableModel, this, [this] { highLight(); });
 }
 

@@ -417,7 +417,6 @@ void byID::displayView()
 
 void byID::sortByColumn(int column)
 {
-    const DatasetTables &tables = datasetTables();
     const int n = traitTableModel.rowCount();
     if (n <= 0 || !traitTableModel.records())
         return;
@@ -426,56 +425,7 @@ void byID::sortByColumn(int column)
     frame->clear();
     showInFrame(plotImage);
 
-    int *order = traitTableModel.rowOrder();
-    for (int i = 0; i < n; ++i)
-        order[i] = i;
-    const bool ascending = ctableView->horizontalHeader()->sortIndicatorOrder() == Qt::AscendingOrder;
-    const int m = tables.extraSnpColumns;
-    const RowRecord *records = traitTableModel.records();
-
-    auto textSort = [&](auto keyOf) {
-        std::vector<std::pair<QString, int>> keyed;
-        keyed.reserve(size_t(n));
-        for (int i = 0; i < n; ++i)
-            keyed.emplace_back(keyOf(records[i]), i);
-        const auto compare = ascending ? compareTextAscending : compareTextDescending;
-        std::sort(keyed.begin(), keyed.end(), [compare](const auto &a, const auto &b) {
-            return compare(&a.first, &b.first) < 0;
-        });
-        for (int i = 0; i < n; ++i)
-            order[i] = keyed[size_t(i)].second;
-    };
-    auto numericSort = [&](auto keyOf) {
-        std::vector<double> keys(static_cast<size_t>(n));
-        for (int i = 0; i < n; ++i)
-            keys[size_t(i)] = keyOf(i);
-        if (ascending)
-            sortAscendingWithIndex(keys.data(), order, 0, n - 1);
-        else
-            sortDescendingWithIndex(keys.data(), order, 0, n - 1);
-    };
-
-    if (column == 1) {
-        textSort([&](const RowRecord &r) { return tables.snpNames.value(r.snpIndex); });
-    } else if (column == 2) {
-        numericSort([&](int i) {
-            return double(tables.snpChromosome(lineOfSnp(tables, records[i].snpIndex)));
-        });
-    } else if (column == 3) {
-        numericSort([&](int i) {
-            return tables.snpPosition(lineOfSnp(tables, records[i].snpIndex)) * 1000000;
-        });
-    } else if (column >= 4 && column <= m + 3) {
-        textSort([&](const RowRecord &r) {
-            return tables.snpFields(lineOfSnp(tables, r.snpIndex)).value(column - 2);
-        });
-    } else if (column == m + 4) {
-        numericSort([&](int i) { return double(records[i].firstStat); });
-    } else if (column > m + 4 && column - m - 5 < tables.extraStats) {
-        float *const *stats = traitTableModel.stats();
-        numericSort([&](int i) { return double(stats[i][column - m - 5]); });
-    }
-
+    traitTableModel.sort(column, ctableView->horizontalHeader()->sortIndicatorOrder());
     reattachResultTable(ctableView, &traitTableModel, this, [this] { highLight(); });
 }
 

@@ -22,6 +22,8 @@ private slots:
     void cells();
     void alignmentAndRoles();
     void rowOrder();
+    void sortByColumn_data();
+    void sortByColumn();
     void missingSnpLine();
     void noExtraColumns();
     void modelTester();
@@ -124,6 +126,35 @@ void TestCTableModel::rowOrder()
     model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
     QCOMPARE(model.rowOrder()[0], 0);
     QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("rs1"));
+}
+
+void TestCTableModel::sortByColumn_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("ascending");
+    QTest::addColumn<QList<int>>("order");
+    QTest::newRow("trait name, equal names keep their order") << 0 << true << QList<int>{1, 0, 2};
+    QTest::newRow("trait name descending") << 0 << false << QList<int>{0, 2, 1};
+    QTest::newRow("chromosome, X as 23") << 2 << false << QList<int>{2, 1, 0};
+    QTest::newRow("position") << 3 << true << QList<int>{2, 1, 0};
+    QTest::newRow("extra SNP column") << 4 << false << QList<int>{2, 1, 0};
+    QTest::newRow("first statistic") << 5 << true << QList<int>{2, 1, 0};
+    QTest::newRow("extra statistic") << 6 << false << QList<int>{2, 0, 1};
+    QTest::newRow("no such column") << 7 << true << QList<int>{0, 1, 2};
+}
+
+void TestCTableModel::sortByColumn()
+{
+    QFETCH(int, column);
+    QFETCH(bool, ascending);
+    QFETCH(QList<int>, order);
+    loadSmall();
+    CTableModel model;
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    model.rowOrder()[0] = 2;
+    model.rowOrder()[2] = 0;
+    model.sort(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    QCOMPARE(QList<int>(model.rowOrder(), model.rowOrder() + 3), order);
 }
 
 void TestCTableModel::missingSnpLine()
