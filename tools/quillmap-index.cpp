@@ -1,7 +1,9 @@
 // quillmap-index: builds a dataset folder from the input files without the desktop program.
 
 #include "dataset/datasetregistry.h"
+#include "dataset/genomebuild.h"
 #include "import/importer.h"
+#include "import/toolimport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,7 +18,8 @@ namespace {
 
 // Laid out as help2man reads it: the manual page is made from this text.
 constexpr char Usage[] =
-    "Usage: quillmap-index --results R --snps S --traits T --out DIR [OPTION]...\n";
+    "Usage: quillmap-index --results R --snps S --traits T --out DIR [OPTION]...\n"
+    "  or:  quillmap-index --format FORMAT --build NAME --out DIR [OPTION]... FILE...\n";
 
 constexpr char Help[] =
     "Builds a Quillmap dataset folder from five tab-delimited text files, exactly as the\n"
@@ -36,12 +39,35 @@ constexpr char Help[] =
     "                  named -log10(COL); repeatable. Computed from the text, so p-values\n"
     "                  below 1e-308 keep their strength. A p-value of 0, below 0 or above 1\n"
     "                  is an error.\n"
+    "  --build NAME    genome build of the positions: hg18, hg19 or hg38; recorded in the\n"
+    "                  dataset for the UCSC links and chromosome ends (default hg18).\n"
+    "  --format FORMAT read association tool output FILE... (see below) instead of --results\n"
+    "                  and --snps; --traits is then optional.\n"
     "  --no-register   do not add DIR to the program's list of datasets (by default a\n"
     "                  successful import adds it, as LOAD DATA does).\n"
     "  -h, --help      show this help and exit.\n"
     "\n"
     "The input paths are recorded in DIR/summary.txt as absolute paths; the SNP, trait and\n"
     "group files must stay there, the browser reads them again.\n"
+    "\n"
+    "With --format, association tool output is read as it is, one trait per FILE (shell\n"
+    "globs work; .gz accepted), and --build is required. FORMAT is one of:\n"
+    "  plink2          PLINK 2 --glm: PREFIX.PHENO.glm.linear, .glm.logistic,\n"
+    "                  .glm.logistic.hybrid, .glm.firth (trait PHENO); rows whose TEST is\n"
+    "                  not ADD are left out.\n"
+    "  plink1          PLINK 1.9: .assoc, .qassoc, .assoc.linear, .assoc.logistic (trait:\n"
+    "                  the name up to its first dot); TEST == ADD kept where there is one.\n"
+    "  regenie         REGENIE step 2: PREFIX_PHENO.regenie (trait PHENO), LOG10P.\n"
+    "  gwas-ssf        GWAS-SSF TSV (trait: the name up to its first dot), p_value or\n"
+    "                  neg_log_10_p_value.\n"
+    "PREFIX is what the names of all FILEs share. Chromosomes 1-22 and X (23, chr prefixes)\n"
+    "are kept; Y, MT, XY, PAR and contigs, and rows with a missing p-value, are skipped and\n"
+    "counted. The statistics are -log10(P), P, then the effect columns the tool wrote (BETA\n"
+    "or OR, SE, test statistic, allele frequency); every file must have the same ones. A SNP\n"
+    "ID of . becomes CHR:POS:REF:ALT. DIR receives quillmap-results.txt,\n"
+    "quillmap-snpinfo.txt and, without --traits, quillmap-traitinfo.txt (per trait: source\n"
+    "file, rows kept and skipped, best P and its SNP); these are then imported as above and\n"
+    "must stay there.\n"
     "\n"
     "Exit status:\n"
     "  0  success\n"
@@ -107,13 +133,17 @@ int main(int argc, char *argv[])
 
     ImportInputs inputs;
     QString out;
+    QString formatName;
+    QString buildName;
+    QStringList files;
     bool registerFolder = true;
     const struct {
         const char *option;
         QString *value;
     } options[] = {{"--results", &inputs.results}, {"--snps", &inputs.snpInfo},
                    {"--traits", &inputs.traitInfo}, {"--groups", &inputs.groups},
-                   {"--genes", &inputs.genes},      {"--out", &out}};
+                   {"--genes", &inputs.genes},      {"--out", &out},
+                   {"--format", &formatName},       {"--build", &buildName}};
 
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString &arg = args.at(i);
@@ -133,6 +163,10 @@ int main(int argc, char *argv[])
             registerFolder = false;
             continue;
         }
+        if (!arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
+            files.append(arg);
+            continue;
+        }
         bool known = false;
         for (const auto &option : options) {
             if (arg != QLatin1String(option.option))
@@ -147,15 +181,38 @@ int main(int argc, char *argv[])
         if (!known)
             return usageError(QStringLiteral("unknown argument %1").arg(arg));
     }
-    if (inputs.results.isEmpty() || inputs.snpInfo.isEmpty() || inputs.traitInfo.isEmpty()
-        || out.isEmpty())
-        return usageError(QStringLiteral("--results, --snps, --traits and --out are required"));
+    std::optional<quillmap::GenomeBuild> build;
+    if (!buildName.isEmpty()) {
+        build = quillmap::genomeBuildNamed(buildName);
+        if (!build)
+            return usageError(QStringLiteral("unknown build %1: use hg18, hg19 or hg38").arg(buildName));
+    }
+    std::optional<quillmap::ToolFormat> format;
+    if (!formatName.isEmpty()) {
+        format = quillmap::toolFormatNamed(formatName);
+        if (!format)
+            return usageError(QStringLiteral("unknown format %1: use %2")
+                                  .arg(formatName, quillmap::toolFormatNames().join(QStringLiteral(", "))));
+        if (!inputs.results.isEmpty() || !inputs.snpInfo.isEmpty() || !inputs.negLog10Columns.isEmpty())
+            return usageError(QStringLiteral("--format reads FILE... instead of --results, --snps and --neglog10"));
+        if (files.isEmpty() || out.isEmpty() || !build)
+            return usageError(QStringLiteral("--format needs --build, --out and at least one FILE"));
+    } else {
+        if (!files.isEmpty())
+            return usageError(QStringLiteral("unknown argument %1 (files are given without an option only with --format)")
+                                  .arg(files.first()));
+        if (inputs.results.isEmpty() || inputs.snpInfo.isEmpty() || inputs.traitInfo.isEmpty()
+            || out.isEmpty())
+            return usageError(QStringLiteral("--results, --snps, --traits and --out are required"));
+    }
 
     for (QString *path : {&inputs.results, &inputs.snpInfo, &inputs.traitInfo, &inputs.groups,
                           &inputs.genes}) {
         if (!path->isEmpty())
             *path = QDir::cleanPath(QFileInfo(*path).absoluteFilePath());
     }
+    for (QString &path : files)
+        path = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     // Refused before the folder is made: nothing is written or registered.
     for (const QString &path : {QDir(out).absolutePath(), inputs.results, inputs.snpInfo,
                                 inputs.traitInfo, inputs.groups, inputs.genes}) {
@@ -171,14 +228,34 @@ int main(int argc, char *argv[])
     }
 
     ProgressLine progress(isatty(2) != 0);
-    const ImportResult result = runImport(
-        QDir(out).absolutePath(), inputs,
-        [&progress](const QString &stage, qint64 rows) { progress.update(stage, rows); });
-    progress.finish();
-    // Said whatever the outcome: a failed import may have read all its values first.
-    const QString lost = lostValuesNotice(result.lost);
-    if (!lost.isEmpty())
-        std::fputs(qPrintable(lost), stderr);
+    const auto onProgress = [&progress](const QString &stage, qint64 rows) { progress.update(stage, rows); };
+    ImportResult result;
+    if (format) {
+        quillmap::ToolImportInputs tool;
+        tool.format = *format;
+        tool.files = files;
+        tool.traitInfo = inputs.traitInfo;
+        tool.groups = inputs.groups;
+        tool.genes = inputs.genes;
+        tool.build = build;
+        const quillmap::ToolImportResult converted =
+            quillmap::runToolImport(QDir(out).absolutePath(), tool, onProgress);
+        progress.finish();
+        std::fputs(qPrintable(quillmap::toolImportReport(converted)), stderr);
+        result = converted.import;
+    } else {
+        const quillmap::Status recorded = quillmap::writeGenomeBuild(QDir(out).absolutePath(), build);
+        if (!recorded) {
+            printError(recorded.message());
+            return 3;
+        }
+        result = runImport(QDir(out).absolutePath(), inputs, onProgress);
+        progress.finish();
+        // Said whatever the outcome: a failed import may have read all its values first.
+        const QString lost = lostValuesNotice(result.lost);
+        if (!lost.isEmpty())
+            std::fputs(qPrintable(lost), stderr);
+    }
 
     if (!result.failed) {
         // So that the startup dialog lists the folder, as after an import through the window.

@@ -58,6 +58,7 @@ private slots:
     void unwritableFolderExitsWithThree();
     void helpExplainsTheFiles();
     void registersTheFolderUnlessAsked();
+    void toolOutputInOneCommand();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -128,6 +129,12 @@ void tst_Indexer::usageErrors_data()
     QTest::newRow("option without value") << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out"};
     QTest::newRow("unknown option") << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out", "o", "--fast"};
     QTest::newRow("--neglog10 without a column") << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out", "o", "--neglog10"};
+    QTest::newRow("--format without --build") << QStringList{"--format", "plink2", "--out", "o", "a.glm.linear"};
+    QTest::newRow("--format without files") << QStringList{"--format", "plink2", "--build", "hg38", "--out", "o"};
+    QTest::newRow("unknown format") << QStringList{"--format", "plink3", "--build", "hg38", "--out", "o", "a"};
+    QTest::newRow("unknown build") << QStringList{"--format", "plink2", "--build", "hg37", "--out", "o", "a"};
+    QTest::newRow("--format with --results") << QStringList{"--format", "plink2", "--build", "hg38", "--out", "o", "--results", "r", "a"};
+    QTest::newRow("files without --format") << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out", "o", "x.glm.linear"};
     QTest::newRow("option twice") << QStringList{"--results", "a", "--results", "b", "--snps", "b", "--traits", "c", "--out", "o"};
 }
 
@@ -168,7 +175,7 @@ void tst_Indexer::helpExplainsTheFiles()
 {
     const Run run = runIndexer({"--help"});
     QCOMPARE(run.exitCode, 0);
-    for (const char *word : {"--results", "--snps", "--traits", "--groups", "--genes", "--out", "--neglog10", "Mb",
+    for (const char *word : {"--results", "--snps", "--traits", "--groups", "--genes", "--out", "--neglog10", "--format", "plink2", "plink1", "regenie", "gwas-ssf", "--build", "hg38", "Mb",
                              ".gz", "Exit status"})
         QVERIFY2(run.out.contains(word), word);
 }
@@ -196,4 +203,26 @@ void tst_Indexer::registersTheFolderUnlessAsked()
                          "traitinfo.txt", "--out", bad}, m_data).exitCode, 1);
     QCOMPARE(registrystore::read(), QStringList{QDir(made).absolutePath()});
     registrystore::write({});
+}
+
+// Shell globs give the files; what was skipped is said per reason.
+void tst_Indexer::toolOutputInOneCommand()
+{
+    const QByteArray header = "#CHROM\tPOS\tID\tREF\tALT\tA1\tTEST\tOBS_CT\tBETA\tSE\tT_STAT\tP\n";
+    writeAll(m_data + QStringLiteral("/plink2.a.glm.linear"),
+             header + "1\t14181\t1:14181\tA\tG\tG\tADD\t9\t1\t1\t1\t3.5e-415\n"
+                      "1\t14181\t1:14181\tA\tG\tG\tSEX\t9\t1\t1\t1\t0.5\n");
+    writeAll(m_data + QStringLiteral("/plink2.b.glm.linear"),
+             header + "1\t14181\t1:14181\tA\tG\tG\tADD\t9\t1\t1\t1\tNA\n"
+                      "X\t100\trs9\tA\tG\tG\tADD\t9\t1\t1\t1\t0.5\n");
+    const QString out = m_dir->filePath(QStringLiteral("tool"));
+    const Run run = runIndexer({"--format", "plink2", "--build", "hg38", "--out", out, "--no-register",
+                                "plink2.a.glm.linear", "plink2.b.glm.linear"},
+                               m_data);
+    QCOMPARE(run.exitCode, 0);
+    for (const char *line : {"2 rows kept from 2 file(s).", "Skipped 1 rows with the p-value missing (NA).",
+                             "Skipped 1 rows whose TEST is not ADD.", "-log10(P) keeps them."})
+        QVERIFY2(run.err.contains(line), run.err.constData());
+    QCOMPARE(readAll(out + QStringLiteral("/genome_build.txt")), QByteArray("hg38\n"));
+    QVERIFY(readAll(out + QStringLiteral("/summary.txt")).contains("SNP Num :\t 2\n"));
 }

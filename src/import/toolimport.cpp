@@ -1,0 +1,669 @@
+#include "import/toolimport.h"
+
+#include "dataset/atomicfile.h"
+#include "dataset/chromosome.h"
+#include "dataset/datasetfiles.h"
+#include "import/linereader.h"
+#include "import/numberparse.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace quillmap {
+
+namespace {
+
+constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
+constexpr int OtherChromosomesShown = 6;
+
+// The derived inputs replace earlier ones only on commit.
+using DerivedFile = AtomicFile;
+
+// Every SNP ID seen, with where it lies and where it was first seen. Names live back to back
+// in one arena; the table holds entry numbers. Files of one study mostly list their SNPs in
+// the same order, so the entry after the last one found is tried before hashing.
+class SnpTable final
+{
+public:
+    struct Entry {
+        qint64 nameBegin;
+        qint64 position;
+        qint64 line;
+        qint32 nameSize;
+        qint32 file;
+        qint32 chromosome;
+    };
+
+    // The entry of `name`, or -1.
+    qint64 find(QByteArrayView name)
+    {
+        const qint64 next = m_last + 1;
+        if (next > 0 && next < qint64(m_entries.size()) && nameOf(next) == name)
+            return m_last = next;
+        if (m_slots.empty())
+            return -1;
+        for (size_t i = qHash(name, 0) & m_mask;; i = (i + 1) & m_mask) {
+            const qint64 e = m_slots[i];
+            if (e < 0)
+                return -1;
+            if (nameOf(e) == name)
+                return m_last = e;
+        }
+    }
+
+    void add(QByteArrayView name, int chromosome, qint64 position, qint32 file, qint64 line)
+    {
+        if (4 * (m_entries.size() + 1) > 3 * m_slots.size())
+            grow();
+        m_entries.push_back({qint64(m_arena.size()), position, line, qint32(name.size()), file,
+                             chromosome});
+        m_arena.append(name.data(), size_t(name.size()));
+        const qint64 e = qint64(m_entries.size()) - 1;
+        place(e);
+        m_last = e;
+    }
+
+    const Entry &at(qint64 e) const { return m_entries[size_t(e)]; }
+    QByteArrayView nameOf(qint64 e) const
+    {
+        const Entry &entry = m_entries[size_t(e)];
+        return {m_arena.data() + entry.nameBegin, entry.nameSize};
+    }
+
+private:
+    void place(qint64 e)
+    {
+        size_t i = qHash(nameOf(e), 0) & m_mask;
+        while (m_slots[i] >= 0)
+            i = (i + 1) & m_mask;
+        m_slots[i] = e;
+    }
+
+    void grow()
+    {
+        const size_t capacity = m_slots.empty() ? 1024 : 2 * m_slots.size();
+        m_slots.assign(capacity, -1);
+        m_mask = capacity - 1;
+        for (qint64 e = 0; e < qint64(m_entries.size()); ++e)
+            place(e);
+    }
+
+    std::vector<Entry> m_entries;
+    std::string m_arena;
+    std::vector<qint64> m_slots;
+    size_t m_mask = 0;
+    qint64 m_last = -1;
+};
+
+// A whole number of base pairs; nothing when the text is not one.
+std::optional<qint64> parseBasePairs(QByteArrayView text)
+{
+    if (text.isEmpty() || text.size() > 12)
+        return std::nullopt;
+    qint64 value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+void appendNumber(std::string &out, qint64 value)
+{
+    char digits[24];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, size_t(end - digits));
+}
+
+// Base pairs as Mb with exactly six decimals: 14181 gives "0.014181".
+void appendMegabases(std::string &out, qint64 basePairs)
+{
+    appendNumber(out, basePairs / 1000000);
+    char fraction[8];
+    qint64 rest = basePairs % 1000000;
+    fraction[0] = '.';
+    for (int k = 6; k >= 1; --k) {
+        fraction[k] = char('0' + rest % 10);
+        rest /= 10;
+    }
+    out.append(fraction, 7);
+}
+
+// The shortest text that reads back as the same single-precision value.
+void appendFloat(std::string &out, float value)
+{
+    char text[32];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    out.append(text, size_t(end - text));
+}
+
+// P = 10^-x written in decimal, also where it is below the double range.
+void appendPFromNegLog10(std::string &out, double x)
+{
+    char text[48];
+    int size;
+    if (x < 300.0) {
+        const auto [end, ec] = std::to_chars(text, text + sizeof text, std::pow(10.0, -x),
+                                             std::chars_format::general, 6);
+        size = int(end - text);
+    } else {
+        const double whole = std::floor(x);
+        double mantissa = std::pow(10.0, 1.0 - (x - whole)); // in (1, 10]
+        long long exponent = -(static_cast<long long>(whole) + 1);
+        if (mantissa >= 9.999995) {
+            mantissa = 1.0;
+            ++exponent;
+        }
+        size = std::snprintf(text, sizeof text, "%.5fe%lld", mantissa, exponent);
+    }
+    out.append(text, size_t(size));
+}
+
+// A trait's file as it is read.
+struct TraitFile {
+    QString path;
+    QString trait;
+    ToolColumns columns;
+    qint64 kept = 0;
+    SkippedRows skipped;
+    double bestNegLog10 = -1.0;
+    QByteArray bestP;
+    QByteArray bestSnp;
+};
+
+class ToolImport final
+{
+public:
+    ToolImport(const QString &folder, const ToolImportInputs &inputs, const ImportProgress &progress)
+        : m_folder(folder), m_inputs(inputs), m_progress(progress)
+    {
+    }
+
+    ToolImportResult run();
+
+private:
+    using Failure = ImportResult::Failure;
+
+    bool fail(Failure failure, const QString &text)
+    {
+        if (m_error.isEmpty()) {
+            m_error = text;
+            m_failure = failure;
+        }
+        return false;
+    }
+    bool invalid(const QString &text) { return fail(Failure::Validation, QStringLiteral("error : ") + text); }
+    QString at(int file, qint64 line) const
+    {
+        return QStringLiteral("%1 line %2").arg(QDir::toNativeSeparators(m_files[size_t(file)].path)).arg(line);
+    }
+
+    bool readHeaders();
+    bool readFile(int file);
+    bool readRow(int file, qint64 line);
+    bool writeTraitInfo(DerivedFile &out);
+
+    QString m_folder;
+    ToolImportInputs m_inputs;
+    ImportProgress m_progress;
+
+    QString m_error;
+    Failure m_failure = Failure::None;
+    std::vector<TraitFile> m_files;
+    LineReader m_reader;
+    std::vector<QByteArrayView> m_fields;
+    SnpTable m_snps;
+    std::unique_ptr<DerivedFile> m_results;
+    std::unique_ptr<DerivedFile> m_snpInfo;
+    std::string m_resultLine;
+    std::string m_snpLine;
+    std::string m_id;
+    qint64 m_rowsRead = 0;
+};
+
+// Every file opens, its header is its format's, the columns match the first file's and the
+// trait names are distinct.
+bool ToolImport::readHeaders()
+{
+    const QStringList traits = toolTraitNames(m_inputs.format, m_inputs.files);
+    const QString format = toolFormatName(m_inputs.format);
+    const QStringList outputs = {DerivedResults, DerivedSnpInfo, DerivedTraitInfo};
+    for (qsizetype f = 0; f < m_inputs.files.size(); ++f) {
+        TraitFile file;
+        file.path = m_inputs.files[f];
+        file.trait = traits.value(f);
+        for (const QString &output : outputs) {
+            if (QFileInfo(file.path) == QFileInfo(QDir(m_folder).filePath(output)))
+                return invalid(QStringLiteral("the import would overwrite its input %1, please move"
+                                              " it out of the dataset folder!")
+                                   .arg(file.path));
+        }
+        if (!m_reader.open(file.path))
+            return fail(Failure::UnreadableInput,
+                        QStringLiteral("error : can't open the %1 file %2!").arg(format, file.path));
+        QByteArrayView header;
+        bool gotHeader = false;
+        while ((gotHeader = m_reader.readLine(header)) && header.startsWith("##")) {
+        }
+        if (m_reader.failed())
+            return fail(Failure::UnreadableInput,
+                        QStringLiteral("error : can't read the %1 file %2 to its end!").arg(format, file.path));
+        QString lacking;
+        const std::optional<ToolColumns> columns = gotHeader
+            ? toolColumns(m_inputs.format, header, &lacking)
+            : std::nullopt;
+        if (!columns)
+            return invalid(QStringLiteral("%1 is not %2 output: its header has no column %3!")
+                               .arg(file.path, format, gotHeader ? lacking : QStringLiteral("at all")));
+        file.columns = *columns;
+        m_reader.close();
+        if (file.trait.isEmpty() || file.trait.contains(QLatin1Char('\t'))
+            || file.trait.contains(QLatin1Char('\n')) || file.trait.contains(QLatin1Char('\r')))
+            return invalid(QStringLiteral("the file name %1 gives no usable trait name!").arg(file.path));
+        for (const TraitFile &other : m_files) {
+            if (other.trait == file.trait)
+                return invalid(QStringLiteral("%1 and %2 both hold the trait %3!")
+                                   .arg(other.path, file.path, file.trait));
+        }
+        if (!m_files.empty()) {
+            const ToolColumns &first = m_files.front().columns;
+            if (first.effectNames != file.columns.effectNames
+                || first.alleleNames != file.columns.alleleNames
+                || (first.p >= 0) != (file.columns.p >= 0)) {
+                return invalid(QStringLiteral("%1 has other columns than %2 (%3 against %4); one"
+                                              " dataset holds files with the same columns, please"
+                                              " import the others into another folder!")
+                                   .arg(file.path, m_files.front().path,
+                                        QString::fromUtf8(file.columns.effectNames.join(' ')),
+                                        QString::fromUtf8(first.effectNames.join(' '))));
+            }
+        }
+        m_files.push_back(std::move(file));
+    }
+    if (m_files.empty())
+        return invalid(QStringLiteral("no %1 files were given!").arg(format));
+    return true;
+}
+
+bool ToolImport::readFile(int file)
+{
+    TraitFile &trait = m_files[size_t(file)];
+    if (!m_reader.open(trait.path))
+        return fail(Failure::UnreadableInput,
+                    QStringLiteral("error : can't open the %1 file %2!")
+                        .arg(toolFormatName(m_inputs.format), trait.path));
+    QByteArrayView line;
+    qint64 n = 0;
+    bool headerSeen = false;
+    while (m_reader.readLine(line)) {
+        ++n;
+        if (!headerSeen) {
+            headerSeen = !line.startsWith("##");
+            continue;
+        }
+        splitToolLine(m_inputs.format, line, m_fields);
+        if (!readRow(file, n))
+            return false;
+        if (m_progress && (++m_rowsRead & ProgressMask) == 0)
+            m_progress(QString::fromLatin1(importstage::ToolFiles), m_rowsRead);
+    }
+    if (m_reader.failed())
+        return fail(Failure::UnreadableInput,
+                    QStringLiteral("error : can't read the %1 file %2 to its end!")
+                        .arg(toolFormatName(m_inputs.format), trait.path));
+    m_reader.close();
+    return true;
+}
+
+bool ToolImport::readRow(int file, qint64 line)
+{
+    TraitFile &trait = m_files[size_t(file)];
+    const ToolColumns &c = trait.columns;
+    SkippedRows &skipped = trait.skipped;
+    if (int(m_fields.size()) != c.fieldCount) {
+        if (m_fields.empty() || (m_fields.size() == 1 && m_fields[0].isEmpty())) {
+            return true; // a blank line holds no row
+        }
+        return invalid(QStringLiteral("%1 has %2 columns, its header %3!")
+                           .arg(at(file, line))
+                           .arg(m_fields.size())
+                           .arg(c.fieldCount));
+    }
+    if (c.test >= 0 && m_fields[size_t(c.test)] != "ADD") {
+        ++skipped.count[SkippedRows::NotAdditive];
+        return true;
+    }
+    const QByteArrayView chromosomeText = m_fields[size_t(c.chromosome)];
+    const std::optional<int> chromosome = parseChromosome(chromosomeText, ChromosomeSpelling::Tool);
+    if (!chromosome) {
+        ++skipped.count[SkippedRows::OtherChromosome];
+        const QString name = QString::fromUtf8(chromosomeText);
+        if (skipped.otherChromosomes.size() < OtherChromosomesShown
+            && !skipped.otherChromosomes.contains(name))
+            skipped.otherChromosomes.append(name);
+        return true;
+    }
+
+    // -log10(P) from the tool's own column when it wrote one, else from P's text.
+    double negLog10P = 0.0;
+    if (c.negLog10P >= 0) {
+        const QByteArrayView text = m_fields[size_t(c.negLog10P)];
+        if (isToolMissing(text)) {
+            ++skipped.count[SkippedRows::MissingP];
+            return true;
+        }
+        const std::optional<double> value = parseDouble(text);
+        if (!value || *value < 0.0 || *value > 3.4e38)
+            return invalid(QStringLiteral("%1 has %2 where a -log10 p-value belongs, which is not one!")
+                               .arg(at(file, line), QString::fromUtf8(text)));
+        negLog10P = *value;
+    }
+    if (c.p >= 0) {
+        const QByteArrayView text = m_fields[size_t(c.p)];
+        if (isToolMissing(text)) {
+            ++skipped.count[SkippedRows::MissingP];
+            return true;
+        }
+        const NegLog10 p = quillmap::negLog10(text);
+        if (p.status == NegLog10::Status::Zero)
+            return invalid(QStringLiteral("%1 has a p-value of 0, which has no -log10!").arg(at(file, line)));
+        if (p.status != NegLog10::Status::Ok)
+            return invalid(QStringLiteral("%1 has the p-value %2, which is not a number between 0 and 1!")
+                               .arg(at(file, line), QString::fromUtf8(text)));
+        if (c.negLog10P < 0)
+            negLog10P = p.value;
+    }
+
+    const QByteArrayView positionText = m_fields[size_t(c.position)];
+    const std::optional<qint64> position = parseBasePairs(positionText);
+    if (!position) {
+        if (isToolMissing(positionText)) {
+            ++skipped.count[SkippedRows::MissingPosition];
+            return true;
+        }
+        return invalid(QStringLiteral("%1 has the position %2, which is not a whole number of base pairs!")
+                           .arg(at(file, line), QString::fromUtf8(positionText)));
+    }
+    for (int k : c.effects) {
+        const QByteArrayView text = m_fields[size_t(k)];
+        if (parseStatistic(text))
+            continue;
+        if (isToolMissing(text) || isCNumber(text)) {
+            ++skipped.count[SkippedRows::MissingEffect];
+            return true;
+        }
+        return invalid(QStringLiteral("%1 has %2 in a statistic column, which is not a number!")
+                           .arg(at(file, line), QString::fromUtf8(text)));
+    }
+
+    // The SNP ID, made of its place and alleles where the tool wrote none.
+    QByteArrayView id = c.id >= 0 ? m_fields[size_t(c.id)] : QByteArrayView();
+    if (isToolMissing(id) && c.otherId >= 0)
+        id = m_fields[size_t(c.otherId)];
+    if (isToolMissing(id)) {
+        m_id.assign(chromosomeText.data(), size_t(chromosomeText.size()));
+        m_id += ':';
+        m_id.append(positionText.data(), size_t(positionText.size()));
+        for (int k : c.alleles) {
+            m_id += ':';
+            m_id.append(m_fields[size_t(k)].data(), size_t(m_fields[size_t(k)].size()));
+        }
+        id = QByteArrayView(m_id.data(), qsizetype(m_id.size()));
+    }
+    if (id.contains('\t') || id.endsWith('\r'))
+        return invalid(QStringLiteral("%1 has a SNP ID with a tab or carriage return!").arg(at(file, line)));
+
+    const qint64 known = m_snps.find(id);
+    if (known < 0) {
+        m_snps.add(id, *chromosome, *position, file, line);
+        m_snpLine.assign(id.data(), size_t(id.size()));
+        m_snpLine += '\t';
+        if (*chromosome == 23)
+            m_snpLine += 'X';
+        else
+            appendNumber(m_snpLine, *chromosome);
+        m_snpLine += '\t';
+        appendMegabases(m_snpLine, *position);
+        for (int k : c.alleles) {
+            m_snpLine += '\t';
+            m_snpLine.append(m_fields[size_t(k)].data(), size_t(m_fields[size_t(k)].size()));
+        }
+        m_snpLine += '\n';
+        m_snpInfo->write(QByteArrayView(m_snpLine.data(), qsizetype(m_snpLine.size())));
+    } else {
+        const SnpTable::Entry &entry = m_snps.at(known);
+        if (entry.chromosome != *chromosome || entry.position != *position) {
+            auto place = [](int chr, qint64 bp) {
+                return QStringLiteral("%1:%2").arg(chromosomeName(chr)).arg(bp);
+            };
+            return invalid(QStringLiteral("the SNP %1 is at %2 in %3 but at %4 in %5!")
+                               .arg(QString::fromUtf8(id), place(entry.chromosome, entry.position),
+                                    at(entry.file, entry.line), place(*chromosome, *position),
+                                    at(file, line)));
+        }
+    }
+
+    m_resultLine.clear();
+    const QByteArray traitName = trait.trait.toUtf8();
+    m_resultLine.append(traitName.constData(), size_t(traitName.size()));
+    m_resultLine += '\t';
+    m_resultLine.append(id.data(), size_t(id.size()));
+    m_resultLine += '\t';
+    appendFloat(m_resultLine, float(negLog10P));
+    m_resultLine += '\t';
+    const size_t pBegin = m_resultLine.size();
+    if (c.p >= 0)
+        m_resultLine.append(m_fields[size_t(c.p)].data(), size_t(m_fields[size_t(c.p)].size()));
+    else
+        appendPFromNegLog10(m_resultLine, negLog10P);
+    const size_t pEnd = m_resultLine.size();
+    for (int k : c.effects) {
+        m_resultLine += '\t';
+        m_resultLine.append(m_fields[size_t(k)].data(), size_t(m_fields[size_t(k)].size()));
+    }
+    m_resultLine += '\n';
+    m_results->write(QByteArrayView(m_resultLine.data(), qsizetype(m_resultLine.size())));
+
+    ++trait.kept;
+    if (negLog10P > trait.bestNegLog10) {
+        trait.bestNegLog10 = negLog10P;
+        trait.bestP = QByteArray(m_resultLine.data() + pBegin, qsizetype(pEnd - pBegin));
+        trait.bestSnp = id.toByteArray();
+    }
+    return true;
+}
+
+bool ToolImport::writeTraitInfo(DerivedFile &out)
+{
+    out.write("Trait\tsource file\trows kept\trows skipped\tskipped why\tbest P\tbest SNP\n");
+    for (const TraitFile &file : m_files) {
+        QStringList why;
+        for (int r = 0; r < SkippedRows::ReasonCount; ++r) {
+            if (file.skipped.count[r] > 0)
+                why.append(QStringLiteral("%1 %2").arg(file.skipped.count[r])
+                               .arg(skipReasonText(SkippedRows::Reason(r))));
+        }
+        QStringList fields{file.trait, file.path, QString::number(file.kept),
+                           QString::number(file.skipped.total()),
+                           why.isEmpty() ? QStringLiteral("-") : why.join(QStringLiteral("; ")),
+                           file.kept ? QString::fromUtf8(file.bestP) : QStringLiteral("-"),
+                           file.kept ? QString::fromUtf8(file.bestSnp) : QStringLiteral("-")};
+        // A path may hold what would break the file's columns or lines.
+        for (QString &field : fields) {
+            for (QChar c : {QLatin1Char('\t'), QLatin1Char('\n'), QLatin1Char('\r')})
+                field.replace(c, QLatin1Char(' '));
+        }
+        const QString clean = fields.join(QLatin1Char('\t'));
+        out.write(clean.toUtf8());
+        out.write('\n');
+    }
+    return out.commit();
+}
+
+ToolImportResult ToolImport::run()
+{
+    ToolImportResult result;
+    const QDir folder(m_folder);
+    auto cannotWrite = [this](const QString &path) {
+        return fail(Failure::WriteFailure, QStringLiteral("error : can't write the file %1!").arg(path));
+    };
+    try {
+        if (m_progress)
+            m_progress(QString::fromLatin1(importstage::ToolFiles), 0);
+        bool ok = readHeaders();
+        if (ok) {
+            m_results = std::make_unique<DerivedFile>(folder.filePath(QString::fromLatin1(DerivedResults)));
+            m_snpInfo = std::make_unique<DerivedFile>(folder.filePath(QString::fromLatin1(DerivedSnpInfo)));
+            if (!m_results->open())
+                ok = cannotWrite(m_results->path());
+            else if (!m_snpInfo->open())
+                ok = cannotWrite(m_snpInfo->path());
+        }
+        if (ok) {
+            const ToolColumns &c = m_files.front().columns;
+            QByteArray header = "Trait\tSNP\t-log10(P)\tP";
+            for (const QByteArray &name : c.effectNames)
+                header += '\t' + name;
+            m_results->write(header + '\n');
+            QByteArray snpHeader = "SNP\tchr\tpos";
+            for (const QByteArray &name : c.alleleNames)
+                snpHeader += '\t' + name;
+            m_snpInfo->write(snpHeader + '\n');
+            for (int f = 0; ok && f < int(m_files.size()); ++f)
+                ok = readFile(f);
+        }
+        if (ok) {
+            for (const TraitFile &file : m_files) {
+                result.rowsKept += file.kept;
+                result.skipped.add(file.skipped);
+            }
+            if (result.rowsKept == 0)
+                ok = invalid(QStringLiteral("the files hold no row on chromosomes 1-22 or X with a p-value!"));
+        }
+        if (ok && m_inputs.traitInfo.isEmpty()) {
+            DerivedFile traits(folder.filePath(QString::fromLatin1(DerivedTraitInfo)));
+            if (!traits.open() || !writeTraitInfo(traits))
+                ok = cannotWrite(traits.path());
+        }
+        // The derived inputs replace earlier ones only once all of them are whole.
+        if (ok && !m_snpInfo->commit())
+            ok = cannotWrite(m_snpInfo->path());
+        if (ok && !m_results->commit())
+            ok = cannotWrite(m_results->path());
+    } catch (const std::bad_alloc &) {
+        fail(Failure::OutOfMemory, QStringLiteral("error : there is not enough memory to import these files!"));
+    }
+    m_results.reset();
+    m_snpInfo.reset();
+    m_snps = SnpTable();
+    for (const TraitFile &file : m_files)
+        result.traits.append(file.trait);
+
+    if (m_error.isEmpty()) {
+        const Status recorded = writeGenomeBuild(m_folder, m_inputs.build);
+        if (!recorded)
+            fail(Failure::WriteFailure, recorded.message());
+    }
+    if (!m_error.isEmpty()) {
+        result.import.failed = true;
+        result.import.failure = m_failure;
+        result.import.errorText = m_error;
+        return result;
+    }
+    ImportInputs five;
+    five.results = folder.filePath(QString::fromLatin1(DerivedResults));
+    five.snpInfo = folder.filePath(QString::fromLatin1(DerivedSnpInfo));
+    five.traitInfo = m_inputs.traitInfo.isEmpty() ? folder.filePath(QString::fromLatin1(DerivedTraitInfo))
+                                                  : m_inputs.traitInfo;
+    five.groups = m_inputs.groups;
+    five.genes = m_inputs.genes;
+    result.import = runImport(m_folder, five, m_progress);
+    return result;
+}
+
+} // namespace
+
+qint64 SkippedRows::total() const
+{
+    qint64 sum = 0;
+    for (qint64 c : count)
+        sum += c;
+    return sum;
+}
+
+void SkippedRows::add(const SkippedRows &other)
+{
+    for (int r = 0; r < ReasonCount; ++r)
+        count[r] += other.count[r];
+    for (const QString &name : other.otherChromosomes) {
+        if (otherChromosomes.size() < OtherChromosomesShown && !otherChromosomes.contains(name))
+            otherChromosomes.append(name);
+    }
+}
+
+QString skipReasonText(SkippedRows::Reason reason)
+{
+    switch (reason) {
+    case SkippedRows::MissingP:
+        return QStringLiteral("with the p-value missing (NA)");
+    case SkippedRows::OtherChromosome:
+        return QStringLiteral("on chromosomes other than 1-22 and X");
+    case SkippedRows::NotAdditive:
+        return QStringLiteral("whose TEST is not ADD");
+    case SkippedRows::MissingPosition:
+        return QStringLiteral("with the position missing");
+    case SkippedRows::MissingEffect:
+        return QStringLiteral("with an effect column missing or infinite");
+    case SkippedRows::ReasonCount:
+        break;
+    }
+    return {};
+}
+
+ToolImportResult runToolImport(const QString &folder, const ToolImportInputs &inputs,
+                               const ImportProgress &progress)
+{
+    ToolImport import(folder, inputs, progress);
+    return import.run();
+}
+
+QString toolImportReport(const ToolImportResult &result)
+{
+    QString report;
+    if (!result.import.failed || result.rowsKept > 0) {
+        report += QStringLiteral("%1 rows kept from %2 file(s).\n").arg(result.rowsKept).arg(result.traits.size());
+        for (int r = 0; r < SkippedRows::ReasonCount; ++r) {
+            const qint64 count = result.skipped.count[r];
+            if (count == 0)
+                continue;
+            report += QStringLiteral("Skipped %1 rows %2").arg(count).arg(skipReasonText(SkippedRows::Reason(r)));
+            if (r == SkippedRows::OtherChromosome && !result.skipped.otherChromosomes.isEmpty())
+                report += QStringLiteral(" (%1)").arg(result.skipped.otherChromosomes.join(QStringLiteral(", ")));
+            report += QStringLiteral(".\n");
+        }
+    }
+    for (const LostValues &lost : result.import.lost) {
+        if (lost.column == QLatin1String("P"))
+            report += QStringLiteral("Note: %1 p-value(s) below single precision are stored as 0 under P"
+                                     " (the first on data line %2 of %3); -log10(P) keeps them.\n")
+                          .arg(lost.count).arg(lost.firstLine).arg(QString::fromLatin1(DerivedResults));
+        else
+            report += QStringLiteral("Warning: %1 nonzero value(s) of column %2 are too small for single"
+                                     " precision and were stored as 0 or with lost digits (the first on"
+                                     " data line %3 of %4).\n")
+                          .arg(lost.count).arg(lost.column).arg(lost.firstLine)
+                          .arg(QString::fromLatin1(DerivedResults));
+    }
+    return report;
+}
+
+} // namespace quillmap

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "dataset/genomebuild.h"
+#include "import/importer.h"
+#include "import/toolformat.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Import of association tool output: each file one trait. The files are turned into the
+// five-file layout (results, SNP information and, unless given, trait information, written into
+// the dataset folder, where the browser reads them again) and that is imported exactly as
+// runImport does.
+namespace quillmap {
+
+// File names of the derived inputs in the dataset folder.
+inline constexpr char DerivedResults[] = "quillmap-results.txt";
+inline constexpr char DerivedSnpInfo[] = "quillmap-snpinfo.txt";
+inline constexpr char DerivedTraitInfo[] = "quillmap-traitinfo.txt";
+
+struct ToolImportInputs {
+    ToolFormat format = ToolFormat::Plink2;
+    QStringList files;  // one trait each; ".gz" files are read through gzip
+    QString traitInfo;  // optional: used instead of the derived trait information
+    QString groups;     // optional, as for runImport
+    QString genes;      // optional, as for runImport
+    // Recorded in the dataset once the files are converted; none removes an earlier record.
+    std::optional<GenomeBuild> build;
+};
+
+// Rows a file held that the dataset leaves out, by reason.
+struct SkippedRows {
+    enum Reason {
+        MissingP,         // P (or LOG10P) written NA, "." or "#NA"
+        OtherChromosome,  // not 1-22 or X: Y, MT, XY, PAR, contigs
+        NotAdditive,      // a TEST column other than ADD
+        MissingPosition,  // no position
+        MissingEffect,    // P given, an effect column NA or infinite
+        ReasonCount
+    };
+    qint64 count[ReasonCount] = {};
+    QStringList otherChromosomes; // the first few names seen, for the message
+
+    qint64 total() const;
+    void add(const SkippedRows &other);
+};
+
+// What each reason reads as in messages ("P missing (NA)").
+QString skipReasonText(SkippedRows::Reason reason);
+
+struct ToolImportResult {
+    // The five-file import of the derived inputs, or the conversion's failure (then nothing in
+    // the folder has changed) with its error text.
+    ImportResult import;
+    qint64 rowsKept = 0;
+    SkippedRows skipped;
+    QStringList traits; // per file, in file order
+};
+
+// Converts and imports. `progress` sees the stage "Reading the association files" with the rows
+// read, then runImport's stages. Rows a tool marks missing are skipped and counted, never an
+// error; a line with a wrong field count, a number that is none, a p-value of 0, below 0 or
+// above 1, two files giving one trait name, files whose columns differ, and a SNP ID found at
+// two positions are errors naming the file(s) and line(s) (1-based, the header being line 1).
+ToolImportResult runToolImport(const QString &folder, const ToolImportInputs &inputs,
+                               const ImportProgress &progress = {});
+
+// The closing report of a tool import: the rows kept and, per reason, the rows skipped; then
+// for the p-values that single precision stores as 0 under P, that -log10(P) keeps them.
+// Lines end with "\n".
+QString toolImportReport(const ToolImportResult &result);
+
+namespace importstage {
+inline constexpr char ToolFiles[] = "Reading the association files";
+} // namespace importstage
+
+} // namespace quillmap
