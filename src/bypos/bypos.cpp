@@ -325,13 +325,8 @@ void byPos::findSNP()
 
     int chromosomeEntry = -1;
     if (fields.size() >= 2) {
-        if (fields[0] == QLatin1String("X")) {
-            chromosomeEntry = 22;
-        } else {
-            bool ok = false;
-            const int number = fields[0].toInt(&ok, 10);
-            chromosomeEntry = ok && number >= 1 && number <= 23 ? number - 1 : -1;
-        }
+        const int number = tables.snpChromosome(line);
+        chromosomeEntry = number >= 1 && number <= 23 ? number - 1 : -1;
     }
     if (chromosomeEntry < 0) {
         dialogs::information(this, QStringLiteral("SNP ") + name + QStringLiteral(" is not found"));
