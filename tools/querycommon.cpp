@@ -2,7 +2,7 @@
 
 #include "dataset/chromosome.h"
 #include "dataset/datasettables.h"
-#include "dataset/positionbin.h"
+#include "dataset/chromosome.h"
 
 #include <QMetaType>
 #include <QRegularExpression>
@@ -90,12 +90,6 @@ std::optional<int> regionBinOf(const QString &chromosome, const QString &megabas
     if (!number || !digits.match(megabase).hasMatch())
         return std::nullopt;
     return *number * 1000 + megabase.toInt();
-}
-
-QString chromosomeText(const DatasetTables &tables, int snpIndex)
-{
-    const int line = tables.snpLineOfIndex(snpIndex);
-    return line < 0 ? QString() : tables.snpFields(line).value(0);
 }
 
 QString cellText(const QVariant &value)

@@ -314,7 +314,12 @@ void byPos::findSNP()
     const QString name = dialog.lineEdit->text().toLower();
     if (name.isEmpty())
         return;
+    showSnp(name);
+}
 
+bool byPos::showSnp(const QString &name)
+{
+    snpMarkOn = 0;
     const DatasetTables &tables = datasetTables();
     quillmap::WaitCursor wait;
     snpMarkName = name;
@@ -330,7 +335,7 @@ void byPos::findSNP()
     }
     if (chromosomeEntry < 0) {
         dialogs::information(this, QStringLiteral("SNP ") + name + QStringLiteral(" is not found"));
-        return;
+        return false;
     }
 
     // A new chromosome searches the old region on it first (chrNameSlot).
@@ -345,6 +350,7 @@ void byPos::findSNP()
     snpMarkOn = 1;
     snpMarkPosition = position;
     search();
+    return true;
 }
 
 void byPos::link()
