@@ -3,6 +3,7 @@
 #include "dataset/datasetregistry.h"
 #include "dataset/genomebuild.h"
 #include "import/importer.h"
+#include "import/runspill.h"
 #include "import/toolimport.h"
 
 #include <QCoreApplication>
@@ -43,6 +44,10 @@ constexpr char Help[] =
     "                  dataset for the UCSC links and chromosome ends (default hg18).\n"
     "  --format FORMAT read association tool output FILE... (see below) instead of --results\n"
     "                  and --snps; --traits is then optional.\n"
+    "  --memory SIZE   memory the result rows may take (e.g. 100M, 2G; K, M, G, T are\n"
+    "                  powers of 1024); beyond it they go to sorted runs in DIR, merged\n"
+    "                  while the tables are written. Default: a quarter of physical memory,\n"
+    "                  at least 256M. The dataset is the same byte for byte.\n"
     "  --no-register   do not add DIR to the program's list of datasets (by default a\n"
     "                  successful import adds it, as LOAD DATA does).\n"
     "  -h, --help      show this help and exit.\n"
@@ -157,6 +162,14 @@ int main(int argc, char *argv[])
             if (i + 1 >= args.size() || args.at(i + 1).isEmpty())
                 return usageError(QStringLiteral("--neglog10 needs a column name"));
             inputs.negLog10Columns.append(args.at(++i));
+            continue;
+        }
+        if (arg == QLatin1String("--memory")) {
+            const qint64 bytes = i + 1 < args.size() ? quillmap::parseMemorySize(args.at(i + 1).toUtf8()) : -1;
+            if (bytes <= 0)
+                return usageError(QStringLiteral("--memory needs a size such as 100M or 2G"));
+            inputs.memoryLimit = bytes;
+            ++i;
             continue;
         }
         if (arg == QLatin1String("--no-register")) {
