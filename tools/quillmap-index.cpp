@@ -6,6 +6,7 @@
 #include "import/runspill.h"
 #include "import/toolimport.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -134,66 +135,60 @@ private:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-
+    // The help text above is our own (help2man reads it); the parser only reads the arguments.
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption negLog10(QStringLiteral("neglog10"), {}, QStringLiteral("COL"));
+    const QCommandLineOption noRegister(QStringLiteral("no-register"));
+    const QCommandLineOption memory(QStringLiteral("memory"), {}, QStringLiteral("SIZE"));
     ImportInputs inputs;
     QString out;
     QString formatName;
     QString buildName;
-    QStringList files;
-    bool registerFolder = true;
     const struct {
-        const char *option;
+        QCommandLineOption option;
         QString *value;
-    } options[] = {{"--results", &inputs.results}, {"--snps", &inputs.snpInfo},
-                   {"--traits", &inputs.traitInfo}, {"--groups", &inputs.groups},
-                   {"--genes", &inputs.genes},      {"--out", &out},
-                   {"--format", &formatName},       {"--build", &buildName}};
-
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            std::fputs(Usage, stdout);
-            std::fputs("\n", stdout);
-            std::fputs(Help, stdout);
-            return 0;
-        }
-        if (arg == QLatin1String("--neglog10")) {
-            if (i + 1 >= args.size() || args.at(i + 1).isEmpty())
-                return usageError(QStringLiteral("--neglog10 needs a column name"));
-            inputs.negLog10Columns.append(args.at(++i));
-            continue;
-        }
-        if (arg == QLatin1String("--memory")) {
-            const qint64 bytes = i + 1 < args.size() ? quillmap::parseMemorySize(args.at(i + 1).toUtf8()) : -1;
-            if (bytes <= 0)
-                return usageError(QStringLiteral("--memory needs a size such as 100M or 2G"));
-            inputs.memoryLimit = bytes;
-            ++i;
-            continue;
-        }
-        if (arg == QLatin1String("--no-register")) {
-            registerFolder = false;
-            continue;
-        }
-        if (!arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
-            files.append(arg);
-            continue;
-        }
-        bool known = false;
-        for (const auto &option : options) {
-            if (arg != QLatin1String(option.option))
-                continue;
-            known = true;
-            if (i + 1 >= args.size() || args.at(i + 1).isEmpty())
-                return usageError(QStringLiteral("%1 needs a file name").arg(arg));
-            if (!option.value->isEmpty())
-                return usageError(QStringLiteral("%1 given twice").arg(arg));
-            *option.value = args.at(++i);
-        }
-        if (!known)
-            return usageError(QStringLiteral("unknown argument %1").arg(arg));
+    } single[] = {{QCommandLineOption(QStringLiteral("results"), {}, QStringLiteral("R")), &inputs.results},
+                  {QCommandLineOption(QStringLiteral("snps"), {}, QStringLiteral("S")), &inputs.snpInfo},
+                  {QCommandLineOption(QStringLiteral("traits"), {}, QStringLiteral("T")), &inputs.traitInfo},
+                  {QCommandLineOption(QStringLiteral("groups"), {}, QStringLiteral("G")), &inputs.groups},
+                  {QCommandLineOption(QStringLiteral("genes"), {}, QStringLiteral("P")), &inputs.genes},
+                  {QCommandLineOption(QStringLiteral("out"), {}, QStringLiteral("DIR")), &out},
+                  {QCommandLineOption(QStringLiteral("format"), {}, QStringLiteral("FORMAT")), &formatName},
+                  {QCommandLineOption(QStringLiteral("build"), {}, QStringLiteral("NAME")), &buildName}};
+    parser.addOptions({help, negLog10, noRegister, memory});
+    for (const auto &option : single)
+        parser.addOption(option.option);
+    if (!parser.parse(app.arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(Usage, stdout);
+        std::fputs("\n", stdout);
+        std::fputs(Help, stdout);
+        return 0;
     }
+    for (const auto &option : single) {
+        const QStringList values = parser.values(option.option);
+        const QString name = QStringLiteral("--") + option.option.names().constFirst();
+        if (values.size() > 1)
+            return usageError(QStringLiteral("%1 given twice").arg(name));
+        if (values.size() == 1 && values.constFirst().isEmpty())
+            return usageError(QStringLiteral("%1 needs a file name").arg(name));
+        *option.value = values.value(0);
+    }
+    inputs.negLog10Columns = parser.values(negLog10);
+    if (inputs.negLog10Columns.contains(QString()))
+        return usageError(QStringLiteral("--neglog10 needs a column name"));
+    if (parser.isSet(memory)) {
+        const QStringList values = parser.values(memory);
+        inputs.memoryLimit = values.size() == 1 ? quillmap::parseMemorySize(values.constFirst().toUtf8()) : -1;
+        if (inputs.memoryLimit <= 0)
+            return usageError(QStringLiteral("--memory needs one size such as 100M or 2G"));
+    }
+    const bool registerFolder = !parser.isSet(noRegister);
+    QStringList files = parser.positionalArguments();
+
     std::optional<quillmap::GenomeBuild> build;
     if (!buildName.isEmpty()) {
         build = quillmap::genomeBuildNamed(buildName);

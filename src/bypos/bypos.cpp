@@ -5,6 +5,7 @@
 #include "dataset/datasettables.h"
 #include "common/ctableview.h"
 #include "common/dialogprovider.h"
+#include "common/waitcursor.h"
 #include "common/findsnpdialog.h"
 #include "common/imagetitledialog.h"
 #include "browse/numerichelpers.h"
@@ -28,25 +29,6 @@
 using namespace quillmap::bypos;
 
 namespace {
-
-// The application's wait cursor for the lifetime of a search, restored once.
-class WaitCursor final
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { restore(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-    void restore()
-    {
-        if (m_on)
-            QApplication::restoreOverrideCursor();
-        m_on = false;
-    }
-
-private:
-    bool m_on = true;
-};
 
 const QStringList DefaultLabelColours = {
     QStringLiteral("red"),   QStringLiteral("red"),   QStringLiteral("red"),
@@ -171,7 +153,7 @@ void byPos::search()
         return;
     }
 
-    WaitCursor wait;
+    quillmap::WaitCursor wait;
     quillmap::Result<RegionRows> read = readRegion(quillmap::currentDatasetFolder(), tables,
                                                    regionBin(chromosome, region));
     m_genesValid = false;
@@ -332,28 +314,28 @@ void byPos::findSNP()
     const QString name = dialog.lineEdit->text().toLower();
     if (name.isEmpty())
         return;
+    showSnp(name);
+}
 
+bool byPos::showSnp(const QString &name)
+{
+    snpMarkOn = 0;
     const DatasetTables &tables = datasetTables();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    quillmap::WaitCursor wait;
     snpMarkName = name;
     const int index = tables.snpIndexOf(name);
     const int line = index >= 0 ? tables.snpLineOfIndex(index) : -1;
     const QStringList fields = tables.snpFields(line);
-    QApplication::restoreOverrideCursor();
+    wait.restore();
 
     int chromosomeEntry = -1;
     if (fields.size() >= 2) {
-        if (fields[0] == QLatin1String("X")) {
-            chromosomeEntry = 22;
-        } else {
-            bool ok = false;
-            const int number = fields[0].toInt(&ok, 10);
-            chromosomeEntry = ok && number >= 1 && number <= 23 ? number - 1 : -1;
-        }
+        const int number = tables.snpChromosome(line);
+        chromosomeEntry = number >= 1 && number <= 23 ? number - 1 : -1;
     }
     if (chromosomeEntry < 0) {
         dialogs::information(this, QStringLiteral("SNP ") + name + QStringLiteral(" is not found"));
-        return;
+        return false;
     }
 
     // A new chromosome searches the old region on it first (chrNameSlot).
@@ -368,6 +350,7 @@ void byPos::findSNP()
     snpMarkOn = 1;
     snpMarkPosition = position;
     search();
+    return true;
 }
 
 void byPos::link()

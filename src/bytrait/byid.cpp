@@ -7,6 +7,7 @@
 #include "bytrait/traitplotpainter.h"
 #include "common/ctableview.h"
 #include "common/dialogprovider.h"
+#include "common/waitcursor.h"
 #include "common/imagetitledialog.h"
 #include "browse/numerichelpers.h"
 #include "session/sharedstate.h"
@@ -36,15 +37,6 @@ const QString AllEntry = QStringLiteral("All");
 const QString TransformAdvice = QStringLiteral("\nPlease reset to no transformation!");
 // Contact shown at the end of the help text.
 const QString MaintainerEmail = QStringLiteral("quillmap@diravizi.org");
-
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 int lineOfSnp(const DatasetTables &tables, int snpIndex)
 {
@@ -334,12 +326,12 @@ void byID::display_result()
     }
 
     highlightOn = 0;
-    std::optional<WaitCursor> wait(std::in_place);
+    quillmap::WaitCursor wait;
     quillmap::Result<quillmap::ResultRows> read =
         quillmap::readTrait(quillmap::currentDatasetFolder(), tables, name);
     if (!read) {
         plotReady = 0;
-        wait.reset();
+        wait.restore();
         if (read.kind() == quillmap::ErrorKind::NoRecords) {
             update();
             return;
@@ -404,7 +396,7 @@ void byID::display_result()
 
     plotReady = 1;
     update();
-    wait.reset();
+    wait.restore();
     paintFun();
     plotShown = 1;
 }
@@ -459,10 +451,9 @@ void byID::highLight()
     for (const QModelIndex &index : std::as_const(selected)) {
         const int recordIndex = order[index.row()];
         const RowRecord &rec = rowRecords[size_t(recordIndex)];
-        const QStringList fields = tables.snpFields(lineOfSnp(tables, rec.snpIndex));
-        const QString chromosome = fields.value(0);
-        highlightChromosomes.push_back(chromosome == QLatin1String("X") ? 23 : chromosome.toInt());
-        highlightPositions.push_back(float(fields.value(1).toDouble()));
+        const int line = lineOfSnp(tables, rec.snpIndex);
+        highlightChromosomes.push_back(tables.snpChromosome(line));
+        highlightPositions.push_back(float(tables.snpFields(line).value(1).toDouble()));
         highlightValues.push_back(plottedValue(recordIndex));
     }
     highlightCount = int(highlightValues.size());
