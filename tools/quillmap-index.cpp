@@ -74,8 +74,11 @@ constexpr char Help[] =
     "  0  success\n"
     "  1  the files failed a check (DIR/summary.txt holds the error line, which is also\n"
     "     printed)\n"
-    "  2  usage error, or an input file that cannot be opened or read\n"
-    "  3  the dataset folder cannot be written, or memory ran out\n";
+    "  2  usage error, an input file that cannot be opened or read, or a path holding a tab\n"
+    "     or a line break\n"
+    "  3  the dataset folder cannot be written, another import into it is running, memory\n"
+    "     ran out, or the finished dataset could not be added to the program's list of\n"
+    "     datasets (the message says which)\n";
 
 void printError(const QString &text)
 {
@@ -255,12 +258,14 @@ int main(int argc, char *argv[])
 
     if (!result.failed) {
         // So that the startup dialog lists the folder, as after an import through the window.
+        // Merged with the list on disk under its lock, so imports running at once lose nothing.
         if (registerFolder) {
-            QStringList folders = registrystore::read();
-            const QString folder = QDir(out).absolutePath();
-            if (!folders.contains(folder)) {
-                folders.append(folder);
-                registrystore::write(folders);
+            const registrystore::Update update = registrystore::add(QDir(out).absolutePath());
+            if (!update.saved) {
+                printError(QStringLiteral("the dataset is complete, but it could not be added to the"
+                                          " program's list of datasets: %1")
+                               .arg(update.error));
+                return 3;
             }
         }
         if (isatty(2))
