@@ -112,8 +112,8 @@ int main(int argc, char **argv)
     const RegionGenes lastGenes = readRegionGenes(folder, lastBin);
 
     std::printf("dataset %s: %lld records, %lld traits, %lld SNPs; loaded in %.0f ms\n",
-                qPrintable(folder), (long long)tables.binRecordTotal(), (long long)tables.traitNames.size(),
-                (long long)tables.snpNames.size(), loadMs);
+                qPrintable(folder), static_cast<long long>(tables.binRecordTotal()), static_cast<long long>(tables.traitNames.size()),
+                static_cast<long long>(tables.snpNames.size()), loadMs);
     std::printf("densest megabase: bin %d, %d records; its genes: %zu; last bin %d, %zu genes\n",
                 denseBin, denseCount, denseGenes.genes.size(), lastBin, lastGenes.genes.size());
     std::printf("panel %d x %d, %d runs each, medians:\n", width, height, runs);

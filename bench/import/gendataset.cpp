@@ -219,8 +219,8 @@ int main(int argc, char **argv)
             pick -= ChromosomeMb[c];
             ++c;
         }
-        const long long start = (long long)(pick * 1e6);
-        const long long end = start + 1000 + (long long)(unit(rng) * 100000);
+        const long long start = static_cast<long long>((pick) * 1e6);
+        const long long end = start + 1000 + static_cast<long long>((unit(rng)) * 100000);
         std::fprintf(f, "GENE%d\tchr%s\t%lld\t%lld\n", g, chromosomeName(c + 1).c_str(), start, end);
     }
     finish(f, genePath);
@@ -264,7 +264,7 @@ int main(int argc, char **argv)
         std::fwrite(line, 1, size_t(n), f);
         if (pf) {
             const int m = std::snprintf(prefix, sizeof prefix, "%s\t%lld\t", chromosomeName(snp.chr).c_str(),
-                                        (long long)std::llround(snp.pos * 1e6) + 1);
+                                        static_cast<long long>(std::llround(snp.pos * 1e6)) + 1);
             std::fwrite(prefix, 1, size_t(m), pf);
             std::fwrite(line, 1, size_t(n), pf);
         }

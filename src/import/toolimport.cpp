@@ -236,7 +236,8 @@ bool ToolImport::readHeaders()
 {
     const QStringList traits = toolTraitNames(m_inputs.format, m_inputs.files);
     const QString format = toolFormatName(m_inputs.format);
-    const QStringList outputs = {DerivedResults, DerivedSnpInfo, DerivedTraitInfo};
+    const QStringList outputs = {QLatin1StringView(DerivedResults), QLatin1StringView(DerivedSnpInfo),
+                                 QLatin1StringView(DerivedTraitInfo)};
     for (qsizetype f = 0; f < m_inputs.files.size(); ++f) {
         TraitFile file;
         file.path = m_inputs.files[f];
