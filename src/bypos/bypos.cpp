@@ -162,10 +162,10 @@ void byPos::search()
     const QString chromosome = chrName->currentText();
     const int region = currentRegion();
 
-    const int end = chromosomeEnd(chromosome);
+    const int end = chromosomeEnd(chromosome, tables.build);
     if (end >= 0 && region >= end && !endWarningShown) {
         legendBox->clear();
-        dialogs::information(this, chromosomeEndMessage(chromosome));
+        dialogs::information(this, chromosomeEndMessage(chromosome, tables.build));
         endWarningShown = 1;
         detachTable();
         return;
@@ -372,7 +372,7 @@ void byPos::findSNP()
 
 void byPos::link()
 {
-    QDesktopServices::openUrl(genomeBrowserUrl(chrName->currentText(), currentRegion()));
+    QDesktopServices::openUrl(genomeBrowserUrl(chrName->currentText(), currentRegion(), datasetTables().build));
 }
 
 void byPos::help()
