@@ -11,9 +11,13 @@
 #       plot at 1000 x 800), one sort of the 1M-row table by its first statistic and the
 #       progressive repaint after a resize. Then the loading of a dataset whose SNP
 #       information file has N lines (default 10000000; generated once under the work folder,
-#       default /tmp/quillmap-bench-bytrait), with its peak resident memory.
+#       default /tmp/quillmap-bench-bytrait), with its peak resident memory: once without its
+#       SNP index cache (the first open, which builds it), then K times with it, then
+#       `quillmap-query DIR region 1 0` on it K times.
 #
 # QUILLMAP_BENCH_BUILD names the Release build folder to use (default build-bytrait-release).
+# QUILLMAP_BENCH_BASELINE names the Release build folder of another commit whose
+# quillmap-bench-loaddataset is timed on the same folder in the same run, for a ratio.
 set -euo pipefail
 
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -29,7 +33,7 @@ while [ $# -gt 0 ]; do
     --snps) snps=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
-    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -42,7 +46,7 @@ fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target quillmap-bench-loaddataset quillmap-bench-display -j"$jobs" >/dev/null
+cmake --build "$build" --target quillmap-bench-loaddataset quillmap-bench-display quillmap-query -j"$jobs" >/dev/null
 
 echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg); $jobs cores"
 out=$(mktemp)
@@ -55,7 +59,18 @@ big_snps=$work/snps-$snps
 if [ ! -f "$big_snps/summary.txt" ]; then
     "$build/quillmap-bench-loaddataset" "$big_snps" "$snps" 1
 fi
-"$build/quillmap-bench-loaddataset" "$big_snps" "$snps" 3 | sed -n 's/^median load \([0-9.][0-9.]*\) .*/median open-big-snp \1/p; s/^peak-rss-mb /peak-rss-mb-big-snp /p' >> "$out"
+rm -f "$big_snps/SNPinfo.idx"
+"$build/quillmap-bench-loaddataset" "$big_snps" "$snps" 1 | sed -n 's/^median load \([0-9.][0-9.]*\) .*/median first-open-big-snp \1/p; s/^peak-rss-mb /peak-rss-mb-first-open /p' >> "$out"
+"$build/quillmap-bench-loaddataset" "$big_snps" "$snps" "$runs" | sed -n 's/^median load \([0-9.][0-9.]*\) .*/median open-big-snp \1/p; s/^peak-rss-mb /peak-rss-mb-big-snp /p' >> "$out"
+if [ -n "${QUILLMAP_BENCH_BASELINE:-}" ]; then
+    "$QUILLMAP_BENCH_BASELINE/quillmap-bench-loaddataset" "$big_snps" "$snps" 3 | sed -n 's/^median load \([0-9.][0-9.]*\) .*/median baseline-open-big-snp \1/p; s/^peak-rss-mb /peak-rss-mb-baseline /p' >> "$out"
+fi
+# Wall seconds and peak resident KB of each query; the median wall and the largest peak.
+for _ in $(seq "$runs"); do
+    /usr/bin/time -f '%e %M' -o "$out.q" "$build/quillmap-query" "$big_snps" region 1 0 > /dev/null
+    cat "$out.q"
+done | sort -n | awk '{ w[NR] = $1; if ($2 > m) m = $2 } END { print "median query-region " w[int((NR + 1) / 2)]; print "peak-rss-mb-query " int(m / 1024) }' >> "$out"
+rm -f "$out.q"
 echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # measure, median, target, how far under (ratio target / median > 1 means met)
@@ -71,6 +86,12 @@ awk -v snps="$snps" '
     $1 == "median" && $2 == "display-big"   { row("display " $4 "-row trait", $3 * 1000, 300, "ms") }
     $1 == "median" && $2 == "sort-big"      { row("sort " $4 " rows", $3 * 1000, 300, "ms") }
     $1 == "median" && $2 == "repaint-big"   { printf "%-28s %8.3f s  (no target)\n", "progressive repaint", $3 }
-    $1 == "median" && $2 == "open-big-snp"  { row("open, " snps " SNP lines", $3, 8, "s") }
-    $1 == "peak-rss-mb-big-snp"             { row("  its peak resident memory", $2, 2048, "MB") }
+    $1 == "median" && $2 == "first-open-big-snp" { printf "%-28s %8.3f s  (no target)\n", "first open, " snps " SNPs", $3 }
+    $1 == "peak-rss-mb-first-open"          { printf "%-28s %8d MB (no target)\n", "  its peak resident memory", $2 }
+    $1 == "median" && $2 == "open-big-snp"  { row("open, " snps " SNP lines", $3, 1, "s") }
+    $1 == "peak-rss-mb-big-snp"             { row("  its peak resident memory", $2, 600, "MB") }
+    $1 == "median" && $2 == "baseline-open-big-snp" { base = $3 }
+    $1 == "peak-rss-mb-baseline"            { printf "%-28s %8.3f s, %d MB\n", "  baseline build", base, $2 }
+    $1 == "median" && $2 == "query-region"  { row("query region 1 0", $3, 1, "s") }
+    $1 == "peak-rss-mb-query"               { row("  its peak resident memory", $2, 600, "MB") }
 ' "$out"

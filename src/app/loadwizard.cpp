@@ -1,6 +1,7 @@
 #include "app/loadwizard.h"
 
 #include "common/dialogprovider.h"
+#include "common/waitcursor.h"
 #include "session/sharedstate.h"
 #include "import/importer.h"
 
@@ -19,15 +20,6 @@ QString tr(const char *text)
 {
     return QCoreApplication::translate("StartupDialog", text);
 }
-
-class WaitCursor final
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 // Shows how far the import has come. The import runs on this thread, so the window is only
 // repainted when the progress callback lets pending paint events through; user input waits
@@ -137,7 +129,7 @@ LoadWizardResult runLoadWizard(QWidget *parent)
 
     ImportResult imported;
     {
-        WaitCursor waitCursor;
+        quillmap::WaitCursor waitCursor;
         ImportProgressWindow progressWindow(parent);
         imported = runImport(folder, inputs, [&progressWindow](const QString &stage, qint64 rowsRead) {
             progressWindow.update(stage, rowsRead);

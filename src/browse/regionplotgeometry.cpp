@@ -77,38 +77,9 @@ PlotGeometry exportGeometry()
     return g;
 }
 
-int valueLabelStep(double range)
-{
-    int step = 1;
-    if (range > 4)
-        step = 2;
-    if (range / step > 4)
-        step = int(step * 2.5);
-    if (range / step > 4)
-        step *= 2;
-    while (range / step > MaxValueLabels && step < 1000000000)
-        step *= 10;
-    return step;
-}
-
 std::vector<int> valueLabels(double valueMin, double valueMax)
 {
-    std::vector<int> labels;
-    const double lower = valueMin - 1.0;
-    const double upper = valueMax + 1.0;
-    if (!(lower < upper) || !std::isfinite(lower) || !std::isfinite(upper))
-        return labels;
-    // Labels are ints; values outside the int range have no label to write.
-    constexpr double IntLimit = 2147483647.0;
-    if (upper <= -IntLimit || lower >= IntLimit)
-        return labels;
-    const double step = valueLabelStep(valueMax - valueMin);
-    for (double m = std::floor(std::max(lower, -IntLimit) / step) * step; m < upper && m <= IntLimit;
-         m += step) {
-        if (m > lower)
-            labels.push_back(int(m));
-    }
-    return labels;
+    return quillmap::valueLabels(valueMin, valueMax, valueLabelStep(valueMax - valueMin));
 }
 
 QString midScaleText(double valueMin, double valueMax)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browse/valuelabels.h"
+
 #include <QRect>
 #include <QString>
 
@@ -55,12 +57,10 @@ inline constexpr int ExportImageHeight = 600;
 // Row k of the gene track on the exported page is drawn at ExportGeneTop + 15 k.
 inline constexpr int ExportGeneTop = 385;
 
-// Step between value labels for a value range d: 1 up to 4, 2 up to 8, 5 up to 20, 10 beyond;
-// ranges so wide that more than MaxValueLabels labels would be written get a 10-fold step
-// until they fit.
-int valueLabelStep(double range);
-inline constexpr int MaxValueLabels = 1000;
-// Every multiple m of the step with valueMin - 1 < m < valueMax + 1, ascending.
+using quillmap::MaxValueLabels;
+using quillmap::valueLabelStep;
+// Every multiple m of valueLabelStep(valueMax - valueMin) with valueMin - 1 < m < valueMax + 1,
+// ascending.
 std::vector<int> valueLabels(double valueMin, double valueMax);
 // The mid-scale label of the page for ranges narrower than 1: its text and logical position.
 QString midScaleText(double valueMin, double valueMax);

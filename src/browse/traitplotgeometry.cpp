@@ -1,6 +1,7 @@
 #include "browse/traitplotgeometry.h"
 
 #include "browse/numerichelpers.h"
+#include "browse/valuelabels.h"
 #include "dataset/datasettables.h"
 #include "dataset/regionsearch.h"
 
@@ -92,32 +93,14 @@ double exportHeightScale()
 
 int labelStep(float valueMin, float valueMax)
 {
-    const float range = valueMax - valueMin;
-    int step = 1;
-    if (range > 4)
-        step = 2;
-    if (range / step > 4)
-        step = int(step * 2.5);
-    if (range / step > 4)
-        step = step * 2;
-    return step;
+    return quillmap::valueLabelStep(valueMax - valueMin);
 }
 
 QList<int> labelValues(float valueMin, float valueMax, int limit)
 {
-    QList<int> values;
-    if (!std::isfinite(valueMin) || !std::isfinite(valueMax) || valueMax < valueMin)
-        return values;
-    const int step = labelStep(valueMin, valueMax);
-    const double low = double(valueMin) - 1;
-    const double high = double(valueMax) + 1;
-    const double first = std::floor(low / step) * step;
-    for (double t = first; t < high && values.size() < limit; t += step) {
-        if (t > low && t > double(std::numeric_limits<int>::min())
-            && t < double(std::numeric_limits<int>::max()))
-            values.append(int(t));
-    }
-    return values;
+    const std::vector<int> labels =
+        quillmap::valueLabels(valueMin, valueMax, labelStep(valueMin, valueMax));
+    return QList<int>(labels.begin(), labels.begin() + std::min<qsizetype>(qsizetype(labels.size()), limit));
 }
 
 int screenLabelY(const ValueScale &scale, int frameHeight, double t)

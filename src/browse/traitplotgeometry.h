@@ -52,7 +52,7 @@ double screenHeightScale(int width, int height);
 // Export: G' = 3707 x 320 / 975.
 double exportHeightScale();
 
-// Label step: 1, 2, 5 or 10 from range = valueMax - valueMin.
+// Label step of range = valueMax - valueMin (quillmap::valueLabelStep).
 int labelStep(float valueMin, float valueMax);
 // Every multiple t of the step with valueMin - 1 < t < valueMax + 1 (ascending; at most
 // `limit` values, so an absurd range cannot stall the drawing).

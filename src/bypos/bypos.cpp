@@ -5,6 +5,7 @@
 #include "dataset/datasettables.h"
 #include "common/ctableview.h"
 #include "common/dialogprovider.h"
+#include "common/waitcursor.h"
 #include "common/findsnpdialog.h"
 #include "common/imagetitledialog.h"
 #include "browse/numerichelpers.h"
@@ -28,25 +29,6 @@
 using namespace quillmap::bypos;
 
 namespace {
-
-// The application's wait cursor for the lifetime of a search, restored once.
-class WaitCursor final
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { restore(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-    void restore()
-    {
-        if (m_on)
-            QApplication::restoreOverrideCursor();
-        m_on = false;
-    }
-
-private:
-    bool m_on = true;
-};
 
 const QStringList DefaultLabelColours = {
     QStringLiteral("red"),   QStringLiteral("red"),   QStringLiteral("red"),
@@ -171,7 +153,7 @@ void byPos::search()
         return;
     }
 
-    WaitCursor wait;
+    quillmap::WaitCursor wait;
     quillmap::Result<RegionRows> read = readRegion(quillmap::currentDatasetFolder(), tables,
                                                    regionBin(chromosome, region));
     m_genesValid = false;
@@ -334,12 +316,12 @@ void byPos::findSNP()
         return;
 
     const DatasetTables &tables = datasetTables();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    quillmap::WaitCursor wait;
     snpMarkName = name;
     const int index = tables.snpIndexOf(name);
     const int line = index >= 0 ? tables.snpLineOfIndex(index) : -1;
     const QStringList fields = tables.snpFields(line);
-    QApplication::restoreOverrideCursor();
+    wait.restore();
 
     int chromosomeEntry = -1;
     if (fields.size() >= 2) {

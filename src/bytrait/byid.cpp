@@ -7,6 +7,7 @@
 #include "bytrait/traitplotpainter.h"
 #include "common/ctableview.h"
 #include "common/dialogprovider.h"
+#include "common/waitcursor.h"
 #include "common/imagetitledialog.h"
 #include "browse/numerichelpers.h"
 #include "session/sharedstate.h"
@@ -36,15 +37,6 @@ const QString AllEntry = QStringLiteral("All");
 const QString TransformAdvice = QStringLiteral("\nPlease reset to no transformation!");
 // Contact shown at the end of the help text.
 const QString MaintainerEmail = QStringLiteral("quillmap@diravizi.org");
-
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 int lineOfSnp(const DatasetTables &tables, int snpIndex)
 {
@@ -334,12 +326,12 @@ void byID::display_result()
     }
 
     highlightOn = 0;
-    std::optional<WaitCursor> wait(std::in_place);
+    quillmap::WaitCursor wait;
     quillmap::Result<quillmap::ResultRows> read =
         quillmap::readTrait(quillmap::currentDatasetFolder(), tables, name);
     if (!read) {
         plotReady = 0;
-        wait.reset();
+        wait.restore();
         if (read.kind() == quillmap::ErrorKind::NoRecords) {
             update();
             return;
@@ -404,7 +396,7 @@ void byID::display_result()
 
     plotReady = 1;
     update();
-    wait.reset();
+    wait.restore();
     paintFun();
     plotShown = 1;
 }

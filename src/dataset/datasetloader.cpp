@@ -3,13 +3,13 @@
 #include "dataset/datasettables.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
+#include "dataset/snpinfoindex.h"
 #include "import/linereader.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
 
-#include <charconv>
 #include <cstring>
 #include <optional>
 #include <tuple>
@@ -48,24 +48,6 @@ void forEachLine(const QByteArray &data, Fn fn)
 QStringList splitFields(const char *line, qsizetype length)
 {
     return QString::fromUtf8(line, length).split(QLatin1Char('\t'));
-}
-
-int parseInt(const char *p, qsizetype length)
-{
-    int value = 0;
-    const auto [ptr, ec] = std::from_chars(p, p + length, value);
-    if (ec == std::errc() && ptr == p + length)
-        return value;
-    return QByteArray(p, length).toInt();
-}
-
-double parseDouble(const char *p, qsizetype length)
-{
-    double value = 0.0;
-    const auto [ptr, ec] = std::from_chars(p, p + length, value);
-    if (ec == std::errc() && ptr == p + length)
-        return value;
-    return QByteArray(p, length).toDouble();
 }
 
 // Trait index (offset 0) or SNP index (offset 4) of record `record`; -1 when it cannot be read.
@@ -115,6 +97,21 @@ QString checkRecordPlacement(const DatasetTables &t, const QString &table1Path,
         }
     }
     return QString();
+}
+
+// Line `index` of SNPlist.dat (for a message; the tables hold only the lines found).
+QString snpListName(const QString &path, qint64 index)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QString name;
+    qint64 line = 0;
+    forEachLine(file.readAll(), [&](const char *p, qsizetype n) {
+        if (line++ == index)
+            name = QString::fromUtf8(p, n);
+    });
+    return name;
 }
 
 DatasetTables descriptionOnly(const DatasetTables &tables)
@@ -365,62 +362,15 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
     });
 
     {
-        const QByteArray data = snpListFile->readAll();
-        fresh.snpNames.reserve(data.count('\n') + 1);
-        forEachLine(data, [&](const char *p, qsizetype n) {
-            fresh.snpNames.append(QString::fromUtf8(p, n));
-        });
-    }
-
-    {
-        // The SNP information text is compacted in place: line ends are squeezed out while the
-        // lines are parsed, so the file is held in memory once.
-        if (!readInput(tables.snpInfoPath))
-            return damaged(QStringLiteral("the SNP information file %1 cannot be read to its end.").arg(tables.snpInfoPath));
-        QByteArray text = std::move(input);
-        const qsizetype lineEstimate = text.count('\n') + 1;
-        fresh.m_snpLineOffsets.clear();
-        fresh.m_snpLineOffsets.reserve(size_t(lineEstimate) + 1);
-        fresh.m_snpLineOffsets.push_back(0);
-        fresh.m_snpChromosomes.reserve(size_t(lineEstimate));
-        fresh.m_snpPositions.reserve(size_t(lineEstimate));
-        char *base = text.data();
-        qint64 write = 0;
-        bool first = true;
-        forEachLine(text, [&](const char *p, qsizetype n) {
-            if (first) {
-                first = false;
-                return;
-            }
-            // Fields 2 and 3: chromosome and position.
-            const char *end = p + n;
-            const char *t1 = static_cast<const char *>(std::memchr(p, '\t', size_t(n)));
-            int chromosome = 0;
-            double position = 0.0;
-            if (t1) {
-                const char *c = t1 + 1;
-                const char *t2 = static_cast<const char *>(std::memchr(c, '\t', size_t(end - c)));
-                const char *cEnd = t2 ? t2 : end;
-                if (cEnd - c == 1 && *c == 'X')
-                    chromosome = 23;
-                else
-                    chromosome = parseInt(c, cEnd - c);
-                if (t2) {
-                    const char *q = t2 + 1;
-                    const char *t3 = static_cast<const char *>(std::memchr(q, '\t', size_t(end - q)));
-                    position = parseDouble(q, (t3 ? t3 : end) - q);
-                }
-            }
-            fresh.m_snpChromosomes.push_back(chromosome);
-            fresh.m_snpPositions.push_back(position);
-            // Source and destination may overlap; the destination never runs ahead.
-            std::memmove(base + write, p, size_t(n));
-            write += n;
-            fresh.m_snpLineOffsets.push_back(write);
-        });
-        text.truncate(write);
-        text.squeeze();
-        fresh.m_snpText = std::move(text);
+        // Mapped from the folder's cache, built when missing or stale: a dataset of tens of
+        // millions of SNPs opens without reading its SNP information file into memory.
+        snpListFile->close();
+        const quillmap::SnpInfoIndex::Opened snp = quillmap::SnpInfoIndex::open(
+            m_folder, fresh.snpInfoPath, datasetFilePath(m_folder, SnpList));
+        if (!snp.index)
+            return damaged(snp.error);
+        fresh.m_snp = snp.index;
+        fresh.snpNames = quillmap::SnpNameList(snp.index);
     }
 
     {
@@ -443,11 +393,9 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
     if (fresh.summarySnpCount != fresh.snpNames.size())
         return damaged(QStringLiteral("summary.txt counts %1 SNPs, SNPlist.dat lists %2.")
                            .arg(fresh.summarySnpCount).arg(fresh.snpNames.size()));
-    for (qsizetype i = 0; i < fresh.snpNames.size(); ++i) {
-        if (fresh.snpLineOfIndex(int(i)) < 0)
-            return damaged(QStringLiteral("the SNP information file %1 has no line for the SNP %2.")
-                               .arg(fresh.snpInfoPath, fresh.snpNames.at(i)));
-    }
+    if (const qint64 unlisted = fresh.m_snp->firstUnlistedName(); unlisted >= 0)
+        return damaged(QStringLiteral("the SNP information file %1 has no line for the SNP %2.")
+                           .arg(fresh.snpInfoPath, snpListName(datasetFilePath(m_folder, SnpList), unlisted)));
     if (fresh.traitRecordTotal() != fresh.binRecordTotal())
         return damaged(QStringLiteral("ID_Line.dat counts %1 records, Pos_Line.dat %2.")
                            .arg(fresh.traitRecordTotal()).arg(fresh.binRecordTotal()));

@@ -9,6 +9,9 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include "dataset/snpinfoindex.h"
+
+#include <memory>
 #include <vector>
 
 // The in-memory tables of an opened dataset, read once when the dataset is opened and read-only
@@ -35,7 +38,7 @@ public:
     QMap<int, int> binRecordCounts;             // Pos_Line.dat: bin -> records in table2.dat
     QMap<QString, QStringList> traitGroupMap;   // trait group file: trait -> its groups
     QMap<QString, QStringList> groupTraitMap;   // Gene2ID.dat: group -> its traits
-    QStringList snpNames;                       // SNPlist.dat; index = SNP index
+    quillmap::SnpNameList snpNames;             // SNPlist.dat; index = SNP index
     QStringList traitNames;                     // IDlist.dat; index = trait index
     QStringList traitInfoHeader;                // trait information file header fields
     QMap<QString, QStringList> traitInfoMap;    // trait -> the other fields of its line
@@ -84,30 +87,9 @@ private:
 
     // Called by the loader once every table is read: prefix sums and lookup tables.
     void finishLoading();
-    void buildSnpLineHash();
-    int findSnpLine(const char *name, qsizetype length, quint64 hash) const;
-    bool lineHasName(qint32 line, const char *name, qsizetype length) const;
-    void mapSnpIndexesToLines();
 
-    // SNP information file: all data lines concatenated (bytes as read, line ends removed);
-    // line i spans [offsets[i], offsets[i+1]).
-    QByteArray m_snpText;
-    std::vector<qint64> m_snpLineOffsets{0};
-    std::vector<int> m_snpChromosomes;
-    std::vector<double> m_snpPositions;
-    // Open-addressing hash of SNP name -> data line, keyed by the name's bytes in m_snpText
-    // (a QHash of QStrings costs several times the file's size for 10M SNPs).
-    // Slot: data line (-1 = empty) and the upper hash bits, so that most mismatches are settled
-    // without touching the text.
-    struct HashSlot {
-        qint32 line = -1;
-        quint32 tag = 0;
-    };
-    std::vector<HashSlot> m_snpHashSlots;
-    quint64 m_snpHashMask = 0;
-    // Names that are not UTF-8, by their decoded text as UTF-8 -> data line (usually empty).
-    QHash<QByteArray, qint32> m_snpDecodedLines;
-    std::vector<qint32> m_lineOfSnpIndex;       // SNP index -> data line or -1
+    // The SNP information file and SNPlist.dat, mapped from the dataset folder's cache.
+    std::shared_ptr<const quillmap::SnpInfoIndex> m_snp;
     QHash<QString, qint64> m_traitFirst;        // trait name -> first record in table1.dat
     std::vector<int> m_bins;                    // bins of Pos_Line.dat, ascending
     std::vector<qint64> m_binFirst;             // parallel: first record of each bin

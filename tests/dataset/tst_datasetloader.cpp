@@ -1,11 +1,14 @@
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
+#include "dataset/snpinfoindex.h"
 #include "support/datasetfixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <zlib.h>
 
 class TestDatasetLoader : public QObject
 {
@@ -27,6 +30,8 @@ private slots:
     void damaged();
     void damagedKeepsNoHalfDataset();
     void moreSnpsThanOldCapacity();
+    void snpInfoCache_data();
+    void snpInfoCache();
 
 private:
     QString writeSmall(const QString &name, const DatasetFixture &f = DatasetFixture::small());
@@ -174,7 +179,7 @@ void TestDatasetLoader::tables()
     QVERIFY(DatasetLoader(folder).load(t).ok);
     QVERIFY(t.loaded);
     QCOMPARE(t.traitNames, QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
-    QCOMPARE(t.snpNames, QStringList({QStringLiteral("rs1"), QStringLiteral("rs2"), QStringLiteral("rs3")}));
+    QCOMPARE(t.snpNames.toStringList(), QStringList({QStringLiteral("rs1"), QStringLiteral("rs2"), QStringLiteral("rs3")}));
     QCOMPARE(t.traitRecordCounts.value(QStringLiteral("T1")), 2);
     QCOMPARE(t.traitRecordCounts.value(QStringLiteral("T2")), 3);
     QCOMPARE(t.binRecordCounts.value(1012), 2);
@@ -350,6 +355,76 @@ void TestDatasetLoader::moreSnpsThanOldCapacity()
     QCOMPARE(t.snpPosition(last + own), double(last % 250) + 0.5);
     QCOMPARE(t.snpFields(last + own).value(2), QStringLiteral("g"));
     QCOMPARE(t.snpLineOfIndex(2), 2);
+}
+
+void TestDatasetLoader::snpInfoCache_data()
+{
+    // What happens between a first load, which writes the cache, and a second one.
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("rebuilt");
+    QTest::addColumn<bool>("cached");
+    QTest::newRow("nothing") << QString() << false << true;
+    QTest::newRow("cache removed") << QStringLiteral("remove") << true << true;
+    QTest::newRow("cache truncated") << QStringLiteral("truncate") << true << true;
+    QTest::newRow("cache header damaged") << QStringLiteral("flip") << true << true;
+    QTest::newRow("SNP file edited, same size") << QStringLiteral("edit") << true << true;
+    QTest::newRow("SNP file gzipped") << QStringLiteral("gzip") << true << true;
+    QTest::newRow("cache cannot be written") << QStringLiteral("folder") << true << false;
+}
+
+void TestDatasetLoader::snpInfoCache()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, rebuilt);
+    QFETCH(bool, cached);
+    const QString folder = writeSmall(QStringLiteral("cache-") + QString::fromLatin1(QTest::currentDataTag()));
+    const QString cache = folder + QLatin1Char('/') + QLatin1String(quillmap::SnpInfoIndex::FileName);
+    const QString snpPath = DatasetFixture::snpInfoPath(folder);
+    DatasetTables t;
+    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(QFile::exists(cache));
+
+    QFile snp(snpPath);
+    QVERIFY(snp.open(QIODevice::ReadOnly));
+    QByteArray snpText = snp.readAll();
+    snp.close();
+    QFile file(cache);
+    if (change == QLatin1String("remove") || change == QLatin1String("folder")) {
+        QVERIFY(QFile::remove(cache));
+        if (change == QLatin1String("folder"))
+            QVERIFY(QDir(folder).mkdir(QLatin1String(quillmap::SnpInfoIndex::FileName)));
+    } else if (change == QLatin1String("truncate")) {
+        QVERIFY(file.resize(file.size() / 2));
+    } else if (change == QLatin1String("flip")) {
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(40));
+        const char byte = file.peek(1).at(0);
+        file.putChar(char(byte ^ 0x10));
+        file.close();
+    } else if (change == QLatin1String("edit") || change == QLatin1String("gzip")) {
+        snpText.replace("GB", "GZ");
+        if (change == QLatin1String("edit")) {
+            QVERIFY(snp.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            snp.write(snpText);
+            snp.close();
+        } else {
+            gzFile gz = gzopen(QFile::encodeName(snpPath).constData(), "wb");
+            QVERIFY(gz);
+            QCOMPARE(gzwrite(gz, snpText.constData(), unsigned(snpText.size())), int(snpText.size()));
+            QCOMPARE(gzclose(gz), Z_OK);
+        }
+    }
+
+    const auto opened = quillmap::SnpInfoIndex::open(folder, snpPath, folder + QStringLiteral("/SNPlist.dat"));
+    QVERIFY(opened.index);
+    QCOMPARE(opened.built, rebuilt);
+    QCOMPARE(opened.cached, cached);
+    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QCOMPARE(t.snpNames.toStringList(), QStringList({QStringLiteral("rs1"), QStringLiteral("rs2"), QStringLiteral("rs3")}));
+    QCOMPARE(t.snpFields(1), QStringList({QStringLiteral("2"), QStringLiteral("10.5"),
+                                          snpText.contains("GZ") ? QStringLiteral("GZ") : QStringLiteral("GB")}));
+    QCOMPARE(t.snpLine(QStringLiteral("rs3")), 2);
+    QCOMPARE(t.snpChromosome(2), 23);
+    QCOMPARE(t.snpPosition(0), 12.5);
 }
 
 QTEST_GUILESS_MAIN(TestDatasetLoader)
