@@ -1,7 +1,8 @@
 #include "querycommon.h"
 
+#include "dataset/chromosome.h"
 #include "dataset/datasettables.h"
-#include "dataset/positionbin.h"
+#include "dataset/chromosome.h"
 
 #include <QMetaType>
 #include <QRegularExpression>
@@ -84,22 +85,11 @@ int traitIndexOf(const DatasetTables &tables, const QString &name)
 
 std::optional<int> regionBinOf(const QString &chromosome, const QString &megabase)
 {
-    QString name = chromosome;
-    if (name.startsWith(u"chr", Qt::CaseInsensitive))
-        name = name.mid(3);
-    if (name == u"x")
-        name = QStringLiteral("X");
-    const std::optional<int> number = chromosomeNumber(name);
+    const std::optional<int> number = parseChromosome(QStringView(chromosome), ChromosomeSpelling::Tool);
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
     if (!number || !digits.match(megabase).hasMatch())
         return std::nullopt;
     return *number * 1000 + megabase.toInt();
-}
-
-QString chromosomeText(const DatasetTables &tables, int snpIndex)
-{
-    const int line = tables.snpLineOfIndex(snpIndex);
-    return line < 0 ? QString() : tables.snpFields(line).value(0);
 }
 
 QString cellText(const QVariant &value)

@@ -39,8 +39,6 @@ double parsePositive(const QString &text, bool *ok);
 int traitIndexOf(const DatasetTables &tables, const QString &name);
 // Position bin of a region: chromosome "1".."22", "X" (also "23" or with "chr"), whole Mb 0..999.
 std::optional<int> regionBinOf(const QString &chromosome, const QString &megabase);
-// The chromosome of a SNP as its SNP information line writes it.
-QString chromosomeText(const DatasetTables &tables, int snpIndex);
 
 // A table cell as text: numbers as the table view shows them (6 significant digits).
 QString cellText(const QVariant &value);

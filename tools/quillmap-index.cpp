@@ -5,6 +5,7 @@
 #include "import/importer.h"
 #include "import/toolimport.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -73,8 +74,11 @@ constexpr char Help[] =
     "  0  success\n"
     "  1  the files failed a check (DIR/summary.txt holds the error line, which is also\n"
     "     printed)\n"
-    "  2  usage error, or an input file that cannot be opened or read\n"
-    "  3  the dataset folder cannot be written, or memory ran out\n";
+    "  2  usage error, an input file that cannot be opened or read, or a path holding a tab\n"
+    "     or a line break\n"
+    "  3  the dataset folder cannot be written, another import into it is running, memory\n"
+    "     ran out, or the finished dataset could not be added to the program's list of\n"
+    "     datasets (the message says which)\n";
 
 void printError(const QString &text)
 {
@@ -129,58 +133,53 @@ private:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-
+    // The help text above is our own (help2man reads it); the parser only reads the arguments.
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption negLog10(QStringLiteral("neglog10"), {}, QStringLiteral("COL"));
+    const QCommandLineOption noRegister(QStringLiteral("no-register"));
     ImportInputs inputs;
     QString out;
     QString formatName;
     QString buildName;
-    QStringList files;
-    bool registerFolder = true;
     const struct {
-        const char *option;
+        QCommandLineOption option;
         QString *value;
-    } options[] = {{"--results", &inputs.results}, {"--snps", &inputs.snpInfo},
-                   {"--traits", &inputs.traitInfo}, {"--groups", &inputs.groups},
-                   {"--genes", &inputs.genes},      {"--out", &out},
-                   {"--format", &formatName},       {"--build", &buildName}};
-
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            std::fputs(Usage, stdout);
-            std::fputs("\n", stdout);
-            std::fputs(Help, stdout);
-            return 0;
-        }
-        if (arg == QLatin1String("--neglog10")) {
-            if (i + 1 >= args.size() || args.at(i + 1).isEmpty())
-                return usageError(QStringLiteral("--neglog10 needs a column name"));
-            inputs.negLog10Columns.append(args.at(++i));
-            continue;
-        }
-        if (arg == QLatin1String("--no-register")) {
-            registerFolder = false;
-            continue;
-        }
-        if (!arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
-            files.append(arg);
-            continue;
-        }
-        bool known = false;
-        for (const auto &option : options) {
-            if (arg != QLatin1String(option.option))
-                continue;
-            known = true;
-            if (i + 1 >= args.size() || args.at(i + 1).isEmpty())
-                return usageError(QStringLiteral("%1 needs a file name").arg(arg));
-            if (!option.value->isEmpty())
-                return usageError(QStringLiteral("%1 given twice").arg(arg));
-            *option.value = args.at(++i);
-        }
-        if (!known)
-            return usageError(QStringLiteral("unknown argument %1").arg(arg));
+    } single[] = {{QCommandLineOption(QStringLiteral("results"), {}, QStringLiteral("R")), &inputs.results},
+                  {QCommandLineOption(QStringLiteral("snps"), {}, QStringLiteral("S")), &inputs.snpInfo},
+                  {QCommandLineOption(QStringLiteral("traits"), {}, QStringLiteral("T")), &inputs.traitInfo},
+                  {QCommandLineOption(QStringLiteral("groups"), {}, QStringLiteral("G")), &inputs.groups},
+                  {QCommandLineOption(QStringLiteral("genes"), {}, QStringLiteral("P")), &inputs.genes},
+                  {QCommandLineOption(QStringLiteral("out"), {}, QStringLiteral("DIR")), &out},
+                  {QCommandLineOption(QStringLiteral("format"), {}, QStringLiteral("FORMAT")), &formatName},
+                  {QCommandLineOption(QStringLiteral("build"), {}, QStringLiteral("NAME")), &buildName}};
+    parser.addOptions({help, negLog10, noRegister});
+    for (const auto &option : single)
+        parser.addOption(option.option);
+    if (!parser.parse(app.arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(Usage, stdout);
+        std::fputs("\n", stdout);
+        std::fputs(Help, stdout);
+        return 0;
     }
+    for (const auto &option : single) {
+        const QStringList values = parser.values(option.option);
+        const QString name = QStringLiteral("--") + option.option.names().constFirst();
+        if (values.size() > 1)
+            return usageError(QStringLiteral("%1 given twice").arg(name));
+        if (values.size() == 1 && values.constFirst().isEmpty())
+            return usageError(QStringLiteral("%1 needs a file name").arg(name));
+        *option.value = values.value(0);
+    }
+    inputs.negLog10Columns = parser.values(negLog10);
+    if (inputs.negLog10Columns.contains(QString()))
+        return usageError(QStringLiteral("--neglog10 needs a column name"));
+    const bool registerFolder = !parser.isSet(noRegister);
+    QStringList files = parser.positionalArguments();
+
     std::optional<quillmap::GenomeBuild> build;
     if (!buildName.isEmpty()) {
         build = quillmap::genomeBuildNamed(buildName);
@@ -259,12 +258,14 @@ int main(int argc, char *argv[])
 
     if (!result.failed) {
         // So that the startup dialog lists the folder, as after an import through the window.
+        // Merged with the list on disk under its lock, so imports running at once lose nothing.
         if (registerFolder) {
-            QStringList folders = registrystore::read();
-            const QString folder = QDir(out).absolutePath();
-            if (!folders.contains(folder)) {
-                folders.append(folder);
-                registrystore::write(folders);
+            const registrystore::Update update = registrystore::add(QDir(out).absolutePath());
+            if (!update.saved) {
+                printError(QStringLiteral("the dataset is complete, but it could not be added to the"
+                                          " program's list of datasets: %1")
+                               .arg(update.error));
+                return 3;
             }
         }
         if (isatty(2))

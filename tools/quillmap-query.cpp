@@ -152,10 +152,9 @@ int lambdaCommand(const QString &folder, const DatasetTables &tables, const Opti
     if (!summaries.outcome)
         return datasetError(summaries.outcome.message());
     TsvWriter out;
-    out.row({QStringLiteral("trait"), QStringLiteral("rows"), QStringLiteral("lambda_gc")});
+    out.row(traitSummaryHeader());
     for (const TraitSummary &s : summaries.traits) {
-        if (!out.row({tables.traitNames.value(s.traitIndex), QString::number(s.rows),
-                      formatLambda(s.lambda)}))
+        if (!out.row(traitSummaryFields(tables, s)))
             return outputError();
     }
     return out.finish() ? 0 : outputError();
@@ -182,13 +181,9 @@ int topLociCommand(const QString &folder, const DatasetTables &tables, const Opt
     if (!result.outcome)
         return datasetError(result.outcome.message());
     TsvWriter out;
-    out.row({QStringLiteral("trait"), QStringLiteral("snp"), QStringLiteral("chr"), QStringLiteral("pos"),
-             QStringLiteral("p"), QStringLiteral("n")});
+    out.row(topLociHeader());
     for (const TopLocus &t : result.loci) {
-        const ClumpCandidate &lead = t.locus.lead;
-        if (!out.row({tables.traitNames.value(t.traitIndex), tables.snpNames.value(lead.snpIndex),
-                      chromosomeText(tables, lead.snpIndex), QString::number(lead.positionBp),
-                      formatPValue(lead.score), QString::number(t.locus.count)}))
+        if (!out.row(topLocusFields(tables, t)))
             return outputError();
     }
     return out.finish() ? 0 : outputError();

@@ -7,6 +7,8 @@
 #include "linkout/linkout.h"
 #include "session/linktemplates.h"
 #include "linkout/setuplink.h"
+#include "overview/toplocitab.h"
+#include "overview/traitstab.h"
 
 #include <QDesktopServices>
 #include <QGridLayout>
@@ -30,6 +32,12 @@ MyWidget::MyWidget(QWidget *parent)
     tabs = new QTabWidget;
     tabs->addTab(traitPanel, tr("By Trait"));
     tabs->insertTab(1, positionPanel, tr("By Position"));
+    traitsTab = new TraitsTab;
+    topLociTab = new TopLociTab;
+    tabs->addTab(traitsTab, tr("Traits"));
+    tabs->addTab(topLociTab, tr("Top loci"));
+    connect(traitsTab, &TraitsTab::traitChosen, this, &MyWidget::showTrait);
+    connect(topLociTab, &TopLociTab::locusChosen, this, &MyWidget::showLocus);
     tabs->setCurrentWidget(traitPanel);
 
     linkout::fillLinkLists(datasetTables().build);
@@ -97,4 +105,24 @@ void MyWidget::search()
 void MyWidget::help()
 {
     QDesktopServices::openUrl(QUrl(manualAddress()));
+}
+
+void MyWidget::showTrait(const QString &trait)
+{
+    // "All" mode with the trait chosen in the all-traits box, as a user would pick it.
+    const int entry = traitPanel->ProbeID->findText(trait, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    if (entry <= 0)
+        return;
+    tabs->setCurrentWidget(traitPanel);
+    traitPanel->geneName->setCurrentIndex(0);
+    if (traitPanel->ProbeID->currentIndex() == entry)
+        QMetaObject::invokeMethod(traitPanel, "display_result");
+    else
+        traitPanel->ProbeID->setCurrentIndex(entry);
+}
+
+void MyWidget::showLocus(const QString &snp)
+{
+    tabs->setCurrentWidget(positionPanel);
+    positionPanel->showSnp(snp);
 }

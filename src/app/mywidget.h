@@ -8,6 +8,8 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class SetupLink;
+class TopLociTab;
+class TraitsTab;
 class byID;
 class byPos;
 
@@ -32,6 +34,8 @@ public:
     QLineEdit *searchBox = nullptr;
     byID *traitPanel = nullptr;
     byPos *positionPanel = nullptr;
+    TraitsTab *traitsTab = nullptr;
+    TopLociTab *topLociTab = nullptr;
     QTabWidget *tabs = nullptr;
     SetupLink *setupLink() const { return m_setupLink.get(); }
 
@@ -39,6 +43,9 @@ private slots:
     void aboutBrowser();
     void search();
     void help();
+    // The study-wide tabs lead into the panels: a trait into By Trait, a SNP into By Position.
+    void showTrait(const QString &trait);
+    void showLocus(const QString &snp);
 
 private:
     std::unique_ptr<SetupLink> m_setupLink;

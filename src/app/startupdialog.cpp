@@ -34,22 +34,32 @@ void StartupDialog::fillComboBox()
     datasetComboBox->setCurrentIndex(0);
 }
 
+// The list on disk may have changed since this dialog read it (an import from the command line
+// meanwhile): the update merges with it, and the dialog shows the merged list.
 void StartupDialog::addDataset(const QString &folder)
 {
     QStringList &registry = quillmap::datasetRegistry();
-    if (!registry.contains(folder, Qt::CaseSensitive)) {
-        registry.append(folder);
+    const registrystore::Update update = registrystore::add(folder);
+    QStringList merged = update.saved ? update.folders : registry;
+    if (!merged.contains(folder, Qt::CaseSensitive))
+        merged.append(folder);
+    const QStringList before = registry;
+    registry = merged;
+    if (registry == before + QStringList{folder})
         datasetComboBox->addItem(folder);
-    }
+    else if (registry != before)
+        fillComboBox();
     datasetComboBox->setCurrentIndex(0);
-    registrystore::write(registry);
 }
 
 void StartupDialog::removeDataset(const QString &text)
 {
     QStringList &registry = quillmap::datasetRegistry();
-    registry.removeOne(text);
-    registrystore::write(registry);
+    const registrystore::Update update = registrystore::remove(text);
+    if (update.saved)
+        registry = update.folders;
+    else
+        registry.removeOne(text);
     fillComboBox();
 }
 

@@ -103,3 +103,51 @@ TopLociResult topLoci(const QString &folder, const DatasetTables &tables, PValue
 }
 
 } // namespace quillmap
+
+namespace quillmap {
+
+QStringList traitSummaryHeader()
+{
+    return {QStringLiteral("trait"), QStringLiteral("rows"), QStringLiteral("lambda_gc")};
+}
+
+QStringList traitSummaryFields(const DatasetTables &tables, const TraitSummary &summary)
+{
+    return {tables.traitNames.value(summary.traitIndex), QString::number(summary.rows),
+            formatLambda(summary.lambda)};
+}
+
+QStringList topLociHeader()
+{
+    return {QStringLiteral("trait"), QStringLiteral("snp"), QStringLiteral("chr"), QStringLiteral("pos"),
+            QStringLiteral("p"),     QStringLiteral("n")};
+}
+
+QStringList topLocusFields(const DatasetTables &tables, const TopLocus &locus)
+{
+    const ClumpCandidate &lead = locus.locus.lead;
+    const int line = tables.snpLineOfIndex(lead.snpIndex);
+    return {tables.traitNames.value(locus.traitIndex), tables.snpNames.value(lead.snpIndex),
+            line < 0 ? QString() : tables.snpFields(line).value(0), QString::number(lead.positionBp),
+            formatPValue(lead.score), QString::number(locus.locus.count)};
+}
+
+QByteArray tsvText(const QStringList &header, const std::vector<QStringList> &rows)
+{
+    QByteArray text;
+    const auto line = [&](const QStringList &fields) {
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            if (i > 0)
+                text += '\t';
+            // A field never splits a line or a column.
+            text += fields[i].toUtf8().replace('\t', ' ').replace('\n', ' ').replace('\r', ' ');
+        }
+        text += '\n';
+    };
+    line(header);
+    for (const QStringList &row : rows)
+        line(row);
+    return text;
+}
+
+} // namespace quillmap

@@ -3,7 +3,9 @@
 #include "browse/significance.h"
 #include "dataset/traitscan.h"
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -51,5 +53,13 @@ struct TopLociResult {
 // Distance clumping of every trait's p-values at or below `threshold`, window +-windowBp.
 TopLociResult topLoci(const QString &folder, const DatasetTables &tables, PValueColumn column,
                       double threshold, qint64 windowBp);
+
+// The listings' columns, shared by quillmap-query and the tabs' TSV export.
+QStringList traitSummaryHeader();   // trait, rows, lambda_gc
+QStringList traitSummaryFields(const DatasetTables &tables, const TraitSummary &summary);
+QStringList topLociHeader();        // trait, snp, chr, pos, p, n
+QStringList topLocusFields(const DatasetTables &tables, const TopLocus &locus);
+// Header and rows as TSV text, each line ended by "\n".
+QByteArray tsvText(const QStringList &header, const std::vector<QStringList> &rows);
 
 } // namespace quillmap

@@ -314,7 +314,12 @@ void byPos::findSNP()
     const QString name = dialog.lineEdit->text().toLower();
     if (name.isEmpty())
         return;
+    showSnp(name);
+}
 
+bool byPos::showSnp(const QString &name)
+{
+    snpMarkOn = 0;
     const DatasetTables &tables = datasetTables();
     quillmap::WaitCursor wait;
     snpMarkName = name;
@@ -325,17 +330,12 @@ void byPos::findSNP()
 
     int chromosomeEntry = -1;
     if (fields.size() >= 2) {
-        if (fields[0] == QLatin1String("X")) {
-            chromosomeEntry = 22;
-        } else {
-            bool ok = false;
-            const int number = fields[0].toInt(&ok, 10);
-            chromosomeEntry = ok && number >= 1 && number <= 23 ? number - 1 : -1;
-        }
+        const int number = tables.snpChromosome(line);
+        chromosomeEntry = number >= 1 && number <= 23 ? number - 1 : -1;
     }
     if (chromosomeEntry < 0) {
         dialogs::information(this, QStringLiteral("SNP ") + name + QStringLiteral(" is not found"));
-        return;
+        return false;
     }
 
     // A new chromosome searches the old region on it first (chrNameSlot).
@@ -350,6 +350,7 @@ void byPos::findSNP()
     snpMarkOn = 1;
     snpMarkPosition = position;
     search();
+    return true;
 }
 
 void byPos::link()

@@ -30,6 +30,9 @@ public:
     void paintPlot(QPainter &painter);
     // Runs a region search for the chromosome and region shown, as the region choice does.
     void searchRegion() { search(); }
+    // Opens the region of SNP `name` with the SNP marked, as Find SNP does after its dialog.
+    // False (after the same message) when the dataset has no such SNP.
+    bool showSnp(const QString &name);
     // Records of the region shown.
     int regionRowCount() const { return rowCount; }
     // What the plot draws right now.

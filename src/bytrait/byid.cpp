@@ -451,10 +451,9 @@ void byID::highLight()
     for (const QModelIndex &index : std::as_const(selected)) {
         const int recordIndex = order[index.row()];
         const RowRecord &rec = rowRecords[size_t(recordIndex)];
-        const QStringList fields = tables.snpFields(lineOfSnp(tables, rec.snpIndex));
-        const QString chromosome = fields.value(0);
-        highlightChromosomes.push_back(chromosome == QLatin1String("X") ? 23 : chromosome.toInt());
-        highlightPositions.push_back(float(fields.value(1).toDouble()));
+        const int line = lineOfSnp(tables, rec.snpIndex);
+        highlightChromosomes.push_back(tables.snpChromosome(line));
+        highlightPositions.push_back(float(tables.snpFields(line).value(1).toDouble()));
         highlightValues.push_back(plottedValue(recordIndex));
     }
     highlightCount = int(highlightValues.size());

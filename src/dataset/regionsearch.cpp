@@ -1,5 +1,6 @@
 #include "dataset/regionsearch.h"
 
+#include "dataset/chromosome.h"
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
 #include "browse/numerichelpers.h"
@@ -34,11 +35,8 @@ constexpr qint64 Hg38Lengths[23] = {
 // Index of a chromosome name in ChromosomeEnds; -1 when it has none.
 int chromosomeSlot(const QString &chromosome)
 {
-    if (chromosome == QLatin1String("X"))
-        return 22;
-    bool ok = false;
-    const int number = chromosome.toInt(&ok, 10);
-    return ok && number >= 1 && number <= 22 ? number - 1 : -1;
+    const std::optional<int> number = parseChromosome(QStringView(chromosome));
+    return number ? *number - 1 : -1;
 }
 
 } // namespace
@@ -210,9 +208,7 @@ QString chromosomeEndMessage(const QString &chromosome, GenomeBuild build)
 
 int regionBin(const QString &chromosome, int region)
 {
-    if (chromosome == QLatin1String("X"))
-        return 23000 + region;
-    return chromosome.toInt(nullptr, 10) * 1000 + region;
+    return parseChromosome(QStringView(chromosome)).value_or(0) * 1000 + region;
 }
 
 QUrl genomeBrowserUrl(const QString &chromosome, qint64 region, GenomeBuild build)

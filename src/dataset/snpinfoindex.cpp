@@ -1,6 +1,7 @@
 #include "dataset/snpinfoindex.h"
 
 #include "dataset/atomicfile.h"
+#include "dataset/chromosome.h"
 #include "import/linereader.h"
 
 #include <QDateTime>
@@ -363,7 +364,8 @@ struct SnpInfoIndexBuilder {
                 const char *c = t1 + 1;
                 const char *t2 = static_cast<const char *>(std::memchr(c, '\t', size_t(end - c)));
                 const char *cEnd = t2 ? t2 : end;
-                chromosome = cEnd - c == 1 && *c == 'X' ? 23 : parseInt(c, cEnd - c);
+                const std::optional<int> number = parseChromosome(QByteArrayView(c, cEnd - c));
+                chromosome = number ? *number : parseInt(c, cEnd - c);
                 if (t2) {
                     const char *q = t2 + 1;
                     const char *t3 = static_cast<const char *>(std::memchr(q, '\t', size_t(end - q)));

@@ -3,11 +3,14 @@
 #include "support/scripteddialogs.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -62,7 +65,9 @@ private slots:
     void removeThenAddAgainAppendsAtEnd();
     void damagedSettingsGiveEmptyRegistry_data();
     void damagedSettingsGiveEmptyRegistry();
+    void unreadableSettingsGiveEmptyRegistry_data();
     void unreadableSettingsGiveEmptyRegistry();
+    void updatesMergeWithTheListOnDisk();
 
     void browseWithoutReport();
     void browseReport_data();
@@ -270,11 +275,25 @@ void TestStartupDialog::damagedSettingsGiveEmptyRegistry()
     QCOMPARE(scripted.calls().first().text, QStringLiteral("Please load data first!"));
 }
 
+void TestStartupDialog::unreadableSettingsGiveEmptyRegistry_data()
+{
+    QTest::addColumn<bool>("fifo");
+    // A folder where the settings file should be cannot be read by anyone, root included.
+    QTest::newRow("folder") << false;
+    // A FIFO would block the read until something writes to it.
+    QTest::newRow("FIFO") << true;
+}
+
 void TestStartupDialog::unreadableSettingsGiveEmptyRegistry()
 {
-    // A folder where the settings file should be cannot be read by anyone, root included.
+    QFETCH(bool, fifo);
     const QString file = settingsFile();
-    QVERIFY(QDir().mkpath(file));
+    if (fifo) {
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    } else {
+        QVERIFY(QDir().mkpath(file));
+    }
 
     StartupDialog dialog;
     QVERIFY(quillmap::datasetRegistry().isEmpty());
@@ -284,6 +303,26 @@ void TestStartupDialog::unreadableSettingsGiveEmptyRegistry()
     dialog.addDataset(QStringLiteral("/data/a"));
     QCOMPARE(quillmap::datasetRegistry(), QStringList{QStringLiteral("/data/a")});
     QCOMPARE(comboItems(dialog).size(), 2);
+    QVERIFY(QFileInfo(file).exists() && !QFileInfo(file).isFile());
+    if (fifo)
+        QVERIFY(QFile::remove(file));
+}
+
+// The list on disk changed since the dialog read it: an import from the command line meanwhile.
+void TestStartupDialog::updatesMergeWithTheListOnDisk()
+{
+    const QString a = QStringLiteral("/data/a"), b = QStringLiteral("/data/b"),
+                  c = QStringLiteral("/data/c"), d = QStringLiteral("/data/d");
+    storeRegistry({a});
+    StartupDialog dialog;
+    storeRegistry({a, b});
+    dialog.addDataset(c);
+    QCOMPARE(storedRegistry(), (QStringList{a, b, c}));
+    QCOMPARE(comboItems(dialog), (QStringList{QStringLiteral("Choose Data Set"), a, b, c}));
+    storeRegistry({a, b, c, d});
+    dialog.removeDataset(a);
+    QCOMPARE(storedRegistry(), (QStringList{b, c, d}));
+    QCOMPARE(quillmap::datasetRegistry(), (QStringList{b, c, d}));
 }
 
 void TestStartupDialog::browseWithoutReport()

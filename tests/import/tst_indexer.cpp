@@ -202,6 +202,15 @@ void tst_Indexer::registersTheFolderUnlessAsked()
     QCOMPARE(runIndexer({"--results", "bad.txt", "--snps", "snpinfo.txt", "--traits",
                          "traitinfo.txt", "--out", bad}, m_data).exitCode, 1);
     QCOMPARE(registrystore::read(), QStringList{QDir(made).absolutePath()});
+
+    // A list that cannot be written is said, not passed over.
+    QVERIFY(QFile::remove(registrystore::storePath()));
+    QVERIFY(QDir().mkpath(registrystore::storePath()));
+    const Run unregistered = runIndexer(inputs + QStringList{quiet}, m_data);
+    QVERIFY(QDir().rmdir(registrystore::storePath()));
+    QCOMPARE(unregistered.exitCode, 3);
+    QVERIFY2(unregistered.err.contains("could not be added to the program's list of datasets"),
+             unregistered.err.constData());
     registrystore::write({});
 }
 

@@ -5,6 +5,8 @@
 #include "session/sharedstate.h"
 #include "import/importer.h"
 #include "linkout/setuplink.h"
+#include "overview/toplocitab.h"
+#include "overview/traitstab.h"
 #include "support/examplestudy.h"
 #include "support/scripteddialogs.h"
 
@@ -41,6 +43,7 @@ private slots:
     void searchTexts();
     void radioChoiceRelabelsTraitLinkButton();
     void manualAndAbout();
+    void studyTabsLeadIntoThePanels();
 
 private:
     QTemporaryDir m_dir;
@@ -69,9 +72,11 @@ void TestMyWidget::layoutAndTabs()
     ScriptedDialogs::Scope scope(scripted);
     MyWidget window;
     QCOMPARE(window.windowTitle(), QStringLiteral("Quillmap 0.0.2 (2008.10)"));
-    QCOMPARE(window.tabs->count(), 2);
+    QCOMPARE(window.tabs->count(), 4);
     QCOMPARE(window.tabs->tabText(0), QStringLiteral("By Trait"));
     QCOMPARE(window.tabs->tabText(1), QStringLiteral("By Position"));
+    QCOMPARE(window.tabs->tabText(2), QStringLiteral("Traits"));
+    QCOMPARE(window.tabs->tabText(3), QStringLiteral("Top loci"));
     QCOMPARE(window.tabs->currentIndex(), 0);
     QCOMPARE(window.tabs->widget(0), static_cast<QWidget *>(window.traitPanel));
     QCOMPARE(window.tabs->widget(1), static_cast<QWidget *>(window.positionPanel));
@@ -174,6 +179,24 @@ void TestMyWidget::manualAndAbout()
     QCOMPARE(scripted.calls().size(), 1);
     QCOMPARE(scripted.calls()[0].title, QStringLiteral("About Quillmap"));
     QVERIFY(scripted.calls()[0].text.startsWith(QStringLiteral("<h2>Quillmap 0.0.2</h2>")));
+}
+
+void TestMyWidget::studyTabsLeadIntoThePanels()
+{
+    ScriptedDialogs scripted;
+    ScriptedDialogs::Scope scope(scripted);
+    MyWidget window;
+    emit window.topLociTab->locusChosen(QStringLiteral("rs2818589"));
+    QCOMPARE(window.tabs->currentWidget(), static_cast<QWidget *>(window.positionPanel));
+    QCOMPARE(window.positionPanel->chrName->currentText(), QStringLiteral("1"));
+    QCOMPARE(window.positionPanel->regionCombobox->currentText(), QStringLiteral("1"));
+    QVERIFY(window.positionPanel->regionRowCount() > 0);
+    QVERIFY(window.positionPanel->plotInput().snpMarkOn);
+
+    emit window.traitsTab->traitChosen(QStringLiteral("ILMN_1658081"));
+    QCOMPARE(window.tabs->currentWidget(), static_cast<QWidget *>(window.traitPanel));
+    QCOMPARE(window.traitPanel->ProbeIDSelected->currentText(), QStringLiteral("ILMN_1658081"));
+    QCOMPARE(scripted.unexpectedCalls(), 0);
 }
 
 QTEST_MAIN(TestMyWidget)

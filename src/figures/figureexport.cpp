@@ -1,0 +1,100 @@
+#include "figures/figureexport.h"
+
+#include "dataset/atomicfile.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+
+namespace quillmap::figures {
+
+std::optional<FigureFormat> figureFormatOf(const QString &path)
+{
+    if (path.endsWith(u".pdf", Qt::CaseInsensitive))
+        return FigureFormat::Pdf;
+    if (path.endsWith(u".svg", Qt::CaseInsensitive))
+        return FigureFormat::Svg;
+    if (path.endsWith(u".png", Qt::CaseInsensitive))
+        return FigureFormat::Png;
+    return std::nullopt;
+}
+
+namespace {
+
+// Draws the whole picture into `bytes`; the file is written only once it is complete.
+bool drawInto(QByteArray &bytes, FigureFormat format, QSize size, int dpi,
+              const std::function<void(QPainter &, QSize)> &paint)
+{
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const auto draw = [&](QPaintDevice *device) {
+        QPainter painter;
+        if (!painter.begin(device))
+            return false;
+        painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+        painter.setRenderHint(QPainter::LosslessImageRendering);
+        paint(painter, size);
+        return painter.end();
+    };
+    switch (format) {
+    case FigureFormat::Png: {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        const int dotsPerMeter = qRound(dpi / 0.0254);
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
+        image.fill(Qt::white);
+        return draw(&image) && image.save(&buffer, "PNG");
+    }
+    case FigureFormat::Svg: {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setResolution(dpi);
+        svg.setTitle(QStringLiteral("Quillmap"));
+        return draw(&svg);
+    }
+    case FigureFormat::Pdf: {
+        QPdfWriter pdf(&buffer);
+        pdf.setResolution(dpi);
+        pdf.setPageSize(QPageSize(QSizeF(size.width() * 72.0 / dpi, size.height() * 72.0 / dpi),
+                                  QPageSize::Point, QString(), QPageSize::ExactMatch));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setCreator(QStringLiteral("Quillmap"));
+        return draw(&pdf);
+    }
+    }
+    return false;
+}
+
+} // namespace
+
+bool exportFigure(const QString &path, QSize size, int dpi,
+                  const std::function<void(QPainter &painter, QSize size)> &paint, QString *error)
+{
+    const std::optional<FigureFormat> format = figureFormatOf(path);
+    if (!format) {
+        *error = QStringLiteral("%1: the file name must end in .pdf, .svg or .png").arg(path);
+        return false;
+    }
+    if (size.width() < 16 || size.height() < 16 || size.width() > 20000 || size.height() > 20000
+        || dpi < 10 || dpi > 2400) {
+        *error = QStringLiteral("a picture is 16 to 20000 units on each side, at 10 to 2400 dpi");
+        return false;
+    }
+    QByteArray bytes;
+    if (!drawInto(bytes, *format, size, dpi, paint) || bytes.isEmpty()) {
+        *error = QStringLiteral("%1: the picture could not be drawn").arg(path);
+        return false;
+    }
+    QString reason;
+    if (AtomicFile::writeWhole(path, bytes, &reason))
+        return true;
+    *error = QStringLiteral("%1 cannot be written: %2").arg(path, reason);
+    return false;
+}
+
+} // namespace quillmap::figures

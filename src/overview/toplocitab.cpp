@@ -1,0 +1,171 @@
+#include "overview/toplocitab.h"
+
+#include "common/dialogprovider.h"
+#include "dataset/datasettables.h"
+#include "dataset/atomicfile.h"
+#include "overview/statisticchoice.h"
+#include "session/sharedstate.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+using namespace quillmap;
+
+namespace {
+
+constexpr int SortRole = Qt::UserRole + 1;
+
+QStandardItem *cell(const QString &text, const QVariant &sortKey)
+{
+    auto *item = new QStandardItem(text);
+    item->setData(sortKey, SortRole);
+    item->setEditable(false);
+    return item;
+}
+
+// A number written plainly (no "inf", "nan" or "+"), as toDouble alone would accept them.
+std::optional<double> plainNumber(const QString &text)
+{
+    static const QRegularExpression plain(
+        QStringLiteral("^([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE]-?[0-9]+)?$"));
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !plain.match(text.trimmed()).hasMatch() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+TopLociTab::TopLociTab(QWidget *parent)
+    : QWidget(parent)
+{
+    statisticBox = new QComboBox;
+    statisticBox->setObjectName(QStringLiteral("lociStatisticBox"));
+    overview::fillStatisticChoice(statisticBox);
+    thresholdEdit = new QLineEdit(QStringLiteral("5e-8"));
+    thresholdEdit->setObjectName(QStringLiteral("thresholdEdit"));
+    windowEdit = new QLineEdit(QStringLiteral("500000"));
+    windowEdit->setObjectName(QStringLiteral("windowEdit"));
+    findButton = new QPushButton(tr("Find"));
+    findButton->setObjectName(QStringLiteral("findLociButton"));
+    exportButton = new QPushButton(tr("Export TSV"));
+    exportButton->setObjectName(QStringLiteral("exportLociButton"));
+    status = new QLabel;
+
+    auto *controls = new QHBoxLayout;
+    controls->addWidget(new QLabel(tr("p-values")));
+    controls->addWidget(statisticBox);
+    controls->addWidget(new QLabel(tr("at most")));
+    controls->addWidget(thresholdEdit);
+    controls->addWidget(new QLabel(tr("window (bp)")));
+    controls->addWidget(windowEdit);
+    controls->addWidget(findButton);
+    controls->addWidget(status, 1);
+    controls->addWidget(exportButton);
+
+    model = new QStandardItemModel(0, ColumnCount, this);
+    model->setHorizontalHeaderLabels(
+        {tr("Trait"), tr("Lead SNP"), tr("Chr"), tr("Position"), tr("p"), tr("SNPs in locus")});
+    model->setSortRole(SortRole);
+    table = new QTableView;
+    table->setObjectName(QStringLiteral("lociTable"));
+    table->setModel(model);
+    table->horizontalHeader()->setSortIndicator(TraitColumn, Qt::AscendingOrder);
+    table->setSortingEnabled(true);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(controls);
+    layout->addWidget(table, 1);
+
+    connect(findButton, &QPushButton::clicked, this, &TopLociTab::refresh);
+    connect(thresholdEdit, &QLineEdit::returnPressed, this, &TopLociTab::refresh);
+    connect(windowEdit, &QLineEdit::returnPressed, this, &TopLociTab::refresh);
+    connect(exportButton, &QPushButton::clicked, this, &TopLociTab::exportTsv);
+    connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
+        emit locusChosen(model->item(index.row(), SnpColumn)->text());
+    });
+}
+
+void TopLociTab::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_filled)
+        refresh();
+}
+
+void TopLociTab::refresh()
+{
+    m_filled = true;
+    const std::optional<double> threshold = plainNumber(thresholdEdit->text());
+    if (!threshold || *threshold <= 0.0 || *threshold > 1.0) {
+        status->setText(tr("The threshold is a p-value above 0 and at most 1."));
+        return;
+    }
+    const std::optional<double> window = plainNumber(windowEdit->text());
+    if (!window || *window != std::floor(*window) || *window > 1e12) {
+        status->setText(tr("The window is a whole number of bp."));
+        return;
+    }
+    const DatasetTables &tables = datasetTables();
+    const PValueColumn column = overview::chosenColumn(statisticBox);
+    if (!column.valid()) {
+        status->setText(tr("No statistic holds p-values."));
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    TopLociResult result = topLoci(currentDatasetFolder(), tables, column, *threshold, qint64(*window));
+    if (!result.outcome) {
+        status->setText(result.outcome.message());
+        return;
+    }
+    m_loci = std::move(result.loci);
+    model->removeRows(0, model->rowCount());
+    table->setSortingEnabled(false);
+    for (const TopLocus &locus : m_loci) {
+        const QStringList f = topLocusFields(tables, locus);
+        const ClumpCandidate &lead = locus.locus.lead;
+        model->appendRow({cell(f[0], f[0]), cell(f[1], f[1]),
+                          cell(f[2], lead.chromosome * 1e13 + double(lead.positionBp)),
+                          cell(f[3], lead.chromosome * 1e13 + double(lead.positionBp)),
+                          cell(f[4], -lead.score), cell(f[5], locus.locus.count)});
+    }
+    table->setSortingEnabled(true);
+    table->resizeColumnsToContents();
+    status->setText(tr("%n locus/loci", nullptr, int(m_loci.size())));
+}
+
+void TopLociTab::exportTsv()
+{
+    const QString path = DialogProvider::instance().saveFileName(
+        this, tr("Export top loci"), programFolder() + QStringLiteral("/top-loci.tsv"),
+        tr("Tab-separated text (*.tsv *.txt)"));
+    if (path.isEmpty())
+        return;
+    // The rows as sorted on screen.
+    std::vector<QStringList> rows;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        QStringList fields;
+        for (int c = 0; c < ColumnCount; ++c)
+            fields << model->item(r, c)->text();
+        rows.push_back(fields);
+    }
+    QString error;
+    if (!AtomicFile::writeWhole(path, tsvText(topLociHeader(), rows), &error))
+        dialogs::information(this, tr("%1 cannot be written: %2").arg(path, error));
+}

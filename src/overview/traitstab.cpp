@@ -1,0 +1,194 @@
+#include "overview/traitstab.h"
+
+#include "browse/studyscan.h"
+#include "common/dialogprovider.h"
+#include "dataset/datasettables.h"
+#include "figures/figureexport.h"
+#include "figures/qqplotpainter.h"
+#include "overview/qqplotview.h"
+#include "overview/statisticchoice.h"
+#include "session/sharedstate.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+using namespace quillmap;
+
+namespace {
+
+constexpr int SortRole = Qt::UserRole + 1;
+
+QStandardItem *cell(const QString &text, const QVariant &sortKey)
+{
+    auto *item = new QStandardItem(text);
+    item->setData(sortKey, SortRole);
+    item->setEditable(false);
+    return item;
+}
+
+QSpinBox *sizeBox(int low, int high, int value, const QString &suffix)
+{
+    auto *box = new QSpinBox;
+    box->setRange(low, high);
+    box->setValue(value);
+    box->setSuffix(suffix);
+    return box;
+}
+
+} // namespace
+
+TraitsTab::TraitsTab(QWidget *parent)
+    : QWidget(parent)
+{
+    statisticBox = new QComboBox;
+    statisticBox->setObjectName(QStringLiteral("traitsStatisticBox"));
+    overview::fillStatisticChoice(statisticBox);
+    status = new QLabel;
+    saveButton = new QPushButton(tr("Save QQ plot"));
+    saveButton->setObjectName(QStringLiteral("saveQqButton"));
+    widthBox = sizeBox(100, 20000, 800, tr(" wide"));
+    heightBox = sizeBox(100, 20000, 800, tr(" high"));
+    dpiBox = sizeBox(10, 2400, 96, tr(" dpi"));
+
+    auto *controls = new QHBoxLayout;
+    controls->addWidget(new QLabel(tr("p-values")));
+    controls->addWidget(statisticBox);
+    controls->addWidget(status, 1);
+    controls->addWidget(saveButton);
+    controls->addWidget(widthBox);
+    controls->addWidget(heightBox);
+    controls->addWidget(dpiBox);
+
+    model = new QStandardItemModel(0, ColumnCount, this);
+    model->setHorizontalHeaderLabels({tr("Trait"), tr("Rows"), tr("Best p"), tr("SNP"), tr("lambda_GC")});
+    model->setSortRole(SortRole);
+    table = new QTableView;
+    table->setObjectName(QStringLiteral("traitsTable"));
+    table->setModel(model);
+    table->horizontalHeader()->setSortIndicator(TraitColumn, Qt::AscendingOrder);
+    table->setSortingEnabled(true);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->verticalHeader()->hide();
+    qqView = new QqPlotView;
+
+    auto *split = new QSplitter;
+    split->addWidget(table);
+    split->addWidget(qqView);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(controls);
+    layout->addWidget(split, 1);
+
+    connect(statisticBox, &QComboBox::currentIndexChanged, this, [this] {
+        if (m_filled)
+            refresh();
+    });
+    connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) { showQqPlot(current.row()); });
+    connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
+        emit traitChosen(model->item(index.row(), TraitColumn)->text());
+    });
+    connect(saveButton, &QPushButton::clicked, this, &TraitsTab::saveQqPlot);
+}
+
+void TraitsTab::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_filled)
+        refresh();
+}
+
+PValueColumn TraitsTab::currentColumn() const
+{
+    return overview::chosenColumn(statisticBox);
+}
+
+void TraitsTab::refresh()
+{
+    m_filled = true;
+    qqView->clear();
+    model->removeRows(0, model->rowCount());
+    const DatasetTables &tables = datasetTables();
+    const PValueColumn column = currentColumn();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    const TraitSummaries summaries = summarizeTraits(currentDatasetFolder(), tables, column, 0,
+                                                     int(tables.traitNames.size()));
+    if (!summaries.outcome) {
+        status->setText(summaries.outcome.message());
+        return;
+    }
+    table->setSortingEnabled(false);
+    for (const TraitSummary &s : summaries.traits) {
+        const bool any = s.bestSnp >= 0;
+        model->appendRow({cell(tables.traitNames.value(s.traitIndex), s.traitIndex),
+                          cell(QString::number(s.rows), s.rows),
+                          cell(any ? formatPValue(s.bestScore) : QStringLiteral("NA"),
+                               any ? -s.bestScore : INFINITY),
+                          cell(tables.snpNames.value(s.bestSnp), tables.snpNames.value(s.bestSnp)),
+                          cell(formatLambda(s.lambda), std::isnan(s.lambda) ? -1.0 : s.lambda)});
+    }
+    table->setSortingEnabled(true);
+    table->resizeColumnsToContents();
+    status->setText(tr("%n trait(s)", nullptr, int(summaries.traits.size())));
+}
+
+void TraitsTab::showQqPlot(int row)
+{
+    if (row < 0 || row >= model->rowCount()) {
+        qqView->clear();
+        return;
+    }
+    const int traitIndex = model->item(row, TraitColumn)->data(SortRole).toInt();
+    const DatasetTables &tables = datasetTables();
+    const PValueColumn column = currentColumn();
+    std::vector<double> scores;
+    const Status scan = scanTraits(currentDatasetFolder(), tables, traitIndex, traitIndex + 1,
+                                             [&](const TraitRows &trait) {
+        scores = traitScores(trait, column);
+        return false;
+    });
+    if (!scan) {
+        status->setText(scan.message());
+        qqView->clear();
+        return;
+    }
+    qqView->setPlot(qqPlotData(std::move(scores)), tables.traitNames.value(traitIndex));
+}
+
+void TraitsTab::saveQqPlot()
+{
+    if (!qqView->hasPlot()) {
+        dialogs::information(this, tr("Choose a trait in the list first."));
+        return;
+    }
+    const QString path = DialogProvider::instance().saveFileName(
+        this, tr("Save QQ plot"), programFolder() + QStringLiteral("/qq-%1.svg").arg(qqView->trait()),
+        tr("Figures (*.svg *.pdf *.png)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    const QqPlotData &data = qqView->data();
+    const QString trait = qqView->trait();
+    if (!figures::exportFigure(path, QSize(widthBox->value(), heightBox->value()), dpiBox->value(),
+                               [&](QPainter &painter, QSize size) {
+                                   figures::paintQqPlot(painter, size, data, trait);
+                               },
+                               &error))
+        dialogs::information(this, error);
+}

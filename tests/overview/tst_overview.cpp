@@ -1,0 +1,224 @@
+#include "browse/studyscan.h"
+#include "figures/figureexport.h"
+#include "figures/qqplotpainter.h"
+#include "overview/toplocitab.h"
+#include "overview/traitstab.h"
+#include "overview/qqplotview.h"
+#include "support/regiondataset.h"
+#include "support/scripteddialogs.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QSvgRenderer>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+#include <cmath>
+
+using namespace quillmap;
+
+namespace {
+
+// Two traits; tA has two hits 375,000 bp apart on chromosome 1 and a weaker one on X.
+TestDataset study()
+{
+    TestDataset d;
+    d.statNames = {QStringLiteral("beta"), QStringLiteral("P")};
+    d.snps = {{"rs1", "1", 1.25, {}}, {"rs2", "1", 1.625, {}}, {"rs3", "1", 2.5, {}},
+              {"rs4", "2", 0.5, {}},  {"rs5", "X", 0.375, {}}};
+    d.results = {{"tA", "rs1", {0.5, 1e-9}}, {"tA", "rs2", {0.4, 1e-6}}, {"tA", "rs3", {0.1, 0.5}},
+                 {"tA", "rs4", {0.2, 0.02}}, {"tA", "rs5", {-0.3, 0.001}}, {"tB", "rs1", {1, 0.3}},
+                 {"tB", "rs4", {2, 1e-12}},  {"tB", "rs5", {3, 0.9}}};
+    return d;
+}
+
+QStringList modelRows(const QStandardItemModel *model)
+{
+    QStringList rows;
+    for (int r = 0; r < model->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < model->columnCount(); ++c)
+            cells << model->item(r, c)->text();
+        rows << cells.join(QLatin1Char(' '));
+    }
+    return rows;
+}
+
+} // namespace
+
+class OverviewTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void qqPlotPixels();
+    void figureFormats_data();
+    void figureFormats();
+    void traitsTab();
+    void topLociTab();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void OverviewTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const QString built = buildDataset(m_dir.path(), study());
+    QVERIFY2(built.isEmpty(), qPrintable(built));
+}
+
+void OverviewTest::qqPlotPixels()
+{
+    // Inflated p-values: every point lies above the diagonal.
+    std::vector<double> scores;
+    for (int i = 0; i < 200; ++i)
+        scores.push_back(-2.0 * std::log10((i + 0.5) / 200));
+    const QqPlotData data = qqPlotData(scores);
+    QImage image(400, 400, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        figures::paintQqPlot(painter, image.size(), data, QStringLiteral("tA"));
+    }
+    const figures::QqGeometry g = figures::qqGeometry(image.size(), data);
+    const QPoint top = g.map(data.expected.front(), data.observed.front()).toPoint();
+    QCOMPARE(image.pixelColor(top), QColor(Qt::blue));
+    // The diagonal halfway, away from the points (which lie at twice the expected value).
+    const QPoint diagonal = g.map(g.xMax / 2, g.xMax / 2).toPoint();
+    bool red = false;
+    for (int dx = -1; dx <= 1; ++dx) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            const QColor c = image.pixelColor(diagonal + QPoint(dx, dy));
+            red = red || (c.red() > 200 && c.blue() < 120);
+        }
+    }
+    QVERIFY(red);
+    // Nothing of the plot under the diagonal's far end, where no point lies.
+    QCOMPARE(image.pixelColor(g.map(g.xMax * 0.9, g.xMax * 0.2).toPoint()), QColor(Qt::white));
+}
+
+void OverviewTest::figureFormats_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("svg") << "qq.svg" << true;
+    QTest::newRow("png, upper case") << "qq.PNG" << true;
+    QTest::newRow("pdf") << "qq.pdf" << true;
+    QTest::newRow("another extension") << "qq.jpg" << false;
+    QTest::newRow("folder that does not exist") << "missing/qq.svg" << false;
+}
+
+void OverviewTest::figureFormats()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, written);
+    std::vector<double> scores{1.0, 2.0, 3.0, 0.5};
+    const QqPlotData data = qqPlotData(scores);
+    const QString path = m_dir.filePath(name);
+    QString error;
+    const bool ok = figures::exportFigure(path, QSize(600, 500), 150,
+                                          [&](QPainter &painter, QSize size) {
+                                              figures::paintQqPlot(painter, size, data, QStringLiteral("tA"));
+                                          },
+                                          &error);
+    QCOMPARE(ok, written);
+    QCOMPARE(QFile::exists(path), written);
+    if (!written) {
+        QVERIFY(error.contains(name));
+        return;
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    if (name.endsWith(u".svg")) {
+        QXmlStreamReader xml(bytes);
+        while (!xml.atEnd())
+            xml.readNext();
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QSvgRenderer renderer(path);
+        QVERIFY(renderer.isValid());
+        QCOMPARE(renderer.viewBox(), QRect(0, 0, 600, 500));
+        QVERIFY(bytes.contains("lambda_GC"));
+    } else if (name.endsWith(u".PNG")) {
+        const QImage image(path);
+        QCOMPARE(image.size(), QSize(600, 500));
+        QCOMPARE(qRound(image.dotsPerMeterX() * 0.0254), 150);
+    } else {
+        QVERIFY(bytes.startsWith("%PDF"));
+    }
+}
+
+void OverviewTest::traitsTab()
+{
+    TraitsTab tab;
+    tab.refresh();
+    QCOMPARE(tab.statisticBox->currentText(), QStringLiteral("P"));
+    QCOMPARE(modelRows(tab.model), (QStringList{"tA 5 1e-09 rs1 23.8002", "tB 3 1e-12 rs4 2.3612"}));
+    tab.table->sortByColumn(TraitsTab::BestPColumn, Qt::AscendingOrder);
+    QCOMPARE(tab.model->item(0, TraitsTab::TraitColumn)->text(), QStringLiteral("tB"));
+    tab.table->selectRow(1);
+    QVERIFY(tab.qqView->hasPlot());
+    QCOMPARE(tab.qqView->trait(), QStringLiteral("tA"));
+    QCOMPARE(tab.qqView->data().count, qint64(5));
+
+    QSignalSpy chosen(&tab, &TraitsTab::traitChosen);
+    tab.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tab));
+    const QRect cellRect = tab.table->visualRect(tab.model->index(1, TraitsTab::SnpColumn));
+    // A view takes a double-click only on the item pressed before it.
+    QTest::mouseClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
+    QTest::mouseDClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(chosen.at(0).at(0).toString(), QStringLiteral("tA"));
+}
+
+void OverviewTest::topLociTab()
+{
+    TopLociTab tab;
+    tab.thresholdEdit->setText(QStringLiteral("0.01"));
+    tab.refresh();
+    const QStringList rows{"tA rs1 1 1250000 1e-09 2", "tA rs5 X 375000 0.001 1", "tB rs4 2 500000 1e-12 1"};
+    QCOMPARE(modelRows(tab.model), rows);
+    tab.table->sortByColumn(TopLociTab::PColumn, Qt::AscendingOrder);
+    QCOMPARE(tab.model->item(0, TopLociTab::SnpColumn)->text(), QStringLiteral("rs4"));
+
+    // A threshold that is not a p-value keeps the list and says why.
+    tab.thresholdEdit->setText(QStringLiteral("inf"));
+    tab.refresh();
+    QVERIFY(tab.status->text().contains(QStringLiteral("threshold")));
+    QCOMPARE(tab.model->rowCount(), 3);
+
+    // The export writes the list as sorted, with the listing's header.
+    ScriptedDialogs dialogs;
+    ScriptedDialogs::Scope scope(dialogs);
+    const QString path = m_dir.filePath(QStringLiteral("loci.tsv"));
+    dialogs.answerPath(path);
+    tab.exportTsv();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("trait\tsnp\tchr\tpos\tp\tn\ntB\trs4\t2\t500000\t1e-12\t1\n"
+                                        "tA\trs1\t1\t1250000\t1e-09\t2\ntA\trs5\tX\t375000\t0.001\t1\n"));
+
+    QSignalSpy chosen(&tab, &TopLociTab::locusChosen);
+    tab.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tab));
+    const QRect cellRect = tab.table->visualRect(tab.model->index(1, TopLociTab::TraitColumn));
+    // A view takes a double-click only on the item pressed before it.
+    QTest::mouseClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
+    QTest::mouseDClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(chosen.at(0).at(0).toString(), QStringLiteral("rs1"));
+}
+
+QTEST_MAIN(OverviewTest)
+#include "tst_overview.moc"
