@@ -146,10 +146,10 @@ void byPos::search()
     const QString chromosome = chrName->currentText();
     const int region = currentRegion();
 
-    const int end = chromosomeEnd(chromosome);
+    const int end = chromosomeEnd(chromosome, tables.build);
     if (end >= 0 && region >= end && !endWarningShown) {
         legendBox->clear();
-        dialogs::information(this, chromosomeEndMessage(chromosome));
+        dialogs::information(this, chromosomeEndMessage(chromosome, tables.build));
         endWarningShown = 1;
         detachTable();
         return;
@@ -313,10 +313,11 @@ void byPos::findSNP()
     FindSNPDialog dialog(this);
     if (DialogProvider::instance().exec(&dialog) != QDialog::Accepted)
         return;
-    const QString name = dialog.lineEdit->text().toLower();
-    if (name.isEmpty())
+    const QString typed = dialog.lineEdit->text();
+    if (typed.isEmpty())
         return;
-    showSnp(name);
+    // A name as the dataset spells it, else in lower case, so rs names are found in any case.
+    showSnp(datasetTables().snpIndexOf(typed) >= 0 ? typed : typed.toLower());
 }
 
 bool byPos::showSnp(const QString &name, bool direct)
@@ -364,7 +365,7 @@ bool byPos::showSnp(const QString &name, bool direct)
 
 void byPos::link()
 {
-    QDesktopServices::openUrl(genomeBrowserUrl(chrName->currentText(), currentRegion()));
+    QDesktopServices::openUrl(genomeBrowserUrl(chrName->currentText(), currentRegion(), datasetTables().build));
 }
 
 void byPos::help()
