@@ -37,23 +37,6 @@ qint64 g_maxRows = MaxRows;
 qint64 g_memoryRows = 0; // rows held before a run is spilled, set by tests; 0: from the limit
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
-// Splits a line at every tab, keeping empty fields; an empty line is one empty field.
-void splitFields(QByteArrayView line, std::vector<QByteArrayView> &fields)
-{
-    fields.clear();
-    const char *p = line.data();
-    const char *const end = p + line.size();
-    while (p != end) {
-        const void *tab = std::memchr(p, '\t', size_t(end - p));
-        if (!tab)
-            break;
-        const char *t = static_cast<const char *>(tab);
-        fields.emplace_back(p, t - p);
-        p = t + 1;
-    }
-    fields.emplace_back(p, end - p);
-}
-
 QByteArray number(qint64 value)
 {
     return QByteArray::number(value);
@@ -632,7 +615,7 @@ bool Import::readResults()
     QByteArrayView line;
     while (!spillFailed && m_results.readLine(line)) {
         ++n;
-        splitFields(line, m_fields);
+        splitTabs(line, m_fields);
         if (qsizetype(m_fields.size()) != m_resultsFields) {
             storeBatch();
             return invalid("error : " + number(n) + "th line has different column numbers!", true);
@@ -794,7 +777,7 @@ bool Import::readSnpInfo()
     qint64 n = 0;
     while (m_snpInfo.readLine(line)) {
         ++n;
-        splitFields(line, m_fields);
+        splitTabs(line, m_fields);
         if (qsizetype(m_fields.size()) != m_snpFields)
             return invalid("error :" + number(n) + "th line has different column numbers!", true);
         const std::optional<int> chromosome = quillmap::chromosomeNumber(m_fields[1]);
@@ -984,7 +967,7 @@ bool Import::buildGroups()
         return false;
     qint64 n = 0;
     while (m_groups.readLine(line)) {
-        splitFields(line, m_fields);
+        splitTabs(line, m_fields);
         for (size_t i = 1; i < m_fields.size(); ++i) {
             std::string &traits = groups[QString::fromUtf8(m_fields[i])];
             traits += '\t';
@@ -1021,7 +1004,7 @@ bool Import::buildGenes()
     qint64 n = 0;
     while (m_genes.readLine(line)) {
         tick(importstage::Genes, ++n);
-        splitFields(line, m_fields);
+        splitTabs(line, m_fields);
         if (m_fields.size() < 4)
             continue;
         const std::optional<double> start = quillmap::parseDouble(m_fields[2].trimmed());
