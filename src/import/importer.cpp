@@ -35,13 +35,16 @@ constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
 qint64 g_maxRows = MaxRows;
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
-// Splits a line at every tab, keeping empty fields; an empty line is one empty field.
-void splitFields(QByteArrayView line, std::vector<QByteArrayView> &fields)
+// Splits a line at every tab, keeping empty fields; an empty line is one empty field. A line of
+// more than `maxFields` fields stops there, its rest left as one more field: the count check
+// still fails, and a hostile line of tabs costs no more than the fields it may have.
+void splitFields(QByteArrayView line, std::vector<QByteArrayView> &fields,
+                 qsizetype maxFields = std::numeric_limits<qsizetype>::max())
 {
     fields.clear();
     const char *p = line.data();
     const char *const end = p + line.size();
-    while (p != end) {
+    while (p != end && qsizetype(fields.size()) < maxFields) {
         const void *tab = std::memchr(p, '\t', size_t(end - p));
         if (!tab)
             break;
@@ -619,7 +622,7 @@ bool Import::readResults()
     QByteArrayView line;
     while (m_results.readLine(line)) {
         ++n;
-        splitFields(line, m_fields);
+        splitFields(line, m_fields, m_resultsFields);
         if (qsizetype(m_fields.size()) != m_resultsFields) {
             storeBatch();
             return invalid("error : " + number(n) + "th line has different column numbers!", true);
@@ -773,7 +776,7 @@ bool Import::readSnpInfo()
     qint64 n = 0;
     while (m_snpInfo.readLine(line)) {
         ++n;
-        splitFields(line, m_fields);
+        splitFields(line, m_fields, m_snpFields);
         if (qsizetype(m_fields.size()) != m_snpFields)
             return invalid("error :" + number(n) + "th line has different column numbers!", true);
         const std::optional<int> chromosome = quillmap::chromosomeNumber(m_fields[1]);
@@ -932,11 +935,16 @@ bool Import::buildGroups()
         return false;
     qint64 n = 0;
     while (m_groups.readLine(line)) {
-        splitFields(line, m_fields);
-        for (size_t i = 1; i < m_fields.size(); ++i) {
-            std::string &traits = groups[QString::fromUtf8(m_fields[i])];
+        // Field by field: a line may name any number of groups, and is never split whole.
+        const qsizetype firstTab = line.indexOf('\t');
+        const QByteArrayView trait = firstTab < 0 ? line : line.first(firstTab);
+        for (qsizetype at = firstTab; at >= 0;) {
+            const qsizetype next = line.indexOf('\t', at + 1);
+            const QByteArrayView group = line.sliced(at + 1, (next < 0 ? line.size() : next) - at - 1);
+            std::string &traits = groups[QString::fromUtf8(group)];
             traits += '\t';
-            traits += view(m_fields[0]);
+            traits += view(trait);
+            at = next;
         }
         tick(importstage::Groups, ++n);
     }
@@ -969,7 +977,7 @@ bool Import::buildGenes()
     qint64 n = 0;
     while (m_genes.readLine(line)) {
         tick(importstage::Genes, ++n);
-        splitFields(line, m_fields);
+        splitFields(line, m_fields, 4); // fields after the fourth are not read
         if (m_fields.size() < 4)
             continue;
         const std::optional<double> start = quillmap::parseDouble(m_fields[2].trimmed());
