@@ -1,6 +1,7 @@
 #include "browse/ctablemodel.h"
 
 #include "browse/numerichelpers.h"
+#include "browse/sortkeys.h"
 #include "dataset/datasettables.h"
 #include "dataset/positionbin.h"
 
@@ -98,20 +99,35 @@ void CTableModel::sort(int column, Qt::SortOrder order)
         const int line = tables.snpLineOfIndex(row.snpIndex);
         return line < 0 ? 0 : line;
     };
-    const bool text = column == 0 || column == 1 || (column >= 4 && column <= m + 3);
+    const bool text = column == 0 || column == 1;
     const int stat = column - m - 5;
     if (!m_records || n <= 1 || column < 0 || (column > m + 4 && (!m_stats || stat >= tables.extraStats))) {
         endResetModel();
         return;
     }
-    if (text) {
+    if (column == 2 || column == 3) {
+        // Genome order: by chromosome, X last, and by position within each chromosome.
+        std::vector<quillmap::GenomeKey> keys;
+        keys.reserve(size_t(n));
+        for (int i = 0; i < n; ++i) {
+            const int line = lineOf(m_records[i]);
+            keys.push_back(quillmap::genomeKey(tables.snpChromosome(line), tables.snpPosition(line)));
+        }
+        quillmap::orderByGenome(keys, column == 3, ascending, m_order.data());
+    } else if (column >= 4 && column <= m + 3) {
+        // SNP information fields that hold numbers sort by value.
+        std::vector<quillmap::FieldKey> keys;
+        keys.reserve(size_t(n));
+        for (int i = 0; i < n; ++i)
+            keys.push_back(quillmap::fieldKey(tables.snpFields(lineOf(m_records[i])).value(column - 2)));
+        quillmap::orderByField(keys, ascending, m_order.data());
+    } else if (text) {
         std::vector<std::pair<QString, int>> keyed;
         keyed.reserve(size_t(n));
         for (int i = 0; i < n; ++i) {
             const RowRecord &row = m_records[i];
             keyed.emplace_back(column == 0   ? tables.traitNames.value(row.traitIndex)
-                               : column == 1 ? tables.snpNames.value(row.snpIndex)
-                                             : tables.snpFields(lineOf(row)).value(column - 2),
+                                             : tables.snpNames.value(row.snpIndex),
                                i);
         }
         std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto &a, const auto &b) {
@@ -123,11 +139,7 @@ void CTableModel::sort(int column, Qt::SortOrder order)
         std::vector<double> keys(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i) {
             const RowRecord &row = m_records[i];
-            if (column == 2)
-                keys[size_t(i)] = tables.snpChromosome(lineOf(row));
-            else if (column == 3)
-                keys[size_t(i)] = tables.snpPosition(lineOf(row)) * 1000000.0;
-            else if (column == m + 4)
+            if (column == m + 4)
                 keys[size_t(i)] = row.firstStat;
             else
                 keys[size_t(i)] = m_stats[i] ? double(m_stats[i][stat]) : 0.0;

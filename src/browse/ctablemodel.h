@@ -34,9 +34,10 @@ public:
                         int role = Qt::DisplayRole) const override;
 
     // Both panels' sort by a column: the row order starts again from the identity and is sorted
-    // by the column's key. Names and the extra SNP columns are texts (code-unit order, stable);
-    // the chromosome (X = 23), the position in bp and the raw statistics are numbers, NaN last
-    // either way. A column without a key keeps the identity.
+    // by the column's key. Names are texts (code-unit order, stable); "Chr" and "Pos" sort in
+    // genome order (orderByGenome); extra SNP columns as numbers where they hold numbers, text
+    // after them (orderByField); the raw statistics are numbers, NaN last either way. A column
+    // without a key keeps the identity.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:

@@ -14,6 +14,15 @@
 namespace {
 
 constexpr qsizetype ChunkBytes = qsizetype(4) << 20;
+constexpr qsizetype SmallestBuffer = qsizetype(4) << 10;
+
+// Buffers follow the file: a 200-byte input needs no 4 MiB. Gzip text is larger than the
+// file on disk, so it starts bigger; either grows while a line does not fit.
+qsizetype bufferBytesFor(qint64 fileSize, bool gzip)
+{
+    const qint64 wanted = gzip ? fileSize * 8 : fileSize + 1;
+    return qsizetype(std::clamp<qint64>(wanted, SmallestBuffer, ChunkBytes));
+}
 
 // zlib passes a plain file through unchanged and decompresses a gzip one, telling them apart by
 // their first bytes: a name without ".gz" cannot hide a gzip file. Null when the path cannot be
@@ -28,13 +37,14 @@ gzFile openInput(const QString &path, qint64 &size)
         ::close(fd);
         return nullptr;
     }
-    size = S_ISREG(info.st_mode) ? qint64(info.st_size) : 0;
+    // Pipes and devices have no size: they get the largest buffers.
+    size = S_ISREG(info.st_mode) ? qint64(info.st_size) : qint64(ChunkBytes);
     gzFile gz = gzdopen(fd, "rb");
     if (!gz) {
         ::close(fd);
         return nullptr;
     }
-    gzbuffer(gz, 1 << 18);
+    gzbuffer(gz, unsigned(std::clamp<qint64>(size, SmallestBuffer, qint64(1) << 18)));
     return gz;
 }
 
@@ -68,8 +78,9 @@ bool LineReader::open(const QString &path)
     if (!gz)
         return false;
     m_gz = gz;
-    if (m_buffer.size() < ChunkBytes)
-        m_buffer.resize(ChunkBytes);
+    const qsizetype bytes = bufferBytesFor(size, gzdirect(gz) == 0);
+    if (m_buffer.size() < bytes)
+        m_buffer.resize(bytes);
     return true;
 }
 
@@ -172,8 +183,8 @@ bool LineReader::readFile(const QString &path, QByteArray &bytes)
     bytes.reserve(qsizetype(std::min<qint64>(size, qint64(1) << 40)) + 1);
     bool ok = true;
     for (;;) {
-        if (bytes.capacity() - bytes.size() < ChunkBytes / 4)
-            bytes.reserve(bytes.size() + std::max<qsizetype>(bytes.size() / 2, ChunkBytes));
+        if (bytes.capacity() == bytes.size())
+            bytes.reserve(bytes.size() + std::max<qsizetype>(bytes.size() / 2, SmallestBuffer));
         const qsizetype room = std::min<qsizetype>(bytes.capacity() - bytes.size(), INT_MAX / 2);
         const qsizetype at = bytes.size();
         bytes.resize(at + room);

@@ -5,6 +5,7 @@
 #include <QTest>
 
 using namespace quillmap::bypos;
+using namespace Qt::StringLiterals;
 
 class GeneTrackTest : public QObject
 {
@@ -64,7 +65,7 @@ void GeneTrackTest::packsBarsIntoRows()
     QCOMPARE(later.placements[1].row, 1);
 
     // A gene reaching in from the megabase before starts its bar at the region start.
-    const GenePlacement reaching = layoutGenes({{"r", 149.5, 150.25}}, 150).placements.front();
+    const GenePlacement reaching = layoutGenes({{u"r"_s, 149.5, 150.25}}, 150).placements.front();
     QCOMPARE(reaching.x1, 0);
     QCOMPARE(reaching.x2, 250);
     QCOMPARE(reaching.nameX, 260);
@@ -124,10 +125,10 @@ void GeneTrackTest::readsTheRegionsLine_data()
                                             "1005\tgB\t5.5\t5.6\n"
                                             "1999\tgZ\t999.5\t1001\n"
                                             "2000\tgY\t0.1\t0.2\n");
-    QTest::newRow("genes reaching in") << spanning << 1005 << true << QStringList{"gP 2.6 5.1", "gR 4.8 5.25", "gB 5.5 5.6"};
+    QTest::newRow("genes reaching in") << spanning << 1005 << true << QStringList{u"gP 2.6 5.1"_s, u"gR 4.8 5.25"_s, u"gB 5.5 5.6"_s};
     QTest::newRow("only genes reaching in") << spanning << 1006 << false << QStringList{};
-    QTest::newRow("reaching in without a line of its own") << spanning << 1003 << true << QStringList{"gOld 1.2 9.9", "gP 2.6 5.1"};
-    QTest::newRow("not from another chromosome") << spanning << 2000 << true << QStringList{"gY 0.1 0.2"};
+    QTest::newRow("reaching in without a line of its own") << spanning << 1003 << true << QStringList{u"gOld 1.2 9.9"_s, u"gP 2.6 5.1"_s};
+    QTest::newRow("not from another chromosome") << spanning << 2000 << true << QStringList{u"gY 0.1 0.2"_s};
     QTest::newRow("incomplete triple") << QStringLiteral("3001\tgE\t1.5\t1.6\tgF\t1.7\n") << 3001 << true
                                        << QStringList{"gE 1.5 1.6"};
 }

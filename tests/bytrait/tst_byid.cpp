@@ -451,8 +451,8 @@ void TestByID::sortColumns_data()
     QTest::newRow("snp descending") << 1 << false << QStringList{c, b, a};
     QTest::newRow("chr ascending") << 2 << true << QStringList{a, b, c};
     QTest::newRow("chr descending") << 2 << false << QStringList{c, b, a};
-    QTest::newRow("pos ascending") << 3 << true << QStringList{c, b, a};
-    QTest::newRow("pos descending") << 3 << false << QStringList{a, b, c};
+    QTest::newRow("pos ascending in genome order") << 3 << true << QStringList{a, b, c};
+    QTest::newRow("pos descending in genome order") << 3 << false << QStringList{c, b, a};
     QTest::newRow("extra snp column ascending") << 4 << true << QStringList{a, b, c};
     QTest::newRow("extra snp column descending") << 4 << false << QStringList{c, b, a};
     QTest::newRow("first statistic ascending") << 5 << true << QStringList{c, a, b};
