@@ -3,6 +3,7 @@
 #include "dataset/datasetregistry.h"
 #include "dataset/genomebuild.h"
 #include "import/importer.h"
+#include "import/runspill.h"
 #include "import/toolimport.h"
 
 #include <QCommandLineParser>
@@ -44,6 +45,10 @@ constexpr char Help[] =
     "                  dataset for the UCSC links and chromosome ends (default hg18).\n"
     "  --format FORMAT read association tool output FILE... (see below) instead of --results\n"
     "                  and --snps; --traits is then optional.\n"
+    "  --memory SIZE   memory the result rows may take (e.g. 100M, 2G; K, M, G, T are\n"
+    "                  powers of 1024); beyond it they go to sorted runs in DIR, merged\n"
+    "                  while the tables are written. Default: a quarter of physical memory,\n"
+    "                  at least 256M. The dataset is the same byte for byte.\n"
     "  --no-register   do not add DIR to the program's list of datasets (by default a\n"
     "                  successful import adds it, as LOAD DATA does).\n"
     "  -h, --help      show this help and exit.\n"
@@ -139,6 +144,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption negLog10(QStringLiteral("neglog10"), {}, QStringLiteral("COL"));
     const QCommandLineOption noRegister(QStringLiteral("no-register"));
+    const QCommandLineOption memory(QStringLiteral("memory"), {}, QStringLiteral("SIZE"));
     ImportInputs inputs;
     QString out;
     QString formatName;
@@ -154,7 +160,7 @@ int main(int argc, char *argv[])
                   {QCommandLineOption(QStringLiteral("out"), {}, QStringLiteral("DIR")), &out},
                   {QCommandLineOption(QStringLiteral("format"), {}, QStringLiteral("FORMAT")), &formatName},
                   {QCommandLineOption(QStringLiteral("build"), {}, QStringLiteral("NAME")), &buildName}};
-    parser.addOptions({help, negLog10, noRegister});
+    parser.addOptions({help, negLog10, noRegister, memory});
     for (const auto &option : single)
         parser.addOption(option.option);
     if (!parser.parse(app.arguments()))
@@ -177,6 +183,12 @@ int main(int argc, char *argv[])
     inputs.negLog10Columns = parser.values(negLog10);
     if (inputs.negLog10Columns.contains(QString()))
         return usageError(QStringLiteral("--neglog10 needs a column name"));
+    if (parser.isSet(memory)) {
+        const QStringList values = parser.values(memory);
+        inputs.memoryLimit = values.size() == 1 ? quillmap::parseMemorySize(values.constFirst().toUtf8()) : -1;
+        if (inputs.memoryLimit <= 0)
+            return usageError(QStringLiteral("--memory needs one size such as 100M or 2G"));
+    }
     const bool registerFolder = !parser.isSet(noRegister);
     QStringList files = parser.positionalArguments();
 

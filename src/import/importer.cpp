@@ -6,6 +6,7 @@
 #include "dataset/resultrecord.h"
 #include "import/linereader.h"
 #include "import/numberparse.h"
+#include "import/runspill.h"
 
 #include <QFile>
 #include <QHash>
@@ -33,6 +34,7 @@ using Failure = ImportResult::Failure;
 constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
 constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
 qint64 g_maxRows = MaxRows;
+qint64 g_memoryRows = 0; // rows held before a run is spilled, set by tests; 0: from the limit
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
 // Splits a line at every tab, keeping empty fields; an empty line is one empty field. A line of
@@ -428,6 +430,7 @@ private:
     bool secondPass();
     bool readSnpInfo();
     bool writeTables();
+    bool spillRows();
     bool buildGroups();
     bool buildGenes();
     void releaseRows();
@@ -457,6 +460,7 @@ private:
     NameSet m_traitSet;
     NameSet m_snpSet;
     RowStore m_rows;
+    quillmap::RunSpill m_spill;     // rows beyond the memory limit
     NameList m_traitNames;
     qint64 m_snpCount = 0;
     std::vector<qint32> m_snpFinal; // provisional SNP id -> SNP index
@@ -598,6 +602,13 @@ bool Import::readResults()
     };
     const size_t width = size_t(m_extraStats) + 1;
     m_rows.reset(m_extraStats + 1);
+    // Beyond the memory limit the rows held so far go to a run on disk.
+    m_spill.start(m_folder, m_extraStats + 1);
+    const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
+    // Half the limit for the rows: the name sets, the bins and the buffers take the rest.
+    const qint64 runRows = g_memoryRows > 0
+        ? g_memoryRows : std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(int(width)));
+    bool spillFailed = false;
     std::vector<Pending> pending;
     pending.reserve(Batch);
     std::string names;
@@ -614,13 +625,15 @@ bool Import::readResults()
             const qint32 snp = m_snpSet.idOf(QByteArrayView(names.data() + p.snpBegin, p.snpSize),
                                              p.snpHash);
             m_rows.append(trait, snp, stats.data() + j * width);
+            if (m_rows.size() >= runRows && !spillFailed)
+                spillFailed = !spillRows();
             tick(importstage::Results, ++stored);
         }
         pending.clear();
         names.clear();
     };
     QByteArrayView line;
-    while (m_results.readLine(line)) {
+    while (!spillFailed && m_results.readLine(line)) {
         ++n;
         splitFields(line, m_fields, m_resultsFields);
         if (qsizetype(m_fields.size()) != m_resultsFields) {
@@ -683,6 +696,8 @@ bool Import::readResults()
             storeBatch();
     }
     storeBatch();
+    if (spillFailed)
+        return cannotWrite(m_spill.errorPath());
     if (m_results.failed())
         return cannotRead("results", m_inputs.results);
     m_results.close();
@@ -718,6 +733,12 @@ bool Import::writeNameLists()
         m_snpCount = snpNames.size();
         if (!writeList(quillmap::files::SnpList, snpNames))
             return false;
+    }
+    if (m_spill.active()) {
+        // The last rows join the runs, which take their indexes when they are sorted.
+        if (m_rows.size() > 0 && !spillRows())
+            return cannotWrite(m_spill.errorPath());
+        m_spill.setIndexes(traitIndex, m_snpFinal);
     }
     for (qint64 r = 0; r < m_rows.size(); ++r) {
         m_rows.trait(r) = traitIndex[size_t(m_rows.trait(r))];
@@ -824,10 +845,23 @@ bool Import::writeTables()
     const int extra = m_extraStats;
     std::vector<quint32> order(size_t(rows), 0);
     std::vector<char> record(size_t(quillmap::recordSize(extra)));
+    constexpr size_t Bins = 65536;
+
+    // Spilled rows: each run sorted both ways now, merged into the tables below.
+    std::vector<qint64> spilledTraitCounts(size_t(m_traitNames.size()), 0);
+    std::vector<qint64> spilledBinCounts(Bins, 0);
+    if (m_spill.active() && !m_spill.sortRuns(m_snpBins, spilledTraitCounts, spilledBinCounts))
+        return cannotWrite(m_spill.errorPath());
 
     // Progress counts the records of both tables together, 2R in all.
     qint64 written = 0;
-    auto writeRecords = [&](OutputFile &out) {
+    auto writeRecords = [&](OutputFile &out, bool byTrait) {
+        if (m_spill.active()) {
+            return m_spill.merge(byTrait, m_snpBins, [&](QByteArrayView bytes) {
+                tick(importstage::Tables, ++written);
+                return out.write(bytes);
+            });
+        }
         // The order jumps about the row store: fetch a few records ahead.
         constexpr qint64 Ahead = 16;
         for (qint64 i = 0; i < rows; ++i) {
@@ -844,6 +878,7 @@ bool Import::writeTables()
             out.write(QByteArrayView(record.data(), qsizetype(record.size())));
             tick(importstage::Tables, ++written);
         }
+        return true;
     };
 
     // table1.dat and ID_Line.dat
@@ -852,6 +887,8 @@ bool Import::writeTables()
         for (qint64 r = 0; r < rows; ++r)
             ++next[size_t(m_rows.trait(r)) + 1];
         std::vector<qint64> counts(next.begin() + 1, next.end());
+        if (m_spill.active())
+            counts = spilledTraitCounts;
         for (size_t t = 1; t < next.size(); ++t)
             next[t] += next[t - 1];
         for (qint64 r = 0; r < rows; ++r)
@@ -863,7 +900,8 @@ bool Import::writeTables()
             return cannotWrite(outputPath(TraitTable));
         if (!lines.open())
             return cannotWrite(outputPath(TraitCounts));
-        writeRecords(table);
+        if (!writeRecords(table, true))
+            return cannotWrite(m_spill.errorPath().isEmpty() ? table.path() : m_spill.errorPath());
         for (size_t t = 0; t < counts.size(); ++t) {
             if (counts[t] == 0)
                 continue;
@@ -880,12 +918,13 @@ bool Import::writeTables()
 
     // table2.dat and Pos_Line.dat
     {
-        constexpr size_t Bins = 65536;
         auto slot = [this](qint64 r) { return size_t(int(m_snpBins[size_t(m_rows.snp(r))]) + 32768); };
         std::vector<qint64> next(Bins + 1, 0);
         for (qint64 r = 0; r < rows; ++r)
             ++next[slot(r) + 1];
         std::vector<qint64> counts(next.begin() + 1, next.end());
+        if (m_spill.active())
+            counts = spilledBinCounts;
         for (size_t b = 1; b < next.size(); ++b)
             next[b] += next[b - 1];
         for (qint64 r = 0; r < rows; ++r)
@@ -897,7 +936,8 @@ bool Import::writeTables()
             return cannotWrite(outputPath(BinTable));
         if (!lines.open())
             return cannotWrite(outputPath(BinCounts));
-        writeRecords(table);
+        if (!writeRecords(table, false))
+            return cannotWrite(m_spill.errorPath().isEmpty() ? table.path() : m_spill.errorPath());
         for (size_t b = 0; b < Bins; ++b) {
             if (counts[b] == 0)
                 continue;
@@ -914,9 +954,21 @@ bool Import::writeTables()
     return true;
 }
 
+bool Import::spillRows()
+{
+    const bool ok = m_spill.addRun(m_rows.size(), [this](qint64 r, qint32 &trait, qint32 &snp, const float *&stats) {
+        trait = m_rows.trait(r);
+        snp = m_rows.snp(r);
+        stats = m_rows.stats(r);
+    });
+    m_rows.reset(m_extraStats + 1);
+    return ok;
+}
+
 void Import::releaseRows()
 {
     m_rows.reset(1);
+    m_spill.clear();
     m_traitSet.clear();
     m_snpSet.clear();
     m_snpFinal = {};
@@ -1108,7 +1160,7 @@ ImportResult Import::run()
     try {
         prepared = prepare() && removeStaleOptionalFiles();
         if (prepared && firstPass()) {
-            rows = m_rows.size();
+            rows = m_rows.size() + m_spill.rows();
             secondPass();
         }
         releaseRows();
@@ -1162,6 +1214,11 @@ bool importPathUsable(const QString &path)
 qint64 maxResultRows()
 {
     return g_maxRows;
+}
+
+void setImportMemoryRowsForTesting(qint64 rows)
+{
+    g_memoryRows = std::max<qint64>(rows, 0);
 }
 
 void setMaxResultRowsForTesting(qint64 rows)

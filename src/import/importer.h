@@ -17,6 +17,10 @@ struct ImportInputs {
     // named "-log10(NAME)" in the dataset; computed from the text, so values below the double
     // range keep their magnitude. A value of 0, below 0 or above 1 fails the import.
     QStringList negLog10Columns;
+    // Bytes the result rows may take in memory; beyond it they are spilled to sorted runs in the
+    // dataset folder and merged while the tables are written (the same bytes either way).
+    // 0: a quarter of physical memory, at least 256 MiB.
+    qint64 memoryLimit = 0;
 };
 
 // A statistics column some of whose nonzero values single precision keeps only as 0 or as a
@@ -95,3 +99,6 @@ bool importPathUsable(const QString &path);
 // limit to reach that refusal without billions of lines; a value below 1 restores it.
 qint64 maxResultRows();
 void setMaxResultRowsForTesting(qint64 rows);
+// Tests set the memory limit in rows held before a run is spilled; 0 goes back to the limit in
+// bytes.
+void setImportMemoryRowsForTesting(qint64 rows);

@@ -146,6 +146,8 @@ private slots:
     void inputThatCannotBeOpened();
     void missingFolderIsAWriteFailure();
     void gzipInputEqualsPlainInput();
+    void spilledRunsEqualInMemory_data();
+    void spilledRunsEqualInMemory();
     void byteOrderMarkIsStripped();
     void reimportRemovesOptionalFilesItDoesNotWrite();
     void plantedLinksAreReplaced_data();
@@ -902,4 +904,45 @@ void tst_Importer::progressStagesAndFolderMarkedWhileRunning()
 }
 
 QTEST_GUILESS_MAIN(tst_Importer)
+void tst_Importer::spilledRunsEqualInMemory_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<qint64>("rowsPerRun");
+    const QString basic = QStringLiteral(QUILLMAP_TESTDATA "/data/basic");
+    const QString examples = QStringLiteral(QUILLMAP_TESTDATA "/../../examples");
+    QTest::newRow("one row per run") << basic << qint64(1);
+    QTest::newRow("runs of 4 of 6 rows") << basic << qint64(4);
+    QTest::newRow("example study, runs of 1000") << examples << qint64(1000);
+    QTest::newRow("example study, runs of 7919") << examples << qint64(7919);
+}
+
+void tst_Importer::spilledRunsEqualInMemory()
+{
+    QFETCH(QString, folder);
+    QFETCH(qint64, rowsPerRun);
+    const bool basic = folder.endsWith(QLatin1String("basic"));
+    ImportInputs in;
+    in.results = folder + (basic ? QStringLiteral("/results.txt") : QStringLiteral("/results.txt"));
+    in.snpInfo = folder + (basic ? QStringLiteral("/snpinfo.txt") : QStringLiteral("/snp_info.txt"));
+    in.traitInfo = folder + (basic ? QStringLiteral("/traitinfo.txt") : QStringLiteral("/trait_info.txt"));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString held = dir.filePath(QStringLiteral("held"));
+    const QString spilled = dir.filePath(QStringLiteral("spilled"));
+    QVERIFY(QDir().mkpath(held) && QDir().mkpath(spilled));
+    const ImportResult a = runImport(held, in);
+    QVERIFY2(!a.failed, qPrintable(a.errorText));
+    setImportMemoryRowsForTesting(rowsPerRun);
+    const ImportResult b = runImport(spilled, in);
+    setImportMemoryRowsForTesting(0);
+    QVERIFY2(!b.failed, qPrintable(b.errorText));
+    QCOMPARE(b.rows, a.rows);
+    QVERIFY(a.rows > rowsPerRun);
+    for (const char *name : AllOutputs)
+        QVERIFY2(readAll(file(spilled, name)) == readAll(file(held, name)), name);
+    QCOMPARE(summaryLines(spilled), summaryLines(held));
+    // No run is left behind.
+    QCOMPARE(QDir(spilled).entryList(QDir::Files | QDir::Hidden), QDir(held).entryList(QDir::Files | QDir::Hidden));
+}
+
 #include "tst_importer.moc"

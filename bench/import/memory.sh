@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The import with a memory limit against the same import without one, in the same run.
+#
+#   bench/import/memory.sh [--rows N] [--memory SIZE] [--runs K] [--work DIR]
+#       Generates (once) the inputs of bench/import/run.sh with N rows (default 10000000) under
+#       DIR (default /tmp/quillmap-bench-import), then imports them K times (default 3) each way,
+#       interleaved: without a limit and with --memory SIZE (default 100M). Prints each run and
+#       the medians of wall time, cpu time and peak resident memory, the ratio of the two wall
+#       times, and whether every dataset file of the limited import equals the unlimited one
+#       byte for byte. With QUILLMAP_BENCH_BASELINE=DIR (the Release build folder of another
+#       commit) that build's import without a limit runs in the same rounds, for a ratio.
+#
+# QUILLMAP_BENCH_BUILD names the Release build folder to use (default build-import-release).
+set -euo pipefail
+
+src=$(cd "$(dirname "$0")/../.." && pwd)
+build=${QUILLMAP_BENCH_BUILD:-$src/build-import-release}
+rows=10000000
+memory=100M
+runs=3
+work=/tmp/quillmap-bench-import
+
+while [ $# -gt 0 ]; do
+    case $1 in
+    --rows) rows=$2; shift 2 ;;
+    --memory) memory=$2; shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    --work) work=$2; shift 2 ;;
+    -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+    esac
+done
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target quillmap-index quillmap-bench-gen -j"$jobs" >/dev/null
+
+inputs=$work/inputs-$rows
+if [ ! -f "$inputs/.complete-t2000-s500000-e2-m1-$rows" ]; then
+    mkdir -p "$inputs"
+    rm -f "$inputs"/.complete-*
+    "$build/quillmap-bench-gen" --out "$inputs" --rows "$rows" --traits 2000 --snps 500000 \
+        --extra 2 --snp-extra 1 --genes 20000 --big-rows $((rows / 10)) --small-rows 5000 \
+        --with-positions >/dev/null
+    touch "$inputs/.complete-t2000-s500000-e2-m1-$rows"
+fi
+cat "$inputs"/results.txt "$inputs"/snpinfo.txt > /dev/null
+
+index() { # index BINARY OUT [OPTION...]
+    local bin=$1 out=$2
+    shift 2
+    rm -rf "$out"
+    /usr/bin/time -f '%e %U %S %M' -o "$out.time" "$bin" --results "$inputs/results.txt" \
+        --snps "$inputs/snpinfo.txt" --traits "$inputs/traitinfo.txt" --out "$out" --no-register "$@" \
+        > /dev/null 2>&1
+    awk '{ printf "%.2f %.2f %d\n", $1, $2 + $3, $4 / 1024 }' "$out.time"
+}
+
+echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg); $jobs cores"
+res=$(mktemp)
+trap 'rm -f "$res"' EXIT
+for ((i = 1; i <= runs; i++)); do
+    echo "unlimited $(index "$build/quillmap-index" "$work/held")" | tee -a "$res"
+    echo "limited $(index "$build/quillmap-index" "$work/spilled" --memory "$memory")" | tee -a "$res"
+    if [ -n "${QUILLMAP_BENCH_BASELINE:-}" ]; then
+        echo "baseline $(index "$QUILLMAP_BENCH_BASELINE/quillmap-index" "$work/baseline")" | tee -a "$res"
+    fi
+done
+echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+same=yes
+for f in IDlist.dat SNPlist.dat table1.dat ID_Line.dat table2.dat Pos_Line.dat; do
+    cmp -s "$work/held/$f" "$work/spilled/$f" || same="NO ($f differs)"
+done
+leftover=$(find "$work/spilled" -name '.quillmap-run-*' | wc -l)
+
+median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+printf '\n%-10s %8s %8s %8s\n' import "wall s" "cpu s" "peak MB"
+for kind in unlimited limited baseline; do
+    grep -q "^$kind " "$res" || continue
+    printf '%-10s %8s %8s %8s\n' "$kind" "$(awk -v k=$kind '$1 == k {print $2}' "$res" | median)" \
+        "$(awk -v k=$kind '$1 == k {print $3}' "$res" | median)" "$(awk -v k=$kind '$1 == k {print $4}' "$res" | median)"
+done
+u=$(awk '$1 == "unlimited" {print $2}' "$res" | median)
+l=$(awk '$1 == "limited" {print $2}' "$res" | median)
+echo "limited / unlimited wall: $(echo "$l / $u" | bc -l | cut -c1-5) (target at most 1.6)"
+if grep -q '^baseline ' "$res"; then
+    b=$(awk '$1 == "baseline" {print $2}' "$res" | median)
+    echo "baseline / unlimited wall: $(echo "$b / $u" | bc -l | cut -c1-5)"
+fi
+echo "dataset files identical: $same; runs left in the folder: $leftover"
