@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Remakes the README's screenshots from the example study: the end-to-end test imports it,
-# browses it offscreen at 1000 x 800 and saves both tabs.
+# browses it offscreen at 1000 x 800 and saves every tab.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh deps
@@ -8,5 +8,5 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target tst_endtoend -j"$(nproc)"
 ctest --test-dir build -R '^tst_endtoend$' --output-on-failure
 mkdir -p docs
-cp build/screens/by-trait.png build/screens/by-position.png docs/
-echo "docs/by-trait.png and docs/by-position.png updated"
+cp build/screens/by-trait.png build/screens/by-position.png build/screens/traits.png build/screens/top-loci.png docs/
+echo "docs/by-trait.png, by-position.png, traits.png and top-loci.png updated"

@@ -56,7 +56,7 @@ double normalQuantile(double q)
 double betaFraction(double x, double a, double b)
 {
     constexpr double Tiny = 1e-300;
-    constexpr double Eps = 1e-15;
+    constexpr double Eps = 1e-13;
     const double qab = a + b, qap = a + 1.0, qam = a - 1.0;
     double c = 1.0;
     double d = 1.0 - qab * x / qap;
@@ -64,7 +64,7 @@ double betaFraction(double x, double a, double b)
         d = Tiny;
     d = 1.0 / d;
     double h = d;
-    for (int m = 1; m <= 100000; ++m) {
+    for (int m = 1; m <= 20000; ++m) {
         const double m2 = 2.0 * m;
         double aa = m * (b - m) * x / ((qam + m2) * (a + m2));
         d = 1.0 + aa * d;
@@ -241,9 +241,16 @@ double incompleteBeta(double x, double a, double b)
 
 double betaQuantile(double probability, double a, double b)
 {
+    // Far from the tails a beta is normal to well within a pixel of the band, and the continued
+    // fraction would need thousands of steps there.
+    if (std::min(a, b) > 1000.0) {
+        const double n = a + b;
+        const double sd = std::sqrt(a * b / (n * n * (n + 1.0)));
+        return std::clamp(a / n + normalQuantile(probability) * sd, 1e-300, 1.0);
+    }
     // Bisection on log x: the quantiles of interest reach far below 1e-10.
     double lo = -745.0, hi = 0.0;
-    for (int i = 0; i < 200 && hi - lo > 1e-13 * std::max(1.0, std::fabs(lo)); ++i) {
+    while (hi - lo > 1e-10 * std::max(1.0, std::fabs(lo))) {
         const double mid = (lo + hi) / 2.0;
         if (incompleteBeta(std::exp(mid), a, b) < probability)
             lo = mid;

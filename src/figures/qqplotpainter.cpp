@@ -21,7 +21,7 @@ constexpr double PointRadius = 2.5;
 
 double niceStep(double span)
 {
-    for (const double step : {1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0}) {
+    for (const double step : {0.5, 1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0}) {
         if (span / step <= 10.0)
             return step;
     }
@@ -47,7 +47,8 @@ QqGeometry qqGeometry(QSizeF size, const QqPlotData &data)
         top = std::max(top, u);
     g.xMax = std::max(1.0, std::ceil(data.maxExpected));
     g.yMax = std::max(1.0, std::ceil(top));
-    g.tickStep = niceStep(std::max(g.xMax, g.yMax));
+    g.xStep = niceStep(g.xMax);
+    g.yStep = niceStep(g.yMax);
     return g;
 }
 
@@ -80,19 +81,17 @@ void paintQqPlot(QPainter &painter, QSizeF size, const QqPlotData &data, const Q
     painter.setFont(font);
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(QColor(120, 120, 120), 1.0));
-    for (double t = 0.0; t <= std::max(g.xMax, g.yMax) + 1e-9; t += g.tickStep) {
-        if (t <= g.xMax) {
-            const QPointF at = g.map(t, 0.0);
-            painter.drawLine(at, at + QPointF(0, 4));
-            painter.drawText(QRectF(at.x() - 20, at.y() + 6, 40, 16), Qt::AlignHCenter | Qt::AlignTop,
-                             QString::number(t));
-        }
-        if (t <= g.yMax) {
-            const QPointF at = g.map(0.0, t);
-            painter.drawLine(at, at - QPointF(4, 0));
-            painter.drawText(QRectF(at.x() - 46, at.y() - 8, 40, 16), Qt::AlignRight | Qt::AlignVCenter,
-                             QString::number(t));
-        }
+    for (double t = 0.0; t <= g.xMax + 1e-9; t += g.xStep) {
+        const QPointF at = g.map(t, 0.0);
+        painter.drawLine(at, at + QPointF(0, 4));
+        painter.drawText(QRectF(at.x() - 20, at.y() + 6, 40, 16), Qt::AlignHCenter | Qt::AlignTop,
+                         QString::number(t));
+    }
+    for (double t = 0.0; t <= g.yMax + 1e-9; t += g.yStep) {
+        const QPointF at = g.map(0.0, t);
+        painter.drawLine(at, at - QPointF(4, 0));
+        painter.drawText(QRectF(at.x() - 46, at.y() - 8, 40, 16), Qt::AlignRight | Qt::AlignVCenter,
+                         QString::number(t));
     }
     painter.drawText(QRectF(g.plot.left(), g.plot.bottom() + 24, g.plot.width(), 18), Qt::AlignCenter,
                      QStringLiteral("Expected -log10(p)"));

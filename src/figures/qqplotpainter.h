@@ -18,7 +18,8 @@ struct QqGeometry {
     QRectF plot;         // the plot frame in device units
     double xMax = 1.0;   // expected -log10 p at the right edge
     double yMax = 1.0;   // observed -log10 p at the top edge
-    double tickStep = 1.0;
+    double xStep = 1.0;   // label steps of the two axes
+    double yStep = 1.0;
 
     // Device point of (expected, observed); values beyond the axes are drawn at the edge.
     QPointF map(double expected, double observed) const;

@@ -147,7 +147,7 @@ void TopLociTab::refresh()
     }
     table->setSortingEnabled(true);
     table->resizeColumnsToContents();
-    status->setText(tr("%n locus/loci", nullptr, int(m_loci.size())));
+    status->setText(tr("Loci: %1").arg(m_loci.size()));
 }
 
 void TopLociTab::exportTsv()

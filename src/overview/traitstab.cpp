@@ -145,7 +145,7 @@ void TraitsTab::refresh()
     }
     table->setSortingEnabled(true);
     table->resizeColumnsToContents();
-    status->setText(tr("%n trait(s)", nullptr, int(summaries.traits.size())));
+    status->setText(tr("Traits: %1").arg(summaries.traits.size()));
 }
 
 void TraitsTab::showQqPlot(int row)

@@ -1,5 +1,8 @@
 #include "app/programentry.h"
 #include "app/mywidget.h"
+#include "overview/qqplotview.h"
+#include "overview/toplocitab.h"
+#include "overview/traitstab.h"
 #include "app/startupdialog.h"
 #include "bypos/bypos.h"
 #include "bytrait/byid.h"
@@ -20,6 +23,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QTimer>
 
 namespace {
@@ -174,6 +179,24 @@ void TestEndToEnd::importBrowseAndExport()
         });
         scripted.answerPath(output.filePath(QStringLiteral("region")));
         positions->printButton->click();
+
+        // Traits: the list fills when first shown; the hotspot trait's QQ plot beside it.
+        window->tabs->setCurrentIndex(2);
+        QTest::qWait(100);
+        TraitsTab *study = window->traitsTab;
+        const QList<QStandardItem *> hotspot = study->model->findItems(QStringLiteral("ILMN_1660409"));
+        if (hotspot.isEmpty())
+            return fail(QStringLiteral("trait list lacks the hotspot trait"));
+        study->table->selectRow(hotspot.first()->row());
+        QTest::qWait(100);
+        if (!study->qqView->hasPlot())
+            return fail(QStringLiteral("no QQ plot"));
+        window->grab().save(QStringLiteral(QUILLMAP_SCREENS_DIR "/traits.png"));
+        window->tabs->setCurrentIndex(3);
+        QTest::qWait(100);
+        if (window->topLociTab->model->rowCount() == 0)
+            return fail(QStringLiteral("no top loci"));
+        window->grab().save(QStringLiteral(QUILLMAP_SCREENS_DIR "/top-loci.png"));
 
         done = true;
         window->close();
