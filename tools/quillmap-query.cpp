@@ -9,13 +9,16 @@
 #include "dataset/traitscan.h"
 #include "session/sharedstate.h"
 #include "querycommon.h"
+#include "queryplot.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 using namespace quillmap;
 using namespace quillmap::query;
@@ -43,6 +46,12 @@ constexpr char Help[] =
     "                   every SNP on its chromosome within --window bp (default 500000) joins\n"
     "                   its locus; repeated until none is left. n counts the locus's SNPs at or\n"
     "                   below the threshold, the lead included.\n"
+    "  plot             draws the trait's genome-wide plot or the region plot as the window\n"
+    "                   does, into FILE as PDF, SVG or PNG (by its extension); --stat names\n"
+    "                   the statistic (default the first), --transform one of NoTransformation,\n"
+    "                   log(10), -log(10), log(2), -log(2), abs; --width and --height in\n"
+    "                   pixels (default 1000 x 400 for a trait, 1000 x 600 for a region),\n"
+    "                   --dpi the resolution (default 96). Needs no display.\n"
     "\n"
     "The p-values are the first statistic named -log10(...), LOG10P or the like (read as\n"
     "-log10 p; thresholds still apply as p-values), else the first named P, pval, p_value or\n"
@@ -193,8 +202,16 @@ int topLociCommand(const QString &folder, const DatasetTables &tables, const Opt
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    // Only plot draws; it needs fonts but no display, so it runs on servers as well.
+    const bool plotting = argc > 2 && std::strcmp(argv[2], "plot") == 0;
+    if (plotting && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app;
+    if (plotting)
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         std::fputs(Usage, stdout);
         std::fputs("\n", stdout);
@@ -216,6 +233,7 @@ int main(int argc, char *argv[])
         {"region", 2, {}},
         {"lambda", 0, {QStringLiteral("--trait"), QStringLiteral("--stat")}},
         {"top-loci", 0, {QStringLiteral("--p"), QStringLiteral("--window"), QStringLiteral("--stat")}},
+        {"plot", -1, plotOptions()},
     };
     const auto shape = std::find_if(std::begin(shapes), std::end(shapes),
                                     [&](const Shape &s) { return command == QLatin1StringView(s.name); });
@@ -243,5 +261,5 @@ int main(int argc, char *argv[])
         return lambdaCommand(folder, tables, *options);
     if (command == u"top-loci")
         return topLociCommand(folder, tables, *options);
-    return 2;
+    return plotCommand(folder, tables, *options, Usage);
 }

@@ -97,23 +97,26 @@ LoadWizardResult runLoadWizard(QWidget *parent)
                                "You only need to load data the first time you launch this program."));
 
     ImportInputs inputs;
-    dialogs::notice(parent, tr("Please choose <b>required</b> file 1 (results). The format could be as following:\r"
-                               " Trait SNP statistic1 statistic2 ..."));
-    inputs.results = askInputFile(parent, "File1 (*.*)");
-    if (inputs.results.isEmpty())
-        return result;
-
-    dialogs::notice(parent, tr("Please choose <b>required</b> file 2 (SNP info).The format could be as following:\r"
-                               "SNP chr pos col1 col2 ..."));
-    inputs.snpInfo = askInputFile(parent, "File2 (*.*)");
-    if (inputs.snpInfo.isEmpty())
-        return result;
-
-    dialogs::notice(parent, tr("Please choose <b>required</b> file 3 (Trait info).The format could be as following:\r"
-                               "Trait col1 col2 .."));
-    inputs.traitInfo = askInputFile(parent, "File3 (*.*)");
-    if (inputs.traitInfo.isEmpty())
-        return result;
+    const struct {
+        const char *notice;
+        const char *filter;
+        QString *path;
+    } required[] = {
+        {"Please choose <b>required</b> file 1 (results). The format could be as following:\r"
+         " Trait SNP statistic1 statistic2 ...",
+         "File1 (*.*)", &inputs.results},
+        {"Please choose <b>required</b> file 2 (SNP info).The format could be as following:\r"
+         "SNP chr pos col1 col2 ...",
+         "File2 (*.*)", &inputs.snpInfo},
+        {"Please choose <b>required</b> file 3 (Trait info).The format could be as following:\r"
+         "Trait col1 col2 ..",
+         "File3 (*.*)", &inputs.traitInfo}};
+    for (const auto &file : required) {
+        dialogs::notice(parent, tr(file.notice));
+        *file.path = askInputFile(parent, file.filter);
+        if (file.path->isEmpty())
+            return result;
+    }
 
     if (dialogs::askYesNo(parent, tr("Please choose <b>optional</b> file 4 (Trait group). \n"
                                      "If you don't have this file, click NO button.The format could be as following:\t"

@@ -64,26 +64,21 @@ double betaFraction(double x, double a, double b)
         d = Tiny;
     d = 1.0 / d;
     double h = d;
+    // One Lentz step with coefficient aa; returns the factor it applies to h.
+    const auto step = [&c, &d](double aa) {
+        d = 1.0 + aa * d;
+        if (std::fabs(d) < Tiny)
+            d = Tiny;
+        c = 1.0 + aa / c;
+        if (std::fabs(c) < Tiny)
+            c = Tiny;
+        d = 1.0 / d;
+        return d * c;
+    };
     for (int m = 1; m <= 20000; ++m) {
         const double m2 = 2.0 * m;
-        double aa = m * (b - m) * x / ((qam + m2) * (a + m2));
-        d = 1.0 + aa * d;
-        if (std::fabs(d) < Tiny)
-            d = Tiny;
-        c = 1.0 + aa / c;
-        if (std::fabs(c) < Tiny)
-            c = Tiny;
-        d = 1.0 / d;
-        h *= d * c;
-        aa = -(a + m) * (qab + m) * x / ((a + m2) * (qap + m2));
-        d = 1.0 + aa * d;
-        if (std::fabs(d) < Tiny)
-            d = Tiny;
-        c = 1.0 + aa / c;
-        if (std::fabs(c) < Tiny)
-            c = Tiny;
-        d = 1.0 / d;
-        const double del = d * c;
+        h *= step(m * (b - m) * x / ((qam + m2) * (a + m2)));
+        const double del = step(-(a + m) * (qab + m) * x / ((a + m2) * (qap + m2)));
         h *= del;
         if (std::fabs(del - 1.0) < Eps)
             break;

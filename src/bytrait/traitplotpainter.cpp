@@ -348,23 +348,21 @@ QImage renderTraitExport(const TraitPlotData &data, const QString &title, const 
         const ValueScale scale = makeScale(data.valueMin, data.valueMax, g);
         painter.setPen(cosmeticPen(Qt::blue));
         painter.setBrush(Qt::NoBrush);
-        {
+        const auto drawAll = [&](int count, const int *chromosomes, const float *positions,
+                                 const float *values, int box) {
             DeviceEllipses ellipses(painter);
-            for (int i = 0; i < data.rowCount; ++i) {
+            for (int i = 0; i < count; ++i) {
                 int x = 0;
-                if (pointX(data.chromosomes[i], data.positions[i], &x))
-                    ellipses.draw(x, scale.y(data.values[i]), PointBox);
+                if (pointX(chromosomes[i], positions[i], &x))
+                    ellipses.draw(x, scale.y(values[i]), box);
             }
-        }
+        };
+        drawAll(data.rowCount, data.chromosomes, data.positions, data.values, PointBox);
         if (data.highlightOn) {
             painter.setPen(cosmeticPen(Qt::red));
             painter.setBrush(Qt::red);
-            DeviceEllipses ellipses(painter);
-            for (int i = 0; i < data.highlightCount; ++i) {
-                int x = 0;
-                if (pointX(data.highlightChromosomes[i], data.highlightPositions[i], &x))
-                    ellipses.draw(x, scale.y(data.highlightValues[i]), ExportCircleBox);
-            }
+            drawAll(data.highlightCount, data.highlightChromosomes, data.highlightPositions,
+                    data.highlightValues, ExportCircleBox);
         }
         painter.setPen(cosmeticPen(Qt::blue));
         painter.setBrush(Qt::NoBrush);

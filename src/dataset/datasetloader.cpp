@@ -27,24 +27,6 @@ QString notFound(const char *name)
         .arg(QLatin1String(name));
 }
 
-// Calls fn(begin, length) for every line of `data`; "\n" and "\r\n" both end a line, and an
-// empty piece after the last line end is not a line.
-template <typename Fn>
-void forEachLine(const QByteArray &data, Fn fn)
-{
-    const char *p = data.constData();
-    const char *end = p + data.size();
-    while (p < end) {
-        const void *nl = std::memchr(p, '\n', size_t(end - p));
-        const char *lineEnd = nl ? static_cast<const char *>(nl) : end;
-        qsizetype length = lineEnd - p;
-        if (length > 0 && p[length - 1] == '\r')
-            --length;
-        fn(p, length);
-        p = nl ? lineEnd + 1 : end;
-    }
-}
-
 QStringList splitFields(const char *line, qsizetype length)
 {
     return QString::fromUtf8(line, length).split(QLatin1Char('\t'));

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <type_traits>
 #include <charconv>
 #include <cstddef>
 #include <cstring>
@@ -77,46 +78,24 @@ Stamp stampOf(const QString &path)
     return s;
 }
 
-// Calls fn(begin, length) for every line of `data`; "\n" and "\r\n" both end a line, and an
-// empty piece after the last line end is not a line (as every dataset reader splits lines).
-template <typename Fn>
-void forEachLine(QByteArrayView data, Fn fn)
-{
-    const char *p = data.data();
-    const char *end = p + data.size();
-    while (p < end) {
-        const void *nl = std::memchr(p, '\n', size_t(end - p));
-        const char *lineEnd = nl ? static_cast<const char *>(nl) : end;
-        qsizetype length = lineEnd - p;
-        if (length > 0 && p[length - 1] == '\r')
-            --length;
-        fn(p, length);
-        p = nl ? lineEnd + 1 : end;
-    }
-}
-
 QByteArrayView nameOfLine(QByteArrayView line)
 {
     const qsizetype tab = line.indexOf('\t');
     return tab < 0 ? line : line.first(tab);
 }
 
-int parseInt(const char *p, qsizetype length)
+// A number as from_chars reads it; what it does not take whole, as Qt reads it.
+template <typename T>
+T parseNumber(const char *p, qsizetype length)
 {
-    int value = 0;
+    T value = 0;
     const auto [ptr, ec] = std::from_chars(p, p + length, value);
     if (ec == std::errc() && ptr == p + length)
         return value;
-    return QByteArray(p, length).toInt();
-}
-
-double parseDouble(const char *p, qsizetype length)
-{
-    double value = 0.0;
-    const auto [ptr, ec] = std::from_chars(p, p + length, value);
-    if (ec == std::errc() && ptr == p + length)
-        return value;
-    return QByteArray(p, length).toDouble();
+    if constexpr (std::is_same_v<T, int>)
+        return QByteArray(p, length).toInt();
+    else
+        return QByteArray(p, length).toDouble();
 }
 
 // A file's bytes: mapped when it is plain, decompressed into `owned` when it starts with the
@@ -365,11 +344,11 @@ struct SnpInfoIndexBuilder {
                 const char *t2 = static_cast<const char *>(std::memchr(c, '\t', size_t(end - c)));
                 const char *cEnd = t2 ? t2 : end;
                 const std::optional<int> number = parseChromosome(QByteArrayView(c, cEnd - c));
-                chromosome = number ? *number : parseInt(c, cEnd - c);
+                chromosome = number ? *number : parseNumber<int>(c, cEnd - c);
                 if (t2) {
                     const char *q = t2 + 1;
                     const char *t3 = static_cast<const char *>(std::memchr(q, '\t', size_t(end - q)));
-                    position = parseDouble(q, (t3 ? t3 : end) - q);
+                    position = parseNumber<double>(q, (t3 ? t3 : end) - q);
                 }
             }
             chromosomes[line - 1] = chromosome;

@@ -37,26 +37,6 @@ qint64 g_maxRows = MaxRows;
 qint64 g_memoryRows = 0; // rows held before a run is spilled, set by tests; 0: from the limit
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
-// Splits a line at every tab, keeping empty fields; an empty line is one empty field. A line of
-// more than `maxFields` fields stops there, its rest left as one more field: the count check
-// still fails, and a hostile line of tabs costs no more than the fields it may have.
-void splitFields(QByteArrayView line, std::vector<QByteArrayView> &fields,
-                 qsizetype maxFields = std::numeric_limits<qsizetype>::max())
-{
-    fields.clear();
-    const char *p = line.data();
-    const char *const end = p + line.size();
-    while (p != end && qsizetype(fields.size()) < maxFields) {
-        const void *tab = std::memchr(p, '\t', size_t(end - p));
-        if (!tab)
-            break;
-        const char *t = static_cast<const char *>(tab);
-        fields.emplace_back(p, t - p);
-        p = t + 1;
-    }
-    fields.emplace_back(p, end - p);
-}
-
 QByteArray number(qint64 value)
 {
     return QByteArray::number(value);
@@ -635,7 +615,7 @@ bool Import::readResults()
     QByteArrayView line;
     while (!spillFailed && m_results.readLine(line)) {
         ++n;
-        splitFields(line, m_fields, m_resultsFields);
+        splitTabs(line, m_fields, m_resultsFields);
         if (qsizetype(m_fields.size()) != m_resultsFields) {
             storeBatch();
             return invalid("error : " + number(n) + "th line has different column numbers!", true);
@@ -797,7 +777,7 @@ bool Import::readSnpInfo()
     qint64 n = 0;
     while (m_snpInfo.readLine(line)) {
         ++n;
-        splitFields(line, m_fields, m_snpFields);
+        splitTabs(line, m_fields, m_snpFields);
         if (qsizetype(m_fields.size()) != m_snpFields)
             return invalid("error :" + number(n) + "th line has different column numbers!", true);
         const std::optional<int> chromosome = quillmap::chromosomeNumber(m_fields[1]);
@@ -1029,7 +1009,7 @@ bool Import::buildGenes()
     qint64 n = 0;
     while (m_genes.readLine(line)) {
         tick(importstage::Genes, ++n);
-        splitFields(line, m_fields, 4); // fields after the fourth are not read
+        splitTabs(line, m_fields, 4); // fields after the fourth are not read
         if (m_fields.size() < 4)
             continue;
         const std::optional<double> start = quillmap::parseDouble(m_fields[2].trimmed());

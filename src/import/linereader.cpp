@@ -208,3 +208,19 @@ bool LineReader::readFile(const QString &path, QByteArray &bytes)
         bytes.remove(0, 3);
     return true;
 }
+
+void splitTabs(QByteArrayView line, std::vector<QByteArrayView> &fields, qsizetype maxFields)
+{
+    fields.clear();
+    const char *p = line.data();
+    const char *const end = p + line.size();
+    while (p != end && qsizetype(fields.size()) < maxFields) {
+        const void *tab = std::memchr(p, '\t', size_t(end - p));
+        if (!tab)
+            break;
+        const char *t = static_cast<const char *>(tab);
+        fields.emplace_back(p, t - p);
+        p = t + 1;
+    }
+    fields.emplace_back(p, end - p);
+}

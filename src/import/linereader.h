@@ -4,6 +4,10 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <cstring>
+#include <limits>
+#include <vector>
+
 // Reads an input file line by line as raw bytes. A line ends at "\n" or "\r\n", neither of which
 // is part of the line; a last line without a line feed is still a line, and a file ending in a
 // line feed has no empty last line. Gzip files are decompressed on the fly, known by their
@@ -48,3 +52,27 @@ private:
     bool m_atStart = true;
     bool m_utf16Mark = false;
 };
+
+// Splits a line at every tab, keeping empty fields; an empty line is one empty field. A line of
+// more than `maxFields` fields stops there, its rest left as one more field: a count check still
+// fails, and a hostile line of tabs costs no more than the fields it may have.
+void splitTabs(QByteArrayView line, std::vector<QByteArrayView> &fields,
+               qsizetype maxFields = std::numeric_limits<qsizetype>::max());
+
+// Calls fn(begin, length) for every line of `data`; "\n" and "\r\n" both end a line, and an
+// empty piece after the last line end is not a line (as every dataset reader splits lines).
+template <typename Fn>
+void forEachLine(QByteArrayView data, Fn fn)
+{
+    const char *p = data.data();
+    const char *end = p + data.size();
+    while (p < end) {
+        const void *nl = std::memchr(p, '\n', size_t(end - p));
+        const char *lineEnd = nl ? static_cast<const char *>(nl) : end;
+        qsizetype length = lineEnd - p;
+        if (length > 0 && p[length - 1] == '\r')
+            --length;
+        fn(p, length);
+        p = nl ? lineEnd + 1 : end;
+    }
+}

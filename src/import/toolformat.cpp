@@ -1,5 +1,7 @@
 #include "import/toolformat.h"
 
+#include "import/linereader.h"
+
 #include <QFileInfo>
 
 #include <cstring>
@@ -135,15 +137,7 @@ void splitToolLine(ToolFormat format, QByteArrayView line, std::vector<QByteArra
     const char *p = line.data();
     const char *const end = p + line.size();
     if (format == ToolFormat::Plink2 || format == ToolFormat::GwasSsf) {
-        for (;;) {
-            const void *tab = std::memchr(p, '\t', size_t(end - p));
-            if (!tab)
-                break;
-            const char *t = static_cast<const char *>(tab);
-            fields.emplace_back(p, t - p);
-            p = t + 1;
-        }
-        fields.emplace_back(p, end - p);
+        splitTabs(line, fields);
         return;
     }
     for (;;) {

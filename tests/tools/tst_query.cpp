@@ -1,6 +1,9 @@
 #include "support/regiondataset.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QXmlStreamReader>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,6 +32,7 @@ private slots:
     void initTestCase();
     void commands_data();
     void commands();
+    void plotsAsTheWindowDraws();
 
 private:
     QTemporaryDir m_dir;
@@ -85,6 +89,11 @@ void QueryTest::commands_data()
     QTest::newRow("threshold nan") << QStringList{"top-loci", "--p", "nan"} << 2 << QStringList{} << "--p takes";
     QTest::newRow("unknown option") << QStringList{"lambda", "--window", "5"} << 2 << QStringList{}
                                     << "unknown option --window";
+    QTest::newRow("plot without --out") << QStringList{"plot", "trait", "tA"} << 2 << QStringList{} << "--out FILE";
+    QTest::newRow("plot of a trait not there") << QStringList{"plot", "trait", "tC", "--out", "x.svg"} << 1
+                                               << QStringList{} << "the trait tC is not in the dataset";
+    QTest::newRow("plot, unknown transform") << QStringList{"plot", "region", "1", "1", "--out=x.png", "--transform", "ln"}
+                                             << 2 << QStringList{} << "--transform takes";
     QTest::newRow("region of chromosome Y") << QStringList{"region", "Y", "1"} << 2 << QStringList{} << "a region is";
 }
 
@@ -114,6 +123,36 @@ void QueryTest::commands()
     } else {
         QCOMPARE(got, lines);
     }
+}
+
+void QueryTest::plotsAsTheWindowDraws()
+{
+    const QString svg = m_dir.filePath(QStringLiteral("trait.svg"));
+    const QString png = m_dir.filePath(QStringLiteral("region.png"));
+    for (const QStringList &args : {QStringList{"plot", "trait", "tA", "--stat", "pvalue", "--transform", "-log(10)", "--out", svg},
+                                    QStringList{"plot", "region", "X", "0", "--out", png, "--width", "640", "--height", "480"}}) {
+        QProcess process;
+        process.start(QStringLiteral(QUILLMAP_QUERY), QStringList{m_folder} + args);
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    }
+    QFile file(svg);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    int elements = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        elements += xml.isStartElement() ? 1 : 0;
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QVERIFY(elements > 10);
+    QFile picture(png);
+    QVERIFY(picture.open(QIODevice::ReadOnly));
+    const QByteArray head = picture.read(24);
+    QVERIFY(head.startsWith("\x89PNG"));
+    // Width and height of the IHDR chunk, big-endian.
+    QCOMPARE(qFromBigEndian<quint32>(head.constData() + 16), 640u);
+    QCOMPARE(qFromBigEndian<quint32>(head.constData() + 20), 480u);
 }
 
 QTEST_GUILESS_MAIN(QueryTest)

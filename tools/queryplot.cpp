@@ -1,0 +1,153 @@
+#include "queryplot.h"
+
+#include "browse/numerichelpers.h"
+#include "browse/regionplotgeometry.h"
+#include "browse/traitplotgeometry.h"
+#include "bypos/regionplotpainter.h"
+#include "bytrait/traitplotpainter.h"
+#include "dataset/datasettables.h"
+#include "dataset/regionsearch.h"
+#include "figures/figureexport.h"
+
+#include <QColor>
+#include <QPainter>
+#include <QRegularExpression>
+
+namespace quillmap::query {
+
+namespace {
+
+const QStringList TransformNames = {QStringLiteral("NoTransformation"), QStringLiteral("log(10)"),
+                                    QStringLiteral("-log(10)"), QStringLiteral("log(2)"),
+                                    QStringLiteral("-log(2)"), QStringLiteral("abs")};
+
+// A whole number from `low` to `high` written plainly; nothing otherwise.
+std::optional<int> wholeNumber(const QString &text, int low, int high)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,6}$"));
+    if (!digits.match(text).hasMatch())
+        return std::nullopt;
+    const int value = text.toInt();
+    if (value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+QStringList plotOptions()
+{
+    return {QStringLiteral("--stat"), QStringLiteral("--transform"), QStringLiteral("--out"),
+            QStringLiteral("--width"), QStringLiteral("--height"), QStringLiteral("--dpi")};
+}
+
+int plotCommand(const QString &folder, const DatasetTables &tables, const Options &options,
+                const char *usage)
+{
+    const QStringList &args = options.positional;
+    const bool trait = args.size() == 2 && args[0] == u"trait";
+    const bool region = args.size() == 3 && args[0] == u"region";
+    if (!trait && !region)
+        return usageError(QStringLiteral("plot takes \"trait NAME\" or \"region CHR MB\""), usage);
+    const QString out = options.value(QStringLiteral("--out"));
+    if (out.isEmpty() || !figures::figureFormatOf(out))
+        return usageError(QStringLiteral("plot needs --out FILE ending in .pdf, .svg or .png"), usage);
+    const std::optional<int> width = wholeNumber(
+        options.contains(QStringLiteral("--width")) ? options.value(QStringLiteral("--width")) : QStringLiteral("1000"), 100, 20000);
+    const std::optional<int> height = wholeNumber(
+        options.contains(QStringLiteral("--height")) ? options.value(QStringLiteral("--height"))
+                                                     : (trait ? QStringLiteral("400") : QStringLiteral("600")),
+        100, 20000);
+    const std::optional<int> dpi = wholeNumber(
+        options.contains(QStringLiteral("--dpi")) ? options.value(QStringLiteral("--dpi")) : QStringLiteral("96"), 10, 2400);
+    if (!width || !height || !dpi)
+        return usageError(QStringLiteral("--width and --height take 100 to 20000, --dpi 10 to 2400"), usage);
+
+    int statistic = 0;
+    if (options.contains(QStringLiteral("--stat"))) {
+        statistic = int(tables.statisticNames.indexOf(options.value(QStringLiteral("--stat"))));
+        if (statistic < 0) {
+            printError(QStringLiteral("the statistic %1 is not in the dataset").arg(options.value(QStringLiteral("--stat"))));
+            return 1;
+        }
+    }
+    int transform = 0;
+    if (options.contains(QStringLiteral("--transform"))) {
+        const QString name = options.value(QStringLiteral("--transform"));
+        transform = int(TransformNames.indexOf(name));
+        if (transform < 0)
+            return usageError(QStringLiteral("--transform takes one of: %1").arg(TransformNames.join(u", ")), usage);
+    }
+    const QSize size(*width, *height);
+    QString error;
+
+    if (trait) {
+        const Result<ResultRows> read = readTrait(folder, tables, args[1]);
+        if (!read) {
+            if (read.kind() == ErrorKind::NoRecords || read.kind() == ErrorKind::Invalid) {
+                printError(QStringLiteral("the trait %1 is not in the dataset").arg(args[1]));
+                return 1;
+            }
+            return datasetError(read.message());
+        }
+        const traitplot::TraitSeries series = traitplot::traitSeries(*read, tables, statistic, transform);
+        if (series.missingValue) {
+            printError(QStringLiteral("a value has no logarithm under %1").arg(TransformNames[transform]));
+            return 1;
+        }
+        TraitPlotData data;
+        data.rowCount = int(series.values.size());
+        data.chromosomes = series.chromosomes.data();
+        data.positions = series.positions.data();
+        data.values = series.values.data();
+        data.valueMin = series.valueMin;
+        data.valueMax = series.valueMax;
+        data.topThreshold = series.thresholds.top;
+        data.bottomThreshold = series.thresholds.bottom;
+        data.plotReady = true;
+        const bool written = figures::exportFigure(out, size, *dpi, [&](QPainter &painter, QSize s) {
+            traitplot::drawFrame(painter, s);
+            traitplot::drawPoints(painter, s, data, 0, data.rowCount);
+            traitplot::drawValueLabels(painter, s, data);
+            traitplot::drawChromosomeStrip(painter, s);
+        }, &error);
+        return written ? 0 : datasetError(error);
+    }
+
+    const std::optional<int> bin = regionBinOf(args[1], args[2]);
+    if (!bin)
+        return usageError(QStringLiteral("a region is a chromosome (1-22 or X) and a whole Mb from 0 to 999"), usage);
+    const auto read = bypos::readRegion(folder, tables, *bin);
+    if (!read) {
+        if (read.kind() == ErrorKind::NoRecords) {
+            printError(QStringLiteral("chromosome %1 at %2 Mb: %3").arg(args[1], args[2], read.message()));
+            return 1;
+        }
+        return datasetError(read.message());
+    }
+    const bypos::TraitRanking ranking = bypos::rankTraits(*read, tables, statistic, transform);
+    if (ranking.missingValue) {
+        printError(QStringLiteral("a value has no logarithm under %1").arg(TransformNames[transform]));
+        return 1;
+    }
+    bypos::RegionPlotInput input;
+    input.plotReady = true;
+    input.traitCount = ranking.traitCount();
+    input.traitPositions = &ranking.positions;
+    input.traitValues = &ranking.values;
+    input.traitOrder = &ranking.order;
+    input.valueMax = ranking.valueMax;
+    input.valueMin = ranking.valueMin;
+    // The panel's default label colours.
+    for (const Qt::GlobalColor c : {Qt::red, Qt::red, Qt::red, Qt::blue, Qt::blue, Qt::blue, Qt::black, Qt::black, Qt::black})
+        input.rankColours << QColor(c);
+    input.laterColour = QColor(QStringLiteral("green"));
+    input.regionText = args[2];
+    input.region = args[2].toInt();
+    const bool written = figures::exportFigure(out, size, *dpi, [&](QPainter &painter, QSize s) {
+        bypos::paintRegionPlot(painter, input, bypos::screenGeometry(s.width(), s.height()));
+    }, &error);
+    return written ? 0 : datasetError(error);
+}
+
+} // namespace quillmap::query

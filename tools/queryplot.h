@@ -1,0 +1,19 @@
+#pragma once
+
+#include "querycommon.h"
+
+#include <QStringList>
+
+class DatasetTables;
+
+// quillmap-query's plot command: the trait's genome-wide plot or the region plot, drawn by the
+// window's own painting routines into PDF, SVG or PNG.
+namespace quillmap::query {
+
+// The options the plot command takes.
+QStringList plotOptions();
+// Runs "plot trait NAME ..." or "plot region CHR MB ..." (a QGuiApplication must exist).
+int plotCommand(const QString &folder, const DatasetTables &tables, const Options &options,
+                const char *usage);
+
+} // namespace quillmap::query
