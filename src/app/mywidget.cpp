@@ -3,6 +3,7 @@
 #include "bypos/bypos.h"
 #include "bytrait/byid.h"
 #include "common/dialogprovider.h"
+#include "dataset/datasettables.h"
 #include "linkout/linkout.h"
 #include "session/linktemplates.h"
 #include "linkout/setuplink.h"
@@ -39,7 +40,7 @@ MyWidget::MyWidget(QWidget *parent)
     connect(topLociTab, &TopLociTab::locusChosen, this, &MyWidget::showLocus);
     tabs->setCurrentWidget(traitPanel);
 
-    linkout::fillLinkLists();
+    linkout::fillLinkLists(datasetTables().build);
 
     m_setupLink = std::make_unique<SetupLink>();
     QGroupBox *chooser = m_setupLink->createDatabaseChooser();

@@ -144,10 +144,10 @@ void byPos::search()
     const QString chromosome = chrName->currentText();
     const int region = currentRegion();
 
-    const int end = chromosomeEnd(chromosome);
+    const int end = chromosomeEnd(chromosome, tables.build);
     if (end >= 0 && region >= end && !endWarningShown) {
         legendBox->clear();
-        dialogs::information(this, chromosomeEndMessage(chromosome));
+        dialogs::information(this, chromosomeEndMessage(chromosome, tables.build));
         endWarningShown = 1;
         detachTable();
         return;
@@ -355,7 +355,7 @@ bool byPos::showSnp(const QString &name)
 
 void byPos::link()
 {
-    QDesktopServices::openUrl(genomeBrowserUrl(chrName->currentText(), currentRegion()));
+    QDesktopServices::openUrl(genomeBrowserUrl(chrName->currentText(), currentRegion(), datasetTables().build));
 }
 
 void byPos::help()
