@@ -311,10 +311,11 @@ void byPos::findSNP()
     FindSNPDialog dialog(this);
     if (DialogProvider::instance().exec(&dialog) != QDialog::Accepted)
         return;
-    const QString name = dialog.lineEdit->text().toLower();
-    if (name.isEmpty())
+    const QString typed = dialog.lineEdit->text();
+    if (typed.isEmpty())
         return;
-    showSnp(name);
+    // A name as the dataset spells it, else in lower case, so rs names are found in any case.
+    showSnp(datasetTables().snpIndexOf(typed) >= 0 ? typed : typed.toLower());
 }
 
 bool byPos::showSnp(const QString &name)

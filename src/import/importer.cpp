@@ -824,8 +824,18 @@ bool Import::writeTables()
     const qint64 rows = m_rows.size();
     const int extra = m_extraStats;
     std::vector<quint32> order(size_t(rows), 0);
-    std::vector<char> record(size_t(quillmap::recordSize(extra)));
+    const qsizetype recordBytes = qsizetype(quillmap::recordSize(extra));
     constexpr size_t Bins = 65536;
+    // Records are encoded into a batch handed to the file in one write: a call per 20-byte
+    // record cost as much as the encoding.
+    const qsizetype batchRecords = std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes);
+    std::vector<char> batch(size_t(batchRecords * recordBytes));
+    qsizetype batched = 0;
+    auto flushBatch = [&](OutputFile &out) {
+        const bool ok = out.write(QByteArrayView(batch.data(), batched * recordBytes));
+        batched = 0;
+        return ok;
+    };
 
     // Spilled rows: each run sorted both ways now, merged into the tables below.
     std::vector<qint64> spilledTraitCounts(size_t(m_traitNames.size()), 0);
@@ -837,10 +847,12 @@ bool Import::writeTables()
     qint64 written = 0;
     auto writeRecords = [&](OutputFile &out, bool byTrait) {
         if (m_spill.active()) {
-            return m_spill.merge(byTrait, m_snpBins, [&](QByteArrayView bytes) {
+            const bool merged = m_spill.merge(byTrait, m_snpBins, [&](QByteArrayView bytes) {
                 tick(importstage::Tables, ++written);
-                return out.write(bytes);
+                std::memcpy(batch.data() + batched * recordBytes, bytes.data(), size_t(recordBytes));
+                return ++batched < batchRecords || flushBatch(out);
             });
+            return flushBatch(out) && merged;
         }
         // The order jumps about the row store: fetch a few records ahead.
         constexpr qint64 Ahead = 16;
@@ -853,11 +865,13 @@ bool Import::writeTables()
             }
             const qint64 r = order[size_t(i)];
             const float *stats = m_rows.stats(r);
-            quillmap::encodeRecord(record.data(), {m_rows.trait(r), m_rows.snp(r), stats[0]},
+            quillmap::encodeRecord(batch.data() + batched * recordBytes, {m_rows.trait(r), m_rows.snp(r), stats[0]},
                                    stats + 1, extra);
-            out.write(QByteArrayView(record.data(), qsizetype(record.size())));
+            if (++batched == batchRecords)
+                flushBatch(out);
             tick(importstage::Tables, ++written);
         }
+        flushBatch(out);
         return true;
     };
 
