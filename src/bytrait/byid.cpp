@@ -491,17 +491,17 @@ void byID::paintFunSub()
         QPainter painter(&workImage);
         if (repaintIndex == 0)
             traitplot::drawFrame(painter, size);
-        const TraitPlotData data = plotData();
+        const TraitPlotData plot = plotData();
         if (plotReady == 1) {
-            const int end = std::min(repaintIndex + 1000, data.rowCount);
-            traitplot::drawPoints(painter, size, data, repaintIndex, end);
+            const int end = std::min(repaintIndex + 1000, plot.rowCount);
+            traitplot::drawPoints(painter, size, plot, repaintIndex, end);
             repaintIndex = end;
         }
         // Without plottable rows there is nothing left to draw: finish now rather than tick.
-        if (plotReady != 1 || repaintIndex >= data.rowCount)
+        if (plotReady != 1 || repaintIndex >= plot.rowCount)
             repaintIndex = rowCount;
         if (repaintIndex >= rowCount) {
-            traitplot::drawValueLabels(painter, size, data);
+            traitplot::drawValueLabels(painter, size, plot);
             traitplot::drawChromosomeStrip(painter, size);
         }
     } else {
