@@ -38,6 +38,7 @@ MyWidget::MyWidget(QWidget *parent)
     tabs->addTab(topLociTab, tr("Top loci"));
     connect(traitsTab, &TraitsTab::traitChosen, this, &MyWidget::showTrait);
     connect(topLociTab, &TopLociTab::locusChosen, this, &MyWidget::showLocus);
+    connect(traitPanel, &byID::snpClicked, this, &MyWidget::showLocus);
     tabs->setCurrentWidget(traitPanel);
 
     linkout::fillLinkLists(datasetTables().build);
@@ -124,5 +125,5 @@ void MyWidget::showTrait(const QString &trait)
 void MyWidget::showLocus(const QString &snp)
 {
     tabs->setCurrentWidget(positionPanel);
-    positionPanel->showSnp(snp);
+    positionPanel->showSnp(snp, true);
 }

@@ -20,10 +20,12 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QSignalBlocker>
 #include <QTextBrowser>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <numeric>
 
 using namespace quillmap::bypos;
@@ -318,7 +320,7 @@ void byPos::findSNP()
     showSnp(datasetTables().snpIndexOf(typed) >= 0 ? typed : typed.toLower());
 }
 
-bool byPos::showSnp(const QString &name)
+bool byPos::showSnp(const QString &name, bool direct)
 {
     snpMarkOn = 0;
     const DatasetTables &tables = datasetTables();
@@ -339,7 +341,14 @@ bool byPos::showSnp(const QString &name)
         return false;
     }
 
-    // A new chromosome searches the old region on it first (chrNameSlot).
+    // A new chromosome searches the old region on it first (chrNameSlot), as Find SNP always
+    // did; a jump from another tab goes straight to the SNP's region.
+    std::optional<QSignalBlocker> quietChromosome;
+    std::optional<QSignalBlocker> quietRegion;
+    if (direct) {
+        quietChromosome.emplace(chrName);
+        quietRegion.emplace(regionCombobox);
+    }
     chrName->setCurrentIndex(chromosomeEntry);
     const double position = fields[1].toDouble();
     const double megabase = std::floor(position);
