@@ -3,6 +3,7 @@
 #include "bypos/bypos.h"
 #include "bytrait/byid.h"
 #include "common/dialogprovider.h"
+#include "dataset/datasettables.h"
 #include "linkout/linkout.h"
 #include "session/linktemplates.h"
 #include "linkout/setuplink.h"
@@ -37,9 +38,10 @@ MyWidget::MyWidget(QWidget *parent)
     tabs->addTab(topLociTab, tr("Top loci"));
     connect(traitsTab, &TraitsTab::traitChosen, this, &MyWidget::showTrait);
     connect(topLociTab, &TopLociTab::locusChosen, this, &MyWidget::showLocus);
+    connect(traitPanel, &byID::snpClicked, this, &MyWidget::showLocus);
     tabs->setCurrentWidget(traitPanel);
 
-    linkout::fillLinkLists();
+    linkout::fillLinkLists(datasetTables().build);
 
     m_setupLink = std::make_unique<SetupLink>();
     QGroupBox *chooser = m_setupLink->createDatabaseChooser();
@@ -123,5 +125,5 @@ void MyWidget::showTrait(const QString &trait)
 void MyWidget::showLocus(const QString &snp)
 {
     tabs->setCurrentWidget(positionPanel);
-    positionPanel->showSnp(snp);
+    positionPanel->showSnp(snp, true);
 }

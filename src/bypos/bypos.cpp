@@ -20,10 +20,12 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QSignalBlocker>
 #include <QTextBrowser>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <numeric>
 
 using namespace quillmap::bypos;
@@ -144,10 +146,10 @@ void byPos::search()
     const QString chromosome = chrName->currentText();
     const int region = currentRegion();
 
-    const int end = chromosomeEnd(chromosome);
+    const int end = chromosomeEnd(chromosome, tables.build);
     if (end >= 0 && region >= end && !endWarningShown) {
         legendBox->clear();
-        dialogs::information(this, chromosomeEndMessage(chromosome));
+        dialogs::information(this, chromosomeEndMessage(chromosome, tables.build));
         endWarningShown = 1;
         detachTable();
         return;
@@ -311,13 +313,14 @@ void byPos::findSNP()
     FindSNPDialog dialog(this);
     if (DialogProvider::instance().exec(&dialog) != QDialog::Accepted)
         return;
-    const QString name = dialog.lineEdit->text().toLower();
-    if (name.isEmpty())
+    const QString typed = dialog.lineEdit->text();
+    if (typed.isEmpty())
         return;
-    showSnp(name);
+    // A name as the dataset spells it, else in lower case, so rs names are found in any case.
+    showSnp(datasetTables().snpIndexOf(typed) >= 0 ? typed : typed.toLower());
 }
 
-bool byPos::showSnp(const QString &name)
+bool byPos::showSnp(const QString &name, bool direct)
 {
     snpMarkOn = 0;
     const DatasetTables &tables = datasetTables();
@@ -338,7 +341,14 @@ bool byPos::showSnp(const QString &name)
         return false;
     }
 
-    // A new chromosome searches the old region on it first (chrNameSlot).
+    // A new chromosome searches the old region on it first (chrNameSlot), as Find SNP always
+    // did; a jump from another tab goes straight to the SNP's region.
+    std::optional<QSignalBlocker> quietChromosome;
+    std::optional<QSignalBlocker> quietRegion;
+    if (direct) {
+        quietChromosome.emplace(chrName);
+        quietRegion.emplace(regionCombobox);
+    }
     chrName->setCurrentIndex(chromosomeEntry);
     const double position = fields[1].toDouble();
     const double megabase = std::floor(position);
@@ -355,7 +365,7 @@ bool byPos::showSnp(const QString &name)
 
 void byPos::link()
 {
-    QDesktopServices::openUrl(genomeBrowserUrl(chrName->currentText(), currentRegion()));
+    QDesktopServices::openUrl(genomeBrowserUrl(chrName->currentText(), currentRegion(), datasetTables().build));
 }
 
 void byPos::help()

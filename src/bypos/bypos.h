@@ -31,8 +31,9 @@ public:
     // Runs a region search for the chromosome and region shown, as the region choice does.
     void searchRegion() { search(); }
     // Opens the region of SNP `name` with the SNP marked, as Find SNP does after its dialog.
-    // False (after the same message) when the dataset has no such SNP.
-    bool showSnp(const QString &name);
+    // False (after the same message) when the dataset has no such SNP. `direct` skips Find
+    // SNP's search of the old region on the new chromosome (for jumps from other tabs).
+    bool showSnp(const QString &name, bool direct = false);
     // Records of the region shown.
     int regionRowCount() const { return rowCount; }
     // What the plot draws right now.

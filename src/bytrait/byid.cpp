@@ -3,6 +3,7 @@
 #include "dataset/datasetfiles.h"
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
+#include "browse/studyscan.h"
 #include "browse/traitplotgeometry.h"
 #include "bytrait/traitplotpainter.h"
 #include "common/ctableview.h"
@@ -23,6 +24,8 @@
 #include <QProgressDialog>
 #include <QScrollBar>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QToolTip>
 #include <QTextBrowser>
 #include <QTimer>
 
@@ -63,6 +66,9 @@ byID::byID(QWidget *parent)
     repaintTimer = new QTimer(this);
     connect(repaintTimer, &QTimer::timeout, this, &byID::paintFunSub);
     repaintTimer->start(0);
+    // Hovering a point names it; clicking it opens its locus.
+    frame->setMouseTracking(true);
+    frame->installEventFilter(this);
 
     highlightComboBox->hide();
     displayButton->hide();
@@ -197,6 +203,58 @@ void byID::releaseRows()
     rowChromosomes.clear();
     rowPositions.clear();
     rowValues.clear();
+}
+
+int byID::pointAt(QPoint framePos)
+{
+    if (plotReady != 1 || plotImage.isNull() || frame->width() <= 0 || frame->height() <= 0)
+        return -1;
+    const TraitPlotData data = plotData();
+    if (m_indexedValues != data.values || m_indexedRows != data.rowCount
+        || m_indexedMode != data.highlightMode || m_indexedSize != plotImage.size()) {
+        std::vector<float> x, y;
+        traitplot::pointCentres(plotImage.size(), data, &x, &y);
+        m_points.build(x.data(), y.data(), int(x.size()), 6.0);
+        m_indexedValues = data.values;
+        m_indexedRows = data.rowCount;
+        m_indexedMode = data.highlightMode;
+        m_indexedSize = plotImage.size();
+    }
+    // The picture is stretched to the frame when their sizes differ.
+    const double px = framePos.x() * double(plotImage.width()) / frame->width();
+    const double py = framePos.y() * double(plotImage.height()) / frame->height();
+    return m_points.nearest(px, py);
+}
+
+QString byID::pointToolTip(int row) const
+{
+    if (row < 0 || row >= int(rowRecords.size()) || row >= int(rowValues.size()))
+        return {};
+    const DatasetTables &tables = datasetTables();
+    const int snp = rowRecords[size_t(row)].snpIndex;
+    const int line = tables.snpLineOfIndex(snp);
+    return QStringLiteral("%1\n%2:%3\n%4\n%5")
+        .arg(tables.snpNames.value(snp), tables.snpFields(line).value(0),
+             QString::number(quillmap::positionBp(tables.snpPosition(line))),
+             ProbeIDSelected->currentText(), QString::number(double(rowValues[size_t(row)]), 'g', 6));
+}
+
+bool byID::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == frame && event->type() == QEvent::MouseMove) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const int row = pointAt(mouse->position().toPoint());
+        if (row >= 0)
+            QToolTip::showText(mouse->globalPosition().toPoint(), pointToolTip(row), frame);
+        else
+            QToolTip::hideText();
+    } else if (watched == frame && event->type() == QEvent::MouseButtonPress) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const int row = mouse->button() == Qt::LeftButton ? pointAt(mouse->position().toPoint()) : -1;
+        if (row >= 0)
+            emit snpClicked(datasetTables().snpNames.value(rowRecords[size_t(row)].snpIndex));
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 TraitPlotData byID::plotData() const
@@ -491,17 +549,17 @@ void byID::paintFunSub()
         QPainter painter(&workImage);
         if (repaintIndex == 0)
             traitplot::drawFrame(painter, size);
-        const TraitPlotData data = plotData();
+        const TraitPlotData plot = plotData();
         if (plotReady == 1) {
-            const int end = std::min(repaintIndex + 1000, data.rowCount);
-            traitplot::drawPoints(painter, size, data, repaintIndex, end);
+            const int end = std::min(repaintIndex + 1000, plot.rowCount);
+            traitplot::drawPoints(painter, size, plot, repaintIndex, end);
             repaintIndex = end;
         }
         // Without plottable rows there is nothing left to draw: finish now rather than tick.
-        if (plotReady != 1 || repaintIndex >= data.rowCount)
+        if (plotReady != 1 || repaintIndex >= plot.rowCount)
             repaintIndex = rowCount;
         if (repaintIndex >= rowCount) {
-            traitplot::drawValueLabels(painter, size, data);
+            traitplot::drawValueLabels(painter, size, plot);
             traitplot::drawChromosomeStrip(painter, size);
         }
     } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browse/ctablemodel.h"
+#include "browse/pointindex.h"
 #include "dataset/rowrecord.h"
 #include "ui_byidwidget.h"
 
@@ -33,6 +34,18 @@ public:
     // True when the construction loaded the dataset and connected the panel.
     bool isReady() const { return m_ready; }
 
+    // The row whose point lies nearest to `framePos` (in the plot frame) within 6 px; -1 when
+    // none. The look-up index is built with the plot shown, on first use.
+    int pointAt(QPoint framePos);
+    // What the plot draws right now.
+    TraitPlotData plotData() const;
+    // The hover text of row `row`: SNP, chromosome:position (bp), trait and the plotted value.
+    QString pointToolTip(int row) const;
+
+signals:
+    // A click on a point of the plot: open By Position at this SNP.
+    void snpClicked(const QString &snp);
+
 public slots:
     // Relabels LinkButton after the chosen database changed.
     void changeLinkText();
@@ -56,10 +69,10 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void releaseRows();
-    TraitPlotData plotData() const;
     void showInFrame(const QImage &image);
     void makeConnections();
     float plottedValue(int recordIndex) const;
@@ -99,5 +112,11 @@ private:
     void showSplashMessage(const QString &message);
 
     QPointer<QLabel> m_splash;
+    quillmap::PointIndex m_points;
+    // What m_points was built for: the rows' values, their count and the image size.
+    const float *m_indexedValues = nullptr;
+    int m_indexedRows = -1;
+    int m_indexedMode = -1;
+    QSize m_indexedSize;
     QPixmap m_splashImage;
 };

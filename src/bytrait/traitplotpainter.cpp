@@ -164,6 +164,27 @@ void drawFrame(QPainter &painter, QSize size)
     painter.restore();
 }
 
+void pointCentres(QSize size, const TraitPlotData &data, std::vector<float> *x, std::vector<float> *y)
+{
+    x->assign(size_t(std::max(0, data.rowCount)), NAN);
+    y->assign(size_t(std::max(0, data.rowCount)), NAN);
+    if (!data.plotReady)
+        return;
+    // The mapping of mapPlotArea, applied by hand.
+    const double g = screenHeightScale(size.width(), size.height());
+    const double sx = double(size.width() - 40) / double(genomeExtent() + 50);
+    const double sy = double(size.height() - 35) / double(std::max(1, int(g)));
+    const ValueScale scale = makeScale(data.valueMin, data.valueMax, g);
+    for (int i = 0; i < data.rowCount; ++i) {
+        const double v = data.values[i];
+        int px = 0;
+        if (!drawnInMode(data.highlightMode, v, data) || !pointX(data.chromosomes[i], data.positions[i], &px))
+            continue;
+        (*x)[size_t(i)] = float(40.0 + (px + PointBox / 2.0) * sx);
+        (*y)[size_t(i)] = float(10.0 + (scale.y(v) + PointBox / 2.0) * sy);
+    }
+}
+
 bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int from, int to,
                 const std::function<bool(int)> &progress)
 {

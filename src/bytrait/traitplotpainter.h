@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class QImage;
 class QPainter;
@@ -40,6 +41,10 @@ bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int fr
 void drawValueLabels(QPainter &painter, QSize size, const TraitPlotData &data);
 void drawChromosomeStrip(QPainter &painter, QSize size);
 void drawSelectionCircles(QPainter &painter, QSize size, const TraitPlotData &data);
+
+// Device centres of the points drawPoints draws for `data` on a device of `size`, one per row
+// (NaN for a row it does not draw): what the plot's hover and click look-ups index.
+void pointCentres(QSize size, const TraitPlotData &data, std::vector<float> *x, std::vector<float> *y);
 
 // The whole screen plot (frame, points when plotReady, labels, strip) onto `device`, which is
 // expected to be white already. Returns false when cancelled (the device is then half drawn).

@@ -7,9 +7,9 @@ FindSNPDialog::FindSNPDialog(QWidget *parent)
     : QDialog(parent)
 {
     setupUi(this);
-    // The validator refuses any keystroke that cannot lead to a name, so only prefixes of a
-    // name ever reach the line edit; OK follows whether the whole text is a name.
-    const QRegularExpression name(QRegularExpression::anchoredPattern(QStringLiteral("[rR][sS][0-9][0-9]*")));
+    // Any SNP name a dataset can hold (rs names, 1:14181, chr1:14181:A:G): the validator refuses
+    // whitespace, which no name holds; OK follows whether the text is non-empty.
+    const QRegularExpression name(QRegularExpression::anchoredPattern(QStringLiteral("\\S+")));
     lineEdit->setValidator(new QRegularExpressionValidator(name, this));
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);

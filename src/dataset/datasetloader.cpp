@@ -210,6 +210,11 @@ LoadOutcome DatasetLoader::readDescription(DatasetTables &tables)
                                        QStringLiteral("Chr"), QStringLiteral("Pos")};
     tables.columnHeaders += tables.snpInfoHeader.mid(3, m);
     tables.columnHeaders += tables.statisticNames;
+
+    const quillmap::Result<quillmap::GenomeBuild> build = quillmap::readGenomeBuild(m_folder);
+    if (!build)
+        return LoadOutcome{false, build.message()};
+    tables.build = *build;
     return LoadOutcome{};
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dataset/genomebuild.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QMap>
@@ -29,6 +31,7 @@ public:
     QStringList resultsHeader, snpInfoHeader;
     qint64 summaryTraitCount = -1;   // "Trait Num" of line 6
     qint64 summarySnpCount = -1;     // "SNP Num" of line 7
+    quillmap::GenomeBuild build = quillmap::GenomeBuild::Hg18; // genome_build.txt
 
     // ---- from the index files and the recorded input files
     QMap<QString, int> traitRecordCounts;       // ID_Line.dat: trait name -> records in table1.dat

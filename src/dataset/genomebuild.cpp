@@ -2,6 +2,7 @@
 
 #include "dataset/atomicfile.h"
 #include "dataset/datasetfiles.h"
+#include "dataset/datasetloader.h"
 
 #include <QFile>
 
@@ -46,8 +47,8 @@ Result<GenomeBuild> readGenomeBuild(const QString &folder)
     if (const std::optional<GenomeBuild> build = genomeBuildNamed(text))
         return *build;
     return Error{ErrorKind::Damaged,
-                 QStringLiteral("The file %1 names no known genome build! Please reload the dataset!")
-                     .arg(QLatin1StringView(GenomeBuildFile))};
+                 damagedDatasetMessage(folder, QStringLiteral("%1 names no genome build (hg18, hg19 or hg38).")
+                                                   .arg(QLatin1StringView(GenomeBuildFile)))};
 }
 
 Status writeGenomeBuild(const QString &folder, std::optional<GenomeBuild> build)

@@ -22,6 +22,16 @@ namespace {
 constexpr int ChromosomeEnds[23] = {247, 243, 200, 192, 181, 171, 159, 147, 140, 136, 135, 133,
                                     115, 107, 101, 89,  79,  77,  64,  63,  47,  50,  155};
 
+// Lengths in base pairs of chromosomes 1..22 then X on hg19 and on hg38.
+constexpr qint64 Hg19Lengths[23] = {
+    249250621, 243199373, 198022430, 191154276, 180915260, 171115067, 159138663, 146364022,
+    141213431, 135534747, 135006516, 133851895, 115169878, 107349540, 102531392, 90354753,
+    81195210,  78077248,  59128983,  63025520,  48129895,  51304566,  155270560};
+constexpr qint64 Hg38Lengths[23] = {
+    248956422, 242193529, 198295559, 190214555, 181538259, 170805979, 159345973, 145138636,
+    138394717, 133797422, 135086622, 133275309, 114364328, 107043718, 101991189, 90338345,
+    83257441,  80373285,  58617616,  64444167,  46709983,  50818468,  156040895};
+
 // Index of a chromosome name in ChromosomeEnds; -1 when it has none.
 int chromosomeSlot(const QString &chromosome)
 {
@@ -171,15 +181,25 @@ QStringList chromosomeNames()
     return names;
 }
 
-int chromosomeEnd(const QString &chromosome)
+int chromosomeEnd(const QString &chromosome, GenomeBuild build)
 {
     const int slot = chromosomeSlot(chromosome);
-    return slot < 0 ? -1 : ChromosomeEnds[slot];
+    if (slot < 0)
+        return -1;
+    switch (build) {
+    case GenomeBuild::Hg19:
+        return int((Hg19Lengths[slot] + 999999) / 1000000);
+    case GenomeBuild::Hg38:
+        return int((Hg38Lengths[slot] + 999999) / 1000000);
+    case GenomeBuild::Hg18:
+        break;
+    }
+    return ChromosomeEnds[slot];
 }
 
-QString chromosomeEndMessage(const QString &chromosome)
+QString chromosomeEndMessage(const QString &chromosome, GenomeBuild build)
 {
-    const QString end = QString::number(chromosomeEnd(chromosome));
+    const QString end = QString::number(chromosomeEnd(chromosome, build));
     if (chromosome == QLatin1String("X"))
         return QStringLiteral("Chromosome X ends at position") + QLatin1Char(' ') + end;
     return QStringLiteral("Chromosome") + chromosome + QStringLiteral(" ends at position")
@@ -191,12 +211,12 @@ int regionBin(const QString &chromosome, int region)
     return parseChromosome(QStringView(chromosome)).value_or(0) * 1000 + region;
 }
 
-QUrl genomeBrowserUrl(const QString &chromosome, qint64 region)
+QUrl genomeBrowserUrl(const QString &chromosome, qint64 region, GenomeBuild build)
 {
     const qint64 start = region * 1000000;
     const qint64 end = start + 1000000;
-    return QUrl(QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg18&position=chr")
-                + chromosome + QLatin1Char(':') + QString::number(start) + QLatin1Char('-')
+    return QUrl(QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=") + genomeBuildName(build)
+                + QStringLiteral("&position=chr") + chromosome + QLatin1Char(':') + QString::number(start) + QLatin1Char('-')
                 + QString::number(end));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dataset/genomebuild.h"
 #include "dataset/result.h"
 #include "dataset/rowrecord.h"
 
@@ -68,19 +69,22 @@ using RegionRows = ResultRows;
 // Chromosome names of the panel's chromosome choice, in order: "1".."22", "X".
 QStringList chromosomeNames();
 
-// The whole megabase at which chromosome `chromosome` ("1".."22" or "X") ends; a region at or
-// beyond it is past the end. -1 for a name outside the table.
-int chromosomeEnd(const QString &chromosome);
+// The whole megabase at which chromosome `chromosome` ("1".."22" or "X") ends on `build`; a
+// region at or beyond it is past the end. hg18 keeps the program's own table; on hg19 and hg38
+// it is the chromosome's length rounded up to whole Mb, so the last partial megabase is inside.
+// -1 for a name outside the table.
+int chromosomeEnd(const QString &chromosome, GenomeBuild build = GenomeBuild::Hg18);
 
 // "Chromosome1 ends at position 247", "Chromosome X ends at position 155".
-QString chromosomeEndMessage(const QString &chromosome);
+QString chromosomeEndMessage(const QString &chromosome, GenomeBuild build = GenomeBuild::Hg18);
 
 // Position bin of a region: 23000 + region for "X", otherwise chromosome x 1000 + region.
 // `region` is in whole Mb.
 int regionBin(const QString &chromosome, int region);
 
-// The genome browser's view of the region [region Mb, region + 1 Mb) of a chromosome.
-QUrl genomeBrowserUrl(const QString &chromosome, qint64 region);
+// The genome browser's view of the region [region Mb, region + 1 Mb) of a chromosome, on the
+// UCSC database named after `build`.
+QUrl genomeBrowserUrl(const QString &chromosome, qint64 region, GenomeBuild build = GenomeBuild::Hg18);
 
 // Reads the records of `bin` from folder/table2.dat: skips the records of all smaller bins
 // (Pos_Line.dat counts held in `tables`) and reads the bin's own. Fails with MissingFile when the

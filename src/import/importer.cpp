@@ -615,7 +615,7 @@ bool Import::readResults()
     QByteArrayView line;
     while (!spillFailed && m_results.readLine(line)) {
         ++n;
-        splitTabs(line, m_fields);
+        splitTabs(line, m_fields, m_resultsFields);
         if (qsizetype(m_fields.size()) != m_resultsFields) {
             storeBatch();
             return invalid("error : " + number(n) + "th line has different column numbers!", true);
@@ -777,7 +777,7 @@ bool Import::readSnpInfo()
     qint64 n = 0;
     while (m_snpInfo.readLine(line)) {
         ++n;
-        splitTabs(line, m_fields);
+        splitTabs(line, m_fields, m_snpFields);
         if (qsizetype(m_fields.size()) != m_snpFields)
             return invalid("error :" + number(n) + "th line has different column numbers!", true);
         const std::optional<int> chromosome = quillmap::chromosomeNumber(m_fields[1]);
@@ -824,8 +824,18 @@ bool Import::writeTables()
     const qint64 rows = m_rows.size();
     const int extra = m_extraStats;
     std::vector<quint32> order(size_t(rows), 0);
-    std::vector<char> record(size_t(quillmap::recordSize(extra)));
+    const qsizetype recordBytes = qsizetype(quillmap::recordSize(extra));
     constexpr size_t Bins = 65536;
+    // Records are encoded into a batch handed to the file in one write: a call per 20-byte
+    // record cost as much as the encoding.
+    const qsizetype batchRecords = std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes);
+    std::vector<char> batch(size_t(batchRecords * recordBytes));
+    qsizetype batched = 0;
+    auto flushBatch = [&](OutputFile &out) {
+        const bool ok = out.write(QByteArrayView(batch.data(), batched * recordBytes));
+        batched = 0;
+        return ok;
+    };
 
     // Spilled rows: each run sorted both ways now, merged into the tables below.
     std::vector<qint64> spilledTraitCounts(size_t(m_traitNames.size()), 0);
@@ -837,10 +847,12 @@ bool Import::writeTables()
     qint64 written = 0;
     auto writeRecords = [&](OutputFile &out, bool byTrait) {
         if (m_spill.active()) {
-            return m_spill.merge(byTrait, m_snpBins, [&](QByteArrayView bytes) {
+            const bool merged = m_spill.merge(byTrait, m_snpBins, [&](QByteArrayView bytes) {
                 tick(importstage::Tables, ++written);
-                return out.write(bytes);
+                std::memcpy(batch.data() + batched * recordBytes, bytes.data(), size_t(recordBytes));
+                return ++batched < batchRecords || flushBatch(out);
             });
+            return flushBatch(out) && merged;
         }
         // The order jumps about the row store: fetch a few records ahead.
         constexpr qint64 Ahead = 16;
@@ -853,11 +865,13 @@ bool Import::writeTables()
             }
             const qint64 r = order[size_t(i)];
             const float *stats = m_rows.stats(r);
-            quillmap::encodeRecord(record.data(), {m_rows.trait(r), m_rows.snp(r), stats[0]},
+            quillmap::encodeRecord(batch.data() + batched * recordBytes, {m_rows.trait(r), m_rows.snp(r), stats[0]},
                                    stats + 1, extra);
-            out.write(QByteArrayView(record.data(), qsizetype(record.size())));
+            if (++batched == batchRecords)
+                flushBatch(out);
             tick(importstage::Tables, ++written);
         }
+        flushBatch(out);
         return true;
     };
 
@@ -967,11 +981,16 @@ bool Import::buildGroups()
         return false;
     qint64 n = 0;
     while (m_groups.readLine(line)) {
-        splitTabs(line, m_fields);
-        for (size_t i = 1; i < m_fields.size(); ++i) {
-            std::string &traits = groups[QString::fromUtf8(m_fields[i])];
+        // Field by field: a line may name any number of groups, and is never split whole.
+        const qsizetype firstTab = line.indexOf('\t');
+        const QByteArrayView trait = firstTab < 0 ? line : line.first(firstTab);
+        for (qsizetype at = firstTab; at >= 0;) {
+            const qsizetype next = line.indexOf('\t', at + 1);
+            const QByteArrayView group = line.sliced(at + 1, (next < 0 ? line.size() : next) - at - 1);
+            std::string &traits = groups[QString::fromUtf8(group)];
             traits += '\t';
-            traits += view(m_fields[0]);
+            traits += view(trait);
+            at = next;
         }
         tick(importstage::Groups, ++n);
     }
@@ -1004,7 +1023,7 @@ bool Import::buildGenes()
     qint64 n = 0;
     while (m_genes.readLine(line)) {
         tick(importstage::Genes, ++n);
-        splitTabs(line, m_fields);
+        splitTabs(line, m_fields, 4); // fields after the fourth are not read
         if (m_fields.size() < 4)
             continue;
         const std::optional<double> start = quillmap::parseDouble(m_fields[2].trimmed());

@@ -15,11 +15,12 @@ const char EnsemblTemplate[] = "https://www.ensembl.org/Homo_sapiens/searchview?
 const char GoogleTemplate[] = "https://www.google.com/search?hl=en&q=######";
 } // namespace
 
-QString builtInTemplate(Database database)
+QString builtInTemplate(Database database, quillmap::GenomeBuild build)
 {
     switch (database) {
     case Ucsc:
-        return QString::fromLatin1(UcscTemplate);
+        return QString::fromLatin1(UcscTemplate)
+            .replace(QLatin1String("&db=hg18&"), QLatin1String("&db=") + quillmap::genomeBuildName(build) + QLatin1Char('&'));
     case Ncbi:
         return QString::fromLatin1(NcbiTemplate);
     case Omim:
@@ -35,12 +36,12 @@ QString builtInTemplate(Database database)
     return QString();
 }
 
-void fillLinkLists()
+void fillLinkLists(quillmap::GenomeBuild build)
 {
     QStringList &templates = quillmap::linkTemplates();
     templates.clear();
     for (int d = Ucsc; d <= Google; ++d)
-        templates << builtInTemplate(Database(d));
+        templates << builtInTemplate(Database(d), build);
     templates << QStringLiteral("blank");
 
     quillmap::databaseNames() = QStringList{QStringLiteral("UCSC"), QStringLiteral("NCBI"), QStringLiteral("OMIM"),

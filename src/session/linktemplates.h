@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dataset/genomebuild.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -10,13 +12,15 @@ namespace linkout {
 // Database indexes, in chooser order.
 enum Database { Ucsc = 0, Ncbi, Omim, Ensembl, Google, Other, DatabaseCount };
 
-// The built-in template of `database` (Ucsc to Google); "######" marks the term.
-QString builtInTemplate(Database database);
+// The built-in template of `database` (Ucsc to Google); "######" marks the term. UCSC's opens
+// the database of `build`.
+QString builtInTemplate(Database database, quillmap::GenomeBuild build = quillmap::GenomeBuild::Hg18);
 
 // Fills the template list with the five built-in templates and "blank" (the custom template
 // until the user stores one), and the name list with "UCSC", "NCBI", "OMIM", "ENSEMBL",
-// "GOOGLE", "OTHER". Both lists are replaced whole, so calling it twice changes nothing.
-void fillLinkLists();
+// "GOOGLE", "OTHER". Both lists are replaced whole, so calling it twice changes nothing. The
+// UCSC template opens the database of `build`, the open dataset's.
+void fillLinkLists(quillmap::GenomeBuild build = quillmap::GenomeBuild::Hg18);
 
 // Stores `linkTemplate` as the custom template (entry Other) and chooses it. Fills the lists
 // first if they were never filled.

@@ -74,6 +74,7 @@ private slots:
     void findSnp();
     void findSnpOnAnotherChromosome();
     void findSnpUnknownOrCancelled();
+    void findSnpByItsOwnSpelling();
     void logOfZeroFallsBackToNoTransformation();
     void regionSteps();
     void highlightFollowsTheSelection();
@@ -296,6 +297,24 @@ void ByPosTest::findSnpUnknownOrCancelled()
     panel.findSNP();
     QCOMPARE(m_dialogs.calls().size(), 1);
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("5"));
+}
+
+// IDs such as chr1:14181:A:G are found as the dataset spells them, not lower-cased.
+void ByPosTest::findSnpByItsOwnSpelling()
+{
+    TestDataset d = panelData();
+    d.snps.append({"chr1:14181:A:G", "1", 0.014181, {}});
+    d.results.append({"tC", "chr1:14181:A:G", {0.7, 12}});
+    QCOMPARE(buildDataset(m_dir->path(), d), QString());
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel;
+    search(panel, QStringLiteral("2"), 3);
+    m_dialogs.answerExec(typeAndAccept(QStringLiteral("chr1:14181:A:G")));
+    panel.findSNP();
+    QCOMPARE(panel.snpMarkName, QStringLiteral("chr1:14181:A:G"));
+    QCOMPARE(panel.snpMarkOn, 1);
+    QCOMPARE(panel.chrName->currentText(), QStringLiteral("1"));
+    QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("0"));
 }
 
 void ByPosTest::logOfZeroFallsBackToNoTransformation()

@@ -68,6 +68,14 @@ void TestDatasetLoader::description()
                           QStringLiteral("Pos"), QStringLiteral("gene"), QStringLiteral("pvalue"),
                           QStringLiteral("beta")}));
     QCOMPARE(t.statisticNames, QStringList({QStringLiteral("pvalue"), QStringLiteral("beta")}));
+    // No genome_build.txt: hg18, as before the build was recorded.
+    QCOMPARE(t.build, quillmap::GenomeBuild::Hg18);
+    QVERIFY(quillmap::writeGenomeBuild(folder, quillmap::GenomeBuild::Hg38).ok());
+    QVERIFY(DatasetLoader(folder).readDescription(t).ok);
+    QCOMPARE(t.build, quillmap::GenomeBuild::Hg38);
+    QVERIFY(quillmap::writeGenomeBuild(folder, std::nullopt).ok());
+    QVERIFY(DatasetLoader(folder).readDescription(t).ok);
+    QCOMPARE(t.build, quillmap::GenomeBuild::Hg18);
 }
 
 void TestDatasetLoader::noGroupFileMeansNoGroupFlag()
@@ -282,6 +290,8 @@ void TestDatasetLoader::damaged_data()
     QTest::newRow("snp without information line")
         << QStringLiteral("inputs/snp_info.txt") << QByteArray("SNP\tchr\tpos\tgene\nrs1\t1\t12.5\tGA\nrs3\tX\t0.0000015\tGC\n")
         << QStringLiteral("the SNP information file %1/inputs/snp_info.txt has no line for the SNP rs2.");
+    QTest::newRow("unknown genome build") << QStringLiteral("genome_build.txt") << QByteArray("GRCh37\n")
+        << QStringLiteral("genome_build.txt names no genome build (hg18, hg19 or hg38).");
 }
 
 void TestDatasetLoader::damaged()

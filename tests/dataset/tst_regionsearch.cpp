@@ -11,6 +11,7 @@
 #include <QTest>
 
 using namespace quillmap::bypos;
+using quillmap::GenomeBuild;
 
 namespace {
 
@@ -79,21 +80,28 @@ private slots:
 void RegionSearchTest::chromosomeEnds_data()
 {
     QTest::addColumn<QString>("chromosome");
+    QTest::addColumn<GenomeBuild>("build");
     QTest::addColumn<int>("end");
     QTest::addColumn<QString>("message");
-    QTest::newRow("1") << "1" << 247 << "Chromosome1 ends at position 247";
-    QTest::newRow("16") << "16" << 89 << "Chromosome16 ends at position 89";
-    QTest::newRow("22") << "22" << 50 << "Chromosome22 ends at position 50";
-    QTest::newRow("X") << "X" << 155 << "Chromosome X ends at position 155";
+    QTest::newRow("1") << "1" << GenomeBuild::Hg18 << 247 << "Chromosome1 ends at position 247";
+    QTest::newRow("16") << "16" << GenomeBuild::Hg18 << 89 << "Chromosome16 ends at position 89";
+    QTest::newRow("22") << "22" << GenomeBuild::Hg18 << 50 << "Chromosome22 ends at position 50";
+    QTest::newRow("X") << "X" << GenomeBuild::Hg18 << 155 << "Chromosome X ends at position 155";
+    // Later builds: the last partial megabase (chr1 ends at 249.25 Mb on hg19) is inside.
+    QTest::newRow("1 on hg19") << "1" << GenomeBuild::Hg19 << 250 << "Chromosome1 ends at position 250";
+    QTest::newRow("17 on hg19") << "17" << GenomeBuild::Hg19 << 82 << "Chromosome17 ends at position 82";
+    QTest::newRow("17 on hg38") << "17" << GenomeBuild::Hg38 << 84 << "Chromosome17 ends at position 84";
+    QTest::newRow("X on hg38") << "X" << GenomeBuild::Hg38 << 157 << "Chromosome X ends at position 157";
 }
 
 void RegionSearchTest::chromosomeEnds()
 {
     QFETCH(QString, chromosome);
+    QFETCH(GenomeBuild, build);
     QFETCH(int, end);
     QFETCH(QString, message);
-    QCOMPARE(chromosomeEnd(chromosome), end);
-    QCOMPARE(chromosomeEndMessage(chromosome), message);
+    QCOMPARE(chromosomeEnd(chromosome, build), end);
+    QCOMPARE(chromosomeEndMessage(chromosome, build), message);
 }
 
 void RegionSearchTest::bins()
@@ -110,6 +118,8 @@ void RegionSearchTest::browserLink()
     QCOMPARE(genomeBrowserUrl(QStringLiteral("3"), 150).toString(),
              QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg18&position=chr3:150000000-151000000"));
     QVERIFY(genomeBrowserUrl(QStringLiteral("X"), 0).toString().endsWith(QStringLiteral("position=chrX:0-1000000")));
+    QCOMPARE(genomeBrowserUrl(QStringLiteral("3"), 150, GenomeBuild::Hg38).toString(),
+             QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg38&position=chr3:150000000-151000000"));
 }
 
 void RegionSearchTest::readsTheBinByTheOffsetRule_data()

@@ -124,6 +124,10 @@ void TestLinkout::fillingTwiceChangesNothing()
     linkout::fillLinkLists();
     QCOMPARE(quillmap::linkTemplates(), templates);
     QCOMPARE(quillmap::databaseNames().size(), 6);
+    // The open dataset's build names UCSC's database; the other templates stay as they are.
+    linkout::fillLinkLists(quillmap::GenomeBuild::Hg38);
+    QCOMPARE(quillmap::linkTemplates().first(), QString(templates.first()).replace(QStringLiteral("db=hg18"), QStringLiteral("db=hg38")));
+    QCOMPARE(quillmap::linkTemplates().mid(1), templates.mid(1));
 }
 
 void TestLinkout::urlForEachDatabase_data()

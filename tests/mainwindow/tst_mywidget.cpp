@@ -1,6 +1,7 @@
 #include "app/mywidget.h"
 #include "bypos/bypos.h"
 #include "bytrait/byid.h"
+#include "bytrait/traitplotpainter.h"
 #include "dataset/datasettables.h"
 #include "session/sharedstate.h"
 #include "import/importer.h"
@@ -196,7 +197,27 @@ void TestMyWidget::studyTabsLeadIntoThePanels()
     emit window.traitsTab->traitChosen(QStringLiteral("ILMN_1658081"));
     QCOMPARE(window.tabs->currentWidget(), static_cast<QWidget *>(window.traitPanel));
     QCOMPARE(window.traitPanel->ProbeIDSelected->currentText(), QStringLiteral("ILMN_1658081"));
-    QCOMPARE(scripted.unexpectedCalls(), 0);
+
+    // The plot's points: hovering one names it, clicking it opens its locus.
+    window.resize(1000, 800);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    emit window.traitsTab->traitChosen(QStringLiteral("ILMN_1660409"));
+    QTRY_VERIFY(!window.traitPanel->plotImage.isNull());
+    byID *panel = window.traitPanel;
+    std::vector<float> x, y;
+    traitplot::pointCentres(panel->plotImage.size(), panel->plotData(), &x, &y);
+    const auto top = std::max_element(panel->rowValues.cbegin(), panel->rowValues.cend()) - panel->rowValues.cbegin();
+    const QPoint at(qRound(x[size_t(top)] * panel->frame->width() / panel->plotImage.width()),
+                    qRound(y[size_t(top)] * panel->frame->height() / panel->plotImage.height()));
+    QCOMPARE(panel->pointAt(at + QPoint(2, -2)), int(top));
+    QCOMPARE(panel->pointAt(QPoint(2, 2)), -1);
+    QCOMPARE(panel->pointToolTip(int(top)).split(QLatin1Char('\n')).value(2), QStringLiteral("ILMN_1660409"));
+    QVERIFY(panel->pointToolTip(int(top)).startsWith(QStringLiteral("rs1685402\n6:")));
+    QTest::mouseClick(panel->frame, Qt::LeftButton, {}, at);
+    QCOMPARE(window.tabs->currentWidget(), static_cast<QWidget *>(window.positionPanel));
+    QCOMPARE(window.positionPanel->chrName->currentText(), QStringLiteral("6"));
+    QVERIFY2(scripted.unexpectedCalls() == 0, qPrintable(scripted.transcript().join(u'/')));
 }
 
 QTEST_MAIN(TestMyWidget)
