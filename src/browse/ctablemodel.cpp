@@ -21,6 +21,7 @@ void CTableModel::setRows(int rowCount, int columnCount, const RowRecord *record
     m_columnCount = columnCount > 0 ? columnCount : 0;
     m_records = records;
     m_stats = stats;
+    m_fieldsLine = -1;
     m_order.resize(size_t(m_rowCount));
     for (int i = 0; i < m_rowCount; ++i)
         m_order[size_t(i)] = i;
@@ -70,7 +71,12 @@ QVariant CTableModel::data(const QModelIndex &index, int role) const
     int line = tables.snpLineOfIndex(rec.snpIndex);
     if (line < 0)
         line = 0;
-    const QStringList fields = tables.snpFields(line);
+    // The view asks for a row's cells one after another: its line is split once, not per cell.
+    if (line != m_fieldsLine) {
+        m_fields = tables.snpFields(line);
+        m_fieldsLine = line;
+    }
+    const QStringList &fields = m_fields;
     if (column == 2)
         return fields.value(0);
     if (column == 3) {

@@ -3,6 +3,7 @@
 #include "dataset/rowrecord.h"
 
 #include <QAbstractTableModel>
+#include <QStringList>
 
 #include <vector>
 
@@ -44,5 +45,8 @@ private:
     const RowRecord *m_records = nullptr;
     float *const *m_stats = nullptr;
     std::vector<int> m_order;
+    // The SNP information line last split for data(), and its fields.
+    mutable int m_fieldsLine = -1;
+    mutable QStringList m_fields;
     int m_rowCount = 0;
 };

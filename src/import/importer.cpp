@@ -615,7 +615,7 @@ bool Import::readResults()
     QByteArrayView line;
     while (!spillFailed && m_results.readLine(line)) {
         ++n;
-        splitTabs(line, m_fields);
+        splitTabs(line, m_fields, m_resultsFields);
         if (qsizetype(m_fields.size()) != m_resultsFields) {
             storeBatch();
             return invalid("error : " + number(n) + "th line has different column numbers!", true);
@@ -777,7 +777,7 @@ bool Import::readSnpInfo()
     qint64 n = 0;
     while (m_snpInfo.readLine(line)) {
         ++n;
-        splitTabs(line, m_fields);
+        splitTabs(line, m_fields, m_snpFields);
         if (qsizetype(m_fields.size()) != m_snpFields)
             return invalid("error :" + number(n) + "th line has different column numbers!", true);
         const std::optional<int> chromosome = quillmap::chromosomeNumber(m_fields[1]);
@@ -981,11 +981,16 @@ bool Import::buildGroups()
         return false;
     qint64 n = 0;
     while (m_groups.readLine(line)) {
-        splitTabs(line, m_fields);
-        for (size_t i = 1; i < m_fields.size(); ++i) {
-            std::string &traits = groups[QString::fromUtf8(m_fields[i])];
+        // Field by field: a line may name any number of groups, and is never split whole.
+        const qsizetype firstTab = line.indexOf('\t');
+        const QByteArrayView trait = firstTab < 0 ? line : line.first(firstTab);
+        for (qsizetype at = firstTab; at >= 0;) {
+            const qsizetype next = line.indexOf('\t', at + 1);
+            const QByteArrayView group = line.sliced(at + 1, (next < 0 ? line.size() : next) - at - 1);
+            std::string &traits = groups[QString::fromUtf8(group)];
             traits += '\t';
-            traits += view(m_fields[0]);
+            traits += view(trait);
+            at = next;
         }
         tick(importstage::Groups, ++n);
     }
@@ -1018,7 +1023,7 @@ bool Import::buildGenes()
     qint64 n = 0;
     while (m_genes.readLine(line)) {
         tick(importstage::Genes, ++n);
-        splitTabs(line, m_fields);
+        splitTabs(line, m_fields, 4); // fields after the fourth are not read
         if (m_fields.size() < 4)
             continue;
         const std::optional<double> start = quillmap::parseDouble(m_fields[2].trimmed());

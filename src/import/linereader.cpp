@@ -209,12 +209,12 @@ bool LineReader::readFile(const QString &path, QByteArray &bytes)
     return true;
 }
 
-void splitTabs(QByteArrayView line, std::vector<QByteArrayView> &fields)
+void splitTabs(QByteArrayView line, std::vector<QByteArrayView> &fields, qsizetype maxFields)
 {
     fields.clear();
     const char *p = line.data();
     const char *const end = p + line.size();
-    while (p != end) {
+    while (p != end && qsizetype(fields.size()) < maxFields) {
         const void *tab = std::memchr(p, '\t', size_t(end - p));
         if (!tab)
             break;

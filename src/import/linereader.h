@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstring>
+#include <limits>
 #include <vector>
 
 // Reads an input file line by line as raw bytes. A line ends at "\n" or "\r\n", neither of which
@@ -52,8 +53,11 @@ private:
     bool m_utf16Mark = false;
 };
 
-// Splits a line at every tab, keeping empty fields; an empty line is one empty field.
-void splitTabs(QByteArrayView line, std::vector<QByteArrayView> &fields);
+// Splits a line at every tab, keeping empty fields; an empty line is one empty field. A line of
+// more than `maxFields` fields stops there, its rest left as one more field: a count check still
+// fails, and a hostile line of tabs costs no more than the fields it may have.
+void splitTabs(QByteArrayView line, std::vector<QByteArrayView> &fields,
+               qsizetype maxFields = std::numeric_limits<qsizetype>::max());
 
 // Calls fn(begin, length) for every line of `data`; "\n" and "\r\n" both end a line, and an
 // empty piece after the last line end is not a line (as every dataset reader splits lines).

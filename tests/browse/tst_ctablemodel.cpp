@@ -26,6 +26,7 @@ private slots:
     void sortByColumn();
     void missingSnpLine();
     void noExtraColumns();
+    void manySnpColumns();
     void modelTester();
 
 private:
@@ -186,6 +187,39 @@ void TestCTableModel::noExtraColumns()
     QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QStringLiteral("p"));
     QCOMPARE(model.data(model.index(0, 3)).toInt(), 1250000);
     QCOMPARE(model.data(model.index(0, 4)).toDouble(), 7.0);
+}
+
+// Thousands of SNP information columns: every cell of rows that alternate between lines is its
+// own line's field (each line is split once per shown row, not once per cell).
+void TestCTableModel::manySnpColumns()
+{
+    DatasetFixture fixture;
+    const int m = 3000;
+    for (int s = 0; s < 2; ++s) {
+        fixture.snps.append({QStringLiteral("rs%1").arg(s), QStringLiteral("1"), QStringLiteral("1.5"), {}});
+        for (int c = 0; c < m; ++c)
+            fixture.snps.last().extra << QStringLiteral("s%1c%2").arg(s).arg(c);
+        fixture.snpHeader << QStringLiteral("x%1").arg(s * m);
+    }
+    for (int c = 2; c < m; ++c)
+        fixture.snpHeader << QStringLiteral("h%1").arg(c);
+    std::vector<RowRecord> records;
+    for (int r = 0; r < 40; ++r) {
+        fixture.rows.append({QStringLiteral("A"), QStringLiteral("rs%1").arg(r % 2), 1.0f, {}});
+        records.push_back({0, r % 2, 1.0f, r});
+    }
+    const QString folder = fixture.write(m_dir.filePath(QStringLiteral("wide")));
+    datasetTables().clear();
+    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok);
+    CTableModel model;
+    model.setRows(int(records.size()), datasetTables().tableColumnCount, records.data(), nullptr);
+    QCOMPARE(model.columnCount(), m + 5);
+    for (int r = 0; r < model.rowCount(); ++r) {
+        for (int c = 0; c < m; ++c) {
+            if (model.data(model.index(r, c + 4)).toString() != QStringLiteral("s%1c%2").arg(r % 2).arg(c))
+                QFAIL(qPrintable(QStringLiteral("row %1 column %2").arg(r).arg(c + 4)));
+        }
+    }
 }
 
 void TestCTableModel::modelTester()

@@ -14,6 +14,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 void writeAll(const QString &path, const QByteArray &bytes)
@@ -60,6 +64,8 @@ private slots:
     void input();
     void inputThatIsAFolder_data();
     void inputThatIsAFolder();
+    void lineOfTabsCostsAboutItsSize_data();
+    void lineOfTabsCostsAboutItsSize();
     void resultsFileGrowsWhileImported();
     void moreRowsThanRowNumbersHold();
     void namesShownVerbatimAndEscaped();
@@ -212,6 +218,49 @@ void tst_HostileInput::inputThatIsAFolder()
     QVERIFY(result.failed);
     QCOMPARE(result.failure, ImportResult::Failure::UnreadableInput);
     QCOMPARE(result.errorText, error.arg(*paths[which]));
+}
+
+void tst_HostileInput::lineOfTabsCostsAboutItsSize_data()
+{
+    QTest::addColumn<bool>("inResults");
+    QTest::newRow("results") << true;
+    QTest::newRow("SNP information") << false;
+}
+
+// A line is never split whole before its field count is checked: 32 MB of tabs split whole took
+// 16 bytes a field, a gigabyte; here the import gets a few hundred megabytes and must say what
+// is wrong with the line.
+void tst_HostileInput::lineOfTabsCostsAboutItsSize()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("The address space limit cannot be set under AddressSanitizer");
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    QSKIP("The address space limit cannot be set under AddressSanitizer");
+#endif
+#endif
+    QFETCH(bool, inResults);
+    const QByteArray tabs = "rs1" + QByteArray(32 << 20, '\t') + '\n';
+    const QString dir = m_dir.filePath(QStringLiteral("tabs-") + QString::number(inResults));
+    const ImportInputs in = write(dir, inResults ? "T\tS\tp\n" + tabs : Results,
+                                  inResults ? Snps : "S\tchr\tpos\n" + tabs, Traits);
+    const QString folder = dir + QStringLiteral("/dataset");
+    QVERIFY(QDir().mkpath(folder));
+
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    QVERIFY(statm.open(QIODevice::ReadOnly));
+    const rlim_t used = rlim_t(statm.readAll().split(' ').value(0).toLongLong()) * rlim_t(sysconf(_SC_PAGESIZE));
+    rlimit saved{};
+    getrlimit(RLIMIT_AS, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = std::min(saved.rlim_max, used + (rlim_t(400) << 20));
+    setrlimit(RLIMIT_AS, &limit);
+    const ImportResult result = runImport(folder, in);
+    setrlimit(RLIMIT_AS, &saved);
+    QVERIFY(result.failed);
+    QCOMPARE(result.failure, ImportResult::Failure::Validation);
+    QVERIFY2(result.errorText.contains(QLatin1String("1th line has different column numbers!")),
+             qPrintable(result.errorText));
 }
 
 void tst_HostileInput::resultsFileGrowsWhileImported()
