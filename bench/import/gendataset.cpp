@@ -15,6 +15,10 @@
 //   --grouped       results grouped by trait (every line of a trait together) instead.
 //   --with-positions  also writes results-pos.txt: chromosome, position in base pairs, then
 //                   the results line, for position-sorted indexing by other tools.
+//   --plink2        instead writes one PLINK 2 --glm file per trait (plink2/study.T<k>.glm.linear,
+//                   every trait over all S SNPs, as PLINK writes them) and the same rows in the
+//                   five-file layout (results.txt with -log10(P), P, BETA, SE, T_STAT, A1_FREQ;
+//                   snpinfo.txt; traitinfo.txt), so both routes import identical rows.
 #include <algorithm>
 #include <cinttypes>
 #include <cmath>
@@ -52,7 +56,7 @@ struct Options {
 {
     std::fputs("usage: quillmap-bench-gen --out DIR [--rows N] [--traits T] [--snps S] [--extra E] "
                "[--snp-extra M] [--genes G] [--seed S] [--big-rows B] [--small-rows R] [--grouped] "
-               "[--with-positions]\n",
+               "[--with-positions] [--plink2]\n",
                stderr);
     std::exit(2);
 }
@@ -85,11 +89,98 @@ std::string chromosomeName(int c)
     return c == 23 ? std::string("X") : std::to_string(c);
 }
 
+// The --plink2 inputs: T traits over the same S SNPs, in PLINK 2's layout and in the five files.
+void writePlink2(const std::string &out, long long traits, long long snps, unsigned seed)
+{
+    // open() shares a few buffers among files; these stay open side by side, each with its own.
+    std::vector<std::vector<char>> buffers;
+    auto open = [&buffers](const std::string &path) {
+        FILE *f = std::fopen(path.c_str(), "wb");
+        if (!f) {
+            std::perror(path.c_str());
+            std::exit(1);
+        }
+        buffers.emplace_back(size_t(1) << 20);
+        std::setvbuf(f, buffers.back().data(), _IOFBF, buffers.back().size());
+        return f;
+    };
+    buffers.reserve(size_t(traits) + 4);
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    double total = 0;
+    for (double mb : ChromosomeMb)
+        total += mb;
+    struct Snp {
+        int chromosome;
+        long long position;
+        char ref, alt;
+        double frequency;
+    };
+    std::vector<Snp> list(static_cast<size_t>(snps));
+    const char bases[] = "ACGT";
+    for (auto &snp : list) {
+        double at = unit(rng) * total;
+        int c = 0;
+        while (c < 22 && at >= ChromosomeMb[c])
+            at -= ChromosomeMb[c++];
+        snp = {c + 1, 1 + static_cast<long long>(at * 1e6), bases[rng() % 4], bases[rng() % 4],
+               0.01 + 0.48 * unit(rng)};
+    }
+    std::sort(list.begin(), list.end(), [](const Snp &a, const Snp &b) {
+        return a.chromosome != b.chromosome ? a.chromosome < b.chromosome : a.position < b.position;
+    });
+    if (std::system(("mkdir -p '" + out + "/plink2'").c_str()) != 0)
+        std::exit(1);
+    const std::string resultsPath = out + "/results.txt";
+    FILE *results = open(resultsPath);
+    std::fputs("Trait\tSNP\t-log10(P)\tP\tBETA\tSE\tT_STAT\tA1_FREQ\n", results);
+    const std::string snpPath = out + "/snpinfo.txt";
+    FILE *snpInfo = open(snpPath);
+    std::fputs("SNP\tchr\tpos\tREF\tALT\n", snpInfo);
+    for (size_t k = 0; k < list.size(); ++k)
+        std::fprintf(snpInfo, "rs%zu\t%s\t%lld.%06lld\t%c\t%c\n", k + 1,
+                     chromosomeName(list[k].chromosome).c_str(), list[k].position / 1000000,
+                     list[k].position % 1000000, list[k].ref, list[k].alt);
+    finish(snpInfo, snpPath);
+    const std::string traitPath = out + "/traitinfo.txt";
+    FILE *traitInfo = open(traitPath);
+    std::fputs("Trait\tnote\n", traitInfo);
+    for (long long t = 0; t < traits; ++t) {
+        char name[32];
+        std::snprintf(name, sizeof name, "T%04lld", t);
+        std::fprintf(traitInfo, "%s\tgenerated\n", name);
+        const std::string path = out + "/plink2/study." + name + ".glm.linear";
+        FILE *f = open(path);
+        std::fputs("#CHROM\tPOS\tID\tREF\tALT\tPROVISIONAL_REF?\tA1\tOMITTED\tA1_FREQ\tTEST\tOBS_CT"
+                   "\tBETA\tSE\tT_STAT\tP\tERRCODE\n", f);
+        for (size_t k = 0; k < list.size(); ++k) {
+            const Snp &snp = list[k];
+            // Mostly null p-values with a thin tail of strong ones, some below the float range.
+            const double x = unit(rng) < 0.001 ? 5 + 60 * unit(rng) : -std::log10(1 - unit(rng));
+            const double se = 0.01 + 0.1 * unit(rng);
+            const double beta = (unit(rng) < 0.5 ? -1 : 1) * se * (0.2 + std::sqrt(2 * x));
+            char p[48];
+            const double whole = std::floor(x);
+            std::snprintf(p, sizeof p, "%.4ge-%lld", std::pow(10.0, 1 - (x - whole)),
+                          static_cast<long long>(whole) + 1);
+            std::fprintf(f, "%s\t%lld\trs%zu\t%c\t%c\tY\t%c\t%c\t%.4g\tADD\t5000\t%.5g\t%.5g\t%.5g\t%s\t.\n",
+                         chromosomeName(snp.chromosome).c_str(), snp.position, k + 1, snp.ref, snp.alt,
+                         snp.alt, snp.ref, snp.frequency, beta, se, beta / se, p);
+            std::fprintf(results, "%s\trs%zu\t%.9g\t%s\t%.5g\t%.5g\t%.5g\t%.4g\n", name, k + 1, x, p,
+                         beta, se, beta / se, snp.frequency);
+        }
+        finish(f, path);
+    }
+    finish(traitInfo, traitPath);
+    finish(results, resultsPath);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     Options o;
+    bool plink2 = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--grouped") {
@@ -98,6 +189,10 @@ int main(int argc, char **argv)
         }
         if (a == "--with-positions") {
             o.withPositions = true;
+            continue;
+        }
+        if (a == "--plink2") {
+            plink2 = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -118,6 +213,10 @@ int main(int argc, char **argv)
     if (o.out.empty() || o.rows < 1 || o.traits < 1 || o.extra < 0 || o.genes < 0 || o.snps < 0
         || o.snpExtra < 0)
         usage();
+    if (plink2) {
+        writePlink2(o.out, o.traits, o.snps > 0 ? o.snps : (o.rows + o.traits - 1) / o.traits, o.seed);
+        return 0;
+    }
     o.traits = std::min(o.traits, o.rows);
     const long long snps = o.snps > 0 ? o.snps : (o.rows + o.traits - 1) / o.traits;
 

@@ -10,6 +10,11 @@
 #       and prints the medians: wall time, cpu time, rows per second and peak resident memory
 #       of the import; the wall time of `wc -l`; the wall time and peak memory of
 #       sort + bgzip + tabix; and how many times faster the import is than that pipeline.
+#   bench/import/run.sh --plink2 [--plink2-traits T] [--plink2-snps S] [--runs K] [--work DIR]
+#       Generates T (default 100) per-trait PLINK 2 --glm files of S (default 100000) SNPs each
+#       and the same rows as the five files, then times, alternately in the same run, the
+#       five-file import and `--format plink2`, and prints the medians of wall time and peak
+#       memory of each and their ratios (the target: both at most 1.5).
 #   bench/import/run.sh --make-dataset DIR [--rows N]
 #       Generates inputs of N rows (default 10000000) into DIR/inputs and indexes them into the
 #       dataset folder DIR, for other benchmarks to browse. Reuses inputs already there.
@@ -24,6 +29,9 @@ runs=3
 work=/tmp/quillmap-bench-import
 make_dataset=
 pipeline=1
+plink2=
+plink2_traits=100
+plink2_snps=100000
 
 while [ $# -gt 0 ]; do
     case $1 in
@@ -32,7 +40,10 @@ while [ $# -gt 0 ]; do
     --work) work=$2; shift 2 ;;
     --make-dataset) make_dataset=$2; shift 2 ;;
     --no-pipeline) pipeline=; shift ;;
-    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+    --plink2) plink2=1; shift ;;
+    --plink2-traits) plink2_traits=$2; shift 2 ;;
+    --plink2-snps) plink2_snps=$2; shift 2 ;;
+    -h|--help) sed -n '2,23p' "$0"; exit 0 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -73,6 +84,43 @@ if [ -n "$make_dataset" ]; then
     generate "$make_dataset/inputs" "$rows"
     index "$make_dataset/inputs" "$make_dataset"
     echo "dataset of $rows rows in $make_dataset (inputs in $make_dataset/inputs)"
+    exit 0
+fi
+
+median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+now() { date +%s.%N; }
+since() { echo "$(now) - $1" | bc -l; }
+peak_of() { awk -F': ' '/Maximum resident set size/ {print $2/1024}' "$1"; }
+
+if [ -n "$plink2" ]; then
+    inputs=$work/plink2-t$plink2_traits-s$plink2_snps
+    if [ ! -f "$inputs/.complete" ]; then
+        rm -rf "$inputs" && mkdir -p "$inputs"
+        "$build/quillmap-bench-gen" --out "$inputs" --plink2 --traits "$plink2_traits" --snps "$plink2_snps" --rows 1
+        touch "$inputs/.complete"
+    fi
+    cat "$inputs"/*.txt "$inputs"/plink2/* > /dev/null
+    echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg); $jobs cores"
+    five_t=() five_p=() tool_t=() tool_p=()
+    for ((i = 0; i < runs; i++)); do
+        rm -rf "$work/five" "$work/tool" && sync
+        start=$(now)
+        /usr/bin/time -v -o "$work/time.txt" "$build/quillmap-index" --results "$inputs/results.txt" \
+            --snps "$inputs/snpinfo.txt" --traits "$inputs/traitinfo.txt" --out "$work/five" --no-register
+        five_t+=("$(since "$start")") five_p+=("$(peak_of "$work/time.txt")")
+        sync
+        start=$(now)
+        /usr/bin/time -v -o "$work/time.txt" "$build/quillmap-index" --format plink2 --build hg38 \
+            --out "$work/tool" --no-register "$inputs"/plink2/*.glm.linear 2>/dev/null
+        tool_t+=("$(since "$start")") tool_p+=("$(peak_of "$work/time.txt")")
+    done
+    ft=$(printf '%s\n' "${five_t[@]}" | median) fp=$(printf '%s\n' "${five_p[@]}" | median)
+    tt=$(printf '%s\n' "${tool_t[@]}" | median) tp=$(printf '%s\n' "${tool_p[@]}" | median)
+    rows=$((plink2_traits * plink2_snps))
+    printf '%-10s %4s %9s %8s %9s %8s %8s %8s\n' rows runs "five s" "five MB" "plink2 s" "plink2 MB" "x time" "x memory"
+    printf '%-10s %4s %9.2f %8.0f %9.2f %8.0f %8.2f %8.2f\n' "$rows" "$runs" "$ft" "$fp" "$tt" "$tp" \
+        "$(echo "$tt / $ft" | bc -l)" "$(echo "$tp / $fp" | bc -l)"
+    echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"
     exit 0
 fi
 

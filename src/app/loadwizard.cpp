@@ -3,7 +3,9 @@
 #include "common/dialogprovider.h"
 #include "common/waitcursor.h"
 #include "session/sharedstate.h"
+#include "dataset/genomebuild.h"
 #include "import/importer.h"
+#include "import/toolimport.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -71,6 +73,57 @@ QString askInputFile(QWidget *parent, const char *filter)
     return DialogProvider::instance().openFileName(parent, tr("Open File"), QDir::currentPath(), tr(filter));
 }
 
+// The wizard's road for association tool output: the study's other files, the build, the import.
+LoadWizardResult runToolWizard(QWidget *parent, LoadWizardResult result, quillmap::ToolFormat format,
+                               const QString &first)
+{
+    DialogProvider &dialogProvider = DialogProvider::instance();
+    dialogs::notice(parent, tr("The file is %1 output, one trait per file. Please choose the other files"
+                               " of this study (several at once), or cancel to import this file alone.")
+                                .arg(quillmap::toolFormatName(format)));
+    quillmap::ToolImportInputs inputs;
+    inputs.format = format;
+    inputs.files = QStringList{first};
+    for (const QString &path : dialogProvider.openFileNames(parent, tr("Open File"), QDir::currentPath(),
+                                                            tr("Association results (*)"))) {
+        if (!inputs.files.contains(path))
+            inputs.files.append(path);
+    }
+    // The build, newest first: one question each, No to all stops.
+    for (quillmap::GenomeBuild build : {quillmap::GenomeBuild::Hg38, quillmap::GenomeBuild::Hg19,
+                                        quillmap::GenomeBuild::Hg18}) {
+        if (dialogs::askYesNo(parent, tr("Are the positions on the genome build %1?")
+                                          .arg(quillmap::genomeBuildName(build)))) {
+            inputs.build = build;
+            break;
+        }
+    }
+    if (!inputs.build)
+        return result;
+
+    dialogs::notice(parent, tr("File loading is done. It may take a while to generate indexing files for browser."));
+    quillmap::ToolImportResult imported;
+    {
+        quillmap::WaitCursor waitCursor;
+        ImportProgressWindow progressWindow(parent);
+        imported = quillmap::runToolImport(result.folder, inputs,
+                                           [&progressWindow](const QString &stage, qint64 rowsRead) {
+                                               progressWindow.update(stage, rowsRead);
+                                           });
+        progressWindow.close();
+    }
+    if (imported.import.failed) {
+        dialogs::information(parent, tr("There is error when loading the data, please check summary.txt for details.\n")
+                                         + imported.import.errorText);
+        result.outcome = LoadWizardResult::Failed;
+        return result;
+    }
+    dialogs::notice(parent, tr("Finish loading data, you can choose the data set from the list and click 'Browse Data' button.")
+                                + QStringLiteral("\n\n") + quillmap::toolImportReport(imported).trimmed());
+    result.outcome = LoadWizardResult::Imported;
+    return result;
+}
+
 } // namespace
 
 LoadWizardResult runLoadWizard(QWidget *parent)
@@ -116,6 +169,11 @@ LoadWizardResult runLoadWizard(QWidget *parent)
         *file.path = askInputFile(parent, file.filter);
         if (file.path->isEmpty())
             return result;
+        // Association tool output needs none of the five-file questions.
+        if (file.path == &inputs.results) {
+            if (const std::optional<quillmap::ToolFormat> format = quillmap::recogniseToolFile(inputs.results))
+                return runToolWizard(parent, result, *format, inputs.results);
+        }
     }
 
     if (dialogs::askYesNo(parent, tr("Please choose <b>optional</b> file 4 (Trait group). \n"
@@ -134,9 +192,17 @@ LoadWizardResult runLoadWizard(QWidget *parent)
     {
         quillmap::WaitCursor waitCursor;
         ImportProgressWindow progressWindow(parent);
-        imported = runImport(folder, inputs, [&progressWindow](const QString &stage, qint64 rowsRead) {
-            progressWindow.update(stage, rowsRead);
-        });
+        // The five files carry no build: an earlier import's record must not outlive its data.
+        const quillmap::Status unrecorded = quillmap::writeGenomeBuild(folder, std::nullopt);
+        if (!unrecorded) {
+            imported.failed = true;
+            imported.failure = ImportResult::Failure::WriteFailure;
+            imported.errorText = unrecorded.message();
+        } else {
+            imported = runImport(folder, inputs, [&progressWindow](const QString &stage, qint64 rowsRead) {
+                progressWindow.update(stage, rowsRead);
+            });
+        }
         progressWindow.close();
     }
 

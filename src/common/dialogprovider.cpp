@@ -50,6 +50,19 @@ QString QtDialogProvider::saveFileName(QWidget *parent, const QString &caption,
     return QFileDialog::getSaveFileName(parent, caption, dir, filter);
 }
 
+QStringList DialogProvider::openFileNames(QWidget *parent, const QString &caption, const QString &dir,
+                                          const QString &filter)
+{
+    const QString path = openFileName(parent, caption, dir, filter);
+    return path.isEmpty() ? QStringList() : QStringList{path};
+}
+
+QStringList QtDialogProvider::openFileNames(QWidget *parent, const QString &caption, const QString &dir,
+                                            const QString &filter)
+{
+    return QFileDialog::getOpenFileNames(parent, caption, dir, filter);
+}
+
 int QtDialogProvider::exec(QDialog *dialog)
 {
     return dialog->exec();

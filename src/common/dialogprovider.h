@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 class QDialog;
 class QWidget;
@@ -28,6 +29,10 @@ public:
                                  const QString &filter) = 0;
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
                                  const QString &filter) = 0;
+    // Several files at once; empty when cancelled. Unless overridden, one file through
+    // openFileName().
+    virtual QStringList openFileNames(QWidget *parent, const QString &caption, const QString &dir,
+                                      const QString &filter);
     // Runs one of the program's own dialogs modally; returns its result code.
     virtual int exec(QDialog *dialog) = 0;
 
@@ -51,6 +56,8 @@ public:
                          const QString &filter) override;
     QString saveFileName(QWidget *parent, const QString &caption, const QString &dir,
                          const QString &filter) override;
+    QStringList openFileNames(QWidget *parent, const QString &caption, const QString &dir,
+                              const QString &filter) override;
     int exec(QDialog *dialog) override;
 };
 

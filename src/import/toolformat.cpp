@@ -2,6 +2,8 @@
 
 #include "import/linereader.h"
 
+#include "import/linereader.h"
+
 #include <QFileInfo>
 
 #include <cstring>
@@ -223,6 +225,19 @@ std::optional<ToolFormat> recogniseToolFormat(QByteArrayView header)
                               ToolFormat::Plink1}) {
         if (toolColumns(format, header, nullptr))
             return format;
+    }
+    return std::nullopt;
+}
+
+std::optional<ToolFormat> recogniseToolFile(const QString &path)
+{
+    LineReader reader;
+    if (!reader.open(path))
+        return std::nullopt;
+    QByteArrayView line;
+    while (reader.readLine(line)) {
+        if (!line.startsWith("##"))
+            return recogniseToolFormat(line);
     }
     return std::nullopt;
 }

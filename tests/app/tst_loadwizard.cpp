@@ -118,6 +118,7 @@ private slots:
     void failingImport();
     void secondImportInOneRun();
     void exampleStudyImports();
+    void toolOutputAsksForItsStudy();
 
 private:
     struct Inputs {
@@ -544,6 +545,50 @@ void TestLoadWizard::exampleStudyImports()
     QCOMPARE(report.at(5), QStringLiteral("Trait Num :\t 300"));
     QVERIFY(QFileInfo(folder + QStringLiteral("/pos2gene.dat")).size() > 0);
     QVERIFY(QFileInfo(folder + QStringLiteral("/Gene2ID.dat")).size() > 0);
+}
+
+// A results file a tool wrote leads to the study's other files and the build instead of the
+// five-file questions; the report of what was skipped ends the finish notice.
+void TestLoadWizard::toolOutputAsksForItsStudy()
+{
+    const QString dir = m_dir.filePath(QStringLiteral("regenie"));
+    QVERIFY(QDir().mkpath(dir));
+    const QByteArray header = "CHROM GENPOS ID ALLELE0 ALLELE1 A1FREQ INFO N TEST BETA SE CHISQ LOG10P EXTRA\n";
+    writeFile(dir + QStringLiteral("/out_Y1.regenie"), header + "1 79033 1:79033:A:G A G 0.01 1 494 ADD 0.2 0.1 4 414.46 NA\n");
+    writeFile(dir + QStringLiteral("/out_Y2.regenie"), header + "1 79033 1:79033:A:G A G 0.01 1 494 ADD NA NA NA NA TEST_FAIL\n"
+                                                                "MT 79 MT:79:A:G A G 0.01 1 494 ADD 0.2 0.1 4 1 NA\n");
+    const QString folder = m_dir.filePath(QStringLiteral("study"));
+    QVERIFY(QDir().mkpath(folder));
+
+    StartupDialog dialog;
+    ScriptedDialogs scripted;
+    ScriptedDialogs::Scope scope(scripted);
+    scriptFolder(scripted, folder);
+    scripted.answerButton(QMessageBox::Yes); // before loading
+    scripted.answerButton(QMessageBox::Yes);
+    scripted.answerPath(dir + QStringLiteral("/out_Y1.regenie"));
+    scripted.answerButton(QMessageBox::Yes); // regenie output
+    scripted.answerPath(dir + QStringLiteral("/out_Y2.regenie"));
+    scripted.answerButton(QMessageBox::No);  // hg38
+    scripted.answerButton(QMessageBox::Yes); // hg19
+    scripted.answerButton(QMessageBox::Yes); // loading is done
+    scripted.answerButton(QMessageBox::Yes); // finished
+    dialog.loadData->click();
+
+    const QStringList transcript = scripted.transcript();
+    QCOMPARE(transcript.value(4), msg(QStringLiteral("The file is regenie output, one trait per file. Please choose the other"
+                                                     " files of this study (several at once), or cancel to import this file alone.")));
+    QCOMPARE(transcript.value(6), msg(QStringLiteral("Are the positions on the genome build hg38?")));
+    QCOMPARE(transcript.value(8), msg(LoadingDone));
+    QCOMPARE(transcript.value(9), msg(Finished + QStringLiteral("\n\n1 rows kept from 2 file(s).\n"
+                                                                "Skipped 1 rows with the p-value missing (NA).\n"
+                                                                "Skipped 1 rows on chromosomes other than 1-22 and X (MT).\n"
+                                                                "Note: 1 p-value(s) below single precision are stored as 0 under P"
+                                                                " (the first on data line 1 of quillmap-results.txt); -log10(P) keeps them.")));
+    QCOMPARE(scripted.pendingAnswers(), 0);
+    QCOMPARE(quillmap::datasetRegistry(), QStringList{folder});
+    QCOMPARE(readLines(folder + QStringLiteral("/genome_build.txt")), QStringList{QStringLiteral("hg19")});
+    QCOMPARE(readLines(folder + QStringLiteral("/summary.txt")).value(5), QStringLiteral("Trait Num :\t 1"));
 }
 
 QTEST_MAIN(TestLoadWizard)
