@@ -62,8 +62,8 @@ byPos::byPos(QWidget *parent)
     for (int region = 0; region <= LastRegionEntry; ++region)
         regionCombobox->addItem(QString::number(region));
     LabelComboBox->addItem(QStringLiteral("Label"));
-    for (int label = 1; label <= 9; ++label)
-        LabelComboBox->addItem(QString::number(label));
+    for (int rank = 1; rank <= 9; ++rank)
+        LabelComboBox->addItem(QString::number(rank));
     colourChoices = QStringList{QStringLiteral("Color"), QStringLiteral("black"), QStringLiteral("red"),
                                 QStringLiteral("green"), QStringLiteral("blue"), QStringLiteral("cyan"),
                                 QStringLiteral("magenta")};
@@ -391,11 +391,11 @@ void byPos::reset()
 
 void byPos::colorChange()
 {
-    const int label = LabelComboBox->currentIndex();
+    const int rank = LabelComboBox->currentIndex();
     const int colour = ColorComboBox->currentIndex();
-    if (label <= 0 || colour <= 0)
+    if (rank <= 0 || colour <= 0)
         return;
-    labelColours[label - 1] = colourChoices.value(colour);
+    labelColours[rank - 1] = colourChoices.value(colour);
     update();
 }
 

@@ -209,15 +209,15 @@ int byID::pointAt(QPoint framePos)
 {
     if (plotReady != 1 || plotImage.isNull() || frame->width() <= 0 || frame->height() <= 0)
         return -1;
-    const TraitPlotData data = plotData();
-    if (m_indexedValues != data.values || m_indexedRows != data.rowCount
-        || m_indexedMode != data.highlightMode || m_indexedSize != plotImage.size()) {
+    const TraitPlotData shown = plotData();
+    if (m_indexedValues != shown.values || m_indexedRows != shown.rowCount
+        || m_indexedMode != shown.highlightMode || m_indexedSize != plotImage.size()) {
         std::vector<float> x, y;
-        traitplot::pointCentres(plotImage.size(), data, &x, &y);
+        traitplot::pointCentres(plotImage.size(), shown, &x, &y);
         m_points.build(x.data(), y.data(), int(x.size()), 6.0);
-        m_indexedValues = data.values;
-        m_indexedRows = data.rowCount;
-        m_indexedMode = data.highlightMode;
+        m_indexedValues = shown.values;
+        m_indexedRows = shown.rowCount;
+        m_indexedMode = shown.highlightMode;
         m_indexedSize = plotImage.size();
     }
     // The picture is stretched to the frame when their sizes differ.
@@ -259,23 +259,23 @@ bool byID::eventFilter(QObject *watched, QEvent *event)
 
 TraitPlotData byID::plotData() const
 {
-    TraitPlotData data;
-    data.rowCount = std::min<int>(rowCount, int(rowValues.size()));
-    data.chromosomes = rowChromosomes.data();
-    data.positions = rowPositions.data();
-    data.values = rowValues.data();
-    data.valueMin = valueMin;
-    data.valueMax = valueMax;
-    data.topThreshold = topThreshold;
-    data.bottomThreshold = bottomThreshold;
-    data.plotReady = plotReady == 1;
-    data.highlightMode = highlightComboBox->currentIndex();
-    data.highlightOn = highlightOn == 1;
-    data.highlightCount = highlightCount;
-    data.highlightChromosomes = highlightChromosomes.data();
-    data.highlightPositions = highlightPositions.data();
-    data.highlightValues = highlightValues.data();
-    return data;
+    TraitPlotData plot;
+    plot.rowCount = std::min<int>(rowCount, int(rowValues.size()));
+    plot.chromosomes = rowChromosomes.data();
+    plot.positions = rowPositions.data();
+    plot.values = rowValues.data();
+    plot.valueMin = valueMin;
+    plot.valueMax = valueMax;
+    plot.topThreshold = topThreshold;
+    plot.bottomThreshold = bottomThreshold;
+    plot.plotReady = plotReady == 1;
+    plot.highlightMode = highlightComboBox->currentIndex();
+    plot.highlightOn = highlightOn == 1;
+    plot.highlightCount = highlightCount;
+    plot.highlightChromosomes = highlightChromosomes.data();
+    plot.highlightPositions = highlightPositions.data();
+    plot.highlightValues = highlightValues.data();
+    return plot;
 }
 
 void byID::showInFrame(const QImage &image)

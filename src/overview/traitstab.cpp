@@ -183,11 +183,11 @@ void TraitsTab::saveQqPlot()
     if (path.isEmpty())
         return;
     QString error;
-    const QqPlotData &data = qqView->data();
+    const QqPlotData &qq = qqView->data();
     const QString trait = qqView->trait();
     if (!figures::exportFigure(path, QSize(widthBox->value(), heightBox->value()), dpiBox->value(),
                                [&](QPainter &painter, QSize size) {
-                                   figures::paintQqPlot(painter, size, data, trait);
+                                   figures::paintQqPlot(painter, size, qq, trait);
                                },
                                &error))
         dialogs::information(this, error);
