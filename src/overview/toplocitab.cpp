@@ -3,6 +3,7 @@
 #include "common/dialogprovider.h"
 #include "dataset/datasettables.h"
 #include "dataset/atomicfile.h"
+#include "overview/sortablecell.h"
 #include "overview/statisticchoice.h"
 #include "session/sharedstate.h"
 
@@ -24,16 +25,6 @@
 using namespace quillmap;
 
 namespace {
-
-constexpr int SortRole = Qt::UserRole + 1;
-
-QStandardItem *cell(const QString &text, const QVariant &sortKey)
-{
-    auto *item = new QStandardItem(text);
-    item->setData(sortKey, SortRole);
-    item->setEditable(false);
-    return item;
-}
 
 // A number written plainly (no "inf", "nan" or "+"), as toDouble alone would accept them.
 std::optional<double> plainNumber(const QString &text)
@@ -140,10 +131,10 @@ void TopLociTab::refresh()
     for (const TopLocus &locus : m_loci) {
         const QStringList f = topLocusFields(tables, locus);
         const ClumpCandidate &lead = locus.locus.lead;
-        model->appendRow({cell(f[0], f[0]), cell(f[1], f[1]),
-                          cell(f[2], lead.chromosome * 1e13 + double(lead.positionBp)),
-                          cell(f[3], lead.chromosome * 1e13 + double(lead.positionBp)),
-                          cell(f[4], -lead.score), cell(f[5], locus.locus.count)});
+        model->appendRow({sortableCell(f[0], f[0]), sortableCell(f[1], f[1]),
+                          sortableCell(f[2], lead.chromosome * 1e13 + double(lead.positionBp)),
+                          sortableCell(f[3], lead.chromosome * 1e13 + double(lead.positionBp)),
+                          sortableCell(f[4], -lead.score), sortableCell(f[5], locus.locus.count)});
     }
     table->setSortingEnabled(true);
     table->resizeColumnsToContents();

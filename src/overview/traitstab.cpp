@@ -6,6 +6,7 @@
 #include "figures/figureexport.h"
 #include "figures/qqplotpainter.h"
 #include "overview/qqplotview.h"
+#include "overview/sortablecell.h"
 #include "overview/statisticchoice.h"
 #include "session/sharedstate.h"
 
@@ -27,16 +28,6 @@
 using namespace quillmap;
 
 namespace {
-
-constexpr int SortRole = Qt::UserRole + 1;
-
-QStandardItem *cell(const QString &text, const QVariant &sortKey)
-{
-    auto *item = new QStandardItem(text);
-    item->setData(sortKey, SortRole);
-    item->setEditable(false);
-    return item;
-}
 
 QSpinBox *sizeBox(int low, int high, int value, const QString &suffix)
 {
@@ -136,12 +127,12 @@ void TraitsTab::refresh()
     table->setSortingEnabled(false);
     for (const TraitSummary &s : summaries.traits) {
         const bool any = s.bestSnp >= 0;
-        model->appendRow({cell(tables.traitNames.value(s.traitIndex), s.traitIndex),
-                          cell(QString::number(s.rows), s.rows),
-                          cell(any ? formatPValue(s.bestScore) : QStringLiteral("NA"),
+        model->appendRow({sortableCell(tables.traitNames.value(s.traitIndex), s.traitIndex),
+                          sortableCell(QString::number(s.rows), s.rows),
+                          sortableCell(any ? formatPValue(s.bestScore) : QStringLiteral("NA"),
                                any ? -s.bestScore : INFINITY),
-                          cell(tables.snpNames.value(s.bestSnp), tables.snpNames.value(s.bestSnp)),
-                          cell(formatLambda(s.lambda), std::isnan(s.lambda) ? -1.0 : s.lambda)});
+                          sortableCell(tables.snpNames.value(s.bestSnp), tables.snpNames.value(s.bestSnp)),
+                          sortableCell(formatLambda(s.lambda), std::isnan(s.lambda) ? -1.0 : s.lambda)});
     }
     table->setSortingEnabled(true);
     table->resizeColumnsToContents();
