@@ -27,6 +27,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 using Failure = ImportResult::Failure;
@@ -1241,3 +1243,5 @@ ImportResult runImport(const QString &folder, const ImportInputs &inputs,
     Import import(folder, inputs, progress);
     return import.run();
 }
+
+} // namespace quillmap
