@@ -1,11 +1,14 @@
 #include "import/importer.h"
 
 #include "dataset/atomicfile.h"
+#include "dataset/chromosome.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
 #include "import/linereader.h"
 #include "import/numberparse.h"
+#include "import/nameset.h"
+#include "import/rowstore.h"
 #include "import/runspill.h"
 
 #include <QFile>
@@ -51,282 +54,9 @@ std::string_view view(QByteArrayView bytes)
 // old file stays as it was, and any failed write fails the commit.
 using OutputFile = quillmap::AtomicFile;
 
-// Names back to back in one buffer, as UTF-8.
-struct NameList {
-    std::string bytes;
-    std::vector<qint64> ends;
-
-    qint64 size() const { return qint64(ends.size()); }
-    QByteArrayView at(qint64 i) const
-    {
-        const qint64 begin = i == 0 ? 0 : ends[size_t(i) - 1];
-        return {bytes.data() + begin, qsizetype(ends[size_t(i)] - begin)};
-    }
-    void append(QByteArrayView name)
-    {
-        bytes.append(name.data(), size_t(name.size()));
-        ends.push_back(qint64(bytes.size()));
-    }
-};
-
-// Distinct names in order of first appearance, each with a provisional id; finish() gives them
-// their final indexes in plain string order. Open addressing over one byte arena keeps millions
-// of names to a few dozen bytes each, with one allocation per doubling. A slot holds where its
-// name starts and how long it is, so a lookup touches one slot and one arena place: callers
-// with many names to look up hash them ahead and prefetch both (hashOf, prefetchSlot,
-// prefetchName).
-class NameSet final
-{
-public:
-    static size_t hashOf(QByteArrayView name) { return qHash(name, 0); }
-
-    qint32 idOf(QByteArrayView name) { return idOf(name, hashOf(name)); }
-
-    // `hash` is hashOf(name).
-    qint32 idOf(QByteArrayView name, size_t hash)
-    {
-        // Results files are usually grouped by trait, so the same name comes many times in a row.
-        // The last name is compared where it lies in the arena: its end offset may be cold.
-        if (m_lastId >= 0 && m_lastSize == name.size()
-            && (m_lastSize == 0 || std::memcmp(m_arena.data() + m_lastBegin, name.data(), size_t(m_lastSize)) == 0))
-            return m_lastId;
-        // Up to three quarters full: slots are 16 bytes, four to a cache line, so the longer
-        // probes stay cheap, and the table is at most a third larger than 8-byte slots kept
-        // half full.
-        if (4 * (size() + 1) > 3 * qint64(m_slots.size()))
-            grow();
-        for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
-            Slot &slot = m_slots[i];
-            if (slot.id < 0) {
-                slot = makeSlot(hash, qint64(m_arena.size()), name.size(), qint32(size()));
-                m_arena.append(name.data(), size_t(name.size()));
-                m_ends.push_back(qint64(m_arena.size()));
-                if (!m_beyondAscii)
-                    m_beyondAscii = std::any_of(name.begin(), name.end(),
-                                                [](char c) { return (uchar(c) & 0x80) != 0; });
-                return remember(slot, name);
-            }
-            if (matches(slot, hash, name))
-                return remember(slot, name);
-        }
-    }
-
-    qint32 find(QByteArrayView name) const
-    {
-        if (m_slots.empty())
-            return -1;
-        const size_t hash = hashOf(name);
-        for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
-            const Slot &slot = m_slots[i];
-            if (slot.id < 0)
-                return -1;
-            if (matches(slot, hash, name))
-                return slot.id;
-        }
-    }
-
-    void prefetchSlot(size_t hash) const
-    {
-        if (!m_slots.empty())
-            __builtin_prefetch(&m_slots[hash & m_mask]);
-    }
-
-    // Prefetches the name of the slot the hash points at, when that slot may hold it.
-    void prefetchName(size_t hash) const
-    {
-        if (m_slots.empty())
-            return;
-        const Slot &slot = m_slots[hash & m_mask];
-        if (slot.id >= 0 && slot.tag == tagOf(hash))
-            __builtin_prefetch(m_arena.data() + slot.begin);
-    }
-
-    qint64 size() const { return qint64(m_ends.size()); }
-
-    // Sorts the names by their UTF-16 code units (QString's operator<). Byte strings that decode
-    // to the same text become one name. finalIndex maps provisional ids to indexes in `sorted`.
-    void finish(NameList &sorted, std::vector<qint32> &finalIndex) const
-    {
-        sorted = {};
-        finalIndex.assign(size_t(size()), 0);
-        if (!m_beyondAscii) {
-            // ASCII bytes sort exactly as their UTF-16 code units; no text conversion needed.
-            std::vector<qint32> ids(static_cast<size_t>(size()));
-            for (qint32 id = 0; id < size(); ++id)
-                ids[size_t(id)] = id;
-            std::sort(ids.begin(), ids.end(),
-                      [this](qint32 a, qint32 b) { return nameAt(a) < nameAt(b); });
-            sorted.bytes.reserve(m_arena.size());
-            sorted.ends.reserve(ids.size());
-            for (size_t i = 0; i < ids.size(); ++i) {
-                sorted.append(nameAt(ids[i]));
-                finalIndex[size_t(ids[i])] = qint32(i);
-            }
-            return;
-        }
-        std::vector<std::pair<QString, qint32>> items;
-        items.reserve(size_t(size()));
-        for (qint32 id = 0; id < size(); ++id)
-            items.emplace_back(QString::fromUtf8(nameAt(id)), id);
-        std::sort(items.begin(), items.end(),
-                  [](const auto &a, const auto &b) { return a.first < b.first; });
-        const QString *previous = nullptr;
-        for (const auto &item : items) {
-            if (!previous || *previous != item.first)
-                sorted.append(item.first.toUtf8());
-            previous = &item.first;
-            finalIndex[size_t(item.second)] = qint32(sorted.size() - 1);
-        }
-    }
-
-    void clear()
-    {
-        m_slots = {};
-        m_arena = {};
-        m_ends = {};
-        m_mask = 0;
-        m_lastId = -1;
-        m_lastBegin = 0;
-        m_lastSize = 0;
-        m_beyondAscii = false;
-    }
-
-private:
-    static constexpr quint16 LongName = 0xFFFF; // length field of names this long or longer
-
-    struct Slot {
-        qint64 begin = 0;   // the name's first byte in m_arena
-        qint32 id = -1;
-        quint16 tag = 0;    // bits of the hash, to skip most byte comparisons
-        quint16 length = 0; // the name's length, or LongName
-    };
-
-    static quint16 tagOf(size_t hash) { return quint16(quint64(hash) >> 48); }
-
-    static Slot makeSlot(size_t hash, qint64 begin, qsizetype length, qint32 id)
-    {
-        return {begin, id, tagOf(hash), quint16(std::min<qsizetype>(length, LongName))};
-    }
-
-    qint32 remember(const Slot &slot, QByteArrayView name)
-    {
-        m_lastBegin = slot.begin;
-        m_lastSize = name.size();
-        return m_lastId = slot.id;
-    }
-
-    bool matches(const Slot &slot, size_t hash, QByteArrayView name) const
-    {
-        if (slot.tag != tagOf(hash))
-            return false;
-        if (slot.length != LongName)
-            return slot.length == name.size()
-                && (slot.length == 0
-                    || std::memcmp(m_arena.data() + slot.begin, name.data(), slot.length) == 0);
-        return nameAt(slot.id) == name;
-    }
-
-    QByteArrayView nameAt(qint32 id) const
-    {
-        const qint64 begin = id == 0 ? 0 : m_ends[size_t(id) - 1];
-        return {m_arena.data() + begin, qsizetype(m_ends[size_t(id)] - begin)};
-    }
-
-    void grow()
-    {
-        const size_t capacity = m_slots.empty() ? 1024 : 2 * m_slots.size();
-        std::vector<Slot> table(capacity);
-        const size_t mask = capacity - 1;
-        for (qint32 id = 0; id < size(); ++id) {
-            const QByteArrayView name = nameAt(id);
-            const size_t hash = hashOf(name);
-            size_t i = hash & mask;
-            while (table[i].id >= 0)
-                i = (i + 1) & mask;
-            table[i] = makeSlot(hash, name.data() - m_arena.data(), name.size(), id);
-        }
-        m_slots = std::move(table);
-        m_mask = mask;
-    }
-
-    std::vector<Slot> m_slots;
-    std::string m_arena;          // all names, back to back
-    std::vector<qint64> m_ends;   // end offset of each name in m_arena
-    size_t m_mask = 0;
-    qint32 m_lastId = -1;
-    qint64 m_lastBegin = 0;    // where the last name found lies in m_arena
-    qsizetype m_lastSize = 0;
-    bool m_beyondAscii = false;
-};
-
-// The result rows, kept in chunks so that growing never copies what was read:
-// trait index, SNP index and the E + 1 statistics of each row.
-class RowStore final
-{
-public:
-    void reset(int statsPerRow)
-    {
-        m_chunks.clear();
-        m_size = 0;
-        m_statsPerRow = statsPerRow;
-        // About 8 MiB of statistics per chunk, whatever the width of a row.
-        m_shift = 16;
-        while (m_shift > 0 && (qint64(1) << m_shift) * statsPerRow > (qint64(1) << 21))
-            --m_shift;
-        m_mask = (qint64(1) << m_shift) - 1;
-    }
-
-    void append(qint32 trait, qint32 snp, const float *stats)
-    {
-        const qint64 offset = m_size & m_mask;
-        if (offset == 0) {
-            const size_t rows = size_t(m_mask) + 1;
-            Chunk chunk;
-            chunk.trait = std::make_unique_for_overwrite<qint32[]>(rows);
-            chunk.snp = std::make_unique_for_overwrite<qint32[]>(rows);
-            chunk.stats = std::make_unique_for_overwrite<float[]>(rows * size_t(m_statsPerRow));
-            m_chunks.push_back(std::move(chunk));
-        }
-        Chunk &chunk = m_chunks.back();
-        chunk.trait[offset] = trait;
-        chunk.snp[offset] = snp;
-        std::memcpy(chunk.stats.get() + offset * m_statsPerRow, stats,
-                    sizeof(float) * size_t(m_statsPerRow));
-        ++m_size;
-    }
-
-    qint64 size() const { return m_size; }
-    qint32 &trait(qint64 row) { return m_chunks[size_t(row >> m_shift)].trait[row & m_mask]; }
-    qint32 &snp(qint64 row) { return m_chunks[size_t(row >> m_shift)].snp[row & m_mask]; }
-    const float *stats(qint64 row) const
-    {
-        return m_chunks[size_t(row >> m_shift)].stats.get() + (row & m_mask) * m_statsPerRow;
-    }
-
-private:
-    struct Chunk {
-        std::unique_ptr<qint32[]> trait;
-        std::unique_ptr<qint32[]> snp;
-        std::unique_ptr<float[]> stats;
-    };
-
-    std::vector<Chunk> m_chunks;
-    qint64 m_size = 0;
-    int m_statsPerRow = 1;
-    int m_shift = 16;
-    qint64 m_mask = (qint64(1) << 16) - 1;
-};
-
-// A whole decimal integer with optional sign and surrounding blanks ("07", "+7", " 7").
-std::optional<qint64> parseInteger(QByteArrayView text)
-{
-    text = text.trimmed();
-    bool ok = false;
-    const qlonglong value = text.toLongLong(&ok, 10);
-    if (!ok)
-        return std::nullopt;
-    return value;
-}
+using quillmap::NameList;
+using quillmap::NameSet;
+using quillmap::RowStore;
 
 class Import final
 {
@@ -828,7 +558,9 @@ bool Import::writeTables()
     constexpr size_t Bins = 65536;
     // Records are encoded into a batch handed to the file in one write: a call per 20-byte
     // record cost as much as the encoding.
-    const qsizetype batchRecords = std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes);
+    // A small import gets a batch of its size.
+    const qsizetype batchRecords = qsizetype(std::clamp<qint64>(rows + m_spill.rows(), 1,
+                                                                std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes)));
     std::vector<char> batch(size_t(batchRecords * recordBytes));
     qsizetype batched = 0;
     auto flushBatch = [&](OutputFile &out) {
@@ -1034,18 +766,7 @@ bool Import::buildGenes()
         const double scale = *end > 500.0 ? 1e6 : 1.0;
         const double startMb = *start / scale;
         const double endMb = *end / scale;
-        QString chromosome = QString::fromUtf8(m_fields[1]);
-        chromosome.remove(QLatin1String("chr"), Qt::CaseInsensitive);
-        double bin;
-        if (chromosome == QLatin1String("X") || chromosome == QLatin1String("x")) {
-            bin = std::floor(startMb) + 23000.0;
-        } else {
-            const std::optional<qint64> number = parseInteger(chromosome.toUtf8());
-            const double chromosomeNumber = number && *number >= -2147483 && *number <= 2147483
-                ? double(*number)
-                : 0.0;
-            bin = chromosomeNumber * 1000.0 + std::floor(startMb);
-        }
+        const double bin = double(quillmap::geneChromosomeNumber(m_fields[1])) * 1000.0 + std::floor(startMb);
         if (!(bin >= double(std::numeric_limits<qint32>::min())
               && bin <= double(std::numeric_limits<qint32>::max())))
             continue;
