@@ -8,6 +8,7 @@
 #include "import/linereader.h"
 #include "import/numberparse.h"
 #include "import/nameset.h"
+#include "import/resultsrange.h"
 #include "import/rowstore.h"
 #include "import/runspill.h"
 
@@ -108,6 +109,12 @@ private:
             + " is UTF-16 text, please save it as UTF-8 text!";
         return fail(Failure::Validation, line, true, QString::fromUtf8(line));
     }
+    bool badLine(const quillmap::ResultsLineError &error, qint64 linesBefore)
+    {
+        if (error.kind == quillmap::ResultsLineError::Kind::Unreadable)
+            return cannotRead("results", m_inputs.results);
+        return fail(Failure::Validation, error.reportLine(linesBefore), true, error.text(linesBefore));
+    }
     bool cannotWrite(const QString &path)
     {
         const QByteArray line = "error : can't write the file " + path.toUtf8() + '!';
@@ -159,11 +166,9 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     std::optional<Error> m_error;
     QByteArray m_summaryHead; // summary.txt lines 1 to 5
-    qsizetype m_resultsFields = 0; // F
+    quillmap::ResultsLayout m_layout; // the results header: F fields, names, -log10 columns
     qsizetype m_snpFields = 0;     // S
     int m_extraStats = 0;          // E
-    QList<QByteArray> m_resultsHeader; // its fields
-    std::vector<char> m_negLog10;      // per results field: stored as -log10
     std::vector<qint64> m_lostCount;   // per results field: nonzero values kept as 0 or subnormal
     std::vector<qint64> m_lostFirst;   // per results field: the first such data line
 
@@ -205,15 +210,14 @@ bool Import::prepare()
     if (snpOpen && m_snpInfo.readLine(header))
         snpHeader = header.toByteArray();
     m_snpInfo.close(); // read again from the start in the second pass
-    m_resultsFields = resultsHeader.count('\t') + 1;
+    m_layout = quillmap::ResultsLayout::fromHeader(resultsHeader, 0);
     m_snpFields = snpHeader.count('\t') + 1;
-    m_extraStats = int(std::clamp<qsizetype>(m_resultsFields - 3, 0, MaxExtraStats));
-    m_resultsHeader = resultsHeader.split('\t');
+    m_extraStats = int(std::clamp<qsizetype>(m_layout.fields - 3, 0, MaxExtraStats));
     const bool columnsKnown = chooseNegLog10Columns();
     if (columnsKnown && !m_inputs.negLog10Columns.isEmpty()) {
-        QList<QByteArray> named = m_resultsHeader;
+        QList<QByteArray> named = m_layout.header;
         for (qsizetype k = 0; k < named.size(); ++k) {
-            if (m_negLog10[size_t(k)])
+            if (m_layout.negLog10[size_t(k)])
                 named[k] = "-log10(" + named[k] + ')';
         }
         resultsHeader = named.join('\t');
@@ -254,15 +258,14 @@ bool Import::prepare()
 // Marks the results columns to store as -log10; each name must be a statistics column's header.
 bool Import::chooseNegLog10Columns()
 {
-    m_negLog10.assign(size_t(m_resultsHeader.size()), 0);
-    m_lostCount.assign(size_t(m_resultsHeader.size()), 0);
-    m_lostFirst.assign(size_t(m_resultsHeader.size()), 0);
+    m_lostCount.assign(size_t(m_layout.fields), 0);
+    m_lostFirst.assign(size_t(m_layout.fields), 0);
     for (const QString &name : std::as_const(m_inputs.negLog10Columns)) {
         const QByteArray bytes = name.toUtf8();
         bool found = false;
-        for (qsizetype k = 2; k < m_resultsHeader.size(); ++k) {
-            if (m_resultsHeader[k] == bytes) {
-                m_negLog10[size_t(k)] = 1;
+        for (qsizetype k = 2; k < m_layout.fields; ++k) {
+            if (m_layout.header[k] == bytes) {
+                m_layout.negLog10[size_t(k)] = 1;
                 found = true;
             }
         }
@@ -283,10 +286,10 @@ bool Import::firstPass()
     if (!notUtf16(m_results, "results", m_inputs.results)
         || !notUtf16(m_snpInfo, "SNP information", m_inputs.snpInfo))
         return false;
-    if (m_resultsFields < 3)
+    if (m_layout.fields < 3)
         return invalid("error : the results file needs at least 3 columns (trait, SNP, statistic)!",
                        true);
-    if (m_resultsFields - 3 > MaxExtraStats)
+    if (m_layout.fields - 3 > MaxExtraStats)
         return invalid("error : the results file has more than " + number(MaxExtraStats)
                            + " extra statistic columns!",
                        true);
@@ -345,48 +348,11 @@ bool Import::readResults()
     QByteArrayView line;
     while (!spillFailed && m_results.readLine(line)) {
         ++n;
-        splitTabs(line, m_fields, m_resultsFields);
-        if (qsizetype(m_fields.size()) != m_resultsFields) {
-            storeBatch();
-            return invalid("error : " + number(n) + "th line has different column numbers!", true);
-        }
         float *lineStats = stats.data() + pending.size() * width;
-        for (qsizetype k = 2; k < m_resultsFields; ++k) {
-            const QByteArrayView field = m_fields[size_t(k)];
-            std::optional<float> value;
-            bool lost = false;
-            if (!m_negLog10[size_t(k)]) {
-                value = quillmap::parseStatistic(field, &lost);
-            } else {
-                const quillmap::NegLog10 p = quillmap::negLog10(field);
-                if (p.status == quillmap::NegLog10::Status::Ok) {
-                    value = float(p.value);
-                } else if (p.status != quillmap::NegLog10::Status::NotANumber) {
-                    storeBatch();
-                    const QByteArray column = m_resultsHeader.value(k);
-                    return invalid("error : " + number(n) + "th line has " + field.toByteArray()
-                                       + " in column " + column
-                                       + (p.status == quillmap::NegLog10::Status::Zero
-                                              ? QByteArray(", a p-value of 0 has no -log10!")
-                                              : QByteArray(", which is not a p-value between 0 and 1!")),
-                                   true);
-                }
-            }
-            if (!value) {
-                storeBatch();
-                const QByteArray message = "error : " + number(n) + "th line has invalid numeric number!";
-                return fail(Failure::Validation, message, true, QString::fromUtf8(message + ' '));
-            }
-            if (lost && m_lostCount[size_t(k)]++ == 0)
-                m_lostFirst[size_t(k)] = n;
-            lineStats[k - 2] = *value;
-        }
-        // Readers of the name lists take "\r\n" for a line end, so a name ending in "\r" would
-        // come back without it and match nothing.
-        if (m_fields[0].endsWith('\r') || m_fields[1].endsWith('\r')) {
+        if (const auto error = quillmap::parseResultsLine(line, n, m_layout, m_fields, lineStats, m_lostCount,
+                                                          m_lostFirst)) {
             storeBatch();
-            return invalid("error : " + number(n) + "th line has a name ending in a carriage return!",
-                           true);
+            return badLine(*error, 0);
         }
         if (n > g_maxRows) {
             storeBatch();
@@ -903,7 +869,7 @@ ImportResult Import::run()
     ImportResult result;
     for (size_t k = 0; k < m_lostCount.size(); ++k) {
         if (m_lostCount[k] > 0)
-            result.lost.append({QString::fromUtf8(m_resultsHeader.value(qsizetype(k))), m_lostCount[k],
+            result.lost.append({QString::fromUtf8(m_layout.header.value(qsizetype(k))), m_lostCount[k],
                                 m_lostFirst[k]});
     }
     if (m_error) {
