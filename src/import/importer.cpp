@@ -389,7 +389,7 @@ bool Import::readResults()
 // The rows of a feed, stored as readResults stores the lines of a results file.
 bool Import::readFedResults()
 {
-    const qsizetype width = m_resultsFields - 2;
+    const qsizetype width = m_layout.fields - 2;
     m_rows.reset(m_extraStats + 1);
     m_spill.start(m_folder, m_extraStats + 1);
     const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
