@@ -31,6 +31,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 using Failure = ImportResult::Failure;
@@ -980,3 +982,5 @@ ImportResult runImport(const QString &folder, const ImportInputs &inputs, Result
     Import import(folder, inputs, progress, &feed);
     return import.run();
 }
+
+} // namespace quillmap
