@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+using namespace quillmap;
+
 namespace {
 
 // Laid out as help2man reads it: the manual page is made from this text.

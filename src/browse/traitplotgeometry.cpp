@@ -9,6 +9,8 @@
 #include <cmath>
 #include <limits>
 
+namespace quillmap {
+
 namespace traitplot {
 
 namespace {
@@ -197,3 +199,5 @@ TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &t
 }
 
 } // namespace traitplot
+
+} // namespace quillmap

@@ -34,6 +34,8 @@
 #include <optional>
 #include <numeric>
 
+namespace quillmap {
+
 using namespace quillmap::bypos;
 
 namespace {
@@ -601,3 +603,5 @@ void byPos::updateGeneTrack()
     geneLabel->setFixedWidth(imageWidth);
     geneLabel->setPixmap(QPixmap::fromImage(m_geneImage));
 }
+
+} // namespace quillmap

@@ -16,9 +16,12 @@
 
 class QModelIndex;
 class QPainter;
+
+class ByPosTest;
+
 namespace quillmap {
+
 class SignificanceEdit;
-}
 
 // The "By Position" tab: every result of every trait inside one megabase of one chromosome, as
 // a table, a plot of rank labels with a gene track, and a legend of the nine best traits. It
@@ -72,7 +75,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    friend class ByPosTest;
+    friend class ::ByPosTest;
 
     int currentRegion() const;
     int currentStatistic() const;
@@ -138,3 +141,5 @@ private:
     QSize m_pointsFrame;
     int m_pointsRegion = 0;
 };
+
+} // namespace quillmap

@@ -37,6 +37,8 @@
 #include <optional>
 #include <utility>
 
+namespace quillmap {
+
 namespace {
 
 const QString AllEntry = QStringLiteral("All");
@@ -701,3 +703,5 @@ void byID::printFile()
     if (!traitplot::writeImagePdf(image, fileName))
         dialogs::information(this, QStringLiteral("The file %1 could not be written!").arg(fileName));
 }
+
+} // namespace quillmap

@@ -17,9 +17,10 @@
 
 class QLabel;
 class QTimer;
+
 namespace quillmap {
+
 class SignificanceEdit;
-}
 struct TraitPlotData;
 
 // The "By Trait" tab: every result of one trait as a sortable table, the trait's own
@@ -125,3 +126,5 @@ private:
     QSize m_indexedSize;
     QPixmap m_splashImage;
 };
+
+} // namespace quillmap

@@ -18,6 +18,8 @@
 #include <cmath>
 #include <vector>
 
+namespace quillmap {
+
 namespace traitplot {
 
 namespace {
@@ -469,3 +471,5 @@ bool writeImagePdf(const QImage &image, const QString &fileName)
 }
 
 } // namespace traitplot
+
+} // namespace quillmap

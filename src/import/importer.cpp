@@ -31,6 +31,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 using Failure = ImportResult::Failure;
@@ -928,3 +930,5 @@ ImportResult runImport(const QString &folder, const ImportInputs &inputs,
     Import import(folder, inputs, progress);
     return import.run();
 }
+
+} // namespace quillmap

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+namespace quillmap {
+
 // Paths of the five input files of an import; an empty optional path means "not chosen".
 struct ImportInputs {
     QString results;    // required: trait, SNP, statistics...
@@ -102,3 +104,5 @@ void setMaxResultRowsForTesting(qint64 rows);
 // Tests set the memory limit in rows held before a run is spilled; 0 goes back to the limit in
 // bytes.
 void setImportMemoryRowsForTesting(qint64 rows);
+
+} // namespace quillmap

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <functional>
 
+using namespace quillmap;
+
 using namespace quillmap::bypos;
 
 namespace {

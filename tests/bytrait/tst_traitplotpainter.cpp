@@ -16,6 +16,8 @@
 #include <cmath>
 #include <vector>
 
+using namespace quillmap;
+
 using namespace traitplot;
 
 namespace {

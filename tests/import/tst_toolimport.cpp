@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace quillmap;
+
 using quillmap::SkippedRows;
 using quillmap::ToolFormat;
 
