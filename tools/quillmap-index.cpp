@@ -252,6 +252,7 @@ int main(int argc, char *argv[])
         tool.groups = inputs.groups;
         tool.genes = inputs.genes;
         tool.build = build;
+        tool.memoryLimit = inputs.memoryLimit;
         const quillmap::ToolImportResult converted =
             quillmap::runToolImport(QDir(out).absolutePath(), tool, onProgress);
         progress.finish();
