@@ -20,6 +20,7 @@ class QTimer;
 
 namespace quillmap {
 
+class SignificanceEdit;
 struct TraitPlotData;
 
 // The "By Trait" tab: every result of one trait as a sortable table, the trait's own
@@ -76,6 +77,7 @@ protected:
 
 private:
     void releaseRows();
+    void redrawPlot();
     void showInFrame(const QImage &image);
     void makeConnections();
     float plottedValue(int recordIndex) const;
@@ -115,6 +117,7 @@ private:
     void showSplashMessage(const QString &message);
 
     QPointer<QLabel> m_splash;
+    quillmap::SignificanceEdit *m_significance = nullptr;
     quillmap::PointIndex m_points;
     // What m_points was built for: the rows' values, their count and the image size.
     const float *m_indexedValues = nullptr;
