@@ -326,9 +326,7 @@ void byPos::findSNP()
 {
     snpMarkOn = 0;
     FindSNPDialog dialog(this);
-    if (DialogProvider::instance().exec(&dialog) != QDialog::Accepted)
-        return;
-    const QString typed = dialog.lineEdit->text();
+    const QString typed = dialogs::acceptedText(&dialog, dialog.lineEdit);
     if (typed.isEmpty())
         return;
     // A name as the dataset spells it, else in lower case, so rs names are found in any case.
@@ -417,9 +415,7 @@ void byPos::colorChange()
 void byPos::print()
 {
     ImageTitleDialog titleDialog(this);
-    if (DialogProvider::instance().exec(&titleDialog) != QDialog::Accepted)
-        return;
-    const QString title = titleDialog.lineEdit->text();
+    const QString title = dialogs::acceptedText(&titleDialog, titleDialog.lineEdit);
     if (title.isEmpty())
         return;
     QString path = DialogProvider::instance().saveFileName(

@@ -680,8 +680,7 @@ void byID::printFile()
     QString title;
     {
         ImageTitleDialog dialog(this);
-        if (DialogProvider::instance().exec(&dialog) == QDialog::Accepted)
-            title = dialog.lineEdit->text();
+        title = dialogs::acceptedText(&dialog, dialog.lineEdit);
     }
     if (title.isEmpty())
         return;

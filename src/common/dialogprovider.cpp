@@ -1,6 +1,7 @@
 #include "common/dialogprovider.h"
 
 #include <QDialog>
+#include <QLineEdit>
 
 namespace quillmap {
 
@@ -87,6 +88,11 @@ bool askYesNo(QWidget *parent, const QString &text, const QString &title)
     return DialogProvider::instance().message(parent, QMessageBox::Question, title, text,
                                               QMessageBox::Yes | QMessageBox::No)
         == QMessageBox::Yes;
+}
+
+QString acceptedText(QDialog *dialog, const QLineEdit *edit)
+{
+    return DialogProvider::instance().exec(dialog) == QDialog::Accepted ? edit->text() : QString();
 }
 
 } // namespace dialogs

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class QDialog;
+class QLineEdit;
 class QWidget;
 
 namespace quillmap {
@@ -71,6 +72,9 @@ void information(QWidget *parent, const QString &text, const QString &title = QS
 void notice(QWidget *parent, const QString &text, const QString &title = QStringLiteral("information"));
 // Question icon, Yes and No; true for Yes.
 bool askYesNo(QWidget *parent, const QString &text, const QString &title = QStringLiteral("information"));
+// Runs a one-line dialog (the SNP name, a plot title) through the provider: the text of `edit`
+// when accepted, else the empty text; callers stop on an empty one either way.
+QString acceptedText(QDialog *dialog, const QLineEdit *edit);
 } // namespace dialogs
 
 } // namespace quillmap

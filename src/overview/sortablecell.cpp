@@ -1,6 +1,8 @@
 #include "overview/sortablecell.h"
 
-#include <QStandardItem>
+#include <QHeaderView>
+#include <QStandardItemModel>
+#include <QTableView>
 
 namespace quillmap {
 
@@ -10,6 +12,19 @@ QStandardItem *sortableCell(const QString &text, const QVariant &sortKey)
     item->setData(sortKey, SortRole);
     item->setEditable(false);
     return item;
+}
+
+QTableView *sortableTable(QStandardItemModel *model, int column, const QString &objectName)
+{
+    model->setSortRole(SortRole);
+    auto *table = new QTableView;
+    table->setObjectName(objectName);
+    table->setModel(model);
+    table->horizontalHeader()->setSortIndicator(column, Qt::AscendingOrder);
+    table->setSortingEnabled(true);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+    return table;
 }
 
 } // namespace quillmap

@@ -4,6 +4,8 @@
 #include <QVariant>
 
 class QStandardItem;
+class QStandardItemModel;
+class QTableView;
 
 namespace quillmap {
 
@@ -12,5 +14,9 @@ inline constexpr int SortRole = Qt::UserRole + 1;
 
 // A read-only cell showing `text` and sorting by `sortKey`. The caller's model takes ownership.
 QStandardItem *sortableCell(const QString &text, const QVariant &sortKey);
+
+// The list view of a study tab over `model`: whole rows selected, no row numbers, a header click
+// sorts by SortRole, at first by `column` ascending. The caller's layout takes ownership.
+QTableView *sortableTable(QStandardItemModel *model, int column, const QString &objectName);
 
 } // namespace quillmap

@@ -1,21 +1,19 @@
 #include "overview/toplocitab.h"
 
 #include "common/dialogprovider.h"
+#include "common/waitcursor.h"
 #include "dataset/datasettables.h"
 #include "dataset/atomicfile.h"
 #include "overview/sortablecell.h"
 #include "overview/statisticchoice.h"
 #include "session/sharedstate.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -70,14 +68,7 @@ TopLociTab::TopLociTab(QWidget *parent)
     model = new QStandardItemModel(0, ColumnCount, this);
     model->setHorizontalHeaderLabels(
         {tr("Trait"), tr("Lead SNP"), tr("Chr"), tr("Position"), tr("p"), tr("SNPs in locus")});
-    model->setSortRole(SortRole);
-    table = new QTableView;
-    table->setObjectName(QStringLiteral("lociTable"));
-    table->setModel(model);
-    table->horizontalHeader()->setSortIndicator(TraitColumn, Qt::AscendingOrder);
-    table->setSortingEnabled(true);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->verticalHeader()->hide();
+    table = sortableTable(model, TraitColumn, QStringLiteral("lociTable"));
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(controls);
@@ -118,8 +109,7 @@ void TopLociTab::refresh()
         status->setText(tr("No statistic holds p-values."));
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    const WaitCursor waitCursor;
     TopLociResult result = topLoci(currentDatasetFolder(), tables, column, *threshold, qint64(*window));
     if (!result.outcome) {
         status->setText(result.outcome.message());

@@ -2,6 +2,7 @@
 
 #include "browse/studyscan.h"
 #include "common/dialogprovider.h"
+#include "common/waitcursor.h"
 #include "dataset/datasettables.h"
 #include "figures/figureexport.h"
 #include "figures/qqplotpainter.h"
@@ -10,13 +11,10 @@
 #include "overview/statisticchoice.h"
 #include "session/sharedstate.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStandardItemModel>
@@ -64,15 +62,8 @@ TraitsTab::TraitsTab(QWidget *parent)
 
     model = new QStandardItemModel(0, ColumnCount, this);
     model->setHorizontalHeaderLabels({tr("Trait"), tr("Rows"), tr("Best p"), tr("SNP"), tr("lambda_GC")});
-    model->setSortRole(SortRole);
-    table = new QTableView;
-    table->setObjectName(QStringLiteral("traitsTable"));
-    table->setModel(model);
-    table->horizontalHeader()->setSortIndicator(TraitColumn, Qt::AscendingOrder);
-    table->setSortingEnabled(true);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table = sortableTable(model, TraitColumn, QStringLiteral("traitsTable"));
     table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->verticalHeader()->hide();
     qqView = new QqPlotView;
 
     auto *split = new QSplitter;
@@ -116,8 +107,7 @@ void TraitsTab::refresh()
     model->removeRows(0, model->rowCount());
     const DatasetTables &tables = datasetTables();
     const PValueColumn column = currentColumn();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    const WaitCursor waitCursor;
     const TraitSummaries summaries = summarizeTraits(currentDatasetFolder(), tables, column, 0,
                                                      int(tables.traitNames.size()));
     if (!summaries.outcome) {
