@@ -254,9 +254,9 @@ int main(int argc, char *argv[])
 
     DatasetTables &tables = datasetTables();
     currentDatasetFolder() = folder;
-    const LoadOutcome loaded = DatasetLoader(folder).load(tables);
-    if (!loaded.ok)
-        return datasetError(loaded.message);
+    const Status loaded = DatasetLoader(folder).load(tables);
+    if (!loaded.ok())
+        return datasetError(loaded.message());
 
     if (command == u"trait")
         return traitCommand(folder, tables, positional[0]);

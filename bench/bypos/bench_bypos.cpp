@@ -94,9 +94,9 @@ int main(int argc, char **argv)
     DatasetTables &tables = datasetTables();
     QElapsedTimer loadTimer;
     loadTimer.start();
-    const LoadOutcome loaded = DatasetLoader(folder).load(tables);
-    if (!loaded.ok) {
-        std::fprintf(stderr, "%s\n", qPrintable(loaded.message));
+    const Status loaded = DatasetLoader(folder).load(tables);
+    if (!loaded.ok()) {
+        std::fprintf(stderr, "%s\n", qPrintable(loaded.message()));
         return 1;
     }
     const double loadMs = double(loadTimer.nsecsElapsed()) / 1e6;

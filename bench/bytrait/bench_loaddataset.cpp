@@ -152,10 +152,10 @@ int main(int argc, char **argv)
         DatasetTables tables;
         QElapsedTimer timer;
         timer.start();
-        const LoadOutcome outcome = DatasetLoader(folder).load(tables);
+        const Status outcome = DatasetLoader(folder).load(tables);
         seconds.push_back(timer.nsecsElapsed() / 1e9);
-        if (!outcome.ok) {
-            std::fprintf(stderr, "%s\n", qPrintable(outcome.message));
+        if (!outcome.ok()) {
+            std::fprintf(stderr, "%s\n", qPrintable(outcome.message()));
             return 1;
         }
         // Mapped pages count as file pages: the split shows what the heap holds.

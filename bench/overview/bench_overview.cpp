@@ -57,9 +57,9 @@ int main(int argc, char *argv[])
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const int runs = std::max(1, std::atoi(argv[2]));
     DatasetTables &tables = datasetTables();
-    const LoadOutcome loaded = DatasetLoader(folder).load(tables);
-    if (!loaded.ok) {
-        std::fprintf(stderr, "%s\n", qPrintable(loaded.message));
+    const Status loaded = DatasetLoader(folder).load(tables);
+    if (!loaded.ok()) {
+        std::fprintf(stderr, "%s\n", qPrintable(loaded.message()));
         return 1;
     }
     const PValueColumn column = findPValueColumn(tables.statisticNames);

@@ -62,7 +62,7 @@ byID::byID(QWidget *parent)
     tables.clear();
     const QString folder = quillmap::currentDatasetFolder();
     DatasetLoader loader(folder);
-    const LoadOutcome description = loader.readDescription(tables);
+    const Status description = loader.readDescription(tables);
 
     setupUi(this);
     // Column widths follow the rows on view: a trait can have a million rows, and every cell
@@ -91,11 +91,11 @@ byID::byID(QWidget *parent)
     ProbeID->setCurrentIndex(-1);
     ProbeIDSelected->setCurrentIndex(-1);
 
-    LoadOutcome opened = description;
-    if (opened.ok)
+    Status opened = description;
+    if (opened.ok())
         opened = loader.openDatasetFiles(tables);
-    if (!opened.ok) {
-        dialogs::information(this, opened.message);
+    if (!opened.ok()) {
+        dialogs::information(this, opened.message());
         return;
     }
 
@@ -112,11 +112,11 @@ byID::byID(QWidget *parent)
         m_splash->repaint();
     }
 
-    const LoadOutcome read = loader.readDatasetFiles(tables);
-    if (!read.ok) {
+    const Status read = loader.readDatasetFiles(tables);
+    if (!read.ok()) {
         if (m_splash)
             m_splash->close();
-        dialogs::information(this, read.message);
+        dialogs::information(this, read.message());
         return;
     }
     traitInfoHeader = tables.traitInfoHeader;

@@ -132,25 +132,25 @@ DatasetLoader::DatasetLoader(QString folder)
 {
 }
 
-LoadOutcome DatasetLoader::load(DatasetTables &tables)
+Status DatasetLoader::load(DatasetTables &tables)
 {
-    LoadOutcome outcome = readDescription(tables);
-    if (!outcome.ok)
+    Status outcome = readDescription(tables);
+    if (!outcome)
         return outcome;
     return readDatasetFiles(tables);
 }
 
-LoadOutcome DatasetLoader::readDescription(DatasetTables &tables)
+Status DatasetLoader::readDescription(DatasetTables &tables)
 {
     auto damaged = [this](const QString &detail) {
-        return LoadOutcome{false, damagedDatasetMessage(m_folder, detail)};
+        return Error{ErrorKind::Damaged, damagedDatasetMessage(m_folder, detail)};
     };
 
     // A new description starts a new dataset: nothing of an earlier one may stay behind.
     tables.clear();
     QFile file(datasetFilePath(m_folder, quillmap::files::Summary));
     if (!file.open(QIODevice::ReadOnly))
-        return LoadOutcome{false, notFound(quillmap::files::Summary)};
+        return Error{ErrorKind::MissingFile, notFound(quillmap::files::Summary)};
     const QByteArray data = file.readAll();
     QList<QStringList> lines;
     forEachLine(data, [&lines](const char *p, qsizetype n) {
@@ -215,9 +215,9 @@ LoadOutcome DatasetLoader::readDescription(DatasetTables &tables)
 
     const quillmap::Result<quillmap::GenomeBuild> build = quillmap::readGenomeBuild(m_folder);
     if (!build)
-        return LoadOutcome{false, build.message()};
+        return build.error();
     tables.build = *build;
-    return LoadOutcome{};
+    return success();
 }
 
 std::vector<DatasetLoader::Wanted> DatasetLoader::wantedFiles(const DatasetTables &tables) const
@@ -239,17 +239,17 @@ std::vector<DatasetLoader::Wanted> DatasetLoader::wantedFiles(const DatasetTable
     return wanted;
 }
 
-LoadOutcome DatasetLoader::openDatasetFiles(const DatasetTables &tables) const
+Status DatasetLoader::openDatasetFiles(const DatasetTables &tables) const
 {
     for (const Wanted &w : wantedFiles(tables)) {
         QFile file(w.path);
         if (w.path.isEmpty() || !file.open(QIODevice::ReadOnly))
-            return LoadOutcome{false, w.message};
+            return Error{ErrorKind::MissingFile, w.message};
     }
-    return LoadOutcome{};
+    return success();
 }
 
-LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
+Status DatasetLoader::readDatasetFiles(DatasetTables &tables)
 {
     using namespace quillmap::files;
 
@@ -259,7 +259,7 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
         auto file = std::make_unique<QFile>(w.path);
         if (w.path.isEmpty() || !file->open(QIODevice::ReadOnly)) {
             tables = descriptionOnly(tables);
-            return LoadOutcome{false, w.message};
+            return Error{ErrorKind::MissingFile, w.message};
         }
         files.push_back(std::move(file));
     }
@@ -278,7 +278,7 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
     DatasetTables fresh = descriptionOnly(tables);
     auto damaged = [this, &tables](const QString &detail) {
         tables = descriptionOnly(tables);
-        return LoadOutcome{false, damagedDatasetMessage(m_folder, detail)};
+        return Error{ErrorKind::Damaged, damagedDatasetMessage(m_folder, detail)};
     };
 
     // Count files: "name<TAB>count" and "bin<TAB>count", each bin once. A line that is anything
@@ -408,7 +408,7 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
 
     fresh.loaded = true;
     tables = std::move(fresh);
-    return LoadOutcome{};
+    return success();
 }
 
 } // namespace quillmap

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dataset/result.h"
+
 #include <QString>
 
 #include <vector>
@@ -11,11 +13,8 @@ class DatasetTables;
 // Loads a dataset folder into DatasetTables in three steps: the description (summary.txt lines
 // 1 to 5), opening every dataset file in the fixed order, then reading them. A failure carries
 // the exact message the user sees (e.g. "The file table1.dat is not found! Please reload the
-// dataset!"); the caller shows it. Nothing here shows a dialog.
-struct LoadOutcome {
-    bool ok = true;
-    QString message;
-};
+// dataset!", kind MissingFile; a damaged file's message, kind Damaged); the caller shows it.
+// Nothing here shows a dialog.
 
 // "The dataset in FOLDER is damaged: DETAIL Please reload the dataset!" (DETAIL ends with a
 // full stop). Used for files whose content contradicts the other files.
@@ -31,11 +30,11 @@ public:
     // has fewer than five lines, fewer than three paths on line 1, counts on lines 4 and 5 that
     // are not numbers or do not match the headers, or lacks the two count lines of a finished
     // import (lines 6 and 7).
-    LoadOutcome readDescription(DatasetTables &tables);
+    Status readDescription(DatasetTables &tables);
     // Opens every dataset file in the fixed order (trait group file and Gene2ID.dat when the
     // group flag is set, ID_Line.dat, trait information, SNP information, Pos_Line.dat,
     // SNPlist.dat, IDlist.dat) and reports the first that cannot be opened. Reads nothing.
-    LoadOutcome openDatasetFiles(const DatasetTables &tables) const;
+    Status openDatasetFiles(const DatasetTables &tables) const;
     // Opens and reads all files; stops at the first that cannot be opened or is damaged. Damaged
     // means anything the offset rule could not trust: a count line that is not "name<TAB>count"
     // or "bin<TAB>count", ID_Line.dat and IDlist.dat listing different traits, name lists of
@@ -43,9 +42,9 @@ public:
     // count files with different totals, table1.dat / table2.dat of another length than their
     // counts (when present), or a trait's or bin's first or last record not being its own.
     // On failure the tables keep their description and nothing else (never half a dataset).
-    LoadOutcome readDatasetFiles(DatasetTables &tables);
+    Status readDatasetFiles(DatasetTables &tables);
     // Both steps.
-    LoadOutcome load(DatasetTables &tables);
+    Status load(DatasetTables &tables);
 
 private:
     struct Wanted {

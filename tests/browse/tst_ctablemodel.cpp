@@ -47,8 +47,8 @@ void TestCTableModel::loadSmall()
 {
     const QString folder = DatasetFixture::small().write(m_dir.filePath(QStringLiteral("small")));
     datasetTables().clear();
-    const LoadOutcome outcome = DatasetLoader(folder).load(datasetTables());
-    QVERIFY2(outcome.ok, qPrintable(outcome.message));
+    const Status outcome = DatasetLoader(folder).load(datasetTables());
+    QVERIFY2(outcome.ok(), qPrintable(outcome.message()));
     // Rows as a panel holds them: trait index, SNP index (rs1 = 0, rs2 = 1, rs3 = 2), statistic.
     m_records = {{1, 0, 0.5f, 0}, {0, 1, 0.01f, 1}, {1, 2, 0.001f, 2}};
     freeMatrix(&m_stats, 3);
@@ -168,9 +168,9 @@ void TestCTableModel::missingSnpLine()
     fixture.snps.removeFirst();
     const QString folder = fixture.write(m_dir.filePath(QStringLiteral("missing")));
     datasetTables().clear();
-    const LoadOutcome outcome = DatasetLoader(folder).load(datasetTables());
-    QVERIFY(!outcome.ok);
-    QVERIFY(outcome.message.contains(QStringLiteral("has no line for the SNP rs1.")));
+    const Status outcome = DatasetLoader(folder).load(datasetTables());
+    QVERIFY(!outcome.ok());
+    QVERIFY(outcome.message().contains(QStringLiteral("has no line for the SNP rs1.")));
     QCOMPARE(datasetTables().snpLineOfIndex(0), -1);
 }
 
@@ -181,7 +181,7 @@ void TestCTableModel::noExtraColumns()
     fixture.rows = {{QStringLiteral("A"), QStringLiteral("rs9"), 7.0f, {}}};
     const QString folder = fixture.write(m_dir.filePath(QStringLiteral("plain")));
     datasetTables().clear();
-    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok);
+    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok());
     std::vector<RowRecord> records{{0, 0, 7.0f, 0}};
     CTableModel model;
     model.setRows(1, datasetTables().tableColumnCount, records.data(), nullptr);
@@ -212,7 +212,7 @@ void TestCTableModel::manySnpColumns()
     }
     const QString folder = fixture.write(m_dir.filePath(QStringLiteral("wide")));
     datasetTables().clear();
-    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok);
+    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok());
     CTableModel model;
     model.setRows(int(records.size()), datasetTables().tableColumnCount, records.data(), nullptr);
     QCOMPARE(model.columnCount(), m + 5);

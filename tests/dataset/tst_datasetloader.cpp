@@ -54,8 +54,8 @@ void TestDatasetLoader::description()
 {
     const QString folder = writeSmall(QStringLiteral("description"));
     DatasetTables t;
-    const LoadOutcome outcome = DatasetLoader(folder).readDescription(t);
-    QVERIFY2(outcome.ok, qPrintable(outcome.message));
+    const Status outcome = DatasetLoader(folder).readDescription(t);
+    QVERIFY2(outcome.ok(), qPrintable(outcome.message()));
     QCOMPARE(t.extraStats, 1);
     QCOMPARE(t.extraSnpColumns, 1);
     QCOMPARE(t.recordSize, qint64(16));
@@ -73,10 +73,10 @@ void TestDatasetLoader::description()
     // No genome_build.txt: hg18, as before the build was recorded.
     QCOMPARE(t.build, quillmap::GenomeBuild::Hg18);
     QVERIFY(quillmap::writeGenomeBuild(folder, quillmap::GenomeBuild::Hg38).ok());
-    QVERIFY(DatasetLoader(folder).readDescription(t).ok);
+    QVERIFY(DatasetLoader(folder).readDescription(t).ok());
     QCOMPARE(t.build, quillmap::GenomeBuild::Hg38);
     QVERIFY(quillmap::writeGenomeBuild(folder, std::nullopt).ok());
-    QVERIFY(DatasetLoader(folder).readDescription(t).ok);
+    QVERIFY(DatasetLoader(folder).readDescription(t).ok());
     QCOMPARE(t.build, quillmap::GenomeBuild::Hg18);
 }
 
@@ -91,7 +91,7 @@ void TestDatasetLoader::noGroupFileMeansNoGroupFlag()
     stale.write("G9\tT1\n");
     stale.close();
     DatasetTables t;
-    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(DatasetLoader(folder).load(t).ok());
     QVERIFY(!t.hasGroups);
     QVERIFY(t.groupTraitMap.isEmpty());
     QVERIFY(t.traitGroupMap.isEmpty());
@@ -104,7 +104,7 @@ void TestDatasetLoader::noExtraStatistics()
     f.rows = {{QStringLiteral("A"), QStringLiteral("rs1"), 2.0f, {}}};
     const QString folder = writeSmall(QStringLiteral("e0"), f);
     DatasetTables t;
-    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(DatasetLoader(folder).load(t).ok());
     QCOMPARE(t.extraStats, 0);
     QCOMPARE(t.recordSize, qint64(12));
     QCOMPARE(t.tableColumnCount, 5);
@@ -148,15 +148,15 @@ void TestDatasetLoader::missingFile()
         QVERIFY(QFile::remove(folder + QLatin1Char('/') + name));
     DatasetTables t;
     DatasetLoader loader(folder);
-    LoadOutcome outcome = loader.readDescription(t);
-    if (outcome.ok) {
-        const LoadOutcome opened = loader.openDatasetFiles(t);
-        QVERIFY(!opened.ok);
-        QCOMPARE(opened.message, message);
+    Status outcome = loader.readDescription(t);
+    if (outcome.ok()) {
+        const Status opened = loader.openDatasetFiles(t);
+        QVERIFY(!opened.ok());
+        QCOMPARE(opened.message(), message);
         outcome = loader.readDatasetFiles(t);
     }
-    QVERIFY(!outcome.ok);
-    QCOMPARE(outcome.message, message);
+    QVERIFY(!outcome.ok());
+    QCOMPARE(outcome.message(), message);
     QVERIFY(!t.loaded);
     QVERIFY(t.traitNames.isEmpty());
 }
@@ -170,15 +170,15 @@ void TestDatasetLoader::missingFileOrderWithoutGroups()
     QFile::remove(folder + QStringLiteral("/inputs/groups.txt"));
     QFile::remove(folder + QStringLiteral("/ID_Line.dat"));
     DatasetTables t;
-    const LoadOutcome outcome = DatasetLoader(folder).load(t);
-    QCOMPARE(outcome.message, QStringLiteral("The file ID_Line.dat is not found! Please reload the dataset!"));
+    const Status outcome = DatasetLoader(folder).load(t);
+    QCOMPARE(outcome.message(), QStringLiteral("The file ID_Line.dat is not found! Please reload the dataset!"));
 }
 
 void TestDatasetLoader::tables()
 {
     const QString folder = writeSmall(QStringLiteral("tables"));
     DatasetTables t;
-    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(DatasetLoader(folder).load(t).ok());
     QVERIFY(t.loaded);
     QCOMPARE(t.traitNames, QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
     QCOMPARE(t.snpNames.toStringList(), QStringList({QStringLiteral("rs1"), QStringLiteral("rs2"), QStringLiteral("rs3")}));
@@ -213,7 +213,7 @@ void TestDatasetLoader::chromosomeXAnd23()
     f.snps.append({QStringLiteral("rs2"), QStringLiteral("7"), QStringLiteral("8.25"), {QStringLiteral("GE")}});
     const QString folder = writeSmall(QStringLiteral("chrx"), f);
     DatasetTables t;
-    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(DatasetLoader(folder).load(t).ok());
     QCOMPARE(t.snpChromosome(t.snpLine(QStringLiteral("rs3"))), 23);
     QCOMPARE(t.snpChromosome(t.snpLine(QStringLiteral("rs4"))), 23);
     QCOMPARE(t.snpLine(QStringLiteral("rs2")), 4);
@@ -225,7 +225,7 @@ void TestDatasetLoader::offsets()
 {
     const QString folder = writeSmall(QStringLiteral("offsets"));
     DatasetTables t;
-    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(DatasetLoader(folder).load(t).ok());
     // The first trait in name order starts at record 0, the second after the first's records.
     QCOMPARE(t.traitFirstRecord(0), qint64(0));
     QCOMPARE(t.traitFirstRecord(1), qint64(2));
@@ -254,7 +254,7 @@ void TestDatasetLoader::crlfLines()
         file.write(data);
     }
     DatasetTables t;
-    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(DatasetLoader(folder).load(t).ok());
     QCOMPARE(t.snpNames.at(0), QStringLiteral("rs1"));
     QCOMPARE(t.traitRecordCounts.value(QStringLiteral("T2")), 3);
     QCOMPARE(t.snpFields(2).value(2), QStringLiteral("GC"));
@@ -307,9 +307,9 @@ void TestDatasetLoader::damaged()
     f.write(content);
     f.close();
     DatasetTables t;
-    const LoadOutcome outcome = DatasetLoader(folder).load(t);
-    QVERIFY(!outcome.ok);
-    QCOMPARE(outcome.message, QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!")
+    const Status outcome = DatasetLoader(folder).load(t);
+    QVERIFY(!outcome.ok());
+    QCOMPARE(outcome.message(), QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!")
                                   .arg(folder, detail.contains(QLatin1String("%1")) ? detail.arg(folder) : detail));
 }
 
@@ -319,8 +319,8 @@ void TestDatasetLoader::damagedKeepsNoHalfDataset()
     const QString bad = writeSmall(QStringLiteral("bad"));
     QFile::resize(bad + QStringLiteral("/table1.dat"), 20);
     DatasetTables t;
-    QVERIFY(DatasetLoader(good).load(t).ok);
-    QVERIFY(!DatasetLoader(bad).load(t).ok);
+    QVERIFY(DatasetLoader(good).load(t).ok());
+    QVERIFY(!DatasetLoader(bad).load(t).ok());
     QVERIFY(!t.loaded);
     QVERIFY(t.traitNames.isEmpty());
     QCOMPARE(t.snpLineCount(), 0);
@@ -348,8 +348,8 @@ void TestDatasetLoader::moreSnpsThanOldCapacity()
     file.close();
     text.clear();
     DatasetTables t;
-    const LoadOutcome outcome = DatasetLoader(folder).load(t);
-    QVERIFY2(outcome.ok, qPrintable(outcome.message));
+    const Status outcome = DatasetLoader(folder).load(t);
+    QVERIFY2(outcome.ok(), qPrintable(outcome.message()));
     QCOMPARE(t.snpLineCount(), lines + own);
     const int last = lines - 1;
     QCOMPARE(t.snpLine(QStringLiteral("rs%1").arg(1000000 + last)), last + own);
@@ -383,7 +383,7 @@ void TestDatasetLoader::snpInfoCache()
     const QString cache = folder + QLatin1Char('/') + QLatin1String(quillmap::SnpInfoIndex::FileName);
     const QString snpPath = DatasetFixture::snpInfoPath(folder);
     DatasetTables t;
-    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(DatasetLoader(folder).load(t).ok());
     QVERIFY(QFile::exists(cache));
 
     QFile snp(snpPath);
@@ -420,7 +420,7 @@ void TestDatasetLoader::snpInfoCache()
     QVERIFY(opened.index);
     QCOMPARE(opened.built, rebuilt);
     QCOMPARE(opened.cached, cached);
-    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(DatasetLoader(folder).load(t).ok());
     QCOMPARE(t.snpNames.toStringList(), QStringList({QStringLiteral("rs1"), QStringLiteral("rs2"), QStringLiteral("rs3")}));
     QCOMPARE(t.snpFields(1), QStringList({QStringLiteral("2"), QStringLiteral("10.5"),
                                           snpText.contains("GZ") ? QStringLiteral("GZ") : QStringLiteral("GB")}));

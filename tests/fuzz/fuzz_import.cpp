@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 "a good import whose line 6 is not the trait count", QString::fromUtf8(summary.at(5)));
 
     DatasetTables tables;
-    const LoadOutcome outcome = DatasetLoader(folder).load(tables);
-    fuzz::check(outcome.ok, "a dataset the import called good does not open", outcome.message);
+    const Status outcome = DatasetLoader(folder).load(tables);
+    fuzz::check(outcome.ok(), "a dataset the import called good does not open", outcome.message());
     fuzz::check(tables.traitNames.size() == result.traits && tables.snpNames.size() == result.snps,
                 "the name lists differ from the import's counts");
     fuzz::check(tables.traitRecordTotal() == result.rows && tables.binRecordTotal() == result.rows,

@@ -114,11 +114,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     DatasetTables tables;
-    const LoadOutcome outcome = DatasetLoader(folder()).load(tables);
-    if (!outcome.ok) {
+    const Status outcome = DatasetLoader(folder()).load(tables);
+    if (!outcome.ok()) {
         fuzz::check(!tables.loaded && tables.traitNames.isEmpty() && tables.snpLineCount() == 0,
-                    "a failed load left part of a dataset", outcome.message);
-        fuzz::check(!outcome.message.isEmpty(), "a failed load without a message");
+                    "a failed load left part of a dataset", outcome.message());
+        fuzz::check(!outcome.message().isEmpty(), "a failed load without a message");
         return 0;
     }
     // What the loader accepted, the panels can read without running off a table's end.

@@ -219,8 +219,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkSameAsFiveFiles(folder);
 
     DatasetTables tables;
-    const LoadOutcome outcome = DatasetLoader(folder).load(tables);
-    fuzz::check(outcome.ok, "a dataset the tool import called good does not open", outcome.message);
+    const Status outcome = DatasetLoader(folder).load(tables);
+    fuzz::check(outcome.ok(), "a dataset the tool import called good does not open", outcome.message());
     fuzz::check(tables.traitRecordTotal() == result.rowsKept && tables.binRecordTotal() == result.rowsKept,
                 "the count files do not add up to the rows kept");
     for (qsizetype i = 0; i < tables.snpNames.size(); ++i)

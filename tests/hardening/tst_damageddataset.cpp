@@ -128,8 +128,8 @@ void tst_DamagedDataset::initTestCase()
     QVERIFY(m_dir.isValid());
     const QString folder = DatasetFixture::small().write(m_dir.filePath(QStringLiteral("good")));
     DatasetTables t;
-    const LoadOutcome outcome = DatasetLoader(folder).load(t);
-    QVERIFY2(outcome.ok, qPrintable(outcome.message));
+    const Status outcome = DatasetLoader(folder).load(t);
+    QVERIFY2(outcome.ok(), qPrintable(outcome.message()));
     m_good = readBack(folder, t);
     QCOMPARE(m_good.size(), 10);
     for (const QString &line : std::as_const(m_good)) {
@@ -264,15 +264,15 @@ void tst_DamagedDataset::damage()
         apply(folder, d);
 
     DatasetTables t;
-    const LoadOutcome outcome = DatasetLoader(folder).load(t);
+    const Status outcome = DatasetLoader(folder).load(t);
     if (!detail.isEmpty()) {
-        QVERIFY2(!outcome.ok, "the damaged dataset was opened");
-        QCOMPARE(outcome.message, damagedDatasetMessage(folder, detail.arg(folder)));
+        QVERIFY2(!outcome.ok(), "the damaged dataset was opened");
+        QCOMPARE(outcome.message(), damagedDatasetMessage(folder, detail.arg(folder)));
         QVERIFY(!t.loaded);
         QVERIFY(t.traitNames.isEmpty() && t.snpNames.isEmpty() && t.traitRecordCounts.isEmpty());
         return;
     }
-    QVERIFY2(outcome.ok, qPrintable(outcome.message));
+    QVERIFY2(outcome.ok(), qPrintable(outcome.message()));
     QCOMPARE(readBack(folder, t), m_good);
 }
 

@@ -179,8 +179,8 @@ void tst_HostileInput::input()
     }
     QVERIFY2(!result.failed, qPrintable(result.errorText));
     DatasetTables t;
-    const LoadOutcome loaded = DatasetLoader(folder).load(t);
-    QVERIFY2(loaded.ok, qPrintable(loaded.message));
+    const Status loaded = DatasetLoader(folder).load(t);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.message()));
     QCOMPARE(t.traitNames, traitNames);
     // Every SNP of the results is found again with its position.
     for (int i = 0; i < t.snpNames.size(); ++i)
@@ -287,7 +287,7 @@ void tst_HostileInput::resultsFileGrowsWhileImported()
     QVERIFY2(!result.failed, qPrintable(result.errorText));
     QCOMPARE(result.rows, qint64(2));
     DatasetTables t;
-    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(DatasetLoader(folder).load(t).ok());
     QCOMPARE(t.traitNames, QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
     QCOMPARE(t.traitRecordTotal(), qint64(2));
     QCOMPARE(QFile(folder + QStringLiteral("/table1.dat")).size(), qint64(24));
@@ -331,7 +331,7 @@ void tst_HostileInput::namesShownVerbatimAndEscaped()
     QVERIFY2(!result.failed, qPrintable(result.errorText));
 
     DatasetTables &t = datasetTables();
-    QVERIFY(DatasetLoader(folder).load(t).ok);
+    QVERIFY(DatasetLoader(folder).load(t).ok());
     const QStringList names{QString::fromUtf8(quoted), QString::fromUtf8(markup), QString::fromUtf8(accented)};
     QCOMPARE(QSet<QString>(t.traitNames.cbegin(), t.traitNames.cend()), QSet<QString>(names.cbegin(), names.cend()));
     QCOMPARE(QSet<QString>(t.snpNames.cbegin(), t.snpNames.cend()), QSet<QString>(names.cbegin(), names.cend()));

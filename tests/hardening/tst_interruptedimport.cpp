@@ -189,15 +189,15 @@ void tst_InterruptedImport::killed()
 
     const Snapshot now = snapshot(folder);
     DatasetTables tables;
-    const LoadOutcome loaded = DatasetLoader(folder).load(tables);
+    const Status loaded = DatasetLoader(folder).load(tables);
     if (startupCheckPasses(folder)) {
         QVERIFY2(now == m_old || now == m_new, "a mix of two datasets passes the startup check");
-        QVERIFY2(loaded.ok, qPrintable(loaded.message));
+        QVERIFY2(loaded.ok(), qPrintable(loaded.message()));
         QCOMPARE(tables.traitNames.size(), now == m_old ? 2 : 400);
     } else {
         // Refused at startup; the loader, reached some other way, must refuse it as well.
-        QVERIFY2(!loaded.ok, "a folder the startup check refuses opens in the loader");
-        QVERIFY(!loaded.message.isEmpty());
+        QVERIFY2(!loaded.ok(), "a folder the startup check refuses opens in the loader");
+        QVERIFY(!loaded.message().isEmpty());
     }
 }
 

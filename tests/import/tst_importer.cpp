@@ -677,9 +677,9 @@ void tst_Importer::gzipInputEqualsPlainInput()
     // The dataset opens, with the side files read as the import read them.
     DatasetTables plainTables;
     DatasetTables packedTables;
-    QVERIFY(DatasetLoader(a).load(plainTables).ok);
-    const LoadOutcome opened = DatasetLoader(b).load(packedTables);
-    QVERIFY2(opened.ok, qPrintable(opened.message));
+    QVERIFY(DatasetLoader(a).load(plainTables).ok());
+    const Status opened = DatasetLoader(b).load(packedTables);
+    QVERIFY2(opened.ok(), qPrintable(opened.message()));
     QCOMPARE(packedTables.traitInfoMap, plainTables.traitInfoMap);
     QCOMPARE(packedTables.traitGroupMap, plainTables.traitGroupMap);
     QCOMPARE(packedTables.snpLineText(0), plainTables.snpLineText(0));
@@ -848,7 +848,7 @@ void tst_Importer::failedWriteFailsTheImport()
     QVERIFY2(result.errorText.startsWith(QLatin1String("error : can't write the file ")), qPrintable(result.errorText));
     QVERIFY(summaryLines(out).value(5).contains("error"));
     DatasetTables tables;
-    QVERIFY(!DatasetLoader(out).load(tables).ok);
+    QVERIFY(!DatasetLoader(out).load(tables).ok());
 }
 
 void tst_Importer::secondImportHasOnlyItsOwnNames()

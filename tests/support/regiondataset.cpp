@@ -89,8 +89,8 @@ QString buildDataset(const QString &dir, const TestDataset &data)
     quillmap::currentDatasetFolder() = folder;
     DatasetTables &tables = datasetTables();
     tables.clear();
-    const LoadOutcome loaded = DatasetLoader(folder).load(tables);
-    if (!loaded.ok)
-        return QStringLiteral("load failed: ") + loaded.message;
+    const Status loaded = DatasetLoader(folder).load(tables);
+    if (!loaded.ok())
+        return QStringLiteral("load failed: ") + loaded.message();
     return QString();
 }
