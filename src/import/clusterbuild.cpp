@@ -3,6 +3,7 @@
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
 #include "import/linereader.h"
+#include "import/nameset.h"
 #include "import/numberparse.h"
 
 #include <QDir>
@@ -182,79 +183,6 @@ QByteArrayView bytesOf(const std::vector<T> &values)
     return {reinterpret_cast<const char *>(values.data()), qsizetype(values.size() * sizeof(T))};
 }
 
-struct StringHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-};
-using NameIds = std::unordered_map<std::string, qint32, StringHash, std::equal_to<>>;
-
-// Distinct names in order of first appearance.
-class LocalNames final
-{
-public:
-    qint32 idOf(std::string_view name)
-    {
-        // Results files are usually grouped by trait: the same name many times in a row.
-        if (m_last >= 0 && name == m_lastName)
-            return m_last;
-        auto it = m_ids.find(name);
-        if (it == m_ids.end()) {
-            it = m_ids.emplace(std::string(name), qint32(m_ids.size())).first;
-            m_list.append(name);
-            m_list.push_back('\n');
-        }
-        m_lastName = it->first;
-        return m_last = it->second;
-    }
-    const std::string &list() const { return m_list; }
-
-private:
-    NameIds m_ids;
-    std::string m_list;
-    qint32 m_last = -1;
-    std::string_view m_lastName;
-};
-
-// Sorted as the import sorts its name lists: by UTF-16 code units, byte strings that decode to
-// the same text made one name. finalIndex maps each name's position in `names` to its index.
-QByteArray sortNames(const std::vector<std::string_view> &names, std::vector<qint32> &finalIndex)
-{
-    finalIndex.assign(names.size(), 0);
-    QByteArray sorted;
-    const bool beyondAscii = std::any_of(names.begin(), names.end(), [](std::string_view name) {
-        return std::any_of(name.begin(), name.end(), [](char c) { return (uchar(c) & 0x80) != 0; });
-    });
-    if (!beyondAscii) {
-        std::vector<qint32> ids(names.size());
-        for (size_t i = 0; i < ids.size(); ++i)
-            ids[i] = qint32(i);
-        std::sort(ids.begin(), ids.end(), [&names](qint32 a, qint32 b) { return names[size_t(a)] < names[size_t(b)]; });
-        for (size_t i = 0; i < ids.size(); ++i) {
-            sorted.append(names[size_t(ids[i])].data(), qsizetype(names[size_t(ids[i])].size()));
-            sorted.append('\n');
-            finalIndex[size_t(ids[i])] = qint32(i);
-        }
-        return sorted;
-    }
-    std::vector<std::pair<QString, qint32>> items;
-    items.reserve(names.size());
-    for (size_t i = 0; i < names.size(); ++i)
-        items.emplace_back(QString::fromUtf8(names[i].data(), qsizetype(names[i].size())), qint32(i));
-    std::sort(items.begin(), items.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-    const QString *previous = nullptr;
-    qint32 index = -1;
-    for (const auto &item : items) {
-        if (!previous || *previous != item.first) {
-            sorted.append(item.first.toUtf8());
-            sorted.append('\n');
-            ++index;
-        }
-        previous = &item.first;
-        finalIndex[size_t(item.second)] = index;
-    }
-    return sorted;
-}
-
 std::vector<std::string_view> splitNames(const QByteArray &list)
 {
     std::vector<std::string_view> names;
@@ -374,8 +302,16 @@ bool readResultLines(const QString &work, int ranges, qsizetype fields, ResultLi
         out.rows += meta.value("lines").toLongLong();
         const QByteArray error = meta.value("error");
         if (!error.isEmpty()) {
-            out.errorKind = error.at(0);
-            out.errorLine = before + error.mid(2).toLongLong();
+            // "error KIND LINE SPACE DETAIL-IN-HEX"
+            const QList<QByteArray> parts = error.split(' ');
+            if (parts.size() != 4)
+                return false;
+            ResultsLineError &first = out.error.emplace();
+            first.kind = parts[0] == "u" ? ResultsLineError::Kind::Unreadable : ResultsLineError::Kind::Validation;
+            first.line = parts[1].toLongLong();
+            first.spaceAfter = parts[2] == "1";
+            first.detail = QByteArray::fromHex(parts[3]);
+            out.linesBefore = before;
             return true;
         }
     }
@@ -429,156 +365,105 @@ bool readShardCounts(const QString &work, int table, int shard, std::vector<std:
     return ok;
 }
 
-// Checks each line as the import's first pass does, in the same order, and stops at the first
-// failure. The rows go out with range-local name ids. A gzip file is read whole by range 0.
+// The range's rows go out with its own name ids, its names in order of first appearance. A
+// gzip file has no byte ranges: range 0 reads it whole, line by line, with the same checks.
 int runParseStep(const QString &results, const QString &work, int range, qint64 begin, qint64 end)
 {
-    WorkFile rows(rangeFile(work, range, "rows"));
-    LocalNames traits;
-    LocalNames snps;
-    qsizetype fields = 0;
-    std::vector<QByteArrayView> split;
-    std::vector<float> stats;
-    std::vector<qint64> lostCount;
-    std::vector<qint64> lostFirst;
-    qint64 lines = 0;  // lines that passed
-    char errorKind = 0;
-    // False at the first failed check.
-    auto take = [&](QByteArrayView line) {
-        const qint64 n = lines + 1;
-        splitTabs(line, split, fields);
-        if (qsizetype(split.size()) != fields) {
-            errorKind = 'c';
-            return false;
-        }
-        for (qsizetype k = 2; k < fields; ++k) {
-            bool lost = false;
-            const std::optional<float> value = parseStatistic(split[size_t(k)], &lost);
-            if (!value) {
-                errorKind = 'n';
-                return false;
-            }
-            stats[size_t(k - 2)] = *value;
-            if (lost && lostCount[size_t(k)]++ == 0)
-                lostFirst[size_t(k)] = n;
-        }
-        if (split[0].endsWith('\r') || split[1].endsWith('\r')) {
-            errorKind = 'r';
-            return false;
-        }
-        const qint32 ids[2] = {traits.idOf(std::string_view(split[0].data(), size_t(split[0].size()))),
-                               snps.idOf(std::string_view(split[1].data(), size_t(split[1].size())))};
-        rows.write(ids, sizeof ids);
-        rows.write(stats.data(), sizeof(float) * stats.size());
-        lines = n;
-        return true;
-    };
-    auto setFields = [&](QByteArrayView header) {
-        fields = header.count('\t') + 1;
-        stats.assign(size_t(std::max<qsizetype>(fields - 2, 1)), 0.0f);
-        lostCount.assign(size_t(fields), 0);
-        lostFirst.assign(size_t(fields), 0);
-        // Too narrow or too wide a header fails before any line is read: nothing to parse.
-        return fields >= 3 && fields - 3 <= MaxExtraStats;
-    };
-
+    ResultsRange parsed;
     QFile file(results);
-    const bool opened = file.open(QIODevice::ReadOnly);
-    const qint64 size = opened ? file.size() : 0;
     char magic[2] = {0, 0};
-    const bool gzip = opened && file.peek(magic, 2) == 2 && uchar(magic[0]) == 0x1f && uchar(magic[1]) == 0x8b;
-    if (!opened) {
-        errorKind = 'u';
-    } else if (gzip) {
+    const bool gzip = file.open(QIODevice::ReadOnly) && file.peek(magic, 2) == 2 && uchar(magic[0]) == 0x1f
+        && uchar(magic[1]) == 0x8b;
+    file.close();
+    if (!gzip) {
+        // A header of fewer than 3 columns failed before any line was read (the finish step says
+        // so), so no layout here means the file cannot be read.
+        const std::optional<ResultsLayout> layout = readResultsLayout(results);
+        if (layout)
+            parsed = parseResultsRange(results, begin, end, *layout);
+        else
+            parsed.readFailed = true;
+    } else if (range == 0) {
         LineReader reader;
         QByteArrayView line;
-        if (!reader.open(results))
-            errorKind = 'u';
-        else if (range == 0 && reader.readLine(line) && setFields(line)) {
-            while (reader.readLine(line) && take(line)) {
+        if (reader.open(results) && reader.readLine(line)) {
+            const ResultsLayout layout = ResultsLayout::fromHeader(line, 0);
+            std::vector<QByteArrayView> fields;
+            std::vector<float> stats(size_t(std::max(layout.statsPerRow(), 1)));
+            parsed.lostCount.assign(size_t(layout.fields), 0);
+            parsed.lostFirst.assign(size_t(layout.fields), 0);
+            parsed.rows.reset(layout.statsPerRow());
+            while (layout.fields >= 3 && reader.readLine(line)) {
+                parsed.error = parseResultsLine(line, parsed.lines + 1, layout, fields, stats.data(),
+                                                parsed.lostCount, parsed.lostFirst);
+                if (parsed.error)
+                    break;
+                parsed.rows.append(parsed.traits.idOf(fields[0]), parsed.snps.idOf(fields[1]), stats.data());
+                ++parsed.lines;
             }
         }
-        if (!errorKind && reader.failed())
-            errorKind = 'u';
-    } else {
-        const uchar *data = size > 0 ? file.map(0, size) : nullptr;
-        if (size > 0 && !data)
-            errorKind = 'u';
-        const char *text = reinterpret_cast<const char *>(data);
-        const char *headerEnd = size > 0 && data ? static_cast<const char *>(std::memchr(text, '\n', size_t(size))) : nullptr;
-        const qint64 dataStart = headerEnd ? headerEnd - text + 1 : size;
-        // A line belongs to the range its first byte lies in.
-        qint64 at = std::max(begin, dataStart);
-        if (at > dataStart && at < size && text[at - 1] != '\n') {
-            const void *nl = std::memchr(text + at, '\n', size_t(size - at));
-            at = nl ? static_cast<const char *>(nl) - text + 1 : size;
-        }
-        const qint64 stop = std::min(end, size);
-        if (!errorKind && setFields(QByteArrayView(text, headerEnd ? headerEnd - text : size))) {
-            while (at < stop) {
-                const void *nl = std::memchr(text + at, '\n', size_t(size - at));
-                const qint64 lineEnd = nl ? static_cast<const char *>(nl) - text : size;
-                qint64 length = lineEnd - at;
-                if (nl && length > 0 && text[lineEnd - 1] == '\r')
-                    --length;
-                if (length > LineReader::maxLineBytes()) {
-                    errorKind = 'u';
-                    break;
-                }
-                if (!take(QByteArrayView(text + at, qsizetype(length))))
-                    break;
-                at = nl ? lineEnd + 1 : size;
-            }
-        }
+        parsed.readFailed = reader.failed();
     }
-    QByteArray meta = "width " + number(qint64(stats.size())) + '\n';
-    for (size_t k = 0; k < lostCount.size(); ++k) {
-        if (lostCount[k] > 0)
-            meta += "lost " + number(qint64(k)) + ' ' + number(lostCount[k]) + ' ' + number(lostFirst[k]) + '\n';
+
+    QByteArray meta = "width " + number(std::max<qint64>(parsed.rows.statsPerRow(), 1)) + '\n';
+    for (size_t k = 0; k < parsed.lostCount.size(); ++k) {
+        if (parsed.lostCount[k] > 0)
+            meta += "lost " + number(qint64(k)) + ' ' + number(parsed.lostCount[k]) + ' '
+                + number(parsed.lostFirst[k]) + '\n';
     }
-    meta += "lines " + number(lines) + '\n';
-    if (errorKind)
-        meta += "error " + QByteArray(1, errorKind) + ' ' + number(lines + 1) + '\n';
+    meta += "lines " + number(parsed.lines) + '\n';
+    if (parsed.readFailed)
+        meta += "error u 0 0 00\n";
+    else if (parsed.error)
+        meta += "error " + QByteArray(parsed.error->kind == ResultsLineError::Kind::Unreadable ? "u" : "v") + ' '
+            + number(parsed.error->line) + ' ' + (parsed.error->spaceAfter ? "1" : "0") + ' '
+            + (parsed.error->detail.isEmpty() ? QByteArray("00") : parsed.error->detail.toHex()) + '\n';
+
+    WorkFile rows(rangeFile(work, range, "rows"));
+    for (qint64 r = 0; r < parsed.rows.size(); ++r) {
+        const qint32 ids[2] = {parsed.rows.trait(r), parsed.rows.snp(r)};
+        rows.write(ids, sizeof ids);
+        rows.write(parsed.rows.stats(r), sizeof(float) * size_t(parsed.rows.statsPerRow()));
+    }
     if (!rows.commit())
         return cannotWrite(rows.path());
-    for (const auto &[kind, names] : {std::pair{"traits", &traits}, std::pair{"snps", &snps}}) {
+    for (const auto &[kind, names] : {std::pair{"traits", &parsed.traits}, std::pair{"snps", &parsed.snps}}) {
+        QByteArray list;
+        list.reserve(qsizetype(names->nameBytes() + names->size()));
+        for (qint32 id = 0; id < names->size(); ++id) {
+            list += names->nameAt(id);
+            list += '\n';
+        }
         const QString path = rangeFile(work, range, kind);
-        if (!writeWhole(path, QByteArrayView(names->list().data(), qsizetype(names->list().size()))))
+        if (!writeWhole(path, list))
             return cannotWrite(path);
     }
     // Written last: its presence says the range is done.
     if (!writeWhole(rangeFile(work, range, "meta"), meta))
         return cannotWrite(rangeFile(work, range, "meta"));
     // For the driver: whether the later steps are needed at all.
-    std::puts(errorKind ? "failed" : "ok");
+    std::puts(parsed.readFailed || parsed.error ? "failed" : "ok");
     return 0;
 }
 
 int runNamesStep(const QString &work, int ranges)
 {
-    std::vector<QByteArray> lists[2];
-    std::vector<std::vector<qint32>> provisional[2]; // per range: local id -> provisional id
-    std::vector<std::string_view> distinct[2];
+    NameSet sets[2];
+    NameList sorted[2];
+    std::vector<qint32> finalIndex[2];
+    std::vector<std::vector<qint32>> provisional[2]; // per range: local id -> the set's id
     for (int kind = 0; kind < 2; ++kind) {
-        NameIds ids;
-        lists[kind].resize(size_t(ranges));
         provisional[kind].resize(size_t(ranges));
         for (int r = 0; r < ranges; ++r) {
             const QString path = rangeFile(work, r, kind == 0 ? "traits" : "snps");
-            if (!readWhole(path, lists[kind][size_t(r)]))
+            QByteArray list;
+            if (!readWhole(path, list))
                 return cannotRead(path);
-            for (std::string_view name : splitNames(lists[kind][size_t(r)])) {
-                auto it = ids.find(name);
-                if (it == ids.end()) {
-                    it = ids.emplace(std::string(name), qint32(distinct[kind].size())).first;
-                    distinct[kind].push_back(name);
-                }
-                provisional[kind][size_t(r)].push_back(it->second);
-            }
+            for (std::string_view name : splitNames(list))
+                provisional[kind][size_t(r)].push_back(sets[kind].idOf(QByteArrayView(name.data(), qsizetype(name.size()))));
         }
+        sets[kind].finish(sorted[kind], finalIndex[kind]);
     }
-    std::vector<qint32> finalIndex[2];
-    const QByteArray sorted[2] = {sortNames(distinct[0], finalIndex[0]), sortNames(distinct[1], finalIndex[1])};
     for (int r = 0; r < ranges; ++r) {
         WorkFile map(rangeFile(work, r, "map"));
         for (int kind = 0; kind < 2; ++kind) {
@@ -592,19 +477,25 @@ int runNamesStep(const QString &work, int ranges)
         if (!map.commit())
             return cannotWrite(map.path());
     }
+    auto lines = [](auto count, auto nameAt) {
+        QByteArray bytes;
+        for (qint64 i = 0; i < count; ++i) {
+            bytes += nameAt(i);
+            bytes += '\n';
+        }
+        return bytes;
+    };
+    const QByteArray lists[2] = {lines(sorted[0].size(), [&](qint64 i) { return sorted[0].at(i); }),
+                                 lines(sorted[1].size(), [&](qint64 i) { return sorted[1].at(i); })};
     // The SNP information file names SNPs by their bytes: every spelling seen, with its index.
-    QByteArray raw;
-    for (std::string_view name : distinct[1]) {
-        raw.append(name.data(), qsizetype(name.size()));
-        raw.append('\n');
-    }
-    const qint64 counts[2] = {sorted[0].count('\n'), sorted[1].count('\n')};
-    const std::pair<QString, QByteArrayView> outputs[] = {
-        {QStringLiteral("IDlist"), sorted[0]},
-        {QStringLiteral("SNPlist"), sorted[1]},
+    const QByteArray raw = lines(sets[1].size(), [&](qint64 i) { return sets[1].nameAt(qint32(i)); });
+    const std::pair<QString, QByteArray> outputs[] = {
+        {QStringLiteral("IDlist"), lists[0]},
+        {QStringLiteral("SNPlist"), lists[1]},
         {QStringLiteral("snp-raw"), raw},
-        {QStringLiteral("snp-raw.index"), bytesOf(finalIndex[1])},
-        {QStringLiteral("names.meta"), "traits " + number(counts[0]) + "\nsnps " + number(counts[1]) + '\n'}};
+        {QStringLiteral("snp-raw.index"), bytesOf(finalIndex[1]).toByteArray()},
+        {QStringLiteral("names.meta"),
+         "traits " + number(sorted[0].size()) + "\nsnps " + number(sorted[1].size()) + '\n'}};
     for (const auto &[name, bytes] : outputs) {
         if (!writeWhole(workFile(work, name), bytes))
             return cannotWrite(workFile(work, name));
@@ -621,20 +512,18 @@ int runBinsStep(const QString &snps, const QString &work)
         || !readArray(workFile(work, QStringLiteral("snp-raw.index")), index)
         || !readWhole(workFile(work, QStringLiteral("names.meta")), metaBytes))
         return cannotRead(workFile(work, QStringLiteral("snp-raw")));
-    const std::vector<std::string_view> names = splitNames(raw);
-    if (names.size() != index.size())
+    NameSet lookup;
+    for (std::string_view name : splitNames(raw))
+        lookup.idOf(QByteArrayView(name.data(), qsizetype(name.size())));
+    if (size_t(lookup.size()) != index.size())
         return cannotRead(workFile(work, QStringLiteral("snp-raw")));
-    std::unordered_map<std::string_view, qint32> lookup;
-    lookup.reserve(names.size());
-    for (size_t i = 0; i < names.size(); ++i)
-        lookup.emplace(names[i], index[i]);
     const qint64 snpCount = readMeta(metaBytes).value("snps").toLongLong();
     SnpBinning binning;
     const std::optional<StepError> error = binSnps(
         snps, -1,
-        [&lookup](QByteArrayView name) {
-            const auto it = lookup.find(std::string_view(name.data(), size_t(name.size())));
-            return it == lookup.end() ? -1 : it->second;
+        [&](QByteArrayView name) {
+            const qint32 id = lookup.find(name);
+            return id < 0 ? -1 : index[size_t(id)];
         },
         snpCount, binning, {});
     const QString binsPath = workFile(work, QStringLiteral("bins"));

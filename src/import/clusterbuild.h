@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/importer.h"
+#include "import/resultsrange.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -55,10 +56,9 @@ bool removeClusterWork(const QString &folder);
 // What the parse steps found, ranges in file order.
 struct ResultLines {
     qint64 rows = 0;
-    // First failed check: 'c' field count, 'n' a statistic, 'r' a name ending in a carriage
-    // return, 'u' the file could not be read; 0 when none. errorLine is the file's data line.
-    char errorKind = 0;
-    qint64 errorLine = 0;
+    // The first bad line in file order, and the data lines of the ranges before its range.
+    std::optional<ResultsLineError> error;
+    qint64 linesBefore = 0;
     std::vector<qint64> lostCount; // per results field
     std::vector<qint64> lostFirst;
 };

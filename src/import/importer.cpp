@@ -519,27 +519,14 @@ bool Import::readResultRanges()
 {
     m_results.close();
     quillmap::ResultLines lines;
-    if (!quillmap::readResultLines(m_inputs.clusterWork, m_inputs.clusterRanges, m_resultsFields, lines))
+    if (!quillmap::readResultLines(m_inputs.clusterWork, m_inputs.clusterRanges, m_layout.fields, lines))
         return cannotRead("cluster step", m_inputs.clusterWork);
     for (size_t k = 0; k < lines.lostCount.size() && k < m_lostCount.size(); ++k) {
         m_lostCount[k] = lines.lostCount[k];
         m_lostFirst[k] = lines.lostFirst[k];
     }
-    const QByteArray n = number(lines.errorLine);
-    switch (lines.errorKind) {
-    case 'c':
-        return invalid("error : " + n + "th line has different column numbers!", true);
-    case 'n': {
-        const QByteArray message = "error : " + n + "th line has invalid numeric number!";
-        return fail(Failure::Validation, message, true, QString::fromUtf8(message + ' '));
-    }
-    case 'r':
-        return invalid("error : " + n + "th line has a name ending in a carriage return!", true);
-    case 'u':
-        return cannotRead("results", m_inputs.results);
-    default:
-        break;
-    }
+    if (lines.error)
+        return badLine(*lines.error, lines.linesBefore);
     m_clusterRows = lines.rows;
     if (lines.rows == 0)
         return invalid("error : the results file has no data lines!", true);
