@@ -23,6 +23,8 @@
 #include <cstdio>
 #include <vector>
 
+using namespace quillmap;
+
 namespace {
 
 double median(std::vector<double> v)

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+namespace quillmap {
+
 float applyTransform(float value, int transformCode)
 {
     // Written as "x <= 0 has no logarithm", so a NaN passes through the log codes as NaN.
@@ -126,3 +128,5 @@ void freeMatrix(float ***matrix, int rows)
     delete[] *matrix;
     *matrix = nullptr;
 }
+
+} // namespace quillmap

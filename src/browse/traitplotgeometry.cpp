@@ -9,6 +9,8 @@
 #include <cmath>
 #include <limits>
 
+namespace quillmap {
+
 namespace traitplot {
 
 namespace {
@@ -186,3 +188,5 @@ TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &t
 }
 
 } // namespace traitplot
+
+} // namespace quillmap

@@ -5,15 +5,15 @@
 
 #include <vector>
 
-class DatasetTables;
 namespace quillmap {
+class DatasetTables;
 struct ResultRows;
 }
 
 // Geometry of the genome-wide trait plot and of its PDF export: plain functions of the frame
 // size and the plotted value range. Positions are in Mb; chromosome numbers are 1..23 (X = 23).
 // All conversions of a coordinate to an integer truncate toward zero.
-namespace traitplot {
+namespace quillmap::traitplot {
 
 // Start of chromosome c (1..23) at entry c - 1, end of X at entry 23; Mb along the genome axis.
 inline constexpr int OffsetCount = 24;
@@ -93,4 +93,4 @@ struct TraitSeries {
 TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &tables, int statistic,
                         int transform);
 
-} // namespace traitplot
+} // namespace quillmap::traitplot

@@ -28,6 +28,8 @@
 #include <optional>
 #include <numeric>
 
+namespace quillmap {
+
 using namespace quillmap::bypos;
 
 namespace {
@@ -525,3 +527,5 @@ void byPos::updateGeneTrack()
     geneLabel->setFixedWidth(imageWidth);
     geneLabel->setPixmap(QPixmap::fromImage(m_geneImage));
 }
+
+} // namespace quillmap

@@ -15,6 +15,10 @@
 class QModelIndex;
 class QPainter;
 
+class ByPosTest;
+
+namespace quillmap {
+
 // The "By Position" tab: every result of every trait inside one megabase of one chromosome, as
 // a table, a plot of rank labels with a gene track, and a legend of the nine best traits. It
 // reads the process-wide dataset tables, which must be loaded before it is built.
@@ -62,7 +66,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    friend class ByPosTest;
+    friend class ::ByPosTest;
 
     int currentRegion() const;
     int currentStatistic() const;
@@ -118,3 +122,5 @@ private:
     int m_geneImageWidth = -1;
     QImage m_geneImage;
 };
+
+} // namespace quillmap

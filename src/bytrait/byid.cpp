@@ -34,6 +34,8 @@
 #include <optional>
 #include <utility>
 
+namespace quillmap {
+
 namespace {
 
 const QString AllEntry = QStringLiteral("All");
@@ -674,3 +676,5 @@ void byID::printFile()
     if (!traitplot::writeImagePdf(image, fileName))
         dialogs::information(this, QStringLiteral("The file %1 could not be written!").arg(fileName));
 }
+
+} // namespace quillmap

@@ -17,6 +17,9 @@
 
 class QLabel;
 class QTimer;
+
+namespace quillmap {
+
 struct TraitPlotData;
 
 // The "By Trait" tab: every result of one trait as a sortable table, the trait's own
@@ -120,3 +123,5 @@ private:
     QSize m_indexedSize;
     QPixmap m_splashImage;
 };
+
+} // namespace quillmap

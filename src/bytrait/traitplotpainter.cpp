@@ -17,6 +17,8 @@
 #include <cmath>
 #include <vector>
 
+namespace quillmap {
+
 namespace traitplot {
 
 namespace {
@@ -418,3 +420,5 @@ bool writeImagePdf(const QImage &image, const QString &fileName)
 }
 
 } // namespace traitplot
+
+} // namespace quillmap

@@ -10,6 +10,8 @@ class QImage;
 class QPainter;
 class QPaintDevice;
 
+namespace quillmap {
+
 // What the trait plot draws: the current trait's rows as the panel holds them. Arrays are not
 // owned and hold rowCount entries; the highlight arrays hold highlightCount entries.
 struct TraitPlotData {
@@ -59,3 +61,5 @@ QImage renderTraitExport(const TraitPlotData &data, const QString &title, const 
 bool writeImagePdf(const QImage &image, const QString &fileName);
 
 } // namespace traitplot
+
+} // namespace quillmap

@@ -13,7 +13,9 @@
 #include <optional>
 #include <vector>
 
+namespace quillmap {
 class DatasetTables;
+}
 class QIODevice;
 
 // The reads of the result tables (one trait's records from table1.dat, one region's from

@@ -32,6 +32,8 @@
 #include <string_view>
 #include <vector>
 
+namespace quillmap {
+
 namespace {
 
 using Failure = ImportResult::Failure;
@@ -63,8 +65,9 @@ using quillmap::RowStore;
 class Import final
 {
 public:
-    Import(const QString &folder, const ImportInputs &inputs, const ImportProgress &progress)
-        : m_folder(folder), m_inputs(inputs), m_progress(progress)
+    Import(const QString &folder, const ImportInputs &inputs, const ImportProgress &progress,
+           ResultFeed *feed = nullptr)
+        : m_folder(folder), m_inputs(inputs), m_progress(progress), m_feed(feed)
     {
     }
 
@@ -145,6 +148,7 @@ private:
     bool firstPassChecks();
     bool readResults();
     bool readResultRanges();
+    bool readFedResults();
     bool writeNameLists();
     bool checkTraitInfo();
     bool secondPass();
@@ -162,6 +166,7 @@ private:
     QString m_folder;
     ImportInputs m_inputs;
     ImportProgress m_progress;
+    ResultFeed *m_feed = nullptr; // the results rows, when they come parsed
 
     LineReader m_results;
     LineReader m_snpInfo;
@@ -205,15 +210,16 @@ bool Import::writeFile(const char *name, QByteArrayView content)
 // being imported. Nothing but summary.txt is touched before all inputs are known to open.
 bool Import::prepare()
 {
-    const bool resultsOpen = m_results.open(m_inputs.results);
-    const bool snpOpen = m_snpInfo.open(m_inputs.snpInfo);
+    // A feed writes its files as it hands the rows.
+    const bool resultsOpen = m_feed || m_results.open(m_inputs.results);
+    const bool snpOpen = m_feed || m_snpInfo.open(m_inputs.snpInfo);
 
     QByteArrayView header;
-    QByteArray resultsHeader;
-    QByteArray snpHeader;
-    if (resultsOpen && m_results.readLine(header))
+    QByteArray resultsHeader = m_feed ? m_feed->resultsHeader() : QByteArray();
+    QByteArray snpHeader = m_feed ? m_feed->snpInfoHeader() : QByteArray();
+    if (!m_feed && resultsOpen && m_results.readLine(header))
         resultsHeader = header.toByteArray();
-    if (snpOpen && m_snpInfo.readLine(header))
+    if (!m_feed && snpOpen && m_snpInfo.readLine(header))
         snpHeader = header.toByteArray();
     m_snpInfo.close(); // read again from the start in the second pass
     m_layout = quillmap::ResultsLayout::fromHeader(resultsHeader, 0);
@@ -252,7 +258,7 @@ bool Import::prepare()
         return cannotRead("results", m_inputs.results);
     if (!snpOpen)
         return cannotOpen("SNP information", m_inputs.snpInfo);
-    if (!m_traitInfo.open(m_inputs.traitInfo))
+    if (!m_feed && !m_traitInfo.open(m_inputs.traitInfo))
         return cannotOpen("trait information", m_inputs.traitInfo);
     if (!m_inputs.groups.isEmpty() && !m_groups.open(m_inputs.groups))
         return cannotOpen("trait group", m_inputs.groups);
@@ -285,7 +291,8 @@ bool Import::chooseNegLog10Columns()
 
 bool Import::firstPass()
 {
-    return firstPassChecks() && readResults() && writeNameLists() && checkTraitInfo();
+    return firstPassChecks() && (m_feed ? readFedResults() : readResults()) && writeNameLists()
+        && checkTraitInfo();
 }
 
 // The checks that come before the first results line.
@@ -391,6 +398,47 @@ bool Import::readResults()
     if (m_results.failed())
         return cannotRead("results", m_inputs.results);
     m_results.close();
+    if (n == 0)
+        return invalid("error : the results file has no data lines!", true);
+    return true;
+}
+
+// The rows of a feed, stored as readResults stores the lines of a results file.
+bool Import::readFedResults()
+{
+    const qsizetype width = m_layout.fields - 2;
+    m_rows.reset(m_extraStats + 1);
+    m_spill.start(m_folder, m_extraStats + 1);
+    const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
+    const qint64 runRows = g_memoryRows > 0
+        ? g_memoryRows : std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(int(width)));
+    ResultRow row;
+    qint64 n = 0;
+    while (m_feed->next(row)) {
+        if (++n > g_maxRows)
+            return invalid("error : the results file has more than " + number(g_maxRows)
+                               + " data lines!",
+                           true);
+        for (qsizetype k = 0; k < width; ++k) {
+            if (row.lost && row.lost[k] && m_lostCount[size_t(k + 2)]++ == 0)
+                m_lostFirst[size_t(k + 2)] = n;
+        }
+        m_rows.append(m_traitSet.idOf(row.trait),
+                      m_snpSet.idOf(row.snp), row.stats);
+        if (m_rows.size() >= runRows && !spillRows())
+            return cannotWrite(m_spill.errorPath());
+        tick(importstage::Results, n);
+    }
+    if (!m_feed->finish()) {
+        QByteArray line = m_feed->errorText().toUtf8();
+        for (char &c : line) {
+            if (c == '\n' || c == '\r')
+                c = ' ';
+        }
+        return fail(m_feed->failure(), line, true, m_feed->errorText());
+    }
+    if (!m_traitInfo.open(m_inputs.traitInfo))
+        return cannotOpen("trait information", m_inputs.traitInfo);
     if (n == 0)
         return invalid("error : the results file has no data lines!", true);
     return true;
@@ -1013,3 +1061,12 @@ ImportResult runImport(const QString &folder, const ImportInputs &inputs,
     Import import(folder, inputs, progress);
     return import.run();
 }
+
+ImportResult runImport(const QString &folder, const ImportInputs &inputs, ResultFeed &feed,
+                       const ImportProgress &progress)
+{
+    Import import(folder, inputs, progress, &feed);
+    return import.run();
+}
+
+} // namespace quillmap

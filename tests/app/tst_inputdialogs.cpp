@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace quillmap;
+
 class TestInputDialogs : public QObject
 {
     Q_OBJECT
@@ -132,7 +134,7 @@ void TestInputDialogs::snpDialogThroughProvider()
     FindSNPDialog dialog;
     QCOMPARE(DialogProvider::instance().exec(&dialog), int(QDialog::Accepted));
     QCOMPARE(dialog.lineEdit->text(), QStringLiteral("rs1000"));
-    QCOMPARE(scripted.calls().first().className, QStringLiteral("FindSNPDialog"));
+    QCOMPARE(scripted.calls().first().className, QStringLiteral("quillmap::FindSNPDialog"));
     QCOMPARE(scripted.calls().first().title, QStringLiteral("FindSNPDialog"));
 }
 

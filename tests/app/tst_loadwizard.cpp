@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace quillmap;
+
 namespace {
 
 const QString FolderCaption = QStringLiteral(

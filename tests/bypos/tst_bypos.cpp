@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QTextBrowser>
 
+using namespace quillmap;
+
 namespace {
 
 // Bins: 1000 (rs1), 1003 (rs9, a value of 0), 1005 (rs3, rs4), 1246 (rs7), 2000 (rs8),

@@ -10,6 +10,8 @@
 
 #include <functional>
 
+using namespace quillmap;
+
 using namespace quillmap::bypos;
 
 namespace {

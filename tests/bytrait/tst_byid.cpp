@@ -21,6 +21,8 @@
 
 #include <memory>
 
+using namespace quillmap;
+
 // Receives the URLs the panel hands to the desktop opener.
 class UrlCatcher : public QObject
 {

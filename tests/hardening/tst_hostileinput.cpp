@@ -18,6 +18,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+using namespace quillmap;
+
 namespace {
 
 void writeAll(const QString &path, const QByteArray &bytes)

@@ -15,6 +15,8 @@
 
 #include "../support/filesizelimit.h"
 
+using namespace quillmap;
+
 namespace {
 
 QByteArray readAll(const QString &path)

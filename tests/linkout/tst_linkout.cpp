@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QUrlQuery>
 
+using namespace quillmap;
+
 namespace {
 
 const QString Ucsc = QStringLiteral(
@@ -259,7 +261,7 @@ void TestLinkout::otherStoresTemplateWithTwoPlaceholders()
     other->click();
 
     QCOMPARE(scripted.calls().size(), 1);
-    QCOMPARE(scripted.calls().first().className, QStringLiteral("OtherlinkDialog"));
+    QCOMPARE(scripted.calls().first().className, QStringLiteral("quillmap::OtherlinkDialog"));
     QCOMPARE(scripted.calls().first().title, QStringLiteral("Setup your own link"));
     QCOMPARE(quillmap::chosenDatabase(), 5);
     QCOMPARE(quillmap::linkTemplates().at(5), QStringLiteral("https://example.org/find?a=######&b=######"));
