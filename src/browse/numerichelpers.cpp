@@ -123,9 +123,10 @@ void freeMatrix(float ***matrix, int rows)
 {
     if (!matrix || !*matrix)
         return;
+    float **rowsOf = *matrix;
     for (int r = 0; r < rows; ++r)
-        delete[] (*matrix)[r];
-    delete[] *matrix;
+        delete[] rowsOf[r];
+    delete[] rowsOf;
     *matrix = nullptr;
 }
 

@@ -66,6 +66,17 @@ int ValueScale::y(double v) const
     return truncToInt(std::floor(0.85 * height - fraction(v) * 0.8 * height));
 }
 
+bool ValueScale::lineY(double v, int *y) const
+{
+    if (!std::isfinite(v))
+        return false;
+    const double at = std::floor(0.85 * height - fraction(v) * 0.8 * height);
+    if (at < 0.0 || at > std::trunc(0.9 * height))
+        return false;
+    *y = int(at);
+    return true;
+}
+
 int ValueScale::circleY(double v) const
 {
     const int top = y(v);

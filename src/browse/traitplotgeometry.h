@@ -44,6 +44,9 @@ struct ValueScale {
     int circleY(double v) const;
     // Fraction 0..1 of the value range above fmin (0.5 when the range is empty).
     double fraction(double v) const;
+    // Logical y of a horizontal line at value v (where a value label of v sits), when it falls
+    // inside the frame box, 0 .. trunc(0.9 height); false for NaN or a value beyond the box.
+    bool lineY(double v, int *y) const;
 };
 ValueScale makeScale(float valueMin, float valueMax, double height);
 

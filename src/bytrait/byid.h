@@ -20,6 +20,8 @@ class QTimer;
 
 namespace quillmap {
 
+class PanelTestAccess;
+class SignificanceEdit;
 struct TraitPlotData;
 
 // The "By Trait" tab: every result of one trait as a sortable table, the trait's own
@@ -36,6 +38,10 @@ public:
 
     // True when the construction loaded the dataset and connected the panel.
     bool isReady() const { return m_ready; }
+    // Records of the trait shown.
+    int traitRowCount() const { return rowCount; }
+    // True while the plot is being redrawn in slices after a resize.
+    bool repaintPending() const;
 
     // The row whose point lies nearest to `framePos` (in the plot frame) within 6 px; -1 when
     // none. The look-up index is built with the plot shown, on first use.
@@ -76,12 +82,15 @@ protected:
 
 private:
     void releaseRows();
+    void redrawPlot();
     void showInFrame(const QImage &image);
     void makeConnections();
     float plottedValue(int recordIndex) const;
 
-public:
-    // ---- state named as the program's own words (read by the tests and the export)
+    // Tests reach the state below and the private slots through this one class.
+    friend class PanelTestAccess;
+
+    // ---- state named as the program's own words
     int rowCount = 0;
     std::vector<RowRecord> rowRecords;
     std::vector<float *> rowStats;   // row i: its E extra statistics (null when E is 0)
@@ -109,12 +118,12 @@ public:
     int repaintIndex = 0;
     CTableModel traitTableModel;
 
-private:
     std::vector<float> m_statStorage;   // the rows of rowStats
     bool m_ready = false;
     void showSplashMessage(const QString &message);
 
     QPointer<QLabel> m_splash;
+    quillmap::SignificanceEdit *m_significance = nullptr;
     quillmap::PointIndex m_points;
     // What m_points was built for: the rows' values, their count and the image size.
     const float *m_indexedValues = nullptr;

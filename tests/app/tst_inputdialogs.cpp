@@ -31,6 +31,7 @@ void TestInputDialogs::snpNameTyping_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("okEnabled");
 
+    // clang-format off
     QTest::newRow("empty") << QString() << QString() << false;
     QTest::newRow("r only") << "r" << "r" << true;
     QTest::newRow("rs") << "rs" << "rs" << true;
@@ -50,6 +51,7 @@ void TestInputDialogs::snpNameTyping_data()
     QTest::newRow("leading blank") << " rs1" << "rs1" << true;
     QTest::newRow("inner blank") << "rs 1" << "rs1" << true;
     QTest::newRow("tab") << "rs\t1" << "rs1" << true;
+    // clang-format on
 }
 
 void TestInputDialogs::snpNameTyping()
