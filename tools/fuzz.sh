@@ -8,7 +8,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-15}
-targets=(fuzz_importline fuzz_import fuzz_loader fuzz_genetrack)
+targets=(fuzz_importline fuzz_import fuzz_loader fuzz_genetrack fuzz_toolformat)
 build=build-fuzz
 
 command -v clang++ >/dev/null && ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 \
@@ -25,6 +25,7 @@ dict_of() {
     case $1 in
     fuzz_importline|fuzz_import) echo tests/fuzz/import.dict ;;
     fuzz_loader) echo tests/fuzz/dataset.dict ;;
+    fuzz_toolformat) echo tests/fuzz/toolformat.dict ;;
     *) echo "" ;;
     esac
 }

@@ -8,7 +8,9 @@
 
 #include <optional>
 
+namespace quillmap {
 class DatasetTables;
+}
 
 // What quillmap-query's commands share: messages and exit codes, option parsing, TSV output.
 namespace quillmap::query {

@@ -7,6 +7,7 @@
 #include "bytrait/traitplotpainter.h"
 #include "dataset/datasettables.h"
 #include "dataset/regionsearch.h"
+#include "browse/significance.h"
 #include "figures/figureexport.h"
 
 #include <QColor>
@@ -38,7 +39,8 @@ std::optional<int> wholeNumber(const QString &text, int low, int high)
 QStringList plotOptions()
 {
     return {QStringLiteral("--stat"), QStringLiteral("--transform"), QStringLiteral("--out"),
-            QStringLiteral("--width"), QStringLiteral("--height"), QStringLiteral("--dpi")};
+            QStringLiteral("--width"), QStringLiteral("--height"), QStringLiteral("--dpi"),
+            QStringLiteral("--sigline")};
 }
 
 int plotCommand(const QString &folder, const DatasetTables &tables, const Options &options,
@@ -78,6 +80,20 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
         if (transform < 0)
             return usageError(QStringLiteral("--transform takes one of: %1").arg(TransformNames.join(u", ")), usage);
     }
+    // The significance line's p-value: 5e-8 unless told, "none" for no line.
+    double significanceP = GenomeWideP;
+    if (options.contains(QStringLiteral("--sigline"))) {
+        const QString text = options.value(QStringLiteral("--sigline"));
+        const std::optional<double> p = parsePValue(text);
+        if (text == u"none")
+            significanceP = qQNaN();
+        else if (p)
+            significanceP = *p;
+        else
+            return usageError(QStringLiteral("--sigline takes a p-value above 0 and at most 1, or none"), usage);
+    }
+    const PlotAxis axis = plotAxis(tables.statisticNames.value(statistic), transform);
+    const double significanceValue = significanceLineValue(axis, significanceP);
     const QSize size(*width, *height);
     QString error;
 
@@ -105,11 +121,10 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
         data.topThreshold = series.thresholds.top;
         data.bottomThreshold = series.thresholds.bottom;
         data.plotReady = true;
+        data.axisTitle = axis.title;
+        data.significanceValue = significanceValue;
         const bool written = figures::exportFigure(out, size, *dpi, [&](QPainter &painter, QSize s) {
-            traitplot::drawFrame(painter, s);
-            traitplot::drawPoints(painter, s, data, 0, data.rowCount);
-            traitplot::drawValueLabels(painter, s, data);
-            traitplot::drawChromosomeStrip(painter, s);
+            traitplot::paintTraitFigure(painter, s, data, QString());
         }, &error);
         return written ? 0 : datasetError(error);
     }
@@ -144,8 +159,11 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
     input.laterColour = QColor(QStringLiteral("green"));
     input.regionText = args[2];
     input.region = args[2].toInt();
+    input.axisTitle = axis.title;
+    input.significanceValue = significanceValue;
+    const bypos::RegionGenes genes = bypos::readRegionGenes(folder, *bin);
     const bool written = figures::exportFigure(out, size, *dpi, [&](QPainter &painter, QSize s) {
-        bypos::paintRegionPlot(painter, input, bypos::screenGeometry(s.width(), s.height()));
+        bypos::paintRegionFigure(painter, s, input, QString(), &genes);
     }, &error);
     return written ? 0 : datasetError(error);
 }

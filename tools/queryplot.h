@@ -4,7 +4,9 @@
 
 #include <QStringList>
 
+namespace quillmap {
 class DatasetTables;
+}
 
 // quillmap-query's plot command: the trait's genome-wide plot or the region plot, drawn by the
 // window's own painting routines into PDF, SVG or PNG.

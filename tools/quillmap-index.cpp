@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+using namespace quillmap;
+
 namespace {
 
 // Laid out as help2man reads it: the manual page is made from this text.
@@ -251,6 +253,7 @@ int main(int argc, char *argv[])
         tool.groups = inputs.groups;
         tool.genes = inputs.genes;
         tool.build = build;
+        tool.memoryLimit = inputs.memoryLimit;
         const quillmap::ToolImportResult converted =
             quillmap::runToolImport(QDir(out).absolutePath(), tool, onProgress);
         progress.finish();

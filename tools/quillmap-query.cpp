@@ -30,7 +30,9 @@ constexpr char Usage[] =
     "Usage: quillmap-query DIR trait NAME\n"
     "  or:  quillmap-query DIR region CHR MB\n"
     "  or:  quillmap-query DIR lambda [--trait NAME] [--stat S]\n"
-    "  or:  quillmap-query DIR top-loci [--p 5e-8] [--window 500000] [--stat S]\n";
+    "  or:  quillmap-query DIR top-loci [--p 5e-8] [--window 500000] [--stat S]\n"
+    "  or:  quillmap-query DIR plot trait NAME|region CHR MB --out FILE [--stat S]\n"
+    "         [--transform T] [--width W] [--height H] [--dpi D] [--sigline P]\n";
 
 constexpr char Help[] =
     "Lists what the Quillmap window shows of the dataset folder DIR, as tab-separated text\n"
@@ -51,7 +53,10 @@ constexpr char Help[] =
     "                   the statistic (default the first), --transform one of NoTransformation,\n"
     "                   log(10), -log(10), log(2), -log(2), abs; --width and --height in\n"
     "                   pixels (default 1000 x 400 for a trait, 1000 x 600 for a region),\n"
-    "                   --dpi the resolution (default 96). Needs no display.\n"
+    "                   --dpi the resolution (default 96; a PNG looks like the screen at\n"
+    "                   WIDTH x 96 / DPI pixels, drawn finer). Where the plotted values are\n"
+    "                   -log10 p-values, --sigline P draws the dashed significance line at\n"
+    "                   p-value P (default 5e-8; none for no line). Needs no display.\n"
     "\n"
     "The p-values are the first statistic named -log10(...), LOG10P or the like (read as\n"
     "-log10 p; thresholds still apply as p-values), else the first named P, pval, p_value or\n"

@@ -23,6 +23,8 @@
 #include <functional>
 #include <vector>
 
+using namespace quillmap;
+
 using namespace quillmap::bypos;
 
 namespace {

@@ -24,6 +24,8 @@
 #include <ctime>
 #include <vector>
 
+using namespace quillmap;
+
 namespace {
 
 double median(std::vector<double> v)

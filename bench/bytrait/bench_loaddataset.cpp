@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <vector>
 
+using namespace quillmap;
+
 namespace {
 
 constexpr int Traits = 500;

@@ -318,8 +318,8 @@ int main(int argc, char **argv)
             pick -= ChromosomeMb[c];
             ++c;
         }
-        const long long start = static_cast<long long>((pick) * 1e6);
-        const long long end = start + 1000 + static_cast<long long>((unit(rng)) * 100000);
+        const long long start = static_cast<long long>(pick * 1e6);
+        const long long end = start + 1000 + static_cast<long long>(unit(rng) * 100000);
         std::fprintf(f, "GENE%d\tchr%s\t%lld\t%lld\n", g, chromosomeName(c + 1).c_str(), start, end);
     }
     finish(f, genePath);

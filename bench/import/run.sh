@@ -10,11 +10,14 @@
 #       and prints the medians: wall time, cpu time, rows per second and peak resident memory
 #       of the import; the wall time of `wc -l`; the wall time and peak memory of
 #       sort + bgzip + tabix; and how many times faster the import is than that pipeline.
-#   bench/import/run.sh --plink2 [--plink2-traits T] [--plink2-snps S] [--runs K] [--work DIR]
+#   bench/import/run.sh --plink2 [--plink2-traits T] [--plink2-snps S] [--memory SIZE] [--runs K]
+#                       [--work DIR]
 #       Generates T (default 100) per-trait PLINK 2 --glm files of S (default 100000) SNPs each
 #       and the same rows as the five files, then times, alternately in the same run, the
-#       five-file import and `--format plink2`, and prints the medians of wall time and peak
-#       memory of each and their ratios (the target: both at most 1.5).
+#       five-file import and `--format plink2` (both with --memory SIZE when given), and prints
+#       the medians of wall time and peak memory of each and their ratios (the target: both at
+#       most 1.5). Then checks that the dataset files of `--format plink2` equal, byte for byte,
+#       those of a five-file import of the files it derived.
 #   bench/import/run.sh --make-dataset DIR [--rows N]
 #       Generates inputs of N rows (default 10000000) into DIR/inputs and indexes them into the
 #       dataset folder DIR, for other benchmarks to browse. Reuses inputs already there.
@@ -32,6 +35,7 @@ pipeline=1
 plink2=
 plink2_traits=100
 plink2_snps=100000
+memory=()
 
 while [ $# -gt 0 ]; do
     case $1 in
@@ -43,7 +47,8 @@ while [ $# -gt 0 ]; do
     --plink2) plink2=1; shift ;;
     --plink2-traits) plink2_traits=$2; shift 2 ;;
     --plink2-snps) plink2_snps=$2; shift 2 ;;
-    -h|--help) sed -n '2,23p' "$0"; exit 0 ;;
+    --memory) memory=(--memory "$2"); shift 2 ;;
+    -h|--help) sed -n '2,26p' "$0"; exit 0 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -106,12 +111,13 @@ if [ -n "$plink2" ]; then
         rm -rf "$work/five" "$work/tool" && sync
         start=$(now)
         /usr/bin/time -v -o "$work/time.txt" "$build/quillmap-index" --results "$inputs/results.txt" \
-            --snps "$inputs/snpinfo.txt" --traits "$inputs/traitinfo.txt" --out "$work/five" --no-register
+            --snps "$inputs/snpinfo.txt" --traits "$inputs/traitinfo.txt" --out "$work/five" --no-register \
+            ${memory[@]+"${memory[@]}"}
         five_t+=("$(since "$start")") five_p+=("$(peak_of "$work/time.txt")")
         sync
         start=$(now)
         /usr/bin/time -v -o "$work/time.txt" "$build/quillmap-index" --format plink2 --build hg38 \
-            --out "$work/tool" --no-register "$inputs"/plink2/*.glm.linear 2>/dev/null
+            --out "$work/tool" --no-register ${memory[@]+"${memory[@]}"} "$inputs"/plink2/*.glm.linear 2>/dev/null
         tool_t+=("$(since "$start")") tool_p+=("$(peak_of "$work/time.txt")")
     done
     ft=$(printf '%s\n' "${five_t[@]}" | median) fp=$(printf '%s\n' "${five_p[@]}" | median)
@@ -121,6 +127,14 @@ if [ -n "$plink2" ]; then
     printf '%-10s %4s %9.2f %8.0f %9.2f %8.0f %8.2f %8.2f\n' "$rows" "$runs" "$ft" "$fp" "$tt" "$tp" \
         "$(echo "$tt / $ft" | bc -l)" "$(echo "$tp / $fp" | bc -l)"
     echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"
+    rm -rf "$work/tool-five"
+    "$build/quillmap-index" --results "$work/tool/quillmap-results.txt" --snps "$work/tool/quillmap-snpinfo.txt" \
+        --traits "$work/tool/quillmap-traitinfo.txt" --out "$work/tool-five" --no-register 2>/dev/null
+    same=yes
+    for f in summary.txt IDlist.dat SNPlist.dat table1.dat ID_Line.dat table2.dat Pos_Line.dat; do
+        cmp -s "$work/tool/$f" "$work/tool-five/$f" || same="NO ($f differs)"
+    done
+    echo "dataset files identical to the five-file import of the derived files: $same"
     exit 0
 fi
 

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QIcon>
 
+namespace quillmap {
+
 int runBrowsingPhase()
 {
     MyWidget window;
@@ -14,3 +16,5 @@ int runBrowsingPhase()
     window.show();
     return QApplication::exec();
 }
+
+} // namespace quillmap

@@ -16,6 +16,8 @@
 #include <QProgressDialog>
 #include <QThread>
 
+namespace quillmap {
+
 namespace {
 
 QString tr(const char *text)
@@ -221,3 +223,5 @@ LoadWizardResult runLoadWizard(QWidget *parent)
     result.outcome = LoadWizardResult::Imported;
     return result;
 }
+
+} // namespace quillmap

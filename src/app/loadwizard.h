@@ -4,6 +4,8 @@
 
 class QWidget;
 
+namespace quillmap {
+
 // What one run of the load wizard came to. The caller (the startup dialog) registers the folder
 // after Imported and closes itself after Failed; Stopped leaves everything as it was, except the
 // current dataset folder, which moves as soon as a folder is chosen.
@@ -17,3 +19,5 @@ struct LoadWizardResult {
 // to `parent`), runs the import under a wait cursor with a progress window, and shows the
 // closing error box or notice.
 LoadWizardResult runLoadWizard(QWidget *parent);
+
+} // namespace quillmap

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+using namespace quillmap;
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);

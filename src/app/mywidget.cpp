@@ -19,6 +19,8 @@
 #include <QTabWidget>
 #include <QUrl>
 
+namespace quillmap {
+
 MyWidget::MyWidget(QWidget *parent)
     : QWidget(parent)
 {
@@ -127,3 +129,5 @@ void MyWidget::showLocus(const QString &snp)
     tabs->setCurrentWidget(positionPanel);
     positionPanel->showSnp(snp, true);
 }
+
+} // namespace quillmap

@@ -7,6 +7,9 @@
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
+
+namespace quillmap {
+
 class SetupLink;
 class TopLociTab;
 class TraitsTab;
@@ -50,3 +53,5 @@ private slots:
 private:
     std::unique_ptr<SetupLink> m_setupLink;
 };
+
+} // namespace quillmap

@@ -7,6 +7,8 @@
 
 #include <QIcon>
 
+namespace quillmap {
+
 int runProgram()
 {
     quillmap::programFolder(); // taken now, before anything could change the working directory
@@ -19,3 +21,5 @@ int runProgram()
         return 0;
     return runBrowsingPhase();
 }
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTextStream>
 
+namespace quillmap {
+
 namespace {
 const QString Placeholder = QStringLiteral("Choose Data Set");
 }
@@ -112,3 +114,5 @@ void StartupDialog::removeData()
         return;
     removeDataset(datasetComboBox->currentText());
 }
+
+} // namespace quillmap

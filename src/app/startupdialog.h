@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+namespace quillmap {
+
 // The first window of every run: lists the registered dataset folders, runs the load wizard,
 // removes folders from the registry and opens a dataset for browsing. The entry point reads
 // isAccepted() after the dialog has closed.
@@ -33,3 +35,5 @@ private:
 
     bool m_accepted = false;
 };
+
+} // namespace quillmap

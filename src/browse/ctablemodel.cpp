@@ -9,6 +9,8 @@
 #include <numeric>
 #include <utility>
 
+namespace quillmap {
+
 CTableModel::CTableModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
@@ -160,3 +162,5 @@ QVariant CTableModel::headerData(int section, Qt::Orientation orientation, int r
         return QString::number(section);
     return datasetTables().columnHeaders.value(section);
 }
+
+} // namespace quillmap

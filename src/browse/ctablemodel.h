@@ -7,6 +7,8 @@
 
 #include <vector>
 
+namespace quillmap {
+
 // Read-only table of a panel's result rows, with the dataset's column layout: trait, SNP, "Chr",
 // "Pos" (base pairs), the extra SNP columns, then the statistics. It owns only the row order.
 // The process-wide dataset tables must be loaded before a model is attached to a view.
@@ -50,3 +52,5 @@ private:
     mutable QStringList m_fields;
     int m_rowCount = 0;
 };
+
+} // namespace quillmap

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+namespace quillmap {
+
 float applyTransform(float value, int transformCode)
 {
     // Written as "x <= 0 has no logarithm", so a NaN passes through the log codes as NaN.
@@ -121,8 +123,11 @@ void freeMatrix(float ***matrix, int rows)
 {
     if (!matrix || !*matrix)
         return;
+    float **rowsOf = *matrix;
     for (int r = 0; r < rows; ++r)
-        delete[] (*matrix)[r];
-    delete[] *matrix;
+        delete[] rowsOf[r];
+    delete[] rowsOf;
     *matrix = nullptr;
 }
+
+} // namespace quillmap

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace quillmap {
+
 // Value transforms, the index-carrying sorts behind the table column sorts, qsort comparators
 // and row-pointer float matrices.
 
@@ -48,3 +50,5 @@ float **allocMatrix(int rows, int columns);
 // Releases the first `rows` rows (null rows are skipped) and the row array, then nulls *matrix.
 // Does nothing when *matrix is null.
 void freeMatrix(float ***matrix, int rows);
+
+} // namespace quillmap

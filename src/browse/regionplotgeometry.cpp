@@ -35,6 +35,17 @@ int PlotScale::middle() const
     return toCoordinate(std::floor(0.85 * R - 0.5 * R));
 }
 
+bool PlotScale::lineY(double value, int boxBottom, int *y) const
+{
+    if (!std::isfinite(value) || !(hi > lo))
+        return false;
+    const double at = std::floor(0.85 * R - 0.8 * R * (value - lo) / (hi - lo));
+    if (at < 0.0 || at > double(boxBottom))
+        return false;
+    *y = int(at);
+    return true;
+}
+
 PlotScale makeScale(double R, int region, double valueMin, double valueMax)
 {
     PlotScale scale;
@@ -59,6 +70,25 @@ PlotGeometry screenGeometry(int frameWidth, int frameHeight)
     g.positionLabelY = H;
     g.snpNameY = H - 8;
     g.valueLabelX = -30;
+    return g;
+}
+
+QPointF labelCentre(const PlotGeometry &geometry, int x, int y)
+{
+    // The highlight circle's box runs from (x - 5, y - 12), 15 units wide.
+    const double sx = double(geometry.viewport.width()) / double(geometry.window.width());
+    const double sy = double(geometry.viewport.height()) / double(geometry.window.height());
+    return QPointF(geometry.viewport.x() + (x + 2.5 - geometry.window.x()) * sx,
+                   geometry.viewport.y() + (y - 4.5 - geometry.window.y()) * sy);
+}
+
+PlotGeometry figureGeometry(int width, int height, int top, int bottom)
+{
+    // The screen's viewport is the frame's height less 40; the texts under the plot hang from
+    // its bottom edge, so 6 pixels are kept for their descent.
+    const int plotHeight = std::max(20, height - top - bottom - 6);
+    PlotGeometry g = screenGeometry(width, plotHeight + 40);
+    g.viewport.moveTop(top);
     return g;
 }
 

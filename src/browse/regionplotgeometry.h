@@ -2,6 +2,7 @@
 
 #include "browse/valuelabels.h"
 
+#include <QPointF>
 #include <QRect>
 #include <QString>
 
@@ -29,6 +30,9 @@ struct PlotScale {
     int y(double value) const;
     // The middle height, used when there is nothing to scale.
     int middle() const;
+    // Logical y of a horizontal line at `value` (the baseline of a label of that value) when it
+    // falls inside the frame box, 0 .. boxBottom; false for NaN, a flat scale or a value beyond.
+    bool lineY(double value, int boxBottom, int *y) const;
 };
 
 PlotScale makeScale(double R, int region, double valueMin, double valueMax);
@@ -65,6 +69,14 @@ std::vector<int> valueLabels(double valueMin, double valueMax);
 // The mid-scale label of the page for ranges narrower than 1: its text and logical position.
 QString midScaleText(double valueMin, double valueMax);
 int midScaleY(double R);
+
+// Device centre of a rank label drawn at logical (x, y), its baseline origin: the centre of the
+// circle that highlights it. What the plot's hover look-up indexes.
+QPointF labelCentre(const PlotGeometry &geometry, int x, int y);
+
+// A figure of `width` x `height` device pixels: the screen geometry with `top` pixels above the
+// plot (for a title) and `bottom` pixels kept free under the texts below it (for gene rows).
+PlotGeometry figureGeometry(int width, int height, int top, int bottom);
 
 // Texts under the plot: the region's end ("%d ") and middle ("%4.1lf ").
 QString regionEndText(int region);

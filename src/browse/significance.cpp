@@ -356,4 +356,36 @@ std::vector<Locus> clumpLoci(std::vector<ClumpCandidate> &candidates, qint64 win
     return loci;
 }
 
+PlotAxis plotAxis(const QString &statisticName, int transform)
+{
+    static const char *const Forms[] = {"%1", "log10(%1)", "-log10(%1)", "log2(%1)", "-log2(%1)", "abs(%1)"};
+    const int form = transform >= 0 && transform < 6 ? transform : 0;
+    PlotAxis axis;
+    axis.title = QString::fromLatin1(Forms[form]).arg(statisticName);
+    // abs leaves a -log10 column as it is: its values are never negative.
+    axis.negLog10P = (isNegLog10Name(statisticName) && (form == 0 || form == 5))
+        || (isPValueName(statisticName) && form == 2);
+    return axis;
+}
+
+double significanceLineValue(const PlotAxis &axis, double p)
+{
+    if (!axis.negLog10P || !(p > 0.0 && p <= 1.0))
+        return Nan;
+    return -std::log10(p);
+}
+
+std::optional<double> parsePValue(const QString &text)
+{
+    static const QRegularExpression plain(QStringLiteral("^([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE]-?[0-9]+)?$"));
+    const QString trimmed = text.trimmed();
+    if (!plain.match(trimmed).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const double value = trimmed.toDouble(&ok);
+    if (!ok || !(value > 0.0 && value <= 1.0))
+        return std::nullopt;
+    return value;
+}
+
 } // namespace quillmap

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <optional>
 #include <vector>
 
 // Association statistics read as p-values: which statistic holds them, genomic control
@@ -51,6 +52,26 @@ QString formatLambda(double lambda);
 // Chi-square (1 degree of freedom) quantile of the upper tail p = 10^-score, i.e. the squared
 // normal quantile of p/2. Exact to about 1e-12 relative across the double range and beyond it.
 double chiSquareOfScore(double score);
+
+// The y axis of a plot of statistic `statisticName` under transform `transform` (the codes of
+// applyTransform, 0 = none .. 5 = abs): its title, e.g. "-log10(P)", and whether the plotted
+// values are -log10 p-values (a -log10 column as stored, or a p column under -log(10)).
+struct PlotAxis {
+    QString title;
+    bool negLog10P = false;
+};
+PlotAxis plotAxis(const QString &statisticName, int transform);
+
+// The usual genome-wide significance level.
+inline constexpr double GenomeWideP = 5e-8;
+
+// The plotted value of a significance line at p-value `p`: -log10 p when `axis` plots -log10
+// p-values and p is in (0, 1]; NaN (no line) otherwise.
+double significanceLineValue(const PlotAxis &axis, double p);
+
+// A p-value typed by the user: a number in (0, 1] written plainly ("5e-8", "0.001"); no "inf",
+// "nan", "+" or a value that underflows. Nothing otherwise.
+std::optional<double> parsePValue(const QString &text);
 
 // The median of the 1-df chi-square distribution; lambda_GC is divided by it.
 inline constexpr double ChiSquareMedian = 0.45493642311957283;

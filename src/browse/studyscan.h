@@ -9,7 +9,9 @@
 
 #include <vector>
 
+namespace quillmap {
 class DatasetTables;
+}
 
 // Study-wide listings over table1.dat: per trait its row count, best p-value and lambda_GC, and
 // the independent loci of every trait. These feed the "Traits" and "Top loci" tabs and

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <limits>
 
+namespace quillmap {
+
 namespace traitplot {
 
 namespace {
@@ -62,6 +64,17 @@ double ValueScale::fraction(double v) const
 int ValueScale::y(double v) const
 {
     return truncToInt(std::floor(0.85 * height - fraction(v) * 0.8 * height));
+}
+
+bool ValueScale::lineY(double v, int *y) const
+{
+    if (!std::isfinite(v))
+        return false;
+    const double at = std::floor(0.85 * height - fraction(v) * 0.8 * height);
+    if (at < 0.0 || at > std::trunc(0.9 * height))
+        return false;
+    *y = int(at);
+    return true;
 }
 
 int ValueScale::circleY(double v) const
@@ -186,3 +199,5 @@ TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &t
 }
 
 } // namespace traitplot
+
+} // namespace quillmap

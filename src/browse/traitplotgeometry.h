@@ -5,15 +5,15 @@
 
 #include <vector>
 
-class DatasetTables;
 namespace quillmap {
+class DatasetTables;
 struct ResultRows;
 }
 
 // Geometry of the genome-wide trait plot and of its PDF export: plain functions of the frame
 // size and the plotted value range. Positions are in Mb; chromosome numbers are 1..23 (X = 23).
 // All conversions of a coordinate to an integer truncate toward zero.
-namespace traitplot {
+namespace quillmap::traitplot {
 
 // Start of chromosome c (1..23) at entry c - 1, end of X at entry 23; Mb along the genome axis.
 inline constexpr int OffsetCount = 24;
@@ -44,6 +44,9 @@ struct ValueScale {
     int circleY(double v) const;
     // Fraction 0..1 of the value range above fmin (0.5 when the range is empty).
     double fraction(double v) const;
+    // Logical y of a horizontal line at value v (where a value label of v sits), when it falls
+    // inside the frame box, 0 .. trunc(0.9 height); false for NaN or a value beyond the box.
+    bool lineY(double v, int *y) const;
 };
 ValueScale makeScale(float valueMin, float valueMax, double height);
 
@@ -93,4 +96,4 @@ struct TraitSeries {
 TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &tables, int statistic,
                         int transform);
 
-} // namespace traitplot
+} // namespace quillmap::traitplot

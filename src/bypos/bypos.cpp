@@ -7,7 +7,11 @@
 #include "common/dialogprovider.h"
 #include "common/waitcursor.h"
 #include "common/findsnpdialog.h"
+#include "common/figuresizedialog.h"
 #include "common/imagetitledialog.h"
+#include "common/significanceedit.h"
+#include "browse/significance.h"
+#include "browse/studyscan.h"
 #include "browse/numerichelpers.h"
 #include "session/sharedstate.h"
 
@@ -18,15 +22,19 @@
 #include <QIcon>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QSignalBlocker>
 #include <QTextBrowser>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
 #include <numeric>
+
+namespace quillmap {
 
 using namespace quillmap::bypos;
 
@@ -69,6 +77,9 @@ byPos::byPos(QWidget *parent)
                                 QStringLiteral("magenta")};
     ColorComboBox->addItems(colourChoices);
     labelColours = DefaultLabelColours;
+    m_significance = quillmap::SignificanceEdit::addTo(hboxLayout, this);
+    // Hovering a rank label names its point.
+    frame->installEventFilter(this);
 
     connect(linkButton, &QPushButton::clicked, this, &byPos::link);
     connect(goleftButton, &QPushButton::clicked, this, &byPos::goLeft);
@@ -95,11 +106,13 @@ byPos::byPos(QWidget *parent)
     connect(ColorComboBox, &QComboBox::currentIndexChanged, this, &byPos::colorChange);
     connect(LabelComboBox, &QComboBox::currentIndexChanged, this, &byPos::colorChange);
     connect(resetButton, &QPushButton::clicked, this, &byPos::reset);
+    connect(m_significance, &quillmap::SignificanceEdit::pValueChanged, this, &byPos::significanceChanged);
 }
 
 byPos::~byPos()
 {
     regionCombobox->removeEventFilter(this);
+    frame->removeEventFilter(this);
     // The view must not outlive the rows it shows.
     ctableView->setModel(nullptr);
 }
@@ -142,6 +155,7 @@ void byPos::clearHighlight()
 void byPos::search()
 {
     reset();
+    m_pointsValid = false;
     const DatasetTables &tables = datasetTables();
     const QString chromosome = chrName->currentText();
     const int region = currentRegion();
@@ -217,6 +231,7 @@ void byPos::search()
 
     traitPositions = std::move(ranking.positions);
     traitValues = std::move(ranking.values);
+    m_traitRecords = std::move(ranking.records);
     traitMaxima = std::move(ranking.maxima);
     traitOrder = std::move(ranking.order);
     traitCount = int(traitOrder.size());
@@ -409,13 +424,21 @@ void byPos::print()
         return;
     QString path = DialogProvider::instance().saveFileName(
         this, QStringLiteral("Save As"), QDir::currentPath() + QStringLiteral("/untitled.pdf"),
-        QStringLiteral("Images (*.pdf)"));
+        quillmap::figureSaveFilter());
     if (path.isEmpty())
         return;
     path = quillmap::files::pdfExportPath(path);
 
     const RegionGenes genes = readRegionGenes(quillmap::currentDatasetFolder(),
                                               regionBin(chrName->currentText(), currentRegion()));
+    if (quillmap::isFigurePath(path)) {
+        const RegionPlotInput input = plotInput();
+        quillmap::saveFigure(this, path, QSize(frame->width(), frame->height() + 40),
+                             [&](QPainter &painter, QSize size) {
+                                 paintRegionFigure(painter, size, input, title, &genes);
+                             });
+        return;
+    }
     const QImage page = renderExportImage(title, plotInput(), genes.found ? &genes : nullptr);
     if (!writeImagePdf(page, path))
         dialogs::information(this, QStringLiteral("The file ") + path
@@ -444,7 +467,51 @@ RegionPlotInput byPos::plotInput() const
     in.snpMarkName = snpMarkName;
     in.regionText = regionCombobox->currentText();
     in.region = currentRegion();
+    const quillmap::PlotAxis axis = quillmap::plotAxis(
+        datasetTables().statisticNames.value(currentStatistic()), currentTransform());
+    in.axisTitle = axis.title;
+    in.significanceValue = quillmap::significanceLineValue(axis, m_significance->pValue());
     return in;
+}
+
+void byPos::significanceChanged()
+{
+    update();
+}
+
+std::pair<int, int> byPos::pointAt(QPoint panelPos)
+{
+    if (!plotReady)
+        return {-1, -1};
+    if (!m_pointsValid || m_pointsFrame != frame->size() || m_pointsRegion != currentRegion()) {
+        m_labelPoints = labelPoints(plotInput(), screenGeometry(frame->width(), frame->height()));
+        m_points.build(m_labelPoints.x.data(), m_labelPoints.y.data(), int(m_labelPoints.x.size()), 6.0);
+        m_pointsValid = true;
+        m_pointsFrame = frame->size();
+        m_pointsRegion = currentRegion();
+    }
+    const int found = m_points.nearest(panelPos.x(), panelPos.y());
+    if (found < 0)
+        return {-1, -1};
+    return {m_labelPoints.group[size_t(found)], m_labelPoints.point[size_t(found)]};
+}
+
+QString byPos::pointToolTip(int group, int point) const
+{
+    if (group < 0 || size_t(group) >= m_traitRecords.size() || size_t(group) >= traitValues.size()
+        || point < 0 || size_t(point) >= m_traitRecords[size_t(group)].size())
+        return {};
+    const int record = m_traitRecords[size_t(group)][size_t(point)];
+    if (record < 0 || record >= int(rowRecords.size()))
+        return {};
+    const DatasetTables &tables = datasetTables();
+    const RowRecord &row = rowRecords[size_t(record)];
+    const int line = tables.snpLineOfIndex(row.snpIndex);
+    return QStringLiteral("%1\n%2:%3\n%4\n%5")
+        .arg(tables.snpNames.value(row.snpIndex), tables.snpFields(line).value(0),
+             QString::number(quillmap::positionBp(tables.snpPosition(line))),
+             tables.traitNames.value(row.traitIndex),
+             QString::number(traitValues[size_t(group)][size_t(point)], 'g', 6));
 }
 
 void byPos::paintPlot(QPainter &painter)
@@ -454,6 +521,17 @@ void byPos::paintPlot(QPainter &painter)
 
 bool byPos::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == frame) {
+        if (event->type() == QEvent::MouseMove) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            const auto [group, point] = pointAt(frame->mapTo(this, mouse->position().toPoint()));
+            if (group >= 0)
+                QToolTip::showText(mouse->globalPosition().toPoint(), pointToolTip(group, point), frame);
+            else
+                QToolTip::hideText();
+        }
+        return QWidget::eventFilter(watched, event);
+    }
     if (watched != regionCombobox || m_regionEditEnding)
         return QWidget::eventFilter(watched, event);
     bool returnKey = false;
@@ -525,3 +603,5 @@ void byPos::updateGeneTrack()
     geneLabel->setFixedWidth(imageWidth);
     geneLabel->setPixmap(QPixmap::fromImage(m_geneImage));
 }
+
+} // namespace quillmap

@@ -3,6 +3,7 @@
 #include "browse/genetrack.h"
 #include "bypos/regionplotpainter.h"
 #include "browse/ctablemodel.h"
+#include "browse/pointindex.h"
 #include "dataset/rowrecord.h"
 
 #include "ui_bypos.h"
@@ -10,10 +11,17 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <utility>
 #include <vector>
 
 class QModelIndex;
 class QPainter;
+
+class ByPosTest;
+
+namespace quillmap {
+
+class SignificanceEdit;
 
 // The "By Position" tab: every result of every trait inside one megabase of one chromosome, as
 // a table, a plot of rank labels with a gene track, and a legend of the nine best traits. It
@@ -40,6 +48,11 @@ public:
     quillmap::bypos::RegionPlotInput plotInput() const;
     // The gene track picture of the current region, as shown under the plot.
     const QImage &geneTrackImage() const { return m_geneImage; }
+    // The point whose rank label lies nearest to `panelPos` (panel coordinates) within 6 px,
+    // as (group, point within the group); (-1, -1) when none.
+    std::pair<int, int> pointAt(QPoint panelPos);
+    // The hover text of a point: SNP, chromosome:position (bp), trait and the plotted value.
+    QString pointToolTip(int group, int point) const;
 
 private slots:
     void sortByColumn(int column);
@@ -62,7 +75,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    friend class ByPosTest;
+    friend class ::ByPosTest;
 
     int currentRegion() const;
     int currentStatistic() const;
@@ -72,6 +85,7 @@ private:
     void clearHighlight();
     void stepRegion(int delta);
     void updateGeneTrack();
+    void significanceChanged();
 
     // ---- the region's rows (file order) and what the ranking derived from them
     std::vector<RowRecord> rowRecords;
@@ -79,6 +93,7 @@ private:
     int rowCount = 0;
     std::vector<std::vector<double>> traitPositions;   // per trait group: positions in Mb
     std::vector<std::vector<double>> traitValues;      // per trait group: transformed values
+    std::vector<std::vector<int>> m_traitRecords;       // per trait group: each point's row
     std::vector<double> traitMaxima;                   // per rank: largest transformed value
     std::vector<int> traitOrder;                       // rank -> trait group
     int traitCount = 0;
@@ -117,4 +132,14 @@ private:
     int m_geneImageFrameWidth = -1;
     int m_geneImageWidth = -1;
     QImage m_geneImage;
+
+    quillmap::SignificanceEdit *m_significance = nullptr;
+    // The hover look-up over the rank labels, rebuilt when the picture changed.
+    quillmap::PointIndex m_points;
+    quillmap::bypos::LabelPoints m_labelPoints;
+    bool m_pointsValid = false;
+    QSize m_pointsFrame;
+    int m_pointsRegion = 0;
 };
+
+} // namespace quillmap

@@ -1,6 +1,7 @@
 #include "bypos/regionplotpainter.h"
 
 #include "common/pdfexport.h"
+#include "figures/figureexport.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -47,7 +48,7 @@ class LabelSprites
 {
 public:
     explicit LabelSprites(QPainter &painter)
-        : m_painter(painter), m_transform(painter.combinedTransform()), m_font(painter.font())
+        : m_painter(painter), m_transform(figures::unscaledTransform(painter)), m_font(painter.font())
     {
     }
 
@@ -86,8 +87,10 @@ private:
                                pad + int(std::ceil(-bounds.top() * sy)));
         const QSize size(sprite.origin.x() + int(std::ceil(bounds.right() * sx)) + pad,
                          sprite.origin.y() + int(std::ceil(bounds.bottom() * sy)) + pad);
-        sprite.image = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-        sprite.image.setDevicePixelRatio(1.0);
+        // As fine as the device: the copy is made at its pixel ratio.
+        const qreal ratio = m_painter.device()->devicePixelRatio();
+        sprite.image = QImage(size.expandedTo(QSize(1, 1)) * ratio, QImage::Format_ARGB32_Premultiplied);
+        sprite.image.setDevicePixelRatio(ratio);
         sprite.image.setDotsPerMeterX(m_painter.device()->logicalDpiX() * 10000 / 254);
         sprite.image.setDotsPerMeterY(m_painter.device()->logicalDpiY() * 10000 / 254);
         sprite.image.fill(Qt::transparent);
@@ -195,6 +198,12 @@ void paintRegionPlot(QPainter &painter, const RegionPlotInput &in, const PlotGeo
     if (in.highlightOn)
         drawHighlights(painter, in, scale);
 
+    int lineY = 0;
+    if (in.plotReady && scale.lineY(in.significanceValue, B, &lineY)) {
+        painter.setPen(figures::significancePen());
+        painter.drawLine(0, lineY, 1005, lineY);
+    }
+
     const int snpX = scale.x(in.snpMarkPosition);
     if (in.snpMarkOn) {
         painter.setPen(cosmeticPen(Qt::black));
@@ -219,6 +228,69 @@ void paintRegionPlot(QPainter &painter, const RegionPlotInput &in, const PlotGeo
         painter.drawText(-25, midScaleY(geometry.R), midScaleText(in.valueMin, in.valueMax));
     for (const int m : valueLabels(in.valueMin, in.valueMax))
         painter.drawText(geometry.valueLabelX, scale.y(m), QString::number(m));
+    if (in.plotReady) {
+        const QPointF middle = figures::unscaledTransform(painter).map(QPointF(0, B / 2.0));
+        figures::paintAxisTitle(painter, in.axisTitle, geometry.viewport.x() + 11, middle.y());
+    }
+    painter.restore();
+}
+
+LabelPoints labelPoints(const RegionPlotInput &in, const PlotGeometry &geometry)
+{
+    LabelPoints out;
+    if (!in.plotReady || !in.traitPositions || !in.traitValues || !in.traitOrder)
+        return out;
+    const PlotScale scale = makeScale(geometry.R, in.region, in.valueMin, in.valueMax);
+    const auto &positions = *in.traitPositions;
+    const auto &values = *in.traitValues;
+    const int ranks = std::min<int>(in.traitCount, int(in.traitOrder->size()));
+    // In drawing order, as drawRankLabels places them.
+    for (int k = 0; k < ranks; ++k) {
+        const int g = (*in.traitOrder)[size_t(k)];
+        if (g < 0 || size_t(g) >= positions.size() || size_t(g) >= values.size())
+            continue;
+        const auto &xs = positions[size_t(g)];
+        const auto &ys = values[size_t(g)];
+        const bool single = in.traitCount == 1 && xs.size() == 1;
+        const size_t points = single ? 1 : std::min(xs.size(), ys.size());
+        for (size_t j = 0; j < points; ++j) {
+            const QPointF centre = labelCentre(geometry, scale.x(xs[j]), single ? scale.middle() : scale.y(ys[j]));
+            out.x.push_back(float(centre.x()));
+            out.y.push_back(float(centre.y()));
+            out.group.push_back(g);
+            out.point.push_back(int(j));
+        }
+    }
+    return out;
+}
+
+void paintRegionFigure(QPainter &painter, QSize size, const RegionPlotInput &input,
+                       const QString &title, const RegionGenes *genes)
+{
+    int top = 10;
+    if (!title.isEmpty()) {
+        painter.save();
+        painter.setFont(helvetica(12));
+        painter.setPen(Qt::black);
+        top = painter.fontMetrics().height() + 8;
+        painter.drawText(QRect(0, 4, size.width(), top - 4), Qt::AlignHCenter | Qt::AlignTop, title);
+        painter.restore();
+    }
+    const bool withGenes = genes && genes->found && !genes->genes.empty();
+    const GeneTrackLayout layout = withGenes ? layoutGenes(genes->genes, input.region) : GeneTrackLayout{};
+    // The gene rows at the panel's spacing, at most a third of the picture.
+    const int geneHeight = withGenes ? std::min(size.height() / 3, 15 * (layout.drawingLastRow + 2)) : 0;
+    const PlotGeometry geometry = figureGeometry(size.width(), size.height(), top, geneHeight);
+    paintRegionPlot(painter, input, geometry);
+    if (!withGenes)
+        return;
+    painter.save();
+    const int width = geometry.viewport.width();
+    painter.setViewport(0, size.height() - geneHeight, width, geneHeight);
+    painter.setWindow(-50, 0, 1030, std::max(1, geneHeight * 1030 / std::max(1, width)));
+    painter.setClipRect(QRect(-50, 0, 1030 + 50, geneHeight * 1030 / std::max(1, width)));
+    painter.setPen(cosmeticPen(Qt::blue));
+    drawGeneRows(painter, genes->genes, layout, 10, 15);
     painter.restore();
 }
 

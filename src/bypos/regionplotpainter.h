@@ -6,7 +6,9 @@
 #include <QColor>
 #include <QImage>
 #include <QList>
+#include <QSize>
 #include <QString>
+#include <QtNumeric>
 
 #include <vector>
 
@@ -38,11 +40,28 @@ struct RegionPlotInput {
 
     QString regionText;   // the region as the user sees it
     int region = 0;       // the region read as a whole number of Mb
+
+    // The dashed significance line at this transformed value (NaN: none) and the y axis's title.
+    double significanceValue = qQNaN();
+    QString axisTitle;
 };
 
 // Draws the plot (frame box, rank labels, highlight circles, the found SNP, position and value
 // labels) under `geometry`'s viewport and window. Works on any paint device.
 void paintRegionPlot(QPainter &painter, const RegionPlotInput &input, const PlotGeometry &geometry);
+
+// Device centres of the rank labels paintRegionPlot draws under `geometry`, with the group and
+// the point within the group of each: what the plot's hover look-up indexes.
+struct LabelPoints {
+    std::vector<float> x, y;
+    std::vector<int> group, point;
+};
+LabelPoints labelPoints(const RegionPlotInput &input, const PlotGeometry &geometry);
+
+// A figure of `size` device pixels: the title (when not empty) above the plot as the screen
+// draws it, and the gene rows (when `genes` holds some) under it.
+void paintRegionFigure(QPainter &painter, QSize size, const RegionPlotInput &input,
+                       const QString &title, const RegionGenes *genes);
 
 // The panel's gene track picture: `imageWidth` pixels wide, for a plot frame `frameWidth` wide.
 // Null image for an empty layout is never returned; the height is geneTrackHeight().

@@ -9,8 +9,11 @@
 #include "common/ctableview.h"
 #include "common/dialogprovider.h"
 #include "common/waitcursor.h"
+#include "common/figuresizedialog.h"
 #include "common/imagetitledialog.h"
+#include "common/significanceedit.h"
 #include "browse/numerichelpers.h"
+#include "browse/significance.h"
 #include "session/sharedstate.h"
 #include "dataset/regionsearch.h"
 #include "linkout/linkout.h"
@@ -33,6 +36,8 @@
 #include <cmath>
 #include <optional>
 #include <utility>
+
+namespace quillmap {
 
 namespace {
 
@@ -72,6 +77,7 @@ byID::byID(QWidget *parent)
 
     highlightComboBox->hide();
     displayButton->hide();
+    m_significance = quillmap::SignificanceEdit::addTo(hboxLayout, this);
     transcomboBox->addItems({QStringLiteral("NoTransformation"), QStringLiteral("log(10)"),
                              QStringLiteral("-log(10)"), QStringLiteral("log(2)"),
                              QStringLiteral("-log(2)"), QStringLiteral("abs")});
@@ -191,6 +197,7 @@ void byID::makeConnections()
     connect(printButton, &QPushButton::clicked, this, &byID::printFile);
     connect(LinkButton, &QPushButton::clicked, this, &byID::link);
     connect(helpButton, &QPushButton::clicked, this, &byID::help);
+    connect(m_significance, &quillmap::SignificanceEdit::pValueChanged, this, &byID::redrawPlot);
     connect(ctableView->verticalScrollBar(), &QScrollBar::valueChanged, ctableView,
             &QTableView::resizeColumnsToContents);
 }
@@ -275,7 +282,21 @@ TraitPlotData byID::plotData() const
     plot.highlightChromosomes = highlightChromosomes.data();
     plot.highlightPositions = highlightPositions.data();
     plot.highlightValues = highlightValues.data();
+    const quillmap::PlotAxis axis = quillmap::plotAxis(
+        datasetTables().statisticNames.value(plotbyBox->currentIndex()), transcomboBox->currentIndex());
+    plot.axisTitle = axis.title;
+    plot.significanceValue = quillmap::significanceLineValue(axis, m_significance->pValue());
     return plot;
+}
+
+void byID::redrawPlot()
+{
+    // A repaint under way reads the line when it finishes.
+    if (plotReady != 1 || plotShown != 1 || repaintTimer->isActive())
+        return;
+    paintFun();
+    if (highlightOn == 1)
+        highLight();
 }
 
 void byID::showInFrame(const QImage &image)
@@ -517,7 +538,7 @@ void byID::highLight()
     highlightCount = int(highlightValues.size());
     if (!highlightImage.isNull()) {
         QPainter painter(&highlightImage);
-        traitplot::drawSelectionCircles(painter, highlightImage.size(), plotData());
+        traitplot::drawSelectionCircles(painter, highlightImage.rect(), plotData());
     }
     showInFrame(highlightImage);
 }
@@ -542,25 +563,26 @@ void byID::paintFun()
 
 void byID::paintFunSub()
 {
-    const QSize size = workImage.size();
+    const QRect area = workImage.rect();
     if (!workImage.isNull()) {
         // Text is antialiased: drawn on every slice it would thicken and blur. The frame goes
         // under the points and the labels over them, each once, as in the whole plot.
         QPainter painter(&workImage);
         if (repaintIndex == 0)
-            traitplot::drawFrame(painter, size);
+            traitplot::drawFrame(painter, area);
         const TraitPlotData plot = plotData();
         if (plotReady == 1) {
             const int end = std::min(repaintIndex + 1000, plot.rowCount);
-            traitplot::drawPoints(painter, size, plot, repaintIndex, end);
+            traitplot::drawPoints(painter, area, plot, repaintIndex, end);
             repaintIndex = end;
         }
         // Without plottable rows there is nothing left to draw: finish now rather than tick.
         if (plotReady != 1 || repaintIndex >= plot.rowCount)
             repaintIndex = rowCount;
         if (repaintIndex >= rowCount) {
-            traitplot::drawValueLabels(painter, size, plot);
-            traitplot::drawChromosomeStrip(painter, size);
+            traitplot::drawSignificance(painter, area, plot);
+            traitplot::drawValueLabels(painter, area, plot);
+            traitplot::drawChromosomeStrip(painter, area);
         }
     } else {
         repaintIndex = rowCount;
@@ -665,12 +687,21 @@ void byID::printFile()
         return;
     const QString fileName = quillmap::files::pdfExportPath(DialogProvider::instance().saveFileName(
         this, QStringLiteral("Save As"), quillmap::programFolder() + QStringLiteral("/untitled.pdf"),
-        QStringLiteral("Images (*.pdf)")));
+        quillmap::figureSaveFilter()));
     if (fileName.isEmpty())
         return;
+    if (quillmap::isFigurePath(fileName)) {
+        const TraitPlotData shown = plotData();
+        quillmap::saveFigure(this, fileName, frame->size(), [&](QPainter &painter, QSize size) {
+            traitplot::paintTraitFigure(painter, size, shown, title);
+        });
+        return;
+    }
     const QString caption = QStringLiteral("Group: ") + geneName->currentText()
         + QStringLiteral("                  Trait: ") + ProbeIDSelected->currentText();
     const QImage image = traitplot::renderTraitExport(plotData(), title, caption);
     if (!traitplot::writeImagePdf(image, fileName))
         dialogs::information(this, QStringLiteral("The file %1 could not be written!").arg(fileName));
 }
+
+} // namespace quillmap

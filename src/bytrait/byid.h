@@ -17,6 +17,10 @@
 
 class QLabel;
 class QTimer;
+
+namespace quillmap {
+
+class SignificanceEdit;
 struct TraitPlotData;
 
 // The "By Trait" tab: every result of one trait as a sortable table, the trait's own
@@ -73,6 +77,7 @@ protected:
 
 private:
     void releaseRows();
+    void redrawPlot();
     void showInFrame(const QImage &image);
     void makeConnections();
     float plottedValue(int recordIndex) const;
@@ -112,6 +117,7 @@ private:
     void showSplashMessage(const QString &message);
 
     QPointer<QLabel> m_splash;
+    quillmap::SignificanceEdit *m_significance = nullptr;
     quillmap::PointIndex m_points;
     // What m_points was built for: the rows' values, their count and the image size.
     const float *m_indexedValues = nullptr;
@@ -120,3 +126,5 @@ private:
     QSize m_indexedSize;
     QPixmap m_splashImage;
 };
+
+} // namespace quillmap

@@ -1,6 +1,7 @@
 #include "bytrait/traitplotpainter.h"
 
 #include "common/pdfexport.h"
+#include "figures/figureexport.h"
 
 #include "browse/traitplotgeometry.h"
 
@@ -17,6 +18,8 @@
 #include <cmath>
 #include <vector>
 
+namespace quillmap {
+
 namespace traitplot {
 
 namespace {
@@ -29,13 +32,19 @@ QPen cosmeticPen(const QColor &colour)
 }
 
 // Plot area of the screen plot: window (0, 0)-(E + 49, trunc(G) - 1) onto the pixels
-// (40, 10)-(W - 1, H - 26).
-void mapPlotArea(QPainter &painter, QSize size)
+// (40, 10)-(W - 1, H - 26) of `area`.
+void mapPlotArea(QPainter &painter, const QRect &area)
 {
-    const double g = screenHeightScale(size.width(), size.height());
+    const double g = screenHeightScale(area.width(), area.height());
     painter.setWindow(0, 0, genomeExtent() + 50, std::max(1, int(g)));
-    painter.setViewport(40, 10, size.width() - 40, size.height() - 35);
+    painter.setViewport(area.x() + 40, area.y() + 10, area.width() - 40, area.height() - 35);
 }
+
+ValueScale screenScale(const QRect &area, const TraitPlotData &data)
+{
+    return makeScale(data.valueMin, data.valueMax, screenHeightScale(area.width(), area.height()));
+}
+
 
 void drawFrameLines(QPainter &painter, double g)
 {
@@ -58,7 +67,7 @@ class DeviceEllipses
 public:
     explicit DeviceEllipses(QPainter &painter)
         : m_painter(painter)
-        , m_transform(painter.combinedTransform())
+        , m_transform(quillmap::figures::unscaledTransform(painter))
     {
         m_painter.save();
         m_painter.setViewTransformEnabled(false);
@@ -154,14 +163,30 @@ bool drawnInMode(int mode, double v, const TraitPlotData &data)
 
 } // namespace
 
-void drawFrame(QPainter &painter, QSize size)
+void drawFrame(QPainter &painter, const QRect &area)
 {
     painter.save();
-    mapPlotArea(painter, size);
+    mapPlotArea(painter, area);
     painter.setPen(cosmeticPen(Qt::blue));
     painter.setBrush(Qt::NoBrush);
-    drawFrameLines(painter, screenHeightScale(size.width(), size.height()));
+    drawFrameLines(painter, screenHeightScale(area.width(), area.height()));
     painter.restore();
+}
+
+void drawSignificance(QPainter &painter, const QRect &area, const TraitPlotData &data)
+{
+    if (!data.plotReady)
+        return;
+    int y = 0;
+    if (screenScale(area, data).lineY(data.significanceValue, &y)) {
+        painter.save();
+        mapPlotArea(painter, area);
+        painter.setPen(quillmap::figures::significancePen());
+        painter.drawLine(int(std::floor(chromosomeOffset(0))), y,
+                         int(std::floor(chromosomeOffset(OffsetCount - 1))), y);
+        painter.restore();
+    }
+    quillmap::figures::paintAxisTitle(painter, data.axisTitle, area.x() + 11, area.y() + 10 + 0.45 * (area.height() - 35));
 }
 
 void pointCentres(QSize size, const TraitPlotData &data, std::vector<float> *x, std::vector<float> *y)
@@ -185,15 +210,14 @@ void pointCentres(QSize size, const TraitPlotData &data, std::vector<float> *x, 
     }
 }
 
-bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int from, int to,
+bool drawPoints(QPainter &painter, const QRect &area, const TraitPlotData &data, int from, int to,
                 const std::function<bool(int)> &progress)
 {
     if (!data.plotReady)
         return true;
     painter.save();
-    mapPlotArea(painter, size);
-    const ValueScale scale = makeScale(data.valueMin, data.valueMax,
-                                       screenHeightScale(size.width(), size.height()));
+    mapPlotArea(painter, area);
+    const ValueScale scale = screenScale(area, data);
     painter.setBrush(Qt::blue);
     const int mode = data.highlightMode;
     const QPen magenta = cosmeticPen(Qt::magenta);
@@ -223,14 +247,14 @@ bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int fr
     }
     const bool idempotent = repeatsAreIdempotent(painter);
     if (idempotent)
-        markLastOfEqual(points, size);
+        markLastOfEqual(points, QSize(area.right() + 1, area.bottom() + 1));
     const QPen *pens[] = {&blue, &darkBlue, &magenta};
     // On a raster device every ellipse of one pen is the same pixels moved by whole pixels:
     // stamping a picture of it is the same drawing, at a fraction of the cost.
     QImage sprites[3];
     constexpr int SpritePad = 4;
     const bool stamp = idempotent && !painter.hasClipping() && !points.empty()
-        && isTrueColourImage(painter.device());
+        && isTrueColourImage(painter.device()) && painter.device()->devicePixelRatio() == 1.0;
     if (stamp) {
         const QSize box = points.front().box.size();
         for (quint8 k = 0; k < 3; ++k) {
@@ -273,7 +297,7 @@ bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int fr
     return completed;
 }
 
-void drawValueLabels(QPainter &painter, QSize size, const TraitPlotData &data)
+void drawValueLabels(QPainter &painter, const QRect &area, const TraitPlotData &data)
 {
     if (!data.plotReady)
         return;
@@ -282,20 +306,19 @@ void drawValueLabels(QPainter &painter, QSize size, const TraitPlotData &data)
     painter.setViewTransformEnabled(false);
     painter.setPen(cosmeticPen(Qt::blue));
     painter.setFont(QFont(QStringLiteral("Helvetica")));
-    const ValueScale scale = makeScale(data.valueMin, data.valueMax,
-                                       screenHeightScale(size.width(), size.height()));
+    const ValueScale scale = screenScale(area, data);
     for (int t : labelValues(data.valueMin, data.valueMax))
-        painter.drawText(15, screenLabelY(scale, size.height(), t),
+        painter.drawText(area.x() + 15, area.y() + screenLabelY(scale, area.height(), t),
                          QString::asprintf("%d ", t));
     painter.restore();
 }
 
-void drawChromosomeStrip(QPainter &painter, QSize size)
+void drawChromosomeStrip(QPainter &painter, const QRect &area)
 {
     painter.save();
-    const int w = size.width();
+    const int w = area.width();
     painter.setWindow(0, 0, w, 30);
-    painter.setViewport(40, size.height() - 35, w - 40, 30);
+    painter.setViewport(area.x() + 40, area.y() + area.height() - 35, w - 40, 30);
     painter.setPen(cosmeticPen(Qt::blue));
     QFont font(QStringLiteral("Helvetica"));
     font.setPointSize(8);
@@ -308,14 +331,13 @@ void drawChromosomeStrip(QPainter &painter, QSize size)
     painter.restore();
 }
 
-void drawSelectionCircles(QPainter &painter, QSize size, const TraitPlotData &data)
+void drawSelectionCircles(QPainter &painter, const QRect &area, const TraitPlotData &data)
 {
     if (!data.highlightOn)
         return;
     painter.save();
-    mapPlotArea(painter, size);
-    const ValueScale scale = makeScale(data.valueMin, data.valueMax,
-                                       screenHeightScale(size.width(), size.height()));
+    mapPlotArea(painter, area);
+    const ValueScale scale = screenScale(area, data);
     painter.setPen(cosmeticPen(Qt::red));
     painter.setBrush(Qt::red);
     DeviceEllipses ellipses(painter);
@@ -331,14 +353,37 @@ void drawSelectionCircles(QPainter &painter, QSize size, const TraitPlotData &da
 bool renderTraitPlot(QPaintDevice *device, const TraitPlotData &data,
                      const std::function<bool(int)> &progress)
 {
-    const QSize size(device->width(), device->height());
+    const QRect area(0, 0, device->width(), device->height());
     QPainter painter(device);
-    drawFrame(painter, size);
-    if (!drawPoints(painter, size, data, 0, data.rowCount, progress))
+    drawFrame(painter, area);
+    if (!drawPoints(painter, area, data, 0, data.rowCount, progress))
         return false;
-    drawValueLabels(painter, size, data);
-    drawChromosomeStrip(painter, size);
+    drawSignificance(painter, area, data);
+    drawValueLabels(painter, area, data);
+    drawChromosomeStrip(painter, area);
     return true;
+}
+
+void paintTraitFigure(QPainter &painter, QSize size, const TraitPlotData &data, const QString &title)
+{
+    int top = 0;
+    if (!title.isEmpty()) {
+        QFont font(QStringLiteral("Helvetica"));
+        font.setPointSize(12);
+        painter.save();
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        top = painter.fontMetrics().height() + 8;
+        painter.drawText(QRect(0, 4, size.width(), top - 4), Qt::AlignHCenter | Qt::AlignTop, title);
+        painter.restore();
+    }
+    const QRect area(0, top, size.width(), size.height() - top);
+    drawFrame(painter, area);
+    drawPoints(painter, area, data, 0, data.rowCount);
+    drawSignificance(painter, area, data);
+    drawValueLabels(painter, area, data);
+    drawChromosomeStrip(painter, area);
+    drawSelectionCircles(painter, area, data);
 }
 
 QImage renderTraitExport(const TraitPlotData &data, const QString &title, const QString &caption)
@@ -395,6 +440,14 @@ QImage renderTraitExport(const TraitPlotData &data, const QString &title, const 
         }
         for (int t : labelValues(data.valueMin, data.valueMax))
             painter.drawText(-80, scale.y(t), QString::asprintf("%d ", t));
+        int y = 0;
+        if (scale.lineY(data.significanceValue, &y)) {
+            painter.setPen(quillmap::figures::significancePen());
+            painter.drawLine(int(std::floor(chromosomeOffset(0))), y,
+                             int(std::floor(chromosomeOffset(OffsetCount - 1))), y);
+        }
+        // Centred on the frame, in the page's left margin.
+        quillmap::figures::paintAxisTitle(painter, data.axisTitle, 11, 30 + (0.45 * g + 50) * 320 / int(g));
     }
 
     // Chromosome strip: window (0, 0)-(974, 29) onto the pixels (20, 350)-(994, 379).
@@ -418,3 +471,5 @@ bool writeImagePdf(const QImage &image, const QString &fileName)
 }
 
 } // namespace traitplot
+
+} // namespace quillmap

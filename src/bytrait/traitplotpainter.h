@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QRect>
 #include <QSize>
 #include <QString>
+#include <QtNumeric>
 
 #include <functional>
 #include <vector>
@@ -9,6 +11,8 @@
 class QImage;
 class QPainter;
 class QPaintDevice;
+
+namespace quillmap {
 
 // What the trait plot draws: the current trait's rows as the panel holds them. Arrays are not
 // owned and hold rowCount entries; the highlight arrays hold highlightCount entries.
@@ -28,23 +32,33 @@ struct TraitPlotData {
     const int *highlightChromosomes = nullptr;
     const float *highlightPositions = nullptr;
     const float *highlightValues = nullptr;
+    // The dashed significance line at this plotted value (NaN: none) and the y axis's title.
+    double significanceValue = qQNaN();
+    QString axisTitle;
 };
 
-// The screen plot on a device of `size` pixels, in its parts. Progress is asked before every
-// row i with i mod 4096 == 0 and returns false to cancel.
+// The screen plot in the device rectangle `area` (on screen the whole device), in its parts.
+// Progress is asked before every row i with i mod 4096 == 0 and returns false to cancel.
 namespace traitplot {
 
-void drawFrame(QPainter &painter, QSize size);
+void drawFrame(QPainter &painter, const QRect &area);
 // Rows [from, to); returns false when cancelled.
-bool drawPoints(QPainter &painter, QSize size, const TraitPlotData &data, int from, int to,
+bool drawPoints(QPainter &painter, const QRect &area, const TraitPlotData &data, int from, int to,
                 const std::function<bool(int)> &progress = {});
-void drawValueLabels(QPainter &painter, QSize size, const TraitPlotData &data);
-void drawChromosomeStrip(QPainter &painter, QSize size);
-void drawSelectionCircles(QPainter &painter, QSize size, const TraitPlotData &data);
+void drawValueLabels(QPainter &painter, const QRect &area, const TraitPlotData &data);
+void drawChromosomeStrip(QPainter &painter, const QRect &area);
+void drawSelectionCircles(QPainter &painter, const QRect &area, const TraitPlotData &data);
+// The dashed significance line across the genome and the y axis's title left of the labels,
+// both only while plotReady; the line only where it falls inside the frame.
+void drawSignificance(QPainter &painter, const QRect &area, const TraitPlotData &data);
 
 // Device centres of the points drawPoints draws for `data` on a device of `size`, one per row
 // (NaN for a row it does not draw): what the plot's hover and click look-ups index.
 void pointCentres(QSize size, const TraitPlotData &data, std::vector<float> *x, std::vector<float> *y);
+
+// A figure of `size` device units: the title (when not empty) above the whole screen plot,
+// selection circles included. What the panel's SVG and PNG pictures and the query tool draw.
+void paintTraitFigure(QPainter &painter, QSize size, const TraitPlotData &data, const QString &title);
 
 // The whole screen plot (frame, points when plotReady, labels, strip) onto `device`, which is
 // expected to be white already. Returns false when cancelled (the device is then half drawn).
@@ -59,3 +73,5 @@ QImage renderTraitExport(const TraitPlotData &data, const QString &title, const 
 bool writeImagePdf(const QImage &image, const QString &fileName);
 
 } // namespace traitplot
+
+} // namespace quillmap

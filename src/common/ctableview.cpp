@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 
+namespace quillmap {
+
 CTableView::CTableView(QWidget *parent)
     : QTableView(parent)
 {
@@ -75,3 +77,5 @@ void reattachResultTable(CTableView *view, CTableModel *model, QObject *context,
     attachModel(view, model, context, onSelectionChanged);
     view->resizeColumnsToContents();
 }
+
+} // namespace quillmap

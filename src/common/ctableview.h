@@ -6,6 +6,8 @@
 
 #include <functional>
 
+namespace quillmap {
+
 class CTableModel;
 
 // The result table widget. Selection follows presses and drags only: a release does nothing.
@@ -41,3 +43,5 @@ void fillResultTable(CTableView *view, CTableModel *model, int rowCount, int col
 // columns and reconnect selectionChanged as above.
 void reattachResultTable(CTableView *view, CTableModel *model, QObject *context,
                          const std::function<void()> &onSelectionChanged);
+
+} // namespace quillmap

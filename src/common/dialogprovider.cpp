@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+namespace quillmap {
+
 namespace {
 DialogProvider *installedProvider = nullptr;
 }
@@ -88,3 +90,5 @@ bool askYesNo(QWidget *parent, const QString &text, const QString &title)
 }
 
 } // namespace dialogs
+
+} // namespace quillmap

@@ -8,6 +8,8 @@
 class QDialog;
 class QWidget;
 
+namespace quillmap {
+
 // Every modal dialog and message box of the program goes through this interface, so that tests
 // can answer them in order without a nested event loop. The program uses the real dialogs.
 class DialogProvider
@@ -70,3 +72,5 @@ void notice(QWidget *parent, const QString &text, const QString &title = QString
 // Question icon, Yes and No; true for Yes.
 bool askYesNo(QWidget *parent, const QString &text, const QString &title = QStringLiteral("information"));
 } // namespace dialogs
+
+} // namespace quillmap

@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
+namespace quillmap {
+
 FindSNPDialog::FindSNPDialog(QWidget *parent)
     : QDialog(parent)
 {
@@ -19,3 +21,5 @@ void FindSNPDialog::on_lineEdit_textChanged()
 {
     okButton->setEnabled(lineEdit->hasAcceptableInput());
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+namespace quillmap {
+
 // Asks for a SNP name: r or s in either case followed by digits. Callers run it through
 // DialogProvider::exec and, when accepted, read lineEdit->text().
 class FindSNPDialog final : public QDialog, public Ui::FindSNPDialog
@@ -16,3 +18,5 @@ public:
 private slots:
     void on_lineEdit_textChanged();
 };
+
+} // namespace quillmap

@@ -1,5 +1,7 @@
 #include "common/imagetitledialog.h"
 
+namespace quillmap {
+
 ImageTitleDialog::ImageTitleDialog(QWidget *parent)
     : QDialog(parent)
 {
@@ -12,3 +14,5 @@ ImageTitleDialog::ImageTitleDialog(QWidget *parent)
 void ImageTitleDialog::on_lineEdit_textChanged()
 {
 }
+
+} // namespace quillmap

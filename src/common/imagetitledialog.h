@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+namespace quillmap {
+
 // Asks for the title of a plot before it is exported. Any text is accepted, the empty one
 // included; callers read lineEdit->text() after an accepted run.
 class ImageTitleDialog final : public QDialog, public Ui::imagetitle
@@ -16,3 +18,5 @@ public:
 private slots:
     void on_lineEdit_textChanged();
 };
+
+} // namespace quillmap

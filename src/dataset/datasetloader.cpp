@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+namespace quillmap {
+
 using quillmap::files::datasetFilePath;
 
 namespace {
@@ -408,3 +410,5 @@ LoadOutcome DatasetLoader::readDatasetFiles(DatasetTables &tables)
     tables = std::move(fresh);
     return LoadOutcome{};
 }
+
+} // namespace quillmap

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace quillmap {
+
 class DatasetTables;
 
 // Loads a dataset folder into DatasetTables in three steps: the description (summary.txt lines
@@ -54,3 +56,5 @@ private:
 
     QString m_folder;
 };
+
+} // namespace quillmap

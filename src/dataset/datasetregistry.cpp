@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace {
 
 constexpr qint64 MaxStoreBytes = qint64(64) << 20;
@@ -366,3 +368,5 @@ Update remove(const QString &folder)
 }
 
 } // namespace registrystore
+
+} // namespace quillmap

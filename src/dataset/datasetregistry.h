@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace quillmap {
+
 // The dataset registry as kept in the per-user settings (organisation "Diravizi", application
 // "Quillmap", key "path"): the whole list of dataset folders, in registry order. The store is the
 // toolkit's settings file for that name (on Linux $XDG_CONFIG_HOME/Diravizi/Quillmap.conf), read
@@ -36,3 +38,5 @@ Update add(const QString &folder);
 Update remove(const QString &folder);
 
 } // namespace registrystore
+
+} // namespace quillmap

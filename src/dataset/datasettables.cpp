@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace quillmap {
+
 DatasetTables &datasetTables()
 {
     static DatasetTables tables;
@@ -116,3 +118,5 @@ void DatasetTables::finishLoading()
     }
     m_binTotal = sum;
 }
+
+} // namespace quillmap

@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+namespace quillmap {
+
 // The in-memory tables of an opened dataset, read once when the dataset is opened and read-only
 // afterwards. Positions are in Mb; chromosome numbers are 1..23 ("X" is 23).
 class DatasetTables
@@ -99,3 +101,5 @@ private:
 
 // The tables of the dataset being browsed: one set per run, filled by the trait panel.
 DatasetTables &datasetTables();
+
+} // namespace quillmap

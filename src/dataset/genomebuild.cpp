@@ -3,6 +3,7 @@
 #include "dataset/atomicfile.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/datasetloader.h"
+#include "dataset/nametable.h"
 
 #include <QFile>
 
@@ -21,10 +22,8 @@ QString genomeBuildName(GenomeBuild build)
 
 std::optional<GenomeBuild> genomeBuildNamed(QStringView name)
 {
-    for (int k = 0; k < 3; ++k) {
-        if (name == QLatin1StringView(BuildNames[k]))
-            return GenomeBuild(k);
-    }
+    if (const std::optional<int> k = nameIndex(name, BuildNames))
+        return GenomeBuild(*k);
     return std::nullopt;
 }
 

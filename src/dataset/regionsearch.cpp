@@ -251,6 +251,7 @@ TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, i
     int currentTrait = region.rows[size_t(sorted[0])].traitIndex;
     ranking.positions.emplace_back();
     ranking.values.emplace_back();
+    ranking.records.emplace_back();
     for (const int k : sorted) {
         const RowRecord &row = region.rows[size_t(k)];
         const double v = valueOf(k);
@@ -262,12 +263,14 @@ TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, i
             maxima.push_back(v);
             ranking.positions.emplace_back();
             ranking.values.emplace_back();
+            ranking.records.emplace_back();
         }
         if (v < ranking.valueMin)
             ranking.valueMin = v;
         currentTrait = row.traitIndex;
         ranking.positions.back().push_back(tables.snpPosition(tables.snpLineOfIndex(row.snpIndex)));
         ranking.values.back().push_back(v);
+        ranking.records.back().push_back(k);
         if (v == double(MissingValue)) {
             ranking.missingValue = true;
             ranking.missingFrom = region.statistic(k, statistic);

@@ -13,7 +13,9 @@
 #include <optional>
 #include <vector>
 
+namespace quillmap {
 class DatasetTables;
+}
 class QIODevice;
 
 // The reads of the result tables (one trait's records from table1.dat, one region's from
@@ -97,6 +99,7 @@ Result<ResultRows> readRegion(const QString &folder, const DatasetTables &tables
 struct TraitRanking {
     std::vector<std::vector<double>> positions;   // per group: positions in Mb of its points
     std::vector<std::vector<double>> values;      // per group: transformed values, parallel
+    std::vector<std::vector<int>> records;        // per group: each point's row, parallel
     std::vector<double> maxima;                   // per rank: the group's largest value
     std::vector<int> order;                       // rank -> group
     QStringList groupNames;                       // per group: trait name

@@ -7,7 +7,9 @@
 
 #include <functional>
 
+namespace quillmap {
 class DatasetTables;
+}
 
 // Reads the records of consecutive traits from table1.dat in one sequential pass, for the
 // study-wide listings (every trait's lambda_GC, top loci across all traits). GUI-free.

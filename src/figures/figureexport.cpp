@@ -3,11 +3,17 @@
 #include "dataset/atomicfile.h"
 
 #include <QBuffer>
+#include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPen>
 #include <QSvgGenerator>
+#include <QTransform>
+
+#include <algorithm>
 
 namespace quillmap::figures {
 
@@ -24,29 +30,42 @@ std::optional<FigureFormat> figureFormatOf(const QString &path)
 
 namespace {
 
+constexpr double ScreenDpi = 96.0;
+
 // Draws the whole picture into `bytes`; the file is written only once it is complete.
 bool drawInto(QByteArray &bytes, FigureFormat format, QSize size, int dpi,
               const std::function<void(QPainter &, QSize)> &paint)
 {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    const auto draw = [&](QPaintDevice *device) {
+    const auto draw = [&](QPaintDevice *device, QSize drawn) {
         QPainter painter;
         if (!painter.begin(device))
             return false;
-        painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+        painter.fillRect(QRect(QPoint(0, 0), drawn), Qt::white);
         painter.setRenderHint(QPainter::LosslessImageRendering);
-        paint(painter, size);
+        paint(painter, drawn);
         return painter.end();
     };
     switch (format) {
     case FigureFormat::Png: {
+        // Drawn as the screen would draw it at 96 dpi, dpi / 96 times finer: the plots' pixel
+        // margins and point-sized texts keep their proportions at any resolution.
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        const double ratio = dpi / ScreenDpi;
+        const int screenDotsPerMeter = qRound(ScreenDpi / 0.0254);
+        image.setDotsPerMeterX(screenDotsPerMeter);
+        image.setDotsPerMeterY(screenDotsPerMeter);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::white);
+        const QSize drawn(std::max(1, int(size.width() / ratio)), std::max(1, int(size.height() / ratio)));
+        if (!draw(&image, drawn))
+            return false;
+        image.setDevicePixelRatio(1.0);
         const int dotsPerMeter = qRound(dpi / 0.0254);
         image.setDotsPerMeterX(dotsPerMeter);
         image.setDotsPerMeterY(dotsPerMeter);
-        image.fill(Qt::white);
-        return draw(&image) && image.save(&buffer, "PNG");
+        return image.save(&buffer, "PNG");
     }
     case FigureFormat::Svg: {
         QSvgGenerator svg;
@@ -55,7 +74,7 @@ bool drawInto(QByteArray &bytes, FigureFormat format, QSize size, int dpi,
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setResolution(dpi);
         svg.setTitle(QStringLiteral("Quillmap"));
-        return draw(&svg);
+        return draw(&svg, size);
     }
     case FigureFormat::Pdf: {
         QPdfWriter pdf(&buffer);
@@ -64,7 +83,7 @@ bool drawInto(QByteArray &bytes, FigureFormat format, QSize size, int dpi,
                                   QPageSize::Point, QString(), QPageSize::ExactMatch));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
         pdf.setCreator(QStringLiteral("Quillmap"));
-        return draw(&pdf);
+        return draw(&pdf, size);
     }
     }
     return false;
@@ -95,6 +114,39 @@ bool exportFigure(const QString &path, QSize size, int dpi,
         return true;
     *error = QStringLiteral("%1 cannot be written: %2").arg(path, reason);
     return false;
+}
+
+void paintAxisTitle(QPainter &painter, const QString &title, double baselineX, double centreY)
+{
+    if (title.isEmpty())
+        return;
+    painter.save();
+    painter.resetTransform();
+    painter.setViewTransformEnabled(false);
+    QFont font(QStringLiteral("Helvetica"));
+    font.setPointSize(8);
+    painter.setFont(font);
+    QPen pen(Qt::blue);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.translate(baselineX, centreY);
+    painter.rotate(-90);
+    painter.drawText(-painter.fontMetrics().horizontalAdvance(title) / 2, 0, title);
+    painter.restore();
+}
+
+QTransform unscaledTransform(const QPainter &painter)
+{
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
+    return painter.combinedTransform() * QTransform::fromScale(1.0 / ratio, 1.0 / ratio);
+}
+
+QPen significancePen()
+{
+    QPen pen(Qt::darkRed);
+    pen.setCosmetic(true);
+    pen.setStyle(Qt::DashLine);
+    return pen;
 }
 
 } // namespace quillmap::figures

@@ -1,11 +1,15 @@
 #include "import/importer.h"
 
 #include "dataset/atomicfile.h"
+#include "dataset/chromosome.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
 #include "import/linereader.h"
 #include "import/numberparse.h"
+#include "import/nameset.h"
+#include "import/resultsrange.h"
+#include "import/rowstore.h"
 #include "import/runspill.h"
 
 #include <QFile>
@@ -26,6 +30,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace quillmap {
 
 namespace {
 
@@ -51,288 +57,16 @@ std::string_view view(QByteArrayView bytes)
 // old file stays as it was, and any failed write fails the commit.
 using OutputFile = quillmap::AtomicFile;
 
-// Names back to back in one buffer, as UTF-8.
-struct NameList {
-    std::string bytes;
-    std::vector<qint64> ends;
-
-    qint64 size() const { return qint64(ends.size()); }
-    QByteArrayView at(qint64 i) const
-    {
-        const qint64 begin = i == 0 ? 0 : ends[size_t(i) - 1];
-        return {bytes.data() + begin, qsizetype(ends[size_t(i)] - begin)};
-    }
-    void append(QByteArrayView name)
-    {
-        bytes.append(name.data(), size_t(name.size()));
-        ends.push_back(qint64(bytes.size()));
-    }
-};
-
-// Distinct names in order of first appearance, each with a provisional id; finish() gives them
-// their final indexes in plain string order. Open addressing over one byte arena keeps millions
-// of names to a few dozen bytes each, with one allocation per doubling. A slot holds where its
-// name starts and how long it is, so a lookup touches one slot and one arena place: callers
-// with many names to look up hash them ahead and prefetch both (hashOf, prefetchSlot,
-// prefetchName).
-class NameSet final
-{
-public:
-    static size_t hashOf(QByteArrayView name) { return qHash(name, 0); }
-
-    qint32 idOf(QByteArrayView name) { return idOf(name, hashOf(name)); }
-
-    // `hash` is hashOf(name).
-    qint32 idOf(QByteArrayView name, size_t hash)
-    {
-        // Results files are usually grouped by trait, so the same name comes many times in a row.
-        // The last name is compared where it lies in the arena: its end offset may be cold.
-        if (m_lastId >= 0 && m_lastSize == name.size()
-            && (m_lastSize == 0 || std::memcmp(m_arena.data() + m_lastBegin, name.data(), size_t(m_lastSize)) == 0))
-            return m_lastId;
-        // Up to three quarters full: slots are 16 bytes, four to a cache line, so the longer
-        // probes stay cheap, and the table is at most a third larger than 8-byte slots kept
-        // half full.
-        if (4 * (size() + 1) > 3 * qint64(m_slots.size()))
-            grow();
-        for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
-            Slot &slot = m_slots[i];
-            if (slot.id < 0) {
-                slot = makeSlot(hash, qint64(m_arena.size()), name.size(), qint32(size()));
-                m_arena.append(name.data(), size_t(name.size()));
-                m_ends.push_back(qint64(m_arena.size()));
-                if (!m_beyondAscii)
-                    m_beyondAscii = std::any_of(name.begin(), name.end(),
-                                                [](char c) { return (uchar(c) & 0x80) != 0; });
-                return remember(slot, name);
-            }
-            if (matches(slot, hash, name))
-                return remember(slot, name);
-        }
-    }
-
-    qint32 find(QByteArrayView name) const
-    {
-        if (m_slots.empty())
-            return -1;
-        const size_t hash = hashOf(name);
-        for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
-            const Slot &slot = m_slots[i];
-            if (slot.id < 0)
-                return -1;
-            if (matches(slot, hash, name))
-                return slot.id;
-        }
-    }
-
-    void prefetchSlot(size_t hash) const
-    {
-        if (!m_slots.empty())
-            __builtin_prefetch(&m_slots[hash & m_mask]);
-    }
-
-    // Prefetches the name of the slot the hash points at, when that slot may hold it.
-    void prefetchName(size_t hash) const
-    {
-        if (m_slots.empty())
-            return;
-        const Slot &slot = m_slots[hash & m_mask];
-        if (slot.id >= 0 && slot.tag == tagOf(hash))
-            __builtin_prefetch(m_arena.data() + slot.begin);
-    }
-
-    qint64 size() const { return qint64(m_ends.size()); }
-
-    // Sorts the names by their UTF-16 code units (QString's operator<). Byte strings that decode
-    // to the same text become one name. finalIndex maps provisional ids to indexes in `sorted`.
-    void finish(NameList &sorted, std::vector<qint32> &finalIndex) const
-    {
-        sorted = {};
-        finalIndex.assign(size_t(size()), 0);
-        if (!m_beyondAscii) {
-            // ASCII bytes sort exactly as their UTF-16 code units; no text conversion needed.
-            std::vector<qint32> ids(static_cast<size_t>(size()));
-            for (qint32 id = 0; id < size(); ++id)
-                ids[size_t(id)] = id;
-            std::sort(ids.begin(), ids.end(),
-                      [this](qint32 a, qint32 b) { return nameAt(a) < nameAt(b); });
-            sorted.bytes.reserve(m_arena.size());
-            sorted.ends.reserve(ids.size());
-            for (size_t i = 0; i < ids.size(); ++i) {
-                sorted.append(nameAt(ids[i]));
-                finalIndex[size_t(ids[i])] = qint32(i);
-            }
-            return;
-        }
-        std::vector<std::pair<QString, qint32>> items;
-        items.reserve(size_t(size()));
-        for (qint32 id = 0; id < size(); ++id)
-            items.emplace_back(QString::fromUtf8(nameAt(id)), id);
-        std::sort(items.begin(), items.end(),
-                  [](const auto &a, const auto &b) { return a.first < b.first; });
-        const QString *previous = nullptr;
-        for (const auto &item : items) {
-            if (!previous || *previous != item.first)
-                sorted.append(item.first.toUtf8());
-            previous = &item.first;
-            finalIndex[size_t(item.second)] = qint32(sorted.size() - 1);
-        }
-    }
-
-    void clear()
-    {
-        m_slots = {};
-        m_arena = {};
-        m_ends = {};
-        m_mask = 0;
-        m_lastId = -1;
-        m_lastBegin = 0;
-        m_lastSize = 0;
-        m_beyondAscii = false;
-    }
-
-private:
-    static constexpr quint16 LongName = 0xFFFF; // length field of names this long or longer
-
-    struct Slot {
-        qint64 begin = 0;   // the name's first byte in m_arena
-        qint32 id = -1;
-        quint16 tag = 0;    // bits of the hash, to skip most byte comparisons
-        quint16 length = 0; // the name's length, or LongName
-    };
-
-    static quint16 tagOf(size_t hash) { return quint16(quint64(hash) >> 48); }
-
-    static Slot makeSlot(size_t hash, qint64 begin, qsizetype length, qint32 id)
-    {
-        return {begin, id, tagOf(hash), quint16(std::min<qsizetype>(length, LongName))};
-    }
-
-    qint32 remember(const Slot &slot, QByteArrayView name)
-    {
-        m_lastBegin = slot.begin;
-        m_lastSize = name.size();
-        return m_lastId = slot.id;
-    }
-
-    bool matches(const Slot &slot, size_t hash, QByteArrayView name) const
-    {
-        if (slot.tag != tagOf(hash))
-            return false;
-        if (slot.length != LongName)
-            return slot.length == name.size()
-                && (slot.length == 0
-                    || std::memcmp(m_arena.data() + slot.begin, name.data(), slot.length) == 0);
-        return nameAt(slot.id) == name;
-    }
-
-    QByteArrayView nameAt(qint32 id) const
-    {
-        const qint64 begin = id == 0 ? 0 : m_ends[size_t(id) - 1];
-        return {m_arena.data() + begin, qsizetype(m_ends[size_t(id)] - begin)};
-    }
-
-    void grow()
-    {
-        const size_t capacity = m_slots.empty() ? 1024 : 2 * m_slots.size();
-        std::vector<Slot> table(capacity);
-        const size_t mask = capacity - 1;
-        for (qint32 id = 0; id < size(); ++id) {
-            const QByteArrayView name = nameAt(id);
-            const size_t hash = hashOf(name);
-            size_t i = hash & mask;
-            while (table[i].id >= 0)
-                i = (i + 1) & mask;
-            table[i] = makeSlot(hash, name.data() - m_arena.data(), name.size(), id);
-        }
-        m_slots = std::move(table);
-        m_mask = mask;
-    }
-
-    std::vector<Slot> m_slots;
-    std::string m_arena;          // all names, back to back
-    std::vector<qint64> m_ends;   // end offset of each name in m_arena
-    size_t m_mask = 0;
-    qint32 m_lastId = -1;
-    qint64 m_lastBegin = 0;    // where the last name found lies in m_arena
-    qsizetype m_lastSize = 0;
-    bool m_beyondAscii = false;
-};
-
-// The result rows, kept in chunks so that growing never copies what was read:
-// trait index, SNP index and the E + 1 statistics of each row.
-class RowStore final
-{
-public:
-    void reset(int statsPerRow)
-    {
-        m_chunks.clear();
-        m_size = 0;
-        m_statsPerRow = statsPerRow;
-        // About 8 MiB of statistics per chunk, whatever the width of a row.
-        m_shift = 16;
-        while (m_shift > 0 && (qint64(1) << m_shift) * statsPerRow > (qint64(1) << 21))
-            --m_shift;
-        m_mask = (qint64(1) << m_shift) - 1;
-    }
-
-    void append(qint32 trait, qint32 snp, const float *stats)
-    {
-        const qint64 offset = m_size & m_mask;
-        if (offset == 0) {
-            const size_t rows = size_t(m_mask) + 1;
-            Chunk chunk;
-            chunk.trait = std::make_unique_for_overwrite<qint32[]>(rows);
-            chunk.snp = std::make_unique_for_overwrite<qint32[]>(rows);
-            chunk.stats = std::make_unique_for_overwrite<float[]>(rows * size_t(m_statsPerRow));
-            m_chunks.push_back(std::move(chunk));
-        }
-        Chunk &chunk = m_chunks.back();
-        chunk.trait[offset] = trait;
-        chunk.snp[offset] = snp;
-        std::memcpy(chunk.stats.get() + offset * m_statsPerRow, stats,
-                    sizeof(float) * size_t(m_statsPerRow));
-        ++m_size;
-    }
-
-    qint64 size() const { return m_size; }
-    qint32 &trait(qint64 row) { return m_chunks[size_t(row >> m_shift)].trait[row & m_mask]; }
-    qint32 &snp(qint64 row) { return m_chunks[size_t(row >> m_shift)].snp[row & m_mask]; }
-    const float *stats(qint64 row) const
-    {
-        return m_chunks[size_t(row >> m_shift)].stats.get() + (row & m_mask) * m_statsPerRow;
-    }
-
-private:
-    struct Chunk {
-        std::unique_ptr<qint32[]> trait;
-        std::unique_ptr<qint32[]> snp;
-        std::unique_ptr<float[]> stats;
-    };
-
-    std::vector<Chunk> m_chunks;
-    qint64 m_size = 0;
-    int m_statsPerRow = 1;
-    int m_shift = 16;
-    qint64 m_mask = (qint64(1) << 16) - 1;
-};
-
-// A whole decimal integer with optional sign and surrounding blanks ("07", "+7", " 7").
-std::optional<qint64> parseInteger(QByteArrayView text)
-{
-    text = text.trimmed();
-    bool ok = false;
-    const qlonglong value = text.toLongLong(&ok, 10);
-    if (!ok)
-        return std::nullopt;
-    return value;
-}
+using quillmap::NameList;
+using quillmap::NameSet;
+using quillmap::RowStore;
 
 class Import final
 {
 public:
-    Import(const QString &folder, const ImportInputs &inputs, const ImportProgress &progress)
-        : m_folder(folder), m_inputs(inputs), m_progress(progress)
+    Import(const QString &folder, const ImportInputs &inputs, const ImportProgress &progress,
+           ResultFeed *feed = nullptr)
+        : m_folder(folder), m_inputs(inputs), m_progress(progress), m_feed(feed)
     {
     }
 
@@ -378,6 +112,12 @@ private:
             + " is UTF-16 text, please save it as UTF-8 text!";
         return fail(Failure::Validation, line, true, QString::fromUtf8(line));
     }
+    bool badLine(const quillmap::ResultsLineError &error, qint64 linesBefore)
+    {
+        if (error.kind == quillmap::ResultsLineError::Kind::Unreadable)
+            return cannotRead("results", m_inputs.results);
+        return fail(Failure::Validation, error.reportLine(linesBefore), true, error.text(linesBefore));
+    }
     bool cannotWrite(const QString &path)
     {
         const QByteArray line = "error : can't write the file " + path.toUtf8() + '!';
@@ -405,6 +145,7 @@ private:
     bool chooseNegLog10Columns();
     bool firstPass();
     bool readResults();
+    bool readFedResults();
     bool writeNameLists();
     bool checkTraitInfo();
     bool secondPass();
@@ -419,6 +160,7 @@ private:
     QString m_folder;
     ImportInputs m_inputs;
     ImportProgress m_progress;
+    ResultFeed *m_feed = nullptr; // the results rows, when they come parsed
 
     LineReader m_results;
     LineReader m_snpInfo;
@@ -429,11 +171,9 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     std::optional<Error> m_error;
     QByteArray m_summaryHead; // summary.txt lines 1 to 5
-    qsizetype m_resultsFields = 0; // F
+    quillmap::ResultsLayout m_layout; // the results header: F fields, names, -log10 columns
     qsizetype m_snpFields = 0;     // S
     int m_extraStats = 0;          // E
-    QList<QByteArray> m_resultsHeader; // its fields
-    std::vector<char> m_negLog10;      // per results field: stored as -log10
     std::vector<qint64> m_lostCount;   // per results field: nonzero values kept as 0 or subnormal
     std::vector<qint64> m_lostFirst;   // per results field: the first such data line
 
@@ -464,26 +204,26 @@ bool Import::writeFile(const char *name, QByteArrayView content)
 // being imported. Nothing but summary.txt is touched before all inputs are known to open.
 bool Import::prepare()
 {
-    const bool resultsOpen = m_results.open(m_inputs.results);
-    const bool snpOpen = m_snpInfo.open(m_inputs.snpInfo);
+    // A feed writes its files as it hands the rows.
+    const bool resultsOpen = m_feed || m_results.open(m_inputs.results);
+    const bool snpOpen = m_feed || m_snpInfo.open(m_inputs.snpInfo);
 
     QByteArrayView header;
-    QByteArray resultsHeader;
-    QByteArray snpHeader;
-    if (resultsOpen && m_results.readLine(header))
+    QByteArray resultsHeader = m_feed ? m_feed->resultsHeader() : QByteArray();
+    QByteArray snpHeader = m_feed ? m_feed->snpInfoHeader() : QByteArray();
+    if (!m_feed && resultsOpen && m_results.readLine(header))
         resultsHeader = header.toByteArray();
-    if (snpOpen && m_snpInfo.readLine(header))
+    if (!m_feed && snpOpen && m_snpInfo.readLine(header))
         snpHeader = header.toByteArray();
     m_snpInfo.close(); // read again from the start in the second pass
-    m_resultsFields = resultsHeader.count('\t') + 1;
+    m_layout = quillmap::ResultsLayout::fromHeader(resultsHeader, 0);
     m_snpFields = snpHeader.count('\t') + 1;
-    m_extraStats = int(std::clamp<qsizetype>(m_resultsFields - 3, 0, MaxExtraStats));
-    m_resultsHeader = resultsHeader.split('\t');
+    m_extraStats = int(std::clamp<qsizetype>(m_layout.fields - 3, 0, MaxExtraStats));
     const bool columnsKnown = chooseNegLog10Columns();
     if (columnsKnown && !m_inputs.negLog10Columns.isEmpty()) {
-        QList<QByteArray> named = m_resultsHeader;
+        QList<QByteArray> named = m_layout.header;
         for (qsizetype k = 0; k < named.size(); ++k) {
-            if (m_negLog10[size_t(k)])
+            if (m_layout.negLog10[size_t(k)])
                 named[k] = "-log10(" + named[k] + ')';
         }
         resultsHeader = named.join('\t');
@@ -512,7 +252,7 @@ bool Import::prepare()
         return cannotRead("results", m_inputs.results);
     if (!snpOpen)
         return cannotOpen("SNP information", m_inputs.snpInfo);
-    if (!m_traitInfo.open(m_inputs.traitInfo))
+    if (!m_feed && !m_traitInfo.open(m_inputs.traitInfo))
         return cannotOpen("trait information", m_inputs.traitInfo);
     if (!m_inputs.groups.isEmpty() && !m_groups.open(m_inputs.groups))
         return cannotOpen("trait group", m_inputs.groups);
@@ -524,15 +264,14 @@ bool Import::prepare()
 // Marks the results columns to store as -log10; each name must be a statistics column's header.
 bool Import::chooseNegLog10Columns()
 {
-    m_negLog10.assign(size_t(m_resultsHeader.size()), 0);
-    m_lostCount.assign(size_t(m_resultsHeader.size()), 0);
-    m_lostFirst.assign(size_t(m_resultsHeader.size()), 0);
+    m_lostCount.assign(size_t(m_layout.fields), 0);
+    m_lostFirst.assign(size_t(m_layout.fields), 0);
     for (const QString &name : std::as_const(m_inputs.negLog10Columns)) {
         const QByteArray bytes = name.toUtf8();
         bool found = false;
-        for (qsizetype k = 2; k < m_resultsHeader.size(); ++k) {
-            if (m_resultsHeader[k] == bytes) {
-                m_negLog10[size_t(k)] = 1;
+        for (qsizetype k = 2; k < m_layout.fields; ++k) {
+            if (m_layout.header[k] == bytes) {
+                m_layout.negLog10[size_t(k)] = 1;
                 found = true;
             }
         }
@@ -553,16 +292,16 @@ bool Import::firstPass()
     if (!notUtf16(m_results, "results", m_inputs.results)
         || !notUtf16(m_snpInfo, "SNP information", m_inputs.snpInfo))
         return false;
-    if (m_resultsFields < 3)
+    if (m_layout.fields < 3)
         return invalid("error : the results file needs at least 3 columns (trait, SNP, statistic)!",
                        true);
-    if (m_resultsFields - 3 > MaxExtraStats)
+    if (m_layout.fields - 3 > MaxExtraStats)
         return invalid("error : the results file has more than " + number(MaxExtraStats)
                            + " extra statistic columns!",
                        true);
     if (m_snpFields < 3)
         return invalid("error : the snp info file needs at least 3 columns (SNP, chr, pos)!", true);
-    return readResults() && writeNameLists() && checkTraitInfo();
+    return (m_feed ? readFedResults() : readResults()) && writeNameLists() && checkTraitInfo();
 }
 
 // Lines are parsed in batches and their names looked up afterwards, in line order: by the time a
@@ -615,48 +354,11 @@ bool Import::readResults()
     QByteArrayView line;
     while (!spillFailed && m_results.readLine(line)) {
         ++n;
-        splitTabs(line, m_fields, m_resultsFields);
-        if (qsizetype(m_fields.size()) != m_resultsFields) {
-            storeBatch();
-            return invalid("error : " + number(n) + "th line has different column numbers!", true);
-        }
         float *lineStats = stats.data() + pending.size() * width;
-        for (qsizetype k = 2; k < m_resultsFields; ++k) {
-            const QByteArrayView field = m_fields[size_t(k)];
-            std::optional<float> value;
-            bool lost = false;
-            if (!m_negLog10[size_t(k)]) {
-                value = quillmap::parseStatistic(field, &lost);
-            } else {
-                const quillmap::NegLog10 p = quillmap::negLog10(field);
-                if (p.status == quillmap::NegLog10::Status::Ok) {
-                    value = float(p.value);
-                } else if (p.status != quillmap::NegLog10::Status::NotANumber) {
-                    storeBatch();
-                    const QByteArray column = m_resultsHeader.value(k);
-                    return invalid("error : " + number(n) + "th line has " + field.toByteArray()
-                                       + " in column " + column
-                                       + (p.status == quillmap::NegLog10::Status::Zero
-                                              ? QByteArray(", a p-value of 0 has no -log10!")
-                                              : QByteArray(", which is not a p-value between 0 and 1!")),
-                                   true);
-                }
-            }
-            if (!value) {
-                storeBatch();
-                const QByteArray message = "error : " + number(n) + "th line has invalid numeric number!";
-                return fail(Failure::Validation, message, true, QString::fromUtf8(message + ' '));
-            }
-            if (lost && m_lostCount[size_t(k)]++ == 0)
-                m_lostFirst[size_t(k)] = n;
-            lineStats[k - 2] = *value;
-        }
-        // Readers of the name lists take "\r\n" for a line end, so a name ending in "\r" would
-        // come back without it and match nothing.
-        if (m_fields[0].endsWith('\r') || m_fields[1].endsWith('\r')) {
+        if (const auto error = quillmap::parseResultsLine(line, n, m_layout, m_fields, lineStats, m_lostCount,
+                                                          m_lostFirst)) {
             storeBatch();
-            return invalid("error : " + number(n) + "th line has a name ending in a carriage return!",
-                           true);
+            return badLine(*error, 0);
         }
         if (n > g_maxRows) {
             storeBatch();
@@ -681,6 +383,47 @@ bool Import::readResults()
     if (m_results.failed())
         return cannotRead("results", m_inputs.results);
     m_results.close();
+    if (n == 0)
+        return invalid("error : the results file has no data lines!", true);
+    return true;
+}
+
+// The rows of a feed, stored as readResults stores the lines of a results file.
+bool Import::readFedResults()
+{
+    const qsizetype width = m_layout.fields - 2;
+    m_rows.reset(m_extraStats + 1);
+    m_spill.start(m_folder, m_extraStats + 1);
+    const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
+    const qint64 runRows = g_memoryRows > 0
+        ? g_memoryRows : std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(int(width)));
+    ResultRow row;
+    qint64 n = 0;
+    while (m_feed->next(row)) {
+        if (++n > g_maxRows)
+            return invalid("error : the results file has more than " + number(g_maxRows)
+                               + " data lines!",
+                           true);
+        for (qsizetype k = 0; k < width; ++k) {
+            if (row.lost && row.lost[k] && m_lostCount[size_t(k + 2)]++ == 0)
+                m_lostFirst[size_t(k + 2)] = n;
+        }
+        m_rows.append(m_traitSet.idOf(row.trait),
+                      m_snpSet.idOf(row.snp), row.stats);
+        if (m_rows.size() >= runRows && !spillRows())
+            return cannotWrite(m_spill.errorPath());
+        tick(importstage::Results, n);
+    }
+    if (!m_feed->finish()) {
+        QByteArray line = m_feed->errorText().toUtf8();
+        for (char &c : line) {
+            if (c == '\n' || c == '\r')
+                c = ' ';
+        }
+        return fail(m_feed->failure(), line, true, m_feed->errorText());
+    }
+    if (!m_traitInfo.open(m_inputs.traitInfo))
+        return cannotOpen("trait information", m_inputs.traitInfo);
     if (n == 0)
         return invalid("error : the results file has no data lines!", true);
     return true;
@@ -828,7 +571,9 @@ bool Import::writeTables()
     constexpr size_t Bins = 65536;
     // Records are encoded into a batch handed to the file in one write: a call per 20-byte
     // record cost as much as the encoding.
-    const qsizetype batchRecords = std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes);
+    // A small import gets a batch of its size.
+    const qsizetype batchRecords = qsizetype(std::clamp<qint64>(rows + m_spill.rows(), 1,
+                                                                std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes)));
     std::vector<char> batch(size_t(batchRecords * recordBytes));
     qsizetype batched = 0;
     auto flushBatch = [&](OutputFile &out) {
@@ -1034,18 +779,7 @@ bool Import::buildGenes()
         const double scale = *end > 500.0 ? 1e6 : 1.0;
         const double startMb = *start / scale;
         const double endMb = *end / scale;
-        QString chromosome = QString::fromUtf8(m_fields[1]);
-        chromosome.remove(QLatin1String("chr"), Qt::CaseInsensitive);
-        double bin;
-        if (chromosome == QLatin1String("X") || chromosome == QLatin1String("x")) {
-            bin = std::floor(startMb) + 23000.0;
-        } else {
-            const std::optional<qint64> number = parseInteger(chromosome.toUtf8());
-            const double chromosomeNumber = number && *number >= -2147483 && *number <= 2147483
-                ? double(*number)
-                : 0.0;
-            bin = chromosomeNumber * 1000.0 + std::floor(startMb);
-        }
+        const double bin = double(quillmap::geneChromosomeNumber(m_fields[1])) * 1000.0 + std::floor(startMb);
         if (!(bin >= double(std::numeric_limits<qint32>::min())
               && bin <= double(std::numeric_limits<qint32>::max())))
             continue;
@@ -1182,7 +916,7 @@ ImportResult Import::run()
     ImportResult result;
     for (size_t k = 0; k < m_lostCount.size(); ++k) {
         if (m_lostCount[k] > 0)
-            result.lost.append({QString::fromUtf8(m_resultsHeader.value(qsizetype(k))), m_lostCount[k],
+            result.lost.append({QString::fromUtf8(m_layout.header.value(qsizetype(k))), m_lostCount[k],
                                 m_lostFirst[k]});
     }
     if (m_error) {
@@ -1241,3 +975,12 @@ ImportResult runImport(const QString &folder, const ImportInputs &inputs,
     Import import(folder, inputs, progress);
     return import.run();
 }
+
+ImportResult runImport(const QString &folder, const ImportInputs &inputs, ResultFeed &feed,
+                       const ImportProgress &progress)
+{
+    Import import(folder, inputs, progress, &feed);
+    return import.run();
+}
+
+} // namespace quillmap

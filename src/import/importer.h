@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+
+namespace quillmap {
 
 // Paths of the five input files of an import; an empty optional path means "not chosen".
 struct ImportInputs {
@@ -90,6 +94,43 @@ inline constexpr char Genes[] = "Writing the gene positions";
 ImportResult runImport(const QString &folder, const ImportInputs &inputs,
                        const ImportProgress &progress = {});
 
+// One result row as a results file line would give it: the trait and SNP names, then the E + 1
+// statistics and, per statistic, whether single precision kept a nonzero value only as 0 or as
+// a subnormal. Valid until the next row is asked for.
+struct ResultRow {
+    QByteArrayView trait;
+    QByteArrayView snp;
+    const float *stats = nullptr;
+    const char *lost = nullptr;
+};
+
+// Rows handed to the import in place of its reading the results file, by a caller that has
+// parsed them already. The files named in ImportInputs stay those summary.txt records: the feed
+// writes the results file (the same rows in the same order, their numbers as the text gives
+// them) and the SNP information file as it hands the rows, so that the dataset is byte for byte
+// what an import of those files gives.
+class ResultFeed
+{
+public:
+    virtual ~ResultFeed() = default;
+    // The first lines of the results and SNP information files, without their line feeds.
+    virtual QByteArray resultsHeader() const = 0;
+    virtual QByteArray snpInfoHeader() const = 0;
+    // The next row; false at the end of the rows or on a failure.
+    virtual bool next(ResultRow &row) = 0;
+    // Once next() returned false: true when every row was handed and the results, SNP
+    // information and trait information files are now whole on disk; otherwise failure() and
+    // errorText() say why.
+    virtual bool finish() = 0;
+    virtual ImportResult::Failure failure() const = 0;
+    virtual QString errorText() const = 0;
+};
+
+// runImport with the results rows from `feed`. The trait information file is opened once the
+// rows are read, when the feed has written it.
+ImportResult runImport(const QString &folder, const ImportInputs &inputs, ResultFeed &feed,
+                       const ImportProgress &progress = {});
+
 // False for a path that holds a tab, line feed or carriage return: summary.txt could record it
 // but not give it back, so the import refuses such folders and inputs.
 bool importPathUsable(const QString &path);
@@ -102,3 +143,5 @@ void setMaxResultRowsForTesting(qint64 rows);
 // Tests set the memory limit in rows held before a run is spilled; 0 goes back to the limit in
 // bytes.
 void setImportMemoryRowsForTesting(qint64 rows);
+
+} // namespace quillmap

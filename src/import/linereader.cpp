@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace quillmap {
+
 namespace {
 
 constexpr qsizetype ChunkBytes = qsizetype(4) << 20;
@@ -224,3 +226,5 @@ void splitTabs(QByteArrayView line, std::vector<QByteArrayView> &fields, qsizety
     }
     fields.emplace_back(p, end - p);
 }
+
+} // namespace quillmap

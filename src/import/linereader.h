@@ -8,6 +8,8 @@
 #include <limits>
 #include <vector>
 
+namespace quillmap {
+
 // Reads an input file line by line as raw bytes. A line ends at "\n" or "\r\n", neither of which
 // is part of the line; a last line without a line feed is still a line, and a file ending in a
 // line feed has no empty last line. Gzip files are decompressed on the fly, known by their
@@ -76,3 +78,5 @@ void forEachLine(QByteArrayView data, Fn fn)
         p = nl ? lineEnd + 1 : end;
     }
 }
+
+} // namespace quillmap

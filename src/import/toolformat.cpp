@@ -1,7 +1,6 @@
 #include "import/toolformat.h"
 
-#include "import/linereader.h"
-
+#include "dataset/nametable.h"
 #include "import/linereader.h"
 
 #include <QFileInfo>
@@ -126,10 +125,8 @@ QString toolFormatName(ToolFormat format)
 
 std::optional<ToolFormat> toolFormatNamed(QStringView name)
 {
-    for (int k = 0; k < 4; ++k) {
-        if (name == QLatin1StringView(FormatNames[k]))
-            return ToolFormat(k);
-    }
+    if (const std::optional<int> k = nameIndex(name, FormatNames))
+        return ToolFormat(*k);
     return std::nullopt;
 }
 

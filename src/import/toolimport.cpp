@@ -21,7 +21,6 @@ namespace quillmap {
 
 namespace {
 
-constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
 constexpr int OtherChromosomesShown = 6;
 
 // The derived inputs replace earlier ones only on commit.
@@ -149,21 +148,22 @@ void appendFloat(std::string &out, float value)
 // P = 10^-x written in decimal, also where it is below the double range.
 void appendPFromNegLog10(std::string &out, double x)
 {
-    char text[48];
+    char text[96]; // room for an exponent of up to 39 digits
     int size;
     if (x < 300.0) {
         const auto [end, ec] = std::to_chars(text, text + sizeof text, std::pow(10.0, -x),
                                              std::chars_format::general, 6);
         size = int(end - text);
     } else {
+        // The exponent stays a double: -log10(P) may be far beyond any integer type.
         const double whole = std::floor(x);
         double mantissa = std::pow(10.0, 1.0 - (x - whole)); // in (1, 10]
-        long long exponent = -(static_cast<long long>(whole) + 1);
+        double exponent = whole + 1.0;
         if (mantissa >= 9.999995) {
             mantissa = 1.0;
-            ++exponent;
+            exponent -= 1.0;
         }
-        size = std::snprintf(text, sizeof text, "%.5fe%lld", mantissa, exponent);
+        size = std::snprintf(text, sizeof text, "%.5fe-%.0f", mantissa, exponent);
     }
     out.append(text, size_t(size));
 }
@@ -172,6 +172,7 @@ void appendPFromNegLog10(std::string &out, double x)
 struct TraitFile {
     QString path;
     QString trait;
+    QByteArray traitBytes; // the trait as the results file writes it
     ToolColumns columns;
     qint64 kept = 0;
     SkippedRows skipped;
@@ -180,7 +181,10 @@ struct TraitFile {
     QByteArray bestSnp;
 };
 
-class ToolImport final
+// Reads the files one row at a time as the import asks for them: each kept row is written to
+// the derived files and handed over with its numbers parsed from the very text written, so the
+// import stores what it would store reading the derived files.
+class ToolImport final : public ResultFeed
 {
 public:
     ToolImport(const QString &folder, const ToolImportInputs &inputs, const ImportProgress &progress)
@@ -189,6 +193,13 @@ public:
     }
 
     ToolImportResult run();
+
+    QByteArray resultsHeader() const override { return m_resultsHeader; }
+    QByteArray snpInfoHeader() const override { return m_snpInfoHeader; }
+    bool next(ResultRow &row) override;
+    bool finish() override;
+    ImportResult::Failure failure() const override { return m_failure; }
+    QString errorText() const override { return m_error; }
 
 private:
     using Failure = ImportResult::Failure;
@@ -208,8 +219,7 @@ private:
     }
 
     bool readHeaders();
-    bool readFile(int file);
-    bool readRow(int file, qint64 line);
+    bool readRow(int file, qint64 line, bool &kept);
     bool writeTraitInfo(DerivedFile &out);
 
     QString m_folder;
@@ -227,7 +237,13 @@ private:
     std::string m_resultLine;
     std::string m_snpLine;
     std::string m_id;
-    qint64 m_rowsRead = 0;
+    QByteArray m_resultsHeader;
+    QByteArray m_snpInfoHeader;
+    std::vector<float> m_stats; // the row handed over: -log10(P), P, the effect columns
+    std::vector<char> m_lost;
+    int m_file = -1;     // the file being read
+    qint64 m_line = 0;   // its last line read
+    bool m_headerSeen = false;
 };
 
 // Every file opens, its header is its format's, the columns match the first file's and the
@@ -242,6 +258,7 @@ bool ToolImport::readHeaders()
         TraitFile file;
         file.path = m_inputs.files[f];
         file.trait = traits.value(f);
+        file.traitBytes = file.trait.toUtf8();
         for (const QString &output : outputs) {
             if (QFileInfo(file.path) == QFileInfo(QDir(m_folder).filePath(output)))
                 return invalid(QStringLiteral("the import would overwrite its input %1, please move"
@@ -295,37 +312,50 @@ bool ToolImport::readHeaders()
     return true;
 }
 
-bool ToolImport::readFile(int file)
+bool ToolImport::next(ResultRow &row)
 {
-    TraitFile &trait = m_files[size_t(file)];
-    if (!m_reader.open(trait.path))
-        return fail(Failure::UnreadableInput,
-                    QStringLiteral("error : can't open the %1 file %2!")
-                        .arg(toolFormatName(m_inputs.format), trait.path));
+    if (!m_error.isEmpty())
+        return false;
     QByteArrayView line;
-    qint64 n = 0;
-    bool headerSeen = false;
-    while (m_reader.readLine(line)) {
-        ++n;
-        if (!headerSeen) {
-            headerSeen = !line.startsWith("##");
+    for (;;) {
+        if (m_file < 0 || !m_reader.readLine(line)) {
+            if (m_file >= 0) {
+                if (m_reader.failed())
+                    return fail(Failure::UnreadableInput,
+                                QStringLiteral("error : can't read the %1 file %2 to its end!")
+                                    .arg(toolFormatName(m_inputs.format), m_files[size_t(m_file)].path));
+                m_reader.close();
+            }
+            if (++m_file >= int(m_files.size()))
+                return false;
+            if (!m_reader.open(m_files[size_t(m_file)].path))
+                return fail(Failure::UnreadableInput,
+                            QStringLiteral("error : can't open the %1 file %2!")
+                                .arg(toolFormatName(m_inputs.format), m_files[size_t(m_file)].path));
+            m_line = 0;
+            m_headerSeen = false;
+            continue;
+        }
+        ++m_line;
+        if (!m_headerSeen) {
+            m_headerSeen = !line.startsWith("##");
             continue;
         }
         splitToolLine(m_inputs.format, line, m_fields);
-        if (!readRow(file, n))
+        bool kept = false;
+        if (!readRow(m_file, m_line, kept))
             return false;
-        if (m_progress && (++m_rowsRead & ProgressMask) == 0)
-            m_progress(QString::fromLatin1(importstage::ToolFiles), m_rowsRead);
+        if (kept) {
+            row.trait = m_files[size_t(m_file)].traitBytes;
+            row.snp = m_id;
+            row.stats = m_stats.data();
+            row.lost = m_lost.data();
+            return true;
+        }
     }
-    if (m_reader.failed())
-        return fail(Failure::UnreadableInput,
-                    QStringLiteral("error : can't read the %1 file %2 to its end!")
-                        .arg(toolFormatName(m_inputs.format), trait.path));
-    m_reader.close();
-    return true;
 }
 
-bool ToolImport::readRow(int file, qint64 line)
+bool ToolImport::readRow(int file, qint64 line, bool &kept)
 {
     TraitFile &trait = m_files[size_t(file)];
     const ToolColumns &c = trait.columns;
@@ -394,10 +424,17 @@ bool ToolImport::readRow(int file, qint64 line)
         return invalid(QStringLiteral("%1 has the position %2, which is not a whole number of base pairs!")
                            .arg(at(file, line), QString::fromUtf8(positionText)));
     }
-    for (int k : c.effects) {
-        const QByteArrayView text = m_fields[size_t(k)];
-        if (parseStatistic(text))
+    const size_t width = 2 + c.effects.size();
+    m_stats.resize(width);
+    m_lost.resize(width);
+    for (size_t j = 0; j < c.effects.size(); ++j) {
+        const QByteArrayView text = m_fields[size_t(c.effects[j])];
+        bool lost = false;
+        if (const std::optional<float> value = parseStatistic(text, &lost)) {
+            m_stats[2 + j] = *value;
+            m_lost[2 + j] = lost;
             continue;
+        }
         if (isToolMissing(text) || isCNumber(text)) {
             ++skipped.count[SkippedRows::MissingEffect];
             return true;
@@ -410,7 +447,9 @@ bool ToolImport::readRow(int file, qint64 line)
     QByteArrayView id = c.id >= 0 ? m_fields[size_t(c.id)] : QByteArrayView();
     if (isToolMissing(id) && c.otherId >= 0)
         id = m_fields[size_t(c.otherId)];
-    if (isToolMissing(id)) {
+    if (!isToolMissing(id)) {
+        m_id.assign(id.data(), size_t(id.size()));
+    } else {
         m_id.assign(chromosomeText.data(), size_t(chromosomeText.size()));
         m_id += ':';
         m_id.append(positionText.data(), size_t(positionText.size()));
@@ -418,8 +457,8 @@ bool ToolImport::readRow(int file, qint64 line)
             m_id += ':';
             m_id.append(m_fields[size_t(k)].data(), size_t(m_fields[size_t(k)].size()));
         }
-        id = QByteArrayView(m_id.data(), qsizetype(m_id.size()));
     }
+    id = QByteArrayView(m_id.data(), qsizetype(m_id.size()));
     if (id.contains('\t') || id.endsWith('\r'))
         return invalid(QStringLiteral("%1 has a SNP ID with a tab or carriage return!").arg(at(file, line)));
 
@@ -453,13 +492,23 @@ bool ToolImport::readRow(int file, qint64 line)
         }
     }
 
+    // The two numbers written here are handed over as read back from their text.
+    auto readBack = [this](size_t begin, size_t k) {
+        bool lost = false;
+        const std::optional<float> value = parseStatistic(
+            QByteArrayView(m_resultLine.data() + begin, qsizetype(m_resultLine.size() - begin)), &lost);
+        m_stats[k] = value.value_or(0.0f);
+        m_lost[k] = lost;
+        return value.has_value();
+    };
     m_resultLine.clear();
-    const QByteArray traitName = trait.trait.toUtf8();
-    m_resultLine.append(traitName.constData(), size_t(traitName.size()));
+    m_resultLine.append(trait.traitBytes.constData(), size_t(trait.traitBytes.size()));
     m_resultLine += '\t';
     m_resultLine.append(id.data(), size_t(id.size()));
     m_resultLine += '\t';
+    const size_t negLog10Begin = m_resultLine.size();
     appendFloat(m_resultLine, float(negLog10P));
+    const bool negLog10Read = readBack(negLog10Begin, 0);
     m_resultLine += '\t';
     const size_t pBegin = m_resultLine.size();
     if (c.p >= 0)
@@ -467,6 +516,8 @@ bool ToolImport::readRow(int file, qint64 line)
     else
         appendPFromNegLog10(m_resultLine, negLog10P);
     const size_t pEnd = m_resultLine.size();
+    if (!readBack(pBegin, 1) || !negLog10Read)
+        return invalid(QStringLiteral("%1 has a p-value that cannot be stored!").arg(at(file, line)));
     for (int k : c.effects) {
         m_resultLine += '\t';
         m_resultLine.append(m_fields[size_t(k)].data(), size_t(m_fields[size_t(k)].size()));
@@ -475,6 +526,7 @@ bool ToolImport::readRow(int file, qint64 line)
     m_results->write(QByteArrayView(m_resultLine.data(), qsizetype(m_resultLine.size())));
 
     ++trait.kept;
+    kept = true;
     if (negLog10P > trait.bestNegLog10) {
         trait.bestNegLog10 = negLog10P;
         trait.bestP = QByteArray(m_resultLine.data() + pBegin, qsizetype(pEnd - pBegin));
@@ -510,76 +562,38 @@ bool ToolImport::writeTraitInfo(DerivedFile &out)
     return out.commit();
 }
 
+bool ToolImport::finish()
+{
+    if (!m_error.isEmpty())
+        return false;
+    qint64 kept = 0;
+    for (const TraitFile &file : m_files)
+        kept += file.kept;
+    if (kept == 0)
+        return invalid(QStringLiteral("the files hold no row on chromosomes 1-22 or X with a p-value!"));
+    auto cannotWrite = [this](const QString &path) {
+        return fail(Failure::WriteFailure, QStringLiteral("error : can't write the file %1!").arg(path));
+    };
+    if (m_inputs.traitInfo.isEmpty()) {
+        DerivedFile traits(QDir(m_folder).filePath(QString::fromLatin1(DerivedTraitInfo)));
+        if (!traits.open() || !writeTraitInfo(traits))
+            return cannotWrite(traits.path());
+    }
+    // The derived inputs replace earlier ones only once all of them are whole.
+    if (!m_snpInfo->commit())
+        return cannotWrite(m_snpInfo->path());
+    if (!m_results->commit())
+        return cannotWrite(m_results->path());
+    const Status recorded = writeGenomeBuild(m_folder, m_inputs.build);
+    if (!recorded)
+        return fail(Failure::WriteFailure, recorded.message());
+    return true;
+}
+
 ToolImportResult ToolImport::run()
 {
     ToolImportResult result;
     const QDir folder(m_folder);
-    auto cannotWrite = [this](const QString &path) {
-        return fail(Failure::WriteFailure, QStringLiteral("error : can't write the file %1!").arg(path));
-    };
-    try {
-        if (m_progress)
-            m_progress(QString::fromLatin1(importstage::ToolFiles), 0);
-        bool ok = readHeaders();
-        if (ok) {
-            m_results = std::make_unique<DerivedFile>(folder.filePath(QString::fromLatin1(DerivedResults)));
-            m_snpInfo = std::make_unique<DerivedFile>(folder.filePath(QString::fromLatin1(DerivedSnpInfo)));
-            if (!m_results->open())
-                ok = cannotWrite(m_results->path());
-            else if (!m_snpInfo->open())
-                ok = cannotWrite(m_snpInfo->path());
-        }
-        if (ok) {
-            const ToolColumns &c = m_files.front().columns;
-            QByteArray header = "Trait\tSNP\t-log10(P)\tP";
-            for (const QByteArray &name : c.effectNames)
-                header += '\t' + name;
-            m_results->write(header + '\n');
-            QByteArray snpHeader = "SNP\tchr\tpos";
-            for (const QByteArray &name : c.alleleNames)
-                snpHeader += '\t' + name;
-            m_snpInfo->write(snpHeader + '\n');
-            for (int f = 0; ok && f < int(m_files.size()); ++f)
-                ok = readFile(f);
-        }
-        if (ok) {
-            for (const TraitFile &file : m_files) {
-                result.rowsKept += file.kept;
-                result.skipped.add(file.skipped);
-            }
-            if (result.rowsKept == 0)
-                ok = invalid(QStringLiteral("the files hold no row on chromosomes 1-22 or X with a p-value!"));
-        }
-        if (ok && m_inputs.traitInfo.isEmpty()) {
-            DerivedFile traits(folder.filePath(QString::fromLatin1(DerivedTraitInfo)));
-            if (!traits.open() || !writeTraitInfo(traits))
-                ok = cannotWrite(traits.path());
-        }
-        // The derived inputs replace earlier ones only once all of them are whole.
-        if (ok && !m_snpInfo->commit())
-            ok = cannotWrite(m_snpInfo->path());
-        if (ok && !m_results->commit())
-            ok = cannotWrite(m_results->path());
-    } catch (const std::bad_alloc &) {
-        fail(Failure::OutOfMemory, QStringLiteral("error : there is not enough memory to import these files!"));
-    }
-    m_results.reset();
-    m_snpInfo.reset();
-    m_snps = SnpTable();
-    for (const TraitFile &file : m_files)
-        result.traits.append(file.trait);
-
-    if (m_error.isEmpty()) {
-        const Status recorded = writeGenomeBuild(m_folder, m_inputs.build);
-        if (!recorded)
-            fail(Failure::WriteFailure, recorded.message());
-    }
-    if (!m_error.isEmpty()) {
-        result.import.failed = true;
-        result.import.failure = m_failure;
-        result.import.errorText = m_error;
-        return result;
-    }
     ImportInputs five;
     five.results = folder.filePath(QString::fromLatin1(DerivedResults));
     five.snpInfo = folder.filePath(QString::fromLatin1(DerivedSnpInfo));
@@ -587,7 +601,59 @@ ToolImportResult ToolImport::run()
                                                   : m_inputs.traitInfo;
     five.groups = m_inputs.groups;
     five.genes = m_inputs.genes;
-    result.import = runImport(m_folder, five, m_progress);
+    five.memoryLimit = m_inputs.memoryLimit;
+    auto cannotWrite = [this](const QString &path) {
+        return fail(Failure::WriteFailure, QStringLiteral("error : can't write the file %1!").arg(path));
+    };
+    try {
+        if (m_progress)
+            m_progress(QString::fromLatin1(importstage::ToolFiles), 0);
+        bool ok = readHeaders();
+        // A trait information file given is read only after all the rows: refused before them.
+        if (ok && !m_inputs.traitInfo.isEmpty() && !m_reader.open(m_inputs.traitInfo))
+            ok = fail(Failure::UnreadableInput, QStringLiteral("error : can't open the trait information file %1!")
+                                                    .arg(m_inputs.traitInfo));
+        m_reader.close();
+        if (ok) {
+            m_results = std::make_unique<DerivedFile>(five.results);
+            m_snpInfo = std::make_unique<DerivedFile>(five.snpInfo);
+            if (!m_results->open())
+                ok = cannotWrite(m_results->path());
+            else if (!m_snpInfo->open())
+                ok = cannotWrite(m_snpInfo->path());
+        }
+        if (ok) {
+            const ToolColumns &c = m_files.front().columns;
+            m_resultsHeader = "Trait\tSNP\t-log10(P)\tP";
+            for (const QByteArray &name : c.effectNames)
+                m_resultsHeader += '\t' + name;
+            m_results->write(m_resultsHeader + '\n');
+            m_snpInfoHeader = "SNP\tchr\tpos";
+            for (const QByteArray &name : c.alleleNames)
+                m_snpInfoHeader += '\t' + name;
+            m_snpInfo->write(m_snpInfoHeader + '\n');
+            // The import reads the rows through next() and calls finish() after the last.
+            result.import = runImport(m_folder, five, *this, m_progress);
+        }
+    } catch (const std::bad_alloc &) {
+        fail(Failure::OutOfMemory, QStringLiteral("error : there is not enough memory to import these files!"));
+    }
+    m_reader.close();
+    m_results.reset();
+    m_snpInfo.reset();
+    m_snps = SnpTable();
+    for (const TraitFile &file : m_files) {
+        result.rowsKept += file.kept;
+        result.skipped.add(file.skipped);
+        result.traits.append(file.trait);
+    }
+    // A failure before the import ran: nothing in the folder has changed.
+    if (!m_error.isEmpty() && !result.import.failed) {
+        result.import = ImportResult();
+        result.import.failed = true;
+        result.import.failure = m_failure;
+        result.import.errorText = m_error;
+    }
     return result;
 }
 

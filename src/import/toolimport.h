@@ -10,8 +10,9 @@
 
 // Import of association tool output: each file one trait. The files are turned into the
 // five-file layout (results, SNP information and, unless given, trait information, written into
-// the dataset folder, where the browser reads them again) and that is imported exactly as
-// runImport does.
+// the dataset folder, where the browser reads them again) and imported as runImport imports
+// those files, the rows handed over already parsed rather than read back: the dataset is byte
+// for byte the five-file import's.
 namespace quillmap {
 
 // File names of the derived inputs in the dataset folder.
@@ -27,6 +28,7 @@ struct ToolImportInputs {
     QString genes;      // optional, as for runImport
     // Recorded in the dataset once the files are converted; none removes an earlier record.
     std::optional<GenomeBuild> build;
+    qint64 memoryLimit = 0; // as ImportInputs::memoryLimit
 };
 
 // Rows a file held that the dataset leaves out, by reason.
@@ -50,8 +52,9 @@ struct SkippedRows {
 QString skipReasonText(SkippedRows::Reason reason);
 
 struct ToolImportResult {
-    // The five-file import of the derived inputs, or the conversion's failure (then nothing in
-    // the folder has changed) with its error text.
+    // The import of the derived inputs. A failure in a file's header, or of its opening, leaves
+    // the folder as it was; one in its rows fails the import as a bad results line does, the
+    // earlier derived inputs and genome build staying in place.
     ImportResult import;
     qint64 rowsKept = 0;
     SkippedRows skipped;

@@ -4,6 +4,8 @@
 
 #include <QDesktopServices>
 
+namespace quillmap {
+
 namespace linkout {
 
 void openLink(const QString &term)
@@ -12,3 +14,5 @@ void openLink(const QString &term)
 }
 
 } // namespace linkout
+
+} // namespace quillmap

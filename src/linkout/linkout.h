@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace quillmap {
+
 namespace linkout {
 
 // Opens `term` in the chosen database through the desktop URL opener (see linkUrl); the
@@ -9,3 +11,5 @@ namespace linkout {
 void openLink(const QString &term);
 
 } // namespace linkout
+
+} // namespace quillmap

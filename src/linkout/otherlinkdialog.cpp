@@ -4,6 +4,8 @@
 #include "session/sharedstate.h"
 #include "session/linktemplates.h"
 
+namespace quillmap {
+
 OtherlinkDialog::OtherlinkDialog(QWidget *parent)
     : QDialog(parent)
 {
@@ -27,3 +29,5 @@ void OtherlinkDialog::cancelSlot()
 {
     reject();
 }
+
+} // namespace quillmap

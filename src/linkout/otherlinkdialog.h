@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+namespace quillmap {
+
 // Asks for a custom link template; OK stores it as the "Other" database's template and chooses
 // it, but only when it holds the placeholder "######".
 class OtherlinkDialog final : public QDialog, public Ui::otherlinkDialog
@@ -17,3 +19,5 @@ private slots:
     void okSlot();
     void cancelSlot();
 };
+
+} // namespace quillmap

@@ -9,6 +9,8 @@
 #include <QHBoxLayout>
 #include <QRadioButton>
 
+namespace quillmap {
+
 SetupLink::SetupLink(QWidget *parent)
     : QWidget(parent)
 {
@@ -58,3 +60,5 @@ void SetupLink::otherLink()
     OtherlinkDialog dialog;
     DialogProvider::instance().exec(&dialog);
 }
+
+} // namespace quillmap

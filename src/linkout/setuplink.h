@@ -7,6 +7,8 @@
 
 class QGroupBox;
 
+namespace quillmap {
+
 // Owns the database chooser's radio buttons and records the chosen database. Never shown
 // itself: the main window places the group box that createDatabaseChooser() returns and
 // connects each radio button's clicked() to link(), e.g.
@@ -39,3 +41,5 @@ private:
     QPointer<QRadioButton> m_google;
     QPointer<QRadioButton> m_other;
 };
+
+} // namespace quillmap

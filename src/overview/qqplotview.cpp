@@ -4,6 +4,8 @@
 
 #include <QPainter>
 
+namespace quillmap {
+
 QqPlotView::QqPlotView(QWidget *parent)
     : QWidget(parent)
 {
@@ -32,3 +34,5 @@ void QqPlotView::paintEvent(QPaintEvent *)
     if (hasPlot())
         quillmap::figures::paintQqPlot(painter, size(), m_data, m_trait);
 }
+
+} // namespace quillmap

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+namespace quillmap {
+
 // Shows one trait's QQ plot, drawn by the export's routine at the widget's size.
 class QqPlotView final : public QWidget
 {
@@ -28,3 +30,5 @@ private:
     quillmap::QqPlotData m_data;
     QString m_trait;
 };
+
+} // namespace quillmap

@@ -22,7 +22,7 @@
 
 #include <cmath>
 
-using namespace quillmap;
+namespace quillmap {
 
 namespace {
 
@@ -160,3 +160,5 @@ void TopLociTab::exportTsv()
     if (!AtomicFile::writeWhole(path, tsvText(topLociHeader(), rows), &error))
         dialogs::information(this, tr("%1 cannot be written: %2").arg(path, error));
 }
+
+} // namespace quillmap

@@ -13,6 +13,8 @@ class QPushButton;
 class QStandardItemModel;
 class QTableView;
 
+namespace quillmap {
+
 // The "Top loci" tab: the independent loci of every trait by distance clumping at a settable
 // threshold and window; sortable; a double-click opens By Position at the lead SNP; the list
 // exports as TSV (the columns of quillmap-query top-loci).
@@ -51,3 +53,5 @@ private:
     std::vector<quillmap::TopLocus> m_loci;
     bool m_filled = false;
 };
+
+} // namespace quillmap

@@ -25,7 +25,7 @@
 
 #include <cmath>
 
-using namespace quillmap;
+namespace quillmap {
 
 namespace {
 
@@ -183,3 +183,5 @@ void TraitsTab::saveQqPlot()
                                &error))
         dialogs::information(this, error);
 }
+
+} // namespace quillmap

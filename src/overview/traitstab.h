@@ -10,6 +10,9 @@ class QPushButton;
 class QSpinBox;
 class QStandardItemModel;
 class QTableView;
+
+namespace quillmap {
+
 class QqPlotView;
 
 // The "Traits" tab: every trait with its row count, best p-value, that p's SNP and lambda_GC,
@@ -53,3 +56,5 @@ private:
 
     bool m_filled = false;
 };
+
+} // namespace quillmap

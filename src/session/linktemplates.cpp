@@ -2,6 +2,8 @@
 
 #include "session/sharedstate.h"
 
+namespace quillmap {
+
 namespace linkout {
 
 namespace {
@@ -70,3 +72,5 @@ QUrl linkUrl(const QString &term)
 }
 
 } // namespace linkout
+
+} // namespace quillmap

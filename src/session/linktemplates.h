@@ -5,6 +5,8 @@
 #include <QString>
 #include <QUrl>
 
+namespace quillmap {
+
 // The link-out state (template list, database name list, chosen index) lives in
 // common/sharedstate.h; these functions fill and read it.
 namespace linkout {
@@ -33,3 +35,5 @@ void setCustomTemplate(const QString &linkTemplate);
 QUrl linkUrl(const QString &term);
 
 } // namespace linkout
+
+} // namespace quillmap

@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace quillmap;
+
 class TestBrowsingPhase : public QObject
 {
     Q_OBJECT
@@ -53,7 +55,7 @@ void TestBrowsingPhase::windowAndExitCode()
     connect(&poll, &QTimer::timeout, this, [&] {
         QWidget *window = nullptr;
         for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->inherits("MyWidget") && w->isVisible()) {
+            if (w->inherits("quillmap::MyWidget") && w->isVisible()) {
                 window = w;
                 ++windows;
             }
@@ -82,7 +84,7 @@ void TestBrowsingPhase::windowAndExitCode()
     // The window is gone once the phase has ended.
     int left = 0;
     for (QWidget *w : QApplication::topLevelWidgets())
-        left += w->inherits("MyWidget");
+        left += w->inherits("quillmap::MyWidget");
     QCOMPARE(left, 0);
     QCOMPARE(scripted.unexpectedCalls(), 0);
 }

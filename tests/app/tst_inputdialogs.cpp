@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace quillmap;
+
 class TestInputDialogs : public QObject
 {
     Q_OBJECT
@@ -29,6 +31,7 @@ void TestInputDialogs::snpNameTyping_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("okEnabled");
 
+    // clang-format off
     QTest::newRow("empty") << QString() << QString() << false;
     QTest::newRow("r only") << "r" << "r" << true;
     QTest::newRow("rs") << "rs" << "rs" << true;
@@ -48,6 +51,7 @@ void TestInputDialogs::snpNameTyping_data()
     QTest::newRow("leading blank") << " rs1" << "rs1" << true;
     QTest::newRow("inner blank") << "rs 1" << "rs1" << true;
     QTest::newRow("tab") << "rs\t1" << "rs1" << true;
+    // clang-format on
 }
 
 void TestInputDialogs::snpNameTyping()
@@ -132,7 +136,7 @@ void TestInputDialogs::snpDialogThroughProvider()
     FindSNPDialog dialog;
     QCOMPARE(DialogProvider::instance().exec(&dialog), int(QDialog::Accepted));
     QCOMPARE(dialog.lineEdit->text(), QStringLiteral("rs1000"));
-    QCOMPARE(scripted.calls().first().className, QStringLiteral("FindSNPDialog"));
+    QCOMPARE(scripted.calls().first().className, QStringLiteral("quillmap::FindSNPDialog"));
     QCOMPARE(scripted.calls().first().title, QStringLiteral("FindSNPDialog"));
 }
 

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace quillmap;
+
 namespace {
 
 const QString FolderCaption = QStringLiteral(
@@ -210,6 +212,7 @@ void TestLoadWizard::fullImport()
     QCOMPARE(watcher.shown, 1);
     QVERIFY(dialog.findChildren<QProgressDialog *>().isEmpty());
 
+    // clang-format off
     const QStringList expected{
         folderDialog(),
         msg(BeforeLoading),
@@ -221,6 +224,7 @@ void TestLoadWizard::fullImport()
         msg(LoadingDone),
         msg(Finished),
     };
+    // clang-format on
     QCOMPARE(scripted.transcript(), expected);
     QCOMPARE(scripted.pendingAnswers(), 0);
     QCOMPARE(scripted.unexpectedCalls(), 0);

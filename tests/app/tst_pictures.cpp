@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace quillmap;
+
 // Pictures come from the folder the program was started in, else from the installation's share
 // folder, found from the executable's own folder.
 class TestPictures : public QObject

@@ -12,6 +12,8 @@
 
 #include <sys/stat.h>
 
+using namespace quillmap;
+
 namespace {
 
 QString settingsFile()

@@ -11,6 +11,8 @@
 
 #include <vector>
 
+using namespace quillmap;
+
 class TestCTableModel : public QObject
 {
     Q_OBJECT

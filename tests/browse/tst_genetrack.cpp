@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace quillmap;
+
 using namespace quillmap::bypos;
 using namespace Qt::StringLiterals;
 

@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+using namespace quillmap;
+
 class TestNumericHelpers : public QObject
 {
     Q_OBJECT

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace quillmap;
+
 using namespace quillmap::bypos;
 
 class RegionPlotGeometryTest : public QObject

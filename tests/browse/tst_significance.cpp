@@ -23,6 +23,8 @@ class SignificanceTest : public QObject
 private slots:
     void pValueColumns_data();
     void pValueColumns();
+    void plotAxes_data();
+    void plotAxes();
     void chiSquare_data();
     void chiSquare();
     void lambda_data();
@@ -53,6 +55,39 @@ void SignificanceTest::pValueColumns()
     const PValueColumn column = findPValueColumn(names);
     QTEST(column.statistic, "statistic");
     QTEST(column.negLog10, "negLog10");
+}
+
+void SignificanceTest::plotAxes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("transform");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("negLog10P");
+    QTest::newRow("p under -log(10)") << "P" << 2 << "-log10(P)" << true;
+    QTest::newRow("p as stored") << "P" << 0 << "P" << false;
+    QTest::newRow("p under log(10)") << "pval" << 1 << "log10(pval)" << false;
+    QTest::newRow("-log10 column as stored") << "-log10(P)" << 0 << "-log10(P)" << true;
+    QTest::newRow("regenie LOG10P under abs") << "LOG10P" << 5 << "abs(LOG10P)" << true;
+    QTest::newRow("-log10 column under -log(10)") << "LOG10P" << 2 << "-log10(LOG10P)" << false;
+    QTest::newRow("beta under -log(2)") << "BETA" << 4 << "-log2(BETA)" << false;
+}
+
+void SignificanceTest::plotAxes()
+{
+    QFETCH(QString, name);
+    QFETCH(int, transform);
+    QFETCH(bool, negLog10P);
+    const PlotAxis axis = plotAxis(name, transform);
+    QTEST(axis.title, "title");
+    QCOMPARE(axis.negLog10P, negLog10P);
+    const double line = significanceLineValue(axis, GenomeWideP);
+    QCOMPARE(std::isnan(line), !negLog10P);
+    if (negLog10P)
+        QCOMPARE(line, -std::log10(5e-8));
+    // What the user may type for the line's p-value.
+    QCOMPARE(parsePValue(QStringLiteral(" 5e-8 ")), std::optional<double>(5e-8));
+    for (const char *refused : {"0", "1.5", "inf", "nan", "+1e-8", "1e-400", "-0.01", "5e-8x"})
+        QVERIFY2(!parsePValue(QString::fromLatin1(refused)), refused);
 }
 
 void SignificanceTest::chiSquare_data()

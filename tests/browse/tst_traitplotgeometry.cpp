@@ -6,6 +6,8 @@
 #include <numeric>
 #include <vector>
 
+using namespace quillmap;
+
 using namespace traitplot;
 
 class TestTraitPlotGeometry : public QObject

@@ -16,6 +16,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QToolTip>
+
+using namespace quillmap;
 
 namespace {
 
@@ -158,6 +161,18 @@ void ByPosTest::searchShowsTheRegion()
     QVERIFY(legend.contains(QStringLiteral("Legend")));
     QVERIFY(legend.indexOf(QStringLiteral("tC")) < legend.indexOf(QStringLiteral("tA")));
     QVERIFY(legend.indexOf(QStringLiteral("tA")) < legend.indexOf(QStringLiteral("tB")));
+
+    // Hovering the rank 1 label (tC at rs3) names its point; the mouse comes over the frame.
+    panel.resize(900, 700);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    const quillmap::bypos::LabelPoints labels = quillmap::bypos::labelPoints(panel.plotInput(), quillmap::bypos::screenGeometry(panel.frame->width(), panel.frame->height()));
+    QVERIFY(!labels.x.empty());
+    const QPoint onLabel = panel.frame->mapFrom(&panel, QPoint(qRound(labels.x[0]), qRound(labels.y[0])));
+    QTest::mouseMove(panel.frame, onLabel);
+    QCOMPARE(QToolTip::text(), QStringLiteral("rs3\n1:5500000\ntC\n0.9"));
+    const auto [group, point] = panel.pointAt(QPoint(qRound(labels.x[0]) + 20, qRound(labels.y[0]) + 20));
+    QCOMPARE(group, -1);
 
     // The region combo box is what the user activates.
     panel.regionCombobox->setCurrentIndex(0);
@@ -482,7 +497,7 @@ void ByPosTest::saveImage()
     m_dialogs.answerPath(base);
     panel.print();
     QCOMPARE(m_dialogs.transcript(), (QStringList{QStringLiteral("exec|Input title |||"),
-                                                  QStringLiteral("save|||Save As|Images (*.pdf)")}));
+                                                  QStringLiteral("save|||Save As|Images (*.pdf);;Images (*.svg);;Images (*.png)")}));
     QVERIFY(m_dialogs.calls().at(1).dir.endsWith(QStringLiteral("/untitled.pdf")));
     QVERIFY(QFile::exists(base + QStringLiteral(".pdf")));
     QVERIFY(!QFile::exists(base));
@@ -492,6 +507,13 @@ void ByPosTest::saveImage()
     m_dialogs.answerPath(base + QStringLiteral(".page"));
     panel.print();
     QVERIFY(QFile::exists(base + QStringLiteral(".page")));
+    // ".svg" writes the screen's picture as SVG.
+    m_dialogs.answerExec(typeAndAccept(QStringLiteral("Region 5")));
+    m_dialogs.answerPath(base + QStringLiteral(".svg"));
+    panel.print();
+    QFile svg(base + QStringLiteral(".svg"));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    QVERIFY(svg.readAll().contains("<svg"));
 
     // An empty title or a cancelled dialog asks nothing more.
     m_dialogs.clear();
@@ -502,7 +524,7 @@ void ByPosTest::saveImage()
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("t")));
     m_dialogs.answerPath(QString());
     panel.print();
-    QCOMPARE(m_dialogs.transcript().count(QStringLiteral("save|||Save As|Images (*.pdf)")), 1);
+    QCOMPARE(m_dialogs.transcript().count(QStringLiteral("save|||Save As|Images (*.pdf);;Images (*.svg);;Images (*.png)")), 1);
     QCOMPARE(m_dialogs.pendingAnswers(), 0);
 
     // A page that cannot be written is reported.

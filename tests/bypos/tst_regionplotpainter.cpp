@@ -1,4 +1,5 @@
 #include "bypos/regionplotpainter.h"
+#include "browse/pointindex.h"
 
 #include <QFileInfo>
 #include <QFile>
@@ -8,7 +9,10 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <functional>
+
+using namespace quillmap;
 
 using namespace quillmap::bypos;
 
@@ -109,6 +113,9 @@ private slots:
     void geneBarsInRows();
     void exportUsesDefaultColours();
     void exportWritesOneLandscapePage();
+    void significanceLine_data();
+    void significanceLine();
+    void hoverFindsTheLabel();
 };
 
 void RegionPlotPainterTest::rankLabelsByColourAndStar()
@@ -346,6 +353,74 @@ void RegionPlotPainterTest::exportWritesOneLandscapePage()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"plot.pdf"});
 
     QVERIFY(!writeImagePdf(page, dir.filePath(QStringLiteral("missing/folder/plot.pdf"))));
+}
+
+void RegionPlotPainterTest::significanceLine_data()
+{
+    QTest::addColumn<bool>("page");
+    QTest::addColumn<double>("high");
+    QTest::addColumn<bool>("drawn");
+    QTest::newRow("screen") << false << 12.0 << true;
+    QTest::newRow("screen, line above the frame") << false << 5.0 << false;
+    QTest::newRow("export page") << true << 12.0 << true;
+}
+
+void RegionPlotPainterTest::significanceLine()
+{
+    QFETCH(bool, page);
+    QFETCH(double, high);
+    QFETCH(bool, drawn);
+    const Series s = twelveTraits();
+    RegionPlotInput in = inputFor(s, 1.0, high);
+    in.significanceValue = -std::log10(5e-8);
+    in.axisTitle = QStringLiteral("-log10(P)");
+    const PlotGeometry g = page ? exportGeometry() : screenGeometry(800, 300);
+    const QImage image = page ? renderExportImage(QStringLiteral("t"), in, nullptr) : render(in, g);
+    const auto darkRed = [](QRgb c) { return (c & 0xffffff) == (QColor(Qt::darkRed).rgb() & 0xffffff); };
+    const int all = count(image, image.rect(), darkRed);
+    int y = 0;
+    QCOMPARE(makeScale(g.R, 150, 1.0, high).lineY(in.significanceValue, g.boxBottom, &y), drawn);
+    if (!drawn) {
+        QCOMPARE(all, 0);
+        return;
+    }
+    // Dashed across the frame box on the line's row alone.
+    const QPoint left = device(g, 0, y), right = device(g, 1005, y);
+    const int onRow = count(image, QRect(left, QSize(right.x() - left.x() + 1, 1)), darkRed);
+    QCOMPARE(onRow, all);
+    QVERIFY(onRow > (right.x() - left.x()) / 3 && onRow < (right.x() - left.x()) * 9 / 10);
+    // The axis title in the left margin, half way down the box.
+    const int middle = device(g, 0, g.boxBottom / 2).y();
+    QVERIFY(count(image, QRect(0, middle - 20, 12, 40), [](QRgb c) { return c != qRgb(255, 255, 255); }) > 0);
+}
+
+void RegionPlotPainterTest::hoverFindsTheLabel()
+{
+    const Series s = twelveTraits();
+    const RegionPlotInput in = inputFor(s, 1.0, 12.0);
+    const PlotGeometry g = screenGeometry(800, 300);
+    const QImage image = render(in, g);
+    const LabelPoints points = labelPoints(in, g);
+    QCOMPARE(points.x.size(), size_t(12));
+    quillmap::PointIndex index;
+    index.build(points.x.data(), points.y.data(), int(points.x.size()), 6.0);
+    const PlotScale scale = makeScale(g.R, 150, 1.0, 12.0);
+    // The middle of each label's ink, as the mouse would point at it, finds that label's point.
+    for (const int r : {0, 4, 11}) {
+        const QRect box = glyphBox(device(g, scale.x(s.positions[r][0]), scale.y(s.values[r][0])));
+        QRect ink;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                if (image.pixel(x, y) != qRgb(255, 255, 255))
+                    ink |= QRect(x, y, 1, 1);
+        QVERIFY(!ink.isEmpty());
+        const int found = index.nearest(ink.center().x(), ink.center().y());
+        QVERIFY(found >= 0);
+        QCOMPARE(points.group[size_t(found)], r);
+        QCOMPARE(points.point[size_t(found)], 0);
+    }
+    // Nowhere near a label.
+    QCOMPARE(index.nearest(device(g, 950, 150).x(), device(g, 950, 150).y()), -1);
 }
 
 QTEST_MAIN(RegionPlotPainterTest)

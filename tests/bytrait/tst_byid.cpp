@@ -14,12 +14,16 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QSpinBox>
+#include <QSvgRenderer>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
 
 #include <memory>
+
+using namespace quillmap;
 
 // Receives the URLs the panel hands to the desktop opener.
 class UrlCatcher : public QObject
@@ -372,6 +376,7 @@ void TestByID::resizeRepaintsInSlices()
     data.valueMin = panel->valueMin;
     data.valueMax = panel->valueMax;
     data.plotReady = true;
+    data.axisTitle = panel->plotData().axisTitle;
     QImage whole(panel->plotImage.size(), QImage::Format_RGB32);
     whole.fill(Qt::white);
     QVERIFY(traitplot::renderTraitPlot(&whole, data));
@@ -603,7 +608,7 @@ void TestByID::exportWritesOnePagePdf()
     const ScriptedDialogs::Call save = m_dialogs.calls().at(1);
     QCOMPARE(save.caption, QStringLiteral("Save As"));
     QCOMPARE(save.dir, quillmap::programFolder() + QStringLiteral("/untitled.pdf"));
-    QCOMPARE(save.filter, QStringLiteral("Images (*.pdf)"));
+    QCOMPARE(save.filter, QStringLiteral("Images (*.pdf);;Images (*.svg);;Images (*.png)"));
     QFile file(target);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray pdf = file.readAll();
@@ -619,6 +624,30 @@ void TestByID::exportWritesOnePagePdf()
     panel->printButton->click();
     QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("plot.pdf"))));
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("plot"))));
+
+    // The extension chooses the format: an SVG of the screen plot, a PNG of the size asked for.
+    const auto typeTitle = [](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("lineEdit"))->setText(QStringLiteral("My plot"));
+        return int(QDialog::Accepted);
+    };
+    m_dialogs.answerExec(typeTitle);
+    m_dialogs.answerPath(m_dir.filePath(QStringLiteral("plot.svg")));
+    panel->printButton->click();
+    QSvgRenderer svg(m_dir.filePath(QStringLiteral("plot.svg")));
+    QVERIFY(svg.isValid());
+    m_dialogs.answerExec(typeTitle);
+    m_dialogs.answerPath(m_dir.filePath(QStringLiteral("plot.png")));
+    m_dialogs.answerExec([](QDialog *dialog) {
+        dialog->findChild<QSpinBox *>(QStringLiteral("figureWidth"))->setValue(1200);
+        dialog->findChild<QSpinBox *>(QStringLiteral("figureHeight"))->setValue(600);
+        dialog->findChild<QSpinBox *>(QStringLiteral("figureDpi"))->setValue(192);
+        return int(QDialog::Accepted);
+    });
+    panel->printButton->click();
+    const QImage png(m_dir.filePath(QStringLiteral("plot.png")));
+    QCOMPARE(png.size(), QSize(1200, 600));
+    QCOMPARE(qRound(png.dotsPerMeterX() * 0.0254), 192);
+    QCOMPARE(m_dialogs.pendingAnswers(), 0);
 }
 
 void TestByID::exportSkippedWithoutTitle()

@@ -2,6 +2,7 @@
 #include "bytrait/traitplotpainter.h"
 
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -14,6 +15,8 @@
 
 #include <cmath>
 #include <vector>
+
+using namespace quillmap;
 
 using namespace traitplot;
 
@@ -113,6 +116,8 @@ private slots:
     void ellipseBoxes();
     void exportPicture();
     void exportPdfOnePage();
+    void significanceLine_data();
+    void significanceLine();
 };
 
 void TestTraitPlotPainter::pointsByChromosomeColour()
@@ -264,7 +269,7 @@ void TestTraitPlotPainter::selectionCircles()
     data.highlightValues = &value;
     QImage image = whiteImage(size);
     QPainter painter(&image);
-    drawSelectionCircles(painter, size, data);
+    drawSelectionCircles(painter, QRect(QPoint(), size), data);
     painter.end();
     const ValueScale scale = makeScale(1.0f, 5.0f, screenHeightScale(1000, 400));
     const QPoint centre = screenCentre(size, 300, scale.y(1.0), PointBox);
@@ -310,7 +315,7 @@ void TestTraitPlotPainter::ellipseBoxes()
         image = whiteImage(size);
         QVERIFY(renderTraitPlot(&image, data));
         QPainter painter(&image);
-        drawSelectionCircles(painter, size, data);
+        drawSelectionCircles(painter, QRect(QPoint(), size), data);
         painter.end();
         const double g = screenHeightScale(size.width(), size.height());
         sx = 4.0;
@@ -371,6 +376,69 @@ void TestTraitPlotPainter::exportPdfOnePage()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     // An unwritable place fails and reports it.
     QVERIFY(!writeImagePdf(image, dir.filePath(QStringLiteral("no/such/folder/plot.pdf"))));
+}
+
+void TestTraitPlotPainter::significanceLine_data()
+{
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<float>("high");
+    QTest::addColumn<bool>("drawn");
+    QTest::newRow("screen") << "screen" << 10.0f << true;
+    QTest::newRow("screen, line above the frame") << "screen" << 5.0f << false;
+    QTest::newRow("export page") << "export" << 10.0f << true;
+    QTest::newRow("figure under a title") << "figure" << 10.0f << true;
+}
+
+void TestTraitPlotPainter::significanceLine()
+{
+    QFETCH(QString, picture);
+    QFETCH(float, high);
+    QFETCH(bool, drawn);
+    const QSize size(1000, 400);
+    Rows rows{{2}, {10.5f}, {1.0f}};
+    TraitPlotData data = rows.data(1.0f, high);
+    data.significanceValue = -std::log10(5e-8);
+    data.axisTitle = QStringLiteral("-log10(P)");
+    QImage image = whiteImage(size);
+    int top = 0;   // of the plot area
+    double g = screenHeightScale(1000, 400), sy = 365.0 / int(g), offsetY = 10;
+    if (picture == u"export") {
+        image = renderTraitExport(data, QStringLiteral("T"), QString());
+        g = exportHeightScale();
+        sy = 320.0 / int(g);
+        offsetY = 30 + 50 * sy;
+    } else if (picture == u"figure") {
+        QFont font(QStringLiteral("Helvetica"));
+        font.setPointSize(12);
+        top = QFontMetrics(font, &image).height() + 8;
+        g = screenHeightScale(1000, 400 - top);
+        sy = (365.0 - top) / int(g);
+        QPainter painter(&image);
+        paintTraitFigure(painter, size, data, QStringLiteral("Title"));
+    } else {
+        QVERIFY(renderTraitPlot(&image, data));
+    }
+    int y = 0;
+    QCOMPARE(makeScale(1.0f, high, g).lineY(data.significanceValue, &y), drawn);
+    int dashes = 0;
+    for (int x = 0; x < size.width(); ++x)
+        for (int row = 0; row < image.height(); ++row)
+            dashes += (image.pixel(x, row) & 0xffffff) == (QColor(Qt::darkRed).rgb() & 0xffffff);
+    if (!drawn) {
+        QCOMPARE(dashes, 0);
+        return;
+    }
+    // Every dark red pixel on one row, a dashed one across the genome.
+    const int row = top + int(offsetY + y * sy);
+    int onRow = 0;
+    for (int x = 0; x < size.width(); ++x)
+        onRow += near(image, QPoint(x, row), QColor(Qt::darkRed).rgb(), 0);
+    QVERIFY2(onRow == dashes, qPrintable(QStringLiteral("%1 of %2 at %3").arg(onRow).arg(dashes).arg(row)));
+    QVERIFY(dashes > 300 && dashes < 900);
+    // The axis title stands left of the value labels, half way down.
+    QVERIFY(anyNonWhite(image, QRect(0, top + 120, 12, 120)));
+    if (picture == u"figure")
+        QVERIFY(anyNonWhite(image, QRect(450, 0, 100, top)));
 }
 
 QTEST_MAIN(TestTraitPlotPainter)

@@ -11,6 +11,8 @@
 #include <optional>
 #include <sys/stat.h>
 
+using namespace quillmap;
+
 using quillmap::AtomicFile;
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace quillmap;
+
 using quillmap::ChromosomeSpelling;
 
 class tst_Chromosome final : public QObject

@@ -10,6 +10,8 @@
 
 #include <zlib.h>
 
+using namespace quillmap;
+
 class TestDatasetLoader : public QObject
 {
     Q_OBJECT

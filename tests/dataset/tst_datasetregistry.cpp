@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+using namespace quillmap;
+
 namespace {
 
 QSettings toolkitSettings()

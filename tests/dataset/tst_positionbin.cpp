@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace quillmap;
+
 class tst_PositionBin final : public QObject
 {
     Q_OBJECT

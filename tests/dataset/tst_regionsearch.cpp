@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace quillmap;
+
 using namespace quillmap::bypos;
 using quillmap::GenomeBuild;
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace quillmap;
+
 class tst_ResultRecord final : public QObject
 {
     Q_OBJECT

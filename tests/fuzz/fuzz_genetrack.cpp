@@ -11,6 +11,8 @@
 
 #include <set>
 
+using namespace quillmap;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     using namespace quillmap::bypos;

@@ -11,6 +11,8 @@
 
 #include <QDir>
 
+using namespace quillmap;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QList<QByteArray> parts =

@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace quillmap;
+
 namespace {
 
 const QByteArray Header[5] = {"T\tS\tp\tb\n", "S\tchr\tpos\tg\n", "T\tx\n", "T\tG\n",

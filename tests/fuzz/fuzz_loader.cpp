@@ -19,6 +19,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace quillmap;
+
 namespace {
 
 constexpr int FileCount = 12;

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <unistd.h>
 
+using namespace quillmap;
+
 namespace fuzz {
 
 void fail(const char *what, const QString &detail)

@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace quillmap;
+
 namespace {
 
 // How a row damages one file of a freshly written fixture folder.

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace quillmap;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) __attribute__((weak));
 

@@ -18,6 +18,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+using namespace quillmap;
+
 namespace {
 
 void writeAll(const QString &path, const QByteArray &bytes)
@@ -192,12 +194,14 @@ void tst_HostileInput::inputThatIsAFolder_data()
     QTest::addColumn<int>("which");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("error");
+    // clang-format off
     QTest::newRow("results") << 0 << "r.txt" << "error : can't open the results file %1!";
     QTest::newRow("results named .gz") << 0 << "r.gz" << "error : can't open the results file %1!";
     QTest::newRow("SNP information") << 1 << "s.txt" << "error : can't open the SNP information file %1!";
     QTest::newRow("trait information") << 2 << "t.txt" << "error : can't open the trait information file %1!";
     QTest::newRow("trait groups") << 3 << "g.txt" << "error : can't open the trait group file %1!";
     QTest::newRow("gene positions") << 4 << "p.txt" << "error : can't open the gene position file %1!";
+    // clang-format on
 }
 
 void tst_HostileInput::inputThatIsAFolder()

@@ -20,6 +20,8 @@
 
 #include <functional>
 
+using namespace quillmap;
+
 namespace {
 
 const char *const DatasetFiles[] = {"summary.txt", "IDlist.dat", "SNPlist.dat", "table1.dat",

@@ -16,6 +16,8 @@
 
 #include "../support/filesizelimit.h"
 
+using namespace quillmap;
+
 namespace {
 
 QByteArray readAll(const QString &path)
@@ -773,10 +775,12 @@ void tst_Importer::refusedBeforeAnythingIsWritten_data()
 
     const int path = int(ImportResult::Failure::UnusablePath);
     const int busy = int(ImportResult::Failure::Busy);
+    // clang-format off
     QTest::newRow("tab in the folder") << "data\tset" << "groups.txt" << false << path << "holds a tab or a line break";
     QTest::newRow("line feed in an input") << "dataset" << "gro\nups.txt" << false << path << "gro\\nups.txt holds a tab";
     QTest::newRow("carriage return in an input") << "dataset" << "groups.txt\r" << false << path << "holds a tab";
     QTest::newRow("another import running") << "dataset" << "groups.txt" << true << busy << "is running, please wait";
+    // clang-format on
 }
 
 void tst_Importer::refusedBeforeAnythingIsWritten()

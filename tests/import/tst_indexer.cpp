@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace quillmap;
+
 namespace {
 
 QByteArray readAll(const QString &path)
@@ -226,7 +228,7 @@ void tst_Indexer::toolOutputInOneCommand()
                       "X\t100\trs9\tA\tG\tG\tADD\t9\t1\t1\t1\t0.5\n");
     const QString out = m_dir->filePath(QStringLiteral("tool"));
     const Run run = runIndexer({"--format", "plink2", "--build", "hg38", "--out", out, "--no-register",
-                                "plink2.a.glm.linear", "plink2.b.glm.linear"},
+                                "--memory", "1M", "plink2.a.glm.linear", "plink2.b.glm.linear"},
                                m_data);
     QCOMPARE(run.exitCode, 0);
     for (const char *line : {"2 rows kept from 2 file(s).", "Skipped 1 rows with the p-value missing (NA).",

@@ -6,6 +6,8 @@
 
 #include <zlib.h>
 
+using namespace quillmap;
+
 namespace {
 
 QList<QByteArray> readLines(const QString &path, bool *failed = nullptr)

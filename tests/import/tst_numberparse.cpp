@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+using namespace quillmap;
+
 class tst_NumberParse final : public QObject
 {
     Q_OBJECT

@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QUrlQuery>
 
+using namespace quillmap;
+
 namespace {
 
 const QString Ucsc = QStringLiteral(
@@ -155,6 +157,7 @@ void TestLinkout::termWithDelimitersIsEncoded_data()
     QTest::addColumn<QString>("term");
     QTest::addColumn<QString>("encoded");
 
+    // clang-format off
     QTest::newRow("ampersand") << "A&B" << "A%26B";
     QTest::newRow("hash") << "x#1" << "x%231";
     QTest::newRow("plus") << "a+b" << "a%2Bb";
@@ -163,6 +166,7 @@ void TestLinkout::termWithDelimitersIsEncoded_data()
     QTest::newRow("equals and semicolon") << "k=v;w" << "k%3Dv%3Bw";
     QTest::newRow("non-ASCII") << QStringLiteral("\u00e9t\u00e9") << "%C3%A9t%C3%A9";
     QTest::newRow("empty") << "" << "";
+    // clang-format on
 }
 
 void TestLinkout::termWithDelimitersIsEncoded()
@@ -259,7 +263,7 @@ void TestLinkout::otherStoresTemplateWithTwoPlaceholders()
     other->click();
 
     QCOMPARE(scripted.calls().size(), 1);
-    QCOMPARE(scripted.calls().first().className, QStringLiteral("OtherlinkDialog"));
+    QCOMPARE(scripted.calls().first().className, QStringLiteral("quillmap::OtherlinkDialog"));
     QCOMPARE(scripted.calls().first().title, QStringLiteral("Setup your own link"));
     QCOMPARE(quillmap::chosenDatabase(), 5);
     QCOMPARE(quillmap::linkTemplates().at(5), QStringLiteral("https://example.org/find?a=######&b=######"));

@@ -27,6 +27,8 @@
 #include <QTableView>
 #include <QTimer>
 
+using namespace quillmap;
+
 namespace {
 
 // Distinct colours in an image: a blank plot has one or two.
@@ -122,7 +124,7 @@ void TestEndToEnd::importBrowseAndExport()
     QObject::connect(&poll, &QTimer::timeout, [&] {
         MyWidget *shown = nullptr;
         for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->isVisible() && w->inherits("MyWidget"))
+            if (w->isVisible() && w->inherits("quillmap::MyWidget"))
                 shown = static_cast<MyWidget *>(w);
         if (!shown)
             return;

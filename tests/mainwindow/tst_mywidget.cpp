@@ -21,6 +21,8 @@
 #include <QTest>
 #include <QUrl>
 
+using namespace quillmap;
+
 // Records what the desktop URL opener was asked to open.
 class UrlSink : public QObject
 {

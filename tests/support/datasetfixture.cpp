@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <vector>
 
+using namespace quillmap;
+
 namespace {
 
 void writeText(const QString &path, const QByteArray &content)

@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+using namespace quillmap;
+
 QString examplesFolder()
 {
     return QDir::cleanPath(QStringLiteral(QUILLMAP_SOURCE_DIR "/examples"));

@@ -7,6 +7,6 @@
 // The example study of examples/, the files a new user imports first.
 QString examplesFolder();
 // Its five input files (the gene positions only when asked for).
-ImportInputs exampleStudyInputs(bool withGenes = true);
+quillmap::ImportInputs exampleStudyInputs(bool withGenes = true);
 // Imports it into `folder`.
-ImportResult importExampleStudy(const QString &folder, bool withGenes = true);
+quillmap::ImportResult importExampleStudy(const QString &folder, bool withGenes = true);

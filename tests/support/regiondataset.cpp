@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QSet>
 
+using namespace quillmap;
+
 namespace {
 
 bool writeText(const QString &path, const QString &text)

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+using namespace quillmap;
+
 void ScriptedDialogs::answerButton(QMessageBox::StandardButton button)
 {
     Answer a;

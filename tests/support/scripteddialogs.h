@@ -10,7 +10,7 @@
 
 // Answers the program's dialogs in order from a script and records what was asked. Install it
 // with ScriptedDialogs::Scope so every test leaves the real provider in place again.
-class ScriptedDialogs final : public DialogProvider
+class ScriptedDialogs final : public quillmap::DialogProvider
 {
 public:
     enum class Kind { Message, About, Directory, OpenFile, SaveFile, Exec };
@@ -60,8 +60,8 @@ public:
     class Scope
     {
     public:
-        explicit Scope(ScriptedDialogs &dialogs) { DialogProvider::setInstance(&dialogs); }
-        ~Scope() { DialogProvider::setInstance(nullptr); }
+        explicit Scope(ScriptedDialogs &dialogs) { quillmap::DialogProvider::setInstance(&dialogs); }
+        ~Scope() { quillmap::DialogProvider::setInstance(nullptr); }
         Scope(const Scope &) = delete;
         Scope &operator=(const Scope &) = delete;
     };

@@ -1,0 +1,149 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QHashFunctions>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace quillmap {
+
+// Names back to back in one buffer, as UTF-8; name i is at(i).
+struct NameList {
+    std::string bytes;
+    std::vector<qint64> ends; // end offset of each name in bytes
+
+    qint64 size() const { return qint64(ends.size()); }
+    QByteArrayView at(qint64 i) const
+    {
+        const qint64 begin = i == 0 ? 0 : ends[size_t(i) - 1];
+        return {bytes.data() + begin, qsizetype(ends[size_t(i)] - begin)};
+    }
+    void append(QByteArrayView name)
+    {
+        bytes.append(name.data(), size_t(name.size()));
+        ends.push_back(qint64(bytes.size()));
+    }
+};
+
+// Distinct names in order of first appearance, each with an id (0, 1, 2, ... in that order);
+// finish() gives them their final indexes in plain string order. Open addressing over one byte
+// arena keeps millions of names to a few dozen bytes each, with one allocation per doubling. A
+// slot holds where its name starts and how long it is, so a lookup touches one slot and one
+// arena place: callers with many names to look up hash them ahead and prefetch both (hashOf,
+// prefetchSlot, prefetchName). Not thread-safe; a thread parsing part of a file keeps its own.
+class NameSet final
+{
+public:
+    static size_t hashOf(QByteArrayView name) { return qHash(name, 0); }
+
+    // The id of `name`, added when new.
+    qint32 idOf(QByteArrayView name) { return idOf(name, hashOf(name)); }
+    // The same with `hash` = hashOf(name). Inline: it is the parse loop's hot path.
+    qint32 idOf(QByteArrayView name, size_t hash);
+
+    // The id of `name`, or -1 when it is not in the set.
+    qint32 find(QByteArrayView name) const;
+
+    void prefetchSlot(size_t hash) const
+    {
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[hash & m_mask]);
+    }
+    // Prefetches the name of the slot the hash points at, when that slot may hold it.
+    void prefetchName(size_t hash) const
+    {
+        if (m_slots.empty())
+            return;
+        const Slot &slot = m_slots[hash & m_mask];
+        if (slot.id >= 0 && slot.tag == tagOf(hash))
+            __builtin_prefetch(m_arena.data() + slot.begin);
+    }
+
+    qint64 size() const { return qint64(m_ends.size()); }
+    // The name of id `id` (0 <= id < size()), valid until the next change of the set.
+    QByteArrayView nameAt(qint32 id) const
+    {
+        const qint64 begin = id == 0 ? 0 : m_ends[size_t(id) - 1];
+        return {m_arena.data() + begin, qsizetype(m_ends[size_t(id)] - begin)};
+    }
+    // Bytes of all names together.
+    qint64 nameBytes() const { return qint64(m_arena.size()); }
+
+    // Sorts the names by their UTF-16 code units (QString's operator<). Byte strings that decode
+    // to the same text become one name. finalIndex maps ids to indexes in `sorted`.
+    void finish(NameList &sorted, std::vector<qint32> &finalIndex) const;
+
+    // Forgets every name and releases the memory.
+    void clear();
+
+private:
+    static constexpr quint16 LongName = 0xFFFF; // length field of names this long or longer
+
+    struct Slot {
+        qint64 begin = 0; // the name's first byte in m_arena
+        qint32 id = -1;
+        quint16 tag = 0; // bits of the hash, to skip most byte comparisons
+        quint16 length = 0; // the name's length, or LongName
+    };
+
+    static quint16 tagOf(size_t hash) { return quint16(quint64(hash) >> 48); }
+    static Slot makeSlot(size_t hash, qint64 begin, qsizetype length, qint32 id)
+    {
+        return {begin, id, tagOf(hash), quint16(std::min<qsizetype>(length, LongName))};
+    }
+
+    qint32 add(Slot &slot, QByteArrayView name, size_t hash);
+    qint32 remember(const Slot &slot, QByteArrayView name)
+    {
+        m_lastBegin = slot.begin;
+        m_lastSize = name.size();
+        return m_lastId = slot.id;
+    }
+    bool matches(const Slot &slot, size_t hash, QByteArrayView name) const
+    {
+        if (slot.tag != tagOf(hash))
+            return false;
+        if (slot.length != LongName)
+            return slot.length == name.size()
+                && (slot.length == 0
+                    || std::memcmp(m_arena.data() + slot.begin, name.data(), slot.length) == 0);
+        return nameAt(slot.id) == name;
+    }
+    void grow();
+
+    std::vector<Slot> m_slots;
+    std::string m_arena; // all names, back to back
+    std::vector<qint64> m_ends; // end offset of each name in m_arena
+    size_t m_mask = 0;
+    qint32 m_lastId = -1;
+    qint64 m_lastBegin = 0; // where the last name found lies in m_arena
+    qsizetype m_lastSize = 0;
+    bool m_beyondAscii = false;
+};
+
+inline qint32 NameSet::idOf(QByteArrayView name, size_t hash)
+{
+    // Results files are usually grouped by trait, so the same name comes many times in a row.
+    // The last name is compared where it lies in the arena: its end offset may be cold.
+    if (m_lastId >= 0 && m_lastSize == name.size()
+        && (m_lastSize == 0
+            || std::memcmp(m_arena.data() + m_lastBegin, name.data(), size_t(m_lastSize)) == 0))
+        return m_lastId;
+    // Up to three quarters full: slots are 16 bytes, four to a cache line, so the longer probes
+    // stay cheap, and the table is at most a third larger than 8-byte slots kept half full.
+    if (4 * (size() + 1) > 3 * qint64(m_slots.size()))
+        grow();
+    for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
+        Slot &slot = m_slots[i];
+        if (slot.id < 0)
+            return add(slot, name, hash);
+        if (matches(slot, hash, name))
+            return remember(slot, name);
+    }
+}
+
+} // namespace quillmap

@@ -1,0 +1,273 @@
+#include "import/resultsrange.h"
+
+#include "import/linereader.h"
+#include "import/numberparse.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+namespace quillmap {
+
+namespace {
+
+ResultsLineError invalidLine(qint64 line, QByteArray detail, bool spaceAfter = false)
+{
+    return {ResultsLineError::Kind::Validation, line, std::move(detail), spaceAfter};
+}
+
+// Parses the whole lines in `bytes`, which start at byte `offset` of the file.
+ResultsRange parseLines(QByteArrayView bytes, qint64 offset, const ResultsLayout &layout, qint64 maxLines)
+{
+    // Names are looked up a batch after their lines are split and hashed, so that the SNP set's
+    // slots are fetched ahead of need (see NameSet); the names stay in `bytes` meanwhile.
+    constexpr size_t Batch = 64;
+    constexpr size_t NameAhead = 8;
+    struct Pending {
+        size_t traitHash;
+        size_t snpHash;
+        QByteArrayView trait;
+        QByteArrayView snp;
+    };
+    ResultsRange range;
+    range.begin = offset;
+    range.end = offset + bytes.size();
+    const size_t width = size_t(layout.statsPerRow());
+    range.rows.reset(int(width));
+    range.lostCount.assign(size_t(layout.fields), 0);
+    range.lostFirst.assign(size_t(layout.fields), 0);
+    std::vector<Pending> pending;
+    pending.reserve(Batch);
+    std::vector<float> stats(Batch * width);
+    std::vector<QByteArrayView> fields;
+    auto storeBatch = [&]() {
+        for (size_t j = 0; j < pending.size(); ++j) {
+            if (j + NameAhead < pending.size())
+                range.snps.prefetchName(pending[j + NameAhead].snpHash);
+            const Pending &p = pending[j];
+            range.rows.append(range.traits.idOf(p.trait, p.traitHash), range.snps.idOf(p.snp, p.snpHash),
+                              stats.data() + j * width);
+        }
+        pending.clear();
+    };
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    qint64 n = 0;
+    while (p < end && n != maxLines) {
+        const void *nl = std::memchr(p, '\n', size_t(end - p));
+        const char *lineEnd = nl ? static_cast<const char *>(nl) : end;
+        qsizetype length = lineEnd - p;
+        ++n;
+        // The line reader gives up on such a line: the file cannot be read to its end.
+        if (length >= LineReader::maxLineBytes()) {
+            range.error = ResultsLineError{ResultsLineError::Kind::Unreadable, n, {}, false};
+            break;
+        }
+        if (nl && length > 0 && p[length - 1] == '\r')
+            --length;
+        const QByteArrayView line(p, length);
+        p = nl ? lineEnd + 1 : end;
+        float *lineStats = stats.data() + pending.size() * width;
+        if (auto error =
+                parseResultsLine(line, n, layout, fields, lineStats, range.lostCount, range.lostFirst)) {
+            range.error = std::move(error);
+            break;
+        }
+        Pending q{NameSet::hashOf(fields[0]), NameSet::hashOf(fields[1]), fields[0], fields[1]};
+        range.snps.prefetchSlot(q.snpHash);
+        pending.push_back(q);
+        if (pending.size() == Batch)
+            storeBatch();
+    }
+    storeBatch();
+    range.lines = range.rows.size();
+    return range;
+}
+
+// Where the lines starting within [begin, end) lie in a file of `size` bytes, given
+// newlineAt(from): the offset of the first line feed at or after `from`, or `size`.
+std::pair<qint64, qint64> alignRange(qint64 begin, qint64 end, qint64 size, const ResultsLayout &layout,
+                                     const std::function<bool(qint64)> &isNewline,
+                                     const std::function<qint64(qint64)> &newlineAt)
+{
+    begin = std::clamp(begin, layout.dataBegin, size);
+    end = std::clamp(end, begin, size);
+    if (begin == end)
+        return {begin, begin};
+    qint64 start = begin;
+    if (begin > layout.dataBegin && !isNewline(begin - 1))
+        start = std::min(newlineAt(begin) + 1, size);
+    if (start >= end)
+        return {start, start};
+    return {start, std::min(newlineAt(end - 1) + 1, size)};
+}
+
+bool readAt(int fd, qint64 offset, char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t got = ::pread(fd, data, size_t(std::min<qint64>(size, qint64(1) << 30)), off_t(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        data += got;
+        offset += got;
+        size -= got;
+    }
+    return true;
+}
+
+} // namespace
+
+ResultsLayout ResultsLayout::fromHeader(QByteArrayView header, qint64 dataBegin)
+{
+    ResultsLayout layout;
+    layout.header = header.toByteArray().split('\t');
+    layout.fields = layout.header.size();
+    layout.negLog10.assign(size_t(layout.fields), 0);
+    layout.dataBegin = dataBegin;
+    return layout;
+}
+
+std::optional<ResultsLayout> readResultsLayout(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray head;
+    while (!file.atEnd() && !head.contains('\n')) {
+        const QByteArray more = file.read(qint64(1) << 16);
+        if (more.isEmpty())
+            return std::nullopt;
+        head += more;
+    }
+    const qsizetype nl = head.indexOf('\n');
+    const qint64 dataBegin = nl < 0 ? head.size() : nl + 1;
+    QByteArrayView header = QByteArrayView(head).first(nl < 0 ? head.size() : nl);
+    if (header.endsWith('\r') && nl >= 0)
+        header.chop(1);
+    if (header.startsWith("\xEF\xBB\xBF"))
+        header = header.sliced(3);
+    ResultsLayout layout = ResultsLayout::fromHeader(header, dataBegin);
+    if (layout.fields < 3)
+        return std::nullopt;
+    return layout;
+}
+
+QByteArray ResultsLineError::reportLine(qint64 linesBefore) const
+{
+    return "error : " + QByteArray::number(linesBefore + line) + detail;
+}
+
+QString ResultsLineError::text(qint64 linesBefore) const
+{
+    QString shown = QString::fromUtf8(reportLine(linesBefore));
+    if (spaceAfter)
+        shown += QLatin1Char(' ');
+    return shown;
+}
+
+std::optional<ResultsLineError> parseResultsLine(QByteArrayView text, qint64 line,
+                                                 const ResultsLayout &layout,
+                                                 std::vector<QByteArrayView> &fields, float *stats,
+                                                 std::vector<qint64> &lostCount,
+                                                 std::vector<qint64> &lostFirst)
+{
+    splitTabs(text, fields, layout.fields);
+    if (qsizetype(fields.size()) != layout.fields)
+        return invalidLine(line, "th line has different column numbers!");
+    for (qsizetype k = 2; k < layout.fields; ++k) {
+        const QByteArrayView field = fields[size_t(k)];
+        std::optional<float> value;
+        bool lost = false;
+        if (!layout.negLog10[size_t(k)]) {
+            value = parseStatistic(field, &lost);
+        } else {
+            const NegLog10 p = negLog10(field);
+            if (p.status == NegLog10::Status::Ok) {
+                value = float(p.value);
+            } else if (p.status != NegLog10::Status::NotANumber) {
+                return invalidLine(line,
+                                   "th line has " + field.toByteArray() + " in column "
+                                       + layout.header.value(k)
+                                       + (p.status == NegLog10::Status::Zero
+                                              ? QByteArray(", a p-value of 0 has no -log10!")
+                                              : QByteArray(", which is not a p-value between 0 and 1!")));
+            }
+        }
+        if (!value)
+            return invalidLine(line, "th line has invalid numeric number!", true);
+        if (lost && lostCount[size_t(k)]++ == 0)
+            lostFirst[size_t(k)] = line;
+        stats[k - 2] = *value;
+    }
+    // Readers of the name lists take "\r\n" for a line end, so a name ending in "\r" would come
+    // back without it and match nothing.
+    if (fields[0].endsWith('\r') || fields[1].endsWith('\r'))
+        return invalidLine(line, "th line has a name ending in a carriage return!");
+    return std::nullopt;
+}
+
+ResultsRange parseResultsRange(QByteArrayView file, qint64 begin, qint64 end, const ResultsLayout &layout,
+                               qint64 maxLines)
+{
+    const qint64 size = file.size();
+    const auto [start, stop] = alignRange(
+        begin, end, size, layout, [&](qint64 at) { return file[at] == '\n'; },
+        [&](qint64 from) {
+            const void *nl = std::memchr(file.data() + from, '\n', size_t(size - from));
+            return nl ? qint64(static_cast<const char *>(nl) - file.data()) : size;
+        });
+    return parseLines(file.sliced(start, stop - start), start, layout, maxLines);
+}
+
+ResultsRange parseResultsRange(const QString &path, qint64 begin, qint64 end, const ResultsLayout &layout,
+                               qint64 maxLines)
+{
+    ResultsRange failed;
+    failed.readFailed = true;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return failed;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return failed;
+    const qint64 size = qint64(info.st_size);
+    bool ok = true;
+    auto isNewline = [&](qint64 at) {
+        char c = 0;
+        ok = ok && readAt(fd, at, &c, 1);
+        return c == '\n';
+    };
+    auto newlineAt = [&](qint64 from) {
+        char block[1 << 16];
+        while (ok && from < size) {
+            const qint64 want = std::min<qint64>(qint64(sizeof block), size - from);
+            ok = readAt(fd, from, block, want);
+            if (const void *nl = ok ? std::memchr(block, '\n', size_t(want)) : nullptr)
+                return from + (static_cast<const char *>(nl) - block);
+            from += want;
+        }
+        return size;
+    };
+    const auto [start, stop] = alignRange(begin, end, size, layout, isNewline, newlineAt);
+    if (!ok)
+        return failed;
+    QByteArray bytes(qsizetype(stop - start), Qt::Uninitialized);
+    if (!readAt(fd, start, bytes.data(), stop - start))
+        return failed;
+    return parseLines(bytes, start, layout, maxLines);
+}
+
+} // namespace quillmap
