@@ -58,7 +58,7 @@ int main(int argc, char **argv)
     quillmap::currentDatasetFolder() = QString::fromLocal8Bit(argv[1]);
 
     const qint64 beforeBuild = timer.nsecsElapsed();
-    MyWidget window;
+    quillmap::MyWidget window;
     const qint64 built = timer.nsecsElapsed();
     PaintWatch watch;
     window.installEventFilter(&watch);
