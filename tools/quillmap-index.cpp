@@ -2,6 +2,7 @@
 
 #include "dataset/datasetregistry.h"
 #include "dataset/genomebuild.h"
+#include "import/clusterbuild.h"
 #include "import/importer.h"
 #include "import/runspill.h"
 #include "import/toolimport.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QStringList>
 
 #include <cstdio>
@@ -137,6 +139,77 @@ private:
     QElapsedTimer m_clock;
 };
 
+// The steps of a cluster build (quillmap-dask), left out of the help: files in, files out.
+struct StepOptions {
+    QCommandLineOption step{QStringLiteral("step"), {}, QStringLiteral("NAME")};
+    QCommandLineOption work{QStringLiteral("work"), {}, QStringLiteral("DIR")};
+    QCommandLineOption range{QStringLiteral("range"), {}, QStringLiteral("I")};
+    QCommandLineOption begin{QStringLiteral("begin"), {}, QStringLiteral("BYTE")};
+    QCommandLineOption end{QStringLiteral("end"), {}, QStringLiteral("BYTE")};
+    QCommandLineOption ranges{QStringLiteral("ranges"), {}, QStringLiteral("N")};
+    QCommandLineOption table{QStringLiteral("table"), {}, QStringLiteral("1|2")};
+    QCommandLineOption shard{QStringLiteral("shard"), {}, QStringLiteral("J")};
+    QCommandLineOption keys{QStringLiteral("keys"), {}, QStringLiteral("FIRST:END")};
+    QCommandLineOption shards{QStringLiteral("shards"), {}, QStringLiteral("N1,N2")};
+    QCommandLineOption abort{QStringLiteral("abort"), {}, QStringLiteral("LINE")};
+};
+
+// The folder's lock for the whole cluster build, then the checks before the results lines.
+// Says "ok", "failed" (the finish step reports it) or "abort LINE" on stdout, then holds the
+// lock until stdin closes: the build's driver ending for any reason frees the folder.
+int holdFolder(const QString &out, ImportInputs inputs)
+{
+    const QString lockPath = out + QStringLiteral("/.quillmap-import.lock");
+    QLockFile lock(lockPath);
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        if (lock.error() == QLockFile::LockFailedError) {
+            printError(QStringLiteral("error : another import into the folder %1 is running, please wait"
+                                      " until it has finished!")
+                           .arg(out));
+        } else {
+            printError(QStringLiteral("error : can't write the file %1!").arg(lockPath));
+        }
+        return 3;
+    }
+    inputs.phase = ImportInputs::Phase::Begin;
+    const ImportResult begun = runImport(out, inputs);
+    const QString work = quillmap::clusterWorkPath(out);
+    if (begun.failed)
+        std::fputs("failed\n", stdout);
+    else if (!QDir().mkpath(work))
+        std::printf("abort error : can't write the file %s!\n", qPrintable(work));
+    else
+        std::fputs("ok\n", stdout);
+    std::fflush(stdout);
+    char buffer[256];
+    while (std::fread(buffer, 1, sizeof buffer, stdin) > 0) {
+    }
+    return 0;
+}
+
+int runStep(const QCommandLineParser &parser, const StepOptions &o, const QString &name,
+            const ImportInputs &inputs)
+{
+    const QString work = parser.value(o.work);
+    auto integer = [&parser](const QCommandLineOption &option) { return parser.value(option).toLongLong(); };
+    if (name == QLatin1String("parse"))
+        return quillmap::runParseStep(inputs.results, work, int(integer(o.range)), integer(o.begin), integer(o.end));
+    if (name == QLatin1String("names"))
+        return quillmap::runNamesStep(work, int(integer(o.ranges)));
+    if (name == QLatin1String("bins"))
+        return quillmap::runBinsStep(inputs.snpInfo, work);
+    if (name == QLatin1String("sort"))
+        return quillmap::runSortStep(work, int(integer(o.range)));
+    if (name == QLatin1String("merge")) {
+        const QStringList keys = parser.value(o.keys).split(QLatin1Char(':'));
+        return quillmap::runMergeStep(work, int(integer(o.table)), int(integer(o.shard)),
+                                      keys.value(0).toLongLong(), keys.value(1).toLongLong(),
+                                      int(integer(o.ranges)));
+    }
+    return usageError(QStringLiteral("unknown step %1").arg(name));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -165,6 +238,10 @@ int main(int argc, char *argv[])
                   {QCommandLineOption(QStringLiteral("format"), {}, QStringLiteral("FORMAT")), &formatName},
                   {QCommandLineOption(QStringLiteral("build"), {}, QStringLiteral("NAME")), &buildName}};
     parser.addOptions({help, negLog10, noRegister, memory});
+    const StepOptions stepOptions;
+    parser.addOptions({stepOptions.step, stepOptions.work, stepOptions.range, stepOptions.begin,
+                       stepOptions.end, stepOptions.ranges, stepOptions.table, stepOptions.shard,
+                       stepOptions.keys, stepOptions.shards, stepOptions.abort});
     for (const auto &option : single)
         parser.addOption(option.option);
     if (!parser.parse(app.arguments()))
@@ -193,8 +270,26 @@ int main(int argc, char *argv[])
         if (inputs.memoryLimit <= 0)
             return usageError(QStringLiteral("--memory needs one size such as 100M or 2G"));
     }
-    const bool registerFolder = !parser.isSet(noRegister);
+    bool registerFolder = !parser.isSet(noRegister);
     QStringList files = parser.positionalArguments();
+    const QString step = parser.value(stepOptions.step);
+    // The steps that work on files of the work folder only.
+    if (!step.isEmpty() && step != QLatin1String("hold") && step != QLatin1String("finish")
+        && step != QLatin1String("register")) {
+        for (QString *path : {&inputs.results, &inputs.snpInfo})
+            *path = QDir::cleanPath(QFileInfo(*path).absoluteFilePath());
+        return runStep(parser, stepOptions, step, inputs);
+    }
+    if (step == QLatin1String("register")) {
+        const registrystore::Update update = registrystore::add(QDir(out).absolutePath());
+        if (!update.saved) {
+            printError(QStringLiteral("the dataset is complete, but it could not be added to the"
+                                      " program's list of datasets: %1")
+                           .arg(update.error));
+            return 3;
+        }
+        return 0;
+    }
 
     std::optional<quillmap::GenomeBuild> build;
     if (!buildName.isEmpty()) {
@@ -264,6 +359,19 @@ int main(int argc, char *argv[])
         if (!recorded) {
             printError(recorded.message());
             return 3;
+        }
+        if (step == QLatin1String("hold"))
+            return holdFolder(QDir(out).absolutePath(), inputs);
+        if (step == QLatin1String("finish")) {
+            // The build's driver adds the folder to the list, on the user's machine.
+            registerFolder = false;
+            inputs.phase = ImportInputs::Phase::Finish;
+            inputs.clusterWork = quillmap::clusterWorkPath(QDir(out).absolutePath());
+            inputs.clusterRanges = int(parser.value(stepOptions.ranges).toLongLong());
+            const QStringList shards = parser.value(stepOptions.shards).split(QLatin1Char(','));
+            inputs.clusterShards[0] = shards.value(0).toInt();
+            inputs.clusterShards[1] = shards.value(1).toInt();
+            inputs.clusterAbort = parser.value(stepOptions.abort).toUtf8();
         }
         result = runImport(QDir(out).absolutePath(), inputs, onProgress);
         progress.finish();

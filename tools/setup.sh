@@ -10,6 +10,8 @@ packages=(g++ make cmake pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev 
 # cpack's Debian generator: dpkg-shlibdeps computes Depends, file finds the binaries.
 package_packages=(dpkg-dev file)
 fuzz_packages=(clang libclang-rt-dev)
+# quillmap-dask and its test (skipped without it): Debian's Dask.
+test_packages=(python3-distributed)
 
 install_missing() {
     local missing=()
@@ -41,7 +43,7 @@ run)
     exec ./build/quillmap
     ;;
 test)
-    install_missing "${packages[@]}"
+    install_missing "${packages[@]}" "${test_packages[@]}"
     build build -DCMAKE_BUILD_TYPE=Release -DQUILLMAP_BUILD_TESTS=ON -DQUILLMAP_WERROR=ON
     ctest --test-dir build --output-on-failure -j"$jobs"
     ;;

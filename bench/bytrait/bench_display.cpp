@@ -102,12 +102,12 @@ int main(int argc, char **argv)
         frameSize = panel.frame->size();
 
         small.push_back(display(panel, smallTrait));
-        smallRows = panel.rowCount;
+        smallRows = panel.traitRowCount();
         QApplication::processEvents();
         const double cpuBefore = cpuSeconds();
         big.push_back(display(panel, bigTrait));
         bigCpu.push_back(cpuSeconds() - cpuBefore);
-        bigRows = panel.rowCount;
+        bigRows = panel.traitRowCount();
         QApplication::processEvents();
 
         // The first statistic's column: SNP, chromosome, position and the M extra SNP columns
@@ -123,7 +123,7 @@ int main(int argc, char **argv)
         timer.restart();
         panel.resize(1610, 1000);
         QApplication::processEvents();
-        while (panel.repaintTimer->isActive())
+        while (panel.repaintPending())
             QApplication::processEvents();
         repaint.push_back(timer.nsecsElapsed() / 1e9);
 
@@ -158,7 +158,7 @@ int main(int argc, char **argv)
         // The progressive repaint's result too.
         panel.resize(1610, 1000);
         QApplication::processEvents();
-        while (panel.repaintTimer->isActive())
+        while (panel.repaintPending())
             QApplication::processEvents();
         panel.frame->pixmap().toImage().save(savePrefix + QStringLiteral("-repaint.png"));
     }

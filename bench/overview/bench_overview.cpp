@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <time.h>
 #include <vector>
 
 using namespace quillmap;
@@ -32,17 +33,36 @@ double median(std::vector<double> values)
     return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
-// Median seconds of `runs` runs of `work`.
+double cpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Median CPU seconds of the last timed() call: on a shared machine the wall time also holds the
+// waits for a core.
+double lastCpu = 0.0;
+
+// Median wall seconds of `runs` runs of `work`.
 double timed(int runs, const std::function<void()> &work)
 {
-    std::vector<double> seconds;
+    std::vector<double> seconds, cpu;
     for (int r = 0; r < runs; ++r) {
         QElapsedTimer timer;
+        const double cpuStart = cpuSeconds();
         timer.start();
         work();
         seconds.push_back(double(timer.nsecsElapsed()) / 1e9);
+        cpu.push_back(cpuSeconds() - cpuStart);
     }
+    lastCpu = median(cpu);
     return median(seconds);
+}
+
+void printCpu(const char *name, double divisor = 1.0)
+{
+    std::printf("cpu %s %.9f\n", name, lastCpu / divisor);
 }
 
 } // namespace
@@ -75,6 +95,7 @@ int main(int argc, char *argv[])
     double lambda = 0.0;
     const double qqSynthetic = timed(runs, [&] { lambda = qqPlotData(uniform).lambda; });
     std::printf("median qq-synthetic %.6f 1000000 lambda %.4f\n", qqSynthetic, lambda);
+    printCpu("qq-synthetic");
 
     int largest = 0;
     for (int t = 0; t < tables.traitNames.size(); ++t) {
@@ -92,12 +113,14 @@ int main(int argc, char *argv[])
         lambda = scan ? qqPlotData(std::move(scores)).lambda : NAN;
     });
     std::printf("median qq-trait %.6f %lld lambda %.4f\n", qqTrait, static_cast<long long>(traitRows), lambda);
+    printCpu("qq-trait");
 
     size_t traits = 0;
     const double lambdaAll = timed(runs, [&] {
         traits = summarizeTraits(folder, tables, column, 0, int(tables.traitNames.size())).traits.size();
     });
     std::printf("median lambda-all %.6f %zu traits\n", lambdaAll, traits);
+    printCpu("lambda-all");
 
     size_t loci = 0;
     const double clumping = timed(runs, [&] {
@@ -105,6 +128,7 @@ int main(int argc, char *argv[])
     });
     std::printf("median top-loci %.6f %lld rows, %zu loci\n", clumping,
                 static_cast<long long>(tables.traitRecordTotal()), loci);
+    printCpu("top-loci");
 
     std::vector<float> x(1000000), y(1000000);
     for (size_t i = 0; i < x.size(); ++i) {
@@ -114,6 +138,7 @@ int main(int argc, char *argv[])
     PointIndex index;
     const double build = timed(runs, [&] { index.build(x.data(), y.data(), int(x.size()), 6.0); });
     std::printf("median index-build %.6f 1000000\n", build);
+    printCpu("index-build");
     constexpr int Lookups = 100000;
     std::vector<double> at(2 * Lookups);
     for (double &v : at)
@@ -124,5 +149,6 @@ int main(int argc, char *argv[])
             found += index.nearest(at[size_t(2 * q)], at[size_t(2 * q + 1)] * 0.4) >= 0;
     });
     std::printf("median lookup %.9f per look-up (%lld found)\n", lookups / Lookups, found);
+    printCpu("lookup", Lookups);
     return 0;
 }

@@ -17,10 +17,9 @@
 class QModelIndex;
 class QPainter;
 
-class ByPosTest;
-
 namespace quillmap {
 
+class PanelTestAccess;
 class SignificanceEdit;
 
 // The "By Position" tab: every result of every trait inside one megabase of one chromosome, as
@@ -75,7 +74,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    friend class ::ByPosTest;
+    // Tests reach the state below and the private slots through this one class.
+    friend class PanelTestAccess;
 
     int currentRegion() const;
     int currentStatistic() const;

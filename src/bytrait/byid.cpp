@@ -202,6 +202,11 @@ void byID::makeConnections()
             &QTableView::resizeColumnsToContents);
 }
 
+bool byID::repaintPending() const
+{
+    return repaintTimer->isActive();
+}
+
 void byID::releaseRows()
 {
     rowStats.clear();

@@ -20,6 +20,7 @@ class QTimer;
 
 namespace quillmap {
 
+class PanelTestAccess;
 class SignificanceEdit;
 struct TraitPlotData;
 
@@ -37,6 +38,10 @@ public:
 
     // True when the construction loaded the dataset and connected the panel.
     bool isReady() const { return m_ready; }
+    // Records of the trait shown.
+    int traitRowCount() const { return rowCount; }
+    // True while the plot is being redrawn in slices after a resize.
+    bool repaintPending() const;
 
     // The row whose point lies nearest to `framePos` (in the plot frame) within 6 px; -1 when
     // none. The look-up index is built with the plot shown, on first use.
@@ -82,8 +87,10 @@ private:
     void makeConnections();
     float plottedValue(int recordIndex) const;
 
-public:
-    // ---- state named as the program's own words (read by the tests and the export)
+    // Tests reach the state below and the private slots through this one class.
+    friend class PanelTestAccess;
+
+    // ---- state named as the program's own words
     int rowCount = 0;
     std::vector<RowRecord> rowRecords;
     std::vector<float *> rowStats;   // row i: its E extra statistics (null when E is 0)
@@ -111,7 +118,6 @@ public:
     int repaintIndex = 0;
     CTableModel traitTableModel;
 
-private:
     std::vector<float> m_statStorage;   // the rows of rowStats
     bool m_ready = false;
     void showSplashMessage(const QString &message);

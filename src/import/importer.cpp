@@ -5,6 +5,7 @@
 #include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
+#include "import/clusterbuild.h"
 #include "import/linereader.h"
 #include "import/numberparse.h"
 #include "import/nameset.h"
@@ -144,18 +145,23 @@ private:
     bool prepare();
     bool chooseNegLog10Columns();
     bool firstPass();
+    bool firstPassChecks();
     bool readResults();
+    bool readResultRanges();
     bool readFedResults();
     bool writeNameLists();
     bool checkTraitInfo();
     bool secondPass();
     bool readSnpInfo();
     bool writeTables();
+    bool writeTableShards();
     bool spillRows();
     bool buildGroups();
     bool buildGenes();
     void releaseRows();
     bool writeSummary();
+    bool finishing() const { return m_inputs.phase == ImportInputs::Phase::Finish; }
+    QString workFile(const char *name) const { return m_inputs.clusterWork + QLatin1Char('/') + QLatin1String(name); }
 
     QString m_folder;
     ImportInputs m_inputs;
@@ -185,8 +191,8 @@ private:
     qint64 m_snpCount = 0;
     std::vector<qint32> m_snpFinal; // provisional SNP id -> SNP index
     std::vector<qint16> m_snpBins;
-    std::vector<char> m_snpHasBin;
     std::vector<QByteArrayView> m_fields;
+    qint64 m_clusterRows = 0; // results lines the parse steps of a cluster build read
 };
 
 bool Import::writeFile(const char *name, QByteArrayView content)
@@ -285,6 +291,13 @@ bool Import::chooseNegLog10Columns()
 
 bool Import::firstPass()
 {
+    return firstPassChecks() && (m_feed ? readFedResults() : readResults()) && writeNameLists()
+        && checkTraitInfo();
+}
+
+// The checks that come before the first results line.
+bool Import::firstPassChecks()
+{
     using namespace quillmap::files;
     stage(importstage::Results);
     if (!writeFile(TraitList, {}) || !writeFile(SnpList, {}))
@@ -301,7 +314,7 @@ bool Import::firstPass()
                        true);
     if (m_snpFields < 3)
         return invalid("error : the snp info file needs at least 3 columns (SNP, chr, pos)!", true);
-    return (m_feed ? readFedResults() : readResults()) && writeNameLists() && checkTraitInfo();
+    return true;
 }
 
 // Lines are parsed in batches and their names looked up afterwards, in line order: by the time a
@@ -309,6 +322,8 @@ bool Import::firstPass()
 // cache. A line's bytes live only until the next read, so a batch keeps copies of its names.
 bool Import::readResults()
 {
+    if (finishing())
+        return readResultRanges();
     constexpr size_t Batch = 64;
     constexpr size_t NameAhead = 8;
     struct Pending {
@@ -442,6 +457,19 @@ bool Import::writeNameLists()
         return out.commit() || cannotWrite(outputPath(name));
     };
 
+    if (finishing()) {
+        // The names step sorted them already.
+        QByteArray traits;
+        QByteArray snps;
+        if (!quillmap::readWorkFile(m_inputs.clusterWork, QStringLiteral("IDlist"), traits))
+            return cannotRead("cluster step", workFile("IDlist"));
+        if (!quillmap::readWorkFile(m_inputs.clusterWork, QStringLiteral("SNPlist"), snps))
+            return cannotRead("cluster step", workFile("SNPlist"));
+        m_traitNames = {};
+        forEachLine(traits, [this](const char *p, qsizetype n) { m_traitNames.append(QByteArrayView(p, n)); });
+        m_snpCount = snps.count('\n');
+        return writeFile(quillmap::files::TraitList, traits) && writeFile(quillmap::files::SnpList, snps);
+    }
     std::vector<qint32> traitIndex;
     m_traitSet.finish(m_traitNames, traitIndex);
     m_traitSet.clear();
@@ -468,7 +496,6 @@ bool Import::writeNameLists()
         m_rows.snp(r) = m_snpFinal[size_t(m_rows.snp(r))];
     }
     m_snpBins.assign(size_t(m_snpCount), 0);
-    m_snpHasBin.assign(size_t(m_snpCount), 0);
     return true;
 }
 
@@ -508,54 +535,49 @@ bool Import::secondPass()
 
 bool Import::readSnpInfo()
 {
-    if (!m_snpInfo.open(m_inputs.snpInfo))
-        return cannotOpen("SNP information", m_inputs.snpInfo);
-    QByteArrayView line;
-    qsizetype headerFields = 1;
-    if (m_snpInfo.readLine(line))
-        headerFields = line.count('\t') + 1;
-    if (headerFields != m_snpFields)
-        return invalid(" error : it has different column numbers!", true);
-
-    qint64 n = 0;
-    while (m_snpInfo.readLine(line)) {
-        ++n;
-        splitTabs(line, m_fields, m_snpFields);
-        if (qsizetype(m_fields.size()) != m_snpFields)
-            return invalid("error :" + number(n) + "th line has different column numbers!", true);
-        const std::optional<int> chromosome = quillmap::chromosomeNumber(m_fields[1]);
-        if (!chromosome)
-            return invalid("error :" + number(n) + "th line has invalid chr!", false);
-        const std::optional<double> position = quillmap::parsePosition(m_fields[2]);
-        if (!position)
-            return invalid("error :" + number(n)
-                               + "th line has invalid pos! It must be in Mb with at least 1 digits"
-                                 " after decimal!",
-                           false);
-        const std::optional<qint16> bin = quillmap::positionBin(*chromosome, *position);
-        if (!bin)
-            return invalid("error :" + number(n)
-                               + "th line has invalid pos! Chromosome x 1000 + position in Mb must"
-                                 " lie between -32768 and 32767!",
-                           false);
-        const qint32 id = m_snpSet.find(m_fields[0]);
-        if (id >= 0) {
-            // A SNP listed again is binned by its last line.
-            const size_t snp = size_t(m_snpFinal[size_t(id)]);
-            m_snpBins[snp] = *bin;
-            m_snpHasBin[snp] = 1;
-        }
-        tick(importstage::SnpInfo, n);
+    std::optional<quillmap::StepError> error;
+    if (finishing()) {
+        // The bins step read the file; its header is checked against this import's.
+        qsizetype headerFields = 0;
+        if (!quillmap::readBinsOutcome(m_inputs.clusterWork, headerFields, error))
+            return cannotRead("cluster step", workFile("bins.meta"));
+        if (headerFields != m_snpFields)
+            return invalid(" error : it has different column numbers!", true);
+    } else {
+        quillmap::SnpBinning binning;
+        error = quillmap::binSnps(
+            m_inputs.snpInfo, m_snpFields,
+            [this](QByteArrayView name) {
+                const qint32 id = m_snpSet.find(name);
+                return id < 0 ? -1 : m_snpFinal[size_t(id)];
+            },
+            m_snpCount, binning, [this](qint64 n) { tick(importstage::SnpInfo, n); });
+        m_snpBins = std::move(binning.bins);
+        m_snpSet.clear();
+        m_snpFinal = {};
     }
-    if (m_snpInfo.failed())
-        return cannotRead("SNP information", m_inputs.snpInfo);
-    m_snpInfo.close();
-    m_snpSet.clear();
-    m_snpFinal = {};
+    if (error)
+        return fail(error->failure, error->reportLine, error->lineFeed, QString::fromUtf8(error->reportLine));
+    return true;
+}
 
-    if (std::find(m_snpHasBin.begin(), m_snpHasBin.end(), 0) != m_snpHasBin.end())
-        return invalid("error : can't find pos info for some snp, please check the snp info file.",
-                       false);
+// The parse steps' outcomes, ranges in file order: the first failed line is numbered in the
+// whole file, and the values single precision lost are counted as one reading would.
+bool Import::readResultRanges()
+{
+    m_results.close();
+    quillmap::ResultLines lines;
+    if (!quillmap::readResultLines(m_inputs.clusterWork, m_inputs.clusterRanges, m_layout.fields, lines))
+        return cannotRead("cluster step", m_inputs.clusterWork);
+    for (size_t k = 0; k < lines.lostCount.size() && k < m_lostCount.size(); ++k) {
+        m_lostCount[k] = lines.lostCount[k];
+        m_lostFirst[k] = lines.lostFirst[k];
+    }
+    if (lines.error)
+        return badLine(*lines.error, lines.linesBefore);
+    m_clusterRows = lines.rows;
+    if (lines.rows == 0)
+        return invalid("error : the results file has no data lines!", true);
     return true;
 }
 
@@ -563,6 +585,8 @@ bool Import::readSnpInfo()
 // bin gives those orders in linear time; the order within one trait or one bin is free.
 bool Import::writeTables()
 {
+    if (finishing())
+        return writeTableShards();
     using namespace quillmap::files;
     const qint64 rows = m_rows.size();
     const int extra = m_extraStats;
@@ -693,6 +717,52 @@ bool Import::writeTables()
     return true;
 }
 
+// The merge steps' shards, concatenated in key order, and their counts.
+bool Import::writeTableShards()
+{
+    using namespace quillmap::files;
+    const char *names[2][2] = {{TraitTable, TraitCounts}, {BinTable, BinCounts}};
+    std::vector<char> buffer(size_t(1) << 22);
+    for (int table = 1; table <= 2; ++table) {
+        OutputFile out(outputPath(names[table - 1][0]));
+        OutputFile lines(outputPath(names[table - 1][1]));
+        if (!out.open())
+            return cannotWrite(out.path());
+        if (!lines.open())
+            return cannotWrite(lines.path());
+        std::vector<std::pair<qint64, qint64>> counts;
+        for (int shard = 0; shard < m_inputs.clusterShards[table - 1]; ++shard) {
+            const QString path = quillmap::shardPath(m_inputs.clusterWork, table, shard);
+            if (!quillmap::readShardCounts(m_inputs.clusterWork, table, shard, counts))
+                return cannotRead("cluster step", path + QStringLiteral(".counts"));
+            for (const auto &[key, count] : counts) {
+                if (table == 1 && (key < 0 || key >= m_traitNames.size()))
+                    return cannotRead("cluster step", path + QStringLiteral(".counts"));
+                lines.write(table == 1 ? m_traitNames.at(key).toByteArray() : number(key - 32768));
+                lines.write('\t');
+                lines.write(number(count));
+                lines.write('\n');
+            }
+            QFile shardFile(path);
+            if (!shardFile.open(QIODevice::ReadOnly))
+                return cannotRead("cluster step", path);
+            for (;;) {
+                const qint64 got = shardFile.read(buffer.data(), qint64(buffer.size()));
+                if (got < 0)
+                    return cannotRead("cluster step", path);
+                if (got == 0)
+                    break;
+                out.write(QByteArrayView(buffer.data(), qsizetype(got)));
+            }
+        }
+        if (!out.commit())
+            return cannotWrite(out.path());
+        if (!lines.commit())
+            return cannotWrite(lines.path());
+    }
+    return true;
+}
+
 bool Import::spillRows()
 {
     const bool ok = m_spill.addRun(m_rows.size(), [this](qint64 r, qint32 &trait, qint32 &snp, const float *&stats) {
@@ -712,7 +782,6 @@ void Import::releaseRows()
     m_snpSet.clear();
     m_snpFinal = {};
     m_snpBins = {};
-    m_snpHasBin = {};
 }
 
 // Gene2ID.dat: each group with its traits in the order of the trait group file.
@@ -878,17 +947,34 @@ ImportResult Import::run()
 {
     qint64 rows = 0;
     bool prepared = false;
-    if (!pathsUsable() || !lockFolder()) {
+    const bool cluster = m_inputs.phase != ImportInputs::Phase::Whole;
+    if (!pathsUsable() || (!cluster && !lockFolder())) {
         ImportResult refused;
         refused.failed = true;
         refused.failure = m_error->failure;
         refused.errorText = m_error->text;
         return refused;
     }
+    // What a cluster build killed midway left behind; its own steps start after this.
+    if (!finishing() && !quillmap::removeClusterWork(m_folder))
+        cannotWrite(quillmap::clusterWorkPath(m_folder));
+    if (m_inputs.phase == ImportInputs::Phase::Begin) {
+        if (!m_error)
+            prepare() && removeStaleOptionalFiles() && firstPassChecks();
+        ImportResult begun;
+        begun.failed = m_error.has_value();
+        if (m_error) {
+            begun.failure = m_error->failure;
+            begun.errorText = m_error->text;
+        }
+        return begun;
+    }
     try {
-        prepared = prepare() && removeStaleOptionalFiles();
-        if (prepared && firstPass()) {
-            rows = m_rows.size() + m_spill.rows();
+        prepared = !m_error && prepare() && removeStaleOptionalFiles();
+        if (prepared && !m_inputs.clusterAbort.isEmpty())
+            fail(Failure::WriteFailure, m_inputs.clusterAbort, true, QString::fromUtf8(m_inputs.clusterAbort));
+        if (prepared && !m_error && firstPass()) {
+            rows = m_rows.size() + m_spill.rows() + m_clusterRows;
             secondPass();
         }
         releaseRows();

@@ -25,6 +25,18 @@ struct ImportInputs {
     // dataset folder and merged while the tables are written (the same bytes either way).
     // 0: a quarter of physical memory, at least 256 MiB.
     qint64 memoryLimit = 0;
+    // A cluster build (quillmap-dask) runs the import in steps. Begin stops after the checks
+    // that come before the results lines; Finish takes the results lines, the SNP bins and the
+    // tables from the steps' outputs in clusterWork instead of reading and sorting them itself,
+    // and writes every dataset file exactly as a whole import does. Neither takes the folder's
+    // lock: the cluster build holds it for all its steps.
+    enum class Phase { Whole, Begin, Finish };
+    Phase phase = Phase::Whole;
+    QString clusterWork = {};
+    int clusterRanges = 0;       // results ranges parsed
+    int clusterShards[2] = {0, 0}; // shards of table1.dat and of table2.dat
+    // Finish: a step failed to write its outputs; this is the error line to report.
+    QByteArray clusterAbort = {};
 };
 
 // A statistics column some of whose nonzero values single precision keeps only as 0 or as a

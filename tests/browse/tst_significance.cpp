@@ -225,7 +225,17 @@ void SignificanceTest::qqPlot()
     QVERIFY(thin.expected.size() < 100);
     QCOMPARE(thin.observed.front(), qq.observed.front());
     QCOMPARE(thin.observed.back(), qq.observed.back());
+    // Each kept point is as far from the one before as the step asks; the expected values are
+    // those of their ranks.
+    for (size_t k = 1; k + 1 < thin.expected.size(); ++k)
+        QVERIFY(thin.expected[k - 1] - thin.expected[k] >= 0.05
+                || std::fabs(thin.observed[k - 1] - thin.observed[k]) >= 0.05);
     QVERIFY(std::isnan(qqPlotData({}).lambda));
+    // Scores in any order, with ties, p = 0 (infinite score) and p = 1 written as -0: observed
+    // descending, the infinite one drawn at the largest finite score.
+    const QqPlotData mixed = qqPlotData({0.5, -0.0, qInf(), 3.0, 0.5, 0.0, 12.25}, 0.0);
+    QCOMPARE(mixed.observed, (std::vector<double>{12.25, 12.25, 3.0, 0.5, 0.5, 0.0, 0.0}));
+    QCOMPARE(mixed.maxObserved, 12.25);
 }
 
 QTEST_GUILESS_MAIN(SignificanceTest)

@@ -4,6 +4,7 @@
 #include "common/findsnpdialog.h"
 #include "common/imagetitledialog.h"
 #include "session/sharedstate.h"
+#include "support/paneltestaccess.h"
 #include "support/regiondataset.h"
 #include "support/scripteddialogs.h"
 
@@ -89,7 +90,7 @@ private slots:
 
 private:
     void search(byPos &panel, const QString &chromosome, int region);
-    int tableRows(byPos &panel) { return panel.ctableView->model() == &panel.regionTableModel ? panel.regionTableModel.rowCount() : -1; }
+    int tableRows(byPos &panel) { return panel.ctableView->model() == &PanelTestAccess::of(panel).regionTableModel ? PanelTestAccess::of(panel).regionTableModel.rowCount() : -1; }
 
     QTemporaryDir *m_dir = nullptr;
     ScriptedDialogs m_dialogs;
@@ -116,7 +117,7 @@ void ByPosTest::search(byPos &panel, const QString &chromosome, int region)
     const QSignalBlocker block(panel.chrName);
     panel.chrName->setCurrentText(chromosome);
     panel.regionCombobox->setCurrentIndex(region);
-    panel.search();
+    PanelTestAccess::of(panel).search();
 }
 
 void ByPosTest::construction()
@@ -137,10 +138,10 @@ void ByPosTest::construction()
     QCOMPARE(panel.chrName->currentText(), QStringLiteral("1"));
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("0"));
     QCOMPARE(panel.ctableView->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QCOMPARE(panel.labelColours.size(), 12);
-    QCOMPARE(panel.labelColours.at(9), QStringLiteral("darkGreen"));
-    QCOMPARE(panel.plotReady, 0);
-    QCOMPARE(panel.rowCount, 0);
+    QCOMPARE(PanelTestAccess::of(panel).labelColours.size(), 12);
+    QCOMPARE(PanelTestAccess::of(panel).labelColours.at(9), QStringLiteral("darkGreen"));
+    QCOMPARE(PanelTestAccess::of(panel).plotReady, 0);
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 0);
     QVERIFY(m_dialogs.calls().isEmpty());
 }
 
@@ -150,13 +151,13 @@ void ByPosTest::searchShowsTheRegion()
     byPos panel;
     search(panel, QStringLiteral("1"), 5);
     QVERIFY(m_dialogs.calls().isEmpty());
-    QCOMPARE(panel.rowCount, 3);
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 3);
     QCOMPARE(tableRows(panel), 3);
-    QCOMPARE(panel.regionTableModel.columnCount(), 6);
-    QCOMPARE(panel.traitCount, 3);
-    QCOMPARE(panel.plotReady, 1);
-    QCOMPARE(panel.valueMax, double(0.9f));
-    QCOMPARE(panel.valueMin, double(0.03f));
+    QCOMPARE(PanelTestAccess::of(panel).regionTableModel.columnCount(), 6);
+    QCOMPARE(PanelTestAccess::of(panel).traitCount, 3);
+    QCOMPARE(PanelTestAccess::of(panel).plotReady, 1);
+    QCOMPARE(PanelTestAccess::of(panel).valueMax, double(0.9f));
+    QCOMPARE(PanelTestAccess::of(panel).valueMin, double(0.03f));
     const QString legend = panel.legendBox->toPlainText();
     QVERIFY(legend.contains(QStringLiteral("Legend")));
     QVERIFY(legend.indexOf(QStringLiteral("tC")) < legend.indexOf(QStringLiteral("tA")));
@@ -177,24 +178,24 @@ void ByPosTest::searchShowsTheRegion()
     // The region combo box is what the user activates.
     panel.regionCombobox->setCurrentIndex(0);
     emit panel.regionCombobox->activated(0);
-    QCOMPARE(panel.rowCount, 2);
-    QCOMPARE(panel.traitCount, 2);
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 2);
+    QCOMPARE(PanelTestAccess::of(panel).traitCount, 2);
     // A region typed in searches on Return, not when the box merely loses the focus.
     panel.regionCombobox->lineEdit()->selectAll();
     QTest::keyClicks(panel.regionCombobox, QStringLiteral("5"));
     QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(panel.regionCombobox, &focusOut);
-    QCOMPARE(panel.rowCount, 2);
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 2);
     QTest::keyClick(panel.regionCombobox, Qt::Key_Return);
-    QCOMPARE(panel.rowCount, 3);
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 3);
     QCOMPARE(panel.regionCombobox->currentIndex(), 5);
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("5"));
     panel.regionCombobox->setCurrentIndex(0);
 
     // The statistic choice searches again with the second statistic.
     panel.plotbyBox->setCurrentIndex(1);
-    QCOMPARE(panel.valueMax, 2.0);
-    QCOMPARE(panel.valueMin, 1.0);
+    QCOMPARE(PanelTestAccess::of(panel).valueMax, 2.0);
+    QCOMPARE(PanelTestAccess::of(panel).valueMin, 1.0);
 }
 
 void ByPosTest::emptyRegion()
@@ -206,10 +207,10 @@ void ByPosTest::emptyRegion()
     QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
     QCOMPARE(tableRows(panel), -1);
     QVERIFY(panel.legendBox->toPlainText().isEmpty());
-    QCOMPARE(panel.traitCount, 0);
-    QVERIFY(panel.traitPositions.empty());
-    QCOMPARE(panel.plotReady, 1);   // kept; there are no points to draw
-    QCOMPARE(panel.highlightOn, 0);
+    QCOMPARE(PanelTestAccess::of(panel).traitCount, 0);
+    QVERIFY(PanelTestAccess::of(panel).traitPositions.empty());
+    QCOMPARE(PanelTestAccess::of(panel).plotReady, 1);   // kept; there are no points to draw
+    QCOMPARE(PanelTestAccess::of(panel).highlightOn, 0);
 }
 
 void ByPosTest::chromosomeEndWarnsOnce()
@@ -218,14 +219,14 @@ void ByPosTest::chromosomeEndWarnsOnce()
     byPos panel;
     search(panel, QStringLiteral("1"), 246);
     QVERIFY(m_dialogs.calls().isEmpty());
-    QCOMPARE(panel.rowCount, 1);
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 1);
 
     search(panel, QStringLiteral("1"), 247);
     QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("Chromosome1 ends at position 247"))});
-    QCOMPARE(panel.endWarningShown, 1);
+    QCOMPARE(PanelTestAccess::of(panel).endWarningShown, 1);
     QCOMPARE(tableRows(panel), -1);
     QVERIFY(panel.legendBox->toPlainText().isEmpty());
-    QCOMPARE(panel.traitCount, 1);   // the previous search's series stay
+    QCOMPARE(PanelTestAccess::of(panel).traitCount, 1);   // the previous search's series stay
 
     // The region shown, typed again and confirmed with Return, is searched again.
     m_dialogs.clear();
@@ -248,9 +249,9 @@ void ByPosTest::missingTable()
     search(panel, QStringLiteral("1"), 0);
     QCOMPARE(m_dialogs.transcript(),
              QStringList{messageLine(QStringLiteral("The file table2.dat is not found! Please reload the dataset!"))});
-    QCOMPARE(panel.rowCount, 3);
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 3);
     QCOMPARE(tableRows(panel), 3);
-    QCOMPARE(panel.traitCount, 3);
+    QCOMPARE(PanelTestAccess::of(panel).traitCount, 3);
 }
 
 void ByPosTest::findSnp()
@@ -262,18 +263,18 @@ void ByPosTest::findSnp()
     m_dialogs.clear();
 
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("RS6")));
-    panel.findSNP();
+    PanelTestAccess::of(panel).findSNP();
     QCOMPARE(m_dialogs.transcript(), QStringList{QStringLiteral("exec|FindSNPDialog|||")});
     QCOMPARE(panel.chrName->currentText(), QStringLiteral("X"));
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("150"));
-    QCOMPARE(panel.snpMarkOn, 1);
-    QCOMPARE(panel.snpMarkPosition, 150.73);
-    QCOMPARE(panel.snpMarkName, QStringLiteral("rs6"));
-    QCOMPARE(panel.rowCount, 1);
+    QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 1);
+    QCOMPARE(PanelTestAccess::of(panel).snpMarkPosition, 150.73);
+    QCOMPARE(PanelTestAccess::of(panel).snpMarkName, QStringLiteral("rs6"));
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 1);
 
     // Any step clears the marker.
-    panel.goLeft();
-    QCOMPARE(panel.snpMarkOn, 0);
+    PanelTestAccess::of(panel).goLeft();
+    QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 0);
 }
 
 void ByPosTest::findSnpOnAnotherChromosome()
@@ -282,14 +283,14 @@ void ByPosTest::findSnpOnAnotherChromosome()
     byPos panel;
     search(panel, QStringLiteral("1"), 5);
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("rs5")));
-    panel.findSNP();
+    PanelTestAccess::of(panel).findSNP();
     // First the old region on the new chromosome, then the SNP's own region.
     QCOMPARE(m_dialogs.transcript(), (QStringList{QStringLiteral("exec|FindSNPDialog|||"),
                                                   messageLine(QStringLiteral("There are no SNPs in this region!"))}));
     QCOMPARE(panel.chrName->currentText(), QStringLiteral("2"));
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("3"));
-    QCOMPARE(panel.rowCount, 1);
-    QCOMPARE(panel.snpMarkOn, 1);
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 1);
+    QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 1);
     QCOMPARE(tableRows(panel), 1);
 }
 
@@ -298,18 +299,18 @@ void ByPosTest::findSnpUnknownOrCancelled()
     ScriptedDialogs::Scope scope(m_dialogs);
     byPos panel;
     search(panel, QStringLiteral("1"), 5);
-    panel.snpMarkOn = 1;
+    PanelTestAccess::of(panel).snpMarkOn = 1;
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("Rs999")));
-    panel.findSNP();
+    PanelTestAccess::of(panel).findSNP();
     QCOMPARE(m_dialogs.transcript().last(), messageLine(QStringLiteral("SNP rs999 is not found")));
-    QCOMPARE(panel.snpMarkOn, 0);
+    QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 0);
     QCOMPARE(panel.chrName->currentText(), QStringLiteral("1"));
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("5"));
-    QCOMPARE(panel.rowCount, 3);
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 3);
 
     m_dialogs.clear();
     m_dialogs.answerExec([](QDialog *) { return int(QDialog::Rejected); });
-    panel.findSNP();
+    PanelTestAccess::of(panel).findSNP();
     QCOMPARE(m_dialogs.calls().size(), 1);
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("5"));
 }
@@ -325,9 +326,9 @@ void ByPosTest::findSnpByItsOwnSpelling()
     byPos panel;
     search(panel, QStringLiteral("2"), 3);
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("chr1:14181:A:G")));
-    panel.findSNP();
-    QCOMPARE(panel.snpMarkName, QStringLiteral("chr1:14181:A:G"));
-    QCOMPARE(panel.snpMarkOn, 1);
+    PanelTestAccess::of(panel).findSNP();
+    QCOMPARE(PanelTestAccess::of(panel).snpMarkName, QStringLiteral("chr1:14181:A:G"));
+    QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 1);
     QCOMPARE(panel.chrName->currentText(), QStringLiteral("1"));
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("0"));
 }
@@ -337,42 +338,42 @@ void ByPosTest::logOfZeroFallsBackToNoTransformation()
     ScriptedDialogs::Scope scope(m_dialogs);
     byPos panel;
     search(panel, QStringLiteral("1"), 3);
-    QCOMPARE(panel.plotReady, 1);
+    QCOMPARE(PanelTestAccess::of(panel).plotReady, 1);
     panel.transcomboBox->setCurrentIndex(1);   // "log(10)"
     QCOMPARE(panel.transcomboBox->currentIndex(), 0);
     QCOMPARE(panel.transcomboBox->currentText(), QStringLiteral("NoTransformation"));
-    QCOMPARE(panel.plotReady, 0);
+    QCOMPARE(PanelTestAccess::of(panel).plotReady, 0);
     QCOMPARE(panel.legendBox->toPlainText(), QStringLiteral("Can't take log of zero!"));
     QCOMPARE(tableRows(panel), 2);
     QVERIFY(m_dialogs.calls().isEmpty());
 
     // The next search brings the plot back.
-    panel.search();
-    QCOMPARE(panel.plotReady, 1);
-    QCOMPARE(panel.traitCount, 2);
+    PanelTestAccess::of(panel).search();
+    QCOMPARE(PanelTestAccess::of(panel).plotReady, 1);
+    QCOMPARE(PanelTestAccess::of(panel).traitCount, 2);
 }
 
 void ByPosTest::regionSteps()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
     byPos panel;
-    panel.snpMarkOn = 1;
-    panel.goLeft();   // region 0: nothing to the left
+    PanelTestAccess::of(panel).snpMarkOn = 1;
+    PanelTestAccess::of(panel).goLeft();   // region 0: nothing to the left
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("0"));
-    QCOMPARE(panel.snpMarkOn, 1);
-    QCOMPARE(panel.rowCount, 0);
+    QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 1);
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 0);
 
     panel.regionCombobox->setCurrentIndex(300);
-    panel.goRight();   // region 300: nothing to the right
+    PanelTestAccess::of(panel).goRight();   // region 300: nothing to the right
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("300"));
     QVERIFY(m_dialogs.calls().isEmpty());
 
     panel.regionCombobox->setCurrentIndex(4);
-    panel.goRight();
+    PanelTestAccess::of(panel).goRight();
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("5"));
-    QCOMPARE(panel.snpMarkOn, 0);
-    QCOMPARE(panel.rowCount, 3);
-    panel.goLeft();
+    QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 0);
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 3);
+    PanelTestAccess::of(panel).goLeft();
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("4"));
     QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
 }
@@ -386,28 +387,28 @@ void ByPosTest::highlightFollowsTheSelection()
     QAbstractItemModel *model = panel.ctableView->model();
     selection->select(model->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     selection->select(model->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    QCOMPARE(panel.highlightOn, 1);
-    QCOMPARE(panel.highlightCount, 2);
-    const int *order = panel.regionTableModel.rowOrder();
+    QCOMPARE(PanelTestAccess::of(panel).highlightOn, 1);
+    QCOMPARE(PanelTestAccess::of(panel).highlightCount, 2);
+    const int *order = PanelTestAccess::of(panel).regionTableModel.rowOrder();
     for (int i = 0; i < 2; ++i) {
         const int row = i == 0 ? 0 : 2;
-        const RowRecord &rec = panel.rowRecords[size_t(order[row])];
+        const RowRecord &rec = PanelTestAccess::of(panel).rowRecords[size_t(order[row])];
         const double position = datasetTables().snpPosition(datasetTables().snpLineOfIndex(rec.snpIndex));
-        QCOMPARE(panel.highlightPositions[size_t(i)], float(position));
-        QCOMPARE(panel.highlightValues[size_t(i)], rec.firstStat);
+        QCOMPARE(PanelTestAccess::of(panel).highlightPositions[size_t(i)], float(position));
+        QCOMPARE(PanelTestAccess::of(panel).highlightValues[size_t(i)], rec.firstStat);
     }
 
     // A new region replaces the rows and drops the highlight with them.
     search(panel, QStringLiteral("1"), 0);
-    QCOMPARE(panel.highlightOn, 0);
-    QCOMPARE(panel.highlightCount, 0);
-    QCOMPARE(panel.highlightPositions.size(), size_t(2));
+    QCOMPARE(PanelTestAccess::of(panel).highlightOn, 0);
+    QCOMPARE(PanelTestAccess::of(panel).highlightCount, 0);
+    QCOMPARE(PanelTestAccess::of(panel).highlightPositions.size(), size_t(2));
 
     panel.ctableView->selectionModel()->select(panel.ctableView->model()->index(1, 0),
                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    QCOMPARE(panel.highlightOn, 1);
-    panel.sortByColumn(0);   // sorting clears the selection
-    QCOMPARE(panel.highlightOn, 0);
+    QCOMPARE(PanelTestAccess::of(panel).highlightOn, 1);
+    PanelTestAccess::of(panel).sortByColumn(0);   // sorting clears the selection
+    QCOMPARE(PanelTestAccess::of(panel).highlightOn, 0);
 }
 
 void ByPosTest::sortsColumns()
@@ -424,19 +425,19 @@ void ByPosTest::sortsColumns()
         return out;
     };
     header->setSortIndicator(4, Qt::AscendingOrder);
-    panel.sortByColumn(4);
+    PanelTestAccess::of(panel).sortByColumn(4);
     QCOMPARE(column(0), (QStringList{"tB", "tA", "tC"}));
     header->setSortIndicator(4, Qt::DescendingOrder);
-    panel.sortByColumn(4);
+    PanelTestAccess::of(panel).sortByColumn(4);
     QCOMPARE(column(0), (QStringList{"tC", "tA", "tB"}));
     header->setSortIndicator(0, Qt::DescendingOrder);
-    panel.sortByColumn(0);
+    PanelTestAccess::of(panel).sortByColumn(0);
     QCOMPARE(column(0), (QStringList{"tC", "tB", "tA"}));
     header->setSortIndicator(3, Qt::AscendingOrder);
-    panel.sortByColumn(3);
+    PanelTestAccess::of(panel).sortByColumn(3);
     QCOMPARE(column(3).first(), QStringLiteral("5250000"));
     header->setSortIndicator(5, Qt::DescendingOrder);
-    panel.sortByColumn(5);
+    PanelTestAccess::of(panel).sortByColumn(5);
     QCOMPARE(column(5), (QStringList{"5", "4", "3"}));
     QCOMPARE(tableRows(panel), 3);
 }
@@ -446,15 +447,15 @@ void ByPosTest::labelColoursLastUntilTheNextSearch()
     ScriptedDialogs::Scope scope(m_dialogs);
     byPos panel;
     panel.LabelComboBox->setCurrentIndex(2);
-    QCOMPARE(panel.labelColours.at(1), QStringLiteral("red"));   // colour still "Color"
+    QCOMPARE(PanelTestAccess::of(panel).labelColours.at(1), QStringLiteral("red"));   // colour still "Color"
     panel.ColorComboBox->setCurrentIndex(5);
-    QCOMPARE(panel.labelColours.at(1), QStringLiteral("cyan"));
+    QCOMPARE(PanelTestAccess::of(panel).labelColours.at(1), QStringLiteral("cyan"));
     QCOMPARE(panel.plotInput().rankColours.at(1), QColor(QStringLiteral("cyan")));
-    panel.labelColours[10] = QStringLiteral("blue");
+    PanelTestAccess::of(panel).labelColours[10] = QStringLiteral("blue");
 
     search(panel, QStringLiteral("1"), 5);
-    QCOMPARE(panel.labelColours.at(1), QStringLiteral("red"));
-    QCOMPARE(panel.labelColours.at(10), QStringLiteral("blue"));
+    QCOMPARE(PanelTestAccess::of(panel).labelColours.at(1), QStringLiteral("red"));
+    QCOMPARE(PanelTestAccess::of(panel).labelColours.at(10), QStringLiteral("blue"));
     QCOMPARE(panel.LabelComboBox->currentIndex(), 0);
     QCOMPARE(panel.ColorComboBox->currentIndex(), 0);
 }
@@ -465,14 +466,14 @@ void ByPosTest::linkAndHelp()
     QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
     byPos panel;
     search(panel, QStringLiteral("3"), 150);
-    panel.link();
+    PanelTestAccess::of(panel).link();
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QCOMPARE(m_urls.size(), 1);
     QCOMPARE(m_urls.first().toString(),
              QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg18&position=chr3:150000000-151000000"));
 
-    panel.help();
-    panel.help();
+    PanelTestAccess::of(panel).help();
+    PanelTestAccess::of(panel).help();
     QList<QTextBrowser *> windows;
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (auto *browser = qobject_cast<QTextBrowser *>(w); browser && browser->windowTitle() == QStringLiteral("Help"))
@@ -495,7 +496,7 @@ void ByPosTest::saveImage()
     const QString base = m_dir->filePath(QStringLiteral("region"));
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("Region 5")));
     m_dialogs.answerPath(base);
-    panel.print();
+    PanelTestAccess::of(panel).print();
     QCOMPARE(m_dialogs.transcript(), (QStringList{QStringLiteral("exec|Input title |||"),
                                                   QStringLiteral("save|||Save As|Images (*.pdf);;Images (*.svg);;Images (*.png)")}));
     QVERIFY(m_dialogs.calls().at(1).dir.endsWith(QStringLiteral("/untitled.pdf")));
@@ -505,12 +506,12 @@ void ByPosTest::saveImage()
     // An extension the user typed is kept.
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("Region 5")));
     m_dialogs.answerPath(base + QStringLiteral(".page"));
-    panel.print();
+    PanelTestAccess::of(panel).print();
     QVERIFY(QFile::exists(base + QStringLiteral(".page")));
     // ".svg" writes the screen's picture as SVG.
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("Region 5")));
     m_dialogs.answerPath(base + QStringLiteral(".svg"));
-    panel.print();
+    PanelTestAccess::of(panel).print();
     QFile svg(base + QStringLiteral(".svg"));
     QVERIFY(svg.open(QIODevice::ReadOnly));
     QVERIFY(svg.readAll().contains("<svg"));
@@ -518,12 +519,12 @@ void ByPosTest::saveImage()
     // An empty title or a cancelled dialog asks nothing more.
     m_dialogs.clear();
     m_dialogs.answerExec(typeAndAccept(QString()));
-    panel.print();
+    PanelTestAccess::of(panel).print();
     m_dialogs.answerExec([](QDialog *) { return int(QDialog::Rejected); });
-    panel.print();
+    PanelTestAccess::of(panel).print();
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("t")));
     m_dialogs.answerPath(QString());
-    panel.print();
+    PanelTestAccess::of(panel).print();
     QCOMPARE(m_dialogs.transcript().count(QStringLiteral("save|||Save As|Images (*.pdf);;Images (*.svg);;Images (*.png)")), 1);
     QCOMPARE(m_dialogs.pendingAnswers(), 0);
 
@@ -531,7 +532,7 @@ void ByPosTest::saveImage()
     m_dialogs.clear();
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("t")));
     m_dialogs.answerPath(m_dir->filePath(QStringLiteral("no/such/folder/x.pdf")));
-    panel.print();
+    PanelTestAccess::of(panel).print();
     QVERIFY(m_dialogs.transcript().last().contains(QStringLiteral("could not be written!")));
 }
 

@@ -3,6 +3,7 @@
 #include "dataset/datasettables.h"
 #include "browse/traitplotgeometry.h"
 #include "session/sharedstate.h"
+#include "support/paneltestaccess.h"
 #include "support/datasetfixture.h"
 #include "support/scripteddialogs.h"
 
@@ -104,7 +105,7 @@ std::unique_ptr<byID> TestByID::makePanel(const QString &folder)
     panel->resize(1000, 700);
     panel->show();
     // Let the construction's first repaint tick run.
-    if (!QTest::qWaitFor([&panel] { return !panel->repaintTimer->isActive(); }))
+    if (!QTest::qWaitFor([&panel] { return !PanelTestAccess::of(*panel).repaintTimer->isActive(); }))
         qWarning("the panel's repaint did not finish");
     return panel;
 }
@@ -112,7 +113,7 @@ std::unique_ptr<byID> TestByID::makePanel(const QString &folder)
 void TestByID::showTrait(byID &panel, const QString &trait)
 {
     panel.ProbeID->setCurrentIndex(panel.ProbeID->findText(trait));
-    QTRY_VERIFY(!panel.repaintTimer->isActive());
+    QTRY_VERIFY(!PanelTestAccess::of(panel).repaintTimer->isActive());
 }
 
 QStringList TestByID::columnOne(byID &panel)
@@ -137,7 +138,7 @@ void TestByID::construction()
     QCOMPARE(panel->ProbeID->currentIndex(), 0);
     QVERIFY(panel->geneName->isEnabled());
     QCOMPARE(panel->geneName->itemText(1), QStringLiteral("G1"));
-    QCOMPARE(panel->groupNameList, QStringList({QStringLiteral("G1"), QStringLiteral("G2")}));
+    QCOMPARE(PanelTestAccess::of(*panel).groupNameList, QStringList({QStringLiteral("G1"), QStringLiteral("G2")}));
     QCOMPARE(panel->plotbyBox->count(), 2);
     QCOMPARE(panel->transcomboBox->itemText(2), QStringLiteral("-log(10)"));
     QCOMPARE(panel->highlightComboBox->itemText(0), QStringLiteral("No HightLight"));
@@ -145,8 +146,8 @@ void TestByID::construction()
     QVERIFY(panel->displayButton->isHidden());
     QVERIFY(panel->ProbeIDSelected->isHidden());
     QCOMPARE(panel->ctableView->selectionMode(), QAbstractItemView::MultiSelection);
-    QCOMPARE(panel->plotReady, 0);
-    QCOMPARE(panel->rowCount, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).plotReady, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).rowCount, 0);
     QCOMPARE(panel->windowTitle(), QStringLiteral("Quillmap 0.0.2  (Sep 2008)"));
 
     DatasetFixture plain = DatasetFixture::small();
@@ -191,36 +192,36 @@ void TestByID::firstAndLaterTrait()
 {
     auto panel = makePanel(m_folder);
     showTrait(*panel, QStringLiteral("T1"));
-    QCOMPARE(panel->rowCount, 2);
-    QCOMPARE(panel->plotReady, 1);
-    QCOMPARE(panel->plotShown, 1);
-    QCOMPARE(panel->rowRecords[0].traitIndex, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).rowCount, 2);
+    QCOMPARE(PanelTestAccess::of(*panel).plotReady, 1);
+    QCOMPARE(PanelTestAccess::of(*panel).plotShown, 1);
+    QCOMPARE(PanelTestAccess::of(*panel).rowRecords[0].traitIndex, 0);
     QCOMPARE(panel->ProbeIDSelected->count(), 1);
     QCOMPARE(panel->ProbeIDSelected->currentText(), QStringLiteral("T1"));
     QCOMPARE(columnOne(*panel), QStringList({QStringLiteral("rs2"), QStringLiteral("rs1")}));
 
     // The second trait starts after the first one's records.
     showTrait(*panel, QStringLiteral("T2"));
-    QCOMPARE(panel->rowCount, 3);
+    QCOMPARE(PanelTestAccess::of(*panel).rowCount, 3);
     for (int i = 0; i < 3; ++i) {
-        QCOMPARE(panel->rowRecords[size_t(i)].traitIndex, 1);
-        QCOMPARE(panel->rowRecords[size_t(i)].rowNumber, i);
+        QCOMPARE(PanelTestAccess::of(*panel).rowRecords[size_t(i)].traitIndex, 1);
+        QCOMPARE(PanelTestAccess::of(*panel).rowRecords[size_t(i)].rowNumber, i);
     }
-    QCOMPARE(panel->rowRecords[1].firstStat, 0.001f);
-    QCOMPARE(panel->rowStats[2][0], -5.0f);
-    QCOMPARE(panel->rowChromosomes[1], 23);
-    QCOMPARE(panel->rowPositions[0], 12.5f);
-    QCOMPARE(panel->valueMax, 1.0f);
-    QCOMPARE(panel->valueMin, 0.001f);
+    QCOMPARE(PanelTestAccess::of(*panel).rowRecords[1].firstStat, 0.001f);
+    QCOMPARE(PanelTestAccess::of(*panel).rowStats[2][0], -5.0f);
+    QCOMPARE(PanelTestAccess::of(*panel).rowChromosomes[1], 23);
+    QCOMPARE(PanelTestAccess::of(*panel).rowPositions[0], 12.5f);
+    QCOMPARE(PanelTestAccess::of(*panel).valueMax, 1.0f);
+    QCOMPARE(PanelTestAccess::of(*panel).valueMin, 0.001f);
     // Three rows: both ranks are past the end or at it, so the extremes are the thresholds.
-    QCOMPARE(panel->topThreshold, 1.0);
-    QCOMPARE(panel->bottomThreshold, double(0.5f));
+    QCOMPARE(PanelTestAccess::of(*panel).topThreshold, 1.0);
+    QCOMPARE(PanelTestAccess::of(*panel).bottomThreshold, double(0.5f));
     QCOMPARE(panel->ctableView->model()->columnCount(), 7);
 
     // Plotting the extra statistic under -log(10) changes the plotted values only.
     panel->plotbyBox->setCurrentIndex(1);
     panel->transcomboBox->setCurrentIndex(5);
-    QCOMPARE(panel->rowValues[2], 5.0f);
+    QCOMPARE(PanelTestAccess::of(*panel).rowValues[2], 5.0f);
     QCOMPARE(m_dialogs.calls().size(), 0);
 }
 
@@ -242,7 +243,7 @@ void TestByID::bothAllMessage()
     panel->ProbeID->setCurrentIndex(0);
     QCOMPARE(m_dialogs.transcript(),
              QStringList{QStringLiteral("message|information|Please select group name and trait name!||")});
-    QCOMPARE(panel->plotReady, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).plotReady, 0);
     QVERIFY(!panel->ctableView->model());
 }
 
@@ -252,19 +253,19 @@ void TestByID::groupModeAndFindId()
     panel->geneName->setCurrentIndex(panel->geneName->findText(QStringLiteral("G2")));
     QVERIFY(panel->ProbeID->isHidden());
     QVERIFY(!panel->ProbeIDSelected->isHidden());
-    QCOMPARE(panel->groupTraitList, QStringList{QStringLiteral("T2")});
-    QCOMPARE(panel->rowCount, 3);
-    QCOMPARE(panel->groupTraitsArmed, 1);
+    QCOMPARE(PanelTestAccess::of(*panel).groupTraitList, QStringList{QStringLiteral("T2")});
+    QCOMPARE(PanelTestAccess::of(*panel).rowCount, 3);
+    QCOMPARE(PanelTestAccess::of(*panel).groupTraitsArmed, 1);
 
     // Group G1 through the Find ID button: its traits in stored order, the first displayed.
     panel->geneName->setEditText(QStringLiteral("G1"));
     panel->findID->click();
-    QCOMPARE(panel->groupTraitList, QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
-    QCOMPARE(panel->rowCount, 2);
+    QCOMPARE(PanelTestAccess::of(*panel).groupTraitList, QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
+    QCOMPARE(PanelTestAccess::of(*panel).rowCount, 2);
     // Choosing the second trait of the group displays it.
     panel->ProbeIDSelected->setCurrentIndex(1);
-    QCOMPARE(panel->rowCount, 3);
-    QCOMPARE(panel->rowRecords[0].traitIndex, 1);
+    QCOMPARE(PanelTestAccess::of(*panel).rowCount, 3);
+    QCOMPARE(PanelTestAccess::of(*panel).rowRecords[0].traitIndex, 1);
 
     // Back to "All": the all-traits box again.
     panel->geneName->setCurrentIndex(0);
@@ -282,7 +283,7 @@ void TestByID::unknownGroup()
     QCOMPARE(m_dialogs.transcript(),
              QStringList{QStringLiteral("message|information|The gene is not in the list!||")});
     QCOMPARE(panel->ProbeIDSelected->count(), 0);
-    QCOMPARE(panel->rowCount, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).rowCount, 0);
 
     // A group's trait without results is named, and the trait shown before stays.
     DatasetFixture listed = DatasetFixture::small();
@@ -291,18 +292,18 @@ void TestByID::unknownGroup()
     m_dialogs.clear();
     m_dialogs.answerButton(QMessageBox::Ok);
     probes->geneName->setCurrentIndex(probes->geneName->findText(QStringLiteral("G2")));
-    QCOMPARE(probes->groupTraitList, (QStringList{QStringLiteral("T2"), QStringLiteral("T9")}));
-    QCOMPARE(probes->rowCount, 3);
+    QCOMPARE(PanelTestAccess::of(*probes).groupTraitList, (QStringList{QStringLiteral("T2"), QStringLiteral("T9")}));
+    QCOMPARE(PanelTestAccess::of(*probes).rowCount, 3);
     probes->ProbeIDSelected->setCurrentIndex(1);
     QCOMPARE(m_dialogs.transcript(), QStringList{QStringLiteral("message|information|There are no results for T9!||")});
-    QCOMPARE(probes->rowCount, 3);
-    QCOMPARE(probes->plotReady, 1);
+    QCOMPARE(PanelTestAccess::of(*probes).rowCount, 3);
+    QCOMPARE(PanelTestAccess::of(*probes).plotReady, 1);
     QVERIFY(probes->ctableView->model());
     QVERIFY(!probes->frame->pixmap().isNull());
     QVERIFY(probes->probeInfo->toPlainText().contains(QStringLiteral("second")));
     // The group's other trait still displays.
     probes->ProbeIDSelected->setCurrentIndex(0);
-    QCOMPARE(probes->rowCount, 3);
+    QCOMPARE(PanelTestAccess::of(*probes).rowCount, 3);
     QCOMPARE(m_dialogs.calls().size(), 1);
 }
 
@@ -312,7 +313,7 @@ void TestByID::logTransformFailure()
     showTrait(*panel, QStringLiteral("T1"));
     panel->plotbyBox->setCurrentIndex(1);   // beta: -2 and 3
     panel->transcomboBox->setCurrentIndex(1);
-    QCOMPARE(panel->plotReady, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).plotReady, 0);
     QCOMPARE(panel->probeInfo->toPlainText(),
              QStringLiteral("Can't take log of negative value!\nPlease reset to no transformation!"));
     QVERIFY(!panel->ctableView->model());
@@ -320,7 +321,7 @@ void TestByID::logTransformFailure()
     QCOMPARE(m_dialogs.calls().size(), 0);
     // abs never fails.
     panel->transcomboBox->setCurrentIndex(5);
-    QCOMPARE(panel->plotReady, 1);
+    QCOMPARE(PanelTestAccess::of(*panel).plotReady, 1);
     QVERIFY(panel->ctableView->model());
 
     // A value of 0 is named as such.
@@ -329,7 +330,7 @@ void TestByID::logTransformFailure()
     auto zeroPanel = makePanel(zero.write(m_dir.filePath(QStringLiteral("zero"))));
     showTrait(*zeroPanel, QStringLiteral("T1"));
     zeroPanel->transcomboBox->setCurrentIndex(2);
-    QCOMPARE(zeroPanel->plotReady, 0);
+    QCOMPARE(PanelTestAccess::of(*zeroPanel).plotReady, 0);
     QCOMPARE(zeroPanel->probeInfo->toPlainText(),
              QStringLiteral("Can't take log of zero!\nPlease reset to no transformation!"));
 }
@@ -340,10 +341,10 @@ void TestByID::resizeAfterFailedTransformFinishes()
     showTrait(*panel, QStringLiteral("T1"));
     panel->plotbyBox->setCurrentIndex(1);
     panel->transcomboBox->setCurrentIndex(1);
-    QCOMPARE(panel->plotReady, 0);
-    QCOMPARE(panel->plotShown, 1);
+    QCOMPARE(PanelTestAccess::of(*panel).plotReady, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).plotShown, 1);
     panel->resize(900, 650);
-    QTRY_VERIFY(!panel->repaintTimer->isActive());
+    QTRY_VERIFY(!PanelTestAccess::of(*panel).repaintTimer->isActive());
     QCOMPARE(panel->ctableView->selectionMode(), QAbstractItemView::MultiSelection);
 }
 
@@ -357,30 +358,30 @@ void TestByID::resizeRepaintsInSlices()
     }
     auto panel = makePanel(f.write(m_dir.filePath(QStringLiteral("slices"))));
     showTrait(*panel, QStringLiteral("big"));
-    QCOMPARE(panel->rowCount, 2500);
+    QCOMPARE(PanelTestAccess::of(*panel).rowCount, 2500);
     panel->resize(1100, 760);
-    QVERIFY(panel->repaintTimer->isActive());
-    QCOMPARE(panel->repaintIndex, 0);
+    QVERIFY(PanelTestAccess::of(*panel).repaintTimer->isActive());
+    QCOMPARE(PanelTestAccess::of(*panel).repaintIndex, 0);
     QVERIFY(QMetaObject::invokeMethod(panel.get(), "paintFunSub"));
-    QCOMPARE(panel->repaintIndex, 1000);
-    QVERIFY(panel->repaintTimer->isActive());
-    QTRY_VERIFY(!panel->repaintTimer->isActive());
-    QCOMPARE(panel->repaintIndex, 2500);
-    QCOMPARE(panel->plotImage.size(), panel->frame->size());
+    QCOMPARE(PanelTestAccess::of(*panel).repaintIndex, 1000);
+    QVERIFY(PanelTestAccess::of(*panel).repaintTimer->isActive());
+    QTRY_VERIFY(!PanelTestAccess::of(*panel).repaintTimer->isActive());
+    QCOMPARE(PanelTestAccess::of(*panel).repaintIndex, 2500);
+    QCOMPARE(PanelTestAccess::of(*panel).plotImage.size(), panel->frame->size());
     // The slices add up to the whole plot: frame, points, and labels drawn once, not smeared.
     TraitPlotData data;
-    data.rowCount = panel->rowCount;
-    data.chromosomes = panel->rowChromosomes.data();
-    data.positions = panel->rowPositions.data();
-    data.values = panel->rowValues.data();
-    data.valueMin = panel->valueMin;
-    data.valueMax = panel->valueMax;
+    data.rowCount = PanelTestAccess::of(*panel).rowCount;
+    data.chromosomes = PanelTestAccess::of(*panel).rowChromosomes.data();
+    data.positions = PanelTestAccess::of(*panel).rowPositions.data();
+    data.values = PanelTestAccess::of(*panel).rowValues.data();
+    data.valueMin = PanelTestAccess::of(*panel).valueMin;
+    data.valueMax = PanelTestAccess::of(*panel).valueMax;
     data.plotReady = true;
     data.axisTitle = panel->plotData().axisTitle;
-    QImage whole(panel->plotImage.size(), QImage::Format_RGB32);
+    QImage whole(PanelTestAccess::of(*panel).plotImage.size(), QImage::Format_RGB32);
     whole.fill(Qt::white);
     QVERIFY(traitplot::renderTraitPlot(&whole, data));
-    QVERIFY(panel->plotImage == whole);
+    QVERIFY(PanelTestAccess::of(*panel).plotImage == whole);
 }
 
 void TestByID::unknownTraitTextIsSilent()
@@ -389,7 +390,7 @@ void TestByID::unknownTraitTextIsSilent()
     panel->ProbeID->setEditText(QStringLiteral("t1"));
     panel->displayButton->click();
     QCOMPARE(m_dialogs.calls().size(), 0);
-    QCOMPARE(panel->plotReady, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).plotReady, 0);
     QVERIFY(!panel->ctableView->model());
 }
 
@@ -435,12 +436,12 @@ void TestByID::damagedRecordIndexes()
     QCOMPARE(m_dialogs.calls().size(), 1);
     QCOMPARE(m_dialogs.calls().at(0).text,
              QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!").arg(folder, detail));
-    QCOMPARE(panel->rowCount, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).rowCount, 0);
     QVERIFY(!panel->ctableView->model());
     QVERIFY(QApplication::overrideCursor() == nullptr);
     // The first trait is still readable.
     showTrait(*panel, QStringLiteral("T1"));
-    QCOMPARE(panel->rowCount, 2);
+    QCOMPARE(PanelTestAccess::of(*panel).rowCount, 2);
 }
 
 void TestByID::sortColumns_data()
@@ -489,27 +490,27 @@ void TestByID::selectionCollectsHighlights()
     QAbstractItemModel *model = panel->ctableView->model();
     selection->select(model->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     selection->select(model->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    QCOMPARE(panel->highlightOn, 1);
-    QCOMPARE(panel->highlightCount, 2);
-    QCOMPARE(panel->highlightChromosomes[0], 1);
-    QCOMPARE(panel->highlightChromosomes[1], 23);
-    QCOMPARE(panel->highlightPositions[0], 12.5f);
-    QCOMPARE(panel->highlightValues[1], 0.001f);
-    QVERIFY(!panel->highlightImage.isNull());
-    QVERIFY(panel->highlightImage != panel->plotImage);
+    QCOMPARE(PanelTestAccess::of(*panel).highlightOn, 1);
+    QCOMPARE(PanelTestAccess::of(*panel).highlightCount, 2);
+    QCOMPARE(PanelTestAccess::of(*panel).highlightChromosomes[0], 1);
+    QCOMPARE(PanelTestAccess::of(*panel).highlightChromosomes[1], 23);
+    QCOMPARE(PanelTestAccess::of(*panel).highlightPositions[0], 12.5f);
+    QCOMPARE(PanelTestAccess::of(*panel).highlightValues[1], 0.001f);
+    QVERIFY(!PanelTestAccess::of(*panel).highlightImage.isNull());
+    QVERIFY(PanelTestAccess::of(*panel).highlightImage != PanelTestAccess::of(*panel).plotImage);
 
     // Selecting nothing shows the plot without circles.
     selection->clearSelection();
-    QCOMPARE(panel->highlightOn, 0);
-    QCOMPARE(panel->highlightCount, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).highlightOn, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).highlightCount, 0);
 
     // While a repaint runs, a selection only switches the table's selection off.
     panel->resize(800, 600);
-    QVERIFY(panel->repaintTimer->isActive());
+    QVERIFY(PanelTestAccess::of(*panel).repaintTimer->isActive());
     selection = panel->ctableView->selectionModel();
     selection->select(model->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QCOMPARE(panel->ctableView->selectionMode(), QAbstractItemView::NoSelection);
-    QTRY_VERIFY(!panel->repaintTimer->isActive());
+    QTRY_VERIFY(!PanelTestAccess::of(*panel).repaintTimer->isActive());
     QCOMPARE(panel->ctableView->selectionMode(), QAbstractItemView::MultiSelection);
 }
 
@@ -522,8 +523,8 @@ void TestByID::clearResets()
     // Resetting the all-traits box to "All" runs a display, which asks for a choice.
     QCOMPARE(m_dialogs.transcript(),
              QStringList{QStringLiteral("message|information|Please select group name and trait name!||")});
-    QCOMPARE(panel->plotShown, 0);
-    QCOMPARE(panel->plotReady, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).plotShown, 0);
+    QCOMPARE(PanelTestAccess::of(*panel).plotReady, 0);
     QCOMPARE(panel->ProbeID->currentIndex(), 0);
     QCOMPARE(panel->geneName->currentIndex(), 0);
     QVERIFY(panel->ProbeIDSelected->isHidden());
@@ -532,7 +533,7 @@ void TestByID::clearResets()
     QVERIFY(panel->frame->pixmap().isNull());
     // A resize after Clear does nothing.
     panel->resize(900, 600);
-    QVERIFY(!panel->repaintTimer->isActive());
+    QVERIFY(!PanelTestAccess::of(*panel).repaintTimer->isActive());
 }
 
 void TestByID::linkOutAndLabel()
@@ -576,12 +577,12 @@ void TestByID::plotShowsPoints()
 {
     auto panel = makePanel(m_folder);
     showTrait(*panel, QStringLiteral("T1"));
-    const QImage &image = panel->plotImage;
+    const QImage &image = PanelTestAccess::of(*panel).plotImage;
     QCOMPARE(image.size(), panel->frame->size());
     const QSize size = image.size();
     // rs2 (chromosome 2, 10.5 Mb) has the smaller value 0.01 of T1, drawn at 0.85 G.
     const traitplot::ValueScale scale =
-        traitplot::makeScale(panel->valueMin, panel->valueMax,
+        traitplot::makeScale(PanelTestAccess::of(*panel).valueMin, PanelTestAccess::of(*panel).valueMax,
                              traitplot::screenHeightScale(size.width(), size.height()));
     const double g = traitplot::screenHeightScale(size.width(), size.height());
     const double dx = 40 + (300 + 6.5) * (size.width() - 40) / double(traitplot::genomeExtent() + 50);

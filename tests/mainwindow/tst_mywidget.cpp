@@ -8,6 +8,7 @@
 #include "linkout/setuplink.h"
 #include "overview/toplocitab.h"
 #include "overview/traitstab.h"
+#include "support/paneltestaccess.h"
 #include "support/examplestudy.h"
 #include "support/scripteddialogs.h"
 
@@ -205,13 +206,13 @@ void TestMyWidget::studyTabsLeadIntoThePanels()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     emit window.traitsTab->traitChosen(QStringLiteral("ILMN_1660409"));
-    QTRY_VERIFY(!window.traitPanel->plotImage.isNull());
+    QTRY_VERIFY(!PanelTestAccess::of(*window.traitPanel).plotImage.isNull());
     byID *panel = window.traitPanel;
     std::vector<float> x, y;
-    traitplot::pointCentres(panel->plotImage.size(), panel->plotData(), &x, &y);
-    const auto top = std::max_element(panel->rowValues.cbegin(), panel->rowValues.cend()) - panel->rowValues.cbegin();
-    const QPoint at(qRound(x[size_t(top)] * panel->frame->width() / panel->plotImage.width()),
-                    qRound(y[size_t(top)] * panel->frame->height() / panel->plotImage.height()));
+    traitplot::pointCentres(PanelTestAccess::of(*panel).plotImage.size(), panel->plotData(), &x, &y);
+    const auto top = std::max_element(PanelTestAccess::of(*panel).rowValues.cbegin(), PanelTestAccess::of(*panel).rowValues.cend()) - PanelTestAccess::of(*panel).rowValues.cbegin();
+    const QPoint at(qRound(x[size_t(top)] * panel->frame->width() / PanelTestAccess::of(*panel).plotImage.width()),
+                    qRound(y[size_t(top)] * panel->frame->height() / PanelTestAccess::of(*panel).plotImage.height()));
     QCOMPARE(panel->pointAt(at + QPoint(2, -2)), int(top));
     QCOMPARE(panel->pointAt(QPoint(2, 2)), -1);
     QCOMPARE(panel->pointToolTip(int(top)).split(QLatin1Char('\n')).value(2), QStringLiteral("ILMN_1660409"));

@@ -94,6 +94,8 @@ void QueryTest::commands_data()
                                                << QStringList{} << "the trait tC is not in the dataset";
     QTest::newRow("plot, unknown transform") << QStringList{"plot", "region", "1", "1", "--out=x.png", "--transform", "ln"}
                                              << 2 << QStringList{} << "--transform takes";
+    QTest::newRow("plot, significance line beyond 1") << QStringList{"plot", "trait", "tA", "--out", "x.svg", "--sigline", "2"}
+                                                      << 2 << QStringList{} << "--sigline takes";
     QTest::newRow("region of chromosome Y") << QStringList{"region", "Y", "1"} << 2 << QStringList{} << "a region is";
 }
 
@@ -146,6 +148,9 @@ void QueryTest::plotsAsTheWindowDraws()
     }
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
     QVERIFY(elements > 10);
+    // The y axis names the statistic and its transform.
+    file.seek(0);
+    QVERIFY(file.readAll().contains("-log10(pvalue)"));
     QFile picture(png);
     QVERIFY(picture.open(QIODevice::ReadOnly));
     const QByteArray head = picture.read(24);

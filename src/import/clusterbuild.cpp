@@ -1,0 +1,665 @@
+#include "import/clusterbuild.h"
+
+#include "dataset/positionbin.h"
+#include "dataset/resultrecord.h"
+#include "import/linereader.h"
+#include "import/nameset.h"
+#include "import/numberparse.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace quillmap {
+namespace {
+
+using Failure = ImportResult::Failure;
+
+constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
+constexpr size_t Bins = 65536;
+
+QByteArray number(qint64 value)
+{
+    return QByteArray::number(value);
+}
+
+QString workFile(const QString &work, const QString &name)
+{
+    return work + QLatin1Char('/') + name;
+}
+
+QString rangeFile(const QString &work, int range, const char *kind)
+{
+    return workFile(work, QStringLiteral("range-%1.%2").arg(range).arg(QLatin1String(kind)));
+}
+
+int cannotWrite(const QString &path)
+{
+    std::fprintf(stderr, "quillmap-index: error : can't write the file %s!\n", qPrintable(path));
+    return 3;
+}
+
+int cannotRead(const QString &path)
+{
+    std::fprintf(stderr, "quillmap-index: error : can't read the file %s to its end!\n", qPrintable(path));
+    return 2;
+}
+
+// A step's output: a temporary file renamed into place, every write checked. Not synced: a work
+// file lost to a crash costs a rerun of the job, never a dataset file.
+class WorkFile final
+{
+public:
+    explicit WorkFile(QString path) : m_path(std::move(path))
+    {
+        m_temporary = QFile::encodeName(m_path + QStringLiteral(".part-%1").arg(::getpid()));
+        m_fd = ::open(m_temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        m_ok = m_fd >= 0;
+        m_buffer.reserve(Buffer);
+    }
+    ~WorkFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_committed && !m_temporary.isEmpty())
+            ::unlink(m_temporary.constData());
+    }
+    WorkFile(const WorkFile &) = delete;
+    WorkFile &operator=(const WorkFile &) = delete;
+
+    void write(const void *data, size_t size)
+    {
+        if (m_buffer.size() + size > Buffer)
+            flush();
+        if (size >= Buffer)
+            put(static_cast<const char *>(data), size);
+        else
+            m_buffer.append(static_cast<const char *>(data), size);
+    }
+    void write(QByteArrayView bytes) { write(bytes.data(), size_t(bytes.size())); }
+
+    bool commit()
+    {
+        flush();
+        if (m_fd >= 0 && ::close(m_fd) != 0)
+            m_ok = false;
+        m_fd = -1;
+        if (!m_ok || ::rename(m_temporary.constData(), QFile::encodeName(m_path).constData()) != 0)
+            return false;
+        m_committed = true;
+        return true;
+    }
+    QString path() const { return m_path; }
+
+private:
+    static constexpr size_t Buffer = size_t(1) << 20;
+
+    void flush()
+    {
+        put(m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+    }
+    void put(const char *data, size_t size)
+    {
+        while (m_ok && size > 0) {
+            const ssize_t n = ::write(m_fd, data, size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                m_ok = false;
+                return;
+            }
+            data += n;
+            size -= size_t(n);
+        }
+    }
+
+    QString m_path;
+    QByteArray m_temporary;
+    int m_fd = -1;
+    bool m_ok = false;
+    bool m_committed = false;
+    std::string m_buffer;
+};
+
+bool writeWhole(const QString &path, QByteArrayView bytes)
+{
+    WorkFile file(path);
+    file.write(bytes);
+    return file.commit();
+}
+
+bool readWhole(const QString &path, QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    bytes = file.readAll();
+    return file.error() == QFile::NoError;
+}
+
+// "key value" lines; the value is the rest of the line.
+QMultiHash<QByteArray, QByteArray> readMeta(const QByteArray &bytes)
+{
+    QMultiHash<QByteArray, QByteArray> meta;
+    forEachLine(bytes, [&meta](const char *p, qsizetype n) {
+        const QByteArrayView line(p, n);
+        const qsizetype blank = line.indexOf(' ');
+        if (blank > 0)
+            meta.insert(line.first(blank).toByteArray(), line.sliced(blank + 1).toByteArray());
+    });
+    return meta;
+}
+
+template <typename T>
+bool readArray(const QString &path, std::vector<T> &values)
+{
+    QByteArray bytes;
+    if (!readWhole(path, bytes) || bytes.size() % qsizetype(sizeof(T)) != 0)
+        return false;
+    values.resize(size_t(bytes.size()) / sizeof(T));
+    if (!values.empty())
+        std::memcpy(values.data(), bytes.constData(), size_t(bytes.size()));
+    return true;
+}
+
+template <typename T>
+QByteArrayView bytesOf(const std::vector<T> &values)
+{
+    return {reinterpret_cast<const char *>(values.data()), qsizetype(values.size() * sizeof(T))};
+}
+
+std::vector<std::string_view> splitNames(const QByteArray &list)
+{
+    std::vector<std::string_view> names;
+    const char *p = list.constData();
+    const char *end = p + list.size();
+    while (p < end) {
+        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        if (!nl)
+            nl = end;
+        names.emplace_back(p, size_t(nl - p));
+        p = nl + 1;
+    }
+    return names;
+}
+
+} // namespace
+
+QString clusterWorkPath(const QString &folder)
+{
+    return folder + QStringLiteral("/.quillmap-cluster");
+}
+
+bool removeClusterWork(const QString &folder)
+{
+    const QString path = clusterWorkPath(folder);
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return QFile::remove(path);
+    if (!info.exists())
+        return true;
+    return QDir(path).removeRecursively();
+}
+
+std::optional<StepError> binSnps(const QString &path, qsizetype expectedFields,
+                                 const std::function<qint32(QByteArrayView)> &indexOf, qint64 snpCount,
+                                 SnpBinning &out, const std::function<void(qint64)> &tick)
+{
+    auto invalid = [](const QByteArray &line, bool lineFeed) {
+        return StepError{Failure::Validation, line, lineFeed};
+    };
+    out.bins.assign(size_t(snpCount), 0);
+    std::vector<char> hasBin(size_t(snpCount), 0);
+    LineReader reader;
+    if (!reader.open(path))
+        return StepError{Failure::UnreadableInput,
+                         "error : can't open the SNP information file " + path.toUtf8() + '!', true};
+    QByteArrayView line;
+    out.headerFields = 1;
+    if (reader.readLine(line))
+        out.headerFields = line.count('\t') + 1;
+    const qsizetype fieldCount = expectedFields < 0 ? out.headerFields : expectedFields;
+    if (out.headerFields != fieldCount)
+        return invalid(" error : it has different column numbers!", true);
+
+    std::vector<QByteArrayView> fields;
+    qint64 n = 0;
+    while (reader.readLine(line)) {
+        ++n;
+        splitTabs(line, fields, fieldCount);
+        if (qsizetype(fields.size()) != fieldCount)
+            return invalid("error :" + number(n) + "th line has different column numbers!", true);
+        const std::optional<int> chromosome = chromosomeNumber(fields[1]);
+        if (!chromosome)
+            return invalid("error :" + number(n) + "th line has invalid chr!", false);
+        const std::optional<double> position = parsePosition(fields[2]);
+        if (!position)
+            return invalid("error :" + number(n)
+                               + "th line has invalid pos! It must be in Mb with at least 1 digits"
+                                 " after decimal!",
+                           false);
+        const std::optional<qint16> bin = positionBin(*chromosome, *position);
+        if (!bin)
+            return invalid("error :" + number(n)
+                               + "th line has invalid pos! Chromosome x 1000 + position in Mb must"
+                                 " lie between -32768 and 32767!",
+                           false);
+        const qint32 snp = indexOf(fields[0]);
+        if (snp >= 0) {
+            // A SNP listed again is binned by its last line.
+            out.bins[size_t(snp)] = *bin;
+            hasBin[size_t(snp)] = 1;
+        }
+        if (tick)
+            tick(n);
+    }
+    if (reader.failed())
+        return StepError{Failure::UnreadableInput,
+                         "error : can't read the SNP information file " + path.toUtf8() + " to its end!", true};
+    if (std::find(hasBin.begin(), hasBin.end(), 0) != hasBin.end())
+        return invalid("error : can't find pos info for some snp, please check the snp info file.", false);
+    return std::nullopt;
+}
+
+bool readResultLines(const QString &work, int ranges, qsizetype fields, ResultLines &out)
+{
+    out = {};
+    out.lostCount.assign(size_t(std::max<qsizetype>(fields, 0)), 0);
+    out.lostFirst.assign(out.lostCount.size(), 0);
+    for (int r = 0; r < ranges; ++r) {
+        QByteArray bytes;
+        if (!readWhole(rangeFile(work, r, "meta"), bytes))
+            return false;
+        const QMultiHash<QByteArray, QByteArray> meta = readMeta(bytes);
+        if (!meta.contains("lines"))
+            return false;
+        // Every range before the first failed line was read to its end.
+        const qint64 before = out.rows;
+        for (const QByteArray &lost : meta.values("lost")) {
+            const QList<QByteArray> parts = lost.split(' ');
+            const qsizetype k = parts.value(0).toLongLong();
+            if (parts.size() != 3 || k < 0 || k >= qsizetype(out.lostCount.size()))
+                return false;
+            if (out.lostCount[size_t(k)] == 0)
+                out.lostFirst[size_t(k)] = before + parts[2].toLongLong();
+            out.lostCount[size_t(k)] += parts[1].toLongLong();
+        }
+        out.rows += meta.value("lines").toLongLong();
+        const QByteArray error = meta.value("error");
+        if (!error.isEmpty()) {
+            // "error KIND LINE SPACE DETAIL-IN-HEX"
+            const QList<QByteArray> parts = error.split(' ');
+            if (parts.size() != 4)
+                return false;
+            ResultsLineError &first = out.error.emplace();
+            first.kind = parts[0] == "u" ? ResultsLineError::Kind::Unreadable : ResultsLineError::Kind::Validation;
+            first.line = parts[1].toLongLong();
+            first.spaceAfter = parts[2] == "1";
+            first.detail = QByteArray::fromHex(parts[3]);
+            out.linesBefore = before;
+            return true;
+        }
+    }
+    return true;
+}
+
+bool readBinsOutcome(const QString &work, qsizetype &headerFields, std::optional<StepError> &error)
+{
+    QByteArray bytes;
+    if (!readWhole(workFile(work, QStringLiteral("bins.meta")), bytes))
+        return false;
+    // "header H\n", then optionally "error FAILURE LINEFEED\n" and the report line to the end.
+    const qsizetype firstEnd = bytes.indexOf('\n');
+    if (firstEnd < 0 || !bytes.startsWith("header "))
+        return false;
+    headerFields = bytes.mid(7, firstEnd - 7).toLongLong();
+    error.reset();
+    const qsizetype secondEnd = bytes.indexOf('\n', firstEnd + 1);
+    if (secondEnd > 0) {
+        const QList<QByteArray> parts = bytes.mid(firstEnd + 1, secondEnd - firstEnd - 1).split(' ');
+        if (parts.size() != 3 || parts[0] != "error")
+            return false;
+        error = StepError{Failure(parts[1].toInt()), bytes.mid(secondEnd + 1), parts[2] == "1"};
+    }
+    return true;
+}
+
+bool readWorkFile(const QString &work, const QString &name, QByteArray &bytes)
+{
+    return readWhole(workFile(work, name), bytes);
+}
+
+QString shardPath(const QString &work, int table, int shard)
+{
+    return workFile(work, QStringLiteral("table%1-%2.shard").arg(table).arg(shard));
+}
+
+bool readShardCounts(const QString &work, int table, int shard, std::vector<std::pair<qint64, qint64>> &counts)
+{
+    counts.clear();
+    QByteArray bytes;
+    if (!readWhole(shardPath(work, table, shard) + QStringLiteral(".counts"), bytes))
+        return false;
+    bool ok = true;
+    forEachLine(bytes, [&](const char *p, qsizetype n) {
+        const QList<QByteArray> parts = QByteArray(p, n).split('\t');
+        ok = ok && parts.size() == 2;
+        if (ok)
+            counts.emplace_back(parts[0].toLongLong(), parts[1].toLongLong());
+    });
+    return ok;
+}
+
+// The range's rows go out with its own name ids, its names in order of first appearance. A
+// gzip file has no byte ranges: range 0 reads it whole, line by line, with the same checks.
+int runParseStep(const QString &results, const QString &work, int range, qint64 begin, qint64 end)
+{
+    ResultsRange parsed;
+    QFile file(results);
+    char magic[2] = {0, 0};
+    const bool gzip = file.open(QIODevice::ReadOnly) && file.peek(magic, 2) == 2 && uchar(magic[0]) == 0x1f
+        && uchar(magic[1]) == 0x8b;
+    file.close();
+    if (!gzip) {
+        // A header of fewer than 3 columns failed before any line was read (the finish step says
+        // so), so no layout here means the file cannot be read.
+        const std::optional<ResultsLayout> layout = readResultsLayout(results);
+        if (layout)
+            parsed = parseResultsRange(results, begin, end, *layout);
+        else
+            parsed.readFailed = true;
+    } else if (range == 0) {
+        LineReader reader;
+        QByteArrayView line;
+        if (reader.open(results) && reader.readLine(line)) {
+            const ResultsLayout layout = ResultsLayout::fromHeader(line, 0);
+            std::vector<QByteArrayView> fields;
+            std::vector<float> stats(size_t(std::max(layout.statsPerRow(), 1)));
+            parsed.lostCount.assign(size_t(layout.fields), 0);
+            parsed.lostFirst.assign(size_t(layout.fields), 0);
+            parsed.rows.reset(layout.statsPerRow());
+            while (layout.fields >= 3 && reader.readLine(line)) {
+                parsed.error = parseResultsLine(line, parsed.lines + 1, layout, fields, stats.data(),
+                                                parsed.lostCount, parsed.lostFirst);
+                if (parsed.error)
+                    break;
+                parsed.rows.append(parsed.traits.idOf(fields[0]), parsed.snps.idOf(fields[1]), stats.data());
+                ++parsed.lines;
+            }
+        }
+        parsed.readFailed = reader.failed();
+    }
+
+    QByteArray meta = "width " + number(std::max<qint64>(parsed.rows.statsPerRow(), 1)) + '\n';
+    for (size_t k = 0; k < parsed.lostCount.size(); ++k) {
+        if (parsed.lostCount[k] > 0)
+            meta += "lost " + number(qint64(k)) + ' ' + number(parsed.lostCount[k]) + ' '
+                + number(parsed.lostFirst[k]) + '\n';
+    }
+    meta += "lines " + number(parsed.lines) + '\n';
+    if (parsed.readFailed)
+        meta += "error u 0 0 00\n";
+    else if (parsed.error)
+        meta += "error " + QByteArray(parsed.error->kind == ResultsLineError::Kind::Unreadable ? "u" : "v") + ' '
+            + number(parsed.error->line) + ' ' + (parsed.error->spaceAfter ? "1" : "0") + ' '
+            + (parsed.error->detail.isEmpty() ? QByteArray("00") : parsed.error->detail.toHex()) + '\n';
+
+    WorkFile rows(rangeFile(work, range, "rows"));
+    for (qint64 r = 0; r < parsed.rows.size(); ++r) {
+        const qint32 ids[2] = {parsed.rows.trait(r), parsed.rows.snp(r)};
+        rows.write(ids, sizeof ids);
+        rows.write(parsed.rows.stats(r), sizeof(float) * size_t(parsed.rows.statsPerRow()));
+    }
+    if (!rows.commit())
+        return cannotWrite(rows.path());
+    for (const auto &[kind, names] : {std::pair{"traits", &parsed.traits}, std::pair{"snps", &parsed.snps}}) {
+        QByteArray list;
+        list.reserve(qsizetype(names->nameBytes() + names->size()));
+        for (qint32 id = 0; id < names->size(); ++id) {
+            list += names->nameAt(id);
+            list += '\n';
+        }
+        const QString path = rangeFile(work, range, kind);
+        if (!writeWhole(path, list))
+            return cannotWrite(path);
+    }
+    // Written last: its presence says the range is done.
+    if (!writeWhole(rangeFile(work, range, "meta"), meta))
+        return cannotWrite(rangeFile(work, range, "meta"));
+    // For the driver: whether the later steps are needed at all.
+    std::puts(parsed.readFailed || parsed.error ? "failed" : "ok");
+    return 0;
+}
+
+int runNamesStep(const QString &work, int ranges)
+{
+    NameSet sets[2];
+    NameList sorted[2];
+    std::vector<qint32> finalIndex[2];
+    std::vector<std::vector<qint32>> provisional[2]; // per range: local id -> the set's id
+    for (int kind = 0; kind < 2; ++kind) {
+        provisional[kind].resize(size_t(ranges));
+        for (int r = 0; r < ranges; ++r) {
+            const QString path = rangeFile(work, r, kind == 0 ? "traits" : "snps");
+            QByteArray list;
+            if (!readWhole(path, list))
+                return cannotRead(path);
+            for (std::string_view name : splitNames(list))
+                provisional[kind][size_t(r)].push_back(sets[kind].idOf(QByteArrayView(name.data(), qsizetype(name.size()))));
+        }
+        sets[kind].finish(sorted[kind], finalIndex[kind]);
+    }
+    for (int r = 0; r < ranges; ++r) {
+        WorkFile map(rangeFile(work, r, "map"));
+        for (int kind = 0; kind < 2; ++kind) {
+            std::vector<qint32> &local = provisional[kind][size_t(r)];
+            const qint32 count = qint32(local.size());
+            map.write(&count, sizeof count);
+            for (qint32 &id : local)
+                id = finalIndex[kind][size_t(id)];
+            map.write(bytesOf(local));
+        }
+        if (!map.commit())
+            return cannotWrite(map.path());
+    }
+    auto lines = [](auto count, auto nameAt) {
+        QByteArray bytes;
+        for (qint64 i = 0; i < count; ++i) {
+            bytes += nameAt(i);
+            bytes += '\n';
+        }
+        return bytes;
+    };
+    const QByteArray lists[2] = {lines(sorted[0].size(), [&](qint64 i) { return sorted[0].at(i); }),
+                                 lines(sorted[1].size(), [&](qint64 i) { return sorted[1].at(i); })};
+    // The SNP information file names SNPs by their bytes: every spelling seen, with its index.
+    const QByteArray raw = lines(sets[1].size(), [&](qint64 i) { return sets[1].nameAt(qint32(i)); });
+    const std::pair<QString, QByteArray> outputs[] = {
+        {QStringLiteral("IDlist"), lists[0]},
+        {QStringLiteral("SNPlist"), lists[1]},
+        {QStringLiteral("snp-raw"), raw},
+        {QStringLiteral("snp-raw.index"), bytesOf(finalIndex[1]).toByteArray()},
+        {QStringLiteral("names.meta"),
+         "traits " + number(sorted[0].size()) + "\nsnps " + number(sorted[1].size()) + '\n'}};
+    for (const auto &[name, bytes] : outputs) {
+        if (!writeWhole(workFile(work, name), bytes))
+            return cannotWrite(workFile(work, name));
+    }
+    return 0;
+}
+
+int runBinsStep(const QString &snps, const QString &work)
+{
+    QByteArray raw;
+    std::vector<qint32> index;
+    QByteArray metaBytes;
+    if (!readWhole(workFile(work, QStringLiteral("snp-raw")), raw)
+        || !readArray(workFile(work, QStringLiteral("snp-raw.index")), index)
+        || !readWhole(workFile(work, QStringLiteral("names.meta")), metaBytes))
+        return cannotRead(workFile(work, QStringLiteral("snp-raw")));
+    NameSet lookup;
+    for (std::string_view name : splitNames(raw))
+        lookup.idOf(QByteArrayView(name.data(), qsizetype(name.size())));
+    if (size_t(lookup.size()) != index.size())
+        return cannotRead(workFile(work, QStringLiteral("snp-raw")));
+    const qint64 snpCount = readMeta(metaBytes).value("snps").toLongLong();
+    SnpBinning binning;
+    const std::optional<StepError> error = binSnps(
+        snps, -1,
+        [&](QByteArrayView name) {
+            const qint32 id = lookup.find(name);
+            return id < 0 ? -1 : index[size_t(id)];
+        },
+        snpCount, binning, {});
+    const QString binsPath = workFile(work, QStringLiteral("bins"));
+    if (!writeWhole(binsPath, bytesOf(binning.bins)))
+        return cannotWrite(binsPath);
+    QByteArray meta = "header " + number(binning.headerFields) + '\n';
+    if (error)
+        meta += "error " + number(int(error->failure)) + ' ' + (error->lineFeed ? "1" : "0") + '\n' + error->reportLine;
+    if (!writeWhole(binsPath + QStringLiteral(".meta"), meta))
+        return cannotWrite(binsPath + QStringLiteral(".meta"));
+    std::puts(error ? "failed" : "ok");
+    return 0;
+}
+
+// Both orders by a counting sort, stable: within a trait or a bin the rows stay in file order.
+int runSortStep(const QString &work, int range)
+{
+    QByteArray metaBytes;
+    QByteArray namesBytes;
+    std::vector<char> rowBytes;
+    std::vector<qint32> map;
+    std::vector<qint16> bins;
+    if (!readWhole(rangeFile(work, range, "meta"), metaBytes)
+        || !readWhole(workFile(work, QStringLiteral("names.meta")), namesBytes)
+        || !readArray(rangeFile(work, range, "rows"), rowBytes) || !readArray(rangeFile(work, range, "map"), map)
+        || !readArray(workFile(work, QStringLiteral("bins")), bins))
+        return cannotRead(rangeFile(work, range, "rows"));
+    const qint64 width = readMeta(metaBytes).value("width").toLongLong();
+    const qint64 traitCount = readMeta(namesBytes).value("traits").toLongLong();
+    const qint64 rowSize = 8 + 4 * width;
+    if (width < 1 || map.empty() || qint64(rowBytes.size()) % rowSize != 0)
+        return cannotRead(rangeFile(work, range, "rows"));
+    const qint64 rows = qint64(rowBytes.size()) / rowSize;
+    const size_t localTraits = size_t(map[0]);
+    if (map.size() < localTraits + 2 || map.size() != localTraits + 2 + size_t(map[localTraits + 1]))
+        return cannotRead(rangeFile(work, range, "map"));
+    const qint32 *traitIndex = map.data() + 1;
+    const qint32 *snpIndex = map.data() + localTraits + 2;
+    const size_t localSnps = size_t(map[localTraits + 1]);
+
+    std::vector<qint32> trait(static_cast<size_t>(rows));
+    std::vector<qint32> snp(static_cast<size_t>(rows));
+    for (qint64 r = 0; r < rows; ++r) {
+        qint32 ids[2];
+        std::memcpy(ids, rowBytes.data() + r * rowSize, sizeof ids);
+        if (ids[0] < 0 || size_t(ids[0]) >= localTraits || ids[1] < 0 || size_t(ids[1]) >= localSnps)
+            return cannotRead(rangeFile(work, range, "rows"));
+        trait[size_t(r)] = traitIndex[ids[0]];
+        snp[size_t(r)] = snpIndex[ids[1]];
+        if (trait[size_t(r)] < 0 || trait[size_t(r)] >= traitCount || size_t(snp[size_t(r)]) >= bins.size())
+            return cannotRead(rangeFile(work, range, "map"));
+    }
+    const int extra = int(width - 1);
+    const qint64 recordBytes = recordSize(extra);
+    std::vector<float> stats(static_cast<size_t>(width));
+    for (int table = 1; table <= 2; ++table) {
+        const size_t keys = table == 1 ? size_t(traitCount) : Bins;
+        auto keyOf = [&](qint64 r) {
+            return table == 1 ? size_t(trait[size_t(r)]) : size_t(int(bins[size_t(snp[size_t(r)])]) + 32768);
+        };
+        std::vector<qint64> next(keys + 1, 0);
+        for (qint64 r = 0; r < rows; ++r)
+            ++next[keyOf(r) + 1];
+        const std::vector<qint64> counts(next.begin() + 1, next.end());
+        for (size_t k = 1; k < next.size(); ++k)
+            next[k] += next[k - 1];
+        std::vector<qint32> order(static_cast<size_t>(rows));
+        for (qint64 r = 0; r < rows; ++r)
+            order[size_t(next[keyOf(r)]++)] = qint32(r);
+        WorkFile run(rangeFile(work, range, table == 1 ? "t" : "b"));
+        std::vector<char> record(static_cast<size_t>(recordBytes));
+        for (const qint32 r : order) {
+            std::memcpy(stats.data(), rowBytes.data() + r * rowSize + 8, size_t(4 * width));
+            encodeRecord(record.data(), {trait[size_t(r)], snp[size_t(r)], stats[0]}, stats.data() + 1, extra);
+            run.write(record.data(), record.size());
+        }
+        if (!run.commit())
+            return cannotWrite(run.path());
+        const QString countsPath = rangeFile(work, range, table == 1 ? "tc" : "bc");
+        if (!writeWhole(countsPath, bytesOf(counts)))
+            return cannotWrite(countsPath);
+    }
+    return 0;
+}
+
+// Keys [firstKey, lastKey): for each key, its records from range 0, then range 1, ...
+int runMergeStep(const QString &work, int table, int shard, qint64 firstKey, qint64 lastKey, int ranges)
+{
+    QByteArray metaBytes;
+    if (!readWhole(rangeFile(work, 0, "meta"), metaBytes))
+        return cannotRead(rangeFile(work, 0, "meta"));
+    const qint64 recordBytes = recordSize(int(readMeta(metaBytes).value("width").toLongLong() - 1));
+    struct Run {
+        std::unique_ptr<QFile> file;
+        const char *data = nullptr;
+        std::vector<qint64> counts;
+        qint64 offset = 0; // records before firstKey
+    };
+    std::vector<Run> runs(static_cast<size_t>(ranges));
+    for (int r = 0; r < ranges; ++r) {
+        Run &run = runs[size_t(r)];
+        const QString countsPath = rangeFile(work, r, table == 1 ? "tc" : "bc");
+        if (!readArray(countsPath, run.counts) || qint64(run.counts.size()) < lastKey)
+            return cannotRead(countsPath);
+        for (qint64 k = 0; k < firstKey; ++k)
+            run.offset += run.counts[size_t(k)];
+        run.file = std::make_unique<QFile>(rangeFile(work, r, table == 1 ? "t" : "b"));
+        if (!run.file->open(QIODevice::ReadOnly))
+            return cannotRead(run.file->fileName());
+        qint64 total = 0;
+        for (const qint64 c : run.counts)
+            total += c;
+        if (run.file->size() != total * recordBytes)
+            return cannotRead(run.file->fileName());
+        if (total > 0 && !(run.data = reinterpret_cast<const char *>(run.file->map(0, run.file->size()))))
+            return cannotRead(run.file->fileName());
+    }
+    WorkFile out(shardPath(work, table, shard));
+    QByteArray counts;
+    for (qint64 k = firstKey; k < lastKey; ++k) {
+        qint64 keyCount = 0;
+        for (Run &run : runs) {
+            const qint64 n = run.counts[size_t(k)];
+            if (n > 0)
+                out.write(run.data + run.offset * recordBytes, size_t(n * recordBytes));
+            run.offset += n;
+            keyCount += n;
+        }
+        if (keyCount > 0)
+            counts += number(k) + '\t' + number(keyCount) + '\n';
+    }
+    if (!out.commit())
+        return cannotWrite(out.path());
+    if (!writeWhole(shardPath(work, table, shard) + QStringLiteral(".counts"), counts))
+        return cannotWrite(shardPath(work, table, shard) + QStringLiteral(".counts"));
+    return 0;
+}
+
+} // namespace quillmap

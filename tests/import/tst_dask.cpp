@@ -1,0 +1,217 @@
+// quillmap-dask against quillmap-index: the same folder byte for byte, the same exit status
+// and the same messages, on a 2-worker local cluster.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray err;
+};
+
+Run run(const QString &program, const QStringList &args, const QByteArray &die = {})
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!die.isEmpty())
+        env.insert(QStringLiteral("QUILLMAP_DASK_TEST_DIE"), QString::fromUtf8(die));
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+    Run result;
+    if (process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit) {
+        result.exitCode = process.exitCode();
+        result.err = process.readAllStandardError();
+    }
+    return result;
+}
+
+// Every entry of a folder, hidden ones included, with its bytes.
+QMap<QString, QByteArray> folder(const QString &path)
+{
+    QMap<QString, QByteArray> files;
+    const QDir dir(path);
+    for (const QString &name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        QFile file(dir.filePath(name));
+        files.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<not a file>"));
+    }
+    return files;
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+const QByteArray Snps = "SNP\tCHR\tPOS\textra\nrs1\t1\t12.3\ta\nrs2\tX\t0.5\tb\nrs3\t23\t1.5\tc\n"
+                        "rs4\t2\t7.25\td\nrs5\t1\t12.9\te\nrs\xc3\xb8\t3\t1.0\tf\n";
+const QByteArray Traits = "trait\tdesc\nT\xe6\xbc\xa2\xe5\xad\x97\tx\nT\xc3\xa5\ty\nT1\tz\n";
+
+// Forty lines over three traits (two with multi-byte names) and six SNPs; CRLF on some lines.
+QByteArray results(int badLine = 0, const QByteArray &bad = {})
+{
+    const QByteArray traits[] = {"T\xe6\xbc\xa2\xe5\xad\x97", "T\xc3\xa5", "T1"};
+    const QByteArray snps[] = {"rs1", "rs2", "rs3", "rs4", "rs5", "rs\xc3\xb8"};
+    QByteArray text = "trait\tsnp\tp\tbeta\n";
+    for (int i = 1; i <= 40; ++i) {
+        if (i == badLine) {
+            text += bad;
+            continue;
+        }
+        text += traits[(i * 7) % 3] + '\t' + snps[(i * 5) % 6] + '\t'
+            + (i == 3 ? QByteArray("1e-300") : QByteArray::number(i * 0.125)) + '\t'
+            + QByteArray::number(-i) + (i % 4 == 0 ? "\r\n" : "\n");
+    }
+    return text;
+}
+
+} // namespace
+
+class tst_Dask final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void sameAsIndexer_data();
+    void sameAsIndexer();
+    void exampleStudyOnItsOwnCluster();
+
+private:
+    QProcess m_cluster;
+    QString m_address;
+};
+
+void tst_Dask::initTestCase()
+{
+    if (QProcess::execute(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import distributed")}) != 0)
+        QSKIP("python3-distributed is not installed");
+    // One cluster for all cases: a cluster's start costs seconds.
+    m_cluster.start(QStringLiteral(QUILLMAP_DASK), {QStringLiteral("--serve"), QStringLiteral("2")});
+    QVERIFY(m_cluster.waitForReadyRead(120000));
+    m_address = QString::fromUtf8(m_cluster.readLine().trimmed());
+    QVERIFY2(m_address.startsWith(QLatin1String("tcp://")), qPrintable(m_address));
+}
+
+void tst_Dask::cleanupTestCase()
+{
+    if (m_cluster.state() == QProcess::NotRunning)
+        return;
+    m_cluster.closeWriteChannel();
+    if (!m_cluster.waitForFinished(30000))
+        m_cluster.kill();
+}
+
+void tst_Dask::sameAsIndexer_data()
+{
+    QTest::addColumn<QByteArray>("results");
+    QTest::addColumn<QByteArray>("snps");
+    QTest::addColumn<QByteArray>("traits");
+    QTest::addColumn<QByteArray>("die"); // a step whose worker dies midway
+    QTest::addColumn<int>("exitCode");
+
+    const QByteArray good = results();
+    QTest::newRow("good") << good << Snps << Traits << QByteArray() << 0;
+    QTest::newRow("worker dies parsing") << good << Snps << Traits << QByteArray("parse-2") << 0;
+    QTest::newRow("worker dies merging") << good << Snps << Traits << QByteArray("merge-2-0") << 0;
+    QTest::newRow("columns") << results(31, "T1\trs1\t1\t2\t3\n") << Snps << Traits << QByteArray() << 1;
+    QTest::newRow("number") << results(22, "T1\trs1\tNA\t2\n") << Snps << Traits << QByteArray() << 1;
+    QTest::newRow("carriage return") << results(17, "T1\r\trs1\t1\t2\n") << Snps << Traits << QByteArray() << 1;
+    QTest::newRow("blank line") << results(40, "\n\n") << Snps << Traits << QByteArray() << 1;
+    QTest::newRow("no data lines") << QByteArray("trait\tsnp\tp\n") << Snps << Traits << QByteArray() << 1;
+    QTest::newRow("two columns") << QByteArray("trait\tsnp\nT1\trs1\n") << Snps << Traits << QByteArray() << 1;
+    QTest::newRow("utf-16") << QByteArray("\xff\xfet\0r\0") << Snps << Traits << QByteArray() << 1;
+    QTest::newRow("trait information") << good << Snps << Traits + "T2\n" << QByteArray() << 1;
+    QTest::newRow("snp columns") << good << Snps + "rs9\t1\n" << Traits << QByteArray() << 1;
+    QTest::newRow("snp chromosome") << good << Snps + "rs9\tchr1\t1.5\tg\n" << Traits << QByteArray() << 1;
+    QTest::newRow("snp position") << good << Snps + "rs9\t1\t15\tg\n" << Traits << QByteArray() << 1;
+    QTest::newRow("snp bin") << good << Snps + "rs9\tX\t9999.5\tg\n" << Traits << QByteArray() << 1;
+    QTest::newRow("snp missing") << good << QByteArray(Snps).replace("rs4\t", "rs0\t") << Traits << QByteArray() << 1;
+    QTest::newRow("missing input") << QByteArray() << Snps << Traits << QByteArray() << 2;
+}
+
+// Each folder first holds an earlier dataset, so what a failure leaves of it is compared too.
+// Ranges of 37 bytes cut lines and multi-byte characters.
+void tst_Dask::sameAsIndexer()
+{
+    QFETCH(QByteArray, results);
+    QFETCH(QByteArray, snps);
+    QFETCH(QByteArray, traits);
+    QFETCH(QByteArray, die);
+    QFETCH(int, exitCode);
+    QTemporaryDir dir;
+    const QString r = dir.filePath(QStringLiteral("results.txt"));
+    const QString s = dir.filePath(QStringLiteral("snps.txt"));
+    const QString t = dir.filePath(QStringLiteral("traits.txt"));
+    writeAll(r, QByteArray(::results()));
+    writeAll(s, Snps);
+    writeAll(t, Traits);
+    const QStringList inputs = {"--results", r, "--snps", s, "--traits", t, "--no-register", "--out"};
+    const QString single = dir.filePath(QStringLiteral("single"));
+    const QString dask = dir.filePath(QStringLiteral("dask"));
+    QCOMPARE(run(QStringLiteral(QUILLMAP_INDEXER), inputs + QStringList{single}).exitCode, 0);
+    QCOMPARE(run(QStringLiteral(QUILLMAP_INDEXER), inputs + QStringList{dask}).exitCode, 0);
+
+    if (results.isEmpty())
+        QVERIFY(QFile::remove(r));
+    else
+        writeAll(r, results);
+    writeAll(s, snps);
+    writeAll(t, traits);
+    if (QTest::currentDataTag() == QByteArray("good")) {
+        const QByteArray text = ::results();
+        bool inLine = false;
+        bool inCharacter = false;
+        for (qsizetype at = 37; at < text.size(); at += 37) {
+            inLine = inLine || text.at(at - 1) != '\n';
+            inCharacter = inCharacter || (uchar(text.at(at)) & 0xC0) == 0x80;
+        }
+        QVERIFY(inLine && inCharacter);
+    }
+    const Run expected = run(QStringLiteral(QUILLMAP_INDEXER), inputs + QStringList{single});
+    const Run got = run(QStringLiteral(QUILLMAP_DASK),
+                        QStringList{"--scheduler", m_address, "--chunk", "37"} + inputs + QStringList{dask}, die);
+    QCOMPARE(expected.exitCode, exitCode);
+    QCOMPARE(got.exitCode, expected.exitCode);
+    QVERIFY2(got.err == expected.err, got.err.constData());
+    QCOMPARE(folder(dask), folder(single));
+    if (!die.isEmpty())
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral(".died-") + QString::fromUtf8(die))));
+}
+
+// local:N starts and ends its own cluster; a gzip results file is read by one task.
+void tst_Dask::exampleStudyOnItsOwnCluster()
+{
+    QTemporaryDir dir;
+    const QString examples = QStringLiteral(QUILLMAP_EXAMPLES "/");
+    const QString gzipped = dir.filePath(QStringLiteral("results.txt.gz"));
+    QProcess gzip;
+    gzip.setStandardOutputFile(gzipped);
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-c"), examples + QStringLiteral("results.txt")});
+    QVERIFY(gzip.waitForFinished() && gzip.exitCode() == 0);
+    for (const QString &results : {examples + QStringLiteral("results.txt"), gzipped}) {
+        const QStringList inputs = {"--results", results, "--snps", examples + QStringLiteral("snp_info.txt"),
+                                    "--traits", examples + QStringLiteral("trait_info.txt"), "--groups",
+                                    examples + QStringLiteral("trait_groups.txt"), "--genes",
+                                    examples + QStringLiteral("gene_positions.txt"), "--out"};
+        const QString single = dir.filePath(QStringLiteral("single"));
+        const QString dask = dir.filePath(QStringLiteral("dask"));
+        const Run expected = run(QStringLiteral(QUILLMAP_INDEXER), inputs + QStringList{single});
+        const Run got = run(QStringLiteral(QUILLMAP_DASK),
+                            QStringList{"--scheduler", "local:2", "--chunk", "64K"} + inputs + QStringList{dask});
+        QCOMPARE(expected.exitCode, 0);
+        QCOMPARE(got.exitCode, 0);
+        QCOMPARE(got.err, expected.err);
+        QCOMPARE(folder(dask), folder(single));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_Dask)
+#include "tst_dask.moc"
