@@ -113,6 +113,9 @@ byPos::~byPos()
 {
     regionCombobox->removeEventFilter(this);
     frame->removeEventFilter(this);
+    // The line's box ends its edit when it loses the focus, which can happen while the children
+    // are deleted, after this part of the object is gone.
+    m_significance->disconnect(this);
     // The view must not outlive the rows it shows.
     ctableView->setModel(nullptr);
 }
