@@ -17,7 +17,9 @@
 #
 # QUILLMAP_BENCH_BUILD names the Release build folder to use (default build-bytrait-release).
 # QUILLMAP_BENCH_BASELINE names the Release build folder of another commit whose
-# quillmap-bench-loaddataset is timed on the same folder in the same run, for a ratio.
+# quillmap-bench-loaddataset is timed on the same folder in the same run, and whose
+# quillmap-bench-display runs in the same rounds, alternating with this build's (K rounds of a
+# process of each, 3 runs a process), for ratios.
 set -euo pipefail
 
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -33,7 +35,7 @@ while [ $# -gt 0 ]; do
     --snps) snps=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
-    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,23p' "$0"; exit 0 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -50,10 +52,30 @@ cmake --build "$build" --target quillmap-bench-loaddataset quillmap-bench-displa
 
 echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg); $jobs cores"
 out=$(mktemp)
-trap 'rm -f "$out"' EXIT
+trap 'rm -f "$out" "$out.d"' EXIT
 
-QT_QPA_PLATFORM=offscreen "$build/quillmap-bench-display" "$dataset" "$runs" > "$out"
-grep '^run ' "$out"
+if [ -z "${QUILLMAP_BENCH_BASELINE:-}" ]; then
+    QT_QPA_PLATFORM=offscreen "$build/quillmap-bench-display" "$dataset" "$runs" > "$out"
+    grep '^run ' "$out"
+else
+    # K rounds, each a process of this build and one of the baseline, 3 runs apiece; the
+    # figure of a build is the median over the rounds of its processes' medians.
+    for ((i = 1; i <= runs; i++)); do
+        QT_QPA_PLATFORM=offscreen "$build/quillmap-bench-display" "$dataset" 3 | sed 's/^/this /' >> "$out.d"
+        QT_QPA_PLATFORM=offscreen "$QUILLMAP_BENCH_BASELINE/quillmap-bench-display" "$dataset" 3 | sed 's/^/baseline /' >> "$out.d"
+        echo "round $i: $(awk -v i="$i" '$2 == "median" { n[$1 $3]++ } $2 == "median" && n[$1 $3] == i && $3 ~ /^(open|display-big)$/ { printf "%s %s %.3f s; ", $1, $3, $4 }' "$out.d")"
+    done
+    awk '$2 == "median" { k = $1 " " $3; v[k, ++n[k]] = $4; d[k] = $5 " " $6 " " $7 " " $8 " " $9 " " $10 " " $11 " " $12 }
+        END {
+            for (k in n) {
+                m = n[k]
+                for (a = 1; a <= m; a++) for (b = a + 1; b <= m; b++) if (v[k, b] < v[k, a]) { t = v[k, a]; v[k, a] = v[k, b]; v[k, b] = t }
+                split(k, part, " ")
+                print (part[1] == "this" ? "median" : "baseline"), part[2], v[k, int((m + 1) / 2)], d[k]
+            }
+        }' "$out.d" >> "$out"
+    rm -f "$out.d"
+fi
 
 big_snps=$work/snps-$snps
 if [ ! -f "$big_snps/summary.txt" ]; then
@@ -84,6 +106,7 @@ awk -v snps="$snps" '
     $1 == "median" && $2 == "open"          { row("open dataset", $3, 0.5, "s") }
     $1 == "median" && $2 == "display-small" { row("display " $4 "-row trait", $3 * 1000, 20, "ms") }
     $1 == "median" && $2 == "display-big"   { row("display " $4 "-row trait", $3 * 1000, 300, "ms") }
+    $1 == "median" && $2 == "display-big-cpu" { printf "%-28s %8.3f ms (processor time)\n", "  its cpu time", $3 * 1000 }
     $1 == "median" && $2 == "sort-big"      { row("sort " $4 " rows", $3 * 1000, 300, "ms") }
     $1 == "median" && $2 == "repaint-big"   { printf "%-28s %8.3f s  (no target)\n", "progressive repaint", $3 }
     $1 == "median" && $2 == "first-open-big-snp" { printf "%-28s %8.3f s  (no target)\n", "first open, " snps " SNPs", $3 }
@@ -95,3 +118,14 @@ awk -v snps="$snps" '
     $1 == "median" && $2 == "query-region"  { row("query region 1 0", $3, 1, "s") }
     $1 == "peak-rss-mb-query"               { row("  its peak resident memory", $2, 600, "MB") }
 ' "$out"
+if grep -q '^baseline ' "$out"; then
+    printf '\n%-28s %10s %10s %8s  (same rounds, alternating)\n' measure this baseline "this/base"
+    awk '$1 == "median" { m[$2] = $3 } $1 == "baseline" { b[$2] = $3 }
+        END {
+            split("open display-small display-big display-big-cpu sort-big repaint-big", names, " ")
+            for (i = 1; i <= 6; i++) {
+                k = names[i]
+                if (k in b && b[k] > 0) printf "%-28s %8.1f ms %7.1f ms %8.2f\n", k, m[k] * 1000, b[k] * 1000, m[k] / b[k]
+            }
+        }' "$out"
+fi

@@ -75,8 +75,11 @@ private:
 
 // Bytes the import holds per result row with `statsPerRow` statistics (for the memory limit).
 qint64 importBytesPerRow(int statsPerRow);
-// A quarter of physical memory, at least 256 MiB: the default memory limit.
+// The default memory limit: a quarter of physical memory, at least 256 MiB and at most 2 GiB
+// (beyond that the rows held cost more memory than the runs save time).
 qint64 defaultImportMemory();
+// The same rule for a machine with `physicalBytes` of memory.
+qint64 defaultImportMemory(qint64 physicalBytes);
 // "100M", "2G", "512K", "1000000" (bytes; K, M, G and T are powers of 1024) -> bytes; -1 when
 // the text is not such a size.
 qint64 parseMemorySize(QByteArrayView text);

@@ -3,6 +3,7 @@
 #include "dataset/datasettables.h"
 #include "dataset/resultrecord.h"
 #include "import/importer.h"
+#include "import/runspill.h"
 
 #include <QDir>
 #include <QFile>
@@ -150,6 +151,8 @@ private slots:
     void gzipInputEqualsPlainInput();
     void spilledRunsEqualInMemory_data();
     void spilledRunsEqualInMemory();
+    void defaultMemoryLimit_data();
+    void defaultMemoryLimit();
     void byteOrderMarkIsStripped();
     void reimportRemovesOptionalFilesItDoesNotWrite();
     void plantedLinksAreReplaced_data();
@@ -947,6 +950,26 @@ void tst_Importer::spilledRunsEqualInMemory()
     QCOMPARE(summaryLines(spilled), summaryLines(held));
     // No run is left behind.
     QCOMPARE(QDir(spilled).entryList(QDir::Files | QDir::Hidden), QDir(held).entryList(QDir::Files | QDir::Hidden));
+}
+
+// A quarter of the machine's memory, kept between 256M and 2G: 100M rows then peak well under
+// 1.5 GB on any machine.
+void tst_Importer::defaultMemoryLimit_data()
+{
+    QTest::addColumn<qint64>("physical");
+    QTest::addColumn<qint64>("limit");
+    constexpr qint64 M = qint64(1) << 20;
+    QTest::newRow("512M machine") << 512 * M << 256 * M;
+    QTest::newRow("4G machine") << 4096 * M << 1024 * M;
+    QTest::newRow("23G machine") << 23552 * M << 2048 * M;
+    QTest::newRow("unknown") << qint64(0) << 256 * M;
+}
+
+void tst_Importer::defaultMemoryLimit()
+{
+    QFETCH(qint64, physical);
+    QFETCH(qint64, limit);
+    QCOMPARE(quillmap::defaultImportMemory(physical), limit);
 }
 
 #include "tst_importer.moc"
