@@ -423,8 +423,11 @@ bool Import::readFedResults()
             if (row.lost && row.lost[k] && m_lostCount[size_t(k + 2)]++ == 0)
                 m_lostFirst[size_t(k + 2)] = n;
         }
-        m_rows.append(m_traitSet.idOf(row.trait),
-                      m_snpSet.idOf(row.snp), row.stats);
+        // A known id is the set's own id for the name: a name is added at its first row.
+        const qint32 trait = row.traitId >= 0 && row.traitId < m_traitSet.size() ? row.traitId
+                                                                                : m_traitSet.idOf(row.trait);
+        const qint32 snp = row.snpId >= 0 && row.snpId < m_snpSet.size() ? row.snpId : m_snpSet.idOf(row.snp);
+        m_rows.append(trait, snp, row.stats);
         if (m_rows.size() >= runRows && !spillRows())
             return cannotWrite(m_spill.errorPath());
         tick(importstage::Results, n);

@@ -114,6 +114,10 @@ struct ResultRow {
     QByteArrayView snp;
     const float *stats = nullptr;
     const char *lost = nullptr;
+    // Ids a feed may know, so the import need not look the names up: the number of distinct
+    // trait (SNP) names in the rows before the name's first row. -1: look the name up.
+    qint32 traitId = -1;
+    qint32 snpId = -1;
 };
 
 // Rows handed to the import in place of its reading the results file, by a caller that has

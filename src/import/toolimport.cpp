@@ -10,6 +10,10 @@
 #include <QFileInfo>
 
 #include <charconv>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -71,6 +75,7 @@ public:
     }
 
     const Entry &at(qint64 e) const { return m_entries[size_t(e)]; }
+    qint64 size() const { return qint64(m_entries.size()); }
     QByteArrayView nameOf(qint64 e) const
     {
         const Entry &entry = m_entries[size_t(e)];
@@ -173,6 +178,7 @@ struct TraitFile {
     QString path;
     QString trait;
     QByteArray traitBytes; // the trait as the results file writes it
+    qint32 traitId = -1;   // traits with kept rows before this one's first
     ToolColumns columns;
     qint64 kept = 0;
     SkippedRows skipped;
@@ -181,9 +187,21 @@ struct TraitFile {
     QByteArray bestSnp;
 };
 
-// Reads the files one row at a time as the import asks for them: each kept row is written to
-// the derived files and handed over with its numbers parsed from the very text written, so the
-// import stores what it would store reading the derived files.
+// Kept rows on their way from the reading thread to the import.
+struct RowBatch {
+    std::vector<int> files;          // per row: its trait file
+    std::vector<qint32> snpIds;      // per row: SNPs first kept before this one's first row
+    std::vector<size_t> snpEnds;     // per row: where its SNP ID ends in `names`
+    std::string names;
+    std::vector<float> stats;        // per row: -log10(P), P, the effect columns
+    std::vector<char> lost;
+    bool last = false;               // no rows follow
+    size_t size() const { return files.size(); }
+};
+
+// Reads the files on a thread of its own while the import stores the rows: each kept row is
+// written to the derived files and handed over with its numbers parsed from the very text
+// written, so the import stores what it would store reading the derived files.
 class ToolImport final : public ResultFeed
 {
 public:
@@ -191,6 +209,9 @@ public:
         : m_folder(folder), m_inputs(inputs), m_progress(progress)
     {
     }
+    ~ToolImport() override { stopReading(); }
+    ToolImport(const ToolImport &) = delete;
+    ToolImport &operator=(const ToolImport &) = delete;
 
     ToolImportResult run();
 
@@ -219,6 +240,9 @@ private:
     }
 
     bool readHeaders();
+    bool nextKept(); // the reading thread's next kept row, in m_id, m_stats and m_lost
+    void readRows();
+    void stopReading();
     bool readRow(int file, qint64 line, bool &kept);
     bool writeTraitInfo(DerivedFile &out);
 
@@ -244,6 +268,20 @@ private:
     int m_file = -1;     // the file being read
     qint64 m_line = 0;   // its last line read
     bool m_headerSeen = false;
+    size_t m_width = 0; // statistics per row
+    qint32 m_snpId = 0;  // the kept row's SNP: its entry in m_snps
+    qint32 m_traitsKept = 0;
+
+    // Between the reading thread and the import. The reading thread alone touches the files,
+    // the tables and the error until it has handed over its last batch.
+    std::thread m_readingThread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<RowBatch> m_queue;
+    bool m_stop = false;
+    RowBatch m_batch; // the import's current batch
+    size_t m_next = 0;
+    bool m_ended = false;
 };
 
 // Every file opens, its header is its format's, the columns match the first file's and the
@@ -314,6 +352,87 @@ bool ToolImport::readHeaders()
 
 bool ToolImport::next(ResultRow &row)
 {
+    if (!m_readingThread.joinable() && !m_ended)
+        m_readingThread = std::thread([this] { readRows(); });
+    while (m_next >= m_batch.size()) {
+        if (m_ended)
+            return false;
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_queue.empty(); });
+        m_batch = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_changed.notify_all();
+        lock.unlock();
+        m_next = 0;
+        if (m_batch.last) {
+            m_readingThread.join();
+            m_ended = true;
+        }
+    }
+    const size_t k = m_next++;
+    const size_t width = m_width;
+    const size_t begin = k == 0 ? 0 : m_batch.snpEnds[k - 1];
+    const TraitFile &file = m_files[size_t(m_batch.files[k])];
+    row.trait = file.traitBytes;
+    row.traitId = file.traitId;
+    row.snpId = m_batch.snpIds[k];
+    row.snp = QByteArrayView(m_batch.names.data() + begin, qsizetype(m_batch.snpEnds[k] - begin));
+    row.stats = m_batch.stats.data() + k * width;
+    row.lost = m_batch.lost.data() + k * width;
+    return true;
+}
+
+void ToolImport::readRows()
+{
+    constexpr size_t BatchRows = 4096;
+    constexpr size_t QueuedBatches = 8;
+    bool more = true;
+    while (more) {
+        RowBatch batch;
+        try {
+            batch.files.reserve(BatchRows);
+            batch.snpEnds.reserve(BatchRows);
+            batch.snpIds.reserve(BatchRows);
+            while (batch.size() < BatchRows && (more = nextKept())) {
+                batch.files.push_back(m_file);
+                batch.snpIds.push_back(m_snpId);
+                batch.names.append(m_id);
+                batch.snpEnds.push_back(batch.names.size());
+                batch.stats.insert(batch.stats.end(), m_stats.begin(), m_stats.end());
+                batch.lost.insert(batch.lost.end(), m_lost.begin(), m_lost.end());
+            }
+        } catch (const std::bad_alloc &) {
+            // The import fails; a row half added must not reach it.
+            batch = RowBatch();
+            fail(Failure::OutOfMemory, QStringLiteral("error : there is not enough memory to import these files!"));
+            more = false;
+        }
+        batch.last = !more;
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_stop || m_queue.size() < QueuedBatches; });
+        if (m_stop)
+            return;
+        m_queue.push_back(std::move(batch));
+        m_changed.notify_all();
+    }
+}
+
+// The import may stop asking for rows (a failure of its own): the reading thread then ends.
+void ToolImport::stopReading()
+{
+    if (!m_readingThread.joinable())
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_changed.notify_all();
+    }
+    m_readingThread.join();
+    m_ended = true;
+}
+
+bool ToolImport::nextKept()
+{
     if (!m_error.isEmpty())
         return false;
     QByteArrayView line;
@@ -345,13 +464,8 @@ bool ToolImport::next(ResultRow &row)
         bool kept = false;
         if (!readRow(m_file, m_line, kept))
             return false;
-        if (kept) {
-            row.trait = m_files[size_t(m_file)].traitBytes;
-            row.snp = m_id;
-            row.stats = m_stats.data();
-            row.lost = m_lost.data();
+        if (kept)
             return true;
-        }
     }
 }
 
@@ -424,9 +538,8 @@ bool ToolImport::readRow(int file, qint64 line, bool &kept)
         return invalid(QStringLiteral("%1 has the position %2, which is not a whole number of base pairs!")
                            .arg(at(file, line), QString::fromUtf8(positionText)));
     }
-    const size_t width = 2 + c.effects.size();
-    m_stats.resize(width);
-    m_lost.resize(width);
+    m_stats.resize(m_width);
+    m_lost.resize(m_width);
     for (size_t j = 0; j < c.effects.size(); ++j) {
         const QByteArrayView text = m_fields[size_t(c.effects[j])];
         bool lost = false;
@@ -463,6 +576,7 @@ bool ToolImport::readRow(int file, qint64 line, bool &kept)
         return invalid(QStringLiteral("%1 has a SNP ID with a tab or carriage return!").arg(at(file, line)));
 
     const qint64 known = m_snps.find(id);
+    m_snpId = qint32(known < 0 ? m_snps.size() : known);
     if (known < 0) {
         m_snps.add(id, *chromosome, *position, file, line);
         m_snpLine.assign(id.data(), size_t(id.size()));
@@ -525,7 +639,8 @@ bool ToolImport::readRow(int file, qint64 line, bool &kept)
     m_resultLine += '\n';
     m_results->write(QByteArrayView(m_resultLine.data(), qsizetype(m_resultLine.size())));
 
-    ++trait.kept;
+    if (trait.kept++ == 0)
+        trait.traitId = m_traitsKept++;
     kept = true;
     if (negLog10P > trait.bestNegLog10) {
         trait.bestNegLog10 = negLog10P;
@@ -564,6 +679,7 @@ bool ToolImport::writeTraitInfo(DerivedFile &out)
 
 bool ToolImport::finish()
 {
+    stopReading();
     if (!m_error.isEmpty())
         return false;
     qint64 kept = 0;
@@ -633,11 +749,14 @@ ToolImportResult ToolImport::run()
                 m_snpInfoHeader += '\t' + name;
             m_snpInfo->write(m_snpInfoHeader + '\n');
             // The import reads the rows through next() and calls finish() after the last.
+            m_width = 2 + c.effects.size();
             result.import = runImport(m_folder, five, *this, m_progress);
         }
     } catch (const std::bad_alloc &) {
+        stopReading();
         fail(Failure::OutOfMemory, QStringLiteral("error : there is not enough memory to import these files!"));
     }
+    stopReading();
     m_reader.close();
     m_results.reset();
     m_snpInfo.reset();

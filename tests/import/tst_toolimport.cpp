@@ -259,6 +259,10 @@ void tst_ToolImport::refusals_data()
     QTest::newRow("another tool's file")
         << ToolFormat::Regenie << Files{"p.a.glm.linear", Plink2Linear + row + "0.5\t.\n"}
         << "error : @/p.a.glm.linear is not regenie output: its header has no column CHROM!";
+    // The import stops taking rows while the files are still being read.
+    QTest::newRow("more rows than an import takes")
+        << ToolFormat::Plink2 << Files{"p.a.glm.linear", Plink2Linear + row + "0.5\t.\n" + row + "0.5\t.\n"}
+        << "error : the results file has more than 1 data lines!";
     QTest::newRow("only missing p-values")
         << ToolFormat::Plink2 << Files{"p.a.glm.linear", Plink2Linear + row + "NA\t.\n"}
         << "error : the files hold no row on chromosomes 1-22 or X with a p-value!";
@@ -276,7 +280,9 @@ void tst_ToolImport::refusals()
     QVERIFY(old.open(QIODevice::WriteOnly) && old.write("OLD") == 3);
     old.close();
 
+    setMaxResultRowsForTesting(QTest::currentDataTag() == QByteArray("more rows than an import takes") ? 1 : 0);
     const quillmap::ToolImportResult result = import(format, files);
+    setMaxResultRowsForTesting(0);
     QVERIFY(result.import.failed);
     QCOMPARE(result.import.failure, ImportResult::Failure::Validation);
     QCOMPARE(result.import.errorText, QString(error).replace(QLatin1Char('@'), m_dir->path()));
