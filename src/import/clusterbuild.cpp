@@ -590,16 +590,16 @@ int runSortStep(const QString &work, int range)
         const std::vector<qint64> counts(next.begin() + 1, next.end());
         for (size_t k = 1; k < next.size(); ++k)
             next[k] += next[k - 1];
-        std::vector<qint32> order(static_cast<size_t>(rows));
-        for (qint64 r = 0; r < rows; ++r)
-            order[size_t(next[keyOf(r)]++)] = qint32(r);
-        WorkFile run(rangeFile(work, range, table == 1 ? "t" : "b"));
-        std::vector<char> record(static_cast<size_t>(recordBytes));
-        for (const qint32 r : order) {
+        // Scattered in file order: reads run straight through the rows, each record written to
+        // its place (stable within a key).
+        std::vector<char> sorted(static_cast<size_t>(rows * recordBytes));
+        for (qint64 r = 0; r < rows; ++r) {
             std::memcpy(stats.data(), rowBytes.data() + r * rowSize + 8, size_t(4 * width));
-            encodeRecord(record.data(), {trait[size_t(r)], snp[size_t(r)], stats[0]}, stats.data() + 1, extra);
-            run.write(record.data(), record.size());
+            encodeRecord(sorted.data() + next[keyOf(r)]++ * recordBytes, {trait[size_t(r)], snp[size_t(r)], stats[0]},
+                         stats.data() + 1, extra);
         }
+        WorkFile run(rangeFile(work, range, table == 1 ? "t" : "b"));
+        run.write(sorted.data(), sorted.size());
         if (!run.commit())
             return cannotWrite(run.path());
         const QString countsPath = rangeFile(work, range, table == 1 ? "tc" : "bc");
