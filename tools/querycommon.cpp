@@ -37,8 +37,7 @@ int outputError()
     return 3;
 }
 
-std::optional<Options> parseOptions(const QStringList &args, const QStringList &named,
-                                    QString *problem)
+std::optional<Options> parseOptions(const QStringList &args, const QStringList &named, QString *problem)
 {
     Options options;
     for (qsizetype i = 0; i < args.size(); ++i) {

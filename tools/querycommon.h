@@ -16,13 +16,13 @@ class DatasetTables;
 namespace quillmap::query {
 
 void printError(const QString &text);
-int usageError(const QString &text, const char *usage);   // prints, returns 2
-int datasetError(const QString &text);                    // prints, returns 3
-int outputError();                                        // standard output failed; returns 3
+int usageError(const QString &text, const char *usage); // prints, returns 2
+int datasetError(const QString &text);                  // prints, returns 3
+int outputError();                                      // standard output failed; returns 3
 
 struct Options {
     QStringList positional;
-    QHash<QString, QString> values;   // "--name" -> value
+    QHash<QString, QString> values; // "--name" -> value
 
     bool contains(const QString &name) const { return values.contains(name); }
     QString value(const QString &name) const { return values.value(name); }
@@ -31,8 +31,7 @@ struct Options {
 // Splits `args` into positional arguments and the named options (each takes one value, as
 // "--name value" or "--name=value"). An unknown option or one without its value: nullopt with
 // the reason in `problem`.
-std::optional<Options> parseOptions(const QStringList &args, const QStringList &named,
-                                    QString *problem);
+std::optional<Options> parseOptions(const QStringList &args, const QStringList &named, QString *problem);
 
 // A number above 0 written plainly ("5e-8", "0.01"); ok = false otherwise.
 double parsePositive(const QString &text, bool *ok);
@@ -55,7 +54,7 @@ public:
     TsvWriter &operator=(const TsvWriter &) = delete;
 
     bool row(const QStringList &fields);
-    bool finish();   // writes what is left and flushes
+    bool finish(); // writes what is left and flushes
 
 private:
     bool flushBlock();

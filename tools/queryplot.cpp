@@ -19,8 +19,8 @@ namespace quillmap::query {
 namespace {
 
 const QStringList TransformNames = {QStringLiteral("NoTransformation"), QStringLiteral("log(10)"),
-                                    QStringLiteral("-log(10)"), QStringLiteral("log(2)"),
-                                    QStringLiteral("-log(2)"), QStringLiteral("abs")};
+                                    QStringLiteral("-log(10)"),         QStringLiteral("log(2)"),
+                                    QStringLiteral("-log(2)"),          QStringLiteral("abs")};
 
 // A whole number from `low` to `high` written plainly; nothing otherwise.
 std::optional<int> wholeNumber(const QString &text, int low, int high)
@@ -38,13 +38,12 @@ std::optional<int> wholeNumber(const QString &text, int low, int high)
 
 QStringList plotOptions()
 {
-    return {QStringLiteral("--stat"), QStringLiteral("--transform"), QStringLiteral("--out"),
-            QStringLiteral("--width"), QStringLiteral("--height"), QStringLiteral("--dpi"),
+    return {QStringLiteral("--stat"),   QStringLiteral("--transform"), QStringLiteral("--out"),
+            QStringLiteral("--width"),  QStringLiteral("--height"),    QStringLiteral("--dpi"),
             QStringLiteral("--sigline")};
 }
 
-int plotCommand(const QString &folder, const DatasetTables &tables, const Options &options,
-                const char *usage)
+int plotCommand(const QString &folder, const DatasetTables &tables, const Options &options, const char *usage)
 {
     const QStringList &args = options.positional;
     const bool trait = args.size() == 2 && args[0] == u"trait";
@@ -54,14 +53,19 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
     const QString out = options.value(QStringLiteral("--out"));
     if (out.isEmpty() || !figures::figureFormatOf(out))
         return usageError(QStringLiteral("plot needs --out FILE ending in .pdf, .svg or .png"), usage);
-    const std::optional<int> width = wholeNumber(
-        options.contains(QStringLiteral("--width")) ? options.value(QStringLiteral("--width")) : QStringLiteral("1000"), 100, 20000);
+    const std::optional<int> width = wholeNumber(options.contains(QStringLiteral("--width"))
+                                                     ? options.value(QStringLiteral("--width"))
+                                                     : QStringLiteral("1000"),
+                                                 100, 20000);
     const std::optional<int> height = wholeNumber(
-        options.contains(QStringLiteral("--height")) ? options.value(QStringLiteral("--height"))
-                                                     : (trait ? QStringLiteral("400") : QStringLiteral("600")),
+        options.contains(QStringLiteral("--height"))
+            ? options.value(QStringLiteral("--height"))
+            : (trait ? QStringLiteral("400") : QStringLiteral("600")),
         100, 20000);
-    const std::optional<int> dpi = wholeNumber(
-        options.contains(QStringLiteral("--dpi")) ? options.value(QStringLiteral("--dpi")) : QStringLiteral("96"), 10, 2400);
+    const std::optional<int> dpi = wholeNumber(options.contains(QStringLiteral("--dpi"))
+                                                   ? options.value(QStringLiteral("--dpi"))
+                                                   : QStringLiteral("96"),
+                                               10, 2400);
     if (!width || !height || !dpi)
         return usageError(QStringLiteral("--width and --height take 100 to 20000, --dpi 10 to 2400"), usage);
 
@@ -69,7 +73,8 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
     if (options.contains(QStringLiteral("--stat"))) {
         statistic = int(tables.statisticNames.indexOf(options.value(QStringLiteral("--stat"))));
         if (statistic < 0) {
-            printError(QStringLiteral("the statistic %1 is not in the dataset").arg(options.value(QStringLiteral("--stat"))));
+            printError(QStringLiteral("the statistic %1 is not in the dataset")
+                           .arg(options.value(QStringLiteral("--stat"))));
             return 1;
         }
     }
@@ -78,7 +83,8 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
         const QString name = options.value(QStringLiteral("--transform"));
         transform = int(TransformNames.indexOf(name));
         if (transform < 0)
-            return usageError(QStringLiteral("--transform takes one of: %1").arg(TransformNames.join(u", ")), usage);
+            return usageError(QStringLiteral("--transform takes one of: %1").arg(TransformNames.join(u", ")),
+                              usage);
     }
     // The significance line's p-value: 5e-8 unless told, "none" for no line.
     double significanceP = GenomeWideP;
@@ -90,7 +96,8 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
         else if (p)
             significanceP = *p;
         else
-            return usageError(QStringLiteral("--sigline takes a p-value above 0 and at most 1, or none"), usage);
+            return usageError(QStringLiteral("--sigline takes a p-value above 0 and at most 1, or none"),
+                              usage);
     }
     const PlotAxis axis = plotAxis(tables.statisticNames.value(statistic), transform);
     const double significanceValue = significanceLineValue(axis, significanceP);
@@ -123,15 +130,17 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
         data.plotReady = true;
         data.axisTitle = axis.title;
         data.significanceValue = significanceValue;
-        const bool written = figures::exportFigure(out, size, *dpi, [&](QPainter &painter, QSize s) {
-            traitplot::paintTraitFigure(painter, s, data, QString());
-        }, &error);
+        const bool written = figures::exportFigure(
+            out, size, *dpi,
+            [&](QPainter &painter, QSize s) { traitplot::paintTraitFigure(painter, s, data, QString()); },
+            &error);
         return written ? 0 : datasetError(error);
     }
 
     const std::optional<int> bin = regionBinOf(args[1], args[2]);
     if (!bin)
-        return usageError(QStringLiteral("a region is a chromosome (1-22 or X) and a whole Mb from 0 to 999"), usage);
+        return usageError(QStringLiteral("a region is a chromosome (1-22 or X) and a whole Mb from 0 to 999"),
+                          usage);
     const auto read = bypos::readRegion(folder, tables, *bin);
     if (!read) {
         if (read.kind() == ErrorKind::NoRecords) {
@@ -154,7 +163,8 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
     input.valueMax = ranking.valueMax;
     input.valueMin = ranking.valueMin;
     // The panel's default label colours.
-    for (const Qt::GlobalColor c : {Qt::red, Qt::red, Qt::red, Qt::blue, Qt::blue, Qt::blue, Qt::black, Qt::black, Qt::black})
+    for (const Qt::GlobalColor c :
+         {Qt::red, Qt::red, Qt::red, Qt::blue, Qt::blue, Qt::blue, Qt::black, Qt::black, Qt::black})
         input.rankColours << QColor(c);
     input.laterColour = QColor(QStringLiteral("green"));
     input.regionText = args[2];
@@ -162,9 +172,10 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
     input.axisTitle = axis.title;
     input.significanceValue = significanceValue;
     const bypos::RegionGenes genes = bypos::readRegionGenes(folder, *bin);
-    const bool written = figures::exportFigure(out, size, *dpi, [&](QPainter &painter, QSize s) {
-        bypos::paintRegionFigure(painter, s, input, QString(), &genes);
-    }, &error);
+    const bool written = figures::exportFigure(
+        out, size, *dpi,
+        [&](QPainter &painter, QSize s) { bypos::paintRegionFigure(painter, s, input, QString(), &genes); },
+        &error);
     return written ? 0 : datasetError(error);
 }
 

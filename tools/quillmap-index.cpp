@@ -23,9 +23,8 @@ using namespace quillmap;
 namespace {
 
 // Laid out as help2man reads it: the manual page is made from this text.
-constexpr char Usage[] =
-    "Usage: quillmap-index --results R --snps S --traits T --out DIR [OPTION]...\n"
-    "  or:  quillmap-index --format FORMAT --build NAME --out DIR [OPTION]... FILE...\n";
+constexpr char Usage[] = "Usage: quillmap-index --results R --snps S --traits T --out DIR [OPTION]...\n"
+                         "  or:  quillmap-index --format FORMAT --build NAME --out DIR [OPTION]... FILE...\n";
 
 constexpr char Help[] =
     "Builds a Quillmap dataset folder from five tab-delimited text files, exactly as the\n"
@@ -107,7 +106,11 @@ int usageError(const QString &text)
 class ProgressLine final
 {
 public:
-    explicit ProgressLine(bool enabled) : m_enabled(enabled) { m_clock.start(); }
+    explicit ProgressLine(bool enabled)
+        : m_enabled(enabled)
+    {
+        m_clock.start();
+    }
 
     void update(const QString &stage, qint64 rows)
     {
@@ -183,8 +186,7 @@ int holdFolder(const QString &out, ImportInputs inputs)
         std::fputs("ok\n", stdout);
     std::fflush(stdout);
     char buffer[256];
-    while (std::fread(buffer, 1, sizeof buffer, stdin) > 0) {
-    }
+    while (std::fread(buffer, 1, sizeof buffer, stdin) > 0) { }
     return 0;
 }
 
@@ -194,7 +196,8 @@ int runStep(const QCommandLineParser &parser, const StepOptions &o, const QStrin
     const QString work = parser.value(o.work);
     auto integer = [&parser](const QCommandLineOption &option) { return parser.value(option).toLongLong(); };
     if (name == QLatin1String("parse"))
-        return quillmap::runParseStep(inputs.results, work, int(integer(o.range)), integer(o.begin), integer(o.end));
+        return quillmap::runParseStep(inputs.results, work, int(integer(o.range)), integer(o.begin),
+                                      integer(o.end));
     if (name == QLatin1String("names"))
         return quillmap::runNamesStep(work, int(integer(o.ranges)));
     if (name == QLatin1String("bins"))
@@ -266,7 +269,8 @@ int main(int argc, char *argv[])
         return usageError(QStringLiteral("--neglog10 needs a column name"));
     if (parser.isSet(memory)) {
         const QStringList values = parser.values(memory);
-        inputs.memoryLimit = values.size() == 1 ? quillmap::parseMemorySize(values.constFirst().toUtf8()) : -1;
+        inputs.memoryLimit = values.size() == 1 ? quillmap::parseMemorySize(values.constFirst().toUtf8())
+                                                : -1;
         if (inputs.memoryLimit <= 0)
             return usageError(QStringLiteral("--memory needs one size such as 100M or 2G"));
     }
@@ -304,31 +308,34 @@ int main(int argc, char *argv[])
             return usageError(QStringLiteral("unknown format %1: use %2")
                                   .arg(formatName, quillmap::toolFormatNames().join(QStringLiteral(", "))));
         if (!inputs.results.isEmpty() || !inputs.snpInfo.isEmpty() || !inputs.negLog10Columns.isEmpty())
-            return usageError(QStringLiteral("--format reads FILE... instead of --results, --snps and --neglog10"));
+            return usageError(
+                QStringLiteral("--format reads FILE... instead of --results, --snps and --neglog10"));
         if (files.isEmpty() || out.isEmpty() || !build)
             return usageError(QStringLiteral("--format needs --build, --out and at least one FILE"));
     } else {
         if (!files.isEmpty())
-            return usageError(QStringLiteral("unknown argument %1 (files are given without an option only with --format)")
-                                  .arg(files.first()));
+            return usageError(
+                QStringLiteral("unknown argument %1 (files are given without an option only with --format)")
+                    .arg(files.first()));
         if (inputs.results.isEmpty() || inputs.snpInfo.isEmpty() || inputs.traitInfo.isEmpty()
             || out.isEmpty())
             return usageError(QStringLiteral("--results, --snps, --traits and --out are required"));
     }
 
-    for (QString *path : {&inputs.results, &inputs.snpInfo, &inputs.traitInfo, &inputs.groups,
-                          &inputs.genes}) {
+    for (QString *path :
+         {&inputs.results, &inputs.snpInfo, &inputs.traitInfo, &inputs.groups, &inputs.genes}) {
         if (!path->isEmpty())
             *path = QDir::cleanPath(QFileInfo(*path).absoluteFilePath());
     }
     for (QString &path : files)
         path = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     // Refused before the folder is made: nothing is written or registered.
-    for (const QString &path : {QDir(out).absolutePath(), inputs.results, inputs.snpInfo,
-                                inputs.traitInfo, inputs.groups, inputs.genes}) {
+    for (const QString &path : {QDir(out).absolutePath(), inputs.results, inputs.snpInfo, inputs.traitInfo,
+                                inputs.groups, inputs.genes}) {
         if (!importPathUsable(path))
             return usageError(QStringLiteral("the path %1 holds a tab or a line break, please rename it")
-                                  .arg(QString(path).replace(QLatin1Char('\t'), QStringLiteral("\\t"))
+                                  .arg(QString(path)
+                                           .replace(QLatin1Char('\t'), QStringLiteral("\\t"))
                                            .replace(QLatin1Char('\n'), QStringLiteral("\\n"))
                                            .replace(QLatin1Char('\r'), QStringLiteral("\\r"))));
     }
@@ -349,8 +356,8 @@ int main(int argc, char *argv[])
         tool.genes = inputs.genes;
         tool.build = build;
         tool.memoryLimit = inputs.memoryLimit;
-        const quillmap::ToolImportResult converted =
-            quillmap::runToolImport(QDir(out).absolutePath(), tool, onProgress);
+        const quillmap::ToolImportResult converted = quillmap::runToolImport(QDir(out).absolutePath(), tool,
+                                                                             onProgress);
         progress.finish();
         std::fputs(qPrintable(quillmap::toolImportReport(converted)), stderr);
         result = converted.import;
@@ -394,9 +401,8 @@ int main(int argc, char *argv[])
             }
         }
         if (isatty(2))
-            std::fprintf(stderr, "%lld rows, %lld traits, %lld SNPs\n",
-                         static_cast<long long>(result.rows), static_cast<long long>(result.traits),
-                         static_cast<long long>(result.snps));
+            std::fprintf(stderr, "%lld rows, %lld traits, %lld SNPs\n", static_cast<long long>(result.rows),
+                         static_cast<long long>(result.traits), static_cast<long long>(result.snps));
         return 0;
     }
     printError(result.errorText);

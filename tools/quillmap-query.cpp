@@ -26,13 +26,12 @@ using namespace quillmap::query;
 namespace {
 
 // Laid out as help2man reads it: the manual page is made from this text.
-constexpr char Usage[] =
-    "Usage: quillmap-query DIR trait NAME\n"
-    "  or:  quillmap-query DIR region CHR MB\n"
-    "  or:  quillmap-query DIR lambda [--trait NAME] [--stat S]\n"
-    "  or:  quillmap-query DIR top-loci [--p 5e-8] [--window 500000] [--stat S]\n"
-    "  or:  quillmap-query DIR plot trait NAME|region CHR MB --out FILE [--stat S]\n"
-    "         [--transform T] [--width W] [--height H] [--dpi D] [--sigline P]\n";
+constexpr char Usage[] = "Usage: quillmap-query DIR trait NAME\n"
+                         "  or:  quillmap-query DIR region CHR MB\n"
+                         "  or:  quillmap-query DIR lambda [--trait NAME] [--stat S]\n"
+                         "  or:  quillmap-query DIR top-loci [--p 5e-8] [--window 500000] [--stat S]\n"
+                         "  or:  quillmap-query DIR plot trait NAME|region CHR MB --out FILE [--stat S]\n"
+                         "         [--transform T] [--width W] [--height H] [--dpi D] [--sigline P]\n";
 
 constexpr char Help[] =
     "Lists what the Quillmap window shows of the dataset folder DIR, as tab-separated text\n"
@@ -137,16 +136,16 @@ int regionCommand(const QString &folder, const DatasetTables &tables, const QStr
 {
     const std::optional<int> bin = regionBinOf(chromosome, megabase);
     if (!bin)
-        return usageError(QStringLiteral("a region is a chromosome (1-22 or X) and a whole Mb from 0 to 999"), Usage);
+        return usageError(QStringLiteral("a region is a chromosome (1-22 or X) and a whole Mb from 0 to 999"),
+                          Usage);
     const auto read = bypos::readRegion(folder, tables, *bin);
     if (!read && read.kind() == ErrorKind::NoRecords)
-        return notInDataset(QStringLiteral("chromosome %1 at %2 Mb: %3").arg(chromosome, megabase, read.message()));
+        return notInDataset(
+            QStringLiteral("chromosome %1 at %2 Mb: %3").arg(chromosome, megabase, read.message()));
     if (!read)
         return datasetError(read.message());
     TsvWriter out;
-    return writeRows(out, tables, read->rows, read->extraStats, read->extraCount)
-        ? 0
-        : outputError();
+    return writeRows(out, tables, read->rows, read->extraStats, read->extraCount) ? 0 : outputError();
 }
 
 int lambdaCommand(const QString &folder, const DatasetTables &tables, const Options &options)
@@ -231,7 +230,7 @@ int main(int argc, char *argv[])
     struct Shape {
         const char *name;
         int positionals;
-        QStringList options;   // options taking a value
+        QStringList options; // options taking a value
     };
     const Shape shapes[] = {
         {"trait", 1, {}},
@@ -250,7 +249,8 @@ int main(int argc, char *argv[])
         return usageError(problem, Usage);
     const QStringList &positional = options->positional;
     if (shape->positionals >= 0 && positional.size() != shape->positionals)
-        return usageError(QStringLiteral("%1 takes %2 argument(s)").arg(command).arg(shape->positionals), Usage);
+        return usageError(QStringLiteral("%1 takes %2 argument(s)").arg(command).arg(shape->positionals),
+                          Usage);
 
     DatasetTables &tables = datasetTables();
     currentDatasetFolder() = folder;

@@ -113,23 +113,25 @@ int main(int argc, char **argv)
     const RegionGenes denseGenes = readRegionGenes(folder, denseBin);
     const RegionGenes lastGenes = readRegionGenes(folder, lastBin);
 
-    std::printf("dataset %s: %lld records, %lld traits, %lld SNPs; loaded in %.0f ms\n",
-                qPrintable(folder), static_cast<long long>(tables.binRecordTotal()), static_cast<long long>(tables.traitNames.size()),
+    std::printf("dataset %s: %lld records, %lld traits, %lld SNPs; loaded in %.0f ms\n", qPrintable(folder),
+                static_cast<long long>(tables.binRecordTotal()),
+                static_cast<long long>(tables.traitNames.size()),
                 static_cast<long long>(tables.snpNames.size()), loadMs);
-    std::printf("densest megabase: bin %d, %d records; its genes: %zu; last bin %d, %zu genes\n",
-                denseBin, denseCount, denseGenes.genes.size(), lastBin, lastGenes.genes.size());
+    std::printf("densest megabase: bin %d, %d records; its genes: %zu; last bin %d, %zu genes\n", denseBin,
+                denseCount, denseGenes.genes.size(), lastBin, lastGenes.genes.size());
     std::printf("panel %d x %d, %d runs each, medians:\n", width, height, runs);
 
     // Core search: read the bin, rank the traits, write the legend.
     report("search, core (read + rank + legend)",
-           medianMs(runs, {}, [&] {
-               const auto read = readRegion(folder, tables, denseBin);
-               if (!read || read->count() != denseCount)
-                   std::abort();
-               const TraitRanking ranking = rankTraits(*read, tables, 0, 0);
-               if (legendHtml(ranking, tables).isEmpty())
-                   std::abort();
-           }),
+           medianMs(runs, {},
+                    [&] {
+                        const auto read = readRegion(folder, tables, denseBin);
+                        if (!read || read->count() != denseCount)
+                            std::abort();
+                        const TraitRanking ranking = rankTraits(*read, tables, 0, 0);
+                        if (legendHtml(ranking, tables).isEmpty())
+                            std::abort();
+                    }),
            "10 ms");
 
     byPos panel;
@@ -145,31 +147,34 @@ int main(int argc, char **argv)
 
     QImage image(panel.size(), QImage::Format_ARGB32_Premultiplied);
     report("paint, plot of the region (into a QImage of the panel's size)",
-           medianMs(runs, [&] { image.fill(Qt::white); }, [&] {
-               QPainter painter(&image);
-               panel.paintPlot(painter);
-           }),
+           medianMs(
+               runs, [&] { image.fill(Qt::white); },
+               [&] {
+                   QPainter painter(&image);
+                   panel.paintPlot(painter);
+               }),
            "16 ms");
     // The panel's own paint event, without its child widgets; the gene track is up to date.
     panel.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
-    report("paint, panel (plot; gene track unchanged)",
-           medianMs(runs, {}, [&] { panel.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground); }),
-           "16 ms");
+    report(
+        "paint, panel (plot; gene track unchanged)",
+        medianMs(runs, {}, [&] { panel.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground); }),
+        "16 ms");
 
     // Every run changes the region shown, so the paint reads the genes anew and rebuilds the
     // track picture: the worst paint a user meets.
     const int neighbour = denseBin % 1000 > 0 ? denseBin - 1 : denseBin + 1;
     int flip = 0;
     report("paint, panel after a region change (20k-gene file read)",
-           medianMs(runs, [&] { showRegion(panel, (flip++ % 2) ? neighbour : denseBin); }, [&] {
-               panel.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
-           }),
+           medianMs(
+               runs, [&] { showRegion(panel, (flip++ % 2) ? neighbour : denseBin); },
+               [&] { panel.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground); }),
            "16 ms");
     const int lastNeighbour = lastBin - 1;
     report("paint, panel after a change to the gene file's last bin",
-           medianMs(runs, [&] { showRegion(panel, (flip++ % 2) ? lastNeighbour : lastBin); }, [&] {
-               panel.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
-           }),
+           medianMs(
+               runs, [&] { showRegion(panel, (flip++ % 2) ? lastNeighbour : lastBin); },
+               [&] { panel.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground); }),
            "16 ms");
 
     // All 20,000 genes in one megabase: packing and drawing of a track thousands of rows high.
@@ -183,11 +188,14 @@ int main(int argc, char **argv)
            medianMs(runs, {}, [&] { crowdedLayout = layoutGenes(crowded, 0); }), "-");
     int crowdedHeight = 0;
     report("gene track, 20k genes in one megabase: picture",
-           medianMs(std::min(runs, 5), {}, [&] {
-               crowdedHeight = renderGeneTrack(crowded, crowdedLayout, panel.frame->width(),
-                                               panel.scrollArea->width()).height();
-           }),
+           medianMs(std::min(runs, 5), {},
+                    [&] {
+                        crowdedHeight = renderGeneTrack(crowded, crowdedLayout, panel.frame->width(),
+                                                        panel.scrollArea->width())
+                                            .height();
+                    }),
            "-");
-    std::printf("(that track has %d rows, %d pixels high)\n", crowdedLayout.drawingLastRow + 1, crowdedHeight);
+    std::printf("(that track has %d rows, %d pixels high)\n", crowdedLayout.drawingLastRow + 1,
+                crowdedHeight);
     return 0;
 }

@@ -127,17 +127,19 @@ int main(int argc, char **argv)
             QApplication::processEvents();
         repaint.push_back(timer.nsecsElapsed() / 1e9);
 
-        std::printf("run %d: open %.3f s, display %d rows %.3f s, display %d rows %.3f s (cpu %.3f s), sort %.3f s, "
-                    "repaint %.3f s\n",
-                    r + 1, open.back(), smallRows, small.back(), bigRows, big.back(), bigCpu.back(), sort.back(),
-                    repaint.back());
+        std::printf(
+            "run %d: open %.3f s, display %d rows %.3f s, display %d rows %.3f s (cpu %.3f s), sort %.3f s, "
+            "repaint %.3f s\n",
+            r + 1, open.back(), smallRows, small.back(), bigRows, big.back(), bigCpu.back(), sort.back(),
+            repaint.back());
     }
     // QUILLMAP_BENCH_SAVE=PREFIX writes the big trait's plot under a few transforms and
     // highlight modes as PREFIX-<transform>-<mode>.png, to compare two builds pixel by pixel.
     // QUILLMAP_BENCH_SAVE_FRAME=WxH draws those plots in a frame of that size instead.
     const QString savePrefix = qEnvironmentVariable("QUILLMAP_BENCH_SAVE");
     if (!savePrefix.isEmpty()) {
-        const QStringList frame = qEnvironmentVariable("QUILLMAP_BENCH_SAVE_FRAME", QStringLiteral("1000x800"))
+        const QStringList frame = qEnvironmentVariable("QUILLMAP_BENCH_SAVE_FRAME",
+                                                       QStringLiteral("1000x800"))
                                       .split(QLatin1Char('x'));
         byID panel;
         panel.frame->setFixedSize(frame.value(0).toInt(), frame.value(1).toInt());
@@ -167,8 +169,8 @@ int main(int argc, char **argv)
     std::printf("median open %.6f dataset tables loaded by the panel\n", median(open));
     std::printf("median display-small %.6f %d rows, plot %dx%d\n", median(small), smallRows,
                 frameSize.width(), frameSize.height());
-    std::printf("median display-big %.6f %d rows, plot %dx%d\n", median(big), bigRows,
-                frameSize.width(), frameSize.height());
+    std::printf("median display-big %.6f %d rows, plot %dx%d\n", median(big), bigRows, frameSize.width(),
+                frameSize.height());
     std::printf("median display-big-cpu %.6f %d rows, processor time\n", median(bigCpu), bigRows);
     std::printf("median sort-big %.6f %d rows by the first statistic\n", median(sort), bigRows);
     std::printf("median repaint-big %.6f %d rows in slices of 1000\n", median(repaint), bigRows);

@@ -41,12 +41,14 @@ void generate(const QString &folder, int n)
     QDir().mkpath(folder);
     const QString snpPath = folder + QStringLiteral("/snp_info.txt");
     const QString traitPath = folder + QStringLiteral("/trait_info.txt");
-    QByteArray summary = (folder + QStringLiteral("/results.txt\t") + snpPath + QLatin1Char('\t')
-                          + traitPath + QLatin1Char('\n')).toUtf8();
+    QByteArray summary = (folder + QStringLiteral("/results.txt\t") + snpPath + QLatin1Char('\t') + traitPath
+                          + QLatin1Char('\n'))
+                             .toUtf8();
     summary += "Header of the columns for main table:\ttrait\tsnp\tp\tbeta\n";
     summary += "Header of the columns for snp table:\tSNP\tchr\tpos\tgene\tallele\n";
     summary += "number of extra trait columns\t1\nnumber of extra snp columns\t2\n";
-    summary += "Trait Num :\t " + QByteArray::number(Traits) + "\nSNP Num :\t " + QByteArray::number(n) + '\n';
+    summary += "Trait Num :\t " + QByteArray::number(Traits) + "\nSNP Num :\t " + QByteArray::number(n)
+        + '\n';
     writeFile(folder + QStringLiteral("/summary.txt"), summary);
 
     QByteArray names;
@@ -91,8 +93,8 @@ void generate(const QString &folder, int n)
     // table1.dat by trait (trait t holds the SNPs i with i mod 500 = t), table2.dat by bin.
     auto record = [](QByteArray &table, qint64 at, int trait, int snp) {
         const float beta = float(snp % 1000) / 100.0f - 5.0f;
-        quillmap::encodeRecord(table.data() + at * 16, {trait, snp, float(snp % 99991 + 1) / 99991.0f},
-                               &beta, 1);
+        quillmap::encodeRecord(table.data() + at * 16, {trait, snp, float(snp % 99991 + 1) / 99991.0f}, &beta,
+                               1);
     };
     QByteArray table(qsizetype(n) * 16, '\0');
     qint64 at = 0;
@@ -160,7 +162,8 @@ int main(int argc, char **argv)
         }
         // Mapped pages count as file pages: the split shows what the heap holds.
         std::printf("run %d: %.3f s, %d SNP lines, resident %ld MB heap + %ld MB mapped files\n", r + 1,
-                    seconds.back(), tables.snpLineCount(), statusKb("RssAnon") / 1024, statusKb("RssFile") / 1024);
+                    seconds.back(), tables.snpLineCount(), statusKb("RssAnon") / 1024,
+                    statusKb("RssFile") / 1024);
     }
     std::sort(seconds.begin(), seconds.end());
     std::printf("median load of %d SNPs: %.3f s; peak RSS %ld MB\n", n, seconds[seconds.size() / 2],

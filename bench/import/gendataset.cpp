@@ -152,7 +152,8 @@ void writePlink2(const std::string &out, long long traits, long long snps, unsig
         const std::string path = out + "/plink2/study." + name + ".glm.linear";
         FILE *f = open(path);
         std::fputs("#CHROM\tPOS\tID\tREF\tALT\tPROVISIONAL_REF?\tA1\tOMITTED\tA1_FREQ\tTEST\tOBS_CT"
-                   "\tBETA\tSE\tT_STAT\tP\tERRCODE\n", f);
+                   "\tBETA\tSE\tT_STAT\tP\tERRCODE\n",
+                   f);
         for (size_t k = 0; k < list.size(); ++k) {
             const Snp &snp = list[k];
             // Mostly null p-values with a thin tail of strong ones, some below the float range.
@@ -166,8 +167,8 @@ void writePlink2(const std::string &out, long long traits, long long snps, unsig
             std::fprintf(f, "%s\t%lld\trs%zu\t%c\t%c\tY\t%c\t%c\t%.4g\tADD\t5000\t%.5g\t%.5g\t%.5g\t%s\t.\n",
                          chromosomeName(snp.chromosome).c_str(), snp.position, k + 1, snp.ref, snp.alt,
                          snp.alt, snp.ref, snp.frequency, beta, se, beta / se, p);
-            std::fprintf(results, "%s\trs%zu\t%.9g\t%s\t%.5g\t%.5g\t%.5g\t%.4g\n", name, k + 1, x, p,
-                         beta, se, beta / se, snp.frequency);
+            std::fprintf(results, "%s\trs%zu\t%.9g\t%s\t%.5g\t%.5g\t%.5g\t%.4g\n", name, k + 1, x, p, beta,
+                         se, beta / se, snp.frequency);
         }
         finish(f, path);
     }
@@ -198,17 +199,28 @@ int main(int argc, char **argv)
         if (i + 1 >= argc)
             usage();
         const char *v = argv[++i];
-        if (a == "--out") o.out = v;
-        else if (a == "--rows") o.rows = std::atoll(v);
-        else if (a == "--traits") o.traits = std::atoll(v);
-        else if (a == "--snps") o.snps = std::atoll(v);
-        else if (a == "--extra") o.extra = std::atoi(v);
-        else if (a == "--snp-extra") o.snpExtra = std::atoi(v);
-        else if (a == "--big-rows") o.bigRows = std::atoll(v);
-        else if (a == "--small-rows") o.smallRows = std::atoll(v);
-        else if (a == "--genes") o.genes = std::atoi(v);
-        else if (a == "--seed") o.seed = unsigned(std::strtoul(v, nullptr, 10));
-        else usage();
+        if (a == "--out")
+            o.out = v;
+        else if (a == "--rows")
+            o.rows = std::atoll(v);
+        else if (a == "--traits")
+            o.traits = std::atoll(v);
+        else if (a == "--snps")
+            o.snps = std::atoll(v);
+        else if (a == "--extra")
+            o.extra = std::atoi(v);
+        else if (a == "--snp-extra")
+            o.snpExtra = std::atoi(v);
+        else if (a == "--big-rows")
+            o.bigRows = std::atoll(v);
+        else if (a == "--small-rows")
+            o.smallRows = std::atoll(v);
+        else if (a == "--genes")
+            o.genes = std::atoi(v);
+        else if (a == "--seed")
+            o.seed = unsigned(std::strtoul(v, nullptr, 10));
+        else
+            usage();
     }
     if (o.out.empty() || o.rows < 1 || o.traits < 1 || o.extra < 0 || o.genes < 0 || o.snps < 0
         || o.snpExtra < 0)
@@ -251,7 +263,11 @@ int main(int argc, char **argv)
         genomeMb += mb;
 
     // SNPs: chromosome chosen by length, position uniform within it; names unique.
-    struct Snp { std::string name; int chr; double pos; };
+    struct Snp {
+        std::string name;
+        int chr;
+        double pos;
+    };
     std::vector<Snp> snpList(static_cast<size_t>(snps));
     for (long long s = 0; s < snps; ++s) {
         double pick = unit(rng) * genomeMb;
@@ -371,7 +387,8 @@ int main(int argc, char **argv)
     finish(f, resultsPath);
     if (pf)
         finish(pf, posPath);
-    std::printf("%lld rows, %lld traits, %lld SNPs, %d extra statistics, %d extra SNP columns, %d genes in %s\n",
-                o.rows, o.traits, snps, o.extra, o.snpExtra, o.genes, o.out.c_str());
+    std::printf(
+        "%lld rows, %lld traits, %lld SNPs, %d extra statistics, %d extra SNP columns, %d genes in %s\n",
+        o.rows, o.traits, snps, o.extra, o.snpExtra, o.genes, o.out.c_str());
     return 0;
 }

@@ -112,7 +112,8 @@ int main(int argc, char *argv[])
         traitRows = qint64(scores.size());
         lambda = scan ? qqPlotData(std::move(scores)).lambda : NAN;
     });
-    std::printf("median qq-trait %.6f %lld lambda %.4f\n", qqTrait, static_cast<long long>(traitRows), lambda);
+    std::printf("median qq-trait %.6f %lld lambda %.4f\n", qqTrait, static_cast<long long>(traitRows),
+                lambda);
     printCpu("qq-trait");
 
     size_t traits = 0;
@@ -123,9 +124,8 @@ int main(int argc, char *argv[])
     printCpu("lambda-all");
 
     size_t loci = 0;
-    const double clumping = timed(runs, [&] {
-        loci = topLoci(folder, tables, column, 5e-8, 500000).loci.size();
-    });
+    const double clumping = timed(runs,
+                                  [&] { loci = topLoci(folder, tables, column, 5e-8, 500000).loci.size(); });
     std::printf("median top-loci %.6f %lld rows, %zu loci\n", clumping,
                 static_cast<long long>(tables.traitRecordTotal()), loci);
     printCpu("top-loci");

@@ -80,9 +80,10 @@ LoadWizardResult runToolWizard(QWidget *parent, LoadWizardResult result, quillma
                                const QString &first)
 {
     DialogProvider &dialogProvider = DialogProvider::instance();
-    dialogs::notice(parent, tr("The file is %1 output, one trait per file. Please choose the other files"
-                               " of this study (several at once), or cancel to import this file alone.")
-                                .arg(quillmap::toolFormatName(format)));
+    dialogs::notice(parent,
+                    tr("The file is %1 output, one trait per file. Please choose the other files"
+                       " of this study (several at once), or cancel to import this file alone.")
+                        .arg(quillmap::toolFormatName(format)));
     quillmap::ToolImportInputs inputs;
     inputs.format = format;
     inputs.files = QStringList{first};
@@ -92,10 +93,11 @@ LoadWizardResult runToolWizard(QWidget *parent, LoadWizardResult result, quillma
             inputs.files.append(path);
     }
     // The build, newest first: one question each, No to all stops.
-    for (quillmap::GenomeBuild build : {quillmap::GenomeBuild::Hg38, quillmap::GenomeBuild::Hg19,
-                                        quillmap::GenomeBuild::Hg18}) {
-        if (dialogs::askYesNo(parent, tr("Are the positions on the genome build %1?")
-                                          .arg(quillmap::genomeBuildName(build)))) {
+    for (quillmap::GenomeBuild build :
+         {quillmap::GenomeBuild::Hg38, quillmap::GenomeBuild::Hg19, quillmap::GenomeBuild::Hg18}) {
+        if (dialogs::askYesNo(
+                parent,
+                tr("Are the positions on the genome build %1?").arg(quillmap::genomeBuildName(build)))) {
             inputs.build = build;
             break;
         }
@@ -103,7 +105,8 @@ LoadWizardResult runToolWizard(QWidget *parent, LoadWizardResult result, quillma
     if (!inputs.build)
         return result;
 
-    dialogs::notice(parent, tr("File loading is done. It may take a while to generate indexing files for browser."));
+    dialogs::notice(parent,
+                    tr("File loading is done. It may take a while to generate indexing files for browser."));
     quillmap::ToolImportResult imported;
     {
         quillmap::WaitCursor waitCursor;
@@ -115,13 +118,17 @@ LoadWizardResult runToolWizard(QWidget *parent, LoadWizardResult result, quillma
         progressWindow.close();
     }
     if (imported.import.failed) {
-        dialogs::information(parent, tr("There is error when loading the data, please check summary.txt for details.\n")
-                                         + imported.import.errorText);
+        dialogs::information(
+            parent,
+            tr("There is error when loading the data, please check summary.txt for details.\n")
+                + imported.import.errorText);
         result.outcome = LoadWizardResult::Failed;
         return result;
     }
-    dialogs::notice(parent, tr("Finish loading data, you can choose the data set from the list and click 'Browse Data' button.")
-                                + QStringLiteral("\n\n") + quillmap::toolImportReport(imported).trimmed());
+    dialogs::notice(
+        parent,
+        tr("Finish loading data, you can choose the data set from the list and click 'Browse Data' button.")
+            + QStringLiteral("\n\n") + quillmap::toolImportReport(imported).trimmed());
     result.outcome = LoadWizardResult::Imported;
     return result;
 }
@@ -148,24 +155,25 @@ LoadWizardResult runLoadWizard(QWidget *parent)
                               QStringLiteral("Loading the data")))
         return result;
 
-    dialogs::notice(parent, tr("Before loading, please make sure all the files are tab-delimited and SNP position in <b>Mb</b>.\r"
-                               "You only need to load data the first time you launch this program."));
+    dialogs::notice(
+        parent,
+        tr("Before loading, please make sure all the files are tab-delimited and SNP position in <b>Mb</b>.\r"
+           "You only need to load data the first time you launch this program."));
 
     ImportInputs inputs;
     const struct {
         const char *notice;
         const char *filter;
         QString *path;
-    } required[] = {
-        {"Please choose <b>required</b> file 1 (results). The format could be as following:\r"
-         " Trait SNP statistic1 statistic2 ...",
-         "File1 (*.*)", &inputs.results},
-        {"Please choose <b>required</b> file 2 (SNP info).The format could be as following:\r"
-         "SNP chr pos col1 col2 ...",
-         "File2 (*.*)", &inputs.snpInfo},
-        {"Please choose <b>required</b> file 3 (Trait info).The format could be as following:\r"
-         "Trait col1 col2 ..",
-         "File3 (*.*)", &inputs.traitInfo}};
+    } required[] = {{"Please choose <b>required</b> file 1 (results). The format could be as following:\r"
+                     " Trait SNP statistic1 statistic2 ...",
+                     "File1 (*.*)", &inputs.results},
+                    {"Please choose <b>required</b> file 2 (SNP info).The format could be as following:\r"
+                     "SNP chr pos col1 col2 ...",
+                     "File2 (*.*)", &inputs.snpInfo},
+                    {"Please choose <b>required</b> file 3 (Trait info).The format could be as following:\r"
+                     "Trait col1 col2 ..",
+                     "File3 (*.*)", &inputs.traitInfo}};
     for (const auto &file : required) {
         dialogs::notice(parent, tr(file.notice));
         *file.path = askInputFile(parent, file.filter);
@@ -173,22 +181,28 @@ LoadWizardResult runLoadWizard(QWidget *parent)
             return result;
         // Association tool output needs none of the five-file questions.
         if (file.path == &inputs.results) {
-            if (const std::optional<quillmap::ToolFormat> format = quillmap::recogniseToolFile(inputs.results))
+            if (const std::optional<quillmap::ToolFormat> format = quillmap::recogniseToolFile(
+                    inputs.results))
                 return runToolWizard(parent, result, *format, inputs.results);
         }
     }
 
-    if (dialogs::askYesNo(parent, tr("Please choose <b>optional</b> file 4 (Trait group). \n"
-                                     "If you don't have this file, click NO button.The format could be as following:\t"
-                                     "Trait Group")))
+    if (dialogs::askYesNo(
+            parent,
+            tr("Please choose <b>optional</b> file 4 (Trait group). \n"
+               "If you don't have this file, click NO button.The format could be as following:\t"
+               "Trait Group")))
         inputs.groups = askInputFile(parent, "File4 (*.*)");
 
-    if (dialogs::askYesNo(parent, tr("Please choose <b>optional</b> file 5 (Gene Position). \n"
-                                     "If you don't have this file, click NO button.The format could be as following:\t"
-                                     "Gene Chr Start End")))
+    if (dialogs::askYesNo(
+            parent,
+            tr("Please choose <b>optional</b> file 5 (Gene Position). \n"
+               "If you don't have this file, click NO button.The format could be as following:\t"
+               "Gene Chr Start End")))
         inputs.genes = askInputFile(parent, "File5 (*.*)");
 
-    dialogs::notice(parent, tr("File loading is done. It may take a while to generate indexing files for browser."));
+    dialogs::notice(parent,
+                    tr("File loading is done. It may take a while to generate indexing files for browser."));
 
     ImportResult imported;
     {
@@ -209,14 +223,17 @@ LoadWizardResult runLoadWizard(QWidget *parent)
     }
 
     if (imported.failed) {
-        dialogs::information(parent, tr("There is error when loading the data, please check summary.txt for details.\n")
-                                         + imported.errorText);
+        dialogs::information(
+            parent,
+            tr("There is error when loading the data, please check summary.txt for details.\n")
+                + imported.errorText);
         result.outcome = LoadWizardResult::Failed;
         return result;
     }
 
     // Values single precision lost are named beside the usual words, never instead of them.
-    QString finished = tr("Finish loading data, you can choose the data set from the list and click 'Browse Data' button.");
+    QString finished = tr(
+        "Finish loading data, you can choose the data set from the list and click 'Browse Data' button.");
     if (!imported.lost.isEmpty())
         finished += QStringLiteral("\n\n") + lostValuesNotice(imported.lost).trimmed();
     dialogs::notice(parent, finished);

@@ -100,7 +100,8 @@ void StartupDialog::browseData1()
         sixth = in.readLine();
 
     if (sixth.contains(QStringLiteral("error"), Qt::CaseSensitive)) {
-        dialogs::information(this, tr("There is error when loading the data, please check summary.txt for details."));
+        dialogs::information(
+            this, tr("There is error when loading the data, please check summary.txt for details."));
         m_accepted = false;
     } else {
         m_accepted = true;

@@ -16,8 +16,7 @@ CTableModel::CTableModel(QObject *parent)
 {
 }
 
-void CTableModel::setRows(int rowCount, int columnCount, const RowRecord *records,
-                          float *const *stats)
+void CTableModel::setRows(int rowCount, int columnCount, const RowRecord *records, float *const *stats)
 {
     m_rowCount = rowCount > 0 ? rowCount : 0;
     m_columnCount = columnCount > 0 ? columnCount : 0;
@@ -128,8 +127,8 @@ void CTableModel::sort(int column, Qt::SortOrder order)
         keyed.reserve(size_t(n));
         for (int i = 0; i < n; ++i) {
             const RowRecord &row = m_records[i];
-            keyed.emplace_back(column == 0   ? tables.traitNames.value(row.traitIndex)
-                                             : tables.snpNames.value(row.snpIndex),
+            keyed.emplace_back(column == 0 ? tables.traitNames.value(row.traitIndex)
+                                           : tables.snpNames.value(row.snpIndex),
                                i);
         }
         std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto &a, const auto &b) {

@@ -17,7 +17,7 @@ namespace quillmap::bypos {
 
 namespace {
 
-constexpr double GeneGap = 70.0;   // kb a row keeps free behind a bar
+constexpr double GeneGap = 70.0; // kb a row keeps free behind a bar
 
 // The rows' bounds as a min-tree, so that the first row a bar fits is found without walking
 // every row: regions of dense gene clusters open thousands of rows.

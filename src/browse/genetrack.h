@@ -10,13 +10,13 @@ namespace quillmap::bypos {
 
 struct RegionGene {
     QString name;
-    double start = 0.0;   // Mb
-    double end = 0.0;     // Mb
+    double start = 0.0; // Mb
+    double end = 0.0;   // Mb
 };
 
 struct RegionGenes {
-    bool fileOpened = false;   // pos2gene.dat exists and is readable
-    bool found = false;        // it has a line for the bin
+    bool fileOpened = false; // pos2gene.dat exists and is readable
+    bool found = false;      // it has a line for the bin
     std::vector<RegionGene> genes;
 };
 
@@ -34,15 +34,15 @@ RegionGenes readRegionGenes(const QString &folder, int bin);
 // One bar of the drawing pass, in logical units: x in kb from the region start.
 struct GenePlacement {
     int row = 0;
-    int x1 = 0;       // bar start, clipped at the region start (0)
-    int x2 = 0;       // bar end, clipped at the megabase end (1000)
-    int nameX = 0;    // left end of the name
+    int x1 = 0;    // bar start, clipped at the region start (0)
+    int x2 = 0;    // bar end, clipped at the megabase end (1000)
+    int nameX = 0; // left end of the name
 };
 
 struct GeneTrackLayout {
-    std::vector<GenePlacement> placements;   // one per gene, in line order
-    int sizingLastRow = 0;    // last row the sizing pass opened
-    int drawingLastRow = 0;   // last row the drawing pass opened
+    std::vector<GenePlacement> placements; // one per gene, in line order
+    int sizingLastRow = 0;                 // last row the sizing pass opened
+    int drawingLastRow = 0;                // last row the drawing pass opened
 };
 
 // Packs the genes of region `region` (whole Mb) into rows, first fit from row 0: a bar joins a

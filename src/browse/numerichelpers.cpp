@@ -53,9 +53,10 @@ void sortWithIndex(double *keys, int *index, int lo, int hi, Before before)
     // NaN compares false both ways, which no sort accepts: NaN keys go behind every number.
     const auto numbers = std::partition(pairs.begin(), pairs.end(),
                                         [](const std::pair<double, int> &p) { return !std::isnan(p.first); });
-    std::sort(pairs.begin(), numbers, [before](const std::pair<double, int> &a, const std::pair<double, int> &b) {
-        return before(a.first, b.first);
-    });
+    std::sort(pairs.begin(), numbers,
+              [before](const std::pair<double, int> &a, const std::pair<double, int> &b) {
+                  return before(a.first, b.first);
+              });
     for (int i = lo; i <= hi; ++i) {
         keys[i] = pairs[size_t(i - lo)].first;
         index[i] = pairs[size_t(i - lo)].second;

@@ -26,12 +26,12 @@ public:
 private:
     qint64 cellOf(double px, double py) const;
 
-    double m_radius = 1.0;   // look-up reach
-    double m_cell = 1.0;     // grid cell side
+    double m_radius = 1.0; // look-up reach
+    double m_cell = 1.0;   // grid cell side
     double m_originX = 0.0, m_originY = 0.0;
     qint64 m_columns = 0, m_rows = 0;
     std::vector<float> m_x, m_y;
-    std::vector<qint32> m_cellStart;   // cell c holds m_order[m_cellStart[c] .. m_cellStart[c+1])
+    std::vector<qint32> m_cellStart; // cell c holds m_order[m_cellStart[c] .. m_cellStart[c+1])
     std::vector<qint32> m_order;
 };
 

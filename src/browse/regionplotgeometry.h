@@ -20,9 +20,9 @@ int toCoordinate(double value);
 
 struct PlotScale {
     double R = 0.0;
-    int region = 0;      // the region's first megabase
-    double lo = 0.0;     // floor of the smallest value, drawn at 0.85 R
-    double hi = 0.0;     // ceil of the largest value, drawn at 0.05 R
+    int region = 0;  // the region's first megabase
+    double lo = 0.0; // floor of the smallest value, drawn at 0.85 R
+    double hi = 0.0; // ceil of the largest value, drawn at 0.05 R
 
     // Position in Mb -> logical x (kb from the region start).
     int x(double positionMb) const;
@@ -43,12 +43,12 @@ struct PlotGeometry {
     QRect viewport;
     QRect window;
     double R = 0.0;
-    int boxBottom = 0;         // lower edge of the frame box
-    int markerBottom = 0;      // lower end of the found SNP's line
-    int positionLabelY = 0;    // baseline of the region start / middle / end labels
-    int snpNameY = 0;          // baseline of the found SNP's name
-    int valueLabelX = 0;       // left end of the value labels
-    bool exportPage = false;   // the page: title, fixed colours, mid-scale label on narrow ranges
+    int boxBottom = 0;       // lower edge of the frame box
+    int markerBottom = 0;    // lower end of the found SNP's line
+    int positionLabelY = 0;  // baseline of the region start / middle / end labels
+    int snpNameY = 0;        // baseline of the found SNP's name
+    int valueLabelX = 0;     // left end of the value labels
+    bool exportPage = false; // the page: title, fixed colours, mid-scale label on narrow ranges
 };
 
 // The panel: viewport at (0, 50) of (frame width - 50) x (frame height - 40) pixels.

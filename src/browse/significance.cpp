@@ -20,17 +20,14 @@ constexpr double LnSqrt2Pi = 0.918938533204672742;
 // Halley steps against erfc, which carry it to full double precision.
 double normalQuantile(double q)
 {
-    static constexpr double a[] = {-3.969683028665376e+01, 2.209460984245205e+02,
-                                   -2.759285104469687e+02, 1.383577518672690e+02,
-                                   -3.066479806614716e+01, 2.506628277459239e+00};
-    static constexpr double b[] = {-5.447609879822406e+01, 1.615858368580409e+02,
-                                   -1.556989798598866e+02, 6.680131188771972e+01,
-                                   -1.328068155288572e+01};
-    static constexpr double c[] = {-7.784894002430293e-03, -3.223964580411365e-01,
-                                   -2.400758277161838e+00, -2.549732539343734e+00,
-                                   4.374664141464968e+00, 2.938163982698783e+00};
-    static constexpr double d[] = {7.784695709041462e-03, 3.224671290700398e-01,
-                                   2.445134137142996e+00, 3.754408661907416e+00};
+    static constexpr double a[] = {-3.969683028665376e+01, 2.209460984245205e+02,  -2.759285104469687e+02,
+                                   1.383577518672690e+02,  -3.066479806614716e+01, 2.506628277459239e+00};
+    static constexpr double b[] = {-5.447609879822406e+01, 1.615858368580409e+02, -1.556989798598866e+02,
+                                   6.680131188771972e+01, -1.328068155288572e+01};
+    static constexpr double c[] = {-7.784894002430293e-03, -3.223964580411365e-01, -2.400758277161838e+00,
+                                   -2.549732539343734e+00, 4.374664141464968e+00,  2.938163982698783e+00};
+    static constexpr double d[] = {7.784695709041462e-03, 3.224671290700398e-01, 2.445134137142996e+00,
+                                   3.754408661907416e+00};
     constexpr double Low = 0.02425;
     double x;
     if (q < Low || q > 1.0 - Low) {
@@ -141,7 +138,7 @@ double scoreOf(float value, bool negLog10)
 {
     const double v = double(value);
     if (negLog10)
-        return v >= 0.0 ? v : Nan;   // NaN fails the test as well
+        return v >= 0.0 ? v : Nan; // NaN fails the test as well
     if (!(v >= 0.0 && v <= 1.0))
         return Nan;
     return v == 0.0 ? std::numeric_limits<double>::infinity() : -std::log10(v);
@@ -228,8 +225,8 @@ double incompleteBeta(double x, double a, double b)
         return 0.0;
     if (!(x < 1.0))
         return 1.0;
-    const double front = std::exp(std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b)
-                                  + a * std::log(x) + b * std::log1p(-x));
+    const double front = std::exp(std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) + a * std::log(x)
+                                  + b * std::log1p(-x));
     if (x < (a + 1.0) / (a + b + 2.0))
         return front * betaFraction(x, a, b) / a;
     return 1.0 - front * betaFraction(1.0 - x, b, a) / b;
@@ -266,14 +263,14 @@ void sortScoresDescending(std::vector<double> &scores)
     const size_t n = scores.size();
     std::vector<quint64> keys(n);
     for (size_t i = 0; i < n; ++i) {
-        const double s = scores[i] == 0.0 ? 0.0 : scores[i];   // -0 counts as 0
+        const double s = scores[i] == 0.0 ? 0.0 : scores[i]; // -0 counts as 0
         if (!(s >= 0.0)) {
             std::sort(scores.begin(), scores.end(), std::greater<double>());
             return;
         }
         quint64 bits;
         std::memcpy(&bits, &s, sizeof bits);
-        keys[i] = ~bits;   // ascending keys: descending scores
+        keys[i] = ~bits; // ascending keys: descending scores
     }
     std::vector<quint64> other(n);
     std::vector<size_t> counts(size_t(1) << 16);
@@ -282,7 +279,7 @@ void sortScoresDescending(std::vector<double> &scores)
         for (const quint64 k : keys)
             ++counts[size_t((k >> shift) & 0xFFFF)];
         if (counts[size_t((keys[0] >> shift) & 0xFFFF)] == n)
-            continue;   // every key has this digit
+            continue; // every key has this digit
         size_t total = 0;
         for (size_t &c : counts) {
             const size_t here = c;

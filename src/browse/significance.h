@@ -86,14 +86,14 @@ double lambdaGc(std::vector<double> &scores);
 // the diagonal's extent and the 95% band of the expected order statistics.
 struct QqPlotData {
     qint64 count = 0;
-    std::vector<double> expected;   // -log10((i - 0.5) / n) for rank i from the smallest p
-    std::vector<double> observed;   // parallel: the rank's score, descending
-    std::vector<double> bandExpected;   // band points, ascending in expected
-    std::vector<double> bandLower;      // -log10 of the 97.5% quantile of the order statistic
-    std::vector<double> bandUpper;      // -log10 of the 2.5% quantile
+    std::vector<double> expected;     // -log10((i - 0.5) / n) for rank i from the smallest p
+    std::vector<double> observed;     // parallel: the rank's score, descending
+    std::vector<double> bandExpected; // band points, ascending in expected
+    std::vector<double> bandLower;    // -log10 of the 97.5% quantile of the order statistic
+    std::vector<double> bandUpper;    // -log10 of the 2.5% quantile
     double maxExpected = 0.0;
-    double maxObserved = 0.0;   // largest finite score
-    double lambda = 0.0;        // NaN when there are no p-values
+    double maxObserved = 0.0; // largest finite score
+    double lambda = 0.0;      // NaN when there are no p-values
 };
 
 // Builds the QQ plot data of `scores` (NaN left out beforehand); consumes the vector.
@@ -109,8 +109,8 @@ struct ClumpCandidate {
     qint32 snpIndex = 0;
     int chromosome = 0;
     qint64 positionBp = 0;
-    double score = 0.0;   // -log10(p)
-    float value = 0.0f;   // the statistic as stored
+    double score = 0.0; // -log10(p)
+    float value = 0.0f; // the statistic as stored
 };
 
 // An independent locus: its lead and how many candidates it took (the lead included).

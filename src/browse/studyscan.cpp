@@ -39,8 +39,8 @@ std::pair<int, qint64> snpPlace(const DatasetTables &tables, int snpIndex)
 
 } // namespace
 
-TraitSummaries summarizeTraits(const QString &folder, const DatasetTables &tables,
-                               PValueColumn column, int firstTrait, int lastTrait)
+TraitSummaries summarizeTraits(const QString &folder, const DatasetTables &tables, PValueColumn column,
+                               int firstTrait, int lastTrait)
 {
     TraitSummaries result;
     std::vector<double> scores;
@@ -84,21 +84,21 @@ TopLociResult topLoci(const QString &folder, const DatasetTables &tables, PValue
     if (!column.valid())
         return result;
     std::vector<ClumpCandidate> candidates;
-    result.outcome = scanTraits(folder, tables, 0, int(tables.traitNames.size()),
-                                [&](const TraitRows &trait) {
-        candidates.clear();
-        for (int k = 0; k < trait.count(); ++k) {
-            const float value = trait.statistic(k, column.statistic);
-            if (!meetsThreshold(value, column.negLog10, threshold))
-                continue;
-            const int snp = trait.rows[size_t(k)].snpIndex;
-            const auto [chromosome, bp] = snpPlace(tables, snp);
-            candidates.push_back({snp, chromosome, bp, scoreOf(value, column.negLog10), value});
-        }
-        for (const Locus &locus : clumpLoci(candidates, windowBp))
-            result.loci.push_back({trait.traitIndex, locus});
-        return true;
-    });
+    result.outcome = scanTraits(
+        folder, tables, 0, int(tables.traitNames.size()), [&](const TraitRows &trait) {
+            candidates.clear();
+            for (int k = 0; k < trait.count(); ++k) {
+                const float value = trait.statistic(k, column.statistic);
+                if (!meetsThreshold(value, column.negLog10, threshold))
+                    continue;
+                const int snp = trait.rows[size_t(k)].snpIndex;
+                const auto [chromosome, bp] = snpPlace(tables, snp);
+                candidates.push_back({snp, chromosome, bp, scoreOf(value, column.negLog10), value});
+            }
+            for (const Locus &locus : clumpLoci(candidates, windowBp))
+                result.loci.push_back({trait.traitIndex, locus});
+            return true;
+        });
     return result;
 }
 
@@ -119,17 +119,20 @@ QStringList traitSummaryFields(const DatasetTables &tables, const TraitSummary &
 
 QStringList topLociHeader()
 {
-    return {QStringLiteral("trait"), QStringLiteral("snp"), QStringLiteral("chr"), QStringLiteral("pos"),
-            QStringLiteral("p"),     QStringLiteral("n")};
+    return {QStringLiteral("trait"), QStringLiteral("snp"), QStringLiteral("chr"),
+            QStringLiteral("pos"),   QStringLiteral("p"),   QStringLiteral("n")};
 }
 
 QStringList topLocusFields(const DatasetTables &tables, const TopLocus &locus)
 {
     const ClumpCandidate &lead = locus.locus.lead;
     const int line = tables.snpLineOfIndex(lead.snpIndex);
-    return {tables.traitNames.value(locus.traitIndex), tables.snpNames.value(lead.snpIndex),
-            line < 0 ? QString() : tables.snpFields(line).value(0), QString::number(lead.positionBp),
-            formatPValue(lead.score), QString::number(locus.locus.count)};
+    return {tables.traitNames.value(locus.traitIndex),
+            tables.snpNames.value(lead.snpIndex),
+            line < 0 ? QString() : tables.snpFields(line).value(0),
+            QString::number(lead.positionBp),
+            formatPValue(lead.score),
+            QString::number(locus.locus.count)};
 }
 
 QByteArray tsvText(const QStringList &header, const std::vector<QStringList> &rows)

@@ -27,20 +27,20 @@ std::vector<double> traitScores(const TraitRows &trait, PValueColumn column);
 struct TraitSummary {
     int traitIndex = -1;
     qint64 rows = 0;
-    qint64 pValues = 0;       // rows whose value is a p-value
-    double bestScore = 0.0;   // largest score; NaN without p-values
-    int bestSnp = -1;         // SNP index of the best p (genome order among equals); -1 without
-    double lambda = 0.0;      // lambda_GC; NaN without p-values
+    qint64 pValues = 0;     // rows whose value is a p-value
+    double bestScore = 0.0; // largest score; NaN without p-values
+    int bestSnp = -1;       // SNP index of the best p (genome order among equals); -1 without
+    double lambda = 0.0;    // lambda_GC; NaN without p-values
 };
 
 struct TraitSummaries {
     Status outcome;
-    std::vector<TraitSummary> traits;   // trait index order
+    std::vector<TraitSummary> traits; // trait index order
 };
 
 // Every trait index in [firstTrait, lastTrait) with records, summarised on `column`.
-TraitSummaries summarizeTraits(const QString &folder, const DatasetTables &tables,
-                               PValueColumn column, int firstTrait, int lastTrait);
+TraitSummaries summarizeTraits(const QString &folder, const DatasetTables &tables, PValueColumn column,
+                               int firstTrait, int lastTrait);
 
 struct TopLocus {
     int traitIndex = -1;
@@ -49,7 +49,7 @@ struct TopLocus {
 
 struct TopLociResult {
     Status outcome;
-    std::vector<TopLocus> loci;   // trait index order; within a trait, best lead first
+    std::vector<TopLocus> loci; // trait index order; within a trait, best lead first
 };
 
 // Distance clumping of every trait's p-values at or below `threshold`, window +-windowBp.
@@ -57,9 +57,9 @@ TopLociResult topLoci(const QString &folder, const DatasetTables &tables, PValue
                       double threshold, qint64 windowBp);
 
 // The listings' columns, shared by quillmap-query and the tabs' TSV export.
-QStringList traitSummaryHeader();   // trait, rows, lambda_gc
+QStringList traitSummaryHeader(); // trait, rows, lambda_gc
 QStringList traitSummaryFields(const DatasetTables &tables, const TraitSummary &summary);
-QStringList topLociHeader();        // trait, snp, chr, pos, p, n
+QStringList topLociHeader(); // trait, snp, chr, pos, p, n
 QStringList topLocusFields(const DatasetTables &tables, const TopLocus &locus);
 // Header and rows as TSV text, each line ended by "\n".
 QByteArray tsvText(const QStringList &header, const std::vector<QStringList> &rows);

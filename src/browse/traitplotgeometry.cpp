@@ -16,10 +16,9 @@ namespace traitplot {
 namespace {
 
 constexpr double Offsets[OffsetCount] = {
-    0,           275.420458,  548.180357,  777.482642,  998.761479,  1209.385022,
-    1410.211656, 1598.830618, 1775.094156, 1943.382057, 2108.705241, 2273.14114,
-    2435.530286, 2579.638407, 2715.995949, 2846.211532, 2964.88051,  3073.514876,
-    3179.631028, 3273.416324, 3365.793282, 3442.702699, 3522.170933, 3706.664049};
+    0,           275.420458,  548.180357,  777.482642,  998.761479,  1209.385022, 1410.211656, 1598.830618,
+    1775.094156, 1943.382057, 2108.705241, 2273.14114,  2435.530286, 2579.638407, 2715.995949, 2846.211532,
+    2964.88051,  3073.514876, 3179.631028, 3273.416324, 3365.793282, 3442.702699, 3522.170933, 3706.664049};
 
 // Truncation toward zero that cannot overflow: values outside int are clamped (and NaN is 0),
 // so a wild statistic lands at the plot's edge instead of being undefined behaviour.
@@ -111,8 +110,7 @@ int labelStep(float valueMin, float valueMax)
 
 QList<int> labelValues(float valueMin, float valueMax, int limit)
 {
-    const std::vector<int> labels =
-        quillmap::valueLabels(valueMin, valueMax, labelStep(valueMin, valueMax));
+    const std::vector<int> labels = quillmap::valueLabels(valueMin, valueMax, labelStep(valueMin, valueMax));
     return QList<int>(labels.begin(), labels.begin() + std::min<qsizetype>(qsizetype(labels.size()), limit));
 }
 
@@ -127,8 +125,7 @@ int stripMid(int chromosome, int stripWidth)
     if (chromosome < 1 || chromosome > 23)
         return 0;
     const double span = Offsets[OffsetCount - 1] - Offsets[0];
-    return truncToInt(
-        std::floor((Offsets[chromosome - 1] + Offsets[chromosome]) * stripWidth / (2 * span)));
+    return truncToInt(std::floor((Offsets[chromosome - 1] + Offsets[chromosome]) * stripWidth / (2 * span)));
 }
 
 Thresholds percentileThresholds(const float *values, int n)

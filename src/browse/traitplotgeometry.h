@@ -8,7 +8,7 @@
 namespace quillmap {
 class DatasetTables;
 struct ResultRows;
-}
+} // namespace quillmap
 
 // Geometry of the genome-wide trait plot and of its PDF export: plain functions of the frame
 // size and the plotted value range. Positions are in Mb; chromosome numbers are 1..23 (X = 23).
@@ -23,9 +23,9 @@ int genomeExtent();
 
 // Sides of the boxes the ellipses are inscribed in, in logical units: a point's box runs from
 // (x, y) to (x + PointBox - 1, y + PointBox - 1). Selection circles are centred on their point.
-inline constexpr int PointBox = 14;          // screen and export points
-inline constexpr int CircleBox = 20;         // screen selection circles
-inline constexpr int ExportCircleBox = 18;   // export selection circles
+inline constexpr int PointBox = 14;        // screen and export points
+inline constexpr int CircleBox = 20;       // screen selection circles
+inline constexpr int ExportCircleBox = 18; // export selection circles
 // How far a screen circle's box starts before its point's box, on both axes.
 inline constexpr int CircleInset = (CircleBox - PointBox) / 2;
 
@@ -91,7 +91,7 @@ struct TraitSeries {
     float valueMax = -100000.0f;
     Thresholds thresholds;
     bool missingValue = false;
-    float missingFrom = 0.0f;   // the statistic whose transform gave the missing value
+    float missingFrom = 0.0f; // the statistic whose transform gave the missing value
 };
 TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &tables, int statistic,
                         int transform);

@@ -41,9 +41,9 @@ using namespace quillmap::bypos;
 namespace {
 
 const QStringList DefaultLabelColours = {
-    QStringLiteral("red"),   QStringLiteral("red"),   QStringLiteral("red"),
-    QStringLiteral("blue"),  QStringLiteral("blue"),  QStringLiteral("blue"),
-    QStringLiteral("black"), QStringLiteral("black"), QStringLiteral("black"),
+    QStringLiteral("red"),       QStringLiteral("red"),       QStringLiteral("red"),
+    QStringLiteral("blue"),      QStringLiteral("blue"),      QStringLiteral("blue"),
+    QStringLiteral("black"),     QStringLiteral("black"),     QStringLiteral("black"),
     QStringLiteral("darkGreen"), QStringLiteral("darkGreen"), QStringLiteral("darkGreen")};
 
 // Regions are typed by the user; beyond this no chromosome has records and bins stay in range.
@@ -63,8 +63,8 @@ byPos::byPos(QWidget *parent)
 
     const DatasetTables &tables = datasetTables();
     transcomboBox->addItems({QStringLiteral("NoTransformation"), QStringLiteral("log(10)"),
-                             QStringLiteral("-log(10)"), QStringLiteral("log(2)"),
-                             QStringLiteral("-log(2)"), QStringLiteral("abs")});
+                             QStringLiteral("-log(10)"), QStringLiteral("log(2)"), QStringLiteral("-log(2)"),
+                             QStringLiteral("abs")});
     plotbyBox->addItems(tables.statisticNames);
     chrName->addItems(chromosomeNames());
     for (int region = 0; region <= LastRegionEntry; ++region)
@@ -72,8 +72,8 @@ byPos::byPos(QWidget *parent)
     LabelComboBox->addItem(QStringLiteral("Label"));
     for (int rank = 1; rank <= 9; ++rank)
         LabelComboBox->addItem(QString::number(rank));
-    colourChoices = QStringList{QStringLiteral("Color"), QStringLiteral("black"), QStringLiteral("red"),
-                                QStringLiteral("green"), QStringLiteral("blue"), QStringLiteral("cyan"),
+    colourChoices = QStringList{QStringLiteral("Color"),  QStringLiteral("black"), QStringLiteral("red"),
+                                QStringLiteral("green"),  QStringLiteral("blue"),  QStringLiteral("cyan"),
                                 QStringLiteral("magenta")};
     ColorComboBox->addItems(colourChoices);
     labelColours = DefaultLabelColours;
@@ -84,8 +84,7 @@ byPos::byPos(QWidget *parent)
     connect(linkButton, &QPushButton::clicked, this, &byPos::link);
     connect(goleftButton, &QPushButton::clicked, this, &byPos::goLeft);
     connect(gorightButton, &QPushButton::clicked, this, &byPos::goRight);
-    connect(ctableView->verticalHeader(), &QHeaderView::sectionClicked, this,
-            qOverload<>(&byPos::highLight));
+    connect(ctableView->verticalHeader(), &QHeaderView::sectionClicked, this, qOverload<>(&byPos::highLight));
     connect(ctableView, &QAbstractItemView::doubleClicked, this,
             qOverload<const QModelIndex &>(&byPos::highLight));
     connect(printButton, &QPushButton::clicked, this, &byPos::print);
@@ -266,8 +265,8 @@ void byPos::highLight()
 {
     QItemSelectionModel *selection = ctableView->selectionModel();
     const QModelIndexList rows = ctableView->model() == &regionTableModel && selection
-                                     ? selection->selectedRows(0)
-                                     : QModelIndexList();
+        ? selection->selectedRows(0)
+        : QModelIndexList();
     const int *order = regionTableModel.rowOrder();
     if (rows.isEmpty() || !order) {
         highlightOn = 0;
@@ -371,8 +370,8 @@ bool byPos::showSnp(const QString &name, bool direct)
     if (megabase >= 0 && megabase <= LastRegionEntry)
         regionCombobox->setCurrentIndex(int(megabase));
     else
-        regionCombobox->setEditText(QString::number(std::clamp(megabase, -double(RegionLimit),
-                                                               double(RegionLimit)), 'f', 0));
+        regionCombobox->setEditText(
+            QString::number(std::clamp(megabase, -double(RegionLimit), double(RegionLimit)), 'f', 0));
     snpMarkOn = 1;
     snpMarkPosition = position;
     search();
@@ -381,7 +380,8 @@ bool byPos::showSnp(const QString &name, bool direct)
 
 void byPos::link()
 {
-    QDesktopServices::openUrl(genomeBrowserUrl(chrName->currentText(), currentRegion(), datasetTables().build));
+    QDesktopServices::openUrl(
+        genomeBrowserUrl(chrName->currentText(), currentRegion(), datasetTables().build));
 }
 
 void byPos::help()
@@ -432,16 +432,15 @@ void byPos::print()
                                               regionBin(chrName->currentText(), currentRegion()));
     if (quillmap::isFigurePath(path)) {
         const RegionPlotInput input = plotInput();
-        quillmap::saveFigure(this, path, QSize(frame->width(), frame->height() + 40),
-                             [&](QPainter &painter, QSize size) {
-                                 paintRegionFigure(painter, size, input, title, &genes);
-                             });
+        quillmap::saveFigure(
+            this, path, QSize(frame->width(), frame->height() + 40),
+            [&](QPainter &painter, QSize size) { paintRegionFigure(painter, size, input, title, &genes); });
         return;
     }
     const QImage page = renderExportImage(title, plotInput(), genes.found ? &genes : nullptr);
     if (!writeImagePdf(page, path))
-        dialogs::information(this, QStringLiteral("The file ") + path
-                                       + QStringLiteral(" could not be written!"));
+        dialogs::information(this,
+                             QStringLiteral("The file ") + path + QStringLiteral(" could not be written!"));
 }
 
 RegionPlotInput byPos::plotInput() const

@@ -89,13 +89,13 @@ private:
 
     // ---- the region's rows (file order) and what the ranking derived from them
     std::vector<RowRecord> rowRecords;
-    std::vector<float *> rowStats;   // row k: its E extra statistics
+    std::vector<float *> rowStats; // row k: its E extra statistics
     int rowCount = 0;
-    std::vector<std::vector<double>> traitPositions;   // per trait group: positions in Mb
-    std::vector<std::vector<double>> traitValues;      // per trait group: transformed values
-    std::vector<std::vector<int>> m_traitRecords;       // per trait group: each point's row
-    std::vector<double> traitMaxima;                   // per rank: largest transformed value
-    std::vector<int> traitOrder;                       // rank -> trait group
+    std::vector<std::vector<double>> traitPositions; // per trait group: positions in Mb
+    std::vector<std::vector<double>> traitValues;    // per trait group: transformed values
+    std::vector<std::vector<int>> m_traitRecords;    // per trait group: each point's row
+    std::vector<double> traitMaxima;                 // per rank: largest transformed value
+    std::vector<int> traitOrder;                     // rank -> trait group
     int traitCount = 0;
     double valueMax = -100.0;
     double valueMin = 100.0;
@@ -103,7 +103,7 @@ private:
 
     int highlightOn = 0;
     int highlightCount = 0;
-    std::vector<float> highlightPositions;   // Mb
+    std::vector<float> highlightPositions; // Mb
     std::vector<float> highlightValues;
 
     int snpMarkOn = 0;
@@ -115,7 +115,7 @@ private:
     QStringList colourChoices;
     CTableModel regionTableModel;
 
-    std::vector<float> m_statStorage;   // the rows of rowStats
+    std::vector<float> m_statStorage; // the rows of rowStats
     // Set while the region box handles a Return or a focus loss itself: its activated signal
     // then comes from ending the edit, not from a choice.
     bool m_regionEditEnding = false;

@@ -48,7 +48,9 @@ class LabelSprites
 {
 public:
     explicit LabelSprites(QPainter &painter)
-        : m_painter(painter), m_transform(figures::unscaledTransform(painter)), m_font(painter.font())
+        : m_painter(painter),
+          m_transform(figures::unscaledTransform(painter)),
+          m_font(painter.font())
     {
     }
 
@@ -56,8 +58,8 @@ public:
     {
         const Sprite &sprite = spriteFor(text, colour);
         const QPointF device = m_transform.map(QPointF(x, y));
-        if (!std::isfinite(device.x()) || !std::isfinite(device.y())
-            || std::abs(device.x()) > 1e7 || std::abs(device.y()) > 1e7)
+        if (!std::isfinite(device.x()) || !std::isfinite(device.y()) || std::abs(device.x()) > 1e7
+            || std::abs(device.y()) > 1e7)
             return;
         m_painter.drawImage(QPoint(int(std::lround(device.x())) - sprite.origin.x(),
                                    int(std::lround(device.y())) - sprite.origin.y()),
@@ -67,7 +69,7 @@ public:
 private:
     struct Sprite {
         QImage image;
-        QPoint origin;   // the text's baseline origin inside the image
+        QPoint origin; // the text's baseline origin inside the image
     };
 
     const Sprite &spriteFor(const QString &text, const QColor &colour)
@@ -149,9 +151,8 @@ void drawHighlights(QPainter &painter, const RegionPlotInput &in, const PlotScal
     painter.setPen(cosmeticPen(Qt::darkBlue));
     painter.setBrush(Qt::NoBrush);
     const bool singlePoint = in.traitCount == 1 && in.traitOrder && !in.traitOrder->empty()
-                             && in.traitPositions
-                             && size_t((*in.traitOrder)[0]) < in.traitPositions->size()
-                             && (*in.traitPositions)[size_t((*in.traitOrder)[0])].size() == 1;
+        && in.traitPositions && size_t((*in.traitOrder)[0]) < in.traitPositions->size()
+        && (*in.traitPositions)[size_t((*in.traitOrder)[0])].size() == 1;
     if (singlePoint) {
         const int x = scale.x(in.highlightPositions[0]);
         painter.drawEllipse(QRect(x - 5, scale.middle() - 12, 15, 15));
@@ -164,8 +165,8 @@ void drawHighlights(QPainter &painter, const RegionPlotInput &in, const PlotScal
     }
 }
 
-void drawGeneRows(QPainter &painter, const std::vector<RegionGene> &genes,
-                  const GeneTrackLayout &layout, int top, int rowHeight)
+void drawGeneRows(QPainter &painter, const std::vector<RegionGene> &genes, const GeneTrackLayout &layout,
+                  int top, int rowHeight)
 {
     const size_t count = std::min(genes.size(), layout.placements.size());
     for (size_t i = 0; i < count; ++i) {
@@ -254,7 +255,8 @@ LabelPoints labelPoints(const RegionPlotInput &in, const PlotGeometry &geometry)
         const bool single = in.traitCount == 1 && xs.size() == 1;
         const size_t points = single ? 1 : std::min(xs.size(), ys.size());
         for (size_t j = 0; j < points; ++j) {
-            const QPointF centre = labelCentre(geometry, scale.x(xs[j]), single ? scale.middle() : scale.y(ys[j]));
+            const QPointF centre = labelCentre(geometry, scale.x(xs[j]),
+                                               single ? scale.middle() : scale.y(ys[j]));
             out.x.push_back(float(centre.x()));
             out.y.push_back(float(centre.y()));
             out.group.push_back(g);
@@ -264,8 +266,8 @@ LabelPoints labelPoints(const RegionPlotInput &in, const PlotGeometry &geometry)
     return out;
 }
 
-void paintRegionFigure(QPainter &painter, QSize size, const RegionPlotInput &input,
-                       const QString &title, const RegionGenes *genes)
+void paintRegionFigure(QPainter &painter, QSize size, const RegionPlotInput &input, const QString &title,
+                       const RegionGenes *genes)
 {
     int top = 10;
     if (!title.isEmpty()) {
@@ -294,8 +296,8 @@ void paintRegionFigure(QPainter &painter, QSize size, const RegionPlotInput &inp
     painter.restore();
 }
 
-QImage renderGeneTrack(const std::vector<RegionGene> &genes, const GeneTrackLayout &layout,
-                       int frameWidth, int imageWidth)
+QImage renderGeneTrack(const std::vector<RegionGene> &genes, const GeneTrackLayout &layout, int frameWidth,
+                       int imageWidth)
 {
     const int height = geneTrackHeight(layout, frameWidth);
     QImage image(std::max(1, imageWidth), height, QImage::Format_RGB32);
@@ -311,16 +313,15 @@ QImage renderGeneTrack(const std::vector<RegionGene> &genes, const GeneTrackLayo
     return image;
 }
 
-QImage renderExportImage(const QString &title, const RegionPlotInput &input,
-                         const RegionGenes *genes)
+QImage renderExportImage(const QString &title, const RegionPlotInput &input, const RegionGenes *genes)
 {
     QImage image(ExportImageWidth, ExportImageHeight, QImage::Format_ARGB32);
     image.fill(Qt::white);
     const PlotGeometry geometry = exportGeometry();
 
     RegionPlotInput page = input;
-    page.rankColours = {Qt::red, Qt::red, Qt::red, Qt::blue, Qt::blue, Qt::blue,
-                        Qt::black, Qt::black, Qt::black};
+    page.rankColours = {Qt::red,  Qt::red,   Qt::red,   Qt::blue, Qt::blue,
+                        Qt::blue, Qt::black, Qt::black, Qt::black};
     page.laterColour = Qt::darkGreen;
 
     QPainter painter(&image);

@@ -21,25 +21,25 @@ namespace quillmap::bypos {
 struct RegionPlotInput {
     bool plotReady = false;
     int traitCount = 0;
-    const std::vector<std::vector<double>> *traitPositions = nullptr;   // per group, Mb
-    const std::vector<std::vector<double>> *traitValues = nullptr;      // per group
-    const std::vector<int> *traitOrder = nullptr;                       // rank -> group
+    const std::vector<std::vector<double>> *traitPositions = nullptr; // per group, Mb
+    const std::vector<std::vector<double>> *traitValues = nullptr;    // per group
+    const std::vector<int> *traitOrder = nullptr;                     // rank -> group
     double valueMax = -100.0;
     double valueMin = 100.0;
-    QList<QColor> rankColours;   // ranks 1 to 9
-    QColor laterColour;          // ranks 10 and later
+    QList<QColor> rankColours; // ranks 1 to 9
+    QColor laterColour;        // ranks 10 and later
 
     bool highlightOn = false;
     int highlightCount = 0;
-    const float *highlightPositions = nullptr;   // Mb
+    const float *highlightPositions = nullptr; // Mb
     const float *highlightValues = nullptr;
 
     bool snpMarkOn = false;
-    double snpMarkPosition = 0.0;   // Mb
+    double snpMarkPosition = 0.0; // Mb
     QString snpMarkName;
 
-    QString regionText;   // the region as the user sees it
-    int region = 0;       // the region read as a whole number of Mb
+    QString regionText; // the region as the user sees it
+    int region = 0;     // the region read as a whole number of Mb
 
     // The dashed significance line at this transformed value (NaN: none) and the y axis's title.
     double significanceValue = qQNaN();
@@ -60,18 +60,17 @@ LabelPoints labelPoints(const RegionPlotInput &input, const PlotGeometry &geomet
 
 // A figure of `size` device pixels: the title (when not empty) above the plot as the screen
 // draws it, and the gene rows (when `genes` holds some) under it.
-void paintRegionFigure(QPainter &painter, QSize size, const RegionPlotInput &input,
-                       const QString &title, const RegionGenes *genes);
+void paintRegionFigure(QPainter &painter, QSize size, const RegionPlotInput &input, const QString &title,
+                       const RegionGenes *genes);
 
 // The panel's gene track picture: `imageWidth` pixels wide, for a plot frame `frameWidth` wide.
 // Null image for an empty layout is never returned; the height is geneTrackHeight().
-QImage renderGeneTrack(const std::vector<RegionGene> &genes, const GeneTrackLayout &layout,
-                       int frameWidth, int imageWidth);
+QImage renderGeneTrack(const std::vector<RegionGene> &genes, const GeneTrackLayout &layout, int frameWidth,
+                       int imageWidth);
 
 // The exported page: title, plot with the default rank colours (the user's choices are not
 // used) and the gene rows under it. `genes` may be null (no gene file or no genes).
-QImage renderExportImage(const QString &title, const RegionPlotInput &input,
-                         const RegionGenes *genes);
+QImage renderExportImage(const QString &title, const RegionPlotInput &input, const RegionGenes *genes);
 
 // Prints `image` at its natural size on one landscape PDF page at `path`. The page is written
 // to a temporary file beside `path` and renamed into place; false when that failed.

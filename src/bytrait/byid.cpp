@@ -79,8 +79,8 @@ byID::byID(QWidget *parent)
     displayButton->hide();
     m_significance = quillmap::SignificanceEdit::addTo(hboxLayout, this);
     transcomboBox->addItems({QStringLiteral("NoTransformation"), QStringLiteral("log(10)"),
-                             QStringLiteral("-log(10)"), QStringLiteral("log(2)"),
-                             QStringLiteral("-log(2)"), QStringLiteral("abs")});
+                             QStringLiteral("-log(10)"), QStringLiteral("log(2)"), QStringLiteral("-log(2)"),
+                             QStringLiteral("abs")});
     highlightComboBox->addItems({QStringLiteral("No HightLight"), QStringLiteral("Top"),
                                  QStringLiteral("Bottom"), QStringLiteral("Top + Bottom")});
     highlightComboBox->setCurrentIndex(0);
@@ -190,10 +190,8 @@ void byID::makeConnections()
     connect(highlightComboBox, &QComboBox::currentIndexChanged, this, &byID::display_result);
     connect(ProbeIDSelected, &QComboBox::currentIndexChanged, this, &byID::slot1);
     connect(clearButton, &QPushButton::clicked, this, &byID::clear_ready);
-    connect(ctableView->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            &byID::sortByColumn);
-    connect(ctableView->verticalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int) { highLight(); });
+    connect(ctableView->horizontalHeader(), &QHeaderView::sectionClicked, this, &byID::sortByColumn);
+    connect(ctableView->verticalHeader(), &QHeaderView::sectionClicked, this, [this](int) { highLight(); });
     connect(printButton, &QPushButton::clicked, this, &byID::printFile);
     connect(LinkButton, &QPushButton::clicked, this, &byID::link);
     connect(helpButton, &QPushButton::clicked, this, &byID::help);
@@ -247,8 +245,8 @@ QString byID::pointToolTip(int row) const
     const int line = tables.snpLineOfIndex(snp);
     return QStringLiteral("%1\n%2:%3\n%4\n%5")
         .arg(tables.snpNames.value(snp), tables.snpFields(line).value(0),
-             QString::number(quillmap::positionBp(tables.snpPosition(line))),
-             ProbeIDSelected->currentText(), QString::number(double(rowValues[size_t(row)]), 'g', 6));
+             QString::number(quillmap::positionBp(tables.snpPosition(line))), ProbeIDSelected->currentText(),
+             QString::number(double(rowValues[size_t(row)]), 'g', 6));
 }
 
 bool byID::eventFilter(QObject *watched, QEvent *event)
@@ -312,16 +310,15 @@ void byID::showInFrame(const QImage &image)
     if (image.size() == frame->size())
         frame->setPixmap(QPixmap::fromImage(image));
     else
-        frame->setPixmap(QPixmap::fromImage(
-            image.scaled(frame->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+        frame->setPixmap(
+            QPixmap::fromImage(image.scaled(frame->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation)));
 }
 
 float byID::plottedValue(int recordIndex) const
 {
     const int stat = plotbyBox->currentIndex();
-    const float raw = stat <= 0 || !rowStats[size_t(recordIndex)]
-        ? rowRecords[size_t(recordIndex)].firstStat
-        : rowStats[size_t(recordIndex)][stat - 1];
+    const float raw = stat <= 0 || !rowStats[size_t(recordIndex)] ? rowRecords[size_t(recordIndex)].firstStat
+                                                                  : rowStats[size_t(recordIndex)][stat - 1];
     return applyTransform(raw, transcomboBox->currentIndex());
 }
 
@@ -369,8 +366,8 @@ void byID::display_result()
         if (!name.isEmpty() && !tables.traitRecordCounts.contains(name)) {
             if (groupTraitsArmed == 0)
                 groupTraitsArmed = 1;
-            dialogs::information(this, QStringLiteral("There are no results for ") + name
-                                           + QStringLiteral("!"));
+            dialogs::information(this,
+                                 QStringLiteral("There are no results for ") + name + QStringLiteral("!"));
             return;
         }
     }
@@ -411,8 +408,8 @@ void byID::display_result()
 
     highlightOn = 0;
     quillmap::WaitCursor wait;
-    quillmap::Result<quillmap::ResultRows> read =
-        quillmap::readTrait(quillmap::currentDatasetFolder(), tables, name);
+    quillmap::Result<quillmap::ResultRows> read = quillmap::readTrait(quillmap::currentDatasetFolder(),
+                                                                      tables, name);
     if (!read) {
         plotReady = 0;
         wait.restore();
@@ -550,8 +547,7 @@ void byID::highLight()
 
 void byID::paintFun()
 {
-    QProgressDialog progress(QStringLiteral("Making plots!"), QStringLiteral("Cancel"), 0,
-                             rowCount, this);
+    QProgressDialog progress(QStringLiteral("Making plots!"), QStringLiteral("Cancel"), 0, rowCount, this);
     progress.setWindowModality(Qt::WindowModal);
     QImage image(frame->size(), QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -667,11 +663,15 @@ void byID::help()
     browser->setWindowTitle(QStringLiteral("Help"));
     browser->setHtml(
         QStringLiteral("<font color=blue><h1> About Quillmap 0.0.2 Help Document</h1>")
-        + QStringLiteral("<p>1. To select the group of interest, type in or choose the group name from group combo box.</p>")
-        + QStringLiteral("<p>2. To find the corresponding traits, click 'Find ID' button, then the traits will appear in next combo box.</p>")
-        + QStringLiteral("<p>3. To display the SNPs associated with the current trait in the box, click 'display' button. </p>")
+        + QStringLiteral(
+            "<p>1. To select the group of interest, type in or choose the group name from group combo box.</p>")
+        + QStringLiteral(
+            "<p>2. To find the corresponding traits, click 'Find ID' button, then the traits will appear in next combo box.</p>")
+        + QStringLiteral(
+            "<p>3. To display the SNPs associated with the current trait in the box, click 'display' button. </p>")
         + QStringLiteral("<p>4. To sort a specific column in the table, click the horizontal header.</p>")
-        + QStringLiteral("<p>5. To highlight the SNPs of interest in the graph, click the row or the corresponding vertical header. Use 'Ctrl' or 'Shift' key to select multiple SNPs.</p>")
+        + QStringLiteral(
+            "<p>5. To highlight the SNPs of interest in the graph, click the row or the corresponding vertical header. Use 'Ctrl' or 'Shift' key to select multiple SNPs.</p>")
         + QStringLiteral("<p>6. To plot different statistics, choose from 'plot' box </p>")
         + QStringLiteral("<p>7. To save the current graph, click 'SaveImage' button.</p>")
         + QStringLiteral("<p>8. To reset the combo box, click 'Clear' button.</p>")

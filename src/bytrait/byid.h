@@ -93,7 +93,7 @@ private:
     // ---- state named as the program's own words
     int rowCount = 0;
     std::vector<RowRecord> rowRecords;
-    std::vector<float *> rowStats;   // row i: its E extra statistics (null when E is 0)
+    std::vector<float *> rowStats; // row i: its E extra statistics (null when E is 0)
     std::vector<int> rowChromosomes;
     std::vector<float> rowPositions;
     std::vector<float> rowValues;
@@ -118,7 +118,7 @@ private:
     int repaintIndex = 0;
     CTableModel traitTableModel;
 
-    std::vector<float> m_statStorage;   // the rows of rowStats
+    std::vector<float> m_statStorage; // the rows of rowStats
     bool m_ready = false;
     void showSplashMessage(const QString &message);
 

@@ -45,7 +45,6 @@ ValueScale screenScale(const QRect &area, const TraitPlotData &data)
     return makeScale(data.valueMin, data.valueMax, screenHeightScale(area.width(), area.height()));
 }
 
-
 void drawFrameLines(QPainter &painter, double g)
 {
     const int bottom = int(0.9 * g);
@@ -66,8 +65,8 @@ class DeviceEllipses
 {
 public:
     explicit DeviceEllipses(QPainter &painter)
-        : m_painter(painter)
-        , m_transform(quillmap::figures::unscaledTransform(painter))
+        : m_painter(painter),
+          m_transform(quillmap::figures::unscaledTransform(painter))
     {
         m_painter.save();
         m_painter.setViewTransformEnabled(false);
@@ -97,7 +96,7 @@ enum : quint8 { PenBlue = 0, PenDarkBlue = 1, PenMagenta = 2 };
 
 struct Point {
     int row;
-    QRect box;   // device pixels
+    QRect box; // device pixels
     quint8 pen;
     bool drawn;
 };
@@ -106,10 +105,8 @@ struct Point {
 bool repeatsAreIdempotent(const QPainter &painter)
 {
     const QPaintEngine *engine = painter.paintEngine();
-    return engine && engine->type() == QPaintEngine::Raster
-        && !painter.testRenderHint(QPainter::Antialiasing)
-        && painter.compositionMode() == QPainter::CompositionMode_SourceOver
-        && painter.opacity() == 1.0;
+    return engine && engine->type() == QPaintEngine::Raster && !painter.testRenderHint(QPainter::Antialiasing)
+        && painter.compositionMode() == QPainter::CompositionMode_SourceOver && painter.opacity() == 1.0;
 }
 
 // 32-bit images, where a stamped pixel keeps its colour exactly.
@@ -186,7 +183,8 @@ void drawSignificance(QPainter &painter, const QRect &area, const TraitPlotData 
                          int(std::floor(chromosomeOffset(OffsetCount - 1))), y);
         painter.restore();
     }
-    quillmap::figures::paintAxisTitle(painter, data.axisTitle, area.x() + 11, area.y() + 10 + 0.45 * (area.height() - 35));
+    quillmap::figures::paintAxisTitle(painter, data.axisTitle, area.x() + 11,
+                                      area.y() + 10 + 0.45 * (area.height() - 35));
 }
 
 void pointCentres(QSize size, const TraitPlotData &data, std::vector<float> *x, std::vector<float> *y)

@@ -19,14 +19,14 @@ namespace quillmap {
 struct TraitPlotData {
     int rowCount = 0;
     const int *chromosomes = nullptr;
-    const float *positions = nullptr;   // Mb
-    const float *values = nullptr;      // plotted (transformed) values
+    const float *positions = nullptr; // Mb
+    const float *values = nullptr;    // plotted (transformed) values
     float valueMin = 0.0f;
     float valueMax = 0.0f;
     double topThreshold = 0.0;
     double bottomThreshold = 0.0;
     bool plotReady = false;
-    int highlightMode = 0;              // 0 none, 1 top, 2 bottom, 3 top + bottom
+    int highlightMode = 0; // 0 none, 1 top, 2 bottom, 3 top + bottom
     bool highlightOn = false;
     int highlightCount = 0;
     const int *highlightChromosomes = nullptr;

@@ -12,8 +12,7 @@ CTableView::CTableView(QWidget *parent)
 {
 }
 
-void CTableView::attachRows(const RowRecord *records, float *const *stats, int *rowOrder,
-                            int rowCount)
+void CTableView::attachRows(const RowRecord *records, float *const *stats, int *rowOrder, int rowCount)
 {
     m_records = records;
     m_stats = stats;

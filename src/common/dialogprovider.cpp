@@ -35,20 +35,20 @@ void QtDialogProvider::about(QWidget *parent, const QString &title, const QStrin
     QMessageBox::about(parent, title, text);
 }
 
-QString QtDialogProvider::existingDirectory(QWidget *parent, const QString &caption,
-                                            const QString &dir, QFileDialog::Options options)
+QString QtDialogProvider::existingDirectory(QWidget *parent, const QString &caption, const QString &dir,
+                                            QFileDialog::Options options)
 {
     return QFileDialog::getExistingDirectory(parent, caption, dir, options);
 }
 
-QString QtDialogProvider::openFileName(QWidget *parent, const QString &caption,
-                                       const QString &dir, const QString &filter)
+QString QtDialogProvider::openFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                       const QString &filter)
 {
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);
 }
 
-QString QtDialogProvider::saveFileName(QWidget *parent, const QString &caption,
-                                       const QString &dir, const QString &filter)
+QString QtDialogProvider::saveFileName(QWidget *parent, const QString &caption, const QString &dir,
+                                       const QString &filter)
 {
     return QFileDialog::getSaveFileName(parent, caption, dir, filter);
 }

@@ -20,8 +20,8 @@ public:
 
     // A message box with the given icon, title, text and buttons; returns the button chosen
     // (NoButton when the box was closed without a choice).
-    virtual QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon,
-                                                const QString &title, const QString &text,
+    virtual QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                                const QString &text,
                                                 QMessageBox::StandardButtons buttons) = 0;
     // QMessageBox::about.
     virtual void about(QWidget *parent, const QString &title, const QString &text) = 0;
@@ -49,9 +49,8 @@ public:
 class QtDialogProvider final : public DialogProvider
 {
 public:
-    QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon,
-                                        const QString &title, const QString &text,
-                                        QMessageBox::StandardButtons buttons) override;
+    QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                        const QString &text, QMessageBox::StandardButtons buttons) override;
     void about(QWidget *parent, const QString &title, const QString &text) override;
     QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir,
                               QFileDialog::Options options) override;

@@ -10,9 +10,9 @@
 namespace quillmap {
 
 SignificanceEdit::SignificanceEdit(QWidget *parent)
-    : QLineEdit(QStringLiteral("5e-8"), parent)
-    , m_p(GenomeWideP)
-    , m_shown(text())
+    : QLineEdit(QStringLiteral("5e-8"), parent),
+      m_p(GenomeWideP),
+      m_shown(text())
 {
     setObjectName(QStringLiteral("sigLineEdit"));
     setToolTip(QStringLiteral("p-value of the dashed significance line (empty: no line)"));

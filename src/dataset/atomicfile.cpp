@@ -17,7 +17,10 @@ constexpr qsizetype BufferBytes = qsizetype(1) << 20;
 
 } // namespace
 
-AtomicFile::AtomicFile(QString path) : m_path(std::move(path)) {}
+AtomicFile::AtomicFile(QString path)
+    : m_path(std::move(path))
+{
+}
 
 AtomicFile::~AtomicFile()
 {

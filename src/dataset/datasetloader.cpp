@@ -25,8 +25,7 @@ namespace {
 
 QString notFound(const char *name)
 {
-    return QStringLiteral("The file %1 is not found! Please reload the dataset!")
-        .arg(QLatin1String(name));
+    return QStringLiteral("The file %1 is not found! Please reload the dataset!").arg(QLatin1String(name));
 }
 
 QStringList splitFields(const char *line, qsizetype length)
@@ -45,8 +44,7 @@ qint64 readIndexField(QFile &file, qint64 recordSize, qint64 record, int offset)
 
 // The first and the last record of every trait must belong to it, and those of every bin must
 // lie in it: with the tables sorted, that places every record. Empty when all is in place.
-QString checkRecordPlacement(const DatasetTables &t, const QString &table1Path,
-                             const QString &table2Path)
+QString checkRecordPlacement(const DatasetTables &t, const QString &table1Path, const QString &table2Path)
 {
     // Unbuffered: every probe is a seek, and a buffered file would refill 16 KiB for 4 bytes.
     QFile table1(table1Path);
@@ -58,7 +56,8 @@ QString checkRecordPlacement(const DatasetTables &t, const QString &table1Path,
                 continue;
             if (readIndexField(table1, t.recordSize, first, 0) != i
                 || readIndexField(table1, t.recordSize, first + count - 1, 0) != i)
-                return QStringLiteral("table1.dat does not hold the records of %1 where ID_Line.dat places them.")
+                return QStringLiteral(
+                           "table1.dat does not hold the records of %1 where ID_Line.dat places them.")
                     .arg(t.traitNames.at(i));
         }
     }
@@ -71,11 +70,11 @@ QString checkRecordPlacement(const DatasetTables &t, const QString &table1Path,
             for (qint64 record : {first, first + it.value() - 1}) {
                 const qint64 snp = readIndexField(table2, t.recordSize, record, 4);
                 const int line = snp >= 0 && snp < t.snpNames.size() ? t.snpLineOfIndex(int(snp)) : -1;
-                const auto bin = line >= 0
-                    ? quillmap::positionBin(t.snpChromosome(line), t.snpPosition(line))
-                    : std::nullopt;
+                const auto bin = line >= 0 ? quillmap::positionBin(t.snpChromosome(line), t.snpPosition(line))
+                                           : std::nullopt;
                 if (!bin || *bin != it.key())
-                    return QStringLiteral("table2.dat does not hold the records of bin %1 where Pos_Line.dat places them.")
+                    return QStringLiteral(
+                               "table2.dat does not hold the records of bin %1 where Pos_Line.dat places them.")
                         .arg(it.key());
             }
         }
@@ -123,8 +122,7 @@ DatasetTables descriptionOnly(const DatasetTables &tables)
 
 QString damagedDatasetMessage(const QString &folder, const QString &detail)
 {
-    return QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!")
-        .arg(folder, detail);
+    return QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!").arg(folder, detail);
 }
 
 DatasetLoader::DatasetLoader(QString folder)
@@ -179,7 +177,8 @@ Status DatasetLoader::readDescription(DatasetTables &tables)
     if (!eOk)
         return damaged(QStringLiteral("line 4 of summary.txt does not give the number of extra statistics."));
     if (!mOk)
-        return damaged(QStringLiteral("line 5 of summary.txt does not give the number of extra SNP columns."));
+        return damaged(
+            QStringLiteral("line 5 of summary.txt does not give the number of extra SNP columns."));
     // The headers were written from the same files as the counts: they must agree exactly.
     if (e < 0 || m < 0 || tables.resultsHeader.size() != qint64(e) + 3
         || tables.snpInfoHeader.size() != qint64(m) + 3)
@@ -188,8 +187,7 @@ Status DatasetLoader::readDescription(DatasetTables &tables)
     // Lines 6 and 7 exist only after a finished import; anything else is a folder that an
     // import left part way (or never finished writing).
     auto count = [&lines](int index, const char *label) -> qint64 {
-        if (lines.size() <= index || lines[index].size() != 2
-            || lines[index].at(0) != QLatin1String(label))
+        if (lines.size() <= index || lines[index].size() != 2 || lines[index].at(0) != QLatin1String(label))
             return -1;
         QString text = lines[index].at(1);
         if (!text.startsWith(QLatin1Char(' ')))
@@ -318,7 +316,8 @@ Status DatasetLoader::readDatasetFiles(DatasetTables &tables)
     auto readInput = [&input](const QString &path) { return LineReader::readFile(path, input); };
     if (groupFile) {
         if (!readInput(tables.groupPath))
-            return damaged(QStringLiteral("the trait group file %1 cannot be read to its end.").arg(tables.groupPath));
+            return damaged(
+                QStringLiteral("the trait group file %1 cannot be read to its end.").arg(tables.groupPath));
         forEachLine(input, [&](const char *p, qsizetype n) {
             QStringList f = splitFields(p, n);
             const QString key = f.takeFirst();
@@ -332,7 +331,8 @@ Status DatasetLoader::readDatasetFiles(DatasetTables &tables)
     }
 
     if (!readInput(tables.traitInfoPath))
-        return damaged(QStringLiteral("the trait information file %1 cannot be read to its end.").arg(tables.traitInfoPath));
+        return damaged(QStringLiteral("the trait information file %1 cannot be read to its end.")
+                           .arg(tables.traitInfoPath));
     bool header = true;
     forEachLine(input, [&](const char *p, qsizetype n) {
         QStringList f = splitFields(p, n);
@@ -360,9 +360,8 @@ Status DatasetLoader::readDatasetFiles(DatasetTables &tables)
     {
         const QByteArray data = idListFile->readAll();
         fresh.traitNames.reserve(data.count('\n') + 1);
-        forEachLine(data, [&](const char *p, qsizetype n) {
-            fresh.traitNames.append(QString::fromUtf8(p, n));
-        });
+        forEachLine(data,
+                    [&](const char *p, qsizetype n) { fresh.traitNames.append(QString::fromUtf8(p, n)); });
     }
     for (auto &file : files)
         file->close();
@@ -373,16 +372,20 @@ Status DatasetLoader::readDatasetFiles(DatasetTables &tables)
         return damaged(QStringLiteral("ID_Line.dat and IDlist.dat do not list the same traits."));
     if (fresh.summaryTraitCount != fresh.traitNames.size())
         return damaged(QStringLiteral("summary.txt counts %1 traits, IDlist.dat lists %2.")
-                           .arg(fresh.summaryTraitCount).arg(fresh.traitNames.size()));
+                           .arg(fresh.summaryTraitCount)
+                           .arg(fresh.traitNames.size()));
     if (fresh.summarySnpCount != fresh.snpNames.size())
         return damaged(QStringLiteral("summary.txt counts %1 SNPs, SNPlist.dat lists %2.")
-                           .arg(fresh.summarySnpCount).arg(fresh.snpNames.size()));
+                           .arg(fresh.summarySnpCount)
+                           .arg(fresh.snpNames.size()));
     if (const qint64 unlisted = fresh.m_snp->firstUnlistedName(); unlisted >= 0)
-        return damaged(QStringLiteral("the SNP information file %1 has no line for the SNP %2.")
-                           .arg(fresh.snpInfoPath, snpListName(datasetFilePath(m_folder, SnpList), unlisted)));
+        return damaged(
+            QStringLiteral("the SNP information file %1 has no line for the SNP %2.")
+                .arg(fresh.snpInfoPath, snpListName(datasetFilePath(m_folder, SnpList), unlisted)));
     if (fresh.traitRecordTotal() != fresh.binRecordTotal())
         return damaged(QStringLiteral("ID_Line.dat counts %1 records, Pos_Line.dat %2.")
-                           .arg(fresh.traitRecordTotal()).arg(fresh.binRecordTotal()));
+                           .arg(fresh.traitRecordTotal())
+                           .arg(fresh.binRecordTotal()));
 
     // The binary tables are read later, by the panels, through the offset rule: a table of the
     // wrong length or with its records where the counts do not place them would show one

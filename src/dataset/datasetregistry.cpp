@@ -131,13 +131,27 @@ QStringList unescapedList(QByteArrayView value)
         } else if (c == '\\' && i + 1 < value.size()) {
             const char e = value[++i];
             switch (e) {
-            case 'a': unit(u'\a'); break;
-            case 'b': unit(u'\b'); break;
-            case 'f': unit(u'\f'); break;
-            case 'n': unit(u'\n'); break;
-            case 'r': unit(u'\r'); break;
-            case 't': unit(u'\t'); break;
-            case 'v': unit(u'\v'); break;
+            case 'a':
+                unit(u'\a');
+                break;
+            case 'b':
+                unit(u'\b');
+                break;
+            case 'f':
+                unit(u'\f');
+                break;
+            case 'n':
+                unit(u'\n');
+                break;
+            case 'r':
+                unit(u'\r');
+                break;
+            case 't':
+                unit(u'\t');
+                break;
+            case 'v':
+                unit(u'\v');
+                break;
             case 'x': {
                 char16_t code = 0;
                 while (i + 1 < value.size() && isHexDigit(char16_t(value[i + 1])))
@@ -187,16 +201,37 @@ void appendEscaped(const QString &entry, QByteArray &out)
         }
         escapeNextIfHex = false;
         switch (c) {
-        case u'\0': out += "\\0"; escapeNextIfHex = true; break;
-        case u'\a': out += "\\a"; break;
-        case u'\b': out += "\\b"; break;
-        case u'\f': out += "\\f"; break;
-        case u'\n': out += "\\n"; break;
-        case u'\r': out += "\\r"; break;
-        case u'\t': out += "\\t"; break;
-        case u'\v': out += "\\v"; break;
-        case u'"': out += "\\\""; break;
-        case u'\\': out += "\\\\"; break;
+        case u'\0':
+            out += "\\0";
+            escapeNextIfHex = true;
+            break;
+        case u'\a':
+            out += "\\a";
+            break;
+        case u'\b':
+            out += "\\b";
+            break;
+        case u'\f':
+            out += "\\f";
+            break;
+        case u'\n':
+            out += "\\n";
+            break;
+        case u'\r':
+            out += "\\r";
+            break;
+        case u'\t':
+            out += "\\t";
+            break;
+        case u'\v':
+            out += "\\v";
+            break;
+        case u'"':
+            out += "\\\"";
+            break;
+        case u'\\':
+            out += "\\\\";
+            break;
         default:
             if (c <= 0x1F) {
                 out += "\\x" + QByteArray::number(uint(c), 16);
@@ -275,7 +310,8 @@ QByteArray withFolders(const QByteArray &bytes, const QStringList &folders)
 class StoreLock final
 {
 public:
-    explicit StoreLock(const QString &store) : m_lock(store + QStringLiteral(".lock"))
+    explicit StoreLock(const QString &store)
+        : m_lock(store + QStringLiteral(".lock"))
     {
         QDir().mkpath(QFileInfo(store).absolutePath());
         // Short tries: one long try backs off to seconds between attempts, and a dozen
@@ -292,8 +328,7 @@ private:
     bool m_locked = false;
 };
 
-bool writeLocked(const QString &store, const QByteArray &before, const QStringList &folders,
-                 QString *error)
+bool writeLocked(const QString &store, const QByteArray &before, const QStringList &folders, QString *error)
 {
     struct stat info;
     if (::stat(QFile::encodeName(store).constData(), &info) == 0 && !S_ISREG(info.st_mode)) {

@@ -22,28 +22,28 @@ class DatasetTables
 {
 public:
     // ---- from summary.txt lines 1 to 5
-    int extraStats = 0;          // E: statistic columns after the first
-    int extraSnpColumns = 0;     // M: SNP information columns after SNP, chromosome, position
-    qint64 recordSize = 12;      // 12 + 4E bytes
-    QStringList columnHeaders;   // trait, SNP, "Chr", "Pos", M extra SNP titles, E+1 statistic names
-    int tableColumnCount = 5;    // M + E + 5
-    QStringList statisticNames;  // the E+1 statistic column names
-    bool hasGroups = false;      // a trait group file is recorded on line 1
+    int extraStats = 0;         // E: statistic columns after the first
+    int extraSnpColumns = 0;    // M: SNP information columns after SNP, chromosome, position
+    qint64 recordSize = 12;     // 12 + 4E bytes
+    QStringList columnHeaders;  // trait, SNP, "Chr", "Pos", M extra SNP titles, E+1 statistic names
+    int tableColumnCount = 5;   // M + E + 5
+    QStringList statisticNames; // the E+1 statistic column names
+    bool hasGroups = false;     // a trait group file is recorded on line 1
     QString resultsPath, snpInfoPath, traitInfoPath, groupPath;
     QStringList resultsHeader, snpInfoHeader;
-    qint64 summaryTraitCount = -1;   // "Trait Num" of line 6
-    qint64 summarySnpCount = -1;     // "SNP Num" of line 7
+    qint64 summaryTraitCount = -1;                             // "Trait Num" of line 6
+    qint64 summarySnpCount = -1;                               // "SNP Num" of line 7
     quillmap::GenomeBuild build = quillmap::GenomeBuild::Hg18; // genome_build.txt
 
     // ---- from the index files and the recorded input files
-    QMap<QString, int> traitRecordCounts;       // ID_Line.dat: trait name -> records in table1.dat
-    QMap<int, int> binRecordCounts;             // Pos_Line.dat: bin -> records in table2.dat
-    QMap<QString, QStringList> traitGroupMap;   // trait group file: trait -> its groups
-    QMap<QString, QStringList> groupTraitMap;   // Gene2ID.dat: group -> its traits
-    quillmap::SnpNameList snpNames;             // SNPlist.dat; index = SNP index
-    QStringList traitNames;                     // IDlist.dat; index = trait index
-    QStringList traitInfoHeader;                // trait information file header fields
-    QMap<QString, QStringList> traitInfoMap;    // trait -> the other fields of its line
+    QMap<QString, int> traitRecordCounts;     // ID_Line.dat: trait name -> records in table1.dat
+    QMap<int, int> binRecordCounts;           // Pos_Line.dat: bin -> records in table2.dat
+    QMap<QString, QStringList> traitGroupMap; // trait group file: trait -> its groups
+    QMap<QString, QStringList> groupTraitMap; // Gene2ID.dat: group -> its traits
+    quillmap::SnpNameList snpNames;           // SNPlist.dat; index = SNP index
+    QStringList traitNames;                   // IDlist.dat; index = trait index
+    QStringList traitInfoHeader;              // trait information file header fields
+    QMap<QString, QStringList> traitInfoMap;  // trait -> the other fields of its line
 
     // True once a dataset was read completely.
     bool loaded = false;
@@ -60,8 +60,8 @@ public:
     QStringList snpFields(int line) const;
     // The whole data line as read (fields joined by tabs, no line end); empty outside the file.
     QString snpLineText(int line) const;
-    int snpChromosome(int line) const;   // 23 for "X"; 0 outside the file
-    double snpPosition(int line) const;  // Mb; 0 outside the file
+    int snpChromosome(int line) const;  // 23 for "X"; 0 outside the file
+    double snpPosition(int line) const; // Mb; 0 outside the file
 
     // SNP index (line of SNPlist.dat) of an exact name; -1 when absent.
     int snpIndexOf(const QString &snpName) const;
@@ -74,8 +74,8 @@ public:
     qint64 traitFirstRecord(int traitIndex) const;
     int traitRecordCount(int traitIndex) const;
     qint64 traitFirstRecord(const QString &traitName) const;
-    qint64 binFirstRecord(int bin) const;   // records of all smaller bins
-    int binRecordCount(int bin) const;      // 0 when the bin has no records
+    qint64 binFirstRecord(int bin) const; // records of all smaller bins
+    int binRecordCount(int bin) const;    // 0 when the bin has no records
 
     // Total records listed by ID_Line.dat and Pos_Line.dat.
     qint64 traitRecordTotal() const { return m_traitTotal; }
@@ -92,9 +92,9 @@ private:
 
     // The SNP information file and SNPlist.dat, mapped from the dataset folder's cache.
     std::shared_ptr<const quillmap::SnpInfoIndex> m_snp;
-    QHash<QString, qint64> m_traitFirst;        // trait name -> first record in table1.dat
-    std::vector<int> m_bins;                    // bins of Pos_Line.dat, ascending
-    std::vector<qint64> m_binFirst;             // parallel: first record of each bin
+    QHash<QString, qint64> m_traitFirst; // trait name -> first record in table1.dat
+    std::vector<int> m_bins;             // bins of Pos_Line.dat, ascending
+    std::vector<qint64> m_binFirst;      // parallel: first record of each bin
     qint64 m_traitTotal = 0;
     qint64 m_binTotal = 0;
 };

@@ -46,8 +46,9 @@ Result<GenomeBuild> readGenomeBuild(const QString &folder)
     if (const std::optional<GenomeBuild> build = genomeBuildNamed(text))
         return *build;
     return Error{ErrorKind::Damaged,
-                 damagedDatasetMessage(folder, QStringLiteral("%1 names no genome build (hg18, hg19 or hg38).")
-                                                   .arg(QLatin1StringView(GenomeBuildFile)))};
+                 damagedDatasetMessage(folder,
+                                       QStringLiteral("%1 names no genome build (hg18, hg19 or hg38).")
+                                           .arg(QLatin1StringView(GenomeBuildFile)))};
 }
 
 Status writeGenomeBuild(const QString &folder, std::optional<GenomeBuild> build)

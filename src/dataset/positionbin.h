@@ -26,7 +26,13 @@ std::optional<qint32> positionBasePairs(double positionMb);
 
 // The chromosome and whole megabase a bin stands for (floor division, so bin 999 is
 // chromosome 0, megabase 999).
-inline int binChromosome(int bin) { return bin >= 0 ? bin / 1000 : -((999 - bin) / 1000); }
-inline int binMegabase(int bin) { return bin - 1000 * binChromosome(bin); }
+inline int binChromosome(int bin)
+{
+    return bin >= 0 ? bin / 1000 : -((999 - bin) / 1000);
+}
+inline int binMegabase(int bin)
+{
+    return bin - 1000 * binChromosome(bin);
+}
 
 } // namespace quillmap

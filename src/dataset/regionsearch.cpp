@@ -23,14 +23,14 @@ constexpr int ChromosomeEnds[23] = {247, 243, 200, 192, 181, 171, 159, 147, 140,
                                     115, 107, 101, 89,  79,  77,  64,  63,  47,  50,  155};
 
 // Lengths in base pairs of chromosomes 1..22 then X on hg19 and on hg38.
-constexpr qint64 Hg19Lengths[23] = {
-    249250621, 243199373, 198022430, 191154276, 180915260, 171115067, 159138663, 146364022,
-    141213431, 135534747, 135006516, 133851895, 115169878, 107349540, 102531392, 90354753,
-    81195210,  78077248,  59128983,  63025520,  48129895,  51304566,  155270560};
-constexpr qint64 Hg38Lengths[23] = {
-    248956422, 242193529, 198295559, 190214555, 181538259, 170805979, 159345973, 145138636,
-    138394717, 133797422, 135086622, 133275309, 114364328, 107043718, 101991189, 90338345,
-    83257441,  80373285,  58617616,  64444167,  46709983,  50818468,  156040895};
+constexpr qint64 Hg19Lengths[23] = {249250621, 243199373, 198022430, 191154276, 180915260, 171115067,
+                                    159138663, 146364022, 141213431, 135534747, 135006516, 133851895,
+                                    115169878, 107349540, 102531392, 90354753,  81195210,  78077248,
+                                    59128983,  63025520,  48129895,  51304566,  155270560};
+constexpr qint64 Hg38Lengths[23] = {248956422, 242193529, 198295559, 190214555, 181538259, 170805979,
+                                    159345973, 145138636, 138394717, 133797422, 135086622, 133275309,
+                                    114364328, 107043718, 101991189, 90338345,  83257441,  80373285,
+                                    58617616,  64444167,  46709983,  50818468,  156040895};
 
 // Index of a chromosome name in ChromosomeEnds; -1 when it has none.
 int chromosomeSlot(const QString &chromosome)
@@ -71,7 +71,8 @@ std::optional<Error> readRecordRun(QIODevice &file, const QString &folder, const
             break;
         case Fault::Misplaced:
             detail = traits ? QStringLiteral("table1.dat holds a record of another trait where ID_Line.dat "
-                                             "places %1.").arg(tables.traitNames.value(run.key))
+                                             "places %1.")
+                                  .arg(tables.traitNames.value(run.key))
                             : QStringLiteral("table2.dat holds a record of another region where "
                                              "Pos_Line.dat places this one.");
             break;
@@ -135,8 +136,9 @@ Result<ResultRows> readOneRun(const QString &folder, const DatasetTables &tables
 {
     QFile file(files::datasetFilePath(folder, table));
     if (!file.open(QIODevice::ReadOnly))
-        return Error{ErrorKind::MissingFile, QStringLiteral("The file %1 is not found! Please reload the dataset!")
-                                                 .arg(QLatin1StringView(table))};
+        return Error{ErrorKind::MissingFile,
+                     QStringLiteral("The file %1 is not found! Please reload the dataset!")
+                         .arg(QLatin1StringView(table))};
     if (run.count <= 0)
         return Error{ErrorKind::NoRecords, {}};
     ResultRows rows;
@@ -148,13 +150,13 @@ Result<ResultRows> readOneRun(const QString &folder, const DatasetTables &tables
 
 } // namespace
 
-Result<ResultRows> readTrait(const QString &folder, const DatasetTables &tables,
-                             const QString &traitName)
+Result<ResultRows> readTrait(const QString &folder, const DatasetTables &tables, const QString &traitName)
 {
     // The name list is sorted, so the trait's index is found by bisection.
     const auto named = std::lower_bound(tables.traitNames.cbegin(), tables.traitNames.cend(), traitName);
-    const int traitIndex =
-        named != tables.traitNames.cend() && *named == traitName ? int(named - tables.traitNames.cbegin()) : -1;
+    const int traitIndex = named != tables.traitNames.cend() && *named == traitName
+        ? int(named - tables.traitNames.cbegin())
+        : -1;
     return readOneRun(folder, tables, files::TraitTable,
                       RecordRun{RecordRun::Table::Traits, traitIndex, tables.traitFirstRecord(traitName),
                                 tables.traitRecordCounts.value(traitName, 0)});
@@ -164,9 +166,9 @@ namespace bypos {
 
 Result<ResultRows> readRegion(const QString &folder, const DatasetTables &tables, int bin)
 {
-    Result<ResultRows> read = readOneRun(folder, tables, files::BinTable,
-                                         RecordRun{RecordRun::Table::Bins, bin, tables.binFirstRecord(bin),
-                                                   tables.binRecordCount(bin)});
+    Result<ResultRows> read = readOneRun(
+        folder, tables, files::BinTable,
+        RecordRun{RecordRun::Table::Bins, bin, tables.binFirstRecord(bin), tables.binRecordCount(bin)});
     if (!read && read.kind() == ErrorKind::NoRecords)
         return Error{ErrorKind::NoRecords, QStringLiteral("There are no SNPs in this region!")};
     return read;
@@ -202,8 +204,8 @@ QString chromosomeEndMessage(const QString &chromosome, GenomeBuild build)
     const QString end = QString::number(chromosomeEnd(chromosome, build));
     if (chromosome == QLatin1String("X"))
         return QStringLiteral("Chromosome X ends at position") + QLatin1Char(' ') + end;
-    return QStringLiteral("Chromosome") + chromosome + QStringLiteral(" ends at position")
-           + QLatin1Char(' ') + end;
+    return QStringLiteral("Chromosome") + chromosome + QStringLiteral(" ends at position") + QLatin1Char(' ')
+        + end;
 }
 
 int regionBin(const QString &chromosome, int region)
@@ -215,13 +217,12 @@ QUrl genomeBrowserUrl(const QString &chromosome, qint64 region, GenomeBuild buil
 {
     const qint64 start = region * 1000000;
     const qint64 end = start + 1000000;
-    return QUrl(QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=") + genomeBuildName(build)
-                + QStringLiteral("&position=chr") + chromosome + QLatin1Char(':') + QString::number(start) + QLatin1Char('-')
-                + QString::number(end));
+    return QUrl(QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=")
+                + genomeBuildName(build) + QStringLiteral("&position=chr") + chromosome + QLatin1Char(':')
+                + QString::number(start) + QLatin1Char('-') + QString::number(end));
 }
 
-TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic,
-                        int transform)
+TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic, int transform)
 {
     TraitRanking ranking;
     const int n = region.count();
@@ -298,8 +299,8 @@ QString legendHtml(const TraitRanking &ranking, const DatasetTables &tables)
         const QString name = ranking.groupNames.value(ranking.order[size_t(l)]);
         const QString groups = tables.traitGroupMap.value(name).join(QStringLiteral(", "));
         html += QStringLiteral("<tr><td>") + QString::number(l + 1) + QStringLiteral("</td><td>")
-                + name.toHtmlEscaped() + QStringLiteral("</td><td>") + groups.toHtmlEscaped()
-                + QStringLiteral("</td></tr>");
+            + name.toHtmlEscaped() + QStringLiteral("</td><td>") + groups.toHtmlEscaped()
+            + QStringLiteral("</td></tr>");
     }
     html += QStringLiteral("</table>");
     return html;

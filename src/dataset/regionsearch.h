@@ -59,8 +59,7 @@ std::optional<Error> readRecordRun(QIODevice &file, const QString &folder, const
 // counts held in `tables`). Fails with MissingFile when the table cannot be opened, NoRecords for
 // a name without counts, and Damaged when the file ends early or a record names a trait or SNP
 // outside the name lists or belongs to another trait.
-Result<ResultRows> readTrait(const QString &folder, const DatasetTables &tables,
-                             const QString &traitName);
+Result<ResultRows> readTrait(const QString &folder, const DatasetTables &tables, const QString &traitName);
 
 } // namespace quillmap
 
@@ -97,25 +96,24 @@ Result<ResultRows> readRegion(const QString &folder, const DatasetTables &tables
 // The region's traits ranked by their largest transformed value. Group g is the g-th distinct
 // trait index in ascending order; rank r (0-based) belongs to group order[r].
 struct TraitRanking {
-    std::vector<std::vector<double>> positions;   // per group: positions in Mb of its points
-    std::vector<std::vector<double>> values;      // per group: transformed values, parallel
-    std::vector<std::vector<int>> records;        // per group: each point's row, parallel
-    std::vector<double> maxima;                   // per rank: the group's largest value
-    std::vector<int> order;                       // rank -> group
-    QStringList groupNames;                       // per group: trait name
+    std::vector<std::vector<double>> positions; // per group: positions in Mb of its points
+    std::vector<std::vector<double>> values;    // per group: transformed values, parallel
+    std::vector<std::vector<int>> records;      // per group: each point's row, parallel
+    std::vector<double> maxima;                 // per rank: the group's largest value
+    std::vector<int> order;                     // rank -> group
+    QStringList groupNames;                     // per group: trait name
     double valueMax = -100.0;
     double valueMin = 100.0;
     // A transformed value was the missing value; the ranking is then incomplete.
     bool missingValue = false;
-    float missingFrom = 0.0f;   // the statistic whose transform gave it
+    float missingFrom = 0.0f; // the statistic whose transform gave it
 
     int traitCount() const { return int(order.size()); }
 };
 
 // Ranks the rows for statistic choice `statistic` under transform `transform` (codes of
 // applyTransform). Empty rows give an empty ranking.
-TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic,
-                        int transform);
+TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic, int transform);
 
 // The legend of the nine best-ranked traits, as HTML, with each trait's groups from the trait
 // group map. Names are escaped.

@@ -11,11 +11,11 @@
 namespace quillmap {
 
 enum class ErrorKind {
-    MissingFile,   // a file the dataset needs cannot be opened
-    NoRecords,     // nothing to read there (a trait or region without records)
-    Damaged,       // a file contradicts the others or ends early
-    Invalid,       // the user's input or request is refused
-    WriteFailed,   // an output file could not be written
+    MissingFile, // a file the dataset needs cannot be opened
+    NoRecords,   // nothing to read there (a trait or region without records)
+    Damaged,     // a file contradicts the others or ends early
+    Invalid,     // the user's input or request is refused
+    WriteFailed, // an output file could not be written
 };
 
 struct Error {
@@ -28,9 +28,15 @@ class [[nodiscard]] Result
 {
 public:
     // A default value (for a result filled in later).
-    Result() requires std::is_default_constructible_v<T> : m_state(std::in_place_index<0>) {}
-    Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    Result(Error error) : m_state(std::in_place_index<1>, std::move(error)) {}
+    Result() requires std::is_default_constructible_v<T> : m_state(std::in_place_index<0>) { }
+    Result(T value)
+        : m_state(std::in_place_index<0>, std::move(value))
+    {
+    }
+    Result(Error error)
+        : m_state(std::in_place_index<1>, std::move(error))
+    {
+    }
 
     bool ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -53,8 +59,11 @@ private:
 };
 
 // A step that yields nothing but can fail.
-struct Done {};
+struct Done { };
 using Status = Result<Done>;
-inline Status success() { return Done{}; }
+inline Status success()
+{
+    return Done{};
+}
 
 } // namespace quillmap

@@ -9,7 +9,10 @@
 namespace quillmap {
 
 // Size in bytes of one record with `extraStats` extra statistics (12 + 4E).
-constexpr qint64 recordSize(int extraStats) { return 12 + 4 * qint64(extraStats); }
+constexpr qint64 recordSize(int extraStats)
+{
+    return 12 + 4 * qint64(extraStats);
+}
 
 struct RecordHead {
     qint32 traitIndex = 0;

@@ -137,13 +137,16 @@ struct SnpInfoIndex::Header {
     qint64 lineCount;
     qint64 nameCount;
     qint64 slotCount;
-    qint64 decodedCount;   // lines whose name is not UTF-8
-    qint64 tabbedCount;    // SNPlist.dat names holding a tab: (index, length) pairs
+    qint64 decodedCount; // lines whose name is not UTF-8
+    qint64 tabbedCount;  // SNPlist.dat names holding a tab: (index, length) pairs
     qint64 textBytes;
     qint64 firstUnlisted;
-    quint64 headerHash;    // of every byte above
+    quint64 headerHash; // of every byte above
 
-    quint64 computeHash() const { return fnv(reinterpret_cast<const char *>(this), offsetof(Header, headerHash)); }
+    quint64 computeHash() const
+    {
+        return fnv(reinterpret_cast<const char *>(this), offsetof(Header, headerHash));
+    }
 };
 
 namespace {
@@ -180,8 +183,8 @@ bool SnpInfoIndex::attach(const uchar *base, qint64 size)
         return false;
     Header h;
     std::memcpy(&h, base, sizeof(Header));
-    if (std::memcmp(h.magic, Magic, sizeof Magic) != 0 || h.byteOrder != ByteOrderMark
-        || h.version != Version || h.headerHash != h.computeHash() || h.imageSize != size)
+    if (std::memcmp(h.magic, Magic, sizeof Magic) != 0 || h.byteOrder != ByteOrderMark || h.version != Version
+        || h.headerHash != h.computeHash() || h.imageSize != size)
         return false;
     // Every count is bounded by the size before any arithmetic, so nothing below can overflow.
     for (qint64 count : {h.lineCount, h.nameCount, h.slotCount, h.decodedCount, h.tabbedCount, h.textBytes})
@@ -258,7 +261,8 @@ QString SnpInfoIndex::name(qint64 snpIndex) const
     const QByteArrayView line = lineText(lineOfName(snpIndex));
     const auto tabbed = m_tabbedNames.constFind(snpIndex);
     const QByteArrayView bytes = tabbed == m_tabbedNames.cend()
-        ? nameOfLine(line) : line.first(std::min<qsizetype>(*tabbed, line.size()));
+        ? nameOfLine(line)
+        : line.first(std::min<qsizetype>(*tabbed, line.size()));
     return QString::fromUtf8(bytes);
 }
 
@@ -292,8 +296,8 @@ qint32 SnpInfoIndex::findLine(QByteArrayView name) const
 
 // Builds the image in memory from the bytes of the two files.
 struct SnpInfoIndexBuilder {
-    static std::unique_ptr<SnpInfoIndex> build(QByteArrayView info, QByteArrayView list, const Stamp &infoStamp,
-                                               const Stamp &listStamp)
+    static std::unique_ptr<SnpInfoIndex> build(QByteArrayView info, QByteArrayView list,
+                                               const Stamp &infoStamp, const Stamp &listStamp)
     {
         // Counting pass: the lines, and the rare names the arrays cannot hold by their bytes.
         std::vector<qint64> tabbed;
@@ -358,8 +362,8 @@ struct SnpInfoIndexBuilder {
             offsets[line] = write;
         });
 
-        const Layout l = layoutOf(lines, names, slotCount, qint64(decoded.size()), qint64(tabbed.size() / 2), write,
-                                  sizeof(SnpInfoIndex::Header));
+        const Layout l = layoutOf(lines, names, slotCount, qint64(decoded.size()), qint64(tabbed.size() / 2),
+                                  write, sizeof(SnpInfoIndex::Header));
         std::memset(base + l.text + write, 0, size_t(l.decoded - l.text - write));
         if (!decoded.empty())
             std::memcpy(base + l.decoded, decoded.data(), decoded.size() * sizeof(qint32));
@@ -522,7 +526,8 @@ SnpInfoIndex::Opened SnpInfoIndex::open(const QString &folder, const QString &sn
     QByteArray infoOwned, listOwned;
     QByteArrayView info, list;
     if (!readSource(infoFile, infoOwned, info)) {
-        result.error = QStringLiteral("the SNP information file %1 cannot be read to its end.").arg(snpInfoPath);
+        result.error =
+            QStringLiteral("the SNP information file %1 cannot be read to its end.").arg(snpInfoPath);
         return result;
     }
     if (!readSource(listFile, listOwned, list)) {

@@ -37,10 +37,10 @@ public:
     static constexpr char FileName[] = "SNPinfo.idx";
 
     struct Opened {
-        std::shared_ptr<const SnpInfoIndex> index;   // null on failure
-        QString error;                               // why the SNP information file was unreadable
-        bool built = false;                          // the cache was missing, stale or damaged
-        bool cached = false;                         // the index lives in the folder's cache file
+        std::shared_ptr<const SnpInfoIndex> index; // null on failure
+        QString error;                             // why the SNP information file was unreadable
+        bool built = false;                        // the cache was missing, stale or damaged
+        bool cached = false;                       // the index lives in the folder's cache file
     };
     // Opens the cache in `folder` for the SNP information file `snpInfoPath` and the SNP list
     // `snpListPath`, building (and caching) it when needed. Fails only when one of the two
@@ -59,8 +59,8 @@ public:
 
     // Data line `line` as read, without its line end; empty outside the file.
     QByteArrayView lineText(qint64 line) const;
-    int chromosome(qint64 line) const;   // 23 for "X"; 0 outside the file
-    double position(qint64 line) const;  // Mb; 0 outside the file
+    int chromosome(qint64 line) const;  // 23 for "X"; 0 outside the file
+    double position(qint64 line) const; // Mb; 0 outside the file
     // Data line of SNP index `snpIndex`; -1 when out of range or without a line.
     qint32 lineOfName(qint64 snpIndex) const;
     // Line `snpIndex` of SNPlist.dat, decoded as UTF-8; empty when out of range.
@@ -86,11 +86,11 @@ private:
     qint64 m_firstUnlisted = -1;
     qint64 m_textBytes = 0;
     quint64 m_slotMask = 0;
-    const qint64 *m_offsets = nullptr;      // lineCount + 1 starts in m_text
-    const qint32 *m_chromosomes = nullptr;  // lineCount
-    const double *m_positions = nullptr;    // lineCount
-    const qint32 *m_slots = nullptr;        // (line, upper hash bits) pairs, -1 = empty
-    const qint32 *m_lineOf = nullptr;       // nameCount
+    const qint64 *m_offsets = nullptr;     // lineCount + 1 starts in m_text
+    const qint32 *m_chromosomes = nullptr; // lineCount
+    const double *m_positions = nullptr;   // lineCount
+    const qint32 *m_slots = nullptr;       // (line, upper hash bits) pairs, -1 = empty
+    const qint32 *m_lineOf = nullptr;      // nameCount
     const char *m_text = nullptr;
     // Names that are not UTF-8, by their decoded text -> last line (usually empty).
     QHash<QByteArray, qint32> m_decodedLines;
@@ -121,14 +121,39 @@ public:
         using pointer = void;
         using reference = QString;
         const_iterator() = default;
-        const_iterator(const SnpNameList *list, qsizetype i) : m_list(list), m_i(i) {}
+        const_iterator(const SnpNameList *list, qsizetype i)
+            : m_list(list),
+              m_i(i)
+        {
+        }
         QString operator*() const { return m_list->at(m_i); }
         QString operator[](qsizetype k) const { return m_list->at(m_i + k); }
-        const_iterator &operator++() { ++m_i; return *this; }
-        const_iterator operator++(int) { const_iterator old = *this; ++m_i; return old; }
-        const_iterator &operator--() { --m_i; return *this; }
-        const_iterator &operator+=(qsizetype k) { m_i += k; return *this; }
-        const_iterator &operator-=(qsizetype k) { m_i -= k; return *this; }
+        const_iterator &operator++()
+        {
+            ++m_i;
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            const_iterator old = *this;
+            ++m_i;
+            return old;
+        }
+        const_iterator &operator--()
+        {
+            --m_i;
+            return *this;
+        }
+        const_iterator &operator+=(qsizetype k)
+        {
+            m_i += k;
+            return *this;
+        }
+        const_iterator &operator-=(qsizetype k)
+        {
+            m_i -= k;
+            return *this;
+        }
         const_iterator operator+(qsizetype k) const { return const_iterator(m_list, m_i + k); }
         const_iterator operator-(qsizetype k) const { return const_iterator(m_list, m_i - k); }
         qsizetype operator-(const_iterator other) const { return m_i - other.m_i; }

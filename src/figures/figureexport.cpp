@@ -99,8 +99,8 @@ bool exportFigure(const QString &path, QSize size, int dpi,
         *error = QStringLiteral("%1: the file name must end in .pdf, .svg or .png").arg(path);
         return false;
     }
-    if (size.width() < 16 || size.height() < 16 || size.width() > 20000 || size.height() > 20000
-        || dpi < 10 || dpi > 2400) {
+    if (size.width() < 16 || size.height() < 16 || size.width() > 20000 || size.height() > 20000 || dpi < 10
+        || dpi > 2400) {
         *error = QStringLiteral("a picture is 16 to 20000 units on each side, at 10 to 2400 dpi");
         return false;
     }

@@ -15,10 +15,10 @@ class QPainter;
 namespace quillmap::figures {
 
 struct QqGeometry {
-    QRectF plot;         // the plot frame in device units
-    double xMax = 1.0;   // expected -log10 p at the right edge
-    double yMax = 1.0;   // observed -log10 p at the top edge
-    double xStep = 1.0;   // label steps of the two axes
+    QRectF plot;        // the plot frame in device units
+    double xMax = 1.0;  // expected -log10 p at the right edge
+    double yMax = 1.0;  // observed -log10 p at the top edge
+    double xStep = 1.0; // label steps of the two axes
     double yStep = 1.0;
 
     // Device point of (expected, observed); values beyond the axes are drawn at the edge.

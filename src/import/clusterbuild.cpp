@@ -64,7 +64,8 @@ int cannotRead(const QString &path)
 class WorkFile final
 {
 public:
-    explicit WorkFile(QString path) : m_path(std::move(path))
+    explicit WorkFile(QString path)
+        : m_path(std::move(path))
     {
         m_temporary = QFile::encodeName(m_path + QStringLiteral(".part-%1").arg(::getpid()));
         m_fd = ::open(m_temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -270,7 +271,8 @@ std::optional<StepError> binSnps(const QString &path, qsizetype expectedFields,
     }
     if (reader.failed())
         return StepError{Failure::UnreadableInput,
-                         "error : can't read the SNP information file " + path.toUtf8() + " to its end!", true};
+                         "error : can't read the SNP information file " + path.toUtf8() + " to its end!",
+                         true};
     if (std::find(hasBin.begin(), hasBin.end(), 0) != hasBin.end())
         return invalid("error : can't find pos info for some snp, please check the snp info file.", false);
     return std::nullopt;
@@ -307,7 +309,8 @@ bool readResultLines(const QString &work, int ranges, qsizetype fields, ResultLi
             if (parts.size() != 4)
                 return false;
             ResultsLineError &first = out.error.emplace();
-            first.kind = parts[0] == "u" ? ResultsLineError::Kind::Unreadable : ResultsLineError::Kind::Validation;
+            first.kind = parts[0] == "u" ? ResultsLineError::Kind::Unreadable
+                                         : ResultsLineError::Kind::Validation;
             first.line = parts[1].toLongLong();
             first.spaceAfter = parts[2] == "1";
             first.detail = QByteArray::fromHex(parts[3]);
@@ -349,7 +352,8 @@ QString shardPath(const QString &work, int table, int shard)
     return workFile(work, QStringLiteral("table%1-%2.shard").arg(table).arg(shard));
 }
 
-bool readShardCounts(const QString &work, int table, int shard, std::vector<std::pair<qint64, qint64>> &counts)
+bool readShardCounts(const QString &work, int table, int shard,
+                     std::vector<std::pair<qint64, qint64>> &counts)
 {
     counts.clear();
     QByteArray bytes;
@@ -415,8 +419,8 @@ int runParseStep(const QString &results, const QString &work, int range, qint64 
     if (parsed.readFailed)
         meta += "error u 0 0 00\n";
     else if (parsed.error)
-        meta += "error " + QByteArray(parsed.error->kind == ResultsLineError::Kind::Unreadable ? "u" : "v") + ' '
-            + number(parsed.error->line) + ' ' + (parsed.error->spaceAfter ? "1" : "0") + ' '
+        meta += "error " + QByteArray(parsed.error->kind == ResultsLineError::Kind::Unreadable ? "u" : "v")
+            + ' ' + number(parsed.error->line) + ' ' + (parsed.error->spaceAfter ? "1" : "0") + ' '
             + (parsed.error->detail.isEmpty() ? QByteArray("00") : parsed.error->detail.toHex()) + '\n';
 
     WorkFile rows(rangeFile(work, range, "rows"));
@@ -460,7 +464,8 @@ int runNamesStep(const QString &work, int ranges)
             if (!readWhole(path, list))
                 return cannotRead(path);
             for (std::string_view name : splitNames(list))
-                provisional[kind][size_t(r)].push_back(sets[kind].idOf(QByteArrayView(name.data(), qsizetype(name.size()))));
+                provisional[kind][size_t(r)].push_back(
+                    sets[kind].idOf(QByteArrayView(name.data(), qsizetype(name.size()))));
         }
         sets[kind].finish(sorted[kind], finalIndex[kind]);
     }
@@ -519,19 +524,19 @@ int runBinsStep(const QString &snps, const QString &work)
         return cannotRead(workFile(work, QStringLiteral("snp-raw")));
     const qint64 snpCount = readMeta(metaBytes).value("snps").toLongLong();
     SnpBinning binning;
-    const std::optional<StepError> error = binSnps(
-        snps, -1,
-        [&](QByteArrayView name) {
-            const qint32 id = lookup.find(name);
-            return id < 0 ? -1 : index[size_t(id)];
-        },
-        snpCount, binning, {});
+    const std::optional<StepError> error = binSnps(snps, -1,
+                                                   [&](QByteArrayView name) {
+                                                       const qint32 id = lookup.find(name);
+                                                       return id < 0 ? -1 : index[size_t(id)];
+                                                   },
+                                                   snpCount, binning, {});
     const QString binsPath = workFile(work, QStringLiteral("bins"));
     if (!writeWhole(binsPath, bytesOf(binning.bins)))
         return cannotWrite(binsPath);
     QByteArray meta = "header " + number(binning.headerFields) + '\n';
     if (error)
-        meta += "error " + number(int(error->failure)) + ' ' + (error->lineFeed ? "1" : "0") + '\n' + error->reportLine;
+        meta += "error " + number(int(error->failure)) + ' ' + (error->lineFeed ? "1" : "0") + '\n'
+            + error->reportLine;
     if (!writeWhole(binsPath + QStringLiteral(".meta"), meta))
         return cannotWrite(binsPath + QStringLiteral(".meta"));
     std::puts(error ? "failed" : "ok");
@@ -548,7 +553,8 @@ int runSortStep(const QString &work, int range)
     std::vector<qint16> bins;
     if (!readWhole(rangeFile(work, range, "meta"), metaBytes)
         || !readWhole(workFile(work, QStringLiteral("names.meta")), namesBytes)
-        || !readArray(rangeFile(work, range, "rows"), rowBytes) || !readArray(rangeFile(work, range, "map"), map)
+        || !readArray(rangeFile(work, range, "rows"), rowBytes)
+        || !readArray(rangeFile(work, range, "map"), map)
         || !readArray(workFile(work, QStringLiteral("bins")), bins))
         return cannotRead(rangeFile(work, range, "rows"));
     const qint64 width = readMeta(metaBytes).value("width").toLongLong();
@@ -595,8 +601,8 @@ int runSortStep(const QString &work, int range)
         std::vector<char> sorted(static_cast<size_t>(rows * recordBytes));
         for (qint64 r = 0; r < rows; ++r) {
             std::memcpy(stats.data(), rowBytes.data() + r * rowSize + 8, size_t(4 * width));
-            encodeRecord(sorted.data() + next[keyOf(r)]++ * recordBytes, {trait[size_t(r)], snp[size_t(r)], stats[0]},
-                         stats.data() + 1, extra);
+            encodeRecord(sorted.data() + next[keyOf(r)]++ * recordBytes,
+                         {trait[size_t(r)], snp[size_t(r)], stats[0]}, stats.data() + 1, extra);
         }
         WorkFile run(rangeFile(work, range, table == 1 ? "t" : "b"));
         run.write(sorted.data(), sorted.size());

@@ -71,7 +71,8 @@ bool readBinsOutcome(const QString &work, qsizetype &headerFields, std::optional
 bool readWorkFile(const QString &work, const QString &name, QByteArray &bytes);
 QString shardPath(const QString &work, int table, int shard);
 // A shard's record counts: (trait index, or bin + 32768; count), keys ascending.
-bool readShardCounts(const QString &work, int table, int shard, std::vector<std::pair<qint64, qint64>> &counts);
+bool readShardCounts(const QString &work, int table, int shard,
+                     std::vector<std::pair<qint64, qint64>> &counts);
 
 // The steps; each returns the program's exit status (0, or 2/3 with the reason printed).
 int runParseStep(const QString &results, const QString &work, int range, qint64 begin, qint64 end);

@@ -67,7 +67,10 @@ class Import final
 public:
     Import(const QString &folder, const ImportInputs &inputs, const ImportProgress &progress,
            ResultFeed *feed = nullptr)
-        : m_folder(folder), m_inputs(inputs), m_progress(progress), m_feed(feed)
+        : m_folder(folder),
+          m_inputs(inputs),
+          m_progress(progress),
+          m_feed(feed)
     {
     }
 
@@ -94,14 +97,13 @@ private:
     }
     bool cannotOpen(const char *role, const QString &path)
     {
-        const QByteArray line = "error : can't open the " + QByteArray(role) + " file "
-            + path.toUtf8() + '!';
+        const QByteArray line = "error : can't open the " + QByteArray(role) + " file " + path.toUtf8() + '!';
         return fail(Failure::UnreadableInput, line, true, QString::fromUtf8(line));
     }
     bool cannotRead(const char *role, const QString &path)
     {
-        const QByteArray line = "error : can't read the " + QByteArray(role) + " file "
-            + path.toUtf8() + " to its end!";
+        const QByteArray line = "error : can't read the " + QByteArray(role) + " file " + path.toUtf8()
+            + " to its end!";
         return fail(Failure::UnreadableInput, line, true, QString::fromUtf8(line));
     }
     // A file saved as UTF-16 would fail some later check with a message that hides the cause.
@@ -161,7 +163,10 @@ private:
     void releaseRows();
     bool writeSummary();
     bool finishing() const { return m_inputs.phase == ImportInputs::Phase::Finish; }
-    QString workFile(const char *name) const { return m_inputs.clusterWork + QLatin1Char('/') + QLatin1String(name); }
+    QString workFile(const char *name) const
+    {
+        return m_inputs.clusterWork + QLatin1Char('/') + QLatin1String(name);
+    }
 
     QString m_folder;
     ImportInputs m_inputs;
@@ -176,17 +181,17 @@ private:
 
     std::unique_ptr<QLockFile> m_lock;
     std::optional<Error> m_error;
-    QByteArray m_summaryHead; // summary.txt lines 1 to 5
+    QByteArray m_summaryHead;         // summary.txt lines 1 to 5
     quillmap::ResultsLayout m_layout; // the results header: F fields, names, -log10 columns
-    qsizetype m_snpFields = 0;     // S
-    int m_extraStats = 0;          // E
-    std::vector<qint64> m_lostCount;   // per results field: nonzero values kept as 0 or subnormal
-    std::vector<qint64> m_lostFirst;   // per results field: the first such data line
+    qsizetype m_snpFields = 0;        // S
+    int m_extraStats = 0;             // E
+    std::vector<qint64> m_lostCount;  // per results field: nonzero values kept as 0 or subnormal
+    std::vector<qint64> m_lostFirst;  // per results field: the first such data line
 
     NameSet m_traitSet;
     NameSet m_snpSet;
     RowStore m_rows;
-    quillmap::RunSpill m_spill;     // rows beyond the memory limit
+    quillmap::RunSpill m_spill; // rows beyond the memory limit
     NameList m_traitNames;
     qint64 m_snpCount = 0;
     std::vector<qint32> m_snpFinal; // provisional SNP id -> SNP index
@@ -240,14 +245,15 @@ bool Import::prepare()
     if (!m_inputs.groups.isEmpty())
         paths += '\t' + m_inputs.groups.toUtf8();
     using namespace quillmap::files;
-    m_summaryHead = paths + '\n' + MainHeaderLabel + resultsHeader + '\n' + SnpHeaderLabel
-        + snpHeader + '\n' + ExtraStatsLabel + number(m_extraStats) + '\n'
-        + ExtraSnpColumnsLabel + number(std::max<qsizetype>(m_snpFields - 3, 0)) + '\n';
+    m_summaryHead = paths + '\n' + MainHeaderLabel + resultsHeader + '\n' + SnpHeaderLabel + snpHeader + '\n'
+        + ExtraStatsLabel + number(m_extraStats) + '\n' + ExtraSnpColumnsLabel
+        + number(std::max<qsizetype>(m_snpFields - 3, 0)) + '\n';
 
     // Until the import ends, line 6 says the folder holds no finished dataset.
-    if (!writeFile(Summary, m_summaryHead
-                   + "error : the import into this folder has not finished, please load the data"
-                     " again!\n"))
+    if (!writeFile(Summary,
+                   m_summaryHead
+                       + "error : the import into this folder has not finished, please load the data"
+                         " again!\n"))
         return false;
 
     if (!resultsOpen)
@@ -306,8 +312,7 @@ bool Import::firstPassChecks()
         || !notUtf16(m_snpInfo, "SNP information", m_inputs.snpInfo))
         return false;
     if (m_layout.fields < 3)
-        return invalid("error : the results file needs at least 3 columns (trait, SNP, statistic)!",
-                       true);
+        return invalid("error : the results file needs at least 3 columns (trait, SNP, statistic)!", true);
     if (m_layout.fields - 3 > MaxExtraStats)
         return invalid("error : the results file has more than " + number(MaxExtraStats)
                            + " extra statistic columns!",
@@ -341,7 +346,8 @@ bool Import::readResults()
     const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
     // Half the limit for the rows: the name sets, the bins and the buffers take the rest.
     const qint64 runRows = g_memoryRows > 0
-        ? g_memoryRows : std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(int(width)));
+        ? g_memoryRows
+        : std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(int(width)));
     bool spillFailed = false;
     std::vector<Pending> pending;
     pending.reserve(Batch);
@@ -356,8 +362,7 @@ bool Import::readResults()
             const Pending &p = pending[j];
             const qint32 trait = m_traitSet.idOf(QByteArrayView(names.data() + p.traitBegin, p.traitSize),
                                                  p.traitHash);
-            const qint32 snp = m_snpSet.idOf(QByteArrayView(names.data() + p.snpBegin, p.snpSize),
-                                             p.snpHash);
+            const qint32 snp = m_snpSet.idOf(QByteArrayView(names.data() + p.snpBegin, p.snpSize), p.snpHash);
             m_rows.append(trait, snp, stats.data() + j * width);
             if (m_rows.size() >= runRows && !spillFailed)
                 spillFailed = !spillRows();
@@ -377,14 +382,17 @@ bool Import::readResults()
         }
         if (n > g_maxRows) {
             storeBatch();
-            return invalid("error : the results file has more than " + number(g_maxRows)
-                               + " data lines!",
+            return invalid("error : the results file has more than " + number(g_maxRows) + " data lines!",
                            true);
         }
         const QByteArrayView trait = m_fields[0];
         const QByteArrayView snp = m_fields[1];
-        Pending p{NameSet::hashOf(trait), NameSet::hashOf(snp), qsizetype(names.size()), trait.size(),
-                  qsizetype(names.size()) + trait.size(), snp.size()};
+        Pending p{NameSet::hashOf(trait),
+                  NameSet::hashOf(snp),
+                  qsizetype(names.size()),
+                  trait.size(),
+                  qsizetype(names.size()) + trait.size(),
+                  snp.size()};
         names.append(trait.data(), size_t(trait.size()));
         names.append(snp.data(), size_t(snp.size()));
         m_snpSet.prefetchSlot(p.snpHash);
@@ -411,13 +419,13 @@ bool Import::readFedResults()
     m_spill.start(m_folder, m_extraStats + 1);
     const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
     const qint64 runRows = g_memoryRows > 0
-        ? g_memoryRows : std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(int(width)));
+        ? g_memoryRows
+        : std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(int(width)));
     ResultRow row;
     qint64 n = 0;
     while (m_feed->next(row)) {
         if (++n > g_maxRows)
-            return invalid("error : the results file has more than " + number(g_maxRows)
-                               + " data lines!",
+            return invalid("error : the results file has more than " + number(g_maxRows) + " data lines!",
                            true);
         for (qsizetype k = 0; k < width; ++k) {
             if (row.lost && row.lost[k] && m_lostCount[size_t(k + 2)]++ == 0)
@@ -425,7 +433,7 @@ bool Import::readFedResults()
         }
         // A known id is the set's own id for the name: a name is added at its first row.
         const qint32 trait = row.traitId >= 0 && row.traitId < m_traitSet.size() ? row.traitId
-                                                                                : m_traitSet.idOf(row.trait);
+                                                                                 : m_traitSet.idOf(row.trait);
         const qint32 snp = row.snpId >= 0 && row.snpId < m_snpSet.size() ? row.snpId : m_snpSet.idOf(row.snp);
         m_rows.append(trait, snp, row.stats);
         if (m_rows.size() >= runRows && !spillRows())
@@ -469,7 +477,8 @@ bool Import::writeNameLists()
         if (!quillmap::readWorkFile(m_inputs.clusterWork, QStringLiteral("SNPlist"), snps))
             return cannotRead("cluster step", workFile("SNPlist"));
         m_traitNames = {};
-        forEachLine(traits, [this](const char *p, qsizetype n) { m_traitNames.append(QByteArrayView(p, n)); });
+        forEachLine(traits,
+                    [this](const char *p, qsizetype n) { m_traitNames.append(QByteArrayView(p, n)); });
         m_snpCount = snps.count('\n');
         return writeFile(quillmap::files::TraitList, traits) && writeFile(quillmap::files::SnpList, snps);
     }
@@ -599,8 +608,8 @@ bool Import::writeTables()
     // Records are encoded into a batch handed to the file in one write: a call per 20-byte
     // record cost as much as the encoding.
     // A small import gets a batch of its size.
-    const qsizetype batchRecords = qsizetype(std::clamp<qint64>(rows + m_spill.rows(), 1,
-                                                                std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes)));
+    const qsizetype batchRecords = qsizetype(std::clamp<qint64>(
+        rows + m_spill.rows(), 1, std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes)));
     std::vector<char> batch(size_t(batchRecords * recordBytes));
     qsizetype batched = 0;
     auto flushBatch = [&](OutputFile &out) {
@@ -637,8 +646,8 @@ bool Import::writeTables()
             }
             const qint64 r = order[size_t(i)];
             const float *stats = m_rows.stats(r);
-            quillmap::encodeRecord(batch.data() + batched * recordBytes, {m_rows.trait(r), m_rows.snp(r), stats[0]},
-                                   stats + 1, extra);
+            quillmap::encodeRecord(batch.data() + batched * recordBytes,
+                                   {m_rows.trait(r), m_rows.snp(r), stats[0]}, stats + 1, extra);
             if (++batched == batchRecords)
                 flushBatch(out);
             tick(importstage::Tables, ++written);
@@ -768,11 +777,12 @@ bool Import::writeTableShards()
 
 bool Import::spillRows()
 {
-    const bool ok = m_spill.addRun(m_rows.size(), [this](qint64 r, qint32 &trait, qint32 &snp, const float *&stats) {
-        trait = m_rows.trait(r);
-        snp = m_rows.snp(r);
-        stats = m_rows.stats(r);
-    });
+    const bool ok = m_spill.addRun(m_rows.size(),
+                                   [this](qint64 r, qint32 &trait, qint32 &snp, const float *&stats) {
+                                       trait = m_rows.trait(r);
+                                       snp = m_rows.snp(r);
+                                       stats = m_rows.stats(r);
+                                   });
     m_rows.reset(m_extraStats + 1);
     return ok;
 }
@@ -936,8 +946,9 @@ bool Import::lockFolder()
 // shown beside this one.
 bool Import::removeStaleOptionalFiles()
 {
-    const std::pair<bool, const char *> optional[] = {{m_inputs.groups.isEmpty(), quillmap::files::GroupTraits},
-                                                      {m_inputs.genes.isEmpty(), quillmap::files::BinGenes}};
+    const std::pair<bool, const char *> optional[] = {
+        {m_inputs.groups.isEmpty(), quillmap::files::GroupTraits},
+        {m_inputs.genes.isEmpty(), quillmap::files::BinGenes}};
     for (const auto &[stale, name] : optional) {
         // unlink removes a planted link itself, never what it points to.
         if (stale && ::unlink(QFile::encodeName(outputPath(name)).constData()) != 0 && errno != ENOENT)
@@ -975,7 +986,8 @@ ImportResult Import::run()
     try {
         prepared = !m_error && prepare() && removeStaleOptionalFiles();
         if (prepared && !m_inputs.clusterAbort.isEmpty())
-            fail(Failure::WriteFailure, m_inputs.clusterAbort, true, QString::fromUtf8(m_inputs.clusterAbort));
+            fail(Failure::WriteFailure, m_inputs.clusterAbort, true,
+                 QString::fromUtf8(m_inputs.clusterAbort));
         if (prepared && !m_error && firstPass()) {
             rows = m_rows.size() + m_spill.rows() + m_clusterRows;
             secondPass();
@@ -993,8 +1005,7 @@ ImportResult Import::run()
         releaseRows();
         m_traitNames = {};
         m_snpCount = 0;
-        fail(Failure::OutOfMemory,
-             "error : there is not enough memory to import these files!", true,
+        fail(Failure::OutOfMemory, "error : there is not enough memory to import these files!", true,
              QStringLiteral("error : there is not enough memory to import these files!"));
     }
     // Written last: only now may line 6 say the dataset is complete. When it cannot be written
@@ -1005,8 +1016,8 @@ ImportResult Import::run()
     ImportResult result;
     for (size_t k = 0; k < m_lostCount.size(); ++k) {
         if (m_lostCount[k] > 0)
-            result.lost.append({QString::fromUtf8(m_layout.header.value(qsizetype(k))), m_lostCount[k],
-                                m_lostFirst[k]});
+            result.lost.append(
+                {QString::fromUtf8(m_layout.header.value(qsizetype(k))), m_lostCount[k], m_lostFirst[k]});
     }
     if (m_error) {
         result.failed = true;
@@ -1058,8 +1069,7 @@ QString lostValuesNotice(const QList<LostValues> &lost)
     return notice;
 }
 
-ImportResult runImport(const QString &folder, const ImportInputs &inputs,
-                       const ImportProgress &progress)
+ImportResult runImport(const QString &folder, const ImportInputs &inputs, const ImportProgress &progress)
 {
     Import import(folder, inputs, progress);
     return import.run();

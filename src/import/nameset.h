@@ -86,7 +86,7 @@ private:
     struct Slot {
         qint64 begin = 0; // the name's first byte in m_arena
         qint32 id = -1;
-        quint16 tag = 0; // bits of the hash, to skip most byte comparisons
+        quint16 tag = 0;    // bits of the hash, to skip most byte comparisons
         quint16 length = 0; // the name's length, or LongName
     };
 
@@ -116,7 +116,7 @@ private:
     void grow();
 
     std::vector<Slot> m_slots;
-    std::string m_arena; // all names, back to back
+    std::string m_arena;        // all names, back to back
     std::vector<qint64> m_ends; // end offset of each name in m_arena
     size_t m_mask = 0;
     qint32 m_lastId = -1;

@@ -9,7 +9,10 @@ namespace quillmap {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Scans the notation; on success tells whether a '.' followed by a digit was seen and the
 // approximate decimal exponent of the first significant digit (used only to tell an overflow
@@ -28,7 +31,7 @@ Scan scan(QByteArrayView text)
     const char *end = p + text.size();
     if (p != end && (*p == '+' || *p == '-'))
         ++p;
-    long long intDigits = 0;      // digits before the point, after leading zeros
+    long long intDigits = 0; // digits before the point, after leading zeros
     long long leadingFracZeros = 0;
     bool anyDigit = false;
     while (p != end && isDigit(*p)) {

@@ -75,8 +75,8 @@ ResultsRange parseLines(QByteArrayView bytes, qint64 offset, const ResultsLayout
         const QByteArrayView line(p, length);
         p = nl ? lineEnd + 1 : end;
         float *lineStats = stats.data() + pending.size() * width;
-        if (auto error =
-                parseResultsLine(line, n, layout, fields, lineStats, range.lostCount, range.lostFirst)) {
+        if (auto error = parseResultsLine(line, n, layout, fields, lineStats, range.lostCount,
+                                          range.lostFirst)) {
             range.error = std::move(error);
             break;
         }

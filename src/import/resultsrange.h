@@ -55,8 +55,8 @@ struct ResultsLineError {
     // which the import reports as a file it cannot read to its end.
     enum class Kind { Validation, Unreadable };
     Kind kind = Kind::Validation;
-    qint64 line = 0; // 1-based data line within the range
-    QByteArray detail; // the report line after "error : <line number>"
+    qint64 line = 0;         // 1-based data line within the range
+    QByteArray detail;       // the report line after "error : <line number>"
     bool spaceAfter = false; // the text shown ends with a space (an invalid number)
 
     // The report line (summary.txt) and the text shown, with `linesBefore` data lines in the
@@ -70,9 +70,9 @@ struct ResultsRange {
     qint64 begin = 0; // the bytes of the lines taken: [begin, end) of the file
     qint64 end = 0;
     qint64 lines = 0; // good data lines, one row each (a bad line is not counted)
-    NameSet traits; // trait names in order of first appearance; rows' trait ids index them
-    NameSet snps; // SNP names likewise
-    RowStore rows; // per line: trait id, SNP id, the layout's statsPerRow() values
+    NameSet traits;   // trait names in order of first appearance; rows' trait ids index them
+    NameSet snps;     // SNP names likewise
+    RowStore rows;    // per line: trait id, SNP id, the layout's statsPerRow() values
     // Per column: nonzero values single precision keeps only as 0 or subnormal, and the first
     // line (1-based within the range) holding one; 0 for none.
     std::vector<qint64> lostCount;

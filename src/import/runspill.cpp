@@ -24,7 +24,10 @@ constexpr qint64 BufferBytes = qint64(1) << 20;
 class RunWriter
 {
 public:
-    explicit RunWriter(const QString &path) : m_file(path) {}
+    explicit RunWriter(const QString &path)
+        : m_file(path)
+    {
+    }
     bool open() { return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate); }
     bool write(const void *data, qint64 size)
     {
@@ -59,7 +62,11 @@ private:
 class RunReader
 {
 public:
-    RunReader(const QString &path, qint64 recordSize) : m_file(path), m_size(recordSize) {}
+    RunReader(const QString &path, qint64 recordSize)
+        : m_file(path),
+          m_size(recordSize)
+    {
+    }
     bool open() { return m_file.open(QIODevice::ReadOnly); }
     // The next record, or null at the end; failed() tells a read error from the end.
     const char *next()
@@ -180,7 +187,8 @@ bool RunSpill::sortRuns(const std::vector<qint16> &bins, std::vector<qint64> &tr
         {
             const QString path = runPath(RawKind, run);
             QFile in(path);
-            if (!in.open(QIODevice::ReadOnly) || in.read(data.data(), qint64(data.size())) != qint64(data.size()))
+            if (!in.open(QIODevice::ReadOnly)
+                || in.read(data.data(), qint64(data.size())) != qint64(data.size()))
                 return fail(path);
         }
         // Final indexes in place of the provisional ids, in the run's own buffer.
@@ -223,11 +231,12 @@ bool RunSpill::sortRuns(const std::vector<qint16> &bins, std::vector<qint64> &tr
             }
             return out.close() || fail(path);
         };
-        if (!sortAndWrite(TraitKind, traitCounts.size(), [&](qint64 r) { return size_t(idAt(r, 0)); },
-                          traitCounts))
+        if (!sortAndWrite(
+                TraitKind, traitCounts.size(), [&](qint64 r) { return size_t(idAt(r, 0)); }, traitCounts))
             return false;
-        if (!sortAndWrite(BinKind, binCounts.size(),
-                          [&](qint64 r) { return size_t(int(bins[size_t(idAt(r, 1))]) + 32768); }, binCounts))
+        if (!sortAndWrite(
+                BinKind, binCounts.size(),
+                [&](qint64 r) { return size_t(int(bins[size_t(idAt(r, 1))]) + 32768); }, binCounts))
             return false;
         QFile::remove(runPath(RawKind, run));
     }
@@ -298,11 +307,24 @@ qint64 parseMemorySize(QByteArrayView text)
         return -1;
     int shift = 0;
     switch (text.back()) {
-    case 'K': case 'k': shift = 10; break;
-    case 'M': case 'm': shift = 20; break;
-    case 'G': case 'g': shift = 30; break;
-    case 'T': case 't': shift = 40; break;
-    default: break;
+    case 'K':
+    case 'k':
+        shift = 10;
+        break;
+    case 'M':
+    case 'm':
+        shift = 20;
+        break;
+    case 'G':
+    case 'g':
+        shift = 30;
+        break;
+    case 'T':
+    case 't':
+        shift = 40;
+        break;
+    default:
+        break;
     }
     if (shift)
         text.chop(1);

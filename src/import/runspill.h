@@ -66,7 +66,7 @@ private:
     int m_statsPerRow = 1;
     int m_extra = 0;
     qint64 m_rows = 0;
-    std::vector<qint64> m_runs;   // rows per run
+    std::vector<qint64> m_runs; // rows per run
     std::vector<qint32> m_traitIndex;
     std::vector<qint32> m_snpIndex;
     QString m_errorPath;

@@ -13,7 +13,10 @@ namespace {
 
 const char *const FormatNames[] = {"plink2", "plink1", "regenie", "gwas-ssf"};
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 int columnOf(const std::vector<QByteArrayView> &header, std::initializer_list<const char *> names)
 {
@@ -42,16 +45,31 @@ struct Names {
 
 const Names &namesOf(ToolFormat format)
 {
-    static const Names plink2{"#CHROM", "POS", {"ID"}, {"REF"}, {"ALT"}, {"P"}, {"LOG10_P"},
-                              {"BETA", "OR"}, {"SE", "LOG(OR)_SE"},
-                              {"T_STAT", "Z_STAT", "T_OR_Z_STAT"}, {"A1_FREQ"}};
-    static const Names plink1{"CHR", "BP", {"SNP"}, {"A2"}, {"A1"}, {"P"}, {},
-                              {"BETA", "OR"}, {"SE"}, {"STAT", "T", "CHISQ"}, {}};
-    static const Names regenie{"CHROM", "GENPOS", {"ID"}, {"ALLELE0"}, {"ALLELE1"}, {}, {"LOG10P"},
-                               {"BETA"}, {"SE"}, {"CHISQ"}, {"A1FREQ"}};
-    static const Names gwasSsf{"chromosome", "base_pair_location", {"rsid"}, {"other_allele"},
-                               {"effect_allele"}, {"p_value"}, {"neg_log_10_p_value"},
-                               {"beta", "odds_ratio", "hazard_ratio"}, {"standard_error"}, {},
+    static const Names plink2{"#CHROM",
+                              "POS",
+                              {"ID"},
+                              {"REF"},
+                              {"ALT"},
+                              {"P"},
+                              {"LOG10_P"},
+                              {"BETA", "OR"},
+                              {"SE", "LOG(OR)_SE"},
+                              {"T_STAT", "Z_STAT", "T_OR_Z_STAT"},
+                              {"A1_FREQ"}};
+    static const Names plink1{
+        "CHR", "BP", {"SNP"}, {"A2"}, {"A1"}, {"P"}, {}, {"BETA", "OR"}, {"SE"}, {"STAT", "T", "CHISQ"}, {}};
+    static const Names regenie{"CHROM",    "GENPOS", {"ID"}, {"ALLELE0"}, {"ALLELE1"}, {},
+                               {"LOG10P"}, {"BETA"}, {"SE"}, {"CHISQ"},   {"A1FREQ"}};
+    static const Names gwasSsf{"chromosome",
+                               "base_pair_location",
+                               {"rsid"},
+                               {"other_allele"},
+                               {"effect_allele"},
+                               {"p_value"},
+                               {"neg_log_10_p_value"},
+                               {"beta", "odds_ratio", "hazard_ratio"},
+                               {"standard_error"},
+                               {},
                                {"effect_allele_frequency"}};
     switch (format) {
     case ToolFormat::Plink2:
@@ -218,8 +236,8 @@ std::optional<ToolColumns> toolColumns(ToolFormat format, QByteArrayView header,
 std::optional<ToolFormat> recogniseToolFormat(QByteArrayView header)
 {
     // PLINK 1 and REGENIE share blank splitting; their first columns tell them apart.
-    for (ToolFormat format : {ToolFormat::Plink2, ToolFormat::GwasSsf, ToolFormat::Regenie,
-                              ToolFormat::Plink1}) {
+    for (ToolFormat format :
+         {ToolFormat::Plink2, ToolFormat::GwasSsf, ToolFormat::Regenie, ToolFormat::Plink1}) {
         if (toolColumns(format, header, nullptr))
             return format;
     }

@@ -38,14 +38,14 @@ bool isToolMissing(QByteArrayView field);
 struct ToolColumns {
     int fieldCount = 0;
     int chromosome = -1;
-    int position = -1;   // base pairs
-    int id = -1;         // GWAS-SSF: rsid
-    int otherId = -1;    // GWAS-SSF: variant_id, used where rsid is missing
-    int ref = -1;        // reference (other) allele
-    int alt = -1;        // alternative (effect) allele
-    int test = -1;       // rows whose TEST is not ADD are left out
+    int position = -1; // base pairs
+    int id = -1;       // GWAS-SSF: rsid
+    int otherId = -1;  // GWAS-SSF: variant_id, used where rsid is missing
+    int ref = -1;      // reference (other) allele
+    int alt = -1;      // alternative (effect) allele
+    int test = -1;     // rows whose TEST is not ADD are left out
     int p = -1;
-    int negLog10P = -1;  // -log10(P) as the tool wrote it
+    int negLog10P = -1; // -log10(P) as the tool wrote it
     // The effect columns the tool wrote, in this order when present: BETA or OR, its standard
     // error, the test statistic, the allele frequency. Header names as written.
     std::vector<int> effects;

@@ -66,8 +66,7 @@ public:
     {
         if (4 * (m_entries.size() + 1) > 3 * m_slots.size())
             grow();
-        m_entries.push_back({qint64(m_arena.size()), position, line, qint32(name.size()), file,
-                             chromosome});
+        m_entries.push_back({qint64(m_arena.size()), position, line, qint32(name.size()), file, chromosome});
         m_arena.append(name.data(), size_t(name.size()));
         const qint64 e = qint64(m_entries.size()) - 1;
         place(e);
@@ -189,13 +188,13 @@ struct TraitFile {
 
 // Kept rows on their way from the reading thread to the import.
 struct RowBatch {
-    std::vector<int> files;          // per row: its trait file
-    std::vector<qint32> snpIds;      // per row: SNPs first kept before this one's first row
-    std::vector<size_t> snpEnds;     // per row: where its SNP ID ends in `names`
+    std::vector<int> files;      // per row: its trait file
+    std::vector<qint32> snpIds;  // per row: SNPs first kept before this one's first row
+    std::vector<size_t> snpEnds; // per row: where its SNP ID ends in `names`
     std::string names;
-    std::vector<float> stats;        // per row: -log10(P), P, the effect columns
+    std::vector<float> stats; // per row: -log10(P), P, the effect columns
     std::vector<char> lost;
-    bool last = false;               // no rows follow
+    bool last = false; // no rows follow
     size_t size() const { return files.size(); }
 };
 
@@ -206,7 +205,9 @@ class ToolImport final : public ResultFeed
 {
 public:
     ToolImport(const QString &folder, const ToolImportInputs &inputs, const ImportProgress &progress)
-        : m_folder(folder), m_inputs(inputs), m_progress(progress)
+        : m_folder(folder),
+          m_inputs(inputs),
+          m_progress(progress)
     {
     }
     ~ToolImport() override { stopReading(); }
@@ -236,7 +237,9 @@ private:
     bool invalid(const QString &text) { return fail(Failure::Validation, QStringLiteral("error : ") + text); }
     QString at(int file, qint64 line) const
     {
-        return QStringLiteral("%1 line %2").arg(QDir::toNativeSeparators(m_files[size_t(file)].path)).arg(line);
+        return QStringLiteral("%1 line %2")
+            .arg(QDir::toNativeSeparators(m_files[size_t(file)].path))
+            .arg(line);
     }
 
     bool readHeaders();
@@ -265,11 +268,11 @@ private:
     QByteArray m_snpInfoHeader;
     std::vector<float> m_stats; // the row handed over: -log10(P), P, the effect columns
     std::vector<char> m_lost;
-    int m_file = -1;     // the file being read
-    qint64 m_line = 0;   // its last line read
+    int m_file = -1;   // the file being read
+    qint64 m_line = 0; // its last line read
     bool m_headerSeen = false;
     size_t m_width = 0; // statistics per row
-    qint32 m_snpId = 0;  // the kept row's SNP: its entry in m_snps
+    qint32 m_snpId = 0; // the kept row's SNP: its entry in m_snps
     qint32 m_traitsKept = 0;
 
     // Between the reading thread and the import. The reading thread alone touches the files,
@@ -308,15 +311,14 @@ bool ToolImport::readHeaders()
                         QStringLiteral("error : can't open the %1 file %2!").arg(format, file.path));
         QByteArrayView header;
         bool gotHeader = false;
-        while ((gotHeader = m_reader.readLine(header)) && header.startsWith("##")) {
-        }
+        while ((gotHeader = m_reader.readLine(header)) && header.startsWith("##")) { }
         if (m_reader.failed())
-            return fail(Failure::UnreadableInput,
-                        QStringLiteral("error : can't read the %1 file %2 to its end!").arg(format, file.path));
+            return fail(
+                Failure::UnreadableInput,
+                QStringLiteral("error : can't read the %1 file %2 to its end!").arg(format, file.path));
         QString lacking;
-        const std::optional<ToolColumns> columns = gotHeader
-            ? toolColumns(m_inputs.format, header, &lacking)
-            : std::nullopt;
+        const std::optional<ToolColumns> columns = gotHeader ? toolColumns(m_inputs.format, header, &lacking)
+                                                             : std::nullopt;
         if (!columns)
             return invalid(QStringLiteral("%1 is not %2 output: its header has no column %3!")
                                .arg(file.path, format, gotHeader ? lacking : QStringLiteral("at all")));
@@ -332,8 +334,7 @@ bool ToolImport::readHeaders()
         }
         if (!m_files.empty()) {
             const ToolColumns &first = m_files.front().columns;
-            if (first.effectNames != file.columns.effectNames
-                || first.alleleNames != file.columns.alleleNames
+            if (first.effectNames != file.columns.effectNames || first.alleleNames != file.columns.alleleNames
                 || (first.p >= 0) != (file.columns.p >= 0)) {
                 return invalid(QStringLiteral("%1 has other columns than %2 (%3 against %4); one"
                                               " dataset holds files with the same columns, please"
@@ -404,7 +405,8 @@ void ToolImport::readRows()
         } catch (const std::bad_alloc &) {
             // The import fails; a row half added must not reach it.
             batch = RowBatch();
-            fail(Failure::OutOfMemory, QStringLiteral("error : there is not enough memory to import these files!"));
+            fail(Failure::OutOfMemory,
+                 QStringLiteral("error : there is not enough memory to import these files!"));
             more = false;
         }
         batch.last = !more;
@@ -657,10 +659,13 @@ bool ToolImport::writeTraitInfo(DerivedFile &out)
         QStringList why;
         for (int r = 0; r < SkippedRows::ReasonCount; ++r) {
             if (file.skipped.count[r] > 0)
-                why.append(QStringLiteral("%1 %2").arg(file.skipped.count[r])
+                why.append(QStringLiteral("%1 %2")
+                               .arg(file.skipped.count[r])
                                .arg(skipReasonText(SkippedRows::Reason(r))));
         }
-        QStringList fields{file.trait, file.path, QString::number(file.kept),
+        QStringList fields{file.trait,
+                           file.path,
+                           QString::number(file.kept),
                            QString::number(file.skipped.total()),
                            why.isEmpty() ? QStringLiteral("-") : why.join(QStringLiteral("; ")),
                            file.kept ? QString::fromUtf8(file.bestP) : QStringLiteral("-"),
@@ -727,8 +732,9 @@ ToolImportResult ToolImport::run()
         bool ok = readHeaders();
         // A trait information file given is read only after all the rows: refused before them.
         if (ok && !m_inputs.traitInfo.isEmpty() && !m_reader.open(m_inputs.traitInfo))
-            ok = fail(Failure::UnreadableInput, QStringLiteral("error : can't open the trait information file %1!")
-                                                    .arg(m_inputs.traitInfo));
+            ok = fail(
+                Failure::UnreadableInput,
+                QStringLiteral("error : can't open the trait information file %1!").arg(m_inputs.traitInfo));
         m_reader.close();
         if (ok) {
             m_results = std::make_unique<DerivedFile>(five.results);
@@ -754,7 +760,8 @@ ToolImportResult ToolImport::run()
         }
     } catch (const std::bad_alloc &) {
         stopReading();
-        fail(Failure::OutOfMemory, QStringLiteral("error : there is not enough memory to import these files!"));
+        fail(Failure::OutOfMemory,
+             QStringLiteral("error : there is not enough memory to import these files!"));
     }
     stopReading();
     m_reader.close();
@@ -826,14 +833,17 @@ QString toolImportReport(const ToolImportResult &result)
 {
     QString report;
     if (!result.import.failed || result.rowsKept > 0) {
-        report += QStringLiteral("%1 rows kept from %2 file(s).\n").arg(result.rowsKept).arg(result.traits.size());
+        report +=
+            QStringLiteral("%1 rows kept from %2 file(s).\n").arg(result.rowsKept).arg(result.traits.size());
         for (int r = 0; r < SkippedRows::ReasonCount; ++r) {
             const qint64 count = result.skipped.count[r];
             if (count == 0)
                 continue;
-            report += QStringLiteral("Skipped %1 rows %2").arg(count).arg(skipReasonText(SkippedRows::Reason(r)));
+            report +=
+                QStringLiteral("Skipped %1 rows %2").arg(count).arg(skipReasonText(SkippedRows::Reason(r)));
             if (r == SkippedRows::OtherChromosome && !result.skipped.otherChromosomes.isEmpty())
-                report += QStringLiteral(" (%1)").arg(result.skipped.otherChromosomes.join(QStringLiteral(", ")));
+                report += QStringLiteral(" (%1)").arg(
+                    result.skipped.otherChromosomes.join(QStringLiteral(", ")));
             report += QStringLiteral(".\n");
         }
     }
@@ -841,12 +851,16 @@ QString toolImportReport(const ToolImportResult &result)
         if (lost.column == QLatin1String("P"))
             report += QStringLiteral("Note: %1 p-value(s) below single precision are stored as 0 under P"
                                      " (the first on data line %2 of %3); -log10(P) keeps them.\n")
-                          .arg(lost.count).arg(lost.firstLine).arg(QString::fromLatin1(DerivedResults));
+                          .arg(lost.count)
+                          .arg(lost.firstLine)
+                          .arg(QString::fromLatin1(DerivedResults));
         else
             report += QStringLiteral("Warning: %1 nonzero value(s) of column %2 are too small for single"
                                      " precision and were stored as 0 or with lost digits (the first on"
                                      " data line %3 of %4).\n")
-                          .arg(lost.count).arg(lost.column).arg(lost.firstLine)
+                          .arg(lost.count)
+                          .arg(lost.column)
+                          .arg(lost.firstLine)
                           .arg(QString::fromLatin1(DerivedResults));
     }
     return report;

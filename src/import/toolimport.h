@@ -22,10 +22,10 @@ inline constexpr char DerivedTraitInfo[] = "quillmap-traitinfo.txt";
 
 struct ToolImportInputs {
     ToolFormat format = ToolFormat::Plink2;
-    QStringList files;  // one trait each; ".gz" files are read through gzip
-    QString traitInfo;  // optional: used instead of the derived trait information
-    QString groups;     // optional, as for runImport
-    QString genes;      // optional, as for runImport
+    QStringList files; // one trait each; ".gz" files are read through gzip
+    QString traitInfo; // optional: used instead of the derived trait information
+    QString groups;    // optional, as for runImport
+    QString genes;     // optional, as for runImport
     // Recorded in the dataset once the files are converted; none removes an earlier record.
     std::optional<GenomeBuild> build;
     qint64 memoryLimit = 0; // as ImportInputs::memoryLimit
@@ -34,11 +34,11 @@ struct ToolImportInputs {
 // Rows a file held that the dataset leaves out, by reason.
 struct SkippedRows {
     enum Reason {
-        MissingP,         // P (or LOG10P) written NA, "." or "#NA"
-        OtherChromosome,  // not 1-22 or X: Y, MT, XY, PAR, contigs
-        NotAdditive,      // a TEST column other than ADD
-        MissingPosition,  // no position
-        MissingEffect,    // P given, an effect column NA or infinite
+        MissingP,        // P (or LOG10P) written NA, "." or "#NA"
+        OtherChromosome, // not 1-22 or X: Y, MT, XY, PAR, contigs
+        NotAdditive,     // a TEST column other than ADD
+        MissingPosition, // no position
+        MissingEffect,   // P given, an effect column NA or infinite
         ReasonCount
     };
     qint64 count[ReasonCount] = {};

@@ -27,8 +27,7 @@ namespace {
 // A number written plainly (no "inf", "nan" or "+"), as toDouble alone would accept them.
 std::optional<double> plainNumber(const QString &text)
 {
-    static const QRegularExpression plain(
-        QStringLiteral("^([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE]-?[0-9]+)?$"));
+    static const QRegularExpression plain(QStringLiteral("^([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE]-?[0-9]+)?$"));
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
     if (!ok || !plain.match(text.trimmed()).hasMatch() || !std::isfinite(value))

@@ -120,7 +120,7 @@ void TraitsTab::refresh()
         model->appendRow({sortableCell(tables.traitNames.value(s.traitIndex), s.traitIndex),
                           sortableCell(QString::number(s.rows), s.rows),
                           sortableCell(any ? formatPValue(s.bestScore) : QStringLiteral("NA"),
-                               any ? -s.bestScore : INFINITY),
+                                       any ? -s.bestScore : INFINITY),
                           sortableCell(tables.snpNames.value(s.bestSnp), tables.snpNames.value(s.bestSnp)),
                           sortableCell(formatLambda(s.lambda), std::isnan(s.lambda) ? -1.0 : s.lambda)});
     }
@@ -140,10 +140,10 @@ void TraitsTab::showQqPlot(int row)
     const PValueColumn column = currentColumn();
     std::vector<double> scores;
     const Status scan = scanTraits(currentDatasetFolder(), tables, traitIndex, traitIndex + 1,
-                                             [&](const TraitRows &trait) {
-        scores = traitScores(trait, column);
-        return false;
-    });
+                                   [&](const TraitRows &trait) {
+                                       scores = traitScores(trait, column);
+                                       return false;
+                                   });
     if (!scan) {
         status->setText(scan.message());
         qqView->clear();
@@ -166,11 +166,9 @@ void TraitsTab::saveQqPlot()
     QString error;
     const QqPlotData &qq = qqView->data();
     const QString trait = qqView->trait();
-    if (!figures::exportFigure(path, QSize(widthBox->value(), heightBox->value()), dpiBox->value(),
-                               [&](QPainter &painter, QSize size) {
-                                   figures::paintQqPlot(painter, size, qq, trait);
-                               },
-                               &error))
+    if (!figures::exportFigure(
+            path, QSize(widthBox->value(), heightBox->value()), dpiBox->value(),
+            [&](QPainter &painter, QSize size) { figures::paintQqPlot(painter, size, qq, trait); }, &error))
         dialogs::information(this, error);
 }
 

@@ -12,7 +12,8 @@ const char UcscTemplate[] =
     "https://genome.ucsc.edu/cgi-bin/hgTracks?hgsid=46170953&hgt.dummyEnterButton.x=0&hgt.dummyEnterButton.y=0"
     "&clade=vertebrate&org=Human&db=hg18&position=######&pix=620&hgsid=46170953";
 const char NcbiTemplate[] = "https://www.ncbi.nlm.nih.gov/sites/gquery?term=######";
-const char OmimTemplate[] = "https://www.ncbi.nlm.nih.gov/sites/entrez?db=omim&EntrezSystem2.PEntrez.Omim.SearchBar.Term=######";
+const char OmimTemplate[] =
+    "https://www.ncbi.nlm.nih.gov/sites/entrez?db=omim&EntrezSystem2.PEntrez.Omim.SearchBar.Term=######";
 const char EnsemblTemplate[] = "https://www.ensembl.org/Homo_sapiens/searchview?species=;idx=;q=######";
 const char GoogleTemplate[] = "https://www.google.com/search?hl=en&q=######";
 } // namespace
@@ -22,7 +23,8 @@ QString builtInTemplate(Database database, quillmap::GenomeBuild build)
     switch (database) {
     case Ucsc:
         return QString::fromLatin1(UcscTemplate)
-            .replace(QLatin1String("&db=hg18&"), QLatin1String("&db=") + quillmap::genomeBuildName(build) + QLatin1Char('&'));
+            .replace(QLatin1String("&db=hg18&"),
+                     QLatin1String("&db=") + quillmap::genomeBuildName(build) + QLatin1Char('&'));
     case Ncbi:
         return QString::fromLatin1(NcbiTemplate);
     case Omim:
@@ -46,8 +48,9 @@ void fillLinkLists(quillmap::GenomeBuild build)
         templates << builtInTemplate(Database(d), build);
     templates << QStringLiteral("blank");
 
-    quillmap::databaseNames() = QStringList{QStringLiteral("UCSC"), QStringLiteral("NCBI"), QStringLiteral("OMIM"),
-                                            QStringLiteral("ENSEMBL"), QStringLiteral("GOOGLE"), QStringLiteral("OTHER")};
+    quillmap::databaseNames() = QStringList{QStringLiteral("UCSC"),   QStringLiteral("NCBI"),
+                                            QStringLiteral("OMIM"),   QStringLiteral("ENSEMBL"),
+                                            QStringLiteral("GOOGLE"), QStringLiteral("OTHER")};
 }
 
 void setCustomTemplate(const QString &linkTemplate)
@@ -66,8 +69,8 @@ QUrl linkUrl(const QString &term)
         return QUrl();
     QString url = templates.at(chosen);
     // Inserted raw, a term such as "A&B" or "x#1" would add a query item or cut the URL short.
-    url.replace(QLatin1String(quillmap::SearchPlaceholder), QString::fromLatin1(QUrl::toPercentEncoding(term)),
-                Qt::CaseSensitive);
+    url.replace(QLatin1String(quillmap::SearchPlaceholder),
+                QString::fromLatin1(QUrl::toPercentEncoding(term)), Qt::CaseSensitive);
     return QUrl(url, QUrl::TolerantMode);
 }
 

@@ -78,7 +78,9 @@ QStringList readLines(const QString &path)
 
 QStringList storedRegistry()
 {
-    return QSettings(QStringLiteral("Diravizi"), QStringLiteral("Quillmap")).value(QStringLiteral("path")).toStringList();
+    return QSettings(QStringLiteral("Diravizi"), QStringLiteral("Quillmap"))
+        .value(QStringLiteral("path"))
+        .toStringList();
 }
 
 // Counts progress windows shown anywhere in the application.
@@ -154,15 +156,17 @@ TestLoadWizard::Inputs TestLoadWizard::writeInputs(const QByteArray &results)
     Inputs in{dir + QStringLiteral("/results.txt"), dir + QStringLiteral("/snps.txt"),
               dir + QStringLiteral("/traits.txt"), dir + QStringLiteral("/groups.txt"),
               dir + QStringLiteral("/genes.txt")};
-    writeFile(in.results, results.isEmpty() ? QByteArray("Trait\tSNP\tpvalue\tbeta\n"
-                                                         "T2\trs1\t0.01\t0.5\n"
-                                                         "T1\trs2\t0.2\t-0.1\n"
-                                                         "T1\trs1\t3e-8\t1.25\n")
-                                            : results);
-    writeFile(in.snps, "SNP\tchr\tpos\tallele\n"
-                       "rs1\t1\t12.3\tA\n"
-                       "rs2\tX\t5.5\tG\n"
-                       "rs9\t22\t40.25\tT\n");
+    writeFile(in.results,
+              results.isEmpty() ? QByteArray("Trait\tSNP\tpvalue\tbeta\n"
+                                             "T2\trs1\t0.01\t0.5\n"
+                                             "T1\trs2\t0.2\t-0.1\n"
+                                             "T1\trs1\t3e-8\t1.25\n")
+                                : results);
+    writeFile(in.snps,
+              "SNP\tchr\tpos\tallele\n"
+              "rs1\t1\t12.3\tA\n"
+              "rs2\tX\t5.5\tG\n"
+              "rs9\t22\t40.25\tT\n");
     writeFile(in.traits, "Trait\tdescription\nT1\tfirst trait\nT2\tsecond trait\n");
     writeFile(in.groups, "Trait\tGroup\nT1\tG1\nT2\tG1\tG2\n");
     writeFile(in.genes, "Gene\tChr\tStart\tEnd\nGA\tchr1\t12000000\t12500000\nGB\tchrX\t5100000\t5200000\n");
@@ -235,8 +239,9 @@ void TestLoadWizard::fullImport()
         if (call.kind == ScriptedDialogs::Kind::Message) {
             QCOMPARE(call.icon, QMessageBox::Question);
             const bool question = call.text == AskFile4 || call.text == AskFile5;
-            QCOMPARE(call.buttons, question ? QMessageBox::Yes | QMessageBox::No
-                                            : QMessageBox::StandardButtons(QMessageBox::Yes));
+            QCOMPARE(call.buttons,
+                     question ? QMessageBox::Yes | QMessageBox::No
+                              : QMessageBox::StandardButtons(QMessageBox::Yes));
         } else {
             QCOMPARE(call.dir, QDir::currentPath());
         }
@@ -391,8 +396,9 @@ void TestLoadWizard::reloadQuestionNoLeavesFilesUntouched()
     dialog.loadData->click();
 
     QCOMPARE(scripted.transcript(),
-             (QStringList{folderDialog(), msg(QStringLiteral("Are you sure to reload the dataset?"),
-                                              QStringLiteral("Loading the data"))}));
+             (QStringList{folderDialog(),
+                          msg(QStringLiteral("Are you sure to reload the dataset?"),
+                              QStringLiteral("Loading the data"))}));
     QCOMPARE(scripted.calls().at(1).buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(scripted.calls().at(1).icon, QMessageBox::Question);
     QCOMPARE(readFile(folder + QStringLiteral("/summary.txt")), summary);
@@ -458,7 +464,8 @@ void TestLoadWizard::failingImport()
     const QString folder = m_dir.filePath(QStringLiteral("broken"));
     QVERIFY(QDir().mkpath(folder));
     const QStringList before{QStringLiteral("/data/registered")};
-    QSettings(QStringLiteral("Diravizi"), QStringLiteral("Quillmap")).setValue(QStringLiteral("path"), before);
+    QSettings(QStringLiteral("Diravizi"), QStringLiteral("Quillmap"))
+        .setValue(QStringLiteral("path"), before);
 
     StartupDialog dialog;
     QSignalSpy rejected(&dialog, &QDialog::rejected);
@@ -527,7 +534,8 @@ void TestLoadWizard::exampleStudyImports()
 {
     const QString examples = QStringLiteral(QUILLMAP_TESTDATA "/../../examples");
     const Inputs in{examples + QStringLiteral("/results.txt"), examples + QStringLiteral("/snp_info.txt"),
-                    examples + QStringLiteral("/trait_info.txt"), examples + QStringLiteral("/trait_groups.txt"),
+                    examples + QStringLiteral("/trait_info.txt"),
+                    examples + QStringLiteral("/trait_groups.txt"),
                     examples + QStringLiteral("/gene_positions.txt")};
     for (const QString *path : {&in.results, &in.snps, &in.traits, &in.groups, &in.genes})
         QVERIFY2(QFile::exists(*path), qPrintable(*path));
@@ -557,10 +565,14 @@ void TestLoadWizard::toolOutputAsksForItsStudy()
 {
     const QString dir = m_dir.filePath(QStringLiteral("regenie"));
     QVERIFY(QDir().mkpath(dir));
-    const QByteArray header = "CHROM GENPOS ID ALLELE0 ALLELE1 A1FREQ INFO N TEST BETA SE CHISQ LOG10P EXTRA\n";
-    writeFile(dir + QStringLiteral("/out_Y1.regenie"), header + "1 79033 1:79033:A:G A G 0.01 1 494 ADD 0.2 0.1 4 414.46 NA\n");
-    writeFile(dir + QStringLiteral("/out_Y2.regenie"), header + "1 79033 1:79033:A:G A G 0.01 1 494 ADD NA NA NA NA TEST_FAIL\n"
-                                                                "MT 79 MT:79:A:G A G 0.01 1 494 ADD 0.2 0.1 4 1 NA\n");
+    const QByteArray header =
+        "CHROM GENPOS ID ALLELE0 ALLELE1 A1FREQ INFO N TEST BETA SE CHISQ LOG10P EXTRA\n";
+    writeFile(dir + QStringLiteral("/out_Y1.regenie"),
+              header + "1 79033 1:79033:A:G A G 0.01 1 494 ADD 0.2 0.1 4 414.46 NA\n");
+    writeFile(dir + QStringLiteral("/out_Y2.regenie"),
+              header
+                  + "1 79033 1:79033:A:G A G 0.01 1 494 ADD NA NA NA NA TEST_FAIL\n"
+                    "MT 79 MT:79:A:G A G 0.01 1 494 ADD 0.2 0.1 4 1 NA\n");
     const QString folder = m_dir.filePath(QStringLiteral("study"));
     QVERIFY(QDir().mkpath(folder));
 
@@ -580,15 +592,20 @@ void TestLoadWizard::toolOutputAsksForItsStudy()
     dialog.loadData->click();
 
     const QStringList transcript = scripted.transcript();
-    QCOMPARE(transcript.value(4), msg(QStringLiteral("The file is regenie output, one trait per file. Please choose the other"
-                                                     " files of this study (several at once), or cancel to import this file alone.")));
+    QCOMPARE(
+        transcript.value(4),
+        msg(QStringLiteral("The file is regenie output, one trait per file. Please choose the other"
+                           " files of this study (several at once), or cancel to import this file alone.")));
     QCOMPARE(transcript.value(6), msg(QStringLiteral("Are the positions on the genome build hg38?")));
     QCOMPARE(transcript.value(8), msg(LoadingDone));
-    QCOMPARE(transcript.value(9), msg(Finished + QStringLiteral("\n\n1 rows kept from 2 file(s).\n"
-                                                                "Skipped 1 rows with the p-value missing (NA).\n"
-                                                                "Skipped 1 rows on chromosomes other than 1-22 and X (MT).\n"
-                                                                "Note: 1 p-value(s) below single precision are stored as 0 under P"
-                                                                " (the first on data line 1 of quillmap-results.txt); -log10(P) keeps them.")));
+    QCOMPARE(
+        transcript.value(9),
+        msg(Finished
+            + QStringLiteral("\n\n1 rows kept from 2 file(s).\n"
+                             "Skipped 1 rows with the p-value missing (NA).\n"
+                             "Skipped 1 rows on chromosomes other than 1-22 and X (MT).\n"
+                             "Note: 1 p-value(s) below single precision are stored as 0 under P"
+                             " (the first on data line 1 of quillmap-results.txt); -log10(P) keeps them.")));
     QCOMPARE(scripted.pendingAnswers(), 0);
     QCOMPARE(quillmap::datasetRegistry(), QStringList{folder});
     QCOMPARE(readLines(folder + QStringLiteral("/genome_build.txt")), QStringList{QStringLiteral("hg19")});

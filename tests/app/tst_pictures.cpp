@@ -48,7 +48,8 @@ void TestPictures::lookup()
         QVERIFY(QFile(work + QStringLiteral("/qtlogo.png")).open(QIODevice::WriteOnly));
     if (installed)
         QVERIFY(QFile(share + QStringLiteral("/qtlogo.png")).open(QIODevice::WriteOnly));
-    const QStringList folders{work, quillmap::installedDataFolder(root.filePath(QStringLiteral("prefix/bin")))};
+    const QStringList folders{work,
+                              quillmap::installedDataFolder(root.filePath(QStringLiteral("prefix/bin")))};
     QCOMPARE(quillmap::findPicture(QStringLiteral("qtlogo.png"), folders),
              root.filePath(expected) + QStringLiteral("/qtlogo.png"));
     QCOMPARE(quillmap::findPicture(QStringLiteral("splash.png"), folders),
@@ -71,9 +72,9 @@ void TestPictures::installedTreeMoved()
     const QString bin = root.filePath(QStringLiteral("b/bin"));
     QVERIFY(QFile::exists(bin + QStringLiteral("/quillmap")));
     QVERIFY(QFile::exists(bin + QStringLiteral("/quillmap-index")));
-    const QString found = quillmap::findPicture(QStringLiteral("splash.png"),
-                                                {root.filePath(QStringLiteral("work")),
-                                                 quillmap::installedDataFolder(bin)});
+    const QString found = quillmap::findPicture(
+        QStringLiteral("splash.png"),
+        {root.filePath(QStringLiteral("work")), quillmap::installedDataFolder(bin)});
     QCOMPARE(found, root.filePath(QStringLiteral("b/share/quillmap/splash.png")));
 }
 

@@ -126,8 +126,8 @@ void TestStartupDialog::formMatchesLayout()
     QCOMPARE(dialog.removeButton->geometry(), QRect(370, 170, 61, 21));
     QCOMPARE(dialog.removeButton->text(), QStringLiteral("Remove"));
 
-    const QStringList order{QStringLiteral("cancelButton"), QStringLiteral("loadData"),
-                            QStringLiteral("browseData"), QStringLiteral("label"),
+    const QStringList order{QStringLiteral("cancelButton"),    QStringLiteral("loadData"),
+                            QStringLiteral("browseData"),      QStringLiteral("label"),
                             QStringLiteral("datasetComboBox"), QStringLiteral("removeButton")};
     QStringList children;
     for (QObject *child : dialog.children())
@@ -150,9 +150,11 @@ void TestStartupDialog::storedFoldersFillTheList()
 {
     storeRegistry({QStringLiteral("/data/a"), QStringLiteral("/data/b")});
     StartupDialog dialog;
-    QCOMPARE(comboItems(dialog), (QStringList{QStringLiteral("Choose Data Set"), QStringLiteral("/data/a"),
-                                              QStringLiteral("/data/b")}));
-    QCOMPARE(quillmap::datasetRegistry(), (QStringList{QStringLiteral("/data/a"), QStringLiteral("/data/b")}));
+    QCOMPARE(comboItems(dialog),
+             (QStringList{QStringLiteral("Choose Data Set"), QStringLiteral("/data/a"),
+                          QStringLiteral("/data/b")}));
+    QCOMPARE(quillmap::datasetRegistry(),
+             (QStringList{QStringLiteral("/data/a"), QStringLiteral("/data/b")}));
     QCOMPARE(dialog.datasetComboBox->currentIndex(), 0);
 
     // A one-entry list is stored as a plain string; it still reads back as one folder.
@@ -251,7 +253,8 @@ void TestStartupDialog::damagedSettingsGiveEmptyRegistry_data()
     QTest::addColumn<QByteArray>("content");
 
     QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe[[[\x01\x02path\x00=\xff", 16);
-    QTest::newRow("broken variant") << QByteArray("[General]\npath=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x12QStr)\n");
+    QTest::newRow("broken variant") << QByteArray(
+        "[General]\npath=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x12QStr)\n");
     QTest::newRow("truncated list") << QByteArray("[General]\npath=@StringList(\n");
     QTest::newRow("not a list") << QByteArray("[General]\npath=@Rect(1 2 3 4)\n");
     QTest::newRow("empty entries") << QByteArray("[General]\npath=, , \n");
@@ -313,8 +316,8 @@ void TestStartupDialog::unreadableSettingsGiveEmptyRegistry()
 // The list on disk changed since the dialog read it: an import from the command line meanwhile.
 void TestStartupDialog::updatesMergeWithTheListOnDisk()
 {
-    const QString a = QStringLiteral("/data/a"), b = QStringLiteral("/data/b"),
-                  c = QStringLiteral("/data/c"), d = QStringLiteral("/data/d");
+    const QString a = QStringLiteral("/data/a"), b = QStringLiteral("/data/b"), c = QStringLiteral("/data/c"),
+                  d = QStringLiteral("/data/d");
     storeRegistry({a});
     StartupDialog dialog;
     storeRegistry({a, b});

@@ -64,9 +64,8 @@ void TestCTableModel::headers()
     CTableModel model;
     model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
     QCOMPARE(model.columnCount(), 7);
-    const QStringList expected{QStringLiteral("probe"), QStringLiteral("marker"),
-                               QStringLiteral("Chr"), QStringLiteral("Pos"),
-                               QStringLiteral("gene"), QStringLiteral("pvalue"),
+    const QStringList expected{QStringLiteral("probe"), QStringLiteral("marker"), QStringLiteral("Chr"),
+                               QStringLiteral("Pos"),   QStringLiteral("gene"),   QStringLiteral("pvalue"),
                                QStringLiteral("beta")};
     for (int c = 0; c < 7; ++c)
         QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), expected.at(c));
@@ -111,7 +110,8 @@ void TestCTableModel::alignmentAndRoles()
         QCOMPARE(model.data(model.index(0, c), Qt::TextAlignmentRole).toInt(), 130);
     QVERIFY(!model.data(model.index(0, 0), Qt::ToolTipRole).isValid());
     QVERIFY(!model.data(QModelIndex()).isValid());
-    QCOMPARE(model.flags(model.index(0, 0)), Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren);
+    QCOMPARE(model.flags(model.index(0, 0)),
+             Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren);
 }
 
 void TestCTableModel::rowOrder()

@@ -27,25 +27,26 @@ private slots:
 // 70 kb gap.
 static std::vector<RegionGene> sample()
 {
-    return {{"a", 0.125, 0.25},      {"b", 0.3125, 0.375}, {"c", 0.375, 0.5},
-            {"d", 0.75, 1.5},        {"e", 0.5, 0.985},    {"f", 0.0625, 0.985},
-            {"g", 0.875, 0.9921875}, {"h", 0.0, 0.0625}};
+    return {{"a", 0.125, 0.25}, {"b", 0.3125, 0.375}, {"c", 0.375, 0.5},       {"d", 0.75, 1.5},
+            {"e", 0.5, 0.985},  {"f", 0.0625, 0.985}, {"g", 0.875, 0.9921875}, {"h", 0.0, 0.0625}};
 }
 
 void GeneTrackTest::packsBarsIntoRows()
 {
     const GeneTrackLayout layout = layoutGenes(sample(), 0);
     QCOMPARE(layout.placements.size(), size_t(8));
-    struct Expected { int row, x1, x2, nameX; };
+    struct Expected {
+        int row, x1, x2, nameX;
+    };
     const Expected expected[] = {
-        {0, 125, 250, 260},   // name 10 kb behind the bar
-        {1, 312, 375, 385},   // starts within 70 kb of a's end: next row
-        {0, 375, 500, 510},   // more than 70 kb after a: back in row 0
-        {0, 750, 1000, 755},  // runs past the megabase: clipped, name at its start
-        {1, 500, 985, 505},   // existing row, ends after u - 0.02: name at its start
-        {2, 62, 985, 995},    // new row, ends before u - 0.01: name behind it
-        {3, 875, 992, 880},   // new row, ends after u - 0.01: name at its start
-        {4, 0, 62, 72},       // starting at 0 fits no row, not even an empty row 0
+        {0, 125, 250, 260},  // name 10 kb behind the bar
+        {1, 312, 375, 385},  // starts within 70 kb of a's end: next row
+        {0, 375, 500, 510},  // more than 70 kb after a: back in row 0
+        {0, 750, 1000, 755}, // runs past the megabase: clipped, name at its start
+        {1, 500, 985, 505},  // existing row, ends after u - 0.02: name at its start
+        {2, 62, 985, 995},   // new row, ends before u - 0.01: name behind it
+        {3, 875, 992, 880},  // new row, ends after u - 0.01: name at its start
+        {4, 0, 62, 72},      // starting at 0 fits no row, not even an empty row 0
     };
     for (size_t i = 0; i < 8; ++i) {
         const GenePlacement &p = layout.placements[i];
@@ -118,7 +119,8 @@ void GeneTrackTest::readsTheRegionsLine_data()
     QTest::newRow("later line") << file << 1005 << true << QStringList{"gB 5.5 5.6", "gC 5.7 6.25"};
     QTest::newRow("prefix of another bin") << file << 100 << false << QStringList{};
     QTest::newRow("absent") << file << 2000 << false << QStringList{};
-    QTest::newRow("crlf") << QStringLiteral("3001\tgE\t1.5\t1.6\r\n") << 3001 << true << QStringList{"gE 1.5 1.6"};
+    QTest::newRow("crlf") << QStringLiteral("3001\tgE\t1.5\t1.6\r\n") << 3001 << true
+                          << QStringList{"gE 1.5 1.6"};
     // Genes are listed in the bin of their start; those reaching into a region from up to three
     // megabases before it show there too, before the region's own.
     const QString spanning = QStringLiteral("1001\tgOld\t1.2\t9.9\n"
@@ -127,12 +129,14 @@ void GeneTrackTest::readsTheRegionsLine_data()
                                             "1005\tgB\t5.5\t5.6\n"
                                             "1999\tgZ\t999.5\t1001\n"
                                             "2000\tgY\t0.1\t0.2\n");
-    QTest::newRow("genes reaching in") << spanning << 1005 << true << QStringList{u"gP 2.6 5.1"_s, u"gR 4.8 5.25"_s, u"gB 5.5 5.6"_s};
+    QTest::newRow("genes reaching in")
+        << spanning << 1005 << true << QStringList{u"gP 2.6 5.1"_s, u"gR 4.8 5.25"_s, u"gB 5.5 5.6"_s};
     QTest::newRow("only genes reaching in") << spanning << 1006 << false << QStringList{};
-    QTest::newRow("reaching in without a line of its own") << spanning << 1003 << true << QStringList{u"gOld 1.2 9.9"_s, u"gP 2.6 5.1"_s};
+    QTest::newRow("reaching in without a line of its own")
+        << spanning << 1003 << true << QStringList{u"gOld 1.2 9.9"_s, u"gP 2.6 5.1"_s};
     QTest::newRow("not from another chromosome") << spanning << 2000 << true << QStringList{u"gY 0.1 0.2"_s};
-    QTest::newRow("incomplete triple") << QStringLiteral("3001\tgE\t1.5\t1.6\tgF\t1.7\n") << 3001 << true
-                                       << QStringList{"gE 1.5 1.6"};
+    QTest::newRow("incomplete triple")
+        << QStringLiteral("3001\tgE\t1.5\t1.6\tgF\t1.7\n") << 3001 << true << QStringList{"gE 1.5 1.6"};
 }
 
 void GeneTrackTest::readsTheRegionsLine()

@@ -79,10 +79,10 @@ void TestNumericHelpers::sortExamples_data()
     QTest::addColumn<QList<int>>("sortedIndex");
     QTest::newRow("ascending 3 1 2") << true << QList<double>{3, 1, 2} << QList<double>{1, 2, 3}
                                      << QList<int>{1, 2, 0};
-    QTest::newRow("descending 3 1 2") << false << QList<double>{3, 1, 2}
-                                      << QList<double>{3, 2, 1} << QList<int>{0, 2, 1};
-    QTest::newRow("ascending negatives") << true << QList<double>{-1, -5, 0, 2.5}
-                                         << QList<double>{-5, -1, 0, 2.5} << QList<int>{1, 0, 2, 3};
+    QTest::newRow("descending 3 1 2")
+        << false << QList<double>{3, 1, 2} << QList<double>{3, 2, 1} << QList<int>{0, 2, 1};
+    QTest::newRow("ascending negatives")
+        << true << QList<double>{-1, -5, 0, 2.5} << QList<double>{-5, -1, 0, 2.5} << QList<int>{1, 0, 2, 3};
     QTest::newRow("descending two") << false << QList<double>{1, 2} << QList<double>{2, 1}
                                     << QList<int>{1, 0};
 }
@@ -277,7 +277,7 @@ void TestNumericHelpers::matrices()
     QCOMPARE(matrix[2][3], 11.0f);
     freeMatrix(&matrix, 3);
     QVERIFY(!matrix);
-    freeMatrix(&matrix, 3);   // twice is harmless
+    freeMatrix(&matrix, 3); // twice is harmless
     QVERIFY(!matrix);
 
     float **noColumns = allocMatrix(2, 0);

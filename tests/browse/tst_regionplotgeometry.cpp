@@ -58,8 +58,8 @@ void RegionPlotGeometryTest::scale()
     const PlotScale s = makeScale(400.0, 150, 0.5, 3.2);
     QCOMPARE(s.lo, 0.0);
     QCOMPARE(s.hi, 4.0);
-    QCOMPARE(s.y(0.0), 340);   // lo at 0.85 R
-    QCOMPARE(s.y(4.0), 20);    // hi at 0.05 R
+    QCOMPARE(s.y(0.0), 340); // lo at 0.85 R
+    QCOMPARE(s.y(4.0), 20);  // hi at 0.05 R
     QCOMPARE(s.y(2.0), 180);
     QCOMPARE(s.middle(), 140);
     QCOMPARE(s.x(150.73), 730);

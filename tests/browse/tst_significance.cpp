@@ -115,8 +115,7 @@ void SignificanceTest::lambda_data()
     QTest::addColumn<QList<double>>("pValues");
     QTest::addColumn<double>("expected");
     QTest::newRow("odd: the median p is 0.5") << QList<double>{0.05, 0.5, 0.9} << 1.0000000000000002;
-    QTest::newRow("even: mean of the middle chi-squares")
-        << QList<double>{0.01, 0.05} << 11.514087342004045;
+    QTest::newRow("even: mean of the middle chi-squares") << QList<double>{0.01, 0.05} << 11.514087342004045;
     QTest::newRow("median among ties") << QList<double>{0.05, 1e-8, 1e-8, 0.05, 1e-8} << 72.1886656953932;
     QTest::newRow("one value") << QList<double>{0.2} << 3.6101185389549375;
 }
@@ -141,7 +140,7 @@ void SignificanceTest::scoresAndThresholds_data()
     QTest::addColumn<float>("value");
     QTest::addColumn<bool>("negLog10");
     QTest::addColumn<bool>("isP");
-    QTest::addColumn<bool>("meets");   // at 5e-8
+    QTest::addColumn<bool>("meets"); // at 5e-8
     QTest::newRow("p at the threshold") << 5e-8f << false << true << true;
     QTest::newRow("p above") << 6e-8f << false << true << false;
     QTest::newRow("p zero") << 0.0f << false << true << true;
@@ -165,7 +164,7 @@ void SignificanceTest::clumping_data()
 {
     QTest::addColumn<QList<ClumpCandidate>>("candidates");
     QTest::addColumn<qint64>("window");
-    QTest::addColumn<QStringList>("loci");   // "lead:count", in the order found
+    QTest::addColumn<QStringList>("loci"); // "lead:count", in the order found
     QTest::newRow("window edges are inclusive")
         << QList<ClumpCandidate>{candidate(1, 1, 1000000, 1e-12), candidate(2, 1, 1500000, 1e-9),
                                  candidate(3, 1, 500000, 1e-9), candidate(4, 1, 1500001, 1e-9),
@@ -187,7 +186,8 @@ void SignificanceTest::clumping_data()
         << QList<ClumpCandidate>{candidate(1, 1, 100, 1e-9), candidate(2, 1, 100, 1e-8),
                                  candidate(3, 1, 101, 1e-8)}
         << qint64(0) << QStringList{"1:2", "3:1"};
-    QTest::newRow("p = 0 leads") << QList<ClumpCandidate>{candidate(1, 5, 10, 1e-300), candidate(2, 5, 20, 0.0)}
+    QTest::newRow("p = 0 leads") << QList<ClumpCandidate>{candidate(1, 5, 10, 1e-300),
+                                                          candidate(2, 5, 20, 0.0)}
                                  << qint64(500000) << QStringList{"2:2"};
     QTest::newRow("none") << QList<ClumpCandidate>{} << qint64(500000) << QStringList{};
 }

@@ -20,8 +20,12 @@ private slots:
 // 6 = 1:16.0773150000001 (the same base as row 5).
 static std::vector<GenomeKey> genomeRows()
 {
-    return {genomeKey(2, 10.5),  genomeKey(23, 0.2),      genomeKey(1, 12.5),
-            genomeKey(10, 1.0),  genomeKey(1, 3.25),      genomeKey(1, 16.077315),
+    return {genomeKey(2, 10.5),
+            genomeKey(23, 0.2),
+            genomeKey(1, 12.5),
+            genomeKey(10, 1.0),
+            genomeKey(1, 3.25),
+            genomeKey(1, 16.077315),
             genomeKey(1, 16.0773150000001)};
 }
 
@@ -56,14 +60,13 @@ void TestSortKeys::fieldOrder_data()
     QTest::addColumn<bool>("ascending");
     QTest::addColumn<QList<int>>("order");
     const QStringList maf{u"0.25"_s, u"NA"_s, u"1e-3"_s, u"10"_s, u"9"_s, u""_s, u"0.25"_s};
-    QTest::newRow("numbers by value, NA and blanks after")
-        << maf << true << QList<int>{2, 0, 6, 4, 3, 5, 1};
+    QTest::newRow("numbers by value, NA and blanks after") << maf << true << QList<int>{2, 0, 6, 4, 3, 5, 1};
     QTest::newRow("descending, text still after the numbers")
         << maf << false << QList<int>{3, 4, 0, 6, 2, 1, 5};
-    QTest::newRow("text by code units") << QStringList{u"b"_s, u"B"_s, u"a10"_s, u"a9"_s} << true
-                                        << QList<int>{1, 2, 3, 0};
-    QTest::newRow("inf and nan are text") << QStringList{u"inf"_s, u"nan"_s, u"-1"_s} << true
-                                          << QList<int>{2, 0, 1};
+    QTest::newRow("text by code units")
+        << QStringList{u"b"_s, u"B"_s, u"a10"_s, u"a9"_s} << true << QList<int>{1, 2, 3, 0};
+    QTest::newRow("inf and nan are text")
+        << QStringList{u"inf"_s, u"nan"_s, u"-1"_s} << true << QList<int>{2, 0, 1};
 }
 
 void TestSortKeys::fieldOrder()

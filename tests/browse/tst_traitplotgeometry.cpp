@@ -64,7 +64,7 @@ void TestTraitPlotGeometry::valueHeights()
     QCOMPARE(scale.y(5.0), 50);
     QCOMPARE(scale.y(1.0), 850);
     QCOMPARE(scale.y(3.0), 450);
-    QCOMPARE(scale.circleY(5.0), 47);   // the circle's box is centred on the point's
+    QCOMPARE(scale.circleY(5.0), 47); // the circle's box is centred on the point's
     const ValueScale fractional = makeScale(0.3f, 12.7f, 1544.58);
     QCOMPARE(fractional.fmin, 0);
     QCOMPARE(fractional.cmax, 13);
@@ -174,7 +174,7 @@ void TestTraitPlotGeometry::thresholdsFewRows()
     Thresholds t = percentileThresholds(values.data(), 5);
     QCOMPARE(t.upRank, 5);
     QCOMPARE(t.top, 9.0);
-    QCOMPARE(t.bottom, 3.0);   // rank ceil(0.05) = 1
+    QCOMPARE(t.bottom, 3.0); // rank ceil(0.05) = 1
     const float single = 4.0f;
     t = percentileThresholds(&single, 1);
     QCOMPARE(t.top, 4.0);

@@ -29,9 +29,9 @@ TestDataset panelData()
 {
     TestDataset d;
     d.statNames = {QStringLiteral("pvalue"), QStringLiteral("beta")};
-    d.snps = {{"rs1", "1", 0.2, {}},    {"rs2", "1", 0.7, {}},   {"rs3", "1", 5.5, {}},
-              {"rs4", "1", 5.25, {}},   {"rs5", "2", 3.1, {}},   {"rs6", "X", 150.73, {}},
-              {"rs7", "1", 246.5, {}},  {"rs8", "2", 0.4, {}},   {"rs9", "1", 3.5, {}}};
+    d.snps = {{"rs1", "1", 0.2, {}},   {"rs2", "1", 0.7, {}}, {"rs3", "1", 5.5, {}},
+              {"rs4", "1", 5.25, {}},  {"rs5", "2", 3.1, {}}, {"rs6", "X", 150.73, {}},
+              {"rs7", "1", 246.5, {}}, {"rs8", "2", 0.4, {}}, {"rs9", "1", 3.5, {}}};
     d.results = {{"tA", "rs1", {0.5, 1}},  {"tB", "rs1", {0.01, 2}}, {"tA", "rs3", {0.2, 3}},
                  {"tB", "rs4", {0.03, 4}}, {"tC", "rs3", {0.9, 5}},  {"tA", "rs5", {0.4, 6}},
                  {"tC", "rs6", {0.05, 7}}, {"tA", "rs7", {0.3, 8}},  {"tB", "rs8", {0.6, 9}},
@@ -90,7 +90,12 @@ private slots:
 
 private:
     void search(byPos &panel, const QString &chromosome, int region);
-    int tableRows(byPos &panel) { return panel.ctableView->model() == &PanelTestAccess::of(panel).regionTableModel ? PanelTestAccess::of(panel).regionTableModel.rowCount() : -1; }
+    int tableRows(byPos &panel)
+    {
+        return panel.ctableView->model() == &PanelTestAccess::of(panel).regionTableModel
+            ? PanelTestAccess::of(panel).regionTableModel.rowCount()
+            : -1;
+    }
 
     QTemporaryDir *m_dir = nullptr;
     ScriptedDialogs m_dialogs;
@@ -167,7 +172,8 @@ void ByPosTest::searchShowsTheRegion()
     panel.resize(900, 700);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    const quillmap::bypos::LabelPoints labels = quillmap::bypos::labelPoints(panel.plotInput(), quillmap::bypos::screenGeometry(panel.frame->width(), panel.frame->height()));
+    const quillmap::bypos::LabelPoints labels = quillmap::bypos::labelPoints(
+        panel.plotInput(), quillmap::bypos::screenGeometry(panel.frame->width(), panel.frame->height()));
     QVERIFY(!labels.x.empty());
     const QPoint onLabel = panel.frame->mapFrom(&panel, QPoint(qRound(labels.x[0]), qRound(labels.y[0])));
     QTest::mouseMove(panel.frame, onLabel);
@@ -204,12 +210,13 @@ void ByPosTest::emptyRegion()
     byPos panel;
     search(panel, QStringLiteral("1"), 5);
     search(panel, QStringLiteral("1"), 6);
-    QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
+    QCOMPARE(m_dialogs.transcript(),
+             QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
     QCOMPARE(tableRows(panel), -1);
     QVERIFY(panel.legendBox->toPlainText().isEmpty());
     QCOMPARE(PanelTestAccess::of(panel).traitCount, 0);
     QVERIFY(PanelTestAccess::of(panel).traitPositions.empty());
-    QCOMPARE(PanelTestAccess::of(panel).plotReady, 1);   // kept; there are no points to draw
+    QCOMPARE(PanelTestAccess::of(panel).plotReady, 1); // kept; there are no points to draw
     QCOMPARE(PanelTestAccess::of(panel).highlightOn, 0);
 }
 
@@ -222,22 +229,25 @@ void ByPosTest::chromosomeEndWarnsOnce()
     QCOMPARE(PanelTestAccess::of(panel).rowCount, 1);
 
     search(panel, QStringLiteral("1"), 247);
-    QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("Chromosome1 ends at position 247"))});
+    QCOMPARE(m_dialogs.transcript(),
+             QStringList{messageLine(QStringLiteral("Chromosome1 ends at position 247"))});
     QCOMPARE(PanelTestAccess::of(panel).endWarningShown, 1);
     QCOMPARE(tableRows(panel), -1);
     QVERIFY(panel.legendBox->toPlainText().isEmpty());
-    QCOMPARE(PanelTestAccess::of(panel).traitCount, 1);   // the previous search's series stay
+    QCOMPARE(PanelTestAccess::of(panel).traitCount, 1); // the previous search's series stay
 
     // The region shown, typed again and confirmed with Return, is searched again.
     m_dialogs.clear();
     panel.regionCombobox->lineEdit()->selectAll();
     QTest::keyClicks(panel.regionCombobox, QStringLiteral("247"));
     QTest::keyClick(panel.regionCombobox, Qt::Key_Return);
-    QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
+    QCOMPARE(m_dialogs.transcript(),
+             QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
 
     m_dialogs.clear();
     search(panel, QStringLiteral("X"), 160);
-    QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
+    QCOMPARE(m_dialogs.transcript(),
+             QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
 }
 
 void ByPosTest::missingTable()
@@ -248,7 +258,8 @@ void ByPosTest::missingTable()
     QVERIFY(QFile::remove(quillmap::currentDatasetFolder() + QStringLiteral("/table2.dat")));
     search(panel, QStringLiteral("1"), 0);
     QCOMPARE(m_dialogs.transcript(),
-             QStringList{messageLine(QStringLiteral("The file table2.dat is not found! Please reload the dataset!"))});
+             QStringList{messageLine(
+                 QStringLiteral("The file table2.dat is not found! Please reload the dataset!"))});
     QCOMPARE(PanelTestAccess::of(panel).rowCount, 3);
     QCOMPARE(tableRows(panel), 3);
     QCOMPARE(PanelTestAccess::of(panel).traitCount, 3);
@@ -285,8 +296,9 @@ void ByPosTest::findSnpOnAnotherChromosome()
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("rs5")));
     PanelTestAccess::of(panel).findSNP();
     // First the old region on the new chromosome, then the SNP's own region.
-    QCOMPARE(m_dialogs.transcript(), (QStringList{QStringLiteral("exec|FindSNPDialog|||"),
-                                                  messageLine(QStringLiteral("There are no SNPs in this region!"))}));
+    QCOMPARE(m_dialogs.transcript(),
+             (QStringList{QStringLiteral("exec|FindSNPDialog|||"),
+                          messageLine(QStringLiteral("There are no SNPs in this region!"))}));
     QCOMPARE(panel.chrName->currentText(), QStringLiteral("2"));
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("3"));
     QCOMPARE(PanelTestAccess::of(panel).rowCount, 1);
@@ -339,7 +351,7 @@ void ByPosTest::logOfZeroFallsBackToNoTransformation()
     byPos panel;
     search(panel, QStringLiteral("1"), 3);
     QCOMPARE(PanelTestAccess::of(panel).plotReady, 1);
-    panel.transcomboBox->setCurrentIndex(1);   // "log(10)"
+    panel.transcomboBox->setCurrentIndex(1); // "log(10)"
     QCOMPARE(panel.transcomboBox->currentIndex(), 0);
     QCOMPARE(panel.transcomboBox->currentText(), QStringLiteral("NoTransformation"));
     QCOMPARE(PanelTestAccess::of(panel).plotReady, 0);
@@ -358,13 +370,13 @@ void ByPosTest::regionSteps()
     ScriptedDialogs::Scope scope(m_dialogs);
     byPos panel;
     PanelTestAccess::of(panel).snpMarkOn = 1;
-    PanelTestAccess::of(panel).goLeft();   // region 0: nothing to the left
+    PanelTestAccess::of(panel).goLeft(); // region 0: nothing to the left
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("0"));
     QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 1);
     QCOMPARE(PanelTestAccess::of(panel).rowCount, 0);
 
     panel.regionCombobox->setCurrentIndex(300);
-    PanelTestAccess::of(panel).goRight();   // region 300: nothing to the right
+    PanelTestAccess::of(panel).goRight(); // region 300: nothing to the right
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("300"));
     QVERIFY(m_dialogs.calls().isEmpty());
 
@@ -375,7 +387,8 @@ void ByPosTest::regionSteps()
     QCOMPARE(PanelTestAccess::of(panel).rowCount, 3);
     PanelTestAccess::of(panel).goLeft();
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("4"));
-    QCOMPARE(m_dialogs.transcript(), QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
+    QCOMPARE(m_dialogs.transcript(),
+             QStringList{messageLine(QStringLiteral("There are no SNPs in this region!"))});
 }
 
 void ByPosTest::highlightFollowsTheSelection()
@@ -407,7 +420,7 @@ void ByPosTest::highlightFollowsTheSelection()
     panel.ctableView->selectionModel()->select(panel.ctableView->model()->index(1, 0),
                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QCOMPARE(PanelTestAccess::of(panel).highlightOn, 1);
-    PanelTestAccess::of(panel).sortByColumn(0);   // sorting clears the selection
+    PanelTestAccess::of(panel).sortByColumn(0); // sorting clears the selection
     QCOMPARE(PanelTestAccess::of(panel).highlightOn, 0);
 }
 
@@ -447,7 +460,7 @@ void ByPosTest::labelColoursLastUntilTheNextSearch()
     ScriptedDialogs::Scope scope(m_dialogs);
     byPos panel;
     panel.LabelComboBox->setCurrentIndex(2);
-    QCOMPARE(PanelTestAccess::of(panel).labelColours.at(1), QStringLiteral("red"));   // colour still "Color"
+    QCOMPARE(PanelTestAccess::of(panel).labelColours.at(1), QStringLiteral("red")); // colour still "Color"
     panel.ColorComboBox->setCurrentIndex(5);
     QCOMPARE(PanelTestAccess::of(panel).labelColours.at(1), QStringLiteral("cyan"));
     QCOMPARE(panel.plotInput().rankColours.at(1), QColor(QStringLiteral("cyan")));
@@ -469,14 +482,17 @@ void ByPosTest::linkAndHelp()
     PanelTestAccess::of(panel).link();
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QCOMPARE(m_urls.size(), 1);
-    QCOMPARE(m_urls.first().toString(),
-             QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg18&position=chr3:150000000-151000000"));
+    QCOMPARE(
+        m_urls.first().toString(),
+        QStringLiteral(
+            "https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg18&position=chr3:150000000-151000000"));
 
     PanelTestAccess::of(panel).help();
     PanelTestAccess::of(panel).help();
     QList<QTextBrowser *> windows;
     for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (auto *browser = qobject_cast<QTextBrowser *>(w); browser && browser->windowTitle() == QStringLiteral("Help"))
+        if (auto *browser = qobject_cast<QTextBrowser *>(w);
+            browser && browser->windowTitle() == QStringLiteral("Help"))
             windows << browser;
     }
     QCOMPARE(windows.size(), 2);
@@ -497,8 +513,9 @@ void ByPosTest::saveImage()
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("Region 5")));
     m_dialogs.answerPath(base);
     PanelTestAccess::of(panel).print();
-    QCOMPARE(m_dialogs.transcript(), (QStringList{QStringLiteral("exec|Input title |||"),
-                                                  QStringLiteral("save|||Save As|Images (*.pdf);;Images (*.svg);;Images (*.png)")}));
+    QCOMPARE(m_dialogs.transcript(),
+             (QStringList{QStringLiteral("exec|Input title |||"),
+                          QStringLiteral("save|||Save As|Images (*.pdf);;Images (*.svg);;Images (*.png)")}));
     QVERIFY(m_dialogs.calls().at(1).dir.endsWith(QStringLiteral("/untitled.pdf")));
     QVERIFY(QFile::exists(base + QStringLiteral(".pdf")));
     QVERIFY(!QFile::exists(base));
@@ -525,7 +542,9 @@ void ByPosTest::saveImage()
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("t")));
     m_dialogs.answerPath(QString());
     PanelTestAccess::of(panel).print();
-    QCOMPARE(m_dialogs.transcript().count(QStringLiteral("save|||Save As|Images (*.pdf);;Images (*.svg);;Images (*.png)")), 1);
+    QCOMPARE(m_dialogs.transcript().count(
+                 QStringLiteral("save|||Save As|Images (*.pdf);;Images (*.svg);;Images (*.png)")),
+             1);
     QCOMPARE(m_dialogs.pendingAnswers(), 0);
 
     // A page that cannot be written is reported.

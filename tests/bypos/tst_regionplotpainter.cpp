@@ -20,12 +20,30 @@ namespace {
 
 using ColourTest = std::function<bool(QRgb)>;
 
-bool reddish(QRgb c) { return qRed(c) > 150 && qGreen(c) < 110 && qBlue(c) < 110; }
-bool bluish(QRgb c) { return qBlue(c) > 150 && qRed(c) < 110 && qGreen(c) < 110; }
-bool darkBlue(QRgb c) { return qBlue(c) > 90 && qBlue(c) < 170 && qRed(c) < 60 && qGreen(c) < 60; }
-bool greenish(QRgb c) { return qGreen(c) - qRed(c) > 40 && qGreen(c) - qBlue(c) > 40; }
-bool blackish(QRgb c) { return qRed(c) < 80 && qGreen(c) < 80 && qBlue(c) < 80; }
-bool magentaish(QRgb c) { return qRed(c) > 150 && qBlue(c) > 150 && qGreen(c) < 110; }
+bool reddish(QRgb c)
+{
+    return qRed(c) > 150 && qGreen(c) < 110 && qBlue(c) < 110;
+}
+bool bluish(QRgb c)
+{
+    return qBlue(c) > 150 && qRed(c) < 110 && qGreen(c) < 110;
+}
+bool darkBlue(QRgb c)
+{
+    return qBlue(c) > 90 && qBlue(c) < 170 && qRed(c) < 60 && qGreen(c) < 60;
+}
+bool greenish(QRgb c)
+{
+    return qGreen(c) - qRed(c) > 40 && qGreen(c) - qBlue(c) > 40;
+}
+bool blackish(QRgb c)
+{
+    return qRed(c) < 80 && qGreen(c) < 80 && qBlue(c) < 80;
+}
+bool magentaish(QRgb c)
+{
+    return qRed(c) > 150 && qBlue(c) > 150 && qGreen(c) < 110;
+}
 
 // Pixels of `image` inside `box` that pass `test`.
 int count(const QImage &image, const QRect &box, const ColourTest &test)
@@ -69,8 +87,8 @@ RegionPlotInput inputFor(const Series &s, double low, double high)
     in.traitOrder = &s.order;
     in.valueMin = low;
     in.valueMax = high;
-    in.rankColours = {Qt::red, Qt::red, Qt::red, Qt::blue, Qt::blue, Qt::blue,
-                      Qt::black, Qt::black, Qt::black};
+    in.rankColours = {Qt::red,  Qt::red,   Qt::red,   Qt::blue, Qt::blue,
+                      Qt::blue, Qt::black, Qt::black, Qt::black};
     in.laterColour = QColor(QStringLiteral("green"));
     in.regionText = QStringLiteral("150");
     in.region = 150;
@@ -126,14 +144,16 @@ void RegionPlotPainterTest::rankLabelsByColourAndStar()
     const PlotScale scale = makeScale(g.R, 150, in.valueMin, in.valueMax);
     const QImage image = render(in, g);
 
-    const ColourTest expected[] = {reddish, reddish, reddish, bluish, bluish, bluish,
+    const ColourTest expected[] = {reddish,  reddish,  reddish,  bluish,   bluish,   bluish,
                                    blackish, blackish, blackish, greenish, greenish, greenish};
     for (int r = 0; r < 12; ++r) {
         const QPoint at = device(g, scale.x(s.positions[r][0]), scale.y(s.values[r][0]));
         QVERIFY2(count(image, glyphBox(at), expected[r]) >= 3, qPrintable(QString::number(r + 1)));
     }
     // Nothing is drawn where no point is.
-    QCOMPARE(count(image, QRect(device(g, 950, 150), QSize(20, 20)), [](QRgb c) { return c != qRgb(255, 255, 255); }), 0);
+    QCOMPARE(count(image, QRect(device(g, 950, 150), QSize(20, 20)),
+                   [](QRgb c) { return c != qRgb(255, 255, 255); }),
+             0);
 
     // A user's colour for rank 2; "*" for rank 10 is thinner than a digit: compare with a "1".
     in.rankColours[1] = QColor(QStringLiteral("magenta"));
@@ -257,10 +277,10 @@ void RegionPlotPainterTest::geneBarsInRows()
         const QPoint p = at(x, 15 * (row + 1));
         return count(track, QRect(p.x(), p.y() - 1, 1, 3), bluish);
     };
-    QVERIFY(barAt(200, 0) >= 1);   // a
-    QVERIFY(barAt(450, 0) >= 1);   // c
-    QVERIFY(barAt(340, 1) >= 1);   // b
-    QCOMPARE(barAt(340, 0), 0);    // the 70 kb gap behind a
+    QVERIFY(barAt(200, 0) >= 1); // a
+    QVERIFY(barAt(450, 0) >= 1); // c
+    QVERIFY(barAt(340, 1) >= 1); // b
+    QCOMPARE(barAt(340, 0), 0);  // the 70 kb gap behind a
     QCOMPARE(barAt(200, 1), 0);
     // Names start 10 kb behind the bars, on the bar's row.
     const QPoint nameA = at(260, 15);
@@ -292,7 +312,7 @@ void RegionPlotPainterTest::exportUsesDefaultColours()
 
     const PlotGeometry g = exportGeometry();
     const PlotScale scale = makeScale(g.R, 150, 1.0, 12.0);
-    const ColourTest expected[] = {reddish, reddish, reddish, bluish, bluish, bluish,
+    const ColourTest expected[] = {reddish,  reddish,  reddish,  bluish,   bluish,   bluish,
                                    blackish, blackish, blackish, greenish, greenish, greenish};
     for (int r = 0; r < 12; ++r) {
         const QPoint at = device(g, scale.x(s.positions[r][0]), scale.y(s.values[r][0]));
@@ -341,11 +361,13 @@ void RegionPlotPainterTest::exportWritesOneLandscapePage()
     QCOMPARE(pdf.count("/Type /Page\n"), 1);
     const qsizetype box = pdf.indexOf("/MediaBox [");
     QVERIFY(box > 0);
-    const QList<QByteArray> numbers = pdf.mid(box + 11, pdf.indexOf(']', box) - box - 11).trimmed().split(' ');
+    const QList<QByteArray> numbers =
+        pdf.mid(box + 11, pdf.indexOf(']', box) - box - 11).trimmed().split(' ');
     QCOMPARE(numbers.size(), 4);
     QVERIFY(numbers[2].toDouble() > numbers[3].toDouble());
     // A new PDF gets the umask's mode, a replaced one keeps its own.
-    QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
+    QCOMPARE(QFileInfo(path).permissions() & 0x0777,
+             QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
     QVERIFY(QFile::setPermissions(path, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup));
     QVERIFY(writeImagePdf(page, path));
     QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);

@@ -138,7 +138,8 @@ void TestByID::construction()
     QCOMPARE(panel->ProbeID->currentIndex(), 0);
     QVERIFY(panel->geneName->isEnabled());
     QCOMPARE(panel->geneName->itemText(1), QStringLiteral("G1"));
-    QCOMPARE(PanelTestAccess::of(*panel).groupNameList, QStringList({QStringLiteral("G1"), QStringLiteral("G2")}));
+    QCOMPARE(PanelTestAccess::of(*panel).groupNameList,
+             QStringList({QStringLiteral("G1"), QStringLiteral("G2")}));
     QCOMPARE(panel->plotbyBox->count(), 2);
     QCOMPARE(panel->transcomboBox->itemText(2), QStringLiteral("-log(10)"));
     QCOMPARE(panel->highlightComboBox->itemText(0), QStringLiteral("No HightLight"));
@@ -165,7 +166,8 @@ void TestByID::missingFileAtConstruction()
     auto panel = makePanel(folder);
     QVERIFY(!panel->isReady());
     QCOMPARE(m_dialogs.transcript(),
-             QStringList{QStringLiteral("message|information|The file Pos_Line.dat is not found! Please reload the dataset!||")});
+             QStringList{QStringLiteral(
+                 "message|information|The file Pos_Line.dat is not found! Please reload the dataset!||")});
     // Inert: nothing is connected, the boxes stay empty.
     QCOMPARE(panel->ProbeID->count(), 0);
     panel->findID->click();
@@ -184,7 +186,8 @@ void TestByID::damagedDatasetAtConstruction()
     auto panel = makePanel(folder);
     QVERIFY(!panel->isReady());
     QCOMPARE(m_dialogs.calls().size(), 1);
-    QVERIFY(m_dialogs.calls().at(0).text.startsWith(QStringLiteral("The dataset in %1 is damaged: ").arg(folder)));
+    QVERIFY(m_dialogs.calls().at(0).text.startsWith(
+        QStringLiteral("The dataset in %1 is damaged: ").arg(folder)));
     QVERIFY(m_dialogs.calls().at(0).text.endsWith(QStringLiteral("Please reload the dataset!")));
 }
 
@@ -260,7 +263,8 @@ void TestByID::groupModeAndFindId()
     // Group G1 through the Find ID button: its traits in stored order, the first displayed.
     panel->geneName->setEditText(QStringLiteral("G1"));
     panel->findID->click();
-    QCOMPARE(PanelTestAccess::of(*panel).groupTraitList, QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
+    QCOMPARE(PanelTestAccess::of(*panel).groupTraitList,
+             QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
     QCOMPARE(PanelTestAccess::of(*panel).rowCount, 2);
     // Choosing the second trait of the group displays it.
     panel->ProbeIDSelected->setCurrentIndex(1);
@@ -292,10 +296,12 @@ void TestByID::unknownGroup()
     m_dialogs.clear();
     m_dialogs.answerButton(QMessageBox::Ok);
     probes->geneName->setCurrentIndex(probes->geneName->findText(QStringLiteral("G2")));
-    QCOMPARE(PanelTestAccess::of(*probes).groupTraitList, (QStringList{QStringLiteral("T2"), QStringLiteral("T9")}));
+    QCOMPARE(PanelTestAccess::of(*probes).groupTraitList,
+             (QStringList{QStringLiteral("T2"), QStringLiteral("T9")}));
     QCOMPARE(PanelTestAccess::of(*probes).rowCount, 3);
     probes->ProbeIDSelected->setCurrentIndex(1);
-    QCOMPARE(m_dialogs.transcript(), QStringList{QStringLiteral("message|information|There are no results for T9!||")});
+    QCOMPARE(m_dialogs.transcript(),
+             QStringList{QStringLiteral("message|information|There are no results for T9!||")});
     QCOMPARE(PanelTestAccess::of(*probes).rowCount, 3);
     QCOMPARE(PanelTestAccess::of(*probes).plotReady, 1);
     QVERIFY(probes->ctableView->model());
@@ -311,7 +317,7 @@ void TestByID::logTransformFailure()
 {
     auto panel = makePanel(m_folder);
     showTrait(*panel, QStringLiteral("T1"));
-    panel->plotbyBox->setCurrentIndex(1);   // beta: -2 and 3
+    panel->plotbyBox->setCurrentIndex(1); // beta: -2 and 3
     panel->transcomboBox->setCurrentIndex(1);
     QCOMPARE(PanelTestAccess::of(*panel).plotReady, 0);
     QCOMPARE(panel->probeInfo->toPlainText(),
@@ -326,7 +332,7 @@ void TestByID::logTransformFailure()
 
     // A value of 0 is named as such.
     DatasetFixture zero = DatasetFixture::small();
-    zero.rows[1].stat = 0.0f;   // T1 at rs2
+    zero.rows[1].stat = 0.0f; // T1 at rs2
     auto zeroPanel = makePanel(zero.write(m_dir.filePath(QStringLiteral("zero"))));
     showTrait(*zeroPanel, QStringLiteral("T1"));
     zeroPanel->transcomboBox->setCurrentIndex(2);
@@ -402,7 +408,8 @@ void TestByID::missingTable1AtDisplay()
     m_dialogs.answerButton(QMessageBox::Ok);
     showTrait(*panel, QStringLiteral("T2"));
     QCOMPARE(m_dialogs.transcript(),
-             QStringList{QStringLiteral("message|information|The file table1.dat is not found! Please reload the dataset!||")});
+             QStringList{QStringLiteral(
+                 "message|information|The file table1.dat is not found! Please reload the dataset!||")});
     QVERIFY(!panel->ctableView->model());
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
@@ -413,9 +420,11 @@ void TestByID::damagedRecordIndexes_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("detail");
     // T1 holds records 0 and 1, T2 records 2 to 4; 16 bytes each.
-    QTest::newRow("SNP index beyond SNPlist.dat") << qint64(16 * 2 + 4) << QByteArray("\x00\x00\x01\x00", 4)
+    QTest::newRow("SNP index beyond SNPlist.dat")
+        << qint64(16 * 2 + 4) << QByteArray("\x00\x00\x01\x00", 4)
         << QStringLiteral("table1.dat refers to a trait or SNP that is not listed.");
-    QTest::newRow("T1's index inside T2's run") << qint64(16 * 3) << QByteArray("\x00\x00\x00\x00", 4)
+    QTest::newRow("T1's index inside T2's run")
+        << qint64(16 * 3) << QByteArray("\x00\x00\x00\x00", 4)
         << QStringLiteral("table1.dat holds a record of another trait where ID_Line.dat places T2.");
 }
 
@@ -424,7 +433,8 @@ void TestByID::damagedRecordIndexes()
     QFETCH(qint64, offset);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, detail);
-    const QString folder = DatasetFixture::small().write(m_dir.filePath(QString::fromLatin1(QTest::currentDataTag())));
+    const QString folder = DatasetFixture::small().write(
+        m_dir.filePath(QString::fromLatin1(QTest::currentDataTag())));
     QFile table(folder + QStringLiteral("/table1.dat"));
     QVERIFY(table.open(QIODevice::ReadWrite));
     table.seek(offset);
@@ -434,8 +444,9 @@ void TestByID::damagedRecordIndexes()
     m_dialogs.answerButton(QMessageBox::Ok);
     showTrait(*panel, QStringLiteral("T2"));
     QCOMPARE(m_dialogs.calls().size(), 1);
-    QCOMPARE(m_dialogs.calls().at(0).text,
-             QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!").arg(folder, detail));
+    QCOMPARE(
+        m_dialogs.calls().at(0).text,
+        QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!").arg(folder, detail));
     QCOMPARE(PanelTestAccess::of(*panel).rowCount, 0);
     QVERIFY(!panel->ctableView->model());
     QVERIFY(QApplication::overrideCursor() == nullptr);
@@ -564,7 +575,8 @@ void TestByID::helpWindow()
     panel->helpButton->click();
     QTextBrowser *help = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *browser = qobject_cast<QTextBrowser *>(w); browser && browser->windowTitle() == QStringLiteral("Help"))
+        if (auto *browser = qobject_cast<QTextBrowser *>(w);
+            browser && browser->windowTitle() == QStringLiteral("Help"))
             help = browser;
     QVERIFY(help);
     QCOMPARE(help->size(), QSize(600, 400));
@@ -581,9 +593,9 @@ void TestByID::plotShowsPoints()
     QCOMPARE(image.size(), panel->frame->size());
     const QSize size = image.size();
     // rs2 (chromosome 2, 10.5 Mb) has the smaller value 0.01 of T1, drawn at 0.85 G.
-    const traitplot::ValueScale scale =
-        traitplot::makeScale(PanelTestAccess::of(*panel).valueMin, PanelTestAccess::of(*panel).valueMax,
-                             traitplot::screenHeightScale(size.width(), size.height()));
+    const traitplot::ValueScale scale = traitplot::makeScale(
+        PanelTestAccess::of(*panel).valueMin, PanelTestAccess::of(*panel).valueMax,
+        traitplot::screenHeightScale(size.width(), size.height()));
     const double g = traitplot::screenHeightScale(size.width(), size.height());
     const double dx = 40 + (300 + 6.5) * (size.width() - 40) / double(traitplot::genomeExtent() + 50);
     const double dy = 10 + (scale.y(0.01) + 6.5) * (size.height() - 35) / double(int(g));
@@ -654,7 +666,7 @@ void TestByID::exportWritesOnePagePdf()
 void TestByID::exportSkippedWithoutTitle()
 {
     auto panel = makePanel(m_folder);
-    m_dialogs.answerExec([](QDialog *) { return int(QDialog::Accepted); });   // empty title
+    m_dialogs.answerExec([](QDialog *) { return int(QDialog::Accepted); }); // empty title
     panel->printButton->click();
     QCOMPARE(m_dialogs.calls().size(), 1);
     m_dialogs.clear();

@@ -368,7 +368,8 @@ void TestTraitPlotPainter::exportPdfOnePage()
     const QString text = QString::fromLatin1(pdf);
     QCOMPARE(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?!s)"))), 1);
     // A new PDF gets the umask's mode, a replaced one keeps its own.
-    QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
+    QCOMPARE(QFileInfo(path).permissions() & 0x0777,
+             QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
     QVERIFY(QFile::setPermissions(path, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup));
     QVERIFY(writeImagePdf(image, path));
     QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
@@ -400,7 +401,7 @@ void TestTraitPlotPainter::significanceLine()
     data.significanceValue = -std::log10(5e-8);
     data.axisTitle = QStringLiteral("-log10(P)");
     QImage image = whiteImage(size);
-    int top = 0;   // of the plot area
+    int top = 0; // of the plot area
     double g = screenHeightScale(1000, 400), sy = 365.0 / int(g), offsetY = 10;
     if (picture == u"export") {
         image = renderTraitExport(data, QStringLiteral("T"), QString());

@@ -36,12 +36,12 @@ private slots:
 
 void tst_AtomicFile::replace_data()
 {
-    QTest::addColumn<QString>("before");  // none, file, link, folder
+    QTest::addColumn<QString>("before"); // none, file, link, folder
     QTest::addColumn<int>("umaskBits");
     QTest::addColumn<qint64>("sizeLimit"); // -1: none
     QTest::addColumn<bool>("commit");
     QTest::addColumn<bool>("replaced");
-    QTest::addColumn<int>("mode");         // of the destination afterwards
+    QTest::addColumn<int>("mode"); // of the destination afterwards
 
     QTest::newRow("new file, umask 022") << "none" << 022 << qint64(-1) << true << true << 0644;
     QTest::newRow("new file, umask 077") << "none" << 077 << qint64(-1) << true << true << 0600;
@@ -107,7 +107,10 @@ void tst_AtomicFile::replace()
     QCOMPARE(::lstat(QFile::encodeName(path).constData(), &info), 0);
     QCOMPARE(int(info.st_mode & 07777), mode);
     // No temporary file is left behind, whatever happened.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(), 2);
+    QCOMPARE(QDir(dir.path())
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                 .size(),
+             2);
 }
 
 QTEST_GUILESS_MAIN(tst_AtomicFile)

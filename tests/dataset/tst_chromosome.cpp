@@ -32,9 +32,19 @@ void tst_Chromosome::parse_data()
     QTest::newRow("chrX") << QStringLiteral("chrX") << 0 << 23;
     QTest::newRow("CHRX") << QStringLiteral("CHRX") << 0 << 23;
     QTest::newRow("Chr7") << QStringLiteral("Chr7") << 0 << 7;
-    const char *neither[] = {"Y", "chrY", "XY", "MT", "chrM", "M", "PAR1", "24", "25", "26", "0",
-                             "01", "chr01", "chr", "chrchr1", "", " 1", "1 ", "+1", "-1", "1.0",
-                             "X ", "100", "chr1_gl000191_random", "GL000192.1", "chrUn_gl000220",
+    const char *neither[] = {"Y",          "chrY",
+                             "XY",         "MT",
+                             "chrM",       "M",
+                             "PAR1",       "24",
+                             "25",         "26",
+                             "0",          "01",
+                             "chr01",      "chr",
+                             "chrchr1",    "",
+                             " 1",         "1 ",
+                             "+1",         "-1",
+                             "1.0",        "X ",
+                             "100",        "chr1_gl000191_random",
+                             "GL000192.1", "chrUn_gl000220",
                              "X_PAR1"};
     for (const char *field : neither)
         QTest::addRow("'%s'", field) << QString::fromLatin1(field) << 0 << 0;

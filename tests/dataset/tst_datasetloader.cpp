@@ -119,17 +119,23 @@ void TestDatasetLoader::missingFile_data()
     // Each row removes the file named and every file opened after it is still there; the
     // message is the one of the first file in the opening order.
     const QString tail = QStringLiteral(" is not found! Please reload the dataset!");
-    QTest::newRow("trait group file") << QStringList{QStringLiteral("inputs/groups.txt"), QStringLiteral("Gene2ID.dat"), QStringLiteral("IDlist.dat")}
-                                      << QStringLiteral("The file map_ID_Gene.dat") + tail;
+    QTest::newRow("trait group file")
+        << QStringList{QStringLiteral("inputs/groups.txt"), QStringLiteral("Gene2ID.dat"),
+                       QStringLiteral("IDlist.dat")}
+        << QStringLiteral("The file map_ID_Gene.dat") + tail;
     QTest::newRow("Gene2ID.dat") << QStringList{QStringLiteral("Gene2ID.dat"), QStringLiteral("ID_Line.dat")}
                                  << QStringLiteral("The file map_Gene_ID.dat") + tail;
-    QTest::newRow("ID_Line.dat") << QStringList{QStringLiteral("ID_Line.dat"), QStringLiteral("inputs/trait_info.txt")}
+    QTest::newRow("ID_Line.dat") << QStringList{QStringLiteral("ID_Line.dat"),
+                                                QStringLiteral("inputs/trait_info.txt")}
                                  << QStringLiteral("The file ID_Line.dat") + tail;
-    QTest::newRow("trait information") << QStringList{QStringLiteral("inputs/trait_info.txt"), QStringLiteral("inputs/snp_info.txt")}
-                                       << QStringLiteral("The file traitinfo.dat") + tail;
-    QTest::newRow("SNP information") << QStringList{QStringLiteral("inputs/snp_info.txt"), QStringLiteral("Pos_Line.dat")}
+    QTest::newRow("trait information")
+        << QStringList{QStringLiteral("inputs/trait_info.txt"), QStringLiteral("inputs/snp_info.txt")}
+        << QStringLiteral("The file traitinfo.dat") + tail;
+    QTest::newRow("SNP information") << QStringList{QStringLiteral("inputs/snp_info.txt"),
+                                                    QStringLiteral("Pos_Line.dat")}
                                      << QStringLiteral("The file snp_Pos.dat") + tail;
-    QTest::newRow("Pos_Line.dat") << QStringList{QStringLiteral("Pos_Line.dat"), QStringLiteral("SNPlist.dat")}
+    QTest::newRow("Pos_Line.dat") << QStringList{QStringLiteral("Pos_Line.dat"),
+                                                 QStringLiteral("SNPlist.dat")}
                                   << QStringLiteral("The file Pos_Line.dat") + tail;
     QTest::newRow("SNPlist.dat") << QStringList{QStringLiteral("SNPlist.dat"), QStringLiteral("IDlist.dat")}
                                  << QStringLiteral("The file SNPlist.dat") + tail;
@@ -143,7 +149,8 @@ void TestDatasetLoader::missingFile()
 {
     QFETCH(QStringList, removed);
     QFETCH(QString, message);
-    const QString folder = writeSmall(QStringLiteral("missing-") + QString::fromLatin1(QTest::currentDataTag()));
+    const QString folder = writeSmall(QStringLiteral("missing-")
+                                      + QString::fromLatin1(QTest::currentDataTag()));
     for (const QString &name : removed)
         QVERIFY(QFile::remove(folder + QLatin1Char('/') + name));
     DatasetTables t;
@@ -171,7 +178,8 @@ void TestDatasetLoader::missingFileOrderWithoutGroups()
     QFile::remove(folder + QStringLiteral("/ID_Line.dat"));
     DatasetTables t;
     const Status outcome = DatasetLoader(folder).load(t);
-    QCOMPARE(outcome.message(), QStringLiteral("The file ID_Line.dat is not found! Please reload the dataset!"));
+    QCOMPARE(outcome.message(),
+             QStringLiteral("The file ID_Line.dat is not found! Please reload the dataset!"));
 }
 
 void TestDatasetLoader::tables()
@@ -181,22 +189,26 @@ void TestDatasetLoader::tables()
     QVERIFY(DatasetLoader(folder).load(t).ok());
     QVERIFY(t.loaded);
     QCOMPARE(t.traitNames, QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
-    QCOMPARE(t.snpNames.toStringList(), QStringList({QStringLiteral("rs1"), QStringLiteral("rs2"), QStringLiteral("rs3")}));
+    QCOMPARE(t.snpNames.toStringList(),
+             QStringList({QStringLiteral("rs1"), QStringLiteral("rs2"), QStringLiteral("rs3")}));
     QCOMPARE(t.traitRecordCounts.value(QStringLiteral("T1")), 2);
     QCOMPARE(t.traitRecordCounts.value(QStringLiteral("T2")), 3);
     QCOMPARE(t.binRecordCounts.value(1012), 2);
     QCOMPARE(t.binRecordCounts.value(2010), 2);
     QCOMPARE(t.binRecordCounts.value(23000), 1);
     // The group file's first line is a key like any other.
-    QCOMPARE(t.traitGroupMap.value(QStringLiteral("T2")), QStringList({QStringLiteral("G1"), QStringLiteral("G2")}));
-    QCOMPARE(t.groupTraitMap.value(QStringLiteral("G1")), QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
+    QCOMPARE(t.traitGroupMap.value(QStringLiteral("T2")),
+             QStringList({QStringLiteral("G1"), QStringLiteral("G2")}));
+    QCOMPARE(t.groupTraitMap.value(QStringLiteral("G1")),
+             QStringList({QStringLiteral("T1"), QStringLiteral("T2")}));
     QCOMPARE(t.traitInfoHeader, QStringList({QStringLiteral("Trait"), QStringLiteral("Description")}));
     QCOMPARE(t.traitInfoMap.value(QStringLiteral("T2")), QStringList{QStringLiteral("second")});
     QCOMPARE(t.snpLineCount(), 3);
     QCOMPARE(t.snpLine(QStringLiteral("rs2")), 1);
     QCOMPARE(t.snpLine(QStringLiteral("rs")), -1);
     QCOMPARE(t.snpLine(QStringLiteral("rs22")), -1);
-    QCOMPARE(t.snpFields(0), QStringList({QStringLiteral("1"), QStringLiteral("12.5"), QStringLiteral("GA")}));
+    QCOMPARE(t.snpFields(0),
+             QStringList({QStringLiteral("1"), QStringLiteral("12.5"), QStringLiteral("GA")}));
     QCOMPARE(t.snpFields(3), QStringList());
     QCOMPARE(t.snpPosition(1), 10.5);
     QCOMPARE(t.snpIndexOf(QStringLiteral("rs3")), 2);
@@ -210,7 +222,8 @@ void TestDatasetLoader::chromosomeXAnd23()
     DatasetFixture f = DatasetFixture::small();
     f.snps.append({QStringLiteral("rs4"), QStringLiteral("23"), QStringLiteral("4"), {QStringLiteral("GD")}});
     // A repeated SNP name maps to its last line.
-    f.snps.append({QStringLiteral("rs2"), QStringLiteral("7"), QStringLiteral("8.25"), {QStringLiteral("GE")}});
+    f.snps.append(
+        {QStringLiteral("rs2"), QStringLiteral("7"), QStringLiteral("8.25"), {QStringLiteral("GE")}});
     const QString folder = writeSmall(QStringLiteral("chrx"), f);
     DatasetTables t;
     QVERIFY(DatasetLoader(folder).load(t).ok());
@@ -274,8 +287,7 @@ void TestDatasetLoader::damaged_data()
         << QByteArray("a\tb\nh\tt\ts\tp\nh\tS\tc\tp\nn\t0\nn\t0\nTrait Num :\t 1\n")
         << QStringLiteral("summary.txt names fewer than three input files.");
     QTest::newRow("extra statistics beyond the header")
-        << QStringLiteral("summary.txt")
-        << QByteArray("a\tb\tc\nh\tt\ts\tp\nh\tS\tc\tp\nn\t4\nn\t0\n")
+        << QStringLiteral("summary.txt") << QByteArray("a\tb\tc\nh\tt\ts\tp\nh\tS\tc\tp\nn\t4\nn\t0\n")
         << QStringLiteral("the column counts in summary.txt do not match its headers.");
     QTest::newRow("table1.dat shorter than the counts")
         << QStringLiteral("table1.dat") << QByteArray(70, '\0')
@@ -283,16 +295,17 @@ void TestDatasetLoader::damaged_data()
     QTest::newRow("table2.dat shorter than the counts")
         << QStringLiteral("table2.dat") << QByteArray(16, '\0')
         << QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists.");
-    QTest::newRow("negative count") << QStringLiteral("ID_Line.dat")
-                                    << QByteArray("T1\t-2\nT2\t3\n")
+    QTest::newRow("negative count") << QStringLiteral("ID_Line.dat") << QByteArray("T1\t-2\nT2\t3\n")
                                     << QStringLiteral("ID_Line.dat line 1 is not a name and a record count.");
-    QTest::newRow("bin listed twice") << QStringLiteral("Pos_Line.dat")
-                                      << QByteArray("1012\t2\n2010\t2\n1012\t1\n")
-                                      << QStringLiteral("Pos_Line.dat line 3 is not a bin and a record count.");
+    QTest::newRow("bin listed twice")
+        << QStringLiteral("Pos_Line.dat") << QByteArray("1012\t2\n2010\t2\n1012\t1\n")
+        << QStringLiteral("Pos_Line.dat line 3 is not a bin and a record count.");
     QTest::newRow("snp without information line")
-        << QStringLiteral("inputs/snp_info.txt") << QByteArray("SNP\tchr\tpos\tgene\nrs1\t1\t12.5\tGA\nrs3\tX\t0.0000015\tGC\n")
+        << QStringLiteral("inputs/snp_info.txt")
+        << QByteArray("SNP\tchr\tpos\tgene\nrs1\t1\t12.5\tGA\nrs3\tX\t0.0000015\tGC\n")
         << QStringLiteral("the SNP information file %1/inputs/snp_info.txt has no line for the SNP rs2.");
-    QTest::newRow("unknown genome build") << QStringLiteral("genome_build.txt") << QByteArray("GRCh37\n")
+    QTest::newRow("unknown genome build")
+        << QStringLiteral("genome_build.txt") << QByteArray("GRCh37\n")
         << QStringLiteral("genome_build.txt names no genome build (hg18, hg19 or hg38).");
 }
 
@@ -301,7 +314,8 @@ void TestDatasetLoader::damaged()
     QFETCH(QString, file);
     QFETCH(QByteArray, content);
     QFETCH(QString, detail);
-    const QString folder = writeSmall(QStringLiteral("damaged-") + QString::fromLatin1(QTest::currentDataTag()));
+    const QString folder = writeSmall(QStringLiteral("damaged-")
+                                      + QString::fromLatin1(QTest::currentDataTag()));
     QFile f(folder + QLatin1Char('/') + file);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(content);
@@ -309,8 +323,9 @@ void TestDatasetLoader::damaged()
     DatasetTables t;
     const Status outcome = DatasetLoader(folder).load(t);
     QVERIFY(!outcome.ok());
-    QCOMPARE(outcome.message(), QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!")
-                                  .arg(folder, detail.contains(QLatin1String("%1")) ? detail.arg(folder) : detail));
+    QCOMPARE(outcome.message(),
+             QStringLiteral("The dataset in %1 is damaged: %2 Please reload the dataset!")
+                 .arg(folder, detail.contains(QLatin1String("%1")) ? detail.arg(folder) : detail));
 }
 
 void TestDatasetLoader::damagedKeepsNoHalfDataset()
@@ -379,7 +394,8 @@ void TestDatasetLoader::snpInfoCache()
     QFETCH(QString, change);
     QFETCH(bool, rebuilt);
     QFETCH(bool, cached);
-    const QString folder = writeSmall(QStringLiteral("cache-") + QString::fromLatin1(QTest::currentDataTag()));
+    const QString folder = writeSmall(QStringLiteral("cache-")
+                                      + QString::fromLatin1(QTest::currentDataTag()));
     const QString cache = folder + QLatin1Char('/') + QLatin1String(quillmap::SnpInfoIndex::FileName);
     const QString snpPath = DatasetFixture::snpInfoPath(folder);
     DatasetTables t;
@@ -416,14 +432,17 @@ void TestDatasetLoader::snpInfoCache()
         }
     }
 
-    const auto opened = quillmap::SnpInfoIndex::open(folder, snpPath, folder + QStringLiteral("/SNPlist.dat"));
+    const auto opened = quillmap::SnpInfoIndex::open(folder, snpPath,
+                                                     folder + QStringLiteral("/SNPlist.dat"));
     QVERIFY(opened.index);
     QCOMPARE(opened.built, rebuilt);
     QCOMPARE(opened.cached, cached);
     QVERIFY(DatasetLoader(folder).load(t).ok());
-    QCOMPARE(t.snpNames.toStringList(), QStringList({QStringLiteral("rs1"), QStringLiteral("rs2"), QStringLiteral("rs3")}));
-    QCOMPARE(t.snpFields(1), QStringList({QStringLiteral("2"), QStringLiteral("10.5"),
-                                          snpText.contains("GZ") ? QStringLiteral("GZ") : QStringLiteral("GB")}));
+    QCOMPARE(t.snpNames.toStringList(),
+             QStringList({QStringLiteral("rs1"), QStringLiteral("rs2"), QStringLiteral("rs3")}));
+    QCOMPARE(t.snpFields(1),
+             QStringList({QStringLiteral("2"), QStringLiteral("10.5"),
+                          snpText.contains("GZ") ? QStringLiteral("GZ") : QStringLiteral("GB")}));
     QCOMPARE(t.snpLine(QStringLiteral("rs3")), 2);
     QCOMPARE(t.snpChromosome(2), 23);
     QCOMPARE(t.snpPosition(0), 12.5);

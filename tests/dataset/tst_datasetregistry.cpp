@@ -31,7 +31,8 @@ QStringList toolkitRead()
     QFile::remove(copy);
     if (!QFile::copy(registrystore::storePath(), copy))
         return {QStringLiteral("<no copy>")};
-    const QStringList folders = QSettings(copy, QSettings::IniFormat).value(QStringLiteral("path")).toStringList();
+    const QStringList folders =
+        QSettings(copy, QSettings::IniFormat).value(QStringLiteral("path")).toStringList();
     QFile::remove(copy);
     return folders;
 }
@@ -73,11 +74,17 @@ void tst_DatasetRegistry::roundTrip_data()
     QTest::newRow("empty") << QStringList();
     QTest::newRow("one") << QStringList{QStringLiteral("/data/one")};
     QTest::newRow("plain") << QStringList{QStringLiteral("/data/a"), QStringLiteral("/data/b")};
-    QTest::newRow("separators") << QStringList{QStringLiteral("/d/a,b"), QStringLiteral("/d/x;y"), QStringLiteral("/d/k=v")};
-    QTest::newRow("quotes and backslashes") << QStringList{QStringLiteral("/d/\"q\""), QStringLiteral("/d/back\\slash\\")};
-    QTest::newRow("blanks at the ends") << QStringList{QStringLiteral("/d/ends "), QStringLiteral("/d/two  blanks")};
-    QTest::newRow("beyond ASCII") << QStringList{QStringLiteral("/d/\u00e9t\u00e9"), QStringLiteral("/d/\U0001F600")};
-    QTest::newRow("control characters") << QStringList{QStringLiteral("/d/a\tb"), QStringLiteral("/d/\x01" "f00")};
+    QTest::newRow("separators") << QStringList{QStringLiteral("/d/a,b"), QStringLiteral("/d/x;y"),
+                                               QStringLiteral("/d/k=v")};
+    QTest::newRow("quotes and backslashes")
+        << QStringList{QStringLiteral("/d/\"q\""), QStringLiteral("/d/back\\slash\\")};
+    QTest::newRow("blanks at the ends")
+        << QStringList{QStringLiteral("/d/ends "), QStringLiteral("/d/two  blanks")};
+    QTest::newRow("beyond ASCII") << QStringList{QStringLiteral("/d/\u00e9t\u00e9"),
+                                                 QStringLiteral("/d/\U0001F600")};
+    QTest::newRow("control characters") << QStringList{QStringLiteral("/d/a\tb"),
+                                                       QStringLiteral("/d/\x01"
+                                                                      "f00")};
     QTest::newRow("at signs") << QStringList{QStringLiteral("/d/@Invalid()"), QStringLiteral("/@@")};
 }
 
@@ -88,7 +95,8 @@ void tst_DatasetRegistry::roundTrip()
     QCOMPARE(toolkitRead(), folders);
     QCOMPARE(registrystore::read(), folders);
 
-    const QString written = QFileInfo(registrystore::storePath()).absolutePath() + QStringLiteral("/written.conf");
+    const QString written = QFileInfo(registrystore::storePath()).absolutePath()
+        + QStringLiteral("/written.conf");
     QFile::remove(written);
     QSettings(written, QSettings::IniFormat).setValue(QStringLiteral("path"), folders);
     cleanup();
@@ -101,10 +109,14 @@ void tst_DatasetRegistry::damagedLinesCostOnlyThemselves_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("expected");
     const QStringList both{QStringLiteral("/data/a"), QStringLiteral("/data/b")};
-    QTest::newRow("garbage line after") << QByteArray("[General]\npath=/data/a, /data/b\n\x01\xff[[=\n") << both;
-    QTest::newRow("garbage line before") << (QByteArray("\xfe\x00[x\n", 5) + "[General]\npath=/data/a, /data/b\n") << both;
-    QTest::newRow("unfinished section") << QByteArray("[General]\npath=/data/a, /data/b\n[Other\nk=v\n") << both;
-    QTest::newRow("damaged entry") << QByteArray("[General]\npath=/data/a, @Variant(\\0\\x7f, , /data/b\n") << both;
+    QTest::newRow("garbage line after")
+        << QByteArray("[General]\npath=/data/a, /data/b\n\x01\xff[[=\n") << both;
+    QTest::newRow("garbage line before")
+        << (QByteArray("\xfe\x00[x\n", 5) + "[General]\npath=/data/a, /data/b\n") << both;
+    QTest::newRow("unfinished section")
+        << QByteArray("[General]\npath=/data/a, /data/b\n[Other\nk=v\n") << both;
+    QTest::newRow("damaged entry") << QByteArray("[General]\npath=/data/a, @Variant(\\0\\x7f, , /data/b\n")
+                                   << both;
 }
 
 void tst_DatasetRegistry::damagedLinesCostOnlyThemselves()
@@ -143,7 +155,8 @@ void tst_DatasetRegistry::fifoIsRefused()
     QVERIFY(!update.error.isEmpty());
     QCOMPARE(update.folders, QStringList{QStringLiteral("/data/a")});
     QVERIFY(clock.elapsed() < 5000);
-    QVERIFY(QFileInfo(registrystore::storePath()).exists() && !QFileInfo(registrystore::storePath()).isFile());
+    QVERIFY(QFileInfo(registrystore::storePath()).exists()
+            && !QFileInfo(registrystore::storePath()).isFile());
 }
 
 QTEST_GUILESS_MAIN(tst_DatasetRegistry)

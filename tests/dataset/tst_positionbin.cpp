@@ -30,8 +30,8 @@ void tst_PositionBin::chromosome_data()
     for (int c = 1; c <= 23; ++c)
         QTest::addRow("%d", c) << QString::number(c) << c;
     QTest::newRow("X") << "X" << 23;
-    const char *invalid[] = {"x", "chr1", "Chr1", "Y", "XY", "MT", "M", "01", "0", "00", "24", "100",
-                             "", " 1", "1 ", "+1", "-1", "1.0", "X "};
+    const char *invalid[] = {"x",  "chr1", "Chr1", "Y",  "XY", "MT", "M",  "01",  "0", "00",
+                             "24", "100",  "",     " 1", "1 ", "+1", "-1", "1.0", "X "};
     for (const char *field : invalid)
         QTest::addRow("'%s'", field) << QString::fromLatin1(field) << 0;
     QTest::newRow("fullwidth digit") << QStringLiteral("\uff11") << 0;
@@ -102,7 +102,7 @@ void tst_PositionBin::binParts()
 void tst_PositionBin::basePairs_data()
 {
     QTest::addColumn<QString>("megabases");
-    QTest::addColumn<qint64>("bp");   // -1: none
+    QTest::addColumn<qint64>("bp"); // -1: none
     // Truncation would show a base too few for these: Mb x 1e6 falls just below the base.
     QTest::newRow("16.077315") << "16.077315" << qint64(16077315);
     QTest::newRow("0.000001") << "0.000001" << qint64(1);

@@ -22,8 +22,8 @@ TestDataset fourBins()
 {
     TestDataset d;
     d.statNames = {QStringLiteral("pvalue"), QStringLiteral("beta")};
-    d.snps = {{"rs1", "1", 0.2, {}},  {"rs2", "1", 0.7, {}},   {"rs3", "1", 5.5, {}},
-              {"rs4", "1", 5.25, {}}, {"rs5", "2", 3.1, {}},   {"rs6", "X", 150.73, {}}};
+    d.snps = {{"rs1", "1", 0.2, {}},  {"rs2", "1", 0.7, {}}, {"rs3", "1", 5.5, {}},
+              {"rs4", "1", 5.25, {}}, {"rs5", "2", 3.1, {}}, {"rs6", "X", 150.73, {}}};
     d.results = {{"tA", "rs1", {0.5, 1}},  {"tB", "rs1", {0.01, 2}}, {"tA", "rs3", {0.2, 3}},
                  {"tB", "rs4", {0.03, 4}}, {"tC", "rs3", {0.9, 5}},  {"tA", "rs5", {0.4, 6}},
                  {"tC", "rs6", {0.05, 7}}};
@@ -117,11 +117,17 @@ void RegionSearchTest::bins()
 
 void RegionSearchTest::browserLink()
 {
-    QCOMPARE(genomeBrowserUrl(QStringLiteral("3"), 150).toString(),
-             QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg18&position=chr3:150000000-151000000"));
-    QVERIFY(genomeBrowserUrl(QStringLiteral("X"), 0).toString().endsWith(QStringLiteral("position=chrX:0-1000000")));
-    QCOMPARE(genomeBrowserUrl(QStringLiteral("3"), 150, GenomeBuild::Hg38).toString(),
-             QStringLiteral("https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg38&position=chr3:150000000-151000000"));
+    QCOMPARE(
+        genomeBrowserUrl(QStringLiteral("3"), 150).toString(),
+        QStringLiteral(
+            "https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg18&position=chr3:150000000-151000000"));
+    QVERIFY(genomeBrowserUrl(QStringLiteral("X"), 0)
+                .toString()
+                .endsWith(QStringLiteral("position=chrX:0-1000000")));
+    QCOMPARE(
+        genomeBrowserUrl(QStringLiteral("3"), 150, GenomeBuild::Hg38).toString(),
+        QStringLiteral(
+            "https://genome.ucsc.edu/cgi-bin/hgTracks?org=Human&db=hg38&position=chr3:150000000-151000000"));
 }
 
 void RegionSearchTest::readsTheBinByTheOffsetRule_data()
@@ -163,7 +169,9 @@ void RegionSearchTest::reportsMissingAndDamagedTables()
     QVERIFY(table.resize(4 * 16));
     read = readRegion(folder, datasetTables(), 1005);
     QCOMPARE(int(read.kind()), int(quillmap::ErrorKind::Damaged));
-    QCOMPARE(read.message(), damagedDatasetMessage(folder, QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists.")));
+    QCOMPARE(read.message(),
+             damagedDatasetMessage(
+                 folder, QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists.")));
     read = readRegion(folder, datasetTables(), 1000);
     QVERIFY(read.ok());
 

@@ -23,7 +23,8 @@ void tst_ResultRecord::sizes()
     QCOMPARE(quillmap::recordSize(0), qint64(12));
     QCOMPARE(quillmap::recordSize(1), qint64(16));
     QCOMPARE(quillmap::recordSize(5), qint64(32));
-    QCOMPARE(quillmap::recordSize(std::numeric_limits<int>::max()), 12 + 4 * qint64(std::numeric_limits<int>::max()));
+    QCOMPARE(quillmap::recordSize(std::numeric_limits<int>::max()),
+             12 + 4 * qint64(std::numeric_limits<int>::max()));
 }
 
 void tst_ResultRecord::encodesBigEndian_data()
@@ -63,7 +64,13 @@ void tst_ResultRecord::roundTripsExtraStatistics()
     const float extra[] = {1.0f, -1.5f, 1e-40f};
     QByteArray out(int(quillmap::recordSize(3)), '\0');
     quillmap::encodeRecord(out.data(), {7, 9, 0.25f}, extra, 3);
-    QCOMPARE(out.toHex(), QByteArray("00000007" "00000009" "3e800000" "3f800000" "bfc00000" "000116c2"));
+    QCOMPARE(out.toHex(),
+             QByteArray("00000007"
+                        "00000009"
+                        "3e800000"
+                        "3f800000"
+                        "bfc00000"
+                        "000116c2"));
     float back[3] = {};
     const quillmap::RecordHead head = quillmap::decodeRecord(out.constData(), back, 3);
     QCOMPARE(head.traitIndex, 7);

@@ -15,13 +15,11 @@ using namespace quillmap;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QList<QByteArray> parts =
-        fuzz::splitParts(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)), 5);
-    static const char *const Names[5] = {"results.txt", "snps.txt", "traits.txt", "groups.txt",
-                                         "genes.txt"};
+    const QList<QByteArray> parts = fuzz::splitParts(
+        QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)), 5);
+    static const char *const Names[5] = {"results.txt", "snps.txt", "traits.txt", "groups.txt", "genes.txt"};
     ImportInputs inputs;
-    QString *paths[5] = {&inputs.results, &inputs.snpInfo, &inputs.traitInfo, &inputs.groups,
-                         &inputs.genes};
+    QString *paths[5] = {&inputs.results, &inputs.snpInfo, &inputs.traitInfo, &inputs.groups, &inputs.genes};
     for (int k = 0; k < 5; ++k) {
         if (k >= 3 && parts.at(k).isNull())
             continue;

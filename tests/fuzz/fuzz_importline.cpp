@@ -20,11 +20,9 @@ using namespace quillmap;
 
 namespace {
 
-const QByteArray Header[5] = {"T\tS\tp\tb\n", "S\tchr\tpos\tg\n", "T\tx\n", "T\tG\n",
-                              "G\tC\tS\tE\n"};
-const QByteArray Body[5] = {"T1\trs1\t0.5\t1\nT2\trs2\t0.1\t2\n",
-                            "rs1\t1\t1.5\ta\nrs2\tX\t2.5\tb\n", "T1\ta\nT2\tb\n", "T1\tG1\n",
-                            "g1\t1\t1.2\t1.3\n"};
+const QByteArray Header[5] = {"T\tS\tp\tb\n", "S\tchr\tpos\tg\n", "T\tx\n", "T\tG\n", "G\tC\tS\tE\n"};
+const QByteArray Body[5] = {"T1\trs1\t0.5\t1\nT2\trs2\t0.1\t2\n", "rs1\t1\t1.5\ta\nrs2\tX\t2.5\tb\n",
+                            "T1\ta\nT2\tb\n", "T1\tG1\n", "g1\t1\t1.2\t1.3\n"};
 
 void checkNumbers(QByteArrayView text)
 {
@@ -69,8 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkNumbers(line);
     (void)quillmap::chromosomeNumber(line);
 
-    static const char *const Names[5] = {"results.txt", "snps.txt", "traits.txt", "groups.txt",
-                                         "genes.txt"};
+    static const char *const Names[5] = {"results.txt", "snps.txt", "traits.txt", "groups.txt", "genes.txt"};
     QString paths[5];
     for (int k = 0; k < 5; ++k) {
         paths[k] = fuzz::scratchPath(QLatin1String(Names[k]));
@@ -85,13 +82,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const bool made = QDir().mkpath(folder);
     (void)made;
 
-    const ImportResult result =
-        runImport(folder, ImportInputs{paths[0], paths[1], paths[2], paths[3], paths[4], {}});
+    const ImportResult result = runImport(folder,
+                                          ImportInputs{paths[0], paths[1], paths[2], paths[3], paths[4], {}});
     const QByteArray summary = fuzz::readFile(folder + QStringLiteral("/summary.txt"));
     const QList<QByteArray> lines = summary.split('\n');
     fuzz::check(lines.size() >= 6, "summary.txt has fewer than six lines");
     fuzz::check(lines.at(5).contains("error") == result.failed,
-                "line 6 of summary.txt disagrees with the import's outcome",
-                QString::fromUtf8(lines.at(5)));
+                "line 6 of summary.txt disagrees with the import's outcome", QString::fromUtf8(lines.at(5)));
     return 0;
 }

@@ -25,15 +25,22 @@ namespace {
 
 constexpr int FileCount = 12;
 // Dataset files first, then the three input files that summary.txt points at.
-const char *const Names[FileCount] = {"summary.txt", "IDlist.dat",   "SNPlist.dat", "table1.dat",
-                                      "ID_Line.dat", "table2.dat",   "Pos_Line.dat", "Gene2ID.dat",
+const char *const Names[FileCount] = {"summary.txt",  "IDlist.dat",  "SNPlist.dat",   "table1.dat",
+                                      "ID_Line.dat",  "table2.dat",  "Pos_Line.dat",  "Gene2ID.dat",
                                       "pos2gene.dat", "in/snps.txt", "in/traits.txt", "in/groups.txt"};
 
-QString inputFolder() { return fuzz::scratchPath(QStringLiteral("in")); }
-QString folder() { return fuzz::scratchPath(QStringLiteral("dataset")); }
+QString inputFolder()
+{
+    return fuzz::scratchPath(QStringLiteral("in"));
+}
+QString folder()
+{
+    return fuzz::scratchPath(QStringLiteral("dataset"));
+}
 QString pathOf(int k)
 {
-    return k >= 9 ? fuzz::scratchPath(QLatin1String(Names[k])) : folder() + QLatin1Char('/') + QLatin1String(Names[k]);
+    return k >= 9 ? fuzz::scratchPath(QLatin1String(Names[k]))
+                  : folder() + QLatin1Char('/') + QLatin1String(Names[k]);
 }
 
 QByteArray Template[FileCount];
@@ -45,14 +52,16 @@ void makeTemplate()
     QDir().mkpath(inputFolder());
     QDir().mkpath(folder());
     const QString results = fuzz::scratchPath(QStringLiteral("in/results.txt"));
-    fuzz::writeFile(results, "T\tS\tp\tb\nT1\trs1\t0.5\t1\nT2\trs2\t0.25\t2\nT1\trs3\t0.125\t3\n"
-                             "T3\trs1\t1.5\t4\nT2\trs3\t2.5\t5\n");
+    fuzz::writeFile(results,
+                    "T\tS\tp\tb\nT1\trs1\t0.5\t1\nT2\trs2\t0.25\t2\nT1\trs3\t0.125\t3\n"
+                    "T3\trs1\t1.5\t4\nT2\trs3\t2.5\t5\n");
     fuzz::writeFile(pathOf(9), "S\tchr\tpos\tg\nrs1\t1\t1.5\ta\nrs2\tX\t2.5\tb\nrs3\t1\t1.75\tc\n");
     fuzz::writeFile(pathOf(10), "T\tx\nT1\ta\nT2\t<b>\nT3\tc\n");
     fuzz::writeFile(pathOf(11), "T\tG\nT1\tG1\nT2\tG1\tG2\n");
     const QString genes = fuzz::scratchPath(QStringLiteral("in/genes.txt"));
     fuzz::writeFile(genes, "G\tC\tS\tE\ng1\t1\t1.2\t1.3\ng2\tX\t2.1\t2.9\n");
-    const ImportResult r = runImport(folder(), ImportInputs{results, pathOf(9), pathOf(10), pathOf(11), genes, {}});
+    const ImportResult r = runImport(folder(),
+                                     ImportInputs{results, pathOf(9), pathOf(10), pathOf(11), genes, {}});
     fuzz::check(!r.failed, "the template import failed", r.errorText);
     for (int k = 0; k < FileCount; ++k)
         Template[k] = fuzz::readFile(pathOf(k));

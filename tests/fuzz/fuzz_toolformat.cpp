@@ -69,8 +69,8 @@ void checkHeader(QByteArrayView header)
             fuzz::check(!missing.isEmpty(), "a refused header without the column it lacks");
             continue;
         }
-        std::vector<int> all = {c->chromosome, c->position, c->id, c->otherId, c->ref, c->alt,
-                                c->test, c->p, c->negLog10P};
+        std::vector<int> all = {c->chromosome, c->position, c->id, c->otherId,  c->ref,
+                                c->alt,        c->test,     c->p,  c->negLog10P};
         all.insert(all.end(), c->effects.begin(), c->effects.end());
         for (int column : all)
             fuzz::check(column >= -1 && column < c->fieldCount, "a column outside the header");
@@ -161,7 +161,8 @@ void checkSameAsFiveFiles(const QString &folder)
     fuzz::check(!result.failed, "the derived files do not import", result.errorText);
     using namespace quillmap::files;
     for (const char *name : {Summary, TraitList, SnpList, TraitTable, TraitCounts, BinTable, BinCounts})
-        fuzz::check(fuzz::readFile(datasetFilePath(folder, name)) == fuzz::readFile(datasetFilePath(five, name)),
+        fuzz::check(fuzz::readFile(datasetFilePath(folder, name))
+                        == fuzz::readFile(datasetFilePath(five, name)),
                     "the tool import differs from the five-file import of its derived files",
                     QLatin1StringView(name));
 }
@@ -214,7 +215,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz::check(!counted || result.rowsKept + result.skipped.total() == rows,
                 "rows kept and skipped do not add up to the data rows",
                 QStringLiteral("%1 kept + %2 skipped, %3 rows")
-                    .arg(result.rowsKept).arg(result.skipped.total()).arg(rows));
+                    .arg(result.rowsKept)
+                    .arg(result.skipped.total())
+                    .arg(rows));
     checkDerived(folder, result.rowsKept);
     checkSameAsFiveFiles(folder);
 

@@ -29,7 +29,7 @@ QString scratch()
 {
     static const QString path = [] {
         const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
-                                                                         : QDir::tempPath();
+                                                                       : QDir::tempPath();
         const QStringList old = QDir(base).entryList({QStringLiteral("quillmap-fuzz-*")}, QDir::Dirs);
         for (const QString &name : old) {
             bool ok = false;

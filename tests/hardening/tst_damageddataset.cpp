@@ -22,10 +22,10 @@ namespace {
 enum class Edit { Replace, Append, Truncate, Remove, ReplaceLine, KeepLines };
 
 struct Damage {
-    QString file;      // relative to the dataset folder
+    QString file; // relative to the dataset folder
     Edit edit = Edit::Replace;
-    QByteArray bytes;  // new content, appended bytes, or (ReplaceLine) "n\ttext" of 1-based line n
-    qint64 size = 0;   // Truncate: the new size; KeepLines: the lines kept
+    QByteArray bytes; // new content, appended bytes, or (ReplaceLine) "n\ttext" of 1-based line n
+    qint64 size = 0;  // Truncate: the new size; KeepLines: the lines kept
 };
 
 void apply(const QString &folder, const Damage &d)
@@ -85,9 +85,10 @@ QStringList readBack(const QString &folder, const DatasetTables &t)
             return {QString()};
         for (int k = 0; k < read->count(); ++k) {
             const RowRecord &r = read->rows[size_t(k)];
-            out << QStringLiteral("%1: %2 %3 %4 %5").arg(name, t.traitNames.value(r.traitIndex),
-                                                         t.snpNames.at(r.snpIndex))
-                       .arg(r.firstStat).arg(read->extraCount ? read->statistic(k, 1) : 0.0f);
+            out << QStringLiteral("%1: %2 %3 %4 %5")
+                       .arg(name, t.traitNames.value(r.traitIndex), t.snpNames.at(r.snpIndex))
+                       .arg(r.firstStat)
+                       .arg(read->extraCount ? read->statistic(k, 1) : 0.0f);
         }
     }
     for (auto it = t.binRecordCounts.cbegin(); it != t.binRecordCounts.cend(); ++it) {
@@ -97,7 +98,8 @@ QStringList readBack(const QString &folder, const DatasetTables &t)
         for (const RowRecord &r : read->rows) {
             const int line = t.snpLineOfIndex(r.snpIndex);
             const auto bin = quillmap::positionBin(t.snpChromosome(line), t.snpPosition(line));
-            out << QStringLiteral("bin %1: %2 %3 in bin %4").arg(it.key())
+            out << QStringLiteral("bin %1: %2 %3 in bin %4")
+                       .arg(it.key())
                        .arg(t.traitNames.value(r.traitIndex), t.snpNames.value(r.snpIndex))
                        .arg(bin.value_or(-1));
         }
@@ -120,7 +122,7 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    QStringList m_good;   // readBack() of the undamaged fixture
+    QStringList m_good; // readBack() of the undamaged fixture
 };
 
 void tst_DamagedDataset::initTestCase()
@@ -146,7 +148,7 @@ void tst_DamagedDataset::damage_data()
     // The fixture: traits T1 (2 records) and T2 (3), SNPs rs1..rs3 in bins 1012, 2010 and 23000,
     // E = 1 (16-byte records), M = 1, a trait group file.
     QTest::addColumn<QList<Damage>>("damages");
-    QTest::addColumn<QString>("detail");   // empty: the dataset opens and reads as before
+    QTest::addColumn<QString>("detail"); // empty: the dataset opens and reads as before
     using D = QList<Damage>;
     const auto replace = [](const char *file, const QByteArray &bytes) {
         return Damage{QLatin1String(file), Edit::Replace, bytes, 0};
@@ -181,23 +183,21 @@ void tst_DamagedDataset::damage_data()
         << D{Damage{QStringLiteral("summary.txt"), Edit::KeepLines, {}, 5}}
         << "summary.txt does not end with the counts of a finished import.";
     QTest::newRow("summary: import did not finish")
-        << D{line("summary.txt", 6, "error : the import into this folder has not finished, please load the data again!"),
+        << D{line("summary.txt", 6,
+                  "error : the import into this folder has not finished, please load the data again!"),
              line("summary.txt", 7, "")}
         << "summary.txt does not end with the counts of a finished import.";
     QTest::newRow("summary: more traits than IDlist.dat lists")
-        << D{line("summary.txt", 6, "Trait Num :\t 3")}
-        << "summary.txt counts 3 traits, IDlist.dat lists 2.";
+        << D{line("summary.txt", 6, "Trait Num :\t 3")} << "summary.txt counts 3 traits, IDlist.dat lists 2.";
     QTest::newRow("summary: fewer SNPs than SNPlist.dat lists")
-        << D{line("summary.txt", 7, "SNP Num :\t 2")}
-        << "summary.txt counts 2 SNPs, SNPlist.dat lists 3.";
+        << D{line("summary.txt", 7, "SNP Num :\t 2")} << "summary.txt counts 2 SNPs, SNPlist.dat lists 3.";
 
     // Count files
     QTest::newRow("ID_Line.dat: a count that is not a number")
         << D{replace("ID_Line.dat", "T1\tabc\nT2\t3\n")}
         << "ID_Line.dat line 1 is not a name and a record count.";
     QTest::newRow("ID_Line.dat: a line without a count")
-        << D{replace("ID_Line.dat", "T1\nT2\t3\n")}
-        << "ID_Line.dat line 1 is not a name and a record count.";
+        << D{replace("ID_Line.dat", "T1\nT2\t3\n")} << "ID_Line.dat line 1 is not a name and a record count.";
     QTest::newRow("ID_Line.dat: a count beyond 32 bits")
         << D{replace("ID_Line.dat", "T1\t4294967298\nT2\t3\n")}
         << "ID_Line.dat line 1 is not a name and a record count.";
@@ -206,8 +206,7 @@ void tst_DamagedDataset::damage_data()
         << "Pos_Line.dat line 2 is not a bin and a record count.";
     QTest::newRow("Pos_Line.dat: lines out of order")
         << D{replace("Pos_Line.dat", "2010\t2\n23000\t1\n1012\t2\n")} << "";
-    QTest::newRow("ID_Line.dat: CRLF line ends")
-        << D{replace("ID_Line.dat", "T1\t2\r\nT2\t3\r\n")} << "";
+    QTest::newRow("ID_Line.dat: CRLF line ends") << D{replace("ID_Line.dat", "T1\t2\r\nT2\t3\r\n")} << "";
     QTest::newRow("ID_Line.dat: a trait IDlist.dat does not list")
         << D{replace("ID_Line.dat", "T1\t2\nT9\t3\n")}
         << "ID_Line.dat and IDlist.dat do not list the same traits.";
@@ -221,35 +220,34 @@ void tst_DamagedDataset::damage_data()
         << D{replace("Pos_Line.dat", "1012\t1\n2010\t3\n23000\t1\n")}
         << "table2.dat does not hold the records of bin 2010 where Pos_Line.dat places them.";
     QTest::newRow("count files disagree on the total")
-        << D{replace("Pos_Line.dat", "1012\t2\n2010\t2\n23000\t2\n"), append("table2.dat", QByteArray(16, '\0'))}
+        << D{replace("Pos_Line.dat", "1012\t2\n2010\t2\n23000\t2\n"),
+             append("table2.dat", QByteArray(16, '\0'))}
         << "ID_Line.dat counts 5 records, Pos_Line.dat 6.";
 
     // Tables
     QTest::newRow("table1.dat: cut in a record")
-        << D{truncate("table1.dat", 70)}
-        << "table1.dat holds fewer records than ID_Line.dat lists.";
+        << D{truncate("table1.dat", 70)} << "table1.dat holds fewer records than ID_Line.dat lists.";
     QTest::newRow("table1.dat: padded by a record")
         << D{append("table1.dat", QByteArray(16, '\x7f'))}
         << "table1.dat holds more records than ID_Line.dat lists.";
-    QTest::newRow("table2.dat: padded by a byte")
-        << D{append("table2.dat", QByteArray(1, '\0'))}
-        << "table2.dat holds more records than Pos_Line.dat lists.";
+    QTest::newRow("table2.dat: padded by a byte") << D{append("table2.dat", QByteArray(1, '\0'))}
+                                                  << "table2.dat holds more records than Pos_Line.dat lists.";
     QTest::newRow("table2.dat: empty")
-        << D{truncate("table2.dat", 0)}
-        << "table2.dat holds fewer records than Pos_Line.dat lists.";
+        << D{truncate("table2.dat", 0)} << "table2.dat holds fewer records than Pos_Line.dat lists.";
 
     // Input files read again from their recorded paths
     QTest::newRow("SNP information file lost a SNP")
         << D{replace("inputs/snp_info.txt", "SNP\tchr\tpos\tgene\nrs1\t1\t12.5\tGA\nrs2\t2\t10.5\tGB\n")}
         << "the SNP information file %1/inputs/snp_info.txt has no line for the SNP rs3.";
     QTest::newRow("SNP information file moved a SNP to another bin")
-        << D{replace("inputs/snp_info.txt", "SNP\tchr\tpos\tgene\nrs1\t1\t12.5\tGA\nrs2\t2\t11.5\tGB\nrs3\tX\t0.0000015\tGC\n")}
+        << D{replace("inputs/snp_info.txt",
+                     "SNP\tchr\tpos\tgene\nrs1\t1\t12.5\tGA\nrs2\t2\t11.5\tGB\nrs3\tX\t0.0000015\tGC\n")}
         << "table2.dat does not hold the records of bin 2010 where Pos_Line.dat places them.";
-    QTest::newRow("SNP information file with CRLF line ends")
-        << D{replace("inputs/snp_info.txt", "SNP\tchr\tpos\tgene\r\nrs1\t1\t12.5\tGA\r\nrs2\t2\t10.5\tGB\r\nrs3\tX\t0.0000015\tGC\r\n")}
-        << "";
-    QTest::newRow("trait information file emptied")
-        << D{replace("inputs/trait_info.txt", "")} << "";
+    QTest::newRow("SNP information file with CRLF line ends") << D{replace(
+        "inputs/snp_info.txt",
+        "SNP\tchr\tpos\tgene\r\nrs1\t1\t12.5\tGA\r\nrs2\t2\t10.5\tGB\r\nrs3\tX\t0.0000015\tGC\r\n")}
+                                                              << "";
+    QTest::newRow("trait information file emptied") << D{replace("inputs/trait_info.txt", "")} << "";
     QTest::newRow("Gene2ID.dat and the trait group file garbled")
         << D{replace("Gene2ID.dat", "\t\t\n\n\xff\xfe\0\n"), replace("inputs/groups.txt", "\n\t\n")} << "";
 }
@@ -258,8 +256,8 @@ void tst_DamagedDataset::damage()
 {
     QFETCH(const QList<Damage>, damages);
     QFETCH(QString, detail);
-    const QString folder = DatasetFixture::small().write(
-        m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(':'), QLatin1Char('_'))));
+    const QString folder = DatasetFixture::small().write(m_dir.filePath(
+        QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(':'), QLatin1Char('_'))));
     for (const Damage &d : std::as_const(damages))
         apply(folder, d);
 

@@ -52,7 +52,9 @@ void tst_FuzzReplay::replay()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    QCOMPARE(LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size())), 0);
+    QCOMPARE(
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size())),
+        0);
 }
 
 void tst_FuzzReplay::cleanupTestCase()

@@ -83,12 +83,16 @@ void tst_HostileInput::initTestCase()
     QVERIFY(m_dir.isValid());
 }
 
-ImportInputs tst_HostileInput::write(const QString &dir, const QByteArray &results,
-                                     const QByteArray &snps, const QByteArray &traits)
+ImportInputs tst_HostileInput::write(const QString &dir, const QByteArray &results, const QByteArray &snps,
+                                     const QByteArray &traits)
 {
     QDir().mkpath(dir);
-    ImportInputs in{dir + QStringLiteral("/results.txt"), dir + QStringLiteral("/snps.txt"),
-                    dir + QStringLiteral("/traits.txt"), {}, {}, {}};
+    ImportInputs in{dir + QStringLiteral("/results.txt"),
+                    dir + QStringLiteral("/snps.txt"),
+                    dir + QStringLiteral("/traits.txt"),
+                    {},
+                    {},
+                    {}};
     writeAll(in.results, results);
     writeAll(in.snpInfo, snps);
     writeAll(in.traitInfo, traits);
@@ -101,28 +105,37 @@ void tst_HostileInput::input_data()
     QTest::addColumn<QByteArray>("snps");
     QTest::addColumn<QByteArray>("traits");
     QTest::addColumn<QString>("error");          // "%1": the file's path; empty: imports
-    QTest::addColumn<QStringList>("traitNames");  // after a good import, as the browser lists them
+    QTest::addColumn<QStringList>("traitNames"); // after a good import, as the browser lists them
 
     const QByteArray longName(1 << 20, 'n');
     const QStringList plain{QStringLiteral("T1"), QStringLiteral("T2")};
     QTest::newRow("a trait name of 1 MB")
-        << "T\tS\tp\n" + longName + "\trs1\t0.5\nT2\trs2\t0.25\n" << Snps << Traits << QString()
-        << QStringList{QStringLiteral("T2"), QString::fromLatin1(longName)};
+        << "T\tS\tp\n" + longName + "\trs1\t0.5\nT2\trs2\t0.25\n"
+        << Snps << Traits << QString() << QStringList{QStringLiteral("T2"), QString::fromLatin1(longName)};
     QTest::newRow("a line of 1 MB of fields")
-        << Results + "T1" + QByteArray(1 << 20, '\t') + '\n' << Snps << Traits
-        << QStringLiteral("error : 3th line has different column numbers!") << QStringList();
+        << Results + "T1" + QByteArray(1 << 20, '\t') + '\n'
+        << Snps << Traits << QStringLiteral("error : 3th line has different column numbers!")
+        << QStringList();
     QTest::newRow("a number of 1 MB")
-        << "T\tS\tp\nT1\trs1\t0." + QByteArray(1 << 20, '0') + "5\nT2\trs2\t0.25\n" << Snps << Traits
-        << QString() << plain;
-    QTest::newRow("a NUL byte in a trait name")
-        << bytes("T\tS\tp\nT\0" "1\trs1\t0.5\nT2\trs2\t0.25\n") << Snps << Traits << QString()
-        << QStringList{QString::fromUtf8("T\0" "1", 3), QStringLiteral("T2")};
+        << "T\tS\tp\nT1\trs1\t0." + QByteArray(1 << 20, '0') + "5\nT2\trs2\t0.25\n"
+        << Snps << Traits << QString() << plain;
+    QTest::newRow("a NUL byte in a trait name") << bytes("T\tS\tp\nT\0"
+                                                         "1\trs1\t0.5\nT2\trs2\t0.25\n")
+                                                << Snps << Traits << QString()
+                                                << QStringList{QString::fromUtf8("T\0"
+                                                                                 "1",
+                                                                                 3),
+                                                               QStringLiteral("T2")};
     QTest::newRow("a NUL byte after a statistic")
         << bytes("T\tS\tp\nT1\trs1\t0.5\0\nT2\trs2\t0.25\n") << Snps << Traits
         << QStringLiteral("error : 1th line has invalid numeric number! ") << QStringList();
     QTest::newRow("a NUL byte in a position")
-        << Results << bytes("S\tchr\tpos\nrs1\t1\t1.\0" "5\nrs2\tX\t2.5\n") << Traits
-        << QStringLiteral("error :1th line has invalid pos! It must be in Mb with at least 1 digits after decimal!")
+        << Results
+        << bytes("S\tchr\tpos\nrs1\t1\t1.\0"
+                 "5\nrs2\tX\t2.5\n")
+        << Traits
+        << QStringLiteral(
+               "error :1th line has invalid pos! It must be in Mb with at least 1 digits after decimal!")
         << QStringList();
     QTest::newRow("results file in UTF-16 with its mark")
         << utf16(Results) << Snps << Traits
@@ -134,21 +147,22 @@ void tst_HostileInput::input_data()
         << QStringList();
     QTest::newRow("trait information file in UTF-16 with its mark")
         << Results << Snps << utf16(Traits)
-        << QStringLiteral("error : the trait information file %1 is UTF-16 text, please save it as UTF-8 text!")
+        << QStringLiteral(
+               "error : the trait information file %1 is UTF-16 text, please save it as UTF-8 text!")
         << QStringList();
     QTest::newRow("UTF-8 marks on every header")
-        << "\xEF\xBB\xBF" + Results << "\xEF\xBB\xBF" + Snps << "\xEF\xBB\xBF" + Traits << QString()
-        << plain;
+        << "\xEF\xBB\xBF" + Results << "\xEF\xBB\xBF" + Snps << "\xEF\xBB\xBF" + Traits << QString() << plain;
     QTest::newRow("a SNP name ending in a carriage return")
-        << QByteArray("T\tS\tp\nT1\trs1\r\t0.5\nT2\trs2\t0.25\n") << QByteArray("S\tchr\tpos\nrs1\r\t1\t1.5\nrs2\tX\t2.5\n")
-        << Traits << QStringLiteral("error : 1th line has a name ending in a carriage return!")
-        << QStringList();
+        << QByteArray("T\tS\tp\nT1\trs1\r\t0.5\nT2\trs2\t0.25\n")
+        << QByteArray("S\tchr\tpos\nrs1\r\t1\t1.5\nrs2\tX\t2.5\n") << Traits
+        << QStringLiteral("error : 1th line has a name ending in a carriage return!") << QStringList();
     QTest::newRow("a trait name ending in a carriage return")
         << QByteArray("T\tS\tp\nT1\trs1\t0.5\nT2\r\trs2\t0.25\n") << Snps << Traits
         << QStringLiteral("error : 2th line has a name ending in a carriage return!") << QStringList();
-    QTest::newRow("Latin-1 names")
-        << QByteArray("T\tS\tp\nT\xe9\trs\xe9\t0.5\nT2\trs2\t0.25\n") << QByteArray("S\tchr\tpos\nrs\xe9\t1\t1.5\nrs2\tX\t2.5\n")
-        << Traits << QString() << QStringList{QStringLiteral("T2"), QStringLiteral("T\uFFFD")};
+    QTest::newRow("Latin-1 names") << QByteArray("T\tS\tp\nT\xe9\trs\xe9\t0.5\nT2\trs2\t0.25\n")
+                                   << QByteArray("S\tchr\tpos\nrs\xe9\t1\t1.5\nrs2\tX\t2.5\n") << Traits
+                                   << QString()
+                                   << QStringList{QStringLiteral("T2"), QStringLiteral("T\uFFFD")};
     QTest::newRow("old Mac line ends: one line, no data")
         << QByteArray(Results).replace('\n', '\r') << Snps << Traits
         << QStringLiteral("error : the results file has no data lines!") << QStringList();
@@ -170,11 +184,13 @@ void tst_HostileInput::input()
     const QList<QByteArray> summary = readAll(folder + QStringLiteral("/summary.txt")).split('\n');
     if (!error.isEmpty()) {
         const QString path = error.contains(QLatin1String("results file")) ? in.results
-            : error.contains(QLatin1String("SNP information")) ? in.snpInfo : in.traitInfo;
+            : error.contains(QLatin1String("SNP information"))             ? in.snpInfo
+                                                                           : in.traitInfo;
         const QString expected = error.arg(path);
         QVERIFY(result.failed);
         QCOMPARE(result.errorText, expected);
-        QCOMPARE(QString::fromUtf8(summary.value(5)), expected.trimmed() == expected ? expected : expected.chopped(1));
+        QCOMPARE(QString::fromUtf8(summary.value(5)),
+                 expected.trimmed() == expected ? expected : expected.chopped(1));
         return;
     }
     QVERIFY2(!result.failed, qPrintable(result.errorText));
@@ -253,7 +269,8 @@ void tst_HostileInput::lineOfTabsCostsAboutItsSize()
 
     QFile statm(QStringLiteral("/proc/self/statm"));
     QVERIFY(statm.open(QIODevice::ReadOnly));
-    const rlim_t used = rlim_t(statm.readAll().split(' ').value(0).toLongLong()) * rlim_t(sysconf(_SC_PAGESIZE));
+    const rlim_t used = rlim_t(statm.readAll().split(' ').value(0).toLongLong())
+        * rlim_t(sysconf(_SC_PAGESIZE));
     rlimit saved{};
     getrlimit(RLIMIT_AS, &saved);
     rlimit limit = saved;
@@ -321,10 +338,11 @@ void tst_HostileInput::namesShownVerbatimAndEscaped()
     const QByteArray accented = "G\xc3\xa9n\xc3\xa9 \xe2\x80\x94 \xe5\x9f\xba\xe5\x9b\xa0";
     const QString dir = m_dir.filePath(QStringLiteral("names"));
     const ImportInputs in = write(dir,
-        "T\tS\tp\n" + quoted + "\t" + markup + "\t0.5\n" + markup + "\t" + accented + "\t0.25\n"
-            + accented + "\t" + quoted + "\t2\n",
-        "S\tchr\tpos\n" + markup + "\t1\t1.5\n" + accented + "\t1\t1.25\n" + quoted + "\t1\t1.75\n",
-        "T\tx\n");
+                                  "T\tS\tp\n" + quoted + "\t" + markup + "\t0.5\n" + markup + "\t" + accented
+                                      + "\t0.25\n" + accented + "\t" + quoted + "\t2\n",
+                                  "S\tchr\tpos\n" + markup + "\t1\t1.5\n" + accented + "\t1\t1.25\n" + quoted
+                                      + "\t1\t1.75\n",
+                                  "T\tx\n");
     const QString folder = dir + QStringLiteral("/dataset");
     QVERIFY(QDir().mkpath(folder));
     const ImportResult result = runImport(folder, in);
@@ -332,9 +350,12 @@ void tst_HostileInput::namesShownVerbatimAndEscaped()
 
     DatasetTables &t = datasetTables();
     QVERIFY(DatasetLoader(folder).load(t).ok());
-    const QStringList names{QString::fromUtf8(quoted), QString::fromUtf8(markup), QString::fromUtf8(accented)};
-    QCOMPARE(QSet<QString>(t.traitNames.cbegin(), t.traitNames.cend()), QSet<QString>(names.cbegin(), names.cend()));
-    QCOMPARE(QSet<QString>(t.snpNames.cbegin(), t.snpNames.cend()), QSet<QString>(names.cbegin(), names.cend()));
+    const QStringList names{QString::fromUtf8(quoted), QString::fromUtf8(markup),
+                            QString::fromUtf8(accented)};
+    QCOMPARE(QSet<QString>(t.traitNames.cbegin(), t.traitNames.cend()),
+             QSet<QString>(names.cbegin(), names.cend()));
+    QCOMPARE(QSet<QString>(t.snpNames.cbegin(), t.snpNames.cend()),
+             QSet<QString>(names.cbegin(), names.cend()));
 
     const auto read = quillmap::bypos::readRegion(folder, t, 1001);
     QCOMPARE(read->count(), 3);

@@ -34,7 +34,8 @@ Snapshot snapshot(const QString &folder)
     Snapshot s;
     for (const char *name : DatasetFiles) {
         QFile file(folder + QLatin1Char('/') + QLatin1String(name));
-        s.insert(QLatin1String(name), file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>"));
+        s.insert(QLatin1String(name),
+                 file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>"));
     }
     return s;
 }
@@ -83,17 +84,18 @@ private:
 
     QTemporaryDir m_dir;
     QString m_inputs;
-    Snapshot m_old;       // the earlier, good dataset
-    Snapshot m_new;       // the dataset a complete import writes
+    Snapshot m_old; // the earlier, good dataset
+    Snapshot m_new; // the dataset a complete import writes
     qint64 m_fullRunMs = 0;
 };
 
 QStringList tst_InterruptedImport::indexerArgs(const QString &out) const
 {
-    return {QStringLiteral("--results"), m_inputs + QStringLiteral("/results.txt"),
-            QStringLiteral("--snps"), m_inputs + QStringLiteral("/snps.txt"),
-            QStringLiteral("--traits"), m_inputs + QStringLiteral("/traits.txt"),
-            QStringLiteral("--out"), out, QStringLiteral("--no-register")};
+    return {QStringLiteral("--results"),    m_inputs + QStringLiteral("/results.txt"),
+            QStringLiteral("--snps"),       m_inputs + QStringLiteral("/snps.txt"),
+            QStringLiteral("--traits"),     m_inputs + QStringLiteral("/traits.txt"),
+            QStringLiteral("--out"),        out,
+            QStringLiteral("--no-register")};
 }
 
 void tst_InterruptedImport::initTestCase()
@@ -108,9 +110,13 @@ void tst_InterruptedImport::initTestCase()
     writeText(old + QStringLiteral("/r.txt"), "trait\tsnp\tp\tb\tse\nA\tx1\t0.5\t1\t2\nB\tx2\t0.25\t3\t4\n");
     writeText(old + QStringLiteral("/s.txt"), "snp\tchr\tpos\tgene\nx1\t3\t7.5\tg\nx2\tX\t1.25\th\n");
     writeText(old + QStringLiteral("/t.txt"), "trait\tdesc\nA\ta\nB\tb\n");
-    const ImportResult made = runImport(old, ImportInputs{old + QStringLiteral("/r.txt"),
-                                                          old + QStringLiteral("/s.txt"),
-                                                          old + QStringLiteral("/t.txt"), {}, {}, {}});
+    const ImportResult made = runImport(old,
+                                        ImportInputs{old + QStringLiteral("/r.txt"),
+                                                     old + QStringLiteral("/s.txt"),
+                                                     old + QStringLiteral("/t.txt"),
+                                                     {},
+                                                     {},
+                                                     {}});
     QVERIFY2(!made.failed, qPrintable(made.errorText));
     m_old = snapshot(old);
 
@@ -119,9 +125,9 @@ void tst_InterruptedImport::initTestCase()
     const int rows = 400000, snps = 20000, traits = 400;
     results.reserve(rows * 28);
     for (int i = 0; i < rows; ++i) {
-        results += 't' + QByteArray::number(i % traits) + "\trs" + QByteArray::number((qint64(i) * 7919) % snps)
-            + '\t' + QByteArray::number((i % 1000) / 1000.0) + '\t' + QByteArray::number(i % 97)
-            + ".5\t0." + QByteArray::number(i % 13) + '\n';
+        results += 't' + QByteArray::number(i % traits) + "\trs"
+            + QByteArray::number((qint64(i) * 7919) % snps) + '\t' + QByteArray::number((i % 1000) / 1000.0)
+            + '\t' + QByteArray::number(i % 97) + ".5\t0." + QByteArray::number(i % 13) + '\n';
     }
     writeText(m_inputs + QStringLiteral("/results.txt"), results);
     QByteArray snpInfo("snp\tchr\tpos\tgene\n");
@@ -152,11 +158,11 @@ void tst_InterruptedImport::killed_data()
     // When to kill: after a share of a complete run's time, or as soon as the folder shows a
     // given step of the import.
     QTest::addColumn<double>("share");
-    QTest::addColumn<QString>("whenFile");   // kill once this file differs from the old dataset's
+    QTest::addColumn<QString>("whenFile"); // kill once this file differs from the old dataset's
     for (int k = 0; k <= 10; ++k)
         QTest::addRow("after %d%% of the run", k * 10) << k / 10.0 << QString();
-    for (const char *name : {"summary.txt", "IDlist.dat", "SNPlist.dat", "table1.dat",
-                             "ID_Line.dat", "table2.dat", "Pos_Line.dat"})
+    for (const char *name : {"summary.txt", "IDlist.dat", "SNPlist.dat", "table1.dat", "ID_Line.dat",
+                             "table2.dat", "Pos_Line.dat"})
         QTest::addRow("as soon as %s is replaced", name) << 0.0 << QString::fromLatin1(name);
 }
 

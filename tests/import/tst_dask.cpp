@@ -65,8 +65,8 @@ QByteArray results(int badLine = 0, const QByteArray &bad = {})
             continue;
         }
         text += traits[(i * 7) % 3] + '\t' + snps[(i * 5) % 6] + '\t'
-            + (i == 3 ? QByteArray("1e-300") : QByteArray::number(i * 0.125)) + '\t'
-            + QByteArray::number(-i) + (i % 4 == 0 ? "\r\n" : "\n");
+            + (i == 3 ? QByteArray("1e-300") : QByteArray::number(i * 0.125)) + '\t' + QByteArray::number(-i)
+            + (i % 4 == 0 ? "\r\n" : "\n");
     }
     return text;
 }
@@ -91,7 +91,9 @@ private:
 
 void tst_Dask::initTestCase()
 {
-    if (QProcess::execute(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import distributed")}) != 0)
+    if (QProcess::execute(QStringLiteral("/usr/bin/python3"),
+                          {QStringLiteral("-c"), QStringLiteral("import distributed")})
+        != 0)
         QSKIP("python3-distributed is not installed");
     // One cluster for all cases: a cluster's start costs seconds.
     m_cluster.start(QStringLiteral(QUILLMAP_DASK), {QStringLiteral("--serve"), QStringLiteral("2")});
@@ -123,17 +125,20 @@ void tst_Dask::sameAsIndexer_data()
     QTest::newRow("worker dies merging") << good << Snps << Traits << QByteArray("merge-2-0") << 0;
     QTest::newRow("columns") << results(31, "T1\trs1\t1\t2\t3\n") << Snps << Traits << QByteArray() << 1;
     QTest::newRow("number") << results(22, "T1\trs1\tNA\t2\n") << Snps << Traits << QByteArray() << 1;
-    QTest::newRow("carriage return") << results(17, "T1\r\trs1\t1\t2\n") << Snps << Traits << QByteArray() << 1;
+    QTest::newRow("carriage return") << results(17, "T1\r\trs1\t1\t2\n") << Snps << Traits << QByteArray()
+                                     << 1;
     QTest::newRow("blank line") << results(40, "\n\n") << Snps << Traits << QByteArray() << 1;
     QTest::newRow("no data lines") << QByteArray("trait\tsnp\tp\n") << Snps << Traits << QByteArray() << 1;
-    QTest::newRow("two columns") << QByteArray("trait\tsnp\nT1\trs1\n") << Snps << Traits << QByteArray() << 1;
+    QTest::newRow("two columns") << QByteArray("trait\tsnp\nT1\trs1\n") << Snps << Traits << QByteArray()
+                                 << 1;
     QTest::newRow("utf-16") << QByteArray("\xff\xfet\0r\0") << Snps << Traits << QByteArray() << 1;
     QTest::newRow("trait information") << good << Snps << Traits + "T2\n" << QByteArray() << 1;
     QTest::newRow("snp columns") << good << Snps + "rs9\t1\n" << Traits << QByteArray() << 1;
     QTest::newRow("snp chromosome") << good << Snps + "rs9\tchr1\t1.5\tg\n" << Traits << QByteArray() << 1;
     QTest::newRow("snp position") << good << Snps + "rs9\t1\t15\tg\n" << Traits << QByteArray() << 1;
     QTest::newRow("snp bin") << good << Snps + "rs9\tX\t9999.5\tg\n" << Traits << QByteArray() << 1;
-    QTest::newRow("snp missing") << good << QByteArray(Snps).replace("rs4\t", "rs0\t") << Traits << QByteArray() << 1;
+    QTest::newRow("snp missing") << good << QByteArray(Snps).replace("rs4\t", "rs0\t") << Traits
+                                 << QByteArray() << 1;
     QTest::newRow("missing input") << QByteArray() << Snps << Traits << QByteArray() << 2;
 }
 
@@ -177,7 +182,8 @@ void tst_Dask::sameAsIndexer()
     }
     const Run expected = run(QStringLiteral(QUILLMAP_INDEXER), inputs + QStringList{single});
     const Run got = run(QStringLiteral(QUILLMAP_DASK),
-                        QStringList{"--scheduler", m_address, "--chunk", "37"} + inputs + QStringList{dask}, die);
+                        QStringList{"--scheduler", m_address, "--chunk", "37"} + inputs + QStringList{dask},
+                        die);
     QCOMPARE(expected.exitCode, exitCode);
     QCOMPARE(got.exitCode, expected.exitCode);
     QVERIFY2(got.err == expected.err, got.err.constData());
@@ -197,15 +203,18 @@ void tst_Dask::exampleStudyOnItsOwnCluster()
     gzip.start(QStringLiteral("gzip"), {QStringLiteral("-c"), examples + QStringLiteral("results.txt")});
     QVERIFY(gzip.waitForFinished() && gzip.exitCode() == 0);
     for (const QString &results : {examples + QStringLiteral("results.txt"), gzipped}) {
-        const QStringList inputs = {"--results", results, "--snps", examples + QStringLiteral("snp_info.txt"),
-                                    "--traits", examples + QStringLiteral("trait_info.txt"), "--groups",
-                                    examples + QStringLiteral("trait_groups.txt"), "--genes",
-                                    examples + QStringLiteral("gene_positions.txt"), "--out"};
+        const QStringList inputs = {"--results", results,
+                                    "--snps",    examples + QStringLiteral("snp_info.txt"),
+                                    "--traits",  examples + QStringLiteral("trait_info.txt"),
+                                    "--groups",  examples + QStringLiteral("trait_groups.txt"),
+                                    "--genes",   examples + QStringLiteral("gene_positions.txt"),
+                                    "--out"};
         const QString single = dir.filePath(QStringLiteral("single"));
         const QString dask = dir.filePath(QStringLiteral("dask"));
         const Run expected = run(QStringLiteral(QUILLMAP_INDEXER), inputs + QStringList{single});
         const Run got = run(QStringLiteral(QUILLMAP_DASK),
-                            QStringList{"--scheduler", "local:2", "--chunk", "64K"} + inputs + QStringList{dask});
+                            QStringList{"--scheduler", "local:2", "--chunk", "64K"} + inputs
+                                + QStringList{dask});
         QCOMPARE(expected.exitCode, 0);
         QCOMPARE(got.exitCode, 0);
         QCOMPARE(got.err, expected.err);

@@ -62,7 +62,7 @@ QString file(const QString &folder, const char *name)
 }
 
 const char *const AllOutputs[] = {
-    quillmap::files::TraitList,  quillmap::files::SnpList,   quillmap::files::TraitTable,
+    quillmap::files::TraitList,   quillmap::files::SnpList,  quillmap::files::TraitTable,
     quillmap::files::TraitCounts, quillmap::files::BinTable, quillmap::files::BinCounts,
     quillmap::files::GroupTraits, quillmap::files::BinGenes,
 };
@@ -98,9 +98,9 @@ class tst_Importer final : public QObject
 
 private:
     // Writes the five inputs into `dir` and returns their paths.
-    static ImportInputs makeInputs(const QString &dir, const QByteArray &results,
-                                   const QByteArray &snps, const QByteArray &traits,
-                                   const QByteArray &groups = {}, const QByteArray &genes = {})
+    static ImportInputs makeInputs(const QString &dir, const QByteArray &results, const QByteArray &snps,
+                                   const QByteArray &traits, const QByteArray &groups = {},
+                                   const QByteArray &genes = {})
     {
         ImportInputs in;
         in.results = dir + QStringLiteral("/results.txt");
@@ -123,14 +123,13 @@ private:
     static QByteArray summaryHead(const ImportInputs &in, const QByteArray &resultsHeader,
                                   const QByteArray &snpHeader, int extraStats, int extraSnp)
     {
-        QByteArray paths = in.results.toUtf8() + '\t' + in.snpInfo.toUtf8() + '\t'
-            + in.traitInfo.toUtf8();
+        QByteArray paths = in.results.toUtf8() + '\t' + in.snpInfo.toUtf8() + '\t' + in.traitInfo.toUtf8();
         if (!in.groups.isEmpty())
             paths += '\t' + in.groups.toUtf8();
         return paths + "\nHeader of the columns for main table:\t" + resultsHeader
-            + "\nHeader of the columns for snp table:\t" + snpHeader
-            + "\nnumber of extra trait columns\t" + QByteArray::number(extraStats)
-            + "\nnumber of extra snp columns\t" + QByteArray::number(extraSnp) + '\n';
+            + "\nHeader of the columns for snp table:\t" + snpHeader + "\nnumber of extra trait columns\t"
+            + QByteArray::number(extraStats) + "\nnumber of extra snp columns\t"
+            + QByteArray::number(extraSnp) + '\n';
     }
 
 private slots:
@@ -203,9 +202,9 @@ void tst_Importer::goldenFolder()
         if (entry == QLatin1String("summary.txt"))
             want.replace("@DIR@", dir.toUtf8());
         const QByteArray got = readAll(out.filePath(written));
-        QVERIFY2(got == want, qPrintable(written + QStringLiteral(":\n") + QString::fromUtf8(got.toHex(' '))
-                                         + QStringLiteral("\nexpected\n")
-                                         + QString::fromUtf8(want.toHex(' '))));
+        QVERIFY2(got == want,
+                 qPrintable(written + QStringLiteral(":\n") + QString::fromUtf8(got.toHex(' '))
+                            + QStringLiteral("\nexpected\n") + QString::fromUtf8(want.toHex(' '))));
         compared << written;
     }
     // Nothing more than the expected files: no Gene2ID.dat or pos2gene.dat when not chosen, and
@@ -254,10 +253,18 @@ void tst_Importer::validation_data()
     const struct {
         const char *name;
         const char *value;
-    } badStats[] = {{"NA", "NA"},         {"empty", ""},          {"decimal comma", "1,5"},
-                    {"4e38", "4e38"},     {"-4e38", "-4e38"},     {"nan", "nan"},
-                    {"inf", "inf"},       {"Infinity", "Infinity"}, {"leading blank", " 1"},
-                    {"trailing blank", "1 "}, {"hex", "0x10"},    {"bare exponent", "1e"},
+    } badStats[] = {{"NA", "NA"},
+                    {"empty", ""},
+                    {"decimal comma", "1,5"},
+                    {"4e38", "4e38"},
+                    {"-4e38", "-4e38"},
+                    {"nan", "nan"},
+                    {"inf", "inf"},
+                    {"Infinity", "Infinity"},
+                    {"leading blank", " 1"},
+                    {"trailing blank", "1 "},
+                    {"hex", "0x10"},
+                    {"bare exponent", "1e"},
                     {"1e400", "1e400"}};
     for (const auto &bad : badStats) {
         QTest::addRow("statistic %s in the extra column", bad.name)
@@ -280,14 +287,12 @@ void tst_Importer::validation_data()
         << "error : the results file needs at least 3 columns (trait, SNP, statistic)!"
         << Left::ResultsFailure;
     QTest::newRow("results header without data lines")
-        << head << GoodSnps << GoodTraits
-        << QByteArray("error : the results file has no data lines!\n")
+        << head << GoodSnps << GoodTraits << QByteArray("error : the results file has no data lines!\n")
         << "error : the results file has no data lines!" << Left::ResultsFailure;
     QTest::newRow("SNP information header with two fields")
         << GoodResults << QByteArray("S\tchr\nrs1\t1\n") << GoodTraits
         << QByteArray("error : the snp info file needs at least 3 columns (SNP, chr, pos)!\n")
-        << "error : the snp info file needs at least 3 columns (SNP, chr, pos)!"
-        << Left::ResultsFailure;
+        << "error : the snp info file needs at least 3 columns (SNP, chr, pos)!" << Left::ResultsFailure;
 
     // Check 2: trait information lines.
     QTest::newRow("trait information line with an extra field")
@@ -327,8 +332,8 @@ void tst_Importer::validation_data()
     for (const char *pos : {"123456", "12.", "12,5", "NA", "1e5", "", "4e38.5", "1.5 "}) {
         QTest::addRow("position '%s'", pos)
             << GoodResults << QByteArray("S\tchr\tpos\nrs1\t1\t") + pos + "\nrs2\tX\t2.5\n"
-            << GoodTraits << QByteArray("error :1" + posError)
-            << QString::fromUtf8("error :1" + posError) << Left::SnpFailure;
+            << GoodTraits << QByteArray("error :1" + posError) << QString::fromUtf8("error :1" + posError)
+            << Left::SnpFailure;
     }
     const QByteArray rangeError = "th line has invalid pos! Chromosome x 1000 + position in Mb "
                                   "must lie between -32768 and 32767!";
@@ -341,21 +346,19 @@ void tst_Importer::validation_data()
         << QByteArray("error :1" + rangeError) << QString::fromUtf8("error :1" + rangeError)
         << Left::SnpFailure;
     QTest::newRow("SNP not in the results is still checked")
-        << GoodResults << QByteArray("S\tchr\tpos\nrs1\t1\t1.5\nrs2\tX\t2.5\nrs7\tMT\t1.0\n")
-        << GoodTraits << QByteArray("error :3th line has invalid chr!")
-        << "error :3th line has invalid chr!" << Left::SnpFailure;
+        << GoodResults << QByteArray("S\tchr\tpos\nrs1\t1\t1.5\nrs2\tX\t2.5\nrs7\tMT\t1.0\n") << GoodTraits
+        << QByteArray("error :3th line has invalid chr!") << "error :3th line has invalid chr!"
+        << Left::SnpFailure;
 
     // Check 5: a results SNP without a position line.
     QTest::newRow("results SNP missing from SNP information")
         << GoodResults << QByteArray("S\tchr\tpos\nrs1\t1\t1.5\nrs3\tX\t2.5\n") << GoodTraits
         << QByteArray("error : can't find pos info for some snp, please check the snp info file.")
-        << "error : can't find pos info for some snp, please check the snp info file."
-        << Left::SnpFailure;
+        << "error : can't find pos info for some snp, please check the snp info file." << Left::SnpFailure;
     QTest::newRow("SNP names are compared exactly")
         << GoodResults << QByteArray("S\tchr\tpos\nrs1\t1\t1.5\nRS2\tX\t2.5\n") << GoodTraits
         << QByteArray("error : can't find pos info for some snp, please check the snp info file.")
-        << "error : can't find pos info for some snp, please check the snp info file."
-        << Left::SnpFailure;
+        << "error : can't find pos info for some snp, please check the snp info file." << Left::SnpFailure;
     QTest::newRow("trait error comes before any SNP information error")
         << GoodResults << QByteArray("S\tchr\tpos\nrs1\tchr1\t1.5\n") << QByteArray("T\tx\nT1\n")
         << QByteArray("error : 1th line has different column numbers!\n")
@@ -479,15 +482,18 @@ void tst_Importer::negLog10Column_data()
     QTest::newRow("1") << "p" << QByteArray("1") << 0.0f << QString();
     QTest::newRow("0") << "p" << QByteArray("0") << 0.0f
                        << "error : 2th line has 0 in column p, a p-value of 0 has no -log10!";
-    QTest::newRow("negative") << "p" << QByteArray("-0.5") << 0.0f
+    QTest::newRow("negative")
+        << "p" << QByteArray("-0.5") << 0.0f
         << "error : 2th line has -0.5 in column p, which is not a p-value between 0 and 1!";
-    QTest::newRow("above 1") << "p" << QByteArray("1.5") << 0.0f
+    QTest::newRow("above 1")
+        << "p" << QByteArray("1.5") << 0.0f
         << "error : 2th line has 1.5 in column p, which is not a p-value between 0 and 1!";
-    QTest::newRow("NA") << "p" << QByteArray("NA") << 0.0f
-                        << "error : 2th line has invalid numeric number! ";
-    QTest::newRow("no such column") << "q" << QByteArray("0.5") << 0.0f
+    QTest::newRow("NA") << "p" << QByteArray("NA") << 0.0f << "error : 2th line has invalid numeric number! ";
+    QTest::newRow("no such column")
+        << "q" << QByteArray("0.5") << 0.0f
         << "error : the results file has no statistic column named q to store as -log10!";
-    QTest::newRow("the SNP column is no statistic") << "S" << QByteArray("0.5") << 0.0f
+    QTest::newRow("the SNP column is no statistic")
+        << "S" << QByteArray("0.5") << 0.0f
         << "error : the results file has no statistic column named S to store as -log10!";
 }
 
@@ -578,7 +584,8 @@ void tst_Importer::wideResultsFile()
     QCOMPARE(second.traitIndex, 1);
     QCOMPARE(second.firstStat, 2.0f);
     QCOMPARE(stats[extra - 1], -float(extra - 1));
-    QCOMPARE(summaryLines(dir.path()).value(3), "number of extra trait columns\t" + QByteArray::number(extra));
+    QCOMPARE(summaryLines(dir.path()).value(3),
+             "number of extra trait columns\t" + QByteArray::number(extra));
 }
 
 // Names are text: byte strings that are not UTF-8 read as the replacement character, so two
@@ -674,8 +681,9 @@ void tst_Importer::gzipInputEqualsPlainInput()
     for (const char *name : AllOutputs)
         QCOMPARE(readAll(file(b, name)), readAll(file(a, name)));
     QCOMPARE(summaryLines(b).mid(1), summaryLines(a).mid(1));
-    QCOMPARE(summaryLines(b).value(0), packed.results.toUtf8() + '\t' + packed.snpInfo.toUtf8() + '\t'
-                                           + packed.traitInfo.toUtf8() + '\t' + packed.groups.toUtf8());
+    QCOMPARE(summaryLines(b).value(0),
+             packed.results.toUtf8() + '\t' + packed.snpInfo.toUtf8() + '\t' + packed.traitInfo.toUtf8()
+                 + '\t' + packed.groups.toUtf8());
 
     // The dataset opens, with the side files read as the import read them.
     DatasetTables plainTables;
@@ -703,8 +711,7 @@ void tst_Importer::byteOrderMarkIsStripped()
     QVERIFY(dir.isValid());
     const QByteArray bom = "\xEF\xBB\xBF";
     const ImportInputs in = makeInputs(dir.path(), bom + GoodResults, bom + GoodSnps,
-                                       bom + "T\tx\nT1\ta\nT2\tb\n", bom + GoodGroups,
-                                       bom + GoodGenes);
+                                       bom + "T\tx\nT1\ta\nT2\tb\n", bom + GoodGroups, bom + GoodGenes);
     const ImportResult result = runImport(dir.path(), in);
     QVERIFY2(!result.failed, qPrintable(result.errorText));
     const QList<QByteArray> lines = summaryLines(dir.path());
@@ -729,7 +736,8 @@ void tst_Importer::reimportRemovesOptionalFilesItDoesNotWrite()
     QVERIFY(!QFileInfo::exists(file(dir.path(), quillmap::files::GroupTraits)));
     QCOMPARE(summaryLines(dir.path()).value(0).count('\t'), 2); // three paths
     // The folder's lock is gone with the import.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".lock")), QStringList());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".lock")),
+             QStringList());
 }
 
 void tst_Importer::plantedLinksAreReplaced_data()
@@ -753,8 +761,8 @@ void tst_Importer::plantedLinksAreReplaced()
         writeAll(dir.filePath(QStringLiteral("victim-") + name), "PRECIOUS");
         QVERIFY(QFile::link(dir.filePath(QStringLiteral("victim-") + name), out + QLatin1Char('/') + name));
     }
-    const ImportResult result = runImport(out, makeInputs(dir.path(), GoodResults, snps, GoodTraits,
-                                                          GoodGroups, GoodGenes));
+    const ImportResult result = runImport(
+        out, makeInputs(dir.path(), GoodResults, snps, GoodTraits, GoodGroups, GoodGenes));
     QCOMPARE(result.failed, snps != GoodSnps);
     for (const QString &name : names)
         QCOMPARE(readAll(dir.filePath(QStringLiteral("victim-") + name)), QByteArray("PRECIOUS"));
@@ -835,7 +843,8 @@ void tst_Importer::failedWriteFailsTheImport()
         results += "T" + QByteArray::number(i % 5) + "\trs" + QByteArray::number(i % 2 + 1) + "\t0.5\t1\n";
     QByteArray geneLines = "G\tC\tS\tE\n";
     for (int i = 0; i < genes; ++i)
-        geneLines += "gene" + QByteArray::number(i) + "\t1\t" + QByteArray::number(i) + ".2\t" + QByteArray::number(i) + ".3\n";
+        geneLines += "gene" + QByteArray::number(i) + "\t1\t" + QByteArray::number(i) + ".2\t"
+            + QByteArray::number(i) + ".3\n";
     const ImportInputs in = makeInputs(dir.path(), results, GoodSnps, GoodTraits, GoodGroups, geneLines);
     const QString out = dir.filePath(QStringLiteral("dataset"));
     QVERIFY(QDir().mkpath(out));
@@ -848,7 +857,8 @@ void tst_Importer::failedWriteFailsTheImport()
     }
     QVERIFY(result.failed);
     QCOMPARE(result.failure, ImportResult::Failure::WriteFailure);
-    QVERIFY2(result.errorText.startsWith(QLatin1String("error : can't write the file ")), qPrintable(result.errorText));
+    QVERIFY2(result.errorText.startsWith(QLatin1String("error : can't write the file ")),
+             qPrintable(result.errorText));
     QVERIFY(summaryLines(out).value(5).contains("error"));
     DatasetTables tables;
     QVERIFY(!DatasetLoader(out).load(tables).ok());
@@ -898,8 +908,9 @@ void tst_Importer::progressStagesAndFolderMarkedWhileRunning()
             lineSixWhileWriting = summaryLines(dir.path()).value(5);
     });
     QVERIFY2(!result.failed, qPrintable(result.errorText));
-    QCOMPARE(stages, (QStringList{importstage::Results, importstage::TraitInfo, importstage::SnpInfo,
-                                  importstage::Tables, importstage::Groups, importstage::Genes}));
+    QCOMPARE(stages,
+             (QStringList{importstage::Results, importstage::TraitInfo, importstage::SnpInfo,
+                          importstage::Tables, importstage::Groups, importstage::Genes}));
     QCOMPARE(largestResultsCount, qint64(65536));
     // An import cut short here would leave a folder that the startup dialog refuses.
     QVERIFY2(lineSixWhileWriting.contains("error"), lineSixWhileWriting.constData());
@@ -949,7 +960,8 @@ void tst_Importer::spilledRunsEqualInMemory()
         QVERIFY2(readAll(file(spilled, name)) == readAll(file(held, name)), name);
     QCOMPARE(summaryLines(spilled), summaryLines(held));
     // No run is left behind.
-    QCOMPARE(QDir(spilled).entryList(QDir::Files | QDir::Hidden), QDir(held).entryList(QDir::Files | QDir::Hidden));
+    QCOMPARE(QDir(spilled).entryList(QDir::Files | QDir::Hidden),
+             QDir(held).entryList(QDir::Files | QDir::Hidden));
 }
 
 // A quarter of the machine's memory, kept between 256M and 2G: 100M rows then peak well under

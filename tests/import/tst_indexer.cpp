@@ -82,8 +82,8 @@ void tst_Indexer::init()
 void tst_Indexer::writesTheGoldenFolderWithAbsolutePaths()
 {
     const Run run = runIndexer({"--results", "results.txt", "--snps", "snpinfo.txt", "--traits",
-                                "./traitinfo.txt", "--groups", "../in/groups.txt", "--genes",
-                                "genes.txt", "--out", "../made/dataset"},
+                                "./traitinfo.txt", "--groups", "../in/groups.txt", "--genes", "genes.txt",
+                                "--out", "../made/dataset"},
                                m_data);
     QCOMPARE(run.exitCode, 0);
     // Not on a terminal: nothing but errors and the values single precision lost are printed.
@@ -97,8 +97,8 @@ void tst_Indexer::writesTheGoldenFolderWithAbsolutePaths()
     QByteArray summary = readAll(expected + QStringLiteral("summary.txt"));
     summary.replace("@DIR@", QDir(m_data).canonicalPath().toUtf8());
     QCOMPARE(readAll(out + QStringLiteral("/summary.txt")), summary);
-    for (const char *name : {"IDlist.dat", "SNPlist.dat", "ID_Line.dat", "Pos_Line.dat", "Gene2ID.dat",
-                             "pos2gene.dat"}) {
+    for (const char *name :
+         {"IDlist.dat", "SNPlist.dat", "ID_Line.dat", "Pos_Line.dat", "Gene2ID.dat", "pos2gene.dat"}) {
         QCOMPARE(readAll(out + QLatin1Char('/') + QLatin1String(name)),
                  readAll(expected + QLatin1String(name)));
     }
@@ -128,16 +128,25 @@ void tst_Indexer::usageErrors_data()
     QTest::newRow("no arguments") << QStringList{};
     QTest::newRow("missing --out") << QStringList{"--results", "a", "--snps", "b", "--traits", "c"};
     QTest::newRow("missing --traits") << QStringList{"--results", "a", "--snps", "b", "--out", "o"};
-    QTest::newRow("option without value") << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out"};
-    QTest::newRow("unknown option") << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out", "o", "--fast"};
-    QTest::newRow("--neglog10 without a column") << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out", "o", "--neglog10"};
-    QTest::newRow("--format without --build") << QStringList{"--format", "plink2", "--out", "o", "a.glm.linear"};
-    QTest::newRow("--format without files") << QStringList{"--format", "plink2", "--build", "hg38", "--out", "o"};
-    QTest::newRow("unknown format") << QStringList{"--format", "plink3", "--build", "hg38", "--out", "o", "a"};
+    QTest::newRow("option without value")
+        << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out"};
+    QTest::newRow("unknown option") << QStringList{"--results", "a",     "--snps", "b",     "--traits",
+                                                   "c",         "--out", "o",      "--fast"};
+    QTest::newRow("--neglog10 without a column")
+        << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out", "o", "--neglog10"};
+    QTest::newRow("--format without --build")
+        << QStringList{"--format", "plink2", "--out", "o", "a.glm.linear"};
+    QTest::newRow("--format without files")
+        << QStringList{"--format", "plink2", "--build", "hg38", "--out", "o"};
+    QTest::newRow("unknown format") << QStringList{"--format", "plink3", "--build", "hg38",
+                                                   "--out",    "o",      "a"};
     QTest::newRow("unknown build") << QStringList{"--format", "plink2", "--build", "hg37", "--out", "o", "a"};
-    QTest::newRow("--format with --results") << QStringList{"--format", "plink2", "--build", "hg38", "--out", "o", "--results", "r", "a"};
-    QTest::newRow("files without --format") << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out", "o", "x.glm.linear"};
-    QTest::newRow("option twice") << QStringList{"--results", "a", "--results", "b", "--snps", "b", "--traits", "c", "--out", "o"};
+    QTest::newRow("--format with --results")
+        << QStringList{"--format", "plink2", "--build", "hg38", "--out", "o", "--results", "r", "a"};
+    QTest::newRow("files without --format")
+        << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out", "o", "x.glm.linear"};
+    QTest::newRow("option twice") << QStringList{"--results", "a",        "--results", "b",     "--snps",
+                                                 "b",         "--traits", "c",         "--out", "o"};
 }
 
 void tst_Indexer::usageErrors()
@@ -177,8 +186,9 @@ void tst_Indexer::helpExplainsTheFiles()
 {
     const Run run = runIndexer({"--help"});
     QCOMPARE(run.exitCode, 0);
-    for (const char *word : {"--results", "--snps", "--traits", "--groups", "--genes", "--out", "--neglog10", "--format", "plink2", "plink1", "regenie", "gwas-ssf", "--build", "hg38", "Mb",
-                             ".gz", "Exit status"})
+    for (const char *word :
+         {"--results", "--snps", "--traits", "--groups", "--genes", "--out", "--neglog10", "--format",
+          "plink2", "plink1", "regenie", "gwas-ssf", "--build", "hg38", "Mb", ".gz", "Exit status"})
         QVERIFY2(run.out.contains(word), word);
 }
 
@@ -191,8 +201,8 @@ void tst_Indexer::registersTheFolderUnlessAsked()
     registrystore::write({});
     const QString made = m_dir->filePath(QStringLiteral("made"));
     const QString quiet = m_dir->filePath(QStringLiteral("quiet"));
-    const QStringList inputs = {"--results", "results.txt", "--snps", "snpinfo.txt", "--traits",
-                                "traitinfo.txt", "--out"};
+    const QStringList inputs = {"--results", "results.txt",   "--snps", "snpinfo.txt",
+                                "--traits",  "traitinfo.txt", "--out"};
     QCOMPARE(runIndexer(inputs + QStringList{made}, m_data).exitCode, 0);
     QCOMPARE(runIndexer(inputs + QStringList{made}, m_data).exitCode, 0);
     QCOMPARE(runIndexer(inputs + QStringList{quiet, "--no-register"}, m_data).exitCode, 0);
@@ -201,8 +211,11 @@ void tst_Indexer::registersTheFolderUnlessAsked()
     // A failed import is never registered.
     writeAll(m_data + QStringLiteral("/bad.txt"), "T\tS\tp\nT1\trs1\tNA\n");
     const QString bad = m_dir->filePath(QStringLiteral("bad"));
-    QCOMPARE(runIndexer({"--results", "bad.txt", "--snps", "snpinfo.txt", "--traits",
-                         "traitinfo.txt", "--out", bad}, m_data).exitCode, 1);
+    QCOMPARE(runIndexer(
+                 {"--results", "bad.txt", "--snps", "snpinfo.txt", "--traits", "traitinfo.txt", "--out", bad},
+                 m_data)
+                 .exitCode,
+             1);
     QCOMPARE(registrystore::read(), QStringList{QDir(made).absolutePath()});
 
     // A list that cannot be written is said, not passed over.
@@ -221,11 +234,13 @@ void tst_Indexer::toolOutputInOneCommand()
 {
     const QByteArray header = "#CHROM\tPOS\tID\tREF\tALT\tA1\tTEST\tOBS_CT\tBETA\tSE\tT_STAT\tP\n";
     writeAll(m_data + QStringLiteral("/plink2.a.glm.linear"),
-             header + "1\t14181\t1:14181\tA\tG\tG\tADD\t9\t1\t1\t1\t3.5e-415\n"
-                      "1\t14181\t1:14181\tA\tG\tG\tSEX\t9\t1\t1\t1\t0.5\n");
+             header
+                 + "1\t14181\t1:14181\tA\tG\tG\tADD\t9\t1\t1\t1\t3.5e-415\n"
+                   "1\t14181\t1:14181\tA\tG\tG\tSEX\t9\t1\t1\t1\t0.5\n");
     writeAll(m_data + QStringLiteral("/plink2.b.glm.linear"),
-             header + "1\t14181\t1:14181\tA\tG\tG\tADD\t9\t1\t1\t1\tNA\n"
-                      "X\t100\trs9\tA\tG\tG\tADD\t9\t1\t1\t1\t0.5\n");
+             header
+                 + "1\t14181\t1:14181\tA\tG\tG\tADD\t9\t1\t1\t1\tNA\n"
+                   "X\t100\trs9\tA\tG\tG\tADD\t9\t1\t1\t1\t0.5\n");
     const QString out = m_dir->filePath(QStringLiteral("tool"));
     const Run run = runIndexer({"--format", "plink2", "--build", "hg38", "--out", out, "--no-register",
                                 "--memory", "1M", "plink2.a.glm.linear", "plink2.b.glm.linear"},

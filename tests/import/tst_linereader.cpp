@@ -71,8 +71,13 @@ void tst_LineReader::lines_data()
     QTest::newRow("tabs kept") << QByteArray("\ta\t\n") << L{"\ta\t"};
     QTest::newRow("byte order mark skipped") << QByteArray("\xEF\xBB\xBFh\tx\nd\n") << L{"h\tx", "d"};
     QTest::newRow("only a byte order mark") << QByteArray("\xEF\xBB\xBF") << L{""};
-    QTest::newRow("mark later on is data") << QByteArray("a\n\xEF\xBB\xBF" "b") << L{"a", "\xEF\xBB\xBF" "b"};
-    QTest::newRow("UTF-8 names") << QByteArray("\xC3\xA9\t\xF0\x9F\x98\x80\n") << L{"\xC3\xA9\t\xF0\x9F\x98\x80"};
+    QTest::newRow("mark later on is data") << QByteArray("a\n\xEF\xBB\xBF"
+                                                         "b")
+                                           << L{"a",
+                                                "\xEF\xBB\xBF"
+                                                "b"};
+    QTest::newRow("UTF-8 names") << QByteArray("\xC3\xA9\t\xF0\x9F\x98\x80\n")
+                                 << L{"\xC3\xA9\t\xF0\x9F\x98\x80"};
 }
 
 void tst_LineReader::lines()

@@ -17,8 +17,8 @@ private slots:
 
 void tst_NameSet::idsAndSortedNames_data()
 {
-    QTest::addColumn<Names>("input"); // names in the order they are met
-    QTest::addColumn<Names>("sorted"); // the names finish() gives
+    QTest::addColumn<Names>("input");      // names in the order they are met
+    QTest::addColumn<Names>("sorted");     // the names finish() gives
     const QByteArray longName(70000, 'a'); // beyond a slot's length field
     Names many;
     Names manySorted;

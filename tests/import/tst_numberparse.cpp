@@ -44,22 +44,24 @@ void tst_NumberParse::statistic_data()
     QTest::newRow("exponent minus") << QByteArray("2e-3") << true << 2e-3f << true << false;
     QTest::newRow("3e38") << QByteArray("3e38") << true << 3e38f << true << false;
     QTest::newRow("-3e38") << QByteArray("-3e38") << true << -3e38f << true << false;
-    QTest::newRow("just below the float maximum") << QByteArray("3.4028234e38") << true << FLT_MAX << true << false;
+    QTest::newRow("just below the float maximum")
+        << QByteArray("3.4028234e38") << true << FLT_MAX << true << false;
     QTest::newRow("1e-300 becomes 0") << QByteArray("1e-300") << true << 0.0f << true << true;
     QTest::newRow("5.74e-50 becomes 0") << QByteArray("5.74e-50") << true << 0.0f << true << true;
     QTest::newRow("below double range becomes 0") << QByteArray("1e-400") << true << 0.0f << true << true;
-    QTest::newRow("huge negative exponent") << QByteArray("1e-99999999999999999999") << true << 0.0f << true << true;
+    QTest::newRow("huge negative exponent")
+        << QByteArray("1e-99999999999999999999") << true << 0.0f << true << true;
     QTest::newRow("zero with huge exponent") << QByteArray("0e99999") << true << 0.0f << true << false;
     QTest::newRow("denormal float") << QByteArray("1e-40") << true << 1e-40f << true << true;
-    QTest::newRow("many digits") << QByteArray("0.12345678901234567890123") << true << 0.12345678901234567890123f << true << false;
+    QTest::newRow("many digits") << QByteArray("0.12345678901234567890123") << true
+                                 << 0.12345678901234567890123f << true << false;
 
     for (const char *text : {"4e38", "-4e38", "3.4028236e38", "1e400", "1e99999999999999999999"})
         QTest::addRow("out of range '%s'", text) << QByteArray(text) << false << 0.0f << true << false;
-    const char *invalid[] = {"",     "NA",    "na",   "nan",  "NaN",  "-nan",   "inf",   "-inf",
-                             "Inf",  "Infinity", "1,5", " 1",  "1 ",   "\t1",  "0x10",
-                             "0X1p3", "1e",   "1e+",  "1e-",  "e5",   ".",      "-",     "+",
-                             "+-1",  "--1",  "1.2.3", "1e5.5", "1e5e5", "1d5", "1f",   "\xef\xbc\x91",
-                             "1_000", "٣"};
+    const char *invalid[] = {
+        "",   "NA",  "na",  "nan",   "NaN",   "-nan",  "inf", "-inf", "Inf",          "Infinity", "1,5",
+        " 1", "1 ",  "\t1", "0x10",  "0X1p3", "1e",    "1e+", "1e-",  "e5",           ".",        "-",
+        "+",  "+-1", "--1", "1.2.3", "1e5.5", "1e5e5", "1d5", "1f",   "\xef\xbc\x91", "1_000",    "٣"};
     for (const char *text : invalid)
         QTest::addRow("invalid '%s'", text) << QByteArray(text) << false << 0.0f << false << false;
 }
@@ -94,11 +96,15 @@ void tst_NumberParse::negLog10_data()
     QTest::newRow("0.05") << QByteArray("0.05") << int(Status::Ok) << 1.3010299956639813;
     QTest::newRow("near 1") << QByteArray("0.999999999") << int(Status::Ok) << 4.342944821203991e-10;
     QTest::newRow("4.96e-99") << QByteArray("4.96e-99") << int(Status::Ok) << 98.30451832350980;
-    QTest::newRow("smallest normal double") << QByteArray("2.2250738585072014e-308") << int(Status::Ok) << 307.6526555685888;
+    QTest::newRow("smallest normal double")
+        << QByteArray("2.2250738585072014e-308") << int(Status::Ok) << 307.6526555685888;
     QTest::newRow("subnormal double") << QByteArray("4.9e-324") << int(Status::Ok) << 323.3098039199715;
     QTest::newRow("3.5e-415") << QByteArray("3.5e-415") << int(Status::Ok) << 414.45593195564973;
-    QTest::newRow("written out") << QByteArray("0.00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000035") << int(Status::Ok) << 324.45593195564973;
-    QTest::newRow("many digits") << QByteArray("1234567890123456789012345e-430") << int(Status::Ok) << 405.9084850227873;
+    QTest::newRow("written out") << QByteArray(
+        "0.00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000035")
+                                 << int(Status::Ok) << 324.45593195564973;
+    QTest::newRow("many digits") << QByteArray("1234567890123456789012345e-430") << int(Status::Ok)
+                                 << 405.9084850227873;
     QTest::newRow("plus and capital E") << QByteArray("+1E-1000") << int(Status::Ok) << 1000.0;
     QTest::newRow("huge exponent") << QByteArray("1e-99999999999999999999") << int(Status::Ok) << 1e9;
     QTest::newRow("0") << QByteArray("0") << int(Status::Zero) << 0.0;

@@ -17,9 +17,9 @@ private slots:
 void tst_ResultsRange::rangesOfEverySizeReadLikeOne_data()
 {
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<qint64>("lines"); // good data lines before the first bad one
+    QTest::addColumn<qint64>("lines");     // good data lines before the first bad one
     QTest::addColumn<QByteArray>("error"); // its report line, or empty
-    QTest::addColumn<QByteArray>("snps"); // SNP names in order of first appearance
+    QTest::addColumn<QByteArray>("snps");  // SNP names in order of first appearance
 
     const QByteArray header = "Probe\tSNP\tp\tbeta\n";
     QTest::newRow("good") << header + "A\trs2\t0.5\t1\nA\trs1\t0.1\t2\nB\trs2\t1e-5\t-3\n"
@@ -53,12 +53,12 @@ void tst_ResultsRange::rangesOfEverySizeReadLikeOne()
         QByteArray gotError;
         QList<QByteArray> gotSnps;
         for (qint64 begin = 0; begin < file.size() && gotError.isEmpty(); begin += size) {
-            const ResultsRange range =
-                quillmap::parseResultsRange(QByteArrayView(file), begin, begin + size, layout);
+            const ResultsRange range = quillmap::parseResultsRange(QByteArrayView(file), begin, begin + size,
+                                                                   layout);
             QVERIFY(!range.readFailed);
             QCOMPARE(range.rows.size(), range.lines);
-            const ResultsRange read =
-                quillmap::parseResultsRange(onDisk.fileName(), begin, begin + size, layout);
+            const ResultsRange read = quillmap::parseResultsRange(onDisk.fileName(), begin, begin + size,
+                                                                  layout);
             QCOMPARE(read.begin, range.begin);
             QCOMPARE(read.end, range.end);
             QCOMPARE(read.lines, range.lines);

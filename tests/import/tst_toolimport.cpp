@@ -27,14 +27,13 @@ using Files = QList<QByteArray>;
 // Headers and rows as the tools write them.
 const QByteArray Plink2Linear =
     "#CHROM\tPOS\tID\tREF\tALT\tPROVISIONAL_REF?\tA1\tOMITTED\tA1_FREQ\tTEST\tOBS_CT\tBETA\tSE\tT_STAT\tP\tERRCODE\n";
-const QByteArray Plink2Rows =
-    "1\t14181\t1:14181\tA\tG\tY\tG\tA\t0.1\tADD\t500\t0.5\t0.1\t5\t3.5e-415\t.\n"
-    "1\t14181\t1:14181\tA\tG\tY\tG\tA\t0.1\tAGE\t500\t0.02\t0.1\t0.2\t0.84\t.\n"
-    "1\t20000\t.\tC\tT\tY\tT\tC\t0.2\tADD\t500\tNA\tNA\tNA\tNA\tUNFINISHED\n"
-    "X\t2781479\trs5\tC\tT\tY\tT\tC\t0.2\tADD\t500\t-0.1\t0.05\t-2\t0.04\t.\n"
-    "Y\t2781479\trs6\tC\tT\tY\tT\tC\t0.2\tADD\t500\t-0.1\t0.05\t-2\t0.04\t.\n"
-    "MT\t152\trs7\tC\tT\tY\tT\tC\t0.2\tADD\t500\t-0.1\t0.05\t-2\t0.04\t.\n"
-    "2\t16077315\t.\tC\tT\tY\tT\tC\t0.2\tADD\t500\t-0.1\t0.05\t-2\t0.5\t.\n";
+const QByteArray Plink2Rows = "1\t14181\t1:14181\tA\tG\tY\tG\tA\t0.1\tADD\t500\t0.5\t0.1\t5\t3.5e-415\t.\n"
+                              "1\t14181\t1:14181\tA\tG\tY\tG\tA\t0.1\tAGE\t500\t0.02\t0.1\t0.2\t0.84\t.\n"
+                              "1\t20000\t.\tC\tT\tY\tT\tC\t0.2\tADD\t500\tNA\tNA\tNA\tNA\tUNFINISHED\n"
+                              "X\t2781479\trs5\tC\tT\tY\tT\tC\t0.2\tADD\t500\t-0.1\t0.05\t-2\t0.04\t.\n"
+                              "Y\t2781479\trs6\tC\tT\tY\tT\tC\t0.2\tADD\t500\t-0.1\t0.05\t-2\t0.04\t.\n"
+                              "MT\t152\trs7\tC\tT\tY\tT\tC\t0.2\tADD\t500\t-0.1\t0.05\t-2\t0.04\t.\n"
+                              "2\t16077315\t.\tC\tT\tY\tT\tC\t0.2\tADD\t500\t-0.1\t0.05\t-2\t0.5\t.\n";
 
 } // namespace
 
@@ -60,7 +59,10 @@ private:
         return quillmap::runToolImport(dataset(), in);
     }
     QString dataset() const { return m_dir->filePath(QStringLiteral("dataset")); }
-    QByteArray derived(const char *name) const { return readAll(dataset() + QLatin1Char('/') + QLatin1String(name)); }
+    QByteArray derived(const char *name) const
+    {
+        return readAll(dataset() + QLatin1Char('/') + QLatin1String(name));
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
 
@@ -78,8 +80,8 @@ void tst_ToolImport::formats_data()
 {
     QTest::addColumn<ToolFormat>("format");
     QTest::addColumn<Files>("files");
-    QTest::addColumn<QByteArray>("results"); // the derived results file
-    QTest::addColumn<QByteArray>("snps");    // the derived SNP information file
+    QTest::addColumn<QByteArray>("results");    // the derived results file
+    QTest::addColumn<QByteArray>("snps");       // the derived SNP information file
     QTest::addColumn<QList<qint64>>("skipped"); // per SkippedRows::Reason
 
     QTest::newRow("plink2 linear, two traits")
@@ -202,10 +204,12 @@ void tst_ToolImport::formats()
     QCOMPARE(result.import.rows, result.rowsKept);
 
     // The strongest p-value is the first statistic of its record, whatever single precision does to P.
-    const QByteArray table = readAll(quillmap::files::datasetFilePath(dataset(), quillmap::files::TraitTable));
+    const QByteArray table = readAll(
+        quillmap::files::datasetFilePath(dataset(), quillmap::files::TraitTable));
     const int extra = int(firstRow.size()) - 3;
     float best = 0;
-    for (qsizetype at = 0; at + quillmap::recordSize(extra) <= table.size(); at += quillmap::recordSize(extra))
+    for (qsizetype at = 0; at + quillmap::recordSize(extra) <= table.size();
+         at += quillmap::recordSize(extra))
         best = std::max(best, quillmap::decodeRecord(table.constData() + at, nullptr, 0).firstStat);
     float expected = 0;
     for (const QByteArray &line : results.split('\n').mid(1))
@@ -215,9 +219,16 @@ void tst_ToolImport::formats()
     // The rows reach the import parsed: the same bytes as the five-file import of the derived files.
     const QString five = m_dir->filePath(QStringLiteral("five"));
     QDir().mkpath(five);
-    auto derivedPath = [this](const char *name) { return dataset() + QLatin1Char('/') + QLatin1String(name); };
-    const ImportResult again = runImport(five, {derivedPath(quillmap::DerivedResults), derivedPath(quillmap::DerivedSnpInfo),
-                                                derivedPath(quillmap::DerivedTraitInfo), {}, {}, {}});
+    auto derivedPath = [this](const char *name) {
+        return dataset() + QLatin1Char('/') + QLatin1String(name);
+    };
+    const ImportResult again = runImport(five,
+                                         {derivedPath(quillmap::DerivedResults),
+                                          derivedPath(quillmap::DerivedSnpInfo),
+                                          derivedPath(quillmap::DerivedTraitInfo),
+                                          {},
+                                          {},
+                                          {}});
     QVERIFY2(!again.failed, qPrintable(again.errorText));
     using namespace quillmap::files;
     for (const char *name : {Summary, TraitList, SnpList, TraitTable, TraitCounts, BinTable, BinCounts})
@@ -247,12 +258,14 @@ void tst_ToolImport::refusals_data()
         << "error : the SNP rs1 is at 1:14181 in @/p.a.glm.linear line 2 but at 1:14182 in "
            "@/p.b.glm.linear line 3!";
     QTest::newRow("two files of one trait")
-        << ToolFormat::Plink1 << Files{"h.assoc.linear", " CHR SNP BP A1 TEST NMISS BETA STAT P\n",
-                                       "h.qassoc", " CHR SNP BP NMISS BETA SE R2 T P\n"}
+        << ToolFormat::Plink1
+        << Files{"h.assoc.linear", " CHR SNP BP A1 TEST NMISS BETA STAT P\n", "h.qassoc",
+                 " CHR SNP BP NMISS BETA SE R2 T P\n"}
         << "error : @/h.assoc.linear and @/h.qassoc both hold the trait h!";
     QTest::newRow("files with other effect columns")
-        << ToolFormat::Plink1 << Files{"a.assoc.linear", " CHR SNP BP A1 TEST NMISS BETA STAT P\n",
-                                       "b.assoc.logistic", " CHR SNP BP A1 TEST NMISS OR STAT P\n"}
+        << ToolFormat::Plink1
+        << Files{"a.assoc.linear", " CHR SNP BP A1 TEST NMISS BETA STAT P\n", "b.assoc.logistic",
+                 " CHR SNP BP A1 TEST NMISS OR STAT P\n"}
         << "error : @/b.assoc.logistic has other columns than @/a.assoc.linear (OR STAT against BETA "
            "STAT); one dataset holds files with the same columns, please import the others into "
            "another folder!";
@@ -280,7 +293,8 @@ void tst_ToolImport::refusals()
     QVERIFY(old.open(QIODevice::WriteOnly) && old.write("OLD") == 3);
     old.close();
 
-    setMaxResultRowsForTesting(QTest::currentDataTag() == QByteArray("more rows than an import takes") ? 1 : 0);
+    setMaxResultRowsForTesting(QTest::currentDataTag() == QByteArray("more rows than an import takes") ? 1
+                                                                                                       : 0);
     const quillmap::ToolImportResult result = import(format, files);
     setMaxResultRowsForTesting(0);
     QVERIFY(result.import.failed);
@@ -297,16 +311,18 @@ void tst_ToolImport::traitNamesAndRecognition_data()
     QTest::addColumn<QStringList>("paths");
     QTest::addColumn<QStringList>("traits");
 
-    QTest::newRow("plink2, one file") << ToolFormat::Plink2
-        << QStringList{"/d/plink2.height.glm.linear"} << QStringList{"height"};
-    QTest::newRow("plink2, shared prefix with a dot") << ToolFormat::Plink2
+    QTest::newRow("plink2, one file")
+        << ToolFormat::Plink2 << QStringList{"/d/plink2.height.glm.linear"} << QStringList{"height"};
+    QTest::newRow("plink2, shared prefix with a dot")
+        << ToolFormat::Plink2
         << QStringList{"/d/run.v2.bmi.glm.linear.gz", "run.v2.bmi_adj.glm.logistic.hybrid"}
         << QStringList{"bmi", "bmi_adj"};
-    QTest::newRow("regenie, phenotypes with underscores") << ToolFormat::Regenie
-        << QStringList{"out_body_mass.regenie", "out_Y1.regenie.gz"}
+    QTest::newRow("regenie, phenotypes with underscores")
+        << ToolFormat::Regenie << QStringList{"out_body_mass.regenie", "out_Y1.regenie.gz"}
         << QStringList{"body_mass", "Y1"};
-    QTest::newRow("plink1 and gwas-ssf: up to the first dot") << ToolFormat::Plink1
-        << QStringList{"/d/height.assoc.logistic", "w.qassoc"} << QStringList{"height", "w"};
+    QTest::newRow("plink1 and gwas-ssf: up to the first dot")
+        << ToolFormat::Plink1 << QStringList{"/d/height.assoc.logistic", "w.qassoc"}
+        << QStringList{"height", "w"};
 }
 
 void tst_ToolImport::traitNamesAndRecognition()

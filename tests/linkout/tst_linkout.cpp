@@ -128,7 +128,8 @@ void TestLinkout::fillingTwiceChangesNothing()
     QCOMPARE(quillmap::databaseNames().size(), 6);
     // The open dataset's build names UCSC's database; the other templates stay as they are.
     linkout::fillLinkLists(quillmap::GenomeBuild::Hg38);
-    QCOMPARE(quillmap::linkTemplates().first(), QString(templates.first()).replace(QStringLiteral("db=hg18"), QStringLiteral("db=hg38")));
+    QCOMPARE(quillmap::linkTemplates().first(),
+             QString(templates.first()).replace(QStringLiteral("db=hg18"), QStringLiteral("db=hg38")));
     QCOMPARE(quillmap::linkTemplates().mid(1), templates.mid(1));
 }
 
@@ -204,8 +205,9 @@ void TestLinkout::chooserStartsOnUcsc()
         labels << button->text();
         QCOMPARE(button->parent(), box.data());
     }
-    QCOMPARE(labels, (QStringList{QStringLiteral("UCSC"), QStringLiteral("NCBI"), QStringLiteral("OMIM"),
-                                  QStringLiteral("Ensembl"), QStringLiteral("Google"), QStringLiteral("Other")}));
+    QCOMPARE(labels,
+             (QStringList{QStringLiteral("UCSC"), QStringLiteral("NCBI"), QStringLiteral("OMIM"),
+                          QStringLiteral("Ensembl"), QStringLiteral("Google"), QStringLiteral("Other")}));
     QVERIFY(buttons.first()->isChecked());
     auto *row = qobject_cast<QHBoxLayout *>(box->layout());
     QVERIFY(row);

@@ -91,20 +91,20 @@ void TestEndToEnd::importBrowseAndExport()
     bool accepted = false;
     scripted.answerExec([&](QDialog *d) {
         auto &dialog = *static_cast<StartupDialog *>(d);
-        scripted.answerPath(dataset.path());               // folder
-        scripted.answerButton(QMessageBox::Yes);           // tab-delimited notice
-        scripted.answerButton(QMessageBox::Yes);           // file 1 notice
+        scripted.answerPath(dataset.path());     // folder
+        scripted.answerButton(QMessageBox::Yes); // tab-delimited notice
+        scripted.answerButton(QMessageBox::Yes); // file 1 notice
         scripted.answerPath(examples + QStringLiteral("/results.txt"));
-        scripted.answerButton(QMessageBox::Yes);           // file 2 notice
+        scripted.answerButton(QMessageBox::Yes); // file 2 notice
         scripted.answerPath(examples + QStringLiteral("/snp_info.txt"));
-        scripted.answerButton(QMessageBox::Yes);           // file 3 notice
+        scripted.answerButton(QMessageBox::Yes); // file 3 notice
         scripted.answerPath(examples + QStringLiteral("/trait_info.txt"));
-        scripted.answerButton(QMessageBox::Yes);           // file 4? yes
+        scripted.answerButton(QMessageBox::Yes); // file 4? yes
         scripted.answerPath(examples + QStringLiteral("/trait_groups.txt"));
-        scripted.answerButton(QMessageBox::Yes);           // file 5? yes
+        scripted.answerButton(QMessageBox::Yes); // file 5? yes
         scripted.answerPath(examples + QStringLiteral("/gene_positions.txt"));
-        scripted.answerButton(QMessageBox::Yes);           // loading notice
-        scripted.answerButton(QMessageBox::Yes);           // finished notice
+        scripted.answerButton(QMessageBox::Yes); // loading notice
+        scripted.answerButton(QMessageBox::Yes); // finished notice
         dialog.loadData->click();
         const int entry = dialog.datasetComboBox->findText(dataset.path());
         if (entry < 1)

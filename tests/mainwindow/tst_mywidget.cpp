@@ -210,9 +210,12 @@ void TestMyWidget::studyTabsLeadIntoThePanels()
     byID *panel = window.traitPanel;
     std::vector<float> x, y;
     traitplot::pointCentres(PanelTestAccess::of(*panel).plotImage.size(), panel->plotData(), &x, &y);
-    const auto top = std::max_element(PanelTestAccess::of(*panel).rowValues.cbegin(), PanelTestAccess::of(*panel).rowValues.cend()) - PanelTestAccess::of(*panel).rowValues.cbegin();
-    const QPoint at(qRound(x[size_t(top)] * panel->frame->width() / PanelTestAccess::of(*panel).plotImage.width()),
-                    qRound(y[size_t(top)] * panel->frame->height() / PanelTestAccess::of(*panel).plotImage.height()));
+    const auto top = std::max_element(PanelTestAccess::of(*panel).rowValues.cbegin(),
+                                      PanelTestAccess::of(*panel).rowValues.cend())
+        - PanelTestAccess::of(*panel).rowValues.cbegin();
+    const QPoint at(
+        qRound(x[size_t(top)] * panel->frame->width() / PanelTestAccess::of(*panel).plotImage.width()),
+        qRound(y[size_t(top)] * panel->frame->height() / PanelTestAccess::of(*panel).plotImage.height()));
     QCOMPARE(panel->pointAt(at + QPoint(2, -2)), int(top));
     QCOMPARE(panel->pointAt(QPoint(2, 2)), -1);
     QCOMPARE(panel->pointToolTip(int(top)).split(QLatin1Char('\n')).value(2), QStringLiteral("ILMN_1660409"));

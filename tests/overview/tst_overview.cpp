@@ -32,9 +32,12 @@ TestDataset study()
 {
     TestDataset d;
     d.statNames = {QStringLiteral("beta"), QStringLiteral("P")};
-    d.snps = {{"rs1", "1", 1.25, {}}, {"rs2", "1", 1.625, {}}, {"rs3", "1", 2.5, {}},
-              {"rs4", "2", 0.5, {}},  {"rs5", "X", 0.375, {}}};
-    d.results = {{"tA", "rs1", {0.5, 1e-9}}, {"tA", "rs2", {0.4, 1e-6}}, {"tA", "rs3", {0.1, 0.5}},
+    d.snps = {{"rs1", "1", 1.25, {}},
+              {"rs2", "1", 1.625, {}},
+              {"rs3", "1", 2.5, {}},
+              {"rs4", "2", 0.5, {}},
+              {"rs5", "X", 0.375, {}}};
+    d.results = {{"tA", "rs1", {0.5, 1e-9}}, {"tA", "rs2", {0.4, 1e-6}},   {"tA", "rs3", {0.1, 0.5}},
                  {"tA", "rs4", {0.2, 0.02}}, {"tA", "rs5", {-0.3, 0.001}}, {"tB", "rs1", {1, 0.3}},
                  {"tB", "rs4", {2, 1e-12}},  {"tB", "rs5", {3, 0.9}}};
     return d;
@@ -126,11 +129,12 @@ void OverviewTest::figureFormats()
     const QqPlotData data = qqPlotData(scores);
     const QString path = m_dir.filePath(name);
     QString error;
-    const bool ok = figures::exportFigure(path, QSize(600, 500), 150,
-                                          [&](QPainter &painter, QSize size) {
-                                              figures::paintQqPlot(painter, size, data, QStringLiteral("tA"));
-                                          },
-                                          &error);
+    const bool ok = figures::exportFigure(
+        path, QSize(600, 500), 150,
+        [&](QPainter &painter, QSize size) {
+            figures::paintQqPlot(painter, size, data, QStringLiteral("tA"));
+        },
+        &error);
     QCOMPARE(ok, written);
     QCOMPARE(QFile::exists(path), written);
     if (!written) {
@@ -206,8 +210,9 @@ void OverviewTest::topLociTab()
     tab.exportTsv();
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("trait\tsnp\tchr\tpos\tp\tn\ntB\trs4\t2\t500000\t1e-12\t1\n"
-                                        "tA\trs1\t1\t1250000\t1e-09\t2\ntA\trs5\tX\t375000\t0.001\t1\n"));
+    QCOMPARE(file.readAll(),
+             QByteArray("trait\tsnp\tchr\tpos\tp\tn\ntB\trs4\t2\t500000\t1e-12\t1\n"
+                        "tA\trs1\t1\t1250000\t1e-09\t2\ntA\trs5\tX\t375000\t0.001\t1\n"));
 
     QSignalSpy chosen(&tab, &TopLociTab::locusChosen);
     tab.show();

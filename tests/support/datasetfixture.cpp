@@ -73,8 +73,10 @@ QString DatasetFixture::write(const QString &folder) const
     summary += "SNP Num :\t " + QByteArray::number(snpNames.size()) + '\n';
     writeText(folder + QStringLiteral("/summary.txt"), summary);
 
-    writeText(folder + QStringLiteral("/IDlist.dat"), traits.isEmpty() ? QByteArray() : joinLine(traits).replace('\t', '\n'));
-    writeText(folder + QStringLiteral("/SNPlist.dat"), snpNames.isEmpty() ? QByteArray() : joinLine(snpNames).replace('\t', '\n'));
+    writeText(folder + QStringLiteral("/IDlist.dat"),
+              traits.isEmpty() ? QByteArray() : joinLine(traits).replace('\t', '\n'));
+    writeText(folder + QStringLiteral("/SNPlist.dat"),
+              snpNames.isEmpty() ? QByteArray() : joinLine(snpNames).replace('\t', '\n'));
 
     QMap<QString, int> binOfSnp;
     QByteArray snpInfo = joinLine(snpHeader);
@@ -110,8 +112,7 @@ QString DatasetFixture::write(const QString &folder) const
             QByteArray record(size, '\0');
             std::vector<float> extra(r.extra.begin(), r.extra.end());
             extra.resize(size_t(e), 0.0f);
-            quillmap::encodeRecord(record.data(), {sorted[i].trait, sorted[i].snp, r.stat},
-                                   extra.data(), e);
+            quillmap::encodeRecord(record.data(), {sorted[i].trait, sorted[i].snp, r.stat}, extra.data(), e);
             table += record;
             if (i + 1 == sorted.size() || key(sorted[i + 1]) != key(sorted[i])) {
                 int count = 0;
@@ -123,12 +124,12 @@ QString DatasetFixture::write(const QString &folder) const
         writeText(folder + QLatin1Char('/') + name, table);
         writeText(folder + QLatin1Char('/') + countName, counts);
     };
-    writeTable(QStringLiteral("table1.dat"), QStringLiteral("ID_Line.dat"),
-               [](const Indexed &x) { return x.trait; },
-               [&](const Indexed &x) { return traits.at(x.trait).toUtf8(); });
-    writeTable(QStringLiteral("table2.dat"), QStringLiteral("Pos_Line.dat"),
-               [](const Indexed &x) { return x.bin; },
-               [](const Indexed &x) { return QByteArray::number(x.bin); });
+    writeTable(
+        QStringLiteral("table1.dat"), QStringLiteral("ID_Line.dat"), [](const Indexed &x) { return x.trait; },
+        [&](const Indexed &x) { return traits.at(x.trait).toUtf8(); });
+    writeTable(
+        QStringLiteral("table2.dat"), QStringLiteral("Pos_Line.dat"), [](const Indexed &x) { return x.bin; },
+        [](const Indexed &x) { return QByteArray::number(x.bin); });
 
     if (withGroups) {
         QByteArray groupText;
@@ -154,9 +155,10 @@ DatasetFixture DatasetFixture::small()
                        QStringLiteral("beta")};
     f.snpHeader = {QStringLiteral("SNP"), QStringLiteral("chr"), QStringLiteral("pos"),
                    QStringLiteral("gene")};
-    f.snps = {{QStringLiteral("rs1"), QStringLiteral("1"), QStringLiteral("12.5"), {QStringLiteral("GA")}},
-              {QStringLiteral("rs2"), QStringLiteral("2"), QStringLiteral("10.5"), {QStringLiteral("GB")}},
-              {QStringLiteral("rs3"), QStringLiteral("X"), QStringLiteral("0.0000015"), {QStringLiteral("GC")}}};
+    f.snps = {
+        {QStringLiteral("rs1"), QStringLiteral("1"), QStringLiteral("12.5"), {QStringLiteral("GA")}},
+        {QStringLiteral("rs2"), QStringLiteral("2"), QStringLiteral("10.5"), {QStringLiteral("GB")}},
+        {QStringLiteral("rs3"), QStringLiteral("X"), QStringLiteral("0.0000015"), {QStringLiteral("GC")}}};
     f.rows = {{QStringLiteral("T2"), QStringLiteral("rs1"), 0.5f, {1.5f}},
               {QStringLiteral("T1"), QStringLiteral("rs2"), 0.01f, {-2.0f}},
               {QStringLiteral("T1"), QStringLiteral("rs1"), 0.1f, {3.0f}},

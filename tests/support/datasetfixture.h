@@ -12,13 +12,13 @@ struct DatasetFixture {
         QString trait;
         QString snp;
         float stat = 0.0f;
-        QList<float> extra;   // E values
+        QList<float> extra; // E values
     };
     struct Snp {
         QString name;
-        QString chromosome;   // as written: "1".."23" or "X"
-        QString position;     // Mb, as written
-        QStringList extra;    // M values
+        QString chromosome; // as written: "1".."23" or "X"
+        QString position;   // Mb, as written
+        QStringList extra;  // M values
     };
 
     QStringList resultsHeader{QStringLiteral("trait"), QStringLiteral("snp"), QStringLiteral("p")};
@@ -26,8 +26,8 @@ struct DatasetFixture {
     QList<Snp> snps;
     QList<Row> rows;
     QStringList traitInfoHeader{QStringLiteral("Trait"), QStringLiteral("Description")};
-    QList<QStringList> traitInfo;     // lines after the header
-    QList<QStringList> groupLines;    // trait group file lines (trait, groups...)
+    QList<QStringList> traitInfo;  // lines after the header
+    QList<QStringList> groupLines; // trait group file lines (trait, groups...)
     bool withGroups = false;
 
     // Writes everything into `folder` (created if needed); inputs go to folder + "/inputs".

@@ -40,12 +40,14 @@ public:
 
     static TraitState of(byID &p)
     {
-        return {p.rowCount, p.rowRecords, p.rowStats, p.rowChromosomes, p.rowPositions,
-                p.rowValues, p.valueMax, p.valueMin, p.topThreshold, p.bottomThreshold,
-                p.plotReady, p.plotShown, p.highlightOn, p.highlightCount,
-                p.highlightChromosomes, p.highlightPositions, p.highlightValues,
-                p.groupTraitsArmed, p.groupNameList, p.groupTraitList, p.plotImage,
-                p.highlightImage, p.repaintTimer, p.repaintIndex};
+        return {p.rowCount,           p.rowRecords,      p.rowStats,
+                p.rowChromosomes,     p.rowPositions,    p.rowValues,
+                p.valueMax,           p.valueMin,        p.topThreshold,
+                p.bottomThreshold,    p.plotReady,       p.plotShown,
+                p.highlightOn,        p.highlightCount,  p.highlightChromosomes,
+                p.highlightPositions, p.highlightValues, p.groupTraitsArmed,
+                p.groupNameList,      p.groupTraitList,  p.plotImage,
+                p.highlightImage,     p.repaintTimer,    p.repaintIndex};
     }
 
     struct RegionState {
@@ -80,10 +82,24 @@ public:
 
     static RegionState of(byPos &p)
     {
-        return {p, p.rowCount, p.rowRecords, p.traitPositions, p.traitCount, p.valueMax,
-                p.valueMin, p.plotReady, p.highlightOn, p.highlightCount, p.highlightPositions,
-                p.highlightValues, p.snpMarkOn, p.snpMarkPosition, p.snpMarkName,
-                p.endWarningShown, p.labelColours, p.regionTableModel};
+        return {p,
+                p.rowCount,
+                p.rowRecords,
+                p.traitPositions,
+                p.traitCount,
+                p.valueMax,
+                p.valueMin,
+                p.plotReady,
+                p.highlightOn,
+                p.highlightCount,
+                p.highlightPositions,
+                p.highlightValues,
+                p.snpMarkOn,
+                p.snpMarkPosition,
+                p.snpMarkName,
+                p.endWarningShown,
+                p.labelColours,
+                p.regionTableModel};
     }
 };
 

@@ -38,7 +38,8 @@ QString buildDataset(const QString &dir, const TestDataset &data)
     const QString folder = datasetFolder(dir);
     QDir().mkpath(folder);
 
-    QString results = QStringLiteral("trait\tsnp\t") + data.statNames.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    QString results = QStringLiteral("trait\tsnp\t") + data.statNames.join(QLatin1Char('\t'))
+        + QLatin1Char('\n');
     QStringList traits;
     QSet<QString> seen;
     for (const TestResult &row : data.results) {
@@ -73,7 +74,8 @@ QString buildDataset(const QString &dir, const TestDataset &data)
     if (data.withGroups) {
         QString groups = QStringLiteral("trait\tgroup\n");
         for (const auto &entry : data.groups)
-            groups += entry.first + QLatin1Char('\t') + entry.second.join(QLatin1Char('\t')) + QLatin1Char('\n');
+            groups += entry.first + QLatin1Char('\t') + entry.second.join(QLatin1Char('\t'))
+                + QLatin1Char('\n');
         inputs.groups = dir + QStringLiteral("/groups.txt");
         if (!writeText(inputs.groups, groups))
             return QStringLiteral("cannot write the group file");
@@ -82,8 +84,7 @@ QString buildDataset(const QString &dir, const TestDataset &data)
     const ImportResult imported = runImport(folder, inputs);
     if (imported.failed)
         return QStringLiteral("import failed: ") + imported.errorText;
-    if (!data.binGenes.isEmpty()
-        && !writeText(folder + QStringLiteral("/pos2gene.dat"), data.binGenes))
+    if (!data.binGenes.isEmpty() && !writeText(folder + QStringLiteral("/pos2gene.dat"), data.binGenes))
         return QStringLiteral("cannot write pos2gene.dat");
 
     quillmap::currentDatasetFolder() = folder;

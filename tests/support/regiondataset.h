@@ -10,14 +10,14 @@
 struct TestSnp {
     QString name;
     QString chromosome;
-    double position = 0.0;   // Mb
+    double position = 0.0; // Mb
     QStringList extra;
 };
 
 struct TestResult {
     QString trait;
     QString snp;
-    QList<double> stats;     // first statistic, then the extra ones
+    QList<double> stats; // first statistic, then the extra ones
 };
 
 struct TestDataset {

@@ -35,8 +35,8 @@ QStringList ScriptedDialogs::transcript() const
     static const char *const kinds[] = {"message", "about", "directory", "open", "save", "exec"};
     QStringList lines;
     for (const Call &c : m_calls)
-        lines << QStringList{QLatin1String(kinds[int(c.kind)]), c.title, c.text, c.caption, c.filter}
-                     .join(QLatin1Char('|'));
+        lines << QStringList{QLatin1String(kinds[int(c.kind)]), c.title, c.text, c.caption, c.filter}.join(
+            QLatin1Char('|'));
     return lines;
 }
 
@@ -57,8 +57,8 @@ bool ScriptedDialogs::takeAnswer(Answer &answer)
     return true;
 }
 
-QMessageBox::StandardButton ScriptedDialogs::message(QWidget *, QMessageBox::Icon icon,
-                                                     const QString &title, const QString &text,
+QMessageBox::StandardButton ScriptedDialogs::message(QWidget *, QMessageBox::Icon icon, const QString &title,
+                                                     const QString &text,
                                                      QMessageBox::StandardButtons buttons)
 {
     Call c;

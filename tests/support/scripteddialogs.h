@@ -18,13 +18,13 @@ public:
     struct Call {
         Kind kind = Kind::Message;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QString title;      // message box title, or the dialog's window title for Exec
-        QString text;       // message text
+        QString title; // message box title, or the dialog's window title for Exec
+        QString text;  // message text
         QMessageBox::StandardButtons buttons;
-        QString caption;    // file dialog caption
-        QString dir;        // file dialog start folder
-        QString filter;     // file dialog filter
-        QString className;  // Exec: the dialog's class name
+        QString caption;   // file dialog caption
+        QString dir;       // file dialog start folder
+        QString filter;    // file dialog filter
+        QString className; // Exec: the dialog's class name
     };
 
     // What the next dialog answers. For a message box: the button; for a file dialog: the path
@@ -44,9 +44,8 @@ public:
     int unexpectedCalls() const { return m_unexpected; }
     void clear();
 
-    QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon,
-                                        const QString &title, const QString &text,
-                                        QMessageBox::StandardButtons buttons) override;
+    QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                        const QString &text, QMessageBox::StandardButtons buttons) override;
     void about(QWidget *parent, const QString &title, const QString &text) override;
     QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir,
                               QFileDialog::Options options) override;

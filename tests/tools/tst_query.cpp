@@ -14,9 +14,12 @@ TestDataset study()
 {
     TestDataset d;
     d.statNames = {QStringLiteral("pvalue"), QStringLiteral("beta")};
-    d.snps = {{"rs1", "1", 1.25, {}}, {"rs2", "1", 1.625, {}}, {"rs3", "1", 2.5, {}},
-              {"rs4", "2", 0.5, {}},  {"rs5", "X", 0.375, {}}};
-    d.results = {{"tA", "rs1", {1e-9, 0.5}}, {"tA", "rs2", {1e-6, 0.4}}, {"tA", "rs3", {0.5, 0.1}},
+    d.snps = {{"rs1", "1", 1.25, {}},
+              {"rs2", "1", 1.625, {}},
+              {"rs3", "1", 2.5, {}},
+              {"rs4", "2", 0.5, {}},
+              {"rs5", "X", 0.375, {}}};
+    d.results = {{"tA", "rs1", {1e-9, 0.5}}, {"tA", "rs2", {1e-6, 0.4}},   {"tA", "rs3", {0.5, 0.1}},
                  {"tA", "rs4", {0.02, 0.2}}, {"tA", "rs5", {0.001, -0.3}}, {"tB", "rs1", {0.3, 1}},
                  {"tB", "rs4", {1e-12, 2}},  {"tB", "rs5", {0.9, 3}}};
     return d;
@@ -51,8 +54,8 @@ void QueryTest::commands_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QStringList>("lines");   // all of stdout, or the lines it must hold
-    QTest::addColumn<QString>("error");       // part of stderr
+    QTest::addColumn<QStringList>("lines"); // all of stdout, or the lines it must hold
+    QTest::addColumn<QString>("error");     // part of stderr
 
     // lambda_GC from the median p (0.001 and 0.3), computed independently.
     QTest::newRow("lambda") << QStringList{"lambda"} << 0
@@ -72,31 +75,39 @@ void QueryTest::commands_data()
                        "tA\trs2\t1\t1625000\t1e-06\t1", "tB\trs4\t2\t500000\t1e-12\t1"}
         << "";
     QTest::newRow("trait") << QStringList{"trait", "tA"} << 0
-                           << QStringList{"trait\tsnp\tChr\tPos\tpvalue\tbeta", "tA\trs1\t1\t1250000\t1e-09\t0.5",
+                           << QStringList{"trait\tsnp\tChr\tPos\tpvalue\tbeta",
+                                          "tA\trs1\t1\t1250000\t1e-09\t0.5",
                                           "tA\trs5\tX\t375000\t0.001\t-0.3"}
                            << "";
     QTest::newRow("region") << QStringList{"region", "1", "1"} << 0
-                            << QStringList{"trait\tsnp\tChr\tPos\tpvalue\tbeta", "tA\trs2\t1\t1625000\t1e-06\t0.4",
-                                           "tB\trs1\t1\t1250000\t0.3\t1"}
+                            << QStringList{"trait\tsnp\tChr\tPos\tpvalue\tbeta",
+                                           "tA\trs2\t1\t1625000\t1e-06\t0.4", "tB\trs1\t1\t1250000\t0.3\t1"}
                             << "";
-    QTest::newRow("trait not there") << QStringList{"trait", "ta"} << 1 << QStringList{} << "the trait ta is not in the dataset";
-    QTest::newRow("region without SNPs") << QStringList{"region", "chr3", "5"} << 1 << QStringList{}
-                                         << "There are no SNPs in this region!";
+    QTest::newRow("trait not there") << QStringList{"trait", "ta"} << 1 << QStringList{}
+                                     << "the trait ta is not in the dataset";
+    QTest::newRow("region without SNPs")
+        << QStringList{"region", "chr3", "5"} << 1 << QStringList{} << "There are no SNPs in this region!";
     QTest::newRow("statistic not there") << QStringList{"lambda", "--stat", "P"} << 1 << QStringList{}
                                          << "the statistic P is not in the dataset";
     QTest::newRow("no command") << QStringList{} << 2 << QStringList{} << "Usage: quillmap-query";
-    QTest::newRow("threshold of 0") << QStringList{"top-loci", "--p", "0"} << 2 << QStringList{} << "--p takes";
-    QTest::newRow("threshold nan") << QStringList{"top-loci", "--p", "nan"} << 2 << QStringList{} << "--p takes";
+    QTest::newRow("threshold of 0") << QStringList{"top-loci", "--p", "0"} << 2 << QStringList{}
+                                    << "--p takes";
+    QTest::newRow("threshold nan") << QStringList{"top-loci", "--p", "nan"} << 2 << QStringList{}
+                                   << "--p takes";
     QTest::newRow("unknown option") << QStringList{"lambda", "--window", "5"} << 2 << QStringList{}
                                     << "unknown option --window";
-    QTest::newRow("plot without --out") << QStringList{"plot", "trait", "tA"} << 2 << QStringList{} << "--out FILE";
+    QTest::newRow("plot without --out")
+        << QStringList{"plot", "trait", "tA"} << 2 << QStringList{} << "--out FILE";
     QTest::newRow("plot of a trait not there") << QStringList{"plot", "trait", "tC", "--out", "x.svg"} << 1
                                                << QStringList{} << "the trait tC is not in the dataset";
-    QTest::newRow("plot, unknown transform") << QStringList{"plot", "region", "1", "1", "--out=x.png", "--transform", "ln"}
-                                             << 2 << QStringList{} << "--transform takes";
-    QTest::newRow("plot, significance line beyond 1") << QStringList{"plot", "trait", "tA", "--out", "x.svg", "--sigline", "2"}
-                                                      << 2 << QStringList{} << "--sigline takes";
-    QTest::newRow("region of chromosome Y") << QStringList{"region", "Y", "1"} << 2 << QStringList{} << "a region is";
+    QTest::newRow("plot, unknown transform")
+        << QStringList{"plot", "region", "1", "1", "--out=x.png", "--transform", "ln"} << 2 << QStringList{}
+        << "--transform takes";
+    QTest::newRow("plot, significance line beyond 1")
+        << QStringList{"plot", "trait", "tA", "--out", "x.svg", "--sigline", "2"} << 2 << QStringList{}
+        << "--sigline takes";
+    QTest::newRow("region of chromosome Y")
+        << QStringList{"region", "Y", "1"} << 2 << QStringList{} << "a region is";
 }
 
 void QueryTest::commands()
@@ -131,8 +142,9 @@ void QueryTest::plotsAsTheWindowDraws()
 {
     const QString svg = m_dir.filePath(QStringLiteral("trait.svg"));
     const QString png = m_dir.filePath(QStringLiteral("region.png"));
-    for (const QStringList &args : {QStringList{"plot", "trait", "tA", "--stat", "pvalue", "--transform", "-log(10)", "--out", svg},
-                                    QStringList{"plot", "region", "X", "0", "--out", png, "--width", "640", "--height", "480"}}) {
+    for (const QStringList &args :
+         {QStringList{"plot", "trait", "tA", "--stat", "pvalue", "--transform", "-log(10)", "--out", svg},
+          QStringList{"plot", "region", "X", "0", "--out", png, "--width", "640", "--height", "480"}}) {
         QProcess process;
         process.start(QStringLiteral(QUILLMAP_QUERY), QStringList{m_folder} + args);
         QVERIFY(process.waitForFinished(60000));
