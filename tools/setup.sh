@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing (Debian 12, as root or with sudo), builds, and runs the program or the
 # tests, or makes the Debian package (build/quillmap_VERSION_amd64.deb):
-#   bash tools/setup.sh run | test | sanitize | build | package | deps
+#   bash tools/setup.sh run | test | sanitize | build | package | deps | format
+# (format: checks that every source follows .clang-format, with the clang-format 14 it judges by)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -65,5 +66,6 @@ package)
     (cd build && cpack -G DEB)
     ;;
 fuzz-deps) install_missing "${packages[@]}" "${fuzz_packages[@]}" ;;
-*) echo "usage: $0 run|test|sanitize|build|package|deps" >&2; exit 2 ;;
+format) install_missing clang-format-14; bash tools/format.sh --check ;;
+*) echo "usage: $0 run|test|sanitize|build|package|deps|format" >&2; exit 2 ;;
 esac
