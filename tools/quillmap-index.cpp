@@ -213,6 +213,19 @@ int runStep(const QCommandLineParser &parser, const StepOptions &o, const QStrin
     return usageError(QStringLiteral("unknown step %1").arg(name));
 }
 
+// So that the startup dialog lists the folder, as after an import through the window. Merged with
+// the list on disk under its lock, so imports running at once lose nothing.
+int registerDataset(const QString &out)
+{
+    const registrystore::Update update = registrystore::add(QDir(out).absolutePath());
+    if (update.saved)
+        return 0;
+    printError(QStringLiteral("the dataset is complete, but it could not be added to the"
+                              " program's list of datasets: %1")
+                   .arg(update.error));
+    return 3;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -284,16 +297,8 @@ int main(int argc, char *argv[])
             *path = QDir::cleanPath(QFileInfo(*path).absoluteFilePath());
         return runStep(parser, stepOptions, step, inputs);
     }
-    if (step == QLatin1String("register")) {
-        const registrystore::Update update = registrystore::add(QDir(out).absolutePath());
-        if (!update.saved) {
-            printError(QStringLiteral("the dataset is complete, but it could not be added to the"
-                                      " program's list of datasets: %1")
-                           .arg(update.error));
-            return 3;
-        }
-        return 0;
-    }
+    if (step == QLatin1String("register"))
+        return registerDataset(out);
 
     std::optional<quillmap::GenomeBuild> build;
     if (!buildName.isEmpty()) {
@@ -389,17 +394,8 @@ int main(int argc, char *argv[])
     }
 
     if (!result.failed) {
-        // So that the startup dialog lists the folder, as after an import through the window.
-        // Merged with the list on disk under its lock, so imports running at once lose nothing.
-        if (registerFolder) {
-            const registrystore::Update update = registrystore::add(QDir(out).absolutePath());
-            if (!update.saved) {
-                printError(QStringLiteral("the dataset is complete, but it could not be added to the"
-                                          " program's list of datasets: %1")
-                               .arg(update.error));
-                return 3;
-            }
-        }
+        if (registerFolder && registerDataset(out) != 0)
+            return 3;
         if (isatty(2))
             std::fprintf(stderr, "%lld rows, %lld traits, %lld SNPs\n", static_cast<long long>(result.rows),
                          static_cast<long long>(result.traits), static_cast<long long>(result.snps));

@@ -151,6 +151,7 @@ private:
     bool readResults();
     bool readResultRanges();
     bool readFedResults();
+    qint64 rowsPerRun(int width) const;
     bool writeNameLists();
     bool checkTraitInfo();
     bool secondPass();
@@ -322,6 +323,16 @@ bool Import::firstPassChecks()
     return true;
 }
 
+// Rows held before they go to a run on disk. Half the memory limit is for the rows: the name
+// sets, the bins and the buffers take the rest.
+qint64 Import::rowsPerRun(int width) const
+{
+    if (g_memoryRows > 0)
+        return g_memoryRows;
+    const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
+    return std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(width));
+}
+
 // Lines are parsed in batches and their names looked up afterwards, in line order: by the time a
 // SNP name is looked up its hash-table slot and (mostly) its stored name are already in the
 // cache. A line's bytes live only until the next read, so a batch keeps copies of its names.
@@ -343,11 +354,7 @@ bool Import::readResults()
     m_rows.reset(m_extraStats + 1);
     // Beyond the memory limit the rows held so far go to a run on disk.
     m_spill.start(m_folder, m_extraStats + 1);
-    const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
-    // Half the limit for the rows: the name sets, the bins and the buffers take the rest.
-    const qint64 runRows = g_memoryRows > 0
-        ? g_memoryRows
-        : std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(int(width)));
+    const qint64 runRows = rowsPerRun(int(width));
     bool spillFailed = false;
     std::vector<Pending> pending;
     pending.reserve(Batch);
@@ -417,10 +424,7 @@ bool Import::readFedResults()
     const qsizetype width = m_layout.fields - 2;
     m_rows.reset(m_extraStats + 1);
     m_spill.start(m_folder, m_extraStats + 1);
-    const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
-    const qint64 runRows = g_memoryRows > 0
-        ? g_memoryRows
-        : std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(int(width)));
+    const qint64 runRows = rowsPerRun(int(width));
     ResultRow row;
     qint64 n = 0;
     while (m_feed->next(row)) {
