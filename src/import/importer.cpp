@@ -21,8 +21,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <map>
 #include <memory>
@@ -30,6 +33,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace quillmap {
@@ -157,6 +161,8 @@ private:
     bool secondPass();
     bool readSnpInfo();
     bool writeTables();
+    bool writeHeldTables();
+    QString writeHeldTable(bool byTrait, std::atomic<qint64> &written) const;
     bool writeTableShards();
     bool spillRows();
     bool buildGroups();
@@ -603,6 +609,8 @@ bool Import::writeTables()
 {
     if (finishing())
         return writeTableShards();
+    if (!m_spill.active())
+        return writeHeldTables();
     using namespace quillmap::files;
     const qint64 rows = m_rows.size();
     const int extra = m_extraStats;
@@ -731,6 +739,133 @@ bool Import::writeTables()
             return cannotWrite(outputPath(BinCounts));
     }
     return true;
+}
+
+// Held rows: both tables at once, table2.dat on a second thread. Progress is still reported
+// here, on the importing thread, at every 65536 records of both tables together.
+bool Import::writeHeldTables()
+{
+    std::atomic<qint64> helperWritten{0};
+    std::atomic<bool> helperDone{false};
+    QString helperFailed;
+    std::exception_ptr helperException;
+    std::thread helper([&] {
+        try {
+            helperFailed = writeHeldTable(false, helperWritten);
+        } catch (...) {
+            helperException = std::current_exception();
+        }
+        helperDone.store(true, std::memory_order_release);
+    });
+    struct Joiner {
+        std::thread &thread;
+        ~Joiner()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joiner{helper};
+    std::atomic<qint64> ownWritten{0};
+    qint64 reported = 0;
+    auto report = [&] {
+        const qint64 total = ownWritten.load(std::memory_order_relaxed)
+            + helperWritten.load(std::memory_order_relaxed);
+        while (m_progress && reported + ProgressMask + 1 <= total) {
+            reported += ProgressMask + 1;
+            m_progress(QString::fromLatin1(importstage::Tables), reported);
+        }
+    };
+    QString failed;
+    std::exception_ptr ownException;
+    try {
+        failed = writeHeldTable(true, ownWritten);
+    } catch (...) {
+        ownException = std::current_exception();
+    }
+    while (!helperDone.load(std::memory_order_acquire)) {
+        report();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    helper.join();
+    if (ownException)
+        std::rethrow_exception(ownException);
+    if (helperException)
+        std::rethrow_exception(helperException);
+    report();
+    if (!failed.isEmpty())
+        return cannotWrite(failed);
+    return helperFailed.isEmpty() || cannotWrite(helperFailed);
+}
+
+// table1.dat and ID_Line.dat (byTrait) or table2.dat and Pos_Line.dat from the held rows; the
+// path that could not be written, or nothing. Reads the rows and writes its own two files only,
+// so both tables may be made at once. A counting sort that gathers rows in key order jumps about
+// the row store for every record; here the rows are read in file order and each record encoded
+// straight into its place, a window of the table at a time, so the memory stays bounded.
+QString Import::writeHeldTable(bool byTrait, std::atomic<qint64> &written) const
+{
+    using namespace quillmap::files;
+    constexpr size_t Bins = 65536;
+    constexpr qint64 WindowBytes = qint64(1) << 25;
+    const qint64 rows = m_rows.size();
+    const int extra = m_extraStats;
+    const qint64 recordBytes = qint64(quillmap::recordSize(extra));
+    const size_t keys = byTrait ? size_t(m_traitNames.size()) : Bins;
+    std::vector<quint16> binKeys;
+    if (!byTrait) {
+        binKeys.resize(size_t(rows));
+        for (qint64 r = 0; r < rows; ++r)
+            binKeys[size_t(r)] = quint16(int(m_snpBins[size_t(m_rows.snp(r))]) + 32768);
+    }
+    auto key = [&](qint64 r) { return byTrait ? size_t(m_rows.trait(r)) : size_t(binKeys[size_t(r)]); };
+    // start[k]: the place of key k's first record; the order within a key is the file's.
+    std::vector<qint64> start(keys + 1, 0);
+    for (qint64 r = 0; r < rows; ++r)
+        ++start[key(r) + 1];
+    for (size_t k = 1; k < start.size(); ++k)
+        start[k] += start[k - 1];
+
+    OutputFile table(outputPath(byTrait ? TraitTable : BinTable));
+    OutputFile lines(outputPath(byTrait ? TraitCounts : BinCounts));
+    if (!table.open())
+        return table.path();
+    if (!lines.open())
+        return lines.path();
+    const qint64 window = std::clamp<qint64>(WindowBytes / recordBytes, 1, std::max<qint64>(rows, 1));
+    std::vector<char> buffer(size_t(window * recordBytes));
+    std::vector<qint64> next(keys);
+    for (qint64 first = 0; first < rows; first += window) {
+        const qint64 last = std::min(rows, first + window);
+        std::copy(start.begin(), start.end() - 1, next.begin());
+        for (qint64 r = 0; r < rows; ++r) {
+            const size_t k = key(r);
+            if (start[k + 1] <= first || start[k] >= last)
+                continue;
+            const qint64 place = next[k]++;
+            if (place < first || place >= last)
+                continue;
+            const float *stats = m_rows.stats(r);
+            quillmap::encodeRecord(buffer.data() + (place - first) * recordBytes,
+                                   {m_rows.trait(r), m_rows.snp(r), stats[0]}, stats + 1, extra);
+        }
+        if (!table.write(QByteArrayView(buffer.data(), qsizetype((last - first) * recordBytes))))
+            return table.path();
+        written.store(last, std::memory_order_relaxed);
+    }
+    for (size_t k = 0; k < keys; ++k) {
+        const qint64 count = start[k + 1] - start[k];
+        if (count == 0)
+            continue;
+        lines.write(byTrait ? m_traitNames.at(qint64(k)) : QByteArrayView(number(qint64(k) - 32768)));
+        lines.write('\t');
+        lines.write(number(count));
+        lines.write('\n');
+    }
+    if (!table.commit())
+        return table.path();
+    if (!lines.commit())
+        return lines.path();
+    return {};
 }
 
 // The merge steps' shards, concatenated in key order, and their counts.
