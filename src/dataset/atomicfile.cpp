@@ -14,7 +14,6 @@ namespace quillmap {
 namespace {
 
 constexpr qsizetype BufferBytes = qsizetype(1) << 20;
-constexpr qint64 WritebackBytes = qint64(8) << 20;
 
 } // namespace
 
@@ -57,7 +56,6 @@ bool AtomicFile::open()
                               0666);
         if (fd >= 0) {
             m_fd = fd;
-            m_written = m_writeback = 0;
             m_temporary = encoded;
             return true;
         }
@@ -80,16 +78,7 @@ bool AtomicFile::writeOut(const char *data, qsizetype size)
             return fail(QStringLiteral("cannot write %1").arg(m_path), ENOSPC);
         data += written;
         size -= written;
-        m_written += written;
     }
-    // A large file starts going to the disk while the rest is made, so the sync at commit waits
-    // for its tail only. A failure here shows again at that sync.
-#ifdef SYNC_FILE_RANGE_WRITE
-    if (m_written - m_writeback >= WritebackBytes) {
-        ::sync_file_range(m_fd, m_writeback, m_written - m_writeback, SYNC_FILE_RANGE_WRITE);
-        m_writeback = m_written;
-    }
-#endif
     return true;
 }
 

@@ -54,8 +54,6 @@ private:
     QString m_path;
     QByteArray m_temporary; // encoded name of the temporary file, empty when none
     int m_fd = -1;
-    qint64 m_written = 0;   // bytes handed to the file
-    qint64 m_writeback = 0; // bytes whose writeback was started
     std::string m_buffer;
     QString m_error;
 };

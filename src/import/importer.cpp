@@ -7,15 +7,18 @@
 #include "dataset/resultrecord.h"
 #include "import/clusterbuild.h"
 #include "import/linereader.h"
-#include "import/numberparse.h"
 #include "import/nameset.h"
+#include "import/numberparse.h"
+#include "import/parallelresults.h"
 #include "import/resultsrange.h"
 #include "import/rowstore.h"
 #include "import/runspill.h"
 
 #include <QFile>
 #include <QHash>
+#include <QFileInfo>
 #include <QLockFile>
+#include <QThread>
 
 #include <cerrno>
 #include <unistd.h>
@@ -46,6 +49,7 @@ constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
 constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
 qint64 g_maxRows = MaxRows;
 qint64 g_memoryRows = 0; // rows held before a run is spilled, set by tests; 0: from the limit
+qint64 g_rangeBytes = 0; // results bytes per parallel range, set by tests; 0: from the limit
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
 QByteArray number(qint64 value)
@@ -154,6 +158,8 @@ private:
     bool firstPassChecks();
     bool readResults();
     bool readResultRanges();
+    std::optional<bool> readResultsInParallel(qint64 runRows);
+    void addLost(const std::vector<qint64> &count, const std::vector<qint64> &first, qint64 linesBefore);
     bool readFedResults();
     qint64 rowsPerRun(int width) const;
     bool writeNameLists();
@@ -195,8 +201,8 @@ private:
     std::vector<qint64> m_lostCount;  // per results field: nonzero values kept as 0 or subnormal
     std::vector<qint64> m_lostFirst;  // per results field: the first such data line
 
-    NameSet m_traitSet;
-    NameSet m_snpSet;
+    quillmap::SplitNameSet m_traitSet; // one part, but for a results file read in parallel
+    quillmap::SplitNameSet m_snpSet;
     RowStore m_rows;
     quillmap::RunSpill m_spill; // rows beyond the memory limit
     NameList m_traitNames;
@@ -361,6 +367,12 @@ bool Import::readResults()
     // Beyond the memory limit the rows held so far go to a run on disk.
     m_spill.start(m_folder, m_extraStats + 1);
     const qint64 runRows = rowsPerRun(int(width));
+    if (const std::optional<bool> read = readResultsInParallel(runRows))
+        return *read;
+    m_traitSet.reset(1);
+    m_snpSet.reset(1);
+    NameSet &traitSet = m_traitSet.part(0);
+    NameSet &snpSet = m_snpSet.part(0);
     bool spillFailed = false;
     std::vector<Pending> pending;
     pending.reserve(Batch);
@@ -371,11 +383,11 @@ bool Import::readResults()
     auto storeBatch = [&]() {
         for (size_t j = 0; j < pending.size(); ++j) {
             if (j + NameAhead < pending.size())
-                m_snpSet.prefetchName(pending[j + NameAhead].snpHash);
+                snpSet.prefetchName(pending[j + NameAhead].snpHash);
             const Pending &p = pending[j];
-            const qint32 trait = m_traitSet.idOf(QByteArrayView(names.data() + p.traitBegin, p.traitSize),
-                                                 p.traitHash);
-            const qint32 snp = m_snpSet.idOf(QByteArrayView(names.data() + p.snpBegin, p.snpSize), p.snpHash);
+            const qint32 trait = traitSet.idOf(QByteArrayView(names.data() + p.traitBegin, p.traitSize),
+                                               p.traitHash);
+            const qint32 snp = snpSet.idOf(QByteArrayView(names.data() + p.snpBegin, p.snpSize), p.snpHash);
             m_rows.append(trait, snp, stats.data() + j * width);
             if (m_rows.size() >= runRows && !spillFailed)
                 spillFailed = !spillRows();
@@ -408,7 +420,7 @@ bool Import::readResults()
                   snp.size()};
         names.append(trait.data(), size_t(trait.size()));
         names.append(snp.data(), size_t(snp.size()));
-        m_snpSet.prefetchSlot(p.snpHash);
+        snpSet.prefetchSlot(p.snpHash);
         pending.push_back(p);
         if (pending.size() == Batch)
             storeBatch();
@@ -424,6 +436,81 @@ bool Import::readResults()
     return true;
 }
 
+// A plain results file is parsed in byte ranges on worker threads (ParallelResults) and joined
+// here in file order, so rows, runs, lost values and the first bad line come out as from one
+// reader. A gzip file or a pipe has no byte ranges: nothing, and readResults reads it.
+std::optional<bool> Import::readResultsInParallel(qint64 runRows)
+{
+    const QFileInfo info(m_inputs.results);
+    if (g_rangeBytes < 0 || !info.isFile())
+        return std::nullopt;
+    std::optional<quillmap::ResultsLayout> layout = quillmap::readResultsLayout(m_inputs.results);
+    if (!layout || layout->fields != m_layout.fields)
+        return std::nullopt;
+    {
+        QFile probe(m_inputs.results);
+        if (!probe.open(QIODevice::ReadOnly) || probe.read(2) == QByteArray("\x1f\x8b", 2))
+            return std::nullopt;
+    }
+    m_results.close();
+    layout->negLog10 = m_layout.negLog10;
+    // The ranges held at once take a small share of the memory limit.
+    const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
+    const qint64 rangeBytes = g_rangeBytes > 0
+        ? g_rangeBytes
+        : std::clamp<qint64>(memory / 128, qint64(256) << 10, qint64(4) << 20);
+    const int threads = std::clamp(QThread::idealThreadCount(), 1, 8);
+    m_traitSet.reset(threads);
+    m_snpSet.reset(threads);
+    quillmap::ParallelResults reader(m_inputs.results, *layout, info.size(), rangeBytes, m_traitSet,
+                                     m_snpSet);
+    qint64 before = 0;
+    for (qint64 i = 0; i < reader.count(); ++i) {
+        std::unique_ptr<quillmap::ParsedRange> range = reader.next();
+        if (range->readFailed)
+            return cannotRead("results", m_inputs.results);
+        if (before + range->lines > g_maxRows) {
+            // Lost values count up to the line beyond the limit, where one reader stops.
+            const quillmap::ResultsRange upTo = quillmap::parseResultsRange(
+                m_inputs.results, reader.cut(i), reader.cut(i + 1), *layout, g_maxRows - before + 1);
+            addLost(upTo.lostCount, upTo.lostFirst, before);
+            return invalid("error : the results file has more than " + number(g_maxRows) + " data lines!",
+                           true);
+        }
+        const size_t width = size_t(layout->statsPerRow());
+        for (qint64 r = 0; r < range->lines;) {
+            // Up to the next run or the next step of progress, whichever comes first.
+            const qint64 stored = before + r;
+            const qint64 piece = std::min(
+                {range->lines - r, runRows - m_rows.size(), (ProgressMask + 1) - (stored & ProgressMask)});
+            for (qint64 k = r; k < r + piece; ++k)
+                m_rows.append(range->traitIds[size_t(k)], range->snpIds[size_t(k)],
+                              range->stats.data() + size_t(k) * width);
+            r += piece;
+            if (m_rows.size() >= runRows && !spillRows())
+                return cannotWrite(m_spill.errorPath());
+            tick(importstage::Results, before + r);
+        }
+        addLost(range->lostCount, range->lostFirst, before);
+        if (range->error)
+            return badLine(*range->error, before);
+        before += range->lines;
+        reader.recycle(std::move(range));
+    }
+    if (before == 0)
+        return invalid("error : the results file has no data lines!", true);
+    return true;
+}
+
+void Import::addLost(const std::vector<qint64> &count, const std::vector<qint64> &first, qint64 linesBefore)
+{
+    for (size_t k = 0; k < m_lostCount.size() && k < count.size(); ++k) {
+        if (count[k] > 0 && m_lostCount[k] == 0)
+            m_lostFirst[k] = linesBefore + first[k];
+        m_lostCount[k] += count[k];
+    }
+}
+
 // The rows of a feed, stored as readResults stores the lines of a results file.
 bool Import::readFedResults()
 {
@@ -431,6 +518,10 @@ bool Import::readFedResults()
     m_rows.reset(m_extraStats + 1);
     m_spill.start(m_folder, m_extraStats + 1);
     const qint64 runRows = rowsPerRun(int(width));
+    m_traitSet.reset(1);
+    m_snpSet.reset(1);
+    NameSet &traitSet = m_traitSet.part(0);
+    NameSet &snpSet = m_snpSet.part(0);
     ResultRow row;
     qint64 n = 0;
     while (m_feed->next(row)) {
@@ -442,9 +533,9 @@ bool Import::readFedResults()
                 m_lostFirst[size_t(k + 2)] = n;
         }
         // A known id is the set's own id for the name: a name is added at its first row.
-        const qint32 trait = row.traitId >= 0 && row.traitId < m_traitSet.size() ? row.traitId
-                                                                                 : m_traitSet.idOf(row.trait);
-        const qint32 snp = row.snpId >= 0 && row.snpId < m_snpSet.size() ? row.snpId : m_snpSet.idOf(row.snp);
+        const qint32 trait = row.traitId >= 0 && row.traitId < traitSet.size() ? row.traitId
+                                                                               : traitSet.idOf(row.trait);
+        const qint32 snp = row.snpId >= 0 && row.snpId < snpSet.size() ? row.snpId : snpSet.idOf(row.snp);
         m_rows.append(trait, snp, row.stats);
         if (m_rows.size() >= runRows && !spillRows())
             return cannotWrite(m_spill.errorPath());
@@ -1186,6 +1277,11 @@ qint64 maxResultRows()
 void setImportMemoryRowsForTesting(qint64 rows)
 {
     g_memoryRows = std::max<qint64>(rows, 0);
+}
+
+void setImportRangeBytesForTesting(qint64 bytes)
+{
+    g_rangeBytes = bytes;
 }
 
 void setMaxResultRowsForTesting(qint64 rows)

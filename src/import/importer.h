@@ -159,5 +159,8 @@ void setMaxResultRowsForTesting(qint64 rows);
 // Tests set the memory limit in rows held before a run is spilled; 0 goes back to the limit in
 // bytes.
 void setImportMemoryRowsForTesting(qint64 rows);
+// Tests set the bytes of the ranges a plain results file is parsed in on worker threads; -1
+// reads it line by line on one thread, 0 goes back to the size from the memory limit.
+void setImportRangeBytesForTesting(qint64 bytes);
 
 } // namespace quillmap
