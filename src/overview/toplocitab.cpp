@@ -4,11 +4,9 @@
 #include "common/waitcursor.h"
 #include "dataset/datasettables.h"
 #include "dataset/atomicfile.h"
-#include "overview/sortablecell.h"
-#include "overview/statisticchoice.h"
 #include "session/sharedstate.h"
 
-#include <QComboBox>
+#include <QLabel>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +14,6 @@
 #include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QTableView>
-#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -38,11 +35,10 @@ std::optional<double> plainNumber(const QString &text)
 } // namespace
 
 TopLociTab::TopLociTab(QWidget *parent)
-    : QWidget(parent)
+    : StudyTab(QStringLiteral("lociStatisticBox"),
+               {tr("Trait"), tr("Lead SNP"), tr("Chr"), tr("Position"), tr("p"), tr("SNPs in locus")},
+               QStringLiteral("lociTable"), parent)
 {
-    statisticBox = new QComboBox;
-    statisticBox->setObjectName(QStringLiteral("lociStatisticBox"));
-    overview::fillStatisticChoice(statisticBox);
     thresholdEdit = new QLineEdit(QStringLiteral("5e-8"));
     thresholdEdit->setObjectName(QStringLiteral("thresholdEdit"));
     windowEdit = new QLineEdit(QStringLiteral("500000"));
@@ -51,11 +47,7 @@ TopLociTab::TopLociTab(QWidget *parent)
     findButton->setObjectName(QStringLiteral("findLociButton"));
     exportButton = new QPushButton(tr("Export TSV"));
     exportButton->setObjectName(QStringLiteral("exportLociButton"));
-    status = new QLabel;
 
-    auto *controls = new QHBoxLayout;
-    controls->addWidget(new QLabel(tr("p-values")));
-    controls->addWidget(statisticBox);
     controls->addWidget(new QLabel(tr("at most")));
     controls->addWidget(thresholdEdit);
     controls->addWidget(new QLabel(tr("window (bp)")));
@@ -63,15 +55,7 @@ TopLociTab::TopLociTab(QWidget *parent)
     controls->addWidget(findButton);
     controls->addWidget(status, 1);
     controls->addWidget(exportButton);
-
-    model = new QStandardItemModel(0, ColumnCount, this);
-    model->setHorizontalHeaderLabels(
-        {tr("Trait"), tr("Lead SNP"), tr("Chr"), tr("Position"), tr("p"), tr("SNPs in locus")});
-    table = sortableTable(model, TraitColumn, QStringLiteral("lociTable"));
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(controls);
-    layout->addWidget(table, 1);
+    addBody(table);
 
     connect(findButton, &QPushButton::clicked, this, &TopLociTab::refresh);
     connect(thresholdEdit, &QLineEdit::returnPressed, this, &TopLociTab::refresh);
@@ -82,16 +66,8 @@ TopLociTab::TopLociTab(QWidget *parent)
     });
 }
 
-void TopLociTab::showEvent(QShowEvent *event)
+void TopLociTab::makeListing()
 {
-    QWidget::showEvent(event);
-    if (!m_filled)
-        refresh();
-}
-
-void TopLociTab::refresh()
-{
-    m_filled = true;
     const std::optional<double> threshold = plainNumber(thresholdEdit->text());
     if (!threshold || *threshold <= 0.0 || *threshold > 1.0) {
         status->setText(tr("The threshold is a p-value above 0 and at most 1."));
@@ -103,7 +79,7 @@ void TopLociTab::refresh()
         return;
     }
     const DatasetTables &tables = datasetTables();
-    const PValueColumn column = overview::chosenColumn(statisticBox);
+    const PValueColumn column = chosenColumn();
     if (!column.valid()) {
         status->setText(tr("No statistic holds p-values."));
         return;
@@ -115,19 +91,16 @@ void TopLociTab::refresh()
         return;
     }
     m_loci = std::move(result.loci);
-    model->removeRows(0, model->rowCount());
-    table->setSortingEnabled(false);
+    std::vector<QList<QStandardItem *>> rows;
+    rows.reserve(m_loci.size());
     for (const TopLocus &locus : m_loci) {
         const QStringList f = topLocusFields(tables, locus);
         const ClumpCandidate &lead = locus.locus.lead;
-        model->appendRow({sortableCell(f[0], f[0]), sortableCell(f[1], f[1]),
-                          sortableCell(f[2], lead.chromosome * 1e13 + double(lead.positionBp)),
-                          sortableCell(f[3], lead.chromosome * 1e13 + double(lead.positionBp)),
-                          sortableCell(f[4], -lead.score), sortableCell(f[5], locus.locus.count)});
+        const double place = lead.chromosome * 1e13 + double(lead.positionBp);
+        rows.push_back({cell(f[0], f[0]), cell(f[1], f[1]), cell(f[2], place), cell(f[3], place),
+                        cell(f[4], -lead.score), cell(f[5], locus.locus.count)});
     }
-    table->setSortingEnabled(true);
-    table->resizeColumnsToContents();
-    status->setText(tr("Loci: %1").arg(m_loci.size()));
+    showRows(rows, tr("Loci: %1").arg(m_loci.size()));
 }
 
 void TopLociTab::exportTsv()
