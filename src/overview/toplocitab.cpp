@@ -1,38 +1,22 @@
 #include "overview/toplocitab.h"
 
+#include "browse/significance.h"
 #include "common/dialogprovider.h"
 #include "common/waitcursor.h"
 #include "dataset/datasettables.h"
 #include "dataset/atomicfile.h"
 #include "session/sharedstate.h"
 
-#include <QLabel>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QTableView>
 
 #include <cmath>
 
 namespace quillmap {
-
-namespace {
-
-// A number written plainly (no "inf", "nan" or "+"), as toDouble alone would accept them.
-std::optional<double> plainNumber(const QString &text)
-{
-    static const QRegularExpression plain(QStringLiteral("^([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE]-?[0-9]+)?$"));
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !plain.match(text.trimmed()).hasMatch() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-} // namespace
 
 TopLociTab::TopLociTab(QWidget *parent)
     : StudyTab(QStringLiteral("lociStatisticBox"),
@@ -68,12 +52,12 @@ TopLociTab::TopLociTab(QWidget *parent)
 
 void TopLociTab::makeListing()
 {
-    const std::optional<double> threshold = plainNumber(thresholdEdit->text());
-    if (!threshold || *threshold <= 0.0 || *threshold > 1.0) {
+    const std::optional<double> threshold = parsePValue(thresholdEdit->text());
+    if (!threshold) {
         status->setText(tr("The threshold is a p-value above 0 and at most 1."));
         return;
     }
-    const std::optional<double> window = plainNumber(windowEdit->text());
+    const std::optional<double> window = parsePlainNumber(windowEdit->text());
     if (!window || *window != std::floor(*window) || *window > 1e12) {
         status->setText(tr("The window is a whole number of bp."));
         return;
