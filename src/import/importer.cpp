@@ -164,6 +164,9 @@ private:
     bool spillRows();
     bool buildGroups();
     bool buildGenes();
+    template <typename Key, typename Gather, typename KeyText>
+    bool buildKeyedFile(const char *stageText, LineReader &input, const char *role, const QString &inputPath,
+                        const char *name, Gather gather, KeyText keyText);
     void releaseRows();
     bool writeSummary();
     bool finishing() const { return m_inputs.phase == ImportInputs::Phase::Finish; }
@@ -346,55 +349,35 @@ qint64 Import::rowsPerSortedRun() const
                             memory / 2 / (2 * quillmap::RunSpill::rowBytes(m_extraStats + 1)));
 }
 
-// Lines are parsed in batches and their names looked up afterwards, in line order: by the time a
-// SNP name is looked up its hash-table slot and (mostly) its stored name are already in the
-// cache. A line's bytes live only until the next read, so a batch keeps copies of its names.
+// Lines are parsed in batches and their names looked up afterwards, in line order (see
+// NamePairBatch). A line's bytes live only until the next read, so the batch keeps copies of its
+// names.
 bool Import::readResults()
 {
     if (finishing())
         return readResultRanges();
-    constexpr size_t Batch = 64;
-    constexpr size_t NameAhead = 8;
-    struct Pending {
-        size_t traitHash;
-        size_t snpHash;
-        qsizetype traitBegin;
-        qsizetype traitSize;
-        qsizetype snpBegin;
-        qsizetype snpSize;
-    };
     const size_t width = size_t(m_extraStats) + 1;
     m_rows.reset(m_extraStats + 1);
     // Beyond the memory limit the rows held so far go to a run on disk.
     m_spill.start(m_folder, m_extraStats + 1);
     const qint64 runRows = rowsPerRun(int(width));
     bool spillFailed = false;
-    std::vector<Pending> pending;
-    pending.reserve(Batch);
-    std::string names;
-    std::vector<float> stats(Batch * width);
+    quillmap::NamePairBatch batch;
+    std::vector<float> stats(quillmap::NamePairBatch::Capacity * width);
     qint64 n = 0;
     qint64 stored = 0;
     auto storeBatch = [&]() {
-        for (size_t j = 0; j < pending.size(); ++j) {
-            if (j + NameAhead < pending.size())
-                m_snpSet.prefetchName(pending[j + NameAhead].snpHash);
-            const Pending &p = pending[j];
-            const qint32 trait = m_traitSet.idOf(QByteArrayView(names.data() + p.traitBegin, p.traitSize),
-                                                 p.traitHash);
-            const qint32 snp = m_snpSet.idOf(QByteArrayView(names.data() + p.snpBegin, p.snpSize), p.snpHash);
+        batch.lookUp(m_traitSet, m_snpSet, [&](size_t j, qint32 trait, qint32 snp) {
             m_rows.append(trait, snp, stats.data() + j * width);
             if (m_rows.size() >= runRows && !spillFailed)
                 spillFailed = !spillRows();
             tick(importstage::Results, ++stored);
-        }
-        pending.clear();
-        names.clear();
+        });
     };
     QByteArrayView line;
     while (!spillFailed && m_results.readLine(line)) {
         ++n;
-        float *lineStats = stats.data() + pending.size() * width;
+        float *lineStats = stats.data() + batch.size() * width;
         if (const auto error = quillmap::parseResultsLine(line, n, m_layout, m_fields, lineStats, m_lostCount,
                                                           m_lostFirst)) {
             storeBatch();
@@ -405,19 +388,7 @@ bool Import::readResults()
             return invalid("error : the results file has more than " + number(g_maxRows) + " data lines!",
                            true);
         }
-        const QByteArrayView trait = m_fields[0];
-        const QByteArrayView snp = m_fields[1];
-        Pending p{NameSet::hashOf(trait),
-                  NameSet::hashOf(snp),
-                  qsizetype(names.size()),
-                  trait.size(),
-                  qsizetype(names.size()) + trait.size(),
-                  snp.size()};
-        names.append(trait.data(), size_t(trait.size()));
-        names.append(snp.data(), size_t(snp.size()));
-        m_snpSet.prefetchSlot(p.snpHash);
-        pending.push_back(p);
-        if (pending.size() == Batch)
+        if (batch.add(m_fields[0], m_fields[1], m_snpSet))
             storeBatch();
     }
     storeBatch();
@@ -840,14 +811,7 @@ void Import::releaseRows()
 // Gene2ID.dat: each group with its traits in the order of the trait group file.
 bool Import::buildGroups()
 {
-    stage(importstage::Groups);
-    std::map<QString, std::string> groups;
-    QByteArrayView line;
-    m_groups.readLine(line); // header
-    if (!notUtf16(m_groups, "trait group", m_inputs.groups))
-        return false;
-    qint64 n = 0;
-    while (m_groups.readLine(line)) {
+    auto gather = [](QByteArrayView line, std::map<QString, std::string> &groups) {
         // Field by field: a line may name any number of groups, and is never split whole.
         const qsizetype firstTab = line.indexOf('\t');
         const QByteArrayView trait = firstTab < 0 ? line : line.first(firstTab);
@@ -859,44 +823,24 @@ bool Import::buildGroups()
             traits += view(trait);
             at = next;
         }
-        tick(importstage::Groups, ++n);
-    }
-    if (m_groups.failed())
-        return cannotRead("trait group", m_inputs.groups);
-    m_groups.close();
-
-    const QString path = outputPath(quillmap::files::GroupTraits);
-    OutputFile out(path);
-    if (!out.open())
-        return cannotWrite(path);
-    for (const auto &[group, traits] : groups) {
-        out.write(group.toUtf8());
-        out.write(QByteArrayView(traits.data(), qsizetype(traits.size())));
-        out.write('\n');
-    }
-    return out.commit() || cannotWrite(path);
+    };
+    return buildKeyedFile<QString>(importstage::Groups, m_groups, "trait group", m_inputs.groups,
+                                   quillmap::files::GroupTraits, gather,
+                                   [](const QString &group) { return group.toUtf8(); });
 }
 
 // pos2gene.dat: genes by the bin of their start. Lines with fewer than four fields or with a
 // start or end that is not a number are skipped.
 bool Import::buildGenes()
 {
-    stage(importstage::Genes);
-    std::map<qint32, std::string> bins;
-    QByteArrayView line;
-    m_genes.readLine(line); // header
-    if (!notUtf16(m_genes, "gene position", m_inputs.genes))
-        return false;
-    qint64 n = 0;
-    while (m_genes.readLine(line)) {
-        tick(importstage::Genes, ++n);
+    auto gather = [this](QByteArrayView line, std::map<qint32, std::string> &bins) {
         splitTabs(line, m_fields, 4); // fields after the fourth are not read
         if (m_fields.size() < 4)
-            continue;
+            return;
         const std::optional<double> start = quillmap::parseDouble(m_fields[2].trimmed());
         const std::optional<double> end = quillmap::parseDouble(m_fields[3].trimmed());
         if (!start || !end)
-            continue;
+            return;
         // An end beyond 500 can only be base pairs; the test looks at this line's end alone.
         const double scale = *end > 500.0 ? 1e6 : 1.0;
         const double startMb = *start / scale;
@@ -904,7 +848,7 @@ bool Import::buildGenes()
         const double bin = double(quillmap::geneChromosomeNumber(m_fields[1])) * 1000.0 + std::floor(startMb);
         if (!(bin >= double(std::numeric_limits<qint32>::min())
               && bin <= double(std::numeric_limits<qint32>::max())))
-            continue;
+            return;
         std::string &genes = bins[qint32(bin)];
         genes += '\t';
         genes += view(m_fields[0]);
@@ -912,18 +856,40 @@ bool Import::buildGenes()
         genes += QString::number(startMb, 'g', 6).toStdString();
         genes += '\t';
         genes += QString::number(endMb, 'g', 6).toStdString();
-    }
-    if (m_genes.failed())
-        return cannotRead("gene position", m_inputs.genes);
-    m_genes.close();
+    };
+    return buildKeyedFile<qint32>(importstage::Genes, m_genes, "gene position", m_inputs.genes,
+                                  quillmap::files::BinGenes, gather, [](qint32 bin) { return number(bin); });
+}
 
-    const QString path = outputPath(quillmap::files::BinGenes);
+// The optional files' builders: the input's lines after its header are gathered by key
+// (gather(line, lines) appends each entry led by a tab), then written a line per key in key
+// order, the key then its entries.
+template <typename Key, typename Gather, typename KeyText>
+bool Import::buildKeyedFile(const char *stageText, LineReader &input, const char *role,
+                            const QString &inputPath, const char *name, Gather gather, KeyText keyText)
+{
+    stage(stageText);
+    std::map<Key, std::string> lines;
+    QByteArrayView line;
+    input.readLine(line); // header
+    if (!notUtf16(input, role, inputPath))
+        return false;
+    qint64 n = 0;
+    while (input.readLine(line)) {
+        gather(line, lines);
+        tick(stageText, ++n);
+    }
+    if (input.failed())
+        return cannotRead(role, inputPath);
+    input.close();
+
+    const QString path = outputPath(name);
     OutputFile out(path);
     if (!out.open())
         return cannotWrite(path);
-    for (const auto &[bin, genes] : bins) {
-        out.write(number(bin));
-        out.write(QByteArrayView(genes.data(), qsizetype(genes.size())));
+    for (const auto &[key, entries] : lines) {
+        out.write(keyText(key));
+        out.write(QByteArrayView(entries.data(), qsizetype(entries.size())));
         out.write('\n');
     }
     return out.commit() || cannotWrite(path);
