@@ -42,6 +42,7 @@ constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
 constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
 qint64 g_maxRows = MaxRows;
 qint64 g_memoryRows = 0; // rows held before a run is spilled, set by tests; 0: from the limit
+qint64 g_sortRows = 0;   // rows of a sorted run, set by tests; 0: as g_memoryRows
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
 QByteArray number(qint64 value)
@@ -152,11 +153,13 @@ private:
     bool readResultRanges();
     bool readFedResults();
     qint64 rowsPerRun(int width) const;
+    qint64 rowsPerSortedRun() const;
     bool writeNameLists();
     bool checkTraitInfo();
     bool secondPass();
     bool readSnpInfo();
     bool writeTables();
+    bool writeSpilledTables();
     bool writeClusterTables();
     bool spillRows();
     bool buildGroups();
@@ -336,6 +339,16 @@ qint64 Import::rowsPerRun(int width) const
     return std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(width));
 }
 
+// Rows of a run sorted after the spill: the run and its sorted copy take half the limit.
+qint64 Import::rowsPerSortedRun() const
+{
+    if (g_memoryRows > 0)
+        return g_sortRows > 0 ? g_sortRows : g_memoryRows;
+    const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
+    return std::max<qint64>(qint64(1) << 16,
+                            memory / 2 / (2 * quillmap::RunSpill::rowBytes(m_extraStats + 1)));
+}
+
 // Lines are parsed in batches and their names looked up afterwards, in line order (see
 // NamePairBatch). A line's bytes live only until the next read, so the batch keeps copies of its
 // names.
@@ -473,8 +486,9 @@ bool Import::writeNameLists()
             return false;
     }
     if (m_spill.active()) {
-        // The last rows join the runs, which take their indexes when they are sorted.
-        if (m_rows.size() > 0 && !spillRows())
+        // The rows still held make the last run when it fits beside its sorted copy; otherwise
+        // they join the spilled rows, which take their indexes when they are sorted.
+        if (m_rows.size() > rowsPerSortedRun() && !spillRows())
             return cannotWrite(m_spill.errorPath());
         m_spill.setIndexes(traitIndex, m_snpFinal);
     }
@@ -574,6 +588,8 @@ bool Import::writeTables()
 {
     if (finishing())
         return writeClusterTables();
+    if (m_spill.active())
+        return writeSpilledTables();
     using namespace quillmap::files;
     const qint64 rows = m_rows.size();
     const int extra = m_extraStats;
@@ -583,8 +599,8 @@ bool Import::writeTables()
     // Records are encoded into a batch handed to the file in one write: a call per 20-byte
     // record cost as much as the encoding.
     // A small import gets a batch of its size.
-    const qsizetype batchRecords = qsizetype(std::clamp<qint64>(
-        rows + m_spill.rows(), 1, std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes)));
+    const qsizetype batchRecords = qsizetype(
+        std::clamp<qint64>(rows, 1, std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes)));
     std::vector<char> batch(size_t(batchRecords * recordBytes));
     qsizetype batched = 0;
     auto flushBatch = [&](OutputFile &out) {
@@ -593,23 +609,9 @@ bool Import::writeTables()
         return ok;
     };
 
-    // Spilled rows: each run sorted both ways now, merged into the tables below.
-    std::vector<qint64> spilledTraitCounts(size_t(m_traitNames.size()), 0);
-    std::vector<qint64> spilledBinCounts(Bins, 0);
-    if (m_spill.active() && !m_spill.sortRuns(m_snpBins, spilledTraitCounts, spilledBinCounts))
-        return cannotWrite(m_spill.errorPath());
-
     // Progress counts the records of both tables together, 2R in all.
     qint64 written = 0;
-    auto writeRecords = [&](OutputFile &out, bool byTrait) {
-        if (m_spill.active()) {
-            const bool merged = m_spill.merge(byTrait, m_snpBins, [&](QByteArrayView bytes) {
-                tick(importstage::Tables, ++written);
-                std::memcpy(batch.data() + batched * recordBytes, bytes.data(), size_t(recordBytes));
-                return ++batched < batchRecords || flushBatch(out);
-            });
-            return flushBatch(out) && merged;
-        }
+    auto writeRecords = [&](OutputFile &out) {
         // The order jumps about the row store: fetch a few records ahead.
         constexpr qint64 Ahead = 16;
         for (qint64 i = 0; i < rows; ++i) {
@@ -637,8 +639,6 @@ bool Import::writeTables()
         for (qint64 r = 0; r < rows; ++r)
             ++next[size_t(m_rows.trait(r)) + 1];
         std::vector<qint64> counts(next.begin() + 1, next.end());
-        if (m_spill.active())
-            counts = spilledTraitCounts;
         for (size_t t = 1; t < next.size(); ++t)
             next[t] += next[t - 1];
         for (qint64 r = 0; r < rows; ++r)
@@ -650,8 +650,8 @@ bool Import::writeTables()
             return cannotWrite(outputPath(TraitTable));
         if (!lines.open())
             return cannotWrite(outputPath(TraitCounts));
-        if (!writeRecords(table, true))
-            return cannotWrite(m_spill.errorPath().isEmpty() ? table.path() : m_spill.errorPath());
+        if (!writeRecords(table))
+            return cannotWrite(table.path());
         for (size_t t = 0; t < counts.size(); ++t) {
             if (counts[t] == 0)
                 continue;
@@ -673,8 +673,6 @@ bool Import::writeTables()
         for (qint64 r = 0; r < rows; ++r)
             ++next[slot(r) + 1];
         std::vector<qint64> counts(next.begin() + 1, next.end());
-        if (m_spill.active())
-            counts = spilledBinCounts;
         for (size_t b = 1; b < next.size(); ++b)
             next[b] += next[b - 1];
         for (qint64 r = 0; r < rows; ++r)
@@ -686,8 +684,8 @@ bool Import::writeTables()
             return cannotWrite(outputPath(BinTable));
         if (!lines.open())
             return cannotWrite(outputPath(BinCounts));
-        if (!writeRecords(table, false))
-            return cannotWrite(m_spill.errorPath().isEmpty() ? table.path() : m_spill.errorPath());
+        if (!writeRecords(table))
+            return cannotWrite(table.path());
         for (size_t b = 0; b < Bins; ++b) {
             if (counts[b] == 0)
                 continue;
@@ -700,6 +698,49 @@ bool Import::writeTables()
             return cannotWrite(outputPath(BinTable));
         if (!lines.commit())
             return cannotWrite(outputPath(BinCounts));
+    }
+    return true;
+}
+
+// The spilled rows: each run sorted both ways, then every table written key by key from the runs.
+bool Import::writeSpilledTables()
+{
+    using namespace quillmap::files;
+    if (!m_spill.sortRuns(m_rows, rowsPerSortedRun(), m_snpBins, m_traitNames.size()))
+        return cannotWrite(m_spill.errorPath());
+    qint64 written = 0; // records of both tables, for progress
+    const qint64 recordBytes = quillmap::recordSize(m_extraStats);
+    for (const bool byTrait : {true, false}) {
+        OutputFile table(outputPath(byTrait ? TraitTable : BinTable));
+        OutputFile lines(outputPath(byTrait ? TraitCounts : BinCounts));
+        if (!table.open())
+            return cannotWrite(table.path());
+        if (!lines.open())
+            return cannotWrite(lines.path());
+        bool tableWritten = true;
+        const bool merged = m_spill.merge(byTrait, [&](QByteArrayView records) {
+            const qint64 before = written;
+            written += records.size() / recordBytes;
+            if (m_progress && (before >> 16) != (written >> 16))
+                m_progress(QString::fromLatin1(importstage::Tables), written & ~ProgressMask);
+            tableWritten = table.write(records);
+            return tableWritten;
+        });
+        if (!merged)
+            return cannotWrite(tableWritten ? m_spill.errorPath() : table.path());
+        const std::vector<qint64> &counts = m_spill.counts(byTrait);
+        for (size_t k = 0; k < counts.size(); ++k) {
+            if (counts[k] == 0)
+                continue;
+            lines.write(byTrait ? m_traitNames.at(qint64(k)) : number(qint64(k) - 32768));
+            lines.write('\t');
+            lines.write(number(counts[k]));
+            lines.write('\n');
+        }
+        if (!table.commit())
+            return cannotWrite(table.path());
+        if (!lines.commit())
+            return cannotWrite(lines.path());
     }
     return true;
 }
@@ -745,12 +786,7 @@ bool Import::writeClusterTables()
 
 bool Import::spillRows()
 {
-    const bool ok = m_spill.addRun(m_rows.size(),
-                                   [this](qint64 r, qint32 &trait, qint32 &snp, const float *&stats) {
-                                       trait = m_rows.trait(r);
-                                       snp = m_rows.snp(r);
-                                       stats = m_rows.stats(r);
-                                   });
+    const bool ok = m_spill.addRows(m_rows);
     m_rows.reset(m_extraStats + 1);
     return ok;
 }
@@ -1007,9 +1043,10 @@ qint64 maxResultRows()
     return g_maxRows;
 }
 
-void setImportMemoryRowsForTesting(qint64 rows)
+void setImportMemoryRowsForTesting(qint64 rows, qint64 sortedRunRows)
 {
     g_memoryRows = std::max<qint64>(rows, 0);
+    g_sortRows = std::max<qint64>(sortedRunRows, 0);
 }
 
 void setMaxResultRowsForTesting(qint64 rows)
