@@ -159,8 +159,8 @@ void ParallelResults::parse(qint64 i, ParsedRange &range) const
         p = nl ? lineEnd + 1 : end;
         const size_t filled = range.stats.size();
         range.stats.resize(filled + width);
-        if (auto error = parseResultsLine(line, n, m_layout, fields, range.stats.data() + filled, range.lostCount,
-                                          range.lostFirst)) {
+        if (auto error = parseResultsLine(line, n, m_layout, fields, range.stats.data() + filled,
+                                          range.lostCount, range.lostFirst)) {
             range.stats.resize(filled);
             range.error = std::move(error);
             break;
@@ -191,7 +191,8 @@ void ParallelResults::intern(int part, ParsedRange &range)
             snps.prefetchName(snpNames[r + NameAhead].hash);
         const ParsedRange::Name &trait = traitNames[r];
         if (m_traits.partOf(trait.hash) == part)
-            range.traitIds[r] = traits.idOf(QByteArrayView(trait.data, trait.size), trait.hash) * m_parts + part;
+            range.traitIds[r] = traits.idOf(QByteArrayView(trait.data, trait.size), trait.hash) * m_parts
+                + part;
         const ParsedRange::Name &snp = snpNames[r];
         if (m_snps.partOf(snp.hash) == part)
             range.snpIds[r] = snps.idOf(QByteArrayView(snp.data, snp.size), snp.hash) * m_parts + part;

@@ -19,10 +19,10 @@ namespace quillmap {
 
 // The good lines of one byte range of a results file, their names interned in the shared sets.
 struct ParsedRange {
-    qint64 lines = 0;             // good data lines, one row each
-    std::vector<qint32> traitIds; // per row: its trait's id in the shared trait set
-    std::vector<qint32> snpIds;   // per row: its SNP's id in the shared SNP set
-    std::vector<float> stats;     // per row: the layout's statsPerRow() values
+    qint64 lines = 0;              // good data lines, one row each
+    std::vector<qint32> traitIds;  // per row: its trait's id in the shared trait set
+    std::vector<qint32> snpIds;    // per row: its SNP's id in the shared SNP set
+    std::vector<float> stats;      // per row: the layout's statsPerRow() values
     std::vector<qint64> lostCount; // as in ResultsRange, lines numbered within the range
     std::vector<qint64> lostFirst;
     std::optional<ResultsLineError> error; // the first bad line; parsing stopped there
@@ -52,8 +52,8 @@ private:
 class ParallelResults final
 {
 public:
-    ParallelResults(QString path, ResultsLayout layout, qint64 fileSize, qint64 rangeBytes, SplitNameSet &traits,
-                    SplitNameSet &snps);
+    ParallelResults(QString path, ResultsLayout layout, qint64 fileSize, qint64 rangeBytes,
+                    SplitNameSet &traits, SplitNameSet &snps);
     ~ParallelResults(); // stops and joins the workers
     ParallelResults(const ParallelResults &) = delete;
     ParallelResults &operator=(const ParallelResults &) = delete;
@@ -82,11 +82,11 @@ private:
     const int m_parts;
 
     std::mutex m_mutex;
-    std::condition_variable m_work;  // a range parsed or taken, or stop
-    std::condition_variable m_ready; // a range is interned in every part
+    std::condition_variable m_work;                          // a range parsed or taken, or stop
+    std::condition_variable m_ready;                         // a range is interned in every part
     std::map<qint64, std::unique_ptr<ParsedRange>> m_ranges; // begun and not taken
-    std::vector<std::unique_ptr<ParsedRange>> m_free;         // recycled
-    std::vector<qint64> m_internNext;                         // per part: the next range to intern
+    std::vector<std::unique_ptr<ParsedRange>> m_free;        // recycled
+    std::vector<qint64> m_internNext;                        // per part: the next range to intern
     qint64 m_parseNext = 0;
     qint64 m_taken = 0;
     bool m_stop = false;
