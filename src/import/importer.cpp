@@ -184,7 +184,7 @@ private:
     bool readSnpInfo();
     bool writeTables();
     bool writeSpilledTables();
-    bool writeTableShards();
+    bool writeClusterTables();
     bool spillRows();
     bool diskHasRoom(qint64 needed);
     bool buildGroups();
@@ -620,7 +620,7 @@ bool Import::readResultRanges()
 bool Import::writeTables()
 {
     if (finishing())
-        return writeTableShards();
+        return writeClusterTables();
     if (m_spill.active())
         return writeSpilledTables();
     using namespace quillmap::files;
@@ -778,46 +778,39 @@ bool Import::writeSpilledTables()
     return true;
 }
 
-// The merge steps' shards, concatenated in key order, and their counts.
-bool Import::writeTableShards()
+// The tables the place steps wrote, renamed into the folder, and their counts.
+bool Import::writeClusterTables()
 {
     using namespace quillmap::files;
     const char *names[2][2] = {{TraitTable, TraitCounts}, {BinTable, BinCounts}};
-    std::vector<char> buffer(size_t(1) << 22);
+    std::vector<qint64> totals;
+    const qint64 traitCount = m_traitNames.size();
+    if (!quillmap::readKeyTotals(m_inputs.clusterWork, m_inputs.clusterRanges, totals)
+        || totals.size() != size_t(traitCount) + 65536)
+        return cannotRead("cluster step", m_inputs.clusterWork + QStringLiteral("/totals"));
+    const qint64 recordBytes = quillmap::recordSize(m_extraStats);
     for (int table = 1; table <= 2; ++table) {
-        OutputFile out(outputPath(names[table - 1][0]));
         OutputFile lines(outputPath(names[table - 1][1]));
-        if (!out.open())
-            return cannotWrite(out.path());
         if (!lines.open())
             return cannotWrite(lines.path());
-        std::vector<std::pair<qint64, qint64>> counts;
-        for (int shard = 0; shard < m_inputs.clusterShards[table - 1]; ++shard) {
-            const QString path = quillmap::shardPath(m_inputs.clusterWork, table, shard);
-            if (!quillmap::readShardCounts(m_inputs.clusterWork, table, shard, counts))
-                return cannotRead("cluster step", path + QStringLiteral(".counts"));
-            for (const auto &[key, count] : counts) {
-                if (table == 1 && (key < 0 || key >= m_traitNames.size()))
-                    return cannotRead("cluster step", path + QStringLiteral(".counts"));
-                lines.write(table == 1 ? m_traitNames.at(key).toByteArray() : number(key - 32768));
-                lines.write('\t');
-                lines.write(number(count));
-                lines.write('\n');
-            }
-            QFile shardFile(path);
-            if (!shardFile.open(QIODevice::ReadOnly))
-                return cannotRead("cluster step", path);
-            for (;;) {
-                const qint64 got = shardFile.read(buffer.data(), qint64(buffer.size()));
-                if (got < 0)
-                    return cannotRead("cluster step", path);
-                if (got == 0)
-                    break;
-                out.write(QByteArrayView(buffer.data(), qsizetype(got)));
-            }
+        const size_t first = table == 1 ? 0 : size_t(traitCount);
+        const size_t end = table == 1 ? size_t(traitCount) : totals.size();
+        qint64 records = 0;
+        for (size_t k = first; k < end; ++k) {
+            if (totals[k] == 0)
+                continue;
+            records += totals[k];
+            lines.write(table == 1 ? m_traitNames.at(qint64(k)).toByteArray()
+                                   : number(qint64(k - first) - 32768));
+            lines.write('\t');
+            lines.write(number(totals[k]));
+            lines.write('\n');
         }
-        if (!out.commit())
-            return cannotWrite(out.path());
+        const QString path = quillmap::clusterTablePath(m_inputs.clusterWork, table);
+        if (!quillmap::clusterTableComplete(m_inputs.clusterWork, table, records * recordBytes))
+            return cannotRead("cluster step", path);
+        if (!quillmap::AtomicFile::adopt(outputPath(names[table - 1][0]), path))
+            return cannotWrite(outputPath(names[table - 1][0]));
         if (!lines.commit())
             return cannotWrite(lines.path());
     }

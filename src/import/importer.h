@@ -33,8 +33,7 @@ struct ImportInputs {
     enum class Phase { Whole, Begin, Finish };
     Phase phase = Phase::Whole;
     QString clusterWork = {};
-    int clusterRanges = 0;         // results ranges parsed
-    int clusterShards[2] = {0, 0}; // shards of table1.dat and of table2.dat
+    int clusterRanges = 0; // results ranges parsed
     // Finish: a step failed to write its outputs; this is the error line to report.
     QByteArray clusterAbort = {};
 };
