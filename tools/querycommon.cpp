@@ -2,7 +2,6 @@
 
 #include "dataset/chromosome.h"
 #include "dataset/datasettables.h"
-#include "dataset/chromosome.h"
 
 #include <QMetaType>
 #include <QRegularExpression>
@@ -62,15 +61,6 @@ std::optional<Options> parseOptions(const QStringList &args, const QStringList &
         }
     }
     return options;
-}
-
-double parsePositive(const QString &text, bool *ok)
-{
-    // toDouble alone would take "inf" and "nan".
-    static const QRegularExpression plain(QStringLiteral("^[0-9]*\\.?[0-9]+([eE][-+]?[0-9]+)?$|^[0-9]+\\.$"));
-    const double value = text.toDouble(ok);
-    *ok = *ok && plain.match(text).hasMatch() && value > 0.0 && std::isfinite(value);
-    return value;
 }
 
 int traitIndexOf(const DatasetTables &tables, const QString &name)

@@ -33,9 +33,6 @@ struct Options {
 // the reason in `problem`.
 std::optional<Options> parseOptions(const QStringList &args, const QStringList &named, QString *problem);
 
-// A number above 0 written plainly ("5e-8", "0.01"); ok = false otherwise.
-double parsePositive(const QString &text, bool *ok);
-
 // Trait index of an exact name; -1 when absent.
 int traitIndexOf(const DatasetTables &tables, const QString &name);
 // Position bin of a region: chromosome "1".."22", "X" (also "23" or with "chr"), whole Mb 0..999.

@@ -150,10 +150,6 @@ struct StepOptions {
     QCommandLineOption begin{QStringLiteral("begin"), {}, QStringLiteral("BYTE")};
     QCommandLineOption end{QStringLiteral("end"), {}, QStringLiteral("BYTE")};
     QCommandLineOption ranges{QStringLiteral("ranges"), {}, QStringLiteral("N")};
-    QCommandLineOption table{QStringLiteral("table"), {}, QStringLiteral("1|2")};
-    QCommandLineOption shard{QStringLiteral("shard"), {}, QStringLiteral("J")};
-    QCommandLineOption keys{QStringLiteral("keys"), {}, QStringLiteral("FIRST:END")};
-    QCommandLineOption shards{QStringLiteral("shards"), {}, QStringLiteral("N1,N2")};
     QCommandLineOption abort{QStringLiteral("abort"), {}, QStringLiteral("LINE")};
 };
 
@@ -201,15 +197,9 @@ int runStep(const QCommandLineParser &parser, const StepOptions &o, const QStrin
     if (name == QLatin1String("names"))
         return quillmap::runNamesStep(work, int(integer(o.ranges)));
     if (name == QLatin1String("bins"))
-        return quillmap::runBinsStep(inputs.snpInfo, work);
-    if (name == QLatin1String("sort"))
-        return quillmap::runSortStep(work, int(integer(o.range)));
-    if (name == QLatin1String("merge")) {
-        const QStringList keys = parser.value(o.keys).split(QLatin1Char(':'));
-        return quillmap::runMergeStep(work, int(integer(o.table)), int(integer(o.shard)),
-                                      keys.value(0).toLongLong(), keys.value(1).toLongLong(),
-                                      int(integer(o.ranges)));
-    }
+        return quillmap::runBinsStep(inputs.snpInfo, work, int(integer(o.ranges)));
+    if (name == QLatin1String("place"))
+        return quillmap::runPlaceStep(work, int(integer(o.range)));
     return usageError(QStringLiteral("unknown step %1").arg(name));
 }
 
@@ -256,8 +246,7 @@ int main(int argc, char *argv[])
     parser.addOptions({help, negLog10, noRegister, memory});
     const StepOptions stepOptions;
     parser.addOptions({stepOptions.step, stepOptions.work, stepOptions.range, stepOptions.begin,
-                       stepOptions.end, stepOptions.ranges, stepOptions.table, stepOptions.shard,
-                       stepOptions.keys, stepOptions.shards, stepOptions.abort});
+                       stepOptions.end, stepOptions.ranges, stepOptions.abort});
     for (const auto &option : single)
         parser.addOption(option.option);
     if (!parser.parse(app.arguments()))
@@ -380,9 +369,6 @@ int main(int argc, char *argv[])
             inputs.phase = ImportInputs::Phase::Finish;
             inputs.clusterWork = quillmap::clusterWorkPath(QDir(out).absolutePath());
             inputs.clusterRanges = int(parser.value(stepOptions.ranges).toLongLong());
-            const QStringList shards = parser.value(stepOptions.shards).split(QLatin1Char(','));
-            inputs.clusterShards[0] = shards.value(0).toInt();
-            inputs.clusterShards[1] = shards.value(1).toInt();
             inputs.clusterAbort = parser.value(stepOptions.abort).toUtf8();
         }
         result = runImport(QDir(out).absolutePath(), inputs, onProgress);

@@ -178,19 +178,19 @@ int topLociCommand(const QString &folder, const DatasetTables &tables, const Opt
     const auto column = pValueColumn(tables, options.value(QStringLiteral("--stat")));
     if (!column)
         return 1;
-    bool ok = true;
-    const double threshold = options.contains(QStringLiteral("--p"))
-        ? parsePositive(options.value(QStringLiteral("--p")), &ok)
-        : 5e-8;
-    if (!ok || threshold > 1.0)
+    const std::optional<double> threshold = options.contains(QStringLiteral("--p"))
+        ? parsePValue(options.value(QStringLiteral("--p")))
+        : GenomeWideP;
+    if (!threshold)
         return usageError(QStringLiteral("--p takes a p-value above 0 and at most 1"), Usage);
+    bool ok = true;
     const qint64 window = options.contains(QStringLiteral("--window"))
         ? options.value(QStringLiteral("--window")).toLongLong(&ok)
         : 500000;
     if (!ok || window < 0)
         return usageError(QStringLiteral("--window takes a whole number of bp, 0 or more"), Usage);
 
-    const TopLociResult result = topLoci(folder, tables, *column, threshold, window);
+    const TopLociResult result = topLoci(folder, tables, *column, *threshold, window);
     if (!result.outcome)
         return datasetError(result.outcome.message());
     TsvWriter out;

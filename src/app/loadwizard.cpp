@@ -187,19 +187,22 @@ LoadWizardResult runLoadWizard(QWidget *parent)
         }
     }
 
-    if (dialogs::askYesNo(
-            parent,
-            tr("Please choose <b>optional</b> file 4 (Trait group). \n"
-               "If you don't have this file, click NO button.The format could be as following:\t"
-               "Trait Group")))
-        inputs.groups = askInputFile(parent, "File4 (*.*)");
-
-    if (dialogs::askYesNo(
-            parent,
-            tr("Please choose <b>optional</b> file 5 (Gene Position). \n"
-               "If you don't have this file, click NO button.The format could be as following:\t"
-               "Gene Chr Start End")))
-        inputs.genes = askInputFile(parent, "File5 (*.*)");
+    const struct {
+        const char *question;
+        const char *filter;
+        QString *path;
+    } optional[] = {{"Please choose <b>optional</b> file 4 (Trait group). \n"
+                     "If you don't have this file, click NO button.The format could be as following:\t"
+                     "Trait Group",
+                     "File4 (*.*)", &inputs.groups},
+                    {"Please choose <b>optional</b> file 5 (Gene Position). \n"
+                     "If you don't have this file, click NO button.The format could be as following:\t"
+                     "Gene Chr Start End",
+                     "File5 (*.*)", &inputs.genes}};
+    for (const auto &file : optional) {
+        if (dialogs::askYesNo(parent, tr(file.question)))
+            *file.path = askInputFile(parent, file.filter);
+    }
 
     dialogs::notice(parent,
                     tr("File loading is done. It may take a while to generate indexing files for browser."));

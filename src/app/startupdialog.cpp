@@ -15,17 +15,14 @@ const QString Placeholder = QStringLiteral("Choose Data Set");
 }
 
 StartupDialog::StartupDialog(QWidget *parent)
-    : QDialog(parent)
+    : FormDialog(parent)
 {
-    setupUi(this);
-    m_accepted = false;
     quillmap::datasetRegistry() = registrystore::read();
     fillComboBox();
 
     connect(loadData, &QPushButton::clicked, this, &StartupDialog::loadData1);
     connect(browseData, &QPushButton::clicked, this, &StartupDialog::browseData1);
     connect(removeButton, &QPushButton::clicked, this, &StartupDialog::removeData);
-    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void StartupDialog::fillComboBox()

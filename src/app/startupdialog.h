@@ -1,15 +1,14 @@
 #pragma once
 
+#include "common/formdialog.h"
 #include "ui_startup.h"
-
-#include <QDialog>
 
 namespace quillmap {
 
 // The first window of every run: lists the registered dataset folders, runs the load wizard,
 // removes folders from the registry and opens a dataset for browsing. The entry point reads
 // isAccepted() after the dialog has closed.
-class StartupDialog final : public QDialog, public Ui::startup
+class StartupDialog final : public FormDialog<Ui::startup>
 {
     Q_OBJECT
 

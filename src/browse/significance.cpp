@@ -425,15 +425,24 @@ double significanceLineValue(const PlotAxis &axis, double p)
     return -std::log10(p);
 }
 
-std::optional<double> parsePValue(const QString &text)
+std::optional<double> parsePlainNumber(const QString &text)
 {
+    // toDouble alone would take "inf", "nan" and "+"; it fails on an underflow or overflow.
     static const QRegularExpression plain(QStringLiteral("^([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE]-?[0-9]+)?$"));
     const QString trimmed = text.trimmed();
     if (!plain.match(trimmed).hasMatch())
         return std::nullopt;
     bool ok = false;
     const double value = trimmed.toDouble(&ok);
-    if (!ok || !(value > 0.0 && value <= 1.0))
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> parsePValue(const QString &text)
+{
+    const std::optional<double> value = parsePlainNumber(text);
+    if (!value || !(*value > 0.0 && *value <= 1.0))
         return std::nullopt;
     return value;
 }

@@ -69,8 +69,11 @@ inline constexpr double GenomeWideP = 5e-8;
 // p-values and p is in (0, 1]; NaN (no line) otherwise.
 double significanceLineValue(const PlotAxis &axis, double p);
 
-// A p-value typed by the user: a number in (0, 1] written plainly ("5e-8", "0.001"); no "inf",
-// "nan", "+" or a value that underflows. Nothing otherwise.
+// A number typed by the user, written plainly ("5e-8", "0.001", "500000"; blanks around it are
+// ignored): no sign, "inf", "nan", "+", or a value that underflows or overflows. Nothing
+// otherwise.
+std::optional<double> parsePlainNumber(const QString &text);
+// A p-value typed by the user: a plain number in (0, 1].
 std::optional<double> parsePValue(const QString &text);
 
 // The median of the 1-df chi-square distribution; lambda_GC is divided by it.

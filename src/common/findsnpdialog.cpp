@@ -6,18 +6,17 @@
 namespace quillmap {
 
 FindSNPDialog::FindSNPDialog(QWidget *parent)
-    : QDialog(parent)
+    : FormDialog(parent)
 {
-    setupUi(this);
     // Any SNP name a dataset can hold (rs names, 1:14181, chr1:14181:A:G): the validator refuses
     // whitespace, which no name holds; OK follows whether the text is non-empty.
     const QRegularExpression name(QRegularExpression::anchoredPattern(QStringLiteral("\\S+")));
     lineEdit->setValidator(new QRegularExpressionValidator(name, this));
-    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(lineEdit, &QLineEdit::textChanged, this, &FindSNPDialog::enableOk);
+    acceptOnOk();
 }
 
-void FindSNPDialog::on_lineEdit_textChanged()
+void FindSNPDialog::enableOk()
 {
     okButton->setEnabled(lineEdit->hasAcceptableInput());
 }

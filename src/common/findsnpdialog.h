@@ -1,22 +1,21 @@
 #pragma once
 
+#include "common/formdialog.h"
 #include "ui_findsnpdialog.h"
-
-#include <QDialog>
 
 namespace quillmap {
 
-// Asks for a SNP name: r or s in either case followed by digits. Callers run it through
+// Asks for a SNP name (any text without whitespace). Callers run it through
 // DialogProvider::exec and, when accepted, read lineEdit->text().
-class FindSNPDialog final : public QDialog, public Ui::FindSNPDialog
+class FindSNPDialog final : public FormDialog<Ui::FindSNPDialog>
 {
     Q_OBJECT
 
 public:
     explicit FindSNPDialog(QWidget *parent = nullptr);
 
-private slots:
-    void on_lineEdit_textChanged();
+private:
+    void enableOk();
 };
 
 } // namespace quillmap

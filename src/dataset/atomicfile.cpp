@@ -177,4 +177,22 @@ bool AtomicFile::writeWhole(const QString &path, QByteArrayView content, QString
     return written;
 }
 
+bool AtomicFile::adopt(const QString &path, const QString &complete, QString *error)
+{
+    AtomicFile file(path);
+    const QByteArray encoded = QFile::encodeName(complete);
+    file.m_fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    struct stat info;
+    if (file.m_fd < 0)
+        file.fail(QStringLiteral("cannot read %1").arg(complete), errno);
+    else if (::fstat(file.m_fd, &info) != 0 || !S_ISREG(info.st_mode))
+        file.fail(QStringLiteral("cannot read %1").arg(complete), EINVAL);
+    else
+        file.m_temporary = encoded;
+    const bool adopted = !file.failed() && file.commit();
+    if (!adopted && error)
+        *error = file.errorString();
+    return adopted;
+}
+
 } // namespace quillmap

@@ -45,6 +45,10 @@ public:
 
     // open(), write(content), commit() in one; false with `error` set on failure.
     static bool writeWhole(const QString &path, QByteArrayView content, QString *error = nullptr);
+    // Makes `complete`, a finished regular file on the destination's file system written by
+    // another process, the destination the way commit() does (synced, permissions kept, renamed,
+    // folder synced). False with `error` set on failure; `complete` is then removed.
+    static bool adopt(const QString &path, const QString &complete, QString *error = nullptr);
 
 private:
     bool fail(const QString &what, int error);

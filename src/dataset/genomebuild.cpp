@@ -11,26 +11,24 @@ namespace quillmap {
 
 namespace {
 
-const char *const BuildNames[] = {"hg18", "hg19", "hg38"};
+constexpr const char *BuildNameTable[] = {"hg18", "hg19", "hg38"};
+constexpr EnumNames<GenomeBuild> BuildNames(BuildNameTable);
 
 } // namespace
 
 QString genomeBuildName(GenomeBuild build)
 {
-    return QString::fromLatin1(BuildNames[int(build)]);
+    return BuildNames.nameOf(build);
 }
 
 std::optional<GenomeBuild> genomeBuildNamed(QStringView name)
 {
-    if (const std::optional<int> k = nameIndex(name, BuildNames))
-        return GenomeBuild(*k);
-    return std::nullopt;
+    return BuildNames.named(name);
 }
 
 QStringList genomeBuildNames()
 {
-    return {genomeBuildName(GenomeBuild::Hg18), genomeBuildName(GenomeBuild::Hg19),
-            genomeBuildName(GenomeBuild::Hg38)};
+    return BuildNames.all();
 }
 
 Result<GenomeBuild> readGenomeBuild(const QString &folder)

@@ -13,6 +13,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -199,6 +201,170 @@ std::vector<std::string_view> splitNames(const QByteArray &list)
     return names;
 }
 
+// A range's local name ids -> final indexes, as the names step wrote them.
+struct RangeMap {
+    std::vector<qint32> ids;
+    const qint32 *trait = nullptr;
+    const qint32 *snp = nullptr;
+    qint32 traits = 0;
+    qint32 snps = 0;
+};
+
+bool readRangeMap(const QString &work, int range, RangeMap &map)
+{
+    std::vector<qint32> &ids = map.ids;
+    if (!readArray(rangeFile(work, range, "map"), ids) || ids.empty() || ids[0] < 0)
+        return false;
+    const size_t traits = size_t(ids[0]);
+    if (ids.size() < traits + 2 || ids[traits + 1] < 0 || ids.size() != traits + 2 + size_t(ids[traits + 1]))
+        return false;
+    map.traits = qint32(traits);
+    map.snps = ids[traits + 1];
+    map.trait = ids.data() + 1;
+    map.snp = ids.data() + traits + 2;
+    return true;
+}
+
+// A range's records per key: trait indexes, then bins + 32768 after `traitCount`.
+bool rangeKeyCounts(const QString &work, int range, qint64 traitCount, const std::vector<qint16> &bins,
+                    std::vector<qint64> &keys)
+{
+    RangeMap map;
+    std::vector<qint64> counts;
+    if (!readRangeMap(work, range, map) || !readArray(rangeFile(work, range, "counts"), counts)
+        || counts.size() != size_t(map.traits) + size_t(map.snps))
+        return false;
+    keys.assign(size_t(traitCount) + Bins, 0);
+    for (qint32 t = 0; t < map.traits; ++t) {
+        if (map.trait[t] < 0 || map.trait[t] >= traitCount)
+            return false;
+        keys[size_t(map.trait[t])] += counts[size_t(t)];
+    }
+    for (qint32 s = 0; s < map.snps; ++s) {
+        if (map.snp[s] < 0 || size_t(map.snp[s]) >= bins.size())
+            return false;
+        keys[size_t(traitCount + int(bins[size_t(map.snp[s])]) + 32768)] += counts[size_t(map.traits + s)];
+    }
+    return true;
+}
+
+// Where each range's records of each key go in the tables: after every key before it, and after
+// the ranges before it within the key (the order of a stable sort of all rows). Per range, the
+// first record of each key (traits, then bins); and the records of each key in "totals".
+int placeRanges(const QString &work, int ranges, qint64 traitCount, const std::vector<qint16> &bins)
+{
+    std::vector<qint64> keys;
+    std::vector<qint64> totals(size_t(traitCount) + Bins, 0);
+    for (int r = 0; r < ranges; ++r) {
+        if (!rangeKeyCounts(work, r, traitCount, bins, keys))
+            return cannotRead(rangeFile(work, r, "counts"));
+        for (size_t k = 0; k < keys.size(); ++k)
+            totals[k] += keys[k];
+    }
+    std::vector<qint64> next(totals.size());
+    for (const auto &[first, end] :
+         {std::pair{size_t(0), size_t(traitCount)}, std::pair{size_t(traitCount), totals.size()}}) {
+        qint64 at = 0;
+        for (size_t k = first; k < end; ++k) {
+            next[k] = at;
+            at += totals[k];
+        }
+    }
+    for (int r = 0; r < ranges; ++r) {
+        if (!rangeKeyCounts(work, r, traitCount, bins, keys))
+            return cannotRead(rangeFile(work, r, "counts"));
+        if (!writeWhole(rangeFile(work, r, "offsets"), bytesOf(next)))
+            return cannotWrite(rangeFile(work, r, "offsets"));
+        for (size_t k = 0; k < keys.size(); ++k)
+            next[k] += keys[k];
+    }
+    if (!writeWhole(workFile(work, QStringLiteral("totals")), bytesOf(totals)))
+        return cannotWrite(workFile(work, QStringLiteral("totals")));
+    return 0;
+}
+
+// A work file mapped whole, read-only, its pages read in at once.
+class MappedFile final
+{
+public:
+    MappedFile() = default;
+    ~MappedFile()
+    {
+        if (m_data)
+            ::munmap(m_data, size_t(m_size));
+    }
+    MappedFile(const MappedFile &) = delete;
+    MappedFile &operator=(const MappedFile &) = delete;
+
+    bool open(const QString &path)
+    {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        struct stat info;
+        if (fd < 0)
+            return false;
+        bool ok = ::fstat(fd, &info) == 0;
+        m_size = ok ? qint64(info.st_size) : 0;
+        if (ok && m_size > 0) {
+            void *data = ::mmap(nullptr, size_t(m_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+            ok = data != MAP_FAILED;
+            m_data = ok ? static_cast<char *>(data) : nullptr;
+        }
+        ::close(fd);
+        return ok;
+    }
+    const char *data() const { return m_data; }
+    qint64 size() const { return m_size; }
+
+private:
+    char *m_data = nullptr;
+    qint64 m_size = 0;
+};
+
+// Scratch memory for a range's records: in huge pages where the system gives them, as a page
+// fault per 4 KiB page costs more here than the sort itself.
+class ScratchBuffer final
+{
+public:
+    explicit ScratchBuffer(size_t size)
+        : m_size(size)
+    {
+        if (size == 0)
+            return;
+        void *data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (data == MAP_FAILED)
+            return;
+        ::madvise(data, size, MADV_HUGEPAGE);
+        m_data = static_cast<char *>(data);
+    }
+    ~ScratchBuffer()
+    {
+        if (m_data)
+            ::munmap(m_data, m_size);
+    }
+    ScratchBuffer(const ScratchBuffer &) = delete;
+    ScratchBuffer &operator=(const ScratchBuffer &) = delete;
+    char *data() const { return m_data; }
+
+private:
+    char *m_data = nullptr;
+    size_t m_size = 0;
+};
+
+bool writeAt(int fd, const char *data, qint64 size, qint64 offset)
+{
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+        offset += n;
+    }
+    return true;
+}
+
 } // namespace
 
 QString clusterWorkPath(const QString &folder)
@@ -347,26 +513,26 @@ bool readWorkFile(const QString &work, const QString &name, QByteArray &bytes)
     return readWhole(workFile(work, name), bytes);
 }
 
-QString shardPath(const QString &work, int table, int shard)
+QString clusterTablePath(const QString &work, int table)
 {
-    return workFile(work, QStringLiteral("table%1-%2.shard").arg(table).arg(shard));
+    return workFile(work, QStringLiteral("table%1").arg(table));
 }
 
-bool readShardCounts(const QString &work, int table, int shard,
-                     std::vector<std::pair<qint64, qint64>> &counts)
+bool clusterTableComplete(const QString &work, int table, qint64 bytes)
 {
-    counts.clear();
-    QByteArray bytes;
-    if (!readWhole(shardPath(work, table, shard) + QStringLiteral(".counts"), bytes))
+    const QString path = clusterTablePath(work, table);
+    if (bytes == 0 && !QFileInfo::exists(path) && !writeWhole(path, {}))
         return false;
-    bool ok = true;
-    forEachLine(bytes, [&](const char *p, qsizetype n) {
-        const QList<QByteArray> parts = QByteArray(p, n).split('\t');
-        ok = ok && parts.size() == 2;
-        if (ok)
-            counts.emplace_back(parts[0].toLongLong(), parts[1].toLongLong());
-    });
-    return ok;
+    return QFileInfo(path).size() == bytes;
+}
+
+bool readKeyTotals(const QString &work, int ranges, std::vector<qint64> &totals)
+{
+    for (int r = 0; r < ranges; ++r) {
+        if (!QFileInfo::exists(rangeFile(work, r, "placed")))
+            return false;
+    }
+    return readArray(workFile(work, QStringLiteral("totals")), totals) && totals.size() >= Bins;
 }
 
 // The range's rows go out with its own name ids, its names in order of first appearance. A
@@ -423,14 +589,22 @@ int runParseStep(const QString &results, const QString &work, int range, qint64 
             + ' ' + number(parsed.error->line) + ' ' + (parsed.error->spaceAfter ? "1" : "0") + ' '
             + (parsed.error->detail.isEmpty() ? QByteArray("00") : parsed.error->detail.toHex()) + '\n';
 
+    // Rows per local trait id, then per local SNP id: the bins step places every range's
+    // records in the tables from these before any range is sorted.
+    std::vector<qint64> counts(size_t(parsed.traits.size() + parsed.snps.size()), 0);
+    qint64 *snpCounts = counts.data() + parsed.traits.size();
     WorkFile rows(rangeFile(work, range, "rows"));
     for (qint64 r = 0; r < parsed.rows.size(); ++r) {
         const qint32 ids[2] = {parsed.rows.trait(r), parsed.rows.snp(r)};
+        ++counts[size_t(ids[0])];
+        ++snpCounts[ids[1]];
         rows.write(ids, sizeof ids);
         rows.write(parsed.rows.stats(r), sizeof(float) * size_t(parsed.rows.statsPerRow()));
     }
     if (!rows.commit())
         return cannotWrite(rows.path());
+    if (!writeWhole(rangeFile(work, range, "counts"), bytesOf(counts)))
+        return cannotWrite(rangeFile(work, range, "counts"));
     for (const auto &[kind, names] : {std::pair{"traits", &parsed.traits}, std::pair{"snps", &parsed.snps}}) {
         QByteArray list;
         list.reserve(qsizetype(names->nameBytes() + names->size()));
@@ -508,7 +682,7 @@ int runNamesStep(const QString &work, int ranges)
     return 0;
 }
 
-int runBinsStep(const QString &snps, const QString &work)
+int runBinsStep(const QString &snps, const QString &work, int ranges)
 {
     QByteArray raw;
     std::vector<qint32> index;
@@ -537,134 +711,108 @@ int runBinsStep(const QString &snps, const QString &work)
     if (error)
         meta += "error " + number(int(error->failure)) + ' ' + (error->lineFeed ? "1" : "0") + '\n'
             + error->reportLine;
+    if (!error) {
+        const int status = placeRanges(work, ranges, readMeta(metaBytes).value("traits").toLongLong(),
+                                       binning.bins);
+        if (status != 0)
+            return status;
+    }
+    // Written last: the finish step reads the outcome from it.
     if (!writeWhole(binsPath + QStringLiteral(".meta"), meta))
         return cannotWrite(binsPath + QStringLiteral(".meta"));
     std::puts(error ? "failed" : "ok");
     return 0;
 }
 
-// Both orders by a counting sort, stable: within a trait or a bin the rows stay in file order.
-int runSortStep(const QString &work, int range)
+// Both orders by a counting sort, stable within a key, each key's records written straight to
+// their place in the tables: a rerun writes the same bytes at the same places.
+int runPlaceStep(const QString &work, int range)
 {
     QByteArray metaBytes;
     QByteArray namesBytes;
-    std::vector<char> rowBytes;
-    std::vector<qint32> map;
     std::vector<qint16> bins;
+    std::vector<qint64> offsets;
     if (!readWhole(rangeFile(work, range, "meta"), metaBytes)
         || !readWhole(workFile(work, QStringLiteral("names.meta")), namesBytes)
-        || !readArray(rangeFile(work, range, "rows"), rowBytes)
-        || !readArray(rangeFile(work, range, "map"), map)
-        || !readArray(workFile(work, QStringLiteral("bins")), bins))
-        return cannotRead(rangeFile(work, range, "rows"));
+        || !readArray(workFile(work, QStringLiteral("bins")), bins)
+        || !readArray(rangeFile(work, range, "offsets"), offsets))
+        return cannotRead(rangeFile(work, range, "offsets"));
     const qint64 width = readMeta(metaBytes).value("width").toLongLong();
     const qint64 traitCount = readMeta(namesBytes).value("traits").toLongLong();
-    const qint64 rowSize = 8 + 4 * width;
-    if (width < 1 || map.empty() || qint64(rowBytes.size()) % rowSize != 0)
-        return cannotRead(rangeFile(work, range, "rows"));
-    const qint64 rows = qint64(rowBytes.size()) / rowSize;
-    const size_t localTraits = size_t(map[0]);
-    if (map.size() < localTraits + 2 || map.size() != localTraits + 2 + size_t(map[localTraits + 1]))
+    RangeMap map;
+    if (width < 1 || traitCount < 0 || offsets.size() != size_t(traitCount) + Bins
+        || !readRangeMap(work, range, map))
         return cannotRead(rangeFile(work, range, "map"));
-    const qint32 *traitIndex = map.data() + 1;
-    const qint32 *snpIndex = map.data() + localTraits + 2;
-    const size_t localSnps = size_t(map[localTraits + 1]);
+    const qint64 rowSize = 8 + 4 * width;
+    MappedFile rowFile;
+    if (!rowFile.open(rangeFile(work, range, "rows")) || rowFile.size() % rowSize != 0)
+        return cannotRead(rangeFile(work, range, "rows"));
+    const qint64 rows = rowFile.size() / rowSize;
+    const char *rowBytes = rowFile.data();
 
-    std::vector<qint32> trait(static_cast<size_t>(rows));
-    std::vector<qint32> snp(static_cast<size_t>(rows));
+    // Final indexes of a row: checked once, then read again in each table's pass.
+    auto idsOf = [&](qint64 r, qint32 &trait, qint32 &snp) {
+        qint32 ids[2];
+        std::memcpy(ids, rowBytes + r * rowSize, sizeof ids);
+        trait = map.trait[ids[0]];
+        snp = map.snp[ids[1]];
+    };
     for (qint64 r = 0; r < rows; ++r) {
         qint32 ids[2];
-        std::memcpy(ids, rowBytes.data() + r * rowSize, sizeof ids);
-        if (ids[0] < 0 || size_t(ids[0]) >= localTraits || ids[1] < 0 || size_t(ids[1]) >= localSnps)
+        std::memcpy(ids, rowBytes + r * rowSize, sizeof ids);
+        if (ids[0] < 0 || ids[0] >= map.traits || ids[1] < 0 || ids[1] >= map.snps)
             return cannotRead(rangeFile(work, range, "rows"));
-        trait[size_t(r)] = traitIndex[ids[0]];
-        snp[size_t(r)] = snpIndex[ids[1]];
-        if (trait[size_t(r)] < 0 || trait[size_t(r)] >= traitCount || size_t(snp[size_t(r)]) >= bins.size())
+        const qint32 trait = map.trait[ids[0]];
+        const qint32 snp = map.snp[ids[1]];
+        if (trait < 0 || trait >= traitCount || snp < 0 || size_t(snp) >= bins.size())
             return cannotRead(rangeFile(work, range, "map"));
     }
     const int extra = int(width - 1);
     const qint64 recordBytes = recordSize(extra);
     std::vector<float> stats(static_cast<size_t>(width));
+    ScratchBuffer sorted(size_t(rows * recordBytes));
+    if (rows > 0 && !sorted.data())
+        return cannotWrite(rangeFile(work, range, "placed"));
     for (int table = 1; table <= 2; ++table) {
         const size_t keys = table == 1 ? size_t(traitCount) : Bins;
-        auto keyOf = [&](qint64 r) {
-            return table == 1 ? size_t(trait[size_t(r)]) : size_t(int(bins[size_t(snp[size_t(r)])]) + 32768);
+        const qint64 *place = offsets.data() + (table == 1 ? 0 : traitCount);
+        auto keyOf = [&](qint32 trait, qint32 snp) {
+            return table == 1 ? size_t(trait) : size_t(int(bins[size_t(snp)]) + 32768);
         };
         std::vector<qint64> next(keys + 1, 0);
-        for (qint64 r = 0; r < rows; ++r)
-            ++next[keyOf(r) + 1];
-        const std::vector<qint64> counts(next.begin() + 1, next.end());
+        qint32 trait = 0;
+        qint32 snp = 0;
+        for (qint64 r = 0; r < rows; ++r) {
+            idsOf(r, trait, snp);
+            ++next[keyOf(trait, snp) + 1];
+        }
         for (size_t k = 1; k < next.size(); ++k)
             next[k] += next[k - 1];
+        const std::vector<qint64> first(next.begin(), next.end());
         // Scattered in file order: reads run straight through the rows, each record written to
         // its place (stable within a key).
-        std::vector<char> sorted(static_cast<size_t>(rows * recordBytes));
         for (qint64 r = 0; r < rows; ++r) {
-            std::memcpy(stats.data(), rowBytes.data() + r * rowSize + 8, size_t(4 * width));
-            encodeRecord(sorted.data() + next[keyOf(r)]++ * recordBytes,
-                         {trait[size_t(r)], snp[size_t(r)], stats[0]}, stats.data() + 1, extra);
+            idsOf(r, trait, snp);
+            std::memcpy(stats.data(), rowBytes + r * rowSize + 8, size_t(4 * width));
+            encodeRecord(sorted.data() + next[keyOf(trait, snp)]++ * recordBytes, {trait, snp, stats[0]},
+                         stats.data() + 1, extra);
         }
-        WorkFile run(rangeFile(work, range, table == 1 ? "t" : "b"));
-        run.write(sorted.data(), sorted.size());
-        if (!run.commit())
-            return cannotWrite(run.path());
-        const QString countsPath = rangeFile(work, range, table == 1 ? "tc" : "bc");
-        if (!writeWhole(countsPath, bytesOf(counts)))
-            return cannotWrite(countsPath);
-    }
-    return 0;
-}
-
-// Keys [firstKey, lastKey): for each key, its records from range 0, then range 1, ...
-int runMergeStep(const QString &work, int table, int shard, qint64 firstKey, qint64 lastKey, int ranges)
-{
-    QByteArray metaBytes;
-    if (!readWhole(rangeFile(work, 0, "meta"), metaBytes))
-        return cannotRead(rangeFile(work, 0, "meta"));
-    const qint64 recordBytes = recordSize(int(readMeta(metaBytes).value("width").toLongLong() - 1));
-    struct Run {
-        std::unique_ptr<QFile> file;
-        const char *data = nullptr;
-        std::vector<qint64> counts;
-        qint64 offset = 0; // records before firstKey
-    };
-    std::vector<Run> runs(static_cast<size_t>(ranges));
-    for (int r = 0; r < ranges; ++r) {
-        Run &run = runs[size_t(r)];
-        const QString countsPath = rangeFile(work, r, table == 1 ? "tc" : "bc");
-        if (!readArray(countsPath, run.counts) || qint64(run.counts.size()) < lastKey)
-            return cannotRead(countsPath);
-        for (qint64 k = 0; k < firstKey; ++k)
-            run.offset += run.counts[size_t(k)];
-        run.file = std::make_unique<QFile>(rangeFile(work, r, table == 1 ? "t" : "b"));
-        if (!run.file->open(QIODevice::ReadOnly))
-            return cannotRead(run.file->fileName());
-        qint64 total = 0;
-        for (const qint64 c : run.counts)
-            total += c;
-        if (run.file->size() != total * recordBytes)
-            return cannotRead(run.file->fileName());
-        if (total > 0 && !(run.data = reinterpret_cast<const char *>(run.file->map(0, run.file->size()))))
-            return cannotRead(run.file->fileName());
-    }
-    WorkFile out(shardPath(work, table, shard));
-    QByteArray counts;
-    for (qint64 k = firstKey; k < lastKey; ++k) {
-        qint64 keyCount = 0;
-        for (Run &run : runs) {
-            const qint64 n = run.counts[size_t(k)];
-            if (n > 0)
-                out.write(run.data + run.offset * recordBytes, size_t(n * recordBytes));
-            run.offset += n;
-            keyCount += n;
+        const QString tablePath = clusterTablePath(work, table);
+        const int fd = ::open(QFile::encodeName(tablePath).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return cannotWrite(tablePath);
+        bool ok = true;
+        for (size_t k = 0; k < keys && ok; ++k) {
+            if (first[k + 1] > first[k])
+                ok = writeAt(fd, sorted.data() + first[k] * recordBytes,
+                             (first[k + 1] - first[k]) * recordBytes, place[k] * recordBytes);
         }
-        if (keyCount > 0)
-            counts += number(k) + '\t' + number(keyCount) + '\n';
+        if (::close(fd) != 0 || !ok)
+            return cannotWrite(tablePath);
     }
-    if (!out.commit())
-        return cannotWrite(out.path());
-    if (!writeWhole(shardPath(work, table, shard) + QStringLiteral(".counts"), counts))
-        return cannotWrite(shardPath(work, table, shard) + QStringLiteral(".counts"));
+    // Its presence says the range's records are in place.
+    if (!writeWhole(rangeFile(work, range, "placed"), QByteArrayView()))
+        return cannotWrite(rangeFile(work, range, "placed"));
     return 0;
 }
 

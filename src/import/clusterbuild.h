@@ -14,21 +14,23 @@
 
 // The import cut into steps for a cluster (quillmap-dask runs them as tasks; quillmap-index
 // runs each one). Every step reads files and writes files in a work folder inside the dataset
-// folder, each output through a temporary file renamed into place, so a step that is run again
-// after a worker died writes the same bytes. The steps, in order:
+// folder, each output through a temporary file renamed into place (the tables excepted: each
+// range's records go to their own places in them), so a step that is run again after a worker
+// died writes the same bytes. The steps, in order:
 //
 //   parse   a byte range of the results file (whole lines: a line belongs to the range its first
-//           byte lies in): the rows with range-local name ids, the names in order of first
-//           appearance, the line count, the first failed check with its range-relative line.
+//           byte lies in): the rows with range-local name ids, the rows per local id, the names
+//           in order of first appearance, the line count, the first failed check with its
+//           range-relative line.
 //   names   all ranges' names: the sorted name lists and, per range, local id -> index.
-//   bins    the SNP information file checked and binned (the import's own code).
-//   sort    one range's rows with their final indexes, sorted by trait and by bin (stable), with
-//           the record count of every trait and bin.
-//   merge   the sorted ranges' records of a span of traits or bins, range by range within a key:
-//           one shard of table1.dat or table2.dat, the order a stable sort of all rows gives.
+//   bins    the SNP information file checked and binned (the import's own code); then where
+//           each range's records of each trait and bin start in the tables: after the keys
+//           before it, and within a key after the ranges before it (a stable sort's order).
+//   place   one range's rows with their final indexes, sorted by trait and by bin (stable),
+//           each key's records written at their place in the work folder's two tables.
 //   finish  the import itself (ImportInputs::Phase::Finish): every check in its order, with the
-//           first failing results line given its line number in the whole file, and the shards
-//           concatenated into the tables.
+//           first failing results line given its line number in the whole file, and the two
+//           tables renamed into the dataset folder.
 namespace quillmap {
 
 struct StepError {
@@ -69,16 +71,17 @@ bool readBinsOutcome(const QString &work, qsizetype &headerFields, std::optional
 
 // A file of the work folder, whole.
 bool readWorkFile(const QString &work, const QString &name, QByteArray &bytes);
-QString shardPath(const QString &work, int table, int shard);
-// A shard's record counts: (trait index, or bin + 32768; count), keys ascending.
-bool readShardCounts(const QString &work, int table, int shard,
-                     std::vector<std::pair<qint64, qint64>> &counts);
+// The tables the place steps write into (table 1 or 2), complete once every range is placed.
+QString clusterTablePath(const QString &work, int table);
+// Whether that table holds `bytes` (an empty one is made when no range had a record).
+bool clusterTableComplete(const QString &work, int table, qint64 bytes);
+// Every range placed, and the records of each key: traits by index, then the 65536 bins.
+bool readKeyTotals(const QString &work, int ranges, std::vector<qint64> &totals);
 
 // The steps; each returns the program's exit status (0, or 2/3 with the reason printed).
 int runParseStep(const QString &results, const QString &work, int range, qint64 begin, qint64 end);
 int runNamesStep(const QString &work, int ranges);
-int runBinsStep(const QString &snps, const QString &work);
-int runSortStep(const QString &work, int range);
-int runMergeStep(const QString &work, int table, int shard, qint64 firstKey, qint64 lastKey, int ranges);
+int runBinsStep(const QString &snps, const QString &work, int ranges);
+int runPlaceStep(const QString &work, int range);
 
 } // namespace quillmap

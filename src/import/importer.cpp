@@ -42,6 +42,7 @@ constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
 constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
 qint64 g_maxRows = MaxRows;
 qint64 g_memoryRows = 0; // rows held before a run is spilled, set by tests; 0: from the limit
+qint64 g_sortRows = 0;   // rows of a sorted run, set by tests; 0: as g_memoryRows
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
 QByteArray number(qint64 value)
@@ -152,15 +153,20 @@ private:
     bool readResultRanges();
     bool readFedResults();
     qint64 rowsPerRun(int width) const;
+    qint64 rowsPerSortedRun() const;
     bool writeNameLists();
     bool checkTraitInfo();
     bool secondPass();
     bool readSnpInfo();
     bool writeTables();
-    bool writeTableShards();
+    bool writeSpilledTables();
+    bool writeClusterTables();
     bool spillRows();
     bool buildGroups();
     bool buildGenes();
+    template <typename Key, typename Gather, typename KeyText>
+    bool buildKeyedFile(const char *stageText, LineReader &input, const char *role, const QString &inputPath,
+                        const char *name, Gather gather, KeyText keyText);
     void releaseRows();
     bool writeSummary();
     bool finishing() const { return m_inputs.phase == ImportInputs::Phase::Finish; }
@@ -333,55 +339,45 @@ qint64 Import::rowsPerRun(int width) const
     return std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(width));
 }
 
-// Lines are parsed in batches and their names looked up afterwards, in line order: by the time a
-// SNP name is looked up its hash-table slot and (mostly) its stored name are already in the
-// cache. A line's bytes live only until the next read, so a batch keeps copies of its names.
+// Rows of a run sorted after the spill: the run and its sorted copy take half the limit.
+qint64 Import::rowsPerSortedRun() const
+{
+    if (g_memoryRows > 0)
+        return g_sortRows > 0 ? g_sortRows : g_memoryRows;
+    const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
+    return std::max<qint64>(qint64(1) << 16,
+                            memory / 2 / (2 * quillmap::RunSpill::rowBytes(m_extraStats + 1)));
+}
+
+// Lines are parsed in batches and their names looked up afterwards, in line order (see
+// NamePairBatch). A line's bytes live only until the next read, so the batch keeps copies of its
+// names.
 bool Import::readResults()
 {
     if (finishing())
         return readResultRanges();
-    constexpr size_t Batch = 64;
-    constexpr size_t NameAhead = 8;
-    struct Pending {
-        size_t traitHash;
-        size_t snpHash;
-        qsizetype traitBegin;
-        qsizetype traitSize;
-        qsizetype snpBegin;
-        qsizetype snpSize;
-    };
     const size_t width = size_t(m_extraStats) + 1;
     m_rows.reset(m_extraStats + 1);
     // Beyond the memory limit the rows held so far go to a run on disk.
     m_spill.start(m_folder, m_extraStats + 1);
     const qint64 runRows = rowsPerRun(int(width));
     bool spillFailed = false;
-    std::vector<Pending> pending;
-    pending.reserve(Batch);
-    std::string names;
-    std::vector<float> stats(Batch * width);
+    quillmap::NamePairBatch batch;
+    std::vector<float> stats(quillmap::NamePairBatch::Capacity * width);
     qint64 n = 0;
     qint64 stored = 0;
     auto storeBatch = [&]() {
-        for (size_t j = 0; j < pending.size(); ++j) {
-            if (j + NameAhead < pending.size())
-                m_snpSet.prefetchName(pending[j + NameAhead].snpHash);
-            const Pending &p = pending[j];
-            const qint32 trait = m_traitSet.idOf(QByteArrayView(names.data() + p.traitBegin, p.traitSize),
-                                                 p.traitHash);
-            const qint32 snp = m_snpSet.idOf(QByteArrayView(names.data() + p.snpBegin, p.snpSize), p.snpHash);
+        batch.lookUp(m_traitSet, m_snpSet, [&](size_t j, qint32 trait, qint32 snp) {
             m_rows.append(trait, snp, stats.data() + j * width);
             if (m_rows.size() >= runRows && !spillFailed)
                 spillFailed = !spillRows();
             tick(importstage::Results, ++stored);
-        }
-        pending.clear();
-        names.clear();
+        });
     };
     QByteArrayView line;
     while (!spillFailed && m_results.readLine(line)) {
         ++n;
-        float *lineStats = stats.data() + pending.size() * width;
+        float *lineStats = stats.data() + batch.size() * width;
         if (const auto error = quillmap::parseResultsLine(line, n, m_layout, m_fields, lineStats, m_lostCount,
                                                           m_lostFirst)) {
             storeBatch();
@@ -392,19 +388,7 @@ bool Import::readResults()
             return invalid("error : the results file has more than " + number(g_maxRows) + " data lines!",
                            true);
         }
-        const QByteArrayView trait = m_fields[0];
-        const QByteArrayView snp = m_fields[1];
-        Pending p{NameSet::hashOf(trait),
-                  NameSet::hashOf(snp),
-                  qsizetype(names.size()),
-                  trait.size(),
-                  qsizetype(names.size()) + trait.size(),
-                  snp.size()};
-        names.append(trait.data(), size_t(trait.size()));
-        names.append(snp.data(), size_t(snp.size()));
-        m_snpSet.prefetchSlot(p.snpHash);
-        pending.push_back(p);
-        if (pending.size() == Batch)
+        if (batch.add(m_fields[0], m_fields[1], m_snpSet))
             storeBatch();
     }
     storeBatch();
@@ -502,8 +486,9 @@ bool Import::writeNameLists()
             return false;
     }
     if (m_spill.active()) {
-        // The last rows join the runs, which take their indexes when they are sorted.
-        if (m_rows.size() > 0 && !spillRows())
+        // The rows still held make the last run when it fits beside its sorted copy; otherwise
+        // they join the spilled rows, which take their indexes when they are sorted.
+        if (m_rows.size() > rowsPerSortedRun() && !spillRows())
             return cannotWrite(m_spill.errorPath());
         m_spill.setIndexes(traitIndex, m_snpFinal);
     }
@@ -602,7 +587,9 @@ bool Import::readResultRanges()
 bool Import::writeTables()
 {
     if (finishing())
-        return writeTableShards();
+        return writeClusterTables();
+    if (m_spill.active())
+        return writeSpilledTables();
     using namespace quillmap::files;
     const qint64 rows = m_rows.size();
     const int extra = m_extraStats;
@@ -612,8 +599,8 @@ bool Import::writeTables()
     // Records are encoded into a batch handed to the file in one write: a call per 20-byte
     // record cost as much as the encoding.
     // A small import gets a batch of its size.
-    const qsizetype batchRecords = qsizetype(std::clamp<qint64>(
-        rows + m_spill.rows(), 1, std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes)));
+    const qsizetype batchRecords = qsizetype(
+        std::clamp<qint64>(rows, 1, std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes)));
     std::vector<char> batch(size_t(batchRecords * recordBytes));
     qsizetype batched = 0;
     auto flushBatch = [&](OutputFile &out) {
@@ -622,23 +609,9 @@ bool Import::writeTables()
         return ok;
     };
 
-    // Spilled rows: each run sorted both ways now, merged into the tables below.
-    std::vector<qint64> spilledTraitCounts(size_t(m_traitNames.size()), 0);
-    std::vector<qint64> spilledBinCounts(Bins, 0);
-    if (m_spill.active() && !m_spill.sortRuns(m_snpBins, spilledTraitCounts, spilledBinCounts))
-        return cannotWrite(m_spill.errorPath());
-
     // Progress counts the records of both tables together, 2R in all.
     qint64 written = 0;
-    auto writeRecords = [&](OutputFile &out, bool byTrait) {
-        if (m_spill.active()) {
-            const bool merged = m_spill.merge(byTrait, m_snpBins, [&](QByteArrayView bytes) {
-                tick(importstage::Tables, ++written);
-                std::memcpy(batch.data() + batched * recordBytes, bytes.data(), size_t(recordBytes));
-                return ++batched < batchRecords || flushBatch(out);
-            });
-            return flushBatch(out) && merged;
-        }
+    auto writeRecords = [&](OutputFile &out) {
         // The order jumps about the row store: fetch a few records ahead.
         constexpr qint64 Ahead = 16;
         for (qint64 i = 0; i < rows; ++i) {
@@ -666,8 +639,6 @@ bool Import::writeTables()
         for (qint64 r = 0; r < rows; ++r)
             ++next[size_t(m_rows.trait(r)) + 1];
         std::vector<qint64> counts(next.begin() + 1, next.end());
-        if (m_spill.active())
-            counts = spilledTraitCounts;
         for (size_t t = 1; t < next.size(); ++t)
             next[t] += next[t - 1];
         for (qint64 r = 0; r < rows; ++r)
@@ -679,8 +650,8 @@ bool Import::writeTables()
             return cannotWrite(outputPath(TraitTable));
         if (!lines.open())
             return cannotWrite(outputPath(TraitCounts));
-        if (!writeRecords(table, true))
-            return cannotWrite(m_spill.errorPath().isEmpty() ? table.path() : m_spill.errorPath());
+        if (!writeRecords(table))
+            return cannotWrite(table.path());
         for (size_t t = 0; t < counts.size(); ++t) {
             if (counts[t] == 0)
                 continue;
@@ -702,8 +673,6 @@ bool Import::writeTables()
         for (qint64 r = 0; r < rows; ++r)
             ++next[slot(r) + 1];
         std::vector<qint64> counts(next.begin() + 1, next.end());
-        if (m_spill.active())
-            counts = spilledBinCounts;
         for (size_t b = 1; b < next.size(); ++b)
             next[b] += next[b - 1];
         for (qint64 r = 0; r < rows; ++r)
@@ -715,8 +684,8 @@ bool Import::writeTables()
             return cannotWrite(outputPath(BinTable));
         if (!lines.open())
             return cannotWrite(outputPath(BinCounts));
-        if (!writeRecords(table, false))
-            return cannotWrite(m_spill.errorPath().isEmpty() ? table.path() : m_spill.errorPath());
+        if (!writeRecords(table))
+            return cannotWrite(table.path());
         for (size_t b = 0; b < Bins; ++b) {
             if (counts[b] == 0)
                 continue;
@@ -733,46 +702,82 @@ bool Import::writeTables()
     return true;
 }
 
-// The merge steps' shards, concatenated in key order, and their counts.
-bool Import::writeTableShards()
+// The spilled rows: each run sorted both ways, then every table written key by key from the runs.
+bool Import::writeSpilledTables()
+{
+    using namespace quillmap::files;
+    if (!m_spill.sortRuns(m_rows, rowsPerSortedRun(), m_snpBins, m_traitNames.size()))
+        return cannotWrite(m_spill.errorPath());
+    qint64 written = 0; // records of both tables, for progress
+    const qint64 recordBytes = quillmap::recordSize(m_extraStats);
+    for (const bool byTrait : {true, false}) {
+        OutputFile table(outputPath(byTrait ? TraitTable : BinTable));
+        OutputFile lines(outputPath(byTrait ? TraitCounts : BinCounts));
+        if (!table.open())
+            return cannotWrite(table.path());
+        if (!lines.open())
+            return cannotWrite(lines.path());
+        bool tableWritten = true;
+        const bool merged = m_spill.merge(byTrait, [&](QByteArrayView records) {
+            const qint64 before = written;
+            written += records.size() / recordBytes;
+            if (m_progress && (before >> 16) != (written >> 16))
+                m_progress(QString::fromLatin1(importstage::Tables), written & ~ProgressMask);
+            tableWritten = table.write(records);
+            return tableWritten;
+        });
+        if (!merged)
+            return cannotWrite(tableWritten ? m_spill.errorPath() : table.path());
+        const std::vector<qint64> &counts = m_spill.counts(byTrait);
+        for (size_t k = 0; k < counts.size(); ++k) {
+            if (counts[k] == 0)
+                continue;
+            lines.write(byTrait ? m_traitNames.at(qint64(k)) : number(qint64(k) - 32768));
+            lines.write('\t');
+            lines.write(number(counts[k]));
+            lines.write('\n');
+        }
+        if (!table.commit())
+            return cannotWrite(table.path());
+        if (!lines.commit())
+            return cannotWrite(lines.path());
+    }
+    return true;
+}
+
+// The tables the place steps wrote, renamed into the folder, and their counts.
+bool Import::writeClusterTables()
 {
     using namespace quillmap::files;
     const char *names[2][2] = {{TraitTable, TraitCounts}, {BinTable, BinCounts}};
-    std::vector<char> buffer(size_t(1) << 22);
+    std::vector<qint64> totals;
+    const qint64 traitCount = m_traitNames.size();
+    if (!quillmap::readKeyTotals(m_inputs.clusterWork, m_inputs.clusterRanges, totals)
+        || totals.size() != size_t(traitCount) + 65536)
+        return cannotRead("cluster step", m_inputs.clusterWork + QStringLiteral("/totals"));
+    const qint64 recordBytes = quillmap::recordSize(m_extraStats);
     for (int table = 1; table <= 2; ++table) {
-        OutputFile out(outputPath(names[table - 1][0]));
         OutputFile lines(outputPath(names[table - 1][1]));
-        if (!out.open())
-            return cannotWrite(out.path());
         if (!lines.open())
             return cannotWrite(lines.path());
-        std::vector<std::pair<qint64, qint64>> counts;
-        for (int shard = 0; shard < m_inputs.clusterShards[table - 1]; ++shard) {
-            const QString path = quillmap::shardPath(m_inputs.clusterWork, table, shard);
-            if (!quillmap::readShardCounts(m_inputs.clusterWork, table, shard, counts))
-                return cannotRead("cluster step", path + QStringLiteral(".counts"));
-            for (const auto &[key, count] : counts) {
-                if (table == 1 && (key < 0 || key >= m_traitNames.size()))
-                    return cannotRead("cluster step", path + QStringLiteral(".counts"));
-                lines.write(table == 1 ? m_traitNames.at(key).toByteArray() : number(key - 32768));
-                lines.write('\t');
-                lines.write(number(count));
-                lines.write('\n');
-            }
-            QFile shardFile(path);
-            if (!shardFile.open(QIODevice::ReadOnly))
-                return cannotRead("cluster step", path);
-            for (;;) {
-                const qint64 got = shardFile.read(buffer.data(), qint64(buffer.size()));
-                if (got < 0)
-                    return cannotRead("cluster step", path);
-                if (got == 0)
-                    break;
-                out.write(QByteArrayView(buffer.data(), qsizetype(got)));
-            }
+        const size_t first = table == 1 ? 0 : size_t(traitCount);
+        const size_t end = table == 1 ? size_t(traitCount) : totals.size();
+        qint64 records = 0;
+        for (size_t k = first; k < end; ++k) {
+            if (totals[k] == 0)
+                continue;
+            records += totals[k];
+            lines.write(table == 1 ? m_traitNames.at(qint64(k)).toByteArray()
+                                   : number(qint64(k - first) - 32768));
+            lines.write('\t');
+            lines.write(number(totals[k]));
+            lines.write('\n');
         }
-        if (!out.commit())
-            return cannotWrite(out.path());
+        const QString path = quillmap::clusterTablePath(m_inputs.clusterWork, table);
+        if (!quillmap::clusterTableComplete(m_inputs.clusterWork, table, records * recordBytes))
+            return cannotRead("cluster step", path);
+        if (!quillmap::AtomicFile::adopt(outputPath(names[table - 1][0]), path))
+            return cannotWrite(outputPath(names[table - 1][0]));
         if (!lines.commit())
             return cannotWrite(lines.path());
     }
@@ -781,12 +786,7 @@ bool Import::writeTableShards()
 
 bool Import::spillRows()
 {
-    const bool ok = m_spill.addRun(m_rows.size(),
-                                   [this](qint64 r, qint32 &trait, qint32 &snp, const float *&stats) {
-                                       trait = m_rows.trait(r);
-                                       snp = m_rows.snp(r);
-                                       stats = m_rows.stats(r);
-                                   });
+    const bool ok = m_spill.addRows(m_rows);
     m_rows.reset(m_extraStats + 1);
     return ok;
 }
@@ -804,14 +804,7 @@ void Import::releaseRows()
 // Gene2ID.dat: each group with its traits in the order of the trait group file.
 bool Import::buildGroups()
 {
-    stage(importstage::Groups);
-    std::map<QString, std::string> groups;
-    QByteArrayView line;
-    m_groups.readLine(line); // header
-    if (!notUtf16(m_groups, "trait group", m_inputs.groups))
-        return false;
-    qint64 n = 0;
-    while (m_groups.readLine(line)) {
+    auto gather = [](QByteArrayView line, std::map<QString, std::string> &groups) {
         // Field by field: a line may name any number of groups, and is never split whole.
         const qsizetype firstTab = line.indexOf('\t');
         const QByteArrayView trait = firstTab < 0 ? line : line.first(firstTab);
@@ -823,44 +816,24 @@ bool Import::buildGroups()
             traits += view(trait);
             at = next;
         }
-        tick(importstage::Groups, ++n);
-    }
-    if (m_groups.failed())
-        return cannotRead("trait group", m_inputs.groups);
-    m_groups.close();
-
-    const QString path = outputPath(quillmap::files::GroupTraits);
-    OutputFile out(path);
-    if (!out.open())
-        return cannotWrite(path);
-    for (const auto &[group, traits] : groups) {
-        out.write(group.toUtf8());
-        out.write(QByteArrayView(traits.data(), qsizetype(traits.size())));
-        out.write('\n');
-    }
-    return out.commit() || cannotWrite(path);
+    };
+    return buildKeyedFile<QString>(importstage::Groups, m_groups, "trait group", m_inputs.groups,
+                                   quillmap::files::GroupTraits, gather,
+                                   [](const QString &group) { return group.toUtf8(); });
 }
 
 // pos2gene.dat: genes by the bin of their start. Lines with fewer than four fields or with a
 // start or end that is not a number are skipped.
 bool Import::buildGenes()
 {
-    stage(importstage::Genes);
-    std::map<qint32, std::string> bins;
-    QByteArrayView line;
-    m_genes.readLine(line); // header
-    if (!notUtf16(m_genes, "gene position", m_inputs.genes))
-        return false;
-    qint64 n = 0;
-    while (m_genes.readLine(line)) {
-        tick(importstage::Genes, ++n);
+    auto gather = [this](QByteArrayView line, std::map<qint32, std::string> &bins) {
         splitTabs(line, m_fields, 4); // fields after the fourth are not read
         if (m_fields.size() < 4)
-            continue;
+            return;
         const std::optional<double> start = quillmap::parseDouble(m_fields[2].trimmed());
         const std::optional<double> end = quillmap::parseDouble(m_fields[3].trimmed());
         if (!start || !end)
-            continue;
+            return;
         // An end beyond 500 can only be base pairs; the test looks at this line's end alone.
         const double scale = *end > 500.0 ? 1e6 : 1.0;
         const double startMb = *start / scale;
@@ -868,7 +841,7 @@ bool Import::buildGenes()
         const double bin = double(quillmap::geneChromosomeNumber(m_fields[1])) * 1000.0 + std::floor(startMb);
         if (!(bin >= double(std::numeric_limits<qint32>::min())
               && bin <= double(std::numeric_limits<qint32>::max())))
-            continue;
+            return;
         std::string &genes = bins[qint32(bin)];
         genes += '\t';
         genes += view(m_fields[0]);
@@ -876,18 +849,40 @@ bool Import::buildGenes()
         genes += QString::number(startMb, 'g', 6).toStdString();
         genes += '\t';
         genes += QString::number(endMb, 'g', 6).toStdString();
-    }
-    if (m_genes.failed())
-        return cannotRead("gene position", m_inputs.genes);
-    m_genes.close();
+    };
+    return buildKeyedFile<qint32>(importstage::Genes, m_genes, "gene position", m_inputs.genes,
+                                  quillmap::files::BinGenes, gather, [](qint32 bin) { return number(bin); });
+}
 
-    const QString path = outputPath(quillmap::files::BinGenes);
+// The optional files' builders: the input's lines after its header are gathered by key
+// (gather(line, lines) appends each entry led by a tab), then written a line per key in key
+// order, the key then its entries.
+template <typename Key, typename Gather, typename KeyText>
+bool Import::buildKeyedFile(const char *stageText, LineReader &input, const char *role,
+                            const QString &inputPath, const char *name, Gather gather, KeyText keyText)
+{
+    stage(stageText);
+    std::map<Key, std::string> lines;
+    QByteArrayView line;
+    input.readLine(line); // header
+    if (!notUtf16(input, role, inputPath))
+        return false;
+    qint64 n = 0;
+    while (input.readLine(line)) {
+        gather(line, lines);
+        tick(stageText, ++n);
+    }
+    if (input.failed())
+        return cannotRead(role, inputPath);
+    input.close();
+
+    const QString path = outputPath(name);
     OutputFile out(path);
     if (!out.open())
         return cannotWrite(path);
-    for (const auto &[bin, genes] : bins) {
-        out.write(number(bin));
-        out.write(QByteArrayView(genes.data(), qsizetype(genes.size())));
+    for (const auto &[key, entries] : lines) {
+        out.write(keyText(key));
+        out.write(QByteArrayView(entries.data(), qsizetype(entries.size())));
         out.write('\n');
     }
     return out.commit() || cannotWrite(path);
@@ -1048,9 +1043,10 @@ qint64 maxResultRows()
     return g_maxRows;
 }
 
-void setImportMemoryRowsForTesting(qint64 rows)
+void setImportMemoryRowsForTesting(qint64 rows, qint64 sortedRunRows)
 {
     g_memoryRows = std::max<qint64>(rows, 0);
+    g_sortRows = std::max<qint64>(sortedRunRows, 0);
 }
 
 void setMaxResultRowsForTesting(qint64 rows)

@@ -33,8 +33,7 @@ struct ImportInputs {
     enum class Phase { Whole, Begin, Finish };
     Phase phase = Phase::Whole;
     QString clusterWork = {};
-    int clusterRanges = 0;         // results ranges parsed
-    int clusterShards[2] = {0, 0}; // shards of table1.dat and of table2.dat
+    int clusterRanges = 0; // results ranges parsed
     // Finish: a step failed to write its outputs; this is the error line to report.
     QByteArray clusterAbort = {};
 };
@@ -156,8 +155,8 @@ bool importPathUsable(const QString &path);
 // limit to reach that refusal without billions of lines; a value below 1 restores it.
 qint64 maxResultRows();
 void setMaxResultRowsForTesting(qint64 rows);
-// Tests set the memory limit in rows held before a run is spilled; 0 goes back to the limit in
-// bytes.
-void setImportMemoryRowsForTesting(qint64 rows);
+// Tests set the memory limit in rows held before a run is spilled, and the rows of a run sorted
+// after the spill (0: as many); 0 goes back to the limit in bytes.
+void setImportMemoryRowsForTesting(qint64 rows, qint64 sortedRunRows = 0);
 
 } // namespace quillmap

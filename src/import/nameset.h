@@ -125,6 +125,78 @@ private:
     bool m_beyondAscii = false;
 };
 
+// Trait and SNP name pairs, one a line, looked up a batch after their lines are split and hashed:
+// by then each SNP's slot (fetched at add) and mostly its stored name (fetched a few pairs
+// ahead) are in the cache. The names are copied here, unless they lie in one buffer (`source`)
+// that stays as it is until the batch is looked up.
+class NamePairBatch final
+{
+public:
+    static constexpr size_t Capacity = 64;
+
+    NamePairBatch() { m_pending.reserve(Capacity); }
+    explicit NamePairBatch(QByteArrayView source)
+        : m_source(source.data()),
+          m_copies(false)
+    {
+        m_pending.reserve(Capacity);
+    }
+
+    size_t size() const { return m_pending.size(); }
+
+    // Adds a line's names and fetches the SNP's slot in `snps`; true when the batch is full.
+    bool add(QByteArrayView trait, QByteArrayView snp, const NameSet &snps)
+    {
+        Pending p{NameSet::hashOf(trait), NameSet::hashOf(snp), placeOf(trait),
+                  trait.size(),           placeOf(snp),         snp.size()};
+        snps.prefetchSlot(p.snpHash);
+        m_pending.push_back(p);
+        return m_pending.size() == Capacity;
+    }
+
+    // Calls store(j, trait id, SNP id) for the pairs in the order they were added, then empties
+    // the batch.
+    template <typename Store>
+    void lookUp(NameSet &traits, NameSet &snps, Store &&store)
+    {
+        constexpr size_t NameAhead = 8;
+        const char *const base = m_copies ? m_names.data() : m_source;
+        for (size_t j = 0; j < m_pending.size(); ++j) {
+            if (j + NameAhead < m_pending.size())
+                snps.prefetchName(m_pending[j + NameAhead].snpHash);
+            const Pending &p = m_pending[j];
+            store(j, traits.idOf(QByteArrayView(base + p.traitBegin, p.traitSize), p.traitHash),
+                  snps.idOf(QByteArrayView(base + p.snpBegin, p.snpSize), p.snpHash));
+        }
+        m_pending.clear();
+        m_names.clear();
+    }
+
+private:
+    struct Pending {
+        size_t traitHash;
+        size_t snpHash;
+        qsizetype traitBegin; // in m_names, or from m_source
+        qsizetype traitSize;
+        qsizetype snpBegin;
+        qsizetype snpSize;
+    };
+
+    qsizetype placeOf(QByteArrayView name)
+    {
+        if (!m_copies)
+            return name.data() - m_source;
+        const qsizetype begin = qsizetype(m_names.size());
+        m_names.append(name.data(), size_t(name.size()));
+        return begin;
+    }
+
+    std::vector<Pending> m_pending;
+    std::string m_names;
+    const char *m_source = nullptr;
+    bool m_copies = true;
+};
+
 inline qint32 NameSet::idOf(QByteArrayView name, size_t hash)
 {
     // Results files are usually grouped by trait, so the same name comes many times in a row.

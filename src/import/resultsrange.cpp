@@ -26,16 +26,6 @@ ResultsLineError invalidLine(qint64 line, QByteArray detail, bool spaceAfter = f
 // Parses the whole lines in `bytes`, which start at byte `offset` of the file.
 ResultsRange parseLines(QByteArrayView bytes, qint64 offset, const ResultsLayout &layout, qint64 maxLines)
 {
-    // Names are looked up a batch after their lines are split and hashed, so that the SNP set's
-    // slots are fetched ahead of need (see NameSet); the names stay in `bytes` meanwhile.
-    constexpr size_t Batch = 64;
-    constexpr size_t NameAhead = 8;
-    struct Pending {
-        size_t traitHash;
-        size_t snpHash;
-        QByteArrayView trait;
-        QByteArrayView snp;
-    };
     ResultsRange range;
     range.begin = offset;
     range.end = offset + bytes.size();
@@ -43,19 +33,14 @@ ResultsRange parseLines(QByteArrayView bytes, qint64 offset, const ResultsLayout
     range.rows.reset(int(width));
     range.lostCount.assign(size_t(layout.fields), 0);
     range.lostFirst.assign(size_t(layout.fields), 0);
-    std::vector<Pending> pending;
-    pending.reserve(Batch);
-    std::vector<float> stats(Batch * width);
+    // The names stay in `bytes` until their batch is looked up.
+    NamePairBatch batch(bytes);
+    std::vector<float> stats(NamePairBatch::Capacity * width);
     std::vector<QByteArrayView> fields;
     auto storeBatch = [&]() {
-        for (size_t j = 0; j < pending.size(); ++j) {
-            if (j + NameAhead < pending.size())
-                range.snps.prefetchName(pending[j + NameAhead].snpHash);
-            const Pending &p = pending[j];
-            range.rows.append(range.traits.idOf(p.trait, p.traitHash), range.snps.idOf(p.snp, p.snpHash),
-                              stats.data() + j * width);
-        }
-        pending.clear();
+        batch.lookUp(range.traits, range.snps, [&](size_t j, qint32 trait, qint32 snp) {
+            range.rows.append(trait, snp, stats.data() + j * width);
+        });
     };
     const char *p = bytes.data();
     const char *const end = p + bytes.size();
@@ -74,16 +59,13 @@ ResultsRange parseLines(QByteArrayView bytes, qint64 offset, const ResultsLayout
             --length;
         const QByteArrayView line(p, length);
         p = nl ? lineEnd + 1 : end;
-        float *lineStats = stats.data() + pending.size() * width;
+        float *lineStats = stats.data() + batch.size() * width;
         if (auto error = parseResultsLine(line, n, layout, fields, lineStats, range.lostCount,
                                           range.lostFirst)) {
             range.error = std::move(error);
             break;
         }
-        Pending q{NameSet::hashOf(fields[0]), NameSet::hashOf(fields[1]), fields[0], fields[1]};
-        range.snps.prefetchSlot(q.snpHash);
-        pending.push_back(q);
-        if (pending.size() == Batch)
+        if (batch.add(fields[0], fields[1], range.snps))
             storeBatch();
     }
     storeBatch();

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -41,6 +42,20 @@ public:
     const float *stats(qint64 row) const
     {
         return m_chunks[size_t(row >> m_shift)].stats.get() + (row & m_mask) * m_statsPerRow;
+    }
+
+    // Calls f(trait, snp, stats, n) for the rows in order, a chunk of n rows at a time.
+    template <typename F>
+    void forEachChunk(F &&f) const
+    {
+        for (size_t c = 0; c < m_chunks.size(); ++c) {
+            const qint64 n = std::min(m_size - (qint64(c) << m_shift), m_mask + 1);
+            if (n <= 0)
+                break;
+            f(static_cast<const qint32 *>(m_chunks[c].trait.get()),
+              static_cast<const qint32 *>(m_chunks[c].snp.get()),
+              static_cast<const float *>(m_chunks[c].stats.get()), n);
+        }
     }
 
 private:

@@ -1,110 +1,91 @@
 #include "import/runspill.h"
 
 #include "dataset/resultrecord.h"
+#include "import/rowstore.h"
 
 #include <QDir>
 #include <QFile>
 #include <QtEndian>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <queue>
+#include <memory>
 
-#ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <unistd.h>
-#endif
 
 namespace quillmap {
 
 namespace {
 
-constexpr qint64 BufferBytes = qint64(1) << 20;
-
-// Writes through a buffer; every write checked.
-class RunWriter
-{
-public:
-    explicit RunWriter(const QString &path)
-        : m_file(path)
-    {
-    }
-    bool open() { return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate); }
-    bool write(const void *data, qint64 size)
-    {
-        if (qint64(m_buffer.size()) + size > BufferBytes && !flush())
-            return false;
-        const char *p = static_cast<const char *>(data);
-        m_buffer.insert(m_buffer.end(), p, p + size);
-        return true;
-    }
-    bool flush()
-    {
-        if (m_buffer.empty())
-            return m_ok;
-        m_ok = m_ok && m_file.write(m_buffer.data(), qint64(m_buffer.size())) == qint64(m_buffer.size());
-        m_buffer.clear();
-        return m_ok;
-    }
-    bool close()
-    {
-        const bool ok = flush() && m_file.flush() && m_file.error() == QFileDevice::NoError;
-        m_file.close();
-        return ok;
-    }
-
-private:
-    QFile m_file;
-    std::vector<char> m_buffer;
-    bool m_ok = true;
-};
-
-// Reads fixed-size records through a buffer.
-class RunReader
-{
-public:
-    RunReader(const QString &path, qint64 recordSize)
-        : m_file(path),
-          m_size(recordSize)
-    {
-    }
-    bool open() { return m_file.open(QIODevice::ReadOnly); }
-    // The next record, or null at the end; failed() tells a read error from the end.
-    const char *next()
-    {
-        if (m_pos + m_size > qint64(m_buffer.size())) {
-            m_buffer.erase(m_buffer.begin(), m_buffer.begin() + m_pos);
-            m_pos = 0;
-            const qint64 have = qint64(m_buffer.size());
-            const qint64 want = std::max(BufferBytes, m_size) - have;
-            m_buffer.resize(size_t(have + want));
-            const qint64 got = m_file.read(m_buffer.data() + have, want);
-            m_buffer.resize(size_t(have + std::max<qint64>(got, 0)));
-            if (got < 0)
-                m_failed = true;
-            if (m_size > qint64(m_buffer.size())) {
-                m_failed = m_failed || !m_buffer.empty();
-                return nullptr;
-            }
-        }
-        const char *record = m_buffer.data() + m_pos;
-        m_pos += m_size;
-        return record;
-    }
-    bool failed() const { return m_failed; }
-
-private:
-    QFile m_file;
-    qint64 m_size;
-    std::vector<char> m_buffer;
-    qint64 m_pos = 0;
-    bool m_failed = false;
-};
-
-constexpr char RawKind[] = "rows";
+constexpr char RowsKind[] = "rows";
 constexpr char TraitKind[] = "trait";
 constexpr char BinKind[] = "bin";
+constexpr const char *Kinds[3] = {RowsKind, TraitKind, BinKind};
+constexpr qint64 CopyBytes = qint64(4) << 20; // a merge's reads and writes
+constexpr size_t Bins = 65536;
+
+bool writeAt(int fd, const void *data, qint64 size, qint64 offset)
+{
+    const char *p = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, p, size_t(std::min<qint64>(size, qint64(1) << 30)), off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= n;
+        offset += n;
+    }
+    return true;
+}
+
+bool readAt(int fd, void *data, qint64 size, qint64 offset)
+{
+    char *p = static_cast<char *>(data);
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, p, size_t(std::min<qint64>(size, qint64(1) << 30)), off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= n;
+        offset += n;
+    }
+    return true;
+}
+
+inline void putWord(char *p, quint32 word)
+{
+    word = qToBigEndian(word);
+    std::memcpy(p, &word, sizeof word);
+}
+
+// Records of `width` statistics (W > 0: known when compiled, so the copy unrolls).
+template <int W>
+inline void encodeRow(char *out, qint32 trait, qint32 snp, const float *stats, int width)
+{
+    putWord(out, quint32(trait));
+    putWord(out + 4, quint32(snp));
+    const int n = W > 0 ? W : width;
+    for (int k = 0; k < n; ++k) {
+        quint32 word;
+        std::memcpy(&word, stats + k, sizeof word);
+        putWord(out + 8 + 4 * k, word);
+    }
+}
 
 } // namespace
+
+struct RunSpill::Columns {
+    const qint32 *trait = nullptr;
+    const qint32 *snp = nullptr;
+    const float *stats = nullptr;
+    qint64 rows = 0;
+};
 
 RunSpill::~RunSpill()
 {
@@ -113,11 +94,19 @@ RunSpill::~RunSpill()
 
 void RunSpill::clear()
 {
-    for (const QString &path : m_files)
-        QFile::remove(path);
-    m_files.clear();
+    for (int k = 0; k < 3; ++k) {
+        if (m_fds[k] < 0)
+            continue;
+        ::close(m_fds[k]);
+        m_fds[k] = -1;
+        QFile::remove(filePath(Kinds[k]));
+    }
+    m_blocks.clear();
     m_runs.clear();
-    m_rows = 0;
+    m_traitCounts = {};
+    m_binCounts = {};
+    m_sortedBytes[0] = m_sortedBytes[1] = 0;
+    m_spilled = 0;
 }
 
 void RunSpill::start(const QString &folder, int statsPerRow)
@@ -125,7 +114,6 @@ void RunSpill::start(const QString &folder, int statsPerRow)
     clear();
     m_folder = folder;
     m_statsPerRow = statsPerRow;
-    m_extra = statsPerRow - 1;
     m_errorPath.clear();
     m_traitIndex.clear();
     m_snpIndex.clear();
@@ -136,9 +124,9 @@ void RunSpill::start(const QString &folder, int statsPerRow)
         dir.remove(name);
 }
 
-QString RunSpill::runPath(const char *kind, size_t run) const
+QString RunSpill::filePath(const char *kind) const
 {
-    return QStringLiteral("%1/.quillmap-run-%2-%3.tmp").arg(m_folder, QLatin1String(kind)).arg(run);
+    return QStringLiteral("%1/.quillmap-run-%2.tmp").arg(m_folder, QLatin1String(kind));
 }
 
 bool RunSpill::fail(const QString &path)
@@ -147,24 +135,38 @@ bool RunSpill::fail(const QString &path)
     return false;
 }
 
-bool RunSpill::addRun(qint64 count, const RowAt &row)
+bool RunSpill::openFile(int which, int flags)
 {
-    const QString path = runPath(RawKind, m_runs.size());
-    m_files.push_back(path);
-    RunWriter out(path);
-    if (!out.open())
-        return fail(path);
-    for (qint64 i = 0; i < count; ++i) {
-        qint32 ids[2];
-        const float *stats = nullptr;
-        row(i, ids[0], ids[1], stats);
-        if (!out.write(ids, sizeof ids) || !out.write(stats, qint64(sizeof(float)) * m_statsPerRow))
-            return fail(path);
-    }
-    if (!out.close())
-        return fail(path);
-    m_runs.push_back(count);
-    m_rows += count;
+    const QString path = filePath(Kinds[which]);
+    // O_EXCL: a name planted since start() is never opened, nor a link followed.
+    m_fds[which] = ::open(QFile::encodeName(path).constData(),
+                          flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    return m_fds[which] >= 0 || fail(path);
+}
+
+bool RunSpill::addRows(const RowStore &rows)
+{
+    const qint64 n = rows.size();
+    if (n == 0)
+        return true;
+    if (m_fds[0] < 0 && !openFile(0, O_RDWR))
+        return false;
+    const qint64 base = m_blocks.empty()
+        ? 0
+        : m_blocks.back().first + m_blocks.back().second * rowBytes(m_statsPerRow);
+    const qint64 width = m_statsPerRow;
+    qint64 at = 0;
+    bool ok = true;
+    rows.forEachChunk([&](const qint32 *trait, const qint32 *snp, const float *stats, qint64 k) {
+        ok = ok && writeAt(m_fds[0], trait, 4 * k, base + 4 * at)
+            && writeAt(m_fds[0], snp, 4 * k, base + 4 * n + 4 * at)
+            && writeAt(m_fds[0], stats, 4 * width * k, base + 8 * n + 4 * width * at);
+        at += k;
+    });
+    if (!ok)
+        return fail(filePath(RowsKind));
+    m_blocks.emplace_back(base, n);
+    m_spilled += n;
     return true;
 }
 
@@ -174,110 +176,182 @@ void RunSpill::setIndexes(std::vector<qint32> traitIndex, std::vector<qint32> sn
     m_snpIndex = std::move(snpIndex);
 }
 
-bool RunSpill::sortRuns(const std::vector<qint16> &bins, std::vector<qint64> &traitCounts,
-                        std::vector<qint64> &binCounts)
+bool RunSpill::readRows(qint64 first, qint64 count, qint32 *trait, qint32 *snp, float *stats)
 {
-    const qint64 rowBytes = 8 + qint64(sizeof(float)) * m_statsPerRow;
-    const qint64 recordBytes = recordSize(m_extra);
-    std::vector<char> record(static_cast<size_t>(recordBytes));
-    std::vector<float> stats(static_cast<size_t>(m_statsPerRow));
-    for (size_t run = 0; run < m_runs.size(); ++run) {
-        const qint64 rows = m_runs[run];
-        std::vector<char> data(size_t(rows * rowBytes));
-        {
-            const QString path = runPath(RawKind, run);
-            QFile in(path);
-            if (!in.open(QIODevice::ReadOnly)
-                || in.read(data.data(), qint64(data.size())) != qint64(data.size()))
-                return fail(path);
+    const qint64 width = m_statsPerRow;
+    qint64 blockFirst = 0;
+    for (const auto &[offset, rows] : m_blocks) {
+        const qint64 from = std::max(first, blockFirst);
+        const qint64 to = std::min(first + count, blockFirst + rows);
+        if (from < to) {
+            const qint64 local = from - blockFirst;
+            const qint64 n = to - from;
+            const qint64 at = from - first;
+            if (!readAt(m_fds[0], trait + at, 4 * n, offset + 4 * local)
+                || !readAt(m_fds[0], snp + at, 4 * n, offset + 4 * rows + 4 * local)
+                || !readAt(m_fds[0], stats + width * at, 4 * width * n,
+                           offset + 8 * rows + 4 * width * local))
+                return fail(filePath(RowsKind));
         }
-        // Final indexes in place of the provisional ids, in the run's own buffer.
-        auto idAt = [&](qint64 r, int k) {
-            qint32 id;
-            std::memcpy(&id, data.data() + r * rowBytes + 4 * k, sizeof id);
-            return id;
-        };
-        for (qint64 r = 0; r < rows; ++r) {
-            const qint32 ids[2] = {m_traitIndex[size_t(idAt(r, 0))], m_snpIndex[size_t(idAt(r, 1))]};
-            std::memcpy(data.data() + r * rowBytes, ids, sizeof ids);
-        }
-        std::vector<qint32> order(static_cast<size_t>(rows));
-        // A stable counting sort, as the tables are sorted without a limit.
-        auto sortAndWrite = [&](const char *kind, size_t keys, auto keyOf, std::vector<qint64> &counts) {
-            std::vector<qint64> next(keys + 1, 0);
-            for (qint64 r = 0; r < rows; ++r)
-                ++next[keyOf(r) + 1];
-            for (size_t k = 0; k < keys; ++k)
-                counts[k] += next[k + 1];
-            for (size_t k = 1; k <= keys; ++k)
-                next[k] += next[k - 1];
-            for (qint64 r = 0; r < rows; ++r)
-                order[size_t(next[keyOf(r)]++)] = qint32(r);
-            const QString path = runPath(kind, run);
-            m_files.push_back(path);
-            RunWriter out(path);
-            if (!out.open())
-                return fail(path);
-            // The order jumps about the run: fetch a few rows ahead.
-            constexpr qint64 Ahead = 16;
-            for (qint64 i = 0; i < rows; ++i) {
-                if (i + Ahead < rows)
-                    __builtin_prefetch(data.data() + qint64(order[size_t(i + Ahead)]) * rowBytes);
-                const qint64 r = order[size_t(i)];
-                std::memcpy(stats.data(), data.data() + r * rowBytes + 8, stats.size() * sizeof(float));
-                encodeRecord(record.data(), {idAt(r, 0), idAt(r, 1), stats[0]}, stats.data() + 1, m_extra);
-                if (!out.write(record.data(), recordBytes))
-                    return fail(path);
-            }
-            return out.close() || fail(path);
-        };
-        if (!sortAndWrite(
-                TraitKind, traitCounts.size(), [&](qint64 r) { return size_t(idAt(r, 0)); }, traitCounts))
-            return false;
-        if (!sortAndWrite(
-                BinKind, binCounts.size(),
-                [&](qint64 r) { return size_t(int(bins[size_t(idAt(r, 1))]) + 32768); }, binCounts))
-            return false;
-        QFile::remove(runPath(RawKind, run));
+        blockFirst += rows;
     }
     return true;
 }
 
-bool RunSpill::merge(bool byTrait, const std::vector<qint16> &bins, const RecordSink &write)
+bool RunSpill::sortRun(const std::vector<Columns> &spans, qint64 rows, const std::vector<qint16> &bins,
+                       qint64 traitCount, std::vector<char> &sorted)
 {
-    const qint64 recordBytes = recordSize(m_extra);
-    const char *kind = byTrait ? TraitKind : BinKind;
-    std::vector<std::unique_ptr<RunReader>> readers;
-    std::vector<const char *> heads;
-    auto keyOf = [&](const char *record) -> qint64 {
-        if (byTrait)
-            return qFromBigEndian<qint32>(record);
-        return bins[size_t(qFromBigEndian<qint32>(record + 4))];
-    };
-    // Smallest key first; among equal keys the earlier run, so rows keep their file order.
-    using Entry = std::pair<qint64, size_t>;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue;
-    for (size_t run = 0; run < m_runs.size(); ++run) {
-        readers.push_back(std::make_unique<RunReader>(runPath(kind, run), recordBytes));
-        if (!readers.back()->open())
-            return fail(runPath(kind, run));
-        heads.push_back(readers.back()->next());
-        if (heads.back())
-            queue.emplace(keyOf(heads.back()), run);
-        else if (readers.back()->failed())
-            return fail(runPath(kind, run));
+    const int width = m_statsPerRow;
+    const qint64 recordBytes = recordSize(width - 1);
+    if (qint64(sorted.size()) < rows * recordBytes)
+        sorted.resize(size_t(rows * recordBytes));
+    Run run;
+    run.offset = m_sortedBytes[0];
+    for (int table = 0; table < 2; ++table) {
+        const size_t keys = table == 0 ? size_t(traitCount) : Bins;
+        auto keyOf = [&](const Columns &c, qint64 i) {
+            return table == 0 ? size_t(c.trait[i]) : size_t(int(bins[size_t(c.snp[i])]) + 32768);
+        };
+        std::vector<qint64> next(keys + 1, 0);
+        for (const Columns &c : spans) {
+            for (qint64 i = 0; i < c.rows; ++i)
+                ++next[keyOf(c, i) + 1];
+        }
+        std::vector<qint64> &totals = table == 0 ? m_traitCounts : m_binCounts;
+        for (size_t k = 0; k < keys; ++k) {
+            if (next[k + 1] > 0) {
+                run.keys[table].emplace_back(qint32(k), next[k + 1]);
+                totals[k] += next[k + 1];
+            }
+        }
+        for (size_t k = 1; k <= keys; ++k)
+            next[k] += next[k - 1];
+        // Rows read in their order and written to their places: stable within a key, and the
+        // reads run straight through memory.
+        auto scatter = [&]<int W>() {
+            char *out = sorted.data();
+            for (const Columns &c : spans) {
+                for (qint64 i = 0; i < c.rows; ++i)
+                    encodeRow<W>(out + next[keyOf(c, i)]++ * recordBytes, c.trait[i], c.snp[i],
+                                 c.stats + i * width, width);
+            }
+        };
+        switch (width) {
+        case 1:
+            scatter.template operator()<1>();
+            break;
+        case 2:
+            scatter.template operator()<2>();
+            break;
+        case 3:
+            scatter.template operator()<3>();
+            break;
+        default:
+            scatter.template operator()<0>();
+            break;
+        }
+        if (!writeAt(m_fds[1 + table], sorted.data(), rows * recordBytes, m_sortedBytes[table]))
+            return fail(filePath(Kinds[1 + table]));
+        m_sortedBytes[table] += rows * recordBytes;
     }
-    while (!queue.empty()) {
-        const size_t run = queue.top().second;
-        queue.pop();
-        if (!write(QByteArrayView(heads[run], recordBytes)))
+    m_runs.push_back(std::move(run));
+    return true;
+}
+
+bool RunSpill::sortRuns(RowStore &held, qint64 runRows, const std::vector<qint16> &bins, qint64 traitCount)
+{
+    m_traitCounts.assign(size_t(traitCount), 0);
+    m_binCounts.assign(Bins, 0);
+    if ((m_fds[1] < 0 && !openFile(1, O_RDWR)) || (m_fds[2] < 0 && !openFile(2, O_RDWR)))
+        return false;
+    std::vector<char> sorted;
+    // The rows held come after every spilled row, but are sorted first, to release them before
+    // the spilled runs are read.
+    const bool heldRun = held.size() > 0;
+    if (heldRun) {
+        std::vector<Columns> spans;
+        held.forEachChunk([&](const qint32 *trait, const qint32 *snp, const float *stats, qint64 n) {
+            spans.push_back({trait, snp, stats, n});
+        });
+        if (!sortRun(spans, held.size(), bins, traitCount, sorted))
             return false;
-        heads[run] = readers[run]->next();
-        if (heads[run])
-            queue.emplace(keyOf(heads[run]), run);
-        else if (readers[run]->failed())
-            return fail(runPath(kind, run));
+        held.reset(held.statsPerRow());
     }
+    if (m_spilled > 0) {
+        const qint64 runs = (m_spilled + runRows - 1) / std::max<qint64>(runRows, 1);
+        const qint64 perRun = (m_spilled + runs - 1) / runs;
+        const auto trait = std::make_unique_for_overwrite<qint32[]>(size_t(perRun));
+        const auto snp = std::make_unique_for_overwrite<qint32[]>(size_t(perRun));
+        const auto stats = std::make_unique_for_overwrite<float[]>(size_t(perRun) * size_t(m_statsPerRow));
+        for (qint64 first = 0; first < m_spilled; first += perRun) {
+            const Columns columns{trait.get(), snp.get(), stats.get(), std::min(perRun, m_spilled - first)};
+            if (!readRows(first, columns.rows, trait.get(), snp.get(), stats.get()))
+                return false;
+            // The final indexes; a rows file changed under the import fails it.
+            for (qint64 i = 0; i < columns.rows; ++i) {
+                const size_t t = size_t(quint32(trait[size_t(i)]));
+                const size_t s = size_t(quint32(snp[size_t(i)]));
+                if (t >= m_traitIndex.size() || s >= m_snpIndex.size())
+                    return fail(filePath(RowsKind));
+                trait[size_t(i)] = m_traitIndex[t];
+                snp[size_t(i)] = m_snpIndex[s];
+            }
+            if (!sortRun({columns}, columns.rows, bins, traitCount, sorted))
+                return false;
+        }
+    }
+    if (heldRun)
+        std::rotate(m_runs.begin(), m_runs.begin() + 1, m_runs.end());
+    ::close(m_fds[0]);
+    m_fds[0] = -1;
+    QFile::remove(filePath(RowsKind));
+    m_blocks.clear();
+    return true;
+}
+
+bool RunSpill::merge(bool byTrait, const BlockSink &write)
+{
+    const int table = byTrait ? 0 : 1;
+    const int fd = m_fds[1 + table];
+    const qint64 recordBytes = recordSize(m_statsPerRow - 1);
+    const qint64 capacity = std::max<qint64>(1, CopyBytes / recordBytes) * recordBytes;
+    std::vector<char> buffer(static_cast<size_t>(capacity));
+    qint64 filled = 0;
+    std::vector<size_t> cursor(m_runs.size(), 0);
+    std::vector<qint64> offset(m_runs.size());
+    for (size_t r = 0; r < m_runs.size(); ++r)
+        offset[r] = m_runs[r].offset;
+    const std::vector<qint64> &totals = counts(byTrait);
+    for (size_t k = 0; k < totals.size(); ++k) {
+        if (totals[k] == 0)
+            continue;
+        // This key's records: run 0's, then run 1's, ...
+        for (size_t r = 0; r < m_runs.size(); ++r) {
+            const auto &keys = m_runs[r].keys[table];
+            if (cursor[r] >= keys.size() || size_t(keys[cursor[r]].first) != k)
+                continue;
+            qint64 bytes = keys[cursor[r]++].second * recordBytes;
+            while (bytes > 0) {
+                if (filled == capacity) {
+                    if (!write(QByteArrayView(buffer.data(), qsizetype(filled))))
+                        return false;
+                    filled = 0;
+                }
+                const qint64 take = std::min(bytes, capacity - filled);
+                if (fd < 0 || !readAt(fd, buffer.data() + filled, take, offset[r]))
+                    return fail(filePath(Kinds[1 + table]));
+                offset[r] += take;
+                filled += take;
+                bytes -= take;
+            }
+        }
+    }
+    if (filled > 0 && !write(QByteArrayView(buffer.data(), qsizetype(filled))))
+        return false;
+    // The other order still needs its runs; this one's are done.
+    ::close(m_fds[1 + table]);
+    m_fds[1 + table] = -1;
+    QFile::remove(filePath(Kinds[1 + table]));
     return true;
 }
 

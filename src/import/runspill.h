@@ -5,19 +5,21 @@
 #include <QtGlobal>
 
 #include <functional>
-#include <memory>
 #include <vector>
-
-class QFile;
 
 namespace quillmap {
 
-// Result rows beyond the import's memory limit. The rows are handed over in file order, a run
-// at a time, and written to temporary files in the dataset folder (`.quillmap-run-*`). Once the
-// name lists fix the indexes, each run is sorted by trait and by bin into two sorted runs, and
-// the tables are written by merging them, the earlier run first among equal keys: the same
-// order a stable sort of all rows in memory gives, so the tables come out byte for byte as
-// they would without the limit.
+class RowStore;
+
+// Result rows beyond the import's memory limit. The rows held are appended, column by column,
+// to a file in the dataset folder (`.quillmap-run-rows.tmp`) whenever the limit is reached.
+// Once the name lists fix the indexes and the SNP information file the bins, the spilled rows
+// are cut into runs that fit the limit with their sorted copy; each run is sorted by trait and
+// by bin (stable counting sorts that scatter the rows read in file order) and appended, as
+// finished records, to one file per order. The rows still held make the last run. A table is
+// then written key by key: for each trait or bin, that key's records of run 0, of run 1, ...:
+// the order a stable sort of all rows in memory gives, so the tables come out byte for byte as
+// they would without the limit, copied in large blocks.
 //
 // Every file is removed when the spill is destroyed; start() removes those an import that was
 // killed left behind (the folder's import lock keeps two imports from sharing them).
@@ -31,46 +33,69 @@ public:
 
     // Runs go to `folder`; `statsPerRow` floats follow the trait and SNP id of each row.
     void start(const QString &folder, int statsPerRow);
-    bool active() const { return !m_runs.empty(); }
-    qint64 rows() const { return m_rows; }
+    bool active() const { return m_spilled > 0; }
+    // Rows written to the rows file.
+    qint64 rows() const { return m_spilled; }
 
-    // Writes rows [0, count) as the next run: row(i, trait, snp, stats) gives row i with the
-    // provisional ids of the name sets. False when the file cannot be written (errorPath()).
-    using RowAt = std::function<void(qint64 row, qint32 &trait, qint32 &snp, const float *&stats)>;
-    bool addRun(qint64 count, const RowAt &row);
+    // Appends every row of `rows` (provisional ids of the name sets) after those spilled before.
+    // False when the file cannot be written (errorPath()).
+    bool addRows(const RowStore &rows);
 
     // Final indexes: provisional trait id -> trait index, provisional SNP id -> SNP index.
     void setIndexes(std::vector<qint32> traitIndex, std::vector<qint32> snpIndex);
 
-    // Sorts every run by trait index and by bin (bins[SNP index]); counts per trait index and
-    // per bin (bin + 32768) are added to traitCounts and binCounts. False on a read or write
-    // failure (errorPath()).
-    bool sortRuns(const std::vector<qint16> &bins, std::vector<qint64> &traitCounts,
-                  std::vector<qint64> &binCounts);
+    // Sorts the spilled rows in runs of at most `runRows` rows, then `held` (final indexes: the
+    // rows after the spilled ones) as the last run, which is sorted first and then released.
+    // bins[SNP index] is the bin of a SNP; traitCount the number of trait indexes. False on a
+    // read or write failure (errorPath()).
+    bool sortRuns(RowStore &held, qint64 runRows, const std::vector<qint16> &bins, qint64 traitCount);
 
-    // Merges the sorted runs, calling write(record) for every record of table1.dat (byTrait)
-    // or table2.dat in order; false when a run cannot be read or write() returns false.
-    using RecordSink = std::function<bool(QByteArrayView record)>;
-    bool merge(bool byTrait, const std::vector<qint16> &bins, const RecordSink &write);
+    // Records per trait index or per bin (bin + 32768) over all runs, once sorted.
+    const std::vector<qint64> &counts(bool byTrait) const { return byTrait ? m_traitCounts : m_binCounts; }
+
+    // Hands the records of table1.dat (byTrait) or table2.dat in order, in blocks of whole
+    // records; false when a run cannot be read or write() returns false. The runs of that order
+    // are removed afterwards.
+    using BlockSink = std::function<bool(QByteArrayView records)>;
+    bool merge(bool byTrait, const BlockSink &write);
 
     QString errorPath() const { return m_errorPath; }
 
     // Removes every file of the spill.
     void clear();
 
+    // Bytes of a spilled row, and of its record in each sorted run.
+    static qint64 rowBytes(int statsPerRow) { return 8 + 4 * qint64(statsPerRow); }
+
 private:
-    QString runPath(const char *kind, size_t run) const;
+    struct Run {
+        qint64 offset = 0; // of its records in the order's file, in bytes
+        // Keys present (trait index, or bin + 32768) with their record counts, ascending.
+        std::vector<std::pair<qint32, qint64>> keys[2];
+    };
+    struct Columns;
+
+    QString filePath(const char *kind) const;
     bool fail(const QString &path);
+    bool openFile(int which, int flags);
+    bool readRows(qint64 first, qint64 count, qint32 *trait, qint32 *snp, float *stats);
+    bool sortRun(const std::vector<Columns> &spans, qint64 rows, const std::vector<qint16> &bins,
+                 qint64 traitCount, std::vector<char> &sorted);
 
     QString m_folder;
     int m_statsPerRow = 1;
-    int m_extra = 0;
-    qint64 m_rows = 0;
-    std::vector<qint64> m_runs; // rows per run
+    qint64 m_spilled = 0;
+    // The rows file's blocks: each holds `rows` trait ids, then as many SNP ids, then their
+    // statistics, from byte `offset`.
+    std::vector<std::pair<qint64, qint64>> m_blocks; // (offset, rows)
+    std::vector<Run> m_runs;                         // in row order
+    std::vector<qint64> m_traitCounts;
+    std::vector<qint64> m_binCounts;
     std::vector<qint32> m_traitIndex;
     std::vector<qint32> m_snpIndex;
+    int m_fds[3] = {-1, -1, -1}; // rows, trait-sorted runs, bin-sorted runs
+    qint64 m_sortedBytes[2] = {0, 0};
     QString m_errorPath;
-    std::vector<QString> m_files;
 };
 
 // Bytes the import holds per result row with `statsPerRow` statistics (for the memory limit).

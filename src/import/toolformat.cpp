@@ -11,7 +11,8 @@ namespace quillmap {
 
 namespace {
 
-const char *const FormatNames[] = {"plink2", "plink1", "regenie", "gwas-ssf"};
+constexpr const char *FormatNameTable[] = {"plink2", "plink1", "regenie", "gwas-ssf"};
+constexpr EnumNames<ToolFormat> FormatNames(FormatNameTable);
 
 bool isBlank(char c)
 {
@@ -130,22 +131,17 @@ QStringList afterCommonPrefix(const QStringList &stems, QChar separator)
 
 QStringList toolFormatNames()
 {
-    QStringList names;
-    for (const char *name : FormatNames)
-        names.append(QString::fromLatin1(name));
-    return names;
+    return FormatNames.all();
 }
 
 QString toolFormatName(ToolFormat format)
 {
-    return QString::fromLatin1(FormatNames[int(format)]);
+    return FormatNames.nameOf(format);
 }
 
 std::optional<ToolFormat> toolFormatNamed(QStringView name)
 {
-    if (const std::optional<int> k = nameIndex(name, FormatNames))
-        return ToolFormat(*k);
-    return std::nullopt;
+    return FormatNames.named(name);
 }
 
 void splitToolLine(ToolFormat format, QByteArrayView line, std::vector<QByteArrayView> &fields)

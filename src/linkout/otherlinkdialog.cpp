@@ -7,11 +7,9 @@
 namespace quillmap {
 
 OtherlinkDialog::OtherlinkDialog(QWidget *parent)
-    : QDialog(parent)
+    : FormDialog(parent)
 {
-    setupUi(this);
     connect(okButton, &QPushButton::clicked, this, &OtherlinkDialog::okSlot);
-    connect(cancelButton, &QPushButton::clicked, this, &OtherlinkDialog::cancelSlot);
 }
 
 void OtherlinkDialog::okSlot()
@@ -23,11 +21,6 @@ void OtherlinkDialog::okSlot()
     }
     linkout::setCustomTemplate(text);
     accept();
-}
-
-void OtherlinkDialog::cancelSlot()
-{
-    reject();
 }
 
 } // namespace quillmap

@@ -1,23 +1,21 @@
 #pragma once
 
+#include "common/formdialog.h"
 #include "ui_otherlinkdialog.h"
-
-#include <QDialog>
 
 namespace quillmap {
 
 // Asks for a custom link template; OK stores it as the "Other" database's template and chooses
 // it, but only when it holds the placeholder "######".
-class OtherlinkDialog final : public QDialog, public Ui::otherlinkDialog
+class OtherlinkDialog final : public FormDialog<Ui::otherlinkDialog>
 {
     Q_OBJECT
 
 public:
     explicit OtherlinkDialog(QWidget *parent = nullptr);
 
-private slots:
+private:
     void okSlot();
-    void cancelSlot();
 };
 
 } // namespace quillmap

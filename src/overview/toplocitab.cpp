@@ -1,48 +1,28 @@
 #include "overview/toplocitab.h"
 
+#include "browse/significance.h"
 #include "common/dialogprovider.h"
 #include "common/waitcursor.h"
 #include "dataset/datasettables.h"
 #include "dataset/atomicfile.h"
-#include "overview/sortablecell.h"
-#include "overview/statisticchoice.h"
 #include "session/sharedstate.h"
 
-#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QTableView>
-#include <QVBoxLayout>
 
 #include <cmath>
 
 namespace quillmap {
 
-namespace {
-
-// A number written plainly (no "inf", "nan" or "+"), as toDouble alone would accept them.
-std::optional<double> plainNumber(const QString &text)
-{
-    static const QRegularExpression plain(QStringLiteral("^([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE]-?[0-9]+)?$"));
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !plain.match(text.trimmed()).hasMatch() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-} // namespace
-
 TopLociTab::TopLociTab(QWidget *parent)
-    : QWidget(parent)
+    : StudyTab(QStringLiteral("lociStatisticBox"),
+               {tr("Trait"), tr("Lead SNP"), tr("Chr"), tr("Position"), tr("p"), tr("SNPs in locus")},
+               QStringLiteral("lociTable"), parent)
 {
-    statisticBox = new QComboBox;
-    statisticBox->setObjectName(QStringLiteral("lociStatisticBox"));
-    overview::fillStatisticChoice(statisticBox);
     thresholdEdit = new QLineEdit(QStringLiteral("5e-8"));
     thresholdEdit->setObjectName(QStringLiteral("thresholdEdit"));
     windowEdit = new QLineEdit(QStringLiteral("500000"));
@@ -51,11 +31,7 @@ TopLociTab::TopLociTab(QWidget *parent)
     findButton->setObjectName(QStringLiteral("findLociButton"));
     exportButton = new QPushButton(tr("Export TSV"));
     exportButton->setObjectName(QStringLiteral("exportLociButton"));
-    status = new QLabel;
 
-    auto *controls = new QHBoxLayout;
-    controls->addWidget(new QLabel(tr("p-values")));
-    controls->addWidget(statisticBox);
     controls->addWidget(new QLabel(tr("at most")));
     controls->addWidget(thresholdEdit);
     controls->addWidget(new QLabel(tr("window (bp)")));
@@ -63,15 +39,7 @@ TopLociTab::TopLociTab(QWidget *parent)
     controls->addWidget(findButton);
     controls->addWidget(status, 1);
     controls->addWidget(exportButton);
-
-    model = new QStandardItemModel(0, ColumnCount, this);
-    model->setHorizontalHeaderLabels(
-        {tr("Trait"), tr("Lead SNP"), tr("Chr"), tr("Position"), tr("p"), tr("SNPs in locus")});
-    table = sortableTable(model, TraitColumn, QStringLiteral("lociTable"));
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(controls);
-    layout->addWidget(table, 1);
+    addBody(table);
 
     connect(findButton, &QPushButton::clicked, this, &TopLociTab::refresh);
     connect(thresholdEdit, &QLineEdit::returnPressed, this, &TopLociTab::refresh);
@@ -82,28 +50,20 @@ TopLociTab::TopLociTab(QWidget *parent)
     });
 }
 
-void TopLociTab::showEvent(QShowEvent *event)
+void TopLociTab::makeListing()
 {
-    QWidget::showEvent(event);
-    if (!m_filled)
-        refresh();
-}
-
-void TopLociTab::refresh()
-{
-    m_filled = true;
-    const std::optional<double> threshold = plainNumber(thresholdEdit->text());
-    if (!threshold || *threshold <= 0.0 || *threshold > 1.0) {
+    const std::optional<double> threshold = parsePValue(thresholdEdit->text());
+    if (!threshold) {
         status->setText(tr("The threshold is a p-value above 0 and at most 1."));
         return;
     }
-    const std::optional<double> window = plainNumber(windowEdit->text());
+    const std::optional<double> window = parsePlainNumber(windowEdit->text());
     if (!window || *window != std::floor(*window) || *window > 1e12) {
         status->setText(tr("The window is a whole number of bp."));
         return;
     }
     const DatasetTables &tables = datasetTables();
-    const PValueColumn column = overview::chosenColumn(statisticBox);
+    const PValueColumn column = chosenColumn();
     if (!column.valid()) {
         status->setText(tr("No statistic holds p-values."));
         return;
@@ -115,19 +75,16 @@ void TopLociTab::refresh()
         return;
     }
     m_loci = std::move(result.loci);
-    model->removeRows(0, model->rowCount());
-    table->setSortingEnabled(false);
+    std::vector<QList<QStandardItem *>> rows;
+    rows.reserve(m_loci.size());
     for (const TopLocus &locus : m_loci) {
         const QStringList f = topLocusFields(tables, locus);
         const ClumpCandidate &lead = locus.locus.lead;
-        model->appendRow({sortableCell(f[0], f[0]), sortableCell(f[1], f[1]),
-                          sortableCell(f[2], lead.chromosome * 1e13 + double(lead.positionBp)),
-                          sortableCell(f[3], lead.chromosome * 1e13 + double(lead.positionBp)),
-                          sortableCell(f[4], -lead.score), sortableCell(f[5], locus.locus.count)});
+        const double place = lead.chromosome * 1e13 + double(lead.positionBp);
+        rows.push_back({cell(f[0], f[0]), cell(f[1], f[1]), cell(f[2], place), cell(f[3], place),
+                        cell(f[4], -lead.score), cell(f[5], locus.locus.count)});
     }
-    table->setSortingEnabled(true);
-    table->resizeColumnsToContents();
-    status->setText(tr("Loci: %1").arg(m_loci.size()));
+    showRows(rows, tr("Loci: %1").arg(m_loci.size()));
 }
 
 void TopLociTab::exportTsv()

@@ -7,8 +7,6 @@
 #include "figures/figureexport.h"
 #include "figures/qqplotpainter.h"
 #include "overview/qqplotview.h"
-#include "overview/sortablecell.h"
-#include "overview/statisticchoice.h"
 #include "session/sharedstate.h"
 
 #include <QComboBox>
@@ -19,7 +17,6 @@
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTableView>
-#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -39,45 +36,33 @@ QSpinBox *sizeBox(int low, int high, int value, const QString &suffix)
 } // namespace
 
 TraitsTab::TraitsTab(QWidget *parent)
-    : QWidget(parent)
+    : StudyTab(QStringLiteral("traitsStatisticBox"),
+               {tr("Trait"), tr("Rows"), tr("Best p"), tr("SNP"), tr("lambda_GC")},
+               QStringLiteral("traitsTable"), parent)
 {
-    statisticBox = new QComboBox;
-    statisticBox->setObjectName(QStringLiteral("traitsStatisticBox"));
-    overview::fillStatisticChoice(statisticBox);
-    status = new QLabel;
     saveButton = new QPushButton(tr("Save QQ plot"));
     saveButton->setObjectName(QStringLiteral("saveQqButton"));
     widthBox = sizeBox(100, 20000, 800, tr(" wide"));
     heightBox = sizeBox(100, 20000, 800, tr(" high"));
     dpiBox = sizeBox(10, 2400, 96, tr(" dpi"));
 
-    auto *controls = new QHBoxLayout;
-    controls->addWidget(new QLabel(tr("p-values")));
-    controls->addWidget(statisticBox);
     controls->addWidget(status, 1);
     controls->addWidget(saveButton);
     controls->addWidget(widthBox);
     controls->addWidget(heightBox);
     controls->addWidget(dpiBox);
 
-    model = new QStandardItemModel(0, ColumnCount, this);
-    model->setHorizontalHeaderLabels({tr("Trait"), tr("Rows"), tr("Best p"), tr("SNP"), tr("lambda_GC")});
-    table = sortableTable(model, TraitColumn, QStringLiteral("traitsTable"));
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     qqView = new QqPlotView;
-
     auto *split = new QSplitter;
     split->addWidget(table);
     split->addWidget(qqView);
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 1);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(controls);
-    layout->addWidget(split, 1);
+    addBody(split);
 
     connect(statisticBox, &QComboBox::currentIndexChanged, this, [this] {
-        if (m_filled)
+        if (listed())
             refresh();
     });
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -88,25 +73,12 @@ TraitsTab::TraitsTab(QWidget *parent)
     connect(saveButton, &QPushButton::clicked, this, &TraitsTab::saveQqPlot);
 }
 
-void TraitsTab::showEvent(QShowEvent *event)
+void TraitsTab::makeListing()
 {
-    QWidget::showEvent(event);
-    if (!m_filled)
-        refresh();
-}
-
-PValueColumn TraitsTab::currentColumn() const
-{
-    return overview::chosenColumn(statisticBox);
-}
-
-void TraitsTab::refresh()
-{
-    m_filled = true;
     qqView->clear();
     model->removeRows(0, model->rowCount());
     const DatasetTables &tables = datasetTables();
-    const PValueColumn column = currentColumn();
+    const PValueColumn column = chosenColumn();
     const WaitCursor waitCursor;
     const TraitSummaries summaries = summarizeTraits(currentDatasetFolder(), tables, column, 0,
                                                      int(tables.traitNames.size()));
@@ -114,19 +86,17 @@ void TraitsTab::refresh()
         status->setText(summaries.outcome.message());
         return;
     }
-    table->setSortingEnabled(false);
+    std::vector<QList<QStandardItem *>> rows;
+    rows.reserve(summaries.traits.size());
     for (const TraitSummary &s : summaries.traits) {
         const bool any = s.bestSnp >= 0;
-        model->appendRow({sortableCell(tables.traitNames.value(s.traitIndex), s.traitIndex),
-                          sortableCell(QString::number(s.rows), s.rows),
-                          sortableCell(any ? formatPValue(s.bestScore) : QStringLiteral("NA"),
-                                       any ? -s.bestScore : INFINITY),
-                          sortableCell(tables.snpNames.value(s.bestSnp), tables.snpNames.value(s.bestSnp)),
-                          sortableCell(formatLambda(s.lambda), std::isnan(s.lambda) ? -1.0 : s.lambda)});
+        rows.push_back(
+            {cell(tables.traitNames.value(s.traitIndex), s.traitIndex), cell(QString::number(s.rows), s.rows),
+             cell(any ? formatPValue(s.bestScore) : QStringLiteral("NA"), any ? -s.bestScore : INFINITY),
+             cell(tables.snpNames.value(s.bestSnp), tables.snpNames.value(s.bestSnp)),
+             cell(formatLambda(s.lambda), std::isnan(s.lambda) ? -1.0 : s.lambda)});
     }
-    table->setSortingEnabled(true);
-    table->resizeColumnsToContents();
-    status->setText(tr("Traits: %1").arg(summaries.traits.size()));
+    showRows(rows, tr("Traits: %1").arg(summaries.traits.size()));
 }
 
 void TraitsTab::showQqPlot(int row)
@@ -137,7 +107,7 @@ void TraitsTab::showQqPlot(int row)
     }
     const int traitIndex = model->item(row, TraitColumn)->data(SortRole).toInt();
     const DatasetTables &tables = datasetTables();
-    const PValueColumn column = currentColumn();
+    const PValueColumn column = chosenColumn();
     std::vector<double> scores;
     const Status scan = scanTraits(currentDatasetFolder(), tables, traitIndex, traitIndex + 1,
                                    [&](const TraitRows &trait) {

@@ -6,34 +6,47 @@
 
 namespace quillmap {
 
+namespace {
+
+struct Shared {
+    QString datasetFolder;
+    QStringList registry;
+    QStringList linkTemplates;
+    QStringList databaseNames;
+    int chosenDatabase = 0;
+};
+
+Shared &shared()
+{
+    static Shared values;
+    return values;
+}
+
+} // namespace
+
 QString &currentDatasetFolder()
 {
-    static QString folder;
-    return folder;
+    return shared().datasetFolder;
 }
 
 QStringList &datasetRegistry()
 {
-    static QStringList registry;
-    return registry;
+    return shared().registry;
 }
 
 QStringList &linkTemplates()
 {
-    static QStringList templates;
-    return templates;
+    return shared().linkTemplates;
 }
 
 QStringList &databaseNames()
 {
-    static QStringList names;
-    return names;
+    return shared().databaseNames;
 }
 
 int &chosenDatabase()
 {
-    static int index = 0;
-    return index;
+    return shared().chosenDatabase;
 }
 
 QString programFolder()

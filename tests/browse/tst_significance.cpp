@@ -89,6 +89,10 @@ void SignificanceTest::plotAxes()
     QCOMPARE(parsePValue(QStringLiteral(" 5e-8 ")), std::optional<double>(5e-8));
     for (const char *refused : {"0", "1.5", "inf", "nan", "+1e-8", "1e-400", "-0.01", "5e-8x"})
         QVERIFY2(!parsePValue(QString::fromLatin1(refused)), refused);
+    // The same grammar without the range, as a window in bp is typed.
+    QCOMPARE(parsePlainNumber(QStringLiteral("500000")), std::optional<double>(500000));
+    for (const char *refused : {"1e400", "-1", "+5", "1e+5", ""})
+        QVERIFY2(!parsePlainNumber(QString::fromLatin1(refused)), refused);
 }
 
 void SignificanceTest::chiSquare_data()

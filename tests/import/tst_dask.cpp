@@ -124,7 +124,7 @@ void tst_Dask::sameAsIndexer_data()
     const QByteArray good = results();
     QTest::newRow("good") << good << Snps << Traits << QByteArray() << 0;
     QTest::newRow("worker dies parsing") << good << Snps << Traits << QByteArray("parse-2") << 0;
-    QTest::newRow("worker dies merging") << good << Snps << Traits << QByteArray("merge-2-0") << 0;
+    QTest::newRow("worker dies placing") << good << Snps << Traits << QByteArray("place-1") << 0;
     QTest::newRow("columns") << results(31, "T1\trs1\t1\t2\t3\n") << Snps << Traits << QByteArray() << 1;
     QTest::newRow("number") << results(22, "T1\trs1\tNA\t2\n") << Snps << Traits << QByteArray() << 1;
     QTest::newRow("carriage return") << results(17, "T1\r\trs1\t1\t2\n") << Snps << Traits << QByteArray()

@@ -928,18 +928,23 @@ void tst_Importer::spilledRunsEqualInMemory_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<qint64>("rowsPerRun");
+    QTest::addColumn<qint64>("sortedRunRows"); // 0: as rowsPerRun
     const QString basic = QStringLiteral(QUILLMAP_TESTDATA "/data/basic");
     const QString examples = QStringLiteral(QUILLMAP_TESTDATA "/../../examples");
-    QTest::newRow("one row per run") << basic << qint64(1);
-    QTest::newRow("runs of 4 of 6 rows") << basic << qint64(4);
-    QTest::newRow("example study, runs of 1000") << examples << qint64(1000);
-    QTest::newRow("example study, runs of 7919") << examples << qint64(7919);
+    QTest::newRow("one row per run") << basic << qint64(1) << qint64(0);
+    QTest::newRow("runs of 4 of 6 rows") << basic << qint64(4) << qint64(0);
+    QTest::newRow("example study, runs of 1000") << examples << qint64(1000) << qint64(0);
+    QTest::newRow("example study, runs of 7919") << examples << qint64(7919) << qint64(0);
+    // Sorted runs across spills; rows held beyond a sorted run spilled with the rest.
+    QTest::newRow("spills of 1000 sorted by 2500") << examples << qint64(1000) << qint64(2500);
+    QTest::newRow("spills of 3000 sorted by 1001") << examples << qint64(3000) << qint64(1001);
 }
 
 void tst_Importer::spilledRunsEqualInMemory()
 {
     QFETCH(QString, folder);
     QFETCH(qint64, rowsPerRun);
+    QFETCH(qint64, sortedRunRows);
     const bool basic = folder.endsWith(QLatin1String("basic"));
     ImportInputs in;
     in.results = folder + (basic ? QStringLiteral("/results.txt") : QStringLiteral("/results.txt"));
@@ -952,7 +957,7 @@ void tst_Importer::spilledRunsEqualInMemory()
     QVERIFY(QDir().mkpath(held) && QDir().mkpath(spilled));
     const ImportResult a = runImport(held, in);
     QVERIFY2(!a.failed, qPrintable(a.errorText));
-    setImportMemoryRowsForTesting(rowsPerRun);
+    setImportMemoryRowsForTesting(rowsPerRun, sortedRunRows);
     const ImportResult b = runImport(spilled, in);
     setImportMemoryRowsForTesting(0);
     QVERIFY2(!b.failed, qPrintable(b.errorText));
