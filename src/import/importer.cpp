@@ -14,10 +14,12 @@
 #include "import/runspill.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QLockFile>
 
 #include <cerrno>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,11 +45,33 @@ constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
 qint64 g_maxRows = MaxRows;
 qint64 g_memoryRows = 0; // rows held before a run is spilled, set by tests; 0: from the limit
 qint64 g_sortRows = 0;   // rows of a sorted run, set by tests; 0: as g_memoryRows
+qint64 g_freeDisk = -1;  // free disk bytes, set by tests; -1: the file system's figure
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
 QByteArray number(qint64 value)
 {
     return QByteArray::number(value);
+}
+
+// Bytes this process may still write to the file system holding `folder`; -1 when unknown.
+qint64 freeDiskBytes(const QString &folder)
+{
+    if (g_freeDisk >= 0)
+        return g_freeDisk;
+    struct statvfs info;
+    if (::statvfs(QFile::encodeName(folder).constData(), &info) != 0)
+        return -1;
+    return qint64(info.f_bavail) * qint64(info.f_frsize);
+}
+
+// "1.4 GB", "12.0 MB", "3 KB" (powers of 1024, as --memory takes them).
+QByteArray diskSize(qint64 bytes)
+{
+    if (bytes >= qint64(1) << 30)
+        return QByteArray::number(double(bytes) / double(qint64(1) << 30), 'f', 1) + " GB";
+    if (bytes >= qint64(1) << 20)
+        return QByteArray::number(double(bytes) / double(qint64(1) << 20), 'f', 1) + " MB";
+    return number((bytes + 1023) / 1024) + " KB";
 }
 
 std::string_view view(QByteArrayView bytes)
@@ -162,6 +186,7 @@ private:
     bool writeSpilledTables();
     bool writeClusterTables();
     bool spillRows();
+    bool diskHasRoom(qint64 needed);
     bool buildGroups();
     bool buildGenes();
     template <typename Key, typename Gather, typename KeyText>
@@ -528,6 +553,14 @@ bool Import::secondPass()
     stage(importstage::SnpInfo);
     if (!writeFile(TraitTable, {}) || !writeFile(TraitCounts, {}))
         return false;
+    // The tables; when rows were spilled, first both sorted copies of them (the rows file
+    // already on disk is removed before the tables are written).
+    const qint64 records = (m_rows.size() + m_spill.rows()) * quillmap::recordSize(m_extraStats);
+    if (!finishing()
+        && !diskHasRoom(m_spill.active()
+                            ? 3 * records - m_spill.rows() * quillmap::RunSpill::rowBytes(m_extraStats + 1)
+                            : 2 * records))
+        return false;
     if (!readSnpInfo())
         return false;
     stage(importstage::Tables);
@@ -784,8 +817,31 @@ bool Import::writeClusterTables()
     return true;
 }
 
+// Said before the disk fills: an import of hours should not fail at its end for want of room.
+bool Import::diskHasRoom(qint64 needed)
+{
+    const qint64 free = freeDiskBytes(m_folder);
+    if (free < 0 || needed <= free)
+        return true;
+    const QByteArray line = "error : the import needs about " + diskSize(needed)
+        + " of free disk space in the folder " + m_folder.toUtf8() + ", but only " + diskSize(free)
+        + " is free there!";
+    return fail(Failure::WriteFailure, line, true, QString::fromUtf8(line));
+}
+
 bool Import::spillRows()
 {
+    // Before the first run, from the part of the results file read: the rows file, both sorted
+    // copies, then the tables beside them (the rows file removed by then) need about three
+    // times the records at once. The old table1.dat is emptied before that.
+    const double read = m_feed || m_spill.active() ? 0.0 : m_results.readFraction();
+    if (read > 0.0) {
+        const QFileInfo oldTable(outputPath(quillmap::files::TraitTable));
+        const qint64 rows = qint64(double(m_rows.size()) / read);
+        if (!diskHasRoom(3 * rows * quillmap::recordSize(m_extraStats)
+                         - (oldTable.isFile() && !oldTable.isSymLink() ? oldTable.size() : 0)))
+            return false;
+    }
     const bool ok = m_spill.addRows(m_rows);
     m_rows.reset(m_extraStats + 1);
     return ok;
@@ -1047,6 +1103,11 @@ void setImportMemoryRowsForTesting(qint64 rows, qint64 sortedRunRows)
 {
     g_memoryRows = std::max<qint64>(rows, 0);
     g_sortRows = std::max<qint64>(sortedRunRows, 0);
+}
+
+void setFreeDiskBytesForTesting(qint64 bytes)
+{
+    g_freeDisk = bytes < 0 ? -1 : bytes;
 }
 
 void setMaxResultRowsForTesting(qint64 rows)

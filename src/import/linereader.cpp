@@ -29,7 +29,7 @@ qsizetype bufferBytesFor(qint64 fileSize, bool gzip)
 // zlib passes a plain file through unchanged and decompresses a gzip one, telling them apart by
 // their first bytes: a name without ".gz" cannot hide a gzip file. Null when the path cannot be
 // opened or is a folder; `size` is the file's size on disk.
-gzFile openInput(const QString &path, qint64 &size)
+gzFile openInput(const QString &path, qint64 &size, bool *regular = nullptr)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -41,6 +41,8 @@ gzFile openInput(const QString &path, qint64 &size)
     }
     // Pipes and devices have no size: they get the largest buffers.
     size = S_ISREG(info.st_mode) ? qint64(info.st_size) : qint64(ChunkBytes);
+    if (regular)
+        *regular = S_ISREG(info.st_mode);
     gzFile gz = gzdopen(fd, "rb");
     if (!gz) {
         ::close(fd);
@@ -76,10 +78,13 @@ bool LineReader::open(const QString &path)
     m_utf16Mark = false;
     m_begin = m_end = 0;
     qint64 size = 0;
-    gzFile gz = openInput(path, size);
+    bool regular = false;
+    gzFile gz = openInput(path, size, &regular);
     if (!gz)
         return false;
     m_gz = gz;
+    m_fileSize = regular ? size : 0;
+    m_dropped = 0;
     const qsizetype bytes = bufferBytesFor(size, gzdirect(gz) == 0);
     if (m_buffer.size() < bytes)
         m_buffer.resize(bytes);
@@ -112,6 +117,7 @@ bool LineReader::fill()
         return false;
     const qsizetype tail = m_end - m_begin;
     if (m_begin > 0) {
+        m_dropped += m_begin;
         if (tail > 0)
             std::memmove(m_buffer.data(), m_buffer.constData() + m_begin, size_t(tail));
         m_begin = 0;
@@ -141,6 +147,16 @@ bool LineReader::fill()
     }
     m_end += got;
     return true;
+}
+
+double LineReader::readFraction() const
+{
+    if (!m_gz || m_fileSize <= 0)
+        return 0.0;
+    gzFile gz = static_cast<gzFile>(m_gz);
+    // A plain file: the bytes of the lines returned. Gzip: the compressed bytes zlib took.
+    const qint64 taken = gzdirect(gz) ? m_dropped + m_begin : qint64(gzoffset(gz));
+    return std::clamp(double(taken) / double(m_fileSize), 0.0, 1.0);
 }
 
 bool LineReader::readLine(QByteArrayView &line)

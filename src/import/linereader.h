@@ -36,6 +36,9 @@ public:
     // the file is not 8-bit text and its lines mean nothing to the checks.
     bool startsWithUtf16Mark() const { return m_utf16Mark; }
     static constexpr qsizetype maxLineBytes() { return qsizetype(1) << 30; }
+    // The part of the file read so far, from 0 to 1 (bytes taken from the file, compressed or
+    // not, over its size); 0 when unknown, as for a pipe.
+    double readFraction() const;
 
     // The whole of a file as the lines above come from it: decompressed when it is gzip, without
     // a leading UTF-8 byte order mark. False when it cannot be opened or read to its end.
@@ -53,6 +56,8 @@ private:
     bool m_failed = false;
     bool m_atStart = true;
     bool m_utf16Mark = false;
+    qint64 m_fileSize = 0; // 0 when not a regular file
+    qint64 m_dropped = 0;  // bytes moved out of the buffer's front
 };
 
 // Splits a line at every tab, keeping empty fields; an empty line is one empty field. A line of

@@ -2,6 +2,7 @@
 
 #include "import/linereader.h"
 #include "import/numberparse.h"
+#include "import/positionedio.h"
 
 #include <QFile>
 
@@ -89,21 +90,6 @@ std::pair<qint64, qint64> alignRange(qint64 begin, qint64 end, qint64 size, cons
     if (start >= end)
         return {start, start};
     return {start, std::min(newlineAt(end - 1) + 1, size)};
-}
-
-bool readAt(int fd, qint64 offset, char *data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, data, size_t(std::min<qint64>(size, qint64(1) << 30)), off_t(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        data += got;
-        offset += got;
-        size -= got;
-    }
-    return true;
 }
 
 } // namespace
@@ -229,14 +215,14 @@ ResultsRange parseResultsRange(const QString &path, qint64 begin, qint64 end, co
     bool ok = true;
     auto isNewline = [&](qint64 at) {
         char c = 0;
-        ok = ok && readAt(fd, at, &c, 1);
+        ok = ok && readAt(fd, &c, 1, at);
         return c == '\n';
     };
     auto newlineAt = [&](qint64 from) {
         char block[1 << 16];
         while (ok && from < size) {
             const qint64 want = std::min<qint64>(qint64(sizeof block), size - from);
-            ok = readAt(fd, from, block, want);
+            ok = readAt(fd, block, want, from);
             if (const void *nl = ok ? std::memchr(block, '\n', size_t(want)) : nullptr)
                 return from + (static_cast<const char *>(nl) - block);
             from += want;
@@ -247,7 +233,7 @@ ResultsRange parseResultsRange(const QString &path, qint64 begin, qint64 end, co
     if (!ok)
         return failed;
     QByteArray bytes(qsizetype(stop - start), Qt::Uninitialized);
-    if (!readAt(fd, start, bytes.data(), stop - start))
+    if (!readAt(fd, bytes.data(), stop - start, start))
         return failed;
     return parseLines(bytes, start, layout, maxLines);
 }

@@ -828,8 +828,14 @@ void tst_Importer::failedWriteFailsTheImport_data()
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("genes");
     QTest::addColumn<int>("limit");
-    QTest::newRow("result tables") << 20000 << 1 << (64 << 10);
-    QTest::newRow("gene positions, last") << 10 << 20000 << (64 << 10);
+    QTest::addColumn<qint64>("freeDisk"); // -1: the real figure
+    QTest::addColumn<QString>("error");
+    const QString cannotWrite = QStringLiteral("error : can't write the file ");
+    QTest::newRow("result tables") << 20000 << 1 << (64 << 10) << qint64(-1) << cannotWrite;
+    QTest::newRow("gene positions, last") << 10 << 20000 << (64 << 10) << qint64(-1) << cannotWrite;
+    // Said before the first run is written, with the rows spilled.
+    QTest::newRow("disk too small, said up front")
+        << 20000 << 1 << (64 << 20) << qint64(4096) << QStringLiteral("error : the import needs about ");
 }
 
 void tst_Importer::failedWriteFailsTheImport()
@@ -837,6 +843,8 @@ void tst_Importer::failedWriteFailsTheImport()
     QFETCH(int, rows);
     QFETCH(int, genes);
     QFETCH(int, limit);
+    QFETCH(qint64, freeDisk);
+    QFETCH(QString, error);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QByteArray results = "T\tS\tp\tb\n";
@@ -854,12 +862,15 @@ void tst_Importer::failedWriteFailsTheImport()
     ImportResult result;
     {
         FileSizeLimit full{rlim_t(limit)};
+        setFreeDiskBytesForTesting(freeDisk);
+        setImportMemoryRowsForTesting(freeDisk >= 0 ? rows / 4 : 0);
         result = runImport(out, in);
+        setFreeDiskBytesForTesting(-1);
+        setImportMemoryRowsForTesting(0);
     }
     QVERIFY(result.failed);
     QCOMPARE(result.failure, ImportResult::Failure::WriteFailure);
-    QVERIFY2(result.errorText.startsWith(QLatin1String("error : can't write the file ")),
-             qPrintable(result.errorText));
+    QVERIFY2(result.errorText.startsWith(error), qPrintable(result.errorText));
     QVERIFY(summaryLines(out).value(5).contains("error"));
     DatasetTables tables;
     QVERIFY(!DatasetLoader(out).load(tables).ok());
