@@ -196,21 +196,19 @@ ResultsRange parseResultsRange(QByteArrayView file, qint64 begin, qint64 end, co
     return parseLines(file.sliced(start, stop - start), start, layout, maxLines);
 }
 
-ResultsRange parseResultsRange(const QString &path, qint64 begin, qint64 end, const ResultsLayout &layout,
-                               qint64 maxLines)
+bool readResultsRangeBytes(const QString &path, qint64 begin, qint64 end, const ResultsLayout &layout,
+                           QByteArray &bytes, qint64 &start)
 {
-    ResultsRange failed;
-    failed.readFailed = true;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return failed;
+        return false;
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-        return failed;
+        return false;
     const qint64 size = qint64(info.st_size);
     bool ok = true;
     auto isNewline = [&](qint64 at) {
@@ -229,12 +227,24 @@ ResultsRange parseResultsRange(const QString &path, qint64 begin, qint64 end, co
         }
         return size;
     };
-    const auto [start, stop] = alignRange(begin, end, size, layout, isNewline, newlineAt);
+    const auto [first, stop] = alignRange(begin, end, size, layout, isNewline, newlineAt);
     if (!ok)
+        return false;
+    bytes.resize(qsizetype(stop - first)); // keeps the capacity of a buffer used before
+    start = first;
+    return readAt(fd, bytes.data(), stop - first, first);
+}
+
+ResultsRange parseResultsRange(const QString &path, qint64 begin, qint64 end, const ResultsLayout &layout,
+                               qint64 maxLines)
+{
+    QByteArray bytes;
+    qint64 start = 0;
+    if (!readResultsRangeBytes(path, begin, end, layout, bytes, start)) {
+        ResultsRange failed;
+        failed.readFailed = true;
         return failed;
-    QByteArray bytes(qsizetype(stop - start), Qt::Uninitialized);
-    if (!readAt(fd, bytes.data(), stop - start, start))
-        return failed;
+    }
     return parseLines(bytes, start, layout, maxLines);
 }
 
