@@ -5,9 +5,10 @@
 #       Generates (once) the inputs of bench/import/run.sh with N rows (default 10000000) under
 #       DIR (default /tmp/quillmap-bench-import), then builds the dataset K times (default 3)
 #       each way, interleaved: quillmap-index, and quillmap-dask --scheduler local:W (default 2)
-#       --chunk SIZE (default 128M). Prints each run, the medians of wall and cpu time (the
-#       cpu time of quillmap-dask counts its workers and steps), the ratio of the two wall
-#       times, the median of each phase of quillmap-dask (--times), and whether every dataset
+#       --chunk SIZE (default 128M). Prints each run with the load average after it, the
+#       medians of wall and cpu time (quillmap-dask's: the driver and what it waited for, not
+#       the workers), the ratio of the two wall times, the median wall time and the steps'
+#       processor time of each phase of quillmap-dask (--times), and whether every dataset
 #       file is the same byte for byte.
 #
 # QUILLMAP_BENCH_BUILD names the Release build folder to use (default build-import-release).
@@ -28,7 +29,7 @@ while [ $# -gt 0 ]; do
     --chunk) chunk=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
-    -h|--help) sed -n '2,12p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -59,7 +60,7 @@ timed() { # timed KIND OUT COMMAND...: "KIND wall cpu" (children included)
     rm -rf "$out"
     /usr/bin/time -f '%e %U %S' -o "$out.time" "$@" --out "$out" 2> "$out.err" > /dev/null
     grep '^quillmap-dask-time ' "$out.err" >> "$phases" || true
-    echo "$kind $(awk '{ printf "%.2f %.2f\n", $1, $2 + $3 }' "$out.time")" | tee -a "$res"
+    echo "$kind $(awk '{ printf "%.2f %.2f\n", $1, $2 + $3 }' "$out.time") load $(cut -d' ' -f1 /proc/loadavg)" | tee -a "$res"
 }
 
 echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg); $jobs cores"
@@ -84,9 +85,11 @@ done
 s=$(awk '$1 == "index" {print $2}' "$res" | median)
 d=$(awk '$1 == "dask" {print $2}' "$res" | median)
 echo "dask / index wall: $(echo "$d / $s" | bc -l | cut -c1-5) (target at most 2)"
-echo "phases of quillmap-dask (medians, s):"
+echo "phases of quillmap-dask (medians; cpu-s: the steps' processor time):"
+printf '  %-9s %7s %7s\n' phase "wall s" "cpu s"
 for phase in $(awk '{print $2}' "$phases" | awk '!seen[$0]++'); do
-    printf '  %-9s %7s\n' "$phase" "$(awk -v p=$phase '$2 == p {print $3}' "$phases" | median)"
+    printf '  %-9s %7s %7s\n' "$phase" "$(awk -v p=$phase '$2 == p {print $3}' "$phases" | median)" \
+        "$(awk -v p=$phase '$2 == p && $NF == "cpu-s)" {print $(NF-1)}' "$phases" | median | sed 's/^0$/-/')"
 done
 rows_per_s=$(echo "$rows / $(awk '$2 == "parse" {print $3}' "$phases" | median) / $workers" | bc -l | cut -d. -f1)
 echo "parse: $rows_per_s rows/s per worker"
