@@ -8,7 +8,8 @@
 #       the medians of wall time, cpu time and peak resident memory, the ratio of the two wall
 #       times, and whether every dataset file of the limited import equals the unlimited one
 #       byte for byte. With QUILLMAP_BENCH_BASELINE=DIR (the Release build folder of another
-#       commit) that build's import without a limit runs in the same rounds, for a ratio.
+#       commit) that build's import without a limit runs in the same rounds, for a ratio, and its
+#       dataset is compared with the unlimited one byte for byte.
 #
 # QUILLMAP_BENCH_BUILD names the Release build folder to use (default build-import-release).
 set -euo pipefail
@@ -26,7 +27,7 @@ while [ $# -gt 0 ]; do
     --memory) memory=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
-    -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,14p' "$0"; exit 0 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -73,6 +74,13 @@ for f in IDlist.dat SNPlist.dat table1.dat ID_Line.dat table2.dat Pos_Line.dat; 
     cmp -s "$work/held/$f" "$work/spilled/$f" || same="NO ($f differs)"
 done
 leftover=$(find "$work/spilled" -name '.quillmap-run-*' | wc -l)
+baseline_same=
+if [ -n "${QUILLMAP_BENCH_BASELINE:-}" ]; then
+    baseline_same=yes
+    for f in IDlist.dat SNPlist.dat table1.dat ID_Line.dat table2.dat Pos_Line.dat; do
+        cmp -s "$work/held/$f" "$work/baseline/$f" || baseline_same="NO ($f differs)"
+    done
+fi
 
 median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 printf '\n%-10s %8s %8s %8s\n' import "wall s" "cpu s" "peak MB"
@@ -87,5 +95,9 @@ echo "limited / unlimited wall: $(echo "$l / $u" | bc -l | cut -c1-5) (target at
 if grep -q '^baseline ' "$res"; then
     b=$(awk '$1 == "baseline" {print $2}' "$res" | median)
     echo "baseline / unlimited wall: $(echo "$b / $u" | bc -l | cut -c1-5)"
+    bc_=$(awk '$1 == "baseline" {print $3}' "$res" | median)
+    uc=$(awk '$1 == "unlimited" {print $3}' "$res" | median)
+    echo "baseline / unlimited cpu: $(echo "$bc_ / $uc" | bc -l | cut -c1-5)"
 fi
 echo "dataset files identical: $same; runs left in the folder: $leftover"
+[ -z "$baseline_same" ] || echo "unlimited and baseline dataset files identical: $baseline_same"

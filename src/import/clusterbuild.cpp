@@ -5,6 +5,7 @@
 #include "import/linereader.h"
 #include "import/nameset.h"
 #include "import/numberparse.h"
+#include "import/positionedio.h"
 
 #include <QDir>
 #include <QFile>
@@ -349,21 +350,6 @@ private:
     char *m_data = nullptr;
     size_t m_size = 0;
 };
-
-bool writeAt(int fd, const char *data, qint64 size, qint64 offset)
-{
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
-        offset += n;
-    }
-    return true;
-}
 
 } // namespace
 

@@ -7,8 +7,9 @@
 #include "dataset/resultrecord.h"
 #include "import/clusterbuild.h"
 #include "import/linereader.h"
-#include "import/numberparse.h"
 #include "import/nameset.h"
+#include "import/numberparse.h"
+#include "import/parallelresults.h"
 #include "import/resultsrange.h"
 #include "import/rowstore.h"
 #include "import/runspill.h"
@@ -17,14 +18,18 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLockFile>
+#include <QThread>
 
 #include <cerrno>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <map>
 #include <memory>
@@ -32,6 +37,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace quillmap {
@@ -45,6 +51,7 @@ constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
 qint64 g_maxRows = MaxRows;
 qint64 g_memoryRows = 0; // rows held before a run is spilled, set by tests; 0: from the limit
 qint64 g_sortRows = 0;   // rows of a sorted run, set by tests; 0: as g_memoryRows
+qint64 g_rangeBytes = 0; // results bytes per parallel range, set by tests; 0: from the limit
 qint64 g_freeDisk = -1;  // free disk bytes, set by tests; -1: the file system's figure
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
@@ -175,6 +182,8 @@ private:
     bool firstPassChecks();
     bool readResults();
     bool readResultRanges();
+    std::optional<bool> readResultsInParallel(qint64 runRows);
+    void addLost(const std::vector<qint64> &count, const std::vector<qint64> &first, qint64 linesBefore);
     bool readFedResults();
     qint64 rowsPerRun(int width) const;
     qint64 rowsPerSortedRun() const;
@@ -183,6 +192,8 @@ private:
     bool secondPass();
     bool readSnpInfo();
     bool writeTables();
+    bool writeHeldTables();
+    QString writeHeldTable(bool byTrait, std::atomic<qint64> &written) const;
     bool writeSpilledTables();
     bool writeClusterTables();
     bool spillRows();
@@ -220,8 +231,8 @@ private:
     std::vector<qint64> m_lostCount;  // per results field: nonzero values kept as 0 or subnormal
     std::vector<qint64> m_lostFirst;  // per results field: the first such data line
 
-    NameSet m_traitSet;
-    NameSet m_snpSet;
+    quillmap::SplitNameSet m_traitSet; // one part, but for a results file read in parallel
+    quillmap::SplitNameSet m_snpSet;
     RowStore m_rows;
     quillmap::RunSpill m_spill; // rows beyond the memory limit
     NameList m_traitNames;
@@ -229,7 +240,9 @@ private:
     std::vector<qint32> m_snpFinal; // provisional SNP id -> SNP index
     std::vector<qint16> m_snpBins;
     std::vector<QByteArrayView> m_fields;
-    qint64 m_clusterRows = 0; // results lines the parse steps of a cluster build read
+    qint64 m_clusterRows = 0;
+    double m_rangesRead =
+        -1.0; // the share of the results file read in parallel so far // results lines the parse steps of a cluster build read
 };
 
 bool Import::writeFile(const char *name, QByteArrayView content)
@@ -386,13 +399,19 @@ bool Import::readResults()
     // Beyond the memory limit the rows held so far go to a run on disk.
     m_spill.start(m_folder, m_extraStats + 1);
     const qint64 runRows = rowsPerRun(int(width));
+    if (const std::optional<bool> read = readResultsInParallel(runRows))
+        return *read;
+    m_traitSet.reset(1);
+    m_snpSet.reset(1);
+    NameSet &traitSet = m_traitSet.part(0);
+    NameSet &snpSet = m_snpSet.part(0);
     bool spillFailed = false;
     quillmap::NamePairBatch batch;
     std::vector<float> stats(quillmap::NamePairBatch::Capacity * width);
     qint64 n = 0;
     qint64 stored = 0;
     auto storeBatch = [&]() {
-        batch.lookUp(m_traitSet, m_snpSet, [&](size_t j, qint32 trait, qint32 snp) {
+        batch.lookUp(traitSet, snpSet, [&](size_t j, qint32 trait, qint32 snp) {
             m_rows.append(trait, snp, stats.data() + j * width);
             if (m_rows.size() >= runRows && !spillFailed)
                 spillFailed = !spillRows();
@@ -413,7 +432,7 @@ bool Import::readResults()
             return invalid("error : the results file has more than " + number(g_maxRows) + " data lines!",
                            true);
         }
-        if (batch.add(m_fields[0], m_fields[1], m_snpSet))
+        if (batch.add(m_fields[0], m_fields[1], snpSet))
             storeBatch();
     }
     storeBatch();
@@ -427,6 +446,84 @@ bool Import::readResults()
     return true;
 }
 
+// A plain results file is parsed in byte ranges on worker threads (ParallelResults) and joined
+// here in file order, so rows, runs, lost values and the first bad line come out as from one
+// reader. A gzip file or a pipe has no byte ranges: nothing, and readResults reads it.
+std::optional<bool> Import::readResultsInParallel(qint64 runRows)
+{
+    const QFileInfo info(m_inputs.results);
+    if (g_rangeBytes < 0 || !info.isFile())
+        return std::nullopt;
+    std::optional<quillmap::ResultsLayout> layout = quillmap::readResultsLayout(m_inputs.results);
+    if (!layout || layout->fields != m_layout.fields)
+        return std::nullopt;
+    {
+        QFile probe(m_inputs.results);
+        if (!probe.open(QIODevice::ReadOnly) || probe.read(2) == QByteArray("\x1f\x8b", 2))
+            return std::nullopt;
+    }
+    m_results.close();
+    layout->negLog10 = m_layout.negLog10;
+    // The ranges held at once take a small share of the memory limit.
+    const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
+    const qint64 rangeBytes = g_rangeBytes > 0
+        ? g_rangeBytes
+        : std::clamp<qint64>(memory / 128, qint64(256) << 10, qint64(4) << 20);
+    const int threads = std::clamp(QThread::idealThreadCount(), 1, 8);
+    m_traitSet.reset(threads);
+    m_snpSet.reset(threads);
+    quillmap::ParallelResults reader(m_inputs.results, *layout, info.size(), rangeBytes, m_traitSet,
+                                     m_snpSet);
+    qint64 before = 0;
+    for (qint64 i = 0; i < reader.count(); ++i) {
+        std::unique_ptr<quillmap::ParsedRange> range = reader.next();
+        if (range->readFailed)
+            return cannotRead("results", m_inputs.results);
+        if (before + range->lines > g_maxRows) {
+            // Lost values count up to the line beyond the limit, where one reader stops.
+            const quillmap::ResultsRange upTo = quillmap::parseResultsRange(
+                m_inputs.results, reader.cut(i), reader.cut(i + 1), *layout, g_maxRows - before + 1);
+            addLost(upTo.lostCount, upTo.lostFirst, before);
+            return invalid("error : the results file has more than " + number(g_maxRows) + " data lines!",
+                           true);
+        }
+        const size_t width = size_t(layout->statsPerRow());
+        for (qint64 r = 0; r < range->lines;) {
+            // Up to the next run or the next step of progress, whichever comes first.
+            const qint64 stored = before + r;
+            const qint64 piece = std::min(
+                {range->lines - r, runRows - m_rows.size(), (ProgressMask + 1) - (stored & ProgressMask)});
+            for (qint64 k = r; k < r + piece; ++k)
+                m_rows.append(range->traitIds[size_t(k)], range->snpIds[size_t(k)],
+                              range->stats.data() + size_t(k) * width);
+            r += piece;
+            m_rangesRead = (double(reader.cut(i))
+                            + double(reader.cut(i + 1) - reader.cut(i)) * double(r) / double(range->lines))
+                / double(std::max<qint64>(info.size(), 1));
+            if (m_rows.size() >= runRows && !spillRows())
+                return cannotWrite(m_spill.errorPath());
+            tick(importstage::Results, before + r);
+        }
+        addLost(range->lostCount, range->lostFirst, before);
+        if (range->error)
+            return badLine(*range->error, before);
+        before += range->lines;
+        reader.recycle(std::move(range));
+    }
+    if (before == 0)
+        return invalid("error : the results file has no data lines!", true);
+    return true;
+}
+
+void Import::addLost(const std::vector<qint64> &count, const std::vector<qint64> &first, qint64 linesBefore)
+{
+    for (size_t k = 0; k < m_lostCount.size() && k < count.size(); ++k) {
+        if (count[k] > 0 && m_lostCount[k] == 0)
+            m_lostFirst[k] = linesBefore + first[k];
+        m_lostCount[k] += count[k];
+    }
+}
+
 // The rows of a feed, stored as readResults stores the lines of a results file.
 bool Import::readFedResults()
 {
@@ -434,6 +531,10 @@ bool Import::readFedResults()
     m_rows.reset(m_extraStats + 1);
     m_spill.start(m_folder, m_extraStats + 1);
     const qint64 runRows = rowsPerRun(int(width));
+    m_traitSet.reset(1);
+    m_snpSet.reset(1);
+    NameSet &traitSet = m_traitSet.part(0);
+    NameSet &snpSet = m_snpSet.part(0);
     ResultRow row;
     qint64 n = 0;
     while (m_feed->next(row)) {
@@ -445,9 +546,9 @@ bool Import::readFedResults()
                 m_lostFirst[size_t(k + 2)] = n;
         }
         // A known id is the set's own id for the name: a name is added at its first row.
-        const qint32 trait = row.traitId >= 0 && row.traitId < m_traitSet.size() ? row.traitId
-                                                                                 : m_traitSet.idOf(row.trait);
-        const qint32 snp = row.snpId >= 0 && row.snpId < m_snpSet.size() ? row.snpId : m_snpSet.idOf(row.snp);
+        const qint32 trait = row.traitId >= 0 && row.traitId < traitSet.size() ? row.traitId
+                                                                               : traitSet.idOf(row.trait);
+        const qint32 snp = row.snpId >= 0 && row.snpId < snpSet.size() ? row.snpId : snpSet.idOf(row.snp);
         m_rows.append(trait, snp, row.stats);
         if (m_rows.size() >= runRows && !spillRows())
             return cannotWrite(m_spill.errorPath());
@@ -623,116 +724,134 @@ bool Import::writeTables()
         return writeClusterTables();
     if (m_spill.active())
         return writeSpilledTables();
+    return writeHeldTables();
+}
+
+// Held rows: both tables at once, table2.dat on a second thread. Progress is still reported
+// here, on the importing thread, at every 65536 records of both tables together.
+bool Import::writeHeldTables()
+{
+    std::atomic<qint64> helperWritten{0};
+    std::atomic<bool> helperDone{false};
+    QString helperFailed;
+    std::exception_ptr helperException;
+    std::thread helper([&] {
+        try {
+            helperFailed = writeHeldTable(false, helperWritten);
+        } catch (...) {
+            helperException = std::current_exception();
+        }
+        helperDone.store(true, std::memory_order_release);
+    });
+    struct Joiner {
+        std::thread &thread;
+        ~Joiner()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joiner{helper};
+    std::atomic<qint64> ownWritten{0};
+    qint64 reported = 0;
+    auto report = [&] {
+        const qint64 total = ownWritten.load(std::memory_order_relaxed)
+            + helperWritten.load(std::memory_order_relaxed);
+        while (m_progress && reported + ProgressMask + 1 <= total) {
+            reported += ProgressMask + 1;
+            m_progress(QString::fromLatin1(importstage::Tables), reported);
+        }
+    };
+    QString failed;
+    std::exception_ptr ownException;
+    try {
+        failed = writeHeldTable(true, ownWritten);
+    } catch (...) {
+        ownException = std::current_exception();
+    }
+    while (!helperDone.load(std::memory_order_acquire)) {
+        report();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    helper.join();
+    if (ownException)
+        std::rethrow_exception(ownException);
+    if (helperException)
+        std::rethrow_exception(helperException);
+    report();
+    if (!failed.isEmpty())
+        return cannotWrite(failed);
+    return helperFailed.isEmpty() || cannotWrite(helperFailed);
+}
+
+// table1.dat and ID_Line.dat (byTrait) or table2.dat and Pos_Line.dat from the held rows; the
+// path that could not be written, or nothing. Reads the rows and writes its own two files only,
+// so both tables may be made at once. A counting sort that gathers rows in key order jumps about
+// the row store for every record; here the rows are read in file order and each record encoded
+// straight into its place, a window of the table at a time, so the memory stays bounded.
+QString Import::writeHeldTable(bool byTrait, std::atomic<qint64> &written) const
+{
     using namespace quillmap::files;
+    constexpr size_t Bins = 65536;
+    constexpr qint64 WindowBytes = qint64(1) << 25;
     const qint64 rows = m_rows.size();
     const int extra = m_extraStats;
-    std::vector<quint32> order(size_t(rows), 0);
-    const qsizetype recordBytes = qsizetype(quillmap::recordSize(extra));
-    constexpr size_t Bins = 65536;
-    // Records are encoded into a batch handed to the file in one write: a call per 20-byte
-    // record cost as much as the encoding.
-    // A small import gets a batch of its size.
-    const qsizetype batchRecords = qsizetype(
-        std::clamp<qint64>(rows, 1, std::max<qsizetype>(1, (qsizetype(1) << 20) / recordBytes)));
-    std::vector<char> batch(size_t(batchRecords * recordBytes));
-    qsizetype batched = 0;
-    auto flushBatch = [&](OutputFile &out) {
-        const bool ok = out.write(QByteArrayView(batch.data(), batched * recordBytes));
-        batched = 0;
-        return ok;
-    };
+    const qint64 recordBytes = qint64(quillmap::recordSize(extra));
+    const size_t keys = byTrait ? size_t(m_traitNames.size()) : Bins;
+    std::vector<quint16> binKeys;
+    if (!byTrait) {
+        binKeys.resize(size_t(rows));
+        for (qint64 r = 0; r < rows; ++r)
+            binKeys[size_t(r)] = quint16(int(m_snpBins[size_t(m_rows.snp(r))]) + 32768);
+    }
+    auto key = [&](qint64 r) { return byTrait ? size_t(m_rows.trait(r)) : size_t(binKeys[size_t(r)]); };
+    // start[k]: the place of key k's first record; the order within a key is the file's.
+    std::vector<qint64> start(keys + 1, 0);
+    for (qint64 r = 0; r < rows; ++r)
+        ++start[key(r) + 1];
+    for (size_t k = 1; k < start.size(); ++k)
+        start[k] += start[k - 1];
 
-    // Progress counts the records of both tables together, 2R in all.
-    qint64 written = 0;
-    auto writeRecords = [&](OutputFile &out) {
-        // The order jumps about the row store: fetch a few records ahead.
-        constexpr qint64 Ahead = 16;
-        for (qint64 i = 0; i < rows; ++i) {
-            if (i + Ahead < rows) {
-                const qint64 a = order[size_t(i + Ahead)];
-                __builtin_prefetch(&m_rows.trait(a));
-                __builtin_prefetch(&m_rows.snp(a));
-                __builtin_prefetch(m_rows.stats(a));
-            }
-            const qint64 r = order[size_t(i)];
+    OutputFile table(outputPath(byTrait ? TraitTable : BinTable));
+    OutputFile lines(outputPath(byTrait ? TraitCounts : BinCounts));
+    if (!table.open())
+        return table.path();
+    if (!lines.open())
+        return lines.path();
+    const qint64 window = std::clamp<qint64>(WindowBytes / recordBytes, 1, std::max<qint64>(rows, 1));
+    std::vector<char> buffer(size_t(window * recordBytes));
+    std::vector<qint64> next(keys);
+    for (qint64 first = 0; first < rows; first += window) {
+        const qint64 last = std::min(rows, first + window);
+        std::copy(start.begin(), start.end() - 1, next.begin());
+        for (qint64 r = 0; r < rows; ++r) {
+            const size_t k = key(r);
+            if (start[k + 1] <= first || start[k] >= last)
+                continue;
+            const qint64 place = next[k]++;
+            if (place < first || place >= last)
+                continue;
             const float *stats = m_rows.stats(r);
-            quillmap::encodeRecord(batch.data() + batched * recordBytes,
+            quillmap::encodeRecord(buffer.data() + (place - first) * recordBytes,
                                    {m_rows.trait(r), m_rows.snp(r), stats[0]}, stats + 1, extra);
-            if (++batched == batchRecords)
-                flushBatch(out);
-            tick(importstage::Tables, ++written);
         }
-        flushBatch(out);
-        return true;
-    };
-
-    // table1.dat and ID_Line.dat
-    {
-        std::vector<qint64> next(size_t(m_traitNames.size()) + 1, 0);
-        for (qint64 r = 0; r < rows; ++r)
-            ++next[size_t(m_rows.trait(r)) + 1];
-        std::vector<qint64> counts(next.begin() + 1, next.end());
-        for (size_t t = 1; t < next.size(); ++t)
-            next[t] += next[t - 1];
-        for (qint64 r = 0; r < rows; ++r)
-            order[size_t(next[size_t(m_rows.trait(r))]++)] = quint32(r);
-
-        OutputFile table(outputPath(TraitTable));
-        OutputFile lines(outputPath(TraitCounts));
-        if (!table.open())
-            return cannotWrite(outputPath(TraitTable));
-        if (!lines.open())
-            return cannotWrite(outputPath(TraitCounts));
-        if (!writeRecords(table))
-            return cannotWrite(table.path());
-        for (size_t t = 0; t < counts.size(); ++t) {
-            if (counts[t] == 0)
-                continue;
-            lines.write(m_traitNames.at(qint64(t)));
-            lines.write('\t');
-            lines.write(number(counts[t]));
-            lines.write('\n');
-        }
-        if (!table.commit())
-            return cannotWrite(outputPath(TraitTable));
-        if (!lines.commit())
-            return cannotWrite(outputPath(TraitCounts));
+        if (!table.write(QByteArrayView(buffer.data(), qsizetype((last - first) * recordBytes))))
+            return table.path();
+        written.store(last, std::memory_order_relaxed);
     }
-
-    // table2.dat and Pos_Line.dat
-    {
-        auto slot = [this](qint64 r) { return size_t(int(m_snpBins[size_t(m_rows.snp(r))]) + 32768); };
-        std::vector<qint64> next(Bins + 1, 0);
-        for (qint64 r = 0; r < rows; ++r)
-            ++next[slot(r) + 1];
-        std::vector<qint64> counts(next.begin() + 1, next.end());
-        for (size_t b = 1; b < next.size(); ++b)
-            next[b] += next[b - 1];
-        for (qint64 r = 0; r < rows; ++r)
-            order[size_t(next[slot(r)]++)] = quint32(r);
-
-        OutputFile table(outputPath(BinTable));
-        OutputFile lines(outputPath(BinCounts));
-        if (!table.open())
-            return cannotWrite(outputPath(BinTable));
-        if (!lines.open())
-            return cannotWrite(outputPath(BinCounts));
-        if (!writeRecords(table))
-            return cannotWrite(table.path());
-        for (size_t b = 0; b < Bins; ++b) {
-            if (counts[b] == 0)
-                continue;
-            lines.write(number(qint64(b) - 32768));
-            lines.write('\t');
-            lines.write(number(counts[b]));
-            lines.write('\n');
-        }
-        if (!table.commit())
-            return cannotWrite(outputPath(BinTable));
-        if (!lines.commit())
-            return cannotWrite(outputPath(BinCounts));
+    for (size_t k = 0; k < keys; ++k) {
+        const qint64 count = start[k + 1] - start[k];
+        if (count == 0)
+            continue;
+        lines.write(byTrait ? m_traitNames.at(qint64(k)) : QByteArrayView(number(qint64(k) - 32768)));
+        lines.write('\t');
+        lines.write(number(count));
+        lines.write('\n');
     }
-    return true;
+    if (!table.commit())
+        return table.path();
+    if (!lines.commit())
+        return lines.path();
+    return {};
 }
 
 // The spilled rows: each run sorted both ways, then every table written key by key from the runs.
@@ -834,7 +953,9 @@ bool Import::spillRows()
     // Before the first run, from the part of the results file read: the rows file, both sorted
     // copies, then the tables beside them (the rows file removed by then) need about three
     // times the records at once. The old table1.dat is emptied before that.
-    const double read = m_feed || m_spill.active() ? 0.0 : m_results.readFraction();
+    const double read = m_feed || m_spill.active() ? 0.0
+        : m_rangesRead >= 0.0                      ? m_rangesRead
+                                                   : m_results.readFraction();
     if (read > 0.0) {
         const QFileInfo oldTable(outputPath(quillmap::files::TraitTable));
         const qint64 rows = qint64(double(m_rows.size()) / read);
@@ -1103,6 +1224,11 @@ void setImportMemoryRowsForTesting(qint64 rows, qint64 sortedRunRows)
 {
     g_memoryRows = std::max<qint64>(rows, 0);
     g_sortRows = std::max<qint64>(sortedRunRows, 0);
+}
+
+void setImportRangeBytesForTesting(qint64 bytes)
+{
+    g_rangeBytes = bytes;
 }
 
 void setFreeDiskBytesForTesting(qint64 bytes)

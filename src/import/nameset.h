@@ -90,6 +90,19 @@ private:
         quint16 length = 0; // the name's length, or LongName
     };
 
+    // memcmp(a, b, n) == 0 without a call for the usual names of 8 to 16 bytes: two words each,
+    // overlapping.
+    static bool sameBytes(const char *a, const char *b, size_t n)
+    {
+        if (n < 8 || n > 16)
+            return std::memcmp(a, b, n) == 0;
+        quint64 a0, a1, b0, b1;
+        std::memcpy(&a0, a, 8);
+        std::memcpy(&b0, b, 8);
+        std::memcpy(&a1, a + n - 8, 8);
+        std::memcpy(&b1, b + n - 8, 8);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
     static quint16 tagOf(size_t hash) { return quint16(quint64(hash) >> 48); }
     static Slot makeSlot(size_t hash, qint64 begin, qsizetype length, qint32 id)
     {
@@ -109,8 +122,7 @@ private:
             return false;
         if (slot.length != LongName)
             return slot.length == name.size()
-                && (slot.length == 0
-                    || std::memcmp(m_arena.data() + slot.begin, name.data(), slot.length) == 0);
+                && (slot.length == 0 || sameBytes(m_arena.data() + slot.begin, name.data(), slot.length));
         return nameAt(slot.id) == name;
     }
     void grow();
@@ -123,6 +135,43 @@ private:
     qint64 m_lastBegin = 0; // where the last name found lies in m_arena
     qsizetype m_lastSize = 0;
     bool m_beyondAscii = false;
+};
+
+// Names split by hash among a few NameSets, so that each part may be filled by its own thread:
+// the part of a name is partOf(its hash), and its id is (its id in the part) x parts() + part.
+// With one part the ids are those of a plain NameSet. finish() gives what one NameSet holding
+// every name gives.
+class SplitNameSet final
+{
+public:
+    SplitNameSet() { reset(1); }
+
+    // Forgets every name; names to come go to `parts` parts (at least 1).
+    void reset(int parts);
+    int parts() const { return int(m_parts.size()); }
+    int partOf(size_t hash) const { return int((quint64(hash) >> 32) % quint64(m_parts.size())); }
+    NameSet &part(int p) { return m_parts[size_t(p)]; }
+    // The id of `name` (of hash `hash`) in part `p`, added when new: call only from that part's thread.
+    qint32 idOf(int p, QByteArrayView name, size_t hash)
+    {
+        return m_parts[size_t(p)].idOf(name, hash) * parts() + p;
+    }
+
+    // The id of `name`, or -1 when it is not in the set.
+    qint32 find(QByteArrayView name) const;
+    // Names in all parts.
+    qint64 size() const;
+    // Every id is below this.
+    qint64 idBound() const;
+
+    // As NameSet::finish; finalIndex has idBound() entries.
+    void finish(NameList &sorted, std::vector<qint32> &finalIndex) const;
+
+    // Forgets every name and releases the memory.
+    void clear() { reset(1); }
+
+private:
+    std::vector<NameSet> m_parts;
 };
 
 // Trait and SNP name pairs, one a line, looked up a batch after their lines are split and hashed:
@@ -202,8 +251,7 @@ inline qint32 NameSet::idOf(QByteArrayView name, size_t hash)
     // Results files are usually grouped by trait, so the same name comes many times in a row.
     // The last name is compared where it lies in the arena: its end offset may be cold.
     if (m_lastId >= 0 && m_lastSize == name.size()
-        && (m_lastSize == 0
-            || std::memcmp(m_arena.data() + m_lastBegin, name.data(), size_t(m_lastSize)) == 0))
+        && (m_lastSize == 0 || sameBytes(m_arena.data() + m_lastBegin, name.data(), size_t(m_lastSize))))
         return m_lastId;
     // Up to three quarters full: slots are 16 bytes, four to a cache line, so the longer probes
     // stay cheap, and the table is at most a third larger than 8-byte slots kept half full.

@@ -2,6 +2,7 @@
 
 #include "import/linereader.h"
 #include "import/numberparse.h"
+#include "import/positionedio.h"
 
 #include <QFile>
 
@@ -89,21 +90,6 @@ std::pair<qint64, qint64> alignRange(qint64 begin, qint64 end, qint64 size, cons
     if (start >= end)
         return {start, start};
     return {start, std::min(newlineAt(end - 1) + 1, size)};
-}
-
-bool readAt(int fd, qint64 offset, char *data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, data, size_t(std::min<qint64>(size, qint64(1) << 30)), off_t(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        data += got;
-        offset += got;
-        size -= got;
-    }
-    return true;
 }
 
 } // namespace
@@ -210,45 +196,55 @@ ResultsRange parseResultsRange(QByteArrayView file, qint64 begin, qint64 end, co
     return parseLines(file.sliced(start, stop - start), start, layout, maxLines);
 }
 
-ResultsRange parseResultsRange(const QString &path, qint64 begin, qint64 end, const ResultsLayout &layout,
-                               qint64 maxLines)
+bool readResultsRangeBytes(const QString &path, qint64 begin, qint64 end, const ResultsLayout &layout,
+                           QByteArray &bytes, qint64 &start)
 {
-    ResultsRange failed;
-    failed.readFailed = true;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return failed;
+        return false;
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-        return failed;
+        return false;
     const qint64 size = qint64(info.st_size);
     bool ok = true;
     auto isNewline = [&](qint64 at) {
         char c = 0;
-        ok = ok && readAt(fd, at, &c, 1);
+        ok = ok && readAt(fd, &c, 1, at);
         return c == '\n';
     };
     auto newlineAt = [&](qint64 from) {
         char block[1 << 16];
         while (ok && from < size) {
             const qint64 want = std::min<qint64>(qint64(sizeof block), size - from);
-            ok = readAt(fd, from, block, want);
+            ok = readAt(fd, block, want, from);
             if (const void *nl = ok ? std::memchr(block, '\n', size_t(want)) : nullptr)
                 return from + (static_cast<const char *>(nl) - block);
             from += want;
         }
         return size;
     };
-    const auto [start, stop] = alignRange(begin, end, size, layout, isNewline, newlineAt);
+    const auto [first, stop] = alignRange(begin, end, size, layout, isNewline, newlineAt);
     if (!ok)
+        return false;
+    bytes.resize(qsizetype(stop - first)); // keeps the capacity of a buffer used before
+    start = first;
+    return readAt(fd, bytes.data(), stop - first, first);
+}
+
+ResultsRange parseResultsRange(const QString &path, qint64 begin, qint64 end, const ResultsLayout &layout,
+                               qint64 maxLines)
+{
+    QByteArray bytes;
+    qint64 start = 0;
+    if (!readResultsRangeBytes(path, begin, end, layout, bytes, start)) {
+        ResultsRange failed;
+        failed.readFailed = true;
         return failed;
-    QByteArray bytes(qsizetype(stop - start), Qt::Uninitialized);
-    if (!readAt(fd, start, bytes.data(), stop - start))
-        return failed;
+    }
     return parseLines(bytes, start, layout, maxLines);
 }
 

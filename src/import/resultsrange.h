@@ -92,6 +92,12 @@ ResultsRange parseResultsRange(const QString &path, qint64 begin, qint64 end, co
 ResultsRange parseResultsRange(QByteArrayView file, qint64 begin, qint64 end, const ResultsLayout &layout,
                                qint64 maxLines = -1);
 
+// The whole lines that start within bytes [begin, end) of the plain results file at `path`
+// (begin raised to layout.dataBegin) into `bytes`, and the offset of their first byte; false
+// when the file cannot be read.
+bool readResultsRangeBytes(const QString &path, qint64 begin, qint64 end, const ResultsLayout &layout,
+                           QByteArray &bytes, qint64 &start);
+
 // Checks one data line (its line end removed), numbered `line` in messages, and reads its
 // statistics into stats[0 .. statsPerRow()). `fields` gets the line's fields (the names are
 // fields[0] and fields[1]); lost counts go to lostCount and lostFirst as in ResultsRange.

@@ -1,6 +1,7 @@
 #include "import/runspill.h"
 
 #include "dataset/resultrecord.h"
+#include "import/positionedio.h"
 #include "import/rowstore.h"
 
 #include <QDir>
@@ -25,38 +26,6 @@ constexpr char BinKind[] = "bin";
 constexpr const char *Kinds[3] = {RowsKind, TraitKind, BinKind};
 constexpr qint64 CopyBytes = qint64(4) << 20; // a merge's reads and writes
 constexpr size_t Bins = 65536;
-
-bool writeAt(int fd, const void *data, qint64 size, qint64 offset)
-{
-    const char *p = static_cast<const char *>(data);
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, p, size_t(std::min<qint64>(size, qint64(1) << 30)), off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= n;
-        offset += n;
-    }
-    return true;
-}
-
-bool readAt(int fd, void *data, qint64 size, qint64 offset)
-{
-    char *p = static_cast<char *>(data);
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, p, size_t(std::min<qint64>(size, qint64(1) << 30)), off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= n;
-        offset += n;
-    }
-    return true;
-}
 
 inline void putWord(char *p, quint32 word)
 {

@@ -414,6 +414,16 @@ void tst_Importer::validation()
     }
     QCOMPARE(readAll(file(out, BinTable)), QByteArray("OLD"));
     QCOMPARE(readAll(file(out, BinCounts)), QByteArray("OLD"));
+    // One reader, and ranges of 1 and 7 bytes on the worker threads: the same first bad line.
+    for (const qint64 bytes : {qint64(-1), qint64(1), qint64(7)}) {
+        const QString again = dir.filePath(QStringLiteral("again") + QString::number(bytes));
+        QVERIFY(QDir().mkpath(again));
+        setImportRangeBytesForTesting(bytes);
+        const ImportResult other = runImport(again, in);
+        setImportRangeBytesForTesting(0);
+        QCOMPARE(other.errorText, errorText);
+        QCOMPARE(readAll(file(again, Summary)), readAll(file(out, Summary)));
+    }
     // The optional builders run after a failed check.
     QCOMPARE(readAll(file(out, GroupTraits)), QByteArray("G1\tT1\n"));
     QCOMPARE(readAll(file(out, BinGenes)), QByteArray("1001\tg1\t1.2\t1.3\n"));
@@ -938,15 +948,21 @@ void tst_Importer::spilledRunsEqualInMemory_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<qint64>("rowsPerRun");
     QTest::addColumn<qint64>("sortedRunRows"); // 0: as rowsPerRun
+    QTest::addColumn<qint64>("rangeBytes");    // of the spilled import; -1: one reader
     const QString basic = QStringLiteral(QUILLMAP_TESTDATA "/data/basic");
     const QString examples = QStringLiteral(QUILLMAP_TESTDATA "/../../examples");
-    QTest::newRow("one row per run") << basic << qint64(1) << qint64(0);
-    QTest::newRow("runs of 4 of 6 rows") << basic << qint64(4) << qint64(0);
-    QTest::newRow("example study, runs of 1000") << examples << qint64(1000) << qint64(0);
-    QTest::newRow("example study, runs of 7919") << examples << qint64(7919) << qint64(0);
+    QTest::newRow("one row per run") << basic << qint64(1) << qint64(0) << qint64(0);
+    QTest::newRow("runs of 4 of 6 rows") << basic << qint64(4) << qint64(0) << qint64(0);
+    QTest::newRow("runs of 4, ranges of 1 byte") << basic << qint64(4) << qint64(0) << qint64(1);
+    QTest::newRow("example study, runs of 1000") << examples << qint64(1000) << qint64(0) << qint64(0);
+    QTest::newRow("example study, runs of 1000, ranges of 97 bytes")
+        << examples << qint64(1000) << qint64(0) << qint64(97);
+    QTest::newRow("example study, runs of 7919") << examples << qint64(7919) << qint64(0) << qint64(0);
+    QTest::newRow("example study, runs of 7919, one reader")
+        << examples << qint64(7919) << qint64(0) << qint64(-1);
     // Sorted runs across spills; rows held beyond a sorted run spilled with the rest.
-    QTest::newRow("spills of 1000 sorted by 2500") << examples << qint64(1000) << qint64(2500);
-    QTest::newRow("spills of 3000 sorted by 1001") << examples << qint64(3000) << qint64(1001);
+    QTest::newRow("spills of 1000 sorted by 2500") << examples << qint64(1000) << qint64(2500) << qint64(0);
+    QTest::newRow("spills of 3000 sorted by 1001") << examples << qint64(3000) << qint64(1001) << qint64(0);
 }
 
 void tst_Importer::spilledRunsEqualInMemory()
@@ -954,6 +970,7 @@ void tst_Importer::spilledRunsEqualInMemory()
     QFETCH(QString, folder);
     QFETCH(qint64, rowsPerRun);
     QFETCH(qint64, sortedRunRows);
+    QFETCH(qint64, rangeBytes);
     const bool basic = folder.endsWith(QLatin1String("basic"));
     ImportInputs in;
     in.results = folder + (basic ? QStringLiteral("/results.txt") : QStringLiteral("/results.txt"));
@@ -967,8 +984,10 @@ void tst_Importer::spilledRunsEqualInMemory()
     const ImportResult a = runImport(held, in);
     QVERIFY2(!a.failed, qPrintable(a.errorText));
     setImportMemoryRowsForTesting(rowsPerRun, sortedRunRows);
+    setImportRangeBytesForTesting(rangeBytes);
     const ImportResult b = runImport(spilled, in);
     setImportMemoryRowsForTesting(0);
+    setImportRangeBytesForTesting(0);
     QVERIFY2(!b.failed, qPrintable(b.errorText));
     QCOMPARE(b.rows, a.rows);
     QVERIFY(a.rows > rowsPerRun);

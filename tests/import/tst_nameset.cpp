@@ -69,6 +69,25 @@ void tst_NameSet::idsAndSortedNames()
     QCOMPARE(got, sorted);
     for (qsizetype i = 0; i < input.size(); ++i)
         QCOMPARE(QString::fromUtf8(list.at(finalIndex[size_t(ids[i])])), QString::fromUtf8(input[i]));
+
+    // Split among parts, as threads fill them: the same names in the same order.
+    for (const int parts : {2, 3}) {
+        quillmap::SplitNameSet split;
+        split.reset(parts);
+        for (const QByteArray &name : std::as_const(input)) {
+            const size_t hash = NameSet::hashOf(name);
+            const qint32 id = split.idOf(split.partOf(hash), name, hash);
+            QCOMPARE(split.find(name), id);
+        }
+        QCOMPARE(split.size(), set.size());
+        NameList splitList;
+        std::vector<qint32> splitIndex;
+        split.finish(splitList, splitIndex);
+        QCOMPARE(splitList.bytes, list.bytes);
+        QCOMPARE(splitList.ends, list.ends);
+        for (const QByteArray &name : std::as_const(input))
+            QCOMPARE(splitIndex[size_t(split.find(name))], finalIndex[size_t(set.find(name))]);
+    }
     set.clear();
     QCOMPARE(set.size(), 0);
     QCOMPARE(set.find(input.value(0)), -1);

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "import/nameset.h"
+#include "import/resultsrange.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <condition_variable>
+#include <exception>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace quillmap {
+
+// The good lines of one byte range of a results file, their names interned in the shared sets.
+struct ParsedRange {
+    qint64 lines = 0;              // good data lines, one row each
+    std::vector<qint32> traitIds;  // per row: its trait's id in the shared trait set
+    std::vector<qint32> snpIds;    // per row: its SNP's id in the shared SNP set
+    std::vector<float> stats;      // per row: the layout's statsPerRow() values
+    std::vector<qint64> lostCount; // as in ResultsRange, lines numbered within the range
+    std::vector<qint64> lostFirst;
+    std::optional<ResultsLineError> error; // the first bad line; parsing stopped there
+    bool readFailed = false;               // the file could not be read
+
+private:
+    friend class ParallelResults;
+    struct Name {
+        size_t hash;
+        const char *data;
+        qsizetype size;
+    };
+    QByteArray m_bytes; // the range's lines, which the names point into until they are interned
+    std::vector<Name> m_traits;
+    std::vector<Name> m_snps;
+    std::exception_ptr m_exception;
+    bool m_parsed = false;
+    int m_partsDone = 0;
+};
+
+// Reads the data lines of a plain results file on worker threads, one per part of the shared
+// name sets. Bytes [layout.dataBegin, fileSize) are cut every `rangeBytes`; a worker parses the
+// next range, and worker p interns the names of part p of every range, in file order: no name
+// set is shared by two threads and the names are not joined on one thread afterwards. The ids
+// depend on the number of parts only, never on timing. At most parts + 1 ranges are held
+// beyond the one taken last, so memory stays bounded whatever the file's size.
+class ParallelResults final
+{
+public:
+    ParallelResults(QString path, ResultsLayout layout, qint64 fileSize, qint64 rangeBytes,
+                    SplitNameSet &traits, SplitNameSet &snps);
+    ~ParallelResults(); // stops and joins the workers
+    ParallelResults(const ParallelResults &) = delete;
+    ParallelResults &operator=(const ParallelResults &) = delete;
+
+    qint64 count() const { return m_count; }
+    // Byte offset where range i starts; cut(count()) is the file's size.
+    qint64 cut(qint64 i) const;
+    // The next range in file order, waiting for it; at most count() calls. An exception thrown
+    // while reading it (std::bad_alloc) is thrown here; then the name sets are no longer whole.
+    std::unique_ptr<ParsedRange> next();
+    // Gives a range back once its rows are stored: its memory serves a later range.
+    void recycle(std::unique_ptr<ParsedRange> range);
+
+private:
+    void work(int part);
+    void parse(qint64 i, ParsedRange &range) const;
+    void intern(int part, ParsedRange &range);
+
+    const QString m_path;
+    const ResultsLayout m_layout;
+    const qint64 m_fileSize;
+    const qint64 m_rangeBytes;
+    const qint64 m_count;
+    SplitNameSet &m_traits;
+    SplitNameSet &m_snps;
+    const int m_parts;
+
+    std::mutex m_mutex;
+    std::condition_variable m_work;                          // a range parsed or taken, or stop
+    std::condition_variable m_ready;                         // a range is interned in every part
+    std::map<qint64, std::unique_ptr<ParsedRange>> m_ranges; // begun and not taken
+    std::vector<std::unique_ptr<ParsedRange>> m_free;        // recycled
+    std::vector<qint64> m_internNext;                        // per part: the next range to intern
+    qint64 m_parseNext = 0;
+    qint64 m_taken = 0;
+    bool m_stop = false;
+    std::vector<std::thread> m_threads;
+};
+
+} // namespace quillmap
