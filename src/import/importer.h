@@ -101,7 +101,8 @@ inline constexpr char Genes[] = "Writing the gene positions";
 // input was not chosen. While the import
 // runs, summary.txt holds lines 1 to 5 and an error line, so an interrupted import never leaves
 // a folder that looks complete; its final form is written last. The results file is read once:
-// all result rows are held in memory (8 + 4 x (E + 1) bytes each) until the tables are written.
+// the result rows are held in memory (8 + 4 x (E + 1) bytes each) up to the memory limit and
+// spilled to sorted runs beyond it (RunSpill) until the tables are written.
 ImportResult runImport(const QString &folder, const ImportInputs &inputs,
                        const ImportProgress &progress = {});
 
