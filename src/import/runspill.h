@@ -68,6 +68,8 @@ public:
     static qint64 rowBytes(int statsPerRow) { return 8 + 4 * qint64(statsPerRow); }
 
 private:
+    // clang-tidy 14 takes the implicit copy of the keys array for a reserved name.
+    // NOLINTNEXTLINE(bugprone-reserved-identifier)
     struct Run {
         qint64 offset = 0; // of its records in the order's file, in bytes
         // Keys present (trait index, or bin + 32768) with their record counts, ascending.
