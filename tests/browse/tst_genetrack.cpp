@@ -27,8 +27,9 @@ private slots:
 // 70 kb gap.
 static std::vector<RegionGene> sample()
 {
-    return {{"a", 0.125, 0.25}, {"b", 0.3125, 0.375}, {"c", 0.375, 0.5},       {"d", 0.75, 1.5},
-            {"e", 0.5, 0.985},  {"f", 0.0625, 0.985}, {"g", 0.875, 0.9921875}, {"h", 0.0, 0.0625}};
+    return {{u"a"_s, 0.125, 0.25},      {u"b"_s, 0.3125, 0.375}, {u"c"_s, 0.375, 0.5},
+            {u"d"_s, 0.75, 1.5},        {u"e"_s, 0.5, 0.985},    {u"f"_s, 0.0625, 0.985},
+            {u"g"_s, 0.875, 0.9921875}, {u"h"_s, 0.0, 0.0625}};
 }
 
 void GeneTrackTest::packsBarsIntoRows()
@@ -100,7 +101,7 @@ void GeneTrackTest::trackHeight()
     QFETCH(int, stacked);
     QFETCH(int, frameWidth);
     QFETCH(int, height);
-    const std::vector<RegionGene> genes(size_t(stacked), RegionGene{"x", 0.5, 0.625});
+    const std::vector<RegionGene> genes(size_t(stacked), RegionGene{u"x"_s, 0.5, 0.625});
     const GeneTrackLayout layout = layoutGenes(genes, 0);
     QCOMPARE(layout.sizingLastRow, stacked - 1);
     QCOMPARE(geneTrackHeight(layout, frameWidth), height);
@@ -115,12 +116,12 @@ void GeneTrackTest::readsTheRegionsLine_data()
     const QString file = QStringLiteral("1000\tgA\t0.1\t0.2\n"
                                         "1005\tgB\t5.5\t5.6\tgC\t5.7\t6.25\n"
                                         "10050\tgD\t50.1\t50.2\n");
-    QTest::newRow("first line") << file << 1000 << true << QStringList{"gA 0.1 0.2"};
-    QTest::newRow("later line") << file << 1005 << true << QStringList{"gB 5.5 5.6", "gC 5.7 6.25"};
+    QTest::newRow("first line") << file << 1000 << true << QStringList{u"gA 0.1 0.2"_s};
+    QTest::newRow("later line") << file << 1005 << true << QStringList{u"gB 5.5 5.6"_s, u"gC 5.7 6.25"_s};
     QTest::newRow("prefix of another bin") << file << 100 << false << QStringList{};
     QTest::newRow("absent") << file << 2000 << false << QStringList{};
     QTest::newRow("crlf") << QStringLiteral("3001\tgE\t1.5\t1.6\r\n") << 3001 << true
-                          << QStringList{"gE 1.5 1.6"};
+                          << QStringList{u"gE 1.5 1.6"_s};
     // Genes are listed in the bin of their start; those reaching into a region from up to three
     // megabases before it show there too, before the region's own.
     const QString spanning = QStringLiteral("1001\tgOld\t1.2\t9.9\n"
@@ -136,7 +137,7 @@ void GeneTrackTest::readsTheRegionsLine_data()
         << spanning << 1003 << true << QStringList{u"gOld 1.2 9.9"_s, u"gP 2.6 5.1"_s};
     QTest::newRow("not from another chromosome") << spanning << 2000 << true << QStringList{u"gY 0.1 0.2"_s};
     QTest::newRow("incomplete triple")
-        << QStringLiteral("3001\tgE\t1.5\t1.6\tgF\t1.7\n") << 3001 << true << QStringList{"gE 1.5 1.6"};
+        << QStringLiteral("3001\tgE\t1.5\t1.6\tgF\t1.7\n") << 3001 << true << QStringList{u"gE 1.5 1.6"_s};
 }
 
 void GeneTrackTest::readsTheRegionsLine()

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+using namespace Qt::StringLiterals;
 using namespace quillmap;
 
 namespace {
@@ -41,12 +42,12 @@ void SignificanceTest::pValueColumns_data()
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<int>("statistic");
     QTest::addColumn<bool>("negLog10");
-    QTest::newRow("-log10 before P") << QStringList{"-log10(P)", "P", "BETA"} << 0 << true;
-    QTest::newRow("regenie LOG10P") << QStringList{"BETA", "SE", "LOG10P"} << 2 << true;
-    QTest::newRow("gwas-ssf") << QStringList{"beta", "p_value", "neg_log_10_p_value"} << 2 << true;
-    QTest::newRow("plain p after beta") << QStringList{"beta", "pvalue"} << 1 << false;
-    QTest::newRow("P-value") << QStringList{"OR", "P-value"} << 1 << false;
-    QTest::newRow("none") << QStringList{"beta", "se", "pos"} << -1 << false;
+    QTest::newRow("-log10 before P") << QStringList{u"-log10(P)"_s, u"P"_s, u"BETA"_s} << 0 << true;
+    QTest::newRow("regenie LOG10P") << QStringList{u"BETA"_s, u"SE"_s, u"LOG10P"_s} << 2 << true;
+    QTest::newRow("gwas-ssf") << QStringList{u"beta"_s, u"p_value"_s, u"neg_log_10_p_value"_s} << 2 << true;
+    QTest::newRow("plain p after beta") << QStringList{u"beta"_s, u"pvalue"_s} << 1 << false;
+    QTest::newRow("P-value") << QStringList{u"OR"_s, u"P-value"_s} << 1 << false;
+    QTest::newRow("none") << QStringList{u"beta"_s, u"se"_s, u"pos"_s} << -1 << false;
 }
 
 void SignificanceTest::pValueColumns()
@@ -173,26 +174,26 @@ void SignificanceTest::clumping_data()
         << QList<ClumpCandidate>{candidate(1, 1, 1000000, 1e-12), candidate(2, 1, 1500000, 1e-9),
                                  candidate(3, 1, 500000, 1e-9), candidate(4, 1, 1500001, 1e-9),
                                  candidate(5, 1, 499999, 1e-10)}
-        << qint64(500000) << QStringList{"1:3", "5:1", "4:1"};
+        << qint64(500000) << QStringList{u"1:3"_s, u"5:1"_s, u"4:1"_s};
     QTest::newRow("equal p: genome order leads")
         << QList<ClumpCandidate>{candidate(1, 2, 100, 1e-9), candidate(2, 1, 5000000, 1e-9),
                                  candidate(3, 1, 4800000, 1e-9)}
-        << qint64(500000) << QStringList{"3:2", "1:1"};
+        << qint64(500000) << QStringList{u"3:2"_s, u"1:1"_s};
     QTest::newRow("same position on another chromosome stays")
         << QList<ClumpCandidate>{candidate(1, 22, 50000000, 1e-9), candidate(2, 23, 50000000, 1e-10),
                                  candidate(3, 1, 248000000, 1e-8), candidate(4, 2, 100, 1e-8)}
-        << qint64(500000) << QStringList{"2:1", "1:1", "3:1", "4:1"};
+        << qint64(500000) << QStringList{u"2:1"_s, u"1:1"_s, u"3:1"_s, u"4:1"_s};
     QTest::newRow("a dropped SNP drops nothing")
         << QList<ClumpCandidate>{candidate(1, 1, 1000000, 1e-20), candidate(2, 1, 1400000, 1e-15),
                                  candidate(3, 1, 1800000, 1e-10)}
-        << qint64(500000) << QStringList{"1:2", "3:1"};
+        << qint64(500000) << QStringList{u"1:2"_s, u"3:1"_s};
     QTest::newRow("window 0 joins one position")
         << QList<ClumpCandidate>{candidate(1, 1, 100, 1e-9), candidate(2, 1, 100, 1e-8),
                                  candidate(3, 1, 101, 1e-8)}
-        << qint64(0) << QStringList{"1:2", "3:1"};
+        << qint64(0) << QStringList{u"1:2"_s, u"3:1"_s};
     QTest::newRow("p = 0 leads") << QList<ClumpCandidate>{candidate(1, 5, 10, 1e-300),
                                                           candidate(2, 5, 20, 0.0)}
-                                 << qint64(500000) << QStringList{"2:2"};
+                                 << qint64(500000) << QStringList{u"2:2"_s};
     QTest::newRow("none") << QList<ClumpCandidate>{} << qint64(500000) << QStringList{};
 }
 

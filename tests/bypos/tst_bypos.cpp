@@ -19,6 +19,7 @@
 #include <QTextBrowser>
 #include <QToolTip>
 
+using namespace Qt::StringLiterals;
 using namespace quillmap;
 
 namespace {
@@ -29,13 +30,14 @@ TestDataset panelData()
 {
     TestDataset d;
     d.statNames = {QStringLiteral("pvalue"), QStringLiteral("beta")};
-    d.snps = {{"rs1", "1", 0.2, {}},   {"rs2", "1", 0.7, {}}, {"rs3", "1", 5.5, {}},
-              {"rs4", "1", 5.25, {}},  {"rs5", "2", 3.1, {}}, {"rs6", "X", 150.73, {}},
-              {"rs7", "1", 246.5, {}}, {"rs8", "2", 0.4, {}}, {"rs9", "1", 3.5, {}}};
-    d.results = {{"tA", "rs1", {0.5, 1}},  {"tB", "rs1", {0.01, 2}}, {"tA", "rs3", {0.2, 3}},
-                 {"tB", "rs4", {0.03, 4}}, {"tC", "rs3", {0.9, 5}},  {"tA", "rs5", {0.4, 6}},
-                 {"tC", "rs6", {0.05, 7}}, {"tA", "rs7", {0.3, 8}},  {"tB", "rs8", {0.6, 9}},
-                 {"tA", "rs9", {0.0, 10}}, {"tB", "rs9", {0.2, 11}}};
+    d.snps = {{u"rs1"_s, u"1"_s, 0.2, {}},   {u"rs2"_s, u"1"_s, 0.7, {}}, {u"rs3"_s, u"1"_s, 5.5, {}},
+              {u"rs4"_s, u"1"_s, 5.25, {}},  {u"rs5"_s, u"2"_s, 3.1, {}}, {u"rs6"_s, u"X"_s, 150.73, {}},
+              {u"rs7"_s, u"1"_s, 246.5, {}}, {u"rs8"_s, u"2"_s, 0.4, {}}, {u"rs9"_s, u"1"_s, 3.5, {}}};
+    d.results = {
+        {u"tA"_s, u"rs1"_s, {0.5, 1}},  {u"tB"_s, u"rs1"_s, {0.01, 2}}, {u"tA"_s, u"rs3"_s, {0.2, 3}},
+        {u"tB"_s, u"rs4"_s, {0.03, 4}}, {u"tC"_s, u"rs3"_s, {0.9, 5}},  {u"tA"_s, u"rs5"_s, {0.4, 6}},
+        {u"tC"_s, u"rs6"_s, {0.05, 7}}, {u"tA"_s, u"rs7"_s, {0.3, 8}},  {u"tB"_s, u"rs8"_s, {0.6, 9}},
+        {u"tA"_s, u"rs9"_s, {0.0, 10}}, {u"tB"_s, u"rs9"_s, {0.2, 11}}};
     d.binGenes = QStringLiteral("1000\tgA\t0.1\t0.2\n1005\tgB\t5.125\t5.25\tgC\t5.2\t5.3\n");
     return d;
 }
@@ -331,8 +333,8 @@ void ByPosTest::findSnpUnknownOrCancelled()
 void ByPosTest::findSnpByItsOwnSpelling()
 {
     TestDataset d = panelData();
-    d.snps.append({"chr1:14181:A:G", "1", 0.014181, {}});
-    d.results.append({"tC", "chr1:14181:A:G", {0.7, 12}});
+    d.snps.append({u"chr1:14181:A:G"_s, u"1"_s, 0.014181, {}});
+    d.results.append({u"tC"_s, u"chr1:14181:A:G"_s, {0.7, 12}});
     QCOMPARE(buildDataset(m_dir->path(), d), QString());
     ScriptedDialogs::Scope scope(m_dialogs);
     byPos panel;
@@ -439,19 +441,19 @@ void ByPosTest::sortsColumns()
     };
     header->setSortIndicator(4, Qt::AscendingOrder);
     PanelTestAccess::of(panel).sortByColumn(4);
-    QCOMPARE(column(0), (QStringList{"tB", "tA", "tC"}));
+    QCOMPARE(column(0), (QStringList{u"tB"_s, u"tA"_s, u"tC"_s}));
     header->setSortIndicator(4, Qt::DescendingOrder);
     PanelTestAccess::of(panel).sortByColumn(4);
-    QCOMPARE(column(0), (QStringList{"tC", "tA", "tB"}));
+    QCOMPARE(column(0), (QStringList{u"tC"_s, u"tA"_s, u"tB"_s}));
     header->setSortIndicator(0, Qt::DescendingOrder);
     PanelTestAccess::of(panel).sortByColumn(0);
-    QCOMPARE(column(0), (QStringList{"tC", "tB", "tA"}));
+    QCOMPARE(column(0), (QStringList{u"tC"_s, u"tB"_s, u"tA"_s}));
     header->setSortIndicator(3, Qt::AscendingOrder);
     PanelTestAccess::of(panel).sortByColumn(3);
     QCOMPARE(column(3).first(), QStringLiteral("5250000"));
     header->setSortIndicator(5, Qt::DescendingOrder);
     PanelTestAccess::of(panel).sortByColumn(5);
-    QCOMPARE(column(5), (QStringList{"5", "4", "3"}));
+    QCOMPARE(column(5), (QStringList{u"5"_s, u"4"_s, u"3"_s}));
     QCOMPARE(tableRows(panel), 3);
 }
 

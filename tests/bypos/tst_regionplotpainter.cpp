@@ -12,6 +12,7 @@
 #include <cmath>
 #include <functional>
 
+using namespace Qt::StringLiterals;
 using namespace quillmap;
 
 using namespace quillmap::bypos;
@@ -264,7 +265,7 @@ void RegionPlotPainterTest::valueLabelsFollowTheStep()
 void RegionPlotPainterTest::geneBarsInRows()
 {
     // Region 0: a and c share row 0 (c starts more than 70 kb after a ends), b goes to row 1.
-    const std::vector<RegionGene> genes{{"a", 0.125, 0.25}, {"b", 0.3125, 0.375}, {"c", 0.375, 0.5}};
+    const std::vector<RegionGene> genes{{u"a"_s, 0.125, 0.25}, {u"b"_s, 0.3125, 0.375}, {u"c"_s, 0.375, 0.5}};
     const GeneTrackLayout layout = layoutGenes(genes, 0);
     const QImage track = renderGeneTrack(genes, layout, 800, 780);
     QCOMPARE(track.size(), QSize(780, 300));
@@ -287,7 +288,7 @@ void RegionPlotPainterTest::geneBarsInRows()
     QVERIFY(count(track, QRect(nameA.x(), nameA.y() - 8, 8, 8), bluish) >= 2);
 
     // A bar running past the megabase stops at its end and carries its name at its start.
-    const std::vector<RegionGene> longGene{{"long", 0.75, 1.5}};
+    const std::vector<RegionGene> longGene{{u"long"_s, 0.75, 1.5}};
     const QImage clipped = renderGeneTrack(longGene, layoutGenes(longGene, 0), 800, 780);
     const QPoint end = at(1000, 15);
     QVERIFY(count(clipped, QRect(end.x() - 2, end.y() - 1, 2, 3), bluish) >= 1);
@@ -306,7 +307,7 @@ void RegionPlotPainterTest::exportUsesDefaultColours()
 
     RegionGenes genes;
     genes.found = true;
-    genes.genes = {{"g1", 150.125, 150.25}};
+    genes.genes = {{u"g1"_s, 150.125, 150.25}};
     const QImage page = renderExportImage(QStringLiteral("My title"), in, &genes);
     QCOMPARE(page.size(), QSize(1000, 600));
 
@@ -372,7 +373,7 @@ void RegionPlotPainterTest::exportWritesOneLandscapePage()
     QVERIFY(writeImagePdf(page, path));
     QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
     // Nothing but the page is left beside it.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"plot.pdf"});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"plot.pdf"_s});
 
     QVERIFY(!writeImagePdf(page, dir.filePath(QStringLiteral("missing/folder/plot.pdf"))));
 }

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillmap;
 
 using namespace quillmap::bypos;
@@ -22,11 +23,12 @@ TestDataset fourBins()
 {
     TestDataset d;
     d.statNames = {QStringLiteral("pvalue"), QStringLiteral("beta")};
-    d.snps = {{"rs1", "1", 0.2, {}},  {"rs2", "1", 0.7, {}}, {"rs3", "1", 5.5, {}},
-              {"rs4", "1", 5.25, {}}, {"rs5", "2", 3.1, {}}, {"rs6", "X", 150.73, {}}};
-    d.results = {{"tA", "rs1", {0.5, 1}},  {"tB", "rs1", {0.01, 2}}, {"tA", "rs3", {0.2, 3}},
-                 {"tB", "rs4", {0.03, 4}}, {"tC", "rs3", {0.9, 5}},  {"tA", "rs5", {0.4, 6}},
-                 {"tC", "rs6", {0.05, 7}}};
+    d.snps = {{u"rs1"_s, u"1"_s, 0.2, {}},  {u"rs2"_s, u"1"_s, 0.7, {}}, {u"rs3"_s, u"1"_s, 5.5, {}},
+              {u"rs4"_s, u"1"_s, 5.25, {}}, {u"rs5"_s, u"2"_s, 3.1, {}}, {u"rs6"_s, u"X"_s, 150.73, {}}};
+    d.results = {{u"tA"_s, u"rs1"_s, {0.5, 1}}, {u"tB"_s, u"rs1"_s, {0.01, 2}},
+                 {u"tA"_s, u"rs3"_s, {0.2, 3}}, {u"tB"_s, u"rs4"_s, {0.03, 4}},
+                 {u"tC"_s, u"rs3"_s, {0.9, 5}}, {u"tA"_s, u"rs5"_s, {0.4, 6}},
+                 {u"tC"_s, u"rs6"_s, {0.05, 7}}};
     return d;
 }
 
@@ -134,9 +136,10 @@ void RegionSearchTest::readsTheBinByTheOffsetRule_data()
 {
     QTest::addColumn<int>("bin");
     QTest::addColumn<QStringList>("rows");
-    QTest::newRow("first bin") << 1000 << QStringList{"tA rs1 0.5 1", "tB rs1 0.01 2"};
-    QTest::newRow("later bin") << 1005 << QStringList{"tA rs3 0.2 3", "tB rs4 0.03 4", "tC rs3 0.9 5"};
-    QTest::newRow("X") << 23150 << QStringList{"tC rs6 0.05 7"};
+    QTest::newRow("first bin") << 1000 << QStringList{u"tA rs1 0.5 1"_s, u"tB rs1 0.01 2"_s};
+    QTest::newRow("later bin") << 1005
+                               << QStringList{u"tA rs3 0.2 3"_s, u"tB rs4 0.03 4"_s, u"tC rs3 0.9 5"_s};
+    QTest::newRow("X") << 23150 << QStringList{u"tC rs6 0.05 7"_s};
 }
 
 void RegionSearchTest::readsTheBinByTheOffsetRule()
@@ -197,8 +200,9 @@ void RegionSearchTest::readsTheTraitByTheOffsetRule_data()
 {
     QTest::addColumn<QString>("trait");
     QTest::addColumn<QStringList>("rows");
-    QTest::newRow("first trait") << "tA" << QStringList{"tA rs1 0.5 1", "tA rs3 0.2 3", "tA rs5 0.4 6"};
-    QTest::newRow("last trait") << "tC" << QStringList{"tC rs3 0.9 5", "tC rs6 0.05 7"};
+    QTest::newRow("first trait") << "tA"
+                                 << QStringList{u"tA rs1 0.5 1"_s, u"tA rs3 0.2 3"_s, u"tA rs5 0.4 6"_s};
+    QTest::newRow("last trait") << "tC" << QStringList{u"tC rs3 0.9 5"_s, u"tC rs6 0.05 7"_s};
     QTest::newRow("no such trait") << "tD" << QStringList();
 }
 
@@ -229,8 +233,8 @@ void RegionSearchTest::ranksTraitsByTheirLargestValue()
     TraitRanking first = rankTraits(*read, tables, 0, 0);
     QVERIFY(!first.missingValue);
     QCOMPARE(first.traitCount(), 3);
-    QCOMPARE(rankedNames(first), (QStringList{"tC", "tA", "tB"}));
-    QCOMPARE(first.groupNames, (QStringList{"tA", "tB", "tC"}));
+    QCOMPARE(rankedNames(first), (QStringList{u"tC"_s, u"tA"_s, u"tB"_s}));
+    QCOMPARE(first.groupNames, (QStringList{u"tA"_s, u"tB"_s, u"tC"_s}));
     QCOMPARE(first.valueMax, double(0.9f));
     QCOMPARE(first.valueMin, double(0.03f));
     QCOMPARE(first.positions[0], std::vector<double>{5.5});
@@ -238,7 +242,7 @@ void RegionSearchTest::ranksTraitsByTheirLargestValue()
 
     // The second statistic under -log(10).
     TraitRanking extra = rankTraits(*read, tables, 1, 2);
-    QCOMPARE(rankedNames(extra), (QStringList{"tA", "tB", "tC"}));
+    QCOMPARE(rankedNames(extra), (QStringList{u"tA"_s, u"tB"_s, u"tC"_s}));
     QCOMPARE(extra.valueMax, double(applyTransform(3.0f, 2)));
     QCOMPARE(extra.values[2], std::vector<double>{double(applyTransform(5.0f, 2))});
 
@@ -255,13 +259,13 @@ void RegionSearchTest::ranksTwelveTraitsAndListsNine()
 {
     TestDataset d;
     for (int s = 0; s < 3; ++s)
-        d.snps << TestSnp{QStringLiteral("rs%1").arg(s + 1), "4", 10.1 + 0.3 * s, {}};
+        d.snps << TestSnp{QStringLiteral("rs%1").arg(s + 1), u"4"_s, 10.1 + 0.3 * s, {}};
     for (int t = 1; t <= 12; ++t) {
         const QString trait = QStringLiteral("t%1").arg(t, 2, 10, QLatin1Char('0'));
         // Trait t's largest value is t; its other points are lower.
-        d.results << TestResult{trait, "rs1", {double(t)}} << TestResult{trait, "rs2", {t - 0.5}};
+        d.results << TestResult{trait, u"rs1"_s, {double(t)}} << TestResult{trait, u"rs2"_s, {t - 0.5}};
     }
-    d.results << TestResult{"t03", "rs3", {0.25}};
+    d.results << TestResult{u"t03"_s, u"rs3"_s, {0.25}};
     QTemporaryDir dir;
     QCOMPARE(buildDataset(dir.path(), d), QString());
     const DatasetTables &tables = datasetTables();
@@ -269,7 +273,7 @@ void RegionSearchTest::ranksTwelveTraitsAndListsNine()
     QCOMPARE(read->count(), 25);
     const TraitRanking ranking = rankTraits(*read, tables, 0, 0);
     QCOMPARE(ranking.traitCount(), 12);
-    QCOMPARE(rankedNames(ranking).mid(0, 4), (QStringList{"t12", "t11", "t10", "t09"}));
+    QCOMPARE(rankedNames(ranking).mid(0, 4), (QStringList{u"t12"_s, u"t11"_s, u"t10"_s, u"t09"_s}));
     QCOMPARE(rankedNames(ranking).last(), QStringLiteral("t01"));
     QCOMPARE(ranking.maxima.front(), 12.0);
     QCOMPARE(ranking.valueMax, 12.0);
@@ -285,15 +289,15 @@ void RegionSearchTest::ranksTwelveTraitsAndListsNine()
 void RegionSearchTest::equalMaximaRankInEitherOrder()
 {
     TestDataset d;
-    d.snps = {{"rs1", "5", 20.5, {}}, {"rs2", "5", 20.6, {}}};
-    d.results = {{"tB", "rs1", {7}}, {"tA", "rs2", {7}}, {"tC", "rs1", {1}}};
+    d.snps = {{u"rs1"_s, u"5"_s, 20.5, {}}, {u"rs2"_s, u"5"_s, 20.6, {}}};
+    d.results = {{u"tB"_s, u"rs1"_s, {7}}, {u"tA"_s, u"rs2"_s, {7}}, {u"tC"_s, u"rs1"_s, {1}}};
     QTemporaryDir dir;
     QCOMPARE(buildDataset(dir.path(), d), QString());
     const auto read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 5020);
     const TraitRanking ranking = rankTraits(*read, datasetTables(), 0, 0);
     const QStringList names = rankedNames(ranking);
     QCOMPARE(names.size(), 3);
-    QCOMPARE((QSet<QString>{names[0], names[1]}), (QSet<QString>{"tA", "tB"}));
+    QCOMPARE((QSet<QString>{names[0], names[1]}), (QSet<QString>{u"tA"_s, u"tB"_s}));
     QCOMPARE(names[2], QStringLiteral("tC"));
 }
 
@@ -314,8 +318,8 @@ void RegionSearchTest::missingValueStopsTheRanking()
     QFETCH(int, transform);
     QFETCH(bool, missing);
     TestDataset d;
-    d.snps = {{"rs1", "7", 1.5, {}}, {"rs2", "7", 1.6, {}}};
-    d.results = {{"tA", "rs1", {0.5}}, {"tB", "rs2", {value}}, {"tC", "rs2", {0.25}}};
+    d.snps = {{u"rs1"_s, u"7"_s, 1.5, {}}, {u"rs2"_s, u"7"_s, 1.6, {}}};
+    d.results = {{u"tA"_s, u"rs1"_s, {0.5}}, {u"tB"_s, u"rs2"_s, {value}}, {u"tC"_s, u"rs2"_s, {0.25}}};
     QTemporaryDir dir;
     QCOMPARE(buildDataset(dir.path(), d), QString());
     const auto read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 7001);
@@ -328,10 +332,10 @@ void RegionSearchTest::missingValueStopsTheRanking()
 void RegionSearchTest::legendShowsGroupsAndEscapesNames()
 {
     TestDataset d;
-    d.snps = {{"rs1", "2", 0.5, {}}};
-    d.results = {{"t<1>", "rs1", {3}}, {"tB", "rs1", {2}}, {"tC", "rs1", {1}}};
+    d.snps = {{u"rs1"_s, u"2"_s, 0.5, {}}};
+    d.results = {{u"t<1>"_s, u"rs1"_s, {3}}, {u"tB"_s, u"rs1"_s, {2}}, {u"tC"_s, u"rs1"_s, {1}}};
     d.withGroups = true;
-    d.groups = {{"t<1>", {"g&1", "g2"}}, {"tC", {"g3"}}};
+    d.groups = {{u"t<1>"_s, {u"g&1"_s, u"g2"_s}}, {u"tC"_s, {u"g3"_s}}};
     QTemporaryDir dir;
     QCOMPARE(buildDataset(dir.path(), d), QString());
     const auto read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 2000);

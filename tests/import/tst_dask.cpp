@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Run {
@@ -159,7 +161,8 @@ void tst_Dask::sameAsIndexer()
     writeAll(r, QByteArray(::results()));
     writeAll(s, Snps);
     writeAll(t, Traits);
-    const QStringList inputs = {"--results", r, "--snps", s, "--traits", t, "--no-register", "--out"};
+    const QStringList inputs = {u"--results"_s, r, u"--snps"_s,        s,
+                                u"--traits"_s,  t, u"--no-register"_s, u"--out"_s};
     const QString single = dir.filePath(QStringLiteral("single"));
     const QString dask = dir.filePath(QStringLiteral("dask"));
     QCOMPARE(run(QStringLiteral(QUILLMAP_INDEXER), inputs + QStringList{single}).exitCode, 0);
@@ -182,10 +185,11 @@ void tst_Dask::sameAsIndexer()
         QVERIFY(inLine && inCharacter);
     }
     const Run expected = run(QStringLiteral(QUILLMAP_INDEXER), inputs + QStringList{single});
-    const Run got = run(QStringLiteral(QUILLMAP_DASK),
-                        QStringList{"--scheduler", m_address, "--chunk", exitCode == 0 ? "37" : "97"} + inputs
-                            + QStringList{dask},
-                        die);
+    const Run got = run(
+        QStringLiteral(QUILLMAP_DASK),
+        QStringList{u"--scheduler"_s, m_address, u"--chunk"_s, exitCode == 0 ? u"37"_s : u"97"_s} + inputs
+            + QStringList{dask},
+        die);
     QCOMPARE(expected.exitCode, exitCode);
     QCOMPARE(got.exitCode, expected.exitCode);
     QVERIFY2(got.err == expected.err, got.err.constData());
@@ -207,18 +211,18 @@ void tst_Dask::exampleStudy()
     gzip.start(QStringLiteral("gzip"), {QStringLiteral("-c"), examples + QStringLiteral("results.txt")});
     QVERIFY(gzip.waitForFinished() && gzip.exitCode() == 0);
     for (const QString &results : {examples + QStringLiteral("results.txt"), gzipped}) {
-        const QStringList inputs = {"--results", results,
-                                    "--snps",    examples + QStringLiteral("snp_info.txt"),
-                                    "--traits",  examples + QStringLiteral("trait_info.txt"),
-                                    "--groups",  examples + QStringLiteral("trait_groups.txt"),
-                                    "--genes",   examples + QStringLiteral("gene_positions.txt"),
-                                    "--out"};
+        const QStringList inputs = {u"--results"_s, results,
+                                    u"--snps"_s,    examples + QStringLiteral("snp_info.txt"),
+                                    u"--traits"_s,  examples + QStringLiteral("trait_info.txt"),
+                                    u"--groups"_s,  examples + QStringLiteral("trait_groups.txt"),
+                                    u"--genes"_s,   examples + QStringLiteral("gene_positions.txt"),
+                                    u"--out"_s};
         const QString single = dir.filePath(QStringLiteral("single"));
         const QString dask = dir.filePath(QStringLiteral("dask"));
         const Run expected = run(QStringLiteral(QUILLMAP_INDEXER), inputs + QStringList{single});
         const QString scheduler = results == gzipped ? QStringLiteral("local:2") : m_address;
         const Run got = run(QStringLiteral(QUILLMAP_DASK),
-                            QStringList{"--scheduler", scheduler, "--chunk", "64K"} + inputs
+                            QStringList{u"--scheduler"_s, scheduler, u"--chunk"_s, u"64K"_s} + inputs
                                 + QStringList{dask});
         QCOMPARE(expected.exitCode, 0);
         QCOMPARE(got.exitCode, 0);

@@ -16,6 +16,7 @@
 
 #include "../support/filesizelimit.h"
 
+using namespace Qt::StringLiterals;
 using namespace quillmap;
 
 namespace {
@@ -930,8 +931,9 @@ void tst_Importer::progressStagesAndFolderMarkedWhileRunning()
     });
     QVERIFY2(!result.failed, qPrintable(result.errorText));
     QCOMPARE(stages,
-             (QStringList{importstage::Results, importstage::TraitInfo, importstage::SnpInfo,
-                          importstage::Tables, importstage::Groups, importstage::Genes}));
+             (QStringList{QLatin1StringView(importstage::Results), QLatin1StringView(importstage::TraitInfo),
+                          QLatin1StringView(importstage::SnpInfo), QLatin1StringView(importstage::Tables),
+                          QLatin1StringView(importstage::Groups), QLatin1StringView(importstage::Genes)}));
     QCOMPARE(largestResultsCount, qint64(65536));
     // An import cut short here would leave a folder that the startup dialog refuses.
     QVERIFY2(lineSixWhileWriting.contains("error"), lineSixWhileWriting.constData());

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillmap;
 
 namespace {
@@ -81,9 +82,9 @@ void tst_Indexer::init()
 
 void tst_Indexer::writesTheGoldenFolderWithAbsolutePaths()
 {
-    const Run run = runIndexer({"--results", "results.txt", "--snps", "snpinfo.txt", "--traits",
-                                "./traitinfo.txt", "--groups", "../in/groups.txt", "--genes", "genes.txt",
-                                "--out", "../made/dataset"},
+    const Run run = runIndexer({u"--results"_s, u"results.txt"_s, u"--snps"_s, u"snpinfo.txt"_s,
+                                u"--traits"_s, u"./traitinfo.txt"_s, u"--groups"_s, u"../in/groups.txt"_s,
+                                u"--genes"_s, u"genes.txt"_s, u"--out"_s, u"../made/dataset"_s},
                                m_data);
     QCOMPARE(run.exitCode, 0);
     // Not on a terminal: nothing but errors and the values single precision lost are printed.
@@ -109,9 +110,9 @@ void tst_Indexer::validationFailureExitsWithOne()
 {
     writeAll(m_data + QStringLiteral("/bad.txt"), "T\tS\tp\nT1\trs1\t1e-300\nT1\trs1\tNA\n");
     const QString out = m_dir->filePath(QStringLiteral("out"));
-    const Run run = runIndexer({"--results", m_data + QStringLiteral("/bad.txt"), "--snps",
-                                m_data + QStringLiteral("/snpinfo.txt"), "--traits",
-                                m_data + QStringLiteral("/traitinfo.txt"), "--out", out});
+    const Run run = runIndexer({u"--results"_s, m_data + QStringLiteral("/bad.txt"), u"--snps"_s,
+                                m_data + QStringLiteral("/snpinfo.txt"), u"--traits"_s,
+                                m_data + QStringLiteral("/traitinfo.txt"), u"--out"_s, out});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains("error : 2th line has invalid numeric number!"), run.err.constData());
     // The value single precision lost before the failing line is still named.
@@ -126,27 +127,34 @@ void tst_Indexer::usageErrors_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::newRow("no arguments") << QStringList{};
-    QTest::newRow("missing --out") << QStringList{"--results", "a", "--snps", "b", "--traits", "c"};
-    QTest::newRow("missing --traits") << QStringList{"--results", "a", "--snps", "b", "--out", "o"};
+    QTest::newRow("missing --out") << QStringList{u"--results"_s, u"a"_s,        u"--snps"_s,
+                                                  u"b"_s,         u"--traits"_s, u"c"_s};
+    QTest::newRow("missing --traits")
+        << QStringList{u"--results"_s, u"a"_s, u"--snps"_s, u"b"_s, u"--out"_s, u"o"_s};
     QTest::newRow("option without value")
-        << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out"};
-    QTest::newRow("unknown option") << QStringList{"--results", "a",     "--snps", "b",     "--traits",
-                                                   "c",         "--out", "o",      "--fast"};
+        << QStringList{u"--results"_s, u"a"_s, u"--snps"_s, u"b"_s, u"--traits"_s, u"c"_s, u"--out"_s};
+    QTest::newRow("unknown option") << QStringList{
+        u"--results"_s, u"a"_s, u"--snps"_s, u"b"_s, u"--traits"_s, u"c"_s, u"--out"_s, u"o"_s, u"--fast"_s};
     QTest::newRow("--neglog10 without a column")
-        << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out", "o", "--neglog10"};
+        << QStringList{u"--results"_s, u"a"_s,     u"--snps"_s, u"b"_s,         u"--traits"_s,
+                       u"c"_s,         u"--out"_s, u"o"_s,      u"--neglog10"_s};
     QTest::newRow("--format without --build")
-        << QStringList{"--format", "plink2", "--out", "o", "a.glm.linear"};
+        << QStringList{u"--format"_s, u"plink2"_s, u"--out"_s, u"o"_s, u"a.glm.linear"_s};
     QTest::newRow("--format without files")
-        << QStringList{"--format", "plink2", "--build", "hg38", "--out", "o"};
-    QTest::newRow("unknown format") << QStringList{"--format", "plink3", "--build", "hg38",
-                                                   "--out",    "o",      "a"};
-    QTest::newRow("unknown build") << QStringList{"--format", "plink2", "--build", "hg37", "--out", "o", "a"};
+        << QStringList{u"--format"_s, u"plink2"_s, u"--build"_s, u"hg38"_s, u"--out"_s, u"o"_s};
+    QTest::newRow("unknown format") << QStringList{u"--format"_s, u"plink3"_s, u"--build"_s, u"hg38"_s,
+                                                   u"--out"_s,    u"o"_s,      u"a"_s};
+    QTest::newRow("unknown build") << QStringList{u"--format"_s, u"plink2"_s, u"--build"_s, u"hg37"_s,
+                                                  u"--out"_s,    u"o"_s,      u"a"_s};
     QTest::newRow("--format with --results")
-        << QStringList{"--format", "plink2", "--build", "hg38", "--out", "o", "--results", "r", "a"};
+        << QStringList{u"--format"_s, u"plink2"_s,    u"--build"_s, u"hg38"_s, u"--out"_s,
+                       u"o"_s,        u"--results"_s, u"r"_s,       u"a"_s};
     QTest::newRow("files without --format")
-        << QStringList{"--results", "a", "--snps", "b", "--traits", "c", "--out", "o", "x.glm.linear"};
-    QTest::newRow("option twice") << QStringList{"--results", "a",        "--results", "b",     "--snps",
-                                                 "b",         "--traits", "c",         "--out", "o"};
+        << QStringList{u"--results"_s, u"a"_s,     u"--snps"_s, u"b"_s,           u"--traits"_s,
+                       u"c"_s,         u"--out"_s, u"o"_s,      u"x.glm.linear"_s};
+    QTest::newRow("option twice") << QStringList{u"--results"_s, u"a"_s, u"--results"_s, u"b"_s,
+                                                 u"--snps"_s,    u"b"_s, u"--traits"_s,  u"c"_s,
+                                                 u"--out"_s,     u"o"_s};
 }
 
 void tst_Indexer::usageErrors()
@@ -161,9 +169,9 @@ void tst_Indexer::usageErrors()
 void tst_Indexer::missingInputExitsWithTwo()
 {
     const QString out = m_dir->filePath(QStringLiteral("out"));
-    const Run run = runIndexer({"--results", m_data + QStringLiteral("/results.txt"), "--snps",
-                                m_data + QStringLiteral("/nothere.txt"), "--traits",
-                                m_data + QStringLiteral("/traitinfo.txt"), "--out", out});
+    const Run run = runIndexer({u"--results"_s, m_data + QStringLiteral("/results.txt"), u"--snps"_s,
+                                m_data + QStringLiteral("/nothere.txt"), u"--traits"_s,
+                                m_data + QStringLiteral("/traitinfo.txt"), u"--out"_s, out});
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains("error : can't open the SNP information file "), run.err.constData());
     QVERIFY(run.err.contains("nothere.txt"));
@@ -175,8 +183,8 @@ void tst_Indexer::unwritableFolderExitsWithThree()
     // --out names an existing plain file: the folder cannot be created.
     const QString out = m_data + QStringLiteral("/results.txt");
     const QByteArray before = readAll(out);
-    const Run run = runIndexer({"--results", out, "--snps", m_data + QStringLiteral("/snpinfo.txt"),
-                                "--traits", m_data + QStringLiteral("/traitinfo.txt"), "--out", out});
+    const Run run = runIndexer({u"--results"_s, out, u"--snps"_s, m_data + QStringLiteral("/snpinfo.txt"),
+                                u"--traits"_s, m_data + QStringLiteral("/traitinfo.txt"), u"--out"_s, out});
     QCOMPARE(run.exitCode, 3);
     QVERIFY(!run.err.isEmpty());
     QCOMPARE(readAll(out), before);
@@ -184,7 +192,7 @@ void tst_Indexer::unwritableFolderExitsWithThree()
 
 void tst_Indexer::helpExplainsTheFiles()
 {
-    const Run run = runIndexer({"--help"});
+    const Run run = runIndexer({u"--help"_s});
     QCOMPARE(run.exitCode, 0);
     for (const char *word :
          {"--results", "--snps", "--traits", "--groups", "--genes", "--out", "--neglog10", "--format",
@@ -201,19 +209,19 @@ void tst_Indexer::registersTheFolderUnlessAsked()
     registrystore::write({});
     const QString made = m_dir->filePath(QStringLiteral("made"));
     const QString quiet = m_dir->filePath(QStringLiteral("quiet"));
-    const QStringList inputs = {"--results", "results.txt",   "--snps", "snpinfo.txt",
-                                "--traits",  "traitinfo.txt", "--out"};
+    const QStringList inputs = {u"--results"_s, u"results.txt"_s,   u"--snps"_s, u"snpinfo.txt"_s,
+                                u"--traits"_s,  u"traitinfo.txt"_s, u"--out"_s};
     QCOMPARE(runIndexer(inputs + QStringList{made}, m_data).exitCode, 0);
     QCOMPARE(runIndexer(inputs + QStringList{made}, m_data).exitCode, 0);
-    QCOMPARE(runIndexer(inputs + QStringList{quiet, "--no-register"}, m_data).exitCode, 0);
+    QCOMPARE(runIndexer(inputs + QStringList{quiet, u"--no-register"_s}, m_data).exitCode, 0);
     QCOMPARE(registrystore::read(), QStringList{QDir(made).absolutePath()});
 
     // A failed import is never registered.
     writeAll(m_data + QStringLiteral("/bad.txt"), "T\tS\tp\nT1\trs1\tNA\n");
     const QString bad = m_dir->filePath(QStringLiteral("bad"));
-    QCOMPARE(runIndexer(
-                 {"--results", "bad.txt", "--snps", "snpinfo.txt", "--traits", "traitinfo.txt", "--out", bad},
-                 m_data)
+    QCOMPARE(runIndexer({u"--results"_s, u"bad.txt"_s, u"--snps"_s, u"snpinfo.txt"_s, u"--traits"_s,
+                         u"traitinfo.txt"_s, u"--out"_s, bad},
+                        m_data)
                  .exitCode,
              1);
     QCOMPARE(registrystore::read(), QStringList{QDir(made).absolutePath()});
@@ -242,8 +250,9 @@ void tst_Indexer::toolOutputInOneCommand()
                  + "1\t14181\t1:14181\tA\tG\tG\tADD\t9\t1\t1\t1\tNA\n"
                    "X\t100\trs9\tA\tG\tG\tADD\t9\t1\t1\t1\t0.5\n");
     const QString out = m_dir->filePath(QStringLiteral("tool"));
-    const Run run = runIndexer({"--format", "plink2", "--build", "hg38", "--out", out, "--no-register",
-                                "--memory", "1M", "plink2.a.glm.linear", "plink2.b.glm.linear"},
+    const Run run = runIndexer({u"--format"_s, u"plink2"_s, u"--build"_s, u"hg38"_s, u"--out"_s, out,
+                                u"--no-register"_s, u"--memory"_s, u"1M"_s, u"plink2.a.glm.linear"_s,
+                                u"plink2.b.glm.linear"_s},
                                m_data);
     QCOMPARE(run.exitCode, 0);
     for (const char *line : {"2 rows kept from 2 file(s).", "Skipped 1 rows with the p-value missing (NA).",

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace quillmap;
 
 using quillmap::SkippedRows;
@@ -312,17 +313,17 @@ void tst_ToolImport::traitNamesAndRecognition_data()
     QTest::addColumn<QStringList>("traits");
 
     QTest::newRow("plink2, one file")
-        << ToolFormat::Plink2 << QStringList{"/d/plink2.height.glm.linear"} << QStringList{"height"};
+        << ToolFormat::Plink2 << QStringList{u"/d/plink2.height.glm.linear"_s} << QStringList{u"height"_s};
     QTest::newRow("plink2, shared prefix with a dot")
         << ToolFormat::Plink2
-        << QStringList{"/d/run.v2.bmi.glm.linear.gz", "run.v2.bmi_adj.glm.logistic.hybrid"}
-        << QStringList{"bmi", "bmi_adj"};
+        << QStringList{u"/d/run.v2.bmi.glm.linear.gz"_s, u"run.v2.bmi_adj.glm.logistic.hybrid"_s}
+        << QStringList{u"bmi"_s, u"bmi_adj"_s};
     QTest::newRow("regenie, phenotypes with underscores")
-        << ToolFormat::Regenie << QStringList{"out_body_mass.regenie", "out_Y1.regenie.gz"}
-        << QStringList{"body_mass", "Y1"};
+        << ToolFormat::Regenie << QStringList{u"out_body_mass.regenie"_s, u"out_Y1.regenie.gz"_s}
+        << QStringList{u"body_mass"_s, u"Y1"_s};
     QTest::newRow("plink1 and gwas-ssf: up to the first dot")
-        << ToolFormat::Plink1 << QStringList{"/d/height.assoc.logistic", "w.qassoc"}
-        << QStringList{"height", "w"};
+        << ToolFormat::Plink1 << QStringList{u"/d/height.assoc.logistic"_s, u"w.qassoc"_s}
+        << QStringList{u"height"_s, u"w"_s};
 }
 
 void tst_ToolImport::traitNamesAndRecognition()

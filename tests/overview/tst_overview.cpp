@@ -23,6 +23,7 @@
 
 #include <cmath>
 
+using namespace Qt::StringLiterals;
 using namespace quillmap;
 
 namespace {
@@ -32,14 +33,15 @@ TestDataset study()
 {
     TestDataset d;
     d.statNames = {QStringLiteral("beta"), QStringLiteral("P")};
-    d.snps = {{"rs1", "1", 1.25, {}},
-              {"rs2", "1", 1.625, {}},
-              {"rs3", "1", 2.5, {}},
-              {"rs4", "2", 0.5, {}},
-              {"rs5", "X", 0.375, {}}};
-    d.results = {{"tA", "rs1", {0.5, 1e-9}}, {"tA", "rs2", {0.4, 1e-6}},   {"tA", "rs3", {0.1, 0.5}},
-                 {"tA", "rs4", {0.2, 0.02}}, {"tA", "rs5", {-0.3, 0.001}}, {"tB", "rs1", {1, 0.3}},
-                 {"tB", "rs4", {2, 1e-12}},  {"tB", "rs5", {3, 0.9}}};
+    d.snps = {{u"rs1"_s, u"1"_s, 1.25, {}},
+              {u"rs2"_s, u"1"_s, 1.625, {}},
+              {u"rs3"_s, u"1"_s, 2.5, {}},
+              {u"rs4"_s, u"2"_s, 0.5, {}},
+              {u"rs5"_s, u"X"_s, 0.375, {}}};
+    d.results = {{u"tA"_s, u"rs1"_s, {0.5, 1e-9}},   {u"tA"_s, u"rs2"_s, {0.4, 1e-6}},
+                 {u"tA"_s, u"rs3"_s, {0.1, 0.5}},    {u"tA"_s, u"rs4"_s, {0.2, 0.02}},
+                 {u"tA"_s, u"rs5"_s, {-0.3, 0.001}}, {u"tB"_s, u"rs1"_s, {1, 0.3}},
+                 {u"tB"_s, u"rs4"_s, {2, 1e-12}},    {u"tB"_s, u"rs5"_s, {3, 0.9}}};
     return d;
 }
 
@@ -167,7 +169,7 @@ void OverviewTest::traitsTab()
     TraitsTab tab;
     tab.refresh();
     QCOMPARE(tab.statisticBox->currentText(), QStringLiteral("P"));
-    QCOMPARE(modelRows(tab.model), (QStringList{"tA 5 1e-09 rs1 23.8002", "tB 3 1e-12 rs4 2.3612"}));
+    QCOMPARE(modelRows(tab.model), (QStringList{u"tA 5 1e-09 rs1 23.8002"_s, u"tB 3 1e-12 rs4 2.3612"_s}));
     tab.table->sortByColumn(TraitsTab::BestPColumn, Qt::AscendingOrder);
     QCOMPARE(tab.model->item(0, TraitsTab::TraitColumn)->text(), QStringLiteral("tB"));
     tab.table->selectRow(1);
@@ -191,7 +193,8 @@ void OverviewTest::topLociTab()
     TopLociTab tab;
     tab.thresholdEdit->setText(QStringLiteral("0.01"));
     tab.refresh();
-    const QStringList rows{"tA rs1 1 1250000 1e-09 2", "tA rs5 X 375000 0.001 1", "tB rs4 2 500000 1e-12 1"};
+    const QStringList rows{u"tA rs1 1 1250000 1e-09 2"_s, u"tA rs5 X 375000 0.001 1"_s,
+                           u"tB rs4 2 500000 1e-12 1"_s};
     QCOMPARE(modelRows(tab.model), rows);
     tab.table->sortByColumn(TopLociTab::PColumn, Qt::AscendingOrder);
     QCOMPARE(tab.model->item(0, TopLociTab::SnpColumn)->text(), QStringLiteral("rs4"));

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Two traits over five SNPs; tA has two hits 375,000 bp apart on chromosome 1.
@@ -14,14 +16,15 @@ TestDataset study()
 {
     TestDataset d;
     d.statNames = {QStringLiteral("pvalue"), QStringLiteral("beta")};
-    d.snps = {{"rs1", "1", 1.25, {}},
-              {"rs2", "1", 1.625, {}},
-              {"rs3", "1", 2.5, {}},
-              {"rs4", "2", 0.5, {}},
-              {"rs5", "X", 0.375, {}}};
-    d.results = {{"tA", "rs1", {1e-9, 0.5}}, {"tA", "rs2", {1e-6, 0.4}},   {"tA", "rs3", {0.5, 0.1}},
-                 {"tA", "rs4", {0.02, 0.2}}, {"tA", "rs5", {0.001, -0.3}}, {"tB", "rs1", {0.3, 1}},
-                 {"tB", "rs4", {1e-12, 2}},  {"tB", "rs5", {0.9, 3}}};
+    d.snps = {{u"rs1"_s, u"1"_s, 1.25, {}},
+              {u"rs2"_s, u"1"_s, 1.625, {}},
+              {u"rs3"_s, u"1"_s, 2.5, {}},
+              {u"rs4"_s, u"2"_s, 0.5, {}},
+              {u"rs5"_s, u"X"_s, 0.375, {}}};
+    d.results = {{u"tA"_s, u"rs1"_s, {1e-9, 0.5}},   {u"tA"_s, u"rs2"_s, {1e-6, 0.4}},
+                 {u"tA"_s, u"rs3"_s, {0.5, 0.1}},    {u"tA"_s, u"rs4"_s, {0.02, 0.2}},
+                 {u"tA"_s, u"rs5"_s, {0.001, -0.3}}, {u"tB"_s, u"rs1"_s, {0.3, 1}},
+                 {u"tB"_s, u"rs4"_s, {1e-12, 2}},    {u"tB"_s, u"rs5"_s, {0.9, 3}}};
     return d;
 }
 
@@ -58,56 +61,63 @@ void QueryTest::commands_data()
     QTest::addColumn<QString>("error");     // part of stderr
 
     // lambda_GC from the median p (0.001 and 0.3), computed independently.
-    QTest::newRow("lambda") << QStringList{"lambda"} << 0
-                            << QStringList{"trait\trows\tlambda_gc", "tA\t5\t23.8002", "tB\t3\t2.3612"} << "";
-    QTest::newRow("lambda of one trait") << QStringList{"lambda", "--trait", "tB"} << 0
-                                         << QStringList{"trait\trows\tlambda_gc", "tB\t3\t2.3612"} << "";
+    QTest::newRow("lambda") << QStringList{u"lambda"_s} << 0
+                            << QStringList{u"trait\trows\tlambda_gc"_s, u"tA\t5\t23.8002"_s,
+                                           u"tB\t3\t2.3612"_s}
+                            << "";
+    QTest::newRow("lambda of one trait")
+        << QStringList{u"lambda"_s, u"--trait"_s, u"tB"_s} << 0
+        << QStringList{u"trait\trows\tlambda_gc"_s, u"tB\t3\t2.3612"_s} << "";
     QTest::newRow("lambda of another statistic")
-        << QStringList{"lambda", "--stat=beta"} << 0
-        << QStringList{"trait\trows\tlambda_gc", "tA\t5\t2.5835", "tB\t3\t0.0000"} << "";
-    QTest::newRow("top loci") << QStringList{"top-loci", "--p", "0.01"} << 0
-                              << QStringList{"trait\tsnp\tchr\tpos\tp\tn", "tA\trs1\t1\t1250000\t1e-09\t2",
-                                             "tA\trs5\tX\t375000\t0.001\t1", "tB\trs4\t2\t500000\t1e-12\t1"}
+        << QStringList{u"lambda"_s, u"--stat=beta"_s} << 0
+        << QStringList{u"trait\trows\tlambda_gc"_s, u"tA\t5\t2.5835"_s, u"tB\t3\t0.0000"_s} << "";
+    QTest::newRow("top loci") << QStringList{u"top-loci"_s, u"--p"_s, u"0.01"_s} << 0
+                              << QStringList{u"trait\tsnp\tchr\tpos\tp\tn"_s,
+                                             u"tA\trs1\t1\t1250000\t1e-09\t2"_s,
+                                             u"tA\trs5\tX\t375000\t0.001\t1"_s,
+                                             u"tB\trs4\t2\t500000\t1e-12\t1"_s}
                               << "";
     QTest::newRow("top loci, window below the distance")
-        << QStringList{"top-loci", "--p", "1e-5", "--window", "374999"} << 0
-        << QStringList{"trait\tsnp\tchr\tpos\tp\tn", "tA\trs1\t1\t1250000\t1e-09\t1",
-                       "tA\trs2\t1\t1625000\t1e-06\t1", "tB\trs4\t2\t500000\t1e-12\t1"}
+        << QStringList{u"top-loci"_s, u"--p"_s, u"1e-5"_s, u"--window"_s, u"374999"_s} << 0
+        << QStringList{u"trait\tsnp\tchr\tpos\tp\tn"_s, u"tA\trs1\t1\t1250000\t1e-09\t1"_s,
+                       u"tA\trs2\t1\t1625000\t1e-06\t1"_s, u"tB\trs4\t2\t500000\t1e-12\t1"_s}
         << "";
-    QTest::newRow("trait") << QStringList{"trait", "tA"} << 0
-                           << QStringList{"trait\tsnp\tChr\tPos\tpvalue\tbeta",
-                                          "tA\trs1\t1\t1250000\t1e-09\t0.5",
-                                          "tA\trs5\tX\t375000\t0.001\t-0.3"}
+    QTest::newRow("trait") << QStringList{u"trait"_s, u"tA"_s} << 0
+                           << QStringList{u"trait\tsnp\tChr\tPos\tpvalue\tbeta"_s,
+                                          u"tA\trs1\t1\t1250000\t1e-09\t0.5"_s,
+                                          u"tA\trs5\tX\t375000\t0.001\t-0.3"_s}
                            << "";
-    QTest::newRow("region") << QStringList{"region", "1", "1"} << 0
-                            << QStringList{"trait\tsnp\tChr\tPos\tpvalue\tbeta",
-                                           "tA\trs2\t1\t1625000\t1e-06\t0.4", "tB\trs1\t1\t1250000\t0.3\t1"}
+    QTest::newRow("region") << QStringList{u"region"_s, u"1"_s, u"1"_s} << 0
+                            << QStringList{u"trait\tsnp\tChr\tPos\tpvalue\tbeta"_s,
+                                           u"tA\trs2\t1\t1625000\t1e-06\t0.4"_s,
+                                           u"tB\trs1\t1\t1250000\t0.3\t1"_s}
                             << "";
-    QTest::newRow("trait not there") << QStringList{"trait", "ta"} << 1 << QStringList{}
+    QTest::newRow("trait not there") << QStringList{u"trait"_s, u"ta"_s} << 1 << QStringList{}
                                      << "the trait ta is not in the dataset";
-    QTest::newRow("region without SNPs")
-        << QStringList{"region", "chr3", "5"} << 1 << QStringList{} << "There are no SNPs in this region!";
-    QTest::newRow("statistic not there") << QStringList{"lambda", "--stat", "P"} << 1 << QStringList{}
-                                         << "the statistic P is not in the dataset";
+    QTest::newRow("region without SNPs") << QStringList{u"region"_s, u"chr3"_s, u"5"_s} << 1 << QStringList{}
+                                         << "There are no SNPs in this region!";
+    QTest::newRow("statistic not there") << QStringList{u"lambda"_s, u"--stat"_s, u"P"_s} << 1
+                                         << QStringList{} << "the statistic P is not in the dataset";
     QTest::newRow("no command") << QStringList{} << 2 << QStringList{} << "Usage: quillmap-query";
-    QTest::newRow("threshold of 0") << QStringList{"top-loci", "--p", "0"} << 2 << QStringList{}
+    QTest::newRow("threshold of 0") << QStringList{u"top-loci"_s, u"--p"_s, u"0"_s} << 2 << QStringList{}
                                     << "--p takes";
-    QTest::newRow("threshold nan") << QStringList{"top-loci", "--p", "nan"} << 2 << QStringList{}
+    QTest::newRow("threshold nan") << QStringList{u"top-loci"_s, u"--p"_s, u"nan"_s} << 2 << QStringList{}
                                    << "--p takes";
-    QTest::newRow("unknown option") << QStringList{"lambda", "--window", "5"} << 2 << QStringList{}
+    QTest::newRow("unknown option") << QStringList{u"lambda"_s, u"--window"_s, u"5"_s} << 2 << QStringList{}
                                     << "unknown option --window";
     QTest::newRow("plot without --out")
-        << QStringList{"plot", "trait", "tA"} << 2 << QStringList{} << "--out FILE";
-    QTest::newRow("plot of a trait not there") << QStringList{"plot", "trait", "tC", "--out", "x.svg"} << 1
-                                               << QStringList{} << "the trait tC is not in the dataset";
+        << QStringList{u"plot"_s, u"trait"_s, u"tA"_s} << 2 << QStringList{} << "--out FILE";
+    QTest::newRow("plot of a trait not there")
+        << QStringList{u"plot"_s, u"trait"_s, u"tC"_s, u"--out"_s, u"x.svg"_s} << 1 << QStringList{}
+        << "the trait tC is not in the dataset";
     QTest::newRow("plot, unknown transform")
-        << QStringList{"plot", "region", "1", "1", "--out=x.png", "--transform", "ln"} << 2 << QStringList{}
-        << "--transform takes";
+        << QStringList{u"plot"_s, u"region"_s, u"1"_s, u"1"_s, u"--out=x.png"_s, u"--transform"_s, u"ln"_s}
+        << 2 << QStringList{} << "--transform takes";
     QTest::newRow("plot, significance line beyond 1")
-        << QStringList{"plot", "trait", "tA", "--out", "x.svg", "--sigline", "2"} << 2 << QStringList{}
-        << "--sigline takes";
+        << QStringList{u"plot"_s, u"trait"_s, u"tA"_s, u"--out"_s, u"x.svg"_s, u"--sigline"_s, u"2"_s} << 2
+        << QStringList{} << "--sigline takes";
     QTest::newRow("region of chromosome Y")
-        << QStringList{"region", "Y", "1"} << 2 << QStringList{} << "a region is";
+        << QStringList{u"region"_s, u"Y"_s, u"1"_s} << 2 << QStringList{} << "a region is";
 }
 
 void QueryTest::commands()
@@ -142,9 +152,10 @@ void QueryTest::plotsAsTheWindowDraws()
 {
     const QString svg = m_dir.filePath(QStringLiteral("trait.svg"));
     const QString png = m_dir.filePath(QStringLiteral("region.png"));
-    for (const QStringList &args :
-         {QStringList{"plot", "trait", "tA", "--stat", "pvalue", "--transform", "-log(10)", "--out", svg},
-          QStringList{"plot", "region", "X", "0", "--out", png, "--width", "640", "--height", "480"}}) {
+    for (const QStringList &args : {QStringList{u"plot"_s, u"trait"_s, u"tA"_s, u"--stat"_s, u"pvalue"_s,
+                                                u"--transform"_s, u"-log(10)"_s, u"--out"_s, svg},
+                                    QStringList{u"plot"_s, u"region"_s, u"X"_s, u"0"_s, u"--out"_s, png,
+                                                u"--width"_s, u"640"_s, u"--height"_s, u"480"_s}}) {
         QProcess process;
         process.start(QStringLiteral(QUILLMAP_QUERY), QStringList{m_folder} + args);
         QVERIFY(process.waitForFinished(60000));
