@@ -204,7 +204,8 @@ int topLociCommand(const QString &folder, const DatasetTables &tables, const Opt
 
 } // namespace
 
-int main(int argc, char *argv[])
+// An exception escaping (Qt's bad_alloc) ends the program as an abort would; nothing to catch.
+int main(int argc, char *argv[]) // NOLINT(bugprone-exception-escape)
 {
     // Only plot draws; it needs fonts but no display, so it runs on servers as well.
     const bool plotting = argc > 2 && std::strcmp(argv[2], "plot") == 0;

@@ -47,7 +47,7 @@ void sortWithIndex(double *keys, int *index, int lo, int hi, Before before)
     if (!keys || !index || hi <= lo)
         return;
     std::vector<std::pair<double, int>> pairs;
-    pairs.reserve(size_t(hi - lo + 1));
+    pairs.reserve(size_t(hi - lo) + 1);
     for (int i = lo; i <= hi; ++i)
         pairs.emplace_back(keys[i], index[i]);
     // NaN compares false both ways, which no sort accepts: NaN keys go behind every number.

@@ -64,7 +64,7 @@ QString installedDataFolder(const QString &executableFolder)
 QString findPicture(const QString &name, const QStringList &folders)
 {
     for (const QString &folder : folders) {
-        const QString path = folder + u'/' + name;
+        QString path = folder + u'/' + name;
         if (QFileInfo(path).isFile())
             return path;
     }

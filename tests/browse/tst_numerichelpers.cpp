@@ -124,7 +124,7 @@ void TestNumericHelpers::sortKeepsPairs()
     std::mt19937 random(42);
     std::vector<double> original(size_t(size), 0.0);
     for (double &v : original)
-        v = double(random() % unsigned(distinct)) - distinct / 2;
+        v = double(random() % unsigned(distinct)) - double(distinct / 2);
     std::vector<double> keys = original;
     std::vector<int> index(keys.size());
     std::iota(index.begin(), index.end(), 0);

@@ -213,6 +213,7 @@ void SignificanceTest::qqPlot()
     // Uniform p-values: points on the diagonal, lambda near 1, the band around the diagonal.
     const int n = 1000;
     std::vector<double> scores;
+    scores.reserve(n);
     for (int i = 0; i < n; ++i)
         scores.push_back(-std::log10((i + 0.5) / n));
     const QqPlotData qq = qqPlotData(scores, 0.0);

@@ -31,8 +31,7 @@ QStringList toolkitRead()
     QFile::remove(copy);
     if (!QFile::copy(registrystore::storePath(), copy))
         return {QStringLiteral("<no copy>")};
-    const QStringList folders =
-        QSettings(copy, QSettings::IniFormat).value(QStringLiteral("path")).toStringList();
+    QStringList folders = QSettings(copy, QSettings::IniFormat).value(QStringLiteral("path")).toStringList();
     QFile::remove(copy);
     return folders;
 }
@@ -136,6 +135,7 @@ void tst_DatasetRegistry::simultaneousAddsAllKept()
 {
     QVERIFY(registrystore::write({}));
     std::vector<std::thread> imports;
+    imports.reserve(12);
     for (int i = 0; i < 12; ++i)
         imports.emplace_back([i] { registrystore::add(QStringLiteral("/data/%1").arg(i)); });
     for (std::thread &import : imports)

@@ -37,7 +37,7 @@ QString scratch()
             if (ok && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
                 QDir(base + QLatin1Char('/') + name).removeRecursively();
         }
-        const QString mine = base + QStringLiteral("/quillmap-fuzz-%1").arg(::getpid());
+        QString mine = base + QStringLiteral("/quillmap-fuzz-%1").arg(::getpid());
         QDir(mine).removeRecursively();
         if (!QDir().mkpath(mine))
             fail("cannot create the scratch folder", mine);

@@ -975,7 +975,7 @@ void tst_Importer::spilledRunsEqualInMemory()
     QFETCH(qint64, rangeBytes);
     const bool basic = folder.endsWith(QLatin1String("basic"));
     ImportInputs in;
-    in.results = folder + (basic ? QStringLiteral("/results.txt") : QStringLiteral("/results.txt"));
+    in.results = folder + QStringLiteral("/results.txt");
     in.snpInfo = folder + (basic ? QStringLiteral("/snpinfo.txt") : QStringLiteral("/snp_info.txt"));
     in.traitInfo = folder + (basic ? QStringLiteral("/traitinfo.txt") : QStringLiteral("/trait_info.txt"));
     QTemporaryDir dir;

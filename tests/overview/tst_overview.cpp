@@ -86,6 +86,7 @@ void OverviewTest::qqPlotPixels()
 {
     // Inflated p-values: every point lies above the diagonal.
     std::vector<double> scores;
+    scores.reserve(200);
     for (int i = 0; i < 200; ++i)
         scores.push_back(-2.0 * std::log10((i + 0.5) / 200));
     const QqPlotData data = qqPlotData(scores);

@@ -96,6 +96,7 @@ QString DatasetFixture::write(const QString &folder) const
         int trait, snp, bin, order;
     };
     std::vector<Indexed> indexed;
+    indexed.reserve(size_t(rows.size()));
     for (int i = 0; i < rows.size(); ++i) {
         indexed.push_back({int(traits.indexOf(rows[i].trait)), int(snpNames.indexOf(rows[i].snp)),
                            binOfSnp.value(rows[i].snp), i});
