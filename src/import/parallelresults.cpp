@@ -140,34 +140,19 @@ void ParallelResults::parse(qint64 i, ParsedRange &range) const
     range.m_snps.reserve(expected);
     range.stats.reserve(expected * width);
     std::vector<QByteArrayView> fields;
-    const char *p = range.m_bytes.constData();
-    const char *const end = p + range.m_bytes.size();
-    qint64 n = 0;
-    while (p < end) {
-        const void *nl = std::memchr(p, '\n', size_t(end - p));
-        const char *lineEnd = nl ? static_cast<const char *>(nl) : end;
-        qsizetype length = lineEnd - p;
-        ++n;
-        // The line reader gives up on such a line: the file cannot be read to its end.
-        if (length >= LineReader::maxLineBytes()) {
-            range.error = ResultsLineError{ResultsLineError::Kind::Unreadable, n, {}, false};
-            break;
-        }
-        if (nl && length > 0 && p[length - 1] == '\r')
-            --length;
-        const QByteArrayView line(p, length);
-        p = nl ? lineEnd + 1 : end;
+    range.error = forEachRangeLine(range.m_bytes, -1, [&](QByteArrayView line, qint64 n) {
         const size_t filled = range.stats.size();
         range.stats.resize(filled + width);
-        if (auto error = parseResultsLine(line, n, m_layout, fields, range.stats.data() + filled,
-                                          range.lostCount, range.lostFirst)) {
+        std::optional<ResultsLineError> error = parseResultsLine(
+            line, n, m_layout, fields, range.stats.data() + filled, range.lostCount, range.lostFirst);
+        if (error) {
             range.stats.resize(filled);
-            range.error = std::move(error);
-            break;
+            return error;
         }
         range.m_traits.push_back({NameSet::hashOf(fields[0]), fields[0].data(), fields[0].size()});
         range.m_snps.push_back({NameSet::hashOf(fields[1]), fields[1].data(), fields[1].size()});
-    }
+        return error;
+    });
     range.lines = qint64(range.m_traits.size());
     range.traitIds.resize(size_t(range.lines));
     range.snpIds.resize(size_t(range.lines));

@@ -43,32 +43,14 @@ ResultsRange parseLines(QByteArrayView bytes, qint64 offset, const ResultsLayout
             range.rows.append(trait, snp, stats.data() + j * width);
         });
     };
-    const char *p = bytes.data();
-    const char *const end = p + bytes.size();
-    qint64 n = 0;
-    while (p < end && n != maxLines) {
-        const void *nl = std::memchr(p, '\n', size_t(end - p));
-        const char *lineEnd = nl ? static_cast<const char *>(nl) : end;
-        qsizetype length = lineEnd - p;
-        ++n;
-        // The line reader gives up on such a line: the file cannot be read to its end.
-        if (length >= LineReader::maxLineBytes()) {
-            range.error = ResultsLineError{ResultsLineError::Kind::Unreadable, n, {}, false};
-            break;
-        }
-        if (nl && length > 0 && p[length - 1] == '\r')
-            --length;
-        const QByteArrayView line(p, length);
-        p = nl ? lineEnd + 1 : end;
+    range.error = forEachRangeLine(bytes, maxLines, [&](QByteArrayView line, qint64 n) {
         float *lineStats = stats.data() + batch.size() * width;
-        if (auto error = parseResultsLine(line, n, layout, fields, lineStats, range.lostCount,
-                                          range.lostFirst)) {
-            range.error = std::move(error);
-            break;
-        }
-        if (batch.add(fields[0], fields[1], range.snps))
+        std::optional<ResultsLineError> error = parseResultsLine(line, n, layout, fields, lineStats,
+                                                                 range.lostCount, range.lostFirst);
+        if (!error && batch.add(fields[0], fields[1], range.snps))
             storeBatch();
-    }
+        return error;
+    });
     storeBatch();
     range.lines = range.rows.size();
     return range;

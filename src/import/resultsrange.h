@@ -1,5 +1,6 @@
 #pragma once
 
+#include "import/linereader.h"
 #include "import/nameset.h"
 #include "import/rowstore.h"
 
@@ -8,6 +9,7 @@
 #include <QList>
 #include <QString>
 
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -106,5 +108,33 @@ std::optional<ResultsLineError> parseResultsLine(QByteArrayView text, qint64 lin
                                                  std::vector<QByteArrayView> &fields, float *stats,
                                                  std::vector<qint64> &lostCount,
                                                  std::vector<qint64> &lostFirst);
+
+// Calls parse(line, n) for the whole lines of a range's bytes in order (their line ends
+// removed; n counts from 1) until it returns an error or maxLines lines were parsed (-1: no
+// limit). Returns that error, or an Unreadable one for a line the line reader would refuse as
+// too long.
+template <typename Parse>
+std::optional<ResultsLineError> forEachRangeLine(QByteArrayView bytes, qint64 maxLines, Parse &&parse)
+{
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    qint64 n = 0;
+    while (p < end && n != maxLines) {
+        const void *nl = std::memchr(p, '\n', size_t(end - p));
+        const char *lineEnd = nl ? static_cast<const char *>(nl) : end;
+        qsizetype length = lineEnd - p;
+        ++n;
+        // The line reader gives up on such a line: the file cannot be read to its end.
+        if (length >= LineReader::maxLineBytes())
+            return ResultsLineError{ResultsLineError::Kind::Unreadable, n, {}, false};
+        if (nl && length > 0 && p[length - 1] == '\r')
+            --length;
+        const QByteArrayView line(p, length);
+        p = nl ? lineEnd + 1 : end;
+        if (std::optional<ResultsLineError> error = parse(line, n))
+            return error;
+    }
+    return std::nullopt;
+}
 
 } // namespace quillmap
