@@ -244,7 +244,8 @@ bool rangeKeyCounts(const QString &work, int range, qint64 traitCount, const std
     for (qint32 s = 0; s < map.snps; ++s) {
         if (map.snp[s] < 0 || size_t(map.snp[s]) >= bins.size())
             return false;
-        keys[size_t(traitCount + int(bins[size_t(map.snp[s])]) + 32768)] += counts[size_t(map.traits + s)];
+        keys[size_t(traitCount + int(bins[size_t(map.snp[s])]) + 32768)] +=
+            counts[size_t(map.traits) + size_t(s)];
     }
     return true;
 }
