@@ -123,8 +123,9 @@ void TestNumericHelpers::sortKeepsPairs()
     QFETCH(int, distinct);
     std::mt19937 random(42);
     std::vector<double> original(size_t(size), 0.0);
+    const int half = distinct / 2; // whole keys, so that many repeat
     for (double &v : original)
-        v = double(random() % unsigned(distinct)) - double(distinct / 2);
+        v = double(random() % unsigned(distinct)) - half;
     std::vector<double> keys = original;
     std::vector<int> index(keys.size());
     std::iota(index.begin(), index.end(), 0);
