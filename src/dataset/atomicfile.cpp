@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -67,8 +68,11 @@ bool AtomicFile::open()
 
 bool AtomicFile::writeOut(const char *data, qsizetype size)
 {
+    // A megabyte a call: one write of tens of megabytes spent several times the processor time
+    // in the kernel copying it into the page cache.
+    constexpr qsizetype MostPerWrite = qsizetype(1) << 20;
     while (size > 0) {
-        const ssize_t written = ::write(m_fd, data, size_t(size));
+        const ssize_t written = ::write(m_fd, data, size_t(std::min(size, MostPerWrite)));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
