@@ -834,13 +834,8 @@ QString Import::writeHeldTable(bool byTrait, std::atomic<qint64> &written) const
             quillmap::encodeRecord(buffer.data() + (place - first) * recordBytes,
                                    {m_rows.trait(r), m_rows.snp(r), stats[0]}, stats + 1, extra);
         }
-        // Handed to the file a megabyte at a time: one write of the whole window cost several
-        // times the processor time in the kernel.
-        const qsizetype total = qsizetype((last - first) * recordBytes);
-        for (qsizetype at = 0; at < total; at += qsizetype(1) << 20) {
-            if (!table.write(QByteArrayView(buffer.data() + at, std::min(qsizetype(1) << 20, total - at))))
-                return table.path();
-        }
+        if (!table.write(QByteArrayView(buffer.data(), qsizetype((last - first) * recordBytes))))
+            return table.path();
         written.store(last, std::memory_order_relaxed);
     }
     for (size_t k = 0; k < keys; ++k) {
