@@ -120,10 +120,16 @@ void CTableModel::sort(int column, Qt::SortOrder order)
         std::vector<qint32> lines(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i)
             lines[size_t(i)] = lineOf(m_records[i]);
-        // As snpFields(line).value(column - 2): the SNP name is field 0 of the whole line.
+        // As snpFields(line).value(column - 2), the SNP name being field 0 of the whole line;
+        // only that field is decoded.
         std::vector<quillmap::FieldKey> keys(static_cast<size_t>(n));
         tables.readSnpLines(lines, [&](size_t i, QByteArrayView line) {
-            keys[i] = quillmap::fieldKey(QString::fromUtf8(line).split(QLatin1Char('\t')).value(column - 1));
+            for (int f = 1; f < column && !line.isEmpty(); ++f) {
+                const qsizetype tab = line.indexOf('\t');
+                line = tab < 0 ? QByteArrayView() : line.sliced(tab + 1);
+            }
+            const qsizetype tab = line.indexOf('\t');
+            keys[i] = quillmap::fieldKey(QString::fromUtf8(tab < 0 ? line : line.first(tab)));
         });
         quillmap::orderByField(keys, ascending, m_order.data());
     } else if (text) {

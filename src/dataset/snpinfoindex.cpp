@@ -292,26 +292,25 @@ QByteArray SnpInfoIndex::lineText(qint64 line) const
 void SnpInfoIndex::readLines(const std::vector<qint32> &lines,
                              const std::function<void(size_t, QByteArrayView)> &use) const
 {
-    std::vector<size_t> order(lines.size());
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::stable_sort(order.begin(), order.end(),
-                     [&lines](size_t a, size_t b) { return lines[a] < lines[b]; });
     if (!m_file) {
-        for (size_t k : order)
+        for (size_t k = 0; k < lines.size(); ++k)
             use(k, imageText(lines[k]));
         return;
     }
-    // The lines' starts first (each with the next, its end), then their text.
-    std::vector<size_t> inside;
-    std::vector<ByteRange> ranges;
-    for (size_t k : order) {
-        if (lines[k] < 0 || lines[k] >= m_lineCount) {
+    // In file order, so that nearby lines share a read: (line, place) pairs sort by line.
+    std::vector<std::pair<qint32, size_t>> order;
+    order.reserve(lines.size());
+    for (size_t k = 0; k < lines.size(); ++k) {
+        if (lines[k] >= 0 && lines[k] < m_lineCount)
+            order.emplace_back(lines[k], k);
+        else
             use(k, QByteArrayView());
-            continue;
-        }
-        inside.push_back(k);
-        ranges.push_back({m_offsetsAt + 8 * qint64(lines[k]), m_offsetsAt + 8 * qint64(lines[k]) + 16});
     }
+    std::sort(order.begin(), order.end());
+    // The lines' starts first (each with the next, its end), then their text.
+    std::vector<ByteRange> ranges(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        ranges[i] = {m_offsetsAt + 8 * qint64(order[i].first), m_offsetsAt + 8 * qint64(order[i].first) + 16};
     readRanges(m_file->handle(), ranges, [&](size_t i, QByteArrayView bounds) {
         qint64 start = -1, end = -1;
         if (bounds.size() == 16) {
@@ -322,7 +321,7 @@ void SnpInfoIndex::readLines(const std::vector<qint32> &lines,
             start = end = 0; // read as an empty line
         ranges[i] = {m_textAt + start, m_textAt + end};
     });
-    readRanges(m_file->handle(), ranges, [&](size_t i, QByteArrayView text) { use(inside[i], text); });
+    readRanges(m_file->handle(), ranges, [&](size_t i, QByteArrayView text) { use(order[i].second, text); });
 }
 
 int SnpInfoIndex::chromosome(qint64 line) const

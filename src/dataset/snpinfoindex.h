@@ -64,9 +64,10 @@ public:
     // Data line `line` as read, without its line end; empty outside the file (or when the
     // cache cannot be read).
     QByteArray lineText(qint64 line) const;
-    // The data lines `lines` (any order; a line outside the file is empty), handed to `use`
-    // with their place in `lines`, in file order and a few large reads at a time: for a scan
-    // over a whole trait, where one read a line would cost more than the scan.
+    // The data lines `lines` (any order; a line outside the file is empty), each handed to
+    // `use` with its place in `lines`, in no particular order: read in file order a few large
+    // reads at a time, for a scan over a whole trait where one read a line would cost more
+    // than the scan.
     void readLines(const std::vector<qint32> &lines,
                    const std::function<void(size_t, QByteArrayView)> &use) const;
     int chromosome(qint64 line) const;  // 23 for "X"; 0 outside the file
