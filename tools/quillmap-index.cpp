@@ -16,6 +16,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 using namespace quillmap;
@@ -112,33 +113,32 @@ public:
         m_clock.start();
     }
 
-    void update(const QString &stage, qint64 rows)
+    void update(ImportStage stage, qint64 rows)
     {
         if (!m_enabled)
             return;
         const bool newStage = stage != m_stage;
         if (!newStage && m_clock.elapsed() < 200)
             return;
-        if (newStage && !m_stage.isEmpty())
+        if (newStage && m_stage)
             std::fputc('\n', stderr);
         m_stage = stage;
         m_clock.restart();
-        const bool tables = stage == QLatin1String(importstage::Tables);
-        std::fprintf(stderr, "\r%s: %lld %s", qPrintable(stage), static_cast<long long>(rows),
-                     tables ? "records" : "lines");
+        std::fprintf(stderr, "\r%s: %lld %s", qPrintable(importStageText(stage)),
+                     static_cast<long long>(rows), stage == ImportStage::Tables ? "records" : "lines");
         std::fflush(stderr);
     }
 
     void finish()
     {
-        if (m_enabled && !m_stage.isEmpty())
+        if (m_enabled && m_stage)
             std::fputc('\n', stderr);
-        m_stage.clear();
+        m_stage.reset();
     }
 
 private:
     bool m_enabled;
-    QString m_stage;
+    std::optional<ImportStage> m_stage;
     QElapsedTimer m_clock;
 };
 
@@ -339,7 +339,7 @@ int main(int argc, char *argv[])
     }
 
     ProgressLine progress(isatty(2) != 0);
-    const auto onProgress = [&progress](const QString &stage, qint64 rows) { progress.update(stage, rows); };
+    const auto onProgress = [&progress](ImportStage stage, qint64 rows) { progress.update(stage, rows); };
     ImportResult result;
     if (format) {
         quillmap::ToolImportInputs tool;

@@ -16,6 +16,8 @@
 #include <QProgressDialog>
 #include <QThread>
 
+#include <optional>
+
 namespace quillmap {
 
 namespace {
@@ -47,7 +49,7 @@ public:
         m_clock.start();
     }
 
-    void update(const QString &stage, qint64 rowsRead)
+    void update(ImportStage stage, qint64 rowsRead)
     {
         if (QThread::currentThread() != m_dialog.thread())
             return;
@@ -57,7 +59,8 @@ public:
             return;
         m_stage = stage;
         m_clock.restart();
-        m_dialog.setLabelText(tr("%1\n%2 rows read").arg(stage, QLocale().toString(rowsRead)));
+        m_dialog.setLabelText(
+            tr("%1\n%2 rows read").arg(importStageText(stage), QLocale().toString(rowsRead)));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
 
@@ -66,7 +69,7 @@ public:
 private:
     QProgressDialog m_dialog;
     QElapsedTimer m_clock;
-    QString m_stage;
+    std::optional<ImportStage> m_stage;
 };
 
 // An open-file dialog of the wizard: always started in the working directory.
@@ -112,7 +115,7 @@ LoadWizardResult runToolWizard(QWidget *parent, LoadWizardResult result, quillma
         quillmap::WaitCursor waitCursor;
         ImportProgressWindow progressWindow(parent);
         imported = quillmap::runToolImport(result.folder, inputs,
-                                           [&progressWindow](const QString &stage, qint64 rowsRead) {
+                                           [&progressWindow](ImportStage stage, qint64 rowsRead) {
                                                progressWindow.update(stage, rowsRead);
                                            });
         progressWindow.close();
@@ -218,7 +221,7 @@ LoadWizardResult runLoadWizard(QWidget *parent)
             imported.failure = ImportResult::Failure::WriteFailure;
             imported.errorText = unrecorded.message();
         } else {
-            imported = runImport(folder, inputs, [&progressWindow](const QString &stage, qint64 rowsRead) {
+            imported = runImport(folder, inputs, [&progressWindow](ImportStage stage, qint64 rowsRead) {
                 progressWindow.update(stage, rowsRead);
             });
         }

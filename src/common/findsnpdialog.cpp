@@ -13,7 +13,6 @@ FindSNPDialog::FindSNPDialog(QWidget *parent)
     const QRegularExpression name(QRegularExpression::anchoredPattern(QStringLiteral("\\S+")));
     lineEdit->setValidator(new QRegularExpressionValidator(name, this));
     connect(lineEdit, &QLineEdit::textChanged, this, &FindSNPDialog::enableOk);
-    acceptOnOk();
 }
 
 void FindSNPDialog::enableOk()

@@ -12,7 +12,7 @@ class ImageTitleDialog final : public FormDialog<Ui::imagetitle>
     Q_OBJECT
 
 public:
-    explicit ImageTitleDialog(QWidget *parent = nullptr);
+    using FormDialog::FormDialog;
 };
 
 } // namespace quillmap

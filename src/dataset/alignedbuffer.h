@@ -17,8 +17,9 @@ public:
 
     AlignedBuffer() = default;
     explicit AlignedBuffer(qint64 bytes)
-        : m_size(roundUp(bytes))
-        , m_data(m_size > 0 ? static_cast<char *>(std::aligned_alloc(size_t(Block), size_t(m_size))) : nullptr)
+        : m_size(roundUp(bytes)),
+          m_data(m_size > 0 ? static_cast<char *>(std::aligned_alloc(size_t(Block), size_t(m_size)))
+                            : nullptr)
     {
         if (m_size > 0 && !m_data)
             throw std::bad_alloc();

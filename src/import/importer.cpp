@@ -30,6 +30,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <memory>
@@ -162,15 +163,15 @@ private:
     QString outputPath(const char *name) const { return quillmap::files::datasetFilePath(m_folder, name); }
     bool writeFile(const char *name, QByteArrayView content);
 
-    void stage(const char *text)
+    void stage(ImportStage which)
     {
         if (m_progress)
-            m_progress(QString::fromLatin1(text), 0);
+            m_progress(which, 0);
     }
-    void tick(const char *text, qint64 rows)
+    void tick(ImportStage which, qint64 rows)
     {
         if (m_progress && (rows & ProgressMask) == 0)
-            m_progress(QString::fromLatin1(text), rows);
+            m_progress(which, rows);
     }
 
     bool pathsUsable();
@@ -202,7 +203,7 @@ private:
     bool buildGroups();
     bool buildGenes();
     template <typename Key, typename Gather, typename KeyText>
-    bool buildKeyedFile(const char *stageText, LineReader &input, const char *role, const QString &inputPath,
+    bool buildKeyedFile(ImportStage which, LineReader &input, const char *role, const QString &inputPath,
                         const char *name, Gather gather, KeyText keyText);
     void releaseRows();
     bool writeSummary();
@@ -351,7 +352,7 @@ bool Import::firstPass()
 bool Import::firstPassChecks()
 {
     using namespace quillmap::files;
-    stage(importstage::Results);
+    stage(ImportStage::Results);
     if (!writeFile(TraitList, {}) || !writeFile(SnpList, {}))
         return false;
     if (!notUtf16(m_results, "results", m_inputs.results)
@@ -417,7 +418,7 @@ bool Import::readResults()
             m_rows.append(trait, snp, stats.data() + j * width);
             if (m_rows.size() >= runRows && !spillFailed)
                 spillFailed = !spillRows();
-            tick(importstage::Results, ++stored);
+            tick(ImportStage::Results, ++stored);
         });
     };
     QByteArrayView line;
@@ -504,7 +505,7 @@ std::optional<bool> Import::readResultsInParallel(qint64 runRows)
                 / double(std::max<qint64>(info.size(), 1));
             if (m_rows.size() >= runRows && !spillRows())
                 return cannotWrite(m_spill.errorPath());
-            tick(importstage::Results, before + r);
+            tick(ImportStage::Results, before + r);
         }
         addLost(range->lostCount, range->lostFirst, before);
         if (range->error)
@@ -554,7 +555,7 @@ bool Import::readFedResults()
         m_rows.append(trait, snp, row.stats);
         if (m_rows.size() >= runRows && !spillRows())
             return cannotWrite(m_spill.errorPath());
-        tick(importstage::Results, n);
+        tick(ImportStage::Results, n);
     }
     if (!m_feed->finish()) {
         QByteArray line = m_feed->errorText().toUtf8();
@@ -630,7 +631,7 @@ bool Import::writeNameLists()
 
 bool Import::checkTraitInfo()
 {
-    stage(importstage::TraitInfo);
+    stage(ImportStage::TraitInfo);
     QByteArrayView line;
     qsizetype traitFields = 1;
     if (m_traitInfo.readLine(line))
@@ -642,7 +643,7 @@ bool Import::checkTraitInfo()
         ++n;
         if (line.count('\t') + 1 != traitFields)
             return invalid("error : " + number(n) + "th line has different column numbers!", true);
-        tick(importstage::TraitInfo, n);
+        tick(ImportStage::TraitInfo, n);
     }
     if (m_traitInfo.failed())
         return cannotRead("trait information", m_inputs.traitInfo);
@@ -653,7 +654,7 @@ bool Import::checkTraitInfo()
 bool Import::secondPass()
 {
     using namespace quillmap::files;
-    stage(importstage::SnpInfo);
+    stage(ImportStage::SnpInfo);
     if (!writeFile(TraitTable, {}) || !writeFile(TraitCounts, {}))
         return false;
     // The tables; when rows were spilled, first both sorted copies of them (the rows file
@@ -666,7 +667,7 @@ bool Import::secondPass()
         return false;
     if (!readSnpInfo())
         return false;
-    stage(importstage::Tables);
+    stage(ImportStage::Tables);
     return writeTables();
 }
 
@@ -688,7 +689,7 @@ bool Import::readSnpInfo()
                 const qint32 id = m_snpSet.find(name);
                 return id < 0 ? -1 : m_snpFinal[size_t(id)];
             },
-            m_snpCount, binning, [this](qint64 n) { tick(importstage::SnpInfo, n); });
+            m_snpCount, binning, [this](qint64 n) { tick(ImportStage::SnpInfo, n); });
         m_snpBins = std::move(binning.bins);
         m_snpSet.clear();
         m_snpFinal = {};
@@ -766,7 +767,7 @@ bool Import::writeTablesAtOnce(WriteTable writeTable)
             + helperWritten.load(std::memory_order_relaxed);
         while (m_progress && reported + ProgressMask + 1 <= total) {
             reported += ProgressMask + 1;
-            m_progress(QString::fromLatin1(importstage::Tables), reported);
+            m_progress(ImportStage::Tables, reported);
         }
     };
     QString failed;
@@ -996,7 +997,7 @@ bool Import::buildGroups()
             at = next;
         }
     };
-    return buildKeyedFile<QString>(importstage::Groups, m_groups, "trait group", m_inputs.groups,
+    return buildKeyedFile<QString>(ImportStage::Groups, m_groups, "trait group", m_inputs.groups,
                                    quillmap::files::GroupTraits, gather,
                                    [](const QString &group) { return group.toUtf8(); });
 }
@@ -1029,7 +1030,7 @@ bool Import::buildGenes()
         genes += '\t';
         genes += QString::number(endMb, 'g', 6).toStdString();
     };
-    return buildKeyedFile<qint32>(importstage::Genes, m_genes, "gene position", m_inputs.genes,
+    return buildKeyedFile<qint32>(ImportStage::Genes, m_genes, "gene position", m_inputs.genes,
                                   quillmap::files::BinGenes, gather, [](qint32 bin) { return number(bin); });
 }
 
@@ -1037,10 +1038,10 @@ bool Import::buildGenes()
 // (gather(line, lines) appends each entry led by a tab), then written a line per key in key
 // order, the key then its entries.
 template <typename Key, typename Gather, typename KeyText>
-bool Import::buildKeyedFile(const char *stageText, LineReader &input, const char *role,
-                            const QString &inputPath, const char *name, Gather gather, KeyText keyText)
+bool Import::buildKeyedFile(ImportStage which, LineReader &input, const char *role, const QString &inputPath,
+                            const char *name, Gather gather, KeyText keyText)
 {
-    stage(stageText);
+    stage(which);
     std::map<Key, std::string> lines;
     QByteArrayView line;
     input.readLine(line); // header
@@ -1049,7 +1050,7 @@ bool Import::buildKeyedFile(const char *stageText, LineReader &input, const char
     qint64 n = 0;
     while (input.readLine(line)) {
         gather(line, lines);
-        tick(stageText, ++n);
+        tick(which, ++n);
     }
     if (input.failed())
         return cannotRead(role, inputPath);
@@ -1241,6 +1242,18 @@ void setFreeDiskBytesForTesting(qint64 bytes)
 void setMaxResultRowsForTesting(qint64 rows)
 {
     g_maxRows = rows < 1 ? MaxRows : std::min(rows, MaxRows);
+}
+
+QString importStageText(ImportStage stage)
+{
+    // One text a stage, in the order ImportStage lists them (Genes last).
+    static constexpr const char *Texts[] = {
+        "Reading the association files",       "Reading the results file",
+        "Checking the trait information file", "Reading the SNP information file",
+        "Writing the result tables",           "Writing the trait groups",
+        "Writing the gene positions"};
+    static_assert(std::size(Texts) == std::size_t(ImportStage::Genes) + 1);
+    return QString::fromLatin1(Texts[std::size_t(stage)]);
 }
 
 QString lostValuesNotice(const QList<LostValues> &lost)

@@ -73,22 +73,19 @@ struct ImportResult {
 // first line, and the --neglog10 option that keeps such p-values. Lines end with "\n".
 QString lostValuesNotice(const QList<LostValues> &lost);
 
-// Called now and then while the builders run: a short stage text and the data lines read so far
-// in that stage. Runs on the importing thread.
-using ImportProgress = std::function<void(const QString &stage, qint64 rowsRead)>;
+// The stages of an import, in the order they run: Results to Genes (Groups and Genes only when
+// their file was chosen), led by ToolFiles in a tool import (reading the association files into
+// the files the import then reads).
+enum class ImportStage { ToolFiles, Results, TraitInfo, SnpInfo, Tables, Groups, Genes };
 
-// The stage texts passed to ImportProgress, in the order the stages run (the last two only when
-// their file was chosen). Each stage is announced once with 0 rows before its first line; then
-// the count goes up in steps of 65536 data lines (for Tables: records written to table1.dat and
-// table2.dat together, 2R in all).
-namespace importstage {
-inline constexpr char Results[] = "Reading the results file";
-inline constexpr char TraitInfo[] = "Checking the trait information file";
-inline constexpr char SnpInfo[] = "Reading the SNP information file";
-inline constexpr char Tables[] = "Writing the result tables";
-inline constexpr char Groups[] = "Writing the trait groups";
-inline constexpr char Genes[] = "Writing the gene positions";
-} // namespace importstage
+// A short text naming the stage for a progress display, e.g. "Reading the results file".
+QString importStageText(ImportStage stage);
+
+// Called now and then while the builders run: the stage and the data lines read so far in it.
+// Runs on the importing thread. Each stage is announced once with 0 rows before its first line;
+// then the count goes up in steps of 65536 data lines (for Tables: records written to table1.dat
+// and table2.dat together, 2R in all).
+using ImportProgress = std::function<void(ImportStage stage, qint64 rowsRead)>;
 
 // Runs the whole import into `folder` (which must exist): first pass, second pass, then the group
 // builder when inputs.groups is set and the gene builder when inputs.genes is set. Paths are

@@ -24,7 +24,8 @@ bool SpillFile::create(const QString &path)
     close();
     m_path = path;
     // O_EXCL: a name planted since the folder was cleared is never opened, nor a link followed.
-    m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                  0600);
     if (m_fd < 0)
         return false;
     m_bypassing = bypassPageCache(m_fd);
@@ -101,8 +102,8 @@ bool SpillFile::finishAppending()
 }
 
 SpillFile::Reader::Reader(SpillFile &file, qint64 windowBytes)
-    : m_file(file)
-    , m_window(windowBytes)
+    : m_file(file),
+      m_window(windowBytes)
 {
 }
 

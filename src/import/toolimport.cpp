@@ -728,7 +728,7 @@ ToolImportResult ToolImport::run()
     };
     try {
         if (m_progress)
-            m_progress(QString::fromLatin1(importstage::ToolFiles), 0);
+            m_progress(ImportStage::ToolFiles, 0);
         bool ok = readHeaders();
         // A trait information file given is read only after all the rows: refused before them.
         if (ok && !m_inputs.traitInfo.isEmpty() && !m_reader.open(m_inputs.traitInfo))

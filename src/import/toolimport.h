@@ -74,8 +74,4 @@ ToolImportResult runToolImport(const QString &folder, const ToolImportInputs &in
 // Lines end with "\n".
 QString toolImportReport(const ToolImportResult &result);
 
-namespace importstage {
-inline constexpr char ToolFiles[] = "Reading the association files";
-} // namespace importstage
-
 } // namespace quillmap

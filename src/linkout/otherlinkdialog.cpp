@@ -6,13 +6,7 @@
 
 namespace quillmap {
 
-OtherlinkDialog::OtherlinkDialog(QWidget *parent)
-    : FormDialog(parent)
-{
-    connect(okButton, &QPushButton::clicked, this, &OtherlinkDialog::okSlot);
-}
-
-void OtherlinkDialog::okSlot()
+void OtherlinkDialog::accept()
 {
     const QString text = lineEdit->text();
     if (!text.contains(QLatin1String(quillmap::SearchPlaceholder), Qt::CaseSensitive)) {
@@ -20,7 +14,7 @@ void OtherlinkDialog::okSlot()
         return;
     }
     linkout::setCustomTemplate(text);
-    accept();
+    FormDialog::accept();
 }
 
 } // namespace quillmap

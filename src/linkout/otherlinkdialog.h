@@ -12,10 +12,9 @@ class OtherlinkDialog final : public FormDialog<Ui::otherlinkDialog>
     Q_OBJECT
 
 public:
-    explicit OtherlinkDialog(QWidget *parent = nullptr);
+    using FormDialog::FormDialog;
 
-private:
-    void okSlot();
+    void accept() override;
 };
 
 } // namespace quillmap

@@ -293,9 +293,9 @@ void tst_HostileInput::resultsFileGrowsWhileImported()
     const QString folder = dir + QStringLiteral("/dataset");
     QVERIFY(QDir().mkpath(folder));
     int appended = 0;
-    const ImportResult result = runImport(folder, in, [&](const QString &stage, qint64) {
+    const ImportResult result = runImport(folder, in, [&](ImportStage stage, qint64) {
         QFile file(in.results);
-        if (stage != QLatin1String(importstage::Results) && file.open(QIODevice::Append)) {
+        if (stage != ImportStage::Results && file.open(QIODevice::Append)) {
             file.write("T3\trs1\t0.5\nT3\trs9\tNA\nbroken line\n");
             ++appended;
         }

@@ -440,8 +440,8 @@ void tst_Importer::snpHeaderChangedBetweenPasses()
     QVERIFY(dir.isValid());
     fillWithOldFiles(dir.path());
     const ImportInputs in = makeInputs(dir.path(), GoodResults, GoodSnps, GoodTraits);
-    const ImportResult result = runImport(dir.path(), in, [&](const QString &stage, qint64) {
-        if (stage == QLatin1String(importstage::SnpInfo))
+    const ImportResult result = runImport(dir.path(), in, [&](ImportStage stage, qint64) {
+        if (stage == ImportStage::SnpInfo)
             writeAll(in.snpInfo, "S\tchr\tpos\textra\nrs1\t1\t1.5\t0\nrs2\tX\t2.5\t0\n");
     });
     QVERIFY(result.failed);
@@ -919,24 +919,23 @@ void tst_Importer::progressStagesAndFolderMarkedWhileRunning()
                                        "T\nT0\nT1\nT2\nT3\nT4\nT5\nT6\n", GoodGroups, GoodGenes);
     writeAll(file(dir.path(), quillmap::files::Summary), "x\nx\nx\nx\nx\nTrait Num :\t 1\n");
 
-    QStringList stages;
+    QList<ImportStage> stages;
     qint64 largestResultsCount = 0;
     QByteArray lineSixWhileWriting;
-    const ImportResult result = runImport(dir.path(), in, [&](const QString &stage, qint64 n) {
+    const ImportResult result = runImport(dir.path(), in, [&](ImportStage stage, qint64 n) {
         if (stages.isEmpty() || stages.last() != stage) {
             QCOMPARE(n, qint64(0));
             stages << stage;
         }
-        if (stage == QLatin1String(importstage::Results))
+        if (stage == ImportStage::Results)
             largestResultsCount = qMax(largestResultsCount, n);
-        if (stage == QLatin1String(importstage::Tables) && lineSixWhileWriting.isNull())
+        if (stage == ImportStage::Tables && lineSixWhileWriting.isNull())
             lineSixWhileWriting = summaryLines(dir.path()).value(5);
     });
     QVERIFY2(!result.failed, qPrintable(result.errorText));
     QCOMPARE(stages,
-             (QStringList{QLatin1StringView(importstage::Results), QLatin1StringView(importstage::TraitInfo),
-                          QLatin1StringView(importstage::SnpInfo), QLatin1StringView(importstage::Tables),
-                          QLatin1StringView(importstage::Groups), QLatin1StringView(importstage::Genes)}));
+             (QList<ImportStage>{ImportStage::Results, ImportStage::TraitInfo, ImportStage::SnpInfo,
+                                 ImportStage::Tables, ImportStage::Groups, ImportStage::Genes}));
     QCOMPARE(largestResultsCount, qint64(65536));
     // An import cut short here would leave a folder that the startup dialog refuses.
     QVERIFY2(lineSixWhileWriting.contains("error"), lineSixWhileWriting.constData());
