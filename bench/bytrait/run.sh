@@ -8,8 +8,8 @@
 #       with 5,000. Timed K times each (default 5), offscreen: opening the dataset (the panel's
 #       construction, which loads the dataset tables), displaying the 5,000-row and the
 #       1,000,000-row trait (records, transform, thresholds, table, information and the whole
-#       plot at 1000 x 800), one sort of the 1M-row table by its first statistic and the
-#       progressive repaint after a resize. Then the loading of a dataset whose SNP
+#       plot at 1000 x 800), sorts of the 1M-row table by its first statistic, SNP name and
+#       first extra SNP column, the progressive repaint after a resize. Then the loading of a dataset whose SNP
 #       information file has N lines (default 10000000; generated once under the work folder,
 #       default /tmp/quillmap-bench-bytrait), with its peak resident memory: once without its
 #       SNP index cache (the first open, which builds it), then K times with it, then
@@ -108,6 +108,8 @@ awk -v snps="$snps" '
     $1 == "median" && $2 == "display-big"   { row("display " $4 "-row trait", $3 * 1000, 300, "ms") }
     $1 == "median" && $2 == "display-big-cpu" { printf "%-28s %8.3f ms (processor time)\n", "  its cpu time", $3 * 1000 }
     $1 == "median" && $2 == "sort-big"      { row("sort " $4 " rows", $3 * 1000, 300, "ms") }
+    $1 == "median" && $2 == "sort-name-big" { printf "%-28s %8.3f ms (no target)\n", "sort " $4 " rows by SNP name", $3 * 1000 }
+    $1 == "median" && $2 == "sort-field-big" { printf "%-28s %8.3f ms (no target)\n", "  by an extra SNP column", $3 * 1000 }
     $1 == "median" && $2 == "repaint-big"   { printf "%-28s %8.3f s  (no target)\n", "progressive repaint", $3 }
     $1 == "median" && $2 == "first-open-big-snp" { printf "%-28s %8.3f s  (no target)\n", "first open, " snps " SNPs", $3 }
     $1 == "peak-rss-mb-first-open"          { printf "%-28s %8d MB (no target)\n", "  its peak resident memory", $2 }
@@ -122,8 +124,8 @@ if grep -q '^baseline ' "$out"; then
     printf '\n%-28s %10s %10s %8s  (same rounds, alternating)\n' measure this baseline "this/base"
     awk '$1 == "median" { m[$2] = $3 } $1 == "baseline" { b[$2] = $3 }
         END {
-            split("open display-small display-big display-big-cpu sort-big repaint-big", names, " ")
-            for (i = 1; i <= 6; i++) {
+            n = split("open display-small display-big display-big-cpu sort-big sort-name-big sort-field-big repaint-big", names, " ")
+            for (i = 1; i <= n; i++) {
                 k = names[i]
                 if (k in b && b[k] > 0) printf "%-28s %8.1f ms %7.1f ms %8.2f\n", k, m[k] * 1000, b[k] * 1000, m[k] / b[k]
             }

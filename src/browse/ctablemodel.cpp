@@ -117,18 +117,34 @@ void CTableModel::sort(int column, Qt::SortOrder order)
         quillmap::orderByGenome(keys, column == 3, ascending, m_order.data());
     } else if (column >= 4 && column <= m + 3) {
         // SNP information fields that hold numbers sort by value.
-        std::vector<quillmap::FieldKey> keys;
-        keys.reserve(size_t(n));
+        std::vector<qint32> lines(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i)
-            keys.push_back(quillmap::fieldKey(tables.snpFields(lineOf(m_records[i])).value(column - 2)));
+            lines[size_t(i)] = lineOf(m_records[i]);
+        // As snpFields(line).value(column - 2), the SNP name being field 0 of the whole line;
+        // only that field is decoded.
+        std::vector<quillmap::FieldKey> keys(static_cast<size_t>(n));
+        tables.readSnpLines(lines, [&](size_t i, QByteArrayView line) {
+            for (int f = 1; f < column && !line.isEmpty(); ++f) {
+                const qsizetype tab = line.indexOf('\t');
+                line = tab < 0 ? QByteArrayView() : line.sliced(tab + 1);
+            }
+            const qsizetype tab = line.indexOf('\t');
+            keys[i] = quillmap::fieldKey(QString::fromUtf8(tab < 0 ? line : line.first(tab)));
+        });
         quillmap::orderByField(keys, ascending, m_order.data());
     } else if (text) {
+        std::vector<QString> snps;
+        if (column == 1) {
+            std::vector<qint32> indexes(static_cast<size_t>(n));
+            for (int i = 0; i < n; ++i)
+                indexes[size_t(i)] = m_records[i].snpIndex;
+            snps = tables.snpNamesOf(indexes);
+        }
         std::vector<std::pair<QString, int>> keyed;
         keyed.reserve(size_t(n));
         for (int i = 0; i < n; ++i) {
-            const RowRecord &row = m_records[i];
-            keyed.emplace_back(column == 0 ? tables.traitNames.value(row.traitIndex)
-                                           : tables.snpNames.value(row.snpIndex),
+            keyed.emplace_back(column == 0 ? tables.traitNames.value(m_records[i].traitIndex)
+                                           : std::move(snps[size_t(i)]),
                                i);
         }
         std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto &a, const auto &b) {

@@ -54,6 +54,22 @@ double DatasetTables::snpPosition(int line) const
     return m_snp ? m_snp->position(line) : 0.0;
 }
 
+std::vector<QString> DatasetTables::snpNamesOf(const std::vector<qint32> &snpIndexes) const
+{
+    return m_snp ? m_snp->names(snpIndexes) : std::vector<QString>(snpIndexes.size());
+}
+
+void DatasetTables::readSnpLines(const std::vector<qint32> &lines,
+                                 const std::function<void(size_t, QByteArrayView)> &use) const
+{
+    if (m_snp) {
+        m_snp->readLines(lines, use);
+        return;
+    }
+    for (size_t k = 0; k < lines.size(); ++k)
+        use(k, QByteArrayView());
+}
+
 int DatasetTables::snpIndexOf(const QString &snpName) const
 {
     // SNPlist.dat is sorted by the same plain string order.

@@ -11,6 +11,7 @@
 
 #include "dataset/snpinfoindex.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -62,6 +63,13 @@ public:
     QString snpLineText(int line) const;
     int snpChromosome(int line) const;  // 23 for "X"; 0 outside the file
     double snpPosition(int line) const; // Mb; 0 outside the file
+
+    // Many at once, for a sort over a whole trait: read in file order, a few large reads
+    // instead of one a line. The names of `snpIndexes` (empty for an index out of range), and
+    // the data lines `lines` handed to `use` with their place in `lines` (empty outside the file).
+    std::vector<QString> snpNamesOf(const std::vector<qint32> &snpIndexes) const;
+    void readSnpLines(const std::vector<qint32> &lines,
+                      const std::function<void(size_t, QByteArrayView)> &use) const;
 
     // SNP index (line of SNPlist.dat) of an exact name; -1 when absent.
     int snpIndexOf(const QString &snpName) const;

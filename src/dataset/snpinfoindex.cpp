@@ -3,6 +3,7 @@
 #include "dataset/atomicfile.h"
 #include "dataset/chromosome.h"
 #include "import/linereader.h"
+#include "import/positionedio.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <numeric>
 
 namespace quillmap {
 
@@ -173,6 +175,39 @@ Layout layoutOf(qint64 lines, qint64 names, qint64 slotCount, qint64 decoded, qi
     return l;
 }
 
+// A byte range [begin, end) of the cache file.
+struct ByteRange {
+    qint64 begin = 0;
+    qint64 end = 0;
+};
+
+// Reads `ranges` of the file `fd` in their order, ranges less than MergeGap apart in one read of
+// at most MergeMost bytes (a read costs about as much as copying 8 KiB), and hands range k's
+// bytes to use(k, bytes): empty when the read failed.
+template <typename Use>
+void readRanges(int fd, const std::vector<ByteRange> &ranges, Use use)
+{
+    constexpr qint64 MergeGap = 8 * 1024;
+    constexpr qint64 MergeMost = 1024 * 1024;
+    QByteArray buffer;
+    size_t i = 0;
+    while (i < ranges.size()) {
+        const qint64 start = ranges[i].begin;
+        qint64 end = ranges[i].end;
+        size_t j = i + 1;
+        while (j < ranges.size() && ranges[j].begin >= start && ranges[j].begin <= end + MergeGap
+               && std::max(end, ranges[j].end) - start <= MergeMost)
+            end = std::max(end, ranges[j++].end);
+        buffer.resize(end - start);
+        const bool ok = readAt(fd, buffer.data(), end - start, start);
+        for (; i < j; ++i)
+            use(i,
+                ok ? QByteArrayView(buffer.constData() + (ranges[i].begin - start),
+                                    ranges[i].end - ranges[i].begin)
+                   : QByteArrayView());
+    }
+}
+
 } // namespace
 
 SnpInfoIndex::~SnpInfoIndex() = default;
@@ -209,6 +244,8 @@ bool SnpInfoIndex::attach(const uchar *base, qint64 size)
     m_slots = reinterpret_cast<const qint32 *>(at(l.slotTable));
     m_lineOf = reinterpret_cast<const qint32 *>(at(l.lineOf));
     m_text = reinterpret_cast<const char *>(at(l.text));
+    m_offsetsAt = l.offsets;
+    m_textAt = l.text;
     m_decodedLines.clear();
     m_tabbedNames.clear();
     const qint32 *decoded = reinterpret_cast<const qint32 *>(at(l.decoded));
@@ -217,7 +254,7 @@ bool SnpInfoIndex::attach(const uchar *base, qint64 size)
         // The import reads names as UTF-8 and lists bytes that are not UTF-8 by their decoded
         // text in SNPlist.dat; such a name is found by that text, the last line winning.
         if (line >= 0 && line < m_lineCount)
-            m_decodedLines.insert(QString::fromUtf8(nameOfLine(lineText(line))).toUtf8(), line);
+            m_decodedLines.insert(QString::fromUtf8(nameOfLine(imageText(line))).toUtf8(), line);
     }
     const qint64 *tabbed = reinterpret_cast<const qint64 *>(at(l.tabbed));
     for (qint64 k = 0; k < h.tabbedCount; ++k)
@@ -225,7 +262,7 @@ bool SnpInfoIndex::attach(const uchar *base, qint64 size)
     return true;
 }
 
-QByteArrayView SnpInfoIndex::lineText(qint64 line) const
+QByteArrayView SnpInfoIndex::imageText(qint64 line) const
 {
     if (line < 0 || line >= m_lineCount)
         return QByteArrayView();
@@ -234,6 +271,57 @@ QByteArrayView SnpInfoIndex::lineText(qint64 line) const
     if (start < 0 || start > end || end > m_textBytes)
         return QByteArrayView();
     return QByteArrayView(m_text + start, end - start);
+}
+
+QByteArray SnpInfoIndex::lineText(qint64 line) const
+{
+    if (!m_file)
+        return imageText(line).toByteArray();
+    if (line < 0 || line >= m_lineCount)
+        return QByteArray();
+    qint64 bounds[2];
+    if (!readAt(m_file->handle(), bounds, sizeof bounds, m_offsetsAt + 8 * line))
+        return QByteArray();
+    const auto [start, end] = bounds;
+    if (start < 0 || start > end || end > m_textBytes)
+        return QByteArray();
+    QByteArray text(end - start, Qt::Uninitialized);
+    return readAt(m_file->handle(), text.data(), text.size(), m_textAt + start) ? text : QByteArray();
+}
+
+void SnpInfoIndex::readLines(const std::vector<qint32> &lines,
+                             const std::function<void(size_t, QByteArrayView)> &use) const
+{
+    if (!m_file) {
+        for (size_t k = 0; k < lines.size(); ++k)
+            use(k, imageText(lines[k]));
+        return;
+    }
+    // In file order, so that nearby lines share a read: (line, place) pairs sort by line.
+    std::vector<std::pair<qint32, size_t>> order;
+    order.reserve(lines.size());
+    for (size_t k = 0; k < lines.size(); ++k) {
+        if (lines[k] >= 0 && lines[k] < m_lineCount)
+            order.emplace_back(lines[k], k);
+        else
+            use(k, QByteArrayView());
+    }
+    std::sort(order.begin(), order.end());
+    // The lines' starts first (each with the next, its end), then their text.
+    std::vector<ByteRange> ranges(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        ranges[i] = {m_offsetsAt + 8 * qint64(order[i].first), m_offsetsAt + 8 * qint64(order[i].first) + 16};
+    readRanges(m_file->handle(), ranges, [&](size_t i, QByteArrayView bounds) {
+        qint64 start = -1, end = -1;
+        if (bounds.size() == 16) {
+            std::memcpy(&start, bounds.data(), 8);
+            std::memcpy(&end, bounds.data() + 8, 8);
+        }
+        if (start < 0 || start > end || end > m_textBytes)
+            start = end = 0; // read as an empty line
+        ranges[i] = {m_textAt + start, m_textAt + end};
+    });
+    readRanges(m_file->handle(), ranges, [&](size_t i, QByteArrayView text) { use(order[i].second, text); });
 }
 
 int SnpInfoIndex::chromosome(qint64 line) const
@@ -256,9 +344,23 @@ qint32 SnpInfoIndex::lineOfName(qint64 snpIndex) const
 
 QString SnpInfoIndex::name(qint64 snpIndex) const
 {
+    return nameIn(snpIndex, lineText(lineOfName(snpIndex)));
+}
+
+std::vector<QString> SnpInfoIndex::names(const std::vector<qint32> &snpIndexes) const
+{
+    std::vector<qint32> lines(snpIndexes.size());
+    for (size_t k = 0; k < lines.size(); ++k)
+        lines[k] = lineOfName(snpIndexes[k]);
+    std::vector<QString> names(snpIndexes.size());
+    readLines(lines, [&](size_t k, QByteArrayView line) { names[k] = nameIn(snpIndexes[k], line); });
+    return names;
+}
+
+QString SnpInfoIndex::nameIn(qint64 snpIndex, QByteArrayView line) const
+{
     // The line found for a name starts with that name's bytes (or, for a name that is not UTF-8,
     // with bytes that decode to the same text), so the list itself need not be kept.
-    const QByteArrayView line = lineText(lineOfName(snpIndex));
     const auto tabbed = m_tabbedNames.constFind(snpIndex);
     const QByteArrayView bytes = tabbed == m_tabbedNames.cend()
         ? nameOfLine(line)
@@ -268,7 +370,8 @@ QString SnpInfoIndex::name(qint64 snpIndex) const
 
 bool SnpInfoIndex::lineHasName(qint32 line, QByteArrayView name) const
 {
-    const QByteArrayView text = lineText(line);
+    const QByteArray read = m_file ? lineText(line) : QByteArray();
+    const QByteArrayView text = m_file ? QByteArrayView(read) : imageText(line);
     return text.startsWith(name) && (text.size() == name.size() || text.at(name.size()) == '\t');
 }
 
@@ -399,7 +502,7 @@ struct SnpInfoIndexBuilder {
         // Name -> line, the last line of a repeated name winning.
         const quint64 mask = quint64(slotCount) - 1;
         for (qint64 i = 0; i < lines; ++i) {
-            const QByteArrayView name = nameOfLine(index->lineText(i));
+            const QByteArrayView name = nameOfLine(index->imageText(i));
             const quint64 hash = hashName(name);
             const qint32 tag = qint32(quint32(hash >> 32));
             quint64 slot = hash & mask;
@@ -567,11 +670,12 @@ SnpNameList::SnpNameList(std::shared_ptr<const SnpInfoIndex> index)
 
 QStringList SnpNameList::toStringList() const
 {
-    QStringList names;
-    names.reserve(size());
-    for (qsizetype i = 0; i < size(); ++i)
-        names.append(at(i));
-    return names;
+    if (!m_index)
+        return QStringList();
+    std::vector<qint32> indexes(static_cast<size_t>(size()));
+    std::iota(indexes.begin(), indexes.end(), 0);
+    const std::vector<QString> read = m_index->names(indexes);
+    return QStringList(read.begin(), read.end());
 }
 
 } // namespace quillmap

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <vector>
@@ -22,7 +23,10 @@ namespace quillmap {
 // file is gzipped), the parsed chromosome and position columns, the name hash table and the
 // SNPlist.dat index -> line table. Later opens map that file instead of reading anything, so a
 // dataset of tens of millions of SNPs opens in well under a second and its pages are only read
-// when a line is used.
+// when a line is used. The line starts and the text, the larger part, are read from the file
+// rather than through the map: for every page a lookup touches the kernel maps the 64 KiB
+// around it, so a region's few thousand lines scattered over the file would otherwise keep
+// hundreds of megabytes resident.
 //
 // The cache names the size, modification time and a hash of the first and last 64 KiB of both
 // the SNP information file and SNPlist.dat it was built from; any difference, or a cache that
@@ -57,14 +61,23 @@ public:
     // First SNP index of SNPlist.dat that names no line of the SNP information file; -1 if none.
     qint64 firstUnlistedName() const { return m_firstUnlisted; }
 
-    // Data line `line` as read, without its line end; empty outside the file.
-    QByteArrayView lineText(qint64 line) const;
+    // Data line `line` as read, without its line end; empty outside the file (or when the
+    // cache cannot be read).
+    QByteArray lineText(qint64 line) const;
+    // The data lines `lines` (any order; a line outside the file is empty), each handed to
+    // `use` with its place in `lines`, in no particular order: read in file order a few large
+    // reads at a time, for a scan over a whole trait where one read a line would cost more
+    // than the scan.
+    void readLines(const std::vector<qint32> &lines,
+                   const std::function<void(size_t, QByteArrayView)> &use) const;
     int chromosome(qint64 line) const;  // 23 for "X"; 0 outside the file
     double position(qint64 line) const; // Mb; 0 outside the file
     // Data line of SNP index `snpIndex`; -1 when out of range or without a line.
     qint32 lineOfName(qint64 snpIndex) const;
     // Line `snpIndex` of SNPlist.dat, decoded as UTF-8; empty when out of range.
     QString name(qint64 snpIndex) const;
+    // name() of each of `snpIndexes`, read as readLines() reads.
+    std::vector<QString> names(const std::vector<qint32> &snpIndexes) const;
     // Last data line whose SNP name is `name` (UTF-8 bytes, or the decoded text of a name that
     // is not UTF-8); -1 when there is none.
     qint32 findLine(QByteArrayView name) const;
@@ -78,8 +91,14 @@ private:
     // Points the arrays into `base` after checking its header and layout; false when damaged.
     bool attach(const uchar *base, qint64 size);
     bool lineHasName(qint32 line, QByteArrayView name) const;
+    // Line `line` through the pointers: the image in memory, or the map while it is attached.
+    QByteArrayView imageText(qint64 line) const;
+    // The name of `snpIndex` within its data line `line`.
+    QString nameIn(qint64 snpIndex, QByteArrayView line) const;
 
     std::unique_ptr<QFile> m_file;     // the mapped cache, or null
+    qint64 m_offsetsAt = 0;            // where the line starts lie in the cache file
+    qint64 m_textAt = 0;               // where the text lies in the cache file
     std::unique_ptr<quint64[]> m_heap; // the image when it could not be cached
     qint64 m_lineCount = 0;
     qint64 m_nameCount = 0;

@@ -138,6 +138,7 @@ void TestCTableModel::sortByColumn_data()
     QTest::addColumn<QList<int>>("order");
     QTest::newRow("trait name, equal names keep their order") << 0 << true << QList<int>{1, 0, 2};
     QTest::newRow("trait name descending") << 0 << false << QList<int>{0, 2, 1};
+    QTest::newRow("SNP name descending") << 1 << false << QList<int>{2, 1, 0};
     QTest::newRow("chromosome, X as 23") << 2 << false << QList<int>{2, 1, 0};
     QTest::newRow("position in genome order, X last") << 3 << true << QList<int>{0, 1, 2};
     QTest::newRow("extra SNP column") << 4 << false << QList<int>{2, 1, 0};

@@ -446,6 +446,13 @@ void TestDatasetLoader::snpInfoCache()
     QCOMPARE(t.snpLine(QStringLiteral("rs3")), 2);
     QCOMPARE(t.snpChromosome(2), 23);
     QCOMPARE(t.snpPosition(0), 12.5);
+    // Many at once, as a sort reads them: in any order, out of range empty.
+    QCOMPARE(t.snpNamesOf({2, 7, 0}),
+             (std::vector<QString>{QStringLiteral("rs3"), QString(), QStringLiteral("rs1")}));
+    std::vector<QString> lines(4);
+    t.readSnpLines({1, -1, 0, 3}, [&](size_t k, QByteArrayView text) { lines[k] = QString::fromUtf8(text); });
+    QCOMPARE(lines, (std::vector<QString>{t.snpLineText(1), QString(), t.snpLineText(0), QString()}));
+    QVERIFY(lines[0].startsWith(QStringLiteral("rs2\t2\t10.5\t")));
 }
 
 QTEST_GUILESS_MAIN(TestDatasetLoader)
