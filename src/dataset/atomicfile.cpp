@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@ namespace quillmap {
 namespace {
 
 constexpr qsizetype BufferBytes = qsizetype(1) << 20;
+constexpr qint64 BlockBufferBytes = qint64(4) << 20;
 
 } // namespace
 
@@ -35,7 +37,7 @@ bool AtomicFile::fail(const QString &what, int error)
     return false;
 }
 
-bool AtomicFile::open()
+bool AtomicFile::open(Cache cache)
 {
     discard();
     m_error.clear();
@@ -58,6 +60,10 @@ bool AtomicFile::open()
         if (fd >= 0) {
             m_fd = fd;
             m_temporary = encoded;
+            if (cache == Cache::Bypass && bypassPageCache(fd)) {
+                m_bypassing = true;
+                m_blocks = AlignedBuffer(BlockBufferBytes);
+            }
             return true;
         }
         if (errno != EEXIST)
@@ -72,10 +78,17 @@ bool AtomicFile::writeOut(const char *data, qsizetype size)
     // in the kernel copying it into the page cache.
     constexpr qsizetype MostPerWrite = qsizetype(1) << 20;
     while (size > 0) {
-        const ssize_t written = ::write(m_fd, data, size_t(std::min(size, MostPerWrite)));
+        const ssize_t written = ::write(m_fd, data,
+                                        size_t(m_bypassing ? size : std::min(size, MostPerWrite)));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
+            // A file system may take O_DIRECT and still refuse these blocks: the cache then.
+            if (errno == EINVAL && m_bypassing) {
+                usePageCache(m_fd);
+                m_bypassing = false;
+                continue;
+            }
             return fail(QStringLiteral("cannot write %1").arg(m_path), errno);
         }
         if (written == 0)
@@ -92,6 +105,22 @@ bool AtomicFile::write(QByteArrayView bytes)
         return false;
     if (m_fd < 0)
         return fail(QStringLiteral("cannot write %1").arg(m_path), EBADF);
+    if (m_blocks.size() > 0) {
+        m_length += bytes.size();
+        while (!bytes.isEmpty()) {
+            const qsizetype take = qsizetype(
+                std::min<qint64>(bytes.size(), m_blocks.size() - m_blocksFilled));
+            std::memcpy(m_blocks.data() + m_blocksFilled, bytes.data(), size_t(take));
+            m_blocksFilled += take;
+            bytes = bytes.sliced(take);
+            if (m_blocksFilled == m_blocks.size()) {
+                m_blocksFilled = 0;
+                if (!writeOut(m_blocks.data(), qsizetype(m_blocks.size())))
+                    return false;
+            }
+        }
+        return true;
+    }
     if (qsizetype(m_buffer.size()) + bytes.size() > BufferBytes) {
         if (!flush())
             return false;
@@ -106,6 +135,16 @@ bool AtomicFile::flush()
 {
     if (failed())
         return false;
+    if (m_blocks.size() > 0) {
+        // Whole blocks only; the rest waits for more bytes or for commit().
+        const qint64 whole = AlignedBuffer::roundDown(m_blocksFilled);
+        if (whole == 0)
+            return true;
+        const bool written = writeOut(m_blocks.data(), qsizetype(whole));
+        std::memmove(m_blocks.data(), m_blocks.data() + whole, size_t(m_blocksFilled - whole));
+        m_blocksFilled -= whole;
+        return written;
+    }
     if (m_buffer.empty())
         return true;
     const bool written = writeOut(m_buffer.data(), qsizetype(m_buffer.size()));
@@ -120,6 +159,17 @@ bool AtomicFile::commit()
     if (!flush()) {
         discard();
         return false;
+    }
+    if (m_blocks.size() > 0) {
+        const qint64 tail = AlignedBuffer::roundUp(m_blocksFilled);
+        std::memset(m_blocks.data() + m_blocksFilled, 0, size_t(tail - m_blocksFilled));
+        if ((tail > 0 && !writeOut(m_blocks.data(), qsizetype(tail)))
+            || ::ftruncate(m_fd, off_t(m_length)) != 0) {
+            fail(QStringLiteral("cannot write %1").arg(m_path), errno);
+            discard();
+            return false;
+        }
+        m_blocksFilled = 0;
     }
     const QByteArray destination = QFile::encodeName(m_path);
     // A regular file being replaced keeps its permissions; a link or a new name gets the
@@ -170,6 +220,10 @@ void AtomicFile::discard()
     }
     m_buffer.clear();
     m_buffer.shrink_to_fit();
+    m_blocks = AlignedBuffer();
+    m_blocksFilled = 0;
+    m_length = 0;
+    m_bypassing = false;
 }
 
 bool AtomicFile::writeWhole(const QString &path, QByteArrayView content, QString *error)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dataset/alignedbuffer.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -26,8 +28,13 @@ public:
     AtomicFile(const AtomicFile &) = delete;
     AtomicFile &operator=(const AtomicFile &) = delete;
 
+    // Whether the new content passes through the page cache. Bypass is for files far larger than
+    // the memory meant for them, which caching would only push other files out for; where the
+    // file system cannot bypass it, the file is written as usual.
+    enum class Cache { Use, Bypass };
+
     // Creates the temporary file; false (with errorString()) when the folder cannot take it.
-    bool open();
+    bool open(Cache cache = Cache::Use);
     // Buffered: bytes may reach the disk only at a later write, flush() or commit(). False once
     // anything failed.
     bool write(QByteArrayView bytes);
@@ -59,6 +66,12 @@ private:
     QByteArray m_temporary; // encoded name of the temporary file, empty when none
     int m_fd = -1;
     std::string m_buffer;
+    // Bypassing the page cache: whole blocks go out from here, and the last one, filled with
+    // zeros, at commit(), which then cuts the file to its length.
+    AlignedBuffer m_blocks;
+    qint64 m_blocksFilled = 0;
+    qint64 m_length = 0;
+    bool m_bypassing = false; // the descriptor is open with O_DIRECT
     QString m_error;
 };
 

@@ -193,9 +193,10 @@ private:
     bool secondPass();
     bool readSnpInfo();
     bool writeTables();
-    bool writeHeldTables();
+    template <typename WriteTable>
+    bool writeTablesAtOnce(WriteTable writeTable);
     QString writeHeldTable(bool byTrait, std::atomic<qint64> &written) const;
-    bool writeSpilledTables();
+    QString writeSpilledTable(bool byTrait, std::atomic<qint64> &written);
     bool writeClusterTables();
     bool spillRows();
     bool diskHasRoom(qint64 needed);
@@ -378,14 +379,15 @@ qint64 Import::rowsPerRun(int width) const
     return std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(width));
 }
 
-// Rows of a run sorted after the spill: the run and its sorted copy take half the limit.
+// Rows of a run sorted after the spill: the run and its two sorted copies take three eighths of
+// the limit, the name lists, indexes and bins the rest.
 qint64 Import::rowsPerSortedRun() const
 {
     if (g_memoryRows > 0)
         return g_sortRows > 0 ? g_sortRows : g_memoryRows;
     const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
     return std::max<qint64>(qint64(1) << 16,
-                            memory / 2 / (2 * quillmap::RunSpill::rowBytes(m_extraStats + 1)));
+                            memory / 8 * 3 / (3 * quillmap::RunSpill::rowBytes(m_extraStats + 1)));
 }
 
 // Lines are parsed in batches and their names looked up afterwards, in line order (see
@@ -613,7 +615,7 @@ bool Import::writeNameLists()
             return false;
     }
     if (m_spill.active()) {
-        // The rows still held make the last run when it fits beside its sorted copy; otherwise
+        // The rows still held make the last run when it fits beside its sorted copies; otherwise
         // they join the spilled rows, which take their indexes when they are sorted.
         if (m_rows.size() > rowsPerSortedRun() && !spillRows())
             return cannotWrite(m_spill.errorPath());
@@ -723,14 +725,20 @@ bool Import::writeTables()
 {
     if (finishing())
         return writeClusterTables();
-    if (m_spill.active())
-        return writeSpilledTables();
-    return writeHeldTables();
+    if (!m_spill.active())
+        return writeTablesAtOnce(
+            [this](bool byTrait, std::atomic<qint64> &written) { return writeHeldTable(byTrait, written); });
+    if (!m_spill.sortRuns(m_rows, rowsPerSortedRun(), m_snpBins, m_traitNames.size()))
+        return cannotWrite(m_spill.errorPath());
+    return writeTablesAtOnce(
+        [this](bool byTrait, std::atomic<qint64> &written) { return writeSpilledTable(byTrait, written); });
 }
 
-// Held rows: both tables at once, table2.dat on a second thread. Progress is still reported
-// here, on the importing thread, at every 65536 records of both tables together.
-bool Import::writeHeldTables()
+// Both tables at once, table2.dat on a second thread: writeTable(byTrait, written) writes one
+// and says which path failed, if any. Progress is still reported here, on the importing thread,
+// at every 65536 records of both tables together.
+template <typename WriteTable>
+bool Import::writeTablesAtOnce(WriteTable writeTable)
 {
     std::atomic<qint64> helperWritten{0};
     std::atomic<bool> helperDone{false};
@@ -738,7 +746,7 @@ bool Import::writeHeldTables()
     std::exception_ptr helperException;
     std::thread helper([&] {
         try {
-            helperFailed = writeHeldTable(false, helperWritten);
+            helperFailed = writeTable(false, helperWritten);
         } catch (...) {
             helperException = std::current_exception();
         }
@@ -765,7 +773,7 @@ bool Import::writeHeldTables()
     QString failed;
     std::exception_ptr ownException;
     try {
-        failed = writeHeldTable(true, ownWritten);
+        failed = writeTable(true, ownWritten);
     } catch (...) {
         ownException = std::current_exception();
     }
@@ -855,47 +863,41 @@ QString Import::writeHeldTable(bool byTrait, std::atomic<qint64> &written) const
     return {};
 }
 
-// The spilled rows: each run sorted both ways, then every table written key by key from the runs.
-bool Import::writeSpilledTables()
+// table1.dat and ID_Line.dat (byTrait) or table2.dat and Pos_Line.dat from the sorted runs of
+// the spilled rows; the path that could not be written, or nothing.
+QString Import::writeSpilledTable(bool byTrait, std::atomic<qint64> &written)
 {
     using namespace quillmap::files;
-    if (!m_spill.sortRuns(m_rows, rowsPerSortedRun(), m_snpBins, m_traitNames.size()))
-        return cannotWrite(m_spill.errorPath());
-    qint64 written = 0; // records of both tables, for progress
     const qint64 recordBytes = quillmap::recordSize(m_extraStats);
-    for (const bool byTrait : {true, false}) {
-        OutputFile table(outputPath(byTrait ? TraitTable : BinTable));
-        OutputFile lines(outputPath(byTrait ? TraitCounts : BinCounts));
-        if (!table.open())
-            return cannotWrite(table.path());
-        if (!lines.open())
-            return cannotWrite(lines.path());
-        bool tableWritten = true;
-        const bool merged = m_spill.merge(byTrait, [&](QByteArrayView records) {
-            const qint64 before = written;
-            written += records.size() / recordBytes;
-            if (m_progress && (before >> 16) != (written >> 16))
-                m_progress(ImportStage::Tables, written & ~ProgressMask);
-            tableWritten = table.write(records);
-            return tableWritten;
-        });
-        if (!merged)
-            return cannotWrite(tableWritten ? m_spill.errorPath() : table.path());
-        const std::vector<qint64> &counts = m_spill.counts(byTrait);
-        for (size_t k = 0; k < counts.size(); ++k) {
-            if (counts[k] == 0)
-                continue;
-            lines.write(byTrait ? m_traitNames.at(qint64(k)) : number(qint64(k) - 32768));
-            lines.write('\t');
-            lines.write(number(counts[k]));
-            lines.write('\n');
-        }
-        if (!table.commit())
-            return cannotWrite(table.path());
-        if (!lines.commit())
-            return cannotWrite(lines.path());
+    OutputFile table(outputPath(byTrait ? TraitTable : BinTable));
+    OutputFile lines(outputPath(byTrait ? TraitCounts : BinCounts));
+    // Tables of rows that did not fit the memory limit do not fit the page cache either.
+    if (!table.open(OutputFile::Cache::Bypass))
+        return table.path();
+    if (!lines.open())
+        return lines.path();
+    bool tableWritten = true;
+    const bool merged = m_spill.merge(byTrait, [&](QByteArrayView records) {
+        written.fetch_add(records.size() / recordBytes, std::memory_order_relaxed);
+        tableWritten = table.write(records);
+        return tableWritten;
+    });
+    if (!merged)
+        return tableWritten ? m_spill.runPath(byTrait) : table.path();
+    const std::vector<qint64> &counts = m_spill.counts(byTrait);
+    for (size_t k = 0; k < counts.size(); ++k) {
+        if (counts[k] == 0)
+            continue;
+        lines.write(byTrait ? m_traitNames.at(qint64(k)) : number(qint64(k) - 32768));
+        lines.write('\t');
+        lines.write(number(counts[k]));
+        lines.write('\n');
     }
-    return true;
+    if (!table.commit())
+        return table.path();
+    if (!lines.commit())
+        return lines.path();
+    return {};
 }
 
 // The tables the place steps wrote, renamed into the folder, and their counts.

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace quillmap {
 
 namespace {
@@ -12,7 +16,14 @@ constexpr qint64 FirstRows = 256; // rows of a first chunk, before it doubles
 
 void RowStore::reset(int statsPerRow)
 {
+    const bool released = !m_chunks.empty();
     m_chunks.clear();
+#ifdef __GLIBC__
+    // Chunks below the allocator's map threshold come from the heap, which keeps them once
+    // freed: a run's worth of rows would stay resident beside the next run and its sorted copies.
+    if (released)
+        malloc_trim(0);
+#endif
     m_size = 0;
     m_capacity = 0;
     m_lastRows = 0;

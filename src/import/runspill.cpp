@@ -1,7 +1,6 @@
 #include "import/runspill.h"
 
 #include "dataset/resultrecord.h"
-#include "import/positionedio.h"
 #include "import/rowstore.h"
 
 #include <QDir>
@@ -9,11 +8,11 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <thread>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace quillmap {
@@ -24,7 +23,8 @@ constexpr char RowsKind[] = "rows";
 constexpr char TraitKind[] = "trait";
 constexpr char BinKind[] = "bin";
 constexpr const char *Kinds[3] = {RowsKind, TraitKind, BinKind};
-constexpr qint64 CopyBytes = qint64(4) << 20; // a merge's reads and writes
+constexpr qint64 CopyBytes = qint64(4) << 20;     // a merge's reads and writes
+constexpr qint64 LeastWindow = qint64(256) << 10; // a merge's reads of one run, at the least
 constexpr size_t Bins = 65536;
 
 inline void putWord(char *p, quint32 word)
@@ -47,6 +47,31 @@ inline void encodeRow(char *out, qint32 trait, qint32 snp, const float *stats, i
     }
 }
 
+// f(0) on this thread and f(1) on another, at once; an exception of either is rethrown here.
+template <typename F>
+void inParallel(F &&f)
+{
+    std::exception_ptr other;
+    std::thread helper([&] {
+        try {
+            f(1);
+        } catch (...) {
+            other = std::current_exception();
+        }
+    });
+    std::exception_ptr own;
+    try {
+        f(0);
+    } catch (...) {
+        own = std::current_exception();
+    }
+    helper.join();
+    if (own)
+        std::rethrow_exception(own);
+    if (other)
+        std::rethrow_exception(other);
+}
+
 } // namespace
 
 struct RunSpill::Columns {
@@ -63,18 +88,12 @@ RunSpill::~RunSpill()
 
 void RunSpill::clear()
 {
-    for (int k = 0; k < 3; ++k) {
-        if (m_fds[k] < 0)
-            continue;
-        ::close(m_fds[k]);
-        m_fds[k] = -1;
-        QFile::remove(filePath(Kinds[k]));
-    }
+    for (SpillFile &file : m_files)
+        file.close();
     m_blocks.clear();
     m_runs.clear();
     m_traitCounts = {};
     m_binCounts = {};
-    m_sortedBytes[0] = m_sortedBytes[1] = 0;
     m_spilled = 0;
 }
 
@@ -104,13 +123,10 @@ bool RunSpill::fail(const QString &path)
     return false;
 }
 
-bool RunSpill::openFile(int which, int flags)
+bool RunSpill::openFile(int which)
 {
     const QString path = filePath(Kinds[which]);
-    // O_EXCL: a name planted since start() is never opened, nor a link followed.
-    m_fds[which] = ::open(QFile::encodeName(path).constData(),
-                          flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    return m_fds[which] >= 0 || fail(path);
+    return m_files[which].create(path) || fail(path);
 }
 
 bool RunSpill::addRows(const RowStore &rows)
@@ -118,20 +134,21 @@ bool RunSpill::addRows(const RowStore &rows)
     const qint64 n = rows.size();
     if (n == 0)
         return true;
-    if (m_fds[0] < 0 && !openFile(0, O_RDWR))
+    if (!m_files[0].isOpen() && !openFile(0))
         return false;
-    const qint64 base = m_blocks.empty()
-        ? 0
-        : m_blocks.back().first + m_blocks.back().second * rowBytes(m_statsPerRow);
+    const qint64 base = m_files[0].size();
     const qint64 width = m_statsPerRow;
-    qint64 at = 0;
+    SpillFile &file = m_files[0];
     bool ok = true;
-    rows.forEachChunk([&](const qint32 *trait, const qint32 *snp, const float *stats, qint64 k) {
-        ok = ok && writeAt(m_fds[0], trait, 4 * k, base + 4 * at)
-            && writeAt(m_fds[0], snp, 4 * k, base + 4 * n + 4 * at)
-            && writeAt(m_fds[0], stats, 4 * width * k, base + 8 * n + 4 * width * at);
-        at += k;
-    });
+    // The block's trait ids, then its SNP ids, then its statistics.
+    for (int column = 0; column < 3; ++column) {
+        rows.forEachChunk([&](const qint32 *trait, const qint32 *snp, const float *stats, qint64 k) {
+            ok = ok
+                && (column == 0       ? file.append(trait, 4 * k)
+                        : column == 1 ? file.append(snp, 4 * k)
+                                      : file.append(stats, 4 * width * k));
+        });
+    }
     if (!ok)
         return fail(filePath(RowsKind));
     m_blocks.emplace_back(base, n);
@@ -148,6 +165,7 @@ void RunSpill::setIndexes(std::vector<qint32> traitIndex, std::vector<qint32> sn
 bool RunSpill::readRows(qint64 first, qint64 count, qint32 *trait, qint32 *snp, float *stats)
 {
     const qint64 width = m_statsPerRow;
+    SpillFile::Reader reader(m_files[0], CopyBytes);
     qint64 blockFirst = 0;
     for (const auto &[offset, rows] : m_blocks) {
         const qint64 from = std::max(first, blockFirst);
@@ -156,10 +174,9 @@ bool RunSpill::readRows(qint64 first, qint64 count, qint32 *trait, qint32 *snp, 
             const qint64 local = from - blockFirst;
             const qint64 n = to - from;
             const qint64 at = from - first;
-            if (!readAt(m_fds[0], trait + at, 4 * n, offset + 4 * local)
-                || !readAt(m_fds[0], snp + at, 4 * n, offset + 4 * rows + 4 * local)
-                || !readAt(m_fds[0], stats + width * at, 4 * width * n,
-                           offset + 8 * rows + 4 * width * local))
+            if (!reader.read(trait + at, 4 * n, offset + 4 * local)
+                || !reader.read(snp + at, 4 * n, offset + 4 * rows + 4 * local)
+                || !reader.read(stats + width * at, 4 * width * n, offset + 8 * rows + 4 * width * local))
                 return fail(filePath(RowsKind));
         }
         blockFirst += rows;
@@ -168,15 +185,19 @@ bool RunSpill::readRows(qint64 first, qint64 count, qint32 *trait, qint32 *snp, 
 }
 
 bool RunSpill::sortRun(const std::vector<Columns> &spans, qint64 rows, const std::vector<qint16> &bins,
-                       qint64 traitCount, std::vector<char> &sorted)
+                       qint64 traitCount, std::vector<char> (&sorted)[2])
 {
     const int width = m_statsPerRow;
     const qint64 recordBytes = recordSize(width - 1);
-    if (qint64(sorted.size()) < rows * recordBytes)
-        sorted.resize(size_t(rows * recordBytes));
+    for (std::vector<char> &copy : sorted) {
+        if (qint64(copy.size()) < rows * recordBytes)
+            copy.resize(size_t(rows * recordBytes));
+    }
     Run run;
-    run.offset = m_sortedBytes[0];
-    for (int table = 0; table < 2; ++table) {
+    run.offset = m_files[1].size();
+    // One order's sorted copy of the run, appended to its file; the two orders share nothing
+    // they write, so they are made at once.
+    auto sortBy = [&](int table) {
         const size_t keys = table == 0 ? size_t(traitCount) : Bins;
         auto keyOf = [&](const Columns &c, qint64 i) {
             return table == 0 ? size_t(c.trait[i]) : size_t(int(bins[size_t(c.snp[i])]) + 32768);
@@ -198,7 +219,7 @@ bool RunSpill::sortRun(const std::vector<Columns> &spans, qint64 rows, const std
         // Rows read in their order and written to their places: stable within a key, and the
         // reads run straight through memory.
         auto scatter = [&]<int W>() {
-            char *out = sorted.data();
+            char *out = sorted[table].data();
             for (const Columns &c : spans) {
                 for (qint64 i = 0; i < c.rows; ++i)
                     encodeRow<W>(out + next[keyOf(c, i)]++ * recordBytes, c.trait[i], c.snp[i],
@@ -219,9 +240,13 @@ bool RunSpill::sortRun(const std::vector<Columns> &spans, qint64 rows, const std
             scatter.template operator()<0>();
             break;
         }
-        if (!writeAt(m_fds[1 + table], sorted.data(), rows * recordBytes, m_sortedBytes[table]))
+        return m_files[1 + table].append(sorted[table].data(), rows * recordBytes);
+    };
+    bool written[2] = {false, false};
+    inParallel([&](int table) { written[table] = sortBy(table); });
+    for (int table = 0; table < 2; ++table) {
+        if (!written[table])
             return fail(filePath(Kinds[1 + table]));
-        m_sortedBytes[table] += rows * recordBytes;
     }
     m_runs.push_back(std::move(run));
     return true;
@@ -231,9 +256,11 @@ bool RunSpill::sortRuns(RowStore &held, qint64 runRows, const std::vector<qint16
 {
     m_traitCounts.assign(size_t(traitCount), 0);
     m_binCounts.assign(Bins, 0);
-    if ((m_fds[1] < 0 && !openFile(1, O_RDWR)) || (m_fds[2] < 0 && !openFile(2, O_RDWR)))
+    if ((!m_files[1].isOpen() && !openFile(1)) || (!m_files[2].isOpen() && !openFile(2)))
         return false;
-    std::vector<char> sorted;
+    if (m_spilled > 0 && !m_files[0].finishAppending())
+        return fail(filePath(RowsKind));
+    std::vector<char> sorted[2];
     // The rows held come after every spilled row, but are sorted first, to release them before
     // the spilled runs are read.
     const bool heldRun = held.size() > 0;
@@ -256,37 +283,60 @@ bool RunSpill::sortRuns(RowStore &held, qint64 runRows, const std::vector<qint16
             const Columns columns{trait.get(), snp.get(), stats.get(), std::min(perRun, m_spilled - first)};
             if (!readRows(first, columns.rows, trait.get(), snp.get(), stats.get()))
                 return false;
-            // The final indexes; a rows file changed under the import fails it.
-            for (qint64 i = 0; i < columns.rows; ++i) {
-                const size_t t = size_t(quint32(trait[size_t(i)]));
-                const size_t s = size_t(quint32(snp[size_t(i)]));
-                if (t >= m_traitIndex.size() || s >= m_snpIndex.size())
-                    return fail(filePath(RowsKind));
-                trait[size_t(i)] = m_traitIndex[t];
-                snp[size_t(i)] = m_snpIndex[s];
-            }
+            // The final indexes, half the rows on each thread; a rows file changed under the
+            // import fails it.
+            bool valid[2] = {true, true};
+            inParallel([&](int half) {
+                const qint64 from = half == 0 ? 0 : columns.rows / 2;
+                const qint64 to = half == 0 ? columns.rows / 2 : columns.rows;
+                for (qint64 i = from; i < to; ++i) {
+                    const size_t t = size_t(quint32(trait[size_t(i)]));
+                    const size_t s = size_t(quint32(snp[size_t(i)]));
+                    if (t >= m_traitIndex.size() || s >= m_snpIndex.size()) {
+                        valid[half] = false;
+                        return;
+                    }
+                    trait[size_t(i)] = m_traitIndex[t];
+                    snp[size_t(i)] = m_snpIndex[s];
+                }
+            });
+            if (!valid[0] || !valid[1])
+                return fail(filePath(RowsKind));
             if (!sortRun({columns}, columns.rows, bins, traitCount, sorted))
                 return false;
         }
     }
     if (heldRun)
         std::rotate(m_runs.begin(), m_runs.begin() + 1, m_runs.end());
-    ::close(m_fds[0]);
-    m_fds[0] = -1;
-    QFile::remove(filePath(RowsKind));
+    m_files[0].close();
     m_blocks.clear();
+    for (int k = 1; k < 3; ++k) {
+        if (!m_files[k].finishAppending())
+            return fail(filePath(Kinds[k]));
+    }
     return true;
+}
+
+QString RunSpill::runPath(bool byTrait) const
+{
+    return filePath(byTrait ? TraitKind : BinKind);
 }
 
 bool RunSpill::merge(bool byTrait, const BlockSink &write)
 {
     const int table = byTrait ? 0 : 1;
-    const int fd = m_fds[1 + table];
+    SpillFile &file = m_files[1 + table];
     const qint64 recordBytes = recordSize(m_statsPerRow - 1);
     const qint64 capacity = std::max<qint64>(1, CopyBytes / recordBytes) * recordBytes;
     std::vector<char> buffer(static_cast<size_t>(capacity));
     qint64 filled = 0;
     std::vector<size_t> cursor(m_runs.size(), 0);
+    // Each run is read front to back, through a window of its own.
+    std::vector<SpillFile::Reader> readers;
+    readers.reserve(m_runs.size());
+    const qint64 window = std::max(LeastWindow, CopyBytes / qint64(std::max<size_t>(m_runs.size(), 1)));
+    for (size_t r = 0; r < m_runs.size(); ++r)
+        readers.emplace_back(file, window);
     std::vector<qint64> offset(m_runs.size());
     for (size_t r = 0; r < m_runs.size(); ++r)
         offset[r] = m_runs[r].offset;
@@ -307,8 +357,8 @@ bool RunSpill::merge(bool byTrait, const BlockSink &write)
                     filled = 0;
                 }
                 const qint64 take = std::min(bytes, capacity - filled);
-                if (fd < 0 || !readAt(fd, buffer.data() + filled, take, offset[r]))
-                    return fail(filePath(Kinds[1 + table]));
+                if (!file.isOpen() || !readers[r].read(buffer.data() + filled, take, offset[r]))
+                    return false;
                 offset[r] += take;
                 filled += take;
                 bytes -= take;
@@ -318,9 +368,7 @@ bool RunSpill::merge(bool byTrait, const BlockSink &write)
     if (filled > 0 && !write(QByteArrayView(buffer.data(), qsizetype(filled))))
         return false;
     // The other order still needs its runs; this one's are done.
-    ::close(m_fds[1 + table]);
-    m_fds[1 + table] = -1;
-    QFile::remove(filePath(Kinds[1 + table]));
+    file.close();
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "import/spillfile.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
@@ -14,12 +16,13 @@ class RowStore;
 // Result rows beyond the import's memory limit. The rows held are appended, column by column,
 // to a file in the dataset folder (`.quillmap-run-rows.tmp`) whenever the limit is reached.
 // Once the name lists fix the indexes and the SNP information file the bins, the spilled rows
-// are cut into runs that fit the limit with their sorted copy; each run is sorted by trait and
-// by bin (stable counting sorts that scatter the rows read in file order) and appended, as
-// finished records, to one file per order. The rows still held make the last run. A table is
-// then written key by key: for each trait or bin, that key's records of run 0, of run 1, ...:
-// the order a stable sort of all rows in memory gives, so the tables come out byte for byte as
-// they would without the limit, copied in large blocks.
+// are cut into runs that fit the limit with their two sorted copies; each run is sorted by trait
+// and by bin at once, on two threads (stable counting sorts that scatter the rows read in file
+// order), and appended, as finished records, to one file per order. The rows still held make
+// the last run. A table is then written key by key: for each trait or bin, that key's records
+// of run 0, of run 1, ...: the order a stable sort of all rows in memory gives, so the tables
+// come out byte for byte as they would without the limit, copied in large blocks. The files
+// bypass the page cache (SpillFile).
 //
 // Every file is removed when the spill is destroyed; start() removes those an import that was
 // killed left behind (the folder's import lock keeps two imports from sharing them).
@@ -54,12 +57,14 @@ public:
     const std::vector<qint64> &counts(bool byTrait) const { return byTrait ? m_traitCounts : m_binCounts; }
 
     // Hands the records of table1.dat (byTrait) or table2.dat in order, in blocks of whole
-    // records; false when a run cannot be read or write() returns false. The runs of that order
-    // are removed afterwards.
+    // records; false when a run cannot be read (runPath()) or write() returns false. The runs of
+    // that order are removed afterwards. Both orders may be merged at once, on two threads.
     using BlockSink = std::function<bool(QByteArrayView records)>;
     bool merge(bool byTrait, const BlockSink &write);
 
     QString errorPath() const { return m_errorPath; }
+    // The file of the runs of one order.
+    QString runPath(bool byTrait) const;
 
     // Removes every file of the spill.
     void clear();
@@ -79,10 +84,10 @@ private:
 
     QString filePath(const char *kind) const;
     bool fail(const QString &path);
-    bool openFile(int which, int flags);
+    bool openFile(int which);
     bool readRows(qint64 first, qint64 count, qint32 *trait, qint32 *snp, float *stats);
     bool sortRun(const std::vector<Columns> &spans, qint64 rows, const std::vector<qint16> &bins,
-                 qint64 traitCount, std::vector<char> &sorted);
+                 qint64 traitCount, std::vector<char> (&sorted)[2]);
 
     QString m_folder;
     int m_statsPerRow = 1;
@@ -95,8 +100,7 @@ private:
     std::vector<qint64> m_binCounts;
     std::vector<qint32> m_traitIndex;
     std::vector<qint32> m_snpIndex;
-    int m_fds[3] = {-1, -1, -1}; // rows, trait-sorted runs, bin-sorted runs
-    qint64 m_sortedBytes[2] = {0, 0};
+    SpillFile m_files[3]; // rows, trait-sorted runs, bin-sorted runs
     QString m_errorPath;
 };
 

@@ -15,6 +15,8 @@ using namespace quillmap;
 
 using quillmap::AtomicFile;
 
+Q_DECLARE_METATYPE(AtomicFile::Cache)
+
 namespace {
 
 QByteArray contentOf(const QString &path)
@@ -42,16 +44,35 @@ void tst_AtomicFile::replace_data()
     QTest::addColumn<bool>("commit");
     QTest::addColumn<bool>("replaced");
     QTest::addColumn<int>("mode"); // of the destination afterwards
+    QTest::addColumn<AtomicFile::Cache>("cache");
+    QTest::addColumn<qint64>("bytes"); // written; -1: a block, or 4 MiB with a limit above 1 MiB
 
-    QTest::newRow("new file, umask 022") << "none" << 022 << qint64(-1) << true << true << 0644;
-    QTest::newRow("new file, umask 077") << "none" << 077 << qint64(-1) << true << true << 0600;
-    QTest::newRow("existing file keeps its mode") << "file" << 077 << qint64(-1) << true << true << 0640;
-    QTest::newRow("link replaced, not followed") << "link" << 022 << qint64(-1) << true << true << 0644;
-    QTest::newRow("folder in the way") << "folder" << 022 << qint64(-1) << true << false << 0755;
-    QTest::newRow("no commit") << "file" << 022 << qint64(-1) << false << false << 0640;
+    QTest::newRow("new file, umask 022")
+        << "none" << 022 << qint64(-1) << true << true << 0644 << AtomicFile::Cache::Use << qint64(-1);
+    QTest::newRow("new file, umask 077")
+        << "none" << 077 << qint64(-1) << true << true << 0600 << AtomicFile::Cache::Use << qint64(-1);
+    QTest::newRow("existing file keeps its mode")
+        << "file" << 077 << qint64(-1) << true << true << 0640 << AtomicFile::Cache::Use << qint64(-1);
+    QTest::newRow("link replaced, not followed")
+        << "link" << 022 << qint64(-1) << true << true << 0644 << AtomicFile::Cache::Use << qint64(-1);
+    QTest::newRow("folder in the way")
+        << "folder" << 022 << qint64(-1) << true << false << 0755 << AtomicFile::Cache::Use << qint64(-1);
+    QTest::newRow("no commit") << "file" << 022 << qint64(-1) << false << false << 0640
+                               << AtomicFile::Cache::Use << qint64(-1);
     // A write of a few KiB failing once the buffer is flushed, as on a nearly full disk.
-    QTest::newRow("small write fails") << "file" << 022 << qint64(100) << true << false << 0640;
-    QTest::newRow("large write fails") << "link" << 022 << qint64(3 << 20) << true << false << 0777;
+    QTest::newRow("small write fails")
+        << "file" << 022 << qint64(100) << true << false << 0640 << AtomicFile::Cache::Use << qint64(-1);
+    QTest::newRow("large write fails")
+        << "link" << 022 << qint64(3 << 20) << true << false << 0777 << AtomicFile::Cache::Use << qint64(-1);
+    // Past the page cache: whole blocks, the last one cut to the length at the commit.
+    QTest::newRow("bypassing, odd length") << "file" << 022 << qint64(-1) << true << true << 0640
+                                           << AtomicFile::Cache::Bypass << qint64((4 << 20) + 4097);
+    QTest::newRow("bypassing, empty")
+        << "none" << 022 << qint64(-1) << true << true << 0644 << AtomicFile::Cache::Bypass << qint64(0);
+    QTest::newRow("bypassing, last block fails")
+        << "file" << 022 << qint64(100) << true << false << 0640 << AtomicFile::Cache::Bypass << qint64(-1);
+    QTest::newRow("bypassing, large write fails") << "link" << 022 << qint64(3 << 20) << true << false << 0777
+                                                  << AtomicFile::Cache::Bypass << qint64(-1);
 }
 
 void tst_AtomicFile::replace()
@@ -62,6 +83,8 @@ void tst_AtomicFile::replace()
     QFETCH(bool, commit);
     QFETCH(bool, replaced);
     QFETCH(int, mode);
+    QFETCH(AtomicFile::Cache, cache);
+    QFETCH(qint64, bytes);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -78,7 +101,9 @@ void tst_AtomicFile::replace()
         QVERIFY(::chmod(QFile::encodeName(path).constData(), 0755) == 0);
     }
     const QByteArray old = contentOf(path);
-    const QByteArray content(sizeLimit > (1 << 20) ? 4 << 20 : 4096, 'x');
+    QByteArray content(bytes >= 0 ? bytes : sizeLimit > (1 << 20) ? 4 << 20 : 4096, Qt::Uninitialized);
+    for (qsizetype i = 0; i < content.size(); ++i)
+        content[i] = char('a' + i % 23);
 
     const mode_t savedMask = ::umask(mode_t(umaskBits));
     bool committed = false;
@@ -87,10 +112,12 @@ void tst_AtomicFile::replace()
         if (sizeLimit >= 0)
             limit.emplace(rlim_t(sizeLimit));
         AtomicFile file(path);
-        QVERIFY(file.open());
+        QVERIFY(file.open(cache));
         bool written = true;
         for (qsizetype at = 0; at < content.size(); at += 512)
-            written = file.write(QByteArrayView(content).sliced(at, 512)) && written;
+            written = file.write(
+                          QByteArrayView(content).sliced(at, std::min<qsizetype>(512, content.size() - at)))
+                && written;
         if (commit)
             committed = file.commit();
         // Buffered writes may fail only when the commit flushes them.

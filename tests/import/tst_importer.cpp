@@ -4,6 +4,7 @@
 #include "dataset/resultrecord.h"
 #include "import/importer.h"
 #include "import/runspill.h"
+#include "import/spillfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -151,6 +152,8 @@ private slots:
     void gzipInputEqualsPlainInput();
     void spilledRunsEqualInMemory_data();
     void spilledRunsEqualInMemory();
+    void spillFileReadsBackAnyRange_data();
+    void spillFileReadsBackAnyRange();
     void defaultMemoryLimit_data();
     void defaultMemoryLimit();
     void byteOrderMarkIsStripped();
@@ -998,6 +1001,54 @@ void tst_Importer::spilledRunsEqualInMemory()
     // No run is left behind.
     QCOMPARE(QDir(spilled).entryList(QDir::Files | QDir::Hidden),
              QDir(held).entryList(QDir::Files | QDir::Hidden));
+}
+
+// Appended in pieces across the file's own 4 MiB buffer, read back through windows that must
+// be refilled forwards and backwards, at offsets and lengths of no particular alignment.
+void tst_Importer::spillFileReadsBackAnyRange_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<qint64>("piece"); // appended at a time
+    QTest::addColumn<qint64>("window");
+    QTest::newRow("less than a block") << qint64(1000) << qint64(7) << qint64(4096);
+    QTest::newRow("past the buffer, small window") << qint64(9 << 20) + 4097 << qint64(65537) << qint64(8192);
+    QTest::newRow("past the buffer, pieces larger")
+        << qint64(9 << 20) + 1 << qint64(5 << 20) << qint64(1 << 20);
+}
+
+void tst_Importer::spillFileReadsBackAnyRange()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(qint64, piece);
+    QFETCH(qint64, window);
+    QByteArray data(bytes, Qt::Uninitialized);
+    for (qint64 i = 0; i < bytes; ++i)
+        data[i] = char(i * 7 % 251);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("spill"));
+    {
+        SpillFile file;
+        QVERIFY(file.create(path));
+        QVERIFY(!SpillFile().create(path)); // an existing name is never opened
+        for (qint64 at = 0; at < bytes; at += piece)
+            QVERIFY(file.append(data.constData() + at, std::min(piece, bytes - at)));
+        QCOMPARE(file.size(), bytes);
+        QVERIFY(file.finishAppending());
+        QVERIFY(file.size() >= bytes && file.size() % AlignedBuffer::Block == 0);
+        SpillFile::Reader reader(file, window);
+        const qint64 step = window / 3 + 5;
+        QByteArray read(step, Qt::Uninitialized);
+        for (qint64 at : {qint64(0), bytes / 2, qint64(1), bytes - 1}) {
+            for (qint64 from = at; from < std::min(bytes, at + 4 * window); from += step) {
+                const qint64 n = std::min(step, bytes - from);
+                QVERIFY(reader.read(read.data(), n, from));
+                QCOMPARE(QByteArrayView(read).first(n), QByteArrayView(data).sliced(from, n));
+            }
+        }
+        QVERIFY(!reader.read(read.data(), 1, file.size())); // past the end
+    }
+    QVERIFY(!QFile::exists(path)); // removed when closed
 }
 
 // A quarter of the machine's memory, kept between 256M and 2G: 100M rows then peak well under
