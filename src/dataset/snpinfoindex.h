@@ -65,9 +65,9 @@ public:
     // cache cannot be read).
     QByteArray lineText(qint64 line) const;
     // The data lines `lines` (any order; a line outside the file is empty), each handed to
-    // `use` with its place in `lines`, in no particular order: read in file order a few large
-    // reads at a time, for a scan over a whole trait where one read a line would cost more
-    // than the scan.
+    // `use` with its place in `lines`, in that order: read in file order a few large reads at a
+    // time, for a scan over a whole trait where one read a line would cost more than the scan.
+    // Holds the text of all of them meanwhile.
     void readLines(const std::vector<qint32> &lines,
                    const std::function<void(size_t, QByteArrayView)> &use) const;
     int chromosome(qint64 line) const;  // 23 for "X"; 0 outside the file
@@ -91,10 +91,15 @@ private:
     // Points the arrays into `base` after checking its header and layout; false when damaged.
     bool attach(const uchar *base, qint64 size);
     bool lineHasName(qint32 line, QByteArrayView name) const;
+    // Reads `lines` from the cache file in file order, each distinct line once, and hands every
+    // place k of `lines` to use(k, distinct line number, text) in that order; a line outside
+    // the file gets distinct number SIZE_MAX and no text.
+    void gatherLines(const std::vector<qint32> &lines,
+                     const std::function<void(size_t, size_t, QByteArrayView)> &use) const;
     // Line `line` through the pointers: the image in memory, or the map while it is attached.
     QByteArrayView imageText(qint64 line) const;
-    // The name of `snpIndex` within its data line `line`.
-    QString nameIn(qint64 snpIndex, QByteArrayView line) const;
+    // The bytes of the name of `snpIndex` within its data line `line`.
+    QByteArrayView nameBytes(qint64 snpIndex, QByteArrayView line) const;
 
     std::unique_ptr<QFile> m_file;     // the mapped cache, or null
     qint64 m_offsetsAt = 0;            // where the line starts lie in the cache file
