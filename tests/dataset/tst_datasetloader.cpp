@@ -384,6 +384,8 @@ void TestDatasetLoader::snpInfoCache_data()
     QTest::newRow("cache removed") << QStringLiteral("remove") << true << true;
     QTest::newRow("cache truncated") << QStringLiteral("truncate") << true << true;
     QTest::newRow("cache header damaged") << QStringLiteral("flip") << true << true;
+    // Not seen by the header's checksum: read as empty lines, never outside the file.
+    QTest::newRow("cache line starts damaged") << QStringLiteral("starts") << false << true;
     QTest::newRow("SNP file edited, same size") << QStringLiteral("edit") << true << true;
     QTest::newRow("SNP file gzipped") << QStringLiteral("gzip") << true << true;
     QTest::newRow("cache cannot be written") << QStringLiteral("folder") << true << false;
@@ -418,6 +420,11 @@ void TestDatasetLoader::snpInfoCache()
         const char byte = file.peek(1).at(0);
         file.putChar(char(byte ^ 0x10));
         file.close();
+    } else if (change == QLatin1String("starts")) {
+        // The 4 line starts follow the 136-byte header: past the text, then negative.
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(136));
+        QCOMPARE(file.write(QByteArray(16, '\x7f') + QByteArray(16, '\xff')), 32);
+        file.close();
     } else if (change == QLatin1String("edit") || change == QLatin1String("gzip")) {
         snpText.replace("GB", "GZ");
         if (change == QLatin1String("edit")) {
@@ -438,6 +445,11 @@ void TestDatasetLoader::snpInfoCache()
     QCOMPARE(opened.built, rebuilt);
     QCOMPARE(opened.cached, cached);
     QVERIFY(DatasetLoader(folder).load(t).ok());
+    if (change == QLatin1String("starts")) {
+        QCOMPARE(t.snpNames.toStringList(), QStringList(3));
+        QCOMPARE(t.snpFields(1), QStringList());
+        return;
+    }
     QCOMPARE(t.snpNames.toStringList(),
              QStringList({QStringLiteral("rs1"), QStringLiteral("rs2"), QStringLiteral("rs3")}));
     QCOMPARE(t.snpFields(1),
