@@ -160,8 +160,9 @@ LoadWizardResult runLoadWizard(QWidget *parent)
 
     dialogs::notice(
         parent,
-        tr("Before loading, please make sure all the files are tab-delimited and SNP position in <b>Mb</b>.\r"
-           "You only need to load data the first time you launch this program."));
+        dialogs::Markup{tr(
+            "Before loading, please make sure all the files are tab-delimited and SNP position in <b>Mb</b>.\r"
+            "You only need to load data the first time you launch this program.")});
 
     ImportInputs inputs;
     const struct {
@@ -178,7 +179,7 @@ LoadWizardResult runLoadWizard(QWidget *parent)
                      "Trait col1 col2 ..",
                      "File3 (*.*)", &inputs.traitInfo}};
     for (const auto &file : required) {
-        dialogs::notice(parent, tr(file.notice));
+        dialogs::notice(parent, dialogs::Markup{tr(file.notice)});
         *file.path = askInputFile(parent, file.filter);
         if (file.path->isEmpty())
             return result;
@@ -203,7 +204,7 @@ LoadWizardResult runLoadWizard(QWidget *parent)
                      "Gene Chr Start End",
                      "File5 (*.*)", &inputs.genes}};
     for (const auto &file : optional) {
-        if (dialogs::askYesNo(parent, tr(file.question)))
+        if (dialogs::askYesNo(parent, dialogs::Markup{tr(file.question)}))
             *file.path = askInputFile(parent, file.filter);
     }
 

@@ -5,6 +5,7 @@
 #include "dataset/datasettables.h"
 #include "common/ctableview.h"
 #include "common/dialogprovider.h"
+#include "common/literaltext.h"
 #include "common/waitcursor.h"
 #include "common/findsnpdialog.h"
 #include "common/figuresizedialog.h"
@@ -505,11 +506,12 @@ QString byPos::pointToolTip(int group, int point) const
     const DatasetTables &tables = datasetTables();
     const RowRecord &row = rowRecords[size_t(record)];
     const int line = tables.snpLineOfIndex(row.snpIndex);
-    return QStringLiteral("%1\n%2:%3\n%4\n%5")
-        .arg(tables.snpNames.value(row.snpIndex), tables.snpFields(line).value(0),
-             QString::number(quillmap::positionBp(tables.snpPosition(line))),
-             tables.traitNames.value(row.traitIndex),
-             QString::number(traitValues[size_t(group)][size_t(point)], 'g', 6));
+    return quillmap::literalToolTip(
+        QStringLiteral("%1\n%2:%3\n%4\n%5")
+            .arg(tables.snpNames.value(row.snpIndex), tables.snpFields(line).value(0),
+                 QString::number(quillmap::positionBp(tables.snpPosition(line))),
+                 tables.traitNames.value(row.traitIndex),
+                 QString::number(traitValues[size_t(group)][size_t(point)], 'g', 6)));
 }
 
 void byPos::paintPlot(QPainter &painter)

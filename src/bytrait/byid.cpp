@@ -8,6 +8,7 @@
 #include "bytrait/traitplotpainter.h"
 #include "common/ctableview.h"
 #include "common/dialogprovider.h"
+#include "common/literaltext.h"
 #include "common/waitcursor.h"
 #include "common/figuresizedialog.h"
 #include "common/imagetitledialog.h"
@@ -243,10 +244,11 @@ QString byID::pointToolTip(int row) const
     const DatasetTables &tables = datasetTables();
     const int snp = rowRecords[size_t(row)].snpIndex;
     const int line = tables.snpLineOfIndex(snp);
-    return QStringLiteral("%1\n%2:%3\n%4\n%5")
-        .arg(tables.snpNames.value(snp), tables.snpFields(line).value(0),
-             QString::number(quillmap::positionBp(tables.snpPosition(line))), ProbeIDSelected->currentText(),
-             QString::number(double(rowValues[size_t(row)]), 'g', 6));
+    return quillmap::literalToolTip(QStringLiteral("%1\n%2:%3\n%4\n%5")
+                                        .arg(tables.snpNames.value(snp), tables.snpFields(line).value(0),
+                                             QString::number(quillmap::positionBp(tables.snpPosition(line))),
+                                             ProbeIDSelected->currentText(),
+                                             QString::number(double(rowValues[size_t(row)]), 'g', 6)));
 }
 
 bool byID::eventFilter(QObject *watched, QEvent *event)

@@ -24,10 +24,24 @@ void DialogProvider::setInstance(DialogProvider *provider)
 
 QMessageBox::StandardButton QtDialogProvider::message(QWidget *parent, QMessageBox::Icon icon,
                                                       const QString &title, const QString &text,
-                                                      QMessageBox::StandardButtons buttons)
+                                                      QMessageBox::StandardButtons buttons,
+                                                      Qt::TextFormat format)
 {
-    QMessageBox box(icon, title, text, buttons, parent);
+    QMessageBox box(parent);
+    fillMessageBox(box, icon, title, text, buttons, format);
     return QMessageBox::StandardButton(box.exec());
+}
+
+void QtDialogProvider::fillMessageBox(QMessageBox &box, QMessageBox::Icon icon, const QString &title,
+                                      const QString &text, QMessageBox::StandardButtons buttons,
+                                      Qt::TextFormat format)
+{
+    box.setIcon(icon);
+    box.setWindowTitle(title);
+    // Before the text: the box picks its word wrap from the format.
+    box.setTextFormat(format);
+    box.setText(text);
+    box.setStandardButtons(buttons);
 }
 
 void QtDialogProvider::about(QWidget *parent, const QString &title, const QString &text)
@@ -73,21 +87,43 @@ int QtDialogProvider::exec(QDialog *dialog)
 
 namespace dialogs {
 
+namespace {
+const QString DefaultTitle = QStringLiteral("information");
+
+bool askQuestion(QWidget *parent, const QString &text, const QString &title, Qt::TextFormat format)
+{
+    return DialogProvider::instance().message(parent, QMessageBox::Question, title, text,
+                                              QMessageBox::Yes | QMessageBox::No, format)
+        == QMessageBox::Yes;
+}
+} // namespace
+
 void information(QWidget *parent, const QString &text, const QString &title)
 {
-    DialogProvider::instance().message(parent, QMessageBox::Information, title, text, QMessageBox::Ok);
+    DialogProvider::instance().message(parent, QMessageBox::Information, title, text, QMessageBox::Ok,
+                                       Qt::PlainText);
 }
 
 void notice(QWidget *parent, const QString &text, const QString &title)
 {
-    DialogProvider::instance().message(parent, QMessageBox::Question, title, text, QMessageBox::Yes);
+    DialogProvider::instance().message(parent, QMessageBox::Question, title, text, QMessageBox::Yes,
+                                       Qt::PlainText);
 }
 
 bool askYesNo(QWidget *parent, const QString &text, const QString &title)
 {
-    return DialogProvider::instance().message(parent, QMessageBox::Question, title, text,
-                                              QMessageBox::Yes | QMessageBox::No)
-        == QMessageBox::Yes;
+    return askQuestion(parent, text, title, Qt::PlainText);
+}
+
+void notice(QWidget *parent, const Markup &text)
+{
+    DialogProvider::instance().message(parent, QMessageBox::Question, DefaultTitle, text.html,
+                                       QMessageBox::Yes, Qt::RichText);
+}
+
+bool askYesNo(QWidget *parent, const Markup &text)
+{
+    return askQuestion(parent, text.html, DefaultTitle, Qt::RichText);
 }
 
 QString acceptedText(QDialog *dialog, const QLineEdit *edit)

@@ -19,10 +19,12 @@ public:
     virtual ~DialogProvider();
 
     // A message box with the given icon, title, text and buttons; returns the button chosen
-    // (NoButton when the box was closed without a choice).
+    // (NoButton when the box was closed without a choice). `format` is PlainText for every text
+    // that may hold names from the user's files or typing ('<', '&' shown as typed), RichText
+    // only for the program's own marked-up notices.
     virtual QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                                const QString &text,
-                                                QMessageBox::StandardButtons buttons) = 0;
+                                                const QString &text, QMessageBox::StandardButtons buttons,
+                                                Qt::TextFormat format) = 0;
     // QMessageBox::about.
     virtual void about(QWidget *parent, const QString &title, const QString &text) = 0;
     // File dialogs; an empty string means cancelled.
@@ -50,7 +52,8 @@ class QtDialogProvider final : public DialogProvider
 {
 public:
     QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                        const QString &text, QMessageBox::StandardButtons buttons) override;
+                                        const QString &text, QMessageBox::StandardButtons buttons,
+                                        Qt::TextFormat format) override;
     void about(QWidget *parent, const QString &title, const QString &text) override;
     QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir,
                               QFileDialog::Options options) override;
@@ -61,16 +64,29 @@ public:
     QStringList openFileNames(QWidget *parent, const QString &caption, const QString &dir,
                               const QString &filter) override;
     int exec(QDialog *dialog) override;
+
+    // Gives `box` the icon, title, text, its format and the buttons of a message.
+    static void fillMessageBox(QMessageBox &box, QMessageBox::Icon icon, const QString &title,
+                               const QString &text, QMessageBox::StandardButtons buttons,
+                               Qt::TextFormat format);
 };
 
-// Shorthands for the program's usual boxes, titled "information" unless told otherwise.
+// Shorthands for the program's usual boxes, titled "information" unless told otherwise. Their
+// text is shown as plain text, exactly as given; a Markup text is the program's own rich text.
 namespace dialogs {
+// Rich text written by the program (<b>...</b>); never holds a name from the user.
+struct Markup {
+    QString html;
+};
+
 // Information icon, single OK button.
 void information(QWidget *parent, const QString &text, const QString &title = QStringLiteral("information"));
 // Question icon, single Yes button; the answer is ignored.
 void notice(QWidget *parent, const QString &text, const QString &title = QStringLiteral("information"));
 // Question icon, Yes and No; true for Yes.
 bool askYesNo(QWidget *parent, const QString &text, const QString &title = QStringLiteral("information"));
+void notice(QWidget *parent, const Markup &text);
+bool askYesNo(QWidget *parent, const Markup &text);
 // Runs a one-line dialog (the SNP name, a plot title) through the provider: the text of `edit`
 // when accepted, else the empty text; callers stop on an empty one either way.
 QString acceptedText(QDialog *dialog, const QLineEdit *edit);

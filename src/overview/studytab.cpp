@@ -23,6 +23,8 @@ StudyTab::StudyTab(const QString &statisticName, const QStringList &headers, con
     const PValueColumn found = findPValueColumn(names);
     statisticBox->setCurrentIndex(found.valid() ? found.statistic : 0);
     status = new QLabel;
+    // Messages name files and traits: shown as written.
+    status->setTextFormat(Qt::PlainText);
 
     model = new QStandardItemModel(0, int(headers.size()), this);
     model->setHorizontalHeaderLabels(headers);

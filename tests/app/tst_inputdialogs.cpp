@@ -1,11 +1,13 @@
 #include "common/findsnpdialog.h"
 #include "common/imagetitledialog.h"
+#include "common/literaltext.h"
 #include "support/scripteddialogs.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
 
 using namespace quillmap;
 
@@ -23,6 +25,8 @@ private slots:
     void snpDialogThroughProvider();
     void titleDialogAcceptsAnyTitle();
     void titleDialogForm();
+    void namesShownLiterally_data();
+    void namesShownLiterally();
 };
 
 void TestInputDialogs::snpNameTyping_data()
@@ -172,6 +176,37 @@ void TestInputDialogs::titleDialogForm()
     QCOMPARE(snp.label->buddy(), snp.lineEdit);
     QVERIFY(snp.okButton->isDefault());
     QCOMPARE(snp.size(), QSize(250, 99));
+}
+
+// Names from the user's files reach message boxes and tool tips; Qt must not take them for HTML.
+void TestInputDialogs::namesShownLiterally_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("ordinary") << QStringLiteral("rs12");
+    QTest::newRow("tag") << QStringLiteral("<b>x</b>");
+    QTest::newRow("entity") << QStringLiteral("&amp;");
+    QTest::newRow("escaped tag") << QStringLiteral("a &lt;b&gt; c");
+    QTest::newRow("open angle") << QStringLiteral("a<b and c>d");
+}
+
+void TestInputDialogs::namesShownLiterally()
+{
+    QFETCH(QString, name);
+    const QString text = QStringLiteral("SNP ") + name + QStringLiteral(" is not found\nline 2");
+    QMessageBox box;
+    QtDialogProvider::fillMessageBox(box, QMessageBox::Information, QStringLiteral("information"), text,
+                                     QMessageBox::Ok, Qt::PlainText);
+    QCOMPARE(box.textFormat(), Qt::PlainText);
+    QCOMPARE(box.text(), text);
+
+    // A tool tip label renders as Qt guesses: HTML when it might be rich.
+    const QString tip = literalToolTip(name + QStringLiteral("\n6:100\nT1"));
+    QTextDocument shown;
+    if (Qt::mightBeRichText(tip))
+        shown.setHtml(tip);
+    else
+        shown.setPlainText(tip);
+    QCOMPARE(shown.toPlainText(), name + QStringLiteral("\n6:100\nT1"));
 }
 
 QTEST_MAIN(TestInputDialogs)

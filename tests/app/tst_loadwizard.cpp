@@ -238,6 +238,8 @@ void TestLoadWizard::fullImport()
     for (const ScriptedDialogs::Call &call : calls) {
         if (call.kind == ScriptedDialogs::Kind::Message) {
             QCOMPARE(call.icon, QMessageBox::Question);
+            // Only the wizard's own bold words are rich text.
+            QCOMPARE(call.format, call.text.contains(QStringLiteral("<b>")) ? Qt::RichText : Qt::PlainText);
             const bool question = call.text == AskFile4 || call.text == AskFile5;
             QCOMPARE(call.buttons,
                      question ? QMessageBox::Yes | QMessageBox::No

@@ -321,6 +321,11 @@ void ByPosTest::findSnpUnknownOrCancelled()
     QCOMPARE(panel.chrName->currentText(), QStringLiteral("1"));
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("5"));
     QCOMPARE(PanelTestAccess::of(panel).rowCount, 3);
+    // A typed name that looks like markup is said as typed.
+    m_dialogs.answerExec(typeAndAccept(QStringLiteral("a<b>x</b>&amp;")));
+    PanelTestAccess::of(panel).findSNP();
+    QCOMPARE(m_dialogs.calls().last().text, QStringLiteral("SNP a<b>x</b>&amp; is not found"));
+    QCOMPARE(m_dialogs.calls().last().format, Qt::PlainText);
 
     m_dialogs.clear();
     m_dialogs.answerExec([](QDialog *) { return int(QDialog::Rejected); });

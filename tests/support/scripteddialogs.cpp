@@ -59,7 +59,8 @@ bool ScriptedDialogs::takeAnswer(Answer &answer)
 
 QMessageBox::StandardButton ScriptedDialogs::message(QWidget *, QMessageBox::Icon icon, const QString &title,
                                                      const QString &text,
-                                                     QMessageBox::StandardButtons buttons)
+                                                     QMessageBox::StandardButtons buttons,
+                                                     Qt::TextFormat format)
 {
     Call c;
     c.kind = Kind::Message;
@@ -67,6 +68,7 @@ QMessageBox::StandardButton ScriptedDialogs::message(QWidget *, QMessageBox::Ico
     c.title = title;
     c.text = text;
     c.buttons = buttons;
+    c.format = format;
     m_calls.append(c);
     Answer a;
     if (!takeAnswer(a))

@@ -21,6 +21,7 @@ public:
         QString title; // message box title, or the dialog's window title for Exec
         QString text;  // message text
         QMessageBox::StandardButtons buttons;
+        Qt::TextFormat format = Qt::AutoText;
         QString caption;   // file dialog caption
         QString dir;       // file dialog start folder
         QString filter;    // file dialog filter
@@ -45,7 +46,8 @@ public:
     void clear();
 
     QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                        const QString &text, QMessageBox::StandardButtons buttons) override;
+                                        const QString &text, QMessageBox::StandardButtons buttons,
+                                        Qt::TextFormat format) override;
     void about(QWidget *parent, const QString &title, const QString &text) override;
     QString existingDirectory(QWidget *parent, const QString &caption, const QString &dir,
                               QFileDialog::Options options) override;
