@@ -32,7 +32,6 @@ namespace {
 
 using Failure = ImportResult::Failure;
 
-constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 constexpr size_t Bins = 65536;
 
 QByteArray number(qint64 value)
