@@ -30,6 +30,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <map>
@@ -197,6 +198,8 @@ private:
     bool writeTablesAtOnce(WriteTable writeTable);
     QString writeHeldTable(bool byTrait, std::atomic<qint64> &written) const;
     QString writeSpilledTable(bool byTrait, std::atomic<qint64> &written);
+    QString commitTable(bool byTrait, OutputFile &table, OutputFile &lines, size_t keys,
+                        const std::function<qint64(size_t)> &count) const;
     bool writeClusterTables();
     bool spillRows();
     bool diskHasRoom(qint64 needed);
@@ -847,13 +850,21 @@ QString Import::writeHeldTable(bool byTrait, std::atomic<qint64> &written) const
             return table.path();
         written.store(last, std::memory_order_relaxed);
     }
+    return commitTable(byTrait, table, lines, keys, [&](size_t k) { return start[k + 1] - start[k]; });
+}
+
+// The count file of a written table (one line per key with records), then both renamed into
+// place; the path that could not be written, or nothing.
+QString Import::commitTable(bool byTrait, OutputFile &table, OutputFile &lines, size_t keys,
+                            const std::function<qint64(size_t)> &count) const
+{
     for (size_t k = 0; k < keys; ++k) {
-        const qint64 count = start[k + 1] - start[k];
-        if (count == 0)
+        const qint64 n = count(k);
+        if (n == 0)
             continue;
         lines.write(byTrait ? m_traitNames.at(qint64(k)) : QByteArrayView(number(qint64(k) - 32768)));
         lines.write('\t');
-        lines.write(number(count));
+        lines.write(number(n));
         lines.write('\n');
     }
     if (!table.commit())
@@ -885,19 +896,7 @@ QString Import::writeSpilledTable(bool byTrait, std::atomic<qint64> &written)
     if (!merged)
         return tableWritten ? m_spill.runPath(byTrait) : table.path();
     const std::vector<qint64> &counts = m_spill.counts(byTrait);
-    for (size_t k = 0; k < counts.size(); ++k) {
-        if (counts[k] == 0)
-            continue;
-        lines.write(byTrait ? m_traitNames.at(qint64(k)) : number(qint64(k) - 32768));
-        lines.write('\t');
-        lines.write(number(counts[k]));
-        lines.write('\n');
-    }
-    if (!table.commit())
-        return table.path();
-    if (!lines.commit())
-        return lines.path();
-    return {};
+    return commitTable(byTrait, table, lines, counts.size(), [&](size_t k) { return counts[k]; });
 }
 
 // The tables the place steps wrote, renamed into the folder, and their counts.
