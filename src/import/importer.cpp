@@ -53,6 +53,7 @@ constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
 qint64 g_maxRows = MaxRows;
 qint64 g_memoryRows = 0; // rows held before a run is spilled, set by tests; 0: from the limit
 qint64 g_sortRows = 0;   // rows of a sorted run, set by tests; 0: as g_memoryRows
+int g_spillBypass = -1;  // tests: 1 or 0 bypasses the page cache or not; -1: by the spill's size
 qint64 g_rangeBytes = 0; // results bytes per parallel range, set by tests; 0: from the limit
 qint64 g_freeDisk = -1;  // free disk bytes, set by tests; -1: the file system's figure
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
@@ -882,8 +883,8 @@ QString Import::writeSpilledTable(bool byTrait, std::atomic<qint64> &written)
     const qint64 recordBytes = quillmap::recordSize(m_extraStats);
     OutputFile table(outputPath(byTrait ? TraitTable : BinTable));
     OutputFile lines(outputPath(byTrait ? TraitCounts : BinCounts));
-    // Tables of rows that did not fit the memory limit do not fit the page cache either.
-    if (!table.open(OutputFile::Cache::Bypass))
+    // Tables as large as a spill that bypassed the page cache would not fit it either.
+    if (!table.open(m_spill.bypassesCache() ? OutputFile::Cache::Bypass : OutputFile::Cache::Use))
         return table.path();
     if (!lines.open())
         return lines.path();
@@ -964,7 +965,12 @@ bool Import::spillRows()
         if (!diskHasRoom(3 * rows * quillmap::recordSize(m_extraStats)
                          - (oldTable.isFile() && !oldTable.isSymLink() ? oldTable.size() : 0)))
             return false;
+        const qint64 spillBytes = rows
+            * (quillmap::RunSpill::rowBytes(m_extraStats + 1) + 2 * quillmap::recordSize(m_extraStats));
+        m_spill.setBypassCache(quillmap::spillBypassesCache(spillBytes, quillmap::physicalMemory()));
     }
+    if (!m_spill.active() && g_spillBypass >= 0)
+        m_spill.setBypassCache(g_spillBypass == 1);
     const bool ok = m_spill.addRows(m_rows);
     m_rows.reset(m_extraStats + 1);
     return ok;
@@ -1226,6 +1232,11 @@ void setImportMemoryRowsForTesting(qint64 rows, qint64 sortedRunRows)
 {
     g_memoryRows = std::max<qint64>(rows, 0);
     g_sortRows = std::max<qint64>(sortedRunRows, 0);
+}
+
+void setImportSpillBypassForTesting(int bypass)
+{
+    g_spillBypass = bypass;
 }
 
 void setImportRangeBytesForTesting(qint64 bytes)

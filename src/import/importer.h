@@ -156,6 +156,9 @@ void setMaxResultRowsForTesting(qint64 rows);
 // Tests set the memory limit in rows held before a run is spilled, and the rows of a run sorted
 // after the spill (0: as many); 0 goes back to the limit in bytes.
 void setImportMemoryRowsForTesting(qint64 rows, qint64 sortedRunRows = 0);
+// Tests make the spill bypass the page cache (1) or keep it (0); -1 goes back to the rule of its
+// size (spillBypassesCache).
+void setImportSpillBypassForTesting(int bypass);
 // Tests set the bytes of the ranges a plain results file is parsed in on worker threads; -1
 // reads it line by line on one thread, 0 goes back to the size from the memory limit.
 void setImportRangeBytesForTesting(qint64 bytes);

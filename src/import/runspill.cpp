@@ -102,6 +102,7 @@ void RunSpill::start(const QString &folder, int statsPerRow)
     clear();
     m_folder = folder;
     m_statsPerRow = statsPerRow;
+    m_bypassCache = true;
     m_errorPath.clear();
     m_traitIndex.clear();
     m_snpIndex.clear();
@@ -126,7 +127,7 @@ bool RunSpill::fail(const QString &path)
 bool RunSpill::openFile(int which)
 {
     const QString path = filePath(Kinds[which]);
-    return m_files[which].create(path) || fail(path);
+    return m_files[which].create(path, m_bypassCache) || fail(path);
 }
 
 bool RunSpill::addRows(const RowStore &rows)
@@ -378,13 +379,23 @@ qint64 importBytesPerRow(int statsPerRow)
     return 8 + 4 * qint64(statsPerRow) + 4;
 }
 
-qint64 defaultImportMemory()
+qint64 physicalMemory()
 {
     qint64 physical = 0;
 #ifdef Q_OS_UNIX
     physical = qint64(sysconf(_SC_PHYS_PAGES)) * qint64(sysconf(_SC_PAGESIZE));
 #endif
-    return defaultImportMemory(physical);
+    return physical;
+}
+
+qint64 defaultImportMemory()
+{
+    return defaultImportMemory(physicalMemory());
+}
+
+bool spillBypassesCache(qint64 spillBytes, qint64 physicalBytes)
+{
+    return spillBytes > physicalBytes / 16;
 }
 
 qint64 defaultImportMemory(qint64 physicalBytes)

@@ -36,6 +36,9 @@ public:
 
     // Runs go to `folder`; `statsPerRow` floats follow the trait and SNP id of each row.
     void start(const QString &folder, int statsPerRow);
+    // Whether the files yet to be made bypass the page cache (the default: see SpillFile).
+    void setBypassCache(bool bypass) { m_bypassCache = bypass; }
+    bool bypassesCache() const { return m_bypassCache; }
     bool active() const { return m_spilled > 0; }
     // Rows written to the rows file.
     qint64 rows() const { return m_spilled; }
@@ -101,6 +104,7 @@ private:
     std::vector<qint32> m_traitIndex;
     std::vector<qint32> m_snpIndex;
     SpillFile m_files[3]; // rows, trait-sorted runs, bin-sorted runs
+    bool m_bypassCache = true;
     QString m_errorPath;
 };
 
@@ -111,6 +115,12 @@ qint64 importBytesPerRow(int statsPerRow);
 qint64 defaultImportMemory();
 // The same rule for a machine with `physicalBytes` of memory.
 qint64 defaultImportMemory(qint64 physicalBytes);
+// Whether a spill of `spillBytes` (rows file and sorted runs) is better written past the page
+// cache: when it is larger than a sixteenth of physical memory. A smaller one stays below the
+// point where the kernel starts writing dirty pages back, so it is removed before it reaches
+// the disk; a larger one would be written anyway, after a copy that costs processor time.
+bool spillBypassesCache(qint64 spillBytes, qint64 physicalBytes);
+qint64 physicalMemory();
 // "100M", "2G", "512K", "1000000" (bytes; K, M, G and T are powers of 1024) -> bytes; -1 when
 // the text is not such a size.
 qint64 parseMemorySize(QByteArrayView text);

@@ -19,7 +19,7 @@ constexpr qint64 AppendBytes = qint64(4) << 20;
 
 } // namespace
 
-bool SpillFile::create(const QString &path)
+bool SpillFile::create(const QString &path, bool bypassCache)
 {
     close();
     m_path = path;
@@ -28,7 +28,7 @@ bool SpillFile::create(const QString &path)
                   0600);
     if (m_fd < 0)
         return false;
-    m_bypassing = bypassPageCache(m_fd);
+    m_bypassing = bypassCache && bypassPageCache(m_fd);
     if (m_buffer.size() == 0)
         m_buffer = AlignedBuffer(AppendBytes);
     return true;

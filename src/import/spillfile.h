@@ -11,7 +11,9 @@ namespace quillmap {
 // bypass the page cache where the file system allows: spilled rows are what did not fit the
 // memory meant for the import, so caching them would only push everything else out (and on
 // some virtual machines, filling fresh page cache costs more processor time than the disk takes
-// to write). Every transfer is therefore made of whole blocks, through buffers of its own.
+// to write). Every transfer is therefore made of whole blocks, through buffers of its own. A
+// small spill may keep the page cache: removed before the kernel writes it back, it never
+// reaches the disk at all.
 class SpillFile final
 {
 public:
@@ -20,8 +22,8 @@ public:
     SpillFile(const SpillFile &) = delete;
     SpillFile &operator=(const SpillFile &) = delete;
 
-    // Creates `path`, which must not exist (nor be a link).
-    bool create(const QString &path);
+    // Creates `path`, which must not exist (nor be a link), bypassing the page cache or not.
+    bool create(const QString &path, bool bypassCache = true);
     // Closes and removes the file.
     void close();
     bool isOpen() const { return m_fd >= 0; }
