@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -35,6 +36,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
@@ -745,7 +747,9 @@ template <typename WriteTable>
 bool Import::writeTablesAtOnce(WriteTable writeTable)
 {
     std::atomic<qint64> helperWritten{0};
-    std::atomic<bool> helperDone{false};
+    std::mutex doneMutex;
+    std::condition_variable doneChanged;
+    bool helperDone = false;
     QString helperFailed;
     std::exception_ptr helperException;
     std::thread helper([&] {
@@ -754,7 +758,10 @@ bool Import::writeTablesAtOnce(WriteTable writeTable)
         } catch (...) {
             helperException = std::current_exception();
         }
-        helperDone.store(true, std::memory_order_release);
+        // A small import must not wait out a whole progress tick for the helper.
+        const std::lock_guard lock(doneMutex);
+        helperDone = true;
+        doneChanged.notify_one();
     });
     struct Joiner {
         std::thread &thread;
@@ -781,9 +788,13 @@ bool Import::writeTablesAtOnce(WriteTable writeTable)
     } catch (...) {
         ownException = std::current_exception();
     }
-    while (!helperDone.load(std::memory_order_acquire)) {
-        report();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    {
+        std::unique_lock lock(doneMutex);
+        while (!doneChanged.wait_for(lock, std::chrono::milliseconds(20), [&] { return helperDone; })) {
+            lock.unlock();
+            report();
+            lock.lock();
+        }
     }
     helper.join();
     if (ownException)
