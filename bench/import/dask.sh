@@ -35,19 +35,11 @@ while [ $# -gt 0 ]; do
 done
 /usr/bin/python3 -c 'import distributed' 2>/dev/null || { echo "needs python3-distributed" >&2; exit 2; }
 
-jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target quillmap-index quillmap_dask_script quillmap-bench-gen -j"$jobs" >/dev/null
+source "$src/bench/import/common.sh"
+build_targets quillmap_dask_script
 
 inputs=$work/inputs-$rows
-if [ ! -f "$inputs/.complete-t2000-s500000-e2-m1-$rows" ]; then
-    mkdir -p "$inputs"
-    rm -f "$inputs"/.complete-*
-    "$build/quillmap-bench-gen" --out "$inputs" --rows "$rows" --traits 2000 --snps 500000 \
-        --extra 2 --snp-extra 1 --genes 20000 --big-rows $((rows / 10)) --small-rows 5000 \
-        --with-positions >/dev/null
-    touch "$inputs/.complete-t2000-s500000-e2-m1-$rows"
-fi
+generate "$inputs" "$rows" >/dev/null
 cat "$inputs"/results.txt "$inputs"/snpinfo.txt > /dev/null
 
 files=(--results "$inputs/results.txt" --snps "$inputs/snpinfo.txt" --traits "$inputs/traitinfo.txt" --no-register)

@@ -32,39 +32,21 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target quillmap-index quillmap-bench-gen -j"$jobs" >/dev/null
+source "$src/bench/import/common.sh"
+build_targets
 
 inputs=$work/inputs-$rows
-if [ ! -f "$inputs/.complete-t2000-s500000-e2-m1-$rows" ]; then
-    mkdir -p "$inputs"
-    rm -f "$inputs"/.complete-*
-    "$build/quillmap-bench-gen" --out "$inputs" --rows "$rows" --traits 2000 --snps 500000 \
-        --extra 2 --snp-extra 1 --genes 20000 --big-rows $((rows / 10)) --small-rows 5000 \
-        --with-positions >/dev/null
-    touch "$inputs/.complete-t2000-s500000-e2-m1-$rows"
-fi
+generate "$inputs" "$rows" >/dev/null
 cat "$inputs"/results.txt "$inputs"/snpinfo.txt > /dev/null
-
-index() { # index BINARY OUT [OPTION...]
-    local bin=$1 out=$2
-    shift 2
-    rm -rf "$out"
-    /usr/bin/time -f '%e %U %S %M' -o "$out.time" "$bin" --results "$inputs/results.txt" \
-        --snps "$inputs/snpinfo.txt" --traits "$inputs/traitinfo.txt" --out "$out" --no-register "$@" \
-        > /dev/null 2>&1
-    awk '{ printf "%.2f %.2f %d\n", $1, $2 + $3, $4 / 1024 }' "$out.time"
-}
 
 echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg); $jobs cores"
 res=$(mktemp)
 trap 'rm -f "$res"' EXIT
 for ((i = 1; i <= runs; i++)); do
-    echo "unlimited $(index "$build/quillmap-index" "$work/held")" | tee -a "$res"
-    echo "limited $(index "$build/quillmap-index" "$work/spilled" --memory "$memory")" | tee -a "$res"
+    echo "unlimited $(timed_index "$build/quillmap-index" "$inputs" "$work/held")" | tee -a "$res"
+    echo "limited $(timed_index "$build/quillmap-index" "$inputs" "$work/spilled" --memory "$memory")" | tee -a "$res"
     if [ -n "${QUILLMAP_BENCH_BASELINE:-}" ]; then
-        echo "baseline $(index "$QUILLMAP_BENCH_BASELINE/quillmap-index" "$work/baseline")" | tee -a "$res"
+        echo "baseline $(timed_index "$QUILLMAP_BENCH_BASELINE/quillmap-index" "$inputs" "$work/baseline")" | tee -a "$res"
     fi
 done
 echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"

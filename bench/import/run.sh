@@ -60,21 +60,8 @@ need_package() { # need_package COMMAND PACKAGE
 }
 [ -x /usr/bin/time ] || need_package /usr/bin/time time
 
-jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target quillmap-index quillmap-bench-gen -j"$jobs" >/dev/null
-
-# The marker names the generator's settings, so inputs made with other settings are remade.
-generate() { # generate DIR ROWS
-    local dir=$1 rows=$2
-    if [ -f "$dir/.complete-t2000-s500000-e2-m1-$rows" ]; then return; fi
-    mkdir -p "$dir"
-    rm -f "$dir"/.complete-*
-    "$build/quillmap-bench-gen" --out "$dir" --rows "$rows" --traits 2000 --snps 500000 \
-        --extra 2 --snp-extra 1 --genes 20000 --big-rows $((rows / 10)) --small-rows 5000 \
-        --with-positions
-    touch "$dir/.complete-t2000-s500000-e2-m1-$rows"
-}
+source "$src/bench/import/common.sh"
+build_targets
 
 index() { # index INPUTS OUT
     "$build/quillmap-index" --results "$1/results.txt" --snps "$1/snpinfo.txt" \

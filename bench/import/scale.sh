@@ -30,29 +30,16 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target quillmap-index quillmap-bench-gen -j"$jobs" >/dev/null
+source "$src/bench/import/common.sh"
+build_targets
 
 for rows in "$small" "$large"; do
-    inputs=$work/inputs-$rows
-    if [ ! -f "$inputs/.complete-t2000-s500000-e2-m1-$rows" ]; then
-        mkdir -p "$inputs"
-        rm -f "$inputs"/.complete-*
-        "$build/quillmap-bench-gen" --out "$inputs" --rows "$rows" --traits 2000 --snps 500000 \
-            --extra 2 --snp-extra 1 --genes 20000 --big-rows $((rows / 10)) --small-rows 5000 \
-            --with-positions >/dev/null
-        touch "$inputs/.complete-t2000-s500000-e2-m1-$rows"
-    fi
+    generate "$work/inputs-$rows" "$rows" >/dev/null
 done
 
 index() { # index ROWS: wall s, cpu s, peak MB
-    local inputs=$work/inputs-$1 out=$work/scale-$1
-    rm -rf "$out"
-    /usr/bin/time -f '%e %U %S %M' -o "$out.time" "$build/quillmap-index" --results "$inputs/results.txt" \
-        --snps "$inputs/snpinfo.txt" --traits "$inputs/traitinfo.txt" --out "$out" --no-register \
-        > /dev/null 2>&1
-    awk '{ printf "%.2f %.2f %d\n", $1, $2 + $3, $4 / 1024 }' "$out.time"
+    local out=$work/scale-$1
+    timed_index "$build/quillmap-index" "$work/inputs-$1" "$out"
     if find "$out" -name '.quillmap-run-*' | grep -q .; then echo "runs left in $out" >&2; fi
     rm -rf "$out"
 }
