@@ -1,6 +1,6 @@
 #include "queryplot.h"
 
-#include "browse/numerichelpers.h"
+#include "dataset/transform.h"
 #include "browse/regionplotgeometry.h"
 #include "browse/traitplotgeometry.h"
 #include "bypos/regionplotpainter.h"

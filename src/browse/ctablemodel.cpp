@@ -1,6 +1,6 @@
 #include "browse/ctablemodel.h"
 
-#include "browse/numerichelpers.h"
+#include "dataset/indexsort.h"
 #include "browse/sortkeys.h"
 #include "dataset/datasettables.h"
 #include "dataset/positionbin.h"

@@ -1,6 +1,6 @@
 #include "browse/traitplotgeometry.h"
 
-#include "browse/numerichelpers.h"
+#include "dataset/transform.h"
 #include "browse/valuelabels.h"
 #include "dataset/datasettables.h"
 #include "dataset/regionsearch.h"

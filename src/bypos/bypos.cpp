@@ -13,7 +13,7 @@
 #include "common/significanceedit.h"
 #include "browse/significance.h"
 #include "browse/studyscan.h"
-#include "browse/numerichelpers.h"
+#include "dataset/transform.h"
 #include "session/sharedstate.h"
 
 #include <QApplication>

@@ -13,7 +13,7 @@
 #include "common/figuresizedialog.h"
 #include "common/imagetitledialog.h"
 #include "common/significanceedit.h"
-#include "browse/numerichelpers.h"
+#include "dataset/transform.h"
 #include "browse/significance.h"
 #include "session/sharedstate.h"
 #include "dataset/regionsearch.h"

@@ -1,6 +1,6 @@
 #include "common/pdfexport.h"
 
-#include "dataset/atomicfile.h"
+#include "io/atomicfile.h"
 
 #include <QFile>
 #include <QImage>

@@ -4,7 +4,7 @@
 #include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
 #include "dataset/snpinfoindex.h"
-#include "import/linereader.h"
+#include "io/linereader.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "dataset/datasetregistry.h"
 
-#include "dataset/atomicfile.h"
+#include "io/atomicfile.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "dataset/genomebuild.h"
 
-#include "dataset/atomicfile.h"
+#include "io/atomicfile.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/datasetloader.h"
 #include "dataset/nametable.h"

@@ -1,9 +1,9 @@
 #include "dataset/snpinfoindex.h"
 
-#include "dataset/atomicfile.h"
+#include "io/atomicfile.h"
 #include "dataset/chromosome.h"
-#include "import/linereader.h"
-#include "import/positionedio.h"
+#include "io/linereader.h"
+#include "io/positionedio.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "figures/figureexport.h"
 
-#include "dataset/atomicfile.h"
+#include "io/atomicfile.h"
 
 #include <QBuffer>
 #include <QFont>

@@ -2,10 +2,10 @@
 
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
-#include "import/linereader.h"
+#include "io/linereader.h"
 #include "import/nameset.h"
 #include "import/numberparse.h"
-#include "import/positionedio.h"
+#include "io/positionedio.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "import/parallelresults.h"
 
-#include "import/linereader.h"
+#include "io/linereader.h"
 
 #include <algorithm>
 #include <cstring>

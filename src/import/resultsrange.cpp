@@ -1,8 +1,8 @@
 #include "import/resultsrange.h"
 
-#include "import/linereader.h"
+#include "io/linereader.h"
 #include "import/numberparse.h"
-#include "import/positionedio.h"
+#include "io/positionedio.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "import/linereader.h"
+#include "io/linereader.h"
 #include "import/nameset.h"
 #include "import/rowstore.h"
 

@@ -1,6 +1,6 @@
 #include "import/spillfile.h"
 
-#include "import/positionedio.h"
+#include "io/positionedio.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #include "import/toolformat.h"
 
 #include "dataset/nametable.h"
-#include "import/linereader.h"
+#include "io/linereader.h"
 
 #include <QFileInfo>
 

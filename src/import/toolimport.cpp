@@ -1,9 +1,9 @@
 #include "import/toolimport.h"
 
-#include "dataset/atomicfile.h"
+#include "io/atomicfile.h"
 #include "dataset/chromosome.h"
 #include "dataset/datasetfiles.h"
-#include "import/linereader.h"
+#include "io/linereader.h"
 #include "import/numberparse.h"
 
 #include <QDir>

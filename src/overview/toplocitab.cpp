@@ -4,7 +4,7 @@
 #include "common/dialogprovider.h"
 #include "common/waitcursor.h"
 #include "dataset/datasettables.h"
-#include "dataset/atomicfile.h"
+#include "io/atomicfile.h"
 #include "session/sharedstate.h"
 
 #include <QHBoxLayout>

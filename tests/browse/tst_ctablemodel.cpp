@@ -1,7 +1,7 @@
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
 #include "browse/ctablemodel.h"
-#include "browse/numerichelpers.h"
+#include "dataset/transform.h"
 #include "support/datasetfixture.h"
 #include "session/sharedstate.h"
 
@@ -35,7 +35,9 @@ private:
     void loadSmall();
     QTemporaryDir m_dir;
     std::vector<RowRecord> m_records;
-    float **m_stats = nullptr;
+    // Extra statistics as a panel holds them: one row pointer per record.
+    std::vector<std::vector<float>> m_statRows;
+    std::vector<float *> m_stats;
 };
 
 void TestCTableModel::initTestCase()
@@ -51,18 +53,17 @@ void TestCTableModel::loadSmall()
     QVERIFY2(outcome.ok(), qPrintable(outcome.message()));
     // Rows as a panel holds them: trait index, SNP index (rs1 = 0, rs2 = 1, rs3 = 2), statistic.
     m_records = {{1, 0, 0.5f, 0}, {0, 1, 0.01f, 1}, {1, 2, 0.001f, 2}};
-    freeMatrix(&m_stats, 3);
-    m_stats = allocMatrix(3, 1);
-    m_stats[0][0] = 1.5f;
-    m_stats[1][0] = -2.0f;
-    m_stats[2][0] = 4.0f;
+    m_statRows = {{1.5f}, {-2.0f}, {4.0f}};
+    m_stats.clear();
+    for (std::vector<float> &row : m_statRows)
+        m_stats.push_back(row.data());
 }
 
 void TestCTableModel::headers()
 {
     loadSmall();
     CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
     QCOMPARE(model.columnCount(), 7);
     const QStringList expected{QStringLiteral("probe"), QStringLiteral("marker"), QStringLiteral("Chr"),
                                QStringLiteral("Pos"),   QStringLiteral("gene"),   QStringLiteral("pvalue"),
@@ -95,7 +96,7 @@ void TestCTableModel::cells()
     QFETCH(QVariant, expected);
     loadSmall();
     CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
     const QVariant value = model.data(model.index(row, column));
     QCOMPARE(value.metaType(), expected.metaType());
     QCOMPARE(value, expected);
@@ -105,7 +106,7 @@ void TestCTableModel::alignmentAndRoles()
 {
     loadSmall();
     CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
     for (int c = 0; c < model.columnCount(); ++c)
         QCOMPARE(model.data(model.index(0, c), Qt::TextAlignmentRole).toInt(), 130);
     QVERIFY(!model.data(model.index(0, 0), Qt::ToolTipRole).isValid());
@@ -118,7 +119,7 @@ void TestCTableModel::rowOrder()
 {
     loadSmall();
     CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
     model.rowOrder()[0] = 2;
     model.rowOrder()[2] = 0;
     QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("rs3"));
@@ -126,7 +127,7 @@ void TestCTableModel::rowOrder()
     // Row labels stay with the displayed position.
     QCOMPARE(model.headerData(0, Qt::Vertical).toString(), QStringLiteral("0"));
     // A new row set starts from the identity order.
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
     QCOMPARE(model.rowOrder()[0], 0);
     QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("rs1"));
 }
@@ -154,7 +155,7 @@ void TestCTableModel::sortByColumn()
     QFETCH(QList<int>, order);
     loadSmall();
     CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
     model.rowOrder()[0] = 2;
     model.rowOrder()[2] = 0;
     model.sort(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
@@ -230,7 +231,7 @@ void TestCTableModel::modelTester()
     loadSmall();
     CTableModel model;
     QAbstractItemModelTester emptyTester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats);
+    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QVERIFY(model.data(model.index(2, 4)).isValid());
 }

@@ -1,7 +1,7 @@
 #include "dataset/regionsearch.h"
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
-#include "browse/numerichelpers.h"
+#include "dataset/transform.h"
 #include "session/sharedstate.h"
 #include "support/regiondataset.h"
 

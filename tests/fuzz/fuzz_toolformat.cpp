@@ -11,7 +11,7 @@
 #include "dataset/datasetfiles.h"
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
-#include "import/linereader.h"
+#include "io/linereader.h"
 #include "import/numberparse.h"
 #include "import/toolformat.h"
 #include "import/toolimport.h"

@@ -1,4 +1,4 @@
-#include "import/positionedio.h"
+#include "io/positionedio.h"
 
 #include <cerrno>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "import/linereader.h"
+#include "io/linereader.h"
 
 #include <zlib.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dataset/alignedbuffer.h"
+#include "io/alignedbuffer.h"
 
 #include <QByteArrayView>
 #include <QString>

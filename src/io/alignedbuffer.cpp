@@ -1,4 +1,4 @@
-#include "dataset/alignedbuffer.h"
+#include "io/alignedbuffer.h"
 
 #include <fcntl.h>
 

@@ -1,4 +1,4 @@
-#include "dataset/atomicfile.h"
+#include "io/atomicfile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,10 +1,11 @@
-#include "browse/numerichelpers.h"
+// The value transforms and the index-carrying sorts behind column sorts and trait ranking.
+#include "dataset/indexsort.h"
+#include "dataset/transform.h"
 
 #include <QString>
 #include <QTest>
 
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <numeric>
 #include <random>
@@ -12,7 +13,7 @@
 
 using namespace quillmap;
 
-class TestNumericHelpers : public QObject
+class TestTransform : public QObject
 {
     Q_OBJECT
 
@@ -31,11 +32,9 @@ private slots:
     void sortLargeOrderedInputs();
     void sortNanKeys();
 
-    void comparators();
-    void matrices();
 };
 
-void TestNumericHelpers::transform_data()
+void TestTransform::transform_data()
 {
     QTest::addColumn<float>("value");
     QTest::addColumn<int>("code");
@@ -55,7 +54,7 @@ void TestNumericHelpers::transform_data()
     QTest::newRow("code -1 missing") << 5.0f << -1 << MissingValue;
 }
 
-void TestNumericHelpers::transform()
+void TestTransform::transform()
 {
     QFETCH(float, value);
     QFETCH(int, code);
@@ -63,7 +62,7 @@ void TestNumericHelpers::transform()
     QCOMPARE(applyTransform(value, code), expected);
 }
 
-void TestNumericHelpers::transformNan()
+void TestTransform::transformNan()
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     QVERIFY(std::isnan(applyTransform(nan, 1)));
@@ -71,7 +70,7 @@ void TestNumericHelpers::transformNan()
     QVERIFY(std::isnan(applyTransform(nan, 0)));
 }
 
-void TestNumericHelpers::sortExamples_data()
+void TestTransform::sortExamples_data()
 {
     QTest::addColumn<bool>("ascending");
     QTest::addColumn<QList<double>>("keys");
@@ -87,7 +86,7 @@ void TestNumericHelpers::sortExamples_data()
                                     << QList<int>{1, 0};
 }
 
-void TestNumericHelpers::sortExamples()
+void TestTransform::sortExamples()
 {
     QFETCH(bool, ascending);
     QFETCH(QList<double>, keys);
@@ -104,7 +103,7 @@ void TestNumericHelpers::sortExamples()
     QCOMPARE(QList<int>(index.begin(), index.end()), sortedIndex);
 }
 
-void TestNumericHelpers::sortKeepsPairs_data()
+void TestTransform::sortKeepsPairs_data()
 {
     QTest::addColumn<bool>("ascending");
     QTest::addColumn<int>("size");
@@ -116,7 +115,7 @@ void TestNumericHelpers::sortKeepsPairs_data()
     QTest::newRow("ascending all equal") << true << 300 << 1;
 }
 
-void TestNumericHelpers::sortKeepsPairs()
+void TestTransform::sortKeepsPairs()
 {
     QFETCH(bool, ascending);
     QFETCH(int, size);
@@ -144,7 +143,7 @@ void TestNumericHelpers::sortKeepsPairs()
     QVERIFY(std::all_of(seen.begin(), seen.end(), [](int n) { return n == 1; }));
 }
 
-void TestNumericHelpers::sortTinyRanges()
+void TestTransform::sortTinyRanges()
 {
     double keys[3] = {5, 4, 3};
     int index[3] = {7, 8, 9};
@@ -160,7 +159,7 @@ void TestNumericHelpers::sortTinyRanges()
     QCOMPARE(index[2], 9);
 }
 
-void TestNumericHelpers::sortSubrange()
+void TestTransform::sortSubrange()
 {
     // Only lo..hi moves; the elements around it are left alone.
     double keys[6] = {9, 5, 1, 4, 2, -9};
@@ -174,7 +173,7 @@ void TestNumericHelpers::sortSubrange()
     }
 }
 
-void TestNumericHelpers::sortLargeOrderedInputs_data()
+void TestTransform::sortLargeOrderedInputs_data()
 {
     QTest::addColumn<bool>("ascending");
     QTest::addColumn<bool>("reversed");
@@ -184,7 +183,7 @@ void TestNumericHelpers::sortLargeOrderedInputs_data()
     QTest::newRow("descending on reverse sorted") << false << true;
 }
 
-void TestNumericHelpers::sortLargeOrderedInputs()
+void TestTransform::sortLargeOrderedInputs()
 {
     // A last-element pivot recursing into the left part would need a million stack frames here
     // and quadratic time; the sort must finish with bounded depth.
@@ -209,7 +208,7 @@ void TestNumericHelpers::sortLargeOrderedInputs()
     QCOMPARE(index[0], firstIndex);
 }
 
-void TestNumericHelpers::sortNanKeys()
+void TestTransform::sortNanKeys()
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (bool ascending : {true, false}) {
@@ -240,60 +239,5 @@ void TestNumericHelpers::sortNanKeys()
     QCOMPARE(int(std::accumulate(index.begin(), index.end(), 0)), 4950);
 }
 
-void TestNumericHelpers::comparators()
-{
-    qint32 ints[5] = {5, -3, std::numeric_limits<qint32>::max(), std::numeric_limits<qint32>::min(), 0};
-    std::qsort(ints, 5, sizeof(qint32), compareIntKey);
-    QCOMPARE(ints[0], std::numeric_limits<qint32>::min());
-    QCOMPARE(ints[1], -3);
-    QCOMPARE(ints[4], std::numeric_limits<qint32>::max());
-
-    BinKeyed staged[4];
-    const qint16 bins[4] = {23012, 999, -5, 1012};
-    for (int i = 0; i < 4; ++i) {
-        staged[i].bin = bins[i];
-        staged[i].rowNumber = i;
-    }
-    std::qsort(staged, 4, sizeof(BinKeyed), compareBinKey);
-    QCOMPARE(staged[0].bin, qint16(-5));
-    QCOMPARE(staged[1].bin, qint16(999));
-    QCOMPARE(staged[2].bin, qint16(1012));
-    QCOMPARE(staged[3].bin, qint16(23012));
-    QCOMPARE(staged[3].rowNumber, 0);
-
-    const QString a = QStringLiteral("B"), b = QStringLiteral("a");
-    // Code-unit order: upper case before lower case.
-    QVERIFY(compareTextAscending(&a, &b) < 0);
-    QVERIFY(compareTextDescending(&a, &b) > 0);
-    QCOMPARE(compareTextAscending(&a, &a), 0);
-}
-
-void TestNumericHelpers::matrices()
-{
-    float **matrix = allocMatrix(3, 4);
-    QVERIFY(matrix);
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 4; ++c)
-            matrix[r][c] = float(r * 4 + c);
-    QCOMPARE(matrix[2][3], 11.0f);
-    freeMatrix(&matrix, 3);
-    QVERIFY(!matrix);
-    freeMatrix(&matrix, 3); // twice is harmless
-    QVERIFY(!matrix);
-
-    float **noColumns = allocMatrix(2, 0);
-    QVERIFY(noColumns);
-    freeMatrix(&noColumns, 2);
-
-    // A matrix with a null row (as during release after a failed allocation) frees cleanly.
-    float **partial = allocMatrix(2, 2);
-    delete[] partial[1];
-    partial[1] = nullptr;
-    freeMatrix(&partial, 2);
-    QVERIFY(!partial);
-
-    QVERIFY(!allocMatrix(-1, 2));
-}
-
-QTEST_GUILESS_MAIN(TestNumericHelpers)
-#include "tst_numerichelpers.moc"
+QTEST_GUILESS_MAIN(TestTransform)
+#include "tst_transform.moc"
