@@ -31,7 +31,6 @@ private slots:
     void sortLargeOrderedInputs_data();
     void sortLargeOrderedInputs();
     void sortNanKeys();
-
 };
 
 void TestTransform::transform_data()
