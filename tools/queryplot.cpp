@@ -171,6 +171,7 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
     input.region = args[2].toInt();
     input.axisTitle = axis.title;
     input.significanceValue = significanceValue;
+    input.legend = bypos::legendEntries(ranking, tables);
     const bypos::RegionGenes genes = bypos::readRegionGenes(folder, *bin);
     const bool written = figures::exportFigure(
         out, size, *dpi,

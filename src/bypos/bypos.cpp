@@ -200,6 +200,7 @@ void byPos::search()
 
     TraitRanking ranking = rankTraits(*read, tables, currentStatistic(), currentTransform());
     const QString legend = ranking.missingValue ? QString() : legendHtml(ranking, tables);
+    m_legend = ranking.missingValue ? std::vector<LegendEntry>{} : legendEntries(ranking, tables);
 
     // The view keeps pointers into the old rows until displayView attaches the new ones.
     detachTable();
@@ -438,8 +439,7 @@ void byPos::print()
             [&](QPainter &painter, QSize size) { paintRegionFigure(painter, size, input, title, &genes); });
         return;
     }
-    const QImage page = renderExportImage(title, plotInput(), genes.found ? &genes : nullptr);
-    if (!writeImagePdf(page, path))
+    if (!writeExportPdf(path, title, plotInput(), genes.found ? &genes : nullptr))
         dialogs::information(this,
                              QStringLiteral("The file ") + path + QStringLiteral(" could not be written!"));
 }
@@ -470,6 +470,7 @@ RegionPlotInput byPos::plotInput() const
         datasetTables().statisticNames.value(currentStatistic()), currentTransform());
     in.axisTitle = axis.title;
     in.significanceValue = quillmap::significanceLineValue(axis, m_significance->pValue());
+    in.legend = m_legend;
     return in;
 }
 

@@ -705,8 +705,7 @@ void byID::printFile()
     }
     const QString caption = QStringLiteral("Group: ") + geneName->currentText()
         + QStringLiteral("                  Trait: ") + ProbeIDSelected->currentText();
-    const QImage image = traitplot::renderTraitExport(plotData(), title, caption);
-    if (!traitplot::writeImagePdf(image, fileName))
+    if (!traitplot::writeTraitExportPdf(plotData(), title, caption, fileName))
         dialogs::information(this, QStringLiteral("The file %1 could not be written!").arg(fileName));
 }
 

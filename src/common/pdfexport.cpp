@@ -12,6 +12,14 @@ namespace quillmap {
 
 bool writeImagePdf(const QImage &image, const QString &path)
 {
+    return writePagePdf(path, [&](QPainter &painter) {
+        painter.setRenderHint(QPainter::LosslessImageRendering);
+        painter.drawImage(0, 0, image);
+    });
+}
+
+bool writePagePdf(const QString &path, const std::function<void(QPainter &painter)> &paint)
+{
     // The printer writes only to a named file and reports few of its failures, so it writes a
     // scratch copy of its own; the bytes then go to the destination checked.
     QTemporaryDir scratch;
@@ -26,8 +34,7 @@ bool writeImagePdf(const QImage &image, const QString &path)
         QPainter painter;
         if (!painter.begin(&printer))
             return false;
-        painter.setRenderHint(QPainter::LosslessImageRendering);
-        painter.drawImage(0, 0, image);
+        paint(painter);
         if (!painter.end())
             return false;
     }

@@ -98,7 +98,8 @@ RegionPlotInput inputFor(const Series &s, double low, double high)
 
 QImage render(const RegionPlotInput &in, const PlotGeometry &g)
 {
-    QImage image(800, 400, QImage::Format_ARGB32);
+    QImage image(std::max(800, g.viewport.right() + 51), std::max(400, g.viewport.bottom() + 41),
+                 QImage::Format_ARGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     paintRegionPlot(painter, in, g);
@@ -381,36 +382,42 @@ void RegionPlotPainterTest::exportWritesOneLandscapePage()
 void RegionPlotPainterTest::significanceLine_data()
 {
     QTest::addColumn<bool>("page");
+    QTest::addColumn<QSize>("frame");
     QTest::addColumn<double>("high");
     QTest::addColumn<bool>("drawn");
-    QTest::newRow("screen") << false << 12.0 << true;
-    QTest::newRow("screen, line above the frame") << false << 5.0 << false;
-    QTest::newRow("export page") << true << 12.0 << true;
+    QTest::newRow("screen") << false << QSize(800, 300) << 12.0 << true;
+    QTest::newRow("screen, line above the frame") << false << QSize(800, 300) << 5.0 << false;
+    // Two pixels a unit: a line put on a whole unit would stand a pixel low.
+    QTest::newRow("screen, wide") << false << QSize(2000, 600) << 13.0 << true;
+    QTest::newRow("export page") << true << QSize() << 12.0 << true;
 }
 
 void RegionPlotPainterTest::significanceLine()
 {
     QFETCH(bool, page);
+    QFETCH(QSize, frame);
     QFETCH(double, high);
     QFETCH(bool, drawn);
     const Series s = twelveTraits();
     RegionPlotInput in = inputFor(s, 1.0, high);
     in.significanceValue = -std::log10(5e-8);
     in.axisTitle = QStringLiteral("-log10(P)");
-    const PlotGeometry g = page ? exportGeometry() : screenGeometry(800, 300);
+    const PlotGeometry g = page ? exportGeometry() : screenGeometry(frame.width(), frame.height());
     const QImage image = page ? renderExportImage(QStringLiteral("t"), in, nullptr) : render(in, g);
     const auto darkRed = [](QRgb c) { return (c & 0xffffff) == (QColor(Qt::darkRed).rgb() & 0xffffff); };
     const int all = count(image, image.rect(), darkRed);
-    int y = 0;
+    double y = 0;
     QCOMPARE(makeScale(g.R, 150, 1.0, high).lineY(in.significanceValue, g.boxBottom, &y), drawn);
     if (!drawn) {
         QCOMPARE(all, 0);
         return;
     }
-    // Dashed across the frame box on the line's row alone.
-    const QPoint left = device(g, 0, y), right = device(g, 1005, y);
-    const int onRow = count(image, QRect(left, QSize(right.x() - left.x() + 1, 1)), darkRed);
-    QCOMPARE(onRow, all);
+    // Dashed across the frame box on the row of the value itself, not of a whole unit.
+    const double sy = double(g.viewport.height()) / g.window.height();
+    const int row = int(std::floor(g.viewport.y() + (y - g.window.y()) * sy));
+    const QPoint left = device(g, 0, 0), right = device(g, 1005, 0);
+    const int onRow = count(image, QRect(left.x(), row, right.x() - left.x() + 1, 1), darkRed);
+    QVERIFY2(onRow == all, qPrintable(QStringLiteral("%1 of %2 on row %3").arg(onRow).arg(all).arg(row)));
     QVERIFY(onRow > (right.x() - left.x()) / 3 && onRow < (right.x() - left.x()) * 9 / 10);
     // The axis title in the left margin, half way down the box.
     const int middle = device(g, 0, g.boxBottom / 2).y();

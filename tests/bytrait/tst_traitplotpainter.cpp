@@ -385,6 +385,8 @@ void TestTraitPlotPainter::significanceLine_data()
     QTest::addColumn<float>("high");
     QTest::addColumn<bool>("drawn");
     QTest::newRow("screen") << "screen" << 10.0f << true;
+    // A pixel a unit or more: a line put on a whole unit would stand a pixel low.
+    QTest::newRow("screen, wide") << "wide" << 13.0f << true;
     QTest::newRow("screen, line above the frame") << "screen" << 5.0f << false;
     QTest::newRow("export page") << "export" << 10.0f << true;
     QTest::newRow("figure under a title") << "figure" << 10.0f << true;
@@ -395,14 +397,15 @@ void TestTraitPlotPainter::significanceLine()
     QFETCH(QString, picture);
     QFETCH(float, high);
     QFETCH(bool, drawn);
-    const QSize size(1000, 400);
+    const QSize size = picture == u"wide" ? QSize(4000, 1200) : QSize(1000, 400);
     Rows rows{{2}, {10.5f}, {1.0f}};
     TraitPlotData data = rows.data(1.0f, high);
     data.significanceValue = -std::log10(5e-8);
     data.axisTitle = QStringLiteral("-log10(P)");
     QImage image = whiteImage(size);
     int top = 0; // of the plot area
-    double g = screenHeightScale(1000, 400), sy = 365.0 / int(g), offsetY = 10;
+    double g = screenHeightScale(size.width(), size.height());
+    double sy = (size.height() - 35.0) / int(g), offsetY = 10;
     if (picture == u"export") {
         image = renderTraitExport(data, QStringLiteral("T"), QString());
         g = exportHeightScale();
@@ -419,7 +422,7 @@ void TestTraitPlotPainter::significanceLine()
     } else {
         QVERIFY(renderTraitPlot(&image, data));
     }
-    int y = 0;
+    double y = 0;
     QCOMPARE(makeScale(1.0f, high, g).lineY(data.significanceValue, &y), drawn);
     int dashes = 0;
     for (int x = 0; x < size.width(); ++x)
@@ -429,15 +432,16 @@ void TestTraitPlotPainter::significanceLine()
         QCOMPARE(dashes, 0);
         return;
     }
-    // Every dark red pixel on one row, a dashed one across the genome.
-    const int row = top + int(offsetY + y * sy);
+    // Every dark red pixel on one row, a dashed one across the genome: the row the value
+    // itself falls in, not that of a whole unit.
+    const int row = top + int(std::floor(offsetY + y * sy));
     int onRow = 0;
     for (int x = 0; x < size.width(); ++x)
         onRow += near(image, QPoint(x, row), QColor(Qt::darkRed).rgb(), 0);
     QVERIFY2(onRow == dashes, qPrintable(QStringLiteral("%1 of %2 at %3").arg(onRow).arg(dashes).arg(row)));
-    QVERIFY(dashes > 300 && dashes < 900);
+    QVERIFY(dashes > size.width() * 3 / 10 && dashes < size.width() * 9 / 10);
     // The axis title stands left of the value labels, half way down.
-    QVERIFY(anyNonWhite(image, QRect(0, top + 120, 12, 120)));
+    QVERIFY(anyNonWhite(image, QRect(0, top + size.height() * 3 / 10, 12, size.height() * 3 / 10)));
     if (picture == u"figure")
         QVERIFY(anyNonWhite(image, QRect(450, 0, 100, top)));
 }
