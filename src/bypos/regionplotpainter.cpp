@@ -406,9 +406,4 @@ bool writeExportPdf(const QString &path, const QString &title, const RegionPlotI
                                   [&](QPainter &painter) { paintExportPage(painter, title, input, genes); });
 }
 
-bool writeImagePdf(const QImage &image, const QString &path)
-{
-    return quillmap::writeImagePdf(image, path);
-}
-
 } // namespace quillmap::bypos

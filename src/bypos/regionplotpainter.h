@@ -85,8 +85,4 @@ QImage renderExportImage(const QString &title, const RegionPlotInput &input, con
 bool writeExportPdf(const QString &path, const QString &title, const RegionPlotInput &input,
                     const RegionGenes *genes);
 
-// Prints `image` at its natural size on one landscape PDF page at `path`. The page is written
-// to a temporary file beside `path` and renamed into place; false when that failed.
-bool writeImagePdf(const QImage &image, const QString &path);
-
 } // namespace quillmap::bypos

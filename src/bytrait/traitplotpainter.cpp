@@ -501,11 +501,6 @@ bool writeTraitExportPdf(const TraitPlotData &data, const QString &title, const 
         fileName, [&](QPainter &painter) { paintTraitExport(painter, data, title, caption); });
 }
 
-bool writeImagePdf(const QImage &image, const QString &fileName)
-{
-    return quillmap::writeImagePdf(image, fileName);
-}
-
 } // namespace traitplot
 
 } // namespace quillmap

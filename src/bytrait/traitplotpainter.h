@@ -77,10 +77,6 @@ QImage renderTraitExport(const TraitPlotData &data, const QString &title, const 
 bool writeTraitExportPdf(const TraitPlotData &data, const QString &title, const QString &caption,
                          const QString &fileName);
 
-// Writes `image` as a one-page landscape PDF at `fileName`, through a temporary file renamed
-// into place. Returns false when the file could not be written.
-bool writeImagePdf(const QImage &image, const QString &fileName);
-
 } // namespace traitplot
 
 } // namespace quillmap

@@ -3,20 +3,11 @@
 #include "io/atomicfile.h"
 
 #include <QFile>
-#include <QImage>
 #include <QPainter>
 #include <QPrinter>
 #include <QTemporaryDir>
 
 namespace quillmap {
-
-bool writeImagePdf(const QImage &image, const QString &path)
-{
-    return writePagePdf(path, [&](QPainter &painter) {
-        painter.setRenderHint(QPainter::LosslessImageRendering);
-        painter.drawImage(0, 0, image);
-    });
-}
 
 bool writePagePdf(const QString &path, const std::function<void(QPainter &painter)> &paint)
 {

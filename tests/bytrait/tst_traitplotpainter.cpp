@@ -108,7 +108,8 @@ private slots:
     void highlightModes();
     void equalValuesAtMidHeight();
     void frameLines();
-    void valueLabelsFarFromZero();
+    void valueLabelTicks_data();
+    void valueLabelTicks();
     void notReadyDrawsNoPoints();
     void progressCancels();
     void selectionCircles();
@@ -207,21 +208,52 @@ void TestTraitPlotPainter::frameLines()
     QVERIFY(near(image, QPoint(500, 10), QColor(Qt::blue).rgb(), 1));
 }
 
-void TestTraitPlotPainter::valueLabelsFarFromZero()
+void TestTraitPlotPainter::valueLabelTicks_data()
 {
-    // Values 100 to 120: labels 100 ... 120 in steps of 5 at their device heights.
+    QTest::addColumn<float>("low");
+    QTest::addColumn<float>("high");
+    QTest::addColumn<QList<int>>("labels");
+    // Far from zero every multiple of the step in range still gets its label.
+    QTest::newRow("100 to 120") << 100.0f << 120.0f << QList<int>{100, 105, 110, 115, 120};
+    QTest::newRow("0 to 414, a round step") << 0.0f << 414.0f << QList<int>{0, 100, 200, 300, 400};
+}
+
+void TestTraitPlotPainter::valueLabelTicks()
+{
+    QFETCH(float, low);
+    QFETCH(float, high);
+    QFETCH(QList<int>, labels);
     const QSize size(1000, 435);
-    Rows rows{{1}, {5.0f}, {110.0f}};
+    Rows rows{{1}, {5.0f}, {high}};
     QImage image = whiteImage(size);
-    QVERIFY(renderTraitPlot(&image, rows.data(100.0f, 120.0f)));
-    const ValueScale scale = makeScale(100.0f, 120.0f, screenHeightScale(1000, 435));
-    for (int t : {100, 110, 120}) {
-        const int baseline = screenLabelY(scale, 435, t);
-        QVERIFY2(anyNonWhite(image, QRect(15, baseline - 10, 22, 10)), qPrintable(QString::number(t)));
+    QVERIFY(renderTraitPlot(&image, rows.data(low, high)));
+    QCOMPARE(labelValues(low, high), labels);
+    const double g = screenHeightScale(size.width(), size.height());
+    const ValueScale scale = makeScale(low, high, g);
+    const auto deviceY = [&](double t) { return 10 + scale.exactY(t) * (size.height() - 35) / int(g); };
+    // Label ink by rows, left of the ticks: one run of rows per label, centred on its tick.
+    std::vector<int> inkRows;
+    for (int y = 0; y < size.height() - 35; ++y)
+        if (anyNonWhite(image, QRect(15, y, 19, 1)))
+            inkRows.push_back(y);
+    QList<double> middles;
+    for (size_t i = 0; i < inkRows.size(); ++i) {
+        const size_t first = i;
+        while (i + 1 < inkRows.size() && inkRows[i + 1] == inkRows[i] + 1)
+            ++i;
+        middles.append((inkRows[first] + inkRows[i] + 1) / 2.0);
     }
-    // No label between the lines of 100 and 105.
-    const int between = (screenLabelY(scale, 435, 100) + screenLabelY(scale, 435, 105)) / 2;
-    QVERIFY(!anyNonWhite(image, QRect(15, between - 2, 20, 2)));
+    QCOMPARE(middles.size(), labels.size());
+    for (qsizetype k = 0; k < labels.size(); ++k) {
+        const int t = labels[labels.size() - 1 - k]; // ink runs from the top
+        const double y = deviceY(t);
+        QVERIFY2(std::abs(middles[k] - y) <= 1.0,
+                 qPrintable(QStringLiteral("%1: ink around %2, tick at %3").arg(t).arg(middles[k]).arg(y)));
+        // A blue tick left of the frame's line, on the value's row.
+        const int row = int(std::floor(y));
+        QVERIFY2(near(image, QPoint(37, row), QColor(Qt::blue).rgb(), 0), qPrintable(QString::number(t)));
+        QVERIFY((image.pixel(37, row - 3) & 0xffffff) == 0xffffff);
+    }
 }
 
 void TestTraitPlotPainter::notReadyDrawsNoPoints()
@@ -358,25 +390,31 @@ void TestTraitPlotPainter::exportPdfOnePage()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     Rows rows{{2}, {10.5f}, {5.0f}};
-    const QImage image = renderTraitExport(rows.data(1.0f, 5.0f), QStringLiteral("T"), QString());
+    const TraitPlotData data = rows.data(1.0f, 5.0f);
     const QString path = dir.filePath(QStringLiteral("plot.pdf"));
-    QVERIFY(writeImagePdf(image, path));
+    const auto write = [&](const QString &to) {
+        return writeTraitExportPdf(data, QStringLiteral("T"), QString(), to);
+    };
+    QVERIFY(write(path));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray pdf = file.readAll();
     QVERIFY(pdf.startsWith("%PDF"));
     const QString text = QString::fromLatin1(pdf);
     QCOMPARE(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?!s)"))), 1);
+    // Drawn as shapes and text: a font for the texts, no picture.
+    QVERIFY(!pdf.contains("/Subtype /Image"));
+    QVERIFY(pdf.contains("/Font"));
     // A new PDF gets the umask's mode, a replaced one keeps its own.
     QCOMPARE(QFileInfo(path).permissions() & 0x0777,
              QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
     QVERIFY(QFile::setPermissions(path, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup));
-    QVERIFY(writeImagePdf(image, path));
+    QVERIFY(write(path));
     QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
     // Nothing else is left behind in the folder.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     // An unwritable place fails and reports it.
-    QVERIFY(!writeImagePdf(image, dir.filePath(QStringLiteral("no/such/folder/plot.pdf"))));
+    QVERIFY(!write(dir.filePath(QStringLiteral("no/such/folder/plot.pdf"))));
 }
 
 void TestTraitPlotPainter::significanceLine_data()
