@@ -507,12 +507,17 @@ QString byPos::pointToolTip(int group, int point) const
     const DatasetTables &tables = datasetTables();
     const RowRecord &row = rowRecords[size_t(record)];
     const int line = tables.snpLineOfIndex(row.snpIndex);
-    return quillmap::literalToolTip(
-        QStringLiteral("%1\n%2:%3\n%4\n%5")
-            .arg(tables.snpNames.value(row.snpIndex), tables.snpFields(line).value(0),
-                 QString::number(quillmap::positionBp(tables.snpPosition(line))),
-                 tables.traitNames.value(row.traitIndex),
-                 QString::number(traitValues[size_t(group)][size_t(point)], 'g', 6)));
+    const auto stored = [&](int stat) {
+        const float *extra = size_t(record) < rowStats.size() ? rowStats[size_t(record)] : nullptr;
+        return stat <= 0 || !extra ? row.firstStat : extra[stat - 1];
+    };
+    QStringList lines{tables.snpNames.value(row.snpIndex),
+                      tables.snpFields(line).value(0) + QLatin1Char(':')
+                          + QString::number(quillmap::positionBp(tables.snpPosition(line))),
+                      tables.traitNames.value(row.traitIndex),
+                      QString::number(traitValues[size_t(group)][size_t(point)], 'g', 6)};
+    lines << quillmap::pointStatisticLines(tables.statisticNames, stored);
+    return quillmap::literalToolTip(lines.join(QLatin1Char('\n')));
 }
 
 void byPos::paintPlot(QPainter &painter)
