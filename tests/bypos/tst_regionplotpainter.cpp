@@ -441,7 +441,8 @@ void RegionPlotPainterTest::significanceLine()
     }
     // Dashed across the frame box on the row of the value itself, not of a whole unit.
     const double sy = double(g.viewport.height()) / g.window.height();
-    const int row = int(std::floor(g.viewport.y() + (y - g.window.y()) * sy));
+    const double exact = 0.85 * g.R - 0.8 * g.R * (in.significanceValue - 1.0) / (std::ceil(high) - 1.0);
+    const int row = int(std::floor(g.viewport.y() + (exact - g.window.y()) * sy));
     const QPoint left = device(g, 0, 0), right = device(g, 1005, 0);
     const int onRow = count(image, QRect(left.x(), row, right.x() - left.x() + 1, 1), darkRed);
     QVERIFY2(onRow == all, qPrintable(QStringLiteral("%1 of %2 on row %3").arg(onRow).arg(all).arg(row)));

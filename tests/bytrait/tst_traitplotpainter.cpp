@@ -472,7 +472,8 @@ void TestTraitPlotPainter::significanceLine()
     }
     // Every dark red pixel on one row, a dashed one across the genome: the row the value
     // itself falls in, not that of a whole unit.
-    const int row = top + int(std::floor(offsetY + y * sy));
+    const double exact = 0.85 * g - 0.8 * g * (data.significanceValue - 1.0) / (std::ceil(high) - 1.0);
+    const int row = top + int(std::floor(offsetY + exact * sy));
     int onRow = 0;
     for (int x = 0; x < size.width(); ++x)
         onRow += near(image, QPoint(x, row), QColor(Qt::darkRed).rgb(), 0);
