@@ -245,7 +245,11 @@ bool drawPoints(QPainter &painter, const QRect &area, const TraitPlotData &data,
         points.push_back({i, ellipses.deviceBox(x, scale.y(v), PointBox), pen, true});
     }
     const bool idempotent = repeatsAreIdempotent(painter);
-    if (idempotent)
+    // An SVG or PDF keeps every shape it is given: a million points would make a file of
+    // hundreds of megabytes that shows no more than the distinct ones.
+    const QPaintEngine *engine = painter.paintEngine();
+    const bool vector = engine && engine->type() != QPaintEngine::Raster && painter.opacity() == 1.0;
+    if (idempotent || vector)
         markLastOfEqual(points, QSize(area.right() + 1, area.bottom() + 1));
     const QPen *pens[] = {&blue, &darkBlue, &magenta};
     // On a raster device every ellipse of one pen is the same pixels moved by whole pixels:

@@ -1,5 +1,6 @@
 #include "browse/traitplotgeometry.h"
 #include "bytrait/traitplotpainter.h"
+#include "figures/figureexport.h"
 
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -116,6 +117,7 @@ private slots:
     void ellipseBoxes_data();
     void ellipseBoxes();
     void exportPicture();
+    void svgFigureHoldsEachPointOnce();
     void exportPdfOnePage();
     void significanceLine_data();
     void significanceLine();
@@ -363,6 +365,27 @@ void TestTraitPlotPainter::ellipseBoxes()
     QCOMPARE(down.second - down.first, qRound(box * sy));
     QVERIFY(std::abs((across.first + across.second) / 2.0 - centre.x()) <= 1.5);
     QVERIFY(std::abs((down.first + down.second) / 2.0 - centre.y()) <= 1.5);
+}
+
+void TestTraitPlotPainter::svgFigureHoldsEachPointOnce()
+{
+    // A hundred rows on one spot and one elsewhere: two circles in the file.
+    Rows rows;
+    for (int i = 0; i < 100; ++i)
+        rows.chromosomes.push_back(2), rows.positions.push_back(10.5f), rows.values.push_back(3.0f);
+    rows.chromosomes.push_back(5), rows.positions.push_back(20.0f), rows.values.push_back(1.0f);
+    const TraitPlotData data = rows.data(1.0f, 3.0f);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.svg"));
+    QString error;
+    QVERIFY2(figures::exportFigure(
+                 path, QSize(1000, 400), 96,
+                 [&](QPainter &painter, QSize size) { paintTraitFigure(painter, size, data, QString()); },
+                 &error),
+             qPrintable(error));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count("<ellipse"), 2);
 }
 
 void TestTraitPlotPainter::exportPicture()
