@@ -1,8 +1,7 @@
 #include "bytrait/byid.h"
 
 #include "dataset/datasetfiles.h"
-#include "dataset/datasetloader.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "browse/studyscan.h"
 #include "browse/traitplotgeometry.h"
 #include "bytrait/traitplotpainter.h"
@@ -56,14 +55,12 @@ int lineOfSnp(const DatasetTables &tables, int snpIndex)
 
 } // namespace
 
-byID::byID(QWidget *parent)
-    : QWidget(parent)
+byID::byID(std::shared_ptr<const Dataset> dataset, QWidget *parent)
+    : QWidget(parent),
+      traitTableModel(dataset),
+      m_dataset(dataset ? dataset : Dataset::unloaded(QString()))
 {
-    DatasetTables &tables = datasetTables();
-    tables.clear();
-    const QString folder = quillmap::currentDatasetFolder();
-    DatasetLoader loader(folder);
-    const Status description = loader.readDescription(tables);
+    const DatasetTables &tables = m_dataset->tables();
 
     setupUi(this);
     // Column widths follow the rows on view: a trait can have a million rows, and every cell
@@ -92,38 +89,13 @@ byID::byID(QWidget *parent)
     ProbeID->setCurrentIndex(-1);
     ProbeIDSelected->setCurrentIndex(-1);
 
-    Status opened = description;
-    if (opened.ok())
-        opened = loader.openDatasetFiles(tables);
-    if (!opened.ok()) {
-        dialogs::information(this, opened.message());
+    // A dataset that could not be loaded was reported by whoever loaded it: the panel stays inert.
+    if (!m_dataset->isLoaded())
         return;
-    }
 
     ProbeIDSelected->hide();
-    m_splashImage = QPixmap(quillmap::picturePath(QStringLiteral("splash.png")));
-    if (!m_splashImage.isNull()) {
-        // A frameless label rather than QSplashScreen: that one processes pending events on
-        // every message, which would run work the caller queued before its own event loop.
-        m_splash = new QLabel(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint);
-        m_splash->setAttribute(Qt::WA_DeleteOnClose);
-        m_splash->setAttribute(Qt::WA_ShowWithoutActivating);
-        showSplashMessage(QStringLiteral("                  Loading data..."));
-        m_splash->show();
-        m_splash->repaint();
-    }
-
-    const Status read = loader.readDatasetFiles(tables);
-    if (!read.ok()) {
-        if (m_splash)
-            m_splash->close();
-        dialogs::information(this, read.message());
-        return;
-    }
     traitInfoHeader = tables.traitInfoHeader;
     traitInfoMap = tables.traitInfoMap;
-
-    showSplashMessage(QStringLiteral("            Setting up main dialog..."));
 
     groupNameList = tables.groupTraitMap.keys();
     {
@@ -159,25 +131,8 @@ byID::~byID()
     const QList<QObject *> children = findChildren<QObject *>();
     for (QObject *child : children)
         child->disconnect(this);
-    if (m_splash)
-        m_splash->close();
     ctableView->setModel(nullptr);
     releaseRows();
-}
-
-void byID::showSplashMessage(const QString &message)
-{
-    if (!m_splash)
-        return;
-    QPixmap picture = m_splashImage;
-    QPainter painter(&picture);
-    painter.setFont(QFont(QStringLiteral("Times"), 12, QFont::Bold));
-    painter.setPen(Qt::blue);
-    painter.drawText(picture.rect(), Qt::AlignTop | Qt::AlignLeft, message);
-    painter.end();
-    m_splash->setPixmap(picture);
-    m_splash->resize(picture.size());
-    m_splash->repaint();
 }
 
 void byID::makeConnections()
@@ -241,7 +196,7 @@ QString byID::pointToolTip(int row) const
 {
     if (row < 0 || row >= int(rowRecords.size()) || row >= int(rowValues.size()))
         return {};
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = m_dataset->tables();
     const int snp = rowRecords[size_t(row)].snpIndex;
     const int line = tables.snpLineOfIndex(snp);
     return quillmap::literalToolTip(QStringLiteral("%1\n%2:%3\n%4\n%5")
@@ -264,7 +219,7 @@ bool byID::eventFilter(QObject *watched, QEvent *event)
         const auto *mouse = static_cast<QMouseEvent *>(event);
         const int row = mouse->button() == Qt::LeftButton ? pointAt(mouse->position().toPoint()) : -1;
         if (row >= 0)
-            emit snpClicked(datasetTables().snpNames.value(rowRecords[size_t(row)].snpIndex));
+            emit snpClicked(m_dataset->tables().snpNames.value(rowRecords[size_t(row)].snpIndex));
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -288,7 +243,7 @@ TraitPlotData byID::plotData() const
     plot.highlightPositions = highlightPositions.data();
     plot.highlightValues = highlightValues.data();
     const quillmap::PlotAxis axis = quillmap::plotAxis(
-        datasetTables().statisticNames.value(plotbyBox->currentIndex()), transcomboBox->currentIndex());
+        m_dataset->tables().statisticNames.value(plotbyBox->currentIndex()), transcomboBox->currentIndex());
     plot.axisTitle = axis.title;
     plot.significanceValue = quillmap::significanceLineValue(axis, m_significance->pValue());
     return plot;
@@ -335,7 +290,7 @@ void byID::show_SNP()
         ProbeIDSelected->hide();
         return;
     }
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = m_dataset->tables();
     const auto it = tables.groupTraitMap.constFind(group);
     if (it == tables.groupTraitMap.cend()) {
         dialogs::information(this, QStringLiteral("The gene is not in the list!"));
@@ -359,7 +314,7 @@ void byID::slot1()
 
 void byID::display_result()
 {
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = m_dataset->tables();
     // A group file often lists traits that have no results (every probe of a platform): say so
     // and leave the trait shown before on display.
     const QString group = geneName->currentText();
@@ -410,8 +365,7 @@ void byID::display_result()
 
     highlightOn = 0;
     quillmap::WaitCursor wait;
-    quillmap::Result<quillmap::ResultRows> read = quillmap::readTrait(quillmap::currentDatasetFolder(),
-                                                                      tables, name);
+    quillmap::Result<quillmap::ResultRows> read = quillmap::readTrait(*m_dataset, name);
     if (!read) {
         plotReady = 0;
         wait.restore();
@@ -486,7 +440,7 @@ void byID::display_result()
 
 void byID::displayView()
 {
-    fillResultTable(ctableView, &traitTableModel, rowCount, datasetTables().tableColumnCount,
+    fillResultTable(ctableView, &traitTableModel, rowCount, m_dataset->tables().tableColumnCount,
                     rowRecords.data(), rowStats.data(), this, [this] { highLight(); });
 }
 
@@ -515,7 +469,7 @@ void byID::highLight()
         ctableView->setSelectionMode(QAbstractItemView::NoSelection);
         return;
     }
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = m_dataset->tables();
     QModelIndexList selected;
     if (ctableView->model() && ctableView->selectionModel())
         selected = ctableView->selectionModel()->selectedRows(0);
@@ -616,13 +570,6 @@ void byID::resizeEvent(QResizeEvent *event)
 void byID::paintEvent(QPaintEvent *)
 {
     // The plot is the frame's pixmap; the panel itself draws nothing.
-}
-
-void byID::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    if (m_splash)
-        m_splash->close();
 }
 
 void byID::clear_ready()

@@ -4,12 +4,6 @@
 
 namespace quillmap {
 
-DatasetTables &datasetTables()
-{
-    static DatasetTables tables;
-    return tables;
-}
-
 void DatasetTables::clear()
 {
     *this = DatasetTables();
@@ -133,6 +127,13 @@ void DatasetTables::finishLoading()
         sum += it.value();
     }
     m_binTotal = sum;
+
+    m_binHasRecords.assign(65536, false);
+    for (auto it = binRecordCounts.cbegin(); it != binRecordCounts.cend(); ++it) {
+        const qint64 slot = qint64(it.key()) + 32768;
+        if (slot >= 0 && slot < 65536 && it.value() > 0)
+            m_binHasRecords[size_t(slot)] = true;
+    }
 }
 
 } // namespace quillmap
