@@ -173,7 +173,7 @@ void byID::releaseRows()
 
 int byID::pointAt(QPoint framePos)
 {
-    if (plotReady != 1 || plotImage.isNull() || frame->width() <= 0 || frame->height() <= 0)
+    if (!plotReady || plotImage.isNull() || frame->width() <= 0 || frame->height() <= 0)
         return -1;
     const TraitPlotData shown = plotData();
     if (m_indexedValues != shown.values || m_indexedRows != shown.rowCount
@@ -235,9 +235,9 @@ TraitPlotData byID::plotData() const
     plot.valueMax = valueMax;
     plot.topThreshold = topThreshold;
     plot.bottomThreshold = bottomThreshold;
-    plot.plotReady = plotReady == 1;
+    plot.plotReady = plotReady;
     plot.highlightMode = highlightComboBox->currentIndex();
-    plot.highlightOn = highlightOn == 1;
+    plot.highlightOn = highlightOn;
     plot.highlightCount = highlightCount;
     plot.highlightChromosomes = highlightChromosomes.data();
     plot.highlightPositions = highlightPositions.data();
@@ -252,10 +252,10 @@ TraitPlotData byID::plotData() const
 void byID::redrawPlot()
 {
     // A repaint under way reads the line when it finishes.
-    if (plotReady != 1 || plotShown != 1 || repaintTimer->isActive())
+    if (!plotReady || !plotShown || repaintTimer->isActive())
         return;
     paintFun();
-    if (highlightOn == 1)
+    if (highlightOn)
         highLight();
 }
 
@@ -281,7 +281,7 @@ float byID::plottedValue(int recordIndex) const
 
 void byID::show_SNP()
 {
-    groupTraitsArmed = 0;
+    groupTraitsArmed = false;
     ProbeIDSelected->clear();
     groupTraitList.clear();
     const QString group = geneName->currentText();
@@ -308,7 +308,7 @@ void byID::show_SNP()
 
 void byID::slot1()
 {
-    if (groupTraitsArmed == 1)
+    if (groupTraitsArmed)
         display_result();
 }
 
@@ -321,27 +321,25 @@ void byID::display_result()
     if (group != AllEntry && ProbeID->isHidden() && tables.groupTraitMap.contains(group)) {
         const QString name = groupTraitList.value(ProbeIDSelected->currentIndex());
         if (!name.isEmpty() && !tables.traitRecordCounts.contains(name)) {
-            if (groupTraitsArmed == 0)
-                groupTraitsArmed = 1;
+            groupTraitsArmed = true;
             dialogs::information(this,
                                  QStringLiteral("There are no results for ") + name + QStringLiteral("!"));
             return;
         }
     }
-    plotReady = 1;
+    plotReady = true;
     repaintTimer->stop();
     frame->clear();
     ctableView->setModel(nullptr);
     // The model must not keep pointing at rows that are about to be replaced.
     traitTableModel.setRows(0, 0, nullptr, nullptr);
-    if (groupTraitsArmed == 0)
-        groupTraitsArmed = 1;
+    groupTraitsArmed = true;
     probeInfo->clear();
 
     const bool groupAll = geneName->currentText() == AllEntry;
     if (groupAll && ProbeID->currentText() == AllEntry) {
         dialogs::information(this, QStringLiteral("Please select group name and trait name!"));
-        plotReady = 0;
+        plotReady = false;
         return;
     }
     if (!groupAll && !ProbeID->isHidden())
@@ -355,7 +353,7 @@ void byID::display_result()
     } else {
         const QString text = ProbeID->currentText();
         if (tables.traitNames.contains(text)) {
-            groupTraitsArmed = 0;
+            groupTraitsArmed = false;
             ProbeIDSelected->clear();
             ProbeIDSelected->addItem(text);
             const int index = ProbeID->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
@@ -363,11 +361,11 @@ void byID::display_result()
         }
     }
 
-    highlightOn = 0;
+    highlightOn = false;
     quillmap::WaitCursor wait;
     quillmap::Result<quillmap::ResultRows> read = quillmap::readTrait(*m_dataset, name);
     if (!read) {
-        plotReady = 0;
+        plotReady = false;
         wait.restore();
         if (read.kind() == quillmap::ErrorKind::NoRecords) {
             update();
@@ -394,7 +392,7 @@ void byID::display_result()
     rowPositions = std::move(series.positions);
     rowValues = std::move(series.values);
     if (series.missingValue) {
-        plotReady = 0;
+        plotReady = false;
         probeInfo->clear();
         probeInfo->setTextBackgroundColor(Qt::red);
         probeInfo->setTextColor(Qt::yellow);
@@ -431,11 +429,11 @@ void byID::display_result()
         probeInfo->setHtml(html);
     }
 
-    plotReady = 1;
+    plotReady = true;
     update();
     wait.restore();
     paintFun();
-    plotShown = 1;
+    plotShown = true;
 }
 
 void byID::displayView()
@@ -473,14 +471,14 @@ void byID::highLight()
     QModelIndexList selected;
     if (ctableView->model() && ctableView->selectionModel())
         selected = ctableView->selectionModel()->selectedRows(0);
-    highlightOn = 1;
+    highlightOn = true;
     highlightImage = plotImage.copy();
     highlightChromosomes.clear();
     highlightPositions.clear();
     highlightValues.clear();
     highlightCount = 0;
     if (selected.isEmpty()) {
-        highlightOn = 0;
+        highlightOn = false;
         showInFrame(plotImage);
         return;
     }
@@ -528,13 +526,13 @@ void byID::paintFunSub()
         if (repaintIndex == 0)
             traitplot::drawFrame(painter, area);
         const TraitPlotData plot = plotData();
-        if (plotReady == 1) {
+        if (plotReady) {
             const int end = std::min(repaintIndex + 1000, plot.rowCount);
             traitplot::drawPoints(painter, area, plot, repaintIndex, end);
             repaintIndex = end;
         }
         // Without plottable rows there is nothing left to draw: finish now rather than tick.
-        if (plotReady != 1 || repaintIndex >= plot.rowCount)
+        if (!plotReady || repaintIndex >= plot.rowCount)
             repaintIndex = rowCount;
         if (repaintIndex >= rowCount) {
             traitplot::drawSignificance(painter, area, plot);
@@ -548,7 +546,7 @@ void byID::paintFunSub()
         return;
     repaintTimer->stop();
     plotImage = workImage;
-    if (highlightOn == 0)
+    if (!highlightOn)
         showInFrame(workImage);
     else
         highLight();
@@ -558,9 +556,9 @@ void byID::paintFunSub()
 void byID::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (plotShown != 1)
+    if (!plotShown)
         return;
-    showInFrame(highlightOn == 1 ? highlightImage : plotImage);
+    showInFrame(highlightOn ? highlightImage : plotImage);
     repaintIndex = 0;
     workImage = QImage(frame->size(), QImage::Format_RGB32);
     workImage.fill(Qt::white);
@@ -574,12 +572,12 @@ void byID::paintEvent(QPaintEvent *)
 
 void byID::clear_ready()
 {
-    plotShown = 0;
-    groupTraitsArmed = 0;
+    plotShown = false;
+    groupTraitsArmed = false;
     frame->clear();
     ctableView->setModel(nullptr);
     probeInfo->clear();
-    plotReady = 0;
+    plotReady = false;
     update();
     ProbeIDSelected->setGeometry(ProbeID->geometry());
     ProbeIDSelected->clear();

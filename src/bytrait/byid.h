@@ -100,14 +100,14 @@ private:
     float valueMin = 1000000.0f;
     double topThreshold = 0.0;
     double bottomThreshold = 0.0;
-    int plotReady = 0;
-    int plotShown = 0;
-    int highlightOn = 0;
+    bool plotReady = false;
+    bool plotShown = false;
+    bool highlightOn = false;
     int highlightCount = 0;
     std::vector<int> highlightChromosomes;
     std::vector<float> highlightPositions;
     std::vector<float> highlightValues;
-    int groupTraitsArmed = 0;
+    bool groupTraitsArmed = false;
     QStringList groupNameList;
     QStringList groupTraitList;
     QStringList traitInfoHeader;

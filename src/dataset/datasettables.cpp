@@ -1,6 +1,7 @@
 #include "dataset/datasettables.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace quillmap {
 
@@ -46,6 +47,16 @@ int DatasetTables::snpChromosome(int line) const
 double DatasetTables::snpPosition(int line) const
 {
     return m_snp ? m_snp->position(line) : 0.0;
+}
+
+void DatasetTables::placeRows(const RowRecord *rows, size_t count, int *chromosomes, double *positions) const
+{
+    if (m_snp) {
+        m_snp->placeRows(rows, count, chromosomes, positions);
+        return;
+    }
+    std::fill(chromosomes, chromosomes + count, 0);
+    std::fill(positions, positions + count, std::numeric_limits<double>::quiet_NaN());
 }
 
 std::vector<QString> DatasetTables::snpNamesOf(const std::vector<qint32> &snpIndexes) const

@@ -63,6 +63,8 @@ public:
     QString snpLineText(int line) const;
     int snpChromosome(int line) const;  // 23 for "X"; 0 outside the file
     double snpPosition(int line) const; // Mb; 0 outside the file
+    // snpChromosome() and snpPosition() of each row's SNP at once; NaN Mb for a SNP without a line.
+    void placeRows(const RowRecord *rows, size_t count, int *chromosomes, double *positions) const;
 
     // Many at once, for a sort over a whole trait: read in file order, a few large reads
     // instead of one a line. The names of `snpIndexes` (empty for an index out of range), and

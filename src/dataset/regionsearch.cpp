@@ -90,12 +90,16 @@ std::optional<Error> readRecordRun(const Dataset &dataset, const RecordRun &run,
         }
         out.rows.clear();
         out.extraStats.clear();
+        out.chromosomes.clear();
+        out.positions.clear();
         return Error{ErrorKind::Damaged, damagedDatasetMessage(dataset.folder(), detail)};
     };
     const Result<Dataset::OpenTable> table = dataset.table(run.table);
     if (!table) {
         out.rows.clear();
         out.extraStats.clear();
+        out.chromosomes.clear();
+        out.positions.clear();
         return table.error();
     }
     const int extra = tables.extraStats;
@@ -113,38 +117,57 @@ std::optional<Error> readRecordRun(const Dataset &dataset, const RecordRun &run,
             return damaged(Fault::Short);
         out.extraCount = extra;
         out.rows.resize(size_t(run.count));
+        out.chromosomes.resize(size_t(run.count));
+        out.positions.resize(size_t(run.count));
         out.extraStats.resize(size_t(run.count) * size_t(extra));
     } catch (const std::bad_alloc &) {
         return damaged(Fault::Memory);
     }
     const qsizetype traitTotal = tables.traitNames.size();
     const qsizetype snpTotal = tables.snpNames.size();
+    // First the records themselves, then where the SNP information file places their SNPs, in
+    // one pass over its arrays; the first fault in record order is the one reported.
+    int faultAt = run.count;
+    Fault recordFault = Fault::Unlisted;
     const char *in = scratch.constData();
     for (int k = 0; k < run.count; ++k, in += size) {
         const RecordHead head = decodeRecord(in, out.extraOf(k), extra);
         if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
-            || head.snpIndex >= snpTotal)
-            return damaged(Fault::Unlisted);
-        // A record damaged inside the table would otherwise show in the wrong place, and a SNP
-        // information file edited since the import would move the record's SNP.
-        const int line = tables.snpLineOfIndex(head.snpIndex);
-        // Outside every bin (bins are 16-bit) when the SNP has no line or no place.
-        constexpr int NoBin = 1 << 20;
-        const int bin = line >= 0
-            ? positionBin(tables.snpChromosome(line), tables.snpPosition(line)).value_or(NoBin)
-            : NoBin;
-        if (traits) {
-            if (head.traitIndex != run.key)
-                return damaged(Fault::Misplaced);
-            if (!tables.binHasRecords(bin)) {
-                movedSnp = head.snpIndex;
-                return damaged(Fault::Moved);
-            }
-        } else if (bin == NoBin || bin != run.key) {
-            return damaged(Fault::Misplaced);
+            || head.snpIndex >= snpTotal) {
+            faultAt = k;
+            break;
+        }
+        if (traits && head.traitIndex != run.key) {
+            faultAt = k;
+            recordFault = Fault::Misplaced;
+            break;
         }
         out.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
     }
+    // A record damaged inside the table would otherwise show in the wrong place, and a SNP
+    // information file edited since the import would show a SNP where its record was not filed.
+    // Placed a block at a time, into small arrays that stay in cache.
+    constexpr int NoBin = 1 << 20; // outside every bin: bins are 16-bit
+    constexpr int Block = 1024;
+    int chromosomes[Block];
+    double positions[Block];
+    for (int from = 0; from < faultAt; from += Block) {
+        const int n = std::min(Block, faultAt - from);
+        tables.placeRows(out.rows.data() + from, size_t(n), chromosomes, positions);
+        for (int j = 0; j < n; ++j) {
+            const int bin = positionBin(chromosomes[j], positions[j]).value_or(NoBin);
+            if (traits && !tables.binHasRecords(bin)) {
+                movedSnp = out.rows[size_t(from + j)].snpIndex;
+                return damaged(Fault::Moved);
+            }
+            if (!traits && bin != run.key)
+                return damaged(Fault::Misplaced);
+            out.chromosomes[size_t(from + j)] = chromosomes[j];
+            out.positions[size_t(from + j)] = float(positions[j]);
+        }
+    }
+    if (faultAt < run.count)
+        return damaged(recordFault);
     return std::nullopt;
 }
 

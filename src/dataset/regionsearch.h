@@ -26,6 +26,10 @@ struct ResultRows {
     std::vector<RowRecord> rows;
     std::vector<float> extraStats;
     int extraCount = 0;
+    // Where the SNP information file places row k's SNP: chromosome (23 for X) and Mb. Filled
+    // by the reads, which place every SNP for their checks; empty in rows made otherwise.
+    std::vector<int> chromosomes;
+    std::vector<float> positions;
 
     int count() const { return int(rows.size()); }
     // Statistic s of row k: the first statistic for s = 0, extra statistic s otherwise.
