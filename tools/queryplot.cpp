@@ -5,7 +5,7 @@
 #include "browse/traitplotgeometry.h"
 #include "bypos/regionplotpainter.h"
 #include "bytrait/traitplotpainter.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "dataset/regionsearch.h"
 #include "browse/significance.h"
 #include "figures/figureexport.h"
@@ -47,8 +47,10 @@ QStringList plotOptions()
             QStringLiteral("--sigline")};
 }
 
-int plotCommand(const QString &folder, const DatasetTables &tables, const Options &options, const char *usage)
+int plotCommand(const Dataset &dataset, const Options &options, const char *usage)
 {
+    const DatasetTables &tables = dataset.tables();
+    const QString &folder = dataset.folder();
     const QStringList &args = options.positional;
     const bool trait = args.size() == 2 && args[0] == u"trait";
     const bool region = args.size() == 3 && args[0] == u"region";
@@ -112,7 +114,7 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
     QString error;
 
     if (trait) {
-        const Result<ResultRows> read = readTrait(folder, tables, args[1]);
+        const Result<ResultRows> read = readTrait(dataset, args[1]);
         if (!read) {
             if (read.kind() == ErrorKind::NoRecords || read.kind() == ErrorKind::Invalid) {
                 printError(QStringLiteral("the trait %1 is not in the dataset").arg(args[1]));
@@ -148,7 +150,7 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
     if (!bin)
         return usageError(QStringLiteral("a region is a chromosome (1-22 or X) and a whole Mb from 0 to 999"),
                           usage);
-    const auto read = bypos::readRegion(folder, tables, *bin);
+    const auto read = bypos::readRegion(dataset, *bin);
     if (!read) {
         if (read.kind() == ErrorKind::NoRecords) {
             printError(QStringLiteral("chromosome %1 at %2 Mb: %3").arg(args[1], args[2], read.message()));

@@ -2,7 +2,7 @@
 
 #include "dataset/indexsort.h"
 #include "browse/sortkeys.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "dataset/positionbin.h"
 
 #include <algorithm>
@@ -11,9 +11,17 @@
 
 namespace quillmap {
 
-CTableModel::CTableModel(QObject *parent)
-    : QAbstractTableModel(parent)
+CTableModel::CTableModel(std::shared_ptr<const Dataset> dataset, QObject *parent)
+    : QAbstractTableModel(parent),
+      m_dataset(dataset ? std::move(dataset) : Dataset::unloaded(QString()))
 {
+}
+
+CTableModel::~CTableModel() = default;
+
+const DatasetTables &CTableModel::tables() const
+{
+    return m_dataset->tables();
 }
 
 void CTableModel::setRows(int rowCount, int columnCount, const RowRecord *records, float *const *stats)
@@ -49,7 +57,7 @@ QVariant CTableModel::data(const QModelIndex &index, int role) const
     if (role != Qt::DisplayRole)
         return QVariant();
 
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = this->tables();
     const int recordIndex = m_order[size_t(index.row())];
     const RowRecord &rec = m_records[recordIndex];
     const int column = index.column();
@@ -92,7 +100,7 @@ void CTableModel::sort(int column, Qt::SortOrder order)
     beginResetModel();
     const int n = m_rowCount;
     std::iota(m_order.begin(), m_order.end(), 0);
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = this->tables();
     const int m = tables.extraSnpColumns;
     const bool ascending = order == Qt::AscendingOrder;
     const auto lineOf = [&tables](const RowRecord &row) {
@@ -175,7 +183,7 @@ QVariant CTableModel::headerData(int section, Qt::Orientation orientation, int r
         return QVariant();
     if (orientation == Qt::Vertical)
         return QString::number(section);
-    return datasetTables().columnHeaders.value(section);
+    return tables().columnHeaders.value(section);
 }
 
 } // namespace quillmap

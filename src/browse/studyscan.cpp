@@ -39,12 +39,12 @@ std::pair<int, qint64> snpPlace(const DatasetTables &tables, int snpIndex)
 
 } // namespace
 
-TraitSummaries summarizeTraits(const QString &folder, const DatasetTables &tables, PValueColumn column,
-                               int firstTrait, int lastTrait)
+TraitSummaries summarizeTraits(const Dataset &dataset, PValueColumn column, int firstTrait, int lastTrait)
 {
+    const DatasetTables &tables = dataset.tables();
     TraitSummaries result;
     std::vector<double> scores;
-    result.outcome = scanTraits(folder, tables, firstTrait, lastTrait, [&](const TraitRows &trait) {
+    result.outcome = scanTraits(dataset, firstTrait, lastTrait, [&](const TraitRows &trait) {
         TraitSummary summary;
         summary.traitIndex = trait.traitIndex;
         summary.rows = trait.count();
@@ -77,28 +77,27 @@ TraitSummaries summarizeTraits(const QString &folder, const DatasetTables &table
     return result;
 }
 
-TopLociResult topLoci(const QString &folder, const DatasetTables &tables, PValueColumn column,
-                      double threshold, qint64 windowBp)
+TopLociResult topLoci(const Dataset &dataset, PValueColumn column, double threshold, qint64 windowBp)
 {
+    const DatasetTables &tables = dataset.tables();
     TopLociResult result;
     if (!column.valid())
         return result;
     std::vector<ClumpCandidate> candidates;
-    result.outcome = scanTraits(
-        folder, tables, 0, int(tables.traitNames.size()), [&](const TraitRows &trait) {
-            candidates.clear();
-            for (int k = 0; k < trait.count(); ++k) {
-                const float value = trait.statistic(k, column.statistic);
-                if (!meetsThreshold(value, column.negLog10, threshold))
-                    continue;
-                const int snp = trait.rows[size_t(k)].snpIndex;
-                const auto [chromosome, bp] = snpPlace(tables, snp);
-                candidates.push_back({snp, chromosome, bp, scoreOf(value, column.negLog10), value});
-            }
-            for (const Locus &locus : clumpLoci(candidates, windowBp))
-                result.loci.push_back({trait.traitIndex, locus});
-            return true;
-        });
+    result.outcome = scanTraits(dataset, 0, int(tables.traitNames.size()), [&](const TraitRows &trait) {
+        candidates.clear();
+        for (int k = 0; k < trait.count(); ++k) {
+            const float value = trait.statistic(k, column.statistic);
+            if (!meetsThreshold(value, column.negLog10, threshold))
+                continue;
+            const int snp = trait.rows[size_t(k)].snpIndex;
+            const auto [chromosome, bp] = snpPlace(tables, snp);
+            candidates.push_back({snp, chromosome, bp, scoreOf(value, column.negLog10), value});
+        }
+        for (const Locus &locus : clumpLoci(candidates, windowBp))
+            result.loci.push_back({trait.traitIndex, locus});
+        return true;
+    });
     return result;
 }
 

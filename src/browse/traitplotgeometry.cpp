@@ -180,19 +180,21 @@ TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &t
     series.chromosomes.resize(size_t(n));
     series.positions.resize(size_t(n));
     series.values.resize(size_t(n));
+    // A read has placed every SNP already; rows made otherwise are looked up here.
+    const bool placed = rows.chromosomes.size() == size_t(n) && rows.positions.size() == size_t(n);
     for (int i = 0; i < n; ++i) {
-        const int found = tables.snpLineOfIndex(rows.rows[size_t(i)].snpIndex);
+        const int found = placed ? 0 : tables.snpLineOfIndex(rows.rows[size_t(i)].snpIndex);
         const int line = found < 0 ? 0 : found;
         const float raw = rows.statistic(i, statistic);
         const float value = applyTransform(raw, transform);
-        series.positions[size_t(i)] = float(tables.snpPosition(line));
+        series.positions[size_t(i)] = placed ? rows.positions[size_t(i)] : float(tables.snpPosition(line));
         series.values[size_t(i)] = value;
         if (value == MissingValue) {
             series.missingValue = true;
             series.missingFrom = raw;
             return series;
         }
-        series.chromosomes[size_t(i)] = tables.snpChromosome(line);
+        series.chromosomes[size_t(i)] = placed ? rows.chromosomes[size_t(i)] : tables.snpChromosome(line);
         series.valueMax = std::max(series.valueMax, value);
         series.valueMin = std::min(series.valueMin, value);
     }

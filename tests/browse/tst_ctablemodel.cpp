@@ -1,5 +1,4 @@
-#include "dataset/datasetloader.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "browse/ctablemodel.h"
 #include "dataset/transform.h"
 #include "support/datasetfixture.h"
@@ -34,6 +33,7 @@ private slots:
 private:
     void loadSmall();
     QTemporaryDir m_dir;
+    std::shared_ptr<const Dataset> m_dataset;
     std::vector<RowRecord> m_records;
     // Extra statistics as a panel holds them: one row pointer per record.
     std::vector<std::vector<float>> m_statRows;
@@ -48,9 +48,9 @@ void TestCTableModel::initTestCase()
 void TestCTableModel::loadSmall()
 {
     const QString folder = DatasetFixture::small().write(m_dir.filePath(QStringLiteral("small")));
-    datasetTables().clear();
-    const Status outcome = DatasetLoader(folder).load(datasetTables());
-    QVERIFY2(outcome.ok(), qPrintable(outcome.message()));
+    auto loaded = Dataset::load(folder);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.message()));
+    m_dataset = *loaded;
     // Rows as a panel holds them: trait index, SNP index (rs1 = 0, rs2 = 1, rs3 = 2), statistic.
     m_records = {{1, 0, 0.5f, 0}, {0, 1, 0.01f, 1}, {1, 2, 0.001f, 2}};
     m_statRows = {{1.5f}, {-2.0f}, {4.0f}};
@@ -62,8 +62,8 @@ void TestCTableModel::loadSmall()
 void TestCTableModel::headers()
 {
     loadSmall();
-    CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    CTableModel model(m_dataset);
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     QCOMPARE(model.columnCount(), 7);
     const QStringList expected{QStringLiteral("probe"), QStringLiteral("marker"), QStringLiteral("Chr"),
                                QStringLiteral("Pos"),   QStringLiteral("gene"),   QStringLiteral("pvalue"),
@@ -95,8 +95,8 @@ void TestCTableModel::cells()
     QFETCH(int, column);
     QFETCH(QVariant, expected);
     loadSmall();
-    CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    CTableModel model(m_dataset);
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     const QVariant value = model.data(model.index(row, column));
     QCOMPARE(value.metaType(), expected.metaType());
     QCOMPARE(value, expected);
@@ -105,8 +105,8 @@ void TestCTableModel::cells()
 void TestCTableModel::alignmentAndRoles()
 {
     loadSmall();
-    CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    CTableModel model(m_dataset);
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     for (int c = 0; c < model.columnCount(); ++c)
         QCOMPARE(model.data(model.index(0, c), Qt::TextAlignmentRole).toInt(), 130);
     QVERIFY(!model.data(model.index(0, 0), Qt::ToolTipRole).isValid());
@@ -118,8 +118,8 @@ void TestCTableModel::alignmentAndRoles()
 void TestCTableModel::rowOrder()
 {
     loadSmall();
-    CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    CTableModel model(m_dataset);
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     model.rowOrder()[0] = 2;
     model.rowOrder()[2] = 0;
     QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("rs3"));
@@ -127,7 +127,7 @@ void TestCTableModel::rowOrder()
     // Row labels stay with the displayed position.
     QCOMPARE(model.headerData(0, Qt::Vertical).toString(), QStringLiteral("0"));
     // A new row set starts from the identity order.
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     QCOMPARE(model.rowOrder()[0], 0);
     QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("rs1"));
 }
@@ -154,8 +154,8 @@ void TestCTableModel::sortByColumn()
     QFETCH(bool, ascending);
     QFETCH(QList<int>, order);
     loadSmall();
-    CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    CTableModel model(m_dataset);
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     model.rowOrder()[0] = 2;
     model.rowOrder()[2] = 0;
     model.sort(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
@@ -169,11 +169,9 @@ void TestCTableModel::missingSnpLine()
     DatasetFixture fixture = DatasetFixture::small();
     fixture.snps.removeFirst();
     const QString folder = fixture.write(m_dir.filePath(QStringLiteral("missing")));
-    datasetTables().clear();
-    const Status outcome = DatasetLoader(folder).load(datasetTables());
-    QVERIFY(!outcome.ok());
-    QVERIFY(outcome.message().contains(QStringLiteral("has no line for the SNP rs1.")));
-    QCOMPARE(datasetTables().snpLineOfIndex(0), -1);
+    const auto loaded = Dataset::load(folder);
+    QVERIFY(!loaded.ok());
+    QVERIFY(loaded.message().contains(QStringLiteral("has no line for the SNP rs1.")));
 }
 
 void TestCTableModel::noExtraColumns()
@@ -182,11 +180,12 @@ void TestCTableModel::noExtraColumns()
     fixture.snps = {{QStringLiteral("rs9"), QStringLiteral("3"), QStringLiteral("1.25"), {}}};
     fixture.rows = {{QStringLiteral("A"), QStringLiteral("rs9"), 7.0f, {}}};
     const QString folder = fixture.write(m_dir.filePath(QStringLiteral("plain")));
-    datasetTables().clear();
-    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok());
+    auto loaded = Dataset::load(folder);
+    QVERIFY(loaded.ok());
+    m_dataset = *loaded;
     std::vector<RowRecord> records{{0, 0, 7.0f, 0}};
-    CTableModel model;
-    model.setRows(1, datasetTables().tableColumnCount, records.data(), nullptr);
+    CTableModel model(m_dataset);
+    model.setRows(1, m_dataset->tables().tableColumnCount, records.data(), nullptr);
     QCOMPARE(model.columnCount(), 5);
     QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QStringLiteral("p"));
     QCOMPARE(model.data(model.index(0, 3)).toInt(), 1250000);
@@ -213,10 +212,11 @@ void TestCTableModel::manySnpColumns()
         records.push_back({0, r % 2, 1.0f, r});
     }
     const QString folder = fixture.write(m_dir.filePath(QStringLiteral("wide")));
-    datasetTables().clear();
-    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok());
-    CTableModel model;
-    model.setRows(int(records.size()), datasetTables().tableColumnCount, records.data(), nullptr);
+    auto loaded = Dataset::load(folder);
+    QVERIFY(loaded.ok());
+    m_dataset = *loaded;
+    CTableModel model(m_dataset);
+    model.setRows(int(records.size()), m_dataset->tables().tableColumnCount, records.data(), nullptr);
     QCOMPARE(model.columnCount(), m + 5);
     for (int r = 0; r < model.rowCount(); ++r) {
         for (int c = 0; c < m; ++c) {
@@ -229,9 +229,9 @@ void TestCTableModel::manySnpColumns()
 void TestCTableModel::modelTester()
 {
     loadSmall();
-    CTableModel model;
+    CTableModel model(m_dataset);
     QAbstractItemModelTester emptyTester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QVERIFY(model.data(model.index(2, 4)).isValid());
 }

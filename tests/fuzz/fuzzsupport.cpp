@@ -81,10 +81,11 @@ QList<QByteArray> splitParts(QByteArrayView data, int parts)
     return out;
 }
 
-void readEveryTrait(const QString &folder, const DatasetTables &tables, bool strict)
+void readEveryTrait(const Dataset &dataset, bool strict)
 {
+    const DatasetTables &tables = dataset.tables();
     for (const QString &name : tables.traitNames) {
-        const auto read = quillmap::readTrait(folder, tables, name);
+        const auto read = quillmap::readTrait(dataset, name);
         if (!strict)
             continue;
         check(read.ok(), "a trait of a fresh import cannot be read", read.message());
@@ -93,10 +94,11 @@ void readEveryTrait(const QString &folder, const DatasetTables &tables, bool str
     }
 }
 
-void readEveryBin(const QString &folder, const DatasetTables &tables, bool strict)
+void readEveryBin(const Dataset &dataset, bool strict)
 {
+    const DatasetTables &tables = dataset.tables();
     for (auto it = tables.binRecordCounts.cbegin(); it != tables.binRecordCounts.cend(); ++it) {
-        const auto result = quillmap::bypos::readRegion(folder, tables, it.key());
+        const auto result = quillmap::bypos::readRegion(dataset, it.key());
         if (!strict)
             continue;
         check(result.ok(), "a bin of a fresh import cannot be read", result.message());

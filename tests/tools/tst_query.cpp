@@ -48,7 +48,8 @@ private:
 void QueryTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const QString built = buildDataset(m_dir.path(), study());
+    std::shared_ptr<const quillmap::Dataset> loaded;
+    const QString built = buildDataset(m_dir.path(), study(), loaded);
     QVERIFY2(built.isEmpty(), qPrintable(built));
     m_folder = datasetFolder(m_dir.path());
 }
