@@ -1,5 +1,7 @@
 #include "import/clusterbuild.h"
 
+#include "import/snpbinning.h"
+
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
 #include "io/linereader.h"
@@ -29,8 +31,6 @@
 
 namespace quillmap {
 namespace {
-
-using Failure = ImportResult::Failure;
 
 constexpr size_t Bins = 65536;
 
@@ -369,67 +369,6 @@ bool removeClusterWork(const QString &folder)
     return QDir(path).removeRecursively();
 }
 
-std::optional<StepError> binSnps(const QString &path, qsizetype expectedFields,
-                                 const std::function<qint32(QByteArrayView)> &indexOf, qint64 snpCount,
-                                 SnpBinning &out, const std::function<void(qint64)> &tick)
-{
-    auto invalid = [](const QByteArray &line, bool lineFeed) {
-        return StepError{Failure::Validation, line, lineFeed};
-    };
-    out.bins.assign(size_t(snpCount), 0);
-    std::vector<char> hasBin(size_t(snpCount), 0);
-    LineReader reader;
-    if (!reader.open(path))
-        return StepError{Failure::UnreadableInput,
-                         "error : can't open the SNP information file " + path.toUtf8() + '!', true};
-    QByteArrayView line;
-    out.headerFields = 1;
-    if (reader.readLine(line))
-        out.headerFields = line.count('\t') + 1;
-    const qsizetype fieldCount = expectedFields < 0 ? out.headerFields : expectedFields;
-    if (out.headerFields != fieldCount)
-        return invalid(" error : it has different column numbers!", true);
-
-    std::vector<QByteArrayView> fields;
-    qint64 n = 0;
-    while (reader.readLine(line)) {
-        ++n;
-        splitTabs(line, fields, fieldCount);
-        if (qsizetype(fields.size()) != fieldCount)
-            return invalid("error :" + number(n) + "th line has different column numbers!", true);
-        const std::optional<int> chromosome = chromosomeNumber(fields[1]);
-        if (!chromosome)
-            return invalid("error :" + number(n) + "th line has invalid chr!", false);
-        const std::optional<double> position = parsePosition(fields[2]);
-        if (!position)
-            return invalid("error :" + number(n)
-                               + "th line has invalid pos! It must be in Mb with at least 1 digits"
-                                 " after decimal!",
-                           false);
-        const std::optional<qint16> bin = positionBin(*chromosome, *position);
-        if (!bin)
-            return invalid("error :" + number(n)
-                               + "th line has invalid pos! Chromosome x 1000 + position in Mb must"
-                                 " lie between -32768 and 32767!",
-                           false);
-        const qint32 snp = indexOf(fields[0]);
-        if (snp >= 0) {
-            // A SNP listed again is binned by its last line.
-            out.bins[size_t(snp)] = *bin;
-            hasBin[size_t(snp)] = 1;
-        }
-        if (tick)
-            tick(n);
-    }
-    if (reader.failed())
-        return StepError{Failure::UnreadableInput,
-                         "error : can't read the SNP information file " + path.toUtf8() + " to its end!",
-                         true};
-    if (std::find(hasBin.begin(), hasBin.end(), 0) != hasBin.end())
-        return invalid("error : can't find pos info for some snp, please check the snp info file.", false);
-    return std::nullopt;
-}
-
 bool readResultLines(const QString &work, int ranges, qsizetype fields, ResultLines &out)
 {
     out = {};
@@ -473,7 +412,7 @@ bool readResultLines(const QString &work, int ranges, qsizetype fields, ResultLi
     return true;
 }
 
-bool readBinsOutcome(const QString &work, qsizetype &headerFields, std::optional<StepError> &error)
+bool readBinsOutcome(const QString &work, qsizetype &headerFields, std::optional<ImportError> &error)
 {
     QByteArray bytes;
     if (!readWhole(workFile(work, QStringLiteral("bins.meta")), bytes))
@@ -489,7 +428,7 @@ bool readBinsOutcome(const QString &work, qsizetype &headerFields, std::optional
         const QList<QByteArray> parts = bytes.mid(firstEnd + 1, secondEnd - firstEnd - 1).split(' ');
         if (parts.size() != 3 || parts[0] != "error")
             return false;
-        error = StepError{Failure(parts[1].toInt()), bytes.mid(secondEnd + 1), parts[2] == "1"};
+        error = ImportError::of(ImportFailure(parts[1].toInt()), bytes.mid(secondEnd + 1), parts[2] == "1");
     }
     return true;
 }
@@ -684,12 +623,17 @@ int runBinsStep(const QString &snps, const QString &work, int ranges)
         return cannotRead(workFile(work, QStringLiteral("snp-raw")));
     const qint64 snpCount = readMeta(metaBytes).value("snps").toLongLong();
     SnpBinning binning;
-    const std::optional<StepError> error = binSnps(snps, -1,
-                                                   [&](QByteArrayView name) {
-                                                       const qint32 id = lookup.find(name);
-                                                       return id < 0 ? -1 : index[size_t(id)];
-                                                   },
-                                                   snpCount, binning, {});
+    LineReader reader;
+    std::optional<ImportError> error;
+    if (!reader.open(snps))
+        error = ImportError::cannotOpen("SNP information", snps);
+    else
+        error = binSnps(reader, snps, -1,
+                        [&](QByteArrayView name) {
+                            const qint32 id = lookup.find(name);
+                            return id < 0 ? -1 : index[size_t(id)];
+                        },
+                        snpCount, binning, {});
     const QString binsPath = workFile(work, QStringLiteral("bins"));
     if (!writeWhole(binsPath, bytesOf(binning.bins)))
         return cannotWrite(binsPath);

@@ -220,8 +220,7 @@ public:
     QByteArray snpInfoHeader() const override { return m_snpInfoHeader; }
     bool next(ResultRow &row) override;
     bool finish() override;
-    ImportResult::Failure failure() const override { return m_failure; }
-    QString errorText() const override { return m_error; }
+    ImportError error() const override { return {m_failure, m_error.toUtf8(), true, m_error}; }
 
 private:
     using Failure = ImportResult::Failure;

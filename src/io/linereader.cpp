@@ -91,8 +91,25 @@ bool LineReader::open(const QString &path)
     return true;
 }
 
+bool LineReader::open(const QByteArray &bytes)
+{
+    close();
+    m_failed = false;
+    m_atStart = true;
+    m_utf16Mark = false;
+    m_buffer = bytes;
+    m_begin = 0;
+    m_end = bytes.size();
+    m_eof = true; // every byte is in the buffer already
+    m_inMemory = true;
+    m_fileSize = bytes.size();
+    m_dropped = 0;
+    return true;
+}
+
 void LineReader::close()
 {
+    m_inMemory = false;
     if (m_gz) {
         gzclose(static_cast<gzFile>(m_gz));
         m_gz = nullptr;
@@ -151,6 +168,8 @@ bool LineReader::fill()
 
 double LineReader::readFraction() const
 {
+    if (m_inMemory)
+        return m_fileSize > 0 ? double(m_begin) / double(m_fileSize) : 0.0;
     if (!m_gz || m_fileSize <= 0)
         return 0.0;
     gzFile gz = static_cast<gzFile>(m_gz);
