@@ -7,6 +7,7 @@
 #include "io/linereader.h"
 #include "import/nameset.h"
 #include "import/numberparse.h"
+#include "io/atomicfile.h"
 #include "io/positionedio.h"
 
 #include <QDir>
@@ -61,89 +62,16 @@ int cannotRead(const QString &path)
     return 2;
 }
 
-// A step's output: a temporary file renamed into place, every write checked. Not synced: a work
-// file lost to a crash costs a rerun of the job, never a dataset file.
-class WorkFile final
-{
-public:
-    explicit WorkFile(QString path)
-        : m_path(std::move(path))
-    {
-        m_temporary = QFile::encodeName(m_path + QStringLiteral(".part-%1").arg(::getpid()));
-        m_fd = ::open(m_temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        m_ok = m_fd >= 0;
-        m_buffer.reserve(Buffer);
-    }
-    ~WorkFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_committed && !m_temporary.isEmpty())
-            ::unlink(m_temporary.constData());
-    }
-    WorkFile(const WorkFile &) = delete;
-    WorkFile &operator=(const WorkFile &) = delete;
-
-    void write(const void *data, size_t size)
-    {
-        if (m_buffer.size() + size > Buffer)
-            flush();
-        if (size >= Buffer)
-            put(static_cast<const char *>(data), size);
-        else
-            m_buffer.append(static_cast<const char *>(data), size);
-    }
-    void write(QByteArrayView bytes) { write(bytes.data(), size_t(bytes.size())); }
-
-    bool commit()
-    {
-        flush();
-        if (m_fd >= 0 && ::close(m_fd) != 0)
-            m_ok = false;
-        m_fd = -1;
-        if (!m_ok || ::rename(m_temporary.constData(), QFile::encodeName(m_path).constData()) != 0)
-            return false;
-        m_committed = true;
-        return true;
-    }
-    QString path() const { return m_path; }
-
-private:
-    static constexpr size_t Buffer = size_t(1) << 20;
-
-    void flush()
-    {
-        put(m_buffer.data(), m_buffer.size());
-        m_buffer.clear();
-    }
-    void put(const char *data, size_t size)
-    {
-        while (m_ok && size > 0) {
-            const ssize_t n = ::write(m_fd, data, size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                m_ok = false;
-                return;
-            }
-            data += n;
-            size -= size_t(n);
-        }
-    }
-
-    QString m_path;
-    QByteArray m_temporary;
-    int m_fd = -1;
-    bool m_ok = false;
-    bool m_committed = false;
-    std::string m_buffer;
-};
-
+// A step's output. Not synced: a work file lost to a crash costs a rerun of the job, never a
+// dataset file.
 bool writeWhole(const QString &path, QByteArrayView bytes)
 {
-    WorkFile file(path);
-    file.write(bytes);
-    return file.commit();
+    return AtomicFile::writeWhole(path, bytes, nullptr, AtomicFile::Sync::Unsynced);
+}
+
+QByteArrayView bytesOf(const void *data, size_t size)
+{
+    return {static_cast<const char *>(data), qsizetype(size)};
 }
 
 bool readWhole(const QString &path, QByteArray &bytes)
@@ -518,13 +446,14 @@ int runParseStep(const QString &results, const QString &work, int range, qint64 
     // records in the tables from these before any range is sorted.
     std::vector<qint64> counts(size_t(parsed.traits.size() + parsed.snps.size()), 0);
     qint64 *snpCounts = counts.data() + parsed.traits.size();
-    WorkFile rows(rangeFile(work, range, "rows"));
+    AtomicFile rows(rangeFile(work, range, "rows"), AtomicFile::Sync::Unsynced);
+    rows.open();
     for (qint64 r = 0; r < parsed.rows.size(); ++r) {
         const qint32 ids[2] = {parsed.rows.trait(r), parsed.rows.snp(r)};
         ++counts[size_t(ids[0])];
         ++snpCounts[ids[1]];
-        rows.write(ids, sizeof ids);
-        rows.write(parsed.rows.stats(r), sizeof(float) * size_t(parsed.rows.statsPerRow()));
+        rows.write(bytesOf(ids, sizeof ids));
+        rows.write(bytesOf(parsed.rows.stats(r), sizeof(float) * size_t(parsed.rows.statsPerRow())));
     }
     if (!rows.commit())
         return cannotWrite(rows.path());
@@ -569,11 +498,12 @@ int runNamesStep(const QString &work, int ranges)
         sets[kind].finish(sorted[kind], finalIndex[kind]);
     }
     for (int r = 0; r < ranges; ++r) {
-        WorkFile map(rangeFile(work, r, "map"));
+        AtomicFile map(rangeFile(work, r, "map"), AtomicFile::Sync::Unsynced);
+        map.open();
         for (int kind = 0; kind < 2; ++kind) {
             std::vector<qint32> &local = provisional[kind][size_t(r)];
             const qint32 count = qint32(local.size());
-            map.write(&count, sizeof count);
+            map.write(bytesOf(&count, sizeof count));
             for (qint32 &id : local)
                 id = finalIndex[kind][size_t(id)];
             map.write(bytesOf(local));

@@ -64,7 +64,8 @@ private:
 class PlacedTables final : public TableWriter
 {
 public:
-    PlacedTables(QString folder, QString work, std::vector<qint64> totals, const NameList &traits, int extraStats)
+    PlacedTables(QString folder, QString work, std::vector<qint64> totals, const NameList &traits,
+                 int extraStats)
         : m_folder(std::move(folder)),
           m_work(std::move(work)),
           m_totals(std::move(totals)),
@@ -142,7 +143,8 @@ public:
         return error;
     }
 
-    std::unique_ptr<TableWriter> tables(const QString &folder, const NameList &traits, int extraStats) override
+    std::unique_ptr<TableWriter> tables(const QString &folder, const NameList &traits,
+                                        int extraStats) override
     {
         std::vector<qint64> totals;
         if (!readKeyTotals(m_work, m_ranges, totals) || totals.size() != size_t(traits.size() + Bins))

@@ -28,7 +28,8 @@ public:
     // The SNP information file's check, made by the bins step against `snpFields` columns.
     virtual std::optional<ImportError> snpCheck(qsizetype snpFields) = 0;
     // The tables as the place steps wrote them, for `traits` and records of `extraStats`.
-    virtual std::unique_ptr<TableWriter> tables(const QString &folder, const NameList &traits, int extraStats) = 0;
+    virtual std::unique_ptr<TableWriter> tables(const QString &folder, const NameList &traits,
+                                                int extraStats) = 0;
 };
 
 struct ImportPlan {

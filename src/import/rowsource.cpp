@@ -63,7 +63,8 @@ public:
         QByteArrayView line;
         while (lines < wanted && m_reader.readLine(line)) {
             if (auto error = parseResultsLine(line, lines + 1, m_layout, m_fields,
-                                              m_stats.data() + size_t(lines) * m_width, m_lostCount, m_lostFirst)) {
+                                              m_stats.data() + size_t(lines) * m_width, m_lostCount,
+                                              m_lostFirst)) {
                 batch.error = std::move(error);
                 m_done = true;
                 break;
@@ -149,8 +150,8 @@ public:
         batch.readAfter = double(m_reader.cut(i + 1)) / double(m_fileSize);
         if (m_range->lines > maxLines) {
             // Lost values count up to the line beyond the limit, where one reader stops.
-            const ResultsRange upTo = parseResultsRange(m_path, m_reader.cut(i), m_reader.cut(i + 1), m_layout,
-                                                        maxLines);
+            const ResultsRange upTo = parseResultsRange(m_path, m_reader.cut(i), m_reader.cut(i + 1),
+                                                        m_layout, maxLines);
             m_lostCount = upTo.lostCount;
             m_lostFirst = upTo.lostFirst;
             batch.lostCount = &m_lostCount;
@@ -212,9 +213,11 @@ public:
                     m_lostFirst[size_t(k + 2)] = n + 1;
             }
             // A known id is the set's own id for the name: a name is added at its first row.
-            m_traitIds[size_t(n)] = row.traitId >= 0 && row.traitId < traitSet.size() ? row.traitId
-                                                                                      : traitSet.idOf(row.trait);
-            m_snpIds[size_t(n)] = row.snpId >= 0 && row.snpId < snpSet.size() ? row.snpId : snpSet.idOf(row.snp);
+            m_traitIds[size_t(n)] = row.traitId >= 0 && row.traitId < traitSet.size()
+                ? row.traitId
+                : traitSet.idOf(row.trait);
+            m_snpIds[size_t(n)] = row.snpId >= 0 && row.snpId < snpSet.size() ? row.snpId
+                                                                              : snpSet.idOf(row.snp);
             std::copy(row.stats, row.stats + m_width, m_stats.begin() + n * m_width);
             ++n;
         }
@@ -271,9 +274,9 @@ void setImportRangeBytesForTesting(qint64 bytes)
 }
 
 // A gzip file, a pipe or bytes in memory have no byte ranges.
-std::unique_ptr<RowSource> resultsFileSource(const QString &path, LineReader &reader, const ResultsLayout &layout,
-                                             bool inMemory, qint64 memoryLimit, SplitNameSet &traits,
-                                             SplitNameSet &snps)
+std::unique_ptr<RowSource> resultsFileSource(const QString &path, LineReader &reader,
+                                             const ResultsLayout &layout, bool inMemory, qint64 memoryLimit,
+                                             SplitNameSet &traits, SplitNameSet &snps)
 {
     const QFileInfo info(path);
     if (g_rangeBytes >= 0 && !inMemory && info.isFile()) {
@@ -295,7 +298,8 @@ std::unique_ptr<RowSource> resultsFileSource(const QString &path, LineReader &re
     return std::make_unique<LineSource>(path, reader, layout, traits, snps);
 }
 
-std::unique_ptr<RowSource> feedSource(ResultFeed &feed, qsizetype fields, SplitNameSet &traits, SplitNameSet &snps)
+std::unique_ptr<RowSource> feedSource(ResultFeed &feed, qsizetype fields, SplitNameSet &traits,
+                                      SplitNameSet &snps)
 {
     return std::make_unique<FeedSource>(feed, fields, traits, snps);
 }

@@ -57,11 +57,12 @@ public:
 // The data lines of the results file `reader` has open (its header read): in byte ranges on
 // worker threads when it is a plain file on disk, else line by line. Resets the name sets.
 // memoryLimit as ImportInputs::memoryLimit.
-std::unique_ptr<RowSource> resultsFileSource(const QString &path, LineReader &reader, const ResultsLayout &layout,
-                                             bool inMemory, qint64 memoryLimit, SplitNameSet &traits,
-                                             SplitNameSet &snps);
+std::unique_ptr<RowSource> resultsFileSource(const QString &path, LineReader &reader,
+                                             const ResultsLayout &layout, bool inMemory, qint64 memoryLimit,
+                                             SplitNameSet &traits, SplitNameSet &snps);
 
 // The rows of a feed, `fields` results fields each.
-std::unique_ptr<RowSource> feedSource(ResultFeed &feed, qsizetype fields, SplitNameSet &traits, SplitNameSet &snps);
+std::unique_ptr<RowSource> feedSource(ResultFeed &feed, qsizetype fields, SplitNameSet &traits,
+                                      SplitNameSet &snps);
 
 } // namespace quillmap

@@ -154,17 +154,19 @@ std::optional<ImportError> HeldTableWriter::writeTable(bool byTrait, std::atomic
             if (place < first || place >= last)
                 continue;
             const float *stats = m_rows.stats(r);
-            encodeRecord(buffer.data() + (place - first) * recordBytes, {m_rows.trait(r), m_rows.snp(r), stats[0]},
-                         stats + 1, extra);
+            encodeRecord(buffer.data() + (place - first) * recordBytes,
+                         {m_rows.trait(r), m_rows.snp(r), stats[0]}, stats + 1, extra);
         }
         if (!table.write(QByteArrayView(buffer.data(), qsizetype((last - first) * recordBytes))))
             return ImportError::cannotWrite(table.path());
         written.store(last, std::memory_order_relaxed);
     }
-    return commitTable(byTrait, table, lines, m_traits, keys, [&](size_t k) { return start[k + 1] - start[k]; });
+    return commitTable(byTrait, table, lines, m_traits, keys,
+                       [&](size_t k) { return start[k + 1] - start[k]; });
 }
 
-SpilledTableWriter::SpilledTableWriter(QString folder, RunSpill &spill, const NameList &traits, int extraStats)
+SpilledTableWriter::SpilledTableWriter(QString folder, RunSpill &spill, const NameList &traits,
+                                       int extraStats)
     : m_folder(std::move(folder)),
       m_spill(spill),
       m_traits(traits),

@@ -1,5 +1,7 @@
 #include "import/toolimport.h"
 
+#include "import/workqueue.h"
+
 #include "io/atomicfile.h"
 #include "dataset/chromosome.h"
 #include "dataset/datasetfiles.h"
@@ -10,9 +12,7 @@
 #include <QFileInfo>
 
 #include <charconv>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include <stop_token>
 #include <thread>
 #include <cmath>
 #include <cstring>
@@ -243,7 +243,7 @@ private:
 
     bool readHeaders();
     bool nextKept(); // the reading thread's next kept row, in m_id, m_stats and m_lost
-    void readRows();
+    void readRows(std::stop_token stop);
     void stopReading();
     bool readRow(int file, qint64 line, bool &kept);
     bool writeTraitInfo(DerivedFile &out);
@@ -276,11 +276,8 @@ private:
 
     // Between the reading thread and the import. The reading thread alone touches the files,
     // the tables and the error until it has handed over its last batch.
-    std::thread m_readingThread;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<RowBatch> m_queue;
-    bool m_stop = false;
+    WorkQueue<RowBatch> m_queue{8};
+    std::jthread m_readingThread;
     RowBatch m_batch; // the import's current batch
     size_t m_next = 0;
     bool m_ended = false;
@@ -353,16 +350,11 @@ bool ToolImport::readHeaders()
 bool ToolImport::next(ResultRow &row)
 {
     if (!m_readingThread.joinable() && !m_ended)
-        m_readingThread = std::thread([this] { readRows(); });
+        m_readingThread = std::jthread([this](std::stop_token stop) { readRows(std::move(stop)); });
     while (m_next >= m_batch.size()) {
         if (m_ended)
             return false;
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_queue.empty(); });
-        m_batch = std::move(m_queue.front());
-        m_queue.pop_front();
-        m_changed.notify_all();
-        lock.unlock();
+        m_batch = m_queue.take();
         m_next = 0;
         if (m_batch.last) {
             m_readingThread.join();
@@ -382,10 +374,9 @@ bool ToolImport::next(ResultRow &row)
     return true;
 }
 
-void ToolImport::readRows()
+void ToolImport::readRows(std::stop_token stop)
 {
     constexpr size_t BatchRows = 4096;
-    constexpr size_t QueuedBatches = 8;
     bool more = true;
     while (more) {
         RowBatch batch;
@@ -409,12 +400,8 @@ void ToolImport::readRows()
             more = false;
         }
         batch.last = !more;
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_stop || m_queue.size() < QueuedBatches; });
-        if (m_stop)
+        if (!m_queue.put(std::move(batch), stop))
             return;
-        m_queue.push_back(std::move(batch));
-        m_changed.notify_all();
     }
 }
 
@@ -423,11 +410,7 @@ void ToolImport::stopReading()
 {
     if (!m_readingThread.joinable())
         return;
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
-        m_changed.notify_all();
-    }
+    m_readingThread.request_stop();
     m_readingThread.join();
     m_ended = true;
 }

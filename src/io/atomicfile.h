@@ -23,7 +23,12 @@ namespace quillmap {
 class AtomicFile final
 {
 public:
-    explicit AtomicFile(QString path);
+    // Durable: commit() syncs the file and then its folder. Unsynced: neither; the rename still
+    // makes the file whole or absent, but a crash of the machine may lose it. For scratch files
+    // that are cheaper to make again than to sync (a cluster step's outputs, a fuzzer's folder).
+    enum class Sync { Durable, Unsynced };
+
+    explicit AtomicFile(QString path, Sync sync = Sync::Durable);
     ~AtomicFile();
     AtomicFile(const AtomicFile &) = delete;
     AtomicFile &operator=(const AtomicFile &) = delete;
@@ -51,7 +56,8 @@ public:
     QString path() const { return m_path; }
 
     // open(), write(content), commit() in one; false with `error` set on failure.
-    static bool writeWhole(const QString &path, QByteArrayView content, QString *error = nullptr);
+    static bool writeWhole(const QString &path, QByteArrayView content, QString *error = nullptr,
+                           Sync sync = Sync::Durable);
     // Makes `complete`, a finished regular file on the destination's file system written by
     // another process, the destination the way commit() does (synced, permissions kept, renamed,
     // folder synced). False with `error` set on failure; `complete` is then removed.
@@ -63,6 +69,7 @@ private:
     void discard();
 
     QString m_path;
+    Sync m_sync = Sync::Durable;
     QByteArray m_temporary; // encoded name of the temporary file, empty when none
     int m_fd = -1;
     std::string m_buffer;
