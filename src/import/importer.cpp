@@ -6,8 +6,10 @@
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
 #include "import/clusterbuild.h"
+#include "import/heldrows.h"
 #include "import/importplan.h"
 #include "import/nameset.h"
+#include "import/optionalfiles.h"
 #include "import/numberparse.h"
 #include "import/resultsrange.h"
 #include "import/rowstore.h"
@@ -21,7 +23,6 @@
 #include <QLockFile>
 
 #include <cerrno>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -45,36 +46,11 @@ namespace {
 constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
 constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
 qint64 g_maxRows = MaxRows;
-qint64 g_memoryRows = 0; // rows held before a run is spilled, set by tests; 0: from the limit
-qint64 g_sortRows = 0;   // rows of a sorted run, set by tests; 0: as g_memoryRows
-int g_spillBypass = -1;  // tests: 1 or 0 bypasses the page cache or not; -1: by the spill's size
-qint64 g_freeDisk = -1;  // free disk bytes, set by tests; -1: the file system's figure
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
 QByteArray number(qint64 value)
 {
     return QByteArray::number(value);
-}
-
-// Bytes this process may still write to the file system holding `folder`; -1 when unknown.
-qint64 freeDiskBytes(const QString &folder)
-{
-    if (g_freeDisk >= 0)
-        return g_freeDisk;
-    struct statvfs info;
-    if (::statvfs(QFile::encodeName(folder).constData(), &info) != 0)
-        return -1;
-    return qint64(info.f_bavail) * qint64(info.f_frsize);
-}
-
-// "1.4 GB", "12.0 MB", "3 KB" (powers of 1024, as --memory takes them).
-QByteArray diskSize(qint64 bytes)
-{
-    if (bytes >= qint64(1) << 30)
-        return QByteArray::number(double(bytes) / double(qint64(1) << 30), 'f', 1) + " GB";
-    if (bytes >= qint64(1) << 20)
-        return QByteArray::number(double(bytes) / double(qint64(1) << 20), 'f', 1) + " MB";
-    return number((bytes + 1023) / 1024) + " KB";
 }
 
 ImportResult failedResult(const ImportError &error)
@@ -84,11 +60,6 @@ ImportResult failedResult(const ImportError &error)
     result.failure = error.failure;
     result.errorText = error.text;
     return result;
-}
-
-std::string_view view(QByteArrayView bytes)
-{
-    return {bytes.data(), size_t(bytes.size())};
 }
 
 // Every dataset file goes through a temporary file renamed over it on commit; until then the
@@ -134,10 +105,7 @@ private:
     // A file saved as UTF-16 would fail some later check with a message that hides the cause.
     bool notUtf16(const LineReader &reader, const char *role, const QString &path)
     {
-        if (!reader.startsWithUtf16Mark())
-            return true;
-        return invalid("error : the " + QByteArray(role) + " file " + path.toUtf8()
-                       + " is UTF-16 text, please save it as UTF-8 text!");
+        return !reader.startsWithUtf16Mark() || fail(ImportError::utf16Text(role, path));
     }
     bool badLine(const quillmap::ResultsLineError &error, qint64 linesBefore)
     {
@@ -175,22 +143,13 @@ private:
     bool firstPass();
     bool firstPassChecks();
     bool readRows();
-    bool storeRows(const quillmap::RowBatch &batch, qint64 before, qint64 runRows);
     void addLost(const quillmap::RowBatch &batch, qint64 linesBefore);
-    qint64 rowsPerRun(int width) const;
-    qint64 rowsPerSortedRun() const;
     bool writeNameLists();
     bool checkTraitInfo();
     bool secondPass();
     bool readSnpInfo();
     bool writeTables();
-    bool spillRows();
-    bool diskHasRoom(qint64 needed);
-    bool buildGroups();
-    bool buildGenes();
-    template <typename Key, typename Gather, typename KeyText>
-    bool buildKeyedFile(ImportStage which, LineReader &input, const char *role, const QString &inputPath,
-                        const char *name, Gather gather, KeyText keyText);
+    bool buildOptionalFiles();
     void releaseRows();
     bool writeSummary();
 
@@ -217,15 +176,13 @@ private:
 
     quillmap::SplitNameSet m_traitSet; // one part, but for a results file read in parallel
     quillmap::SplitNameSet m_snpSet;
-    quillmap::RowStore m_rows;
-    quillmap::RunSpill m_spill; // rows beyond the memory limit
+    quillmap::HeldRows m_rows;
     quillmap::NameList m_traitNames;
     qint64 m_snpCount = 0;
     std::vector<qint32> m_snpFinal; // provisional SNP id -> SNP index
     std::vector<qint16> m_snpBins;
     std::vector<QByteArrayView> m_fields;
     qint64 m_rowCount = 0;
-    double m_readFraction = 0.0; // the share of the results file read when the last rows were stored
 };
 
 bool Import::writeFile(const char *name, QByteArrayView content)
@@ -348,27 +305,6 @@ bool Import::firstPassChecks()
     return true;
 }
 
-// Rows held before they go to a run on disk. Half the memory limit is for the rows: the name
-// sets, the bins and the buffers take the rest.
-qint64 Import::rowsPerRun(int width) const
-{
-    if (g_memoryRows > 0)
-        return g_memoryRows;
-    const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
-    return std::max<qint64>(qint64(1) << 16, memory / 2 / quillmap::importBytesPerRow(width));
-}
-
-// Rows of a run sorted after the spill: the run and its two sorted copies take three eighths of
-// the limit, the name lists, indexes and bins the rest.
-qint64 Import::rowsPerSortedRun() const
-{
-    if (g_memoryRows > 0)
-        return g_sortRows > 0 ? g_sortRows : g_memoryRows;
-    const qint64 memory = m_inputs.memoryLimit > 0 ? m_inputs.memoryLimit : quillmap::defaultImportMemory();
-    return std::max<qint64>(qint64(1) << 16,
-                            memory / 8 * 3 / (3 * quillmap::RunSpill::rowBytes(m_extraStats + 1)));
-}
-
 // Every source's rows go through here, so the checks on them exist once: the row limit, the
 // first bad line, the lost values, the source's own failure and a file without data lines.
 bool Import::readRows()
@@ -378,23 +314,23 @@ bool Import::readRows()
         m_results.close();
         source = m_plan.placed->rows(m_layout.fields);
     } else {
-        m_rows.reset(m_extraStats + 1);
-        // Beyond the memory limit the rows held so far go to a run on disk.
-        m_spill.start(m_folder, m_extraStats + 1);
+        m_rows.start(m_folder, m_extraStats + 1, m_inputs.memoryLimit);
         source = m_feed ? quillmap::feedSource(*m_feed, m_layout.fields, m_traitSet, m_snpSet)
                         : quillmap::resultsFileSource(m_inputs.results, m_results, m_layout,
                                                       m_inputs.inMemory.contains(m_inputs.results),
                                                       m_inputs.memoryLimit, m_traitSet, m_snpSet);
     }
-    const qint64 runRows = rowsPerRun(m_extraStats + 1);
+    const auto tickRows = [this](qint64 rows) { tick(ImportStage::Results, rows); };
     quillmap::RowBatch batch;
     qint64 before = 0;
     while (source->next(batch, g_maxRows - before + 1)) {
         addLost(batch, before);
         if (before + batch.lines > g_maxRows)
             return invalid("error : the results file has more than " + number(g_maxRows) + " data lines!");
-        if (batch.traitIds && !storeRows(batch, before, runRows))
-            return false;
+        if (batch.traitIds) {
+            if (std::optional<ImportError> error = m_rows.append(batch, before, !m_feed, tickRows))
+                return fail(*error);
+        }
         if (batch.error)
             return badLine(*batch.error, before + batch.errorLinesBefore);
         before += batch.lines;
@@ -407,26 +343,6 @@ bool Import::readRows()
     if (before == 0)
         return invalid("error : the results file has no data lines!");
     m_rowCount = before;
-    return true;
-}
-
-bool Import::storeRows(const quillmap::RowBatch &batch, qint64 before, qint64 runRows)
-{
-    const size_t width = size_t(m_extraStats) + 1;
-    for (qint64 r = 0; r < batch.lines;) {
-        // Up to the next run or the next step of progress, whichever comes first.
-        const qint64 stored = before + r;
-        const qint64 piece = std::min(
-            {batch.lines - r, runRows - m_rows.size(), (ProgressMask + 1) - (stored & ProgressMask)});
-        for (qint64 k = r; k < r + piece; ++k)
-            m_rows.append(batch.traitIds[k], batch.snpIds[k], batch.stats + size_t(k) * width);
-        r += piece;
-        m_readFraction = batch.readBefore
-            + (batch.readAfter - batch.readBefore) * double(r) / double(batch.lines);
-        if (m_rows.size() >= runRows && !spillRows())
-            return cannotWrite(m_spill.errorPath());
-        tick(ImportStage::Results, before + r);
-    }
     return true;
 }
 
@@ -482,17 +398,8 @@ bool Import::writeNameLists()
         if (!writeList(quillmap::files::SnpList, snpNames))
             return false;
     }
-    if (m_spill.active()) {
-        // The rows still held make the last run when it fits beside its sorted copies; otherwise
-        // they join the spilled rows, which take their indexes when they are sorted.
-        if (m_rows.size() > rowsPerSortedRun() && !spillRows())
-            return cannotWrite(m_spill.errorPath());
-        m_spill.setIndexes(traitIndex, m_snpFinal);
-    }
-    for (qint64 r = 0; r < m_rows.size(); ++r) {
-        m_rows.trait(r) = traitIndex[size_t(m_rows.trait(r))];
-        m_rows.snp(r) = m_snpFinal[size_t(m_rows.snp(r))];
-    }
+    if (std::optional<ImportError> error = m_rows.renumber(traitIndex, m_snpFinal))
+        return fail(*error);
     m_snpBins.assign(size_t(m_snpCount), 0);
     return true;
 }
@@ -525,14 +432,10 @@ bool Import::secondPass()
     stage(ImportStage::SnpInfo);
     if (!writeFile(TraitTable, {}) || !writeFile(TraitCounts, {}))
         return false;
-    // The tables; when rows were spilled, first both sorted copies of them (the rows file
-    // already on disk is removed before the tables are written).
-    const qint64 records = (m_rows.size() + m_spill.rows()) * quillmap::recordSize(m_extraStats);
-    if (!m_plan.placed
-        && !diskHasRoom(m_spill.active()
-                            ? 3 * records - m_spill.rows() * quillmap::RunSpill::rowBytes(m_extraStats + 1)
-                            : 2 * records))
-        return false;
+    if (!m_plan.placed) {
+        if (std::optional<ImportError> error = m_rows.roomForTables())
+            return fail(*error);
+    }
     if (!readSnpInfo())
         return false;
     stage(ImportStage::Tables);
@@ -566,151 +469,35 @@ bool Import::readSnpInfo()
 bool Import::writeTables()
 {
     std::unique_ptr<quillmap::TableWriter> writer;
-    if (m_plan.placed) {
+    if (m_plan.placed)
         writer = m_plan.placed->tables(m_folder, m_traitNames, m_extraStats);
-    } else if (!m_spill.active()) {
-        writer = std::make_unique<quillmap::HeldTableWriter>(m_folder, m_rows, m_snpBins, m_traitNames,
-                                                             m_extraStats);
-    } else {
-        if (!m_spill.sortRuns(m_rows, rowsPerSortedRun(), m_snpBins, m_traitNames.size()))
-            return cannotWrite(m_spill.errorPath());
-        writer = std::make_unique<quillmap::SpilledTableWriter>(m_folder, m_spill, m_traitNames,
-                                                                m_extraStats);
-    }
+    else if (std::optional<ImportError> error = m_rows.tables(m_snpBins, m_traitNames, writer))
+        return fail(*error);
     const std::optional<ImportError> error = quillmap::writeBothTables(*writer, m_progress);
     return !error || fail(*error);
 }
 
-// Said before the disk fills: an import of hours should not fail at its end for want of room.
-bool Import::diskHasRoom(qint64 needed)
-{
-    const qint64 free = freeDiskBytes(m_folder);
-    if (free < 0 || needed <= free)
-        return true;
-    const QByteArray line = "error : the import needs about " + diskSize(needed)
-        + " of free disk space in the folder " + m_folder.toUtf8() + ", but only " + diskSize(free)
-        + " is free there!";
-    return fail(ImportError::of(ImportFailure::WriteFailure, line));
-}
-
-bool Import::spillRows()
-{
-    // Before the first run, from the part of the results file read: the rows file, both sorted
-    // copies, then the tables beside them (the rows file removed by then) need about three
-    // times the records at once. The old table1.dat is emptied before that.
-    const double read = m_feed || m_spill.active() ? 0.0 : m_readFraction;
-    if (read > 0.0) {
-        const QFileInfo oldTable(outputPath(quillmap::files::TraitTable));
-        const qint64 rows = qint64(double(m_rows.size()) / read);
-        if (!diskHasRoom(3 * rows * quillmap::recordSize(m_extraStats)
-                         - (oldTable.isFile() && !oldTable.isSymLink() ? oldTable.size() : 0)))
-            return false;
-        const qint64 spillBytes = rows
-            * (quillmap::RunSpill::rowBytes(m_extraStats + 1) + 2 * quillmap::recordSize(m_extraStats));
-        m_spill.setBypassCache(quillmap::spillBypassesCache(spillBytes, quillmap::physicalMemory()));
-    }
-    if (!m_spill.active() && g_spillBypass >= 0)
-        m_spill.setBypassCache(g_spillBypass == 1);
-    const bool ok = m_spill.addRows(m_rows);
-    m_rows.reset(m_extraStats + 1);
-    return ok;
-}
-
 void Import::releaseRows()
 {
-    m_rows.reset(1);
-    m_spill.clear();
+    m_rows.clear();
     m_traitSet.clear();
     m_snpSet.clear();
     m_snpFinal = {};
     m_snpBins = {};
 }
 
-// Gene2ID.dat: each group with its traits in the order of the trait group file.
-bool Import::buildGroups()
+bool Import::buildOptionalFiles()
 {
-    auto gather = [](QByteArrayView line, std::map<QString, std::string> &groups) {
-        // Field by field: a line may name any number of groups, and is never split whole.
-        const qsizetype firstTab = line.indexOf('\t');
-        const QByteArrayView trait = firstTab < 0 ? line : line.first(firstTab);
-        for (qsizetype at = firstTab; at >= 0;) {
-            const qsizetype next = line.indexOf('\t', at + 1);
-            const QByteArrayView group = line.sliced(at + 1, (next < 0 ? line.size() : next) - at - 1);
-            std::string &traits = groups[QString::fromUtf8(group)];
-            traits += '\t';
-            traits += view(trait);
-            at = next;
-        }
-    };
-    return buildKeyedFile<QString>(ImportStage::Groups, m_groups, "trait group", m_inputs.groups,
-                                   quillmap::files::GroupTraits, gather,
-                                   [](const QString &group) { return group.toUtf8(); });
-}
-
-// pos2gene.dat: genes by the bin of their start. Lines with fewer than four fields or with a
-// start or end that is not a number are skipped.
-bool Import::buildGenes()
-{
-    auto gather = [this](QByteArrayView line, std::map<qint32, std::string> &bins) {
-        splitTabs(line, m_fields, 4); // fields after the fourth are not read
-        if (m_fields.size() < 4)
-            return;
-        const std::optional<double> start = quillmap::parseDouble(m_fields[2].trimmed());
-        const std::optional<double> end = quillmap::parseDouble(m_fields[3].trimmed());
-        if (!start || !end)
-            return;
-        // An end beyond 500 can only be base pairs; the test looks at this line's end alone.
-        const double scale = *end > 500.0 ? 1e6 : 1.0;
-        const double startMb = *start / scale;
-        const double endMb = *end / scale;
-        const double bin = double(quillmap::geneChromosomeNumber(m_fields[1])) * 1000.0 + std::floor(startMb);
-        if (!(bin >= double(std::numeric_limits<qint32>::min())
-              && bin <= double(std::numeric_limits<qint32>::max())))
-            return;
-        std::string &genes = bins[qint32(bin)];
-        genes += '\t';
-        genes += view(m_fields[0]);
-        genes += '\t';
-        genes += QString::number(startMb, 'g', 6).toStdString();
-        genes += '\t';
-        genes += QString::number(endMb, 'g', 6).toStdString();
-    };
-    return buildKeyedFile<qint32>(ImportStage::Genes, m_genes, "gene position", m_inputs.genes,
-                                  quillmap::files::BinGenes, gather, [](qint32 bin) { return number(bin); });
-}
-
-// The optional files' builders: the input's lines after its header are gathered by key
-// (gather(line, lines) appends each entry led by a tab), then written a line per key in key
-// order, the key then its entries.
-template <typename Key, typename Gather, typename KeyText>
-bool Import::buildKeyedFile(ImportStage which, LineReader &input, const char *role, const QString &inputPath,
-                            const char *name, Gather gather, KeyText keyText)
-{
-    stage(which);
-    std::map<Key, std::string> lines;
-    QByteArrayView line;
-    input.readLine(line); // header
-    if (!notUtf16(input, role, inputPath))
-        return false;
-    qint64 n = 0;
-    while (input.readLine(line)) {
-        gather(line, lines);
-        tick(which, ++n);
-    }
-    if (input.failed())
-        return cannotRead(role, inputPath);
-    input.close();
-
-    const QString path = outputPath(name);
-    OutputFile out(path);
-    if (!out.open())
-        return cannotWrite(path);
-    for (const auto &[key, entries] : lines) {
-        out.write(keyText(key));
-        out.write(QByteArrayView(entries.data(), qsizetype(entries.size())));
-        out.write('\n');
-    }
-    return out.commit() || cannotWrite(path);
+    // A chosen file's builder runs after a failed check too, as they always have; not after an
+    // input that could not be read or an output that could not be written.
+    std::optional<ImportError> error;
+    if (!m_inputs.groups.isEmpty()
+        && (error = quillmap::buildGroupFile(m_groups, m_inputs.groups, m_folder, m_progress)))
+        fail(*error);
+    if (!m_inputs.genes.isEmpty()
+        && (error = quillmap::buildGeneFile(m_genes, m_inputs.genes, m_folder, m_progress)))
+        fail(*error);
+    return !m_error;
 }
 
 bool Import::writeSummary()
@@ -802,14 +589,8 @@ ImportResult Import::run()
         if (prepared && !m_error && firstPass())
             secondPass();
         releaseRows();
-        // The optional builders run after a failed check too, as they always have; not after an
-        // input that could not be read or an output that could not be written.
-        if (prepared && (!m_error || m_error->failure == ImportFailure::Validation)) {
-            if (!m_inputs.groups.isEmpty())
-                buildGroups();
-            if (!m_inputs.genes.isEmpty())
-                buildGenes();
-        }
+        if (prepared && (!m_error || m_error->failure == ImportFailure::Validation))
+            buildOptionalFiles();
     } catch (const std::bad_alloc &) {
         releaseRows();
         m_traitNames = {};
@@ -848,22 +629,6 @@ bool importPathUsable(const QString &path)
 qint64 maxResultRows()
 {
     return g_maxRows;
-}
-
-void setImportMemoryRowsForTesting(qint64 rows, qint64 sortedRunRows)
-{
-    g_memoryRows = std::max<qint64>(rows, 0);
-    g_sortRows = std::max<qint64>(sortedRunRows, 0);
-}
-
-void setImportSpillBypassForTesting(int bypass)
-{
-    g_spillBypass = bypass;
-}
-
-void setFreeDiskBytesForTesting(qint64 bytes)
-{
-    g_freeDisk = bytes < 0 ? -1 : bytes;
 }
 
 void setMaxResultRowsForTesting(qint64 rows)

@@ -24,6 +24,12 @@ ImportError ImportError::cannotRead(const char *role, const QString &path)
               "error : can't read the " + QByteArray(role) + " file " + path.toUtf8() + " to its end!");
 }
 
+ImportError ImportError::utf16Text(const char *role, const QString &path)
+{
+    return invalid("error : the " + QByteArray(role) + " file " + path.toUtf8()
+                   + " is UTF-16 text, please save it as UTF-8 text!");
+}
+
 ImportError ImportError::cannotWrite(const QString &path)
 {
     return of(ImportFailure::WriteFailure, "error : can't write the file " + path.toUtf8() + '!');

@@ -26,6 +26,8 @@ struct ImportError {
     // "error : can't open the ROLE file PATH!" and "... can't read the ROLE file PATH to its end!"
     static ImportError cannotOpen(const char *role, const QString &path);
     static ImportError cannotRead(const char *role, const QString &path);
+    // A file saved as UTF-16 would fail some later check with a message that hides the cause.
+    static ImportError utf16Text(const char *role, const QString &path);
     // "error : can't write the file PATH!"
     static ImportError cannotWrite(const QString &path);
 };
