@@ -67,8 +67,9 @@ std::optional<ImportError> diskRoomError(const QString &folder, qint64 needed)
     if (free < 0 || needed <= free)
         return std::nullopt;
     return ImportError::of(ImportFailure::WriteFailure,
-                           "error : the import needs about " + diskSize(needed) + " of free disk space in the folder "
-                               + folder.toUtf8() + ", but only " + diskSize(free) + " is free there!");
+                           "error : the import needs about " + diskSize(needed)
+                               + " of free disk space in the folder " + folder.toUtf8() + ", but only "
+                               + diskSize(free) + " is free there!");
 }
 
 void HeldRows::start(const QString &folder, int statsPerRow, qint64 memoryLimit)
@@ -107,12 +108,13 @@ std::optional<ImportError> HeldRows::append(const RowBatch &batch, qint64 before
     for (qint64 r = 0; r < batch.lines;) {
         // Up to the next run or the next step of progress, whichever comes first.
         const qint64 stored = before + r;
-        const qint64 piece =
-            std::min({batch.lines - r, runRows - m_rows.size(), (ProgressMask + 1) - (stored & ProgressMask)});
+        const qint64 piece = std::min(
+            {batch.lines - r, runRows - m_rows.size(), (ProgressMask + 1) - (stored & ProgressMask)});
         for (qint64 k = r; k < r + piece; ++k)
             m_rows.append(batch.traitIds[k], batch.snpIds[k], batch.stats + size_t(k) * width);
         r += piece;
-        m_readFraction = batch.readBefore + (batch.readAfter - batch.readBefore) * double(r) / double(batch.lines);
+        m_readFraction = batch.readBefore
+            + (batch.readAfter - batch.readBefore) * double(r) / double(batch.lines);
         if (m_rows.size() >= runRows) {
             if (std::optional<ImportError> error = spill(estimate))
                 return error;
@@ -134,7 +136,9 @@ std::optional<ImportError> HeldRows::spill(bool estimate)
         const QFileInfo oldTable(files::datasetFilePath(m_folder, files::TraitTable));
         const qint64 rows = qint64(double(m_rows.size()) / read);
         if (std::optional<ImportError> error = diskRoomError(
-                m_folder, 3 * rows * recordSize(extra) - (oldTable.isFile() && !oldTable.isSymLink() ? oldTable.size() : 0)))
+                m_folder,
+                3 * rows * recordSize(extra)
+                    - (oldTable.isFile() && !oldTable.isSymLink() ? oldTable.size() : 0)))
             return error;
         const qint64 spillBytes = rows * (RunSpill::rowBytes(m_statsPerRow) + 2 * recordSize(extra));
         m_spill.setBypassCache(spillBypassesCache(spillBytes, physicalMemory()));
@@ -172,9 +176,9 @@ std::optional<ImportError> HeldRows::renumber(const std::vector<qint32> &traitIn
 std::optional<ImportError> HeldRows::roomForTables() const
 {
     const qint64 records = (m_rows.size() + m_spill.rows()) * recordSize(m_statsPerRow - 1);
-    return diskRoomError(m_folder, m_spill.active()
-                                       ? 3 * records - m_spill.rows() * RunSpill::rowBytes(m_statsPerRow)
-                                       : 2 * records);
+    return diskRoomError(m_folder,
+                         m_spill.active() ? 3 * records - m_spill.rows() * RunSpill::rowBytes(m_statsPerRow)
+                                          : 2 * records);
 }
 
 std::optional<ImportError> HeldRows::tables(const std::vector<qint16> &bins, const NameList &traits,

@@ -57,7 +57,6 @@ std::optional<ImportError> buildKeyedFile(ImportStage which, LineReader &input, 
     return std::nullopt;
 }
 
-
 } // namespace
 
 // Gene2ID.dat: each group with its traits in the order of the trait group file.
@@ -77,8 +76,9 @@ std::optional<ImportError> buildGroupFile(LineReader &input, const QString &inpu
             at = next;
         }
     };
-    return buildKeyedFile<QString>(ImportStage::Groups, input, "trait group", inputPath, folder, files::GroupTraits,
-                                   progress, gather, [](const QString &group) { return group.toUtf8(); });
+    return buildKeyedFile<QString>(ImportStage::Groups, input, "trait group", inputPath, folder,
+                                   files::GroupTraits, progress, gather,
+                                   [](const QString &group) { return group.toUtf8(); });
 }
 
 // pos2gene.dat: genes by the bin of their start. Lines with fewer than four fields or with a
@@ -111,8 +111,9 @@ std::optional<ImportError> buildGeneFile(LineReader &input, const QString &input
         genes += '\t';
         genes += QString::number(endMb, 'g', 6).toStdString();
     };
-    return buildKeyedFile<qint32>(ImportStage::Genes, input, "gene position", inputPath, folder, files::BinGenes,
-                                  progress, gather, [](qint32 bin) { return QByteArray::number(bin); });
+    return buildKeyedFile<qint32>(ImportStage::Genes, input, "gene position", inputPath, folder,
+                                  files::BinGenes, progress, gather,
+                                  [](qint32 bin) { return QByteArray::number(bin); });
 }
 
 } // namespace quillmap
