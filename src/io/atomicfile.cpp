@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -19,6 +20,20 @@ constexpr qsizetype BufferBytes = qsizetype(1) << 20;
 constexpr qint64 BlockBufferBytes = qint64(4) << 20;
 
 } // namespace
+
+namespace {
+std::atomic<AtomicFile::Sync> g_defaultSync{AtomicFile::Sync::Durable};
+} // namespace
+
+AtomicFile::Sync AtomicFile::defaultSync()
+{
+    return g_defaultSync.load(std::memory_order_relaxed);
+}
+
+void AtomicFile::setDefaultSync(Sync sync)
+{
+    g_defaultSync.store(sync, std::memory_order_relaxed);
+}
 
 AtomicFile::AtomicFile(QString path, Sync sync)
     : m_path(std::move(path)),
