@@ -220,6 +220,8 @@ int registerDataset(const QString &out)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    if (const QByteArray stage = qgetenv("QUILLMAP_TEST_OUT_OF_MEMORY"); !stage.isEmpty())
+        quillmap::setImportOutOfMemoryForTesting(quillmap::ImportStage(stage.toInt()));
     // The help text above is our own (help2man reads it); the parser only reads the arguments.
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);

@@ -46,6 +46,7 @@ namespace {
 constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
 constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
 qint64 g_maxRows = MaxRows;
+std::optional<ImportStage> g_outOfMemoryAt; // set by tests
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
 QByteArray number(qint64 value)
@@ -126,6 +127,8 @@ private:
 
     void stage(ImportStage which)
     {
+        if (g_outOfMemoryAt == which)
+            throw std::bad_alloc();
         if (m_progress)
             m_progress(which, 0);
     }
@@ -629,6 +632,11 @@ bool importPathUsable(const QString &path)
 qint64 maxResultRows()
 {
     return g_maxRows;
+}
+
+void setImportOutOfMemoryForTesting(ImportStage stage)
+{
+    g_outOfMemoryAt = stage;
 }
 
 void setMaxResultRowsForTesting(qint64 rows)

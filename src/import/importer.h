@@ -10,6 +10,7 @@
 #include "import/importerror.h"
 
 #include <functional>
+#include <optional>
 
 namespace quillmap {
 
@@ -155,5 +156,10 @@ void setImportRangeBytesForTesting(qint64 bytes);
 // Tests set the free disk space the import sees before it spills or writes the tables; -1 goes
 // back to the file system's figure.
 void setFreeDiskBytesForTesting(qint64 bytes);
+// Tests set the bytes of the window a table held in memory is encoded in (0: 32 MiB).
+void setTableWindowBytesForTesting(qint64 bytes);
+// Tests make the import run out of memory (std::bad_alloc) as it begins `stage`; nothing turns
+// it off. quillmap-index takes the stage's number from QUILLMAP_TEST_OUT_OF_MEMORY.
+void setImportOutOfMemoryForTesting(ImportStage stage);
 
 } // namespace quillmap

@@ -70,7 +70,4 @@ private:
     int m_extraStats;
 };
 
-// Tests set the bytes of the window a held table is encoded in (0: 32 MiB).
-void setTableWindowBytesForTesting(qint64 bytes);
-
 } // namespace quillmap
