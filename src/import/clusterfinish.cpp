@@ -32,7 +32,7 @@ public:
             return false;
         m_taken = true;
         if (!readResultLines(m_work, m_ranges, m_fields, m_lines)) {
-            m_failed = true;
+            m_error = ImportError::cannotRead("cluster step", m_work);
             return false;
         }
         batch = {};
@@ -44,20 +44,12 @@ public:
         return true;
     }
 
-    std::optional<ImportError> finish() override
-    {
-        if (m_failed)
-            return ImportError::cannotRead("cluster step", m_work);
-        return std::nullopt;
-    }
-
 private:
     QString m_work;
     int m_ranges;
     qsizetype m_fields;
     ResultLines m_lines;
     bool m_taken = false;
-    bool m_failed = false;
 };
 
 // The tables the place steps wrote, renamed into the folder, and their counts.

@@ -19,6 +19,33 @@ namespace {
 constexpr qint64 BatchLines = 4096;
 qint64 g_rangeBytes = 0; // results bytes per parallel range, set by tests; 0: from the limit
 
+// The rows of a batch a source fills itself, kept until its next batch.
+struct BatchRows {
+    std::vector<qint32> traitIds;
+    std::vector<qint32> snpIds;
+    std::vector<float> stats;
+    std::vector<qint64> lostCount;
+    std::vector<qint64> lostFirst;
+
+    void prepare(qint64 lines, size_t width, size_t fields)
+    {
+        traitIds.resize(size_t(lines));
+        snpIds.resize(size_t(lines));
+        stats.resize(size_t(lines) * width);
+        lostCount.assign(fields, 0);
+        lostFirst.assign(fields, 0);
+    }
+    void handTo(RowBatch &batch, qint64 lines) const
+    {
+        batch.lines = lines;
+        batch.traitIds = traitIds.data();
+        batch.snpIds = snpIds.data();
+        batch.stats = stats.data();
+        batch.lostCount = &lostCount;
+        batch.lostFirst = &lostFirst;
+    }
+};
+
 // Names are looked up in batches after their lines are parsed (see NamePairBatch); a line's
 // bytes live only until the next read, so the batch keeps copies of its names.
 class LineSource final : public RowSource
@@ -33,8 +60,6 @@ public:
           m_snps(snps),
           m_width(size_t(layout.statsPerRow()))
     {
-        m_traits.reset(1);
-        m_snps.reset(1);
     }
 
     bool next(RowBatch &batch, qint64 maxLines) override
@@ -42,11 +67,7 @@ public:
         if (m_done)
             return false;
         const qint64 wanted = std::clamp<qint64>(maxLines, 1, BatchLines);
-        m_traitIds.resize(size_t(wanted));
-        m_snpIds.resize(size_t(wanted));
-        m_stats.resize(size_t(wanted) * m_width);
-        m_lostCount.assign(size_t(m_layout.fields), 0);
-        m_lostFirst.assign(size_t(m_layout.fields), 0);
+        m_rows.prepare(wanted, m_width, size_t(m_layout.fields));
         NameSet &traitSet = m_traits.part(0);
         NameSet &snpSet = m_snps.part(0);
         NamePairBatch names;
@@ -54,8 +75,8 @@ public:
         qint64 stored = 0;
         auto lookUp = [&] {
             names.lookUp(traitSet, snpSet, [&](size_t, qint32 trait, qint32 snp) {
-                m_traitIds[size_t(stored)] = trait;
-                m_snpIds[size_t(stored)] = snp;
+                m_rows.traitIds[size_t(stored)] = trait;
+                m_rows.snpIds[size_t(stored)] = snp;
                 ++stored;
             });
         };
@@ -63,8 +84,8 @@ public:
         QByteArrayView line;
         while (lines < wanted && m_reader.readLine(line)) {
             if (auto error = parseResultsLine(line, lines + 1, m_layout, m_fields,
-                                              m_stats.data() + size_t(lines) * m_width, m_lostCount,
-                                              m_lostFirst)) {
+                                              m_rows.stats.data() + size_t(lines) * m_width, m_rows.lostCount,
+                                              m_rows.lostFirst)) {
                 batch.error = std::move(error);
                 m_done = true;
                 break;
@@ -78,12 +99,7 @@ public:
             m_done = true;
         if (lines == 0 && !batch.error)
             return false;
-        batch.lines = lines;
-        batch.traitIds = m_traitIds.data();
-        batch.snpIds = m_snpIds.data();
-        batch.stats = m_stats.data();
-        batch.lostCount = &m_lostCount;
-        batch.lostFirst = &m_lostFirst;
+        m_rows.handTo(batch, lines);
         batch.readBefore = batch.readAfter = m_reader.readFraction();
         return true;
     }
@@ -105,11 +121,7 @@ private:
     size_t m_width;
     bool m_done = false;
     std::vector<QByteArrayView> m_fields;
-    std::vector<qint32> m_traitIds;
-    std::vector<qint32> m_snpIds;
-    std::vector<float> m_stats;
-    std::vector<qint64> m_lostCount;
-    std::vector<qint64> m_lostFirst;
+    BatchRows m_rows;
 };
 
 // A plain results file parsed in byte ranges on worker threads (ParallelResults) and taken here
@@ -130,12 +142,12 @@ public:
     {
         if (m_range)
             m_reader.recycle(std::move(m_range));
-        if (m_taken == m_reader.count() || m_failed)
+        if (m_taken == m_reader.count() || m_error)
             return false;
         const qint64 i = m_taken++;
         m_range = m_reader.next();
         if (m_range->readFailed) {
-            m_failed = true;
+            m_error = ImportError::cannotRead("results", m_path);
             return false;
         }
         batch = {};
@@ -160,13 +172,6 @@ public:
         return true;
     }
 
-    std::optional<ImportError> finish() override
-    {
-        if (m_failed)
-            return ImportError::cannotRead("results", m_path);
-        return std::nullopt;
-    }
-
 private:
     QString m_path;
     ResultsLayout m_layout;
@@ -174,7 +179,6 @@ private:
     ParallelResults m_reader;
     std::unique_ptr<ParsedRange> m_range;
     qint64 m_taken = 0;
-    bool m_failed = false;
     std::vector<qint64> m_lostCount;
     std::vector<qint64> m_lostFirst;
 };
@@ -189,8 +193,6 @@ public:
           m_traits(traits),
           m_snps(snps)
     {
-        m_traits.reset(1);
-        m_snps.reset(1);
     }
 
     bool next(RowBatch &batch, qint64 maxLines) override
@@ -198,39 +200,30 @@ public:
         if (m_done)
             return false;
         const qint64 wanted = std::clamp<qint64>(maxLines, 1, BatchLines);
-        m_traitIds.resize(size_t(wanted));
-        m_snpIds.resize(size_t(wanted));
-        m_stats.resize(size_t(wanted * m_width));
-        m_lostCount.assign(size_t(m_fields), 0);
-        m_lostFirst.assign(size_t(m_fields), 0);
+        m_rows.prepare(wanted, size_t(m_width), size_t(m_fields));
         NameSet &traitSet = m_traits.part(0);
         NameSet &snpSet = m_snps.part(0);
         ResultRow row;
         qint64 n = 0;
         while (n < wanted && m_feed.next(row)) {
             for (qsizetype k = 0; k < m_width; ++k) {
-                if (row.lost && row.lost[k] && m_lostCount[size_t(k + 2)]++ == 0)
-                    m_lostFirst[size_t(k + 2)] = n + 1;
+                if (row.lost && row.lost[k] && m_rows.lostCount[size_t(k + 2)]++ == 0)
+                    m_rows.lostFirst[size_t(k + 2)] = n + 1;
             }
             // A known id is the set's own id for the name: a name is added at its first row.
-            m_traitIds[size_t(n)] = row.traitId >= 0 && row.traitId < traitSet.size()
+            m_rows.traitIds[size_t(n)] = row.traitId >= 0 && row.traitId < traitSet.size()
                 ? row.traitId
                 : traitSet.idOf(row.trait);
-            m_snpIds[size_t(n)] = row.snpId >= 0 && row.snpId < snpSet.size() ? row.snpId
-                                                                              : snpSet.idOf(row.snp);
-            std::copy(row.stats, row.stats + m_width, m_stats.begin() + n * m_width);
+            m_rows.snpIds[size_t(n)] = row.snpId >= 0 && row.snpId < snpSet.size() ? row.snpId
+                                                                                   : snpSet.idOf(row.snp);
+            std::copy(row.stats, row.stats + m_width, m_rows.stats.begin() + n * m_width);
             ++n;
         }
         m_done = n < wanted;
         if (n == 0)
             return false;
         batch = {};
-        batch.lines = n;
-        batch.traitIds = m_traitIds.data();
-        batch.snpIds = m_snpIds.data();
-        batch.stats = m_stats.data();
-        batch.lostCount = &m_lostCount;
-        batch.lostFirst = &m_lostFirst;
+        m_rows.handTo(batch, n);
         return true;
     }
 
@@ -253,11 +246,7 @@ private:
     SplitNameSet &m_traits;
     SplitNameSet &m_snps;
     bool m_done = false;
-    std::vector<qint32> m_traitIds;
-    std::vector<qint32> m_snpIds;
-    std::vector<float> m_stats;
-    std::vector<qint64> m_lostCount;
-    std::vector<qint64> m_lostFirst;
+    BatchRows m_rows;
 };
 
 bool isGzip(const QString &path)
@@ -295,12 +284,16 @@ std::unique_ptr<RowSource> resultsFileSource(const QString &path, LineReader &re
             return std::make_unique<RangeSource>(path, *fileLayout, info.size(), rangeBytes, traits, snps);
         }
     }
+    traits.reset(1);
+    snps.reset(1);
     return std::make_unique<LineSource>(path, reader, layout, traits, snps);
 }
 
 std::unique_ptr<RowSource> feedSource(ResultFeed &feed, qsizetype fields, SplitNameSet &traits,
                                       SplitNameSet &snps)
 {
+    traits.reset(1);
+    snps.reset(1);
     return std::make_unique<FeedSource>(feed, fields, traits, snps);
 }
 

@@ -51,7 +51,10 @@ public:
     // of the rows or when reading failed (see finish()).
     virtual bool next(RowBatch &batch, qint64 maxLines) = 0;
     // Once next() returned false: why the rows ended early, if they did.
-    virtual std::optional<ImportError> finish() = 0;
+    virtual std::optional<ImportError> finish() { return m_error; }
+
+protected:
+    std::optional<ImportError> m_error; // the failure that ended the rows
 };
 
 // The data lines of the results file `reader` has open (its header read): in byte ranges on

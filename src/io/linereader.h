@@ -48,6 +48,7 @@ public:
     static bool readFile(const QString &path, QByteArray &bytes);
 
 private:
+    void restart(qsizetype end, qint64 fileSize);
     bool fill();
     void stripMark(QByteArrayView &line);
 
