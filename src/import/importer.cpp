@@ -1,42 +1,27 @@
 #include "import/importer.h"
 
-#include "io/atomicfile.h"
-#include "dataset/chromosome.h"
 #include "dataset/datasetfiles.h"
-#include "dataset/positionbin.h"
-#include "dataset/resultrecord.h"
 #include "import/clusterbuild.h"
 #include "import/heldrows.h"
 #include "import/importplan.h"
 #include "import/nameset.h"
 #include "import/optionalfiles.h"
-#include "import/numberparse.h"
 #include "import/resultsrange.h"
-#include "import/rowstore.h"
-#include "import/runspill.h"
 #include "import/snpbinning.h"
+#include "io/atomicfile.h"
 #include "io/linereader.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QLockFile>
 
 #include <cerrno>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cmath>
-#include <cstring>
-#include <functional>
 #include <limits>
-#include <map>
 #include <memory>
 #include <new>
 #include <optional>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace quillmap {
