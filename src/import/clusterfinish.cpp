@@ -80,7 +80,7 @@ public:
         qint64 records = 0;
         for (size_t k = first; k < first + keys; ++k)
             records += m_totals[k];
-        writeTableCounts(lines, byTrait, m_traits, keys, [&](size_t k) { return m_totals[first + k]; });
+        writeTableCounts(lines, byTrait, m_traits, m_totals.data() + first, keys);
         const QString path = clusterTablePath(m_work, table);
         if (!clusterTableComplete(m_work, table, records * recordSize(m_extraStats)))
             return ImportError::cannotRead("cluster step", path);

@@ -66,7 +66,9 @@ public:
     {
         if (m_done)
             return false;
-        const qint64 wanted = std::clamp<qint64>(maxLines, 1, BatchLines);
+        // Batches grow to their full size, so a small file costs no more than its lines.
+        const qint64 wanted = std::clamp<qint64>(maxLines, 1, m_batchLines);
+        m_batchLines = std::min(2 * m_batchLines, BatchLines);
         m_rows.prepare(wanted, m_width, size_t(m_layout.fields));
         NameSet &traitSet = m_traits.part(0);
         NameSet &snpSet = m_snps.part(0);
@@ -120,6 +122,7 @@ private:
     SplitNameSet &m_snps;
     size_t m_width;
     bool m_done = false;
+    qint64 m_batchLines = 64;
     std::vector<QByteArrayView> m_fields;
     BatchRows m_rows;
 };

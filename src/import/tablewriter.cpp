@@ -32,10 +32,10 @@ const char *countsName(bool byTrait)
 
 // The count file, then both renamed into place.
 std::optional<ImportError> commitTable(bool byTrait, AtomicFile &table, AtomicFile &lines,
-                                       const NameList &traits, size_t keys,
-                                       const std::function<qint64(size_t)> &count)
+                                       const NameList &traits, const std::vector<qint64> &counts,
+                                       const quint16 *binKeys = nullptr)
 {
-    writeTableCounts(lines, byTrait, traits, keys, count);
+    writeTableCounts(lines, byTrait, traits, counts.data(), counts.size(), binKeys);
     if (!table.commit())
         return ImportError::cannotWrite(table.path());
     if (!lines.commit())
@@ -50,16 +50,16 @@ void setTableWindowBytesForTesting(qint64 bytes)
     g_windowBytes = std::max<qint64>(bytes, 0);
 }
 
-void writeTableCounts(AtomicFile &lines, bool byTrait, const NameList &traits, size_t keys,
-                      const std::function<qint64(size_t)> &count)
+void writeTableCounts(AtomicFile &lines, bool byTrait, const NameList &traits, const qint64 *counts,
+                      size_t keys, const quint16 *binKeys)
 {
     for (size_t k = 0; k < keys; ++k) {
-        const qint64 n = count(k);
-        if (n == 0)
+        if (counts[k] == 0)
             continue;
-        lines.write(byTrait ? traits.at(qint64(k)) : QByteArrayView(QByteArray::number(qint64(k) - 32768)));
+        const qint64 bin = qint64(binKeys ? binKeys[k] : k) - 32768;
+        lines.write(byTrait ? traits.at(qint64(k)) : QByteArrayView(QByteArray::number(bin)));
         lines.write('\t');
-        lines.write(QByteArray::number(n));
+        lines.write(QByteArray::number(counts[k]));
         lines.write('\n');
     }
 }
@@ -119,18 +119,29 @@ std::optional<ImportError> HeldTableWriter::writeTable(bool byTrait, std::atomic
     const qint64 rows = m_rows.size();
     const int extra = m_extraStats;
     const qint64 recordBytes = qint64(recordSize(extra));
-    const size_t keys = byTrait ? size_t(m_traits.size()) : Bins;
+    // Bins are keyed densely, but a small import touches few of the 65536: then only the bins
+    // it has are keys, in ascending order, so its work follows its rows.
     std::vector<quint16> binKeys;
+    std::vector<quint16> usedBins;
     if (!byTrait) {
         binKeys.resize(size_t(rows));
         for (qint64 r = 0; r < rows; ++r)
             binKeys[size_t(r)] = quint16(int(m_bins[size_t(m_rows.snp(r))]) + 32768);
+        if (rows < qint64(Bins) / 16) {
+            usedBins = binKeys;
+            std::sort(usedBins.begin(), usedBins.end());
+            usedBins.erase(std::unique(usedBins.begin(), usedBins.end()), usedBins.end());
+            for (quint16 &k : binKeys)
+                k = quint16(std::lower_bound(usedBins.begin(), usedBins.end(), k) - usedBins.begin());
+        }
     }
+    const size_t keys = byTrait ? size_t(m_traits.size()) : usedBins.empty() ? Bins : usedBins.size();
     auto key = [&](qint64 r) { return byTrait ? size_t(m_rows.trait(r)) : size_t(binKeys[size_t(r)]); };
     // start[k]: the place of key k's first record; the order within a key is the file's.
     std::vector<qint64> start(keys + 1, 0);
     for (qint64 r = 0; r < rows; ++r)
         ++start[key(r) + 1];
+    std::vector<qint64> counts(start.begin() + 1, start.end());
     for (size_t k = 1; k < start.size(); ++k)
         start[k] += start[k - 1];
 
@@ -161,8 +172,7 @@ std::optional<ImportError> HeldTableWriter::writeTable(bool byTrait, std::atomic
             return ImportError::cannotWrite(table.path());
         written.store(last, std::memory_order_relaxed);
     }
-    return commitTable(byTrait, table, lines, m_traits, keys,
-                       [&](size_t k) { return start[k + 1] - start[k]; });
+    return commitTable(byTrait, table, lines, m_traits, counts, usedBins.empty() ? nullptr : usedBins.data());
 }
 
 SpilledTableWriter::SpilledTableWriter(QString folder, RunSpill &spill, const NameList &traits,
@@ -192,8 +202,7 @@ std::optional<ImportError> SpilledTableWriter::writeTable(bool byTrait, std::ato
     });
     if (!merged)
         return ImportError::cannotWrite(tableWritten ? m_spill.runPath(byTrait) : table.path());
-    const std::vector<qint64> &counts = m_spill.counts(byTrait);
-    return commitTable(byTrait, table, lines, m_traits, counts.size(), [&](size_t k) { return counts[k]; });
+    return commitTable(byTrait, table, lines, m_traits, m_spill.counts(byTrait));
 }
 
 } // namespace quillmap

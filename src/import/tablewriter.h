@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <atomic>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -36,9 +35,10 @@ public:
 std::optional<ImportError> writeBothTables(TableWriter &writer, const ImportProgress &progress);
 
 // The count file of a table: a line per key with records (a trait name, or a bin), its count.
-// keys: traits' size (byTrait) or 65536 bins, bin = key - 32768.
-void writeTableCounts(AtomicFile &lines, bool byTrait, const NameList &traits, size_t keys,
-                      const std::function<qint64(size_t)> &count);
+// counts[k] for keys k < keys: trait indexes (byTrait), else bins + 32768, or, with binKeys,
+// the bins binKeys[k] - 32768 (ascending).
+void writeTableCounts(AtomicFile &lines, bool byTrait, const NameList &traits, const qint64 *counts,
+                      size_t keys, const quint16 *binKeys = nullptr);
 
 // The rows held in memory, trait and SNP as final indexes; bins per SNP index.
 class HeldTableWriter final : public TableWriter

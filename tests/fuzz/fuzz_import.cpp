@@ -24,12 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (k >= 3 && parts.at(k).isNull())
             continue;
         *paths[k] = fuzz::scratchPath(QLatin1String(Names[k]));
-        // The results file goes to disk, where it can be read in byte ranges; the rest stay in
-        // memory.
-        if (k == 0)
-            fuzz::writeFile(*paths[k], parts.at(k));
-        else
-            inputs.inMemory.insert(*paths[k], parts.at(k));
+        fuzz::writeFile(*paths[k], parts.at(k));
     }
     const QString folder = fuzz::scratchPath(QStringLiteral("dataset"));
     QDir(folder).removeRecursively();
