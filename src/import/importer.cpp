@@ -461,7 +461,7 @@ bool Import::writeTables()
         writer = m_plan.placed->tables(m_folder, m_traitNames, m_extraStats);
     else if (std::optional<ImportError> error = m_rows.tables(m_snpBins, m_traitNames, writer))
         return fail(*error);
-    const std::optional<ImportError> error = quillmap::writeBothTables(*writer, m_progress);
+    const std::optional<ImportError> error = quillmap::writeBothTables(*writer, m_progress, m_rowCount);
     return !error || fail(*error);
 }
 

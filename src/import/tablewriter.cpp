@@ -64,10 +64,17 @@ void writeTableCounts(AtomicFile &lines, bool byTrait, const NameList &traits, c
     }
 }
 
-std::optional<ImportError> writeBothTables(TableWriter &writer, const ImportProgress &progress)
+std::optional<ImportError> writeBothTables(TableWriter &writer, const ImportProgress &progress,
+                                           qint64 records)
 {
     std::atomic<qint64> helperWritten{0};
     std::atomic<qint64> ownWritten{0};
+    // A thread costs more than the tables of a small import.
+    if (records < ProgressStep) {
+        std::optional<ImportError> first = writer.writeTable(true, ownWritten);
+        std::optional<ImportError> second = writer.writeTable(false, helperWritten);
+        return first ? first : second;
+    }
     std::packaged_task<std::optional<ImportError>()> task(
         [&] { return writer.writeTable(false, helperWritten); });
     std::future<std::optional<ImportError>> helperDone = task.get_future();

@@ -30,9 +30,11 @@ public:
     virtual std::optional<ImportError> writeTable(bool byTrait, std::atomic<qint64> &written) = 0;
 };
 
-// Both tables, table2.dat on a second thread; progress (stage Tables) at every 65536 records of
-// both together, reported on the calling thread. The first table's error comes first.
-std::optional<ImportError> writeBothTables(TableWriter &writer, const ImportProgress &progress);
+// Both tables of `records` records each, table2.dat on a second thread unless they are few;
+// progress (stage Tables) at every 65536 records of both together, reported on the calling
+// thread. The first table's error comes first.
+std::optional<ImportError> writeBothTables(TableWriter &writer, const ImportProgress &progress,
+                                           qint64 records);
 
 // The count file of a table: a line per key with records (a trait name, or a bin), its count.
 // counts[k] for keys k < keys: trait indexes (byTrait), else bins + 32768, or, with binKeys,
