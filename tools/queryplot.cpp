@@ -21,6 +21,10 @@ namespace {
 const QStringList TransformNames = {QStringLiteral("NoTransformation"), QStringLiteral("log(10)"),
                                     QStringLiteral("-log(10)"),         QStringLiteral("log(2)"),
                                     QStringLiteral("-log(2)"),          QStringLiteral("abs")};
+// The same transforms as a shell takes them without quotes, at the same codes.
+const QStringList TransformShortNames = {QStringLiteral("none"),   QStringLiteral("log10"),
+                                         QStringLiteral("-log10"), QStringLiteral("log2"),
+                                         QStringLiteral("-log2"),  QStringLiteral("abs")};
 
 // A whole number from `low` to `high` written plainly; nothing otherwise.
 std::optional<int> wholeNumber(const QString &text, int low, int high)
@@ -83,7 +87,10 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
         const QString name = options.value(QStringLiteral("--transform"));
         transform = int(TransformNames.indexOf(name));
         if (transform < 0)
-            return usageError(QStringLiteral("--transform takes one of: %1").arg(TransformNames.join(u", ")),
+            transform = int(TransformShortNames.indexOf(name));
+        if (transform < 0)
+            return usageError(QStringLiteral("--transform takes one of: %1, or %2")
+                                  .arg(TransformNames.join(u", "), TransformShortNames.join(u", ")),
                               usage);
     }
     // The significance line's p-value: 5e-8 unless told, "none" for no line.
@@ -171,6 +178,7 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
     input.region = args[2].toInt();
     input.axisTitle = axis.title;
     input.significanceValue = significanceValue;
+    input.legend = bypos::legendEntries(ranking, tables);
     const bypos::RegionGenes genes = bypos::readRegionGenes(folder, *bin);
     const bool written = figures::exportFigure(
         out, size, *dpi,

@@ -65,14 +65,19 @@ int ValueScale::y(double v) const
     return truncToInt(std::floor(0.85 * height - fraction(v) * 0.8 * height));
 }
 
-bool ValueScale::lineY(double v, int *y) const
+double ValueScale::exactY(double v) const
+{
+    return 0.85 * height - fraction(v) * 0.8 * height;
+}
+
+bool ValueScale::lineY(double v, double *y) const
 {
     if (!std::isfinite(v))
         return false;
-    const double at = std::floor(0.85 * height - fraction(v) * 0.8 * height);
+    const double at = exactY(v);
     if (at < 0.0 || at > std::trunc(0.9 * height))
         return false;
-    *y = int(at);
+    *y = at;
     return true;
 }
 
@@ -105,7 +110,7 @@ double exportHeightScale()
 
 int labelStep(float valueMin, float valueMax)
 {
-    return quillmap::valueLabelStep(valueMax - valueMin);
+    return quillmap::valueLabelStep(valueMin, valueMax);
 }
 
 QList<int> labelValues(float valueMin, float valueMax, int limit)

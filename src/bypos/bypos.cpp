@@ -200,6 +200,7 @@ void byPos::search()
 
     TraitRanking ranking = rankTraits(*read, tables, currentStatistic(), currentTransform());
     const QString legend = ranking.missingValue ? QString() : legendHtml(ranking, tables);
+    m_legend = ranking.missingValue ? std::vector<LegendEntry>{} : legendEntries(ranking, tables);
 
     // The view keeps pointers into the old rows until displayView attaches the new ones.
     detachTable();
@@ -438,8 +439,7 @@ void byPos::print()
             [&](QPainter &painter, QSize size) { paintRegionFigure(painter, size, input, title, &genes); });
         return;
     }
-    const QImage page = renderExportImage(title, plotInput(), genes.found ? &genes : nullptr);
-    if (!writeImagePdf(page, path))
+    if (!writeExportPdf(path, title, plotInput(), genes.found ? &genes : nullptr))
         dialogs::information(this,
                              QStringLiteral("The file ") + path + QStringLiteral(" could not be written!"));
 }
@@ -470,6 +470,7 @@ RegionPlotInput byPos::plotInput() const
         datasetTables().statisticNames.value(currentStatistic()), currentTransform());
     in.axisTitle = axis.title;
     in.significanceValue = quillmap::significanceLineValue(axis, m_significance->pValue());
+    in.legend = m_legend;
     return in;
 }
 
@@ -506,12 +507,17 @@ QString byPos::pointToolTip(int group, int point) const
     const DatasetTables &tables = datasetTables();
     const RowRecord &row = rowRecords[size_t(record)];
     const int line = tables.snpLineOfIndex(row.snpIndex);
-    return quillmap::literalToolTip(
-        QStringLiteral("%1\n%2:%3\n%4\n%5")
-            .arg(tables.snpNames.value(row.snpIndex), tables.snpFields(line).value(0),
-                 QString::number(quillmap::positionBp(tables.snpPosition(line))),
-                 tables.traitNames.value(row.traitIndex),
-                 QString::number(traitValues[size_t(group)][size_t(point)], 'g', 6)));
+    const auto stored = [&](int stat) {
+        const float *extra = size_t(record) < rowStats.size() ? rowStats[size_t(record)] : nullptr;
+        return stat <= 0 || !extra ? row.firstStat : extra[stat - 1];
+    };
+    QStringList lines{tables.snpNames.value(row.snpIndex),
+                      tables.snpFields(line).value(0) + QLatin1Char(':')
+                          + QString::number(quillmap::positionBp(tables.snpPosition(line))),
+                      tables.traitNames.value(row.traitIndex),
+                      QString::number(traitValues[size_t(group)][size_t(point)], 'g', 6)};
+    lines << quillmap::pointStatisticLines(tables.statisticNames, stored);
+    return quillmap::literalToolTip(lines.join(QLatin1Char('\n')));
 }
 
 void byPos::paintPlot(QPainter &painter)

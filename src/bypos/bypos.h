@@ -137,6 +137,7 @@ private:
     // The hover look-up over the rank labels, rebuilt when the picture changed.
     quillmap::PointIndex m_points;
     quillmap::bypos::LabelPoints m_labelPoints;
+    std::vector<quillmap::bypos::LegendEntry> m_legend; // of the last search, for the figures
     bool m_pointsValid = false;
     QSize m_pointsFrame;
     int m_pointsRegion = 0;

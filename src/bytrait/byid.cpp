@@ -244,11 +244,17 @@ QString byID::pointToolTip(int row) const
     const DatasetTables &tables = datasetTables();
     const int snp = rowRecords[size_t(row)].snpIndex;
     const int line = tables.snpLineOfIndex(snp);
-    return quillmap::literalToolTip(QStringLiteral("%1\n%2:%3\n%4\n%5")
-                                        .arg(tables.snpNames.value(snp), tables.snpFields(line).value(0),
-                                             QString::number(quillmap::positionBp(tables.snpPosition(line))),
-                                             ProbeIDSelected->currentText(),
-                                             QString::number(double(rowValues[size_t(row)]), 'g', 6)));
+    const auto stored = [&](int stat) {
+        const float *extra = size_t(row) < rowStats.size() ? rowStats[size_t(row)] : nullptr;
+        return stat <= 0 || !extra ? rowRecords[size_t(row)].firstStat : extra[stat - 1];
+    };
+    QStringList lines{tables.snpNames.value(snp),
+                      tables.snpFields(line).value(0) + QLatin1Char(':')
+                          + QString::number(quillmap::positionBp(tables.snpPosition(line))),
+                      ProbeIDSelected->currentText(),
+                      QString::number(double(rowValues[size_t(row)]), 'g', 6)};
+    lines << quillmap::pointStatisticLines(tables.statisticNames, stored);
+    return quillmap::literalToolTip(lines.join(QLatin1Char('\n')));
 }
 
 bool byID::eventFilter(QObject *watched, QEvent *event)
@@ -705,8 +711,7 @@ void byID::printFile()
     }
     const QString caption = QStringLiteral("Group: ") + geneName->currentText()
         + QStringLiteral("                  Trait: ") + ProbeIDSelected->currentText();
-    const QImage image = traitplot::renderTraitExport(plotData(), title, caption);
-    if (!traitplot::writeImagePdf(image, fileName))
+    if (!traitplot::writeTraitExportPdf(plotData(), title, caption, fileName))
         dialogs::information(this, QStringLiteral("The file %1 could not be written!").arg(fileName));
 }
 

@@ -290,18 +290,27 @@ TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, i
     return ranking;
 }
 
+std::vector<LegendEntry> legendEntries(const TraitRanking &ranking, const DatasetTables &tables)
+{
+    std::vector<LegendEntry> entries;
+    const int rows = std::min(ranking.traitCount(), 9);
+    for (int l = 0; l < rows; ++l) {
+        const QString name = ranking.groupNames.value(ranking.order[size_t(l)]);
+        entries.push_back({name, tables.traitGroupMap.value(name).join(QStringLiteral(", "))});
+    }
+    return entries;
+}
+
 QString legendHtml(const TraitRanking &ranking, const DatasetTables &tables)
 {
     QString html = QStringLiteral("<FONT COLOR=blue><h2><br> Legend</br></h2>"
                                   "<table border=\"1\" cellpadding=\"5\" cellspacing=\"0\">"
                                   "<tr bgcolor=\"#DDFFFF\"><td>LABEL</td><td>Trait</td><td>Group</td></tr>");
-    const int rows = std::min(ranking.traitCount(), 9);
-    for (int l = 0; l < rows; ++l) {
-        const QString name = ranking.groupNames.value(ranking.order[size_t(l)]);
-        const QString groups = tables.traitGroupMap.value(name).join(QStringLiteral(", "));
+    const std::vector<LegendEntry> entries = legendEntries(ranking, tables);
+    for (size_t l = 0; l < entries.size(); ++l) {
         html += QStringLiteral("<tr><td>") + QString::number(l + 1) + QStringLiteral("</td><td>")
-            + name.toHtmlEscaped() + QStringLiteral("</td><td>") + groups.toHtmlEscaped()
-            + QStringLiteral("</td></tr>");
+            + entries[l].trait.toHtmlEscaped() + QStringLiteral("</td><td>")
+            + entries[l].groups.toHtmlEscaped() + QStringLiteral("</td></tr>");
     }
     html += QStringLiteral("</table>");
     return html;

@@ -115,8 +115,16 @@ struct TraitRanking {
 // applyTransform). Empty rows give an empty ranking.
 TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic, int transform);
 
-// The legend of the nine best-ranked traits, as HTML, with each trait's groups from the trait
-// group map. Names are escaped.
+// One line of the legend: the trait of a rank label and its groups from the trait group map,
+// joined by ", ".
+struct LegendEntry {
+    QString trait;
+    QString groups;
+};
+// The legend of the nine best-ranked traits, best first (entry k names label k + 1).
+std::vector<LegendEntry> legendEntries(const TraitRanking &ranking, const DatasetTables &tables);
+
+// legendEntries as an HTML table. Names are escaped.
 QString legendHtml(const TraitRanking &ranking, const DatasetTables &tables);
 
 // The panel's help page.
