@@ -1,5 +1,7 @@
 #include "fuzzsupport.h"
 
+#include "io/atomicfile.h"
+
 #include "dataset/regionsearch.h"
 #include "dataset/datasettables.h"
 #include "dataset/positionbin.h"
@@ -37,6 +39,8 @@ QString scratch()
             if (ok && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
                 QDir(base + QLatin1Char('/') + name).removeRecursively();
         }
+        // Thousands of scratch folders a second need no sync each.
+        quillmap::AtomicFile::setDefaultSync(quillmap::AtomicFile::Sync::Unsynced);
         QString mine = base + QStringLiteral("/quillmap-fuzz-%1").arg(::getpid());
         QDir(mine).removeRecursively();
         if (!QDir().mkpath(mine))
