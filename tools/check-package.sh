@@ -24,7 +24,7 @@ done
 
 depends=$(field Depends)
 names=$(tr ',|' '\n\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//')
-for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 zlib1g \
+for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 zlib1g libzstd1 \
          qt6-qpa-plugins; do
     grep -Fqx "$p" <<<"$names" || fail "Depends lacks $p: $depends"
 done

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev
-          zlib1g-dev fontconfig fonts-dejavu-core fonts-liberation2 gsfonts help2man)
+          zlib1g-dev libzstd-dev fontconfig fonts-dejavu-core fonts-liberation2 gsfonts help2man)
 # cpack's Debian generator: dpkg-shlibdeps computes Depends, file finds the binaries.
 package_packages=(dpkg-dev file)
 fuzz_packages=(clang libclang-rt-dev)

@@ -107,9 +107,9 @@ bool readSource(QFile &file, QByteArray &owned, QByteArrayView &bytes)
 {
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    char magic[2] = {0, 0};
-    const bool gz = file.peek(magic, 2) == 2 && quint8(magic[0]) == 0x1f && quint8(magic[1]) == 0x8b;
-    if (!gz) {
+    char head[4] = {0, 0, 0, 0};
+    const qint64 got = file.peek(head, 4);
+    if (!LineReader::isCompressed(QByteArrayView(head, std::max<qint64>(got, 0)))) {
         if (file.size() == 0) {
             bytes = QByteArrayView();
             return true;

@@ -394,11 +394,9 @@ int runParseStep(const QString &results, const QString &work, int range, qint64 
 {
     ResultsRange parsed;
     QFile file(results);
-    char magic[2] = {0, 0};
-    const bool gzip = file.open(QIODevice::ReadOnly) && file.peek(magic, 2) == 2 && uchar(magic[0]) == 0x1f
-        && uchar(magic[1]) == 0x8b;
+    const bool compressed = file.open(QIODevice::ReadOnly) && LineReader::isCompressed(file.peek(4));
     file.close();
-    if (!gzip) {
+    if (!compressed) {
         // A header of fewer than 3 columns failed before any line was read (the finish step says
         // so), so no layout here means the file cannot be read.
         const std::optional<ResultsLayout> layout = readResultsLayout(results);

@@ -252,10 +252,10 @@ private:
     BatchRows m_rows;
 };
 
-bool isGzip(const QString &path)
+bool isCompressed(const QString &path)
 {
     QFile probe(path);
-    return !probe.open(QIODevice::ReadOnly) || probe.read(2) == QByteArray("\x1f\x8b", 2);
+    return !probe.open(QIODevice::ReadOnly) || LineReader::isCompressed(probe.read(4));
 }
 
 } // namespace
@@ -265,7 +265,7 @@ void setImportRangeBytesForTesting(qint64 bytes)
     g_rangeBytes = bytes;
 }
 
-// A gzip file, a pipe or bytes in memory have no byte ranges.
+// A compressed file, a pipe or bytes in memory have no byte ranges.
 std::unique_ptr<RowSource> resultsFileSource(const QString &path, LineReader &reader,
                                              const ResultsLayout &layout, bool inMemory, qint64 memoryLimit,
                                              SplitNameSet &traits, SplitNameSet &snps)
@@ -273,7 +273,7 @@ std::unique_ptr<RowSource> resultsFileSource(const QString &path, LineReader &re
     const QFileInfo info(path);
     if (g_rangeBytes >= 0 && !inMemory && info.isFile()) {
         std::optional<ResultsLayout> fileLayout = readResultsLayout(path);
-        if (fileLayout && fileLayout->fields == layout.fields && !isGzip(path)) {
+        if (fileLayout && fileLayout->fields == layout.fields && !isCompressed(path)) {
             reader.close();
             fileLayout->negLog10 = layout.negLog10;
             // The ranges held at once take a small share of the memory limit.

@@ -85,12 +85,14 @@ const Names &namesOf(ToolFormat format)
     return gwasSsf;
 }
 
-// The file name without folders and without a ".gz" ending.
+// The file name without folders and without a ".gz" or ".zst" ending.
 QString baseName(const QString &path)
 {
     QString name = QFileInfo(path).fileName();
     if (name.endsWith(QLatin1String(".gz")))
         name.chop(3);
+    else if (name.endsWith(QLatin1String(".zst")))
+        name.chop(4);
     return name;
 }
 

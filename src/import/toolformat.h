@@ -62,14 +62,14 @@ std::optional<ToolColumns> toolColumns(ToolFormat format, QByteArrayView header,
 // The format a file whose first line is `header` is written in, if any of the four.
 std::optional<ToolFormat> recogniseToolFormat(QByteArrayView header);
 
-// The format of the file at `path` (".gz" read through gzip), judged by its header line (the
+// The format of the file at `path` (gzip or zstd decompressed), judged by its header line (the
 // first line not starting with "##"); nothing when it is none of the four or cannot be read.
 std::optional<ToolFormat> recogniseToolFile(const QString &path);
 
 // The trait each file holds, named after the file: PLINK 2 PREFIX.PHENO.glm.* and REGENIE
 // PREFIX_PHENO.regenie give PHENO (PREFIX is what all the files' names share; a single file's
 // PHENO is the text after its last "." or "_"), other files their name up to the first dot.
-// A ".gz" ending is ignored.
+// A ".gz" or ".zst" ending is ignored.
 QStringList toolTraitNames(ToolFormat format, const QStringList &paths);
 
 } // namespace quillmap

@@ -22,7 +22,7 @@ inline constexpr char DerivedTraitInfo[] = "quillmap-traitinfo.txt";
 
 struct ToolImportInputs {
     ToolFormat format = ToolFormat::Plink2;
-    QStringList files; // one trait each; ".gz" files are read through gzip
+    QStringList files; // one trait each; gzip and zstd files are decompressed
     QString traitInfo; // optional: used instead of the derived trait information
     QString groups;    // optional, as for runImport
     QString genes;     // optional, as for runImport

@@ -6,14 +6,18 @@
 
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
 namespace quillmap {
 
+class InputDecoder;
+
 // Reads an input file line by line as raw bytes. A line ends at "\n" or "\r\n", neither of which
 // is part of the line; a last line without a line feed is still a line, and a file ending in a
-// line feed has no empty last line. Gzip files are decompressed on the fly, known by their
-// content whatever their name. A UTF-8 byte order mark at the very start of the file is skipped.
+// line feed has no empty last line. Gzip and zstd files are decompressed on the fly, known by
+// their content whatever their name; every member or frame must be read to its end or the read
+// fails. A UTF-8 byte order mark at the very start of the file is skipped.
 class LineReader final
 {
 public:
@@ -24,8 +28,8 @@ public:
 
     // False when the file cannot be opened for reading.
     bool open(const QString &path);
-    // Reads the lines of `bytes` instead of a file, as they are (a gzip stream is not
-    // decompressed). Always true.
+    // Reads the lines of `bytes` instead of a file, as they are (a compressed stream is
+    // not decompressed). Always true.
     bool open(const QByteArray &bytes);
     void close();
 
@@ -43,16 +47,19 @@ public:
     // not, over its size); 0 when unknown, as for a pipe.
     double readFraction() const;
 
-    // The whole of a file as the lines above come from it: decompressed when it is gzip, without
+    // The whole of a file as the lines above come from it: decompressed when it is gzip or zstd, without
     // a leading UTF-8 byte order mark. False when it cannot be opened or read to its end.
     static bool readFile(const QString &path, QByteArray &bytes);
+    // True when a file starting with `head` (its first 4 bytes or all of a shorter file) is one
+    // the reader decompresses.
+    static bool isCompressed(QByteArrayView head);
 
 private:
     void restart(qsizetype end, qint64 fileSize);
     bool fill();
     void stripMark(QByteArrayView &line);
 
-    void *m_gz = nullptr; // gzFile, kept opaque here; plain files pass through it unchanged
+    std::unique_ptr<InputDecoder> m_source; // plain files pass through it unchanged
     QByteArray m_buffer;
     qsizetype m_begin = 0; // first unread byte
     qsizetype m_end = 0;   // one past the last valid byte

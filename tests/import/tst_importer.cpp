@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <zlib.h>
+#include <zstd.h>
 
 #include "../support/filesizelimit.h"
 
@@ -43,6 +44,15 @@ void writeGzip(const QString &path, const QByteArray &bytes)
     QVERIFY(gz);
     QCOMPARE(gzwrite(gz, bytes.constData(), unsigned(bytes.size())), int(bytes.size()));
     QCOMPARE(gzclose(gz), Z_OK);
+}
+
+void writeZstd(const QString &path, const QByteArray &bytes)
+{
+    QByteArray packed(qsizetype(ZSTD_compressBound(size_t(bytes.size()))), '\0');
+    const size_t size = ZSTD_compress(packed.data(), size_t(packed.size()), bytes.constData(),
+                                      size_t(bytes.size()), 3);
+    QVERIFY(!ZSTD_isError(size));
+    writeAll(path, packed.left(qsizetype(size)));
 }
 
 // A .hex golden file: one record per line in hex; text after '#' is a comment.
@@ -149,7 +159,8 @@ private slots:
     void inputThatCannotBeOpened_data();
     void inputThatCannotBeOpened();
     void missingFolderIsAWriteFailure();
-    void gzipInputEqualsPlainInput();
+    void compressedInputEqualsPlainInput_data();
+    void compressedInputEqualsPlainInput();
     void spilledRunsEqualInMemory_data();
     void spilledRunsEqualInMemory();
     void spillFileReadsBackAnyRange_data();
@@ -667,8 +678,16 @@ void tst_Importer::missingFolderIsAWriteFailure()
     QVERIFY(result.errorText.contains(out));
 }
 
-void tst_Importer::gzipInputEqualsPlainInput()
+void tst_Importer::compressedInputEqualsPlainInput_data()
 {
+    QTest::addColumn<bool>("zstd");
+    QTest::newRow("gzip") << false;
+    QTest::newRow("zstd") << true;
+}
+
+void tst_Importer::compressedInputEqualsPlainInput()
+{
+    QFETCH(bool, zstd);
     const QString data = QStringLiteral(QUILLMAP_TESTDATA "/data/basic");
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -682,9 +701,15 @@ void tst_Importer::gzipInputEqualsPlainInput()
     QString *from[] = {&plain.results, &plain.snpInfo, &plain.traitInfo, &plain.groups, &plain.genes};
     QString *to[] = {&packed.results, &packed.snpInfo, &packed.traitInfo, &packed.groups, &packed.genes};
     for (int i = 0; i < 5; ++i) {
-        // Gzip is known by its content: the SNP information file keeps a plain name.
-        *to[i] = dir.filePath(QFileInfo(*from[i]).fileName() + (i == 1 ? QString() : QStringLiteral(".gz")));
-        writeGzip(*to[i], readAll(*from[i]));
+        // Compression is known by content: the SNP information file keeps a plain name.
+        *to[i] = dir.filePath(QFileInfo(*from[i]).fileName()
+                              + (i == 1     ? QString()
+                                     : zstd ? QStringLiteral(".zst")
+                                            : QStringLiteral(".gz")));
+        if (zstd)
+            writeZstd(*to[i], readAll(*from[i]));
+        else
+            writeGzip(*to[i], readAll(*from[i]));
     }
     const QString a = dir.filePath(QStringLiteral("plain"));
     const QString b = dir.filePath(QStringLiteral("packed"));

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <zlib.h>
+#include <zstd.h>
+
 using namespace Qt::StringLiterals;
 using namespace quillmap;
 
@@ -23,6 +26,31 @@ void writeAll(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+}
+
+// One gzip member of `bytes`; several back to back are one gzip file, as bgzip writes.
+QByteArray gzipMember(const QByteArray &bytes)
+{
+    z_stream z{};
+    if (deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    QByteArray out(qsizetype(deflateBound(&z, uLong(bytes.size()))) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+    z.avail_in = uInt(bytes.size());
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = uInt(out.size());
+    const int status = deflate(&z, Z_FINISH);
+    out.truncate(qsizetype(z.total_out));
+    deflateEnd(&z);
+    return status == Z_STREAM_END ? out : QByteArray();
+}
+
+QByteArray zstdFrame(const QByteArray &bytes)
+{
+    QByteArray out(qsizetype(ZSTD_compressBound(size_t(bytes.size()))), '\0');
+    const size_t size = ZSTD_compress(out.data(), size_t(out.size()), bytes.constData(), size_t(bytes.size()),
+                                      3);
+    return ZSTD_isError(size) ? QByteArray() : out.left(qsizetype(size));
 }
 
 struct Run {
@@ -183,6 +211,19 @@ void tst_Indexer::missingInputExitsWithTwo()
     QVERIFY2(run.err.contains("error : can't open the SNP information file "), run.err.constData());
     QVERIFY(run.err.contains("nothere.txt"));
     QVERIFY(readAll(out + QStringLiteral("/summary.txt")).split('\n').value(5).startsWith("error"));
+
+    // A gzip file whose later member is damaged (here its first bytes) is not read as its first half.
+    const QByteArray results = readAll(m_data + QStringLiteral("/results.txt"));
+    const qsizetype half = results.indexOf('\n', results.size() / 2) + 1;
+    QByteArray second = gzipMember(results.mid(half));
+    second[1] = char(0x8c);
+    writeAll(m_data + QStringLiteral("/halves.txt.gz"), gzipMember(results.left(half)) + second);
+    const Run cut = runIndexer({u"--results"_s, m_data + QStringLiteral("/halves.txt.gz"), u"--snps"_s,
+                                m_data + QStringLiteral("/snpinfo.txt"), u"--traits"_s,
+                                m_data + QStringLiteral("/traitinfo.txt"), u"--out"_s, out,
+                                u"--no-register"_s});
+    QCOMPARE(cut.exitCode, 2);
+    QVERIFY2(cut.err.contains("halves.txt.gz to its end!"), cut.err.constData());
 }
 
 void tst_Indexer::unwritableFolderExitsWithThree()
@@ -266,14 +307,15 @@ void tst_Indexer::toolOutputInOneCommand()
              header
                  + "1\t14181\t1:14181\tA\tG\tG\tADD\t9\t1\t1\t1\t3.5e-415\n"
                    "1\t14181\t1:14181\tA\tG\tG\tSEX\t9\t1\t1\t1\t0.5\n");
-    writeAll(m_data + QStringLiteral("/plink2.b.glm.linear"),
-             header
-                 + "1\t14181\t1:14181\tA\tG\tG\tADD\t9\t1\t1\t1\tNA\n"
-                   "X\t100\trs9\tA\tG\tG\tADD\t9\t1\t1\t1\t0.5\n");
+    // As plink2 --glm zs writes it.
+    writeAll(m_data + QStringLiteral("/plink2.b.glm.linear.zst"),
+             zstdFrame(header
+                       + "1\t14181\t1:14181\tA\tG\tG\tADD\t9\t1\t1\t1\tNA\n"
+                         "X\t100\trs9\tA\tG\tG\tADD\t9\t1\t1\t1\t0.5\n"));
     const QString out = m_dir->filePath(QStringLiteral("tool"));
     const Run run = runIndexer({u"--format"_s, u"plink2"_s, u"--build"_s, u"hg38"_s, u"--out"_s, out,
                                 u"--no-register"_s, u"--memory"_s, u"1M"_s, u"plink2.a.glm.linear"_s,
-                                u"plink2.b.glm.linear"_s},
+                                u"plink2.b.glm.linear.zst"_s},
                                m_data);
     QCOMPARE(run.exitCode, 0);
     for (const char *line : {"2 rows kept from 2 file(s).", "Skipped 1 rows with the p-value missing (NA).",
@@ -281,4 +323,5 @@ void tst_Indexer::toolOutputInOneCommand()
         QVERIFY2(run.err.contains(line), run.err.constData());
     QCOMPARE(readAll(out + QStringLiteral("/genome_build.txt")), QByteArray("hg38\n"));
     QVERIFY(readAll(out + QStringLiteral("/summary.txt")).contains("SNP Num :\t 2\n"));
+    QVERIFY(readAll(out + QStringLiteral("/quillmap-traitinfo.txt")).contains("\nb\t"));
 }

@@ -318,6 +318,9 @@ void tst_ToolImport::traitNamesAndRecognition_data()
         << ToolFormat::Plink2
         << QStringList{u"/d/run.v2.bmi.glm.linear.gz"_s, u"run.v2.bmi_adj.glm.logistic.hybrid"_s}
         << QStringList{u"bmi"_s, u"bmi_adj"_s};
+    QTest::newRow("plink2 --glm zs output")
+        << ToolFormat::Plink2 << QStringList{u"/d/run.ldl.glm.linear.zst"_s, u"run.hdl.glm.linear.zst"_s}
+        << QStringList{u"ldl"_s, u"hdl"_s};
     QTest::newRow("regenie, phenotypes with underscores")
         << ToolFormat::Regenie << QStringList{u"out_body_mass.regenie"_s, u"out_Y1.regenie.gz"_s}
         << QStringList{u"body_mass"_s, u"Y1"_s};

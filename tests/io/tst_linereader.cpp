@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include <zlib.h>
+#include <zstd.h>
 
 using namespace quillmap;
 
@@ -41,6 +42,68 @@ bool writeGzip(const QString &path, const QByteArray &bytes)
     return gzclose(gz) == Z_OK && ok;
 }
 
+bool writeZstd(const QString &path, const QByteArray &bytes)
+{
+    QByteArray packed(qsizetype(ZSTD_compressBound(size_t(bytes.size()))), '\0');
+    const size_t size = ZSTD_compress(packed.data(), size_t(packed.size()), bytes.constData(),
+                                      size_t(bytes.size()), 3);
+    return !ZSTD_isError(size) && writeFile(path, packed.left(qsizetype(size)));
+}
+
+// One gzip member holding `bytes`, as bgzip writes each block.
+QByteArray gzipMember(const QByteArray &bytes)
+{
+    z_stream z{};
+    if (deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    QByteArray out(qsizetype(deflateBound(&z, uLong(bytes.size()))) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+    z.avail_in = uInt(bytes.size());
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = uInt(out.size());
+    const int status = deflate(&z, Z_FINISH);
+    out.truncate(qsizetype(z.total_out));
+    deflateEnd(&z);
+    return status == Z_STREAM_END ? out : QByteArray();
+}
+
+// One zstd frame with its checksum, as the zstd tool writes: damage inside it is then seen.
+QByteArray zstdFrame(const QByteArray &bytes)
+{
+    QByteArray out(qsizetype(ZSTD_compressBound(size_t(bytes.size()))), '\0');
+    ZSTD_CCtx *context = ZSTD_createCCtx();
+    ZSTD_CCtx_setParameter(context, ZSTD_c_checksumFlag, 1);
+    const size_t size = ZSTD_compress2(context, out.data(), size_t(out.size()), bytes.constData(),
+                                       size_t(bytes.size()));
+    ZSTD_freeCCtx(context);
+    return ZSTD_isError(size) ? QByteArray() : out.left(qsizetype(size));
+}
+
+// Rows "row<TAB>N" from `first` on, as one block of text.
+QByteArray rows(int first, int count)
+{
+    QByteArray text;
+    for (int i = first; i < first + count; ++i)
+        text += "row\t" + QByteArray::number(i) + '\n';
+    return text;
+}
+
+QList<QByteArray> rowLines(int count)
+{
+    QList<QByteArray> lines;
+    for (int i = 0; i < count; ++i)
+        lines << "row\t" + QByteArray::number(i);
+    return lines;
+}
+
+// `bytes` with the middle of [from, from + length) overwritten.
+QByteArray damaged(QByteArray bytes, qsizetype from, qsizetype length)
+{
+    for (qsizetype i = from + length / 4; i < from + length * 3 / 4; ++i)
+        bytes[i] = char(0xA5 ^ i);
+    return bytes;
+}
+
 } // namespace
 
 class tst_LineReader final : public QObject
@@ -54,6 +117,8 @@ private slots:
     void missingFile();
     void damagedGzip();
     void truncatedGzip();
+    void compressedFiles_data();
+    void compressedFiles();
 };
 
 void tst_LineReader::lines_data()
@@ -99,6 +164,13 @@ void tst_LineReader::lines()
     QVERIFY(!failed);
     QCOMPARE(readLines(content, &failed), expected);
     QVERIFY(!failed);
+    const QString zstd = dir.filePath(QStringLiteral("packed.txt.zst"));
+    QVERIFY(writeZstd(zstd, content));
+    QCOMPARE(readLines(zstd, &failed), expected);
+    QVERIFY(!failed);
+    QByteArray zstdWhole;
+    QVERIFY(LineReader::readFile(zstd, zstdWhole));
+    QCOMPARE(zstdWhole, content.startsWith("\xEF\xBB\xBF") ? content.mid(3) : content);
     // Gzip is known by its content, not by the name; the whole-file read gives the same text.
     const QString packedAsText = dir.filePath(QStringLiteral("packed.txt"));
     QVERIFY(QFile::rename(packed, packedAsText));
@@ -187,6 +259,64 @@ void tst_LineReader::truncatedGzip()
     // Every line handed out is whole; the cut one is not handed out.
     for (qsizetype i = 0; i < lines.size(); ++i)
         QCOMPARE(lines.at(i), "row\t" + QByteArray::number(i * 7919));
+}
+
+// Files of several gzip members or zstd frames: each is read to its end, and whatever follows the
+// last one but zero bytes (which gzip -t lets pass) fails the read, as does any damaged one.
+void tst_LineReader::compressedFiles_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QList<QByteArray>>("expected"); // the whole text when read to its end
+    QTest::addColumn<bool>("readable");
+
+    const QByteArray gz1 = gzipMember(rows(0, 3000));
+    const QByteArray gz2 = gzipMember(rows(3000, 3000));
+    const QList<QByteArray> all = rowLines(6000);
+    QTest::newRow("gzip two members") << gz1 + gz2 << all << true;
+    QByteArray blocks;
+    for (int i = 0; i < 6000; i += 500)
+        blocks += gzipMember(rows(i, 500));
+    QTest::newRow("gzip blocks and an empty last member") << blocks + gzipMember({}) << all << true;
+    QTest::newRow("gzip trailing zero bytes") << gz1 + gz2 + QByteArray(37, '\0') << all << true;
+    QTest::newRow("gzip second member damaged") << damaged(gz1 + gz2, gz1.size(), gz2.size()) << all << false;
+    QTest::newRow("gzip second member's header damaged")
+        << gz1 + QByteArray("\x1f\x8c") + gz2.mid(2) << all << false;
+    QTest::newRow("gzip second member cut") << gz1 + gz2.left(gz2.size() / 2) << all << false;
+    QTest::newRow("gzip second member cut in its header") << gz1 + gz2.left(1) << all << false;
+    QTest::newRow("gzip trailing garbage") << gz1 + gz2 + "garbage\n" << all << false;
+    QTest::newRow("gzip zero bytes then garbage") << gz1 + gz2 + QByteArray(8, '\0') + "x" << all << false;
+
+    const QByteArray zs1 = zstdFrame(rows(0, 3000));
+    const QByteArray zs2 = zstdFrame(rows(3000, 3000));
+    QTest::newRow("zstd two frames") << zs1 + zs2 << all << true;
+    // A skippable frame: magic, little-endian length, that many bytes.
+    const QByteArray skippable = QByteArray("\x50\x2a\x4d\x18\x03\x00\x00\x00"
+                                            "abc",
+                                            11);
+    QTest::newRow("zstd skippable frame first") << skippable + zs1 + zs2 << all << true;
+    QTest::newRow("zstd second frame damaged") << damaged(zs1 + zs2, zs1.size(), zs2.size()) << all << false;
+    QTest::newRow("zstd second frame cut") << zs1 + zs2.left(zs2.size() / 2) << all << false;
+    QTest::newRow("zstd trailing garbage") << zs1 + zs2 + "garbage\n" << all << false;
+}
+
+void tst_LineReader::compressedFiles()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QList<QByteArray>, expected);
+    QFETCH(bool, readable);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("results.txt"));
+    QVERIFY(writeFile(path, file));
+    bool failed = readable;
+    const QList<QByteArray> lines = readLines(path, &failed);
+    QCOMPARE(failed, !readable);
+    if (readable)
+        QCOMPARE(lines, expected);
+    else
+        QCOMPARE(lines, expected.first(lines.size())); // whole lines only, in order
+    QByteArray whole;
+    QCOMPARE(LineReader::readFile(path, whole), readable);
 }
 
 QTEST_GUILESS_MAIN(tst_LineReader)
