@@ -50,6 +50,8 @@ constexpr char Help[] =
     "  --format FORMAT\n"
     "                  read association tool output FILE... (see below) instead of\n"
     "                  --results and --snps; --traits is then optional.\n"
+    "  --keep-derived  with --format, also write DIR/quillmap-results.txt, a text copy of\n"
+    "                  the rows imported.\n"
     "  --memory SIZE   memory the result rows may take (e.g. 100M, 2G; K, M, G, T are\n"
     "                  powers of 1024); beyond it they go to sorted runs in DIR, merged\n"
     "                  while the tables are written. Default: a quarter of physical memory,\n"
@@ -63,7 +65,7 @@ constexpr char Help[] =
     "group files must stay there, the browser reads them again.\n"
     "\n"
     "With --format, association tool output is read as it is, one trait per FILE (shell\n"
-    "globs work; .gz accepted), and --build is required. FORMAT is one of:\n"
+    "globs work; gzip and zstd files accepted), and --build is required. FORMAT is one of:\n"
     "  plink2          PLINK 2 --glm: PREFIX.PHENO.glm.linear, .glm.logistic,\n"
     "                  .glm.logistic.hybrid, .glm.firth (trait PHENO); rows whose TEST is\n"
     "                  not ADD are left out.\n"
@@ -76,10 +78,11 @@ constexpr char Help[] =
     "are kept; Y, MT, XY, PAR and contigs, and rows with a missing p-value, are skipped and\n"
     "counted. The statistics are -log10(P), P, then the effect columns the tool wrote (BETA\n"
     "or OR, SE, test statistic, allele frequency); every file must have the same ones. A SNP\n"
-    "ID of . becomes CHR:POS:REF:ALT. DIR receives quillmap-results.txt,\n"
-    "quillmap-snpinfo.txt and, without --traits, quillmap-traitinfo.txt (per trait: source\n"
-    "file, rows kept and skipped, best P and its SNP); these are then imported as above and\n"
-    "must stay there.\n"
+    "ID of . becomes CHR:POS:REF:ALT. DIR receives quillmap-snpinfo.txt and, without\n"
+    "--traits, quillmap-traitinfo.txt (per trait: source file, rows kept and skipped, best P\n"
+    "and its SNP), which the browser reads and which must stay there. The rows are imported\n"
+    "as they are read; a text copy of them, quillmap-results.txt, is written only with\n"
+    "--keep-derived (the browser never reads it).\n"
     "\n"
     "Exit status:\n"
     "  0  success\n"
@@ -228,6 +231,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption negLog10(QStringLiteral("neglog10"), {}, QStringLiteral("COL"));
     const QCommandLineOption noRegister(QStringLiteral("no-register"));
+    const QCommandLineOption keepDerived(QStringLiteral("keep-derived"));
     const QCommandLineOption memory(QStringLiteral("memory"), {}, QStringLiteral("SIZE"));
     ImportInputs inputs;
     QString out;
@@ -244,7 +248,7 @@ int main(int argc, char *argv[])
                   {QCommandLineOption(QStringLiteral("out"), {}, QStringLiteral("DIR")), &out},
                   {QCommandLineOption(QStringLiteral("format"), {}, QStringLiteral("FORMAT")), &formatName},
                   {QCommandLineOption(QStringLiteral("build"), {}, QStringLiteral("NAME")), &buildName}};
-    parser.addOptions({help, negLog10, noRegister, memory});
+    parser.addOptions({help, negLog10, noRegister, memory, keepDerived});
     const StepOptions stepOptions;
     parser.addOptions({stepOptions.step, stepOptions.work, stepOptions.range, stepOptions.begin,
                        stepOptions.end, stepOptions.ranges, stepOptions.abort});
@@ -307,6 +311,8 @@ int main(int argc, char *argv[])
                 QStringLiteral("--format reads FILE... instead of --results, --snps and --neglog10"));
         if (files.isEmpty() || out.isEmpty() || !build)
             return usageError(QStringLiteral("--format needs --build, --out and at least one FILE"));
+    } else if (parser.isSet(keepDerived)) {
+        return usageError(QStringLiteral("--keep-derived goes with --format"));
     } else {
         if (!files.isEmpty())
             return usageError(
@@ -351,6 +357,7 @@ int main(int argc, char *argv[])
         tool.genes = inputs.genes;
         tool.build = build;
         tool.memoryLimit = inputs.memoryLimit;
+        tool.keepDerivedResults = parser.isSet(keepDerived);
         const quillmap::ToolImportResult converted = quillmap::runToolImport(QDir(out).absolutePath(), tool,
                                                                              onProgress);
         progress.finish();

@@ -10,6 +10,7 @@
 #include "import/numberparse.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <charconv>
@@ -544,7 +545,8 @@ bool ToolImport::readRow(int file, qint64 line, bool &kept)
         m_resultLine.append(m_fields[size_t(k)].data(), size_t(m_fields[size_t(k)].size()));
     }
     m_resultLine += '\n';
-    m_results->write(QByteArrayView(m_resultLine.data(), qsizetype(m_resultLine.size())));
+    if (m_results)
+        m_results->write(QByteArrayView(m_resultLine.data(), qsizetype(m_resultLine.size())));
 
     if (trait.kept++ == 0)
         trait.traitId = m_traitsKept++;
@@ -608,8 +610,11 @@ bool ToolImport::finish()
     // The derived inputs replace earlier ones only once all of them are whole.
     if (!m_snpInfo->commit())
         return cannotWrite(m_snpInfo->path());
-    if (!m_results->commit())
+    if (m_results && !m_results->commit())
         return cannotWrite(m_results->path());
+    const QString staleCopy = QDir(m_folder).filePath(QString::fromLatin1(DerivedResults));
+    if (!m_results && QFileInfo::exists(staleCopy) && !QFile::remove(staleCopy))
+        return cannotWrite(staleCopy);
     const Status recorded = writeGenomeBuild(m_folder, m_inputs.build);
     if (!recorded)
         return fail(Failure::WriteFailure, recorded.message());
@@ -642,9 +647,10 @@ ToolImportResult ToolImport::run()
                 QStringLiteral("error : can't open the trait information file %1!").arg(m_inputs.traitInfo));
         m_reader.close();
         if (ok) {
-            m_results = std::make_unique<DerivedFile>(five.results);
+            if (m_inputs.keepDerivedResults)
+                m_results = std::make_unique<DerivedFile>(five.results);
             m_snpInfo = std::make_unique<DerivedFile>(five.snpInfo);
-            if (!m_results->open())
+            if (m_results && !m_results->open())
                 ok = cannotWrite(m_results->path());
             else if (!m_snpInfo->open())
                 ok = cannotWrite(m_snpInfo->path());
@@ -654,7 +660,8 @@ ToolImportResult ToolImport::run()
             m_resultsHeader = "Trait\tSNP\t-log10(P)\tP";
             for (const QByteArray &name : c.effectNames)
                 m_resultsHeader += '\t' + name;
-            m_results->write(m_resultsHeader + '\n');
+            if (m_results)
+                m_results->write(m_resultsHeader + '\n');
             m_snpInfoHeader = "SNP\tchr\tpos";
             for (const QByteArray &name : c.alleleNames)
                 m_snpInfoHeader += '\t' + name;
@@ -673,6 +680,7 @@ ToolImportResult ToolImport::run()
     m_results.reset();
     m_snpInfo.reset();
     m_snps = SnpTable();
+    result.derivedResultsKept = m_inputs.keepDerivedResults;
     for (const TraitFile &file : m_files) {
         result.rowsKept += file.kept;
         result.skipped.add(file.skipped);

@@ -29,6 +29,9 @@ struct ToolImportInputs {
     // Recorded in the dataset once the files are converted; none removes an earlier record.
     std::optional<GenomeBuild> build;
     qint64 memoryLimit = 0; // as ImportInputs::memoryLimit
+    // The text copy of the rows (DerivedResults) is written only on request: the browser never
+    // reads it, and it is most of the folder. Without it an earlier copy is removed.
+    bool keepDerivedResults = false;
 };
 
 // Rows a file held that the dataset leaves out, by reason.
@@ -59,7 +62,8 @@ struct ToolImportResult {
     ImportResult import;
     qint64 rowsKept = 0;
     SkippedRows skipped;
-    QStringList traits; // per file, in file order
+    QStringList traits;              // per file, in file order
+    bool derivedResultsKept = false; // DerivedResults written
 };
 
 // Converts and imports. `progress` sees the stage "Reading the association files" with the rows

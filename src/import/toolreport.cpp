@@ -59,13 +59,16 @@ QString toolImportReport(const ToolImportResult &result)
             report += QStringLiteral(".\n");
         }
     }
+    // Line numbers of rows as imported; they are a file's only when its text copy was kept.
+    const QString rowsFile = result.derivedResultsKept ? QString::fromLatin1(DerivedResults)
+                                                       : QStringLiteral("the rows imported");
     for (const LostValues &lost : result.import.lost) {
         if (lost.column == QLatin1String("P"))
             report += QStringLiteral("Note: %1 p-value(s) below single precision are stored as 0 under P"
                                      " (the first on data line %2 of %3); -log10(P) keeps them.\n")
                           .arg(lost.count)
                           .arg(lost.firstLine)
-                          .arg(QString::fromLatin1(DerivedResults));
+                          .arg(rowsFile);
         else
             report += QStringLiteral("Warning: %1 nonzero value(s) of column %2 are too small for single"
                                      " precision and were stored as 0 or with lost digits (the first on"
@@ -73,7 +76,7 @@ QString toolImportReport(const ToolImportResult &result)
                           .arg(lost.count)
                           .arg(lost.column)
                           .arg(lost.firstLine)
-                          .arg(QString::fromLatin1(DerivedResults));
+                          .arg(rowsFile);
     }
     return report;
 }

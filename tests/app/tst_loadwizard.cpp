@@ -607,7 +607,7 @@ void TestLoadWizard::toolOutputAsksForItsStudy()
                              "Skipped 1 rows with the p-value missing (NA).\n"
                              "Skipped 1 rows on chromosomes other than 1-22 and X (MT).\n"
                              "Note: 1 p-value(s) below single precision are stored as 0 under P"
-                             " (the first on data line 1 of quillmap-results.txt); -log10(P) keeps them.")));
+                             " (the first on data line 1 of the rows imported); -log10(P) keeps them.")));
     QCOMPARE(scripted.pendingAnswers(), 0);
     QCOMPARE(quillmap::datasetRegistry(), QStringList{folder});
     QCOMPARE(readLines(folder + QStringLiteral("/genome_build.txt")), QStringList{QStringLiteral("hg19")});

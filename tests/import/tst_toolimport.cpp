@@ -1,10 +1,13 @@
 #include "dataset/datasetfiles.h"
+#include "dataset/datasetloader.h"
+#include "dataset/datasettables.h"
 #include "dataset/genomebuild.h"
 #include "dataset/resultrecord.h"
 #include "import/toolimport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,10 +47,11 @@ class tst_ToolImport final : public QObject
 
 private:
     // Writes the files into m_dir and imports them into m_dir/dataset.
-    quillmap::ToolImportResult import(ToolFormat format, const Files &files)
+    quillmap::ToolImportResult import(ToolFormat format, const Files &files, bool keepCopy = true)
     {
         quillmap::ToolImportInputs in;
         in.format = format;
+        in.keepDerivedResults = keepCopy;
         in.build = quillmap::GenomeBuild::Hg19;
         for (qsizetype k = 0; k + 1 < files.size(); k += 2) {
             const QString path = m_dir->filePath(QString::fromUtf8(files[k]));
@@ -234,6 +238,17 @@ void tst_ToolImport::formats()
     using namespace quillmap::files;
     for (const char *name : {Summary, TraitList, SnpList, TraitTable, TraitCounts, BinTable, BinCounts})
         QCOMPARE(readAll(datasetFilePath(dataset(), name)), readAll(datasetFilePath(five, name)));
+
+    // Without the text copy (the default) the dataset is the same and an earlier copy goes.
+    const quillmap::ToolImportResult lean = import(format, files, false);
+    QVERIFY2(!lean.import.failed, qPrintable(lean.import.errorText));
+    QVERIFY(!QFileInfo::exists(derivedPath(quillmap::DerivedResults)));
+    QCOMPARE(derived(quillmap::DerivedSnpInfo), snps);
+    for (const char *name : {Summary, TraitList, SnpList, TraitTable, TraitCounts, BinTable, BinCounts})
+        QCOMPARE(readAll(datasetFilePath(dataset(), name)), readAll(datasetFilePath(five, name)));
+    DatasetTables tables;
+    const Status opened = DatasetLoader(dataset()).load(tables);
+    QVERIFY2(opened.ok(), qPrintable(opened.message()));
 }
 
 void tst_ToolImport::refusals_data()
