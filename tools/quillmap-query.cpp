@@ -1,6 +1,6 @@
 // quillmap-query: listings of a dataset folder for pipelines and servers, as TSV on stdout.
 
-#include "browse/ctablemodel.h"
+#include "browse/tabletext.h"
 #include "browse/significance.h"
 #include "browse/studyscan.h"
 #include "dataset/datasetloader.h"
@@ -94,22 +94,18 @@ std::optional<PValueColumn> pValueColumn(const DatasetTables &tables, const QStr
     return std::nullopt;
 }
 
-// Rows through the panels' table model, so every cell reads as the window shows it.
-bool writeRows(TsvWriter &out, const DatasetTables &tables, const std::vector<RowRecord> &rows,
-               const std::vector<float> &extraStats, int extraCount)
+// Rows as the window's table shows them, written in bulk.
+bool writeRows(TsvWriter &out, const DatasetTables &tables, const ResultRows &rows)
 {
-    std::vector<float *> statRows(rows.size(), nullptr);
-    for (size_t k = 0; extraCount > 0 && k < rows.size(); ++k)
-        statRows[k] = const_cast<float *>(extraStats.data()) + k * size_t(extraCount);
-    CTableModel model;
-    model.setRows(int(rows.size()), tables.tableColumnCount, rows.data(), statRows.data());
-    out.row(tables.columnHeaders);
-    QStringList cells;
-    for (int r = 0; r < model.rowCount(); ++r) {
-        cells.clear();
-        for (int c = 0; c < model.columnCount(); ++c)
-            cells << cellText(model.data(model.index(r, c)));
-        if (!out.row(cells))
+    const TableText text(tables);
+    if (!out.lines(text.header()))
+        return false;
+    QByteArray block;
+    constexpr int RowsPerBlock = 16384;
+    for (int begin = 0; begin < rows.count(); begin += RowsPerBlock) {
+        block.clear();
+        text.appendRows(rows, begin, begin + RowsPerBlock, block);
+        if (!out.lines(block))
             return false;
     }
     return out.finish();
@@ -123,7 +119,7 @@ int traitCommand(const QString &folder, const DatasetTables &tables, const QStri
     TsvWriter out;
     bool written = true;
     const Status scan = scanTraits(folder, tables, index, index + 1, [&](const TraitRows &t) {
-        written = writeRows(out, tables, t.rows, t.extraStats, t.extraCount);
+        written = writeRows(out, tables, t);
         return false;
     });
     if (!scan)
@@ -145,7 +141,7 @@ int regionCommand(const QString &folder, const DatasetTables &tables, const QStr
     if (!read)
         return datasetError(read.message());
     TsvWriter out;
-    return writeRows(out, tables, read->rows, read->extraStats, read->extraCount) ? 0 : outputError();
+    return writeRows(out, tables, *read) ? 0 : outputError();
 }
 
 int lambdaCommand(const QString &folder, const DatasetTables &tables, const Options &options)

@@ -29,15 +29,13 @@ using Stamp = std::array<qint64, 30>;
 
 Stamp stampOf(const QString &folder, const DatasetTables &tables)
 {
-    const QString paths[6] = {files::datasetFilePath(folder, files::TraitTable),
-                              files::datasetFilePath(folder, files::TraitCounts),
-                              files::datasetFilePath(folder, files::TraitList),
-                              files::datasetFilePath(folder, files::SnpList),
-                              files::datasetFilePath(folder, files::Summary),
-                              tables.snpInfoPath};
+    const QString paths[6] = {
+        files::datasetFilePath(folder, files::TraitTable), files::datasetFilePath(folder, files::TraitCounts),
+        files::datasetFilePath(folder, files::TraitList),  files::datasetFilePath(folder, files::SnpList),
+        files::datasetFilePath(folder, files::Summary),    tables.snpInfoPath};
     Stamp stamp{};
     for (int i = 0; i < 6; ++i) {
-        struct stat st {};
+        struct stat st { };
         if (::stat(QFile::encodeName(paths[i]).constData(), &st) != 0) {
             stamp[size_t(i * 5)] = -1;
             continue;
@@ -79,7 +77,8 @@ struct StudySummaries::Io {
         for (size_t i = 0; i < s.m_traits.size(); ++i) {
             const TraitSummary &t = s.m_traits[i];
             const QqPoints &q = s.m_qq[i];
-            out << qint32(t.traitIndex) << t.rows << t.pValues << t.bestScore << qint32(t.bestSnp) << t.lambda;
+            out << qint32(t.traitIndex) << t.rows << t.pValues << t.bestScore << qint32(t.bestSnp)
+                << t.lambda;
             out << q.count << q.maxExpected << q.maxObserved << quint32(q.expected.size());
             for (size_t k = 0; k < q.expected.size(); ++k)
                 out << q.expected[k] << q.observed[k];
@@ -174,15 +173,15 @@ struct StudySummaries::Io {
             traitLoci(tables, trait, s.m_column, DefaultThreshold, DefaultWindowBp, s.m_loci);
             QqPlotData qq = qqPlotData(std::move(scores));
             scores = {};
-            s.m_qq.push_back({qq.count, qq.maxExpected, qq.maxObserved, std::move(qq.expected),
-                              std::move(qq.observed)});
+            s.m_qq.push_back(
+                {qq.count, qq.maxExpected, qq.maxObserved, std::move(qq.expected), std::move(qq.observed)});
             return true;
         });
     }
 };
 
 Result<std::shared_ptr<const StudySummaries>> StudySummaries::open(const QString &folder,
-                                                                  const DatasetTables &tables)
+                                                                   const DatasetTables &tables)
 {
     std::shared_ptr<StudySummaries> s(new StudySummaries);
     s->m_column = findPValueColumn(tables.statisticNames);

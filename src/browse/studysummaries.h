@@ -45,7 +45,8 @@ public:
     // is missing, stale or damaged. Fails only as the scan of table1.dat fails. The column is
     // findPValueColumn of the dataset's statistic names; without one, every trait is listed with
     // NaN lambda and no loci.
-    static Result<std::shared_ptr<const StudySummaries>> open(const QString &folder, const DatasetTables &tables);
+    static Result<std::shared_ptr<const StudySummaries>> open(const QString &folder,
+                                                              const DatasetTables &tables);
 
     PValueColumn column() const { return m_column; }
     // Every trait with records, in trait index order; as summarizeTraits gives them.

@@ -71,6 +71,9 @@ public:
     void readSnpLines(const std::vector<qint32> &lines,
                       const std::function<void(size_t, QByteArrayView)> &use) const;
 
+    // The SNP information index behind the calls above; null before loading.
+    const quillmap::SnpInfoIndex *snpInfoIndex() const { return m_snp.get(); }
+
     // SNP index (line of SNPlist.dat) of an exact name; -1 when absent.
     int snpIndexOf(const QString &snpName) const;
 

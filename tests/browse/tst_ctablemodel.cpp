@@ -1,6 +1,7 @@
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
 #include "browse/ctablemodel.h"
+#include "browse/tabletext.h"
 #include "dataset/transform.h"
 #include "support/datasetfixture.h"
 #include "session/sharedstate.h"
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+#include <cstring>
 #include <vector>
 
 using namespace quillmap;
@@ -30,6 +33,8 @@ private slots:
     void noExtraColumns();
     void manySnpColumns();
     void modelTester();
+    void tableText();
+    void numberText();
 
 private:
     void loadSmall();
@@ -234,6 +239,92 @@ void TestCTableModel::modelTester()
     model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QVERIFY(model.data(model.index(2, 4)).isValid());
+}
+
+namespace {
+
+// The table's cells as a listing writes them, cell by cell through the model: the reference the
+// bulk writer must match byte for byte.
+QByteArray modelText(const CTableModel &model)
+{
+    QByteArray text;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < model.columnCount(); ++c) {
+            const QVariant v = model.data(model.index(r, c));
+            cells << (v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'g', 6) : v.toString());
+        }
+        text += cells.join(QLatin1Char('\t')).toUtf8().replace('\r', ' ') + '\n';
+    }
+    return text;
+}
+
+} // namespace
+
+void TestCTableModel::tableText()
+{
+    // Every column kind, a non-ASCII name, a carriage return inside a field and statistics
+    // across the float range.
+    DatasetFixture fixture = DatasetFixture::small();
+    fixture.snps.append(
+        {QStringLiteral("rs\u00e9"), QStringLiteral("7"), QStringLiteral("3.125"), {QStringLiteral("a\rb")}});
+    std::vector<RowRecord> records(m_records.begin(), m_records.end());
+    ResultRows rows;
+    rows.extraCount = 1;
+    const float values[] = {0.0f,       -0.0f,           1e-45f,    3.4e38f, 1e-9f,
+                            -430492.5f, 0.000123456789f, 999999.5f, 0.1f,    NAN};
+    for (int k = 0; k < 10; ++k)
+        fixture.rows.append({QStringLiteral("T1"), QStringLiteral("rs\u00e9"), values[k], {values[9 - k]}});
+    const QString folder = fixture.write(m_dir.filePath(QStringLiteral("text")));
+    datasetTables().clear();
+    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok());
+    const int added = int(datasetTables().snpIndexOf(QStringLiteral("rs\u00e9")));
+    QVERIFY(added >= 0);
+    for (int k = 0; k < 10; ++k)
+        records.push_back({0, added, values[k], int(records.size())});
+    std::vector<float *> stats(m_stats.begin(), m_stats.end());
+    std::vector<float> extra{1.5f, -2.0f, 4.0f};
+    for (int k = 0; k < 10; ++k)
+        extra.push_back(values[9 - k]);
+    stats.resize(records.size());
+    for (size_t k = 0; k < records.size(); ++k)
+        stats[k] = extra.data() + k;
+    rows.rows = records;
+    rows.extraStats = extra;
+
+    CTableModel model;
+    model.setRows(int(records.size()), datasetTables().tableColumnCount, records.data(), stats.data());
+    const TableText text(datasetTables());
+    QByteArray bulk;
+    text.appendRows(rows, 0, 5, bulk);
+    text.appendRows(rows, 5, rows.count(), bulk);
+    QCOMPARE(bulk, modelText(model));
+    QCOMPARE(text.header(), datasetTables().columnHeaders.join(QLatin1Char('\t')).toUtf8() + '\n');
+}
+
+void TestCTableModel::numberText()
+{
+    // Random bit patterns cover every exponent; ties (x.5 at the sixth digit) are what Qt rounds
+    // away from zero where the C library rounds to even.
+    std::vector<float> values{0.0f,  -0.0f, INFINITY,  -INFINITY, NAN,
+                              1e-5f, 1e-4f, 999999.5f, 123456.5f, -430492.5f};
+    quint32 state = 12345;
+    for (int i = 0; i < 300000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        float f;
+        std::memcpy(&f, &state, sizeof f);
+        values.push_back(f);
+        values.push_back(float(state % 2000000) / 2.0f);
+    }
+    char buffer[32];
+    for (const float v : values) {
+        const QByteArray fast(buffer, formatNumber6(v, buffer) - buffer);
+        const QByteArray slow = QString::number(double(v), 'g', 6).toLatin1();
+        if (fast != slow)
+            QFAIL(qPrintable(QStringLiteral("%1: %2 instead of %3")
+                                 .arg(double(v), 0, 'g', 17)
+                                 .arg(QString::fromLatin1(fast), QString::fromLatin1(slow))));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCTableModel)

@@ -21,8 +21,8 @@ TestDataset study()
 {
     TestDataset d;
     d.statNames = {u"pvalue"_s, u"beta"_s};
-    d.snps = {{u"rs1"_s, u"1"_s, 1.25, {}},  {u"rs2"_s, u"1"_s, 1.5, {}},  {u"rs3"_s, u"1"_s, 2.5, {}},
-              {u"rs4"_s, u"2"_s, 0.5, {}},   {u"rs5"_s, u"X"_s, 0.375, {}}, {u"rs6"_s, u"2"_s, 7.125, {}},
+    d.snps = {{u"rs1"_s, u"1"_s, 1.25, {}}, {u"rs2"_s, u"1"_s, 1.5, {}},   {u"rs3"_s, u"1"_s, 2.5, {}},
+              {u"rs4"_s, u"2"_s, 0.5, {}},  {u"rs5"_s, u"X"_s, 0.375, {}}, {u"rs6"_s, u"2"_s, 7.125, {}},
               {u"rs0"_s, u"1"_s, 9.125, {}}};
     d.results = {{u"tTie"_s, u"rs3"_s, {1e-9, 0.5}},   {u"tTie"_s, u"rs1"_s, {1e-9, 0.4}},
                  {u"tTie"_s, u"rs4"_s, {0.2, 0.1}},    {u"tOne"_s, u"rs2"_s, {1e-10, -1}},
@@ -64,8 +64,8 @@ void compareWithLive(const QString &folder, const StudySummaries &cached)
         QCOMPARE(got.bandLower, want.bandLower);
         QCOMPARE(got.maxObserved, want.maxObserved);
     }
-    const TopLociResult loci =
-        topLoci(folder, tables, column, StudySummaries::DefaultThreshold, StudySummaries::DefaultWindowBp);
+    const TopLociResult loci = topLoci(folder, tables, column, StudySummaries::DefaultThreshold,
+                                       StudySummaries::DefaultWindowBp);
     QCOMPARE(cached.topLoci().size(), loci.loci.size());
     for (size_t i = 0; i < loci.loci.size(); ++i)
         QCOMPARE(topLocusFields(tables, cached.topLoci()[i]), topLocusFields(tables, loci.loci[i]));
@@ -132,11 +132,17 @@ void StudySummariesTest::untrustedFileRebuilt_data()
         f.write(bytes);
     };
     QTest::newRow("a flipped byte") << std::function<void(const QString &, const QString &)>(
-        [rewrite](const QString &cache, const QString &) { rewrite(cache, [](QByteArray &b) { b[b.size() - 30] ^= 1; }); });
+        [rewrite](const QString &cache, const QString &) {
+            rewrite(cache, [](QByteArray &b) { b[b.size() - 30] ^= 1; });
+        });
     QTest::newRow("truncated") << std::function<void(const QString &, const QString &)>(
-        [rewrite](const QString &cache, const QString &) { rewrite(cache, [](QByteArray &b) { b.chop(9); }); });
+        [rewrite](const QString &cache, const QString &) {
+            rewrite(cache, [](QByteArray &b) { b.chop(9); });
+        });
     QTest::newRow("empty") << std::function<void(const QString &, const QString &)>(
-        [rewrite](const QString &cache, const QString &) { rewrite(cache, [](QByteArray &b) { b.clear(); }); });
+        [rewrite](const QString &cache, const QString &) {
+            rewrite(cache, [](QByteArray &b) { b.clear(); });
+        });
     // The answers' sources changed after the cache was written.
     QTest::newRow("stale table") << std::function<void(const QString &, const QString &)>(
         [rewrite](const QString &, const QString &folder) {
