@@ -177,8 +177,9 @@ void TableText::appendRows(const ResultRows &rows, int begin, int end, QByteArra
             trait = text;
         }
         const int own = m_tables.snpLineOfIndex(rec.snpIndex);
-        const QByteArrayView name = index ? asUtf8(index->nameIn(rec.snpIndex, index->mappedLine(own)), scratch)
-                                          : QByteArrayView();
+        const QByteArrayView name = index
+            ? asUtf8(index->nameIn(rec.snpIndex, index->mappedLine(own)), scratch)
+            : QByteArrayView();
         // The line's fields after the name: chromosome, position (shown in bp), the M extras. A
         // SNP without a line in the SNP information file shows the first line, as the table.
         const int line = own < 0 ? 0 : own;
@@ -190,7 +191,8 @@ void TableText::appendRows(const ResultRows &rows, int begin, int end, QByteArra
             rest = tab < 0 ? QByteArrayView() : whole.sliced(tab + 1);
         }
         // Room for every byte this row can take: the texts, 16 per number, the separators.
-        const size_t room = size_t(trait.size() + name.size() + rest.size()) + 16 * size_t(e + 2) + size_t(m + e) + 8;
+        const size_t room = size_t(trait.size() + name.size() + rest.size()) + 16 * size_t(e + 2)
+            + size_t(m + e) + 8;
         if (row.size() < used + room)
             row.resize(std::max(2 * row.size(), used + room));
         char *p = row.data() + used;

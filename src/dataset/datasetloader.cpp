@@ -146,6 +146,7 @@ Status DatasetLoader::readDescription(DatasetTables &tables)
 
     // A new description starts a new dataset: nothing of an earlier one may stay behind.
     tables.clear();
+    tables.folder = m_folder;
     QFile file(datasetFilePath(m_folder, quillmap::files::Summary));
     if (!file.open(QIODevice::ReadOnly))
         return Error{ErrorKind::MissingFile, notFound(quillmap::files::Summary)};

@@ -1,7 +1,9 @@
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
 #include "browse/ctablemodel.h"
+#include "browse/sortkeys.h"
 #include "browse/tabletext.h"
+#include "dataset/regionsearch.h"
 #include "dataset/transform.h"
 #include "support/datasetfixture.h"
 #include "session/sharedstate.h"
@@ -12,9 +14,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 using namespace quillmap;
+using namespace Qt::StringLiterals;
 
 class TestCTableModel : public QObject
 {
@@ -34,15 +38,20 @@ private slots:
     void manySnpColumns();
     void modelTester();
     void tableText();
+    void sortsMatchReference_data();
+    void sortsMatchReference();
     void numberText();
 
 private:
     void loadSmall();
+    void loadMixed();
     QTemporaryDir m_dir;
     std::vector<RowRecord> m_records;
     // Extra statistics as a panel holds them: one row pointer per record.
     std::vector<std::vector<float>> m_statRows;
     std::vector<float *> m_stats;
+    ResultRows m_mixed;
+    std::vector<float *> m_mixedStats;
 };
 
 void TestCTableModel::initTestCase()
@@ -261,45 +270,115 @@ QByteArray modelText(const CTableModel &model)
 
 } // namespace
 
-void TestCTableModel::tableText()
+void TestCTableModel::loadMixed()
 {
-    // Every column kind, a non-ASCII name, a carriage return inside a field and statistics
-    // across the float range.
+    // Every column kind with ties: a non-ASCII name, a carriage return inside a field, extra SNP
+    // fields that are numbers in several spellings and texts, statistics across the float range.
     DatasetFixture fixture = DatasetFixture::small();
-    fixture.snps.append(
-        {QStringLiteral("rs\u00e9"), QStringLiteral("7"), QStringLiteral("3.125"), {QStringLiteral("a\rb")}});
-    std::vector<RowRecord> records(m_records.begin(), m_records.end());
-    ResultRows rows;
-    rows.extraCount = 1;
-    const float values[] = {0.0f,       -0.0f,           1e-45f,    3.4e38f, 1e-9f,
-                            -430492.5f, 0.000123456789f, 999999.5f, 0.1f,    NAN};
-    for (int k = 0; k < 10; ++k)
-        fixture.rows.append({QStringLiteral("T1"), QStringLiteral("rs\u00e9"), values[k], {values[9 - k]}});
-    const QString folder = fixture.write(m_dir.filePath(QStringLiteral("text")));
+    const auto snp = [](const char *name, const char *chr, const char *pos, const QString &extra) {
+        return DatasetFixture::Snp{QString::fromUtf8(name), QLatin1String(chr), QLatin1String(pos), {extra}};
+    };
+    fixture.snps << snp("rs\xc3\xa9", "7", "3.125", QStringLiteral("a\rb")) << snp("rs4", "X", "1.5", u"10"_s)
+                 << snp("rs5", "3", "0.5", u" 9.5"_s) << snp("rs6", "1", "12.5", u"-0"_s)
+                 << snp("rs7", "22", "2.5", u"0"_s) << snp("rs8", "2", "10.5", u"GA"_s)
+                 << snp("rs9", "1", "0.25", u"1e3"_s);
+    const float values[] = {0.0f,      -0.0f, 1e-45f, 3.4e38f, 1e-9f, -430492.5f, 0.000123456789f,
+                            999999.5f, 0.1f,  NAN,    0.1f,    -2.0f};
+    const char *snps[] = {"rs\xc3\xa9", "rs4", "rs5", "rs6", "rs7", "rs8",
+                          "rs9",        "rs1", "rs4", "rs2", "rs9", "rs5"};
+    const char *traits[] = {"T1", "T3", "T2", "T3", "T1", "T3", "T2", "T3", "T1", "T3", "T3", "T1"};
+    for (int k = 0; k < 12; ++k)
+        fixture.rows.append(
+            {QLatin1String(traits[k]), QString::fromUtf8(snps[k]), values[k], {values[11 - k]}});
+    fixture.traitInfo.append({u"T3"_s, u"third"_s});
+    const QString folder = fixture.write(m_dir.filePath(QStringLiteral("mixed")));
     datasetTables().clear();
     QVERIFY(DatasetLoader(folder).load(datasetTables()).ok());
-    const int added = int(datasetTables().snpIndexOf(QStringLiteral("rs\u00e9")));
-    QVERIFY(added >= 0);
-    for (int k = 0; k < 10; ++k)
-        records.push_back({0, added, values[k], int(records.size())});
-    std::vector<float *> stats(m_stats.begin(), m_stats.end());
-    std::vector<float> extra{1.5f, -2.0f, 4.0f};
-    for (int k = 0; k < 10; ++k)
-        extra.push_back(values[9 - k]);
-    stats.resize(records.size());
-    for (size_t k = 0; k < records.size(); ++k)
-        stats[k] = extra.data() + k;
-    rows.rows = records;
-    rows.extraStats = extra;
+    // The rows as a panel reads them: every record of the dataset, in table1.dat's order.
+    m_mixed = {};
+    for (const QString &trait : datasetTables().traitNames) {
+        auto rows = readTrait(folder, datasetTables(), trait);
+        QVERIFY(rows.ok());
+        for (int k = 0; k < rows->count(); ++k) {
+            RowRecord r = rows->rows[size_t(k)];
+            r.rowNumber = m_mixed.count();
+            m_mixed.rows.push_back(r);
+            m_mixed.extraStats.push_back(rows->extraStats[size_t(k)]);
+        }
+    }
+    m_mixed.extraCount = 1;
+    m_mixedStats.clear();
+    for (int k = 0; k < m_mixed.count(); ++k)
+        m_mixedStats.push_back(m_mixed.extraOf(k));
+}
 
+void TestCTableModel::tableText()
+{
+    loadMixed();
     CTableModel model;
-    model.setRows(int(records.size()), datasetTables().tableColumnCount, records.data(), stats.data());
+    model.setRows(m_mixed.count(), datasetTables().tableColumnCount, m_mixed.rows.data(),
+                  m_mixedStats.data());
     const TableText text(datasetTables());
     QByteArray bulk;
-    text.appendRows(rows, 0, 5, bulk);
-    text.appendRows(rows, 5, rows.count(), bulk);
+    text.appendRows(m_mixed, 0, 5, bulk);
+    text.appendRows(m_mixed, 5, m_mixed.count(), bulk);
     QCOMPARE(bulk, modelText(model));
     QCOMPARE(text.header(), datasetTables().columnHeaders.join(QLatin1Char('\t')).toUtf8() + '\n');
+}
+
+void TestCTableModel::sortsMatchReference_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("ascending");
+    const char *names[] = {"trait", "snp", "chr", "pos", "gene field", "first statistic", "extra statistic"};
+    for (int c = 0; c < 7; ++c) {
+        QTest::addRow("%s ascending", names[c]) << c << true;
+        QTest::addRow("%s descending", names[c]) << c << false;
+    }
+}
+
+void TestCTableModel::sortsMatchReference()
+{
+    // A plain stable sort by what each column shows, as the table's documented order reads it.
+    QFETCH(int, column);
+    QFETCH(bool, ascending);
+    loadMixed();
+    CTableModel model;
+    model.setRows(m_mixed.count(), datasetTables().tableColumnCount, m_mixed.rows.data(),
+                  m_mixedStats.data());
+    const int n = model.rowCount();
+    std::vector<QVariant> shown(static_cast<size_t>(n));
+    for (int r = 0; r < n; ++r)
+        shown[size_t(r)] = model.data(model.index(r, column));
+    std::vector<int> reference(static_cast<size_t>(n));
+    std::iota(reference.begin(), reference.end(), 0);
+    if (column == 2 || column == 3) {
+        std::vector<GenomeKey> keys;
+        for (int r = 0; r < n; ++r) {
+            const QString chr = model.data(model.index(r, 2)).toString();
+            const int number = chr == u"X"_s ? 23 : chr.toInt();
+            keys.push_back({number, model.data(model.index(r, 3)).toLongLong()});
+        }
+        orderByGenome(keys, column == 3, ascending, reference.data());
+    } else if (column == 4) {
+        std::vector<FieldKey> keys;
+        for (const QVariant &v : shown)
+            keys.push_back(fieldKey(v.toString()));
+        orderByField(keys, ascending, reference.data());
+    } else {
+        const bool text = column < 2;
+        std::stable_sort(reference.begin(), reference.end(), [&](int a, int b) {
+            const QVariant &l = shown[size_t(a)], &r = shown[size_t(b)];
+            if (text)
+                return ascending ? l.toString() < r.toString() : r.toString() < l.toString();
+            const double x = l.toDouble(), y = r.toDouble();
+            if (std::isnan(x) || std::isnan(y))
+                return !std::isnan(x) && std::isnan(y);
+            return ascending ? x < y : y < x;
+        });
+    }
+    model.sort(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    QCOMPARE(std::vector<int>(model.rowOrder(), model.rowOrder() + n), reference);
 }
 
 void TestCTableModel::numberText()
