@@ -31,7 +31,8 @@ std::vector<quint64> textRanks(const std::vector<QString> &distinct, bool ascend
 {
     std::vector<int> byText(distinct.size());
     std::iota(byText.begin(), byText.end(), 0);
-    std::sort(byText.begin(), byText.end(), [&](int a, int b) { return distinct[size_t(a)] < distinct[size_t(b)]; });
+    std::sort(byText.begin(), byText.end(),
+              [&](int a, int b) { return distinct[size_t(a)] < distinct[size_t(b)]; });
     std::vector<quint64> rank(distinct.size());
     quint64 r = 0;
     for (size_t i = 0; i < byText.size(); ++i) {
@@ -86,21 +87,21 @@ void sortByField(const DatasetTables &tables, const RowRecord *records, int n, i
     QByteArray scratch;
     for (int i = 0; i < n; ++i) {
         const int line = lineOf(tables, records[i]);
-        QByteArrayView whole =
-            index && line < tables.snpLineCount() ? index->mappedLine(line) : QByteArrayView();
+        QByteArrayView whole = index && line < tables.snpLineCount() ? index->mappedLine(line)
+                                                                     : QByteArrayView();
         if (!whole.isValidUtf8()) {
             scratch = QString::fromUtf8(whole).toUtf8();
             whole = scratch;
         }
         const QByteArrayView text = fieldOf(whole, field);
+        // Texts are looked up first, without a copy: most fields repeat a few texts.
+        auto it = textIds.constFind(QByteArray::fromRawData(text.data(), text.size()));
         double value = 0.0;
-        if (fieldNumber(text, value)) {
+        if (it == textIds.constEnd() && fieldNumber(text, value)) {
             numberRows.push_back(i);
             numberKeys.push_back(ascending ? numberKey(value) : ~numberKey(value));
             continue;
         }
-        // Looked up without a copy; most fields repeat a few texts.
-        auto it = textIds.constFind(QByteArray::fromRawData(text.data(), text.size()));
         if (it == textIds.constEnd()) {
             it = textIds.insert(text.toByteArray(), int(texts.size()));
             texts.push_back(QString::fromUtf8(text));

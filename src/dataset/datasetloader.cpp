@@ -111,6 +111,7 @@ DatasetTables descriptionOnly(const DatasetTables &tables)
     d.snpInfoPath = tables.snpInfoPath;
     d.traitInfoPath = tables.traitInfoPath;
     d.groupPath = tables.groupPath;
+    d.folder = tables.folder;
     d.resultsHeader = tables.resultsHeader;
     d.snpInfoHeader = tables.snpInfoHeader;
     d.summaryTraitCount = tables.summaryTraitCount;
