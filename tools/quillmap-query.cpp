@@ -2,7 +2,7 @@
 
 #include "browse/tabletext.h"
 #include "browse/significance.h"
-#include "browse/studyscan.h"
+#include "browse/studysummaries.h"
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
 #include "dataset/regionsearch.h"
@@ -157,7 +157,7 @@ int lambdaCommand(const QString &folder, const DatasetTables &tables, const Opti
             return notInDataset(QStringLiteral("the trait %1 is not in the dataset").arg(name));
         last = first + 1;
     }
-    const TraitSummaries summaries = summarizeTraits(folder, tables, *column, first, last);
+    const TraitSummaries summaries = StudySummaries::listTraits(folder, tables, *column, first, last);
     if (!summaries.outcome)
         return datasetError(summaries.outcome.message());
     TsvWriter out;
@@ -186,7 +186,7 @@ int topLociCommand(const QString &folder, const DatasetTables &tables, const Opt
     if (!ok || window < 0)
         return usageError(QStringLiteral("--window takes a whole number of bp, 0 or more"), Usage);
 
-    const TopLociResult result = topLoci(folder, tables, *column, *threshold, window);
+    const TopLociResult result = StudySummaries::listLoci(folder, tables, *column, *threshold, window);
     if (!result.outcome)
         return datasetError(result.outcome.message());
     TsvWriter out;

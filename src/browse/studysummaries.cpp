@@ -225,4 +225,64 @@ QqPlotData StudySummaries::qqPlot(int traitIndex) const
     return data;
 }
 
+namespace {
+
+bool isDefaultColumn(const DatasetTables &tables, PValueColumn column)
+{
+    const PValueColumn cached = findPValueColumn(tables.statisticNames);
+    return column.valid() && column.statistic == cached.statistic && column.negLog10 == cached.negLog10;
+}
+
+} // namespace
+
+TraitSummaries StudySummaries::listTraits(const QString &folder, const DatasetTables &tables,
+                                          PValueColumn column, int firstTrait, int lastTrait)
+{
+    if (!isDefaultColumn(tables, column))
+        return summarizeTraits(folder, tables, column, firstTrait, lastTrait);
+    TraitSummaries result;
+    const auto cache = open(folder, tables);
+    if (!cache) {
+        result.outcome = cache.error();
+        return result;
+    }
+    for (const TraitSummary &t : (*cache)->traits())
+        if (t.traitIndex >= firstTrait && t.traitIndex < lastTrait)
+            result.traits.push_back(t);
+    return result;
+}
+
+TopLociResult StudySummaries::listLoci(const QString &folder, const DatasetTables &tables,
+                                       PValueColumn column, double threshold, qint64 windowBp)
+{
+    if (!isDefaultColumn(tables, column) || threshold != DefaultThreshold || windowBp != DefaultWindowBp)
+        return quillmap::topLoci(folder, tables, column, threshold, windowBp);
+    TopLociResult result;
+    const auto cache = open(folder, tables);
+    if (!cache)
+        result.outcome = cache.error();
+    else
+        result.loci = (*cache)->topLoci();
+    return result;
+}
+
+Result<QqPlotData> StudySummaries::traitQqPlot(const QString &folder, const DatasetTables &tables,
+                                               PValueColumn column, int traitIndex)
+{
+    if (isDefaultColumn(tables, column)) {
+        const auto cache = open(folder, tables);
+        if (!cache)
+            return cache.error();
+        return (*cache)->qqPlot(traitIndex);
+    }
+    std::vector<double> scores;
+    const Status scan = scanTraits(folder, tables, traitIndex, traitIndex + 1, [&](const TraitRows &trait) {
+        scores = traitScores(trait, column);
+        return false;
+    });
+    if (!scan)
+        return scan.error();
+    return qqPlotData(std::move(scores));
+}
+
 } // namespace quillmap

@@ -57,6 +57,16 @@ public:
     // for a trait without records or p-values.
     QqPlotData qqPlot(int traitIndex) const;
 
+    // The listings as summarizeTraits, topLoci and qqPlotData(traitScores) give them, from the
+    // folder's cache when they are asked at its column (and, for loci, at the defaults), which
+    // they then open or build; computed otherwise.
+    static TraitSummaries listTraits(const QString &folder, const DatasetTables &tables, PValueColumn column,
+                                     int firstTrait, int lastTrait);
+    static TopLociResult listLoci(const QString &folder, const DatasetTables &tables, PValueColumn column,
+                                  double threshold, qint64 windowBp);
+    static Result<QqPlotData> traitQqPlot(const QString &folder, const DatasetTables &tables,
+                                          PValueColumn column, int traitIndex);
+
     // True when this open computed the answers rather than reading them from the folder.
     bool computed() const { return m_computed; }
 

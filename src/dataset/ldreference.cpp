@@ -51,7 +51,8 @@ Result<std::shared_ptr<const LdReference>> LdReference::open(const QString &pref
                   bed = prefix + QStringLiteral(".bed");
     for (const QString &path : {bed, bim, fam}) {
         if (!QFile::exists(path))
-            return Error{ErrorKind::MissingFile, QStringLiteral("The LD reference file %1 is not found.").arg(path)};
+            return Error{ErrorKind::MissingFile,
+                         QStringLiteral("The LD reference file %1 is not found.").arg(path)};
     }
     LineReader reader;
     if (!reader.open(fam))
@@ -113,7 +114,8 @@ Result<std::shared_ptr<const LdReference>> LdReference::open(const QString &pref
     return std::shared_ptr<const LdReference>(std::move(ld));
 }
 
-int LdReference::find(QByteArrayView id, int chromosome, qint64 bp, QByteArrayView a1, QByteArrayView a2) const
+int LdReference::find(QByteArrayView id, int chromosome, qint64 bp, QByteArrayView a1,
+                      QByteArrayView a2) const
 {
     const auto byId = m_byId.constFind(QByteArray::fromRawData(id.data(), id.size()));
     if (!id.isEmpty() && byId != m_byId.cend())

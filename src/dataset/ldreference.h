@@ -48,7 +48,8 @@ public:
     // The variant of a dataset SNP: by ID; else by chromosome and position, with the same two
     // alleles in either order when `a1` and `a2` are given, or the only variant there when they
     // are not. -1 when none matches.
-    int find(QByteArrayView id, int chromosome, qint64 bp, QByteArrayView a1 = {}, QByteArrayView a2 = {}) const;
+    int find(QByteArrayView id, int chromosome, qint64 bp, QByteArrayView a1 = {},
+             QByteArrayView a2 = {}) const;
 
     // r2 of variant `index` with each of `others` (indexes into variants(); -1 gives NaN): the
     // squared Pearson correlation of allele counts over the samples with both genotypes
@@ -70,7 +71,7 @@ private:
     qint64 m_samples = 0;
     qint64 m_rowBytes = 0;
     std::vector<Variant> m_variants;
-    QHash<QByteArray, int> m_byId;                 // first variant of each ID
+    QHash<QByteArray, int> m_byId;                   // first variant of each ID
     QHash<QPair<int, qint64>, QList<int>> m_byPlace; // (chromosome, bp) -> variants there
 };
 

@@ -1,6 +1,7 @@
 #include "overview/toplocitab.h"
 
 #include "browse/significance.h"
+#include "browse/studysummaries.h"
 #include "common/dialogprovider.h"
 #include "common/waitcursor.h"
 #include "dataset/datasettables.h"
@@ -69,7 +70,8 @@ void TopLociTab::makeListing()
         return;
     }
     const WaitCursor waitCursor;
-    TopLociResult result = topLoci(currentDatasetFolder(), tables, column, *threshold, qint64(*window));
+    TopLociResult result = StudySummaries::listLoci(currentDatasetFolder(), tables, column, *threshold,
+                                                    qint64(*window));
     if (!result.outcome) {
         status->setText(result.outcome.message());
         return;

@@ -47,8 +47,9 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 void writeStudy(const QString &prefix)
 {
-    writeFile(prefix + u".bim"_s, "1\trs0\t0\t1000\tA\tG\n1 rs1 0 2000 C T\n1\trs2\t0\t3000\tA\tG\n"
-                               "chr1\t1:4000\t0\t4000\tG\tT\n1\trs4\t0\t4000\tA\tC\n");
+    writeFile(prefix + u".bim"_s,
+              "1\trs0\t0\t1000\tA\tG\n1 rs1 0 2000 C T\n1\trs2\t0\t3000\tA\tG\n"
+              "chr1\t1:4000\t0\t4000\tG\tT\n1\trs4\t0\t4000\tA\tC\n");
     QByteArray fam;
     for (int s = 0; s < 10; ++s)
         fam += "F" + QByteArray::number(s) + " I" + QByteArray::number(s) + " 0 0 0 -9\n";
@@ -112,8 +113,9 @@ void LdReferenceTest::r2AsCorrelation()
         for (int j = 0; j < 5; ++j) {
             const double want = referenceR2(Study[i], Study[j]);
             const double got = (*r2)[size_t(j)];
-            QVERIFY2(std::isnan(want) ? std::isnan(got) : std::fabs(got - want) < 1e-12,
-                     qPrintable(QStringLiteral("v%1 v%2: %3 instead of %4").arg(i).arg(j).arg(got).arg(want)));
+            QVERIFY2(
+                std::isnan(want) ? std::isnan(got) : std::fabs(got - want) < 1e-12,
+                qPrintable(QStringLiteral("v%1 v%2: %3 instead of %4").arg(i).arg(j).arg(got).arg(want)));
         }
         QVERIFY(std::isnan(r2->back()));
     }
@@ -129,18 +131,18 @@ void LdReferenceTest::matching_data()
     QTest::addColumn<QByteArray>("a2");
     QTest::addColumn<int>("variant");
     QTest::newRow("by ID") << QByteArray("rs2") << 0 << qint64(0) << QByteArray() << QByteArray() << 2;
-    QTest::newRow("by place, one variant there") << QByteArray("x") << 1 << qint64(2000) << QByteArray()
-                                                 << QByteArray() << 1;
+    QTest::newRow("by place, one variant there")
+        << QByteArray("x") << 1 << qint64(2000) << QByteArray() << QByteArray() << 1;
     QTest::newRow("by place and alleles swapped")
         << QByteArray("x") << 1 << qint64(4000) << QByteArray("C") << QByteArray("A") << 4;
     QTest::newRow("by place, chr prefix in the file")
         << QByteArray("x") << 1 << qint64(4000) << QByteArray("G") << QByteArray("T") << 3;
     QTest::newRow("two variants there, alleles unknown")
         << QByteArray("x") << 1 << qint64(4000) << QByteArray() << QByteArray() << -1;
-    QTest::newRow("other alleles") << QByteArray("x") << 1 << qint64(1000) << QByteArray("A") << QByteArray("T")
-                                   << -1;
-    QTest::newRow("another chromosome") << QByteArray("x") << 2 << qint64(1000) << QByteArray() << QByteArray()
-                                        << -1;
+    QTest::newRow("other alleles") << QByteArray("x") << 1 << qint64(1000) << QByteArray("A")
+                                   << QByteArray("T") << -1;
+    QTest::newRow("another chromosome")
+        << QByteArray("x") << 2 << qint64(1000) << QByteArray() << QByteArray() << -1;
 }
 
 void LdReferenceTest::matching()
@@ -162,8 +164,10 @@ void LdReferenceTest::damagedFileset_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("individual-major .bed") << u".bed"_s << QByteArray("\x6c\x1b\x00", 3) + bedOf(Study).mid(3)
                                            << u"is not a variant-major PLINK .bed file."_s;
-    QTest::newRow("truncated .bed") << u".bed"_s << bedOf(Study).chopped(1) << u"where 5 variants of 10 samples take 18."_s;
-    QTest::newRow("short .bim line") << u".bim"_s << QByteArray("1 rs0 0 1000 A\n") << u"has a line 1 that is not a variant"_s;
+    QTest::newRow("truncated .bed") << u".bed"_s << bedOf(Study).chopped(1)
+                                    << u"where 5 variants of 10 samples take 18."_s;
+    QTest::newRow("short .bim line") << u".bim"_s << QByteArray("1 rs0 0 1000 A\n")
+                                     << u"has a line 1 that is not a variant"_s;
     QTest::newRow("position not a number")
         << u".bim"_s << QByteArray("1 rs0 0 1e3 A G\n") << u"has a line 1 that is not a variant"_s;
 }
