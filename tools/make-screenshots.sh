@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Remakes the README's screenshots from the example study: the end-to-end test imports it,
+# Remakes the screenshots in docs/ from the example study: the end-to-end test imports it,
 # browses it offscreen at 1000 x 800 and saves every tab.
 set -euo pipefail
 cd "$(dirname "$0")/.."

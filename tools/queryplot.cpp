@@ -5,7 +5,7 @@
 #include "browse/traitplotgeometry.h"
 #include "bypos/regionplotpainter.h"
 #include "bytrait/traitplotpainter.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "dataset/regionsearch.h"
 #include "browse/significance.h"
 #include "figures/figureexport.h"
@@ -21,6 +21,10 @@ namespace {
 const QStringList TransformNames = {QStringLiteral("NoTransformation"), QStringLiteral("log(10)"),
                                     QStringLiteral("-log(10)"),         QStringLiteral("log(2)"),
                                     QStringLiteral("-log(2)"),          QStringLiteral("abs")};
+// The same transforms as a shell takes them without quotes, at the same codes.
+const QStringList TransformShortNames = {QStringLiteral("none"),   QStringLiteral("log10"),
+                                         QStringLiteral("-log10"), QStringLiteral("log2"),
+                                         QStringLiteral("-log2"),  QStringLiteral("abs")};
 
 // A whole number from `low` to `high` written plainly; nothing otherwise.
 std::optional<int> wholeNumber(const QString &text, int low, int high)
@@ -43,8 +47,10 @@ QStringList plotOptions()
             QStringLiteral("--sigline")};
 }
 
-int plotCommand(const QString &folder, const DatasetTables &tables, const Options &options, const char *usage)
+int plotCommand(const Dataset &dataset, const Options &options, const char *usage)
 {
+    const DatasetTables &tables = dataset.tables();
+    const QString &folder = dataset.folder();
     const QStringList &args = options.positional;
     const bool trait = args.size() == 2 && args[0] == u"trait";
     const bool region = args.size() == 3 && args[0] == u"region";
@@ -83,7 +89,10 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
         const QString name = options.value(QStringLiteral("--transform"));
         transform = int(TransformNames.indexOf(name));
         if (transform < 0)
-            return usageError(QStringLiteral("--transform takes one of: %1").arg(TransformNames.join(u", ")),
+            transform = int(TransformShortNames.indexOf(name));
+        if (transform < 0)
+            return usageError(QStringLiteral("--transform takes one of: %1, or %2")
+                                  .arg(TransformNames.join(u", "), TransformShortNames.join(u", ")),
                               usage);
     }
     // The significance line's p-value: 5e-8 unless told, "none" for no line.
@@ -105,7 +114,7 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
     QString error;
 
     if (trait) {
-        const Result<ResultRows> read = readTrait(folder, tables, args[1]);
+        const Result<ResultRows> read = readTrait(dataset, args[1]);
         if (!read) {
             if (read.kind() == ErrorKind::NoRecords || read.kind() == ErrorKind::Invalid) {
                 printError(QStringLiteral("the trait %1 is not in the dataset").arg(args[1]));
@@ -141,7 +150,7 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
     if (!bin)
         return usageError(QStringLiteral("a region is a chromosome (1-22 or X) and a whole Mb from 0 to 999"),
                           usage);
-    const auto read = bypos::readRegion(folder, tables, *bin);
+    const auto read = bypos::readRegion(dataset, *bin);
     if (!read) {
         if (read.kind() == ErrorKind::NoRecords) {
             printError(QStringLiteral("chromosome %1 at %2 Mb: %3").arg(args[1], args[2], read.message()));
@@ -171,6 +180,7 @@ int plotCommand(const QString &folder, const DatasetTables &tables, const Option
     input.region = args[2].toInt();
     input.axisTitle = axis.title;
     input.significanceValue = significanceValue;
+    input.legend = bypos::legendEntries(ranking, tables);
     const bypos::RegionGenes genes = bypos::readRegionGenes(folder, *bin);
     const bool written = figures::exportFigure(
         out, size, *dpi,

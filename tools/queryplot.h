@@ -5,7 +5,7 @@
 #include <QStringList>
 
 namespace quillmap {
-class DatasetTables;
+class Dataset;
 }
 
 // quillmap-query's plot command: the trait's genome-wide plot or the region plot, drawn by the
@@ -15,7 +15,6 @@ namespace quillmap::query {
 // The options the plot command takes.
 QStringList plotOptions();
 // Runs "plot trait NAME ..." or "plot region CHR MB ..." (a QGuiApplication must exist).
-int plotCommand(const QString &folder, const DatasetTables &tables, const Options &options,
-                const char *usage);
+int plotCommand(const Dataset &dataset, const Options &options, const char *usage);
 
 } // namespace quillmap::query

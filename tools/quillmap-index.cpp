@@ -171,8 +171,7 @@ int holdFolder(const QString &out, ImportInputs inputs)
         }
         return 3;
     }
-    inputs.phase = ImportInputs::Phase::Begin;
-    const ImportResult begun = runImport(out, inputs);
+    const ImportResult begun = quillmap::runBeginStep(out, inputs);
     const QString work = quillmap::clusterWorkPath(out);
     if (begun.failed)
         std::fputs("failed\n", stdout);
@@ -221,6 +220,8 @@ int registerDataset(const QString &out)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    if (const QByteArray stage = qgetenv("QUILLMAP_TEST_OUT_OF_MEMORY"); !stage.isEmpty())
+        quillmap::setImportOutOfMemoryForTesting(quillmap::ImportStage(stage.toInt()));
     // The help text above is our own (help2man reads it); the parser only reads the arguments.
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
@@ -366,12 +367,13 @@ int main(int argc, char *argv[])
         if (step == QLatin1String("finish")) {
             // The build's driver adds the folder to the list, on the user's machine.
             registerFolder = false;
-            inputs.phase = ImportInputs::Phase::Finish;
-            inputs.clusterWork = quillmap::clusterWorkPath(QDir(out).absolutePath());
-            inputs.clusterRanges = int(parser.value(stepOptions.ranges).toLongLong());
-            inputs.clusterAbort = parser.value(stepOptions.abort).toUtf8();
+            result = quillmap::runFinishStep(QDir(out).absolutePath(), inputs,
+                                             quillmap::clusterWorkPath(QDir(out).absolutePath()),
+                                             int(parser.value(stepOptions.ranges).toLongLong()),
+                                             parser.value(stepOptions.abort).toUtf8(), onProgress);
+        } else {
+            result = runImport(QDir(out).absolutePath(), inputs, onProgress);
         }
-        result = runImport(QDir(out).absolutePath(), inputs, onProgress);
         progress.finish();
         // Said whatever the outcome: a failed import may have read all its values first.
         const QString lost = lostValuesNotice(result.lost);

@@ -3,11 +3,9 @@
 #include "browse/tabletext.h"
 #include "browse/significance.h"
 #include "browse/studysummaries.h"
-#include "dataset/datasetloader.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "dataset/regionsearch.h"
 #include "dataset/traitscan.h"
-#include "session/sharedstate.h"
 #include "querycommon.h"
 #include "queryplot.h"
 
@@ -50,7 +48,8 @@ constexpr char Help[] =
     "  plot             draws the trait's genome-wide plot or the region plot as the window\n"
     "                   does, into FILE as PDF, SVG or PNG (by its extension); --stat names\n"
     "                   the statistic (default the first), --transform one of NoTransformation,\n"
-    "                   log(10), -log(10), log(2), -log(2), abs; --width and --height in\n"
+    "                   log(10), -log(10), log(2), -log(2), abs, or as none, log10, -log10,\n"
+    "                   log2, -log2; --width and --height in\n"
     "                   pixels (default 1000 x 400 for a trait, 1000 x 600 for a region),\n"
     "                   --dpi the resolution (default 96; a PNG looks like the screen at\n"
     "                   WIDTH x 96 / DPI pixels, drawn finer). Where the plotted values are\n"
@@ -111,14 +110,15 @@ bool writeRows(TsvWriter &out, const DatasetTables &tables, const ResultRows &ro
     return out.finish();
 }
 
-int traitCommand(const QString &folder, const DatasetTables &tables, const QString &name)
+int traitCommand(const std::shared_ptr<const Dataset> &dataset, const QString &name)
 {
+    const DatasetTables &tables = dataset->tables();
     const int index = traitIndexOf(tables, name);
     if (index < 0)
         return notInDataset(QStringLiteral("the trait %1 is not in the dataset").arg(name));
     TsvWriter out;
     bool written = true;
-    const Status scan = scanTraits(folder, tables, index, index + 1, [&](const TraitRows &t) {
+    const Status scan = scanTraits(*dataset, index, index + 1, [&](const TraitRows &t) {
         written = writeRows(out, tables, t);
         return false;
     });
@@ -127,25 +127,26 @@ int traitCommand(const QString &folder, const DatasetTables &tables, const QStri
     return written ? 0 : outputError();
 }
 
-int regionCommand(const QString &folder, const DatasetTables &tables, const QString &chromosome,
+int regionCommand(const std::shared_ptr<const Dataset> &dataset, const QString &chromosome,
                   const QString &megabase)
 {
     const std::optional<int> bin = regionBinOf(chromosome, megabase);
     if (!bin)
         return usageError(QStringLiteral("a region is a chromosome (1-22 or X) and a whole Mb from 0 to 999"),
                           Usage);
-    const auto read = bypos::readRegion(folder, tables, *bin);
+    const auto read = bypos::readRegion(*dataset, *bin);
     if (!read && read.kind() == ErrorKind::NoRecords)
         return notInDataset(
             QStringLiteral("chromosome %1 at %2 Mb: %3").arg(chromosome, megabase, read.message()));
     if (!read)
         return datasetError(read.message());
     TsvWriter out;
-    return writeRows(out, tables, *read) ? 0 : outputError();
+    return writeRows(out, dataset->tables(), *read) ? 0 : outputError();
 }
 
-int lambdaCommand(const QString &folder, const DatasetTables &tables, const Options &options)
+int lambdaCommand(const Dataset &dataset, const Options &options)
 {
+    const DatasetTables &tables = dataset.tables();
     const auto column = pValueColumn(tables, options.value(QStringLiteral("--stat")));
     if (!column)
         return 1;
@@ -157,7 +158,7 @@ int lambdaCommand(const QString &folder, const DatasetTables &tables, const Opti
             return notInDataset(QStringLiteral("the trait %1 is not in the dataset").arg(name));
         last = first + 1;
     }
-    const TraitSummaries summaries = StudySummaries::listTraits(folder, tables, *column, first, last);
+    const TraitSummaries summaries = StudySummaries::listTraits(dataset, *column, first, last);
     if (!summaries.outcome)
         return datasetError(summaries.outcome.message());
     TsvWriter out;
@@ -169,8 +170,9 @@ int lambdaCommand(const QString &folder, const DatasetTables &tables, const Opti
     return out.finish() ? 0 : outputError();
 }
 
-int topLociCommand(const QString &folder, const DatasetTables &tables, const Options &options)
+int topLociCommand(const Dataset &dataset, const Options &options)
 {
+    const DatasetTables &tables = dataset.tables();
     const auto column = pValueColumn(tables, options.value(QStringLiteral("--stat")));
     if (!column)
         return 1;
@@ -186,7 +188,7 @@ int topLociCommand(const QString &folder, const DatasetTables &tables, const Opt
     if (!ok || window < 0)
         return usageError(QStringLiteral("--window takes a whole number of bp, 0 or more"), Usage);
 
-    const TopLociResult result = StudySummaries::listLoci(folder, tables, *column, *threshold, window);
+    const TopLociResult result = StudySummaries::listLoci(dataset, *column, *threshold, window);
     if (!result.outcome)
         return datasetError(result.outcome.message());
     TsvWriter out;
@@ -249,19 +251,18 @@ int main(int argc, char *argv[]) // NOLINT(bugprone-exception-escape)
         return usageError(QStringLiteral("%1 takes %2 argument(s)").arg(command).arg(shape->positionals),
                           Usage);
 
-    DatasetTables &tables = datasetTables();
-    currentDatasetFolder() = folder;
-    const Status loaded = DatasetLoader(folder).load(tables);
-    if (!loaded.ok())
+    const Result<std::shared_ptr<const Dataset>> loaded = Dataset::load(folder);
+    if (!loaded)
         return datasetError(loaded.message());
+    const std::shared_ptr<const Dataset> &dataset = *loaded;
 
     if (command == u"trait")
-        return traitCommand(folder, tables, positional[0]);
+        return traitCommand(dataset, positional[0]);
     if (command == u"region")
-        return regionCommand(folder, tables, positional[0], positional[1]);
+        return regionCommand(dataset, positional[0], positional[1]);
     if (command == u"lambda")
-        return lambdaCommand(folder, tables, *options);
+        return lambdaCommand(*dataset, *options);
     if (command == u"top-loci")
-        return topLociCommand(folder, tables, *options);
-    return plotCommand(folder, tables, *options, Usage);
+        return topLociCommand(*dataset, *options);
+    return plotCommand(*dataset, *options, Usage);
 }

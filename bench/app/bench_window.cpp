@@ -7,6 +7,7 @@
 //       prints "window-shown SECONDS", "window-built SECONDS" (construction alone) and
 //       "peak-rss-mb MB".
 #include "app/mywidget.h"
+#include "common/datasetopening.h"
 #include "session/sharedstate.h"
 
 #include <QApplication>
@@ -58,7 +59,7 @@ int main(int argc, char **argv)
     quillmap::currentDatasetFolder() = QString::fromLocal8Bit(argv[1]);
 
     const qint64 beforeBuild = timer.nsecsElapsed();
-    quillmap::MyWidget window;
+    quillmap::MyWidget window(quillmap::openDatasetForBrowsing(quillmap::currentDatasetFolder()));
     const qint64 built = timer.nsecsElapsed();
     PaintWatch watch;
     window.installEventFilter(&watch);

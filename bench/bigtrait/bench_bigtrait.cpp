@@ -6,7 +6,7 @@
 #include "browse/studysummaries.h"
 #include "browse/tablesort.h"
 #include "browse/tabletext.h"
-#include "dataset/datasetloader.h"
+#include "dataset/dataset.h"
 #include "dataset/datasettables.h"
 #include "dataset/regionsearch.h"
 
@@ -49,20 +49,22 @@ int main(int argc, char **argv)
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const QString trait = QString::fromLocal8Bit(argv[2]);
     const int runs = std::max(1, atoi(argv[3]));
-    DatasetTables &tables = datasetTables();
     QElapsedTimer timer;
     timer.start();
-    if (const Status loaded = DatasetLoader(folder).load(tables); !loaded) {
+    const auto loaded = Dataset::load(folder);
+    if (!loaded) {
         std::fprintf(stderr, "%s\n", qPrintable(loaded.message()));
         return 1;
     }
+    const Dataset &dataset = **loaded;
+    const DatasetTables &tables = dataset.tables();
     std::printf("open\t%.3f s\n", timer.nsecsElapsed() / 1e9);
 
     std::vector<double> reads;
     Result<ResultRows> rows;
     for (int r = 0; r < runs; ++r) {
         timer.restart();
-        rows = readTrait(folder, tables, trait);
+        rows = readTrait(dataset, trait);
         reads.push_back(timer.nsecsElapsed() / 1e9);
         if (!rows) {
             std::fprintf(stderr, "%s\n", qPrintable(rows.message()));
@@ -105,13 +107,13 @@ int main(int argc, char **argv)
 
     QFile::remove(folder + QStringLiteral("/") + QLatin1StringView(StudySummaries::FileName));
     timer.restart();
-    if (!StudySummaries::open(folder, tables).ok())
+    if (!StudySummaries::open(dataset).ok())
         return 1;
     std::printf("summaries computed\t%.3f s\n", timer.nsecsElapsed() / 1e9);
     std::vector<double> cached;
     for (int r = 0; r < runs; ++r) {
         timer.restart();
-        if (!StudySummaries::open(folder, tables).ok())
+        if (!StudySummaries::open(dataset).ok())
             return 1;
         cached.push_back(timer.nsecsElapsed() / 1e9);
     }

@@ -8,7 +8,7 @@
 #include "browse/genetrack.h"
 #include "bypos/regionplotpainter.h"
 #include "dataset/regionsearch.h"
-#include "dataset/datasetloader.h"
+#include "dataset/dataset.h"
 #include "dataset/datasettables.h"
 #include "session/sharedstate.h"
 
@@ -91,14 +91,15 @@ int main(int argc, char **argv)
     }
 
     quillmap::currentDatasetFolder() = folder;
-    DatasetTables &tables = datasetTables();
     QElapsedTimer loadTimer;
     loadTimer.start();
-    const Status loaded = DatasetLoader(folder).load(tables);
+    const Result<std::shared_ptr<const Dataset>> loaded = Dataset::load(folder);
     if (!loaded.ok()) {
         std::fprintf(stderr, "%s\n", qPrintable(loaded.message()));
         return 1;
     }
+    const std::shared_ptr<const Dataset> &dataset = *loaded;
+    const DatasetTables &tables = dataset->tables();
     const double loadMs = double(loadTimer.nsecsElapsed()) / 1e6;
 
     // The densest megabase, and the last bin of the gene file (the longest scan of it).
@@ -125,7 +126,7 @@ int main(int argc, char **argv)
     report("search, core (read + rank + legend)",
            medianMs(runs, {},
                     [&] {
-                        const auto read = readRegion(folder, tables, denseBin);
+                        const auto read = readRegion(*dataset, denseBin);
                         if (!read || read->count() != denseCount)
                             std::abort();
                         const TraitRanking ranking = rankTraits(*read, tables, 0, 0);
@@ -134,7 +135,7 @@ int main(int argc, char **argv)
                     }),
            "10 ms");
 
-    byPos panel;
+    byPos panel(dataset);
     panel.resize(width, height);
     panel.show();
     QApplication::processEvents();

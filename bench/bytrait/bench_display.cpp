@@ -9,7 +9,8 @@
 //   quillmap-bench-display FOLDER RUNS [SMALL_TRAIT BIG_TRAIT]
 //       (default traits ILMN_0000001 and ILMN_0000000)
 #include "bytrait/byid.h"
-#include "dataset/datasettables.h"
+#include "common/datasetopening.h"
+#include "dataset/dataset.h"
 #include "session/sharedstate.h"
 
 #include <QApplication>
@@ -90,7 +91,8 @@ int main(int argc, char **argv)
     for (int r = 0; r < runs; ++r) {
         QElapsedTimer timer;
         timer.start();
-        byID panel;
+        const std::shared_ptr<const quillmap::Dataset> dataset = quillmap::openDatasetForBrowsing(folder);
+        byID panel(dataset);
         open.push_back(timer.nsecsElapsed() / 1e9);
         if (!panel.isReady()) {
             std::fprintf(stderr, "the dataset in %s does not open\n", qPrintable(folder));
@@ -113,7 +115,7 @@ int main(int argc, char **argv)
 
         // The first statistic's column: SNP, chromosome, position and the M extra SNP columns
         // come first.
-        const int statColumn = datasetTables().extraSnpColumns + 4;
+        const int statColumn = dataset->tables().extraSnpColumns + 4;
         timer.restart();
         panel.ctableView->horizontalHeader()->setSortIndicator(statColumn, Qt::DescendingOrder);
         QMetaObject::invokeMethod(&panel, "sortByColumn", Q_ARG(int, statColumn));
@@ -137,7 +139,7 @@ int main(int argc, char **argv)
     // Sorts that read every row's SNP line, in panels of their own after every run above, so
     // that the heap they leave behind does not change the figures above.
     for (int r = 0; r < runs; ++r) {
-        byID panel;
+        byID panel(quillmap::openDatasetForBrowsing(folder));
         panel.frame->setFixedSize(1000, 800);
         panel.resize(1600, 1000);
         panel.show();
@@ -161,7 +163,7 @@ int main(int argc, char **argv)
         const QStringList frame = qEnvironmentVariable("QUILLMAP_BENCH_SAVE_FRAME",
                                                        QStringLiteral("1000x800"))
                                       .split(QLatin1Char('x'));
-        byID panel;
+        byID panel(quillmap::openDatasetForBrowsing(folder));
         panel.frame->setFixedSize(frame.value(0).toInt(), frame.value(1).toInt());
         panel.resize(1600, 1000);
         panel.show();

@@ -8,7 +8,7 @@
 #include "browse/pointindex.h"
 #include "browse/significance.h"
 #include "browse/studyscan.h"
-#include "dataset/datasetloader.h"
+#include "dataset/dataset.h"
 #include "dataset/datasettables.h"
 #include "dataset/traitscan.h"
 
@@ -76,12 +76,13 @@ int main(int argc, char *argv[])
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const int runs = std::max(1, std::atoi(argv[2]));
-    DatasetTables &tables = datasetTables();
-    const Status loaded = DatasetLoader(folder).load(tables);
+    const Result<std::shared_ptr<const Dataset>> loaded = Dataset::load(folder);
     if (!loaded.ok()) {
         std::fprintf(stderr, "%s\n", qPrintable(loaded.message()));
         return 1;
     }
+    const Dataset &dataset = **loaded;
+    const DatasetTables &tables = dataset.tables();
     const PValueColumn column = findPValueColumn(tables.statisticNames);
     if (!column.valid()) {
         std::fprintf(stderr, "no p-value statistic\n");
@@ -105,7 +106,7 @@ int main(int argc, char *argv[])
     qint64 traitRows = 0;
     const double qqTrait = timed(runs, [&] {
         std::vector<double> scores;
-        const Status scan = scanTraits(folder, tables, largest, largest + 1, [&](const TraitRows &trait) {
+        const Status scan = scanTraits(dataset, largest, largest + 1, [&](const TraitRows &trait) {
             scores = traitScores(trait, column);
             return false;
         });
@@ -118,14 +119,13 @@ int main(int argc, char *argv[])
 
     size_t traits = 0;
     const double lambdaAll = timed(runs, [&] {
-        traits = summarizeTraits(folder, tables, column, 0, int(tables.traitNames.size())).traits.size();
+        traits = summarizeTraits(dataset, column, 0, int(tables.traitNames.size())).traits.size();
     });
     std::printf("median lambda-all %.6f %zu traits\n", lambdaAll, traits);
     printCpu("lambda-all");
 
     size_t loci = 0;
-    const double clumping = timed(runs,
-                                  [&] { loci = topLoci(folder, tables, column, 5e-8, 500000).loci.size(); });
+    const double clumping = timed(runs, [&] { loci = topLoci(dataset, column, 5e-8, 500000).loci.size(); });
     std::printf("median top-loci %.6f %lld rows, %zu loci\n", clumping,
                 static_cast<long long>(tables.traitRecordTotal()), loci);
     printCpu("top-loci");

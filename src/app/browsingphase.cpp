@@ -1,6 +1,7 @@
 #include "app/browsingphase.h"
 
 #include "app/mywidget.h"
+#include "common/datasetopening.h"
 #include "session/sharedstate.h"
 
 #include <QApplication>
@@ -10,7 +11,8 @@ namespace quillmap {
 
 int runBrowsingPhase()
 {
-    MyWidget window;
+    // Opened once here and shared by every tab; a failure is reported before the window shows.
+    MyWidget window(openDatasetForBrowsing(currentDatasetFolder()));
     window.setWindowIcon(QIcon(quillmap::picturePath(QStringLiteral("qtlogo.png"))));
     window.setGeometry(100, 100, 1000, 800);
     window.show();

@@ -3,7 +3,7 @@
 #include "bypos/bypos.h"
 #include "bytrait/byid.h"
 #include "common/dialogprovider.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "linkout/linkout.h"
 #include "session/linktemplates.h"
 #include "linkout/setuplink.h"
@@ -21,21 +21,21 @@
 
 namespace quillmap {
 
-MyWidget::MyWidget(QWidget *parent)
-    : QWidget(parent)
+MyWidget::MyWidget(std::shared_ptr<const Dataset> dataset, QWidget *parent)
+    : QWidget(parent),
+      m_dataset(dataset ? std::move(dataset) : Dataset::unloaded(QString()))
 {
     setWindowTitle(tr("Quillmap 0.0.2 (2008.10)"));
 
-    // The trait panel loads the dataset tables; the position panel only reads them.
-    traitPanel = new byID(this);
-    positionPanel = new byPos(this);
+    traitPanel = new byID(m_dataset, this);
+    positionPanel = new byPos(m_dataset, this);
 
     auto *grid = new QGridLayout;
     tabs = new QTabWidget;
     tabs->addTab(traitPanel, tr("By Trait"));
     tabs->insertTab(1, positionPanel, tr("By Position"));
-    traitsTab = new TraitsTab;
-    topLociTab = new TopLociTab;
+    traitsTab = new TraitsTab(m_dataset);
+    topLociTab = new TopLociTab(m_dataset);
     tabs->addTab(traitsTab, tr("Traits"));
     tabs->addTab(topLociTab, tr("Top loci"));
     connect(traitsTab, &TraitsTab::traitChosen, this, &MyWidget::showTrait);
@@ -43,7 +43,7 @@ MyWidget::MyWidget(QWidget *parent)
     connect(traitPanel, &byID::snpClicked, this, &MyWidget::showLocus);
     tabs->setCurrentWidget(traitPanel);
 
-    linkout::fillLinkLists(datasetTables().build);
+    linkout::fillLinkLists(m_dataset->build());
 
     m_setupLink = std::make_unique<SetupLink>();
     QGroupBox *chooser = m_setupLink->createDatabaseChooser();
@@ -73,9 +73,9 @@ MyWidget::MyWidget(QWidget *parent)
     // link button, so every radio button is connected to the chooser first.
     const QList<QRadioButton *> radios = m_setupLink->radioButtons();
     for (QRadioButton *radio : radios)
-        connect(radio, SIGNAL(clicked()), m_setupLink.get(), SLOT(link()));
+        connect(radio, &QRadioButton::clicked, m_setupLink.get(), &SetupLink::link);
     for (QRadioButton *radio : radios)
-        connect(radio, SIGNAL(clicked()), traitPanel, SLOT(changeLinkText()));
+        connect(radio, &QRadioButton::clicked, traitPanel, &byID::changeLinkText);
 }
 
 MyWidget::~MyWidget() = default;

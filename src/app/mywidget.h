@@ -10,6 +10,7 @@ class QTabWidget;
 
 namespace quillmap {
 
+class Dataset;
 class SetupLink;
 class TopLociTab;
 class TraitsTab;
@@ -17,15 +18,14 @@ class byID;
 class byPos;
 
 // The main window of the browsing phase: the database chooser, the web search and the manual
-// and About buttons above the "By Trait" and "By Position" tabs. Both panels read the current
-// dataset folder themselves; the trait panel is built first because it loads the dataset tables
-// that the position panel reads.
+// and About buttons above the "By Trait", "By Position", "Traits" and "Top loci" tabs, all
+// showing the one dataset the window is given.
 class MyWidget final : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit MyWidget(QWidget *parent = nullptr);
+    explicit MyWidget(std::shared_ptr<const Dataset> dataset, QWidget *parent = nullptr);
     ~MyWidget() override;
 
     // The address help() opens.
@@ -41,6 +41,7 @@ public:
     TopLociTab *topLociTab = nullptr;
     QTabWidget *tabs = nullptr;
     SetupLink *setupLink() const { return m_setupLink.get(); }
+    const std::shared_ptr<const Dataset> &dataset() const { return m_dataset; }
 
 private slots:
     void aboutBrowser();
@@ -51,6 +52,7 @@ private slots:
     void showLocus(const QString &snp);
 
 private:
+    std::shared_ptr<const Dataset> m_dataset;
     std::unique_ptr<SetupLink> m_setupLink;
 };
 

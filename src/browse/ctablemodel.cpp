@@ -1,7 +1,7 @@
 #include "browse/ctablemodel.h"
 
 #include "browse/tablesort.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "dataset/positionbin.h"
 
 #include <algorithm>
@@ -10,9 +10,17 @@
 
 namespace quillmap {
 
-CTableModel::CTableModel(QObject *parent)
-    : QAbstractTableModel(parent)
+CTableModel::CTableModel(std::shared_ptr<const Dataset> dataset, QObject *parent)
+    : QAbstractTableModel(parent),
+      m_dataset(dataset ? std::move(dataset) : Dataset::unloaded(QString()))
 {
+}
+
+CTableModel::~CTableModel() = default;
+
+const DatasetTables &CTableModel::tables() const
+{
+    return m_dataset->tables();
 }
 
 void CTableModel::setRows(int rowCount, int columnCount, const RowRecord *records, float *const *stats)
@@ -48,7 +56,7 @@ QVariant CTableModel::data(const QModelIndex &index, int role) const
     if (role != Qt::DisplayRole)
         return QVariant();
 
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = this->tables();
     const int recordIndex = m_order[size_t(index.row())];
     const RowRecord &rec = m_records[recordIndex];
     const int column = index.column();
@@ -89,7 +97,7 @@ QVariant CTableModel::data(const QModelIndex &index, int role) const
 void CTableModel::sort(int column, Qt::SortOrder order)
 {
     beginResetModel();
-    sortTableRows(datasetTables(), m_records, m_stats, m_rowCount, column, order == Qt::AscendingOrder,
+    sortTableRows(tables(), m_records, m_stats, m_rowCount, column, order == Qt::AscendingOrder,
                   m_order.data());
     endResetModel();
 }
@@ -100,7 +108,7 @@ QVariant CTableModel::headerData(int section, Qt::Orientation orientation, int r
         return QVariant();
     if (orientation == Qt::Vertical)
         return QString::number(section);
-    return datasetTables().columnHeaders.value(section);
+    return tables().columnHeaders.value(section);
 }
 
 } // namespace quillmap

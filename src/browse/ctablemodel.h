@@ -5,19 +5,25 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
 
 namespace quillmap {
 
+class Dataset;
+class DatasetTables;
+
 // Read-only table of a panel's result rows, with the dataset's column layout: trait, SNP, "Chr",
-// "Pos" (base pairs), the extra SNP columns, then the statistics. It owns only the row order.
-// The process-wide dataset tables must be loaded before a model is attached to a view.
+// "Pos" (base pairs), the extra SNP columns, then the statistics. It owns only the row order;
+// names, SNP fields and headers come from the dataset it shares with its panel.
 class CTableModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    explicit CTableModel(QObject *parent = nullptr);
+    // A null dataset is taken for one without tables.
+    explicit CTableModel(std::shared_ptr<const Dataset> dataset, QObject *parent = nullptr);
+    ~CTableModel() override;
 
     // Starts a new row set with the identity row order. `records` and `stats` (rowCount rows of
     // E floats) stay owned by the caller and must outlive the attachment to a view. Callers
@@ -42,6 +48,9 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
+    const DatasetTables &tables() const;
+
+    std::shared_ptr<const Dataset> m_dataset;
     int m_columnCount = 0;
     const RowRecord *m_records = nullptr;
     float *const *m_stats = nullptr;

@@ -35,14 +35,21 @@ int PlotScale::middle() const
     return toCoordinate(std::floor(0.85 * R - 0.5 * R));
 }
 
-bool PlotScale::lineY(double value, int boxBottom, int *y) const
+double PlotScale::exactY(double value) const
+{
+    if (!(hi > lo))
+        return middle();
+    return 0.85 * R - 0.8 * R * (value - lo) / (hi - lo);
+}
+
+bool PlotScale::lineY(double value, int boxBottom, double *y) const
 {
     if (!std::isfinite(value) || !(hi > lo))
         return false;
-    const double at = std::floor(0.85 * R - 0.8 * R * (value - lo) / (hi - lo));
+    const double at = exactY(value);
     if (at < 0.0 || at > double(boxBottom))
         return false;
-    *y = int(at);
+    *y = at;
     return true;
 }
 
@@ -109,7 +116,7 @@ PlotGeometry exportGeometry()
 
 std::vector<int> valueLabels(double valueMin, double valueMax)
 {
-    return quillmap::valueLabels(valueMin, valueMax, valueLabelStep(valueMax - valueMin));
+    return quillmap::valueLabels(valueMin, valueMax, valueLabelStep(valueMin, valueMax));
 }
 
 QString midScaleText(double valueMin, double valueMax)

@@ -30,9 +30,11 @@ struct PlotScale {
     int y(double value) const;
     // The middle height, used when there is nothing to scale.
     int middle() const;
-    // Logical y of a horizontal line at `value` (the baseline of a label of that value) when it
-    // falls inside the frame box, 0 .. boxBottom; false for NaN, a flat scale or a value beyond.
-    bool lineY(double value, int boxBottom, int *y) const;
+    // Logical y of `value` itself, not rounded: where its tick and the line at it are drawn.
+    double exactY(double value) const;
+    // exactY(value) when it falls inside the frame box, 0 .. boxBottom; false for NaN, a flat
+    // scale or a value beyond.
+    bool lineY(double value, int boxBottom, double *y) const;
 };
 
 PlotScale makeScale(double R, int region, double valueMin, double valueMax);
@@ -61,9 +63,10 @@ inline constexpr int ExportImageHeight = 600;
 // Row k of the gene track on the exported page is drawn at ExportGeneTop + 15 k.
 inline constexpr int ExportGeneTop = 385;
 
+using quillmap::MaxFixedStepLabels;
 using quillmap::MaxValueLabels;
 using quillmap::valueLabelStep;
-// Every multiple m of valueLabelStep(valueMax - valueMin) with valueMin - 1 < m < valueMax + 1,
+// Every multiple m of valueLabelStep(valueMin, valueMax) with valueMin - 1 < m < valueMax + 1,
 // ascending.
 std::vector<int> valueLabels(double valueMin, double valueMax);
 // The mid-scale label of the page for ranges narrower than 1: its text and logical position.

@@ -134,6 +134,33 @@ PValueColumn pValueColumnNamed(const QStringList &statisticNames, const QString 
     return {int(i), isNegLog10Name(name)};
 }
 
+int findEffectColumn(const QStringList &statisticNames)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(beta|b|effect|or|log_?or|odds_ratio)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    for (qsizetype i = 0; i < statisticNames.size(); ++i) {
+        if (pattern.match(statisticNames[i].trimmed()).hasMatch())
+            return int(i);
+    }
+    return -1;
+}
+
+QStringList pointStatisticLines(const QStringList &statisticNames, const std::function<float(int)> &valueOf)
+{
+    QStringList lines;
+    const PValueColumn p = findPValueColumn(statisticNames);
+    if (p.valid()) {
+        const double score = scoreOf(valueOf(p.statistic), p.negLog10);
+        if (!std::isnan(score))
+            lines << QStringLiteral("P: ") + formatPValue(score);
+    }
+    const int effect = findEffectColumn(statisticNames);
+    if (effect >= 0)
+        lines << statisticNames[effect] + QStringLiteral(": ")
+                + QString::number(double(valueOf(effect)), 'g', 6);
+    return lines;
+}
+
 double scoreOf(float value, bool negLog10)
 {
     const double v = double(value);

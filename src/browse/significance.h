@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -34,6 +35,15 @@ PValueColumn findPValueColumn(const QStringList &statisticNames);
 // The statistic named exactly `name` (none when absent); it is read as -log10(p) when its name
 // says so, otherwise as p.
 PValueColumn pValueColumnNamed(const QStringList &statisticNames, const QString &name);
+
+// The statistic holding the effect: the first named beta, b, effect, or, log_or, logor or
+// odds_ratio (case-insensitive); -1 when none.
+int findEffectColumn(const QStringList &statisticNames);
+
+// The lines a point's tooltip adds for its row: "P: ..." (as formatPValue) when the dataset has
+// a p-value statistic, and "NAME: ..." (6 significant digits) when it has an effect statistic.
+// `valueOf(statistic)` gives the row's stored value of a statistic index.
+QStringList pointStatisticLines(const QStringList &statisticNames, const std::function<float(int)> &valueOf);
 
 // Score -log10(p) of a stored value; NaN when the value is not a p-value (p outside [0, 1],
 // a negative -log10, NaN). p = 0 gives +infinity.

@@ -89,29 +89,28 @@ void traitLoci(const DatasetTables &tables, const TraitRows &trait, PValueColumn
         loci.push_back({trait.traitIndex, locus});
 }
 
-TraitSummaries summarizeTraits(const QString &folder, const DatasetTables &tables, PValueColumn column,
-                               int firstTrait, int lastTrait)
+TraitSummaries summarizeTraits(const Dataset &dataset, PValueColumn column, int firstTrait, int lastTrait)
 {
+    const DatasetTables &tables = dataset.tables();
     TraitSummaries result;
     std::vector<double> scores;
-    result.outcome = scanTraits(folder, tables, firstTrait, lastTrait, [&](const TraitRows &trait) {
+    result.outcome = scanTraits(dataset, firstTrait, lastTrait, [&](const TraitRows &trait) {
         result.traits.push_back(summarizeTrait(tables, trait, column, scores));
         return true;
     });
     return result;
 }
 
-TopLociResult topLoci(const QString &folder, const DatasetTables &tables, PValueColumn column,
-                      double threshold, qint64 windowBp)
+TopLociResult topLoci(const Dataset &dataset, PValueColumn column, double threshold, qint64 windowBp)
 {
+    const DatasetTables &tables = dataset.tables();
     TopLociResult result;
     if (!column.valid())
         return result;
-    result.outcome = scanTraits(folder, tables, 0, int(tables.traitNames.size()),
-                                [&](const TraitRows &trait) {
-                                    traitLoci(tables, trait, column, threshold, windowBp, result.loci);
-                                    return true;
-                                });
+    result.outcome = scanTraits(dataset, 0, int(tables.traitNames.size()), [&](const TraitRows &trait) {
+        traitLoci(tables, trait, column, threshold, windowBp, result.loci);
+        return true;
+    });
     return result;
 }
 

@@ -52,8 +52,7 @@ struct TraitSummaries {
 };
 
 // Every trait index in [firstTrait, lastTrait) with records, summarised on `column`.
-TraitSummaries summarizeTraits(const QString &folder, const DatasetTables &tables, PValueColumn column,
-                               int firstTrait, int lastTrait);
+TraitSummaries summarizeTraits(const Dataset &dataset, PValueColumn column, int firstTrait, int lastTrait);
 
 struct TopLociResult {
     Status outcome;
@@ -61,8 +60,7 @@ struct TopLociResult {
 };
 
 // Distance clumping of every trait's p-values at or below `threshold`, window +-windowBp.
-TopLociResult topLoci(const QString &folder, const DatasetTables &tables, PValueColumn column,
-                      double threshold, qint64 windowBp);
+TopLociResult topLoci(const Dataset &dataset, PValueColumn column, double threshold, qint64 windowBp);
 
 // The listings' columns, shared by quillmap-query and the tabs' TSV export.
 QStringList traitSummaryHeader(); // trait, rows, lambda_gc

@@ -1,5 +1,6 @@
 #include "browse/studysummaries.h"
 
+#include "dataset/dataset.h"
 #include "dataset/datasetfiles.h"
 #include "dataset/datasettables.h"
 #include "io/atomicfile.h"
@@ -165,10 +166,11 @@ struct StudySummaries::Io {
         return in.status() == QDataStream::Ok && left() == 0;
     }
 
-    static Status compute(const QString &folder, const DatasetTables &tables, StudySummaries &s)
+    static Status compute(const Dataset &dataset, StudySummaries &s)
     {
+        const DatasetTables &tables = dataset.tables();
         std::vector<double> scores;
-        return scanTraits(folder, tables, 0, int(tables.traitNames.size()), [&](const TraitRows &trait) {
+        return scanTraits(dataset, 0, int(tables.traitNames.size()), [&](const TraitRows &trait) {
             s.m_traits.push_back(summarizeTrait(tables, trait, s.m_column, scores));
             traitLoci(tables, trait, s.m_column, DefaultThreshold, DefaultWindowBp, s.m_loci);
             QqPlotData qq = qqPlotData(std::move(scores));
@@ -180,9 +182,10 @@ struct StudySummaries::Io {
     }
 };
 
-Result<std::shared_ptr<const StudySummaries>> StudySummaries::open(const QString &folder,
-                                                                   const DatasetTables &tables)
+Result<std::shared_ptr<const StudySummaries>> StudySummaries::open(const Dataset &dataset)
 {
+    const QString &folder = dataset.folder();
+    const DatasetTables &tables = dataset.tables();
     std::shared_ptr<StudySummaries> s(new StudySummaries);
     s->m_column = findPValueColumn(tables.statisticNames);
     const QString path = files::datasetFilePath(folder, FileName);
@@ -196,7 +199,7 @@ Result<std::shared_ptr<const StudySummaries>> StudySummaries::open(const QString
         s->m_column = findPValueColumn(tables.statisticNames);
     }
     s->m_computed = true;
-    const Status scanned = Io::compute(folder, tables, *s);
+    const Status scanned = Io::compute(dataset, *s);
     if (!scanned)
         return scanned.error();
     // A dataset replaced while it was scanned must not be stamped with the answers of the old
@@ -235,13 +238,13 @@ bool isDefaultColumn(const DatasetTables &tables, PValueColumn column)
 
 } // namespace
 
-TraitSummaries StudySummaries::listTraits(const QString &folder, const DatasetTables &tables,
-                                          PValueColumn column, int firstTrait, int lastTrait)
+TraitSummaries StudySummaries::listTraits(const Dataset &dataset, PValueColumn column, int firstTrait,
+                                          int lastTrait)
 {
-    if (!isDefaultColumn(tables, column))
-        return summarizeTraits(folder, tables, column, firstTrait, lastTrait);
+    if (!isDefaultColumn(dataset.tables(), column))
+        return summarizeTraits(dataset, column, firstTrait, lastTrait);
     TraitSummaries result;
-    const auto cache = open(folder, tables);
+    const auto cache = open(dataset);
     if (!cache) {
         result.outcome = cache.error();
         return result;
@@ -252,13 +255,14 @@ TraitSummaries StudySummaries::listTraits(const QString &folder, const DatasetTa
     return result;
 }
 
-TopLociResult StudySummaries::listLoci(const QString &folder, const DatasetTables &tables,
-                                       PValueColumn column, double threshold, qint64 windowBp)
+TopLociResult StudySummaries::listLoci(const Dataset &dataset, PValueColumn column, double threshold,
+                                       qint64 windowBp)
 {
-    if (!isDefaultColumn(tables, column) || threshold != DefaultThreshold || windowBp != DefaultWindowBp)
-        return quillmap::topLoci(folder, tables, column, threshold, windowBp);
+    if (!isDefaultColumn(dataset.tables(), column) || threshold != DefaultThreshold
+        || windowBp != DefaultWindowBp)
+        return quillmap::topLoci(dataset, column, threshold, windowBp);
     TopLociResult result;
-    const auto cache = open(folder, tables);
+    const auto cache = open(dataset);
     if (!cache)
         result.outcome = cache.error();
     else
@@ -266,17 +270,16 @@ TopLociResult StudySummaries::listLoci(const QString &folder, const DatasetTable
     return result;
 }
 
-Result<QqPlotData> StudySummaries::traitQqPlot(const QString &folder, const DatasetTables &tables,
-                                               PValueColumn column, int traitIndex)
+Result<QqPlotData> StudySummaries::traitQqPlot(const Dataset &dataset, PValueColumn column, int traitIndex)
 {
-    if (isDefaultColumn(tables, column)) {
-        const auto cache = open(folder, tables);
+    if (isDefaultColumn(dataset.tables(), column)) {
+        const auto cache = open(dataset);
         if (!cache)
             return cache.error();
         return (*cache)->qqPlot(traitIndex);
     }
     std::vector<double> scores;
-    const Status scan = scanTraits(folder, tables, traitIndex, traitIndex + 1, [&](const TraitRows &trait) {
+    const Status scan = scanTraits(dataset, traitIndex, traitIndex + 1, [&](const TraitRows &trait) {
         scores = traitScores(trait, column);
         return false;
     });

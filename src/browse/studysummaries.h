@@ -8,8 +8,9 @@
 #include <vector>
 
 namespace quillmap {
+class Dataset;
 class DatasetTables;
-}
+} // namespace quillmap
 
 // The study-wide answers of the default p-value column, computed once per import and kept in
 // the dataset folder as `trait_summaries.dat`, so that the Traits and Top loci tabs and
@@ -41,17 +42,16 @@ public:
         std::vector<double> observed;
     };
 
-    // Reads the cache of `folder`, or builds it (one pass over table1.dat) and writes it when it
+    // Reads the cache of the dataset's folder, or builds it (one pass over table1.dat) and writes it when it
     // is missing, stale or damaged. Fails only as the scan of table1.dat fails. The column is
     // findPValueColumn of the dataset's statistic names; without one, every trait is listed with
     // NaN lambda and no loci.
-    static Result<std::shared_ptr<const StudySummaries>> open(const QString &folder,
-                                                              const DatasetTables &tables);
+    static Result<std::shared_ptr<const StudySummaries>> open(const Dataset &dataset);
 
     PValueColumn column() const { return m_column; }
     // Every trait with records, in trait index order; as summarizeTraits gives them.
     const std::vector<TraitSummary> &traits() const { return m_traits; }
-    // topLoci(folder, tables, column(), DefaultThreshold, DefaultWindowBp).loci.
+    // topLoci(dataset, column(), DefaultThreshold, DefaultWindowBp).loci.
     const std::vector<TopLocus> &topLoci() const { return m_loci; }
     // The QQ plot of trait `traitIndex`, as qqPlotData gives it; empty (count 0, NaN lambda)
     // for a trait without records or p-values.
@@ -60,12 +60,11 @@ public:
     // The listings as summarizeTraits, topLoci and qqPlotData(traitScores) give them, from the
     // folder's cache when they are asked at its column (and, for loci, at the defaults), which
     // they then open or build; computed otherwise.
-    static TraitSummaries listTraits(const QString &folder, const DatasetTables &tables, PValueColumn column,
-                                     int firstTrait, int lastTrait);
-    static TopLociResult listLoci(const QString &folder, const DatasetTables &tables, PValueColumn column,
-                                  double threshold, qint64 windowBp);
-    static Result<QqPlotData> traitQqPlot(const QString &folder, const DatasetTables &tables,
-                                          PValueColumn column, int traitIndex);
+    static TraitSummaries listTraits(const Dataset &dataset, PValueColumn column, int firstTrait,
+                                     int lastTrait);
+    static TopLociResult listLoci(const Dataset &dataset, PValueColumn column, double threshold,
+                                  qint64 windowBp);
+    static Result<QqPlotData> traitQqPlot(const Dataset &dataset, PValueColumn column, int traitIndex);
 
     // True when this open computed the answers rather than reading them from the folder.
     bool computed() const { return m_computed; }

@@ -65,14 +65,19 @@ int ValueScale::y(double v) const
     return truncToInt(std::floor(0.85 * height - fraction(v) * 0.8 * height));
 }
 
-bool ValueScale::lineY(double v, int *y) const
+double ValueScale::exactY(double v) const
+{
+    return 0.85 * height - fraction(v) * 0.8 * height;
+}
+
+bool ValueScale::lineY(double v, double *y) const
 {
     if (!std::isfinite(v))
         return false;
-    const double at = std::floor(0.85 * height - fraction(v) * 0.8 * height);
+    const double at = exactY(v);
     if (at < 0.0 || at > std::trunc(0.9 * height))
         return false;
-    *y = int(at);
+    *y = at;
     return true;
 }
 
@@ -105,7 +110,7 @@ double exportHeightScale()
 
 int labelStep(float valueMin, float valueMax)
 {
-    return quillmap::valueLabelStep(valueMax - valueMin);
+    return quillmap::valueLabelStep(valueMin, valueMax);
 }
 
 QList<int> labelValues(float valueMin, float valueMax, int limit)
@@ -175,19 +180,21 @@ TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &t
     series.chromosomes.resize(size_t(n));
     series.positions.resize(size_t(n));
     series.values.resize(size_t(n));
+    // A read has placed every SNP already; rows made otherwise are looked up here.
+    const bool placed = rows.chromosomes.size() == size_t(n) && rows.positions.size() == size_t(n);
     for (int i = 0; i < n; ++i) {
-        const int found = tables.snpLineOfIndex(rows.rows[size_t(i)].snpIndex);
+        const int found = placed ? 0 : tables.snpLineOfIndex(rows.rows[size_t(i)].snpIndex);
         const int line = found < 0 ? 0 : found;
         const float raw = rows.statistic(i, statistic);
         const float value = applyTransform(raw, transform);
-        series.positions[size_t(i)] = float(tables.snpPosition(line));
+        series.positions[size_t(i)] = placed ? rows.positions[size_t(i)] : float(tables.snpPosition(line));
         series.values[size_t(i)] = value;
         if (value == MissingValue) {
             series.missingValue = true;
             series.missingFrom = raw;
             return series;
         }
-        series.chromosomes[size_t(i)] = tables.snpChromosome(line);
+        series.chromosomes[size_t(i)] = placed ? rows.chromosomes[size_t(i)] : tables.snpChromosome(line);
         series.valueMax = std::max(series.valueMax, value);
         series.valueMin = std::min(series.valueMin, value);
     }

@@ -44,9 +44,11 @@ struct ValueScale {
     int circleY(double v) const;
     // Fraction 0..1 of the value range above fmin (0.5 when the range is empty).
     double fraction(double v) const;
-    // Logical y of a horizontal line at value v (where a value label of v sits), when it falls
-    // inside the frame box, 0 .. trunc(0.9 height); false for NaN or a value beyond the box.
-    bool lineY(double v, int *y) const;
+    // Logical y of value v itself, not rounded: where its tick and the line at v are drawn.
+    double exactY(double v) const;
+    // exactY(v) when it falls inside the frame box, 0 .. trunc(0.9 height); false for NaN or a
+    // value beyond the box.
+    bool lineY(double v, double *y) const;
 };
 ValueScale makeScale(float valueMin, float valueMax, double height);
 
@@ -55,7 +57,7 @@ double screenHeightScale(int width, int height);
 // Export: G' = 3707 x 320 / 975.
 double exportHeightScale();
 
-// Label step of range = valueMax - valueMin (quillmap::valueLabelStep).
+// Label step for values valueMin .. valueMax (quillmap::valueLabelStep).
 int labelStep(float valueMin, float valueMax);
 // Every multiple t of the step with valueMin - 1 < t < valueMax + 1 (ascending; at most
 // `limit` values, so an absurd range cannot stall the drawing).

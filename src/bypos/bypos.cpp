@@ -2,7 +2,7 @@
 
 #include "dataset/datasetfiles.h"
 #include "dataset/regionsearch.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "common/ctableview.h"
 #include "common/dialogprovider.h"
 #include "common/literaltext.h"
@@ -53,8 +53,10 @@ constexpr int LastRegionEntry = 300;
 
 } // namespace
 
-byPos::byPos(QWidget *parent)
-    : QWidget(parent)
+byPos::byPos(std::shared_ptr<const Dataset> dataset, QWidget *parent)
+    : QWidget(parent),
+      regionTableModel(dataset),
+      m_dataset(dataset ? dataset : Dataset::unloaded(QString()))
 {
     setupUi(this);
     ctableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -62,7 +64,7 @@ byPos::byPos(QWidget *parent)
     // cell the sizing looks at costs a SNP lookup in the model.
     ctableView->horizontalHeader()->setResizeContentsPrecision(0);
 
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = m_dataset->tables();
     transcomboBox->addItems({QStringLiteral("NoTransformation"), QStringLiteral("log(10)"),
                              QStringLiteral("-log(10)"), QStringLiteral("log(2)"), QStringLiteral("-log(2)"),
                              QStringLiteral("abs")});
@@ -137,7 +139,7 @@ int byPos::currentTransform() const
 
 float byPos::rowValue(int record, int statistic, int transform) const
 {
-    const int extra = datasetTables().extraStats;
+    const int extra = m_dataset->tables().extraStats;
     float value = rowRecords[size_t(record)].firstStat;
     if (statistic > 0 && statistic <= extra && rowStats[size_t(record)])
         value = rowStats[size_t(record)][statistic - 1];
@@ -159,7 +161,7 @@ void byPos::search()
 {
     reset();
     m_pointsValid = false;
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = m_dataset->tables();
     const QString chromosome = chrName->currentText();
     const int region = currentRegion();
 
@@ -173,8 +175,7 @@ void byPos::search()
     }
 
     quillmap::WaitCursor wait;
-    quillmap::Result<RegionRows> read = readRegion(quillmap::currentDatasetFolder(), tables,
-                                                   regionBin(chromosome, region));
+    quillmap::Result<RegionRows> read = readRegion(*m_dataset, regionBin(chromosome, region));
     m_genesValid = false;
     if (!read && read.kind() == quillmap::ErrorKind::NoRecords) {
         traitPositions.clear();
@@ -200,6 +201,7 @@ void byPos::search()
 
     TraitRanking ranking = rankTraits(*read, tables, currentStatistic(), currentTransform());
     const QString legend = ranking.missingValue ? QString() : legendHtml(ranking, tables);
+    m_legend = ranking.missingValue ? std::vector<LegendEntry>{} : legendEntries(ranking, tables);
 
     // The view keeps pointers into the old rows until displayView attaches the new ones.
     detachTable();
@@ -249,7 +251,7 @@ void byPos::search()
 
 void byPos::displayView()
 {
-    fillResultTable(ctableView, &regionTableModel, rowCount, datasetTables().tableColumnCount,
+    fillResultTable(ctableView, &regionTableModel, rowCount, m_dataset->tables().tableColumnCount,
                     rowRecords.data(), rowStats.data(), this, [this] { highLight(); });
 }
 
@@ -272,7 +274,7 @@ void byPos::highLight()
     if (rows.isEmpty() || !order) {
         highlightOn = 0;
     } else {
-        const DatasetTables &tables = datasetTables();
+        const DatasetTables &tables = m_dataset->tables();
         const int statistic = currentStatistic();
         const int transform = currentTransform();
         highlightCount = 0;
@@ -333,13 +335,13 @@ void byPos::findSNP()
     if (typed.isEmpty())
         return;
     // A name as the dataset spells it, else in lower case, so rs names are found in any case.
-    showSnp(datasetTables().snpIndexOf(typed) >= 0 ? typed : typed.toLower());
+    showSnp(m_dataset->tables().snpIndexOf(typed) >= 0 ? typed : typed.toLower());
 }
 
 bool byPos::showSnp(const QString &name, bool direct)
 {
     snpMarkOn = 0;
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = m_dataset->tables();
     quillmap::WaitCursor wait;
     snpMarkName = name;
     const int index = tables.snpIndexOf(name);
@@ -381,8 +383,7 @@ bool byPos::showSnp(const QString &name, bool direct)
 
 void byPos::link()
 {
-    QDesktopServices::openUrl(
-        genomeBrowserUrl(chrName->currentText(), currentRegion(), datasetTables().build));
+    QDesktopServices::openUrl(genomeBrowserUrl(chrName->currentText(), currentRegion(), m_dataset->build()));
 }
 
 void byPos::help()
@@ -429,7 +430,7 @@ void byPos::print()
         return;
     path = quillmap::files::pdfExportPath(path);
 
-    const RegionGenes genes = readRegionGenes(quillmap::currentDatasetFolder(),
+    const RegionGenes genes = readRegionGenes(m_dataset->folder(),
                                               regionBin(chrName->currentText(), currentRegion()));
     if (quillmap::isFigurePath(path)) {
         const RegionPlotInput input = plotInput();
@@ -438,8 +439,7 @@ void byPos::print()
             [&](QPainter &painter, QSize size) { paintRegionFigure(painter, size, input, title, &genes); });
         return;
     }
-    const QImage page = renderExportImage(title, plotInput(), genes.found ? &genes : nullptr);
-    if (!writeImagePdf(page, path))
+    if (!writeExportPdf(path, title, plotInput(), genes.found ? &genes : nullptr))
         dialogs::information(this,
                              QStringLiteral("The file ") + path + QStringLiteral(" could not be written!"));
 }
@@ -467,9 +467,10 @@ RegionPlotInput byPos::plotInput() const
     in.regionText = regionCombobox->currentText();
     in.region = currentRegion();
     const quillmap::PlotAxis axis = quillmap::plotAxis(
-        datasetTables().statisticNames.value(currentStatistic()), currentTransform());
+        m_dataset->tables().statisticNames.value(currentStatistic()), currentTransform());
     in.axisTitle = axis.title;
     in.significanceValue = quillmap::significanceLineValue(axis, m_significance->pValue());
+    in.legend = m_legend;
     return in;
 }
 
@@ -503,15 +504,20 @@ QString byPos::pointToolTip(int group, int point) const
     const int record = m_traitRecords[size_t(group)][size_t(point)];
     if (record < 0 || record >= int(rowRecords.size()))
         return {};
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = m_dataset->tables();
     const RowRecord &row = rowRecords[size_t(record)];
     const int line = tables.snpLineOfIndex(row.snpIndex);
-    return quillmap::literalToolTip(
-        QStringLiteral("%1\n%2:%3\n%4\n%5")
-            .arg(tables.snpNames.value(row.snpIndex), tables.snpFields(line).value(0),
-                 QString::number(quillmap::positionBp(tables.snpPosition(line))),
-                 tables.traitNames.value(row.traitIndex),
-                 QString::number(traitValues[size_t(group)][size_t(point)], 'g', 6)));
+    const auto stored = [&](int stat) {
+        const float *extra = size_t(record) < rowStats.size() ? rowStats[size_t(record)] : nullptr;
+        return stat <= 0 || !extra ? row.firstStat : extra[stat - 1];
+    };
+    QStringList lines{tables.snpNames.value(row.snpIndex),
+                      tables.snpFields(line).value(0) + QLatin1Char(':')
+                          + QString::number(quillmap::positionBp(tables.snpPosition(line))),
+                      tables.traitNames.value(row.traitIndex),
+                      QString::number(traitValues[size_t(group)][size_t(point)], 'g', 6)};
+    lines << quillmap::pointStatisticLines(tables.statisticNames, stored);
+    return quillmap::literalToolTip(lines.join(QLatin1Char('\n')));
 }
 
 void byPos::paintPlot(QPainter &painter)
@@ -561,7 +567,7 @@ void byPos::paintEvent(QPaintEvent *event)
 
 void byPos::updateGeneTrack()
 {
-    const QString folder = quillmap::currentDatasetFolder();
+    const QString &folder = m_dataset->folder();
     const int region = currentRegion();
     const int bin = regionBin(chrName->currentText(), region);
     if (!m_genesValid || folder != m_genesFolder || bin != m_genesBin || region != m_genesRegion) {

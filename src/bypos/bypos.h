@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -19,18 +20,19 @@ class QPainter;
 
 namespace quillmap {
 
+class Dataset;
 class PanelTestAccess;
 class SignificanceEdit;
 
 // The "By Position" tab: every result of every trait inside one megabase of one chromosome, as
-// a table, a plot of rank labels with a gene track, and a legend of the nine best traits. It
-// reads the process-wide dataset tables, which must be loaded before it is built.
+// a table, a plot of rank labels with a gene track, and a legend of the nine best traits, of
+// the dataset it is given (shared with the other panels).
 class byPos final : public QWidget, public Ui::byPos
 {
     Q_OBJECT
 
 public:
-    explicit byPos(QWidget *parent = nullptr);
+    explicit byPos(std::shared_ptr<const Dataset> dataset, QWidget *parent = nullptr);
     ~byPos() override;
 
     // Draws the region plot in panel coordinates, as paintEvent does, on any painter.
@@ -115,7 +117,8 @@ private:
     QStringList colourChoices;
     CTableModel regionTableModel;
 
-    std::vector<float> m_statStorage; // the rows of rowStats
+    std::shared_ptr<const Dataset> m_dataset; // never null
+    std::vector<float> m_statStorage;         // the rows of rowStats
     // Set while the region box handles a Return or a focus loss itself: its activated signal
     // then comes from ending the edit, not from a choice.
     bool m_regionEditEnding = false;
@@ -137,6 +140,7 @@ private:
     // The hover look-up over the rank labels, rebuilt when the picture changed.
     quillmap::PointIndex m_points;
     quillmap::bypos::LabelPoints m_labelPoints;
+    std::vector<quillmap::bypos::LegendEntry> m_legend; // of the last search, for the figures
     bool m_pointsValid = false;
     QSize m_pointsFrame;
     int m_pointsRegion = 0;

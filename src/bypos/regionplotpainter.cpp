@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QHash>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
 
@@ -120,11 +122,26 @@ void drawRankLabels(QPainter &painter, const RegionPlotInput &in, const PlotScal
     const auto &values = *in.traitValues;
     const int ranks = std::min<int>(in.traitCount, int(in.traitOrder->size()));
 
-    // Copies are made in device pixels.
     painter.save();
+    // Pictures copied per point suit only pixels: SVG and PDF get text, sharp at any scale
+    // and readable by other programs.
+    const QPaintEngine *engine = painter.paintEngine();
+    const bool raster = engine && engine->type() == QPaintEngine::Raster;
     LabelSprites sprites(painter);
-    painter.resetTransform();
-    painter.setViewTransformEnabled(false);
+    if (raster) {
+        // Copies are made in device pixels.
+        painter.resetTransform();
+        painter.setViewTransformEnabled(false);
+    }
+    const auto draw = [&](int x, int y, const QString &text, const QColor &colour) {
+        if (raster) {
+            sprites.draw(x, y, text, colour);
+            return;
+        }
+        if (painter.pen().color() != colour)
+            painter.setPen(colour);
+        painter.drawText(x, y, text);
+    };
     for (int k = 0; k < ranks; ++k) {
         const int g = (*in.traitOrder)[size_t(k)];
         if (g < 0 || size_t(g) >= positions.size() || size_t(g) >= values.size())
@@ -134,12 +151,12 @@ void drawRankLabels(QPainter &painter, const RegionPlotInput &in, const PlotScal
         const auto &xs = positions[size_t(g)];
         const auto &ys = values[size_t(g)];
         if (in.traitCount == 1 && xs.size() == 1) {
-            sprites.draw(scale.x(xs[0]), scale.middle(), text, colour);
+            draw(scale.x(xs[0]), scale.middle(), text, colour);
             continue;
         }
         const size_t points = std::min(xs.size(), ys.size());
         for (size_t j = 0; j < points; ++j)
-            sprites.draw(scale.x(xs[j]), scale.y(ys[j]), text, colour);
+            draw(scale.x(xs[j]), scale.y(ys[j]), text, colour);
     }
     painter.restore();
 }
@@ -199,10 +216,10 @@ void paintRegionPlot(QPainter &painter, const RegionPlotInput &in, const PlotGeo
     if (in.highlightOn)
         drawHighlights(painter, in, scale);
 
-    int lineY = 0;
+    double lineY = 0;
     if (in.plotReady && scale.lineY(in.significanceValue, B, &lineY)) {
         painter.setPen(figures::significancePen());
-        painter.drawLine(0, lineY, 1005, lineY);
+        painter.drawLine(QLineF(0, lineY, 1005, lineY));
     }
 
     const int snpX = scale.x(in.snpMarkPosition);
@@ -228,7 +245,7 @@ void paintRegionPlot(QPainter &painter, const RegionPlotInput &in, const PlotGeo
     if (geometry.exportPage && in.valueMax - in.valueMin < 1.0)
         painter.drawText(-25, midScaleY(geometry.R), midScaleText(in.valueMin, in.valueMax));
     for (const int m : valueLabels(in.valueMin, in.valueMax))
-        painter.drawText(geometry.valueLabelX, scale.y(m), QString::number(m));
+        figures::paintValueLabel(painter, QString::number(m), geometry.valueLabelX, scale.exactY(m), -6, 0);
     if (in.plotReady) {
         const QPointF middle = figures::unscaledTransform(painter).map(QPointF(0, B / 2.0));
         figures::paintAxisTitle(painter, in.axisTitle, geometry.viewport.x() + 11, middle.y());
@@ -282,8 +299,40 @@ void paintRegionFigure(QPainter &painter, QSize size, const RegionPlotInput &inp
     const GeneTrackLayout layout = withGenes ? layoutGenes(genes->genes, input.region) : GeneTrackLayout{};
     // The gene rows at the panel's spacing, at most a third of the picture.
     const int geneHeight = withGenes ? std::min(size.height() / 3, 15 * (layout.drawingLastRow + 2)) : 0;
-    const PlotGeometry geometry = figureGeometry(size.width(), size.height(), top, geneHeight);
+    // Outside the program nothing else tells which trait a label stands for.
+    const int legendCount = input.plotReady ? int(std::min<size_t>(input.legend.size(), 9)) : 0;
+    constexpr int LegendColumns = 3;
+    const int legendRows = (legendCount + LegendColumns - 1) / LegendColumns;
+    painter.save();
+    painter.setFont(helvetica(10));
+    const int lineHeight = painter.fontMetrics().height();
+    painter.restore();
+    const int legendHeight = legendRows > 0 ? legendRows * lineHeight + 8 : 0;
+    const PlotGeometry geometry = figureGeometry(size.width(), size.height(), top, geneHeight + legendHeight);
     paintRegionPlot(painter, input, geometry);
+    if (legendCount > 0) {
+        painter.save();
+        painter.setFont(helvetica(10));
+        const QFontMetrics metrics = painter.fontMetrics();
+        const int columnWidth = size.width() / LegendColumns;
+        const int legendTop = size.height() - geneHeight - legendHeight + 4;
+        for (int k = 0; k < legendCount; ++k) {
+            const int x = (k % LegendColumns) * columnWidth + 10;
+            const int baseline = legendTop + (k / LegendColumns) * lineHeight + metrics.ascent();
+            const QString rank = QString::number(k + 1);
+            painter.setPen(input.rankColours.value(k, Qt::black));
+            painter.drawText(x, baseline, rank);
+            const LegendEntry &entry = input.legend[size_t(k)];
+            const QString text = entry.groups.isEmpty()
+                ? entry.trait
+                : entry.trait + QStringLiteral(" (") + entry.groups + QLatin1Char(')');
+            const int textX = x + metrics.horizontalAdvance(QStringLiteral("00"));
+            painter.setPen(Qt::black);
+            painter.drawText(textX, baseline,
+                             metrics.elidedText(text, Qt::ElideRight, columnWidth - (textX - x) - 10));
+        }
+        painter.restore();
+    }
     if (!withGenes)
         return;
     painter.save();
@@ -313,18 +362,18 @@ QImage renderGeneTrack(const std::vector<RegionGene> &genes, const GeneTrackLayo
     return image;
 }
 
-QImage renderExportImage(const QString &title, const RegionPlotInput &input, const RegionGenes *genes)
+void paintExportPage(QPainter &painter, const QString &title, const RegionPlotInput &input,
+                     const RegionGenes *genes)
 {
-    QImage image(ExportImageWidth, ExportImageHeight, QImage::Format_ARGB32);
-    image.fill(Qt::white);
     const PlotGeometry geometry = exportGeometry();
-
     RegionPlotInput page = input;
     page.rankColours = {Qt::red,  Qt::red,   Qt::red,   Qt::blue, Qt::blue,
                         Qt::blue, Qt::black, Qt::black, Qt::black};
     page.laterColour = Qt::darkGreen;
 
-    QPainter painter(&image);
+    painter.save();
+    // Gene rows below the page's picture are cut off there, on a PDF page as on the image.
+    painter.setClipRect(QRect(0, 0, ExportImageWidth, ExportImageHeight));
     painter.setViewport(geometry.viewport);
     painter.setWindow(geometry.window);
     painter.drawText(0, -20, title);
@@ -337,13 +386,24 @@ QImage renderExportImage(const QString &title, const RegionPlotInput &input, con
         painter.setFont(geneFont());
         drawGeneRows(painter, genes->genes, layoutGenes(genes->genes, input.region), ExportGeneTop, 15);
     }
+    painter.restore();
+}
+
+QImage renderExportImage(const QString &title, const RegionPlotInput &input, const RegionGenes *genes)
+{
+    QImage image(ExportImageWidth, ExportImageHeight, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paintExportPage(painter, title, input, genes);
     painter.end();
     return image;
 }
 
-bool writeImagePdf(const QImage &image, const QString &path)
+bool writeExportPdf(const QString &path, const QString &title, const RegionPlotInput &input,
+                    const RegionGenes *genes)
 {
-    return quillmap::writeImagePdf(image, path);
+    return quillmap::writePagePdf(path,
+                                  [&](QPainter &painter) { paintExportPage(painter, title, input, genes); });
 }
 
 } // namespace quillmap::bypos

@@ -2,6 +2,7 @@
 
 #include "browse/genetrack.h"
 #include "browse/regionplotgeometry.h"
+#include "dataset/regionsearch.h"
 
 #include <QColor>
 #include <QImage>
@@ -44,6 +45,9 @@ struct RegionPlotInput {
     // The dashed significance line at this transformed value (NaN: none) and the y axis's title.
     double significanceValue = qQNaN();
     QString axisTitle;
+
+    // What labels 1 to 9 stand for, best first; drawn under the plot of a figure.
+    std::vector<LegendEntry> legend;
 };
 
 // Draws the plot (frame box, rank labels, highlight circles, the found SNP, position and value
@@ -59,7 +63,8 @@ struct LabelPoints {
 LabelPoints labelPoints(const RegionPlotInput &input, const PlotGeometry &geometry);
 
 // A figure of `size` device pixels: the title (when not empty) above the plot as the screen
-// draws it, and the gene rows (when `genes` holds some) under it.
+// draws it, the legend (when plotReady and `input` has one) and the gene rows (when `genes`
+// holds some) under it.
 void paintRegionFigure(QPainter &painter, QSize size, const RegionPlotInput &input, const QString &title,
                        const RegionGenes *genes);
 
@@ -70,10 +75,14 @@ QImage renderGeneTrack(const std::vector<RegionGene> &genes, const GeneTrackLayo
 
 // The exported page: title, plot with the default rank colours (the user's choices are not
 // used) and the gene rows under it. `genes` may be null (no gene file or no genes).
+// Drawn onto `painter` from its origin in device pixels, clipped to the page's 1000 x 600.
+void paintExportPage(QPainter &painter, const QString &title, const RegionPlotInput &input,
+                     const RegionGenes *genes);
+// As an image.
 QImage renderExportImage(const QString &title, const RegionPlotInput &input, const RegionGenes *genes);
-
-// Prints `image` at its natural size on one landscape PDF page at `path`. The page is written
-// to a temporary file beside `path` and renamed into place; false when that failed.
-bool writeImagePdf(const QImage &image, const QString &path);
+// Drawn as shapes and text onto a one-page landscape PDF at `path` (as quillmap::writePagePdf);
+// false when it could not be written.
+bool writeExportPdf(const QString &path, const QString &title, const RegionPlotInput &input,
+                    const RegionGenes *genes);
 
 } // namespace quillmap::bypos

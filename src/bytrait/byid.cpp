@@ -1,8 +1,7 @@
 #include "bytrait/byid.h"
 
 #include "dataset/datasetfiles.h"
-#include "dataset/datasetloader.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "browse/studyscan.h"
 #include "browse/traitplotgeometry.h"
 #include "bytrait/traitplotpainter.h"
@@ -56,14 +55,12 @@ int lineOfSnp(const DatasetTables &tables, int snpIndex)
 
 } // namespace
 
-byID::byID(QWidget *parent)
-    : QWidget(parent)
+byID::byID(std::shared_ptr<const Dataset> dataset, QWidget *parent)
+    : QWidget(parent),
+      traitTableModel(dataset),
+      m_dataset(dataset ? dataset : Dataset::unloaded(QString()))
 {
-    DatasetTables &tables = datasetTables();
-    tables.clear();
-    const QString folder = quillmap::currentDatasetFolder();
-    DatasetLoader loader(folder);
-    const Status description = loader.readDescription(tables);
+    const DatasetTables &tables = m_dataset->tables();
 
     setupUi(this);
     // Column widths follow the rows on view: a trait can have a million rows, and every cell
@@ -92,38 +89,13 @@ byID::byID(QWidget *parent)
     ProbeID->setCurrentIndex(-1);
     ProbeIDSelected->setCurrentIndex(-1);
 
-    Status opened = description;
-    if (opened.ok())
-        opened = loader.openDatasetFiles(tables);
-    if (!opened.ok()) {
-        dialogs::information(this, opened.message());
+    // A dataset that could not be loaded was reported by whoever loaded it: the panel stays inert.
+    if (!m_dataset->isLoaded())
         return;
-    }
 
     ProbeIDSelected->hide();
-    m_splashImage = QPixmap(quillmap::picturePath(QStringLiteral("splash.png")));
-    if (!m_splashImage.isNull()) {
-        // A frameless label rather than QSplashScreen: that one processes pending events on
-        // every message, which would run work the caller queued before its own event loop.
-        m_splash = new QLabel(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint);
-        m_splash->setAttribute(Qt::WA_DeleteOnClose);
-        m_splash->setAttribute(Qt::WA_ShowWithoutActivating);
-        showSplashMessage(QStringLiteral("                  Loading data..."));
-        m_splash->show();
-        m_splash->repaint();
-    }
-
-    const Status read = loader.readDatasetFiles(tables);
-    if (!read.ok()) {
-        if (m_splash)
-            m_splash->close();
-        dialogs::information(this, read.message());
-        return;
-    }
     traitInfoHeader = tables.traitInfoHeader;
     traitInfoMap = tables.traitInfoMap;
-
-    showSplashMessage(QStringLiteral("            Setting up main dialog..."));
 
     groupNameList = tables.groupTraitMap.keys();
     {
@@ -159,25 +131,8 @@ byID::~byID()
     const QList<QObject *> children = findChildren<QObject *>();
     for (QObject *child : children)
         child->disconnect(this);
-    if (m_splash)
-        m_splash->close();
     ctableView->setModel(nullptr);
     releaseRows();
-}
-
-void byID::showSplashMessage(const QString &message)
-{
-    if (!m_splash)
-        return;
-    QPixmap picture = m_splashImage;
-    QPainter painter(&picture);
-    painter.setFont(QFont(QStringLiteral("Times"), 12, QFont::Bold));
-    painter.setPen(Qt::blue);
-    painter.drawText(picture.rect(), Qt::AlignTop | Qt::AlignLeft, message);
-    painter.end();
-    m_splash->setPixmap(picture);
-    m_splash->resize(picture.size());
-    m_splash->repaint();
 }
 
 void byID::makeConnections()
@@ -218,7 +173,7 @@ void byID::releaseRows()
 
 int byID::pointAt(QPoint framePos)
 {
-    if (plotReady != 1 || plotImage.isNull() || frame->width() <= 0 || frame->height() <= 0)
+    if (!plotReady || plotImage.isNull() || frame->width() <= 0 || frame->height() <= 0)
         return -1;
     const TraitPlotData shown = plotData();
     if (m_indexedValues != shown.values || m_indexedRows != shown.rowCount
@@ -241,14 +196,20 @@ QString byID::pointToolTip(int row) const
 {
     if (row < 0 || row >= int(rowRecords.size()) || row >= int(rowValues.size()))
         return {};
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = m_dataset->tables();
     const int snp = rowRecords[size_t(row)].snpIndex;
     const int line = tables.snpLineOfIndex(snp);
-    return quillmap::literalToolTip(QStringLiteral("%1\n%2:%3\n%4\n%5")
-                                        .arg(tables.snpNames.value(snp), tables.snpFields(line).value(0),
-                                             QString::number(quillmap::positionBp(tables.snpPosition(line))),
-                                             ProbeIDSelected->currentText(),
-                                             QString::number(double(rowValues[size_t(row)]), 'g', 6)));
+    const auto stored = [&](int stat) {
+        const float *extra = size_t(row) < rowStats.size() ? rowStats[size_t(row)] : nullptr;
+        return stat <= 0 || !extra ? rowRecords[size_t(row)].firstStat : extra[stat - 1];
+    };
+    QStringList lines{tables.snpNames.value(snp),
+                      tables.snpFields(line).value(0) + QLatin1Char(':')
+                          + QString::number(quillmap::positionBp(tables.snpPosition(line))),
+                      ProbeIDSelected->currentText(),
+                      QString::number(double(rowValues[size_t(row)]), 'g', 6)};
+    lines << quillmap::pointStatisticLines(tables.statisticNames, stored);
+    return quillmap::literalToolTip(lines.join(QLatin1Char('\n')));
 }
 
 bool byID::eventFilter(QObject *watched, QEvent *event)
@@ -264,7 +225,7 @@ bool byID::eventFilter(QObject *watched, QEvent *event)
         const auto *mouse = static_cast<QMouseEvent *>(event);
         const int row = mouse->button() == Qt::LeftButton ? pointAt(mouse->position().toPoint()) : -1;
         if (row >= 0)
-            emit snpClicked(datasetTables().snpNames.value(rowRecords[size_t(row)].snpIndex));
+            emit snpClicked(m_dataset->tables().snpNames.value(rowRecords[size_t(row)].snpIndex));
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -280,15 +241,15 @@ TraitPlotData byID::plotData() const
     plot.valueMax = valueMax;
     plot.topThreshold = topThreshold;
     plot.bottomThreshold = bottomThreshold;
-    plot.plotReady = plotReady == 1;
+    plot.plotReady = plotReady;
     plot.highlightMode = highlightComboBox->currentIndex();
-    plot.highlightOn = highlightOn == 1;
+    plot.highlightOn = highlightOn;
     plot.highlightCount = highlightCount;
     plot.highlightChromosomes = highlightChromosomes.data();
     plot.highlightPositions = highlightPositions.data();
     plot.highlightValues = highlightValues.data();
     const quillmap::PlotAxis axis = quillmap::plotAxis(
-        datasetTables().statisticNames.value(plotbyBox->currentIndex()), transcomboBox->currentIndex());
+        m_dataset->tables().statisticNames.value(plotbyBox->currentIndex()), transcomboBox->currentIndex());
     plot.axisTitle = axis.title;
     plot.significanceValue = quillmap::significanceLineValue(axis, m_significance->pValue());
     return plot;
@@ -297,10 +258,10 @@ TraitPlotData byID::plotData() const
 void byID::redrawPlot()
 {
     // A repaint under way reads the line when it finishes.
-    if (plotReady != 1 || plotShown != 1 || repaintTimer->isActive())
+    if (!plotReady || !plotShown || repaintTimer->isActive())
         return;
     paintFun();
-    if (highlightOn == 1)
+    if (highlightOn)
         highLight();
 }
 
@@ -326,7 +287,7 @@ float byID::plottedValue(int recordIndex) const
 
 void byID::show_SNP()
 {
-    groupTraitsArmed = 0;
+    groupTraitsArmed = false;
     ProbeIDSelected->clear();
     groupTraitList.clear();
     const QString group = geneName->currentText();
@@ -335,7 +296,7 @@ void byID::show_SNP()
         ProbeIDSelected->hide();
         return;
     }
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = m_dataset->tables();
     const auto it = tables.groupTraitMap.constFind(group);
     if (it == tables.groupTraitMap.cend()) {
         dialogs::information(this, QStringLiteral("The gene is not in the list!"));
@@ -353,40 +314,38 @@ void byID::show_SNP()
 
 void byID::slot1()
 {
-    if (groupTraitsArmed == 1)
+    if (groupTraitsArmed)
         display_result();
 }
 
 void byID::display_result()
 {
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = m_dataset->tables();
     // A group file often lists traits that have no results (every probe of a platform): say so
     // and leave the trait shown before on display.
     const QString group = geneName->currentText();
     if (group != AllEntry && ProbeID->isHidden() && tables.groupTraitMap.contains(group)) {
         const QString name = groupTraitList.value(ProbeIDSelected->currentIndex());
         if (!name.isEmpty() && !tables.traitRecordCounts.contains(name)) {
-            if (groupTraitsArmed == 0)
-                groupTraitsArmed = 1;
+            groupTraitsArmed = true;
             dialogs::information(this,
                                  QStringLiteral("There are no results for ") + name + QStringLiteral("!"));
             return;
         }
     }
-    plotReady = 1;
+    plotReady = true;
     repaintTimer->stop();
     frame->clear();
     ctableView->setModel(nullptr);
     // The model must not keep pointing at rows that are about to be replaced.
     traitTableModel.setRows(0, 0, nullptr, nullptr);
-    if (groupTraitsArmed == 0)
-        groupTraitsArmed = 1;
+    groupTraitsArmed = true;
     probeInfo->clear();
 
     const bool groupAll = geneName->currentText() == AllEntry;
     if (groupAll && ProbeID->currentText() == AllEntry) {
         dialogs::information(this, QStringLiteral("Please select group name and trait name!"));
-        plotReady = 0;
+        plotReady = false;
         return;
     }
     if (!groupAll && !ProbeID->isHidden())
@@ -400,7 +359,7 @@ void byID::display_result()
     } else {
         const QString text = ProbeID->currentText();
         if (tables.traitNames.contains(text)) {
-            groupTraitsArmed = 0;
+            groupTraitsArmed = false;
             ProbeIDSelected->clear();
             ProbeIDSelected->addItem(text);
             const int index = ProbeID->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
@@ -408,12 +367,11 @@ void byID::display_result()
         }
     }
 
-    highlightOn = 0;
+    highlightOn = false;
     quillmap::WaitCursor wait;
-    quillmap::Result<quillmap::ResultRows> read = quillmap::readTrait(quillmap::currentDatasetFolder(),
-                                                                      tables, name);
+    quillmap::Result<quillmap::ResultRows> read = quillmap::readTrait(*m_dataset, name);
     if (!read) {
-        plotReady = 0;
+        plotReady = false;
         wait.restore();
         if (read.kind() == quillmap::ErrorKind::NoRecords) {
             update();
@@ -440,7 +398,7 @@ void byID::display_result()
     rowPositions = std::move(series.positions);
     rowValues = std::move(series.values);
     if (series.missingValue) {
-        plotReady = 0;
+        plotReady = false;
         probeInfo->clear();
         probeInfo->setTextBackgroundColor(Qt::red);
         probeInfo->setTextColor(Qt::yellow);
@@ -477,16 +435,16 @@ void byID::display_result()
         probeInfo->setHtml(html);
     }
 
-    plotReady = 1;
+    plotReady = true;
     update();
     wait.restore();
     paintFun();
-    plotShown = 1;
+    plotShown = true;
 }
 
 void byID::displayView()
 {
-    fillResultTable(ctableView, &traitTableModel, rowCount, datasetTables().tableColumnCount,
+    fillResultTable(ctableView, &traitTableModel, rowCount, m_dataset->tables().tableColumnCount,
                     rowRecords.data(), rowStats.data(), this, [this] { highLight(); });
 }
 
@@ -515,18 +473,18 @@ void byID::highLight()
         ctableView->setSelectionMode(QAbstractItemView::NoSelection);
         return;
     }
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = m_dataset->tables();
     QModelIndexList selected;
     if (ctableView->model() && ctableView->selectionModel())
         selected = ctableView->selectionModel()->selectedRows(0);
-    highlightOn = 1;
+    highlightOn = true;
     highlightImage = plotImage.copy();
     highlightChromosomes.clear();
     highlightPositions.clear();
     highlightValues.clear();
     highlightCount = 0;
     if (selected.isEmpty()) {
-        highlightOn = 0;
+        highlightOn = false;
         showInFrame(plotImage);
         return;
     }
@@ -574,13 +532,13 @@ void byID::paintFunSub()
         if (repaintIndex == 0)
             traitplot::drawFrame(painter, area);
         const TraitPlotData plot = plotData();
-        if (plotReady == 1) {
+        if (plotReady) {
             const int end = std::min(repaintIndex + 1000, plot.rowCount);
             traitplot::drawPoints(painter, area, plot, repaintIndex, end);
             repaintIndex = end;
         }
         // Without plottable rows there is nothing left to draw: finish now rather than tick.
-        if (plotReady != 1 || repaintIndex >= plot.rowCount)
+        if (!plotReady || repaintIndex >= plot.rowCount)
             repaintIndex = rowCount;
         if (repaintIndex >= rowCount) {
             traitplot::drawSignificance(painter, area, plot);
@@ -594,7 +552,7 @@ void byID::paintFunSub()
         return;
     repaintTimer->stop();
     plotImage = workImage;
-    if (highlightOn == 0)
+    if (!highlightOn)
         showInFrame(workImage);
     else
         highLight();
@@ -604,9 +562,9 @@ void byID::paintFunSub()
 void byID::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (plotShown != 1)
+    if (!plotShown)
         return;
-    showInFrame(highlightOn == 1 ? highlightImage : plotImage);
+    showInFrame(highlightOn ? highlightImage : plotImage);
     repaintIndex = 0;
     workImage = QImage(frame->size(), QImage::Format_RGB32);
     workImage.fill(Qt::white);
@@ -618,21 +576,14 @@ void byID::paintEvent(QPaintEvent *)
     // The plot is the frame's pixmap; the panel itself draws nothing.
 }
 
-void byID::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    if (m_splash)
-        m_splash->close();
-}
-
 void byID::clear_ready()
 {
-    plotShown = 0;
-    groupTraitsArmed = 0;
+    plotShown = false;
+    groupTraitsArmed = false;
     frame->clear();
     ctableView->setModel(nullptr);
     probeInfo->clear();
-    plotReady = 0;
+    plotReady = false;
     update();
     ProbeIDSelected->setGeometry(ProbeID->geometry());
     ProbeIDSelected->clear();
@@ -705,8 +656,7 @@ void byID::printFile()
     }
     const QString caption = QStringLiteral("Group: ") + geneName->currentText()
         + QStringLiteral("                  Trait: ") + ProbeIDSelected->currentText();
-    const QImage image = traitplot::renderTraitExport(plotData(), title, caption);
-    if (!traitplot::writeImagePdf(image, fileName))
+    if (!traitplot::writeTraitExportPdf(plotData(), title, caption, fileName))
         dialogs::information(this, QStringLiteral("The file %1 could not be written!").arg(fileName));
 }
 

@@ -9,34 +9,34 @@
 #include <QItemSelection>
 #include <QPixmap>
 #include <QMap>
-#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
-class QLabel;
 class QTimer;
 
 namespace quillmap {
 
+class Dataset;
 class PanelTestAccess;
 class SignificanceEdit;
 struct TraitPlotData;
 
 // The "By Trait" tab: every result of one trait as a sortable table, the trait's own
-// information and a genome-wide plot of one statistic. Its construction loads the dataset
-// tables (datasetTables()) from the current dataset folder; a dataset that cannot be loaded is
-// reported once and leaves the panel inert.
+// information and a genome-wide plot of one statistic, of the dataset it is given (opened by
+// the main window and shared with the other panels). A dataset that could not be loaded leaves
+// the panel inert; the one who loaded it reported why.
 class byID final : public QWidget, public Ui::byIDWidget
 {
     Q_OBJECT
 
 public:
-    explicit byID(QWidget *parent = nullptr);
+    explicit byID(std::shared_ptr<const Dataset> dataset, QWidget *parent = nullptr);
     ~byID() override;
 
-    // True when the construction loaded the dataset and connected the panel.
+    // True when the panel was given a loaded dataset and connected.
     bool isReady() const { return m_ready; }
     // Records of the trait shown.
     int traitRowCount() const { return rowCount; }
@@ -77,7 +77,6 @@ private slots:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -101,14 +100,14 @@ private:
     float valueMin = 1000000.0f;
     double topThreshold = 0.0;
     double bottomThreshold = 0.0;
-    int plotReady = 0;
-    int plotShown = 0;
-    int highlightOn = 0;
+    bool plotReady = false;
+    bool plotShown = false;
+    bool highlightOn = false;
     int highlightCount = 0;
     std::vector<int> highlightChromosomes;
     std::vector<float> highlightPositions;
     std::vector<float> highlightValues;
-    int groupTraitsArmed = 0;
+    bool groupTraitsArmed = false;
     QStringList groupNameList;
     QStringList groupTraitList;
     QStringList traitInfoHeader;
@@ -118,11 +117,10 @@ private:
     int repaintIndex = 0;
     CTableModel traitTableModel;
 
-    std::vector<float> m_statStorage; // the rows of rowStats
+    std::vector<float> m_statStorage;         // the rows of rowStats
+    std::shared_ptr<const Dataset> m_dataset; // never null
     bool m_ready = false;
-    void showSplashMessage(const QString &message);
 
-    QPointer<QLabel> m_splash;
     quillmap::SignificanceEdit *m_significance = nullptr;
     quillmap::PointIndex m_points;
     // What m_points was built for: the rows' values, their count and the image size.
@@ -130,7 +128,6 @@ private:
     int m_indexedRows = -1;
     int m_indexedMode = -1;
     QSize m_indexedSize;
-    QPixmap m_splashImage;
 };
 
 } // namespace quillmap

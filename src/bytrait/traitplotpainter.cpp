@@ -13,6 +13,7 @@
 #include <QPageLayout>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -174,13 +175,13 @@ void drawSignificance(QPainter &painter, const QRect &area, const TraitPlotData 
 {
     if (!data.plotReady)
         return;
-    int y = 0;
+    double y = 0;
     if (screenScale(area, data).lineY(data.significanceValue, &y)) {
         painter.save();
         mapPlotArea(painter, area);
         painter.setPen(quillmap::figures::significancePen());
-        painter.drawLine(int(std::floor(chromosomeOffset(0))), y,
-                         int(std::floor(chromosomeOffset(OffsetCount - 1))), y);
+        painter.drawLine(
+            QLineF(std::floor(chromosomeOffset(0)), y, std::floor(chromosomeOffset(OffsetCount - 1)), y));
         painter.restore();
     }
     quillmap::figures::paintAxisTitle(painter, data.axisTitle, area.x() + 11,
@@ -244,7 +245,11 @@ bool drawPoints(QPainter &painter, const QRect &area, const TraitPlotData &data,
         points.push_back({i, ellipses.deviceBox(x, scale.y(v), PointBox), pen, true});
     }
     const bool idempotent = repeatsAreIdempotent(painter);
-    if (idempotent)
+    // An SVG or PDF keeps every shape it is given: a million points would make a file of
+    // hundreds of megabytes that shows no more than the distinct ones.
+    const QPaintEngine *engine = painter.paintEngine();
+    const bool vector = engine && engine->type() != QPaintEngine::Raster && painter.opacity() == 1.0;
+    if (idempotent || vector)
         markLastOfEqual(points, QSize(area.right() + 1, area.bottom() + 1));
     const QPen *pens[] = {&blue, &darkBlue, &magenta};
     // On a raster device every ellipse of one pen is the same pixels moved by whole pixels:
@@ -300,14 +305,20 @@ void drawValueLabels(QPainter &painter, const QRect &area, const TraitPlotData &
     if (!data.plotReady)
         return;
     painter.save();
+    // Ticks at the values' own heights under the points' mapping; texts in device pixels.
+    mapPlotArea(painter, area);
+    const QTransform toDevice = quillmap::figures::unscaledTransform(painter);
     painter.resetTransform();
     painter.setViewTransformEnabled(false);
     painter.setPen(cosmeticPen(Qt::blue));
     painter.setFont(QFont(QStringLiteral("Helvetica")));
     const ValueScale scale = screenScale(area, data);
-    for (int t : labelValues(data.valueMin, data.valueMax))
-        painter.drawText(area.x() + 15, area.y() + screenLabelY(scale, area.height(), t),
-                         QString::asprintf("%d ", t));
+    const double frameX = toDevice.map(QPointF(std::floor(chromosomeOffset(0)), 0)).x();
+    for (int t : labelValues(data.valueMin, data.valueMax)) {
+        const double y = toDevice.map(QPointF(0, scale.exactY(t))).y();
+        quillmap::figures::paintValueLabel(painter, QString::asprintf("%d ", t), area.x() + 15, y, frameX - 5,
+                                           frameX - 1);
+    }
     painter.restore();
 }
 
@@ -384,11 +395,11 @@ void paintTraitFigure(QPainter &painter, QSize size, const TraitPlotData &data, 
     drawSelectionCircles(painter, area, data);
 }
 
-QImage renderTraitExport(const TraitPlotData &data, const QString &title, const QString &caption)
+void paintTraitExport(QPainter &painter, const TraitPlotData &data, const QString &title,
+                      const QString &caption)
 {
-    QImage image(1000, 380, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
+    painter.save();
+    painter.setClipRect(QRect(QPoint(0, 0), ExportPageSize));
     painter.setBackground(Qt::white);
     painter.eraseRect(0, 0, 1000, 350);
     QFont font(QStringLiteral("Helvetica"));
@@ -412,13 +423,27 @@ QImage renderTraitExport(const TraitPlotData &data, const QString &title, const 
         const ValueScale scale = makeScale(data.valueMin, data.valueMax, g);
         painter.setPen(cosmeticPen(Qt::blue));
         painter.setBrush(Qt::NoBrush);
+        // A page holds every shape it is given: an outline drawn again on the same pixels adds
+        // bytes, not ink, so each distinct one is written once.
+        const QPaintEngine *engine = painter.paintEngine();
+        const bool vector = !engine || engine->type() != QPaintEngine::Raster;
         const auto drawAll = [&](int count, const int *chromosomes, const float *positions,
                                  const float *values, int box) {
             DeviceEllipses ellipses(painter);
+            QSet<quint64> drawn;
             for (int i = 0; i < count; ++i) {
                 int x = 0;
-                if (pointX(chromosomes[i], positions[i], &x))
-                    ellipses.draw(x, scale.y(values[i]), box);
+                if (!pointX(chromosomes[i], positions[i], &x))
+                    continue;
+                const int y = scale.y(values[i]);
+                if (vector) {
+                    const QRect device = ellipses.deviceBox(x, y, box);
+                    const quint64 key = (quint64(quint32(device.x())) << 32) | quint32(device.y());
+                    if (drawn.contains(key))
+                        continue;
+                    drawn.insert(key);
+                }
+                ellipses.draw(x, y, box);
             }
         };
         drawAll(data.rowCount, data.chromosomes, data.positions, data.values, PointBox);
@@ -437,12 +462,13 @@ QImage renderTraitExport(const TraitPlotData &data, const QString &title, const 
                              QString::asprintf("%.1f ", (scale.cmax + scale.fmin) * 0.5));
         }
         for (int t : labelValues(data.valueMin, data.valueMax))
-            painter.drawText(-80, scale.y(t), QString::asprintf("%d ", t));
-        int y = 0;
+            quillmap::figures::paintValueLabel(painter, QString::asprintf("%d ", t), -80, scale.exactY(t),
+                                               -20, 0);
+        double y = 0;
         if (scale.lineY(data.significanceValue, &y)) {
             painter.setPen(quillmap::figures::significancePen());
-            painter.drawLine(int(std::floor(chromosomeOffset(0))), y,
-                             int(std::floor(chromosomeOffset(OffsetCount - 1))), y);
+            painter.drawLine(
+                QLineF(std::floor(chromosomeOffset(0)), y, std::floor(chromosomeOffset(OffsetCount - 1)), y));
         }
         // Centred on the frame, in the page's left margin.
         quillmap::figures::paintAxisTitle(painter, data.axisTitle, 11, 30 + (0.45 * g + 50) * 320 / int(g));
@@ -459,13 +485,24 @@ QImage renderTraitExport(const TraitPlotData &data, const QString &title, const 
         painter.drawText(stripMid(c, 975) - (odd ? 8 : 10), odd ? 5 : 8, QString::number(c));
     }
     painter.drawText(stripMid(23, 975) - 10, 1, QStringLiteral("X"));
+    painter.restore();
+}
+
+QImage renderTraitExport(const TraitPlotData &data, const QString &title, const QString &caption)
+{
+    QImage image(ExportPageSize, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paintTraitExport(painter, data, title, caption);
     painter.end();
     return image;
 }
 
-bool writeImagePdf(const QImage &image, const QString &fileName)
+bool writeTraitExportPdf(const TraitPlotData &data, const QString &title, const QString &caption,
+                         const QString &fileName)
 {
-    return quillmap::writeImagePdf(image, fileName);
+    return quillmap::writePagePdf(
+        fileName, [&](QPainter &painter) { paintTraitExport(painter, data, title, caption); });
 }
 
 } // namespace traitplot

@@ -65,12 +65,17 @@ void paintTraitFigure(QPainter &painter, QSize size, const TraitPlotData &data, 
 bool renderTraitPlot(QPaintDevice *device, const TraitPlotData &data,
                      const std::function<bool(int)> &progress = {});
 
-// The export picture: 1000 x 380 pixels with the title and the caption ("Group: ...").
+// The export page's picture: 1000 x 380 pixels with the title and the caption ("Group: ..."),
+// drawn onto `painter` from its origin in device pixels and clipped to them.
+inline constexpr QSize ExportPageSize(1000, 380);
+void paintTraitExport(QPainter &painter, const TraitPlotData &data, const QString &title,
+                      const QString &caption);
+// That picture as an image.
 QImage renderTraitExport(const TraitPlotData &data, const QString &title, const QString &caption);
-
-// Writes `image` as a one-page landscape PDF at `fileName`, through a temporary file renamed
-// into place. Returns false when the file could not be written.
-bool writeImagePdf(const QImage &image, const QString &fileName);
+// That picture drawn as shapes and text onto a one-page landscape PDF at `fileName` (as
+// quillmap::writePagePdf). False when the file could not be written.
+bool writeTraitExportPdf(const TraitPlotData &data, const QString &title, const QString &caption,
+                         const QString &fileName);
 
 } // namespace traitplot
 

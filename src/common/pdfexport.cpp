@@ -3,14 +3,13 @@
 #include "io/atomicfile.h"
 
 #include <QFile>
-#include <QImage>
 #include <QPainter>
 #include <QPrinter>
 #include <QTemporaryDir>
 
 namespace quillmap {
 
-bool writeImagePdf(const QImage &image, const QString &path)
+bool writePagePdf(const QString &path, const std::function<void(QPainter &painter)> &paint)
 {
     // The printer writes only to a named file and reports few of its failures, so it writes a
     // scratch copy of its own; the bytes then go to the destination checked.
@@ -26,8 +25,7 @@ bool writeImagePdf(const QImage &image, const QString &path)
         QPainter painter;
         if (!painter.begin(&printer))
             return false;
-        painter.setRenderHint(QPainter::LosslessImageRendering);
-        painter.drawImage(0, 0, image);
+        paint(painter);
         if (!painter.end())
             return false;
     }

@@ -116,6 +116,7 @@ DatasetTables descriptionOnly(const DatasetTables &tables)
     d.snpInfoHeader = tables.snpInfoHeader;
     d.summaryTraitCount = tables.summaryTraitCount;
     d.summarySnpCount = tables.summarySnpCount;
+    d.build = tables.build;
     return d;
 }
 

@@ -5,14 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace quillmap {
-
-DatasetTables &datasetTables()
-{
-    static DatasetTables tables;
-    return tables;
-}
 
 void DatasetTables::clear()
 {
@@ -98,6 +93,16 @@ double DatasetTables::snpPosition(int line) const
     return m_snp ? m_snp->position(line) : 0.0;
 }
 
+void DatasetTables::placeRows(const RowRecord *rows, size_t count, int *chromosomes, double *positions) const
+{
+    if (m_snp) {
+        m_snp->placeRows(rows, count, chromosomes, positions);
+        return;
+    }
+    std::fill(chromosomes, chromosomes + count, 0);
+    std::fill(positions, positions + count, std::numeric_limits<double>::quiet_NaN());
+}
+
 std::vector<QString> DatasetTables::snpNamesOf(const std::vector<qint32> &snpIndexes) const
 {
     return m_snp ? m_snp->names(snpIndexes) : std::vector<QString>(snpIndexes.size());
@@ -177,6 +182,13 @@ void DatasetTables::finishLoading()
         sum += it.value();
     }
     m_binTotal = sum;
+
+    m_binHasRecords.assign(65536, false);
+    for (auto it = binRecordCounts.cbegin(); it != binRecordCounts.cend(); ++it) {
+        const qint64 slot = qint64(it.key()) + 32768;
+        if (slot >= 0 && slot < 65536 && it.value() > 0)
+            m_binHasRecords[size_t(slot)] = true;
+    }
 }
 
 } // namespace quillmap

@@ -18,7 +18,7 @@
 namespace quillmap {
 
 // The in-memory tables of an opened dataset, read once when the dataset is opened and read-only
-// afterwards. Positions are in Mb; chromosome numbers are 1..23 ("X" is 23).
+// afterwards (a Dataset holds them). Positions are in Mb; chromosome numbers are 1..23 ("X" is 23).
 class DatasetTables
 {
 public:
@@ -64,6 +64,8 @@ public:
     QString snpLineText(int line) const;
     int snpChromosome(int line) const;  // 23 for "X"; 0 outside the file
     double snpPosition(int line) const; // Mb; 0 outside the file
+    // snpChromosome() and snpPosition() of each row's SNP at once; NaN Mb for a SNP without a line.
+    void placeRows(const RowRecord *rows, size_t count, int *chromosomes, double *positions) const;
 
     // Many at once, for a sort over a whole trait: read in file order, a few large reads
     // instead of one a line. The names of `snpIndexes` (empty for an index out of range), and
@@ -92,6 +94,12 @@ public:
     qint64 traitFirstRecord(const QString &traitName) const;
     qint64 binFirstRecord(int bin) const; // records of all smaller bins
     int binRecordCount(int bin) const;    // 0 when the bin has no records
+    // Whether Pos_Line.dat gives `bin` records; as binRecordCount(bin) > 0, without a search.
+    bool binHasRecords(int bin) const
+    {
+        const size_t slot = size_t(qint64(bin) + 32768);
+        return slot < m_binHasRecords.size() && m_binHasRecords[slot];
+    }
 
     // Total records listed by ID_Line.dat and Pos_Line.dat.
     qint64 traitRecordTotal() const { return m_traitTotal; }
@@ -112,11 +120,9 @@ private:
     std::vector<int> m_bins;             // bins of Pos_Line.dat, ascending
     std::vector<qint64> m_binFirst;      // parallel: first record of each bin
     mutable int m_snpNameOrder = -1;     // snpIndexIsNameOrder(): -1 not yet known
+    std::vector<bool> m_binHasRecords;   // by bin + 32768 (bins are 16-bit)
     qint64 m_traitTotal = 0;
     qint64 m_binTotal = 0;
 };
-
-// The tables of the dataset being browsed: one set per run, filled by the trait panel.
-DatasetTables &datasetTables();
 
 } // namespace quillmap

@@ -8,8 +8,7 @@
 #include "dataset/datasetfiles.h"
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
-
-#include <QFile>
+#include "io/positionedio.h"
 
 #include <algorithm>
 #include <new>
@@ -54,11 +53,13 @@ float *ResultRows::extraOf(int k)
     return extraCount > 0 ? extraStats.data() + size_t(k) * size_t(extraCount) : nullptr;
 }
 
-std::optional<Error> readRecordRun(QIODevice &file, const QString &folder, const DatasetTables &tables,
-                                   const RecordRun &run, ResultRows &out, QByteArray &scratch)
+std::optional<Error> readRecordRun(const Dataset &dataset, const RecordRun &run, ResultRows &out,
+                                   QByteArray &scratch)
 {
+    const DatasetTables &tables = dataset.tables();
     const bool traits = run.table == RecordRun::Table::Traits;
-    enum class Fault { Short, Unlisted, Misplaced, Memory };
+    int movedSnp = -1;
+    enum class Fault { Short, Unlisted, Misplaced, Moved, Memory };
     const auto damaged = [&](Fault fault) {
         QString detail;
         switch (fault) {
@@ -77,6 +78,11 @@ std::optional<Error> readRecordRun(QIODevice &file, const QString &folder, const
                             : QStringLiteral("table2.dat holds a record of another region where "
                                              "Pos_Line.dat places this one.");
             break;
+        case Fault::Moved:
+            detail = QStringLiteral("the SNP information file %1 places the SNP %2 where Pos_Line.dat has "
+                                    "no records; it changed after the import.")
+                         .arg(tables.snpInfoPath, tables.snpNames.value(movedSnp));
+            break;
         case Fault::Memory:
             detail = traits ? QStringLiteral("the trait has more records than memory can hold.")
                             : QStringLiteral("the region has more records than memory can hold.");
@@ -84,91 +90,127 @@ std::optional<Error> readRecordRun(QIODevice &file, const QString &folder, const
         }
         out.rows.clear();
         out.extraStats.clear();
-        return Error{ErrorKind::Damaged, damagedDatasetMessage(folder, detail)};
+        out.chromosomes.clear();
+        out.positions.clear();
+        return Error{ErrorKind::Damaged, damagedDatasetMessage(dataset.folder(), detail)};
     };
+    const Result<Dataset::OpenTable> table = dataset.table(run.table);
+    if (!table) {
+        out.rows.clear();
+        out.extraStats.clear();
+        out.chromosomes.clear();
+        out.positions.clear();
+        return table.error();
+    }
     const int extra = tables.extraStats;
     const qint64 size = recordSize(extra);
     // Counts come from the index files: a table that does not hold them is refused before
     // anything is allocated.
-    const qint64 held = file.size() / size;
-    if (run.first < 0 || run.count < 0 || extra < 0 || run.first > held || run.count > held - run.first
-        || !file.seek(run.first * size))
+    const qint64 held = table->size / size;
+    if (run.first < 0 || run.count < 0 || extra < 0 || run.first > held || run.count > held - run.first)
         return damaged(Fault::Short);
 
     try {
         const qint64 want = qint64(run.count) * size;
         scratch.resize(want);
-        if (file.read(scratch.data(), want) != want)
+        if (want > 0 && !readAt(table->fd, scratch.data(), want, run.first * size))
             return damaged(Fault::Short);
         out.extraCount = extra;
         out.rows.resize(size_t(run.count));
+        out.chromosomes.resize(size_t(run.count));
+        out.positions.resize(size_t(run.count));
         out.extraStats.resize(size_t(run.count) * size_t(extra));
     } catch (const std::bad_alloc &) {
         return damaged(Fault::Memory);
     }
     const qsizetype traitTotal = tables.traitNames.size();
     const qsizetype snpTotal = tables.snpNames.size();
+    // First the records themselves, then where the SNP information file places their SNPs, in
+    // one pass over its arrays; the first fault in record order is the one reported.
+    int faultAt = run.count;
+    Fault recordFault = Fault::Unlisted;
     const char *in = scratch.constData();
     for (int k = 0; k < run.count; ++k, in += size) {
         const RecordHead head = decodeRecord(in, out.extraOf(k), extra);
         if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
-            || head.snpIndex >= snpTotal)
-            return damaged(Fault::Unlisted);
-        // A record damaged inside the table would otherwise show in the wrong place.
-        bool belongs = head.traitIndex == run.key;
-        if (!traits) {
-            const int line = tables.snpLineOfIndex(head.snpIndex);
-            const auto bin = line >= 0 ? positionBin(tables.snpChromosome(line), tables.snpPosition(line))
-                                       : std::nullopt;
-            belongs = bin && *bin == run.key;
+            || head.snpIndex >= snpTotal) {
+            faultAt = k;
+            break;
         }
-        if (!belongs)
-            return damaged(Fault::Misplaced);
+        if (traits && head.traitIndex != run.key) {
+            faultAt = k;
+            recordFault = Fault::Misplaced;
+            break;
+        }
         out.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
     }
+    // A record damaged inside the table would otherwise show in the wrong place, and a SNP
+    // information file edited since the import would show a SNP where its record was not filed.
+    // Placed a block at a time, into small arrays that stay in cache.
+    constexpr int NoBin = 1 << 20; // outside every bin: bins are 16-bit
+    constexpr int Block = 1024;
+    int chromosomes[Block];
+    double positions[Block];
+    for (int from = 0; from < faultAt; from += Block) {
+        const int n = std::min(Block, faultAt - from);
+        tables.placeRows(out.rows.data() + from, size_t(n), chromosomes, positions);
+        for (int j = 0; j < n; ++j) {
+            const int bin = positionBin(chromosomes[j], positions[j]).value_or(NoBin);
+            if (traits && !tables.binHasRecords(bin)) {
+                movedSnp = out.rows[size_t(from + j)].snpIndex;
+                return damaged(Fault::Moved);
+            }
+            if (!traits && bin != run.key)
+                return damaged(Fault::Misplaced);
+            out.chromosomes[size_t(from + j)] = chromosomes[j];
+            out.positions[size_t(from + j)] = float(positions[j]);
+        }
+    }
+    if (faultAt < run.count)
+        return damaged(recordFault);
     return std::nullopt;
 }
 
 namespace {
 
-// Opens `table` of the dataset and reads one run of it.
-Result<ResultRows> readOneRun(const QString &folder, const DatasetTables &tables, const char *table,
-                              const RecordRun &run)
+// Reads one run of the dataset's held table; a missing table is named before an empty run.
+Result<ResultRows> readOneRun(const Dataset &dataset, const RecordRun &run)
 {
-    QFile file(files::datasetFilePath(folder, table));
-    if (!file.open(QIODevice::ReadOnly))
-        return Error{ErrorKind::MissingFile,
-                     QStringLiteral("The file %1 is not found! Please reload the dataset!")
-                         .arg(QLatin1StringView(table))};
-    if (run.count <= 0)
+    if (run.count <= 0) {
+        const Result<Dataset::OpenTable> table = dataset.table(run.table);
+        if (!table)
+            return table.error();
         return Error{ErrorKind::NoRecords, {}};
+    }
     ResultRows rows;
     QByteArray bytes;
-    if (std::optional<Error> error = readRecordRun(file, folder, tables, run, rows, bytes))
+    if (std::optional<Error> error = readRecordRun(dataset, run, rows, bytes))
         return std::move(*error);
     return rows;
 }
 
 } // namespace
 
-Result<ResultRows> readTrait(const QString &folder, const DatasetTables &tables, const QString &traitName)
+Result<ResultRows> readTrait(const Dataset &dataset, const QString &traitName)
 {
+    const DatasetTables &tables = dataset.tables();
     // The name list is sorted, so the trait's index is found by bisection.
     const auto named = std::lower_bound(tables.traitNames.cbegin(), tables.traitNames.cend(), traitName);
     const int traitIndex = named != tables.traitNames.cend() && *named == traitName
         ? int(named - tables.traitNames.cbegin())
         : -1;
-    return readOneRun(folder, tables, files::TraitTable,
+    return readOneRun(dataset,
                       RecordRun{RecordRun::Table::Traits, traitIndex, tables.traitFirstRecord(traitName),
                                 tables.traitRecordCounts.value(traitName, 0)});
 }
 
 namespace bypos {
 
-Result<ResultRows> readRegion(const QString &folder, const DatasetTables &tables, int bin)
+Result<ResultRows> readRegion(const Dataset &dataset, int bin)
 {
+    const DatasetTables &tables = dataset.tables();
     Result<ResultRows> read = readOneRun(
-        folder, tables, files::BinTable,
+        dataset,
         RecordRun{RecordRun::Table::Bins, bin, tables.binFirstRecord(bin), tables.binRecordCount(bin)});
     if (!read && read.kind() == ErrorKind::NoRecords)
         return Error{ErrorKind::NoRecords, QStringLiteral("There are no SNPs in this region!")};
@@ -290,18 +332,27 @@ TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, i
     return ranking;
 }
 
+std::vector<LegendEntry> legendEntries(const TraitRanking &ranking, const DatasetTables &tables)
+{
+    std::vector<LegendEntry> entries;
+    const int rows = std::min(ranking.traitCount(), 9);
+    for (int l = 0; l < rows; ++l) {
+        const QString name = ranking.groupNames.value(ranking.order[size_t(l)]);
+        entries.push_back({name, tables.traitGroupMap.value(name).join(QStringLiteral(", "))});
+    }
+    return entries;
+}
+
 QString legendHtml(const TraitRanking &ranking, const DatasetTables &tables)
 {
     QString html = QStringLiteral("<FONT COLOR=blue><h2><br> Legend</br></h2>"
                                   "<table border=\"1\" cellpadding=\"5\" cellspacing=\"0\">"
                                   "<tr bgcolor=\"#DDFFFF\"><td>LABEL</td><td>Trait</td><td>Group</td></tr>");
-    const int rows = std::min(ranking.traitCount(), 9);
-    for (int l = 0; l < rows; ++l) {
-        const QString name = ranking.groupNames.value(ranking.order[size_t(l)]);
-        const QString groups = tables.traitGroupMap.value(name).join(QStringLiteral(", "));
+    const std::vector<LegendEntry> entries = legendEntries(ranking, tables);
+    for (size_t l = 0; l < entries.size(); ++l) {
         html += QStringLiteral("<tr><td>") + QString::number(l + 1) + QStringLiteral("</td><td>")
-            + name.toHtmlEscaped() + QStringLiteral("</td><td>") + groups.toHtmlEscaped()
-            + QStringLiteral("</td></tr>");
+            + entries[l].trait.toHtmlEscaped() + QStringLiteral("</td><td>")
+            + entries[l].groups.toHtmlEscaped() + QStringLiteral("</td></tr>");
     }
     html += QStringLiteral("</table>");
     return html;

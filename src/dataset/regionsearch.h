@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dataset/dataset.h"
 #include "dataset/genomebuild.h"
 #include "dataset/result.h"
 #include "dataset/rowrecord.h"
@@ -13,11 +14,6 @@
 #include <optional>
 #include <vector>
 
-namespace quillmap {
-class DatasetTables;
-}
-class QIODevice;
-
 // The reads of the result tables (one trait's records from table1.dat, one region's from
 // table2.dat) and the region search of the position panel: one whole megabase of one
 // chromosome, every result record of table2.dat whose SNP lies in it, ranked by trait. No
@@ -30,6 +26,10 @@ struct ResultRows {
     std::vector<RowRecord> rows;
     std::vector<float> extraStats;
     int extraCount = 0;
+    // Where the SNP information file places row k's SNP: chromosome (23 for X) and Mb. Filled
+    // by the reads, which place every SNP for their checks; empty in rows made otherwise.
+    std::vector<int> chromosomes;
+    std::vector<float> positions;
 
     int count() const { return int(rows.size()); }
     // Statistic s of row k: the first statistic for s = 0, extra statistic s otherwise.
@@ -41,25 +41,25 @@ struct ResultRows {
 // One run of records of a result table: trait `key`'s in table1.dat or bin `key`'s in
 // table2.dat, `count` records from record `first` (the offset rule).
 struct RecordRun {
-    enum class Table { Traits, Bins };
+    using Table = ResultTable;
     Table table = Table::Traits;
     int key = 0;
     qint64 first = 0;
     int count = 0;
 };
 
-// The one read behind every reader of the result tables: reads `run` from `file` (the run's
-// table, open) into `out`, reusing its vectors and `scratch`, and checks every record: its trait
-// and SNP are listed and it belongs to the run's trait or bin. A run the file does not hold or a
-// record that fails a check gives a Damaged error naming the dataset `folder`.
-std::optional<Error> readRecordRun(QIODevice &file, const QString &folder, const DatasetTables &tables,
-                                   const RecordRun &run, ResultRows &out, QByteArray &scratch);
+// The one read behind every reader of the result tables: reads `run` from the dataset's held
+// table into `out`, reusing its vectors and `scratch`, and checks every record: its trait and SNP
+// are listed, it belongs to the run's trait or bin, and its SNP lies where the SNP information
+// file placed it at import (a trait's SNP in a bin that has records, a bin's SNP in that bin).
+// The table's errors (MissingFile, Reimported; see Dataset::table), or Damaged naming the
+// dataset folder for a run the table does not hold or a record that fails a check.
+std::optional<Error> readRecordRun(const Dataset &dataset, const RecordRun &run, ResultRows &out,
+                                   QByteArray &scratch);
 
-// Reads the records of trait `traitName` from folder/table1.dat by the offset rule (ID_Line.dat
-// counts held in `tables`). Fails with MissingFile when the table cannot be opened, NoRecords for
-// a name without counts, and Damaged when the file ends early or a record names a trait or SNP
-// outside the name lists or belongs to another trait.
-Result<ResultRows> readTrait(const QString &folder, const DatasetTables &tables, const QString &traitName);
+// Reads the records of trait `traitName` from table1.dat by the offset rule (ID_Line.dat
+// counts). Fails as readRecordRun, and with NoRecords for a name without counts.
+Result<ResultRows> readTrait(const Dataset &dataset, const QString &traitName);
 
 } // namespace quillmap
 
@@ -87,11 +87,10 @@ int regionBin(const QString &chromosome, int region);
 // UCSC database named after `build`.
 QUrl genomeBrowserUrl(const QString &chromosome, qint64 region, GenomeBuild build = GenomeBuild::Hg18);
 
-// Reads the records of `bin` from folder/table2.dat: skips the records of all smaller bins
-// (Pos_Line.dat counts held in `tables`) and reads the bin's own. Fails with MissingFile when the
-// table cannot be opened, NoRecords for a bin without records, and Damaged when the file ends
-// early or a record names a trait or SNP outside the name lists or lies in another bin.
-Result<ResultRows> readRegion(const QString &folder, const DatasetTables &tables, int bin);
+// Reads the records of `bin` from table2.dat: skips the records of all smaller bins
+// (Pos_Line.dat counts) and reads the bin's own. Fails as readRecordRun, and with NoRecords
+// ("There are no SNPs in this region!") for a bin without records.
+Result<ResultRows> readRegion(const Dataset &dataset, int bin);
 
 // The region's traits ranked by their largest transformed value. Group g is the g-th distinct
 // trait index in ascending order; rank r (0-based) belongs to group order[r].
@@ -115,8 +114,16 @@ struct TraitRanking {
 // applyTransform). Empty rows give an empty ranking.
 TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic, int transform);
 
-// The legend of the nine best-ranked traits, as HTML, with each trait's groups from the trait
-// group map. Names are escaped.
+// One line of the legend: the trait of a rank label and its groups from the trait group map,
+// joined by ", ".
+struct LegendEntry {
+    QString trait;
+    QString groups;
+};
+// The legend of the nine best-ranked traits, best first (entry k names label k + 1).
+std::vector<LegendEntry> legendEntries(const TraitRanking &ranking, const DatasetTables &tables);
+
+// legendEntries as an HTML table. Names are escaped.
 QString legendHtml(const TraitRanking &ranking, const DatasetTables &tables);
 
 // The panel's help page.

@@ -16,6 +16,7 @@ enum class ErrorKind {
     Damaged,     // a file contradicts the others or ends early
     Invalid,     // the user's input or request is refused
     WriteFailed, // an output file could not be written
+    Reimported,  // the dataset folder was imported again after it was opened
 };
 
 struct Error {

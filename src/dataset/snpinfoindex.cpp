@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <limits>
 #include <type_traits>
 #include <charconv>
 #include <cstddef>
@@ -370,6 +371,15 @@ int SnpInfoIndex::chromosome(qint64 line) const
 double SnpInfoIndex::position(qint64 line) const
 {
     return line >= 0 && line < m_lineCount ? m_positions[line] : 0.0;
+}
+
+void SnpInfoIndex::placeRows(const RowRecord *rows, size_t count, int *chromosomes, double *positions) const
+{
+    for (size_t k = 0; k < count; ++k) {
+        const qint32 line = lineOfName(rows[k].snpIndex);
+        chromosomes[k] = line >= 0 ? m_chromosomes[line] : 0;
+        positions[k] = line >= 0 ? m_positions[line] : std::numeric_limits<double>::quiet_NaN();
+    }
 }
 
 qint32 SnpInfoIndex::lineOfName(qint64 snpIndex) const

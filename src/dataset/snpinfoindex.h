@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include "dataset/rowrecord.h"
+
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -79,6 +81,9 @@ public:
     double position(qint64 line) const; // Mb; 0 outside the file
     // Data line of SNP index `snpIndex`; -1 when out of range or without a line.
     qint32 lineOfName(qint64 snpIndex) const;
+    // chromosome() and position() of the line of each row's SNP, for a whole read at once;
+    // position NaN (chromosome 0) for a SNP without a line.
+    void placeRows(const RowRecord *rows, size_t count, int *chromosomes, double *positions) const;
     // Line `snpIndex` of SNPlist.dat, decoded as UTF-8; empty when out of range.
     QString name(qint64 snpIndex) const;
     // name() of each of `snpIndexes`, read as readLines() reads.

@@ -1,23 +1,18 @@
 #include "dataset/traitscan.h"
 
-#include "dataset/datasetfiles.h"
 #include "dataset/datasettables.h"
-
-#include <QFile>
 
 #include <algorithm>
 
 namespace quillmap {
 
-Status scanTraits(const QString &folder, const DatasetTables &tables, int firstTrait, int lastTrait,
+Status scanTraits(const Dataset &dataset, int firstTrait, int lastTrait,
                   const std::function<bool(const TraitRows &)> &visit)
 {
-    // Large sequential reads: the file's own buffer would only add a copy.
-    QFile file(files::datasetFilePath(folder, files::TraitTable));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return Error{ErrorKind::MissingFile,
-                     QStringLiteral("The file %1 is not found! Please reload the dataset!")
-                         .arg(QLatin1StringView(files::TraitTable))};
+    const Result<Dataset::OpenTable> table = dataset.table(ResultTable::Traits);
+    if (!table)
+        return table.error();
+    const DatasetTables &tables = dataset.tables();
     firstTrait = std::max(firstTrait, 0);
     lastTrait = int(std::min<qint64>(lastTrait, tables.traitNames.size()));
     TraitRows trait;
@@ -27,7 +22,7 @@ Status scanTraits(const QString &folder, const DatasetTables &tables, int firstT
                             tables.traitRecordCount(t)};
         if (run.count <= 0 || run.first < 0)
             continue;
-        if (std::optional<Error> error = readRecordRun(file, folder, tables, run, trait, bytes))
+        if (std::optional<Error> error = readRecordRun(dataset, run, trait, bytes))
             return std::move(*error);
         trait.traitIndex = t;
         if (!visit(trait))

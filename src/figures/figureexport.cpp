@@ -5,6 +5,8 @@
 #include <QBuffer>
 #include <QFont>
 #include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QLineF>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
@@ -139,6 +141,14 @@ QTransform unscaledTransform(const QPainter &painter)
 {
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
     return painter.combinedTransform() * QTransform::fromScale(1.0 / ratio, 1.0 / ratio);
+}
+
+void paintValueLabel(QPainter &painter, const QString &text, double textX, double y, double tickLeft,
+                     double tickRight)
+{
+    painter.drawLine(QLineF(tickLeft, y, tickRight, y));
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    painter.drawText(QPointF(textX, y + metrics.capHeight() / 2.0), text);
 }
 
 QPen significancePen()

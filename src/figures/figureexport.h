@@ -37,6 +37,12 @@ void paintAxisTitle(QPainter &painter, const QString &title, double baselineX, d
 // also holds a high-resolution device's ratio, which the painter applies again.)
 QTransform unscaledTransform(const QPainter &painter);
 
+// A value label of a y axis in the painter's current coordinates and pen: a tick from tickLeft
+// to tickRight at `y`, and `text` starting at textX with its digits' middle on the tick (a
+// baseline at `y` would make every value read high by half a digit).
+void paintValueLabel(QPainter &painter, const QString &text, double textX, double y, double tickLeft,
+                     double tickRight);
+
 // Pen of the plots' dashed significance line.
 QPen significancePen();
 

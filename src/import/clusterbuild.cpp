@@ -1,10 +1,13 @@
 #include "import/clusterbuild.h"
 
+#include "import/snpbinning.h"
+
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
 #include "io/linereader.h"
 #include "import/nameset.h"
 #include "import/numberparse.h"
+#include "io/atomicfile.h"
 #include "io/positionedio.h"
 
 #include <QDir>
@@ -29,8 +32,6 @@
 
 namespace quillmap {
 namespace {
-
-using Failure = ImportResult::Failure;
 
 constexpr size_t Bins = 65536;
 
@@ -61,89 +62,16 @@ int cannotRead(const QString &path)
     return 2;
 }
 
-// A step's output: a temporary file renamed into place, every write checked. Not synced: a work
-// file lost to a crash costs a rerun of the job, never a dataset file.
-class WorkFile final
-{
-public:
-    explicit WorkFile(QString path)
-        : m_path(std::move(path))
-    {
-        m_temporary = QFile::encodeName(m_path + QStringLiteral(".part-%1").arg(::getpid()));
-        m_fd = ::open(m_temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        m_ok = m_fd >= 0;
-        m_buffer.reserve(Buffer);
-    }
-    ~WorkFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_committed && !m_temporary.isEmpty())
-            ::unlink(m_temporary.constData());
-    }
-    WorkFile(const WorkFile &) = delete;
-    WorkFile &operator=(const WorkFile &) = delete;
-
-    void write(const void *data, size_t size)
-    {
-        if (m_buffer.size() + size > Buffer)
-            flush();
-        if (size >= Buffer)
-            put(static_cast<const char *>(data), size);
-        else
-            m_buffer.append(static_cast<const char *>(data), size);
-    }
-    void write(QByteArrayView bytes) { write(bytes.data(), size_t(bytes.size())); }
-
-    bool commit()
-    {
-        flush();
-        if (m_fd >= 0 && ::close(m_fd) != 0)
-            m_ok = false;
-        m_fd = -1;
-        if (!m_ok || ::rename(m_temporary.constData(), QFile::encodeName(m_path).constData()) != 0)
-            return false;
-        m_committed = true;
-        return true;
-    }
-    QString path() const { return m_path; }
-
-private:
-    static constexpr size_t Buffer = size_t(1) << 20;
-
-    void flush()
-    {
-        put(m_buffer.data(), m_buffer.size());
-        m_buffer.clear();
-    }
-    void put(const char *data, size_t size)
-    {
-        while (m_ok && size > 0) {
-            const ssize_t n = ::write(m_fd, data, size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                m_ok = false;
-                return;
-            }
-            data += n;
-            size -= size_t(n);
-        }
-    }
-
-    QString m_path;
-    QByteArray m_temporary;
-    int m_fd = -1;
-    bool m_ok = false;
-    bool m_committed = false;
-    std::string m_buffer;
-};
-
+// A step's output. Not synced: a work file lost to a crash costs a rerun of the job, never a
+// dataset file.
 bool writeWhole(const QString &path, QByteArrayView bytes)
 {
-    WorkFile file(path);
-    file.write(bytes);
-    return file.commit();
+    return AtomicFile::writeWhole(path, bytes, nullptr, AtomicFile::Sync::Unsynced);
+}
+
+QByteArrayView bytesOf(const void *data, size_t size)
+{
+    return {static_cast<const char *>(data), qsizetype(size)};
 }
 
 bool readWhole(const QString &path, QByteArray &bytes)
@@ -369,67 +297,6 @@ bool removeClusterWork(const QString &folder)
     return QDir(path).removeRecursively();
 }
 
-std::optional<StepError> binSnps(const QString &path, qsizetype expectedFields,
-                                 const std::function<qint32(QByteArrayView)> &indexOf, qint64 snpCount,
-                                 SnpBinning &out, const std::function<void(qint64)> &tick)
-{
-    auto invalid = [](const QByteArray &line, bool lineFeed) {
-        return StepError{Failure::Validation, line, lineFeed};
-    };
-    out.bins.assign(size_t(snpCount), 0);
-    std::vector<char> hasBin(size_t(snpCount), 0);
-    LineReader reader;
-    if (!reader.open(path))
-        return StepError{Failure::UnreadableInput,
-                         "error : can't open the SNP information file " + path.toUtf8() + '!', true};
-    QByteArrayView line;
-    out.headerFields = 1;
-    if (reader.readLine(line))
-        out.headerFields = line.count('\t') + 1;
-    const qsizetype fieldCount = expectedFields < 0 ? out.headerFields : expectedFields;
-    if (out.headerFields != fieldCount)
-        return invalid(" error : it has different column numbers!", true);
-
-    std::vector<QByteArrayView> fields;
-    qint64 n = 0;
-    while (reader.readLine(line)) {
-        ++n;
-        splitTabs(line, fields, fieldCount);
-        if (qsizetype(fields.size()) != fieldCount)
-            return invalid("error :" + number(n) + "th line has different column numbers!", true);
-        const std::optional<int> chromosome = chromosomeNumber(fields[1]);
-        if (!chromosome)
-            return invalid("error :" + number(n) + "th line has invalid chr!", false);
-        const std::optional<double> position = parsePosition(fields[2]);
-        if (!position)
-            return invalid("error :" + number(n)
-                               + "th line has invalid pos! It must be in Mb with at least 1 digits"
-                                 " after decimal!",
-                           false);
-        const std::optional<qint16> bin = positionBin(*chromosome, *position);
-        if (!bin)
-            return invalid("error :" + number(n)
-                               + "th line has invalid pos! Chromosome x 1000 + position in Mb must"
-                                 " lie between -32768 and 32767!",
-                           false);
-        const qint32 snp = indexOf(fields[0]);
-        if (snp >= 0) {
-            // A SNP listed again is binned by its last line.
-            out.bins[size_t(snp)] = *bin;
-            hasBin[size_t(snp)] = 1;
-        }
-        if (tick)
-            tick(n);
-    }
-    if (reader.failed())
-        return StepError{Failure::UnreadableInput,
-                         "error : can't read the SNP information file " + path.toUtf8() + " to its end!",
-                         true};
-    if (std::find(hasBin.begin(), hasBin.end(), 0) != hasBin.end())
-        return invalid("error : can't find pos info for some snp, please check the snp info file.", false);
-    return std::nullopt;
-}
-
 bool readResultLines(const QString &work, int ranges, qsizetype fields, ResultLines &out)
 {
     out = {};
@@ -473,7 +340,7 @@ bool readResultLines(const QString &work, int ranges, qsizetype fields, ResultLi
     return true;
 }
 
-bool readBinsOutcome(const QString &work, qsizetype &headerFields, std::optional<StepError> &error)
+bool readBinsOutcome(const QString &work, qsizetype &headerFields, std::optional<ImportError> &error)
 {
     QByteArray bytes;
     if (!readWhole(workFile(work, QStringLiteral("bins.meta")), bytes))
@@ -489,7 +356,7 @@ bool readBinsOutcome(const QString &work, qsizetype &headerFields, std::optional
         const QList<QByteArray> parts = bytes.mid(firstEnd + 1, secondEnd - firstEnd - 1).split(' ');
         if (parts.size() != 3 || parts[0] != "error")
             return false;
-        error = StepError{Failure(parts[1].toInt()), bytes.mid(secondEnd + 1), parts[2] == "1"};
+        error = ImportError::of(ImportFailure(parts[1].toInt()), bytes.mid(secondEnd + 1), parts[2] == "1");
     }
     return true;
 }
@@ -579,13 +446,14 @@ int runParseStep(const QString &results, const QString &work, int range, qint64 
     // records in the tables from these before any range is sorted.
     std::vector<qint64> counts(size_t(parsed.traits.size() + parsed.snps.size()), 0);
     qint64 *snpCounts = counts.data() + parsed.traits.size();
-    WorkFile rows(rangeFile(work, range, "rows"));
+    AtomicFile rows(rangeFile(work, range, "rows"), AtomicFile::Sync::Unsynced);
+    rows.open();
     for (qint64 r = 0; r < parsed.rows.size(); ++r) {
         const qint32 ids[2] = {parsed.rows.trait(r), parsed.rows.snp(r)};
         ++counts[size_t(ids[0])];
         ++snpCounts[ids[1]];
-        rows.write(ids, sizeof ids);
-        rows.write(parsed.rows.stats(r), sizeof(float) * size_t(parsed.rows.statsPerRow()));
+        rows.write(bytesOf(ids, sizeof ids));
+        rows.write(bytesOf(parsed.rows.stats(r), sizeof(float) * size_t(parsed.rows.statsPerRow())));
     }
     if (!rows.commit())
         return cannotWrite(rows.path());
@@ -630,11 +498,12 @@ int runNamesStep(const QString &work, int ranges)
         sets[kind].finish(sorted[kind], finalIndex[kind]);
     }
     for (int r = 0; r < ranges; ++r) {
-        WorkFile map(rangeFile(work, r, "map"));
+        AtomicFile map(rangeFile(work, r, "map"), AtomicFile::Sync::Unsynced);
+        map.open();
         for (int kind = 0; kind < 2; ++kind) {
             std::vector<qint32> &local = provisional[kind][size_t(r)];
             const qint32 count = qint32(local.size());
-            map.write(&count, sizeof count);
+            map.write(bytesOf(&count, sizeof count));
             for (qint32 &id : local)
                 id = finalIndex[kind][size_t(id)];
             map.write(bytesOf(local));
@@ -684,12 +553,17 @@ int runBinsStep(const QString &snps, const QString &work, int ranges)
         return cannotRead(workFile(work, QStringLiteral("snp-raw")));
     const qint64 snpCount = readMeta(metaBytes).value("snps").toLongLong();
     SnpBinning binning;
-    const std::optional<StepError> error = binSnps(snps, -1,
-                                                   [&](QByteArrayView name) {
-                                                       const qint32 id = lookup.find(name);
-                                                       return id < 0 ? -1 : index[size_t(id)];
-                                                   },
-                                                   snpCount, binning, {});
+    LineReader reader;
+    std::optional<ImportError> error;
+    if (!reader.open(snps))
+        error = ImportError::cannotOpen("SNP information", snps);
+    else
+        error = binSnps(reader, snps, -1,
+                        [&](QByteArrayView name) {
+                            const qint32 id = lookup.find(name);
+                            return id < 0 ? -1 : index[size_t(id)];
+                        },
+                        snpCount, binning, {});
     const QString binsPath = workFile(work, QStringLiteral("bins"));
     if (!writeWhole(binsPath, bytesOf(binning.bins)))
         return cannotWrite(binsPath);

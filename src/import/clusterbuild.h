@@ -28,27 +28,10 @@
 //           before it, and within a key after the ranges before it (a stable sort's order).
 //   place   one range's rows with their final indexes, sorted by trait and by bin (stable),
 //           each key's records written at their place in the work folder's two tables.
-//   finish  the import itself (ImportInputs::Phase::Finish): every check in its order, with the
-//           first failing results line given its line number in the whole file, and the two
-//           tables renamed into the dataset folder.
+//   finish  the import itself (runFinishStep): every check in its order, with the first
+//           failing results line given its line number in the whole file, and the two tables
+//           renamed into the dataset folder.
 namespace quillmap {
-
-struct StepError {
-    ImportResult::Failure failure = ImportResult::Failure::Validation;
-    QByteArray reportLine;
-    bool lineFeed = true;
-};
-
-// The SNP information file, read and checked as the import's second pass does: the bin of every
-// SNP index that indexOf() gives (-1 for SNPs the results do not name), then the check that
-// every SNP has one. expectedFields < 0 takes the header's field count.
-struct SnpBinning {
-    qsizetype headerFields = 0;
-    std::vector<qint16> bins;
-};
-std::optional<StepError> binSnps(const QString &path, qsizetype expectedFields,
-                                 const std::function<qint32(QByteArrayView)> &indexOf, qint64 snpCount,
-                                 SnpBinning &out, const std::function<void(qint64)> &tick);
 
 // The work folder's name inside a dataset folder, and its removal (a link is removed, never
 // followed). False when it stays.
@@ -67,7 +50,7 @@ struct ResultLines {
 bool readResultLines(const QString &work, int ranges, qsizetype fields, ResultLines &out);
 
 // The bins step's outcome: the header's field count, and its error.
-bool readBinsOutcome(const QString &work, qsizetype &headerFields, std::optional<StepError> &error);
+bool readBinsOutcome(const QString &work, qsizetype &headerFields, std::optional<ImportError> &error);
 
 // A file of the work folder, whole.
 bool readWorkFile(const QString &work, const QString &name, QByteArray &bytes);
@@ -83,5 +66,15 @@ int runParseStep(const QString &results, const QString &work, int range, qint64 
 int runNamesStep(const QString &work, int ranges);
 int runBinsStep(const QString &snps, const QString &work, int ranges);
 int runPlaceStep(const QString &work, int range);
+
+// Before the steps, with the folder's lock held by the caller: the checks that come before the
+// results lines (summary.txt says the import has not finished).
+ImportResult runBeginStep(const QString &folder, const ImportInputs &inputs);
+// The last step: the import of `inputs` taking the results lines, the SNP bins and the tables
+// from the steps' outputs in `work` (`ranges` ranges parsed); it writes every dataset file
+// exactly as a whole import does, without taking the folder's lock. `abortLine`, when set, is
+// the error line of a step that failed to write its outputs.
+ImportResult runFinishStep(const QString &folder, const ImportInputs &inputs, const QString &work, int ranges,
+                           const QByteArray &abortLine, const ImportProgress &progress);
 
 } // namespace quillmap

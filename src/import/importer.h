@@ -2,11 +2,15 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include "import/importerror.h"
+
 #include <functional>
+#include <optional>
 
 namespace quillmap {
 
@@ -25,17 +29,9 @@ struct ImportInputs {
     // dataset folder and merged while the tables are written (the same bytes either way).
     // 0: a quarter of physical memory, at least 256 MiB.
     qint64 memoryLimit = 0;
-    // A cluster build (quillmap-dask) runs the import in steps. Begin stops after the checks
-    // that come before the results lines; Finish takes the results lines, the SNP bins and the
-    // tables from the steps' outputs in clusterWork instead of reading and sorting them itself,
-    // and writes every dataset file exactly as a whole import does. Neither takes the folder's
-    // lock: the cluster build holds it for all its steps.
-    enum class Phase { Whole, Begin, Finish };
-    Phase phase = Phase::Whole;
-    QString clusterWork = {};
-    int clusterRanges = 0; // results ranges parsed
-    // Finish: a step failed to write its outputs; this is the error line to report.
-    QByteArray clusterAbort = {};
+    // Tests and fuzzers: inputs held in memory, by path. A path found here is read from these
+    // bytes (as they are, never decompressed) and not opened; summary.txt records it as given.
+    QHash<QString, QByteArray> inMemory = {};
 };
 
 // A statistics column some of whose nonzero values single precision keeps only as 0 or as a
@@ -50,12 +46,8 @@ struct LostValues {
 // error when loading the data, please check summary.txt for details.\n"), and summary.txt holds
 // lines 1 to 5 and the error line.
 struct ImportResult {
-    // Why an import failed: a check of the input files, an input file that could not be opened
-    // or read to its end, a dataset file that could not be written, or too little memory for
-    // the result rows. Two refusals leave the folder untouched (summary.txt is not written):
-    // UnusablePath, a folder or input path holding a tab or line break that summary.txt could
-    // not record, and Busy, another import holding the folder's lock.
-    enum class Failure { None, Validation, UnreadableInput, WriteFailure, OutOfMemory, UnusablePath, Busy };
+    // Why an import failed (see ImportFailure).
+    using Failure = ImportFailure;
 
     bool failed = false;
     QString errorText;
@@ -132,11 +124,10 @@ public:
     // The next row; false at the end of the rows or on a failure.
     virtual bool next(ResultRow &row) = 0;
     // Once next() returned false: true when every row was handed and the results, SNP
-    // information and trait information files are now whole on disk; otherwise failure() and
-    // errorText() say why.
+    // information and trait information files are now whole on disk; otherwise error() says why
+    // (its report line may hold line breaks, which summary.txt gets as spaces).
     virtual bool finish() = 0;
-    virtual ImportResult::Failure failure() const = 0;
-    virtual QString errorText() const = 0;
+    virtual ImportError error() const = 0;
 };
 
 // runImport with the results rows from `feed`. The trait information file is opened once the
@@ -165,5 +156,10 @@ void setImportRangeBytesForTesting(qint64 bytes);
 // Tests set the free disk space the import sees before it spills or writes the tables; -1 goes
 // back to the file system's figure.
 void setFreeDiskBytesForTesting(qint64 bytes);
+// Tests set the bytes of the window a table held in memory is encoded in (0: 32 MiB).
+void setTableWindowBytesForTesting(qint64 bytes);
+// Tests make the import run out of memory (std::bad_alloc) as it begins `stage`; nothing turns
+// it off. quillmap-index takes the stage's number from QUILLMAP_TEST_OUT_OF_MEMORY.
+void setImportOutOfMemoryForTesting(ImportStage stage);
 
 } // namespace quillmap

@@ -20,19 +20,10 @@ ParallelResults::ParallelResults(QString path, ResultsLayout layout, qint64 file
       m_internNext(size_t(traits.parts()), 0)
 {
     for (int p = 0; p < m_parts; ++p)
-        m_threads.emplace_back([this, p] { work(p); });
+        m_threads.emplace_back([this, p](std::stop_token stop) { work(stop, p); });
 }
 
-ParallelResults::~ParallelResults()
-{
-    {
-        const std::lock_guard lock(m_mutex);
-        m_stop = true;
-    }
-    m_work.notify_all();
-    for (std::thread &thread : m_threads)
-        thread.join();
-}
+ParallelResults::~ParallelResults() = default;
 
 qint64 ParallelResults::cut(qint64 i) const
 {
@@ -48,6 +39,7 @@ std::unique_ptr<ParsedRange> ParallelResults::next()
     });
     std::unique_ptr<ParsedRange> range = std::move(m_ranges.extract(m_taken).mapped());
     ++m_taken;
+    ++m_changes;
     lock.unlock();
     m_work.notify_all();
     if (range->m_exception)
@@ -61,10 +53,10 @@ void ParallelResults::recycle(std::unique_ptr<ParsedRange> range)
     m_free.push_back(std::move(range));
 }
 
-void ParallelResults::work(int part)
+void ParallelResults::work(const std::stop_token &stop, int part)
 {
     std::unique_lock lock(m_mutex);
-    while (!m_stop) {
+    while (!stop.stop_requested()) {
         const auto it = m_ranges.find(m_internNext[size_t(part)]);
         if (it != m_ranges.end() && it->second->m_parsed) {
             ParsedRange &range = *it->second;
@@ -109,10 +101,12 @@ void ParallelResults::work(int part)
             lock.lock();
             range.m_exception = exception;
             range.m_parsed = true;
+            ++m_changes;
             m_work.notify_all();
             continue;
         }
-        m_work.wait(lock);
+        const quint64 seen = m_changes;
+        m_work.wait(lock, stop, [&] { return m_changes != seen; });
     }
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -54,7 +55,7 @@ class ParallelResults final
 public:
     ParallelResults(QString path, ResultsLayout layout, qint64 fileSize, qint64 rangeBytes,
                     SplitNameSet &traits, SplitNameSet &snps);
-    ~ParallelResults(); // stops and joins the workers
+    ~ParallelResults(); // stops and joins the workers (std::jthread)
     ParallelResults(const ParallelResults &) = delete;
     ParallelResults &operator=(const ParallelResults &) = delete;
 
@@ -68,7 +69,7 @@ public:
     void recycle(std::unique_ptr<ParsedRange> range);
 
 private:
-    void work(int part);
+    void work(const std::stop_token &stop, int part);
     void parse(qint64 i, ParsedRange &range) const;
     void intern(int part, ParsedRange &range);
 
@@ -82,15 +83,15 @@ private:
     const int m_parts;
 
     std::mutex m_mutex;
-    std::condition_variable m_work;                          // a range parsed or taken, or stop
+    std::condition_variable_any m_work;                      // a range parsed or taken (m_changes)
     std::condition_variable m_ready;                         // a range is interned in every part
     std::map<qint64, std::unique_ptr<ParsedRange>> m_ranges; // begun and not taken
     std::vector<std::unique_ptr<ParsedRange>> m_free;        // recycled
     std::vector<qint64> m_internNext;                        // per part: the next range to intern
     qint64 m_parseNext = 0;
     qint64 m_taken = 0;
-    bool m_stop = false;
-    std::vector<std::thread> m_threads;
+    quint64 m_changes = 0;
+    std::vector<std::jthread> m_threads; // last: stopped and joined first
 };
 
 } // namespace quillmap

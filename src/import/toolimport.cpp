@@ -1,5 +1,8 @@
 #include "import/toolimport.h"
 
+#include "import/snptable.h"
+#include "import/workqueue.h"
+
 #include "io/atomicfile.h"
 #include "dataset/chromosome.h"
 #include "dataset/datasetfiles.h"
@@ -10,9 +13,7 @@
 #include <QFileInfo>
 
 #include <charconv>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include <stop_token>
 #include <thread>
 #include <cmath>
 #include <cstring>
@@ -25,86 +26,8 @@ namespace quillmap {
 
 namespace {
 
-constexpr int OtherChromosomesShown = 6;
-
 // The derived inputs replace earlier ones only on commit.
 using DerivedFile = AtomicFile;
-
-// Every SNP ID seen, with where it lies and where it was first seen. Names live back to back
-// in one arena; the table holds entry numbers. Files of one study mostly list their SNPs in
-// the same order, so the entry after the last one found is tried before hashing.
-class SnpTable final
-{
-public:
-    struct Entry {
-        qint64 nameBegin;
-        qint64 position;
-        qint64 line;
-        qint32 nameSize;
-        qint32 file;
-        qint32 chromosome;
-    };
-
-    // The entry of `name`, or -1.
-    qint64 find(QByteArrayView name)
-    {
-        const qint64 next = m_last + 1;
-        if (next > 0 && next < qint64(m_entries.size()) && nameOf(next) == name)
-            return m_last = next;
-        if (m_slots.empty())
-            return -1;
-        for (size_t i = qHash(name, 0) & m_mask;; i = (i + 1) & m_mask) {
-            const qint64 e = m_slots[i];
-            if (e < 0)
-                return -1;
-            if (nameOf(e) == name)
-                return m_last = e;
-        }
-    }
-
-    void add(QByteArrayView name, int chromosome, qint64 position, qint32 file, qint64 line)
-    {
-        if (4 * (m_entries.size() + 1) > 3 * m_slots.size())
-            grow();
-        m_entries.push_back({qint64(m_arena.size()), position, line, qint32(name.size()), file, chromosome});
-        m_arena.append(name.data(), size_t(name.size()));
-        const qint64 e = qint64(m_entries.size()) - 1;
-        place(e);
-        m_last = e;
-    }
-
-    const Entry &at(qint64 e) const { return m_entries[size_t(e)]; }
-    qint64 size() const { return qint64(m_entries.size()); }
-    QByteArrayView nameOf(qint64 e) const
-    {
-        const Entry &entry = m_entries[size_t(e)];
-        return {m_arena.data() + entry.nameBegin, entry.nameSize};
-    }
-
-private:
-    void place(qint64 e)
-    {
-        size_t i = qHash(nameOf(e), 0) & m_mask;
-        while (m_slots[i] >= 0)
-            i = (i + 1) & m_mask;
-        m_slots[i] = e;
-    }
-
-    void grow()
-    {
-        const size_t capacity = m_slots.empty() ? 1024 : 2 * m_slots.size();
-        m_slots.assign(capacity, -1);
-        m_mask = capacity - 1;
-        for (qint64 e = 0; e < qint64(m_entries.size()); ++e)
-            place(e);
-    }
-
-    std::vector<Entry> m_entries;
-    std::string m_arena;
-    std::vector<qint64> m_slots;
-    size_t m_mask = 0;
-    qint64 m_last = -1;
-};
 
 // A whole number of base pairs; nothing when the text is not one.
 std::optional<qint64> parseBasePairs(QByteArrayView text)
@@ -220,8 +143,7 @@ public:
     QByteArray snpInfoHeader() const override { return m_snpInfoHeader; }
     bool next(ResultRow &row) override;
     bool finish() override;
-    ImportResult::Failure failure() const override { return m_failure; }
-    QString errorText() const override { return m_error; }
+    ImportError error() const override { return {m_failure, m_error.toUtf8(), true, m_error}; }
 
 private:
     using Failure = ImportResult::Failure;
@@ -244,7 +166,7 @@ private:
 
     bool readHeaders();
     bool nextKept(); // the reading thread's next kept row, in m_id, m_stats and m_lost
-    void readRows();
+    void readRows(std::stop_token stop);
     void stopReading();
     bool readRow(int file, qint64 line, bool &kept);
     bool writeTraitInfo(DerivedFile &out);
@@ -277,11 +199,8 @@ private:
 
     // Between the reading thread and the import. The reading thread alone touches the files,
     // the tables and the error until it has handed over its last batch.
-    std::thread m_readingThread;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<RowBatch> m_queue;
-    bool m_stop = false;
+    WorkQueue<RowBatch> m_queue{8};
+    std::jthread m_readingThread;
     RowBatch m_batch; // the import's current batch
     size_t m_next = 0;
     bool m_ended = false;
@@ -354,16 +273,11 @@ bool ToolImport::readHeaders()
 bool ToolImport::next(ResultRow &row)
 {
     if (!m_readingThread.joinable() && !m_ended)
-        m_readingThread = std::thread([this] { readRows(); });
+        m_readingThread = std::jthread([this](std::stop_token stop) { readRows(std::move(stop)); });
     while (m_next >= m_batch.size()) {
         if (m_ended)
             return false;
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_queue.empty(); });
-        m_batch = std::move(m_queue.front());
-        m_queue.pop_front();
-        m_changed.notify_all();
-        lock.unlock();
+        m_batch = m_queue.take();
         m_next = 0;
         if (m_batch.last) {
             m_readingThread.join();
@@ -383,10 +297,9 @@ bool ToolImport::next(ResultRow &row)
     return true;
 }
 
-void ToolImport::readRows()
+void ToolImport::readRows(std::stop_token stop)
 {
     constexpr size_t BatchRows = 4096;
-    constexpr size_t QueuedBatches = 8;
     bool more = true;
     while (more) {
         RowBatch batch;
@@ -410,12 +323,8 @@ void ToolImport::readRows()
             more = false;
         }
         batch.last = !more;
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_stop || m_queue.size() < QueuedBatches; });
-        if (m_stop)
+        if (!m_queue.put(std::move(batch), stop))
             return;
-        m_queue.push_back(std::move(batch));
-        m_changed.notify_all();
     }
 }
 
@@ -424,11 +333,7 @@ void ToolImport::stopReading()
 {
     if (!m_readingThread.joinable())
         return;
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
-        m_changed.notify_all();
-    }
+    m_readingThread.request_stop();
     m_readingThread.join();
     m_ended = true;
 }
@@ -494,7 +399,7 @@ bool ToolImport::readRow(int file, qint64 line, bool &kept)
     if (!chromosome) {
         ++skipped.count[SkippedRows::OtherChromosome];
         const QString name = QString::fromUtf8(chromosomeText);
-        if (skipped.otherChromosomes.size() < OtherChromosomesShown
+        if (skipped.otherChromosomes.size() < SkippedRows::OtherChromosomesShown
             && !skipped.otherChromosomes.contains(name))
             skipped.otherChromosomes.append(name);
         return true;
@@ -785,85 +690,11 @@ ToolImportResult ToolImport::run()
 
 } // namespace
 
-qint64 SkippedRows::total() const
-{
-    qint64 sum = 0;
-    for (qint64 c : count)
-        sum += c;
-    return sum;
-}
-
-void SkippedRows::add(const SkippedRows &other)
-{
-    for (int r = 0; r < ReasonCount; ++r)
-        count[r] += other.count[r];
-    for (const QString &name : other.otherChromosomes) {
-        if (otherChromosomes.size() < OtherChromosomesShown && !otherChromosomes.contains(name))
-            otherChromosomes.append(name);
-    }
-}
-
-QString skipReasonText(SkippedRows::Reason reason)
-{
-    switch (reason) {
-    case SkippedRows::MissingP:
-        return QStringLiteral("with the p-value missing (NA)");
-    case SkippedRows::OtherChromosome:
-        return QStringLiteral("on chromosomes other than 1-22 and X");
-    case SkippedRows::NotAdditive:
-        return QStringLiteral("whose TEST is not ADD");
-    case SkippedRows::MissingPosition:
-        return QStringLiteral("with the position missing");
-    case SkippedRows::MissingEffect:
-        return QStringLiteral("with an effect column missing or infinite");
-    case SkippedRows::ReasonCount:
-        break;
-    }
-    return {};
-}
-
 ToolImportResult runToolImport(const QString &folder, const ToolImportInputs &inputs,
                                const ImportProgress &progress)
 {
     ToolImport import(folder, inputs, progress);
     return import.run();
-}
-
-QString toolImportReport(const ToolImportResult &result)
-{
-    QString report;
-    if (!result.import.failed || result.rowsKept > 0) {
-        report +=
-            QStringLiteral("%1 rows kept from %2 file(s).\n").arg(result.rowsKept).arg(result.traits.size());
-        for (int r = 0; r < SkippedRows::ReasonCount; ++r) {
-            const qint64 count = result.skipped.count[r];
-            if (count == 0)
-                continue;
-            report +=
-                QStringLiteral("Skipped %1 rows %2").arg(count).arg(skipReasonText(SkippedRows::Reason(r)));
-            if (r == SkippedRows::OtherChromosome && !result.skipped.otherChromosomes.isEmpty())
-                report += QStringLiteral(" (%1)").arg(
-                    result.skipped.otherChromosomes.join(QStringLiteral(", ")));
-            report += QStringLiteral(".\n");
-        }
-    }
-    for (const LostValues &lost : result.import.lost) {
-        if (lost.column == QLatin1String("P"))
-            report += QStringLiteral("Note: %1 p-value(s) below single precision are stored as 0 under P"
-                                     " (the first on data line %2 of %3); -log10(P) keeps them.\n")
-                          .arg(lost.count)
-                          .arg(lost.firstLine)
-                          .arg(QString::fromLatin1(DerivedResults));
-        else
-            report += QStringLiteral("Warning: %1 nonzero value(s) of column %2 are too small for single"
-                                     " precision and were stored as 0 or with lost digits (the first on"
-                                     " data line %3 of %4).\n")
-                          .arg(lost.count)
-                          .arg(lost.column)
-                          .arg(lost.firstLine)
-                          .arg(QString::fromLatin1(DerivedResults));
-    }
-    return report;
 }
 
 } // namespace quillmap

@@ -42,7 +42,8 @@ struct SkippedRows {
         ReasonCount
     };
     qint64 count[ReasonCount] = {};
-    QStringList otherChromosomes; // the first few names seen, for the message
+    static constexpr int OtherChromosomesShown = 6;
+    QStringList otherChromosomes; // the first few names seen (up to 6), for the message
 
     qint64 total() const;
     void add(const SkippedRows &other);

@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -20,8 +21,23 @@ constexpr qint64 BlockBufferBytes = qint64(4) << 20;
 
 } // namespace
 
-AtomicFile::AtomicFile(QString path)
-    : m_path(std::move(path))
+namespace {
+std::atomic<AtomicFile::Sync> g_defaultSync{AtomicFile::Sync::Durable};
+} // namespace
+
+AtomicFile::Sync AtomicFile::defaultSync()
+{
+    return g_defaultSync.load(std::memory_order_relaxed);
+}
+
+void AtomicFile::setDefaultSync(Sync sync)
+{
+    g_defaultSync.store(sync, std::memory_order_relaxed);
+}
+
+AtomicFile::AtomicFile(QString path, Sync sync)
+    : m_path(std::move(path)),
+      m_sync(sync)
 {
 }
 
@@ -179,7 +195,7 @@ bool AtomicFile::commit()
         && ::fchmod(m_fd, existing.st_mode & 07777) != 0)
         fail(QStringLiteral("cannot set the permissions of %1").arg(m_path), errno);
     // Some file systems report a full disk only when the data is synced or the file closed.
-    if (!failed() && ::fsync(m_fd) != 0)
+    if (!failed() && m_sync == Sync::Durable && ::fsync(m_fd) != 0)
         fail(QStringLiteral("cannot write %1").arg(m_path), errno);
     const int fd = m_fd;
     m_fd = -1;
@@ -192,6 +208,8 @@ bool AtomicFile::commit()
         return false;
     }
     m_temporary.clear();
+    if (m_sync == Sync::Unsynced)
+        return true;
     // The rename itself reaches the disk with the folder; a folder that cannot be synced still
     // holds the complete file.
     const QByteArray folder = QFile::encodeName(QFileInfo(m_path).absolutePath());
@@ -226,9 +244,9 @@ void AtomicFile::discard()
     m_bypassing = false;
 }
 
-bool AtomicFile::writeWhole(const QString &path, QByteArrayView content, QString *error)
+bool AtomicFile::writeWhole(const QString &path, QByteArrayView content, QString *error, Sync sync)
 {
-    AtomicFile file(path);
+    AtomicFile file(path, sync);
     const bool written = file.open() && file.write(content) && file.commit();
     if (!written && error)
         *error = file.errorString();

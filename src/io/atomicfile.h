@@ -23,7 +23,16 @@ namespace quillmap {
 class AtomicFile final
 {
 public:
-    explicit AtomicFile(QString path);
+    // Durable: commit() syncs the file and then its folder. Unsynced: neither; the rename still
+    // makes the file whole or absent, but a crash of the machine may lose it. For scratch files
+    // that are cheaper to make again than to sync (a cluster step's outputs, a fuzzer's folder).
+    enum class Sync { Durable, Unsynced };
+    // The mode of files that name none: Durable, unless a fuzzer, making thousands of scratch
+    // folders a second, set Unsynced for the whole process.
+    static Sync defaultSync();
+    static void setDefaultSync(Sync sync);
+
+    explicit AtomicFile(QString path, Sync sync = defaultSync());
     ~AtomicFile();
     AtomicFile(const AtomicFile &) = delete;
     AtomicFile &operator=(const AtomicFile &) = delete;
@@ -51,7 +60,8 @@ public:
     QString path() const { return m_path; }
 
     // open(), write(content), commit() in one; false with `error` set on failure.
-    static bool writeWhole(const QString &path, QByteArrayView content, QString *error = nullptr);
+    static bool writeWhole(const QString &path, QByteArrayView content, QString *error = nullptr,
+                           Sync sync = defaultSync());
     // Makes `complete`, a finished regular file on the destination's file system written by
     // another process, the destination the way commit() does (synced, permissions kept, renamed,
     // folder synced). False with `error` set on failure; `complete` is then removed.
@@ -63,6 +73,7 @@ private:
     void discard();
 
     QString m_path;
+    Sync m_sync = Sync::Durable;
     QByteArray m_temporary; // encoded name of the temporary file, empty when none
     int m_fd = -1;
     std::string m_buffer;

@@ -69,14 +69,22 @@ LineReader::~LineReader()
     close();
 }
 
+void LineReader::restart(qsizetype end, qint64 fileSize)
+{
+    m_failed = false;
+    m_atStart = true;
+    m_utf16Mark = false;
+    m_begin = 0;
+    m_end = end;
+    m_fileSize = fileSize;
+    m_dropped = 0;
+}
+
 bool LineReader::open(const QString &path)
 {
     close();
-    m_failed = false;
+    restart(0, 0);
     m_eof = false;
-    m_atStart = true;
-    m_utf16Mark = false;
-    m_begin = m_end = 0;
     qint64 size = 0;
     bool regular = false;
     gzFile gz = openInput(path, size, &regular);
@@ -84,15 +92,25 @@ bool LineReader::open(const QString &path)
         return false;
     m_gz = gz;
     m_fileSize = regular ? size : 0;
-    m_dropped = 0;
     const qsizetype bytes = bufferBytesFor(size, gzdirect(gz) == 0);
     if (m_buffer.size() < bytes)
         m_buffer.resize(bytes);
     return true;
 }
 
+bool LineReader::open(const QByteArray &bytes)
+{
+    close();
+    m_buffer = bytes;
+    restart(bytes.size(), bytes.size());
+    m_eof = true; // every byte is in the buffer already
+    m_inMemory = true;
+    return true;
+}
+
 void LineReader::close()
 {
+    m_inMemory = false;
     if (m_gz) {
         gzclose(static_cast<gzFile>(m_gz));
         m_gz = nullptr;
@@ -151,6 +169,8 @@ bool LineReader::fill()
 
 double LineReader::readFraction() const
 {
+    if (m_inMemory)
+        return m_fileSize > 0 ? double(m_begin) / double(m_fileSize) : 0.0;
     if (!m_gz || m_fileSize <= 0)
         return 0.0;
     gzFile gz = static_cast<gzFile>(m_gz);

@@ -24,6 +24,9 @@ public:
 
     // False when the file cannot be opened for reading.
     bool open(const QString &path);
+    // Reads the lines of `bytes` instead of a file, as they are (a gzip stream is not
+    // decompressed). Always true.
+    bool open(const QByteArray &bytes);
     void close();
 
     // The next line, valid until the next call; false at the end of the file or on a read error
@@ -45,6 +48,7 @@ public:
     static bool readFile(const QString &path, QByteArray &bytes);
 
 private:
+    void restart(qsizetype end, qint64 fileSize);
     bool fill();
     void stripMark(QByteArrayView &line);
 
@@ -57,7 +61,8 @@ private:
     bool m_atStart = true;
     bool m_utf16Mark = false;
     qint64 m_fileSize = 0; // 0 when not a regular file
-    qint64 m_dropped = 0;  // bytes moved out of the buffer's front
+    bool m_inMemory = false;
+    qint64 m_dropped = 0; // bytes moved out of the buffer's front
 };
 
 // Splits a line at every tab, keeping empty fields; an empty line is one empty field. A line of

@@ -11,8 +11,7 @@ namespace quillmap {
 
 // Owns the database chooser's radio buttons and records the chosen database. Never shown
 // itself: the main window places the group box that createDatabaseChooser() returns and
-// connects each radio button's clicked() to link(), e.g.
-//     connect(button, SIGNAL(clicked()), setupLink, SLOT(link()));
+// connects each radio button's clicked() to link().
 class SetupLink final : public QWidget
 {
     Q_OBJECT
@@ -28,8 +27,11 @@ public:
     // the group box is gone.
     QList<QRadioButton *> radioButtons() const;
 
-private slots:
+public slots:
+    // Records the database whose radio button is checked (asking for the link when Other).
     void link();
+
+private slots:
     void otherLink();
 
 private:

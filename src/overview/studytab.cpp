@@ -1,6 +1,6 @@
 #include "overview/studytab.h"
 
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -12,13 +12,14 @@
 
 namespace quillmap {
 
-StudyTab::StudyTab(const QString &statisticName, const QStringList &headers, const QString &tableName,
-                   QWidget *parent)
-    : QWidget(parent)
+StudyTab::StudyTab(std::shared_ptr<const Dataset> dataset, const QString &statisticName,
+                   const QStringList &headers, const QString &tableName, QWidget *parent)
+    : QWidget(parent),
+      m_dataset(dataset ? std::move(dataset) : Dataset::unloaded(QString()))
 {
     statisticBox = new QComboBox;
     statisticBox->setObjectName(statisticName);
-    const QStringList &names = datasetTables().statisticNames;
+    const QStringList &names = m_dataset->tables().statisticNames;
     statisticBox->addItems(names);
     const PValueColumn found = findPValueColumn(names);
     statisticBox->setCurrentIndex(found.valid() ? found.statistic : 0);
@@ -44,6 +45,8 @@ StudyTab::StudyTab(const QString &statisticName, const QStringList &headers, con
     controls->addWidget(statisticBox);
 }
 
+StudyTab::~StudyTab() = default;
+
 void StudyTab::refresh()
 {
     m_listed = true;
@@ -59,7 +62,7 @@ void StudyTab::showEvent(QShowEvent *event)
 
 PValueColumn StudyTab::chosenColumn() const
 {
-    return pValueColumnNamed(datasetTables().statisticNames, statisticBox->currentText());
+    return pValueColumnNamed(m_dataset->tables().statisticNames, statisticBox->currentText());
 }
 
 QStandardItem *StudyTab::cell(const QString &text, const QVariant &sortKey)

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 class QComboBox;
@@ -16,6 +17,8 @@ class QTableView;
 class QVBoxLayout;
 
 namespace quillmap {
+
+class Dataset;
 
 // What both study tabs are made of: a row of controls led by the choice of the p-value
 // statistic, a sortable list below it and a status line, and a listing made the first time the
@@ -40,12 +43,14 @@ protected:
     // The statistic choice lists the dataset's statistic names, the one that holds p-values
     // chosen first. The list starts sorted by its first column, ascending. A subclass adds its
     // controls to `controls` and then its body (the list, alone or beside more) by addBody.
-    StudyTab(const QString &statisticName, const QStringList &headers, const QString &tableName,
-             QWidget *parent);
+    StudyTab(std::shared_ptr<const Dataset> dataset, const QString &statisticName, const QStringList &headers,
+             const QString &tableName, QWidget *parent);
+    ~StudyTab() override;
 
     void showEvent(QShowEvent *event) override;
     virtual void makeListing() = 0;
     bool listed() const { return m_listed; }
+    const Dataset &dataset() const { return *m_dataset; }
 
     PValueColumn chosenColumn() const;
     // A read-only cell showing `text` and sorting by `sortKey`.
@@ -57,6 +62,7 @@ protected:
     QHBoxLayout *controls = nullptr;
 
 private:
+    std::shared_ptr<const Dataset> m_dataset; // never null
     QVBoxLayout *m_layout = nullptr;
     bool m_listed = false;
 };

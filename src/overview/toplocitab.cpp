@@ -4,7 +4,7 @@
 #include "browse/studysummaries.h"
 #include "common/dialogprovider.h"
 #include "common/waitcursor.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "io/atomicfile.h"
 #include "session/sharedstate.h"
 
@@ -19,8 +19,8 @@
 
 namespace quillmap {
 
-TopLociTab::TopLociTab(QWidget *parent)
-    : StudyTab(QStringLiteral("lociStatisticBox"),
+TopLociTab::TopLociTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
+    : StudyTab(std::move(dataset), QStringLiteral("lociStatisticBox"),
                {tr("Trait"), tr("Lead SNP"), tr("Chr"), tr("Position"), tr("p"), tr("SNPs in locus")},
                QStringLiteral("lociTable"), parent)
 {
@@ -63,15 +63,14 @@ void TopLociTab::makeListing()
         status->setText(tr("The window is a whole number of bp."));
         return;
     }
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = dataset().tables();
     const PValueColumn column = chosenColumn();
     if (!column.valid()) {
         status->setText(tr("No statistic holds p-values."));
         return;
     }
     const WaitCursor waitCursor;
-    TopLociResult result = StudySummaries::listLoci(currentDatasetFolder(), tables, column, *threshold,
-                                                    qint64(*window));
+    TopLociResult result = StudySummaries::listLoci(dataset(), column, *threshold, qint64(*window));
     if (!result.outcome) {
         status->setText(result.outcome.message());
         return;

@@ -18,7 +18,7 @@ class TopLociTab final : public StudyTab
     Q_OBJECT
 
 public:
-    explicit TopLociTab(QWidget *parent = nullptr);
+    explicit TopLociTab(std::shared_ptr<const Dataset> dataset, QWidget *parent = nullptr);
 
     enum Column { TraitColumn, SnpColumn, ChrColumn, PosColumn, PColumn, CountColumn, ColumnCount };
 

@@ -3,7 +3,7 @@
 #include "browse/studysummaries.h"
 #include "common/dialogprovider.h"
 #include "common/waitcursor.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "figures/figureexport.h"
 #include "figures/qqplotpainter.h"
 #include "overview/qqplotview.h"
@@ -35,8 +35,8 @@ QSpinBox *sizeBox(int low, int high, int value, const QString &suffix)
 
 } // namespace
 
-TraitsTab::TraitsTab(QWidget *parent)
-    : StudyTab(QStringLiteral("traitsStatisticBox"),
+TraitsTab::TraitsTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
+    : StudyTab(std::move(dataset), QStringLiteral("traitsStatisticBox"),
                {tr("Trait"), tr("Rows"), tr("Best p"), tr("SNP"), tr("lambda_GC")},
                QStringLiteral("traitsTable"), parent)
 {
@@ -77,10 +77,10 @@ void TraitsTab::makeListing()
 {
     qqView->clear();
     model->removeRows(0, model->rowCount());
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = dataset().tables();
     const PValueColumn column = chosenColumn();
     const WaitCursor waitCursor;
-    const TraitSummaries summaries = StudySummaries::listTraits(currentDatasetFolder(), tables, column, 0,
+    const TraitSummaries summaries = StudySummaries::listTraits(dataset(), column, 0,
                                                                 int(tables.traitNames.size()));
     if (!summaries.outcome) {
         status->setText(summaries.outcome.message());
@@ -106,9 +106,9 @@ void TraitsTab::showQqPlot(int row)
         return;
     }
     const int traitIndex = model->item(row, TraitColumn)->data(SortRole).toInt();
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = dataset().tables();
     const PValueColumn column = chosenColumn();
-    Result<QqPlotData> qq = StudySummaries::traitQqPlot(currentDatasetFolder(), tables, column, traitIndex);
+    Result<QqPlotData> qq = StudySummaries::traitQqPlot(dataset(), column, traitIndex);
     if (!qq) {
         status->setText(qq.message());
         qqView->clear();

@@ -17,7 +17,7 @@ class TraitsTab final : public StudyTab
     Q_OBJECT
 
 public:
-    explicit TraitsTab(QWidget *parent = nullptr);
+    explicit TraitsTab(std::shared_ptr<const Dataset> dataset, QWidget *parent = nullptr);
 
     enum Column { TraitColumn, RowsColumn, BestPColumn, SnpColumn, LambdaColumn, ColumnCount };
 

@@ -1,5 +1,4 @@
-#include "dataset/datasetloader.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "browse/ctablemodel.h"
 #include "browse/sortkeys.h"
 #include "browse/tabletext.h"
@@ -46,6 +45,7 @@ private:
     void loadSmall();
     void loadMixed();
     QTemporaryDir m_dir;
+    std::shared_ptr<const Dataset> m_dataset;
     std::vector<RowRecord> m_records;
     // Extra statistics as a panel holds them: one row pointer per record.
     std::vector<std::vector<float>> m_statRows;
@@ -62,9 +62,9 @@ void TestCTableModel::initTestCase()
 void TestCTableModel::loadSmall()
 {
     const QString folder = DatasetFixture::small().write(m_dir.filePath(QStringLiteral("small")));
-    datasetTables().clear();
-    const Status outcome = DatasetLoader(folder).load(datasetTables());
-    QVERIFY2(outcome.ok(), qPrintable(outcome.message()));
+    auto loaded = Dataset::load(folder);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.message()));
+    m_dataset = *loaded;
     // Rows as a panel holds them: trait index, SNP index (rs1 = 0, rs2 = 1, rs3 = 2), statistic.
     m_records = {{1, 0, 0.5f, 0}, {0, 1, 0.01f, 1}, {1, 2, 0.001f, 2}};
     m_statRows = {{1.5f}, {-2.0f}, {4.0f}};
@@ -76,8 +76,8 @@ void TestCTableModel::loadSmall()
 void TestCTableModel::headers()
 {
     loadSmall();
-    CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    CTableModel model(m_dataset);
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     QCOMPARE(model.columnCount(), 7);
     const QStringList expected{QStringLiteral("probe"), QStringLiteral("marker"), QStringLiteral("Chr"),
                                QStringLiteral("Pos"),   QStringLiteral("gene"),   QStringLiteral("pvalue"),
@@ -109,8 +109,8 @@ void TestCTableModel::cells()
     QFETCH(int, column);
     QFETCH(QVariant, expected);
     loadSmall();
-    CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    CTableModel model(m_dataset);
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     const QVariant value = model.data(model.index(row, column));
     QCOMPARE(value.metaType(), expected.metaType());
     QCOMPARE(value, expected);
@@ -119,8 +119,8 @@ void TestCTableModel::cells()
 void TestCTableModel::alignmentAndRoles()
 {
     loadSmall();
-    CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    CTableModel model(m_dataset);
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     for (int c = 0; c < model.columnCount(); ++c)
         QCOMPARE(model.data(model.index(0, c), Qt::TextAlignmentRole).toInt(), 130);
     QVERIFY(!model.data(model.index(0, 0), Qt::ToolTipRole).isValid());
@@ -132,8 +132,8 @@ void TestCTableModel::alignmentAndRoles()
 void TestCTableModel::rowOrder()
 {
     loadSmall();
-    CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    CTableModel model(m_dataset);
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     model.rowOrder()[0] = 2;
     model.rowOrder()[2] = 0;
     QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("rs3"));
@@ -141,7 +141,7 @@ void TestCTableModel::rowOrder()
     // Row labels stay with the displayed position.
     QCOMPARE(model.headerData(0, Qt::Vertical).toString(), QStringLiteral("0"));
     // A new row set starts from the identity order.
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     QCOMPARE(model.rowOrder()[0], 0);
     QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("rs1"));
 }
@@ -168,8 +168,8 @@ void TestCTableModel::sortByColumn()
     QFETCH(bool, ascending);
     QFETCH(QList<int>, order);
     loadSmall();
-    CTableModel model;
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    CTableModel model(m_dataset);
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     model.rowOrder()[0] = 2;
     model.rowOrder()[2] = 0;
     model.sort(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
@@ -183,11 +183,9 @@ void TestCTableModel::missingSnpLine()
     DatasetFixture fixture = DatasetFixture::small();
     fixture.snps.removeFirst();
     const QString folder = fixture.write(m_dir.filePath(QStringLiteral("missing")));
-    datasetTables().clear();
-    const Status outcome = DatasetLoader(folder).load(datasetTables());
-    QVERIFY(!outcome.ok());
-    QVERIFY(outcome.message().contains(QStringLiteral("has no line for the SNP rs1.")));
-    QCOMPARE(datasetTables().snpLineOfIndex(0), -1);
+    const auto loaded = Dataset::load(folder);
+    QVERIFY(!loaded.ok());
+    QVERIFY(loaded.message().contains(QStringLiteral("has no line for the SNP rs1.")));
 }
 
 void TestCTableModel::noExtraColumns()
@@ -196,11 +194,12 @@ void TestCTableModel::noExtraColumns()
     fixture.snps = {{QStringLiteral("rs9"), QStringLiteral("3"), QStringLiteral("1.25"), {}}};
     fixture.rows = {{QStringLiteral("A"), QStringLiteral("rs9"), 7.0f, {}}};
     const QString folder = fixture.write(m_dir.filePath(QStringLiteral("plain")));
-    datasetTables().clear();
-    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok());
+    auto loaded = Dataset::load(folder);
+    QVERIFY(loaded.ok());
+    m_dataset = *loaded;
     std::vector<RowRecord> records{{0, 0, 7.0f, 0}};
-    CTableModel model;
-    model.setRows(1, datasetTables().tableColumnCount, records.data(), nullptr);
+    CTableModel model(m_dataset);
+    model.setRows(1, m_dataset->tables().tableColumnCount, records.data(), nullptr);
     QCOMPARE(model.columnCount(), 5);
     QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QStringLiteral("p"));
     QCOMPARE(model.data(model.index(0, 3)).toInt(), 1250000);
@@ -227,10 +226,11 @@ void TestCTableModel::manySnpColumns()
         records.push_back({0, r % 2, 1.0f, r});
     }
     const QString folder = fixture.write(m_dir.filePath(QStringLiteral("wide")));
-    datasetTables().clear();
-    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok());
-    CTableModel model;
-    model.setRows(int(records.size()), datasetTables().tableColumnCount, records.data(), nullptr);
+    auto loaded = Dataset::load(folder);
+    QVERIFY(loaded.ok());
+    m_dataset = *loaded;
+    CTableModel model(m_dataset);
+    model.setRows(int(records.size()), m_dataset->tables().tableColumnCount, records.data(), nullptr);
     QCOMPARE(model.columnCount(), m + 5);
     for (int r = 0; r < model.rowCount(); ++r) {
         for (int c = 0; c < m; ++c) {
@@ -243,9 +243,9 @@ void TestCTableModel::manySnpColumns()
 void TestCTableModel::modelTester()
 {
     loadSmall();
-    CTableModel model;
+    CTableModel model(m_dataset);
     QAbstractItemModelTester emptyTester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.setRows(3, datasetTables().tableColumnCount, m_records.data(), m_stats.data());
+    model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QVERIFY(model.data(model.index(2, 4)).isValid());
 }
@@ -292,14 +292,15 @@ void TestCTableModel::loadMixed()
             {QLatin1String(traits[k]), QString::fromUtf8(snps[k]), values[k], {values[11 - k]}});
     fixture.traitInfo.append({u"T3"_s, u"third"_s});
     const QString folder = fixture.write(m_dir.filePath(QStringLiteral("mixed")));
-    datasetTables().clear();
-    QVERIFY(DatasetLoader(folder).load(datasetTables()).ok());
+    auto loaded = Dataset::load(folder);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.message()));
+    m_dataset = *loaded;
     // The import writes SNPlist.dat in name order, so a sort by name sorts SNP indexes.
-    QVERIFY(datasetTables().snpIndexIsNameOrder());
+    QVERIFY(m_dataset->tables().snpIndexIsNameOrder());
     // The rows as a panel reads them: every record of the dataset, in table1.dat's order.
     m_mixed = {};
-    for (const QString &trait : datasetTables().traitNames) {
-        auto rows = readTrait(folder, datasetTables(), trait);
+    for (const QString &trait : m_dataset->tables().traitNames) {
+        auto rows = readTrait(*m_dataset, trait);
         QVERIFY(rows.ok());
         for (int k = 0; k < rows->count(); ++k) {
             RowRecord r = rows->rows[size_t(k)];
@@ -317,15 +318,15 @@ void TestCTableModel::loadMixed()
 void TestCTableModel::tableText()
 {
     loadMixed();
-    CTableModel model;
-    model.setRows(m_mixed.count(), datasetTables().tableColumnCount, m_mixed.rows.data(),
+    CTableModel model(m_dataset);
+    model.setRows(m_mixed.count(), m_dataset->tables().tableColumnCount, m_mixed.rows.data(),
                   m_mixedStats.data());
-    const TableText text(datasetTables());
+    const TableText text(m_dataset->tables());
     QByteArray bulk;
     text.appendRows(m_mixed, 0, 5, bulk);
     text.appendRows(m_mixed, 5, m_mixed.count(), bulk);
     QCOMPARE(bulk, modelText(model));
-    QCOMPARE(text.header(), datasetTables().columnHeaders.join(QLatin1Char('\t')).toUtf8() + '\n');
+    QCOMPARE(text.header(), m_dataset->tables().columnHeaders.join(QLatin1Char('\t')).toUtf8() + '\n');
 }
 
 void TestCTableModel::sortsMatchReference_data()
@@ -345,8 +346,8 @@ void TestCTableModel::sortsMatchReference()
     QFETCH(int, column);
     QFETCH(bool, ascending);
     loadMixed();
-    CTableModel model;
-    model.setRows(m_mixed.count(), datasetTables().tableColumnCount, m_mixed.rows.data(),
+    CTableModel model(m_dataset);
+    model.setRows(m_mixed.count(), m_dataset->tables().tableColumnCount, m_mixed.rows.data(),
                   m_mixedStats.data());
     const int n = model.rowCount();
     std::vector<QVariant> shown(static_cast<size_t>(n));

@@ -84,24 +84,36 @@ void RegionPlotGeometryTest::flatAndAbsurdValues()
 
 void RegionPlotGeometryTest::step_data()
 {
-    QTest::addColumn<double>("range");
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
     QTest::addColumn<int>("step");
-    QTest::newRow("0") << 0.0 << 1;
-    QTest::newRow("4") << 4.0 << 1;
-    QTest::newRow("4.5") << 4.5 << 2;
-    QTest::newRow("8") << 8.0 << 2;
-    QTest::newRow("8.1") << 8.1 << 5;
-    QTest::newRow("20") << 20.0 << 5;
-    QTest::newRow("20.5") << 20.5 << 10;
-    QTest::newRow("10000") << 10000.0 << 10;
-    QTest::newRow("25000") << 25000.0 << 100;
+    QTest::newRow("0") << 0.0 << 0.0 << 1;
+    QTest::newRow("4") << 0.0 << 4.0 << 1;
+    QTest::newRow("4.5") << 0.0 << 4.5 << 2;
+    QTest::newRow("8") << 0.0 << 8.0 << 2;
+    QTest::newRow("8.1") << 0.0 << 8.1 << 5;
+    QTest::newRow("20") << 0.0 << 20.0 << 5;
+    QTest::newRow("20.5") << 0.0 << 20.5 << 10;
+    // The fixed step of 10 while it writes at most ten labels, then round steps.
+    QTest::newRow("0 to 90, ten labels") << 0.0 << 90.0 << 10;
+    QTest::newRow("0.5 to 90.5, ten labels") << 0.5 << 90.5 << 10;
+    QTest::newRow("0 to 100, eleven labels") << 0.0 << 100.0 << 20;
+    QTest::newRow("0 to 414") << 0.0 << 414.0 << 100;
+    QTest::newRow("10000") << 0.0 << 10000.0 << 2000;
+    QTest::newRow("25000") << 0.0 << 25000.0 << 5000;
+    QTest::newRow("-1e9 to 1e9") << -1e9 << 1e9 << 500000000;
 }
 
 void RegionPlotGeometryTest::step()
 {
-    QFETCH(double, range);
+    QFETCH(double, low);
+    QFETCH(double, high);
     QFETCH(int, step);
-    QCOMPARE(valueLabelStep(range), step);
+    QCOMPARE(valueLabelStep(low, high), step);
+    const size_t count = valueLabels(low, high).size();
+    QVERIFY(count <= size_t(MaxFixedStepLabels));
+    if (step > 10)
+        QVERIFY(count >= 4 && count <= size_t(MaxValueLabels));
 }
 
 void RegionPlotGeometryTest::labels_data()
@@ -131,7 +143,7 @@ void RegionPlotGeometryTest::texts()
     QCOMPARE(regionMiddleText(QStringLiteral("150")), QStringLiteral("150.5 "));
     QCOMPARE(regionMiddleText(QStringLiteral("5")), QStringLiteral(" 5.5 "));
     QCOMPARE(midScaleText(2.2, 2.6), QStringLiteral("2.5"));
-    QVERIFY(valueLabels(-1e9, 1e9).size() <= size_t(MaxValueLabels) + 2);
+    QVERIFY(valueLabels(-1e9, 1e9).size() <= size_t(MaxValueLabels));
 }
 
 QTEST_GUILESS_MAIN(RegionPlotGeometryTest)

@@ -42,20 +42,37 @@ void SignificanceTest::pValueColumns_data()
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<int>("statistic");
     QTest::addColumn<bool>("negLog10");
-    QTest::newRow("-log10 before P") << QStringList{u"-log10(P)"_s, u"P"_s, u"BETA"_s} << 0 << true;
-    QTest::newRow("regenie LOG10P") << QStringList{u"BETA"_s, u"SE"_s, u"LOG10P"_s} << 2 << true;
-    QTest::newRow("gwas-ssf") << QStringList{u"beta"_s, u"p_value"_s, u"neg_log_10_p_value"_s} << 2 << true;
-    QTest::newRow("plain p after beta") << QStringList{u"beta"_s, u"pvalue"_s} << 1 << false;
-    QTest::newRow("P-value") << QStringList{u"OR"_s, u"P-value"_s} << 1 << false;
-    QTest::newRow("none") << QStringList{u"beta"_s, u"se"_s, u"pos"_s} << -1 << false;
+    // A row's stored values and the lines its point's tooltip adds.
+    QTest::addColumn<QList<float>>("values");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("-log10 before P") << QStringList{u"-log10(P)"_s, u"P"_s, u"BETA"_s} << 0 << true
+                                     << QList<float>{9.0f, 0.0f, 0.5f}
+                                     << QStringList{u"P: 1e-09"_s, u"BETA: 0.5"_s};
+    QTest::newRow("regenie LOG10P") << QStringList{u"BETA"_s, u"SE"_s, u"LOG10P"_s} << 2 << true
+                                    << QList<float>{-0.25f, 0.1f, 2.0f}
+                                    << QStringList{u"P: 0.01"_s, u"BETA: -0.25"_s};
+    QTest::newRow("gwas-ssf") << QStringList{u"beta"_s, u"p_value"_s, u"neg_log_10_p_value"_s} << 2 << true
+                              << QList<float>{1.5f, 0.0f, 50.0f}
+                              << QStringList{u"P: 1e-50"_s, u"beta: 1.5"_s};
+    QTest::newRow("plain p after beta")
+        << QStringList{u"beta"_s, u"pvalue"_s} << 1 << false << QList<float>{0.125f, 0.5f}
+        << QStringList{u"P: 0.5"_s, u"beta: 0.125"_s};
+    QTest::newRow("P-value") << QStringList{u"OR"_s, u"P-value"_s} << 1 << false << QList<float>{1.5f, 2.0f}
+                             << QStringList{u"OR: 1.5"_s}; // 2 is no p-value
+    QTest::newRow("none") << QStringList{u"beta"_s, u"se"_s, u"pos"_s} << -1 << false
+                          << QList<float>{0.2f, 0.1f, 5.0f} << QStringList{u"beta: 0.2"_s};
+    QTest::newRow("neither") << QStringList{u"se"_s, u"tstat"_s} << -1 << false << QList<float>{0.2f, 2.0f}
+                             << QStringList{};
 }
 
 void SignificanceTest::pValueColumns()
 {
     QFETCH(QStringList, names);
+    QFETCH(QList<float>, values);
     const PValueColumn column = findPValueColumn(names);
     QTEST(column.statistic, "statistic");
     QTEST(column.negLog10, "negLog10");
+    QTEST(pointStatisticLines(names, [&](int statistic) { return values.value(statistic); }), "lines");
 }
 
 void SignificanceTest::plotAxes_data()

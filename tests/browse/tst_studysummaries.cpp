@@ -1,5 +1,5 @@
 #include "browse/studysummaries.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "support/regiondataset.h"
 
 #include <QFile>
@@ -35,11 +35,11 @@ TestDataset study()
 }
 
 // What the cache must hold: the answers computed from table1.dat as the tabs compute them.
-void compareWithLive(const QString &folder, const StudySummaries &cached)
+void compareWithLive(const Dataset &dataset, const StudySummaries &cached)
 {
-    const DatasetTables &tables = datasetTables();
+    const DatasetTables &tables = dataset.tables();
     const PValueColumn column = findPValueColumn(tables.statisticNames);
-    const TraitSummaries live = summarizeTraits(folder, tables, column, 0, int(tables.traitNames.size()));
+    const TraitSummaries live = summarizeTraits(dataset, column, 0, int(tables.traitNames.size()));
     QVERIFY(live.outcome.ok());
     QCOMPARE(cached.traits().size(), live.traits.size());
     for (size_t i = 0; i < live.traits.size(); ++i) {
@@ -52,7 +52,7 @@ void compareWithLive(const QString &folder, const StudySummaries &cached)
         QCOMPARE(formatLambda(a.lambda), formatLambda(b.lambda));
 
         std::vector<double> scores;
-        QVERIFY(scanTraits(folder, tables, b.traitIndex, b.traitIndex + 1, [&](const TraitRows &t) {
+        QVERIFY(scanTraits(dataset, b.traitIndex, b.traitIndex + 1, [&](const TraitRows &t) {
                     scores = traitScores(t, column);
                     return false;
                 }).ok());
@@ -64,7 +64,7 @@ void compareWithLive(const QString &folder, const StudySummaries &cached)
         QCOMPARE(got.bandLower, want.bandLower);
         QCOMPARE(got.maxObserved, want.maxObserved);
     }
-    const TopLociResult loci = topLoci(folder, tables, column, StudySummaries::DefaultThreshold,
+    const TopLociResult loci = topLoci(dataset, column, StudySummaries::DefaultThreshold,
                                        StudySummaries::DefaultWindowBp);
     QCOMPARE(cached.topLoci().size(), loci.loci.size());
     for (size_t i = 0; i < loci.loci.size(); ++i)
@@ -86,12 +86,13 @@ private slots:
 private:
     QTemporaryDir m_dir;
     QString m_folder;
+    std::shared_ptr<const Dataset> m_dataset;
 };
 
 void StudySummariesTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const QString built = buildDataset(m_dir.path(), study());
+    const QString built = buildDataset(m_dir.path(), study(), m_dataset);
     QVERIFY2(built.isEmpty(), qPrintable(built));
     m_folder = datasetFolder(m_dir.path());
 }
@@ -99,24 +100,24 @@ void StudySummariesTest::initTestCase()
 void StudySummariesTest::answers()
 {
     QFile::remove(m_folder + u"/"_s + QLatin1StringView(StudySummaries::FileName));
-    const auto first = StudySummaries::open(m_folder, datasetTables());
+    const auto first = StudySummaries::open(*m_dataset);
     QVERIFY(first.ok());
     QVERIFY((*first)->computed());
-    compareWithLive(m_folder, **first);
+    compareWithLive(*m_dataset, **first);
     // The hand-made cases, independently: the tie goes to rs1 (genome order), and with every p
     // equal lambda is chi2(0.01) / median = 6.6349 / 0.4549.
     const std::vector<TraitSummary> &traits = (*first)->traits();
-    const int tie = int(datasetTables().traitNames.indexOf(u"tTie"_s));
-    const int equal = int(datasetTables().traitNames.indexOf(u"tEqual"_s));
-    QCOMPARE(datasetTables().snpNames.value(traits[size_t(tie)].bestSnp), u"rs1"_s);
+    const int tie = int(m_dataset->tables().traitNames.indexOf(u"tTie"_s));
+    const int equal = int(m_dataset->tables().traitNames.indexOf(u"tEqual"_s));
+    QCOMPARE(m_dataset->tables().snpNames.value(traits[size_t(tie)].bestSnp), u"rs1"_s);
     QCOMPARE(formatLambda(traits[size_t(equal)].lambda), u"14.5842"_s);
     // tTie: its two leads 1.25 Mb apart; tOne: one; tHits: rs4, rs6 and rs2 taking rs1.
     QCOMPARE((*first)->topLoci().size(), size_t(6));
 
-    const auto again = StudySummaries::open(m_folder, datasetTables());
+    const auto again = StudySummaries::open(*m_dataset);
     QVERIFY(again.ok());
     QVERIFY(!(*again)->computed());
-    compareWithLive(m_folder, **again);
+    compareWithLive(*m_dataset, **again);
 }
 
 void StudySummariesTest::untrustedFileRebuilt_data()
@@ -154,14 +155,18 @@ void StudySummariesTest::untrustedFileRebuilt()
 {
     QFETCH(std::function<void(const QString &, const QString &)>, spoil);
     const QString cache = m_folder + u"/"_s + QLatin1StringView(StudySummaries::FileName);
-    QVERIFY(StudySummaries::open(m_folder, datasetTables()).ok());
+    QVERIFY(StudySummaries::open(*m_dataset).ok());
     QTest::qWait(20); // a rewrite within the same clock tick would keep the modification time
     spoil(cache, m_folder);
-    const auto reopened = StudySummaries::open(m_folder, datasetTables());
+    // A changed table is a new import: it is opened again, as the window would be.
+    auto reloaded = Dataset::load(m_folder);
+    QVERIFY2(reloaded.ok(), qPrintable(reloaded.message()));
+    m_dataset = *reloaded;
+    const auto reopened = StudySummaries::open(*m_dataset);
     QVERIFY(reopened.ok());
     QVERIFY((*reopened)->computed());
-    compareWithLive(m_folder, **reopened);
-    const auto cached = StudySummaries::open(m_folder, datasetTables());
+    compareWithLive(*m_dataset, **reopened);
+    const auto cached = StudySummaries::open(*m_dataset);
     QVERIFY(cached.ok());
     QVERIFY(!(*cached)->computed());
 }

@@ -91,6 +91,7 @@ void TestTraitPlotGeometry::labelSteps_data()
     QTest::newRow("range 12.4") << 0.3f << 12.7f << 5;
     QTest::newRow("range 20") << 100.0f << 120.0f << 5;
     QTest::newRow("range 30") << 0.0f << 30.0f << 10;
+    QTest::newRow("range 414, at most ten labels") << 0.0f << 414.0f << 100;
 }
 
 void TestTraitPlotGeometry::labelSteps()
@@ -113,6 +114,7 @@ void TestTraitPlotGeometry::labels_data()
     QTest::newRow("100 to 120") << 100.0f << 120.0f << QList<int>{100, 105, 110, 115, 120};
     QTest::newRow("1000.2 to 1003.5") << 1000.2f << 1003.5f << QList<int>{1000, 1001, 1002, 1003, 1004};
     QTest::newRow("-250 to -230") << -250.0f << -230.0f << QList<int>{-250, -245, -240, -235, -230};
+    QTest::newRow("0 to 414") << 0.0f << 414.0f << QList<int>{0, 100, 200, 300, 400};
 }
 
 void TestTraitPlotGeometry::labels()

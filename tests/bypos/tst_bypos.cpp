@@ -1,5 +1,5 @@
 #include "bypos/bypos.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "common/ctableview.h"
 #include "common/findsnpdialog.h"
 #include "common/imagetitledialog.h"
@@ -87,6 +87,7 @@ private slots:
     void sortsColumns();
     void labelColoursLastUntilTheNextSearch();
     void linkAndHelp();
+    void genomeBuildSurvivesLoading();
     void saveImage();
     void geneTrack();
 
@@ -100,6 +101,7 @@ private:
     }
 
     QTemporaryDir *m_dir = nullptr;
+    std::shared_ptr<const Dataset> m_dataset;
     ScriptedDialogs m_dialogs;
     QList<QUrl> m_urls;
 };
@@ -107,13 +109,14 @@ private:
 void ByPosTest::init()
 {
     m_dir = new QTemporaryDir;
-    QCOMPARE(buildDataset(m_dir->path(), panelData()), QString());
+    QCOMPARE(buildDataset(m_dir->path(), panelData(), m_dataset), QString());
     m_dialogs.clear();
     m_urls.clear();
 }
 
 void ByPosTest::cleanup()
 {
+    m_dataset.reset();
     delete m_dir;
     m_dir = nullptr;
 }
@@ -130,7 +133,7 @@ void ByPosTest::search(byPos &panel, const QString &chromosome, int region)
 void ByPosTest::construction()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     QCOMPARE(panel.objectName(), QStringLiteral("byPos"));
     QCOMPARE(panel.transcomboBox->count(), 6);
     QCOMPARE(panel.transcomboBox->itemText(2), QStringLiteral("-log(10)"));
@@ -155,7 +158,7 @@ void ByPosTest::construction()
 void ByPosTest::searchShowsTheRegion()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("1"), 5);
     QVERIFY(m_dialogs.calls().isEmpty());
     QCOMPARE(PanelTestAccess::of(panel).rowCount, 3);
@@ -179,7 +182,8 @@ void ByPosTest::searchShowsTheRegion()
     QVERIFY(!labels.x.empty());
     const QPoint onLabel = panel.frame->mapFrom(&panel, QPoint(qRound(labels.x[0]), qRound(labels.y[0])));
     QTest::mouseMove(panel.frame, onLabel);
-    QCOMPARE(QToolTip::text(), QStringLiteral("rs3\n1:5500000\ntC\n0.9"));
+    // With the row's P and effect, which a plot of a transform no longer shows.
+    QCOMPARE(QToolTip::text(), QStringLiteral("rs3\n1:5500000\ntC\n0.9\nP: 0.9\nbeta: 5"));
     const auto [group, point] = panel.pointAt(QPoint(qRound(labels.x[0]) + 20, qRound(labels.y[0]) + 20));
     QCOMPARE(group, -1);
 
@@ -209,7 +213,7 @@ void ByPosTest::searchShowsTheRegion()
 void ByPosTest::emptyRegion()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("1"), 5);
     search(panel, QStringLiteral("1"), 6);
     QCOMPARE(m_dialogs.transcript(),
@@ -225,7 +229,7 @@ void ByPosTest::emptyRegion()
 void ByPosTest::chromosomeEndWarnsOnce()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("1"), 246);
     QVERIFY(m_dialogs.calls().isEmpty());
     QCOMPARE(PanelTestAccess::of(panel).rowCount, 1);
@@ -255,7 +259,7 @@ void ByPosTest::chromosomeEndWarnsOnce()
 void ByPosTest::missingTable()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("1"), 5);
     QVERIFY(QFile::remove(quillmap::currentDatasetFolder() + QStringLiteral("/table2.dat")));
     search(panel, QStringLiteral("1"), 0);
@@ -270,7 +274,7 @@ void ByPosTest::missingTable()
 void ByPosTest::findSnp()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("X"), 0);
     QCOMPARE(panel.chrName->currentIndex(), 22);
     m_dialogs.clear();
@@ -293,7 +297,7 @@ void ByPosTest::findSnp()
 void ByPosTest::findSnpOnAnotherChromosome()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("1"), 5);
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("rs5")));
     PanelTestAccess::of(panel).findSNP();
@@ -311,7 +315,7 @@ void ByPosTest::findSnpOnAnotherChromosome()
 void ByPosTest::findSnpUnknownOrCancelled()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("1"), 5);
     PanelTestAccess::of(panel).snpMarkOn = 1;
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("Rs999")));
@@ -340,9 +344,9 @@ void ByPosTest::findSnpByItsOwnSpelling()
     TestDataset d = panelData();
     d.snps.append({u"chr1:14181:A:G"_s, u"1"_s, 0.014181, {}});
     d.results.append({u"tC"_s, u"chr1:14181:A:G"_s, {0.7, 12}});
-    QCOMPARE(buildDataset(m_dir->path(), d), QString());
+    QCOMPARE(buildDataset(m_dir->path(), d, m_dataset), QString());
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("2"), 3);
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("chr1:14181:A:G")));
     PanelTestAccess::of(panel).findSNP();
@@ -355,7 +359,7 @@ void ByPosTest::findSnpByItsOwnSpelling()
 void ByPosTest::logOfZeroFallsBackToNoTransformation()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("1"), 3);
     QCOMPARE(PanelTestAccess::of(panel).plotReady, 1);
     panel.transcomboBox->setCurrentIndex(1); // "log(10)"
@@ -375,7 +379,7 @@ void ByPosTest::logOfZeroFallsBackToNoTransformation()
 void ByPosTest::regionSteps()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     PanelTestAccess::of(panel).snpMarkOn = 1;
     PanelTestAccess::of(panel).goLeft(); // region 0: nothing to the left
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("0"));
@@ -401,7 +405,7 @@ void ByPosTest::regionSteps()
 void ByPosTest::highlightFollowsTheSelection()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("1"), 5);
     QItemSelectionModel *selection = panel.ctableView->selectionModel();
     QAbstractItemModel *model = panel.ctableView->model();
@@ -413,7 +417,8 @@ void ByPosTest::highlightFollowsTheSelection()
     for (int i = 0; i < 2; ++i) {
         const int row = i == 0 ? 0 : 2;
         const RowRecord &rec = PanelTestAccess::of(panel).rowRecords[size_t(order[row])];
-        const double position = datasetTables().snpPosition(datasetTables().snpLineOfIndex(rec.snpIndex));
+        const double position = m_dataset->tables().snpPosition(
+            m_dataset->tables().snpLineOfIndex(rec.snpIndex));
         QCOMPARE(PanelTestAccess::of(panel).highlightPositions[size_t(i)], float(position));
         QCOMPARE(PanelTestAccess::of(panel).highlightValues[size_t(i)], rec.firstStat);
     }
@@ -434,7 +439,7 @@ void ByPosTest::highlightFollowsTheSelection()
 void ByPosTest::sortsColumns()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("1"), 5);
     QHeaderView *header = panel.ctableView->horizontalHeader();
     const auto column = [&panel](int c) {
@@ -465,7 +470,7 @@ void ByPosTest::sortsColumns()
 void ByPosTest::labelColoursLastUntilTheNextSearch()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     panel.LabelComboBox->setCurrentIndex(2);
     QCOMPARE(PanelTestAccess::of(panel).labelColours.at(1), QStringLiteral("red")); // colour still "Color"
     panel.ColorComboBox->setCurrentIndex(5);
@@ -480,11 +485,33 @@ void ByPosTest::labelColoursLastUntilTheNextSearch()
     QCOMPARE(panel.ColorComboBox->currentIndex(), 0);
 }
 
+// A dataset imported on hg38 opens on hg38: its chromosome 1 reaches Mb 248 and its links name
+// the build.
+void ByPosTest::genomeBuildSurvivesLoading()
+{
+    TestDataset d = panelData();
+    d.snps.append({u"rs10"_s, u"1"_s, 248.5, {}});
+    d.results.append({u"tA"_s, u"rs10"_s, {0.1, 12}});
+    d.build = GenomeBuild::Hg38;
+    QCOMPARE(buildDataset(m_dir->path(), d, m_dataset), QString());
+    ScriptedDialogs::Scope scope(m_dialogs);
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
+    byPos panel(m_dataset);
+    search(panel, QStringLiteral("1"), 248);
+    QCOMPARE(m_dialogs.transcript(), QStringList());
+    QCOMPARE(PanelTestAccess::of(panel).rowCount, 1);
+    PanelTestAccess::of(panel).link();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QCOMPARE(m_urls.size(), 1);
+    QVERIFY2(m_urls.first().toString().contains(QStringLiteral("db=hg38&position=chr1:248000000-")),
+             qPrintable(m_urls.first().toString()));
+}
+
 void ByPosTest::linkAndHelp()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
     QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("3"), 150);
     PanelTestAccess::of(panel).link();
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
@@ -512,7 +539,7 @@ void ByPosTest::linkAndHelp()
 void ByPosTest::saveImage()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     search(panel, QStringLiteral("1"), 5);
     m_dialogs.clear();
 
@@ -565,7 +592,7 @@ void ByPosTest::saveImage()
 void ByPosTest::geneTrack()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
-    byPos panel;
+    byPos panel(m_dataset);
     panel.resize(900, 700);
     search(panel, QStringLiteral("1"), 5);
     panel.grab();

@@ -1,5 +1,6 @@
 #include "bypos/regionplotpainter.h"
 #include "browse/pointindex.h"
+#include "figures/figureexport.h"
 
 #include <QFileInfo>
 #include <QFile>
@@ -98,7 +99,8 @@ RegionPlotInput inputFor(const Series &s, double low, double high)
 
 QImage render(const RegionPlotInput &in, const PlotGeometry &g)
 {
-    QImage image(800, 400, QImage::Format_ARGB32);
+    QImage image(std::max(800, g.viewport.right() + 51), std::max(400, g.viewport.bottom() + 41),
+                 QImage::Format_ARGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     paintRegionPlot(painter, in, g);
@@ -135,6 +137,8 @@ private slots:
     void significanceLine_data();
     void significanceLine();
     void hoverFindsTheLabel();
+    void figureLegendAndTextLabels_data();
+    void figureLegendAndTextLabels();
 };
 
 void RegionPlotPainterTest::rankLabelsByColourAndStar()
@@ -254,6 +258,24 @@ void RegionPlotPainterTest::valueLabelsFollowTheStep()
     QVERIFY(labelAt(10) >= 3);
     QCOMPARE(labelAt(2), 0);
     QCOMPARE(labelAt(7), 0);
+    // Each on a tick at the value's own height, its ink centred on it.
+    const double sy = double(g.viewport.height()) / g.window.height();
+    for (const int m : {0, 5, 10}) {
+        const double y = g.viewport.y() + scale.exactY(m) * sy;
+        const int tickX = device(g, -3, 0).x();
+        QVERIFY2(count(image, QRect(tickX, int(std::floor(y)), 1, 1), bluish) == 1,
+                 qPrintable(QString::number(m)));
+        const QRect labelColumns(device(g, g.valueLabelX, 0).x() - 1, int(y) - 12,
+                                 tickX - 3 - device(g, g.valueLabelX, 0).x(), 25);
+        QRect ink;
+        for (int row = labelColumns.top(); row <= labelColumns.bottom(); ++row)
+            if (count(image, QRect(labelColumns.left(), row, labelColumns.width(), 1), bluish) > 0)
+                ink |= QRect(labelColumns.left(), row, 1, 1);
+        QVERIFY2(
+            std::abs((ink.top() + ink.bottom() + 1) / 2.0 - y) <= 1.0,
+            qPrintable(
+                QStringLiteral("%1: ink %2-%3, tick %4").arg(m).arg(ink.top()).arg(ink.bottom()).arg(y)));
+    }
 
     // Region labels: "150" at the left, "151 " at the right, "150.5 " in the middle.
     for (const int x : {10, 500, 980}) {
@@ -353,13 +375,19 @@ void RegionPlotPainterTest::exportWritesOneLandscapePage()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("plot.pdf"));
     Series s = twelveTraits();
-    const QImage page = renderExportImage(QStringLiteral("title"), inputFor(s, 1, 12), nullptr);
-    QVERIFY(writeImagePdf(page, path));
+    const RegionPlotInput in = inputFor(s, 1, 12);
+    const auto write = [&](const QString &to) {
+        return writeExportPdf(to, QStringLiteral("title"), in, nullptr);
+    };
+    QVERIFY(write(path));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray pdf = file.readAll();
     QVERIFY(pdf.startsWith("%PDF"));
     QCOMPARE(pdf.count("/Type /Page\n"), 1);
+    // Drawn as shapes and text: a font for the labels, no picture.
+    QVERIFY(!pdf.contains("/Subtype /Image"));
+    QVERIFY(pdf.contains("/Font"));
     const qsizetype box = pdf.indexOf("/MediaBox [");
     QVERIFY(box > 0);
     const QList<QByteArray> numbers =
@@ -370,47 +398,54 @@ void RegionPlotPainterTest::exportWritesOneLandscapePage()
     QCOMPARE(QFileInfo(path).permissions() & 0x0777,
              QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
     QVERIFY(QFile::setPermissions(path, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup));
-    QVERIFY(writeImagePdf(page, path));
+    QVERIFY(write(path));
     QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
     // Nothing but the page is left beside it.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"plot.pdf"_s});
 
-    QVERIFY(!writeImagePdf(page, dir.filePath(QStringLiteral("missing/folder/plot.pdf"))));
+    QVERIFY(!write(dir.filePath(QStringLiteral("missing/folder/plot.pdf"))));
 }
 
 void RegionPlotPainterTest::significanceLine_data()
 {
     QTest::addColumn<bool>("page");
+    QTest::addColumn<QSize>("frame");
     QTest::addColumn<double>("high");
     QTest::addColumn<bool>("drawn");
-    QTest::newRow("screen") << false << 12.0 << true;
-    QTest::newRow("screen, line above the frame") << false << 5.0 << false;
-    QTest::newRow("export page") << true << 12.0 << true;
+    QTest::newRow("screen") << false << QSize(800, 300) << 12.0 << true;
+    QTest::newRow("screen, line above the frame") << false << QSize(800, 300) << 5.0 << false;
+    // Two pixels a unit: a line put on a whole unit would stand a pixel low.
+    QTest::newRow("screen, wide") << false << QSize(2000, 600) << 13.0 << true;
+    QTest::newRow("export page") << true << QSize() << 12.0 << true;
 }
 
 void RegionPlotPainterTest::significanceLine()
 {
     QFETCH(bool, page);
+    QFETCH(QSize, frame);
     QFETCH(double, high);
     QFETCH(bool, drawn);
     const Series s = twelveTraits();
     RegionPlotInput in = inputFor(s, 1.0, high);
     in.significanceValue = -std::log10(5e-8);
     in.axisTitle = QStringLiteral("-log10(P)");
-    const PlotGeometry g = page ? exportGeometry() : screenGeometry(800, 300);
+    const PlotGeometry g = page ? exportGeometry() : screenGeometry(frame.width(), frame.height());
     const QImage image = page ? renderExportImage(QStringLiteral("t"), in, nullptr) : render(in, g);
     const auto darkRed = [](QRgb c) { return (c & 0xffffff) == (QColor(Qt::darkRed).rgb() & 0xffffff); };
     const int all = count(image, image.rect(), darkRed);
-    int y = 0;
+    double y = 0;
     QCOMPARE(makeScale(g.R, 150, 1.0, high).lineY(in.significanceValue, g.boxBottom, &y), drawn);
     if (!drawn) {
         QCOMPARE(all, 0);
         return;
     }
-    // Dashed across the frame box on the line's row alone.
-    const QPoint left = device(g, 0, y), right = device(g, 1005, y);
-    const int onRow = count(image, QRect(left, QSize(right.x() - left.x() + 1, 1)), darkRed);
-    QCOMPARE(onRow, all);
+    // Dashed across the frame box on the row of the value itself, not of a whole unit.
+    const double sy = double(g.viewport.height()) / g.window.height();
+    const double exact = 0.85 * g.R - 0.8 * g.R * (in.significanceValue - 1.0) / (std::ceil(high) - 1.0);
+    const int row = int(std::floor(g.viewport.y() + (exact - g.window.y()) * sy));
+    const QPoint left = device(g, 0, 0), right = device(g, 1005, 0);
+    const int onRow = count(image, QRect(left.x(), row, right.x() - left.x() + 1, 1), darkRed);
+    QVERIFY2(onRow == all, qPrintable(QStringLiteral("%1 of %2 on row %3").arg(onRow).arg(all).arg(row)));
     QVERIFY(onRow > (right.x() - left.x()) / 3 && onRow < (right.x() - left.x()) * 9 / 10);
     // The axis title in the left margin, half way down the box.
     const int middle = device(g, 0, g.boxBottom / 2).y();
@@ -444,6 +479,57 @@ void RegionPlotPainterTest::hoverFindsTheLabel()
     }
     // Nowhere near a label.
     QCOMPARE(index.nearest(device(g, 950, 150).x(), device(g, 950, 150).y()), -1);
+}
+
+void RegionPlotPainterTest::figureLegendAndTextLabels_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("svg") << u"r.svg"_s;
+    QTest::newRow("pdf") << u"r.pdf"_s;
+    QTest::newRow("png") << u"r.png"_s;
+}
+
+void RegionPlotPainterTest::figureLegendAndTextLabels()
+{
+    QFETCH(QString, file);
+    const Series s = twelveTraits();
+    RegionPlotInput in = inputFor(s, 1.0, 12.0);
+    for (int k = 0; k < 9; ++k)
+        in.legend.push_back({u"Trait_%1"_s.arg(k + 1), k == 0 ? u"Lipids, Liver"_s : QString()});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(file);
+    const QSize size(1000, 600);
+    QString error;
+    QVERIFY2(figures::exportFigure(
+                 path, size, 96,
+                 [&](QPainter &p, QSize drawn) { paintRegionFigure(p, drawn, in, u"t"_s, nullptr); }, &error),
+             qPrintable(error));
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    const QByteArray bytes = out.readAll();
+    if (file.endsWith(u".svg")) {
+        // Labels are text: one element per point, none a picture.
+        QVERIFY(!bytes.contains("<image"));
+        QCOMPARE(bytes.count(">*</text>"), 3);
+        QVERIFY(bytes.contains(">Trait_1 (Lipids, Liver)</text>"));
+        QVERIFY(bytes.contains(">Trait_9</text>"));
+        return;
+    }
+    if (file.endsWith(u".pdf")) {
+        QVERIFY(!bytes.contains("/Subtype /Image"));
+        return;
+    }
+    // Three columns of three lines under the plot: rank 1 in its colour, then black text.
+    const QImage image = QImage::fromData(bytes);
+    QCOMPARE(image.size(), size);
+    const PlotGeometry g = figureGeometry(size.width(), size.height(), 0, 0);
+    int legendTop = 0;
+    for (int y = size.height() - 1; y > 0 && !legendTop; --y)
+        if (count(image, QRect(0, y, size.width(), 1), reddish) > 0)
+            legendTop = y;
+    QVERIFY(legendTop > g.viewport.bottom() - 80);
+    for (const int column : {0, 1, 2})
+        QVERIFY(count(image, QRect(column * size.width() / 3 + 30, legendTop - 40, 200, 60), blackish) > 20);
 }
 
 QTEST_MAIN(RegionPlotPainterTest)

@@ -1,5 +1,6 @@
 #include "bytrait/byid.h"
 #include "bytrait/traitplotpainter.h"
+#include "common/datasetopening.h"
 #include "dataset/datasettables.h"
 #include "browse/traitplotgeometry.h"
 #include "session/sharedstate.h"
@@ -101,7 +102,7 @@ void TestByID::cleanup()
 std::unique_ptr<byID> TestByID::makePanel(const QString &folder)
 {
     quillmap::currentDatasetFolder() = folder;
-    auto panel = std::make_unique<byID>();
+    auto panel = std::make_unique<byID>(openDatasetForBrowsing(folder));
     panel->resize(1000, 700);
     panel->show();
     // Let the construction's first repaint tick run.

@@ -1,5 +1,6 @@
 #include "browse/traitplotgeometry.h"
 #include "bytrait/traitplotpainter.h"
+#include "figures/figureexport.h"
 
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -108,13 +109,15 @@ private slots:
     void highlightModes();
     void equalValuesAtMidHeight();
     void frameLines();
-    void valueLabelsFarFromZero();
+    void valueLabelTicks_data();
+    void valueLabelTicks();
     void notReadyDrawsNoPoints();
     void progressCancels();
     void selectionCircles();
     void ellipseBoxes_data();
     void ellipseBoxes();
     void exportPicture();
+    void svgFigureHoldsEachPointOnce();
     void exportPdfOnePage();
     void significanceLine_data();
     void significanceLine();
@@ -207,21 +210,52 @@ void TestTraitPlotPainter::frameLines()
     QVERIFY(near(image, QPoint(500, 10), QColor(Qt::blue).rgb(), 1));
 }
 
-void TestTraitPlotPainter::valueLabelsFarFromZero()
+void TestTraitPlotPainter::valueLabelTicks_data()
 {
-    // Values 100 to 120: labels 100 ... 120 in steps of 5 at their device heights.
+    QTest::addColumn<float>("low");
+    QTest::addColumn<float>("high");
+    QTest::addColumn<QList<int>>("labels");
+    // Far from zero every multiple of the step in range still gets its label.
+    QTest::newRow("100 to 120") << 100.0f << 120.0f << QList<int>{100, 105, 110, 115, 120};
+    QTest::newRow("0 to 414, a round step") << 0.0f << 414.0f << QList<int>{0, 100, 200, 300, 400};
+}
+
+void TestTraitPlotPainter::valueLabelTicks()
+{
+    QFETCH(float, low);
+    QFETCH(float, high);
+    QFETCH(QList<int>, labels);
     const QSize size(1000, 435);
-    Rows rows{{1}, {5.0f}, {110.0f}};
+    Rows rows{{1}, {5.0f}, {high}};
     QImage image = whiteImage(size);
-    QVERIFY(renderTraitPlot(&image, rows.data(100.0f, 120.0f)));
-    const ValueScale scale = makeScale(100.0f, 120.0f, screenHeightScale(1000, 435));
-    for (int t : {100, 110, 120}) {
-        const int baseline = screenLabelY(scale, 435, t);
-        QVERIFY2(anyNonWhite(image, QRect(15, baseline - 10, 22, 10)), qPrintable(QString::number(t)));
+    QVERIFY(renderTraitPlot(&image, rows.data(low, high)));
+    QCOMPARE(labelValues(low, high), labels);
+    const double g = screenHeightScale(size.width(), size.height());
+    const ValueScale scale = makeScale(low, high, g);
+    const auto deviceY = [&](double t) { return 10 + scale.exactY(t) * (size.height() - 35) / int(g); };
+    // Label ink by rows, left of the ticks: one run of rows per label, centred on its tick.
+    std::vector<int> inkRows;
+    for (int y = 0; y < size.height() - 35; ++y)
+        if (anyNonWhite(image, QRect(15, y, 19, 1)))
+            inkRows.push_back(y);
+    QList<double> middles;
+    for (size_t i = 0; i < inkRows.size(); ++i) {
+        const size_t first = i;
+        while (i + 1 < inkRows.size() && inkRows[i + 1] == inkRows[i] + 1)
+            ++i;
+        middles.append((inkRows[first] + inkRows[i] + 1) / 2.0);
     }
-    // No label between the lines of 100 and 105.
-    const int between = (screenLabelY(scale, 435, 100) + screenLabelY(scale, 435, 105)) / 2;
-    QVERIFY(!anyNonWhite(image, QRect(15, between - 2, 20, 2)));
+    QCOMPARE(middles.size(), labels.size());
+    for (qsizetype k = 0; k < labels.size(); ++k) {
+        const int t = labels[labels.size() - 1 - k]; // ink runs from the top
+        const double y = deviceY(t);
+        QVERIFY2(std::abs(middles[k] - y) <= 1.0,
+                 qPrintable(QStringLiteral("%1: ink around %2, tick at %3").arg(t).arg(middles[k]).arg(y)));
+        // A blue tick left of the frame's line, on the value's row.
+        const int row = int(std::floor(y));
+        QVERIFY2(near(image, QPoint(37, row), QColor(Qt::blue).rgb(), 0), qPrintable(QString::number(t)));
+        QVERIFY((image.pixel(37, row - 3) & 0xffffff) == 0xffffff);
+    }
 }
 
 void TestTraitPlotPainter::notReadyDrawsNoPoints()
@@ -333,6 +367,27 @@ void TestTraitPlotPainter::ellipseBoxes()
     QVERIFY(std::abs((down.first + down.second) / 2.0 - centre.y()) <= 1.5);
 }
 
+void TestTraitPlotPainter::svgFigureHoldsEachPointOnce()
+{
+    // A hundred rows on one spot and one elsewhere: two circles in the file.
+    Rows rows;
+    for (int i = 0; i < 100; ++i)
+        rows.chromosomes.push_back(2), rows.positions.push_back(10.5f), rows.values.push_back(3.0f);
+    rows.chromosomes.push_back(5), rows.positions.push_back(20.0f), rows.values.push_back(1.0f);
+    const TraitPlotData data = rows.data(1.0f, 3.0f);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.svg"));
+    QString error;
+    QVERIFY2(figures::exportFigure(
+                 path, QSize(1000, 400), 96,
+                 [&](QPainter &painter, QSize size) { paintTraitFigure(painter, size, data, QString()); },
+                 &error),
+             qPrintable(error));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count("<ellipse"), 2);
+}
+
 void TestTraitPlotPainter::exportPicture()
 {
     Rows rows{{2}, {10.5f}, {5.0f}};
@@ -358,25 +413,31 @@ void TestTraitPlotPainter::exportPdfOnePage()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     Rows rows{{2}, {10.5f}, {5.0f}};
-    const QImage image = renderTraitExport(rows.data(1.0f, 5.0f), QStringLiteral("T"), QString());
+    const TraitPlotData data = rows.data(1.0f, 5.0f);
     const QString path = dir.filePath(QStringLiteral("plot.pdf"));
-    QVERIFY(writeImagePdf(image, path));
+    const auto write = [&](const QString &to) {
+        return writeTraitExportPdf(data, QStringLiteral("T"), QString(), to);
+    };
+    QVERIFY(write(path));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray pdf = file.readAll();
     QVERIFY(pdf.startsWith("%PDF"));
     const QString text = QString::fromLatin1(pdf);
     QCOMPARE(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?!s)"))), 1);
+    // Drawn as shapes and text: a font for the texts, no picture.
+    QVERIFY(!pdf.contains("/Subtype /Image"));
+    QVERIFY(pdf.contains("/Font"));
     // A new PDF gets the umask's mode, a replaced one keeps its own.
     QCOMPARE(QFileInfo(path).permissions() & 0x0777,
              QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
     QVERIFY(QFile::setPermissions(path, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup));
-    QVERIFY(writeImagePdf(image, path));
+    QVERIFY(write(path));
     QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
     // Nothing else is left behind in the folder.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     // An unwritable place fails and reports it.
-    QVERIFY(!writeImagePdf(image, dir.filePath(QStringLiteral("no/such/folder/plot.pdf"))));
+    QVERIFY(!write(dir.filePath(QStringLiteral("no/such/folder/plot.pdf"))));
 }
 
 void TestTraitPlotPainter::significanceLine_data()
@@ -385,6 +446,8 @@ void TestTraitPlotPainter::significanceLine_data()
     QTest::addColumn<float>("high");
     QTest::addColumn<bool>("drawn");
     QTest::newRow("screen") << "screen" << 10.0f << true;
+    // A pixel a unit or more: a line put on a whole unit would stand a pixel low.
+    QTest::newRow("screen, wide") << "wide" << 13.0f << true;
     QTest::newRow("screen, line above the frame") << "screen" << 5.0f << false;
     QTest::newRow("export page") << "export" << 10.0f << true;
     QTest::newRow("figure under a title") << "figure" << 10.0f << true;
@@ -395,14 +458,15 @@ void TestTraitPlotPainter::significanceLine()
     QFETCH(QString, picture);
     QFETCH(float, high);
     QFETCH(bool, drawn);
-    const QSize size(1000, 400);
+    const QSize size = picture == u"wide" ? QSize(4000, 1200) : QSize(1000, 400);
     Rows rows{{2}, {10.5f}, {1.0f}};
     TraitPlotData data = rows.data(1.0f, high);
     data.significanceValue = -std::log10(5e-8);
     data.axisTitle = QStringLiteral("-log10(P)");
     QImage image = whiteImage(size);
     int top = 0; // of the plot area
-    double g = screenHeightScale(1000, 400), sy = 365.0 / int(g), offsetY = 10;
+    double g = screenHeightScale(size.width(), size.height());
+    double sy = (size.height() - 35.0) / int(g), offsetY = 10;
     if (picture == u"export") {
         image = renderTraitExport(data, QStringLiteral("T"), QString());
         g = exportHeightScale();
@@ -419,7 +483,7 @@ void TestTraitPlotPainter::significanceLine()
     } else {
         QVERIFY(renderTraitPlot(&image, data));
     }
-    int y = 0;
+    double y = 0;
     QCOMPARE(makeScale(1.0f, high, g).lineY(data.significanceValue, &y), drawn);
     int dashes = 0;
     for (int x = 0; x < size.width(); ++x)
@@ -429,15 +493,17 @@ void TestTraitPlotPainter::significanceLine()
         QCOMPARE(dashes, 0);
         return;
     }
-    // Every dark red pixel on one row, a dashed one across the genome.
-    const int row = top + int(offsetY + y * sy);
+    // Every dark red pixel on one row, a dashed one across the genome: the row the value
+    // itself falls in, not that of a whole unit.
+    const double exact = 0.85 * g - 0.8 * g * (data.significanceValue - 1.0) / (std::ceil(high) - 1.0);
+    const int row = top + int(std::floor(offsetY + exact * sy));
     int onRow = 0;
     for (int x = 0; x < size.width(); ++x)
         onRow += near(image, QPoint(x, row), QColor(Qt::darkRed).rgb(), 0);
     QVERIFY2(onRow == dashes, qPrintable(QStringLiteral("%1 of %2 at %3").arg(onRow).arg(dashes).arg(row)));
-    QVERIFY(dashes > 300 && dashes < 900);
+    QVERIFY(dashes > size.width() * 3 / 10 && dashes < size.width() * 9 / 10);
     // The axis title stands left of the value labels, half way down.
-    QVERIFY(anyNonWhite(image, QRect(0, top + 120, 12, 120)));
+    QVERIFY(anyNonWhite(image, QRect(0, top + size.height() * 3 / 10, 12, size.height() * 3 / 10)));
     if (picture == u"figure")
         QVERIFY(anyNonWhite(image, QRect(450, 0, 100, top)));
 }

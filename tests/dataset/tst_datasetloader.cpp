@@ -1,7 +1,11 @@
+#include "dataset/dataset.h"
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
+#include "dataset/regionsearch.h"
 #include "dataset/snpinfoindex.h"
+#include "dataset/traitscan.h"
 #include "support/datasetfixture.h"
+#include "support/regiondataset.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +14,7 @@
 
 #include <zlib.h>
 
+using namespace Qt::StringLiterals;
 using namespace quillmap;
 
 class TestDatasetLoader : public QObject
@@ -34,6 +39,8 @@ private slots:
     void moreSnpsThanOldCapacity();
     void snpInfoCache_data();
     void snpInfoCache();
+    void twoDatasetsAtOnce();
+    void importedAgainAfterLoad();
 
 private:
     QString writeSmall(const QString &name, const DatasetFixture &f = DatasetFixture::small());
@@ -468,6 +475,74 @@ void TestDatasetLoader::snpInfoCache()
         lines,
         (std::vector<QString>{t.snpLineText(1), QString(), t.snpLineText(0), QString(), t.snpLineText(1)}));
     QVERIFY(lines[0].startsWith(QStringLiteral("rs2\t2\t10.5\t")));
+}
+
+namespace {
+
+// One trait "t" with one record at chromosome 1, Mb 2 of SNP `snp` with value `value`.
+TestDataset oneRecord(const QString &snp, double value)
+{
+    TestDataset d;
+    d.snps = {{snp, QStringLiteral("1"), 2.5, {}}};
+    d.results = {{QStringLiteral("t"), snp, {value}}};
+    return d;
+}
+
+// "SNP value" of each row of a read.
+QStringList rowsOf(const Result<ResultRows> &read, const DatasetTables &tables)
+{
+    if (!read)
+        return {read.message()};
+    QStringList rows;
+    for (const RowRecord &row : read->rows)
+        rows << tables.snpNames.value(row.snpIndex) + QLatin1Char(' ') + QString::number(row.firstStat);
+    return rows;
+}
+
+} // namespace
+
+// Two datasets open in one process, read in turns: each gives its own names and records.
+void TestDatasetLoader::twoDatasetsAtOnce()
+{
+    std::shared_ptr<const Dataset> first, second;
+    QCOMPARE(
+        buildDataset(m_dir.filePath(QStringLiteral("one")), oneRecord(QStringLiteral("rsOne"), 0.25), first),
+        QString());
+    QCOMPARE(
+        buildDataset(m_dir.filePath(QStringLiteral("two")), oneRecord(QStringLiteral("rsTwo"), 0.5), second),
+        QString());
+    for (int round = 0; round < 2; ++round) {
+        QCOMPARE(rowsOf(readTrait(*first, QStringLiteral("t")), first->tables()),
+                 QStringList{u"rsOne 0.25"_s});
+        QCOMPARE(rowsOf(bypos::readRegion(*second, 1002), second->tables()), QStringList{u"rsTwo 0.5"_s});
+        QCOMPARE(rowsOf(bypos::readRegion(*first, 1002), first->tables()), QStringList{u"rsOne 0.25"_s});
+        QCOMPARE(rowsOf(readTrait(*second, QStringLiteral("t")), second->tables()),
+                 QStringList{u"rsTwo 0.5"_s});
+    }
+}
+
+// A folder imported again while a dataset of it is open: every read of the open one says so and
+// shows nothing of either import; a new load reads the new import.
+void TestDatasetLoader::importedAgainAfterLoad()
+{
+    const QString dir = m_dir.filePath(QStringLiteral("again"));
+    std::shared_ptr<const Dataset> before, after;
+    QCOMPARE(buildDataset(dir, oneRecord(QStringLiteral("rsOld"), 0.25), before), QString());
+    QCOMPARE(buildDataset(dir, oneRecord(QStringLiteral("rsNew"), 0.5), after), QString());
+    const QString message =
+        QStringLiteral("The dataset in %1 was imported again; reload it").arg(datasetFolder(dir));
+
+    const Result<ResultRows> trait = readTrait(*before, QStringLiteral("t"));
+    QCOMPARE(int(trait.kind()), int(ErrorKind::Reimported));
+    QCOMPARE(trait.message(), message);
+    const Result<ResultRows> region = bypos::readRegion(*before, 1002);
+    QCOMPARE(region.message(), message);
+    int visited = 0;
+    const Status scan = scanTraits(*before, 0, 1, [&visited](const TraitRows &) { return ++visited > 0; });
+    QCOMPARE(scan.message(), message);
+    QCOMPARE(visited, 0);
+
+    QCOMPARE(rowsOf(readTrait(*after, QStringLiteral("t")), after->tables()), QStringList{u"rsNew 0.5"_s});
 }
 
 QTEST_GUILESS_MAIN(TestDatasetLoader)

@@ -1,6 +1,5 @@
 #include "dataset/regionsearch.h"
 #include "dataset/datasetloader.h"
-#include "dataset/datasettables.h"
 #include "dataset/transform.h"
 #include "session/sharedstate.h"
 #include "support/regiondataset.h"
@@ -73,6 +72,7 @@ private slots:
     void reportsMissingAndDamagedTables();
     void readsTheTraitByTheOffsetRule_data();
     void readsTheTraitByTheOffsetRule();
+    void snpInfoEditedAfterImport();
     void ranksTraitsByTheirLargestValue();
     void ranksTwelveTraitsAndListsNine();
     void equalMaximaRankInEitherOrder();
@@ -147,11 +147,12 @@ void RegionSearchTest::readsTheBinByTheOffsetRule()
     QFETCH(int, bin);
     QFETCH(QStringList, rows);
     QTemporaryDir dir;
-    QCOMPARE(buildDataset(dir.path(), fourBins()), QString());
-    const auto read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), bin);
+    std::shared_ptr<const Dataset> dataset;
+    QCOMPARE(buildDataset(dir.path(), fourBins(), dataset), QString());
+    const auto read = readRegion(*dataset, bin);
     QVERIFY(read.ok());
     // The order of records inside a bin is not defined.
-    QStringList got = describe(*read, datasetTables());
+    QStringList got = describe(*read, dataset->tables());
     got.sort();
     rows.sort();
     QCOMPARE(got, rows);
@@ -160,25 +161,29 @@ void RegionSearchTest::readsTheBinByTheOffsetRule()
 void RegionSearchTest::reportsMissingAndDamagedTables()
 {
     QTemporaryDir dir;
-    QCOMPARE(buildDataset(dir.path(), fourBins()), QString());
+    std::shared_ptr<const Dataset> dataset;
+    QCOMPARE(buildDataset(dir.path(), fourBins(), dataset), QString());
     const QString folder = quillmap::currentDatasetFolder();
 
-    auto read = readRegion(folder, datasetTables(), 1001);
+    auto read = readRegion(*dataset, 1001);
     QCOMPARE(int(read.kind()), int(quillmap::ErrorKind::NoRecords));
     QCOMPARE(read.message(), QStringLiteral("There are no SNPs in this region!"));
 
-    // Pos_Line.dat promises more records than a cut table2.dat holds.
+    // A table cut after the load is another table than the one held: the reader says so
+    // instead of reading it, and a new load refuses it.
     QFile table(folder + QStringLiteral("/table2.dat"));
     QVERIFY(table.resize(4 * 16));
-    read = readRegion(folder, datasetTables(), 1005);
-    QCOMPARE(int(read.kind()), int(quillmap::ErrorKind::Damaged));
-    QCOMPARE(read.message(),
+    read = readRegion(*dataset, 1005);
+    QCOMPARE(int(read.kind()), int(quillmap::ErrorKind::Reimported));
+    QCOMPARE(read.message(), Dataset::reimportedMessage(folder));
+    auto reloaded = Dataset::load(folder);
+    QCOMPARE(int(reloaded.kind()), int(quillmap::ErrorKind::Damaged));
+    QCOMPARE(reloaded.message(),
              damagedDatasetMessage(
                  folder, QStringLiteral("table2.dat holds fewer records than Pos_Line.dat lists.")));
-    read = readRegion(folder, datasetTables(), 1000);
-    QVERIFY(read.ok());
 
     // A record of a later bin swapped into bin 1000's run is refused, not shown in the region.
+    QCOMPARE(buildDataset(dir.path(), fourBins(), dataset), QString());
     QVERIFY(table.open(QIODevice::ReadWrite));
     const QByteArray head = table.read(16);
     QVERIFY(table.seek(table.size() - 16));
@@ -186,12 +191,12 @@ void RegionSearchTest::reportsMissingAndDamagedTables()
     QVERIFY(table.seek(0) && table.write(tail) == 16);
     QVERIFY(table.seek(table.size() - 16) && table.write(head) == 16);
     table.close();
-    read = readRegion(folder, datasetTables(), 1000);
-    QCOMPARE(int(read.kind()), int(quillmap::ErrorKind::Damaged));
-    QVERIFY(read.message().contains(QStringLiteral("table2.dat holds a record of another region")));
+    reloaded = Dataset::load(folder);
+    QCOMPARE(int(reloaded.kind()), int(quillmap::ErrorKind::Damaged));
+    QVERIFY(reloaded.message().contains(QStringLiteral("table2.dat does not hold the records of bin 1000")));
 
     QVERIFY(table.remove());
-    read = readRegion(folder, datasetTables(), 1000);
+    read = readRegion(*dataset, 1000);
     QCOMPARE(int(read.kind()), int(quillmap::ErrorKind::MissingFile));
     QCOMPARE(read.message(), QStringLiteral("The file table2.dat is not found! Please reload the dataset!"));
 }
@@ -211,24 +216,68 @@ void RegionSearchTest::readsTheTraitByTheOffsetRule()
     QFETCH(QString, trait);
     QFETCH(QStringList, rows);
     QTemporaryDir dir;
-    QCOMPARE(buildDataset(dir.path(), fourBins()), QString());
-    const auto read = quillmap::readTrait(quillmap::currentDatasetFolder(), datasetTables(), trait);
+    std::shared_ptr<const Dataset> dataset;
+    QCOMPARE(buildDataset(dir.path(), fourBins(), dataset), QString());
+    const auto read = quillmap::readTrait(*dataset, trait);
     if (rows.isEmpty()) {
         QCOMPARE(int(read.kind()), int(quillmap::ErrorKind::NoRecords));
         return;
     }
     QVERIFY(read.ok());
-    QStringList got = describe(*read, datasetTables());
+    QStringList got = describe(*read, dataset->tables());
     got.sort();
     QCOMPARE(got, rows);
+}
+
+// A SNP information file edited after the import moves rsM out of the region its record was
+// filed under (to Mb 100, where no record lies): the trait read refuses it as the region read
+// does, instead of showing the new position.
+void RegionSearchTest::snpInfoEditedAfterImport()
+{
+    TestDataset d;
+    // rsM's record lies between two others in bin 1005 in any order, so the load still opens it.
+    d.snps = {{u"rsA"_s, u"1"_s, 5.1, {}},
+              {u"rsM"_s, u"1"_s, 5.5, {}},
+              {u"rsZ"_s, u"1"_s, 5.9, {}},
+              {u"rsB"_s, u"2"_s, 3.1, {}}};
+    d.results = {{u"tA"_s, u"rsA"_s, {0.5}},
+                 {u"tB"_s, u"rsM"_s, {0.2}},
+                 {u"tC"_s, u"rsZ"_s, {0.9}},
+                 {u"tB"_s, u"rsB"_s, {0.4}}};
+    QTemporaryDir dir;
+    std::shared_ptr<const Dataset> dataset;
+    QCOMPARE(buildDataset(dir.path(), d, dataset), QString());
+    const QString snpInfo = dataset->tables().snpInfoPath;
+    QFile file(snpInfo);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("snp\tchr\tpos\nrsA\t1\t5.1\nrsM\t1\t100.5\nrsZ\t1\t5.9\nrsB\t2\t3.1\n");
+    file.close();
+
+    const auto edited = Dataset::load(dataset->folder());
+    QVERIFY2(edited.ok(), qPrintable(edited.message()));
+    const QString refused = damagedDatasetMessage(
+        dataset->folder(),
+        QStringLiteral("the SNP information file %1 places the SNP rsM where Pos_Line.dat has "
+                       "no records; it changed after the import.")
+            .arg(snpInfo));
+    const auto trait = readTrait(**edited, u"tB"_s);
+    QCOMPARE(int(trait.kind()), int(ErrorKind::Damaged));
+    QCOMPARE(trait.message(), refused);
+    const auto region = readRegion(**edited, 1005);
+    QCOMPARE(int(region.kind()), int(ErrorKind::Damaged));
+    QVERIFY(region.message().contains(QStringLiteral("table2.dat holds a record of another region")));
+    // The traits without rsM still read.
+    QVERIFY(readTrait(**edited, u"tA"_s).ok());
+    QVERIFY(readTrait(**edited, u"tC"_s).ok());
 }
 
 void RegionSearchTest::ranksTraitsByTheirLargestValue()
 {
     QTemporaryDir dir;
-    QCOMPARE(buildDataset(dir.path(), fourBins()), QString());
-    const DatasetTables &tables = datasetTables();
-    const auto read = readRegion(quillmap::currentDatasetFolder(), tables, 1005);
+    std::shared_ptr<const Dataset> dataset;
+    QCOMPARE(buildDataset(dir.path(), fourBins(), dataset), QString());
+    const DatasetTables &tables = dataset->tables();
+    const auto read = readRegion(*dataset, 1005);
 
     TraitRanking first = rankTraits(*read, tables, 0, 0);
     QVERIFY(!first.missingValue);
@@ -246,7 +295,7 @@ void RegionSearchTest::ranksTraitsByTheirLargestValue()
     QCOMPARE(extra.valueMax, double(applyTransform(3.0f, 2)));
     QCOMPARE(extra.values[2], std::vector<double>{double(applyTransform(5.0f, 2))});
 
-    const auto one = readRegion(quillmap::currentDatasetFolder(), tables, 2003);
+    const auto one = readRegion(*dataset, 2003);
     const TraitRanking single = rankTraits(*one, tables, 0, 0);
     QCOMPARE(single.traitCount(), 1);
     QCOMPARE(single.positions[0], std::vector<double>{3.1});
@@ -267,9 +316,10 @@ void RegionSearchTest::ranksTwelveTraitsAndListsNine()
     }
     d.results << TestResult{u"t03"_s, u"rs3"_s, {0.25}};
     QTemporaryDir dir;
-    QCOMPARE(buildDataset(dir.path(), d), QString());
-    const DatasetTables &tables = datasetTables();
-    const auto read = readRegion(quillmap::currentDatasetFolder(), tables, 4010);
+    std::shared_ptr<const Dataset> dataset;
+    QCOMPARE(buildDataset(dir.path(), d, dataset), QString());
+    const DatasetTables &tables = dataset->tables();
+    const auto read = readRegion(*dataset, 4010);
     QCOMPARE(read->count(), 25);
     const TraitRanking ranking = rankTraits(*read, tables, 0, 0);
     QCOMPARE(ranking.traitCount(), 12);
@@ -292,9 +342,10 @@ void RegionSearchTest::equalMaximaRankInEitherOrder()
     d.snps = {{u"rs1"_s, u"5"_s, 20.5, {}}, {u"rs2"_s, u"5"_s, 20.6, {}}};
     d.results = {{u"tB"_s, u"rs1"_s, {7}}, {u"tA"_s, u"rs2"_s, {7}}, {u"tC"_s, u"rs1"_s, {1}}};
     QTemporaryDir dir;
-    QCOMPARE(buildDataset(dir.path(), d), QString());
-    const auto read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 5020);
-    const TraitRanking ranking = rankTraits(*read, datasetTables(), 0, 0);
+    std::shared_ptr<const Dataset> dataset;
+    QCOMPARE(buildDataset(dir.path(), d, dataset), QString());
+    const auto read = readRegion(*dataset, 5020);
+    const TraitRanking ranking = rankTraits(*read, dataset->tables(), 0, 0);
     const QStringList names = rankedNames(ranking);
     QCOMPARE(names.size(), 3);
     QCOMPARE((QSet<QString>{names[0], names[1]}), (QSet<QString>{u"tA"_s, u"tB"_s}));
@@ -321,9 +372,10 @@ void RegionSearchTest::missingValueStopsTheRanking()
     d.snps = {{u"rs1"_s, u"7"_s, 1.5, {}}, {u"rs2"_s, u"7"_s, 1.6, {}}};
     d.results = {{u"tA"_s, u"rs1"_s, {0.5}}, {u"tB"_s, u"rs2"_s, {value}}, {u"tC"_s, u"rs2"_s, {0.25}}};
     QTemporaryDir dir;
-    QCOMPARE(buildDataset(dir.path(), d), QString());
-    const auto read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 7001);
-    const TraitRanking ranking = rankTraits(*read, datasetTables(), 0, transform);
+    std::shared_ptr<const Dataset> dataset;
+    QCOMPARE(buildDataset(dir.path(), d, dataset), QString());
+    const auto read = readRegion(*dataset, 7001);
+    const TraitRanking ranking = rankTraits(*read, dataset->tables(), 0, transform);
     QCOMPARE(ranking.missingValue, missing);
     if (!missing)
         QCOMPARE(ranking.traitCount(), 3);
@@ -337,9 +389,10 @@ void RegionSearchTest::legendShowsGroupsAndEscapesNames()
     d.withGroups = true;
     d.groups = {{u"t<1>"_s, {u"g&1"_s, u"g2"_s}}, {u"tC"_s, {u"g3"_s}}};
     QTemporaryDir dir;
-    QCOMPARE(buildDataset(dir.path(), d), QString());
-    const auto read = readRegion(quillmap::currentDatasetFolder(), datasetTables(), 2000);
-    const TraitRanking ranking = rankTraits(*read, datasetTables(), 0, 0);
+    std::shared_ptr<const Dataset> dataset;
+    QCOMPARE(buildDataset(dir.path(), d, dataset), QString());
+    const auto read = readRegion(*dataset, 2000);
+    const TraitRanking ranking = rankTraits(*read, dataset->tables(), 0, 0);
     const QString expected = QStringLiteral(
         "<FONT COLOR=blue><h2><br> Legend</br></h2>"
         "<table border=\"1\" cellpadding=\"5\" cellspacing=\"0\"><tr bgcolor=\"#DDFFFF\"><td>LABEL</td><td>Trait</td><td>Group</td></tr>"
@@ -347,7 +400,7 @@ void RegionSearchTest::legendShowsGroupsAndEscapesNames()
         "<tr><td>2</td><td>tB</td><td></td></tr>"
         "<tr><td>3</td><td>tC</td><td>g3</td></tr>"
         "</table>");
-    QCOMPARE(legendHtml(ranking, datasetTables()), expected);
+    QCOMPARE(legendHtml(ranking, dataset->tables()), expected);
 }
 
 QTEST_GUILESS_MAIN(RegionSearchTest)

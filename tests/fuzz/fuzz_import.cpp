@@ -6,7 +6,7 @@
 #include "fuzzsupport.h"
 
 #include "dataset/datasetloader.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "import/importer.h"
 
 #include <QDir>
@@ -72,7 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 "the name lists differ from the import's counts");
     fuzz::check(tables.traitRecordTotal() == result.rows && tables.binRecordTotal() == result.rows,
                 "the count files do not add up to the rows imported");
-    fuzz::readEveryTrait(folder, tables, true);
-    fuzz::readEveryBin(folder, tables, true);
+    const auto dataset = Dataset::load(folder);
+    fuzz::check(dataset.ok(), "a dataset the import called good does not open", dataset.message());
+    fuzz::readEveryTrait(**dataset, true);
+    fuzz::readEveryBin(**dataset, true);
     return 0;
 }

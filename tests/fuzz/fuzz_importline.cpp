@@ -9,7 +9,6 @@
 #include "import/numberparse.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <clocale>
 #include <cmath>
@@ -67,23 +66,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checkNumbers(line);
     (void)quillmap::chromosomeNumber(line);
 
+    // The inputs stay in memory: the import reads them from there, under the paths it records.
     static const char *const Names[5] = {"results.txt", "snps.txt", "traits.txt", "groups.txt", "genes.txt"};
-    QString paths[5];
+    ImportInputs inputs;
+    QString *paths[5] = {&inputs.results, &inputs.snpInfo, &inputs.traitInfo, &inputs.groups, &inputs.genes};
     for (int k = 0; k < 5; ++k) {
-        paths[k] = fuzz::scratchPath(QLatin1String(Names[k]));
+        *paths[k] = fuzz::scratchPath(QLatin1String(Names[k]));
         QByteArray content = Header[k];
         if (k == which)
             content += Body[k].left(Body[k].indexOf('\n') + 1) + line.toByteArray() + '\n';
         else
             content += Body[k];
-        fuzz::writeFile(paths[k], content);
+        inputs.inMemory.insert(*paths[k], content);
     }
     const QString folder = fuzz::scratchPath(QStringLiteral("dataset"));
     static const bool made = QDir().mkpath(folder);
     (void)made;
 
-    const ImportResult result = runImport(folder,
-                                          ImportInputs{paths[0], paths[1], paths[2], paths[3], paths[4], {}});
+    const ImportResult result = runImport(folder, inputs);
     const QByteArray summary = fuzz::readFile(folder + QStringLiteral("/summary.txt"));
     const QList<QByteArray> lines = summary.split('\n');
     fuzz::check(lines.size() >= 6, "summary.txt has fewer than six lines");

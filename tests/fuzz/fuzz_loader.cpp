@@ -9,7 +9,7 @@
 
 #include "dataset/regionsearch.h"
 #include "dataset/datasetloader.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "import/importer.h"
 
 #include <QDir>
@@ -131,7 +131,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     // What the loader accepted, the panels can read without running off a table's end.
-    fuzz::readEveryTrait(folder(), tables, false);
+    const auto dataset = Dataset::load(folder());
+    fuzz::check(dataset.ok(), "a dataset loaded once does not load again", dataset.message());
+    fuzz::readEveryTrait(**dataset, false);
     for (int line = -1; line <= tables.snpLineCount(); ++line) {
         (void)tables.snpFields(line);
         (void)tables.snpChromosome(line);
@@ -139,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QString &name : std::as_const(tables.snpNames))
         (void)tables.snpIndexOf(name);
     for (auto it = tables.binRecordCounts.cbegin(); it != tables.binRecordCounts.cend(); ++it) {
-        const auto read = quillmap::bypos::readRegion(folder(), tables, it.key());
+        const auto read = quillmap::bypos::readRegion(**dataset, it.key());
         if (!read)
             continue;
         for (int statistic = 0; statistic <= tables.extraStats && statistic < 3; ++statistic) {

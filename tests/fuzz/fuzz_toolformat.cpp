@@ -10,7 +10,7 @@
 
 #include "dataset/datasetfiles.h"
 #include "dataset/datasetloader.h"
-#include "dataset/datasettables.h"
+#include "dataset/dataset.h"
 #include "io/linereader.h"
 #include "import/numberparse.h"
 #include "import/toolformat.h"
@@ -228,7 +228,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 "the count files do not add up to the rows kept");
     for (qsizetype i = 0; i < tables.snpNames.size(); ++i)
         fuzz::check(!tables.snpNames.at(i).isEmpty(), "an empty SNP name");
-    fuzz::readEveryTrait(folder, tables, true);
-    fuzz::readEveryBin(folder, tables, true);
+    const auto dataset = Dataset::load(folder);
+    fuzz::check(dataset.ok(), "a dataset the tool import called good does not open", dataset.message());
+    fuzz::readEveryTrait(**dataset, true);
+    fuzz::readEveryBin(**dataset, true);
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "fuzzsupport.h"
 
+#include "io/atomicfile.h"
+
 #include "dataset/regionsearch.h"
 #include "dataset/datasettables.h"
 #include "dataset/positionbin.h"
@@ -37,6 +39,8 @@ QString scratch()
             if (ok && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
                 QDir(base + QLatin1Char('/') + name).removeRecursively();
         }
+        // Thousands of scratch folders a second need no sync each.
+        quillmap::AtomicFile::setDefaultSync(quillmap::AtomicFile::Sync::Unsynced);
         QString mine = base + QStringLiteral("/quillmap-fuzz-%1").arg(::getpid());
         QDir(mine).removeRecursively();
         if (!QDir().mkpath(mine))
@@ -81,10 +85,11 @@ QList<QByteArray> splitParts(QByteArrayView data, int parts)
     return out;
 }
 
-void readEveryTrait(const QString &folder, const DatasetTables &tables, bool strict)
+void readEveryTrait(const Dataset &dataset, bool strict)
 {
+    const DatasetTables &tables = dataset.tables();
     for (const QString &name : tables.traitNames) {
-        const auto read = quillmap::readTrait(folder, tables, name);
+        const auto read = quillmap::readTrait(dataset, name);
         if (!strict)
             continue;
         check(read.ok(), "a trait of a fresh import cannot be read", read.message());
@@ -93,10 +98,11 @@ void readEveryTrait(const QString &folder, const DatasetTables &tables, bool str
     }
 }
 
-void readEveryBin(const QString &folder, const DatasetTables &tables, bool strict)
+void readEveryBin(const Dataset &dataset, bool strict)
 {
+    const DatasetTables &tables = dataset.tables();
     for (auto it = tables.binRecordCounts.cbegin(); it != tables.binRecordCounts.cend(); ++it) {
-        const auto result = quillmap::bypos::readRegion(folder, tables, it.key());
+        const auto result = quillmap::bypos::readRegion(dataset, it.key());
         if (!strict)
             continue;
         check(result.ok(), "a bin of a fresh import cannot be read", result.message());

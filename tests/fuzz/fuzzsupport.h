@@ -5,7 +5,7 @@
 #include <QString>
 
 namespace quillmap {
-class DatasetTables;
+class Dataset;
 }
 
 // Helpers shared by the fuzz targets. Every target works in one scratch folder that lives as
@@ -33,10 +33,10 @@ QList<QByteArray> splitParts(QByteArrayView data, int parts);
 
 // Reads every trait of IDlist.dat through the library's trait read; with `strict`, also checks
 // that each reads back whole (true only for a folder an import just wrote).
-void readEveryTrait(const QString &folder, const quillmap::DatasetTables &tables, bool strict);
+void readEveryTrait(const quillmap::Dataset &dataset, bool strict);
 
 // Reads every bin of Pos_Line.dat through the region search; with `strict`, also checks that
 // each record's SNP lies in that bin (true only for a folder an import just wrote).
-void readEveryBin(const QString &folder, const quillmap::DatasetTables &tables, bool strict);
+void readEveryBin(const quillmap::Dataset &dataset, bool strict);
 
 } // namespace fuzz

@@ -4,6 +4,7 @@
 // nothing but them, through the offset rule.
 
 #include "dataset/regionsearch.h"
+#include "dataset/dataset.h"
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
 #include "dataset/positionbin.h"
@@ -72,13 +73,15 @@ void apply(const QString &folder, const Damage &d)
 
 // Every record of every trait and every bin, read as the panels read them, as text; "" when a
 // read comes up short or a record lies outside the name lists.
-QStringList readBack(const QString &folder, const DatasetTables &t)
+QStringList readBack(const Dataset &dataset)
 {
+    const QString &folder = dataset.folder();
+    const DatasetTables &t = dataset.tables();
     QStringList out;
     if (!QFile::exists(folder + QStringLiteral("/table1.dat")))
         return {QStringLiteral("no table1.dat")};
     for (const QString &name : t.traitNames) {
-        const auto read = quillmap::readTrait(folder, t, name);
+        const auto read = quillmap::readTrait(dataset, name);
         if (!read && read.kind() == quillmap::ErrorKind::NoRecords)
             continue;
         if (!read)
@@ -92,7 +95,7 @@ QStringList readBack(const QString &folder, const DatasetTables &t)
         }
     }
     for (auto it = t.binRecordCounts.cbegin(); it != t.binRecordCounts.cend(); ++it) {
-        const auto read = quillmap::bypos::readRegion(folder, t, it.key());
+        const auto read = quillmap::bypos::readRegion(dataset, it.key());
         if (!read)
             return {QString()};
         for (const RowRecord &r : read->rows) {
@@ -129,10 +132,9 @@ void tst_DamagedDataset::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     const QString folder = DatasetFixture::small().write(m_dir.filePath(QStringLiteral("good")));
-    DatasetTables t;
-    const Status outcome = DatasetLoader(folder).load(t);
-    QVERIFY2(outcome.ok(), qPrintable(outcome.message()));
-    m_good = readBack(folder, t);
+    const auto loaded = Dataset::load(folder);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.message()));
+    m_good = readBack(**loaded);
     QCOMPARE(m_good.size(), 10);
     for (const QString &line : std::as_const(m_good)) {
         // Each trait's records are its own, each bin's SNPs lie in it.
@@ -271,7 +273,9 @@ void tst_DamagedDataset::damage()
         return;
     }
     QVERIFY2(outcome.ok(), qPrintable(outcome.message()));
-    QCOMPARE(readBack(folder, t), m_good);
+    const auto loaded = Dataset::load(folder);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.message()));
+    QCOMPARE(readBack(**loaded), m_good);
 }
 
 QTEST_GUILESS_MAIN(tst_DamagedDataset)

@@ -4,6 +4,7 @@
 // escaped in the legend's HTML.
 
 #include "dataset/regionsearch.h"
+#include "dataset/dataset.h"
 #include "dataset/datasetloader.h"
 #include "dataset/datasettables.h"
 #include "browse/ctablemodel.h"
@@ -348,8 +349,9 @@ void tst_HostileInput::namesShownVerbatimAndEscaped()
     const ImportResult result = runImport(folder, in);
     QVERIFY2(!result.failed, qPrintable(result.errorText));
 
-    DatasetTables &t = datasetTables();
-    QVERIFY(DatasetLoader(folder).load(t).ok());
+    const auto loaded = Dataset::load(folder);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.message()));
+    const DatasetTables &t = (*loaded)->tables();
     const QStringList names{QString::fromUtf8(quoted), QString::fromUtf8(markup),
                             QString::fromUtf8(accented)};
     QCOMPARE(QSet<QString>(t.traitNames.cbegin(), t.traitNames.cend()),
@@ -357,10 +359,10 @@ void tst_HostileInput::namesShownVerbatimAndEscaped()
     QCOMPARE(QSet<QString>(t.snpNames.cbegin(), t.snpNames.cend()),
              QSet<QString>(names.cbegin(), names.cend()));
 
-    const auto read = quillmap::bypos::readRegion(folder, t, 1001);
+    const auto read = quillmap::bypos::readRegion(**loaded, 1001);
     QCOMPARE(read->count(), 3);
     // The result table shows the names as they are.
-    CTableModel model;
+    CTableModel model(*loaded);
     model.setRows(read->count(), t.tableColumnCount, read->rows.data(), nullptr);
     QSet<QString> shown;
     for (int r = 0; r < model.rowCount(); ++r)
@@ -374,7 +376,6 @@ void tst_HostileInput::namesShownVerbatimAndEscaped()
     QVERIFY(!legend.contains(QStringLiteral("<b>bold")));
     QVERIFY(legend.contains(QString::fromUtf8(accented)));
     QVERIFY(legend.contains(QStringLiteral("&quot;q&quot; 'x'")));
-    t.clear();
 }
 
 QTEST_GUILESS_MAIN(tst_HostileInput)

@@ -954,22 +954,31 @@ void tst_Importer::spilledRunsEqualInMemory_data()
     QTest::addColumn<qint64>("sortedRunRows"); // 0: as rowsPerRun
     QTest::addColumn<qint64>("rangeBytes");    // of the spilled import; -1: one reader
     QTest::addColumn<int>("bypass");           // past the page cache: 1; -1: by size (kept)
+    QTest::addColumn<qint64>("windowBytes");   // a held table is encoded in; 0: 32 MiB
     const QString basic = QStringLiteral(QUILLMAP_TESTDATA "/data/basic");
     const QString examples = QStringLiteral(QUILLMAP_TESTDATA "/../../examples");
-    QTest::newRow("one row per run") << basic << qint64(1) << qint64(0) << qint64(0) << -1;
-    QTest::newRow("runs of 4 of 6 rows") << basic << qint64(4) << qint64(0) << qint64(0) << 1;
-    QTest::newRow("runs of 4, ranges of 1 byte") << basic << qint64(4) << qint64(0) << qint64(1) << -1;
-    QTest::newRow("example study, runs of 1000") << examples << qint64(1000) << qint64(0) << qint64(0) << -1;
+    QTest::newRow("one row per run") << basic << qint64(1) << qint64(0) << qint64(0) << -1 << qint64(0);
+    QTest::newRow("runs of 4 of 6 rows") << basic << qint64(4) << qint64(0) << qint64(0) << 1 << qint64(0);
+    QTest::newRow("runs of 4, ranges of 1 byte")
+        << basic << qint64(4) << qint64(0) << qint64(1) << -1 << qint64(0);
+    QTest::newRow("example study, runs of 1000")
+        << examples << qint64(1000) << qint64(0) << qint64(0) << -1 << qint64(0);
     QTest::newRow("example study, runs of 1000, ranges of 97 bytes")
-        << examples << qint64(1000) << qint64(0) << qint64(97) << 1;
-    QTest::newRow("example study, runs of 7919") << examples << qint64(7919) << qint64(0) << qint64(0) << -1;
+        << examples << qint64(1000) << qint64(0) << qint64(97) << 1 << qint64(0);
+    QTest::newRow("example study, runs of 7919")
+        << examples << qint64(7919) << qint64(0) << qint64(0) << -1 << qint64(0);
     QTest::newRow("example study, runs of 7919, one reader")
-        << examples << qint64(7919) << qint64(0) << qint64(-1) << 1;
+        << examples << qint64(7919) << qint64(0) << qint64(-1) << 1 << qint64(0);
     // Sorted runs across spills; rows held beyond a sorted run spilled with the rest.
     QTest::newRow("spills of 1000 sorted by 2500")
-        << examples << qint64(1000) << qint64(2500) << qint64(0) << 1;
+        << examples << qint64(1000) << qint64(2500) << qint64(0) << 1 << qint64(0);
     QTest::newRow("spills of 3000 sorted by 1001")
-        << examples << qint64(3000) << qint64(1001) << qint64(0) << -1;
+        << examples << qint64(3000) << qint64(1001) << qint64(0) << -1 << qint64(0);
+    // Held, not spilled: a table written through many windows equals one written in one.
+    QTest::newRow("held, windows of one record")
+        << basic << qint64(0) << qint64(0) << qint64(0) << -1 << qint64(1);
+    QTest::newRow("example study held, windows of 4 KiB")
+        << examples << qint64(0) << qint64(0) << qint64(0) << -1 << qint64(4096);
 }
 
 void tst_Importer::spilledRunsEqualInMemory()
@@ -979,6 +988,7 @@ void tst_Importer::spilledRunsEqualInMemory()
     QFETCH(qint64, sortedRunRows);
     QFETCH(qint64, rangeBytes);
     QFETCH(int, bypass);
+    QFETCH(qint64, windowBytes);
     const bool basic = folder.endsWith(QLatin1String("basic"));
     ImportInputs in;
     in.results = folder + QStringLiteral("/results.txt");
@@ -994,10 +1004,12 @@ void tst_Importer::spilledRunsEqualInMemory()
     setImportMemoryRowsForTesting(rowsPerRun, sortedRunRows);
     setImportRangeBytesForTesting(rangeBytes);
     setImportSpillBypassForTesting(bypass);
+    setTableWindowBytesForTesting(windowBytes);
     const ImportResult b = runImport(spilled, in);
     setImportMemoryRowsForTesting(0);
     setImportRangeBytesForTesting(0);
     setImportSpillBypassForTesting(-1);
+    setTableWindowBytesForTesting(0);
     QVERIFY2(!b.failed, qPrintable(b.errorText));
     QCOMPARE(b.rows, a.rows);
     QVERIFY(a.rows > rowsPerRun);

@@ -1,4 +1,5 @@
 #include "dataset/datasetregistry.h"
+#include "import/importer.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,11 +31,16 @@ struct Run {
     QByteArray err;
 };
 
-Run runIndexer(const QStringList &args, const QString &workingDir = {})
+Run runIndexer(const QStringList &args, const QString &workingDir = {}, const QByteArray &outOfMemoryAt = {})
 {
     QProcess process;
     if (!workingDir.isEmpty())
         process.setWorkingDirectory(workingDir);
+    if (!outOfMemoryAt.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QUILLMAP_TEST_OUT_OF_MEMORY"), QString::fromLatin1(outOfMemoryAt));
+        process.setProcessEnvironment(environment);
+    }
     process.start(QStringLiteral(QUILLMAP_INDEXER), args);
     Run run;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
@@ -59,6 +65,7 @@ private slots:
     void usageErrors();
     void missingInputExitsWithTwo();
     void unwritableFolderExitsWithThree();
+    void outOfMemoryExitsWithThree();
     void helpExplainsTheFiles();
     void registersTheFolderUnlessAsked();
     void toolOutputInOneCommand();
@@ -188,6 +195,20 @@ void tst_Indexer::unwritableFolderExitsWithThree()
     QCOMPARE(run.exitCode, 3);
     QVERIFY(!run.err.isEmpty());
     QCOMPARE(readAll(out), before);
+}
+
+// The rows read and held, memory runs out as the tables are written.
+void tst_Indexer::outOfMemoryExitsWithThree()
+{
+    const QString out = m_dir->filePath(QStringLiteral("oom"));
+    const Run run = runIndexer({u"--results"_s, m_data + QStringLiteral("/results.txt"), u"--snps"_s,
+                                m_data + QStringLiteral("/snpinfo.txt"), u"--traits"_s,
+                                m_data + QStringLiteral("/traitinfo.txt"), u"--out"_s, out},
+                               {}, QByteArray::number(int(quillmap::ImportStage::Tables)));
+    QCOMPARE(run.exitCode, 3);
+    const QByteArray line = "error : there is not enough memory to import these files!";
+    QVERIFY2(run.err.contains(line), run.err.constData());
+    QCOMPARE(readAll(out + QStringLiteral("/summary.txt")).split('\n').value(5), line);
 }
 
 void tst_Indexer::helpExplainsTheFiles()

@@ -16,6 +16,7 @@ using namespace quillmap;
 using quillmap::AtomicFile;
 
 Q_DECLARE_METATYPE(AtomicFile::Cache)
+Q_DECLARE_METATYPE(AtomicFile::Sync)
 
 namespace {
 
@@ -46,33 +47,46 @@ void tst_AtomicFile::replace_data()
     QTest::addColumn<int>("mode"); // of the destination afterwards
     QTest::addColumn<AtomicFile::Cache>("cache");
     QTest::addColumn<qint64>("bytes"); // written; -1: a block, or 4 MiB with a limit above 1 MiB
+    QTest::addColumn<AtomicFile::Sync>("sync");
 
-    QTest::newRow("new file, umask 022")
-        << "none" << 022 << qint64(-1) << true << true << 0644 << AtomicFile::Cache::Use << qint64(-1);
-    QTest::newRow("new file, umask 077")
-        << "none" << 077 << qint64(-1) << true << true << 0600 << AtomicFile::Cache::Use << qint64(-1);
+    QTest::newRow("new file, umask 022") << "none" << 022 << qint64(-1) << true << true << 0644
+                                         << AtomicFile::Cache::Use << qint64(-1) << AtomicFile::Sync::Durable;
+    QTest::newRow("new file, umask 077") << "none" << 077 << qint64(-1) << true << true << 0600
+                                         << AtomicFile::Cache::Use << qint64(-1) << AtomicFile::Sync::Durable;
     QTest::newRow("existing file keeps its mode")
-        << "file" << 077 << qint64(-1) << true << true << 0640 << AtomicFile::Cache::Use << qint64(-1);
+        << "file" << 077 << qint64(-1) << true << true << 0640 << AtomicFile::Cache::Use << qint64(-1)
+        << AtomicFile::Sync::Durable;
     QTest::newRow("link replaced, not followed")
-        << "link" << 022 << qint64(-1) << true << true << 0644 << AtomicFile::Cache::Use << qint64(-1);
-    QTest::newRow("folder in the way")
-        << "folder" << 022 << qint64(-1) << true << false << 0755 << AtomicFile::Cache::Use << qint64(-1);
+        << "link" << 022 << qint64(-1) << true << true << 0644 << AtomicFile::Cache::Use << qint64(-1)
+        << AtomicFile::Sync::Durable;
+    QTest::newRow("folder in the way") << "folder" << 022 << qint64(-1) << true << false << 0755
+                                       << AtomicFile::Cache::Use << qint64(-1) << AtomicFile::Sync::Durable;
     QTest::newRow("no commit") << "file" << 022 << qint64(-1) << false << false << 0640
-                               << AtomicFile::Cache::Use << qint64(-1);
+                               << AtomicFile::Cache::Use << qint64(-1) << AtomicFile::Sync::Durable;
     // A write of a few KiB failing once the buffer is flushed, as on a nearly full disk.
-    QTest::newRow("small write fails")
-        << "file" << 022 << qint64(100) << true << false << 0640 << AtomicFile::Cache::Use << qint64(-1);
-    QTest::newRow("large write fails")
-        << "link" << 022 << qint64(3 << 20) << true << false << 0777 << AtomicFile::Cache::Use << qint64(-1);
+    QTest::newRow("small write fails") << "file" << 022 << qint64(100) << true << false << 0640
+                                       << AtomicFile::Cache::Use << qint64(-1) << AtomicFile::Sync::Durable;
+    QTest::newRow("large write fails") << "link" << 022 << qint64(3 << 20) << true << false << 0777
+                                       << AtomicFile::Cache::Use << qint64(-1) << AtomicFile::Sync::Durable;
     // Past the page cache: whole blocks, the last one cut to the length at the commit.
-    QTest::newRow("bypassing, odd length") << "file" << 022 << qint64(-1) << true << true << 0640
-                                           << AtomicFile::Cache::Bypass << qint64((4 << 20) + 4097);
-    QTest::newRow("bypassing, empty")
-        << "none" << 022 << qint64(-1) << true << true << 0644 << AtomicFile::Cache::Bypass << qint64(0);
+    QTest::newRow("bypassing, odd length")
+        << "file" << 022 << qint64(-1) << true << true << 0640 << AtomicFile::Cache::Bypass
+        << qint64((4 << 20) + 4097) << AtomicFile::Sync::Durable;
+    QTest::newRow("bypassing, empty") << "none" << 022 << qint64(-1) << true << true << 0644
+                                      << AtomicFile::Cache::Bypass << qint64(0) << AtomicFile::Sync::Durable;
     QTest::newRow("bypassing, last block fails")
-        << "file" << 022 << qint64(100) << true << false << 0640 << AtomicFile::Cache::Bypass << qint64(-1);
-    QTest::newRow("bypassing, large write fails") << "link" << 022 << qint64(3 << 20) << true << false << 0777
-                                                  << AtomicFile::Cache::Bypass << qint64(-1);
+        << "file" << 022 << qint64(100) << true << false << 0640 << AtomicFile::Cache::Bypass << qint64(-1)
+        << AtomicFile::Sync::Durable;
+    QTest::newRow("bypassing, large write fails")
+        << "link" << 022 << qint64(3 << 20) << true << false << 0777 << AtomicFile::Cache::Bypass
+        << qint64(-1) << AtomicFile::Sync::Durable;
+    // Unsynced: as atomic, only not synced.
+    QTest::newRow("unsynced, link replaced")
+        << "link" << 022 << qint64(-1) << true << true << 0644 << AtomicFile::Cache::Use << qint64(-1)
+        << AtomicFile::Sync::Unsynced;
+    QTest::newRow("unsynced, small write fails")
+        << "file" << 022 << qint64(100) << true << false << 0640 << AtomicFile::Cache::Use << qint64(-1)
+        << AtomicFile::Sync::Unsynced;
 }
 
 void tst_AtomicFile::replace()
@@ -85,6 +99,7 @@ void tst_AtomicFile::replace()
     QFETCH(int, mode);
     QFETCH(AtomicFile::Cache, cache);
     QFETCH(qint64, bytes);
+    QFETCH(AtomicFile::Sync, sync);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -111,7 +126,7 @@ void tst_AtomicFile::replace()
         std::optional<FileSizeLimit> limit;
         if (sizeLimit >= 0)
             limit.emplace(rlim_t(sizeLimit));
-        AtomicFile file(path);
+        AtomicFile file(path, sync);
         QVERIFY(file.open(cache));
         bool written = true;
         for (qsizetype at = 0; at < content.size(); at += 512)

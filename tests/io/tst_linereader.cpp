@@ -10,10 +10,12 @@ using namespace quillmap;
 
 namespace {
 
-QList<QByteArray> readLines(const QString &path, bool *failed = nullptr)
+// The lines of a file (a path) or of bytes in memory.
+template <typename Source>
+QList<QByteArray> readLines(const Source &source, bool *failed = nullptr)
 {
     LineReader reader;
-    if (!reader.open(path))
+    if (!reader.open(source))
         return {"<cannot open>"};
     QList<QByteArray> lines;
     QByteArrayView line;
@@ -94,6 +96,8 @@ void tst_LineReader::lines()
     QCOMPARE(readLines(plain, &failed), expected);
     QVERIFY(!failed);
     QCOMPARE(readLines(packed, &failed), expected);
+    QVERIFY(!failed);
+    QCOMPARE(readLines(content, &failed), expected);
     QVERIFY(!failed);
     // Gzip is known by its content, not by the name; the whole-file read gives the same text.
     const QString packedAsText = dir.filePath(QStringLiteral("packed.txt"));

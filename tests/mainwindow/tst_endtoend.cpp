@@ -117,7 +117,7 @@ void TestEndToEnd::importBrowseAndExport()
 
     QString failure;
     bool done = false;
-    // The splash screen of the trait panel runs events while the window is being built, so wait
+    // The splash screen shown while the dataset loads runs events before the window exists, so wait
     // until the window is shown.
     QTimer poll;
     poll.setInterval(20);

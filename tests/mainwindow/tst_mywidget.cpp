@@ -2,7 +2,8 @@
 #include "bypos/bypos.h"
 #include "bytrait/byid.h"
 #include "bytrait/traitplotpainter.h"
-#include "dataset/datasettables.h"
+#include "common/datasetopening.h"
+#include "dataset/dataset.h"
 #include "session/sharedstate.h"
 #include "import/importer.h"
 #include "linkout/setuplink.h"
@@ -74,7 +75,7 @@ void TestMyWidget::layoutAndTabs()
 {
     ScriptedDialogs scripted;
     ScriptedDialogs::Scope scope(scripted);
-    MyWidget window;
+    MyWidget window(openDatasetForBrowsing(quillmap::currentDatasetFolder()));
     QCOMPARE(window.windowTitle(), QStringLiteral("Quillmap 0.0.2 (2008.10)"));
     QCOMPARE(window.tabs->count(), 4);
     QCOMPARE(window.tabs->tabText(0), QStringLiteral("By Trait"));
@@ -84,9 +85,8 @@ void TestMyWidget::layoutAndTabs()
     QCOMPARE(window.tabs->currentIndex(), 0);
     QCOMPARE(window.tabs->widget(0), static_cast<QWidget *>(window.traitPanel));
     QCOMPARE(window.tabs->widget(1), static_cast<QWidget *>(window.positionPanel));
-    // The trait panel loaded the tables before the position panel was built from them.
     QVERIFY(window.traitPanel->isReady());
-    QVERIFY(!datasetTables().traitNames.isEmpty());
+    QVERIFY(!window.dataset()->tables().traitNames.isEmpty());
     QVERIFY(window.positionPanel->chrName->count() > 0);
     QCOMPARE(window.searchButton->text(), QStringLiteral("Search"));
     QCOMPARE(window.manualButton->text(), QStringLiteral("Help"));
@@ -103,7 +103,7 @@ void TestMyWidget::returnAndSearchButtonAgree()
 {
     ScriptedDialogs scripted;
     ScriptedDialogs::Scope scope(scripted);
-    MyWidget window;
+    MyWidget window(openDatasetForBrowsing(quillmap::currentDatasetFolder()));
     window.searchBox->setText(QStringLiteral("BRCA2"));
     m_sink.urls.clear();
     QTest::keyClick(window.searchBox, Qt::Key_Return);
@@ -128,7 +128,7 @@ void TestMyWidget::searchTexts()
     QFETCH(QString, expectedQueryPart);
     ScriptedDialogs scripted;
     ScriptedDialogs::Scope scope(scripted);
-    MyWidget window;
+    MyWidget window(openDatasetForBrowsing(quillmap::currentDatasetFolder()));
     window.searchBox->setText(QStringLiteral("x"));
     window.searchBox->setText(text);
     m_sink.urls.clear();
@@ -142,7 +142,7 @@ void TestMyWidget::radioChoiceRelabelsTraitLinkButton()
 {
     ScriptedDialogs scripted;
     ScriptedDialogs::Scope scope(scripted);
-    MyWidget window;
+    MyWidget window(openDatasetForBrowsing(quillmap::currentDatasetFolder()));
     const QList<QRadioButton *> radios = window.setupLink()->radioButtons();
     QCOMPARE(radios.size(), 6);
     QVERIFY(radios[0]->isChecked());
@@ -174,7 +174,7 @@ void TestMyWidget::manualAndAbout()
 {
     ScriptedDialogs scripted;
     ScriptedDialogs::Scope scope(scripted);
-    MyWidget window;
+    MyWidget window(openDatasetForBrowsing(quillmap::currentDatasetFolder()));
     m_sink.urls.clear();
     window.manualButton->click();
     QCOMPARE(m_sink.urls, QList<QUrl>{QUrl(MyWidget::manualAddress())});
@@ -189,7 +189,7 @@ void TestMyWidget::studyTabsLeadIntoThePanels()
 {
     ScriptedDialogs scripted;
     ScriptedDialogs::Scope scope(scripted);
-    MyWidget window;
+    MyWidget window(openDatasetForBrowsing(quillmap::currentDatasetFolder()));
     emit window.topLociTab->locusChosen(QStringLiteral("rs2818589"));
     QCOMPARE(window.tabs->currentWidget(), static_cast<QWidget *>(window.positionPanel));
     QCOMPARE(window.positionPanel->chrName->currentText(), QStringLiteral("1"));

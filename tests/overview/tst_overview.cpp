@@ -73,12 +73,13 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
+    std::shared_ptr<const quillmap::Dataset> m_dataset;
 };
 
 void OverviewTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const QString built = buildDataset(m_dir.path(), study());
+    const QString built = buildDataset(m_dir.path(), study(), m_dataset);
     QVERIFY2(built.isEmpty(), qPrintable(built));
 }
 
@@ -167,7 +168,7 @@ void OverviewTest::figureFormats()
 
 void OverviewTest::traitsTab()
 {
-    TraitsTab tab;
+    TraitsTab tab(m_dataset);
     tab.refresh();
     QCOMPARE(tab.statisticBox->currentText(), QStringLiteral("P"));
     QCOMPARE(modelRows(tab.model), (QStringList{u"tA 5 1e-09 rs1 23.8002"_s, u"tB 3 1e-12 rs4 2.3612"_s}));
@@ -191,7 +192,7 @@ void OverviewTest::traitsTab()
 
 void OverviewTest::topLociTab()
 {
-    TopLociTab tab;
+    TopLociTab tab(m_dataset);
     tab.thresholdEdit->setText(QStringLiteral("0.01"));
     tab.refresh();
     const QStringList rows{u"tA rs1 1 1250000 1e-09 2"_s, u"tA rs5 X 375000 0.001 1"_s,

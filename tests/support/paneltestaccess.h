@@ -22,14 +22,14 @@ public:
         float &valueMin;
         double &topThreshold;
         double &bottomThreshold;
-        int &plotReady;
-        int &plotShown;
-        int &highlightOn;
+        bool &plotReady;
+        bool &plotShown;
+        bool &highlightOn;
         int &highlightCount;
         std::vector<int> &highlightChromosomes;
         std::vector<float> &highlightPositions;
         std::vector<float> &highlightValues;
-        int &groupTraitsArmed;
+        bool &groupTraitsArmed;
         QStringList &groupNameList;
         QStringList &groupTraitList;
         QImage &plotImage;

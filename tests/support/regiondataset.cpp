@@ -1,6 +1,6 @@
 #include "support/regiondataset.h"
 
-#include "dataset/datasetloader.h"
+#include "dataset/dataset.h"
 #include "dataset/datasettables.h"
 #include "session/sharedstate.h"
 #include "import/importer.h"
@@ -33,7 +33,7 @@ QString datasetFolder(const QString &dir)
     return dir + QStringLiteral("/dataset");
 }
 
-QString buildDataset(const QString &dir, const TestDataset &data)
+QString buildDataset(const QString &dir, const TestDataset &data, std::shared_ptr<const Dataset> &loaded)
 {
     const QString folder = datasetFolder(dir);
     QDir().mkpath(folder);
@@ -86,12 +86,13 @@ QString buildDataset(const QString &dir, const TestDataset &data)
         return QStringLiteral("import failed: ") + imported.errorText;
     if (!data.binGenes.isEmpty() && !writeText(folder + QStringLiteral("/pos2gene.dat"), data.binGenes))
         return QStringLiteral("cannot write pos2gene.dat");
+    if (data.build && !writeGenomeBuild(folder, data.build))
+        return QStringLiteral("cannot record the genome build");
 
     quillmap::currentDatasetFolder() = folder;
-    DatasetTables &tables = datasetTables();
-    tables.clear();
-    const Status loaded = DatasetLoader(folder).load(tables);
-    if (!loaded.ok())
-        return QStringLiteral("load failed: ") + loaded.message();
+    Result<std::shared_ptr<const Dataset>> opened = Dataset::load(folder);
+    if (!opened)
+        return QStringLiteral("load failed: ") + opened.message();
+    loaded = std::move(*opened);
     return QString();
 }

@@ -1,12 +1,21 @@
 #pragma once
 
+#include "dataset/genomebuild.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <optional>
+
+namespace quillmap {
+class Dataset;
+}
+
 // Small datasets for the position panel's tests: the input files are written into a folder and
-// imported with the program's own import, then loaded into the process-wide dataset tables.
+// imported with the program's own import, then loaded as the program loads them.
 struct TestSnp {
     QString name;
     QString chromosome;
@@ -30,11 +39,14 @@ struct TestDataset {
     bool withGroups = false;
     // Written verbatim as pos2gene.dat after the import when not empty.
     QString binGenes;
+    // Recorded after the import, as the indexer's --build does.
+    std::optional<quillmap::GenomeBuild> build;
 };
 
-// Imports `data` into `dir`/dataset and loads it into datasetTables(); the folder becomes the
-// current dataset folder. Returns an empty string on success, otherwise what went wrong.
-QString buildDataset(const QString &dir, const TestDataset &data);
+// Imports `data` into `dir`/dataset and loads it into `loaded`; the folder becomes the current
+// dataset folder. Returns an empty string on success, otherwise what went wrong.
+QString buildDataset(const QString &dir, const TestDataset &data,
+                     std::shared_ptr<const quillmap::Dataset> &loaded);
 
 // Path of the built dataset folder in `dir`.
 QString datasetFolder(const QString &dir);

@@ -48,7 +48,8 @@ private:
 void QueryTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const QString built = buildDataset(m_dir.path(), study());
+    std::shared_ptr<const quillmap::Dataset> loaded;
+    const QString built = buildDataset(m_dir.path(), study(), loaded);
     QVERIFY2(built.isEmpty(), qPrintable(built));
     m_folder = datasetFolder(m_dir.path());
 }
@@ -113,6 +114,9 @@ void QueryTest::commands_data()
     QTest::newRow("plot, unknown transform")
         << QStringList{u"plot"_s, u"region"_s, u"1"_s, u"1"_s, u"--out=x.png"_s, u"--transform"_s, u"ln"_s}
         << 2 << QStringList{} << "--transform takes";
+    QTest::newRow("plot, unknown transform lists both spellings")
+        << QStringList{u"plot"_s, u"trait"_s, u"tA"_s, u"--out=x.png"_s, u"--transform"_s, u"log"_s} << 2
+        << QStringList{} << "abs, or none, log10, -log10, log2, -log2";
     QTest::newRow("plot, significance line beyond 1")
         << QStringList{u"plot"_s, u"trait"_s, u"tA"_s, u"--out"_s, u"x.svg"_s, u"--sigline"_s, u"2"_s} << 2
         << QStringList{} << "--sigline takes";
@@ -152,10 +156,14 @@ void QueryTest::plotsAsTheWindowDraws()
 {
     const QString svg = m_dir.filePath(QStringLiteral("trait.svg"));
     const QString png = m_dir.filePath(QStringLiteral("region.png"));
-    for (const QStringList &args : {QStringList{u"plot"_s, u"trait"_s, u"tA"_s, u"--stat"_s, u"pvalue"_s,
-                                                u"--transform"_s, u"-log(10)"_s, u"--out"_s, svg},
-                                    QStringList{u"plot"_s, u"region"_s, u"X"_s, u"0"_s, u"--out"_s, png,
-                                                u"--width"_s, u"640"_s, u"--height"_s, u"480"_s}}) {
+    const QString regionSvg = m_dir.filePath(QStringLiteral("region.svg"));
+    for (const QStringList &args :
+         {QStringList{u"plot"_s, u"trait"_s, u"tA"_s, u"--stat"_s, u"pvalue"_s, u"--transform"_s,
+                      u"-log(10)"_s, u"--out"_s, svg},
+          QStringList{u"plot"_s, u"region"_s, u"X"_s, u"0"_s, u"--out"_s, png, u"--width"_s, u"640"_s,
+                      u"--height"_s, u"480"_s},
+          QStringList{u"plot"_s, u"region"_s, u"1"_s, u"1"_s, u"--stat"_s, u"pvalue"_s,
+                      u"--transform=-log10"_s, u"--out"_s, regionSvg}}) {
         QProcess process;
         process.start(QStringLiteral(QUILLMAP_QUERY), QStringList{m_folder} + args);
         QVERIFY(process.waitForFinished(60000));
@@ -174,6 +182,14 @@ void QueryTest::plotsAsTheWindowDraws()
     // The y axis names the statistic and its transform.
     file.seek(0);
     QVERIFY(file.readAll().contains("-log10(pvalue)"));
+    // The region: its labels as text beside the legend naming both traits, under the short
+    // spelling of -log(10).
+    QFile region(regionSvg);
+    QVERIFY(region.open(QIODevice::ReadOnly));
+    const QByteArray regionText = region.readAll();
+    QVERIFY(!regionText.contains("<image"));
+    QVERIFY(regionText.contains(">tA</text>") && regionText.contains(">tB</text>"));
+    QVERIFY(regionText.contains("-log10(pvalue)"));
     QFile picture(png);
     QVERIFY(picture.open(QIODevice::ReadOnly));
     const QByteArray head = picture.read(24);
