@@ -124,6 +124,25 @@ bool findGene(const QString &folder, const QString &name, Target &target)
 
 } // namespace
 
+QStringList VariantQuery::geneNames(const QString &folder)
+{
+    QStringList names;
+    QFile file(files::datasetFilePath(folder, files::BinGenes));
+    if (!file.open(QIODevice::ReadOnly))
+        return names;
+    while (!file.atEnd()) {
+        QByteArray line = file.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        const QList<QByteArray> fields = line.split('\t');
+        for (qsizetype i = 1; i + 2 < fields.size(); i += 3)
+            names << QString::fromLocal8Bit(fields.at(i));
+    }
+    names.sort(Qt::CaseInsensitive);
+    names.removeDuplicates();
+    return names;
+}
+
 QString VariantQuery::locationText(int chromosome, qint64 bp)
 {
     const QString name = chromosome == 23 ? QStringLiteral("X") : QString::number(chromosome);

@@ -55,6 +55,9 @@ public:
     // Fails as the bin reads fail; an empty table (all traits without) is not a failure.
     static Result<Table> traitRows(const Dataset &dataset, const Target &target);
 
+    // The gene names of pos2gene.dat, sorted and each once, for completion.
+    static QStringList geneNames(const QString &folder);
+
     // "chr19:45417984" for chromosome 19; "chrX:..." for 23.
     static QString locationText(int chromosome, qint64 bp);
 };

@@ -1,6 +1,7 @@
 #include "browse/studyscan.h"
 #include "figures/figureexport.h"
 #include "figures/qqplotpainter.h"
+#include "overview/bysnptab.h"
 #include "overview/toplocitab.h"
 #include "overview/traitstab.h"
 #include "overview/qqplotview.h"
@@ -70,6 +71,7 @@ private slots:
     void figureFormats();
     void traitsTab();
     void topLociTab();
+    void bySnpTab();
 
 private:
     QTemporaryDir m_dir;
@@ -228,6 +230,32 @@ void OverviewTest::topLociTab()
     QTest::mouseDClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
     QCOMPARE(chosen.count(), 1);
     QCOMPARE(chosen.at(0).at(0).toString(), QStringLiteral("rs1"));
+}
+
+void OverviewTest::bySnpTab()
+{
+    BySnpTab tab(m_dataset);
+    tab.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tab));
+    tab.showVariant(u"RS1"_s);
+    QCOMPARE(modelRows(tab.model), (QStringList{u"tA  rs1 1250000 9 0.5 1e-09"_s, u"tB  rs1 1250000 0.522879 1 0.3"_s}));
+    QCOMPARE(tab.without->text(), u"0 trait(s) without a row there"_s);
+    tab.showVariant(u"chr2:400000"_s);
+    QVERIFY2(tab.status->text().contains(u"nearest is rs4"_s), qPrintable(tab.status->text()));
+    QCOMPARE(tab.model->item(0, BySnpTab::TraitColumn)->text(), u"tB"_s);
+    tab.showVariant(u"rs404"_s);
+    QCOMPARE(tab.model->rowCount(), 0);
+    QVERIFY(tab.without->text().isEmpty());
+
+    tab.showVariant(u"rs3"_s);
+    QCOMPARE(tab.without->text(), u"1 trait(s) without a row there"_s);
+    QSignalSpy chosen(&tab, &BySnpTab::traitChosen);
+    const QRect cellRect = tab.table->visualRect(tab.model->index(0, BySnpTab::SnpColumn));
+    // A view takes a double-click only on the item pressed before it.
+    QTest::mouseClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
+    QTest::mouseDClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(chosen.at(0).at(0).toString(), u"tA"_s);
 }
 
 QTEST_MAIN(OverviewTest)
