@@ -71,7 +71,8 @@ int nearestSnp(const Dataset &dataset, int chromosome, qint64 bp)
                 if (at < 0)
                     continue;
                 const qint64 distance = std::abs(at - bp);
-                if (distance < bestDistance || (distance == bestDistance && (at < bestBp || (at == bestBp && row.snpIndex < best)))) {
+                if (distance < bestDistance
+                    || (distance == bestDistance && (at < bestBp || (at == bestBp && row.snpIndex < best)))) {
                     best = row.snpIndex;
                     bestDistance = distance;
                     bestBp = at;
@@ -171,8 +172,8 @@ VariantQuery::Target VariantQuery::resolve(const Dataset &dataset, const QString
     if (match.hasMatch()) {
         const QString chromosomeText = match.captured(1).toUpper();
         const std::optional<int> chromosome = chromosomeText == QStringLiteral("X")
-                                                  ? std::optional<int>(23)
-                                                  : chromosomeNumber(QString::number(chromosomeText.toInt()));
+            ? std::optional<int>(23)
+            : chromosomeNumber(QString::number(chromosomeText.toInt()));
         const qint64 bp = match.captured(2).toLongLong();
         if (!chromosome || bp > std::numeric_limits<qint32>::max()) {
             none.message = QStringLiteral("%1 is not a position of the dataset").arg(text);
@@ -187,7 +188,8 @@ VariantQuery::Target VariantQuery::resolve(const Dataset &dataset, const QString
             spellings << spellings[0] + u':' + a1 + u':' + a2 << spellings[0] + u':' + a2 + u':' + a1;
         }
         for (const QString &spelling : std::as_const(spellings)) {
-            for (const QString &name : {spelling, QStringLiteral("chr") + spelling, QString(spelling).replace(u':', u'_')}) {
+            for (const QString &name :
+                 {spelling, QStringLiteral("chr") + spelling, QString(spelling).replace(u':', u'_')}) {
                 const int index = tables.snpIndexOf(name);
                 if (index >= 0)
                     return snpTarget(tables, index, Kind::Snp);
@@ -215,7 +217,8 @@ VariantQuery::Target VariantQuery::resolve(const Dataset &dataset, const QString
         const qint64 window = std::max<qint64>(0, windowBp);
         gene.startBp = std::max<qint64>(0, gene.startBp - window);
         gene.endBp += window;
-        gene.message = QStringLiteral("Gene %1 at %2-%3").arg(gene.geneName, locationText(gene.chromosome, gene.startBp))
+        gene.message = QStringLiteral("Gene %1 at %2-%3")
+                           .arg(gene.geneName, locationText(gene.chromosome, gene.startBp))
                            .arg(gene.endBp);
         if (window > 0)
             gene.message += QStringLiteral(" (with %1 bp on each side)").arg(window);
@@ -233,7 +236,8 @@ Result<VariantQuery::Table> VariantQuery::traitRows(const Dataset &dataset, cons
     std::vector<int> bestRow(size_t(tables.traitNames.size()), -1);
     if (target.kind != Kind::None) {
         QHash<int, qint64> placed; // SNP index -> bp, each SNP placed once
-        for (int bin = binOf(target.chromosome, target.startBp); bin <= binOf(target.chromosome, target.endBp); ++bin) {
+        for (int bin = binOf(target.chromosome, target.startBp);
+             bin <= binOf(target.chromosome, target.endBp); ++bin) {
             if (!tables.binHasRecords(bin))
                 continue;
             const Result<ResultRows> region = bypos::readRegion(dataset, bin);
@@ -255,8 +259,8 @@ Result<VariantQuery::Table> VariantQuery::traitRows(const Dataset &dataset, cons
                 for (int s = 0; s <= region->extraCount; ++s)
                     result.statistics.push_back(region->statistic(k, s));
                 result.score = table.pColumn.valid()
-                                   ? scoreOf(result.statistics[size_t(table.pColumn.statistic)], table.pColumn.negLog10)
-                                   : std::numeric_limits<double>::quiet_NaN();
+                    ? scoreOf(result.statistics[size_t(table.pColumn.statistic)], table.pColumn.negLog10)
+                    : std::numeric_limits<double>::quiet_NaN();
                 const size_t slot = size_t(row.traitIndex);
                 if (slot >= bestRow.size())
                     continue;

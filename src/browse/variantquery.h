@@ -24,7 +24,7 @@ public:
     // pos2gene.dat with `windowBp` on both sides.
     struct Target {
         Kind kind = Kind::None;
-        QString message; // what was found (or why nothing), for the status line
+        QString message;   // what was found (or why nothing), for the status line
         int snpIndex = -1; // Snp and NearestSnp
         QString snpName;
         QString geneName;

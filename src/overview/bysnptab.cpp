@@ -97,7 +97,8 @@ void BySnpTab::showVariant(const QString &text)
 {
     if (snpBox->text() != text)
         snpBox->setText(text);
-    const VariantQuery::Target target = VariantQuery::resolve(*m_dataset, text, qint64(windowBox->value()) * 1000);
+    const VariantQuery::Target target = VariantQuery::resolve(*m_dataset, text,
+                                                              qint64(windowBox->value()) * 1000);
     Result<VariantQuery::Table> read = VariantQuery::traitRows(*m_dataset, target);
     model->removeRows(0, model->rowCount());
     m_table = {};

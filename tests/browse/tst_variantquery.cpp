@@ -61,8 +61,10 @@ private slots:
         QTest::newRow("any case") << u" RS1267250 "_s << 0ll << snp << u"rs1267250"_s << u""_s;
         QTest::newRow("position") << u"19:45417984"_s << 0ll << snp << u"rs1267250"_s << u""_s;
         QTest::newRow("chr position") << u"chr19:45417984"_s << 0ll << snp << u"rs1267250"_s << u""_s;
-        QTest::newRow("named by alleles") << u"chr19:45417990:T:C"_s << 0ll << snp << u"19:45417990:T:C"_s << u""_s;
-        QTest::newRow("alleles swapped") << u"19_45417990_C_T"_s << 0ll << snp << u"19:45417990:T:C"_s << u""_s;
+        QTest::newRow("named by alleles")
+            << u"chr19:45417990:T:C"_s << 0ll << snp << u"19:45417990:T:C"_s << u""_s;
+        QTest::newRow("alleles swapped")
+            << u"19_45417990_C_T"_s << 0ll << snp << u"19:45417990:T:C"_s << u""_s;
         QTest::newRow("nearest below") << u"19:45417000"_s << 0ll << nearest << u"rs1267250"_s << u""_s;
         QTest::newRow("nearest across a bin") << u"19:46000500"_s << 0ll << nearest << u"rs9"_s << u""_s;
         QTest::newRow("nearest far away") << u"chrX:150000000"_s << 0ll << nearest << u"rsX"_s << u""_s;
@@ -70,7 +72,8 @@ private slots:
         QTest::newRow("no chromosome 30") << u"30:100"_s << 0ll << none << u""_s << u""_s;
         QTest::newRow("gene") << u"gene1"_s << 0ll << gene << u""_s << u"45410000-45418000"_s;
         QTest::newRow("gene window") << u"GENE2"_s << 1000ll << gene << u""_s << u"46099000-46151000"_s;
-        QTest::newRow("gene window at chromosome start") << u"EDGE"_s << 5000ll << gene << u""_s << u"0-205000"_s;
+        QTest::newRow("gene window at chromosome start")
+            << u"EDGE"_s << 5000ll << gene << u""_s << u"0-205000"_s;
         QTest::newRow("unknown") << u"rs404"_s << 0ll << none << u""_s << u""_s;
         QTest::newRow("empty") << u"  "_s << 0ll << none << u""_s << u""_s;
     }
@@ -102,9 +105,9 @@ private slots:
                                             u"tA|liver|rs1267250|0.01|0.5"_s}
                              << 1;
         QTest::newRow("gene: each trait's best") << u"GENE1"_s
-                                                  << QStringList{u"tB|blood, liver|rs1267250|1e-09|-0.25"_s,
-                                                                 u"tA|liver|19:45417990:T:C|0.001|0.1"_s}
-                                                  << 1;
+                                                 << QStringList{u"tB|blood, liver|rs1267250|1e-09|-0.25"_s,
+                                                                u"tA|liver|19:45417990:T:C|0.001|0.1"_s}
+                                                 << 1;
         QTest::newRow("gene without SNPs") << u"EDGE"_s << QStringList{} << 3;
         QTest::newRow("nothing") << u"rs404"_s << QStringList{} << 3;
     }
@@ -114,8 +117,8 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QStringList, rows);
         QFETCH(int, without);
-        const Result<VariantQuery::Table> table =
-            VariantQuery::traitRows(*m_dataset, VariantQuery::resolve(*m_dataset, typed));
+        const Result<VariantQuery::Table> table = VariantQuery::traitRows(
+            *m_dataset, VariantQuery::resolve(*m_dataset, typed));
         QVERIFY2(table.ok(), qPrintable(table.message()));
         QStringList got;
         for (const VariantQuery::TraitRow &row : table->rows) {

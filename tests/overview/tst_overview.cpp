@@ -238,7 +238,8 @@ void OverviewTest::bySnpTab()
     tab.show();
     QVERIFY(QTest::qWaitForWindowExposed(&tab));
     tab.showVariant(u"RS1"_s);
-    QCOMPARE(modelRows(tab.model), (QStringList{u"tA  rs1 1250000 9 0.5 1e-09"_s, u"tB  rs1 1250000 0.522879 1 0.3"_s}));
+    QCOMPARE(modelRows(tab.model),
+             (QStringList{u"tA  rs1 1250000 9 0.5 1e-09"_s, u"tB  rs1 1250000 0.522879 1 0.3"_s}));
     QCOMPARE(tab.without->text(), u"0 trait(s) without a row there"_s);
     tab.showVariant(u"chr2:400000"_s);
     QVERIFY2(tab.status->text().contains(u"nearest is rs4"_s), qPrintable(tab.status->text()));
