@@ -1,6 +1,11 @@
 #include "overview/bysnptab.h"
 
+#include "common/dialogprovider.h"
 #include "dataset/dataset.h"
+#include "figures/figureexport.h"
+#include "overview/phewaspainter.h"
+#include "overview/phewasview.h"
+#include "session/sharedstate.h"
 
 #include <QCompleter>
 #include <QHBoxLayout>
@@ -9,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -60,16 +66,23 @@ BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
 
+    plot = new PhewasView;
+    plot->setObjectName(QStringLiteral("phewasPlot"));
+    saveButton = new QPushButton(tr("SaveImage"));
     auto *controls = new QHBoxLayout;
     controls->addWidget(new QLabel(tr("SNP, position or gene")));
     controls->addWidget(snpBox, 1);
     controls->addWidget(new QLabel(tr("Gene window")));
     controls->addWidget(windowBox);
     controls->addWidget(showButton);
+    controls->addWidget(saveButton);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(controls);
     layout->addWidget(status);
-    layout->addWidget(table, 1);
+    auto *splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(table);
+    splitter->addWidget(plot);
+    layout->addWidget(splitter, 1);
     layout->addWidget(without);
 
     connect(snpBox, &QLineEdit::returnPressed, this, [this] { showVariant(snpBox->text()); });
@@ -77,6 +90,8 @@ BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         emit traitChosen(model->item(index.row(), TraitColumn)->text());
     });
+    connect(plot, &PhewasView::traitChosen, this, &BySnpTab::traitChosen);
+    connect(saveButton, &QPushButton::clicked, this, &BySnpTab::savePlot);
 }
 
 BySnpTab::~BySnpTab() = default;
@@ -102,6 +117,7 @@ void BySnpTab::showVariant(const QString &text)
     Result<VariantQuery::Table> read = VariantQuery::traitRows(*m_dataset, target);
     model->removeRows(0, model->rowCount());
     m_table = {};
+    plot->setPlot({}, {}, {});
     if (!read) {
         status->setText(read.message());
         without->clear();
@@ -123,11 +139,36 @@ void BySnpTab::showVariant(const QString &text)
     }
     table->setSortingEnabled(true);
     table->sortByColumn(ScoreColumn, Qt::DescendingOrder);
+    plot->setPlot(m_table, m_dataset->tables().statisticNames,
+                  target.kind == VariantQuery::Kind::Gene ? target.geneName : target.snpName);
     table->resizeColumnsToContents();
     if (target.kind == VariantQuery::Kind::None)
         without->clear();
     else
         without->setText(tr("%n trait(s) without a row there", nullptr, m_table.traitsWithout));
+}
+
+void BySnpTab::savePlot()
+{
+    if (plot->table().rows.empty()) {
+        dialogs::information(this, tr("Show a SNP with results first."));
+        return;
+    }
+    const QString path = DialogProvider::instance().saveFileName(
+        this, tr("Save plot"), programFolder() + QStringLiteral("/phewas-%1.svg").arg(plot->title()),
+        tr("Figures (*.svg *.pdf *.png)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!figures::exportFigure(
+            path, plot->size(), 96,
+            [&](QPainter &painter, QSize size) {
+                PhewasPainter::paint(painter, PhewasGeometry(plot->table(), plot->statisticNames(), size.width(),
+                                                             size.height()),
+                                     plot->title());
+            },
+            &error))
+        dialogs::information(this, error);
 }
 
 } // namespace quillmap

@@ -16,6 +16,7 @@ class QTableView;
 namespace quillmap {
 
 class Dataset;
+class PhewasView;
 
 // The "By SNP" tab: every trait's result at one SNP, position or gene, best p first, and how
 // many traits have no row there. Reads only the bins of what was asked for.
@@ -41,6 +42,12 @@ public:
     QLabel *without = nullptr; // how many traits have no row there
     QTableView *table = nullptr;
     QStandardItemModel *model = nullptr;
+    PhewasView *plot = nullptr;
+    QPushButton *saveButton = nullptr;
+
+    // Asks for a file and writes the plot, at its size on screen, in the format its extension
+    // names.
+    void savePlot();
 
 signals:
     // A double-click asks to show the trait in By Trait.
