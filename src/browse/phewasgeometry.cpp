@@ -72,9 +72,8 @@ PhewasGeometry::PhewasGeometry(const VariantQuery::Table &table, const QStringLi
     const double step = scored > 0 ? plotWidth / scored : plotWidth;
     int slot = 0;
     for (auto &[name, rows] : order) {
-        std::sort(rows.begin(), rows.end(), [&](int a, int b) {
-            return table.rows[size_t(a)].trait < table.rows[size_t(b)].trait;
-        });
+        std::sort(rows.begin(), rows.end(),
+                  [&](int a, int b) { return table.rows[size_t(a)].trait < table.rows[size_t(b)].trait; });
         Group group{name, Left + slot * step, 0.0};
         for (const int r : rows) {
             const VariantQuery::TraitRow &row = table.rows[size_t(r)];
@@ -84,8 +83,8 @@ PhewasGeometry::PhewasGeometry(const VariantQuery::Table &table, const QStringLi
             point.x = Left + (slot + 0.5) * step;
             point.y = yOf(std::min(row.score, m_scoreMax));
             point.direction = m_effect.valid() && size_t(m_effect.statistic) < row.statistics.size()
-                                  ? direction(m_effect, row.statistics[size_t(m_effect.statistic)])
-                                  : 0;
+                ? direction(m_effect, row.statistics[size_t(m_effect.statistic)])
+                : 0;
             m_points.push_back(point);
             ++slot;
         }

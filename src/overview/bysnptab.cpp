@@ -163,9 +163,10 @@ void BySnpTab::savePlot()
     if (!figures::exportFigure(
             path, plot->size(), 96,
             [&](QPainter &painter, QSize size) {
-                PhewasPainter::paint(painter, PhewasGeometry(plot->table(), plot->statisticNames(), size.width(),
-                                                             size.height()),
-                                     plot->title());
+                PhewasPainter::paint(
+                    painter,
+                    PhewasGeometry(plot->table(), plot->statisticNames(), size.width(), size.height()),
+                    plot->title());
             },
             &error))
         dialogs::information(this, error);

@@ -11,7 +11,7 @@ namespace quillmap {
 
 QColor PhewasPainter::groupColour(const PhewasGeometry::Group &group, int g)
 {
-    static const QColor palette[] = {QColor(31, 119, 180),  QColor(255, 127, 14), QColor(44, 160, 44),
+    static const QColor palette[] = {QColor(31, 119, 180),  QColor(255, 127, 14),  QColor(44, 160, 44),
                                      QColor(214, 39, 40),   QColor(148, 103, 189), QColor(140, 86, 75),
                                      QColor(227, 119, 194), QColor(188, 189, 34),  QColor(23, 190, 207)};
     if (group.name.isEmpty())
@@ -40,7 +40,8 @@ void PhewasPainter::paint(QPainter &painter, const PhewasGeometry &geometry, con
 
     painter.setPen(figures::significancePen());
     for (const double score : {geometry.bonferroniScore(), geometry.genomeWideScore()})
-        painter.drawLine(QPointF(left, geometry.yOf(score)), QPointF(w - PhewasGeometry::Right, geometry.yOf(score)));
+        painter.drawLine(QPointF(left, geometry.yOf(score)),
+                         QPointF(w - PhewasGeometry::Right, geometry.yOf(score)));
 
     const std::vector<PhewasGeometry::Group> &groups = geometry.groups();
     for (int g = 0; g < int(groups.size()); ++g) {

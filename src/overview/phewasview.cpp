@@ -41,7 +41,8 @@ QString PhewasView::toolTipAt(QPointF pos) const
     lines << tr("P: %1").arg(formatPValue(row.score));
     const PhewasGeometry::EffectColumn effect = geometry.effectColumn();
     if (effect.valid())
-        lines << QStringLiteral("%1: %2").arg(m_names.value(effect.statistic))
+        lines << QStringLiteral("%1: %2")
+                     .arg(m_names.value(effect.statistic))
                      .arg(double(row.statistics.at(size_t(effect.statistic))), 0, 'g', 6);
     return lines.join(u'\n');
 }

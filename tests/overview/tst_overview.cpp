@@ -2,6 +2,8 @@
 #include "figures/figureexport.h"
 #include "figures/qqplotpainter.h"
 #include "overview/bysnptab.h"
+#include "overview/phewaspainter.h"
+#include "overview/phewasview.h"
 #include "overview/toplocitab.h"
 #include "overview/traitstab.h"
 #include "overview/qqplotview.h"
@@ -72,6 +74,8 @@ private slots:
     void traitsTab();
     void topLociTab();
     void bySnpTab();
+    void phewasPixels();
+    void phewasPlot();
 
 private:
     QTemporaryDir m_dir;
@@ -257,6 +261,69 @@ void OverviewTest::bySnpTab()
     QTest::mouseDClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
     QCOMPARE(chosen.count(), 1);
     QCOMPARE(chosen.at(0).at(0).toString(), u"tA"_s);
+}
+
+void OverviewTest::phewasPixels()
+{
+    // At rs5 tA's beta is negative, tB's positive: a down and an up triangle.
+    const Result<VariantQuery::Table> table = VariantQuery::traitRows(
+        *m_dataset, VariantQuery::resolve(*m_dataset, u"rs5"_s));
+    QVERIFY(table.ok());
+    const QStringList &names = m_dataset->tables().statisticNames;
+    const PhewasGeometry geometry(*table, names, 400, 300);
+    QImage image(400, 300, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    PhewasPainter::paint(painter, geometry, u"rs5"_s);
+    painter.end();
+    const QColor colour = PhewasPainter::groupColour(geometry.groups().at(0), 0);
+    QCOMPARE(image.pixelColor(2, 2), QColor(Qt::white));
+    for (const PhewasGeometry::Point &point : geometry.points()) {
+        const QString trait = table->rows[size_t(point.row)].trait;
+        QCOMPARE(point.direction, trait == u"tA"_s ? -1 : 1);
+        QCOMPARE(image.pixelColor(int(point.x), int(point.y)), colour);
+        // The wide side of a triangle is filled, the tip's corners are not.
+        const int wide = int(point.y) + 3 * point.direction;
+        const int tip = int(point.y) - 3 * point.direction;
+        QCOMPARE(image.pixelColor(int(point.x) - 2, wide), colour);
+        QCOMPARE(image.pixelColor(int(point.x) - 3, tip), QColor(Qt::white));
+    }
+    // The two dashed lines: 5e-8 above the Bonferroni line over two traits.
+    QVERIFY(geometry.yOf(geometry.genomeWideScore()) < geometry.yOf(geometry.bonferroniScore()));
+    QCOMPARE(geometry.bonferroniScore(), -std::log10(0.025));
+}
+
+void OverviewTest::phewasPlot()
+{
+    BySnpTab tab(m_dataset);
+    tab.resize(700, 700);
+    tab.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tab));
+    tab.showVariant(u"rs1"_s);
+    PhewasView *view = tab.plot;
+    const PhewasGeometry geometry = view->geometryNow();
+    QCOMPARE(geometry.points().size(), size_t(2));
+    // The tallest point is the trait with the smallest p.
+    const auto top = std::min_element(geometry.points().cbegin(), geometry.points().cend(),
+                                      [](const auto &a, const auto &b) { return a.y < b.y; });
+    const QPointF at(top->x, top->y);
+    QCOMPARE(view->toolTipAt(at), u"tA\nP: 1e-09\nbeta: 0.5"_s);
+    QVERIFY(view->toolTipAt(at + QPointF(30, 30)).isEmpty());
+    QSignalSpy chosen(&tab, &BySnpTab::traitChosen);
+    QTest::mouseClick(view, Qt::LeftButton, {}, at.toPoint());
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(chosen.at(0).at(0).toString(), u"tA"_s);
+
+    ScriptedDialogs dialogs;
+    ScriptedDialogs::Scope scope(dialogs);
+    for (const QString &name : {u"p.svg"_s, u"p.png"_s, u"p.pdf"_s}) {
+        const QString path = m_dir.filePath(name);
+        dialogs.answerPath(path);
+        tab.savePlot();
+        QFile file(path);
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+        QVERIFY(file.size() > 100);
+    }
 }
 
 QTEST_MAIN(OverviewTest)
