@@ -129,7 +129,7 @@ void BySnpTab::showVariant(const QString &text)
     for (const VariantQuery::TraitRow &row : m_table.rows) {
         QList<QStandardItem *> cells;
         cells << cell(row.trait, row.trait) << cell(row.groups, row.groups) << cell(row.snp, row.snp)
-              << cell(VariantQuery::locationText(0, row.positionBp).section(u':', 1), row.positionBp);
+              << cell(QString::number(row.positionBp), row.positionBp);
         // Rows without a p-value sort below every p.
         const bool scored = !std::isnan(row.score);
         cells << cell(scored ? QString::number(row.score, 'g', 6) : QString(), scored ? row.score : -1.0);
