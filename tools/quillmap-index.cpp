@@ -3,6 +3,7 @@
 #include "dataset/datasetregistry.h"
 #include "dataset/genomebuild.h"
 #include "import/clusterbuild.h"
+#include "import/folderlock.h"
 #include "import/importer.h"
 #include "import/runspill.h"
 #include "import/toolimport.h"
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QStringList>
 
 #include <cstdio>
@@ -158,17 +158,9 @@ struct StepOptions {
 // lock until stdin closes: the build's driver ending for any reason frees the folder.
 int holdFolder(const QString &out, ImportInputs inputs)
 {
-    const QString lockPath = out + QStringLiteral("/.quillmap-import.lock");
-    QLockFile lock(lockPath);
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
-        if (lock.error() == QLockFile::LockFailedError) {
-            printError(QStringLiteral("error : another import into the folder %1 is running, please wait"
-                                      " until it has finished!")
-                           .arg(out));
-        } else {
-            printError(QStringLiteral("error : can't write the file %1!").arg(lockPath));
-        }
+    const quillmap::FolderLock lock = quillmap::lockImportFolder(out);
+    if (lock.outcome != quillmap::FolderLock::Outcome::Locked) {
+        printError(lock.error);
         return 3;
     }
     const ImportResult begun = quillmap::runBeginStep(out, inputs);

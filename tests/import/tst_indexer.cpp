@@ -183,6 +183,13 @@ void tst_Indexer::missingInputExitsWithTwo()
     QVERIFY2(run.err.contains("error : can't open the SNP information file "), run.err.constData());
     QVERIFY(run.err.contains("nothere.txt"));
     QVERIFY(readAll(out + QStringLiteral("/summary.txt")).split('\n').value(5).startsWith("error"));
+
+    // A tool file too, into a folder no import has written yet.
+    const Run tool = runIndexer({u"--format"_s, u"plink2"_s, u"--build"_s, u"hg38"_s, u"--no-register"_s,
+                                 u"--out"_s, m_dir->filePath(u"tool"_s),
+                                 m_data + u"/nothere.a.glm.linear"_s});
+    QCOMPARE(tool.exitCode, 2);
+    QVERIFY2(tool.err.contains("error : can't open the plink2 file "), tool.err.constData());
 }
 
 void tst_Indexer::unwritableFolderExitsWithThree()
