@@ -51,13 +51,12 @@ bool removeUnheldLock(const QByteArray &path)
 void removeStaleTemporaries(const QString &folder)
 {
     using namespace files;
-    static const char *const outputs[] = {Summary,         TraitList,      SnpList,       TraitTable,
-                                          TraitCounts,     BinTable,       BinCounts,     GroupTraits,
-                                          BinGenes,        GenomeBuildFile, DerivedResults, DerivedSnpInfo,
-                                          DerivedTraitInfo};
+    static const char *const outputs[] = {
+        Summary,     TraitList, SnpList,         TraitTable,     TraitCounts,    BinTable,        BinCounts,
+        GroupTraits, BinGenes,  GenomeBuildFile, DerivedResults, DerivedSnpInfo, DerivedTraitInfo};
     QDir dir(folder);
-    const QStringList temporaries =
-        dir.entryList({QStringLiteral(".*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList temporaries = dir.entryList({QStringLiteral(".*.tmp")},
+                                                  QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : temporaries) {
         for (const char *output : outputs) {
             const QString stem = QLatin1Char('.') + QLatin1String(output) + QLatin1Char('.');
@@ -90,8 +89,8 @@ FolderLock lockImportFolder(const QString &folder)
         const bool removed = S_ISDIR(entry.st_mode) ? ::rmdir(native.constData()) == 0
                                                     : ::unlink(native.constData()) == 0;
         if (!removed) {
-            result.error = QStringLiteral("error : %1 is not a lock file, please remove it and import again!")
-                               .arg(path);
+            result.error =
+                QStringLiteral("error : %1 is not a lock file, please remove it and import again!").arg(path);
             return result;
         }
     }
@@ -116,7 +115,8 @@ FolderLock lockImportFolder(const QString &folder)
         if (result.lock->getLockInfo(&pid, &host, &application)) {
             // Qt has judged a holder on this computer to be running; one elsewhere it cannot.
             result.outcome = FolderLock::Outcome::Busy;
-            result.error = running + QStringLiteral(" (process %1 on %2, for %3").arg(pid).arg(host, ageText(age));
+            result.error = running
+                + QStringLiteral(" (process %1 on %2, for %3").arg(pid).arg(host, ageText(age));
             if (host != QSysInfo::machineHostName())
                 result.error += QStringLiteral("; if no import is running on %1, remove %2 and import again")
                                     .arg(host, path);

@@ -8,10 +8,12 @@
 #include "io/atomicfile.h"
 #include "dataset/chromosome.h"
 #include "dataset/datasetfiles.h"
+#include "dataset/positionbin.h"
 #include "io/linereader.h"
 #include "import/numberparse.h"
 
 #include <QDir>
+#include <QHash>
 #include <QFileInfo>
 
 #include <charconv>
@@ -221,6 +223,7 @@ bool ToolImport::readHeaders()
     const QString format = toolFormatName(m_inputs.format);
     const QStringList outputs = {QLatin1StringView(DerivedResults), QLatin1StringView(DerivedSnpInfo),
                                  QLatin1StringView(DerivedTraitInfo)};
+    QHash<QString, qsizetype> fileOfTrait;
     for (qsizetype f = 0; f < m_inputs.files.size(); ++f) {
         TraitFile file;
         file.path = m_inputs.files[f];
@@ -255,11 +258,12 @@ bool ToolImport::readHeaders()
         if (file.trait.isEmpty() || file.trait.contains(QLatin1Char('\t'))
             || file.trait.contains(QLatin1Char('\n')) || file.trait.contains(QLatin1Char('\r')))
             return invalid(QStringLiteral("the file name %1 gives no usable trait name!").arg(file.path));
-        for (const TraitFile &other : m_files) {
-            if (other.trait == file.trait)
-                return invalid(QStringLiteral("%1 and %2 both hold the trait %3!")
-                                   .arg(other.path, file.path, file.trait));
-        }
+        // Hashed: a study may have tens of thousands of files.
+        const auto other = fileOfTrait.constFind(file.trait);
+        if (other != fileOfTrait.cend())
+            return invalid(QStringLiteral("%1 and %2 both hold the trait %3!")
+                               .arg(m_files[size_t(*other)].path, file.path, file.trait));
+        fileOfTrait.insert(file.trait, qsizetype(m_files.size()));
         if (!m_files.empty()) {
             const ToolColumns &first = m_files.front().columns;
             if (first.effectNames != file.columns.effectNames || first.alleleNames != file.columns.alleleNames
@@ -434,11 +438,15 @@ bool ToolImport::readRow(int file, qint64 line, bool &kept)
         if (!value || *value < 0.0 || *value > 3.4e38)
             return invalid(QStringLiteral("%1 has %2 where a -log10 p-value belongs, which is not one!")
                                .arg(at(file, line), QString::fromUtf8(text)));
-        negLog10P = *value;
+        negLog10P = *value + 0.0; // "-0" is stored as 0
     }
     if (c.p >= 0) {
         const QByteArrayView text = m_fields[size_t(c.p)];
-        if (isToolMissing(text)) {
+        // No p-value is infinite, however it is spelled; inf is missing only in effect columns.
+        const QByteArrayView bare = text.startsWith('+') || text.startsWith('-') ? text.sliced(1) : text;
+        const bool infinite = (bare.size() == 3 && qstrnicmp(bare.data(), "inf", 3) == 0)
+            || (bare.size() == 8 && qstrnicmp(bare.data(), "infinity", 8) == 0);
+        if (!infinite && isToolMissing(text)) {
             ++skipped.count[SkippedRows::MissingP];
             return true;
         }
@@ -462,6 +470,13 @@ bool ToolImport::readRow(int file, qint64 line, bool &kept)
         return invalid(QStringLiteral("%1 has the position %2, which is not a whole number of base pairs!")
                            .arg(at(file, line), QString::fromUtf8(positionText)));
     }
+    // Checked here, where the line is known, rather than in the derived SNP information file.
+    if (!positionBin(*chromosome, double(*position) / 1e6))
+        return invalid(
+            QStringLiteral("%1 has the position %2, too far along chromosome %3 for a dataset"
+                           " (chromosome x 1000 + position in Mb must lie between -32768 and"
+                           " 32767)!")
+                .arg(at(file, line), QString::fromUtf8(positionText), chromosomeName(*chromosome)));
     m_stats.resize(m_width);
     m_lost.resize(m_width);
     for (size_t j = 0; j < c.effects.size(); ++j) {

@@ -160,15 +160,17 @@ void tst_ToolImport::formats_data()
                  "CHROM GENPOS ID ALLELE0 ALLELE1 A1FREQ INFO N TEST BETA SE CHISQ LOG10P EXTRA\n"
                  "1 79033 1:79033:A:G A G 0.0065 1 494 ADD 0.2 0.1 4 1.25 NA\n"
                  "1 79033 1:79033:A:G A G 0.0065 1 494 DOM 0.2 0.1 4 1.25 NA\n"
-                 "23 5000 X:5000:C:T C T 0.25 1 494 ADD -0.05 0.01 25 414.455932 NA\n",
+                 "23 5000 X:5000:C:T C T 0.25 1 494 ADD -0.05 0.01 25 414.455932 NA\n"
+                 "1 79040 1:79040:C:T C T 0.1 1 494 ADD 0.2 0.1 0 -0 NA\n",
                  "step2_out_Y2.regenie",
                  "CHROM GENPOS ID ALLELE0 ALLELE1 A1FREQ INFO N TEST BETA SE CHISQ LOG10P EXTRA\n"
                  "1 79033 1:79033:A:G A G 0.0065 1 494 ADD NA NA NA NA TEST_FAIL\n"}
         << QByteArray("Trait\tSNP\t-log10(P)\tP\tBETA\tSE\tCHISQ\tA1FREQ\n"
                       "Y1\t1:79033:A:G\t1.25\t0.0562341\t0.2\t0.1\t4\t0.0065\n"
-                      "Y1\tX:5000:C:T\t414.45593\t3.50000e-415\t-0.05\t0.01\t25\t0.25\n")
+                      "Y1\tX:5000:C:T\t414.45593\t3.50000e-415\t-0.05\t0.01\t25\t0.25\n"
+                      "Y1\t1:79040:C:T\t0\t1\t0.2\t0.1\t0\t0.1\n")
         << QByteArray("SNP\tchr\tpos\tALLELE0\tALLELE1\n1:79033:A:G\t1\t0.079033\tA\tG\n"
-                      "X:5000:C:T\tX\t0.005000\tC\tT\n")
+                      "X:5000:C:T\tX\t0.005000\tC\tT\n1:79040:C:T\t1\t0.079040\tC\tT\n")
         << QList<qint64>{1, 0, 1, 0, 0};
     QTest::newRow("gwas-ssf: #NA, rsid else variant_id, effect NA")
         << ToolFormat::GwasSsf
@@ -273,6 +275,16 @@ void tst_ToolImport::refusals_data()
     QTest::newRow("a p-value above 1")
         << ToolFormat::Plink2 << Files{"p.a.glm.linear", Plink2Linear + row + "0.5\t.\n" + row + "1.2\t.\n"}
         << "error : @/p.a.glm.linear line 3 has the p-value 1.2, which is not a number between 0 and 1!";
+    QTest::newRow("a p-value of inf")
+        << ToolFormat::Plink2 << Files{"p.a.glm.linear", Plink2Linear + row + "0.5\t.\n" + row + "inf\t.\n"}
+        << "error : @/p.a.glm.linear line 3 has the p-value inf, which is not a number between 0 and 1!";
+    QTest::newRow("a position beyond the tables' reach")
+        << ToolFormat::Plink2
+        << Files{"p.a.glm.linear",
+                 Plink2Linear + row + "0.5\t.\n" + QByteArray(row).replace("14181", "40000000000")
+                     + "0.5\t.\n"}
+        << "error : @/p.a.glm.linear line 3 has the position 40000000000, too far along chromosome 1 for a "
+           "dataset (chromosome x 1000 + position in Mb must lie between -32768 and 32767)!";
     QTest::newRow("a line one column short")
         << ToolFormat::Plink2 << Files{"p.a.glm.linear", Plink2Linear + row + "0.5\n"}
         << "error : @/p.a.glm.linear line 2 has 15 columns, its header 16!";
