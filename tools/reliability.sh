@@ -112,19 +112,18 @@ bad=0
 [ "$status" = 0 ] && same_files "$disk/killed" "$work/ref-new" || bad=1
 check "a killed import's lock is taken over" $bad
 
-# Temporary files of killed imports go with the next import into the folder.
+# Temporary files of killed imports go with the next import into the folder. An import of this
+# size leaves its temporaries for microseconds, so the ones a kill would leave are made too.
 rm -rf "$disk"/* 2>/dev/null || true
 bad=0
-for _ in 1 2 3; do
-    "$indexer" "${new_args[@]}" --out "$disk/litter" >/dev/null 2>&1 &
-    victim=$!
-    for _ in $(seq 500); do ls -A "$disk/litter" 2>/dev/null | grep -q '\.tmp$' && break; sleep 0.01; done
-    kill -KILL $victim 2>/dev/null || true
-    wait $victim 2>/dev/null || true
-done
-ls -A "$disk/litter" | grep -q '\.tmp$' || echo "  (no temporary file was left to remove)"
+"$indexer" "${new_args[@]}" --out "$disk/litter" >/dev/null 2>&1 &
+victim=$!
+for _ in $(seq 2000); do [ -e "$disk/litter/.quillmap-import.lock" ] && break; done
+kill -KILL $victim 2>/dev/null || true
+wait $victim 2>/dev/null || true
+for f in $files quillmap-results.txt; do : > "$disk/litter/.$f.k3j9x0a.tmp"; done
 "$indexer" "${new_args[@]}" --out "$disk/litter" >/dev/null 2>&1 || { echo "  the next import failed"; bad=1; }
-if ls -A "$disk/litter" | grep -q '\.tmp$'; then echo "  left: $(ls -A "$disk/litter" | grep '\.tmp$')"; bad=1; fi
+if ls -A "$disk/litter" | grep -q '\.tmp$'; then echo "  left: $(ls -A "$disk/litter" | grep '\.tmp$' | tr '\n' ' ')"; bad=1; fi
 check "killed imports' temporary files removed by the next import" $bad
 
 # Lock files nobody can hold: a FIFO, a folder, a link, an old garbage file are taken over, and
