@@ -101,6 +101,12 @@ bool TsvWriter::row(const QStringList &fields)
     return m_block.size() < (1 << 20) || flushBlock();
 }
 
+bool TsvWriter::lines(QByteArrayView text)
+{
+    m_block += text;
+    return m_block.size() < (1 << 20) || flushBlock();
+}
+
 bool TsvWriter::flushBlock()
 {
     if (m_ok && !m_block.isEmpty()

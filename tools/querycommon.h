@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -51,6 +52,8 @@ public:
     TsvWriter &operator=(const TsvWriter &) = delete;
 
     bool row(const QStringList &fields);
+    // Lines already in TSV form.
+    bool lines(QByteArrayView text);
     bool finish(); // writes what is left and flushes
 
 private:

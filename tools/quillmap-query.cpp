@@ -1,8 +1,8 @@
 // quillmap-query: listings of a dataset folder for pipelines and servers, as TSV on stdout.
 
-#include "browse/ctablemodel.h"
+#include "browse/tabletext.h"
 #include "browse/significance.h"
-#include "browse/studyscan.h"
+#include "browse/studysummaries.h"
 #include "dataset/dataset.h"
 #include "dataset/regionsearch.h"
 #include "dataset/traitscan.h"
@@ -93,23 +93,18 @@ std::optional<PValueColumn> pValueColumn(const DatasetTables &tables, const QStr
     return std::nullopt;
 }
 
-// Rows through the panels' table model, so every cell reads as the window shows it.
-bool writeRows(TsvWriter &out, const std::shared_ptr<const Dataset> &dataset,
-               const std::vector<RowRecord> &rows, const std::vector<float> &extraStats, int extraCount)
+// Rows as the window's table shows them, written in bulk.
+bool writeRows(TsvWriter &out, const DatasetTables &tables, const ResultRows &rows)
 {
-    std::vector<float *> statRows(rows.size(), nullptr);
-    for (size_t k = 0; extraCount > 0 && k < rows.size(); ++k)
-        statRows[k] = const_cast<float *>(extraStats.data()) + k * size_t(extraCount);
-    const DatasetTables &tables = dataset->tables();
-    CTableModel model(dataset);
-    model.setRows(int(rows.size()), tables.tableColumnCount, rows.data(), statRows.data());
-    out.row(tables.columnHeaders);
-    QStringList cells;
-    for (int r = 0; r < model.rowCount(); ++r) {
-        cells.clear();
-        for (int c = 0; c < model.columnCount(); ++c)
-            cells << cellText(model.data(model.index(r, c)));
-        if (!out.row(cells))
+    const TableText text(tables);
+    if (!out.lines(text.header()))
+        return false;
+    QByteArray block;
+    constexpr int RowsPerBlock = 16384;
+    for (int begin = 0; begin < rows.count(); begin += RowsPerBlock) {
+        block.clear();
+        text.appendRows(rows, begin, begin + RowsPerBlock, block);
+        if (!out.lines(block))
             return false;
     }
     return out.finish();
@@ -124,7 +119,7 @@ int traitCommand(const std::shared_ptr<const Dataset> &dataset, const QString &n
     TsvWriter out;
     bool written = true;
     const Status scan = scanTraits(*dataset, index, index + 1, [&](const TraitRows &t) {
-        written = writeRows(out, dataset, t.rows, t.extraStats, t.extraCount);
+        written = writeRows(out, tables, t);
         return false;
     });
     if (!scan)
@@ -146,7 +141,7 @@ int regionCommand(const std::shared_ptr<const Dataset> &dataset, const QString &
     if (!read)
         return datasetError(read.message());
     TsvWriter out;
-    return writeRows(out, dataset, read->rows, read->extraStats, read->extraCount) ? 0 : outputError();
+    return writeRows(out, dataset->tables(), *read) ? 0 : outputError();
 }
 
 int lambdaCommand(const Dataset &dataset, const Options &options)
@@ -163,7 +158,7 @@ int lambdaCommand(const Dataset &dataset, const Options &options)
             return notInDataset(QStringLiteral("the trait %1 is not in the dataset").arg(name));
         last = first + 1;
     }
-    const TraitSummaries summaries = summarizeTraits(dataset, *column, first, last);
+    const TraitSummaries summaries = StudySummaries::listTraits(dataset, *column, first, last);
     if (!summaries.outcome)
         return datasetError(summaries.outcome.message());
     TsvWriter out;
@@ -193,7 +188,7 @@ int topLociCommand(const Dataset &dataset, const Options &options)
     if (!ok || window < 0)
         return usageError(QStringLiteral("--window takes a whole number of bp, 0 or more"), Usage);
 
-    const TopLociResult result = topLoci(dataset, *column, *threshold, window);
+    const TopLociResult result = StudySummaries::listLoci(dataset, *column, *threshold, window);
     if (!result.outcome)
         return datasetError(result.outcome.message());
     TsvWriter out;

@@ -7,6 +7,7 @@
 #include "linkout/linkout.h"
 #include "session/linktemplates.h"
 #include "linkout/setuplink.h"
+#include "overview/bysnptab.h"
 #include "overview/toplocitab.h"
 #include "overview/traitstab.h"
 
@@ -38,6 +39,9 @@ MyWidget::MyWidget(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     topLociTab = new TopLociTab(m_dataset);
     tabs->addTab(traitsTab, tr("Traits"));
     tabs->addTab(topLociTab, tr("Top loci"));
+    bySnpTab = new BySnpTab(m_dataset);
+    tabs->addTab(bySnpTab, tr("By SNP"));
+    connect(bySnpTab, &BySnpTab::traitChosen, this, &MyWidget::showTrait);
     connect(traitsTab, &TraitsTab::traitChosen, this, &MyWidget::showTrait);
     connect(topLociTab, &TopLociTab::locusChosen, this, &MyWidget::showLocus);
     connect(traitPanel, &byID::snpClicked, this, &MyWidget::showLocus);

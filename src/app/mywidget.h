@@ -10,6 +10,7 @@ class QTabWidget;
 
 namespace quillmap {
 
+class BySnpTab;
 class Dataset;
 class SetupLink;
 class TopLociTab;
@@ -39,6 +40,7 @@ public:
     byPos *positionPanel = nullptr;
     TraitsTab *traitsTab = nullptr;
     TopLociTab *topLociTab = nullptr;
+    BySnpTab *bySnpTab = nullptr;
     QTabWidget *tabs = nullptr;
     SetupLink *setupLink() const { return m_setupLink.get(); }
     const std::shared_ptr<const Dataset> &dataset() const { return m_dataset; }

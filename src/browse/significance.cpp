@@ -367,12 +367,25 @@ QqPlotData qqPlotData(std::vector<double> scores, double step)
         // -log10((r + 0.5) / n) > lastE - step holds for r + 0.5 < n 10^(step - lastE).
         nearRanks = dn * std::pow(10.0, step - lastE) - 0.5;
     }
+    addQqBand(data);
+    return data;
+}
+
+void addQqBand(QqPlotData &data)
+{
+    data.bandExpected.clear();
+    data.bandLower.clear();
+    data.bandUpper.clear();
+    const qint64 n = data.count;
+    if (n <= 0)
+        return;
+    const double dn = double(n);
     // Band at ranks spaced evenly on the expected axis.
     constexpr int BandPoints = 80;
     qint64 lastRank = -1;
     for (int j = BandPoints; j >= 0; --j) {
         const qint64 rank = qint64(std::llround(std::pow(dn, double(j) / BandPoints)));
-        const qint64 k = std::clamp<qint64>(rank, 1, qint64(n));
+        const qint64 k = std::clamp<qint64>(rank, 1, n);
         if (k == lastRank)
             continue;
         lastRank = k;
@@ -381,7 +394,6 @@ QqPlotData qqPlotData(std::vector<double> scores, double step)
         data.bandLower.push_back(-std::log10(betaQuantile(0.975, a, b)));
         data.bandUpper.push_back(-std::log10(betaQuantile(0.025, a, b)));
     }
-    return data;
 }
 
 std::vector<Locus> clumpLoci(std::vector<ClumpCandidate> &candidates, qint64 windowBp)

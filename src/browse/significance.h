@@ -112,6 +112,8 @@ struct QqPlotData {
 // Builds the QQ plot data of `scores` (NaN left out beforehand); consumes the vector.
 // `step` is the thinning distance in -log10 units (0 keeps every point).
 QqPlotData qqPlotData(std::vector<double> scores, double step = 0.005);
+// Fills the band of `data` from its count alone (qqPlotData does so itself).
+void addQqBand(QqPlotData &data);
 
 // Regularized incomplete beta I_x(a, b) and its inverse, for the QQ band (a, b > 0).
 double incompleteBeta(double x, double a, double b);

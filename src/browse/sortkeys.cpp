@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cmath>
 #include <numeric>
 
@@ -55,6 +56,49 @@ void orderByField(const std::vector<FieldKey> &keys, bool ascending, int *order)
             return ascending ? l.number < r.number : r.number < l.number;
         return ascending ? l.text < r.text : r.text < l.text;
     });
+}
+
+quint64 numberKey(double value)
+{
+    if (value == 0.0)
+        value = 0.0;
+    quint64 bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    // Negative numbers reverse their order with all bits flipped; positive ones go above them.
+    return bits >> 63 ? ~bits : bits | (quint64(1) << 63);
+}
+
+void orderByKey(const std::vector<quint64> &keys, int *order)
+{
+    const size_t n = keys.size();
+    struct Item {
+        quint64 key;
+        int row;
+    };
+    std::vector<Item> items(n), spare(n);
+    for (size_t i = 0; i < n; ++i)
+        items[i] = {keys[i], int(i)};
+    constexpr int Bits = 16;
+    std::vector<size_t> count(size_t(1) << Bits);
+    for (int shift = 0; shift < 64; shift += Bits) {
+        std::fill(count.begin(), count.end(), 0);
+        for (const Item &item : items)
+            ++count[(item.key >> shift) & 0xffff];
+        // A digit every key shares moves nothing.
+        if (n == 0 || count[(items[0].key >> shift) & 0xffff] == n)
+            continue;
+        size_t sum = 0;
+        for (size_t &c : count) {
+            const size_t here = c;
+            c = sum;
+            sum += here;
+        }
+        for (const Item &item : items)
+            spare[count[(item.key >> shift) & 0xffff]++] = item;
+        items.swap(spare);
+    }
+    for (size_t i = 0; i < n; ++i)
+        order[i] = items[i].row;
 }
 
 } // namespace quillmap

@@ -33,4 +33,10 @@ FieldKey fieldKey(const QString &field);
 void orderByGenome(const std::vector<GenomeKey> &keys, bool byPosition, bool ascending, int *order);
 void orderByField(const std::vector<FieldKey> &keys, bool ascending, int *order);
 
+// Writes into order[0..n-1] the rows 0..n-1 (n = keys.size()) by ascending key; rows with
+// equal keys keep their order. A radix sort: linear in n, for tables of tens of millions.
+void orderByKey(const std::vector<quint64> &keys, int *order);
+// A key that orders as `value` does (-0 as 0); NaN must have been set apart.
+quint64 numberKey(double value);
+
 } // namespace quillmap

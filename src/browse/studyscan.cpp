@@ -39,39 +39,63 @@ std::pair<int, qint64> snpPlace(const DatasetTables &tables, int snpIndex)
 
 } // namespace
 
+TraitSummary summarizeTrait(const DatasetTables &tables, const TraitRows &trait, PValueColumn column,
+                            std::vector<double> &scores)
+{
+    TraitSummary summary;
+    summary.traitIndex = trait.traitIndex;
+    summary.rows = trait.count();
+    summary.bestScore = std::numeric_limits<double>::quiet_NaN();
+    scores.clear();
+    std::pair<int, qint64> bestPlace;
+    for (int k = 0; column.valid() && k < trait.count(); ++k) {
+        const double s = scoreOf(trait.statistic(k, column.statistic), column.negLog10);
+        if (std::isnan(s))
+            continue;
+        scores.push_back(s);
+        const int snp = trait.rows[size_t(k)].snpIndex;
+        if (summary.bestSnp < 0 || s > summary.bestScore) {
+            summary.bestScore = s;
+            summary.bestSnp = snp;
+            bestPlace = snpPlace(tables, snp);
+        } else if (s == summary.bestScore) {
+            const auto place = snpPlace(tables, snp);
+            if (place < bestPlace || (place == bestPlace && snp < summary.bestSnp)) {
+                summary.bestSnp = snp;
+                bestPlace = place;
+            }
+        }
+    }
+    summary.pValues = qint64(scores.size());
+    summary.lambda = lambdaGc(scores);
+    return summary;
+}
+
+void traitLoci(const DatasetTables &tables, const TraitRows &trait, PValueColumn column, double threshold,
+               qint64 windowBp, std::vector<TopLocus> &loci)
+{
+    if (!column.valid())
+        return;
+    std::vector<ClumpCandidate> candidates;
+    for (int k = 0; k < trait.count(); ++k) {
+        const float value = trait.statistic(k, column.statistic);
+        if (!meetsThreshold(value, column.negLog10, threshold))
+            continue;
+        const int snp = trait.rows[size_t(k)].snpIndex;
+        const auto [chromosome, bp] = snpPlace(tables, snp);
+        candidates.push_back({snp, chromosome, bp, scoreOf(value, column.negLog10), value});
+    }
+    for (const Locus &locus : clumpLoci(candidates, windowBp))
+        loci.push_back({trait.traitIndex, locus});
+}
+
 TraitSummaries summarizeTraits(const Dataset &dataset, PValueColumn column, int firstTrait, int lastTrait)
 {
     const DatasetTables &tables = dataset.tables();
     TraitSummaries result;
     std::vector<double> scores;
     result.outcome = scanTraits(dataset, firstTrait, lastTrait, [&](const TraitRows &trait) {
-        TraitSummary summary;
-        summary.traitIndex = trait.traitIndex;
-        summary.rows = trait.count();
-        summary.bestScore = std::numeric_limits<double>::quiet_NaN();
-        scores.clear();
-        std::pair<int, qint64> bestPlace;
-        for (int k = 0; column.valid() && k < trait.count(); ++k) {
-            const double s = scoreOf(trait.statistic(k, column.statistic), column.negLog10);
-            if (std::isnan(s))
-                continue;
-            scores.push_back(s);
-            const int snp = trait.rows[size_t(k)].snpIndex;
-            if (summary.bestSnp < 0 || s > summary.bestScore) {
-                summary.bestScore = s;
-                summary.bestSnp = snp;
-                bestPlace = snpPlace(tables, snp);
-            } else if (s == summary.bestScore) {
-                const auto place = snpPlace(tables, snp);
-                if (place < bestPlace || (place == bestPlace && snp < summary.bestSnp)) {
-                    summary.bestSnp = snp;
-                    bestPlace = place;
-                }
-            }
-        }
-        summary.pValues = qint64(scores.size());
-        summary.lambda = lambdaGc(scores);
-        result.traits.push_back(summary);
+        result.traits.push_back(summarizeTrait(tables, trait, column, scores));
         return true;
     });
     return result;
@@ -83,19 +107,8 @@ TopLociResult topLoci(const Dataset &dataset, PValueColumn column, double thresh
     TopLociResult result;
     if (!column.valid())
         return result;
-    std::vector<ClumpCandidate> candidates;
     result.outcome = scanTraits(dataset, 0, int(tables.traitNames.size()), [&](const TraitRows &trait) {
-        candidates.clear();
-        for (int k = 0; k < trait.count(); ++k) {
-            const float value = trait.statistic(k, column.statistic);
-            if (!meetsThreshold(value, column.negLog10, threshold))
-                continue;
-            const int snp = trait.rows[size_t(k)].snpIndex;
-            const auto [chromosome, bp] = snpPlace(tables, snp);
-            candidates.push_back({snp, chromosome, bp, scoreOf(value, column.negLog10), value});
-        }
-        for (const Locus &locus : clumpLoci(candidates, windowBp))
-            result.loci.push_back({trait.traitIndex, locus});
+        traitLoci(tables, trait, column, threshold, windowBp, result.loci);
         return true;
     });
     return result;

@@ -33,6 +33,19 @@ struct TraitSummary {
     double lambda = 0.0;    // lambda_GC; NaN without p-values
 };
 
+struct TopLocus {
+    int traitIndex = -1;
+    Locus locus;
+};
+
+// One trait's summary; `scores` receives the trait's scores (NaN left out), in no
+// particular order.
+TraitSummary summarizeTrait(const DatasetTables &tables, const TraitRows &trait, PValueColumn column,
+                            std::vector<double> &scores);
+// Appends the trait's independent loci (see topLoci) to `loci`.
+void traitLoci(const DatasetTables &tables, const TraitRows &trait, PValueColumn column, double threshold,
+               qint64 windowBp, std::vector<TopLocus> &loci);
+
 struct TraitSummaries {
     Status outcome;
     std::vector<TraitSummary> traits; // trait index order
@@ -40,11 +53,6 @@ struct TraitSummaries {
 
 // Every trait index in [firstTrait, lastTrait) with records, summarised on `column`.
 TraitSummaries summarizeTraits(const Dataset &dataset, PValueColumn column, int firstTrait, int lastTrait);
-
-struct TopLocus {
-    int traitIndex = -1;
-    Locus locus;
-};
 
 struct TopLociResult {
     Status outcome;

@@ -112,6 +112,7 @@ DatasetTables descriptionOnly(const DatasetTables &tables)
     d.snpInfoPath = tables.snpInfoPath;
     d.traitInfoPath = tables.traitInfoPath;
     d.groupPath = tables.groupPath;
+    d.folder = tables.folder;
     d.resultsHeader = tables.resultsHeader;
     d.snpInfoHeader = tables.snpInfoHeader;
     d.summaryTraitCount = tables.summaryTraitCount;
@@ -148,6 +149,7 @@ Status DatasetLoader::readDescription(DatasetTables &tables)
 
     // A new description starts a new dataset: nothing of an earlier one may stay behind.
     tables.clear();
+    tables.folder = m_folder;
     QFile file(datasetFilePath(m_folder, quillmap::files::Summary));
     if (!openRegularFile(file))
         return Error{ErrorKind::MissingFile, notFound(quillmap::files::Summary)};

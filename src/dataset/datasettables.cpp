@@ -1,6 +1,10 @@
 #include "dataset/datasettables.h"
 
+#include "dataset/datasetfiles.h"
+#include "io/linereader.h"
+
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace quillmap {
@@ -8,6 +12,46 @@ namespace quillmap {
 void DatasetTables::clear()
 {
     *this = DatasetTables();
+}
+
+namespace {
+
+bool isAscii(QByteArrayView text)
+{
+    for (const char c : text)
+        if (uchar(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// `a` before `b` in the table's name order (UTF-16 code units); bytes order alike for ASCII.
+bool namesAscend(QByteArrayView a, QByteArrayView b)
+{
+    if (!isAscii(a) || !isAscii(b))
+        return QString::fromUtf8(a) < QString::fromUtf8(b);
+    const int c = std::memcmp(a.data(), b.data(), size_t(std::min(a.size(), b.size())));
+    return c < 0 || (c == 0 && a.size() < b.size());
+}
+
+} // namespace
+
+bool DatasetTables::snpIndexIsNameOrder() const
+{
+    if (m_snpNameOrder >= 0)
+        return m_snpNameOrder == 1;
+    LineReader reader;
+    bool ordered = reader.open(files::datasetFilePath(folder, files::SnpList));
+    std::vector<char> previous;
+    qint64 count = 0;
+    QByteArrayView line;
+    while (ordered && reader.readLine(line)) {
+        if (count++ > 0)
+            ordered = namesAscend(QByteArrayView(previous.data(), qsizetype(previous.size())), line);
+        previous.assign(line.begin(), line.end());
+    }
+    ordered = ordered && !reader.failed() && count == snpNames.size();
+    m_snpNameOrder = ordered ? 1 : 0;
+    return ordered;
 }
 
 int DatasetTables::snpLineCount() const

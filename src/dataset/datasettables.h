@@ -30,6 +30,7 @@ public:
     int tableColumnCount = 5;   // M + E + 5
     QStringList statisticNames; // the E+1 statistic column names
     bool hasGroups = false;     // a trait group file is recorded on line 1
+    QString folder;             // the dataset folder
     QString resultsPath, snpInfoPath, traitInfoPath, groupPath;
     QStringList resultsHeader, snpInfoHeader;
     qint64 summaryTraitCount = -1;                             // "Trait Num" of line 6
@@ -73,6 +74,13 @@ public:
     void readSnpLines(const std::vector<qint32> &lines,
                       const std::function<void(size_t, QByteArrayView)> &use) const;
 
+    // True when SNP index order is name order (SNPlist.dat strictly ascending in code units, as
+    // the import writes it), so a sort by SNP name can sort indexes. Read once, on first call.
+    bool snpIndexIsNameOrder() const;
+
+    // The SNP information index behind the calls above; null before loading.
+    const quillmap::SnpInfoIndex *snpInfoIndex() const { return m_snp.get(); }
+
     // SNP index (line of SNPlist.dat) of an exact name; -1 when absent.
     int snpIndexOf(const QString &snpName) const;
 
@@ -111,6 +119,7 @@ private:
     QHash<QString, qint64> m_traitFirst; // trait name -> first record in table1.dat
     std::vector<int> m_bins;             // bins of Pos_Line.dat, ascending
     std::vector<qint64> m_binFirst;      // parallel: first record of each bin
+    mutable int m_snpNameOrder = -1;     // snpIndexIsNameOrder(): -1 not yet known
     std::vector<bool> m_binHasRecords;   // by bin + 32768 (bins are 16-bit)
     qint64 m_traitTotal = 0;
     qint64 m_binTotal = 0;

@@ -72,6 +72,11 @@ public:
     // Holds the text of all of them meanwhile.
     void readLines(const std::vector<qint32> &lines,
                    const std::function<void(size_t, QByteArrayView)> &use) const;
+    // Data line `line` and the bytes of the name of `snpIndex` within it, through the mapped
+    // cache: for scans that visit most lines of the file, where a read a line would cost more
+    // than the scan. Valid while the index lives; every page touched stays resident until then.
+    QByteArrayView mappedLine(qint64 line) const { return imageText(line); }
+    QByteArrayView nameIn(qint64 snpIndex, QByteArrayView line) const { return nameBytes(snpIndex, line); }
     int chromosome(qint64 line) const;  // 23 for "X"; 0 outside the file
     double position(qint64 line) const; // Mb; 0 outside the file
     // Data line of SNP index `snpIndex`; -1 when out of range or without a line.

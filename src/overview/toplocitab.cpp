@@ -1,6 +1,7 @@
 #include "overview/toplocitab.h"
 
 #include "browse/significance.h"
+#include "browse/studysummaries.h"
 #include "common/dialogprovider.h"
 #include "common/waitcursor.h"
 #include "dataset/dataset.h"
@@ -69,7 +70,7 @@ void TopLociTab::makeListing()
         return;
     }
     const WaitCursor waitCursor;
-    TopLociResult result = topLoci(dataset(), column, *threshold, qint64(*window));
+    TopLociResult result = StudySummaries::listLoci(dataset(), column, *threshold, qint64(*window));
     if (!result.outcome) {
         status->setText(result.outcome.message());
         return;

@@ -1,6 +1,6 @@
 #include "overview/traitstab.h"
 
-#include "browse/studyscan.h"
+#include "browse/studysummaries.h"
 #include "common/dialogprovider.h"
 #include "common/waitcursor.h"
 #include "dataset/dataset.h"
@@ -80,7 +80,8 @@ void TraitsTab::makeListing()
     const DatasetTables &tables = dataset().tables();
     const PValueColumn column = chosenColumn();
     const WaitCursor waitCursor;
-    const TraitSummaries summaries = summarizeTraits(dataset(), column, 0, int(tables.traitNames.size()));
+    const TraitSummaries summaries = StudySummaries::listTraits(dataset(), column, 0,
+                                                                int(tables.traitNames.size()));
     if (!summaries.outcome) {
         status->setText(summaries.outcome.message());
         return;
@@ -107,17 +108,13 @@ void TraitsTab::showQqPlot(int row)
     const int traitIndex = model->item(row, TraitColumn)->data(SortRole).toInt();
     const DatasetTables &tables = dataset().tables();
     const PValueColumn column = chosenColumn();
-    std::vector<double> scores;
-    const Status scan = scanTraits(dataset(), traitIndex, traitIndex + 1, [&](const TraitRows &trait) {
-        scores = traitScores(trait, column);
-        return false;
-    });
-    if (!scan) {
-        status->setText(scan.message());
+    Result<QqPlotData> qq = StudySummaries::traitQqPlot(dataset(), column, traitIndex);
+    if (!qq) {
+        status->setText(qq.message());
         qqView->clear();
         return;
     }
-    qqView->setPlot(qqPlotData(std::move(scores)), tables.traitNames.value(traitIndex));
+    qqView->setPlot(std::move(*qq), tables.traitNames.value(traitIndex));
 }
 
 void TraitsTab::saveQqPlot()

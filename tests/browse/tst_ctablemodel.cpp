@@ -1,5 +1,8 @@
 #include "dataset/dataset.h"
 #include "browse/ctablemodel.h"
+#include "browse/sortkeys.h"
+#include "browse/tabletext.h"
+#include "dataset/regionsearch.h"
 #include "dataset/transform.h"
 #include "support/datasetfixture.h"
 #include "session/sharedstate.h"
@@ -8,9 +11,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+#include <cstring>
+#include <numeric>
 #include <vector>
 
 using namespace quillmap;
+using namespace Qt::StringLiterals;
 
 class TestCTableModel : public QObject
 {
@@ -29,15 +36,22 @@ private slots:
     void noExtraColumns();
     void manySnpColumns();
     void modelTester();
+    void tableText();
+    void sortsMatchReference_data();
+    void sortsMatchReference();
+    void numberText();
 
 private:
     void loadSmall();
+    void loadMixed();
     QTemporaryDir m_dir;
     std::shared_ptr<const Dataset> m_dataset;
     std::vector<RowRecord> m_records;
     // Extra statistics as a panel holds them: one row pointer per record.
     std::vector<std::vector<float>> m_statRows;
     std::vector<float *> m_stats;
+    ResultRows m_mixed;
+    std::vector<float *> m_mixedStats;
 };
 
 void TestCTableModel::initTestCase()
@@ -234,6 +248,165 @@ void TestCTableModel::modelTester()
     model.setRows(3, m_dataset->tables().tableColumnCount, m_records.data(), m_stats.data());
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QVERIFY(model.data(model.index(2, 4)).isValid());
+}
+
+namespace {
+
+// The table's cells as a listing writes them, cell by cell through the model: the reference the
+// bulk writer must match byte for byte.
+QByteArray modelText(const CTableModel &model)
+{
+    QByteArray text;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < model.columnCount(); ++c) {
+            const QVariant v = model.data(model.index(r, c));
+            cells << (v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'g', 6) : v.toString());
+        }
+        text += cells.join(QLatin1Char('\t')).toUtf8().replace('\r', ' ') + '\n';
+    }
+    return text;
+}
+
+} // namespace
+
+void TestCTableModel::loadMixed()
+{
+    // Every column kind with ties: a non-ASCII name, a carriage return inside a field, extra SNP
+    // fields that are numbers in several spellings and texts, statistics across the float range.
+    DatasetFixture fixture = DatasetFixture::small();
+    const auto snp = [](const char *name, const char *chr, const char *pos, const QString &extra) {
+        return DatasetFixture::Snp{QString::fromUtf8(name), QLatin1String(chr), QLatin1String(pos), {extra}};
+    };
+    fixture.snps << snp("rs\xc3\xa9", "7", "3.125", QStringLiteral("a\rb")) << snp("rs4", "X", "1.5", u"10"_s)
+                 << snp("rs5", "3", "0.5", u" 9.5"_s) << snp("rs6", "1", "12.5", u"-0"_s)
+                 << snp("rs7", "22", "2.5", u"0"_s) << snp("rs8", "2", "10.5", u"GA"_s)
+                 << snp("rs9", "1", "0.25", u"1e3"_s);
+    const float values[] = {0.0f,      -0.0f, 1e-45f, 3.4e38f, 1e-9f, -430492.5f, 0.000123456789f,
+                            999999.5f, 0.1f,  NAN,    0.1f,    -2.0f};
+    const char *snps[] = {"rs\xc3\xa9", "rs4", "rs5", "rs6", "rs7", "rs8",
+                          "rs9",        "rs1", "rs4", "rs2", "rs9", "rs5"};
+    const char *traits[] = {"T1", "T3", "T2", "T3", "T1", "T3", "T2", "T3", "T1", "T3", "T3", "T1"};
+    for (int k = 0; k < 12; ++k)
+        fixture.rows.append(
+            {QLatin1String(traits[k]), QString::fromUtf8(snps[k]), values[k], {values[11 - k]}});
+    fixture.traitInfo.append({u"T3"_s, u"third"_s});
+    const QString folder = fixture.write(m_dir.filePath(QStringLiteral("mixed")));
+    auto loaded = Dataset::load(folder);
+    QVERIFY2(loaded.ok(), qPrintable(loaded.message()));
+    m_dataset = *loaded;
+    // The import writes SNPlist.dat in name order, so a sort by name sorts SNP indexes.
+    QVERIFY(m_dataset->tables().snpIndexIsNameOrder());
+    // The rows as a panel reads them: every record of the dataset, in table1.dat's order.
+    m_mixed = {};
+    for (const QString &trait : m_dataset->tables().traitNames) {
+        auto rows = readTrait(*m_dataset, trait);
+        QVERIFY(rows.ok());
+        for (int k = 0; k < rows->count(); ++k) {
+            RowRecord r = rows->rows[size_t(k)];
+            r.rowNumber = m_mixed.count();
+            m_mixed.rows.push_back(r);
+            m_mixed.extraStats.push_back(rows->extraStats[size_t(k)]);
+        }
+    }
+    m_mixed.extraCount = 1;
+    m_mixedStats.clear();
+    for (int k = 0; k < m_mixed.count(); ++k)
+        m_mixedStats.push_back(m_mixed.extraOf(k));
+}
+
+void TestCTableModel::tableText()
+{
+    loadMixed();
+    CTableModel model(m_dataset);
+    model.setRows(m_mixed.count(), m_dataset->tables().tableColumnCount, m_mixed.rows.data(),
+                  m_mixedStats.data());
+    const TableText text(m_dataset->tables());
+    QByteArray bulk;
+    text.appendRows(m_mixed, 0, 5, bulk);
+    text.appendRows(m_mixed, 5, m_mixed.count(), bulk);
+    QCOMPARE(bulk, modelText(model));
+    QCOMPARE(text.header(), m_dataset->tables().columnHeaders.join(QLatin1Char('\t')).toUtf8() + '\n');
+}
+
+void TestCTableModel::sortsMatchReference_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("ascending");
+    const char *names[] = {"trait", "snp", "chr", "pos", "gene field", "first statistic", "extra statistic"};
+    for (int c = 0; c < 7; ++c) {
+        QTest::addRow("%s ascending", names[c]) << c << true;
+        QTest::addRow("%s descending", names[c]) << c << false;
+    }
+}
+
+void TestCTableModel::sortsMatchReference()
+{
+    // A plain stable sort by what each column shows, as the table's documented order reads it.
+    QFETCH(int, column);
+    QFETCH(bool, ascending);
+    loadMixed();
+    CTableModel model(m_dataset);
+    model.setRows(m_mixed.count(), m_dataset->tables().tableColumnCount, m_mixed.rows.data(),
+                  m_mixedStats.data());
+    const int n = model.rowCount();
+    std::vector<QVariant> shown(static_cast<size_t>(n));
+    for (int r = 0; r < n; ++r)
+        shown[size_t(r)] = model.data(model.index(r, column));
+    std::vector<int> reference(static_cast<size_t>(n));
+    std::iota(reference.begin(), reference.end(), 0);
+    if (column == 2 || column == 3) {
+        std::vector<GenomeKey> keys;
+        for (int r = 0; r < n; ++r) {
+            const QString chr = model.data(model.index(r, 2)).toString();
+            const int number = chr == u"X"_s ? 23 : chr.toInt();
+            keys.push_back({number, model.data(model.index(r, 3)).toLongLong()});
+        }
+        orderByGenome(keys, column == 3, ascending, reference.data());
+    } else if (column == 4) {
+        std::vector<FieldKey> keys;
+        for (const QVariant &v : shown)
+            keys.push_back(fieldKey(v.toString()));
+        orderByField(keys, ascending, reference.data());
+    } else {
+        const bool text = column < 2;
+        std::stable_sort(reference.begin(), reference.end(), [&](int a, int b) {
+            const QVariant &l = shown[size_t(a)], &r = shown[size_t(b)];
+            if (text)
+                return ascending ? l.toString() < r.toString() : r.toString() < l.toString();
+            const double x = l.toDouble(), y = r.toDouble();
+            if (std::isnan(x) || std::isnan(y))
+                return !std::isnan(x) && std::isnan(y);
+            return ascending ? x < y : y < x;
+        });
+    }
+    model.sort(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    QCOMPARE(std::vector<int>(model.rowOrder(), model.rowOrder() + n), reference);
+}
+
+void TestCTableModel::numberText()
+{
+    // Random bit patterns cover every exponent; ties (x.5 at the sixth digit) are what Qt rounds
+    // away from zero where the C library rounds to even.
+    std::vector<float> values{0.0f,  -0.0f, INFINITY,  -INFINITY, NAN,
+                              1e-5f, 1e-4f, 999999.5f, 123456.5f, -430492.5f};
+    quint32 state = 12345;
+    for (int i = 0; i < 300000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        float f;
+        std::memcpy(&f, &state, sizeof f);
+        values.push_back(f);
+        values.push_back(float(state % 2000000) / 2.0f);
+    }
+    char buffer[32];
+    for (const float v : values) {
+        const QByteArray fast(buffer, formatNumber6(v, buffer) - buffer);
+        const QByteArray slow = QString::number(double(v), 'g', 6).toLatin1();
+        if (fast != slow)
+            QFAIL(qPrintable(QStringLiteral("%1: %2 instead of %3")
+                                 .arg(double(v), 0, 'g', 17)
+                                 .arg(QString::fromLatin1(fast), QString::fromLatin1(slow))));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCTableModel)

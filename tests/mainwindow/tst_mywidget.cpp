@@ -7,6 +7,7 @@
 #include "session/sharedstate.h"
 #include "import/importer.h"
 #include "linkout/setuplink.h"
+#include "overview/bysnptab.h"
 #include "overview/toplocitab.h"
 #include "overview/traitstab.h"
 #include "support/paneltestaccess.h"
@@ -77,11 +78,12 @@ void TestMyWidget::layoutAndTabs()
     ScriptedDialogs::Scope scope(scripted);
     MyWidget window(openDatasetForBrowsing(quillmap::currentDatasetFolder()));
     QCOMPARE(window.windowTitle(), QStringLiteral("Quillmap 0.0.2 (2008.10)"));
-    QCOMPARE(window.tabs->count(), 4);
+    QCOMPARE(window.tabs->count(), 5);
     QCOMPARE(window.tabs->tabText(0), QStringLiteral("By Trait"));
     QCOMPARE(window.tabs->tabText(1), QStringLiteral("By Position"));
     QCOMPARE(window.tabs->tabText(2), QStringLiteral("Traits"));
     QCOMPARE(window.tabs->tabText(3), QStringLiteral("Top loci"));
+    QCOMPARE(window.tabs->tabText(4), QStringLiteral("By SNP"));
     QCOMPARE(window.tabs->currentIndex(), 0);
     QCOMPARE(window.tabs->widget(0), static_cast<QWidget *>(window.traitPanel));
     QCOMPARE(window.tabs->widget(1), static_cast<QWidget *>(window.positionPanel));
@@ -200,6 +202,8 @@ void TestMyWidget::studyTabsLeadIntoThePanels()
     emit window.traitsTab->traitChosen(QStringLiteral("ILMN_1658081"));
     QCOMPARE(window.tabs->currentWidget(), static_cast<QWidget *>(window.traitPanel));
     QCOMPARE(window.traitPanel->ProbeIDSelected->currentText(), QStringLiteral("ILMN_1658081"));
+    emit window.bySnpTab->traitChosen(QStringLiteral("ILMN_1660409"));
+    QCOMPARE(window.traitPanel->ProbeIDSelected->currentText(), QStringLiteral("ILMN_1660409"));
 
     // The plot's points: hovering one names it, clicking it opens its locus.
     window.resize(1000, 800);

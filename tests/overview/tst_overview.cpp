@@ -1,6 +1,9 @@
 #include "browse/studyscan.h"
 #include "figures/figureexport.h"
 #include "figures/qqplotpainter.h"
+#include "overview/bysnptab.h"
+#include "overview/phewaspainter.h"
+#include "overview/phewasview.h"
 #include "overview/toplocitab.h"
 #include "overview/traitstab.h"
 #include "overview/qqplotview.h"
@@ -70,6 +73,9 @@ private slots:
     void figureFormats();
     void traitsTab();
     void topLociTab();
+    void bySnpTab();
+    void phewasPixels();
+    void phewasPlot();
 
 private:
     QTemporaryDir m_dir;
@@ -228,6 +234,96 @@ void OverviewTest::topLociTab()
     QTest::mouseDClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
     QCOMPARE(chosen.count(), 1);
     QCOMPARE(chosen.at(0).at(0).toString(), QStringLiteral("rs1"));
+}
+
+void OverviewTest::bySnpTab()
+{
+    BySnpTab tab(m_dataset);
+    tab.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tab));
+    tab.showVariant(u"RS1"_s);
+    QCOMPARE(modelRows(tab.model),
+             (QStringList{u"tA  rs1 1250000 9 0.5 1e-09"_s, u"tB  rs1 1250000 0.522879 1 0.3"_s}));
+    QCOMPARE(tab.without->text(), u"0 trait(s) without a row there"_s);
+    tab.showVariant(u"chr2:400000"_s);
+    QVERIFY2(tab.status->text().contains(u"nearest is rs4"_s), qPrintable(tab.status->text()));
+    QCOMPARE(tab.model->item(0, BySnpTab::TraitColumn)->text(), u"tB"_s);
+    tab.showVariant(u"rs404"_s);
+    QCOMPARE(tab.model->rowCount(), 0);
+    QVERIFY(tab.without->text().isEmpty());
+
+    tab.showVariant(u"rs3"_s);
+    QCOMPARE(tab.without->text(), u"1 trait(s) without a row there"_s);
+    QSignalSpy chosen(&tab, &BySnpTab::traitChosen);
+    const QRect cellRect = tab.table->visualRect(tab.model->index(0, BySnpTab::SnpColumn));
+    // A view takes a double-click only on the item pressed before it.
+    QTest::mouseClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
+    QTest::mouseDClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(chosen.at(0).at(0).toString(), u"tA"_s);
+}
+
+void OverviewTest::phewasPixels()
+{
+    // At rs5 tA's beta is negative, tB's positive: a down and an up triangle.
+    const Result<VariantQuery::Table> table = VariantQuery::traitRows(
+        *m_dataset, VariantQuery::resolve(*m_dataset, u"rs5"_s));
+    QVERIFY(table.ok());
+    const QStringList &names = m_dataset->tables().statisticNames;
+    const PhewasGeometry geometry(*table, names, 400, 300);
+    QImage image(400, 300, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    PhewasPainter::paint(painter, geometry, u"rs5"_s);
+    painter.end();
+    const QColor colour = PhewasPainter::groupColour(geometry.groups().at(0), 0);
+    QCOMPARE(image.pixelColor(2, 2), QColor(Qt::white));
+    for (const PhewasGeometry::Point &point : geometry.points()) {
+        const QString trait = table->rows[size_t(point.row)].trait;
+        QCOMPARE(point.direction, trait == u"tA"_s ? -1 : 1);
+        QCOMPARE(image.pixelColor(int(point.x), int(point.y)), colour);
+        // The wide side of a triangle is filled, the tip's corners are not.
+        const int wide = int(point.y) + 3 * point.direction;
+        const int tip = int(point.y) - 3 * point.direction;
+        QCOMPARE(image.pixelColor(int(point.x) - 2, wide), colour);
+        QCOMPARE(image.pixelColor(int(point.x) - 3, tip), QColor(Qt::white));
+    }
+    // The two dashed lines: 5e-8 above the Bonferroni line over two traits.
+    QVERIFY(geometry.yOf(geometry.genomeWideScore()) < geometry.yOf(geometry.bonferroniScore()));
+    QCOMPARE(geometry.bonferroniScore(), -std::log10(0.025));
+}
+
+void OverviewTest::phewasPlot()
+{
+    BySnpTab tab(m_dataset);
+    tab.resize(700, 700);
+    tab.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tab));
+    tab.showVariant(u"rs1"_s);
+    PhewasView *view = tab.plot;
+    const PhewasGeometry geometry = view->geometryNow();
+    QCOMPARE(geometry.points().size(), size_t(2));
+    // The tallest point is the trait with the smallest p.
+    const auto top = std::min_element(geometry.points().cbegin(), geometry.points().cend(),
+                                      [](const auto &a, const auto &b) { return a.y < b.y; });
+    const QPointF at(top->x, top->y);
+    QCOMPARE(view->toolTipAt(at), u"tA\nP: 1e-09\nbeta: 0.5"_s);
+    QVERIFY(view->toolTipAt(at + QPointF(30, 30)).isEmpty());
+    QSignalSpy chosen(&tab, &BySnpTab::traitChosen);
+    QTest::mouseClick(view, Qt::LeftButton, {}, at.toPoint());
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(chosen.at(0).at(0).toString(), u"tA"_s);
+
+    ScriptedDialogs dialogs;
+    ScriptedDialogs::Scope scope(dialogs);
+    for (const QString &name : {u"p.svg"_s, u"p.png"_s, u"p.pdf"_s}) {
+        const QString path = m_dir.filePath(name);
+        dialogs.answerPath(path);
+        tab.savePlot();
+        QFile file(path);
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+        QVERIFY(file.size() > 100);
+    }
 }
 
 QTEST_MAIN(OverviewTest)

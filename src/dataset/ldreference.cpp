@@ -1,0 +1,200 @@
+#include "dataset/ldreference.h"
+
+#include "dataset/chromosome.h"
+#include "io/linereader.h"
+#include "io/positionedio.h"
+
+#include <QFile>
+#include <QList>
+#include <QPair>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace quillmap {
+
+namespace {
+
+// .bim fields are separated by tabs or blanks.
+std::vector<QByteArrayView> fieldsOf(QByteArrayView line)
+{
+    std::vector<QByteArrayView> fields;
+    qsizetype i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        const qsizetype start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t')
+            ++i;
+        if (i > start)
+            fields.push_back(line.sliced(start, i - start));
+    }
+    return fields;
+}
+
+Error damaged(const QString &what)
+{
+    return Error{ErrorKind::Damaged, QStringLiteral("The LD reference %1").arg(what)};
+}
+
+} // namespace
+
+LdReference::~LdReference() = default;
+
+Result<std::shared_ptr<const LdReference>> LdReference::open(const QString &prefix)
+{
+    std::shared_ptr<LdReference> ld(new LdReference);
+    ld->m_prefix = prefix;
+    const QString bim = prefix + QStringLiteral(".bim"), fam = prefix + QStringLiteral(".fam"),
+                  bed = prefix + QStringLiteral(".bed");
+    for (const QString &path : {bed, bim, fam}) {
+        if (!QFile::exists(path))
+            return Error{ErrorKind::MissingFile,
+                         QStringLiteral("The LD reference file %1 is not found.").arg(path)};
+    }
+    LineReader reader;
+    if (!reader.open(fam))
+        return damaged(QStringLiteral("file %1 cannot be read.").arg(fam));
+    QByteArrayView line;
+    while (reader.readLine(line))
+        if (!line.trimmed().isEmpty())
+            ++ld->m_samples;
+    if (reader.failed())
+        return damaged(QStringLiteral("file %1 cannot be read to its end.").arg(fam));
+
+    reader.close();
+    if (!reader.open(bim))
+        return damaged(QStringLiteral("file %1 cannot be read.").arg(bim));
+    qint64 lineNumber = 0;
+    while (reader.readLine(line)) {
+        ++lineNumber;
+        if (line.trimmed().isEmpty())
+            continue;
+        const std::vector<QByteArrayView> f = fieldsOf(line);
+        qint64 bp = 0;
+        const char *end = f.size() >= 6 ? f[3].data() + f[3].size() : nullptr;
+        if (!end || std::from_chars(f[3].data(), end, bp).ptr != end || bp < 0)
+            return damaged(QStringLiteral("file %1 has a line %2 that is not a variant "
+                                          "(chromosome, ID, cM, position, two alleles).")
+                               .arg(bim)
+                               .arg(lineNumber));
+        Variant v;
+        v.chromosome = parseChromosome(f[0], ChromosomeSpelling::Tool).value_or(0);
+        v.bp = bp;
+        v.id = f[1].toByteArray();
+        v.allele1 = f[4].toByteArray();
+        v.allele2 = f[5].toByteArray();
+        const int index = int(ld->m_variants.size());
+        if (!ld->m_byId.contains(v.id))
+            ld->m_byId.insert(v.id, index);
+        if (v.chromosome > 0)
+            ld->m_byPlace[qMakePair(v.chromosome, v.bp)].append(index);
+        ld->m_variants.push_back(std::move(v));
+    }
+    if (reader.failed())
+        return damaged(QStringLiteral("file %1 cannot be read to its end.").arg(bim));
+
+    ld->m_bed = std::make_unique<QFile>(bed);
+    if (!ld->m_bed->open(QIODevice::ReadOnly))
+        return damaged(QStringLiteral("file %1 cannot be read.").arg(bed));
+    uchar magic[3] = {0, 0, 0};
+    ld->m_rowBytes = (ld->m_samples + 3) / 4;
+    const qint64 wanted = 3 + ld->m_rowBytes * qint64(ld->m_variants.size());
+    if (!readAt(ld->m_bed->handle(), magic, 3, 0) || magic[0] != 0x6c || magic[1] != 0x1b || magic[2] != 0x01)
+        return damaged(QStringLiteral("file %1 is not a variant-major PLINK .bed file.").arg(bed));
+    if (ld->m_bed->size() != wanted)
+        return damaged(QStringLiteral("file %1 holds %2 bytes where %3 variants of %4 samples take %5.")
+                           .arg(bed)
+                           .arg(ld->m_bed->size())
+                           .arg(ld->m_variants.size())
+                           .arg(ld->m_samples)
+                           .arg(wanted));
+    return std::shared_ptr<const LdReference>(std::move(ld));
+}
+
+int LdReference::find(QByteArrayView id, int chromosome, qint64 bp, QByteArrayView a1,
+                      QByteArrayView a2) const
+{
+    const auto byId = m_byId.constFind(QByteArray::fromRawData(id.data(), id.size()));
+    if (!id.isEmpty() && byId != m_byId.cend())
+        return *byId;
+    const auto there = m_byPlace.constFind(qMakePair(chromosome, bp));
+    if (there == m_byPlace.cend())
+        return -1;
+    if (a1.isEmpty() && a2.isEmpty())
+        return there->size() == 1 ? there->first() : -1;
+    for (const int v : *there) {
+        const Variant &var = m_variants[size_t(v)];
+        if ((var.allele1 == a1 && var.allele2 == a2) || (var.allele1 == a2 && var.allele2 == a1))
+            return v;
+    }
+    return -1;
+}
+
+bool LdReference::readPlanes(int variant, Planes &planes) const
+{
+    QByteArray row(m_rowBytes, Qt::Uninitialized);
+    if (!readAt(m_bed->handle(), row.data(), m_rowBytes, 3 + qint64(variant) * m_rowBytes))
+        return false;
+    const size_t words = size_t((m_samples + 63) / 64);
+    planes.called.assign(words, 0);
+    planes.one.assign(words, 0);
+    planes.two.assign(words, 0);
+    for (qint64 s = 0; s < m_samples; ++s) {
+        // Two bits a sample, the first sample in the lowest bits: 00 two copies of the first
+        // allele, 01 missing, 10 one of each, 11 two copies of the second.
+        const int code = (uchar(row[s / 4]) >> (2 * (s % 4))) & 3;
+        const quint64 bit = quint64(1) << (s % 64);
+        const size_t w = size_t(s / 64);
+        if (code != 1)
+            planes.called[w] |= bit;
+        if (code == 2)
+            planes.one[w] |= bit;
+        if (code == 3)
+            planes.two[w] |= bit;
+    }
+    return true;
+}
+
+Result<std::vector<double>> LdReference::r2(int index, const std::vector<int> &others) const
+{
+    std::vector<double> result(others.size(), std::numeric_limits<double>::quiet_NaN());
+    if (index < 0 || index >= int(m_variants.size()))
+        return result;
+    Planes x, y;
+    if (!readPlanes(index, x))
+        return damaged(QStringLiteral("file %1.bed cannot be read.").arg(m_prefix));
+    const size_t words = x.called.size();
+    for (size_t k = 0; k < others.size(); ++k) {
+        const int other = others[k];
+        if (other < 0 || other >= int(m_variants.size()))
+            continue;
+        if (!readPlanes(other, y))
+            return damaged(QStringLiteral("file %1.bed cannot be read.").arg(m_prefix));
+        // Allele counts 0, 1, 2 as one and two bit planes: every sum is a few popcounts.
+        qint64 n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+        for (size_t w = 0; w < words; ++w) {
+            const quint64 both = x.called[w] & y.called[w];
+            const quint64 x1 = x.one[w] & both, x2 = x.two[w] & both;
+            const quint64 y1 = y.one[w] & both, y2 = y.two[w] & both;
+            n += std::popcount(both);
+            const int cx1 = std::popcount(x1), cx2 = std::popcount(x2);
+            const int cy1 = std::popcount(y1), cy2 = std::popcount(y2);
+            sx += cx1 + 2 * cx2;
+            sxx += cx1 + 4 * cx2;
+            sy += cy1 + 2 * cy2;
+            syy += cy1 + 4 * cy2;
+            sxy += std::popcount(x1 & y1) + 2 * std::popcount(x1 & y2) + 2 * std::popcount(x2 & y1)
+                + 4 * std::popcount(x2 & y2);
+        }
+        const double cov = double(n * sxy - sx * sy);
+        const double vx = double(n * sxx - sx * sx), vy = double(n * syy - sy * sy);
+        if (n > 0 && vx > 0 && vy > 0)
+            result[k] = cov * cov / (vx * vy);
+    }
+    return result;
+}
+
+} // namespace quillmap

@@ -1,0 +1,175 @@
+#include "overview/bysnptab.h"
+
+#include "common/dialogprovider.h"
+#include "dataset/dataset.h"
+#include "figures/figureexport.h"
+#include "overview/phewaspainter.h"
+#include "overview/phewasview.h"
+#include "session/sharedstate.h"
+
+#include <QCompleter>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace quillmap {
+
+namespace {
+
+QStandardItem *cell(const QString &text, const QVariant &sortKey)
+{
+    auto *item = new QStandardItem(text);
+    item->setData(sortKey, BySnpTab::SortRole);
+    item->setEditable(false);
+    return item;
+}
+
+} // namespace
+
+BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
+    : QWidget(parent),
+      m_dataset(dataset ? std::move(dataset) : Dataset::unloaded(QString()))
+{
+    snpBox = new QLineEdit;
+    snpBox->setObjectName(QStringLiteral("snpBox"));
+    snpBox->setPlaceholderText(tr("rs1267250, 19:45417984, chr19:45417984:T:C or a gene"));
+    windowBox = new QSpinBox;
+    windowBox->setObjectName(QStringLiteral("windowBox"));
+    windowBox->setRange(0, 10000);
+    windowBox->setSuffix(tr(" kb"));
+    windowBox->setToolTip(tr("Around a gene: kb added on each side"));
+    showButton = new QPushButton(tr("Show"));
+    status = new QLabel;
+    status->setTextFormat(Qt::PlainText);
+    without = new QLabel;
+    without->setTextFormat(Qt::PlainText);
+
+    const QStringList &names = m_dataset->tables().statisticNames;
+    QStringList headers{tr("Trait"), tr("Groups"), tr("SNP"), tr("Position"), tr("-log10(p)")};
+    headers << names;
+    model = new QStandardItemModel(0, int(headers.size()), this);
+    model->setHorizontalHeaderLabels(headers);
+    model->setSortRole(SortRole);
+    table = new QTableView;
+    table->setObjectName(QStringLiteral("bySnpTable"));
+    table->setModel(model);
+    table->setSortingEnabled(true);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+
+    plot = new PhewasView;
+    plot->setObjectName(QStringLiteral("phewasPlot"));
+    saveButton = new QPushButton(tr("SaveImage"));
+    auto *controls = new QHBoxLayout;
+    controls->addWidget(new QLabel(tr("SNP, position or gene")));
+    controls->addWidget(snpBox, 1);
+    controls->addWidget(new QLabel(tr("Gene window")));
+    controls->addWidget(windowBox);
+    controls->addWidget(showButton);
+    controls->addWidget(saveButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(controls);
+    layout->addWidget(status);
+    auto *splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(table);
+    splitter->addWidget(plot);
+    layout->addWidget(splitter, 1);
+    layout->addWidget(without);
+
+    connect(snpBox, &QLineEdit::returnPressed, this, [this] { showVariant(snpBox->text()); });
+    connect(showButton, &QPushButton::clicked, this, [this] { showVariant(snpBox->text()); });
+    connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
+        emit traitChosen(model->item(index.row(), TraitColumn)->text());
+    });
+    connect(plot, &PhewasView::traitChosen, this, &BySnpTab::traitChosen);
+    connect(saveButton, &QPushButton::clicked, this, &BySnpTab::savePlot);
+}
+
+BySnpTab::~BySnpTab() = default;
+
+void BySnpTab::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // SNP names may run to millions; gene names are few, and read once, when first needed.
+    if (m_completing)
+        return;
+    m_completing = true;
+    auto *completer = new QCompleter(VariantQuery::geneNames(m_dataset->folder()), this);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    snpBox->setCompleter(completer);
+}
+
+void BySnpTab::showVariant(const QString &text)
+{
+    if (snpBox->text() != text)
+        snpBox->setText(text);
+    const VariantQuery::Target target = VariantQuery::resolve(*m_dataset, text,
+                                                              qint64(windowBox->value()) * 1000);
+    Result<VariantQuery::Table> read = VariantQuery::traitRows(*m_dataset, target);
+    model->removeRows(0, model->rowCount());
+    m_table = {};
+    plot->setPlot({}, {}, {});
+    if (!read) {
+        status->setText(read.message());
+        without->clear();
+        return;
+    }
+    m_table = std::move(read.value());
+    status->setText(target.message);
+    table->setSortingEnabled(false);
+    for (const VariantQuery::TraitRow &row : m_table.rows) {
+        QList<QStandardItem *> cells;
+        cells << cell(row.trait, row.trait) << cell(row.groups, row.groups) << cell(row.snp, row.snp)
+              << cell(QString::number(row.positionBp), row.positionBp);
+        // Rows without a p-value sort below every p.
+        const bool scored = !std::isnan(row.score);
+        cells << cell(scored ? QString::number(row.score, 'g', 6) : QString(), scored ? row.score : -1.0);
+        for (const float value : row.statistics)
+            cells << cell(QString::number(value, 'g', 7), double(value));
+        model->appendRow(cells);
+    }
+    table->setSortingEnabled(true);
+    table->sortByColumn(ScoreColumn, Qt::DescendingOrder);
+    plot->setPlot(m_table, m_dataset->tables().statisticNames,
+                  target.kind == VariantQuery::Kind::Gene ? target.geneName : target.snpName);
+    table->resizeColumnsToContents();
+    if (target.kind == VariantQuery::Kind::None)
+        without->clear();
+    else
+        without->setText(tr("%n trait(s) without a row there", nullptr, m_table.traitsWithout));
+}
+
+void BySnpTab::savePlot()
+{
+    if (plot->table().rows.empty()) {
+        dialogs::information(this, tr("Show a SNP with results first."));
+        return;
+    }
+    const QString path = DialogProvider::instance().saveFileName(
+        this, tr("Save plot"), programFolder() + QStringLiteral("/phewas-%1.svg").arg(plot->title()),
+        tr("Figures (*.svg *.pdf *.png)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!figures::exportFigure(
+            path, plot->size(), 96,
+            [&](QPainter &painter, QSize size) {
+                PhewasPainter::paint(
+                    painter,
+                    PhewasGeometry(plot->table(), plot->statisticNames(), size.width(), size.height()),
+                    plot->title());
+            },
+            &error))
+        dialogs::information(this, error);
+}
+
+} // namespace quillmap
