@@ -59,6 +59,11 @@ QString toolImportReport(const ToolImportResult &result)
             report += QStringLiteral(".\n");
         }
     }
+    if (result.renamedSnps > 0)
+        report += QStringLiteral("Note: %1 SNP ID(s) also appear with other alleles; those rows are other"
+                                 " SNPs, named ID:alleles (the first: %2).\n")
+                      .arg(result.renamedSnps)
+                      .arg(result.firstRenamed);
     for (const LostValues &lost : result.import.lost) {
         if (lost.column == QLatin1String("P"))
             report += QStringLiteral("Note: %1 p-value(s) below single precision are stored as 0 under P"
