@@ -3,16 +3,18 @@
 #include "dataset/datasetregistry.h"
 #include "dataset/genomebuild.h"
 #include "import/clusterbuild.h"
+#include "import/folderlock.h"
 #include "import/importer.h"
 #include "import/runspill.h"
 #include "import/toolimport.h"
+#include "io/linereader.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QStringList>
 
 #include <cstdio>
@@ -57,6 +59,9 @@ constexpr char Help[] =
     "                  while the tables are written. Default: a quarter of physical memory,\n"
     "                  at least 256M and at most 2G. The dataset is the same byte for\n"
     "                  byte.\n"
+    "  --files-from LIST\n"
+    "                  with --format, also read the FILEs named in LIST, one a line (- for\n"
+    "                  standard input), for more files than a command line holds.\n"
     "  --no-register   do not add DIR to the program's list of datasets (by default a\n"
     "                  successful import adds it, as LOAD DATA does).\n"
     "  -h, --help      show this help and exit.\n"
@@ -78,11 +83,12 @@ constexpr char Help[] =
     "are kept; Y, MT, XY, PAR and contigs, and rows with a missing p-value, are skipped and\n"
     "counted. The statistics are -log10(P), P, then the effect columns the tool wrote (BETA\n"
     "or OR, SE, test statistic, allele frequency); every file must have the same ones. A SNP\n"
-    "ID of . becomes CHR:POS:REF:ALT. DIR receives quillmap-snpinfo.txt and, without\n"
-    "--traits, quillmap-traitinfo.txt (per trait: source file, rows kept and skipped, best P\n"
-    "and its SNP), which the browser reads and which must stay there. The rows are imported\n"
-    "as they are read; a text copy of them, quillmap-results.txt, is written only with\n"
-    "--keep-derived (the browser never reads it).\n"
+    "ID of . becomes CHR:POS:REF:ALT; an ID seen again with other alleles is another SNP,\n"
+    "named ID:REF:ALT (the closing notes say how many). DIR receives quillmap-snpinfo.txt and,\n"
+    "without --traits, quillmap-traitinfo.txt (per trait: source file, rows kept and skipped,\n"
+    "best P and its SNP), which the browser reads and which must stay there. The rows are\n"
+    "imported as they are read; a text copy of them, quillmap-results.txt, is written only\n"
+    "with --keep-derived (the browser never reads it).\n"
     "\n"
     "Exit status:\n"
     "  0  success\n"
@@ -161,17 +167,9 @@ struct StepOptions {
 // lock until stdin closes: the build's driver ending for any reason frees the folder.
 int holdFolder(const QString &out, ImportInputs inputs)
 {
-    const QString lockPath = out + QStringLiteral("/.quillmap-import.lock");
-    QLockFile lock(lockPath);
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
-        if (lock.error() == QLockFile::LockFailedError) {
-            printError(QStringLiteral("error : another import into the folder %1 is running, please wait"
-                                      " until it has finished!")
-                           .arg(out));
-        } else {
-            printError(QStringLiteral("error : can't write the file %1!").arg(lockPath));
-        }
+    const quillmap::FolderLock lock = quillmap::lockImportFolder(out);
+    if (lock.outcome != quillmap::FolderLock::Outcome::Locked) {
+        printError(lock.error);
         return 3;
     }
     const ImportResult begun = quillmap::runBeginStep(out, inputs);
@@ -237,6 +235,7 @@ int main(int argc, char *argv[])
     QString out;
     QString formatName;
     QString buildName;
+    QString filesFrom;
     const struct {
         QCommandLineOption option;
         QString *value;
@@ -247,7 +246,8 @@ int main(int argc, char *argv[])
                   {QCommandLineOption(QStringLiteral("genes"), {}, QStringLiteral("P")), &inputs.genes},
                   {QCommandLineOption(QStringLiteral("out"), {}, QStringLiteral("DIR")), &out},
                   {QCommandLineOption(QStringLiteral("format"), {}, QStringLiteral("FORMAT")), &formatName},
-                  {QCommandLineOption(QStringLiteral("build"), {}, QStringLiteral("NAME")), &buildName}};
+                  {QCommandLineOption(QStringLiteral("build"), {}, QStringLiteral("NAME")), &buildName},
+                  {QCommandLineOption(QStringLiteral("files-from"), {}, QStringLiteral("LIST")), &filesFrom}};
     parser.addOptions({help, negLog10, noRegister, memory, keepDerived});
     const StepOptions stepOptions;
     parser.addOptions({stepOptions.step, stepOptions.work, stepOptions.range, stepOptions.begin,
@@ -283,6 +283,20 @@ int main(int argc, char *argv[])
     }
     bool registerFolder = !parser.isSet(noRegister);
     QStringList files = parser.positionalArguments();
+    // Studies of more files than a command line holds.
+    if (!filesFrom.isEmpty()) {
+        QFile list(filesFrom);
+        const bool opened = filesFrom == QLatin1String("-") ? list.open(stdin, QIODevice::ReadOnly)
+                                                            : list.open(QIODevice::ReadOnly);
+        if (!opened) {
+            printError(QStringLiteral("error : can't open the file list %1!").arg(filesFrom));
+            return 2;
+        }
+        forEachLine(list.readAll(), [&files](const char *p, qsizetype n) {
+            if (n > 0)
+                files.append(QFile::decodeName(QByteArray(p, n)));
+        });
+    }
     const QString step = parser.value(stepOptions.step);
     // The steps that work on files of the work folder only.
     if (!step.isEmpty() && step != QLatin1String("hold") && step != QLatin1String("finish")

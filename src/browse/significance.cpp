@@ -195,7 +195,8 @@ QString formatPValue(double score)
         mantissa = QStringLiteral("1");
         e += 1.0;
     }
-    return QStringLiteral("%1e%2").arg(mantissa, QString::number(qint64(e)));
+    // e is a whole number, and may lie beyond any integer type.
+    return QStringLiteral("%1e%2").arg(mantissa, QString::number(e, 'f', 0));
 }
 
 QString formatLambda(double lambda)

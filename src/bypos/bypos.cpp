@@ -334,8 +334,22 @@ void byPos::findSNP()
     const QString typed = dialogs::acceptedText(&dialog, dialog.lineEdit);
     if (typed.isEmpty())
         return;
-    // A name as the dataset spells it, else in lower case, so rs names are found in any case.
-    showSnp(m_dataset->tables().snpIndexOf(typed) >= 0 ? typed : typed.toLower());
+    // A name as the dataset spells it, else in lower case, so rs names are found in any case;
+    // each with and without "chr", as tools differ in writing 19:45417984:T:C.
+    QStringList names{typed, typed.toLower()};
+    for (qsizetype k = 0, n = names.size(); k < n; ++k) {
+        const QString &name = names[k];
+        names.append(name.startsWith(QLatin1String("chr"), Qt::CaseInsensitive)
+                         ? name.mid(3)
+                         : QStringLiteral("chr") + name);
+    }
+    for (const QString &name : std::as_const(names)) {
+        if (m_dataset->tables().snpIndexOf(name) >= 0) {
+            showSnp(name);
+            return;
+        }
+    }
+    showSnp(typed);
 }
 
 bool byPos::showSnp(const QString &name, bool direct)

@@ -5,6 +5,7 @@
 #include "dataset/positionbin.h"
 #include "dataset/snpinfoindex.h"
 #include "io/linereader.h"
+#include "io/regularfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -48,7 +49,7 @@ QString checkRecordPlacement(const DatasetTables &t, const QString &table1Path, 
 {
     // Unbuffered: every probe is a seek, and a buffered file would refill 16 KiB for 4 bytes.
     QFile table1(table1Path);
-    if (table1.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (openRegularFile(table1, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         for (int i = 0; i < t.traitNames.size(); ++i) {
             const qint64 first = t.traitFirstRecord(i);
             const int count = t.traitRecordCount(i);
@@ -62,7 +63,7 @@ QString checkRecordPlacement(const DatasetTables &t, const QString &table1Path, 
         }
     }
     QFile table2(table2Path);
-    if (table2.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (openRegularFile(table2, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         for (auto it = t.binRecordCounts.cbegin(); it != t.binRecordCounts.cend(); ++it) {
             if (it.value() <= 0)
                 continue;
@@ -86,7 +87,7 @@ QString checkRecordPlacement(const DatasetTables &t, const QString &table1Path, 
 QString snpListName(const QString &path, qint64 index)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return QString();
     QString name;
     qint64 line = 0;
@@ -150,7 +151,7 @@ Status DatasetLoader::readDescription(DatasetTables &tables)
     tables.clear();
     tables.folder = m_folder;
     QFile file(datasetFilePath(m_folder, quillmap::files::Summary));
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return Error{ErrorKind::MissingFile, notFound(quillmap::files::Summary)};
     const QByteArray data = file.readAll();
     QList<QStringList> lines;
@@ -235,8 +236,7 @@ std::vector<DatasetLoader::Wanted> DatasetLoader::wantedFiles(const DatasetTable
     wanted.push_back({tables.snpInfoPath, notFound("snp_Pos.dat")});
     wanted.push_back({datasetFilePath(m_folder, BinCounts), notFound(BinCounts)});
     wanted.push_back({datasetFilePath(m_folder, SnpList), notFound(SnpList)});
-    wanted.push_back({datasetFilePath(m_folder, TraitList),
-                      QStringLiteral("The file traitlist.dat is not found! reload the dataset!")});
+    wanted.push_back({datasetFilePath(m_folder, TraitList), notFound(TraitList)});
     return wanted;
 }
 
@@ -244,7 +244,7 @@ Status DatasetLoader::openDatasetFiles(const DatasetTables &tables) const
 {
     for (const Wanted &w : wantedFiles(tables)) {
         QFile file(w.path);
-        if (w.path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        if (w.path.isEmpty() || !openRegularFile(file))
             return Error{ErrorKind::MissingFile, w.message};
     }
     return success();
@@ -258,7 +258,7 @@ Status DatasetLoader::readDatasetFiles(DatasetTables &tables)
     std::vector<std::unique_ptr<QFile>> files;
     for (const Wanted &w : wanted) {
         auto file = std::make_unique<QFile>(w.path);
-        if (w.path.isEmpty() || !file->open(QIODevice::ReadOnly)) {
+        if (w.path.isEmpty() || !openRegularFile(*file)) {
             tables = descriptionOnly(tables);
             return Error{ErrorKind::MissingFile, w.message};
         }

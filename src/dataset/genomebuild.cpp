@@ -4,6 +4,7 @@
 #include "dataset/datasetfiles.h"
 #include "dataset/datasetloader.h"
 #include "dataset/nametable.h"
+#include "io/regularfile.h"
 
 #include <QFile>
 
@@ -36,7 +37,7 @@ Result<GenomeBuild> readGenomeBuild(const QString &folder)
     QFile file(files::datasetFilePath(folder, GenomeBuildFile));
     if (!file.exists())
         return GenomeBuild::Hg18;
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return Error{ErrorKind::MissingFile,
                      QStringLiteral("The file %1 can't be read! Please reload the dataset!")
                          .arg(QLatin1StringView(GenomeBuildFile))};

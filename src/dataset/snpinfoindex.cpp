@@ -4,6 +4,7 @@
 #include "dataset/chromosome.h"
 #include "io/linereader.h"
 #include "io/positionedio.h"
+#include "io/regularfile.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -67,7 +68,7 @@ Stamp stampOf(const QString &path)
 {
     Stamp s;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!openRegularFile(file))
         return s;
     const QFileInfo info(path);
     s.size = file.size();
@@ -105,7 +106,8 @@ T parseNumber(const char *p, qsizetype length)
 // gzip magic bytes. False when it cannot be read.
 bool readSource(QFile &file, QByteArray &owned, QByteArrayView &bytes)
 {
-    if (!file.open(QIODevice::ReadOnly))
+    const QString path = file.fileName(); // a file opened by its descriptor has none
+    if (!openRegularFile(file))
         return false;
     char head[4] = {0, 0, 0, 0};
     const qint64 got = file.peek(head, 4);
@@ -123,7 +125,7 @@ bool readSource(QFile &file, QByteArray &owned, QByteArrayView &bytes)
         return file.error() == QFileDevice::NoError;
     }
     // Decompressed as the import read it.
-    const bool ok = LineReader::readFile(file.fileName(), owned);
+    const bool ok = LineReader::readFile(path, owned);
     bytes = owned;
     return ok;
 }
@@ -643,7 +645,7 @@ struct SnpInfoIndexMapper {
     static std::unique_ptr<SnpInfoIndex> map(const QString &path, const Stamp &info, const Stamp &list)
     {
         auto file = std::make_unique<QFile>(path);
-        if (!file->open(QIODevice::ReadOnly) || file->size() < qint64(sizeof(SnpInfoIndex::Header)))
+        if (!openRegularFile(*file) || file->size() < qint64(sizeof(SnpInfoIndex::Header)))
             return nullptr;
         const uchar *base = file->map(0, file->size());
         if (!base)

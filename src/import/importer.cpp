@@ -2,6 +2,7 @@
 
 #include "dataset/datasetfiles.h"
 #include "import/clusterbuild.h"
+#include "import/folderlock.h"
 #include "import/heldrows.h"
 #include "import/importplan.h"
 #include "import/nameset.h"
@@ -528,17 +529,14 @@ bool Import::pathsUsable()
 // gone, so it is taken over.
 bool Import::lockFolder()
 {
-    const QString path = m_folder + QStringLiteral("/.quillmap-import.lock");
-    m_lock = std::make_unique<QLockFile>(path);
-    m_lock->setStaleLockTime(0); // an import may run for hours; only a dead owner frees the lock
-    if (m_lock->tryLock(0))
+    FolderLock held = lockImportFolder(m_folder);
+    if (held.outcome == FolderLock::Outcome::Locked) {
+        m_lock = std::move(held.lock);
         return true;
-    if (m_lock->error() == QLockFile::LockFailedError) {
-        const QByteArray line = "error : another import into the folder " + m_folder.toUtf8()
-            + " is running, please wait until it has finished!";
-        return fail(ImportError::of(ImportFailure::Busy, line));
     }
-    return cannotWrite(path);
+    const QByteArray line = held.error.toUtf8();
+    return fail(ImportError::of(
+        held.outcome == FolderLock::Outcome::Busy ? ImportFailure::Busy : ImportFailure::WriteFailure, line));
 }
 
 // Optional files not written by this import would otherwise stay from an earlier study and be
@@ -666,6 +664,13 @@ ImportResult runImport(const QString &folder, const ImportInputs &inputs, Result
                        const ImportProgress &progress)
 {
     Import import(folder, inputs, ImportPlan{}, progress, &feed);
+    return import.run();
+}
+
+ImportResult runImport(const QString &folder, const ImportInputs &inputs, ResultFeed &feed,
+                       const ImportPlan &plan, const ImportProgress &progress)
+{
+    Import import(folder, inputs, plan, progress, &feed);
     return import.run();
 }
 

@@ -45,5 +45,7 @@ struct ImportPlan {
 
 ImportResult runImport(const QString &folder, const ImportInputs &inputs, const ImportPlan &plan,
                        const ImportProgress &progress);
+ImportResult runImport(const QString &folder, const ImportInputs &inputs, ResultFeed &feed,
+                       const ImportPlan &plan, const ImportProgress &progress);
 
 } // namespace quillmap

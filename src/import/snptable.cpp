@@ -20,12 +20,15 @@ qint64 SnpTable::find(QByteArrayView name)
     }
 }
 
-void SnpTable::add(QByteArrayView name, int chromosome, qint64 position, qint32 file, qint64 line)
+void SnpTable::add(QByteArrayView name, QByteArrayView alleles, int chromosome, qint64 position, qint32 file,
+                   qint64 line)
 {
     if (4 * (m_entries.size() + 1) > 3 * m_slots.size())
         grow();
-    m_entries.push_back({qint64(m_arena.size()), position, line, qint32(name.size()), file, chromosome});
+    m_entries.push_back({qint64(m_arena.size()), position, line, qint32(name.size()), qint32(alleles.size()),
+                         file, chromosome});
     m_arena.append(name.data(), size_t(name.size()));
+    m_arena.append(alleles.data(), size_t(alleles.size()));
     const qint64 e = qint64(m_entries.size()) - 1;
     place(e);
     m_last = e;

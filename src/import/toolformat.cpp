@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 
 namespace quillmap {
@@ -97,8 +98,10 @@ QString baseName(const QString &path)
 }
 
 // PHENO of PREFIX<sep>PHENO<suffix> names: what follows the prefix all names share up to a
-// separator, or for a lone name what follows its last separator.
-QStringList afterCommonPrefix(const QStringList &stems, QChar separator)
+// separator, or for a lone name what follows its last separator. Names sharing no prefix are
+// runs of their own (qm.LDL_C, extreme.Bilirubin_extreme): with `firstWhenNone` their PHENO
+// follows their first separator.
+QStringList afterCommonPrefix(const QStringList &stems, QChar separator, bool firstWhenNone = false)
 {
     qsizetype common = 0;
     if (stems.size() > 1) {
@@ -121,7 +124,9 @@ QStringList afterCommonPrefix(const QStringList &stems, QChar separator)
     }
     QStringList traits;
     for (const QString &stem : stems) {
-        if (stems.size() > 1)
+        if (stems.size() > 1 && common == 0 && firstWhenNone)
+            traits.append(stem.mid(stem.indexOf(separator) + 1));
+        else if (stems.size() > 1)
             traits.append(stem.mid(common));
         else
             traits.append(stem.mid(stem.lastIndexOf(separator) + 1));
@@ -146,13 +151,14 @@ std::optional<ToolFormat> toolFormatNamed(QStringView name)
     return FormatNames.named(name);
 }
 
-void splitToolLine(ToolFormat format, QByteArrayView line, std::vector<QByteArrayView> &fields)
+void splitToolLine(ToolFormat format, QByteArrayView line, std::vector<QByteArrayView> &fields,
+                   qsizetype maxFields)
 {
     fields.clear();
     const char *p = line.data();
     const char *const end = p + line.size();
     if (format == ToolFormat::Plink2 || format == ToolFormat::GwasSsf) {
-        splitTabs(line, fields);
+        splitTabs(line, fields, maxFields);
         return;
     }
     for (;;) {
@@ -160,11 +166,29 @@ void splitToolLine(ToolFormat format, QByteArrayView line, std::vector<QByteArra
             ++p;
         if (p == end)
             return;
+        if (qsizetype(fields.size()) >= maxFields) {
+            fields.emplace_back(p, end - p);
+            return;
+        }
         const char *start = p;
         while (p != end && !isBlank(*p))
             ++p;
         fields.emplace_back(start, p - start);
     }
+}
+
+qsizetype toolFieldCount(ToolFormat format, QByteArrayView line)
+{
+    if (format == ToolFormat::Plink2 || format == ToolFormat::GwasSsf)
+        return 1 + std::count(line.begin(), line.end(), '\t');
+    qsizetype count = 0;
+    bool inField = false;
+    for (char c : line) {
+        if (!isBlank(c) && !inField)
+            ++count;
+        inField = !isBlank(c);
+    }
+    return count;
 }
 
 bool isToolMissing(QByteArrayView field)
@@ -274,7 +298,7 @@ QStringList toolTraitNames(ToolFormat format, const QStringList &paths)
         stems.append(name);
     }
     if (format == ToolFormat::Plink2)
-        return afterCommonPrefix(stems, QLatin1Char('.'));
+        return afterCommonPrefix(stems, QLatin1Char('.'), true);
     if (format == ToolFormat::Regenie)
         return afterCommonPrefix(stems, QLatin1Char('_'));
     return stems;

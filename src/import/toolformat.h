@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -27,8 +28,12 @@ QString toolFormatName(ToolFormat format);
 std::optional<ToolFormat> toolFormatNamed(QStringView name);
 
 // Splits a line as the format writes it: PLINK 2 and GWAS-SSF at every tab, PLINK 1 and REGENIE
-// at runs of blanks and tabs, blanks before the first field ignored.
-void splitToolLine(ToolFormat format, QByteArrayView line, std::vector<QByteArrayView> &fields);
+// at runs of blanks and tabs, blanks before the first field ignored. After `maxFields` fields
+// the rest of the line is one more field, so a line of millions of tabs costs no more than a
+// good one; toolFieldCount counts them all without storing them.
+void splitToolLine(ToolFormat format, QByteArrayView line, std::vector<QByteArrayView> &fields,
+                   qsizetype maxFields = std::numeric_limits<qsizetype>::max());
+qsizetype toolFieldCount(ToolFormat format, QByteArrayView line);
 
 // True for the texts the tools write for a value they do not have: NA, ".", "#NA", "nan",
 // "inf" (any case, signed) and an empty field.
@@ -68,7 +73,8 @@ std::optional<ToolFormat> recogniseToolFile(const QString &path);
 
 // The trait each file holds, named after the file: PLINK 2 PREFIX.PHENO.glm.* and REGENIE
 // PREFIX_PHENO.regenie give PHENO (PREFIX is what all the files' names share; a single file's
-// PHENO is the text after its last "." or "_"), other files their name up to the first dot.
+// PHENO is the text after its last "." or "_"; PLINK 2 files sharing no prefix each lose theirs
+// up to the first "."), other files their name up to the first dot.
 // A ".gz" or ".zst" ending is ignored.
 QStringList toolTraitNames(ToolFormat format, const QStringList &paths);
 

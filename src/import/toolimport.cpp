@@ -1,16 +1,20 @@
 #include "import/toolimport.h"
 
+#include "import/folderlock.h"
+#include "import/importplan.h"
 #include "import/snptable.h"
 #include "import/workqueue.h"
 
 #include "io/atomicfile.h"
 #include "dataset/chromosome.h"
 #include "dataset/datasetfiles.h"
+#include "dataset/positionbin.h"
 #include "io/linereader.h"
 #include "import/numberparse.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QFileInfo>
 
 #include <charconv>
@@ -103,6 +107,7 @@ struct TraitFile {
     QByteArray traitBytes; // the trait as the results file writes it
     qint32 traitId = -1;   // traits with kept rows before this one's first
     ToolColumns columns;
+    QByteArray header; // the line the columns were read from
     qint64 kept = 0;
     SkippedRows skipped;
     double bestNegLog10 = -1.0;
@@ -181,12 +186,16 @@ private:
     std::vector<TraitFile> m_files;
     LineReader m_reader;
     std::vector<QByteArrayView> m_fields;
+    QByteArrayView m_text; // the line m_fields are of
     SnpTable m_snps;
     std::unique_ptr<DerivedFile> m_results;
     std::unique_ptr<DerivedFile> m_snpInfo;
     std::string m_resultLine;
     std::string m_snpLine;
     std::string m_id;
+    std::string m_alleles; // the row's alleles, each after a ':'
+    qint64 m_renamed = 0;  // SNPs named ID:alleles as their ID was another's
+    QString m_firstRenamed;
     QByteArray m_resultsHeader;
     QByteArray m_snpInfoHeader;
     std::vector<float> m_stats; // the row handed over: -log10(P), P, the effect columns
@@ -215,20 +224,22 @@ bool ToolImport::readHeaders()
     const QString format = toolFormatName(m_inputs.format);
     const QStringList outputs = {QLatin1StringView(DerivedResults), QLatin1StringView(DerivedSnpInfo),
                                  QLatin1StringView(DerivedTraitInfo)};
+    QHash<QString, qsizetype> fileOfTrait;
     for (qsizetype f = 0; f < m_inputs.files.size(); ++f) {
         TraitFile file;
         file.path = m_inputs.files[f];
         file.trait = traits.value(f);
         file.traitBytes = file.trait.toUtf8();
+        // Opened first: two paths of files that do not exist compare equal.
+        if (!m_reader.open(file.path))
+            return fail(Failure::UnreadableInput,
+                        QStringLiteral("error : can't open the %1 file %2!").arg(format, file.path));
         for (const QString &output : outputs) {
             if (QFileInfo(file.path) == QFileInfo(QDir(m_folder).filePath(output)))
                 return invalid(QStringLiteral("the import would overwrite its input %1, please move"
                                               " it out of the dataset folder!")
                                    .arg(file.path));
         }
-        if (!m_reader.open(file.path))
-            return fail(Failure::UnreadableInput,
-                        QStringLiteral("error : can't open the %1 file %2!").arg(format, file.path));
         QByteArrayView header;
         bool gotHeader = false;
         while ((gotHeader = m_reader.readLine(header)) && header.startsWith("##")) { }
@@ -243,15 +254,17 @@ bool ToolImport::readHeaders()
             return invalid(QStringLiteral("%1 is not %2 output: its header has no column %3!")
                                .arg(file.path, format, gotHeader ? lacking : QStringLiteral("at all")));
         file.columns = *columns;
+        file.header = header.toByteArray();
         m_reader.close();
         if (file.trait.isEmpty() || file.trait.contains(QLatin1Char('\t'))
             || file.trait.contains(QLatin1Char('\n')) || file.trait.contains(QLatin1Char('\r')))
             return invalid(QStringLiteral("the file name %1 gives no usable trait name!").arg(file.path));
-        for (const TraitFile &other : m_files) {
-            if (other.trait == file.trait)
-                return invalid(QStringLiteral("%1 and %2 both hold the trait %3!")
-                                   .arg(other.path, file.path, file.trait));
-        }
+        // Hashed: a study may have tens of thousands of files.
+        const auto other = fileOfTrait.constFind(file.trait);
+        if (other != fileOfTrait.cend())
+            return invalid(QStringLiteral("%1 and %2 both hold the trait %3!")
+                               .arg(m_files[size_t(*other)].path, file.path, file.trait));
+        fileOfTrait.insert(file.trait, qsizetype(m_files.size()));
         if (!m_files.empty()) {
             const ToolColumns &first = m_files.front().columns;
             if (first.effectNames != file.columns.effectNames || first.alleleNames != file.columns.alleleNames
@@ -366,9 +379,17 @@ bool ToolImport::nextKept()
         ++m_line;
         if (!m_headerSeen) {
             m_headerSeen = !line.startsWith("##");
+            // The file is opened again for its rows: one replaced meanwhile could put them
+            // under another column order.
+            if (m_headerSeen && line != m_files[size_t(m_file)].header)
+                return fail(Failure::UnreadableInput,
+                            QStringLiteral("error : the %1 file %2 changed while it was imported, please"
+                                           " import it again!")
+                                .arg(toolFormatName(m_inputs.format), m_files[size_t(m_file)].path));
             continue;
         }
-        splitToolLine(m_inputs.format, line, m_fields);
+        m_text = line;
+        splitToolLine(m_inputs.format, line, m_fields, m_files[size_t(m_file)].columns.fieldCount);
         bool kept = false;
         if (!readRow(m_file, m_line, kept))
             return false;
@@ -388,7 +409,7 @@ bool ToolImport::readRow(int file, qint64 line, bool &kept)
         }
         return invalid(QStringLiteral("%1 has %2 columns, its header %3!")
                            .arg(at(file, line))
-                           .arg(m_fields.size())
+                           .arg(toolFieldCount(m_inputs.format, m_text))
                            .arg(c.fieldCount));
     }
     if (c.test >= 0 && m_fields[size_t(c.test)] != "ADD") {
@@ -418,11 +439,15 @@ bool ToolImport::readRow(int file, qint64 line, bool &kept)
         if (!value || *value < 0.0 || *value > 3.4e38)
             return invalid(QStringLiteral("%1 has %2 where a -log10 p-value belongs, which is not one!")
                                .arg(at(file, line), QString::fromUtf8(text)));
-        negLog10P = *value;
+        negLog10P = *value + 0.0; // "-0" is stored as 0
     }
     if (c.p >= 0) {
         const QByteArrayView text = m_fields[size_t(c.p)];
-        if (isToolMissing(text)) {
+        // No p-value is infinite, however it is spelled; inf is missing only in effect columns.
+        const QByteArrayView bare = text.startsWith('+') || text.startsWith('-') ? text.sliced(1) : text;
+        const bool infinite = (bare.size() == 3 && qstrnicmp(bare.data(), "inf", 3) == 0)
+            || (bare.size() == 8 && qstrnicmp(bare.data(), "infinity", 8) == 0);
+        if (!infinite && isToolMissing(text)) {
             ++skipped.count[SkippedRows::MissingP];
             return true;
         }
@@ -446,6 +471,13 @@ bool ToolImport::readRow(int file, qint64 line, bool &kept)
         return invalid(QStringLiteral("%1 has the position %2, which is not a whole number of base pairs!")
                            .arg(at(file, line), QString::fromUtf8(positionText)));
     }
+    // Checked here, where the line is known, rather than in the derived SNP information file.
+    if (!positionBin(*chromosome, double(*position) / 1e6))
+        return invalid(
+            QStringLiteral("%1 has the position %2, too far along chromosome %3 for a dataset"
+                           " (chromosome x 1000 + position in Mb must lie between -32768 and"
+                           " 32767)!")
+                .arg(at(file, line), QString::fromUtf8(positionText), chromosomeName(*chromosome)));
     m_stats.resize(m_width);
     m_lost.resize(m_width);
     for (size_t j = 0; j < c.effects.size(); ++j) {
@@ -482,11 +514,29 @@ bool ToolImport::readRow(int file, qint64 line, bool &kept)
     id = QByteArrayView(m_id.data(), qsizetype(m_id.size()));
     if (id.contains('\t') || id.endsWith('\r'))
         return invalid(QStringLiteral("%1 has a SNP ID with a tab or carriage return!").arg(at(file, line)));
+    m_alleles.clear();
+    for (int k : c.alleles) {
+        m_alleles += ':';
+        m_alleles.append(m_fields[size_t(k)].data(), size_t(m_fields[size_t(k)].size()));
+    }
+    const QByteArrayView alleles(m_alleles.data(), qsizetype(m_alleles.size()));
 
-    const qint64 known = m_snps.find(id);
+    qint64 known = m_snps.find(id);
+    // An ID another row wrote with other alleles is another variant (a split multi-allelic site,
+    // or the alleles swapped): it gets a name of its own, never the other's effect direction.
+    if (known >= 0 && m_snps.allelesOf(known) != alleles) {
+        m_id += m_alleles;
+        id = QByteArrayView(m_id.data(), qsizetype(m_id.size()));
+        known = m_snps.find(id);
+        if (known < 0 && m_renamed++ == 0)
+            m_firstRenamed = QStringLiteral("%1 as %2").arg(at(file, line), QString::fromUtf8(id));
+        if (known >= 0 && m_snps.allelesOf(known) != alleles)
+            return invalid(QStringLiteral("%1 has the SNP %2, a name another SNP's other alleles took!")
+                               .arg(at(file, line), QString::fromUtf8(id)));
+    }
     m_snpId = qint32(known < 0 ? m_snps.size() : known);
     if (known < 0) {
-        m_snps.add(id, *chromosome, *position, file, line);
+        m_snps.add(id, alleles, *chromosome, *position, file, line);
         m_snpLine.assign(id.data(), size_t(id.size()));
         m_snpLine += '\t';
         if (*chromosome == 23)
@@ -646,6 +696,17 @@ ToolImportResult ToolImport::run()
                 Failure::UnreadableInput,
                 QStringLiteral("error : can't open the trait information file %1!").arg(m_inputs.traitInfo));
         m_reader.close();
+        // Held from before the derived inputs are written, so that no other import's
+        // temporary files are taken for a killed one's.
+        std::unique_ptr<QLockFile> lock;
+        if (ok) {
+            FolderLock held = lockImportFolder(m_folder);
+            if (held.outcome == FolderLock::Outcome::Locked)
+                lock = std::move(held.lock);
+            else
+                ok = fail(held.outcome == FolderLock::Outcome::Busy ? Failure::Busy : Failure::WriteFailure,
+                          held.error);
+        }
         if (ok) {
             if (m_inputs.keepDerivedResults)
                 m_results = std::make_unique<DerivedFile>(five.results);
@@ -668,7 +729,9 @@ ToolImportResult ToolImport::run()
             m_snpInfo->write(m_snpInfoHeader + '\n');
             // The import reads the rows through next() and calls finish() after the last.
             m_width = 2 + c.effects.size();
-            result.import = runImport(m_folder, five, *this, m_progress);
+            ImportPlan plan;
+            plan.lockFolder = false;
+            result.import = runImport(m_folder, five, *this, plan, m_progress);
         }
     } catch (const std::bad_alloc &) {
         stopReading();
@@ -686,6 +749,8 @@ ToolImportResult ToolImport::run()
         result.skipped.add(file.skipped);
         result.traits.append(file.trait);
     }
+    result.renamedSnps = m_renamed;
+    result.firstRenamed = m_firstRenamed;
     // A failure before the import ran: nothing in the folder has changed.
     if (!m_error.isEmpty() && !result.import.failed) {
         result.import = ImportResult();

@@ -64,13 +64,18 @@ struct ToolImportResult {
     SkippedRows skipped;
     QStringList traits;              // per file, in file order
     bool derivedResultsKept = false; // DerivedResults written
+    // SNPs whose ID another row wrote with other alleles, named ID:alleles; the first such row.
+    qint64 renamedSnps = 0;
+    QString firstRenamed;
 };
 
 // Converts and imports. `progress` sees the stage "Reading the association files" with the rows
 // read, then runImport's stages. Rows a tool marks missing are skipped and counted, never an
 // error; a line with a wrong field count, a number that is none, a p-value of 0, below 0 or
 // above 1, two files giving one trait name, files whose columns differ, and a SNP ID found at
-// two positions are errors naming the file(s) and line(s) (1-based, the header being line 1).
+// two positions with the same alleles are errors naming the file(s) and line(s) (1-based, the
+// header being line 1). An ID seen again with other alleles names another SNP, ID:alleles
+// (rs1:A:T), so no row's effect is shown under another row's alleles.
 ToolImportResult runToolImport(const QString &folder, const ToolImportInputs &inputs,
                                const ImportProgress &progress = {});
 

@@ -59,6 +59,11 @@ QString toolImportReport(const ToolImportResult &result)
             report += QStringLiteral(".\n");
         }
     }
+    if (result.renamedSnps > 0)
+        report += QStringLiteral("Note: %1 SNP ID(s) also appear with other alleles; those rows are other"
+                                 " SNPs, named ID:alleles (the first: %2).\n")
+                      .arg(result.renamedSnps)
+                      .arg(result.firstRenamed);
     // Line numbers of rows as imported; they are a file's only when its text copy was kept.
     const QString rowsFile = result.derivedResultsKept ? QString::fromLatin1(DerivedResults)
                                                        : QStringLiteral("the rows imported");

@@ -48,6 +48,9 @@ void SignificanceTest::pValueColumns_data()
     QTest::newRow("-log10 before P") << QStringList{u"-log10(P)"_s, u"P"_s, u"BETA"_s} << 0 << true
                                      << QList<float>{9.0f, 0.0f, 0.5f}
                                      << QStringList{u"P: 1e-09"_s, u"BETA: 0.5"_s};
+    QTest::newRow("-log10 beyond 64-bit exponents")
+        << QStringList{u"-log10(P)"_s, u"P"_s, u"BETA"_s} << 0 << true << QList<float>{1e19f, 0.0f, 0.5f}
+        << QStringList{u"P: 1e-9999999980506447872"_s, u"BETA: 0.5"_s};
     QTest::newRow("regenie LOG10P") << QStringList{u"BETA"_s, u"SE"_s, u"LOG10P"_s} << 2 << true
                                     << QList<float>{-0.25f, 0.1f, 2.0f}
                                     << QStringList{u"P: 0.01"_s, u"BETA: -0.25"_s};

@@ -320,7 +320,7 @@ void ByPosTest::findSnpUnknownOrCancelled()
     PanelTestAccess::of(panel).snpMarkOn = 1;
     m_dialogs.answerExec(typeAndAccept(QStringLiteral("Rs999")));
     PanelTestAccess::of(panel).findSNP();
-    QCOMPARE(m_dialogs.transcript().last(), messageLine(QStringLiteral("SNP rs999 is not found")));
+    QCOMPARE(m_dialogs.transcript().last(), messageLine(QStringLiteral("SNP Rs999 is not found")));
     QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 0);
     QCOMPARE(panel.chrName->currentText(), QStringLiteral("1"));
     QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("5"));
@@ -344,16 +344,24 @@ void ByPosTest::findSnpByItsOwnSpelling()
     TestDataset d = panelData();
     d.snps.append({u"chr1:14181:A:G"_s, u"1"_s, 0.014181, {}});
     d.results.append({u"tC"_s, u"chr1:14181:A:G"_s, {0.7, 12}});
+    d.snps.append({u"2:3900000:T:C"_s, u"2"_s, 3.9, {}});
+    d.results.append({u"tC"_s, u"2:3900000:T:C"_s, {0.7, 13}});
     QCOMPARE(buildDataset(m_dir->path(), d, m_dataset), QString());
     ScriptedDialogs::Scope scope(m_dialogs);
     byPos panel(m_dataset);
-    search(panel, QStringLiteral("2"), 3);
-    m_dialogs.answerExec(typeAndAccept(QStringLiteral("chr1:14181:A:G")));
-    PanelTestAccess::of(panel).findSNP();
-    QCOMPARE(PanelTestAccess::of(panel).snpMarkName, QStringLiteral("chr1:14181:A:G"));
-    QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 1);
-    QCOMPARE(panel.chrName->currentText(), QStringLiteral("1"));
-    QCOMPARE(panel.regionCombobox->currentText(), QStringLiteral("0"));
+    // Typed as the dataset spells it, or with "chr" written or left out the other way.
+    const QString cases[][3] = {{u"chr1:14181:A:G"_s, u"chr1:14181:A:G"_s, u"0"_s},
+                                {u"1:14181:A:G"_s, u"chr1:14181:A:G"_s, u"0"_s},
+                                {u"chr2:3900000:T:C"_s, u"2:3900000:T:C"_s, u"3"_s},
+                                {u"CHR2:3900000:T:C"_s, u"2:3900000:T:C"_s, u"3"_s}};
+    for (const auto &[typed, name, region] : cases) {
+        search(panel, QStringLiteral("X"), 3);
+        m_dialogs.answerExec(typeAndAccept(typed));
+        PanelTestAccess::of(panel).findSNP();
+        QCOMPARE(PanelTestAccess::of(panel).snpMarkName, name);
+        QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 1);
+        QCOMPARE(panel.regionCombobox->currentText(), region);
+    }
 }
 
 void ByPosTest::logOfZeroFallsBackToNoTransformation()

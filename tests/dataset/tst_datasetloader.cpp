@@ -147,7 +147,7 @@ void TestDatasetLoader::missingFile_data()
     QTest::newRow("SNPlist.dat") << QStringList{QStringLiteral("SNPlist.dat"), QStringLiteral("IDlist.dat")}
                                  << QStringLiteral("The file SNPlist.dat") + tail;
     QTest::newRow("IDlist.dat") << QStringList{QStringLiteral("IDlist.dat")}
-                                << QStringLiteral("The file traitlist.dat is not found! reload the dataset!");
+                                << QStringLiteral("The file IDlist.dat") + tail;
     QTest::newRow("summary.txt") << QStringList{QStringLiteral("summary.txt")}
                                  << QStringLiteral("The file summary.txt") + tail;
 }

@@ -12,8 +12,14 @@
 #include "support/datasetfixture.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quillmap;
 
@@ -122,6 +128,8 @@ private slots:
     void initTestCase();
     void damage_data();
     void damage();
+    void fifoInAFilesPlace_data();
+    void fifoInAFilesPlace();
 
 private:
     QTemporaryDir m_dir;
@@ -276,6 +284,37 @@ void tst_DamagedDataset::damage()
     const auto loaded = Dataset::load(folder);
     QVERIFY2(loaded.ok(), qPrintable(loaded.message()));
     QCOMPARE(readBack(**loaded), m_good);
+}
+
+// A FIFO waits for a writer that never comes: refused (or, for the SNP index, a cache, rebuilt)
+// at once, as for the tables.
+void tst_DamagedDataset::fifoInAFilesPlace_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("opens");
+    for (const char *name :
+         {"summary.txt", "ID_Line.dat", "Pos_Line.dat", "SNPlist.dat", "IDlist.dat", "genome_build.txt"})
+        QTest::newRow(name) << QString::fromLatin1(name) << false;
+    QTest::newRow("SNPinfo.idx") << QStringLiteral("SNPinfo.idx") << true;
+}
+
+void tst_DamagedDataset::fifoInAFilesPlace()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, opens);
+    const QString folder = DatasetFixture::small().write(m_dir.filePath(QStringLiteral("fifo-") + file));
+    const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + file);
+    ::unlink(path.constData());
+    QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    auto loading = std::async(std::launch::async, [&folder] { return Dataset::load(folder).ok(); });
+    if (loading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        // Set the reader free before failing.
+        const int writer = ::open(path.constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+        QFAIL("the load waits on the FIFO");
+    }
+    QCOMPARE(loading.get(), opens);
 }
 
 QTEST_GUILESS_MAIN(tst_DamagedDataset)

@@ -16,6 +16,11 @@
 #include <zlib.h>
 #include <zstd.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "../support/filesizelimit.h"
 
 using namespace Qt::StringLiterals;
@@ -173,6 +178,8 @@ private slots:
     void plantedLinksAreReplaced();
     void refusedBeforeAnythingIsWritten_data();
     void refusedBeforeAnythingIsWritten();
+    void lockFiles_data();
+    void lockFiles();
     void failedWriteFailsTheImport_data();
     void failedWriteFailsTheImport();
     void secondImportHasOnlyItsOwnNames();
@@ -857,6 +864,79 @@ void tst_Importer::refusedBeforeAnythingIsWritten()
     QCOMPARE(readAll(file(out, quillmap::files::Summary)), QByteArray("OLD"));
     for (const char *name : AllOutputs)
         QCOMPARE(readAll(file(out, name)), QByteArray("OLD"));
+}
+
+// Whatever sits at the lock's name: taken over when its holder is provably gone, else the
+// holder named, and how to clear a lock this computer cannot judge.
+void tst_Importer::lockFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("held");       // another open file holds it flock()ed
+    QTest::addColumn<QString>("message"); // empty: taken over
+
+    const QString busy = QStringLiteral("is running, please wait until it has finished! ");
+    // clang-format off
+    QTest::newRow("a folder") << "dir" << QByteArray() << false << QString();
+    QTest::newRow("a dangling link") << "link" << QByteArray() << false << QString();
+    QTest::newRow("a FIFO") << "fifo" << QByteArray() << false << QString();
+    QTest::newRow("empty, unheld") << "file" << QByteArray() << false << QString();
+    QTest::newRow("garbage, unheld") << "file" << QByteArray("\x01\x02zz") << false << QString();
+    QTest::newRow("garbage, held") << "file" << QByteArray("zz") << true
+        << busy + u"(its lock names no process; if no import into it is running, remove @ and import again)"_s;
+    QTest::newRow("a killed process on another host") << "file" << QByteArray("4242\nquillmap-index\nfarhost\n") << false
+        << busy + u"(process 4242 on farhost, for 61 min; if no import is running on farhost, remove @ and import again)"_s;
+    // clang-format on
+}
+
+void tst_Importer::lockFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, held);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("dataset"));
+    QVERIFY(QDir().mkpath(out));
+    const QString lock = out + QStringLiteral("/.quillmap-import.lock");
+    const QByteArray native = QFile::encodeName(lock);
+    if (kind == QLatin1String("dir"))
+        QVERIFY(QDir().mkdir(lock));
+    else if (kind == QLatin1String("link"))
+        QVERIFY(::symlink("nowhere", native.constData()) == 0);
+    else if (kind == QLatin1String("fifo"))
+        QVERIFY(::mkfifo(native.constData(), 0600) == 0);
+    else
+        writeAll(lock, content);
+    if (kind == QLatin1String("file")) {
+        QFile aged(lock);
+        QVERIFY(aged.open(QIODevice::ReadWrite));
+        QVERIFY(
+            aged.setFileTime(QDateTime::currentDateTime().addSecs(-3700), QFileDevice::FileModificationTime));
+    }
+    const int holder = held ? ::open(native.constData(), O_RDONLY | O_CLOEXEC) : -1;
+    if (held)
+        QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);
+
+    // A killed import's temporary files go with its lock; a file of the user's stays.
+    const QStringList left{u".table2.dat.k3j9x0a.tmp"_s, u".quillmap-results.txt.0z.tmp"_s, u".notes.tmp"_s};
+    for (const QString &name : left)
+        writeAll(out + QLatin1Char('/') + name, "x");
+
+    const ImportResult result = runImport(out, makeInputs(dir.path(), GoodResults, GoodSnps, GoodTraits));
+    if (holder >= 0)
+        ::close(holder);
+    if (message.isEmpty()) {
+        QVERIFY2(!result.failed, qPrintable(result.errorText));
+        QVERIFY(!QFileInfo::exists(lock));
+        QCOMPARE(QDir(out).entryList({u".*.tmp"_s}, QDir::Files | QDir::Hidden), QStringList{left.last()});
+    } else {
+        QVERIFY(result.failed);
+        QCOMPARE(int(result.failure), int(ImportResult::Failure::Busy));
+        QCOMPARE(result.errorText,
+                 QStringLiteral("error : another import into the folder %1 ").arg(out)
+                     + QString(message).replace(u'@', lock));
+    }
 }
 
 // A write that fails part way (a disk filled up by another process) fails the import, and the

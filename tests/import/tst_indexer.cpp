@@ -224,6 +224,12 @@ void tst_Indexer::missingInputExitsWithTwo()
                                 u"--no-register"_s});
     QCOMPARE(cut.exitCode, 2);
     QVERIFY2(cut.err.contains("halves.txt.gz to its end!"), cut.err.constData());
+    // A tool file too, into a folder no import has written yet.
+    const Run tool = runIndexer({u"--format"_s, u"plink2"_s, u"--build"_s, u"hg38"_s, u"--no-register"_s,
+                                 u"--out"_s, m_dir->filePath(u"tool"_s),
+                                 m_data + u"/nothere.a.glm.linear"_s});
+    QCOMPARE(tool.exitCode, 2);
+    QVERIFY2(tool.err.contains("error : can't open the plink2 file "), tool.err.constData());
 }
 
 void tst_Indexer::unwritableFolderExitsWithThree()
@@ -324,4 +330,24 @@ void tst_Indexer::toolOutputInOneCommand()
     QCOMPARE(readAll(out + QStringLiteral("/genome_build.txt")), QByteArray("hg38\n"));
     QVERIFY(readAll(out + QStringLiteral("/summary.txt")).contains("SNP Num :\t 2\n"));
     QVERIFY(readAll(out + QStringLiteral("/quillmap-traitinfo.txt")).contains("\nb\t"));
+
+    // The same files named in a list, from a file and from standard input.
+    writeAll(m_data + u"/files.txt"_s, "plink2.a.glm.linear\n\nplink2.b.glm.linear.zst\n");
+    const Run listed = runIndexer({u"--format"_s, u"plink2"_s, u"--build"_s, u"hg38"_s, u"--out"_s,
+                                   m_dir->filePath(u"listed"_s), u"--no-register"_s, u"--files-from"_s,
+                                   u"files.txt"_s},
+                                  m_data);
+    QCOMPARE(listed.exitCode, 0);
+    QVERIFY2(listed.err.contains("2 rows kept from 2 file(s)."), listed.err.constData());
+    QProcess piped;
+    piped.setWorkingDirectory(m_data);
+    piped.start(QStringLiteral(QUILLMAP_INDEXER),
+                {u"--format"_s, u"plink2"_s, u"--build"_s, u"hg38"_s, u"--out"_s, m_dir->filePath(u"piped"_s),
+                 u"--no-register"_s, u"--files-from"_s, u"-"_s, u"plink2.b.glm.linear.zst"_s});
+    QVERIFY(piped.waitForStarted());
+    piped.write("plink2.a.glm.linear\n");
+    piped.closeWriteChannel();
+    QVERIFY(piped.waitForFinished(120000));
+    QCOMPARE(piped.exitCode(), 0);
+    QVERIFY(piped.readAllStandardError().contains("2 rows kept from 2 file(s)."));
 }

@@ -47,7 +47,8 @@ class tst_ToolImport final : public QObject
 
 private:
     // Writes the files into m_dir and imports them into m_dir/dataset.
-    quillmap::ToolImportResult import(ToolFormat format, const Files &files, bool keepCopy = true)
+    quillmap::ToolImportResult import(ToolFormat format, const Files &files, bool keepCopy = true,
+                                      const quillmap::ImportProgress &progress = {})
     {
         quillmap::ToolImportInputs in;
         in.format = format;
@@ -61,7 +62,7 @@ private:
             in.files.append(path);
         }
         QDir().mkpath(dataset());
-        return quillmap::runToolImport(dataset(), in);
+        return quillmap::runToolImport(dataset(), in, progress);
     }
     QString dataset() const { return m_dir->filePath(QStringLiteral("dataset")); }
     QByteArray derived(const char *name) const
@@ -77,6 +78,7 @@ private slots:
     void formats();
     void refusals_data();
     void refusals();
+    void replacedWhileImported();
     void traitNamesAndRecognition_data();
     void traitNamesAndRecognition();
 };
@@ -101,6 +103,27 @@ void tst_ToolImport::formats_data()
         << QByteArray("SNP\tchr\tpos\tREF\tALT\n1:14181\t1\t0.014181\tA\tG\nrs5\tX\t2.781479\tC\tT\n"
                       "2:16077315:C:T\t2\t16.077315\tC\tT\n")
         << QList<qint64>{1, 2, 1, 0, 0};
+    // Swapped alleles flip the effect's direction; a split multi-allelic site shares its rsID.
+    QTest::newRow("plink2: one ID with other alleles is another SNP")
+        << ToolFormat::Plink2
+        << Files{"p.t1.glm.linear",
+                 Plink2Linear
+                     + "1\t100\trs1\tA\tG\tY\tG\tA\t0.1\tADD\t500\t0.5\t0.1\t5\t0.01\t.\n"
+                       "1\t200\trs2\tA\tG\tY\tG\tA\t0.1\tADD\t500\t0.5\t0.1\t5\t0.01\t.\n"
+                       "1\t200\trs2\tA\tT\tY\tT\tA\t0.1\tADD\t500\t0.4\t0.1\t4\t0.01\t.\n",
+                 "p.t2.glm.linear",
+                 Plink2Linear
+                     + "1\t100\trs1\tG\tA\tY\tA\tG\t0.9\tADD\t500\t-0.5\t0.1\t-5\t0.01\t.\n"
+                       "1\t200\trs2\tA\tT\tY\tT\tA\t0.1\tADD\t500\t0.3\t0.1\t3\t0.01\t.\n"}
+        << QByteArray("Trait\tSNP\t-log10(P)\tP\tBETA\tSE\tT_STAT\tA1_FREQ\n"
+                      "t1\trs1\t2\t0.01\t0.5\t0.1\t5\t0.1\n"
+                      "t1\trs2\t2\t0.01\t0.5\t0.1\t5\t0.1\n"
+                      "t1\trs2:A:T\t2\t0.01\t0.4\t0.1\t4\t0.1\n"
+                      "t2\trs1:G:A\t2\t0.01\t-0.5\t0.1\t-5\t0.9\n"
+                      "t2\trs2:A:T\t2\t0.01\t0.3\t0.1\t3\t0.1\n")
+        << QByteArray("SNP\tchr\tpos\tREF\tALT\nrs1\t1\t0.000100\tA\tG\nrs2\t1\t0.000200\tA\tG\n"
+                      "rs2:A:T\t1\t0.000200\tA\tT\nrs1:G:A\t1\t0.000100\tG\tA\n")
+        << QList<qint64>{0, 0, 0, 0, 0};
     QTest::newRow("plink2 logistic hybrid, chr prefixes, LOG10_P")
         << ToolFormat::Plink2
         << Files{"run.case.glm.logistic.hybrid",
@@ -141,15 +164,17 @@ void tst_ToolImport::formats_data()
                  "CHROM GENPOS ID ALLELE0 ALLELE1 A1FREQ INFO N TEST BETA SE CHISQ LOG10P EXTRA\n"
                  "1 79033 1:79033:A:G A G 0.0065 1 494 ADD 0.2 0.1 4 1.25 NA\n"
                  "1 79033 1:79033:A:G A G 0.0065 1 494 DOM 0.2 0.1 4 1.25 NA\n"
-                 "23 5000 X:5000:C:T C T 0.25 1 494 ADD -0.05 0.01 25 414.455932 NA\n",
+                 "23 5000 X:5000:C:T C T 0.25 1 494 ADD -0.05 0.01 25 414.455932 NA\n"
+                 "1 79040 1:79040:C:T C T 0.1 1 494 ADD 0.2 0.1 0 -0 NA\n",
                  "step2_out_Y2.regenie",
                  "CHROM GENPOS ID ALLELE0 ALLELE1 A1FREQ INFO N TEST BETA SE CHISQ LOG10P EXTRA\n"
                  "1 79033 1:79033:A:G A G 0.0065 1 494 ADD NA NA NA NA TEST_FAIL\n"}
         << QByteArray("Trait\tSNP\t-log10(P)\tP\tBETA\tSE\tCHISQ\tA1FREQ\n"
                       "Y1\t1:79033:A:G\t1.25\t0.0562341\t0.2\t0.1\t4\t0.0065\n"
-                      "Y1\tX:5000:C:T\t414.45593\t3.50000e-415\t-0.05\t0.01\t25\t0.25\n")
+                      "Y1\tX:5000:C:T\t414.45593\t3.50000e-415\t-0.05\t0.01\t25\t0.25\n"
+                      "Y1\t1:79040:C:T\t0\t1\t0.2\t0.1\t0\t0.1\n")
         << QByteArray("SNP\tchr\tpos\tALLELE0\tALLELE1\n1:79033:A:G\t1\t0.079033\tA\tG\n"
-                      "X:5000:C:T\tX\t0.005000\tC\tT\n")
+                      "X:5000:C:T\tX\t0.005000\tC\tT\n1:79040:C:T\t1\t0.079040\tC\tT\n")
         << QList<qint64>{1, 0, 1, 0, 0};
     QTest::newRow("gwas-ssf: #NA, rsid else variant_id, effect NA")
         << ToolFormat::GwasSsf
@@ -188,6 +213,7 @@ void tst_ToolImport::formats()
         counts.append(count);
     QCOMPARE(counts, skipped);
     QCOMPARE(result.rowsKept, qint64(results.count('\n') - 1));
+    QCOMPARE(quillmap::toolImportReport(result).contains(u"named ID:alleles"_s), results.contains(":A:T"));
     QCOMPARE(quillmap::readGenomeBuild(dataset()).value(), quillmap::GenomeBuild::Hg19);
     // Trait information: the first trait's rows kept, best P and its SNP.
     const QList<QByteArray> firstRow = results.split('\n').value(1).split('\t');
@@ -264,9 +290,23 @@ void tst_ToolImport::refusals_data()
     QTest::newRow("a p-value above 1")
         << ToolFormat::Plink2 << Files{"p.a.glm.linear", Plink2Linear + row + "0.5\t.\n" + row + "1.2\t.\n"}
         << "error : @/p.a.glm.linear line 3 has the p-value 1.2, which is not a number between 0 and 1!";
+    QTest::newRow("a p-value of inf")
+        << ToolFormat::Plink2 << Files{"p.a.glm.linear", Plink2Linear + row + "0.5\t.\n" + row + "inf\t.\n"}
+        << "error : @/p.a.glm.linear line 3 has the p-value inf, which is not a number between 0 and 1!";
+    QTest::newRow("a position beyond the tables' reach")
+        << ToolFormat::Plink2
+        << Files{"p.a.glm.linear",
+                 Plink2Linear + row + "0.5\t.\n" + QByteArray(row).replace("14181", "40000000000")
+                     + "0.5\t.\n"}
+        << "error : @/p.a.glm.linear line 3 has the position 40000000000, too far along chromosome 1 for a "
+           "dataset (chromosome x 1000 + position in Mb must lie between -32768 and 32767)!";
     QTest::newRow("a line one column short")
         << ToolFormat::Plink2 << Files{"p.a.glm.linear", Plink2Linear + row + "0.5\n"}
         << "error : @/p.a.glm.linear line 2 has 15 columns, its header 16!";
+    QTest::newRow("a line of many tabs")
+        << ToolFormat::Plink2
+        << Files{"p.a.glm.linear", Plink2Linear + row + "0.5\t." + QByteArray(100000, '\t') + "\n"}
+        << "error : @/p.a.glm.linear line 2 has 100016 columns, its header 16!";
     QTest::newRow("one SNP at two places")
         << ToolFormat::Plink2
         << Files{"p.a.glm.linear", Plink2Linear + row + "0.5\t.\n", "p.b.glm.linear",
@@ -321,6 +361,28 @@ void tst_ToolImport::refusals()
     QCOMPARE(derived(quillmap::GenomeBuildFile), QByteArray("<missing>"));
 }
 
+// Replaced once its header is read, before its rows are: SE and T_STAT trade places.
+void tst_ToolImport::replacedWhileImported()
+{
+    const QByteArray row = "1\t14181\trs1\tA\tG\tY\tG\tA\t0.1\tADD\t500\t0.5\t0.1\t5\t0.5\t.\n";
+    QByteArray swapped = Plink2Linear;
+    swapped.replace("SE\tT_STAT", "T_STAT\tSE");
+    const QString path = m_dir->filePath(u"p.a.glm.linear"_s);
+    const quillmap::ToolImportResult result = import(
+        ToolFormat::Plink2, Files{"p.a.glm.linear", Plink2Linear + row}, true,
+        [&](ImportStage stage, qint64) {
+            QFile file(path);
+            if (stage == ImportStage::Results
+                && (!file.open(QIODevice::WriteOnly)
+                    || file.write(swapped + row) != swapped.size() + row.size()))
+                qFatal("cannot replace a test input");
+        });
+    QVERIFY(result.import.failed);
+    QCOMPARE(
+        result.import.errorText,
+        u"error : the plink2 file %1 changed while it was imported, please import it again!"_s.arg(path));
+}
+
 void tst_ToolImport::traitNamesAndRecognition_data()
 {
     QTest::addColumn<ToolFormat>("format");
@@ -336,6 +398,11 @@ void tst_ToolImport::traitNamesAndRecognition_data()
     QTest::newRow("plink2 --glm zs output")
         << ToolFormat::Plink2 << QStringList{u"/d/run.ldl.glm.linear.zst"_s, u"run.hdl.glm.linear.zst"_s}
         << QStringList{u"ldl"_s, u"hdl"_s};
+    QTest::newRow("plink2, runs with other prefixes")
+        << ToolFormat::Plink2
+        << QStringList{u"/d/qm.LDL_C.glm.linear"_s, u"/e/extreme.Bilirubin_extreme.glm.linear"_s,
+                       u"solo.glm.linear"_s}
+        << QStringList{u"LDL_C"_s, u"Bilirubin_extreme"_s, u"solo"_s};
     QTest::newRow("regenie, phenotypes with underscores")
         << ToolFormat::Regenie << QStringList{u"out_body_mass.regenie"_s, u"out_Y1.regenie.gz"_s}
         << QStringList{u"body_mass"_s, u"Y1"_s};
@@ -350,6 +417,14 @@ void tst_ToolImport::traitNamesAndRecognition()
     QFETCH(QStringList, paths);
     QFETCH(QStringList, traits);
     QCOMPARE(quillmap::toolTraitNames(format, paths), traits);
+
+    // Fields past the header's count are one field, however many the line holds.
+    std::vector<QByteArrayView> fields;
+    quillmap::splitToolLine(ToolFormat::Plink2, QByteArray(1000, '\t'), fields, 16);
+    QCOMPARE(fields.size(), size_t(17));
+    quillmap::splitToolLine(ToolFormat::Regenie, "  a b\t c  d ", fields, 2);
+    QCOMPARE(fields, (std::vector<QByteArrayView>{"a", "b", "c  d "}));
+    QCOMPARE(quillmap::toolFieldCount(ToolFormat::Regenie, "  a b\t c  d "), 4);
 
     // Each format's header is recognised as its own and no other's.
     const QByteArray headers[] = {
