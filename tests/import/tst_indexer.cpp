@@ -1,14 +1,12 @@
 #include "dataset/datasetregistry.h"
 #include "import/importer.h"
+#include "support/compressed.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <zlib.h>
-#include <zstd.h>
 
 using namespace Qt::StringLiterals;
 using namespace quillmap;
@@ -26,31 +24,6 @@ void writeAll(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
-}
-
-// One gzip member of `bytes`; several back to back are one gzip file, as bgzip writes.
-QByteArray gzipMember(const QByteArray &bytes)
-{
-    z_stream z{};
-    if (deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return {};
-    QByteArray out(qsizetype(deflateBound(&z, uLong(bytes.size()))) + 64, '\0');
-    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
-    z.avail_in = uInt(bytes.size());
-    z.next_out = reinterpret_cast<Bytef *>(out.data());
-    z.avail_out = uInt(out.size());
-    const int status = deflate(&z, Z_FINISH);
-    out.truncate(qsizetype(z.total_out));
-    deflateEnd(&z);
-    return status == Z_STREAM_END ? out : QByteArray();
-}
-
-QByteArray zstdFrame(const QByteArray &bytes)
-{
-    QByteArray out(qsizetype(ZSTD_compressBound(size_t(bytes.size()))), '\0');
-    const size_t size = ZSTD_compress(out.data(), size_t(out.size()), bytes.constData(), size_t(bytes.size()),
-                                      3);
-    return ZSTD_isError(size) ? QByteArray() : out.left(qsizetype(size));
 }
 
 struct Run {

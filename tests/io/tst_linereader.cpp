@@ -1,4 +1,5 @@
 #include "io/linereader.h"
+#include "support/compressed.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -48,35 +49,6 @@ bool writeZstd(const QString &path, const QByteArray &bytes)
     const size_t size = ZSTD_compress(packed.data(), size_t(packed.size()), bytes.constData(),
                                       size_t(bytes.size()), 3);
     return !ZSTD_isError(size) && writeFile(path, packed.left(qsizetype(size)));
-}
-
-// One gzip member holding `bytes`, as bgzip writes each block.
-QByteArray gzipMember(const QByteArray &bytes)
-{
-    z_stream z{};
-    if (deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return {};
-    QByteArray out(qsizetype(deflateBound(&z, uLong(bytes.size()))) + 64, '\0');
-    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
-    z.avail_in = uInt(bytes.size());
-    z.next_out = reinterpret_cast<Bytef *>(out.data());
-    z.avail_out = uInt(out.size());
-    const int status = deflate(&z, Z_FINISH);
-    out.truncate(qsizetype(z.total_out));
-    deflateEnd(&z);
-    return status == Z_STREAM_END ? out : QByteArray();
-}
-
-// One zstd frame with its checksum, as the zstd tool writes: damage inside it is then seen.
-QByteArray zstdFrame(const QByteArray &bytes)
-{
-    QByteArray out(qsizetype(ZSTD_compressBound(size_t(bytes.size()))), '\0');
-    ZSTD_CCtx *context = ZSTD_createCCtx();
-    ZSTD_CCtx_setParameter(context, ZSTD_c_checksumFlag, 1);
-    const size_t size = ZSTD_compress2(context, out.data(), size_t(out.size()), bytes.constData(),
-                                       size_t(bytes.size()));
-    ZSTD_freeCCtx(context);
-    return ZSTD_isError(size) ? QByteArray() : out.left(qsizetype(size));
 }
 
 // Rows "row<TAB>N" from `first` on, as one block of text.
