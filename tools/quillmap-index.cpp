@@ -2,6 +2,7 @@
 
 #include "dataset/datasetregistry.h"
 #include "dataset/genomebuild.h"
+#include "dataset/ldreference.h"
 #include "import/clusterbuild.h"
 #include "import/folderlock.h"
 #include "import/importer.h"
@@ -49,6 +50,8 @@ constexpr char Help[] =
     "                  is an error.\n"
     "  --build NAME    genome build of the positions: hg18, hg19 or hg38; recorded in the\n"
     "                  dataset for the UCSC links and chromosome ends (default hg18).\n"
+    "  --ld PREFIX     a PLINK 1 binary fileset PREFIX.bed/.bim/.fam (the study's genotypes or\n"
+    "                  a reference panel) for the Locus tab's r2; recorded in the dataset.\n"
     "  --format FORMAT\n"
     "                  read association tool output FILE... (see below) instead of\n"
     "                  --results and --snps; --traits is then optional.\n"
@@ -236,6 +239,7 @@ int main(int argc, char *argv[])
     QString formatName;
     QString buildName;
     QString filesFrom;
+    QString ldPrefix;
     const struct {
         QCommandLineOption option;
         QString *value;
@@ -247,7 +251,8 @@ int main(int argc, char *argv[])
                   {QCommandLineOption(QStringLiteral("out"), {}, QStringLiteral("DIR")), &out},
                   {QCommandLineOption(QStringLiteral("format"), {}, QStringLiteral("FORMAT")), &formatName},
                   {QCommandLineOption(QStringLiteral("build"), {}, QStringLiteral("NAME")), &buildName},
-                  {QCommandLineOption(QStringLiteral("files-from"), {}, QStringLiteral("LIST")), &filesFrom}};
+                  {QCommandLineOption(QStringLiteral("files-from"), {}, QStringLiteral("LIST")), &filesFrom},
+                  {QCommandLineOption(QStringLiteral("ld"), {}, QStringLiteral("PREFIX")), &ldPrefix}};
     parser.addOptions({help, negLog10, noRegister, memory, keepDerived});
     const StepOptions stepOptions;
     parser.addOptions({stepOptions.step, stepOptions.work, stepOptions.range, stepOptions.begin,
@@ -354,6 +359,14 @@ int main(int argc, char *argv[])
                                            .replace(QLatin1Char('\n'), QStringLiteral("\\n"))
                                            .replace(QLatin1Char('\r'), QStringLiteral("\\r"))));
     }
+    if (!ldPrefix.isEmpty()) {
+        ldPrefix = QFileInfo(ldPrefix).absoluteFilePath();
+        const auto ld = quillmap::LdReference::open(ldPrefix);
+        if (!ld) {
+            printError(ld.message());
+            return 2;
+        }
+    }
     if (!QDir().mkpath(out)) {
         printError(QStringLiteral("cannot create the folder %1").arg(out));
         return 3;
@@ -403,6 +416,11 @@ int main(int argc, char *argv[])
     }
 
     if (!result.failed) {
+        const quillmap::Status ld = quillmap::LdReference::record(QDir(out).absolutePath(), ldPrefix);
+        if (!ld) {
+            printError(ld.message());
+            return 3;
+        }
         if (registerFolder && registerDataset(out) != 0)
             return 3;
         if (isatty(2))

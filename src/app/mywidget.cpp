@@ -8,6 +8,7 @@
 #include "session/linktemplates.h"
 #include "linkout/setuplink.h"
 #include "overview/bysnptab.h"
+#include "overview/locustab.h"
 #include "overview/toplocitab.h"
 #include "overview/traitstab.h"
 
@@ -42,6 +43,8 @@ MyWidget::MyWidget(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     bySnpTab = new BySnpTab(m_dataset);
     tabs->addTab(bySnpTab, tr("By SNP"));
     connect(bySnpTab, &BySnpTab::traitChosen, this, &MyWidget::showTrait);
+    locusTab = new LocusTab(m_dataset);
+    tabs->addTab(locusTab, tr("Locus"));
     connect(traitsTab, &TraitsTab::traitChosen, this, &MyWidget::showTrait);
     connect(topLociTab, &TopLociTab::locusChosen, this, &MyWidget::showLocus);
     connect(traitPanel, &byID::snpClicked, this, &MyWidget::showLocus);

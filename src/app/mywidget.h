@@ -11,6 +11,7 @@ class QTabWidget;
 namespace quillmap {
 
 class BySnpTab;
+class LocusTab;
 class Dataset;
 class SetupLink;
 class TopLociTab;
@@ -41,6 +42,7 @@ public:
     TraitsTab *traitsTab = nullptr;
     TopLociTab *topLociTab = nullptr;
     BySnpTab *bySnpTab = nullptr;
+    LocusTab *locusTab = nullptr;
     QTabWidget *tabs = nullptr;
     SetupLink *setupLink() const { return m_setupLink.get(); }
     const std::shared_ptr<const Dataset> &dataset() const { return m_dataset; }

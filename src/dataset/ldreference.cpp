@@ -1,13 +1,17 @@
 #include "dataset/ldreference.h"
 
 #include "dataset/chromosome.h"
+#include "dataset/datasetfiles.h"
+#include "io/atomicfile.h"
 #include "io/linereader.h"
 #include "io/positionedio.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QPair>
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -133,6 +137,29 @@ int LdReference::find(QByteArrayView id, int chromosome, qint64 bp, QByteArrayVi
     return -1;
 }
 
+QString LdReference::recordedPrefix(const QString &folder)
+{
+    QFile file(files::datasetFilePath(folder, RecordFile));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readLine(1 << 16)).trimmed();
+}
+
+Status LdReference::record(const QString &folder, const QString &prefix)
+{
+    const QString path = files::datasetFilePath(folder, RecordFile);
+    if (prefix.isEmpty()) {
+        if (!QFile::exists(path) || QFile::remove(path))
+            return success();
+        return Error{ErrorKind::WriteFailed, QStringLiteral("error : can't remove the file %1!").arg(path)};
+    }
+    QString error;
+    const QByteArray line = QFileInfo(prefix).absoluteFilePath().toUtf8() + '\n';
+    if (!AtomicFile::writeWhole(path, line, &error))
+        return Error{ErrorKind::WriteFailed, QStringLiteral("error : can't write the file %1!").arg(path)};
+    return success();
+}
+
 bool LdReference::readPlanes(int variant, Planes &planes) const
 {
     QByteArray row(m_rowBytes, Qt::Uninitialized);
@@ -142,18 +169,38 @@ bool LdReference::readPlanes(int variant, Planes &planes) const
     planes.called.assign(words, 0);
     planes.one.assign(words, 0);
     planes.two.assign(words, 0);
-    for (qint64 s = 0; s < m_samples; ++s) {
-        // Two bits a sample, the first sample in the lowest bits: 00 two copies of the first
-        // allele, 01 missing, 10 one of each, 11 two copies of the second.
-        const int code = (uchar(row[s / 4]) >> (2 * (s % 4))) & 3;
-        const quint64 bit = quint64(1) << (s % 64);
-        const size_t w = size_t(s / 64);
-        if (code != 1)
-            planes.called[w] |= bit;
-        if (code == 2)
-            planes.one[w] |= bit;
-        if (code == 3)
-            planes.two[w] |= bit;
+    // Two bits a sample, the first sample in the lowest bits: 00 two copies of the first allele,
+    // 01 missing, 10 one of each, 11 two copies of the second. A byte holds four samples, so
+    // each byte becomes three 4-bit masks by table.
+    struct Masks {
+        quint8 called = 0, one = 0, two = 0;
+    };
+    static const std::array<Masks, 256> byByte = [] {
+        std::array<Masks, 256> table{};
+        for (int b = 0; b < 256; ++b) {
+            for (int j = 0; j < 4; ++j) {
+                const int code = (b >> (2 * j)) & 3;
+                table[size_t(b)].called |= quint8(code != 1 ? 1 << j : 0);
+                table[size_t(b)].one |= quint8(code == 2 ? 1 << j : 0);
+                table[size_t(b)].two |= quint8(code == 3 ? 1 << j : 0);
+            }
+        }
+        return table;
+    }();
+    for (qint64 b = 0; b < m_rowBytes; ++b) {
+        const Masks &m = byByte[uchar(row[b])];
+        const size_t w = size_t(b / 16);
+        const int shift = int(4 * (b % 16));
+        planes.called[w] |= quint64(m.called) << shift;
+        planes.one[w] |= quint64(m.one) << shift;
+        planes.two[w] |= quint64(m.two) << shift;
+    }
+    // The last byte's padding reads as called; no sample stands behind it.
+    if (m_samples % 64 != 0) {
+        const quint64 keep = (quint64(1) << (m_samples % 64)) - 1;
+        planes.called.back() &= keep;
+        planes.one.back() &= keep;
+        planes.two.back() &= keep;
     }
     return true;
 }

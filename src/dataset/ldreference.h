@@ -37,6 +37,13 @@ public:
     // fields or a position that is not a whole number.
     static Result<std::shared_ptr<const LdReference>> open(const QString &prefix);
 
+    // The fileset an import recorded for a dataset folder in RecordFile (one line: the prefix,
+    // absolute); empty when none is recorded.
+    static constexpr char RecordFile[] = "ld_reference.txt";
+    static QString recordedPrefix(const QString &folder);
+    // Records `prefix` (made absolute) in `folder`; an empty prefix removes the record.
+    static Status record(const QString &folder, const QString &prefix);
+
     ~LdReference();
     LdReference(const LdReference &) = delete;
     LdReference &operator=(const LdReference &) = delete;

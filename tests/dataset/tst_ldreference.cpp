@@ -45,16 +45,34 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QCOMPARE(f.write(bytes), qint64(bytes.size()));
 }
 
+void writeFam(const QString &prefix, int samples)
+{
+    QByteArray fam;
+    for (int s = 0; s < samples; ++s)
+        fam += "F" + QByteArray::number(s) + " I" + QByteArray::number(s) + " 0 0 0 -9\n";
+    writeFile(prefix + u".fam"_s, fam);
+}
+
 void writeStudy(const QString &prefix)
 {
     writeFile(prefix + u".bim"_s,
               "1\trs0\t0\t1000\tA\tG\n1 rs1 0 2000 C T\n1\trs2\t0\t3000\tA\tG\n"
               "chr1\t1:4000\t0\t4000\tG\tT\n1\trs4\t0\t4000\tA\tC\n");
-    QByteArray fam;
-    for (int s = 0; s < 10; ++s)
-        fam += "F" + QByteArray::number(s) + " I" + QByteArray::number(s) + " 0 0 0 -9\n";
-    writeFile(prefix + u".fam"_s, fam);
+    writeFam(prefix, 10);
     writeFile(prefix + u".bed"_s, bedOf(Study));
+}
+
+// 150 samples, so that the bit planes span three words and end in part of one.
+QList<Genotypes> wideStudy()
+{
+    QList<Genotypes> variants(4);
+    for (int s = 0; s < 150; ++s) {
+        variants[0] << s % 3;
+        variants[1] << (s % 7 == 0 ? -1 : (s * s) % 3);
+        variants[2] << (s % 5 == 0 ? 2 - s % 3 : s % 3);
+        variants[3] << (s < 140 ? 0 : 1);
+    }
+    return variants;
 }
 
 // The squared correlation over samples called in both, computed plainly.
@@ -120,6 +138,17 @@ void LdReferenceTest::r2AsCorrelation()
         QVERIFY(std::isnan(r2->back()));
     }
     QCOMPARE((*(*ld)->r2(0, {2}))[0], 1.0);
+
+    const QString wide = m_dir.filePath(u"wide"_s);
+    writeFile(wide + u".bim"_s, "1 w0 0 1 A G\n1 w1 0 2 A G\n1 w2 0 3 A G\n1 w3 0 4 A G\n");
+    writeFam(wide, 150);
+    writeFile(wide + u".bed"_s, bedOf(wideStudy()));
+    const auto wideLd = LdReference::open(wide);
+    QVERIFY2(wideLd.ok(), qPrintable(wideLd.message()));
+    const auto r2 = (*wideLd)->r2(0, {0, 1, 2, 3});
+    QVERIFY(r2.ok());
+    for (int j = 0; j < 4; ++j)
+        QVERIFY(std::fabs((*r2)[size_t(j)] - referenceR2(wideStudy()[0], wideStudy()[j])) < 1e-12);
 }
 
 void LdReferenceTest::matching_data()

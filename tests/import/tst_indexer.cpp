@@ -203,6 +203,14 @@ void tst_Indexer::missingInputExitsWithTwo()
                                  m_data + u"/nothere.a.glm.linear"_s});
     QCOMPARE(tool.exitCode, 2);
     QVERIFY2(tool.err.contains("error : can't open the plink2 file "), tool.err.constData());
+    // A genotype fileset that is not there, before anything is imported.
+    const Run ld = runIndexer({u"--results"_s, m_data + u"/results.txt"_s, u"--snps"_s,
+                               m_data + u"/snpinfo.txt"_s, u"--traits"_s, m_data + u"/traitinfo.txt"_s,
+                               u"--out"_s, m_dir->filePath(u"ld"_s), u"--no-register"_s, u"--ld"_s,
+                               m_data + u"/nothere"_s});
+    QCOMPARE(ld.exitCode, 2);
+    QVERIFY2(ld.err.contains("nothere"), ld.err.constData());
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"ld"_s)));
 }
 
 void tst_Indexer::unwritableFolderExitsWithThree()
@@ -292,11 +300,16 @@ void tst_Indexer::toolOutputInOneCommand()
                        + "1\t14181\t1:14181\tA\tG\tG\tADD\t9\t1\t1\t1\tNA\n"
                          "X\t100\trs9\tA\tG\tG\tADD\t9\t1\t1\t1\t0.5\n"));
     const QString out = m_dir->filePath(QStringLiteral("tool"));
+    // The study's genotypes for r2, recorded by absolute path.
+    writeAll(m_data + u"/geno.bim"_s, "1\t1:14181\t0\t14181\tA\tG\n");
+    writeAll(m_data + u"/geno.fam"_s, "f i 0 0 0 -9\n");
+    writeAll(m_data + u"/geno.bed"_s, QByteArray("\x6c\x1b\x01\x00", 4));
     const Run run = runIndexer({u"--format"_s, u"plink2"_s, u"--build"_s, u"hg38"_s, u"--out"_s, out,
-                                u"--no-register"_s, u"--memory"_s, u"1M"_s, u"plink2.a.glm.linear"_s,
-                                u"plink2.b.glm.linear.zst"_s},
+                                u"--no-register"_s, u"--memory"_s, u"1M"_s, u"--ld"_s, u"geno"_s,
+                                u"plink2.a.glm.linear"_s, u"plink2.b.glm.linear.zst"_s},
                                m_data);
     QCOMPARE(run.exitCode, 0);
+    QCOMPARE(readAll(out + u"/ld_reference.txt"_s), QDir(m_data).canonicalPath().toUtf8() + "/geno\n");
     for (const char *line : {"2 rows kept from 2 file(s).", "Skipped 1 rows with the p-value missing (NA).",
                              "Skipped 1 rows whose TEST is not ADD.", "-log10(P) keeps them."})
         QVERIFY2(run.err.contains(line), run.err.constData());

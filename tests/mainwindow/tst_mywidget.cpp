@@ -78,12 +78,13 @@ void TestMyWidget::layoutAndTabs()
     ScriptedDialogs::Scope scope(scripted);
     MyWidget window(openDatasetForBrowsing(quillmap::currentDatasetFolder()));
     QCOMPARE(window.windowTitle(), QStringLiteral("Quillmap 0.0.2 (2008.10)"));
-    QCOMPARE(window.tabs->count(), 5);
+    QCOMPARE(window.tabs->count(), 6);
     QCOMPARE(window.tabs->tabText(0), QStringLiteral("By Trait"));
     QCOMPARE(window.tabs->tabText(1), QStringLiteral("By Position"));
     QCOMPARE(window.tabs->tabText(2), QStringLiteral("Traits"));
     QCOMPARE(window.tabs->tabText(3), QStringLiteral("Top loci"));
     QCOMPARE(window.tabs->tabText(4), QStringLiteral("By SNP"));
+    QCOMPARE(window.tabs->tabText(5), QStringLiteral("Locus"));
     QCOMPARE(window.tabs->currentIndex(), 0);
     QCOMPARE(window.tabs->widget(0), static_cast<QWidget *>(window.traitPanel));
     QCOMPARE(window.tabs->widget(1), static_cast<QWidget *>(window.positionPanel));

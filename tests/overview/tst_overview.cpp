@@ -2,6 +2,9 @@
 #include "figures/figureexport.h"
 #include "figures/qqplotpainter.h"
 #include "overview/bysnptab.h"
+#include "overview/locusgeneview.h"
+#include "overview/locustab.h"
+#include "overview/locusview.h"
 #include "overview/phewaspainter.h"
 #include "overview/phewasview.h"
 #include "overview/toplocitab.h"
@@ -12,6 +15,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +26,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <QXmlStreamReader>
 
 #include <cmath>
@@ -76,6 +81,7 @@ private slots:
     void bySnpTab();
     void phewasPixels();
     void phewasPlot();
+    void locusTab();
 
 private:
     QTemporaryDir m_dir;
@@ -323,6 +329,82 @@ void OverviewTest::phewasPlot()
         QFile file(path);
         QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
         QVERIFY(file.size() > 100);
+    }
+}
+
+void OverviewTest::locusTab()
+{
+    ScriptedDialogs dialogs;
+    ScriptedDialogs::Scope scope(dialogs);
+    LocusTab tab(m_dataset);
+    tab.resize(900, 700);
+    tab.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tab));
+    // No trait chosen: the one with the smallest p at rs1; the window reads bins 1000 and 1001.
+    tab.showPlace(u"RS1"_s);
+    LocusView *view = tab.plot;
+    QCOMPARE(tab.traitBox->currentText(), u"tA"_s);
+    QCOMPARE(tab.window(), (LocusWindow{1, 750000, 1750000}));
+    QCOMPARE(view->series().front().count(), 2);
+
+    const auto pixelAt = [&](double bp, double score) {
+        const LocusGeometry g = view->geometryNow();
+        return view->grab().toImage().pixelColor(int(g.xOf(bp)), int(g.yOf(score)));
+    };
+    QCOMPARE(pixelAt(1250000, 9), QColor(145, 30, 180)); // the index diamond
+    QCOMPARE(pixelAt(1625000, 6), QColor(53, 42, 134));  // no LD reference: one colour
+
+    // A wheel step zooms in about the pointer: rs2 stays under it.
+    const double x = view->geometryNow().xOf(1625000);
+    const double y = view->geometryNow().yOf(6);
+    QWheelEvent wheel(QPointF(x, y), view->mapToGlobal(QPointF(x, y)), {}, QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &wheel);
+    QCOMPARE(tab.window().width(), 800000);
+    QVERIFY(std::abs(view->geometryNow().xOf(1625000) - x) < 1.0);
+    // A drag to the right shows what lies left.
+    const qint64 start = tab.window().startBp;
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(400, 100));
+    QMouseEvent move(QEvent::MouseMove, QPointF(500, 100), view->mapToGlobal(QPointF(500, 100)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &move);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(500, 100));
+    const double moved = 100.0 / (view->geometryNow().plotRight() - LocusGeometry::Left) * 800000;
+    QVERIFY(std::abs(double(start - tab.window().startBp) - moved) <= 1.0);
+
+    // A click makes rs2 the index; Back and Forward walk the two places.
+    const QPoint rs2(int(view->geometryNow().xOf(1625000)), int(view->geometryNow().yOf(6)));
+    QTest::mouseClick(view, Qt::LeftButton, {}, rs2);
+    QVERIFY2(tab.status->text().contains(u"index SNP rs2"_s), qPrintable(tab.status->text()));
+    tab.back();
+    QVERIFY(tab.status->text().contains(u"index SNP rs1"_s));
+    tab.forward();
+    QVERIFY(tab.status->text().contains(u"index SNP rs2"_s));
+    QCOMPARE(view->toolTipAt(rs2).split(u'\n').mid(0, 3),
+             (QStringList{u"rs2"_s, u"tA"_s, u"Position: 1625000"_s}));
+
+    // r2 from a fileset where rs1 copies rs2; a damaged fileset is refused with a message.
+    const QList<QPair<QString, QByteArray>> ld = {
+        {u"ld.bim"_s, "1 rs1 0 1250000 A G\n1 rs2 0 1625000 A G\n"},
+        {u"ld.fam"_s, "a a 0 0 0 -9\nb b 0 0 0 -9\nc c 0 0 0 -9\nd d 0 0 0 -9\n"},
+        {u"ld.bed"_s, QByteArray("\x6c\x1b\x01\xb8\xb8", 5)},
+        {u"bad.bim"_s, "1 rs1 0 1250000 A G\n"},
+        {u"bad.fam"_s, "a a 0 0 0 -9\n"},
+        {u"bad.bed"_s, QByteArray("\x6c\x1b\x01\x00\x00", 5)}};
+    for (const auto &[name, bytes] : ld) {
+        QFile file(m_dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+    QVERIFY(!tab.setLdReference(m_dir.filePath(u"bad"_s)));
+    QVERIFY(tab.setLdReference(m_dir.filePath(u"ld"_s)));
+    QVERIFY2(tab.status->text().contains(u"2 of them in the LD reference"_s), qPrintable(tab.status->text()));
+    QCOMPARE(pixelAt(1250000, 9), LocusPainter::r2Colour(4));
+
+    for (const QString &name : {u"locus.svg"_s, u"locus.pdf"_s}) {
+        dialogs.answerPath(m_dir.filePath(name));
+        tab.savePlot();
+        QVERIFY(QFileInfo(m_dir.filePath(name)).size() > 100);
     }
 }
 

@@ -52,6 +52,18 @@ void QueryTest::initTestCase()
     const QString built = buildDataset(m_dir.path(), study(), loaded);
     QVERIFY2(built.isEmpty(), qPrintable(built));
     m_folder = datasetFolder(m_dir.path());
+
+    // Four samples; rs2 as rs1, rs3 (known by its place) against them.
+    const QList<QPair<QString, QByteArray>> ld = {
+        {u"ld.bim"_s, "1\trs1\t0\t1250000\tA\tG\n1\trs2\t0\t1625000\tA\tG\n1\tother\t0\t2500000\tC\tT\n"},
+        {u"ld.fam"_s, "a a 0 0 0 -9\nb b 0 0 0 -9\nc c 0 0 0 -9\nd d 0 0 0 -9\n"},
+        // Counts 0,1,2,1; 0,1,2,1; 2,2,0,2 (codes 00 10 11 10 and 11 11 00 11).
+        {u"ld.bed"_s, QByteArray("\x6c\x1b\x01\xb8\xb8\xcf", 6)}};
+    for (const auto &[name, bytes] : ld) {
+        QFile file(m_dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
 }
 
 void QueryTest::commands_data()
@@ -93,6 +105,22 @@ void QueryTest::commands_data()
                                            u"tA\trs2\t1\t1625000\t1e-06\t0.4"_s,
                                            u"tB\trs1\t1\t1250000\t0.3\t1"_s}
                             << "";
+    // Across the bins of Mb 0 and 1, in position order, the trait best at rs1 (any case).
+    QTest::newRow("locus") << QStringList{u"locus"_s, u"RS1"_s} << 0
+                           << QStringList{u"trait\tsnp\tChr\tPos\tpvalue\tbeta\tr2"_s,
+                                          u"tA\trs1\t1\t1250000\t1e-09\t0.5\tNA"_s,
+                                          u"tA\trs2\t1\t1625000\t1e-06\t0.4\tNA"_s}
+                           << "";
+    QTest::newRow("locus with LD") << QStringList{u"locus"_s,    u"1:1300000"_s, u"--trait"_s, u"tA"_s,
+                                                  u"--window"_s, u"2600000"_s,   u"--ld"_s,    u"@LD"_s}
+                                   << 0
+                                   << QStringList{u"trait\tsnp\tChr\tPos\tpvalue\tbeta\tr2"_s,
+                                                  u"tA\trs1\t1\t1250000\t1e-09\t0.5\t1"_s,
+                                                  u"tA\trs2\t1\t1625000\t1e-06\t0.4\t1"_s,
+                                                  u"tA\trs3\t1\t2500000\t0.5\t0.1\t0.666667"_s}
+                                   << "";
+    QTest::newRow("locus, window below its least")
+        << QStringList{u"locus"_s, u"rs1"_s, u"--window"_s, u"100"_s} << 2 << QStringList{} << "--window";
     QTest::newRow("trait not there") << QStringList{u"trait"_s, u"ta"_s} << 1 << QStringList{}
                                      << "the trait ta is not in the dataset";
     QTest::newRow("region without SNPs") << QStringList{u"region"_s, u"chr3"_s, u"5"_s} << 1 << QStringList{}
@@ -131,6 +159,7 @@ void QueryTest::commands()
     QFETCH(QStringList, lines);
     QFETCH(QString, error);
     QProcess process;
+    args.replaceInStrings(u"@LD"_s, m_dir.filePath(u"ld"_s));
     process.start(QStringLiteral(QUILLMAP_QUERY), args.isEmpty() ? args : QStringList{m_folder} + args);
     QVERIFY(process.waitForFinished(60000));
     const QString out = QString::fromUtf8(process.readAllStandardOutput());
