@@ -1,5 +1,7 @@
 #include "queryplot.h"
 
+#include "querylocus.h"
+
 #include "dataset/transform.h"
 #include "browse/regionplotgeometry.h"
 #include "browse/traitplotgeometry.h"
@@ -42,9 +44,10 @@ std::optional<int> wholeNumber(const QString &text, int low, int high)
 
 QStringList plotOptions()
 {
-    return {QStringLiteral("--stat"),   QStringLiteral("--transform"), QStringLiteral("--out"),
-            QStringLiteral("--width"),  QStringLiteral("--height"),    QStringLiteral("--dpi"),
-            QStringLiteral("--sigline")};
+    return {QStringLiteral("--stat"),    QStringLiteral("--transform"), QStringLiteral("--out"),
+            QStringLiteral("--width"),   QStringLiteral("--height"),    QStringLiteral("--dpi"),
+            QStringLiteral("--sigline"), QStringLiteral("--trait"),     QStringLiteral("--window"),
+            QStringLiteral("--ld")};
 }
 
 int plotCommand(const Dataset &dataset, const Options &options, const char *usage)
@@ -54,8 +57,14 @@ int plotCommand(const Dataset &dataset, const Options &options, const char *usag
     const QStringList &args = options.positional;
     const bool trait = args.size() == 2 && args[0] == u"trait";
     const bool region = args.size() == 3 && args[0] == u"region";
-    if (!trait && !region)
-        return usageError(QStringLiteral("plot takes \"trait NAME\" or \"region CHR MB\""), usage);
+    const bool locus = args.size() == 2 && args[0] == u"locus";
+    if (!trait && !region && !locus)
+        return usageError(QStringLiteral("plot takes \"trait NAME\", \"region CHR MB\" or \"locus NAME\""),
+                          usage);
+    if (!locus
+        && (options.contains(QStringLiteral("--trait")) || options.contains(QStringLiteral("--window"))
+            || options.contains(QStringLiteral("--ld"))))
+        return usageError(QStringLiteral("--trait, --window and --ld go with plot locus"), usage);
     const QString out = options.value(QStringLiteral("--out"));
     if (out.isEmpty() || !figures::figureFormatOf(out))
         return usageError(QStringLiteral("plot needs --out FILE ending in .pdf, .svg or .png"), usage);
@@ -74,6 +83,10 @@ int plotCommand(const Dataset &dataset, const Options &options, const char *usag
                                                10, 2400);
     if (!width || !height || !dpi)
         return usageError(QStringLiteral("--width and --height take 100 to 20000, --dpi 10 to 2400"), usage);
+
+    if (locus)
+        return locusPlot(dataset, options, usage, options.value(QStringLiteral("--out")),
+                         QSize(*width, *height), *dpi);
 
     int statistic = 0;
     if (options.contains(QStringLiteral("--stat"))) {

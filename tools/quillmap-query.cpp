@@ -1,15 +1,13 @@
 // quillmap-query: listings of a dataset folder for pipelines and servers, as TSV on stdout.
 
-#include "browse/locusquery.h"
 #include "browse/tabletext.h"
-#include "browse/variantquery.h"
-#include "dataset/ldreference.h"
 #include "browse/significance.h"
 #include "browse/studysummaries.h"
 #include "dataset/dataset.h"
 #include "dataset/regionsearch.h"
 #include "dataset/traitscan.h"
 #include "querycommon.h"
+#include "querylocus.h"
 #include "queryplot.h"
 
 #include <QGuiApplication>
@@ -33,8 +31,9 @@ constexpr char Usage[] = "Usage: quillmap-query DIR trait NAME\n"
                          "  or:  quillmap-query DIR top-loci [--p 5e-8] [--window 500000] [--stat S]\n"
                          "  or:  quillmap-query DIR locus SNP|CHR:BP|GENE [--trait NAME] [--window BP]\n"
                          "         [--ld PREFIX]\n"
-                         "  or:  quillmap-query DIR plot trait NAME|region CHR MB --out FILE [--stat S]\n"
-                         "         [--transform T] [--width W] [--height H] [--dpi D] [--sigline P]\n";
+                         "  or:  quillmap-query DIR plot trait NAME|region CHR MB|locus NAME --out FILE\n"
+                         "         [--stat S] [--transform T] [--width W] [--height H] [--dpi D]\n"
+                         "         [--sigline P] [--trait NAME] [--window BP] [--ld PREFIX]\n";
 
 constexpr char Help[] =
     "Lists what the Quillmap window shows of the dataset folder DIR, as tab-separated text\n"
@@ -58,8 +57,9 @@ constexpr char Help[] =
     "                   PREFIX.bed/.bim/.fam of --ld, or the one the import recorded; NA where\n"
     "                   the fileset lacks a SNP. --trait names the trait (default the trait\n"
     "                   with the smallest p at the centre)\n"
-    "  plot             draws the trait's genome-wide plot or the region plot as the window\n"
-    "                   does, into FILE as PDF, SVG or PNG (by its extension); --stat names\n"
+    "  plot             draws the trait's genome-wide plot, the region plot or the locus (as\n"
+    "                   the Locus tab does, with --trait, --window and --ld as for locus)\n"
+    "                   into FILE as PDF, SVG or PNG (by its extension); --stat names\n"
     "                   the statistic (default the first), --transform one of NoTransformation,\n"
     "                   log(10), -log(10), log(2), -log(2), abs, or as none, log10, -log10,\n"
     "                   log2, -log2; --width and --height in\n"
@@ -213,77 +213,6 @@ int topLociCommand(const Dataset &dataset, const Options &options)
     return out.finish() ? 0 : outputError();
 }
 
-int locusCommand(const Dataset &dataset, const Options &options)
-{
-    const DatasetTables &tables = dataset.tables();
-    const QString typed = options.positional[0];
-    const VariantQuery::Target target = VariantQuery::resolve(dataset, typed);
-    if (target.kind == VariantQuery::Kind::None)
-        return notInDataset(target.message);
-    bool ok = true;
-    const qint64 width = options.contains(QStringLiteral("--window"))
-        ? options.value(QStringLiteral("--window")).toLongLong(&ok)
-        : LocusWindow::DefaultWidth;
-    if (!ok || width < LocusWindow::MinWidth || width > LocusWindow::MaxWidth)
-        return usageError(QStringLiteral("--window takes a whole number of bp from %1 to %2")
-                              .arg(LocusWindow::MinWidth)
-                              .arg(LocusWindow::MaxWidth),
-                          Usage);
-
-    int trait = -1;
-    if (options.contains(QStringLiteral("--trait"))) {
-        const QString name = options.value(QStringLiteral("--trait"));
-        trait = traitIndexOf(tables, name);
-        if (trait < 0)
-            return notInDataset(QStringLiteral("the trait %1 is not in the dataset").arg(name));
-    } else {
-        const auto rows = VariantQuery::traitRows(dataset, target);
-        if (!rows)
-            return datasetError(rows.message());
-        if (rows->rows.empty())
-            return notInDataset(QStringLiteral("no trait has a row at %1").arg(typed));
-        trait = rows->rows.front().traitIndex;
-    }
-    const qint64 centre = (target.startBp + target.endBp) / 2;
-    const LocusWindow window = LocusWindow::centred(target.chromosome, centre, width, tables.build);
-    Result<LocusQuery::Locus> locus = LocusQuery::read(dataset, trait, window);
-    if (!locus)
-        return datasetError(locus.message());
-
-    const QString prefix = options.contains(QStringLiteral("--ld"))
-        ? options.value(QStringLiteral("--ld"))
-        : LdReference::recordedPrefix(dataset.folder());
-    if (!prefix.isEmpty()) {
-        const auto ld = LdReference::open(prefix);
-        if (!ld)
-            return datasetError(ld.message());
-        int index = target.snpIndex >= 0 ? locus->rowOfSnp(target.snpIndex) : -1;
-        if (index < 0)
-            index = locus->leadRow();
-        const Result<int> matched = LocusQuery::addR2(*locus, dataset, **ld, index);
-        if (!matched)
-            return datasetError(matched.message());
-    }
-
-    const TableText text(tables);
-    TsvWriter out;
-    QByteArray block = text.header();
-    block.chop(1);
-    block += "\tr2\n";
-    for (int k = 0; k < locus->count(); ++k) {
-        text.appendRows(locus->rows, k, k + 1, block);
-        block.chop(1);
-        const double r2 = locus->r2.empty() ? std::nan("") : locus->r2[size_t(k)];
-        block += '\t' + (std::isnan(r2) ? QByteArray("NA") : QByteArray::number(r2, 'g', 6)) + '\n';
-        if (block.size() > (1 << 20)) {
-            if (!out.lines(block))
-                return outputError();
-            block.clear();
-        }
-    }
-    return out.lines(block) && out.finish() ? 0 : outputError();
-}
-
 } // namespace
 
 // An exception escaping (Qt's bad_alloc) ends the program as an abort would; nothing to catch.
@@ -350,6 +279,6 @@ int main(int argc, char *argv[]) // NOLINT(bugprone-exception-escape)
     if (command == u"top-loci")
         return topLociCommand(*dataset, *options);
     if (command == u"locus")
-        return locusCommand(*dataset, *options);
+        return locusCommand(*dataset, *options, Usage);
     return plotCommand(*dataset, *options, Usage);
 }

@@ -87,8 +87,9 @@ std::vector<bypos::RegionGene> locusGenes(const QString &folder, const LocusWind
                 genes.push_back(gene);
         }
     }
-    std::stable_sort(genes.begin(), genes.end(),
-                     [](const bypos::RegionGene &a, const bypos::RegionGene &b) { return a.start < b.start; });
+    std::stable_sort(genes.begin(), genes.end(), [](const bypos::RegionGene &a, const bypos::RegionGene &b) {
+        return a.start < b.start;
+    });
     return genes;
 }
 

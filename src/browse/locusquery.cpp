@@ -91,7 +91,8 @@ Result<LocusQuery::Locus> LocusQuery::read(const Dataset &dataset, int traitInde
             if (row.traitIndex != traitIndex)
                 continue;
             const int line = tables.snpLineOfIndex(row.snpIndex);
-            const std::optional<qint32> bp = line < 0 ? std::nullopt : positionBasePairs(tables.snpPosition(line));
+            const std::optional<qint32> bp = line < 0 ? std::nullopt
+                                                      : positionBasePairs(tables.snpPosition(line));
             if (bp && window.contains(*bp))
                 found.push_back({*bp, row.snpIndex, int(regions.size()), k});
         }

@@ -28,11 +28,11 @@ public:
         QString trait;
         // The trait's rows in the window, by position (then SNP index); row k has rowNumber k.
         ResultRows rows;
-        std::vector<qint64> bp;      // per row
-        std::vector<double> scores;  // per row: -log10 p; NaN without a p-value
-        std::vector<double> r2;      // per row, with the index variant; empty until addR2
-        PValueColumn pColumn;        // the statistic the scores come from
-        int effectColumn = -1;       // as findEffectColumn
+        std::vector<qint64> bp;     // per row
+        std::vector<double> scores; // per row: -log10 p; NaN without a p-value
+        std::vector<double> r2;     // per row, with the index variant; empty until addR2
+        PValueColumn pColumn;       // the statistic the scores come from
+        int effectColumn = -1;      // as findEffectColumn
 
         int count() const { return rows.count(); }
         // The row with the largest score (the first in position order on ties); -1 if none.

@@ -160,11 +160,8 @@ Status LdReference::record(const QString &folder, const QString &prefix)
     return success();
 }
 
-bool LdReference::readPlanes(int variant, Planes &planes) const
+void LdReference::planesOf(const char *row, Planes &planes) const
 {
-    QByteArray row(m_rowBytes, Qt::Uninitialized);
-    if (!readAt(m_bed->handle(), row.data(), m_rowBytes, 3 + qint64(variant) * m_rowBytes))
-        return false;
     const size_t words = size_t((m_samples + 63) / 64);
     planes.called.assign(words, 0);
     planes.one.assign(words, 0);
@@ -202,44 +199,87 @@ bool LdReference::readPlanes(int variant, Planes &planes) const
         planes.one.back() &= keep;
         planes.two.back() &= keep;
     }
-    return true;
 }
+
+namespace {
+
+// The sums of the correlation of two variants' allele counts (0, 1, 2 as bit planes) over the
+// samples called in both: each a few popcounts a word. Built twice where the compiler can, so
+// that processors with a popcount instruction use it (the baseline has none).
+struct Sums {
+    qint64 n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+};
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
+__attribute__((target_clones("popcnt", "default")))
+#endif
+Sums correlationSums(const quint64 *xc, const quint64 *x1p, const quint64 *x2p, const quint64 *yc,
+                     const quint64 *y1p, const quint64 *y2p, size_t words)
+{
+    Sums s;
+    for (size_t w = 0; w < words; ++w) {
+        const quint64 both = xc[w] & yc[w];
+        const quint64 x1 = x1p[w] & both, x2 = x2p[w] & both;
+        const quint64 y1 = y1p[w] & both, y2 = y2p[w] & both;
+        s.n += std::popcount(both);
+        const int cx1 = std::popcount(x1), cx2 = std::popcount(x2);
+        const int cy1 = std::popcount(y1), cy2 = std::popcount(y2);
+        s.sx += cx1 + 2 * cx2;
+        s.sxx += cx1 + 4 * cx2;
+        s.sy += cy1 + 2 * cy2;
+        s.syy += cy1 + 4 * cy2;
+        s.sxy += std::popcount(x1 & y1) + 2 * std::popcount(x1 & y2) + 2 * std::popcount(x2 & y1)
+            + 4 * std::popcount(x2 & y2);
+    }
+    return s;
+}
+
+} // namespace
 
 Result<std::vector<double>> LdReference::r2(int index, const std::vector<int> &others) const
 {
     std::vector<double> result(others.size(), std::numeric_limits<double>::quiet_NaN());
-    if (index < 0 || index >= int(m_variants.size()))
+    const int count = int(m_variants.size());
+    if (index < 0 || index >= count)
         return result;
-    Planes x, y;
-    if (!readPlanes(index, x))
+    const auto unreadable = [this] {
         return damaged(QStringLiteral("file %1.bed cannot be read.").arg(m_prefix));
-    const size_t words = x.called.size();
+    };
+    QByteArray row(m_rowBytes, Qt::Uninitialized);
+    if (!readAt(m_bed->handle(), row.data(), m_rowBytes, 3 + qint64(index) * m_rowBytes))
+        return unreadable();
+    Planes x, y;
+    planesOf(row.constData(), x);
+
+    // The asked-for rows in file order, read a span at a time: a window's variants lie close
+    // together in the .bed, and one large read beats thousands of small ones.
+    std::vector<std::pair<int, size_t>> wanted; // variant, place in `others`
     for (size_t k = 0; k < others.size(); ++k) {
-        const int other = others[k];
-        if (other < 0 || other >= int(m_variants.size()))
-            continue;
-        if (!readPlanes(other, y))
-            return damaged(QStringLiteral("file %1.bed cannot be read.").arg(m_prefix));
-        // Allele counts 0, 1, 2 as one and two bit planes: every sum is a few popcounts.
-        qint64 n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
-        for (size_t w = 0; w < words; ++w) {
-            const quint64 both = x.called[w] & y.called[w];
-            const quint64 x1 = x.one[w] & both, x2 = x.two[w] & both;
-            const quint64 y1 = y.one[w] & both, y2 = y.two[w] & both;
-            n += std::popcount(both);
-            const int cx1 = std::popcount(x1), cx2 = std::popcount(x2);
-            const int cy1 = std::popcount(y1), cy2 = std::popcount(y2);
-            sx += cx1 + 2 * cx2;
-            sxx += cx1 + 4 * cx2;
-            sy += cy1 + 2 * cy2;
-            syy += cy1 + 4 * cy2;
-            sxy += std::popcount(x1 & y1) + 2 * std::popcount(x1 & y2) + 2 * std::popcount(x2 & y1)
-                + 4 * std::popcount(x2 & y2);
+        if (others[k] >= 0 && others[k] < count)
+            wanted.emplace_back(others[k], k);
+    }
+    std::sort(wanted.begin(), wanted.end());
+    constexpr qint64 SpanBytes = qint64(8) << 20;
+    constexpr int MaxGap = 16; // rows read and not used between two asked for
+    QByteArray span;
+    for (size_t i = 0; i < wanted.size();) {
+        const int first = wanted[i].first;
+        size_t j = i + 1;
+        while (j < wanted.size() && wanted[j].first - wanted[j - 1].first <= MaxGap
+               && qint64(wanted[j].first - first + 1) * m_rowBytes <= SpanBytes)
+            ++j;
+        const qint64 rows = wanted[j - 1].first - first + 1;
+        span.resize(rows * m_rowBytes);
+        if (!readAt(m_bed->handle(), span.data(), span.size(), 3 + qint64(first) * m_rowBytes))
+            return unreadable();
+        for (; i < j; ++i) {
+            planesOf(span.constData() + qint64(wanted[i].first - first) * m_rowBytes, y);
+            const Sums s = correlationSums(x.called.data(), x.one.data(), x.two.data(), y.called.data(),
+                                           y.one.data(), y.two.data(), x.called.size());
+            const double cov = double(s.n * s.sxy - s.sx * s.sy);
+            const double vx = double(s.n * s.sxx - s.sx * s.sx), vy = double(s.n * s.syy - s.sy * s.sy);
+            if (s.n > 0 && vx > 0 && vy > 0)
+                result[wanted[i].second] = cov * cov / (vx * vy);
         }
-        const double cov = double(n * sxy - sx * sy);
-        const double vx = double(n * sxx - sx * sx), vy = double(n * syy - sy * sy);
-        if (n > 0 && vx > 0 && vy > 0)
-            result[k] = cov * cov / (vx * vy);
     }
     return result;
 }

@@ -61,7 +61,8 @@ public:
     // r2 of variant `index` with each of `others` (indexes into variants(); -1 gives NaN): the
     // squared Pearson correlation of allele counts over the samples with both genotypes
     // called, NaN where either variant does not vary among them or no sample has both. Reads
-    // each variant's .bed row once. Fails (Damaged) when the .bed cannot be read.
+    // the rows asked for from the .bed in file order, in a few large reads. Fails (Damaged)
+    // when the .bed cannot be read.
     Result<std::vector<double>> r2(int index, const std::vector<int> &others) const;
 
 private:
@@ -71,7 +72,7 @@ private:
     struct Planes {
         std::vector<quint64> called, one, two;
     };
-    bool readPlanes(int variant, Planes &planes) const;
+    void planesOf(const char *row, Planes &planes) const;
 
     QString m_prefix;
     std::unique_ptr<QFile> m_bed;

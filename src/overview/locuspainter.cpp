@@ -76,15 +76,17 @@ void LocusPainter::paintPlot(QPainter &painter, const LocusGeometry &geometry, c
         const double x = geometry.xOf(tick.bp);
         painter.drawLine(QPointF(x, bottom), QPointF(x, bottom + 4));
         const double w = metrics.horizontalAdvance(tick.label);
-        painter.drawText(QPointF(std::clamp(x - w / 2, 0.0, geometry.width() - w), bottom + 6 + metrics.ascent()),
-                         tick.label);
+        painter.drawText(
+            QPointF(std::clamp(x - w / 2, 0.0, geometry.width() - w), bottom + 6 + metrics.ascent()),
+            tick.label);
     }
     const LocusWindow &window = geometry.window();
-    painter.drawText(QRectF(left, 0, right - left, top), Qt::AlignCenter,
-                     QStringLiteral("chr%1:%2-%3")
-                         .arg(window.chromosome == 23 ? QStringLiteral("X") : QString::number(window.chromosome))
-                         .arg(window.startBp)
-                         .arg(window.endBp));
+    painter.drawText(
+        QRectF(left, 0, right - left, top), Qt::AlignCenter,
+        QStringLiteral("chr%1:%2-%3")
+            .arg(window.chromosome == 23 ? QStringLiteral("X") : QString::number(window.chromosome))
+            .arg(window.startBp)
+            .arg(window.endBp));
     if (scene.significanceScore > 0 && scene.significanceScore <= geometry.yMax()) {
         painter.setPen(figures::significancePen());
         const double y = geometry.yOf(scene.significanceScore);
@@ -163,8 +165,8 @@ void LocusPainter::paintPlot(QPainter &painter, const LocusGeometry &geometry, c
     painter.restore();
 }
 
-void LocusPainter::paintGenes(QPainter &painter, const LocusGeometry &geometry, const std::vector<PackedGene> &genes,
-                              double height)
+void LocusPainter::paintGenes(QPainter &painter, const LocusGeometry &geometry,
+                              const std::vector<PackedGene> &genes, double height)
 {
     painter.save();
     painter.fillRect(QRectF(0, 0, geometry.width(), height), Qt::white);
@@ -175,12 +177,14 @@ void LocusPainter::paintGenes(QPainter &painter, const LocusGeometry &geometry, 
         painter.fillRect(QRectF(gene.x1, y + 4, gene.x2 - gene.x1, 5), QColor(0, 100, 0));
         painter.setPen(Qt::black);
         const double w = metrics.horizontalAdvance(gene.name);
-        const double x = gene.x2 + 3 + w <= geometry.plotRight() ? gene.x2 + 3 : std::max(0.0, gene.x1 - 3 - w);
+        const double x = gene.x2 + 3 + w <= geometry.plotRight() ? gene.x2 + 3
+                                                                 : std::max(0.0, gene.x1 - 3 - w);
         painter.drawText(QPointF(x, y + 4 + metrics.ascent() / 2 + 2), gene.name);
     }
     if (genes.empty()) {
         painter.setPen(Qt::gray);
-        painter.drawText(QRectF(0, 0, geometry.width(), height), Qt::AlignCenter, QStringLiteral("No genes here"));
+        painter.drawText(QRectF(0, 0, geometry.width(), height), Qt::AlignCenter,
+                         QStringLiteral("No genes here"));
     }
     painter.restore();
 }

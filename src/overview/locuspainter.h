@@ -37,8 +37,8 @@ public:
     // Plot on a white geometry.width() x geometry.height() area from the painter's origin.
     static void paintPlot(QPainter &painter, const LocusGeometry &geometry, const Scene &scene);
     // Gene track `height` pixels high under a plot of `geometry`'s x axis.
-    static void paintGenes(QPainter &painter, const LocusGeometry &geometry, const std::vector<PackedGene> &genes,
-                           double height);
+    static void paintGenes(QPainter &painter, const LocusGeometry &geometry,
+                           const std::vector<PackedGene> &genes, double height);
     // Pixels the gene track needs for `rows` rows.
     static double genesHeight(int rows) { return 8 + GeneRowHeight * std::max(rows, 1); }
 };

@@ -265,7 +265,8 @@ void LocusTab::reload()
     const QString indexName = indexRow >= 0 ? tables.snpNames.value(main.rows.rows[size_t(indexRow)].snpIndex)
                                             : QString();
     QString text = tr("%1 at %2-%3: %n SNP(s)", nullptr, main.count())
-                       .arg(main.trait, VariantQuery::locationText(m_place.window.chromosome, m_place.window.startBp))
+                       .arg(main.trait,
+                            VariantQuery::locationText(m_place.window.chromosome, m_place.window.startBp))
                        .arg(m_place.window.endBp);
     if (!indexName.isEmpty())
         text += tr(", index SNP %1").arg(indexName);
@@ -289,8 +290,8 @@ bool LocusTab::setLdReference(const QString &prefix)
             return false;
         }
         m_ld = *opened;
-        ldLabel->setText(tr("LD: %1 (%n sample(s))", nullptr, int(m_ld->sampleCount()))
-                             .arg(QFileInfo(prefix).fileName()));
+        ldLabel->setText(
+            tr("LD: %1 (%n sample(s))", nullptr, int(m_ld->sampleCount())).arg(QFileInfo(prefix).fileName()));
     }
     if (m_place.window.chromosome != 0)
         reload();

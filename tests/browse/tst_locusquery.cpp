@@ -71,8 +71,10 @@ private slots:
         TestDataset d;
         d.statNames = {u"P"_s, u"BETA"_s};
         d.snpExtraNames = {u"REF"_s, u"ALT"_s};
-        d.snps = {{u"rsA"_s, u"2"_s, 1.999, {u"A"_s, u"G"_s}}, {u"2:2000500"_s, u"2"_s, 2.0005, {u"T"_s, u"C"_s}},
-                  {u"rsB"_s, u"2"_s, 1.9995, {u"A"_s, u"C"_s}}, {u"rsOut"_s, u"2"_s, 2.2, {u"A"_s, u"G"_s}},
+        d.snps = {{u"rsA"_s, u"2"_s, 1.999, {u"A"_s, u"G"_s}},
+                  {u"2:2000500"_s, u"2"_s, 2.0005, {u"T"_s, u"C"_s}},
+                  {u"rsB"_s, u"2"_s, 1.9995, {u"A"_s, u"C"_s}},
+                  {u"rsOut"_s, u"2"_s, 2.2, {u"A"_s, u"G"_s}},
                   {u"rsD"_s, u"2"_s, 2.0001, {u"G"_s, u"T"_s}}};
         d.results = {{u"t1"_s, u"2:2000500"_s, {1e-8, 0.3}}, {u"t1"_s, u"rsA"_s, {1e-3, 0.1}},
                      {u"t2"_s, u"rsB"_s, {1e-20, 1}},        {u"t1"_s, u"rsB"_s, {0.5, 0}},
@@ -80,9 +82,9 @@ private slots:
         std::shared_ptr<const Dataset> dataset;
         QCOMPARE(buildDataset(dir.path(), d, dataset), QString());
 
-        const Result<LocusQuery::Locus> locus =
-            LocusQuery::read(*dataset, int(dataset->tables().traitNames.indexOf(u"t1"_s)),
-                             LocusWindow::centred(2, 2000000, 20000));
+        const Result<LocusQuery::Locus> locus = LocusQuery::read(
+            *dataset, int(dataset->tables().traitNames.indexOf(u"t1"_s)),
+            LocusWindow::centred(2, 2000000, 20000));
         QVERIFY2(locus.ok(), qPrintable(locus.message()));
         QCOMPARE(locus->bp, (std::vector<qint64>{1999000, 1999500, 2000100, 2000500}));
         QCOMPARE(locus->count(), 4);
