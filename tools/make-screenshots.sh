@@ -10,3 +10,14 @@ ctest --test-dir build -R '^tst_endtoend$' --output-on-failure
 mkdir -p docs
 cp build/screens/by-trait.png build/screens/by-position.png build/screens/traits.png build/screens/top-loci.png docs/
 echo "docs/by-trait.png, by-position.png, traits.png and top-loci.png updated"
+
+# The Locus tab's picture: a synthetic genotype study with one causal variant, imported with its
+# genotypes and drawn as the tab draws it.
+cmake --build build --target quillmap-index quillmap-query -j"$(nproc)"
+demo=$(mktemp -d)
+trap 'rm -rf "$demo"' EXIT
+python3 examples/make_locus_example.py "$demo"
+build/quillmap-index --format plink2 --build hg19 --no-register --ld "$demo/locus" \
+    --genes "$demo/locus_genes.txt" --out "$demo/dataset" "$demo/locus.LDL.glm.linear"
+build/quillmap-query "$demo/dataset" plot locus rs19000800 --out docs/locus.png --width 1000 --height 520
+echo "docs/locus.png updated"

@@ -80,8 +80,9 @@ ReadLocus readLocus(const Dataset &dataset, const Options &options, const char *
     if (read.indexRow < 0)
         read.indexRow = read.locus.leadRow();
 
-    const QString prefix = options.contains(QStringLiteral("--ld")) ? options.value(QStringLiteral("--ld"))
-                                                                    : LdReference::recordedPrefix(dataset.folder());
+    const QString prefix = options.contains(QStringLiteral("--ld"))
+        ? options.value(QStringLiteral("--ld"))
+        : LdReference::recordedPrefix(dataset.folder());
     if (!prefix.isEmpty()) {
         const auto ld = LdReference::open(prefix);
         if (!ld) {
@@ -125,8 +126,8 @@ int locusCommand(const Dataset &dataset, const Options &options, const char *usa
     return out.lines(block) && out.finish() ? 0 : outputError();
 }
 
-int locusPlot(const Dataset &dataset, const Options &options, const char *usage, const QString &out, QSize size,
-              int dpi)
+int locusPlot(const Dataset &dataset, const Options &options, const char *usage, const QString &out,
+              QSize size, int dpi)
 {
     const ReadLocus read = readLocus(dataset, options, usage);
     if (read.exitCode != 0)
@@ -135,7 +136,8 @@ int locusPlot(const Dataset &dataset, const Options &options, const char *usage,
     scene.series.push_back(&read.locus);
     scene.indexRow = read.indexRow;
     if (read.indexRow >= 0)
-        scene.indexName = dataset.tables().snpNames.value(read.locus.rows.rows[size_t(read.indexRow)].snpIndex);
+        scene.indexName = dataset.tables().snpNames.value(
+            read.locus.rows.rows[size_t(read.indexRow)].snpIndex);
     scene.significanceScore = read.locus.pColumn.valid() ? -std::log10(GenomeWideP) : 0.0;
     scene.withLd = read.withLd;
     double scoreMax = 0;
@@ -149,8 +151,8 @@ int locusPlot(const Dataset &dataset, const Options &options, const char *usage,
             int rows = 0;
             const LocusGeometry sizing(read.locus.window, scoreMax, s.width(), s.height());
             const std::vector<PackedGene> genes = packLocusGenes(
-                dataset.folder(), sizing, [&](const QString &name) { return metrics.horizontalAdvance(name); },
-                &rows);
+                dataset.folder(), sizing,
+                [&](const QString &name) { return metrics.horizontalAdvance(name); }, &rows);
             const double geneHeight = std::min(LocusPainter::genesHeight(rows), s.height() / 2.0);
             const LocusGeometry geometry(read.locus.window, scoreMax, s.width(), s.height() - geneHeight);
             LocusPainter::paintPlot(painter, geometry, scene);

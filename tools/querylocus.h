@@ -15,7 +15,7 @@ namespace quillmap::query {
 // "locus NAME [--trait T] [--window BP] [--ld PREFIX]": the rows with an r2 column.
 int locusCommand(const Dataset &dataset, const Options &options, const char *usage);
 // "plot locus NAME ..." into `out` at `size` and `dpi` (a QGuiApplication must exist).
-int locusPlot(const Dataset &dataset, const Options &options, const char *usage, const QString &out, QSize size,
-              int dpi);
+int locusPlot(const Dataset &dataset, const Options &options, const char *usage, const QString &out,
+              QSize size, int dpi);
 
 } // namespace quillmap::query

@@ -119,9 +119,15 @@ LocusTab::LocusTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     connect(plot, &LocusView::windowDragged, this,
             [this](const LocusWindow &window) { genes->setWindow(m_dataset->folder(), window); });
 
+    // The import's fileset, said in the line rather than in a box: the tab works without it.
     const QString recorded = LdReference::recordedPrefix(m_dataset->folder());
-    if (!recorded.isEmpty())
-        setLdReference(recorded);
+    if (!recorded.isEmpty()) {
+        const auto opened = LdReference::open(recorded);
+        if (opened)
+            setLdReference(recorded);
+        else
+            ldLabel->setText(opened.message());
+    }
     backButton->setEnabled(false);
     forwardButton->setEnabled(false);
 }
