@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes a small synthetic genotype study for trying the Locus tab: a PLINK 1 binary fileset
-(haplotype blocks over 1 Mb of chromosome 19) and the PLINK 2 --glm results of one trait with
+(haplotype blocks over 1 Mb of chromosome 19, recombination hotspots between them) and the PLINK 2 --glm results of one trait with
 one causal variant. Nothing in them is real data. The same seed gives the same files.
 
     python3 examples/make_locus_example.py OUTPUT_FOLDER
@@ -11,7 +11,7 @@ look:
     quillmap-index --format plink2 --build hg19 --ld OUTPUT_FOLDER/locus \\
         --genes OUTPUT_FOLDER/locus_genes.txt --out OUTPUT_FOLDER/dataset \\
         OUTPUT_FOLDER/locus.LDL.glm.linear
-    quillmap-query OUTPUT_FOLDER/dataset plot locus rs19000800 --out locus.png
+    quillmap-query OUTPUT_FOLDER/dataset plot locus rs19000877 --out locus.png
 """
 import math
 import os
@@ -23,7 +23,7 @@ SAMPLES = 1000
 VARIANTS = 1600
 START = 44_900_000  # bp
 STEP = 625          # bp between variants
-CAUSAL = 800        # variant index
+CAUSAL = 800        # variant index near which the causal variant lies
 MISSING = 0.01
 
 
@@ -33,9 +33,15 @@ def main():
     rnd = random.Random(SEED)
     # Blocks of 20-120 variants; in each a few haplotypes, so variants of a block are in LD.
     genotypes = []
+    cms = []  # genetic map: slow inside a block, a hotspot between blocks
+    cm = 60.0
     v = 0
     while v < VARIANTS:
         length = min(rnd.randint(20, 120), VARIANTS - v)
+        cm += rnd.uniform(0.02, 0.12)
+        for _ in range(length):
+            cm += rnd.uniform(0, 0.0004)
+            cms.append(cm)
         haplotypes = [[rnd.random() < 0.5 for _ in range(length)] for _ in range(4)]
         weights = [rnd.random() + 0.2 for _ in haplotypes]
         pairs = [rnd.choices(range(4), weights, k=2) for _ in range(SAMPLES)]
@@ -49,7 +55,13 @@ def main():
             genotypes.append(row)
         v += length
 
-    causal = genotypes[CAUSAL]
+    # The causal variant: the one near the middle whose allele frequency is nearest 0.3.
+    def frequency(row):
+        called = [g for g in row if g is not None]
+        return sum(called) / (2 * len(called))
+    causal_index = min(range(CAUSAL - 100, CAUSAL + 100), key=lambda j: abs(frequency(genotypes[j]) - 0.3))
+    causal = genotypes[causal_index]
+    print(f"causal variant: rs{19000000 + causal_index}")
     trait = [(0.5 * g if g is not None else 0.5) + rnd.gauss(0, 1) for g in causal]
 
     with open(os.path.join(out, "locus.fam"), "w") as fam:
@@ -58,7 +70,7 @@ def main():
     with open(os.path.join(out, "locus.bim"), "w") as bim, open(os.path.join(out, "locus.bed"), "wb") as bed:
         bed.write(bytes([0x6C, 0x1B, 0x01]))
         for j, row in enumerate(genotypes):
-            bim.write(f"19\trs{19000000 + j}\t0\t{START + j * STEP}\tA\tG\n")
+            bim.write(f"19\trs{19000000 + j}\t{cms[j]:.5f}\t{START + j * STEP}\tA\tG\n")
             data = bytearray((SAMPLES + 3) // 4)
             for s, g in enumerate(row):
                 # Counts of G, the second allele: 00 none, 10 one, 11 two, 01 missing.

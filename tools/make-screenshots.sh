@@ -19,5 +19,5 @@ trap 'rm -rf "$demo"' EXIT
 python3 examples/make_locus_example.py "$demo"
 build/quillmap-index --format plink2 --build hg19 --no-register --ld "$demo/locus" \
     --genes "$demo/locus_genes.txt" --out "$demo/dataset" "$demo/locus.LDL.glm.linear"
-build/quillmap-query "$demo/dataset" plot locus rs19000800 --out docs/locus.png --width 1000 --height 520
+build/quillmap-query "$demo/dataset" plot locus rs19000877 --out docs/locus.png --width 1000 --height 520
 echo "docs/locus.png updated"

@@ -21,6 +21,7 @@ struct ReadLocus {
     LocusQuery::Locus locus;
     int indexRow = -1;
     bool withLd = false;
+    std::vector<std::pair<qint64, double>> rates;
     int exitCode = 0; // non-zero: failed, already said
 };
 
@@ -95,6 +96,7 @@ ReadLocus readLocus(const Dataset &dataset, const Options &options, const char *
             return read;
         }
         read.withLd = true;
+        read.rates = (*ld)->recombinationRates(window.chromosome, window.startBp, window.endBp);
     }
     return read;
 }
@@ -140,6 +142,7 @@ int locusPlot(const Dataset &dataset, const Options &options, const char *usage,
             read.locus.rows.rows[size_t(read.indexRow)].snpIndex);
     scene.significanceScore = read.locus.pColumn.valid() ? -std::log10(GenomeWideP) : 0.0;
     scene.withLd = read.withLd;
+    scene.rates = read.rates;
     double scoreMax = 0;
     for (const double s : read.locus.scores)
         scoreMax = std::isfinite(s) ? std::max(scoreMax, s) : scoreMax;

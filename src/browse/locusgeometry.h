@@ -17,7 +17,7 @@ class LocusGeometry final
 {
 public:
     static constexpr double Left = 56;
-    static constexpr double Right = 16;
+    static constexpr double Right = 46; // room for the recombination rate's axis
     static constexpr double Top = 22;
     static constexpr double Bottom = 34;
 

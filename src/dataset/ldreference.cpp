@@ -11,11 +11,13 @@
 #include <QList>
 #include <QPair>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 namespace quillmap {
 
@@ -87,6 +89,10 @@ Result<std::shared_ptr<const LdReference>> LdReference::open(const QString &pref
         Variant v;
         v.chromosome = parseChromosome(f[0], ChromosomeSpelling::Tool).value_or(0);
         v.bp = bp;
+        // The genetic distance is often left 0 or written oddly; it only draws the rate line.
+        if (std::from_chars(f[2].data(), f[2].data() + f[2].size(), v.cm).ptr != f[2].data() + f[2].size()
+            || !std::isfinite(v.cm))
+            v.cm = 0;
         v.id = f[1].toByteArray();
         v.allele1 = f[4].toByteArray();
         v.allele2 = f[5].toByteArray();
@@ -99,6 +105,12 @@ Result<std::shared_ptr<const LdReference>> LdReference::open(const QString &pref
     }
     if (reader.failed())
         return damaged(QStringLiteral("file %1 cannot be read to its end.").arg(bim));
+    ld->m_byPosition.resize(ld->m_variants.size());
+    std::iota(ld->m_byPosition.begin(), ld->m_byPosition.end(), 0);
+    std::stable_sort(ld->m_byPosition.begin(), ld->m_byPosition.end(), [&](int a, int b) {
+        const Variant &x = ld->m_variants[size_t(a)], &y = ld->m_variants[size_t(b)];
+        return x.chromosome != y.chromosome ? x.chromosome < y.chromosome : x.bp < y.bp;
+    });
 
     ld->m_bed = std::make_unique<QFile>(bed);
     if (!ld->m_bed->open(QIODevice::ReadOnly))
@@ -234,6 +246,33 @@ Sums correlationSums(const quint64 *xc, const quint64 *x1p, const quint64 *x2p, 
 }
 
 } // namespace
+
+std::vector<std::pair<qint64, double>> LdReference::recombinationRates(int chromosome, qint64 fromBp,
+                                                                       qint64 toBp) const
+{
+    const auto before = [&](int v, std::pair<int, qint64> place) {
+        const Variant &x = m_variants[size_t(v)];
+        return x.chromosome != place.first ? x.chromosome < place.first : x.bp < place.second;
+    };
+    auto at = std::lower_bound(m_byPosition.begin(), m_byPosition.end(), std::pair(chromosome, fromBp),
+                               before);
+    // One variant before the window, so the line starts at its left edge.
+    if (at != m_byPosition.begin() && m_variants[size_t(*(at - 1))].chromosome == chromosome)
+        --at;
+    std::vector<std::pair<qint64, double>> rates;
+    bool mapped = false;
+    for (; at + 1 < m_byPosition.end(); ++at) {
+        const Variant &a = m_variants[size_t(*at)], &b = m_variants[size_t(*(at + 1))];
+        if (a.chromosome != chromosome || b.chromosome != chromosome || a.bp > toBp)
+            break;
+        mapped = mapped || a.cm != 0 || b.cm != 0;
+        if (b.bp > a.bp)
+            rates.emplace_back(a.bp, std::max(0.0, (b.cm - a.cm) / (double(b.bp - a.bp) / 1e6)));
+    }
+    if (!mapped)
+        rates.clear();
+    return rates;
+}
 
 Result<std::vector<double>> LdReference::r2(int index, const std::vector<int> &others) const
 {

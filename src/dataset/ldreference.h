@@ -9,6 +9,7 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QFile;
@@ -26,6 +27,7 @@ public:
     struct Variant {
         int chromosome = 0;
         qint64 bp = 0;
+        double cm = 0; // genetic distance; 0 where the .bim leaves it out
         QByteArray id;
         QByteArray allele1;
         QByteArray allele2;
@@ -65,6 +67,12 @@ public:
     // when the .bed cannot be read.
     Result<std::vector<double>> r2(int index, const std::vector<int> &others) const;
 
+    // The recombination rate in cM/Mb between each variant of `chromosome` from the last one at
+    // or before `fromBp` to `toBp` and the next one: (bp, rate) pairs in position order, each
+    // rate holding until the next pair. Empty when the .bim gives no genetic distances there.
+    std::vector<std::pair<qint64, double>> recombinationRates(int chromosome, qint64 fromBp,
+                                                              qint64 toBp) const;
+
 private:
     LdReference() = default;
     // The genotypes of one variant as bit planes over the samples: called, one copy of the
@@ -79,6 +87,7 @@ private:
     qint64 m_samples = 0;
     qint64 m_rowBytes = 0;
     std::vector<Variant> m_variants;
+    std::vector<int> m_byPosition;                   // variants by chromosome and position
     QHash<QByteArray, int> m_byId;                   // first variant of each ID
     QHash<QPair<int, qint64>, QList<int>> m_byPlace; // (chromosome, bp) -> variants there
 };

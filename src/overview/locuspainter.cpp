@@ -94,6 +94,32 @@ void LocusPainter::paintPlot(QPainter &painter, const LocusGeometry &geometry, c
     }
 
     painter.setRenderHint(QPainter::Antialiasing);
+    if (!scene.rates.empty()) {
+        double most = 0;
+        for (const auto &[bp, rate] : scene.rates)
+            most = std::max(most, rate);
+        // A round top: 1, 2 or 5 times a power of ten, at least 10 cM/Mb.
+        double rateTop = 10;
+        while (rateTop < most)
+            rateTop *= rateTop / std::pow(10.0, std::floor(std::log10(rateTop))) == 2 ? 2.5 : 2;
+        const auto yOf = [&](double rate) { return bottom - rate / rateTop * (bottom - top); };
+        painter.setPen(QColor(70, 130, 180));
+        for (const double v : {0.0, rateTop / 2, rateTop})
+            figures::paintValueLabel(painter, QString::number(v), right + 6, yOf(v), right, right + 4);
+        painter.drawLine(QPointF(right, top), QPointF(right, bottom));
+        figures::paintAxisTitle(painter, QStringLiteral("cM/Mb"), geometry.width() - 4, (top + bottom) / 2);
+        painter.setClipRect(QRectF(left, 0, right - left, bottom + 1));
+        QPolygonF line;
+        for (size_t i = 0; i < scene.rates.size(); ++i) {
+            const double x1 = geometry.xOf(double(scene.rates[i].first));
+            const double x2 = i + 1 < scene.rates.size() ? geometry.xOf(double(scene.rates[i + 1].first))
+                                                         : right;
+            line << QPointF(x1, yOf(scene.rates[i].second)) << QPointF(x2, yOf(scene.rates[i].second));
+        }
+        painter.setPen(QPen(QColor(70, 130, 180, 170), 1.2));
+        painter.drawPolyline(line);
+        painter.setClipping(false);
+    }
     painter.setClipRect(QRectF(left, 0, right - left, bottom + 1));
     constexpr double R = 3.5;
     // Overlays first, so the main trait's colours stay on top.

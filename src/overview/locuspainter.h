@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QStringList>
 
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -24,6 +25,8 @@ public:
         QString indexName;
         double significanceScore = 0; // the dashed line; none when not above 0
         bool withLd = false;          // r2 was asked for (else no r2 legend)
+        // Recombination rate (bp, cM/Mb), each holding to the next; drawn on a right-hand axis.
+        std::vector<std::pair<qint64, double>> rates;
     };
 
     static constexpr int MaxOverlays = 4;

@@ -280,6 +280,9 @@ void LocusTab::reload()
     if (!unknown.isEmpty())
         text += tr("; not in the dataset: %1").arg(unknown.join(QStringLiteral(", ")));
     status->setText(text);
+    plot->setRates(m_ld ? m_ld->recombinationRates(m_place.window.chromosome, m_place.window.startBp,
+                                                   m_place.window.endBp)
+                        : std::vector<std::pair<qint64, double>>());
     plot->setScene(m_place.window, std::move(series), indexRow, significance, m_ld != nullptr);
     genes->setWindow(m_dataset->folder(), m_place.window);
 }

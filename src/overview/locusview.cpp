@@ -41,6 +41,7 @@ LocusPainter::Scene LocusView::scene() const
         scene.indexName = m_snpText(m_series.front().rows.rows[size_t(m_indexRow)].snpIndex);
     scene.significanceScore = m_significance;
     scene.withLd = m_withLd;
+    scene.rates = m_rates;
     return scene;
 }
 

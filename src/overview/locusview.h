@@ -22,6 +22,7 @@ public:
     // `series` (the shown trait first, then overlays) of `window`.
     void setScene(const LocusWindow &window, std::vector<LocusQuery::Locus> series, int indexRow,
                   double significanceScore, bool withLd);
+    void setRates(std::vector<std::pair<qint64, double>> rates) { m_rates = std::move(rates); }
     const LocusWindow &window() const { return m_window; }
     const std::vector<LocusQuery::Locus> &series() const { return m_series; }
     int indexRow() const { return m_indexRow; }
@@ -56,6 +57,7 @@ protected:
 private:
     LocusWindow m_window;
     std::vector<LocusQuery::Locus> m_series;
+    std::vector<std::pair<qint64, double>> m_rates;
     int m_indexRow = -1;
     double m_significance = 0;
     bool m_withLd = false;

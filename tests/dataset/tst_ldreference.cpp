@@ -140,7 +140,8 @@ void LdReferenceTest::r2AsCorrelation()
     QCOMPARE((*(*ld)->r2(0, {2}))[0], 1.0);
 
     const QString wide = m_dir.filePath(u"wide"_s);
-    writeFile(wide + u".bim"_s, "1 w0 0 1 A G\n1 w1 0 2 A G\n1 w2 0 3 A G\n1 w3 0 4 A G\n");
+    writeFile(wide + u".bim"_s,
+              "1 w0 1.0 1000000 A G\n1 w1 1.5 1500000 A G\n1 w2 1.5 2000000 A G\n1 w3 3.5 3000000 A G\n");
     writeFam(wide, 150);
     writeFile(wide + u".bed"_s, bedOf(wideStudy()));
     const auto wideLd = LdReference::open(wide);
@@ -149,6 +150,11 @@ void LdReferenceTest::r2AsCorrelation()
     QVERIFY(r2.ok());
     for (int j = 0; j < 4; ++j)
         QVERIFY(std::fabs((*r2)[size_t(j)] - referenceR2(wideStudy()[0], wideStudy()[j])) < 1e-12);
+
+    // cM/Mb from the variant at or before the window's start; none where the .bim has no cM.
+    using Rates = std::vector<std::pair<qint64, double>>;
+    QCOMPARE((*wideLd)->recombinationRates(1, 1600000, 2500000), (Rates{{1500000, 0.0}, {2000000, 2.0}}));
+    QCOMPARE((*ld)->recombinationRates(1, 0, 5000), Rates{});
 }
 
 void LdReferenceTest::matching_data()
