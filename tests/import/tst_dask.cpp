@@ -73,6 +73,18 @@ QByteArray results(int badLine = 0, const QByteArray &bad = {})
     return text;
 }
 
+// Good inputs in `dir`: the options before the folder, --out last.
+QStringList goodInputs(const QTemporaryDir &dir)
+{
+    const QString r = dir.filePath(QStringLiteral("results.txt"));
+    const QString s = dir.filePath(QStringLiteral("snps.txt"));
+    const QString t = dir.filePath(QStringLiteral("traits.txt"));
+    writeAll(r, results());
+    writeAll(s, Snps);
+    writeAll(t, Traits);
+    return {u"--results"_s, r, u"--snps"_s, s, u"--traits"_s, t, u"--no-register"_s, u"--out"_s};
+}
+
 } // namespace
 
 class tst_Dask final : public QObject
@@ -161,11 +173,7 @@ void tst_Dask::sameAsIndexer()
     const QString r = dir.filePath(QStringLiteral("results.txt"));
     const QString s = dir.filePath(QStringLiteral("snps.txt"));
     const QString t = dir.filePath(QStringLiteral("traits.txt"));
-    writeAll(r, QByteArray(::results()));
-    writeAll(s, Snps);
-    writeAll(t, Traits);
-    const QStringList inputs = {u"--results"_s, r, u"--snps"_s,        s,
-                                u"--traits"_s,  t, u"--no-register"_s, u"--out"_s};
+    const QStringList inputs = goodInputs(dir);
     const QString single = dir.filePath(QStringLiteral("single"));
     const QString dask = dir.filePath(QStringLiteral("dask"));
     QCOMPARE(run(QStringLiteral(QUILLMAP_INDEXER), inputs + QStringList{single}).exitCode, 0);
@@ -263,15 +271,8 @@ void tst_Dask::failures()
     QFETCH(bool, ownCluster);
     QFETCH(QByteArray, said);
     QTemporaryDir dir;
-    const QString r = dir.filePath(QStringLiteral("results.txt"));
-    const QString s = dir.filePath(QStringLiteral("snps.txt"));
-    const QString t = dir.filePath(QStringLiteral("traits.txt"));
-    writeAll(r, results());
-    writeAll(s, Snps);
-    writeAll(t, Traits);
     const QString out = dir.filePath(QStringLiteral("dask"));
-    const QStringList inputs = {u"--results"_s,     r,          u"--snps"_s, s, u"--traits"_s, t,
-                                u"--no-register"_s, u"--out"_s, out};
+    const QStringList inputs = goodInputs(dir) + QStringList{out};
     QCOMPARE(run(QStringLiteral(QUILLMAP_INDEXER), inputs).exitCode, 0);
     const QMap<QString, QByteArray> before = folder(out);
 
