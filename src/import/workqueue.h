@@ -27,17 +27,17 @@ public:
     bool waitForRoom(long long number, std::stop_token stop)
     {
         std::unique_lock lock(m_mutex);
-        return m_changed.wait(lock, stop, [&] { return fits(number); });
+        return m_roomMade.wait(lock, stop, [&] { return fits(number); });
     }
 
     // Puts item `number` (each number once), waiting for room.
     bool put(long long number, T item, std::stop_token stop)
     {
         std::unique_lock lock(m_mutex);
-        if (!m_changed.wait(lock, stop, [&] { return fits(number); }))
+        if (!m_roomMade.wait(lock, stop, [&] { return fits(number); }))
             return false;
         m_slots[size_t(number - m_taken)] = std::move(item);
-        m_changed.notify_all();
+        m_itemPut.notify_all();
         return true;
     }
 
@@ -45,10 +45,10 @@ public:
     bool put(T item, std::stop_token stop)
     {
         std::unique_lock lock(m_mutex);
-        if (!m_changed.wait(lock, stop, [this] { return fits(m_nextPut); }))
+        if (!m_roomMade.wait(lock, stop, [this] { return fits(m_nextPut); }))
             return false;
         m_slots[size_t(m_nextPut++ - m_taken)] = std::move(item);
-        m_changed.notify_all();
+        m_itemPut.notify_all();
         return true;
     }
 
@@ -59,7 +59,7 @@ public:
     std::optional<T> take(std::stop_token stop)
     {
         std::unique_lock lock(m_mutex);
-        if (!m_changed.wait(lock, stop, [this] { return m_slots.front().has_value(); }))
+        if (!m_itemPut.wait(lock, stop, [this] { return m_slots.front().has_value(); }))
             return std::nullopt;
         return takeFront();
     }
@@ -82,13 +82,15 @@ private:
         m_slots.pop_front();
         m_slots.emplace_back();
         ++m_taken;
-        m_changed.notify_all();
+        m_roomMade.notify_all();
         return item;
     }
 
     const size_t m_capacity;
     std::mutex m_mutex;
-    std::condition_variable_any m_changed;
+    // Waiters for room are woken only by a take, the taker only by a put.
+    std::condition_variable_any m_roomMade;
+    std::condition_variable_any m_itemPut;
     std::deque<std::optional<T>> m_slots; // item m_taken + k at k
     long long m_taken = 0;
     long long m_nextPut = 0;
