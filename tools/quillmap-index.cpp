@@ -16,9 +16,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringList>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <optional>
 #include <unistd.h>
 
@@ -206,6 +208,17 @@ int runStep(const QCommandLineParser &parser, const StepOptions &o, const QStrin
     return usageError(QStringLiteral("unknown step %1").arg(name));
 }
 
+// A QString cannot hold a file name that is not UTF-8: such a file is opened here by its bytes and
+// read through /proc/self/fd. Empty when `name` is UTF-8 or the file cannot be opened (which
+// the import then says, naming the file as well as it can).
+QString openedByBytes(const QByteArray &name)
+{
+    if (QFile::encodeName(QFile::decodeName(name)) == name)
+        return {};
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    return fd < 0 ? QString() : QStringLiteral("/proc/self/fd/%1").arg(fd);
+}
+
 // So that the startup dialog lists the folder, as after an import through the window. Merged with
 // the list on disk under its lock, so imports running at once lose nothing.
 int registerDataset(const QString &out)
@@ -288,6 +301,17 @@ int main(int argc, char *argv[])
     }
     bool registerFolder = !parser.isSet(noRegister);
     QStringList files = parser.positionalArguments();
+    QStringList readFrom;
+    {
+        QHash<QString, QString> opened; // by the name as decoded
+        for (int i = 1; i < argc; ++i) {
+            const QString path = openedByBytes(argv[i]);
+            if (!path.isEmpty())
+                opened.insert(QFile::decodeName(argv[i]), path);
+        }
+        for (const QString &file : std::as_const(files))
+            readFrom.append(opened.value(file));
+    }
     // Studies of more files than a command line holds.
     if (!filesFrom.isEmpty()) {
         QFile list(filesFrom);
@@ -297,9 +321,11 @@ int main(int argc, char *argv[])
             printError(QStringLiteral("error : can't open the file list %1!").arg(filesFrom));
             return 2;
         }
-        forEachLine(list.readAll(), [&files](const char *p, qsizetype n) {
-            if (n > 0)
+        forEachLine(list.readAll(), [&files, &readFrom](const char *p, qsizetype n) {
+            if (n > 0) {
                 files.append(QFile::decodeName(QByteArray(p, n)));
+                readFrom.append(openedByBytes(QByteArray(p, n)));
+            }
         });
     }
     const QString step = parser.value(stepOptions.step);
@@ -379,6 +405,7 @@ int main(int argc, char *argv[])
         quillmap::ToolImportInputs tool;
         tool.format = *format;
         tool.files = files;
+        tool.readFrom = readFrom;
         tool.traitInfo = inputs.traitInfo;
         tool.groups = inputs.groups;
         tool.genes = inputs.genes;

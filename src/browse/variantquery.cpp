@@ -87,8 +87,10 @@ int nearestSnp(const Dataset &dataset, int chromosome, qint64 bp)
     return best;
 }
 
-// A gene of pos2gene.dat by name (case-insensitive): chromosome and bp range.
-bool findGene(const QString &folder, const QString &name, Target &target)
+// Calls `visit` with each line of pos2gene.dat (without its line end) until it returns true;
+// false when none did or the file cannot be read.
+template <typename Visit>
+bool forEachGeneLine(const QString &folder, Visit visit)
 {
     QFile file(files::datasetFilePath(folder, files::BinGenes));
     if (!file.open(QIODevice::ReadOnly))
@@ -97,13 +99,24 @@ bool findGene(const QString &folder, const QString &name, Target &target)
         QByteArray line = file.readLine();
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
-        if (!line.toLower().contains(name.toLower().toLocal8Bit()))
-            continue;
+        if (visit(line))
+            return true;
+    }
+    return false;
+}
+
+// A gene of pos2gene.dat by name (case-insensitive): chromosome and bp range.
+bool findGene(const QString &folder, const QString &name, Target &target)
+{
+    const QByteArray wanted = name.toLower().toLocal8Bit();
+    return forEachGeneLine(folder, [&](const QByteArray &line) {
+        if (!line.toLower().contains(wanted))
+            return false;
         const QList<QByteArray> fields = line.split('\t');
         bool binOk = false;
         const int bin = fields.value(0).toInt(&binOk);
         if (!binOk)
-            continue;
+            return false;
         for (qsizetype i = 1; i + 2 < fields.size(); i += 3) {
             if (QString::fromLocal8Bit(fields.at(i)).compare(name, Qt::CaseInsensitive) != 0)
                 continue;
@@ -119,8 +132,8 @@ bool findGene(const QString &folder, const QString &name, Target &target)
             target.endBp = std::max(*start, *end);
             return true;
         }
-    }
-    return false;
+        return false;
+    });
 }
 
 } // namespace
@@ -128,17 +141,12 @@ bool findGene(const QString &folder, const QString &name, Target &target)
 QStringList VariantQuery::geneNames(const QString &folder)
 {
     QStringList names;
-    QFile file(files::datasetFilePath(folder, files::BinGenes));
-    if (!file.open(QIODevice::ReadOnly))
-        return names;
-    while (!file.atEnd()) {
-        QByteArray line = file.readLine();
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
+    forEachGeneLine(folder, [&names](const QByteArray &line) {
         const QList<QByteArray> fields = line.split('\t');
         for (qsizetype i = 1; i + 2 < fields.size(); i += 3)
             names << QString::fromLocal8Bit(fields.at(i));
-    }
+        return false;
+    });
     names.sort(Qt::CaseInsensitive);
     names.removeDuplicates();
     return names;

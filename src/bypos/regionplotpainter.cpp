@@ -391,12 +391,8 @@ void paintExportPage(QPainter &painter, const QString &title, const RegionPlotIn
 
 QImage renderExportImage(const QString &title, const RegionPlotInput &input, const RegionGenes *genes)
 {
-    QImage image(ExportImageWidth, ExportImageHeight, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paintExportPage(painter, title, input, genes);
-    painter.end();
-    return image;
+    return renderPageImage(QSize(ExportImageWidth, ExportImageHeight),
+                           [&](QPainter &painter) { paintExportPage(painter, title, input, genes); });
 }
 
 bool writeExportPdf(const QString &path, const QString &title, const RegionPlotInput &input,

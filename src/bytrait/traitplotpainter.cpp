@@ -490,12 +490,8 @@ void paintTraitExport(QPainter &painter, const TraitPlotData &data, const QStrin
 
 QImage renderTraitExport(const TraitPlotData &data, const QString &title, const QString &caption)
 {
-    QImage image(ExportPageSize, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paintTraitExport(painter, data, title, caption);
-    painter.end();
-    return image;
+    return renderPageImage(ExportPageSize,
+                           [&](QPainter &painter) { paintTraitExport(painter, data, title, caption); });
 }
 
 bool writeTraitExportPdf(const TraitPlotData &data, const QString &title, const QString &caption,

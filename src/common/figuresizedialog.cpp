@@ -78,4 +78,16 @@ void saveFigure(QWidget *parent, const QString &path, QSize screenSize,
         dialogs::information(parent, QStringLiteral("The file %1 could not be written!").arg(path));
 }
 
+void saveFigureAs(QWidget *parent, const QString &caption, const QString &suggestedPath, QSize size, int dpi,
+                  const std::function<void(QPainter &painter, QSize size)> &paint)
+{
+    const QString path = DialogProvider::instance().saveFileName(
+        parent, caption, suggestedPath, QStringLiteral("Figures (*.svg *.pdf *.png)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!figures::exportFigure(path, size, dpi, paint, &error))
+        dialogs::information(parent, error);
+}
+
 } // namespace quillmap

@@ -41,4 +41,10 @@ bool isFigurePath(const QString &path);
 void saveFigure(QWidget *parent, const QString &path, QSize screenSize,
                 const std::function<void(QPainter &painter, QSize size)> &paint);
 
+// Asks (through DialogProvider, titled `caption`, offering `suggestedPath`) where to save the
+// picture `paint` draws as SVG, PDF or PNG, then writes it at `size` and `dpi`. Nothing is
+// written when no file is chosen; a failure is reported in a message box.
+void saveFigureAs(QWidget *parent, const QString &caption, const QString &suggestedPath, QSize size, int dpi,
+                  const std::function<void(QPainter &painter, QSize size)> &paint);
+
 } // namespace quillmap

@@ -39,4 +39,14 @@ bool writePagePdf(const QString &path, const std::function<void(QPainter &painte
     return AtomicFile::writeWhole(path, bytes);
 }
 
+QImage renderPageImage(QSize size, const std::function<void(QPainter &painter)> &paint)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paint(painter);
+    painter.end();
+    return image;
+}
+
 } // namespace quillmap

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QImage>
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -14,5 +16,8 @@ namespace quillmap {
 // permissions, a new one gets the umask's. False when the PDF could not be made or written;
 // the file at `path` is then as it was.
 bool writePagePdf(const QString &path, const std::function<void(QPainter &painter)> &paint);
+
+// The same page as a picture of `size` pixels on white (ARGB32).
+QImage renderPageImage(QSize size, const std::function<void(QPainter &painter)> &paint);
 
 } // namespace quillmap

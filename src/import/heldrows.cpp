@@ -16,6 +16,8 @@ namespace quillmap {
 namespace {
 
 constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
+// Records on disk at once at the most when rows are spilled: two sorted copies, two tables.
+constexpr qint64 SpilledCopies = 4;
 qint64 g_memoryRows = 0; // rows held before a run is spilled, set by tests; 0: from the limit
 qint64 g_sortRows = 0;   // rows of a sorted run, set by tests; 0: as g_memoryRows
 int g_spillBypass = -1;  // tests: 1 or 0 bypasses the page cache or not; -1: by the spill's size
@@ -128,16 +130,17 @@ std::optional<ImportError> HeldRows::append(const RowBatch &batch, qint64 before
 std::optional<ImportError> HeldRows::spill(bool estimate)
 {
     const int extra = m_statsPerRow - 1;
-    // Before the first run, from the part of the results file read: the rows file, both sorted
-    // copies, then the tables beside them (the rows file removed by then) need about three
-    // times the records at once. The old table1.dat is emptied before that.
+    // Before the first run, from the part of the results file read: the rows file and both
+    // sorted copies, then both tables written at once beside the copies (the rows file removed
+    // by then) need about four times the records at once. The old table1.dat is emptied before
+    // that.
     const double read = !estimate || m_spill.active() ? 0.0 : m_readFraction;
     if (read > 0.0) {
         const QFileInfo oldTable(files::datasetFilePath(m_folder, files::TraitTable));
         const qint64 rows = qint64(double(m_rows.size()) / read);
         if (std::optional<ImportError> error = diskRoomError(
                 m_folder,
-                3 * rows * recordSize(extra)
+                SpilledCopies * rows * recordSize(extra)
                     - (oldTable.isFile() && !oldTable.isSymLink() ? oldTable.size() : 0)))
             return error;
         const qint64 spillBytes = rows * (RunSpill::rowBytes(m_statsPerRow) + 2 * recordSize(extra));
@@ -171,14 +174,15 @@ std::optional<ImportError> HeldRows::renumber(const std::vector<qint32> &traitIn
     return std::nullopt;
 }
 
-// When rows were spilled, first both sorted copies of them (the rows file already on disk is
-// removed before the tables are written).
+// When rows were spilled, both sorted copies of them beside both tables (the rows file already
+// on disk is removed before the tables are written).
 std::optional<ImportError> HeldRows::roomForTables() const
 {
     const qint64 records = (m_rows.size() + m_spill.rows()) * recordSize(m_statsPerRow - 1);
     return diskRoomError(m_folder,
-                         m_spill.active() ? 3 * records - m_spill.rows() * RunSpill::rowBytes(m_statsPerRow)
-                                          : 2 * records);
+                         m_spill.active()
+                             ? SpilledCopies * records - m_spill.rows() * RunSpill::rowBytes(m_statsPerRow)
+                             : 2 * records);
 }
 
 std::optional<ImportError> HeldRows::tables(const std::vector<qint16> &bins, const NameList &traits,

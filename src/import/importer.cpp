@@ -96,8 +96,9 @@ private:
     }
     bool badLine(const quillmap::ResultsLineError &error, qint64 linesBefore)
     {
+        // The only line a range cannot read is one longer than the line reader takes.
         if (error.kind == quillmap::ResultsLineError::Kind::Unreadable)
-            return cannotRead("results", m_inputs.results);
+            return fail(ImportError::lineTooLong("results", m_inputs.results));
         return fail(
             {ImportFailure::Validation, error.reportLine(linesBefore), true, error.text(linesBefore)});
     }
@@ -235,7 +236,7 @@ bool Import::prepare()
     if (!columnsKnown)
         return false;
     if (m_results.failed())
-        return cannotRead("results", m_inputs.results);
+        return fail(ImportError::cannotRead("results", m_inputs.results, m_results));
     if (!snpOpen)
         return cannotOpen("SNP information", m_inputs.snpInfo);
     if (!m_feed && !openInput(m_traitInfo, m_inputs.traitInfo))
@@ -569,9 +570,12 @@ ImportResult Import::run()
         return m_error ? failedResult(*m_error) : result;
     }
     try {
-        prepared = !m_error && prepare() && removeStaleOptionalFiles();
-        if (prepared && !m_plan.abortLine.isEmpty())
+        // A cluster build whose steps failed: that failure is the one told, whatever fails here
+        // after it (a full disk keeps summary.txt from being written too).
+        const bool aborted = !m_error && !m_plan.abortLine.isEmpty();
+        if (aborted)
             fail(ImportError::of(ImportFailure::WriteFailure, m_plan.abortLine));
+        prepared = (!m_error || aborted) && prepare() && removeStaleOptionalFiles();
         if (prepared && !m_error && firstPass())
             secondPass();
         releaseRows();

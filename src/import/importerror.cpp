@@ -1,5 +1,7 @@
 #include "import/importerror.h"
 
+#include "io/linereader.h"
+
 namespace quillmap {
 
 ImportError ImportError::of(ImportFailure failure, const QByteArray &reportLine, bool lineFeed)
@@ -22,6 +24,21 @@ ImportError ImportError::cannotRead(const char *role, const QString &path)
 {
     return of(ImportFailure::UnreadableInput,
               "error : can't read the " + QByteArray(role) + " file " + path.toUtf8() + " to its end!");
+}
+
+ImportError ImportError::lineTooLong(const char *role, const QString &path)
+{
+    const qsizetype limit = LineReader::maxLineBytes();
+    const QByteArray size = limit >= (1 << 20) ? QByteArray::number(limit >> 20) + " MiB"
+                                               : QByteArray::number(limit) + " bytes";
+    return of(ImportFailure::UnreadableInput,
+              "error : the " + QByteArray(role) + " file " + path.toUtf8() + " has a line longer than " + size
+                  + ", more than a line may hold!");
+}
+
+ImportError ImportError::cannotRead(const char *role, const QString &path, const LineReader &reader)
+{
+    return reader.lineTooLong() ? lineTooLong(role, path) : cannotRead(role, path);
 }
 
 ImportError ImportError::utf16Text(const char *role, const QString &path)

@@ -5,6 +5,8 @@
 
 namespace quillmap {
 
+class LineReader;
+
 // Why an import failed: a check of the input files, an input file that could not be opened or
 // read to its end, a dataset file that could not be written, or too little memory for the result
 // rows. Two refusals leave the folder untouched (summary.txt is not written): UnusablePath, a
@@ -26,6 +28,10 @@ struct ImportError {
     // "error : can't open the ROLE file PATH!" and "... can't read the ROLE file PATH to its end!"
     static ImportError cannotOpen(const char *role, const QString &path);
     static ImportError cannotRead(const char *role, const QString &path);
+    // A line longer than the line reader takes, which would otherwise read as a damaged file.
+    static ImportError lineTooLong(const char *role, const QString &path);
+    // cannotRead, or lineTooLong when that is why `reader` failed.
+    static ImportError cannotRead(const char *role, const QString &path, const LineReader &reader);
     // A file saved as UTF-16 would fail some later check with a message that hides the cause.
     static ImportError utf16Text(const char *role, const QString &path);
     // "error : can't write the file PATH!"

@@ -17,10 +17,17 @@ ParallelResults::ParallelResults(QString path, ResultsLayout layout, qint64 file
       m_traits(traits),
       m_snps(snps),
       m_parts(traits.parts()),
-      m_internNext(size_t(traits.parts()), 0)
+      m_interned(size_t(m_parts) + 1),
+      m_free(size_t(m_parts) + 2) // every range there is: those begun and the one taken
 {
+    // A part's queue has room for every range begun: none is taken from m_interned before each
+    // part has taken it.
     for (int p = 0; p < m_parts; ++p)
-        m_threads.emplace_back([this, p](std::stop_token stop) { work(stop, p); });
+        m_toIntern.push_back(std::make_unique<WorkQueue<Range>>(size_t(m_parts) + 1));
+    for (int p = 0; p < m_parts; ++p)
+        m_threads.emplace_back([this, p](std::stop_token stop) { internRanges(stop, p); });
+    for (int p = 0; p < m_parts; ++p)
+        m_threads.emplace_back([this](std::stop_token stop) { parseRanges(stop); });
 }
 
 ParallelResults::~ParallelResults() = default;
@@ -30,83 +37,68 @@ qint64 ParallelResults::cut(qint64 i) const
     return std::min(m_layout.dataBegin + i * m_rangeBytes, m_fileSize);
 }
 
-std::unique_ptr<ParsedRange> ParallelResults::next()
+std::shared_ptr<ParsedRange> ParallelResults::next()
 {
-    std::unique_lock lock(m_mutex);
-    m_ready.wait(lock, [this] {
-        const auto it = m_ranges.find(m_taken);
-        return it != m_ranges.end() && it->second->m_partsDone == m_parts;
-    });
-    std::unique_ptr<ParsedRange> range = std::move(m_ranges.extract(m_taken).mapped());
-    ++m_taken;
-    ++m_changes;
-    lock.unlock();
-    m_work.notify_all();
+    Range range = m_interned.take();
     if (range->m_exception)
         std::rethrow_exception(range->m_exception);
     return range;
 }
 
-void ParallelResults::recycle(std::unique_ptr<ParsedRange> range)
+void ParallelResults::recycle(std::shared_ptr<ParsedRange> range)
 {
-    const std::lock_guard lock(m_mutex);
-    m_free.push_back(std::move(range));
+    m_free.put(std::move(range), std::stop_token());
 }
 
-void ParallelResults::work(const std::stop_token &stop, int part)
+void ParallelResults::parseRanges(const std::stop_token &stop)
 {
-    std::unique_lock lock(m_mutex);
-    while (!stop.stop_requested()) {
-        const auto it = m_ranges.find(m_internNext[size_t(part)]);
-        if (it != m_ranges.end() && it->second->m_parsed) {
-            ParsedRange &range = *it->second;
-            const bool failed = bool(range.m_exception);
-            lock.unlock();
-            std::exception_ptr exception;
-            if (!failed) {
-                try {
-                    intern(part, range);
-                } catch (...) {
-                    exception = std::current_exception();
-                }
-            }
-            lock.lock();
-            if (exception && !range.m_exception)
-                range.m_exception = exception;
-            ++m_internNext[size_t(part)];
-            if (++range.m_partsDone == m_parts)
-                m_ready.notify_all();
-            continue;
+    for (;;) {
+        const qint64 i = m_parseNext++;
+        if (i >= m_count || !m_interned.waitForRoom(i, stop))
+            return;
+        Range range = m_free.tryTake().value_or(nullptr);
+        std::exception_ptr exception;
+        try {
+            if (!range)
+                range = std::make_shared<ParsedRange>();
+            range->m_partFailed.assign(size_t(m_parts), nullptr);
+            range->m_partsDone = 0;
+            parse(i, *range);
+        } catch (...) {
+            exception = std::current_exception();
         }
-        if (m_parseNext < m_count && m_parseNext <= m_taken + m_parts) {
-            const qint64 i = m_parseNext++;
-            std::unique_ptr<ParsedRange> fresh;
-            if (m_free.empty()) {
-                fresh = std::make_unique<ParsedRange>();
-            } else {
-                fresh = std::move(m_free.back());
-                m_free.pop_back();
-                fresh->m_exception = {};
-                fresh->m_parsed = false;
-                fresh->m_partsDone = 0;
-            }
-            ParsedRange &range = *m_ranges.emplace(i, std::move(fresh)).first->second;
-            lock.unlock();
-            std::exception_ptr exception;
+        if (!range) // not even the range could be had: a bare one carries the failure
+            range = std::make_shared<ParsedRange>();
+        range->m_exception = exception;
+        for (const std::unique_ptr<WorkQueue<Range>> &part : m_toIntern) {
+            if (!part->put(i, range, stop))
+                return;
+        }
+    }
+}
+
+void ParallelResults::internRanges(const std::stop_token &stop, int part)
+{
+    for (qint64 i = 0;; ++i) {
+        std::optional<Range> taken = m_toIntern[size_t(part)]->take(stop);
+        if (!taken)
+            return;
+        ParsedRange &range = **taken;
+        if (!range.m_exception) {
             try {
-                parse(i, range);
+                intern(part, range);
             } catch (...) {
-                exception = std::current_exception();
+                range.m_partFailed[size_t(part)] = std::current_exception();
             }
-            lock.lock();
-            range.m_exception = exception;
-            range.m_parsed = true;
-            ++m_changes;
-            m_work.notify_all();
-            continue;
         }
-        const quint64 seen = m_changes;
-        m_work.wait(lock, stop, [&] { return m_changes != seen; });
+        if (range.m_partsDone.fetch_add(1, std::memory_order_acq_rel) + 1 < m_parts)
+            continue;
+        for (const std::exception_ptr &failed : range.m_partFailed) {
+            if (!range.m_exception && failed)
+                range.m_exception = failed;
+        }
+        if (!m_interned.put(i, std::move(*taken), stop))
+            return;
     }
 }
 

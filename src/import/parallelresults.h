@@ -2,15 +2,14 @@
 
 #include "import/nameset.h"
 #include "import/resultsrange.h"
+#include "import/workqueue.h"
 
 #include <QByteArray>
 #include <QString>
 
-#include <condition_variable>
+#include <atomic>
 #include <exception>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <stop_token>
 #include <thread>
@@ -39,17 +38,18 @@ private:
     QByteArray m_bytes; // the range's lines, which the names point into until they are interned
     std::vector<Name> m_traits;
     std::vector<Name> m_snps;
-    std::exception_ptr m_exception;
-    bool m_parsed = false;
-    int m_partsDone = 0;
+    std::exception_ptr m_exception;               // thrown while parsing
+    std::vector<std::exception_ptr> m_partFailed; // per part: thrown while interning
+    std::atomic<int> m_partsDone = 0;
 };
 
-// Reads the data lines of a plain results file on worker threads, one per part of the shared
-// name sets. Bytes [layout.dataBegin, fileSize) are cut every `rangeBytes`; a worker parses the
-// next range, and worker p interns the names of part p of every range, in file order: no name
-// set is shared by two threads and the names are not joined on one thread afterwards. The ids
-// depend on the number of parts only, never on timing. At most parts + 1 ranges are held
-// beyond the one taken last, so memory stays bounded whatever the file's size.
+// Reads the data lines of a plain results file on worker threads, two per part of the shared
+// name sets. Bytes [layout.dataBegin, fileSize) are cut every `rangeBytes`; the parsing workers
+// each parse the next range not begun, and interning worker p interns the names of part p of
+// every range, in file order: no name set is shared by two threads and the names are not
+// joined on one thread afterwards. The ids depend on the number of parts only, never on timing.
+// At most parts + 1 ranges are begun beyond the one taken last, so memory stays bounded
+// whatever the file's size. The hand-offs are ordered work queues.
 class ParallelResults final
 {
 public:
@@ -64,12 +64,14 @@ public:
     qint64 cut(qint64 i) const;
     // The next range in file order, waiting for it; at most count() calls. An exception thrown
     // while reading it (std::bad_alloc) is thrown here; then the name sets are no longer whole.
-    std::unique_ptr<ParsedRange> next();
+    std::shared_ptr<ParsedRange> next();
     // Gives a range back once its rows are stored: its memory serves a later range.
-    void recycle(std::unique_ptr<ParsedRange> range);
+    void recycle(std::shared_ptr<ParsedRange> range);
 
 private:
-    void work(const std::stop_token &stop, int part);
+    using Range = std::shared_ptr<ParsedRange>;
+    void parseRanges(const std::stop_token &stop);
+    void internRanges(const std::stop_token &stop, int part);
     void parse(qint64 i, ParsedRange &range) const;
     void intern(int part, ParsedRange &range);
 
@@ -82,15 +84,10 @@ private:
     SplitNameSet &m_snps;
     const int m_parts;
 
-    std::mutex m_mutex;
-    std::condition_variable_any m_work;                      // a range parsed or taken (m_changes)
-    std::condition_variable m_ready;                         // a range is interned in every part
-    std::map<qint64, std::unique_ptr<ParsedRange>> m_ranges; // begun and not taken
-    std::vector<std::unique_ptr<ParsedRange>> m_free;        // recycled
-    std::vector<qint64> m_internNext;                        // per part: the next range to intern
-    qint64 m_parseNext = 0;
-    qint64 m_taken = 0;
-    quint64 m_changes = 0;
+    std::atomic<qint64> m_parseNext = 0;
+    std::vector<std::unique_ptr<WorkQueue<Range>>> m_toIntern; // per part: ranges parsed
+    WorkQueue<Range> m_interned;         // ranges interned in every part, to be taken by next()
+    WorkQueue<Range> m_free;             // recycled
     std::vector<std::jthread> m_threads; // last: stopped and joined first
 };
 

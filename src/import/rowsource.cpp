@@ -109,7 +109,7 @@ public:
     std::optional<ImportError> finish() override
     {
         if (m_reader.failed())
-            return ImportError::cannotRead("results", m_path);
+            return ImportError::cannotRead("results", m_path, m_reader);
         m_reader.close();
         return std::nullopt;
     }
@@ -180,7 +180,7 @@ private:
     ResultsLayout m_layout;
     qint64 m_fileSize;
     ParallelResults m_reader;
-    std::unique_ptr<ParsedRange> m_range;
+    std::shared_ptr<ParsedRange> m_range;
     qint64 m_taken = 0;
     std::vector<qint64> m_lostCount;
     std::vector<qint64> m_lostFirst;

@@ -23,6 +23,9 @@ inline constexpr char DerivedTraitInfo[] = "quillmap-traitinfo.txt";
 struct ToolImportInputs {
     ToolFormat format = ToolFormat::Plink2;
     QStringList files; // one trait each; gzip and zstd files are decompressed
+    // Per file, where it is read when not at its name (a name that is not UTF-8, which a QString
+    // cannot hold, is opened by its bytes and read through /proc/self/fd); empty: at its name.
+    QStringList readFrom;
     QString traitInfo; // optional: used instead of the derived trait information
     QString groups;    // optional, as for runImport
     QString genes;     // optional, as for runImport

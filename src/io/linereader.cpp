@@ -263,6 +263,7 @@ LineReader::~LineReader()
 void LineReader::restart(qsizetype end, qint64 fileSize)
 {
     m_failed = false;
+    m_lineTooLong = false;
     m_atStart = true;
     m_utf16Mark = false;
     m_begin = 0;
@@ -330,6 +331,7 @@ bool LineReader::fill()
     if (m_end == m_buffer.size()) {
         if (m_buffer.size() >= maxLineBytes()) {
             m_failed = true;
+            m_lineTooLong = true;
             return false;
         }
         m_buffer.resize(m_buffer.size() * 2);

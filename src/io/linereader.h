@@ -39,10 +39,14 @@ public:
 
     // True after a read error or a line longer than maxLineBytes().
     bool failed() const { return m_failed; }
+    // True when that failure was a line longer than maxLineBytes().
+    bool lineTooLong() const { return m_lineTooLong; }
     // True when the first line read starts with a UTF-16 byte order mark (either byte order):
     // the file is not 8-bit text and its lines mean nothing to the checks.
     bool startsWithUtf16Mark() const { return m_utf16Mark; }
-    static constexpr qsizetype maxLineBytes() { return qsizetype(1) << 30; }
+    static qsizetype maxLineBytes() { return s_maxLineBytes; }
+    // Tests lower the limit rather than write a gigabyte (a buffer's worth, 4 MiB, still fits).
+    static void setMaxLineBytesForTesting(qsizetype bytes) { s_maxLineBytes = bytes; }
     // The part of the file read so far, from 0 to 1 (bytes taken from the file, compressed or
     // not, over its size); 0 when unknown, as for a pipe.
     double readFraction() const;
@@ -65,11 +69,13 @@ private:
     qsizetype m_end = 0;   // one past the last valid byte
     bool m_eof = false;
     bool m_failed = false;
+    bool m_lineTooLong = false;
     bool m_atStart = true;
     bool m_utf16Mark = false;
     qint64 m_fileSize = 0; // 0 when not a regular file
     bool m_inMemory = false;
     qint64 m_dropped = 0; // bytes moved out of the buffer's front
+    static inline qsizetype s_maxLineBytes = qsizetype(1) << 30;
 };
 
 // Splits a line at every tab, keeping empty fields; an empty line is one empty field. A line of

@@ -1,8 +1,8 @@
 #include "overview/bysnptab.h"
 
 #include "common/dialogprovider.h"
+#include "common/figuresizedialog.h"
 #include "dataset/dataset.h"
-#include "figures/figureexport.h"
 #include "overview/phewaspainter.h"
 #include "overview/phewasview.h"
 #include "session/sharedstate.h"
@@ -154,22 +154,13 @@ void BySnpTab::savePlot()
         dialogs::information(this, tr("Show a SNP with results first."));
         return;
     }
-    const QString path = DialogProvider::instance().saveFileName(
-        this, tr("Save plot"), programFolder() + QStringLiteral("/phewas-%1.svg").arg(plot->title()),
-        tr("Figures (*.svg *.pdf *.png)"));
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!figures::exportFigure(
-            path, plot->size(), 96,
-            [&](QPainter &painter, QSize size) {
-                PhewasPainter::paint(
-                    painter,
-                    PhewasGeometry(plot->table(), plot->statisticNames(), size.width(), size.height()),
-                    plot->title());
-            },
-            &error))
-        dialogs::information(this, error);
+    saveFigureAs(this, tr("Save plot"), programFolder() + QStringLiteral("/phewas-%1.svg").arg(plot->title()),
+                 plot->size(), 96, [&](QPainter &painter, QSize size) {
+                     PhewasPainter::paint(
+                         painter,
+                         PhewasGeometry(plot->table(), plot->statisticNames(), size.width(), size.height()),
+                         plot->title());
+                 });
 }
 
 } // namespace quillmap

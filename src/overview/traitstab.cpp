@@ -2,9 +2,9 @@
 
 #include "browse/studysummaries.h"
 #include "common/dialogprovider.h"
+#include "common/figuresizedialog.h"
 #include "common/waitcursor.h"
 #include "dataset/dataset.h"
-#include "figures/figureexport.h"
 #include "figures/qqplotpainter.h"
 #include "overview/qqplotview.h"
 #include "session/sharedstate.h"
@@ -123,18 +123,11 @@ void TraitsTab::saveQqPlot()
         dialogs::information(this, tr("Choose a trait in the list first."));
         return;
     }
-    const QString path = DialogProvider::instance().saveFileName(
-        this, tr("Save QQ plot"), programFolder() + QStringLiteral("/qq-%1.svg").arg(qqView->trait()),
-        tr("Figures (*.svg *.pdf *.png)"));
-    if (path.isEmpty())
-        return;
-    QString error;
     const QqPlotData &qq = qqView->data();
     const QString trait = qqView->trait();
-    if (!figures::exportFigure(
-            path, QSize(widthBox->value(), heightBox->value()), dpiBox->value(),
-            [&](QPainter &painter, QSize size) { figures::paintQqPlot(painter, size, qq, trait); }, &error))
-        dialogs::information(this, error);
+    saveFigureAs(this, tr("Save QQ plot"), programFolder() + QStringLiteral("/qq-%1.svg").arg(trait),
+                 QSize(widthBox->value(), heightBox->value()), dpiBox->value(),
+                 [&](QPainter &painter, QSize size) { figures::paintQqPlot(painter, size, qq, trait); });
 }
 
 } // namespace quillmap

@@ -73,6 +73,18 @@ QByteArray results(int badLine = 0, const QByteArray &bad = {})
     return text;
 }
 
+// Good inputs in `dir`: the options before the folder, --out last.
+QStringList goodInputs(const QTemporaryDir &dir)
+{
+    const QString r = dir.filePath(QStringLiteral("results.txt"));
+    const QString s = dir.filePath(QStringLiteral("snps.txt"));
+    const QString t = dir.filePath(QStringLiteral("traits.txt"));
+    writeAll(r, results());
+    writeAll(s, Snps);
+    writeAll(t, Traits);
+    return {u"--results"_s, r, u"--snps"_s, s, u"--traits"_s, t, u"--no-register"_s, u"--out"_s};
+}
+
 } // namespace
 
 class tst_Dask final : public QObject
@@ -85,6 +97,8 @@ private slots:
     void sameAsIndexer_data();
     void sameAsIndexer();
     void exampleStudy();
+    void failures_data();
+    void failures();
 
 private:
     QProcess m_cluster;
@@ -125,6 +139,7 @@ void tst_Dask::sameAsIndexer_data()
     QTest::newRow("good") << good << Snps << Traits << QByteArray() << 0;
     QTest::newRow("workers die parsing and placing")
         << good << Snps << Traits << QByteArray("parse-2,place-1") << 0;
+    QTest::newRow("a step's process killed once") << good << Snps << Traits << QByteArray("killed:bins") << 0;
     QTest::newRow("columns") << results(31, "T1\trs1\t1\t2\t3\n") << Snps << Traits << QByteArray() << 1;
     QTest::newRow("number") << results(22, "T1\trs1\tNA\t2\n") << Snps << Traits << QByteArray() << 1;
     QTest::newRow("carriage return") << results(17, "T1\r\trs1\t1\t2\n") << Snps << Traits << QByteArray()
@@ -158,11 +173,7 @@ void tst_Dask::sameAsIndexer()
     const QString r = dir.filePath(QStringLiteral("results.txt"));
     const QString s = dir.filePath(QStringLiteral("snps.txt"));
     const QString t = dir.filePath(QStringLiteral("traits.txt"));
-    writeAll(r, QByteArray(::results()));
-    writeAll(s, Snps);
-    writeAll(t, Traits);
-    const QStringList inputs = {u"--results"_s, r, u"--snps"_s,        s,
-                                u"--traits"_s,  t, u"--no-register"_s, u"--out"_s};
+    const QStringList inputs = goodInputs(dir);
     const QString single = dir.filePath(QStringLiteral("single"));
     const QString dask = dir.filePath(QStringLiteral("dask"));
     QCOMPARE(run(QStringLiteral(QUILLMAP_INDEXER), inputs + QStringList{single}).exitCode, 0);
@@ -194,9 +205,11 @@ void tst_Dask::sameAsIndexer()
     QCOMPARE(got.exitCode, expected.exitCode);
     QVERIFY2(got.err == expected.err, got.err.constData());
     QCOMPARE(folder(dask), folder(single));
-    for (const QByteArray &step : die.split(','))
-        QVERIFY(die.isEmpty()
-                || QFile::exists(dir.filePath(QStringLiteral(".died-") + QString::fromUtf8(step))));
+    for (QByteArray step : die.split(',')) {
+        // A bare step is "died:STEP"; the seam leaves .KIND-STEP behind.
+        step = QByteArray('.' + (step.contains(':') ? step : "died:" + step)).replace(':', '-');
+        QVERIFY(die.isEmpty() || QFile::exists(dir.filePath(QString::fromUtf8(step))));
+    }
 }
 
 // The example study; local:N starts and ends its own cluster (once: a start costs seconds), and
@@ -229,6 +242,53 @@ void tst_Dask::exampleStudy()
         QCOMPARE(got.err, expected.err);
         QCOMPARE(folder(dask), folder(single));
     }
+}
+
+// Each failure of the cluster or of the driver's own steps: one error line naming it, exit 3,
+// no temporary file in the folder and nothing written into it once its lock is gone.
+void tst_Dask::failures_data()
+{
+    QTest::addColumn<QByteArray>("die");
+    QTest::addColumn<bool>("ownCluster"); // local:1, which the build may take down
+    QTest::addColumn<QByteArray>("said");
+
+    QTest::newRow("lock holder killed")
+        << QByteArray("hold") << false << QByteArray("quillmap-dask: error : the step holding the lock on ");
+    QTest::newRow("step killed every time")
+        << QByteArray("killed!:names") << false
+        << QByteArray("quillmap-index: error : the step names of the build was killed by signal 9 3 times");
+    QTest::newRow("scheduler gone") << QByteArray(
+        "scheduler") << true << QByteArray("quillmap-index: error : the Dask scheduler local:1 went away");
+    QTest::newRow("finish step killed")
+        << QByteArray("finish") << false
+        << QByteArray("quillmap-dask: error : the finish step of the build was"
+                      " killed by signal 9");
+}
+
+void tst_Dask::failures()
+{
+    QFETCH(QByteArray, die);
+    QFETCH(bool, ownCluster);
+    QFETCH(QByteArray, said);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("dask"));
+    const QStringList inputs = goodInputs(dir) + QStringList{out};
+    QCOMPARE(run(QStringLiteral(QUILLMAP_INDEXER), inputs).exitCode, 0);
+    const QMap<QString, QByteArray> before = folder(out);
+
+    const Run got = run(
+        QStringLiteral(QUILLMAP_DASK),
+        QStringList{u"--scheduler"_s, ownCluster ? u"local:1"_s : m_address, u"--chunk"_s, u"97"_s} + inputs,
+        die);
+    QCOMPARE(got.exitCode, 3);
+    QVERIFY2(got.err.startsWith(said) && got.err.count('\n') == 1, got.err.constData());
+    const QMap<QString, QByteArray> after = folder(out);
+    for (auto it = after.cbegin(); it != after.cend(); ++it)
+        QVERIFY2(!it.key().endsWith(QLatin1String(".tmp")), qPrintable(it.key()));
+    // The tables stay the earlier import's; only summary.txt says the folder holds none.
+    for (const QString &name : {u"table1.dat"_s, u"table2.dat"_s})
+        QCOMPARE(after.value(name), before.value(name));
+    QVERIFY(after.value(u"summary.txt"_s).split('\n').value(5).startsWith("error"));
 }
 
 QTEST_GUILESS_MAIN(tst_Dask)

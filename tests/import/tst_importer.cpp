@@ -5,6 +5,7 @@
 #include "import/importer.h"
 #include "import/runspill.h"
 #include "import/spillfile.h"
+#include "io/linereader.h"
 
 #include <QDir>
 #include <QFile>
@@ -749,6 +750,18 @@ void tst_Importer::compressedInputEqualsPlainInput()
     QVERIFY(bad.failed);
     QCOMPARE(bad.failure, ImportResult::Failure::UnreadableInput);
     QVERIFY(bad.errorText.contains(QLatin1String("can't read the results file")));
+
+    // A line longer than the reader takes is named as such, not as a damaged stream.
+    const QByteArray longLine = "T\tS\tp\tb\n" + QByteArray(3 << 20, 'a') + "\n";
+    zstd ? writeZstd(packed.results, longLine) : writeGzip(packed.results, longLine);
+    LineReader::setMaxLineBytesForTesting(1 << 20);
+    const ImportResult tooLong = runImport(b, packed);
+    LineReader::setMaxLineBytesForTesting(1 << 30);
+    QCOMPARE(tooLong.failure, ImportResult::Failure::UnreadableInput);
+    QCOMPARE(tooLong.errorText,
+             QStringLiteral("error : the results file %1 has a line longer than 1 MiB, more"
+                            " than a line may hold!")
+                 .arg(packed.results));
 }
 
 void tst_Importer::byteOrderMarkIsStripped()
@@ -954,6 +967,9 @@ void tst_Importer::failedWriteFailsTheImport_data()
     // Said before the first run is written, with the rows spilled.
     QTest::newRow("disk too small, said up front")
         << 20000 << 1 << (64 << 20) << qint64(4096) << QStringLiteral("error : the import needs about ");
+    // Both sorted copies and both tables at once: four times the records, less the old table.
+    QTest::newRow("room for three times the records, said up front")
+        << 20000 << 1 << (64 << 20) << qint64(800000) << QStringLiteral("error : the import needs about ");
 }
 
 void tst_Importer::failedWriteFailsTheImport()

@@ -1,12 +1,15 @@
 #include "dataset/datasetregistry.h"
 #include "import/importer.h"
 #include "support/compressed.h"
+#include "support/filesizelimit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace quillmap;
@@ -223,6 +226,22 @@ void tst_Indexer::unwritableFolderExitsWithThree()
     QCOMPARE(run.exitCode, 3);
     QVERIFY(!run.err.isEmpty());
     QCOMPARE(readAll(out), before);
+
+    // A cluster build's finish step, told that placing failed on a full disk, names that
+    // failure rather than the summary.txt the same disk keeps it from writing.
+    const QString cluster = m_dir->filePath(u"cluster"_s);
+    const QByteArray abort = "error : can't write the file " + cluster.toUtf8()
+        + "/.quillmap-cluster/table2!";
+    Run finish;
+    {
+        const FileSizeLimit full(0);
+        finish = runIndexer({u"--step"_s, u"finish"_s, u"--ranges"_s, u"1"_s, u"--abort"_s,
+                             QString::fromUtf8(abort), u"--results"_s, m_data + u"/results.txt"_s,
+                             u"--snps"_s, m_data + u"/snpinfo.txt"_s, u"--traits"_s,
+                             m_data + u"/traitinfo.txt"_s, u"--out"_s, cluster});
+    }
+    QCOMPARE(finish.exitCode, 3);
+    QCOMPARE(finish.err, "quillmap-index: " + abort + '\n');
 }
 
 // The rows read and held, memory runs out as the tables are written.
@@ -317,14 +336,23 @@ void tst_Indexer::toolOutputInOneCommand()
     QVERIFY(readAll(out + QStringLiteral("/summary.txt")).contains("SNP Num :\t 2\n"));
     QVERIFY(readAll(out + QStringLiteral("/quillmap-traitinfo.txt")).contains("\nb\t"));
 
-    // The same files named in a list, from a file and from standard input.
-    writeAll(m_data + u"/files.txt"_s, "plink2.a.glm.linear\n\nplink2.b.glm.linear.zst\n");
-    const Run listed = runIndexer({u"--format"_s, u"plink2"_s, u"--build"_s, u"hg38"_s, u"--out"_s,
-                                   m_dir->filePath(u"listed"_s), u"--no-register"_s, u"--files-from"_s,
-                                   u"files.txt"_s},
-                                  m_data);
-    QCOMPARE(listed.exitCode, 0);
-    QVERIFY2(listed.err.contains("2 rows kept from 2 file(s)."), listed.err.constData());
+    // The same files named in a list, from a file and from standard input; a file name that is
+    // not UTF-8 (Latin-1 here) is read all the same.
+    const QByteArray latin1 = "plink2.\xe9.glm.linear";
+    QCOMPARE(::link(QFile::encodeName(m_data + u"/plink2.a.glm.linear"_s).constData(),
+                    (QFile::encodeName(m_data) + '/' + latin1).constData()),
+             0);
+    for (const QByteArray &first : {QByteArray("plink2.a.glm.linear\n"), latin1 + '\n'}) {
+        writeAll(m_data + u"/files.txt"_s, first + "\nplink2.b.glm.linear.zst\n");
+        const Run listed = runIndexer({u"--format"_s, u"plink2"_s, u"--build"_s, u"hg38"_s, u"--out"_s,
+                                       m_dir->filePath(u"listed"_s), u"--no-register"_s, u"--files-from"_s,
+                                       u"files.txt"_s},
+                                      m_data);
+        QCOMPARE(listed.exitCode, 0);
+        QVERIFY2(listed.err.contains("2 rows kept from 2 file(s)."), listed.err.constData());
+    }
+    // Which the temporary folder could not remove.
+    QCOMPARE(::unlink((QFile::encodeName(m_data) + '/' + latin1).constData()), 0);
     QProcess piped;
     piped.setWorkingDirectory(m_data);
     piped.start(QStringLiteral(QUILLMAP_INDEXER),
