@@ -164,6 +164,48 @@ if [ -x "$query" ]; then
     check "FIFOs at dataset paths refused by the query tool" $bad
 fi
 
+# A results file whose later gzip member is cut short: the import fails with exit 2 instead of
+# keeping the first member's rows, and the earlier dataset is kept or refused, never half read.
+bad=0
+rm -rf "$disk/gz"; cp -a "$work/ref-old" "$disk/gz"
+half=$(($(wc -l < "$in/results.txt") / 2))
+head -n "$half" "$in/results.txt" | gzip -c > "$work/cut.txt.gz"
+tail -n +"$((half + 1))" "$in/results.txt" | gzip -c > "$work/second.gz"
+head -c 2000 "$work/second.gz" >> "$work/cut.txt.gz"
+status=0
+"$indexer" --results "$work/cut.txt.gz" --snps "$in/snps.txt" --traits "$in/traits.txt" --no-register \
+    --out "$disk/gz" >/dev/null 2>&1 || status=$?
+[ "$status" = 2 ] || { echo "  exit $status"; bad=1; }
+same_files "$disk/gz" "$work/ref-old" || line6 "$disk/gz" | grep -q '^error' || { echo "  the folder reads as good"; bad=1; }
+check "a damaged later gzip member fails the import" $bad
+
+# A query reading a trait while its folder is imported again prints the earlier import's rows
+# whole or stops with "imported again"; never old names with new values.
+if [ -x "$query" ]; then
+    bad=0
+    mix=$work/mix
+    awk 'BEGIN { print "snp\tchr\tpos"; for (s = 0; s < 100000; s++) printf "rs%d\t%d\t%d.25\n", s, s % 22 + 1, s % 200 }' > "$in/mix-snps.txt"
+    printf 'trait\tdesc\nbig\tx\n' > "$in/mix-traits.txt"
+    for v in a b; do
+        awk -v v=$v 'BEGIN { print "trait\tsnp\tp"; for (i = 0; i < 100000; i++) printf "big\trs%d\t0.%d\n", (v == "a" ? i : 99999 - i), i % 97 + 1 }' > "$in/mix-$v.txt"
+    done
+    mix_args=(--snps "$in/mix-snps.txt" --traits "$in/mix-traits.txt" --no-register --out "$mix")
+    "$indexer" --results "$in/mix-a.txt" "${mix_args[@]}" >/dev/null 2>&1 || bad=1
+    "$query" "$mix" trait big > "$work/mix-a.out" 2>/dev/null || bad=1
+    # The reader blocks on a full pipe after its first rows, while the import runs.
+    { "$query" "$mix" trait big 2> "$work/mix.err"; echo $? > "$work/mix.status"; } | { sleep 2; cat > "$work/mix.out"; } &
+    reader=$!
+    sleep 0.5
+    "$indexer" --results "$in/mix-b.txt" "${mix_args[@]}" >/dev/null 2>&1 || { echo "  re-import failed"; bad=1; }
+    wait "$reader"
+    if [ "$(cat "$work/mix.status")" = 0 ]; then
+        cmp -s "$work/mix.out" "$work/mix-a.out" || { echo "  the reader printed a mix"; bad=1; }
+    else
+        grep -q "imported again" "$work/mix.err" || { echo "  the reader said: $(cat "$work/mix.err")"; bad=1; }
+    fi
+    check "a reader during a re-import sees one import whole" $bad
+fi
+
 # Twelve imports into twelve folders at once all register.
 pids=()
 for i in $(seq 12); do
