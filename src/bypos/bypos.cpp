@@ -140,10 +140,14 @@ int byPos::currentTransform() const
 float byPos::rowValue(int record, int statistic, int transform) const
 {
     const int extra = m_dataset->tables().extraStats;
-    float value = rowRecords[size_t(record)].firstStat;
-    if (statistic > 0 && statistic <= extra && rowStats[size_t(record)])
-        value = rowStats[size_t(record)][statistic - 1];
-    return applyTransform(value, transform);
+    const auto statOf = [&](int s) {
+        if (s > 0 && s <= extra && rowStats[size_t(record)])
+            return rowStats[size_t(record)][s - 1];
+        return rowRecords[size_t(record)].firstStat;
+    };
+    const int substitute = negLog10Substitute(m_dataset->tables().statisticNames, statistic, transform);
+    const float stood = substitute >= 0 ? statOf(substitute) : 0.0f;
+    return transformWithSubstitute(statOf(statistic), transform, substitute >= 0 ? &stood : nullptr, nullptr);
 }
 
 void byPos::detachTable()
@@ -199,7 +203,8 @@ void byPos::search()
         return;
     }
 
-    TraitRanking ranking = rankTraits(*read, tables, currentStatistic(), currentTransform());
+    const int substitute = negLog10Substitute(tables.statisticNames, currentStatistic(), currentTransform());
+    TraitRanking ranking = rankTraits(*read, tables, currentStatistic(), currentTransform(), substitute);
     const QString legend = ranking.missingValue ? QString() : legendHtml(ranking, tables);
     m_legend = ranking.missingValue ? std::vector<LegendEntry>{} : legendEntries(ranking, tables);
 
@@ -247,6 +252,8 @@ void byPos::search()
 
     legendBox->clear();
     legendBox->setHtml(legend);
+    if (ranking.substituted > 0)
+        legendBox->append(substituteNote(tables.statisticNames, substitute, ranking.substituted));
 }
 
 void byPos::displayView()

@@ -280,9 +280,14 @@ void byID::showInFrame(const QImage &image)
 float byID::plottedValue(int recordIndex) const
 {
     const int stat = plotbyBox->currentIndex();
-    const float raw = stat <= 0 || !rowStats[size_t(recordIndex)] ? rowRecords[size_t(recordIndex)].firstStat
-                                                                  : rowStats[size_t(recordIndex)][stat - 1];
-    return applyTransform(raw, transcomboBox->currentIndex());
+    const auto statOf = [&](int s) {
+        return s <= 0 || !rowStats[size_t(recordIndex)] ? rowRecords[size_t(recordIndex)].firstStat
+                                                        : rowStats[size_t(recordIndex)][s - 1];
+    };
+    const int transform = transcomboBox->currentIndex();
+    const int substitute = negLog10Substitute(m_dataset->tables().statisticNames, stat, transform);
+    const float stood = substitute >= 0 ? statOf(substitute) : 0.0f;
+    return transformWithSubstitute(statOf(stat), transform, substitute >= 0 ? &stood : nullptr, nullptr);
 }
 
 void byID::show_SNP()
@@ -434,6 +439,8 @@ void byID::display_result()
         html += QStringLiteral("</table>");
         probeInfo->setHtml(html);
     }
+    if (series.substituted > 0)
+        probeInfo->append(substituteNote(tables.statisticNames, series.substitute, series.substituted));
 
     plotReady = true;
     update();

@@ -82,6 +82,7 @@ private slots:
     void findSnpUnknownOrCancelled();
     void findSnpByItsOwnSpelling();
     void logOfZeroFallsBackToNoTransformation();
+    void pOfZeroPlottedFromNegLog10Column();
     void regionSteps();
     void highlightFollowsTheSelection();
     void sortsColumns();
@@ -382,6 +383,25 @@ void ByPosTest::logOfZeroFallsBackToNoTransformation()
     PanelTestAccess::of(panel).search();
     QCOMPARE(PanelTestAccess::of(panel).plotReady, 1);
     QCOMPARE(PanelTestAccess::of(panel).traitCount, 2);
+}
+
+void ByPosTest::pOfZeroPlottedFromNegLog10Column()
+{
+    TestDataset d = panelData();
+    d.statNames = {u"P"_s, u"-log10(P)"_s};
+    d.results[9].stats = {0.0, 40.0}; // tA at rs9: below single precision
+    d.results[10].stats = {0.2, 0.7}; // tB at rs9
+    QCOMPARE(buildDataset(m_dir->path(), d, m_dataset), QString());
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel(m_dataset);
+    search(panel, QStringLiteral("1"), 3);
+    panel.transcomboBox->setCurrentIndex(2); // "-log(10)"
+    QCOMPARE(panel.transcomboBox->currentIndex(), 2);
+    QCOMPARE(PanelTestAccess::of(panel).plotReady, 1);
+    QCOMPARE(PanelTestAccess::of(panel).valueMax, 40.0);
+    QVERIFY(panel.legendBox->toPlainText().endsWith(
+        u"1 row with P = 0 (below single precision) plotted from -log10(P)."_s));
+    QVERIFY(m_dialogs.calls().isEmpty());
 }
 
 void ByPosTest::regionSteps()
