@@ -399,7 +399,24 @@ bool byPos::showSnp(const QString &name, bool direct)
     snpMarkOn = 1;
     snpMarkPosition = position;
     search();
+    scrollToSnp(index);
     return true;
+}
+
+void byPos::scrollToSnp(int snpIndex)
+{
+    const int *order = regionTableModel.rowOrder();
+    if (ctableView->model() != &regionTableModel || !order)
+        return;
+    for (int r = 0; r < rowCount; ++r) {
+        if (rowRecords[size_t(order[r])].snpIndex != snpIndex)
+            continue;
+        const QModelIndex at = regionTableModel.index(r, 0);
+        // Current without being selected: a selection would circle the row's point.
+        ctableView->selectionModel()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+        ctableView->scrollTo(at, QAbstractItemView::PositionAtCenter);
+        return;
+    }
 }
 
 void byPos::link()

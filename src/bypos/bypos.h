@@ -86,6 +86,8 @@ private:
     void detachTable();
     void clearHighlight();
     void stepRegion(int delta);
+    // Makes the table's first row of SNP `snpIndex` current and scrolls it into view.
+    void scrollToSnp(int snpIndex);
     void updateGeneTrack();
     void significanceChanged();
 

@@ -81,6 +81,7 @@ private slots:
     void findSnpOnAnotherChromosome();
     void findSnpUnknownOrCancelled();
     void findSnpByItsOwnSpelling();
+    void findSnpScrollsToItsRow();
     void logOfZeroFallsBackToNoTransformation();
     void pOfZeroPlottedFromNegLog10Column();
     void regionSteps();
@@ -362,6 +363,30 @@ void ByPosTest::findSnpByItsOwnSpelling()
         QCOMPARE(PanelTestAccess::of(panel).snpMarkName, name);
         QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 1);
         QCOMPARE(panel.regionCombobox->currentText(), region);
+    }
+}
+
+void ByPosTest::findSnpScrollsToItsRow()
+{
+    TestDataset d = panelData();
+    for (int k = 0; k < 80; ++k)
+        d.results.append({u"t%1"_s.arg(k), u"rs4"_s, {0.5, 1}});
+    d.results.append({u"tZ"_s, u"rs3"_s, {0.5, 1}});
+    QCOMPARE(buildDataset(m_dir->path(), d, m_dataset), QString());
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel(m_dataset);
+    panel.resize(1000, 700);
+    panel.show();
+    for (const QString &snp : {u"rs3"_s, u"rs4"_s}) {
+        search(panel, QStringLiteral("2"), 3);
+        m_dialogs.answerExec(typeAndAccept(snp));
+        PanelTestAccess::of(panel).findSNP();
+        const QModelIndex current = panel.ctableView->currentIndex();
+        QVERIFY(current.isValid());
+        QCOMPARE(current.siblingAtColumn(1).data().toString(), snp);
+        QVERIFY(
+            panel.ctableView->viewport()->rect().contains(panel.ctableView->visualRect(current).center()));
+        QVERIFY(panel.ctableView->selectionModel()->selectedRows().isEmpty());
     }
 }
 
