@@ -150,6 +150,23 @@ QString VariantQuery::locationText(int chromosome, qint64 bp)
     return QStringLiteral("chr%1:%2").arg(name).arg(bp);
 }
 
+VariantQuery::Target VariantQuery::geneTarget(const Dataset &dataset, const QString &name, qint64 windowBp)
+{
+    Target gene;
+    if (!findGene(dataset.folder(), name.trimmed(), gene))
+        return Target{};
+    gene.kind = Kind::Gene;
+    const qint64 window = std::max<qint64>(0, windowBp);
+    gene.startBp = std::max<qint64>(0, gene.startBp - window);
+    gene.endBp += window;
+    gene.message = QStringLiteral("Gene %1 at %2-%3")
+                       .arg(gene.geneName, locationText(gene.chromosome, gene.startBp))
+                       .arg(gene.endBp);
+    if (window > 0)
+        gene.message += QStringLiteral(" (with %1 bp on each side)").arg(window);
+    return gene;
+}
+
 VariantQuery::Target VariantQuery::resolve(const Dataset &dataset, const QString &typed, qint64 windowBp)
 {
     const DatasetTables &tables = dataset.tables();
@@ -211,19 +228,9 @@ VariantQuery::Target VariantQuery::resolve(const Dataset &dataset, const QString
         return target;
     }
 
-    Target gene;
-    if (findGene(dataset.folder(), text, gene)) {
-        gene.kind = Kind::Gene;
-        const qint64 window = std::max<qint64>(0, windowBp);
-        gene.startBp = std::max<qint64>(0, gene.startBp - window);
-        gene.endBp += window;
-        gene.message = QStringLiteral("Gene %1 at %2-%3")
-                           .arg(gene.geneName, locationText(gene.chromosome, gene.startBp))
-                           .arg(gene.endBp);
-        if (window > 0)
-            gene.message += QStringLiteral(" (with %1 bp on each side)").arg(window);
+    const Target gene = geneTarget(dataset, text, windowBp);
+    if (gene.kind == Kind::Gene)
         return gene;
-    }
     none.message = QStringLiteral("%1 is neither a SNP, a position nor a gene of the dataset").arg(text);
     return none;
 }

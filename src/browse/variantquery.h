@@ -52,6 +52,9 @@ public:
     };
 
     static Target resolve(const Dataset &dataset, const QString &typed, qint64 windowBp = 0);
+    // A gene of pos2gene.dat named `name` (any case) with `windowBp` on both sides; kind None
+    // when the dataset has no such gene.
+    static Target geneTarget(const Dataset &dataset, const QString &name, qint64 windowBp = 0);
     // Fails as the bin reads fail; an empty table (all traits without) is not a failure.
     static Result<Table> traitRows(const Dataset &dataset, const Target &target);
 

@@ -12,6 +12,7 @@
 #include "common/imagetitledialog.h"
 #include "common/significanceedit.h"
 #include "browse/significance.h"
+#include "browse/variantquery.h"
 #include "browse/studyscan.h"
 #include "dataset/transform.h"
 #include "session/sharedstate.h"
@@ -356,7 +357,30 @@ void byPos::findSNP()
             return;
         }
     }
+    // A SNP name wins over a gene of the same name.
+    if (showGene(typed))
+        return;
     showSnp(typed);
+}
+
+bool byPos::showGene(const QString &name)
+{
+    const VariantQuery::Target gene = VariantQuery::geneTarget(*m_dataset, name);
+    if (gene.kind != VariantQuery::Kind::Gene || gene.chromosome < 1 || gene.chromosome > 23)
+        return false;
+    snpMarkOn = 0;
+    {
+        const QSignalBlocker quietChromosome(chrName);
+        const QSignalBlocker quietRegion(regionCombobox);
+        chrName->setCurrentIndex(gene.chromosome - 1);
+        const int megabase = int(std::min<qint64>(gene.startBp / 1000000, RegionLimit));
+        if (megabase <= LastRegionEntry)
+            regionCombobox->setCurrentIndex(megabase);
+        else
+            regionCombobox->setEditText(QString::number(megabase));
+    }
+    search();
+    return true;
 }
 
 bool byPos::showSnp(const QString &name, bool direct)

@@ -43,6 +43,8 @@ public:
     // False (after the same message) when the dataset has no such SNP. `direct` skips Find
     // SNP's search of the old region on the new chromosome (for jumps from other tabs).
     bool showSnp(const QString &name, bool direct = false);
+    // Opens the region where gene `name` of the gene file starts; false when there is none.
+    bool showGene(const QString &name);
     // Records of the region shown.
     int regionRowCount() const { return rowCount; }
     // What the plot draws right now.

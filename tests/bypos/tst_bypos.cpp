@@ -82,6 +82,7 @@ private slots:
     void findSnpUnknownOrCancelled();
     void findSnpByItsOwnSpelling();
     void findSnpScrollsToItsRow();
+    void findSnpTakesGenes();
     void logOfZeroFallsBackToNoTransformation();
     void pOfZeroPlottedFromNegLog10Column();
     void regionSteps();
@@ -388,6 +389,27 @@ void ByPosTest::findSnpScrollsToItsRow()
             panel.ctableView->viewport()->rect().contains(panel.ctableView->visualRect(current).center()));
         QVERIFY(panel.ctableView->selectionModel()->selectedRows().isEmpty());
     }
+}
+
+// A gene name goes to the region where the gene starts; a SNP of the same name wins.
+void ByPosTest::findSnpTakesGenes()
+{
+    TestDataset d = panelData();
+    d.binGenes += u"1002\trs5\t2.1\t2.2\n"_s;
+    QCOMPARE(buildDataset(m_dir->path(), d, m_dataset), QString());
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel(m_dataset);
+    const QString cases[][3] = {{u"gc"_s, u"1"_s, u"5"_s}, {u"rs5"_s, u"2"_s, u"3"_s}};
+    for (const auto &[typed, chromosome, region] : cases) {
+        search(panel, QStringLiteral("X"), 0);
+        m_dialogs.clear();
+        m_dialogs.answerExec(typeAndAccept(typed));
+        PanelTestAccess::of(panel).findSNP();
+        QCOMPARE(panel.chrName->currentText(), chromosome);
+        QCOMPARE(panel.regionCombobox->currentText(), region);
+        QVERIFY(PanelTestAccess::of(panel).rowCount > 0);
+    }
+    QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 1); // the SNP, not the gene
 }
 
 void ByPosTest::logOfZeroFallsBackToNoTransformation()
