@@ -41,7 +41,7 @@ MyWidget::MyWidget(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     tabs->addTab(topLociTab, tr("Top loci"));
     bySnpTab = new BySnpTab(m_dataset);
     tabs->addTab(bySnpTab, tr("By SNP"));
-    connect(bySnpTab, &BySnpTab::traitChosen, this, &MyWidget::showTrait);
+    connect(bySnpTab, &BySnpTab::traitChosen, this, &MyWidget::showTraitAt);
     connect(traitsTab, &TraitsTab::traitChosen, this, &MyWidget::showTrait);
     connect(topLociTab, &TopLociTab::locusChosen, this, &MyWidget::showLocus);
     connect(traitPanel, &byID::snpClicked, this, &MyWidget::showLocus);
@@ -126,6 +126,13 @@ void MyWidget::showTrait(const QString &trait)
         QMetaObject::invokeMethod(traitPanel, "display_result");
     else
         traitPanel->ProbeID->setCurrentIndex(entry);
+}
+
+void MyWidget::showTraitAt(const QString &trait, const QString &snp)
+{
+    showTrait(trait);
+    if (!snp.isEmpty() && traitPanel->ProbeIDSelected->currentText() == trait)
+        traitPanel->selectSnp(snp);
 }
 
 void MyWidget::showLocus(const QString &snp)

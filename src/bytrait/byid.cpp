@@ -469,6 +469,26 @@ void byID::sortByColumn(int column)
     reattachResultTable(ctableView, &traitTableModel, this, [this] { highLight(); });
 }
 
+bool byID::selectSnp(const QString &snp)
+{
+    const int snpIndex = m_dataset->tables().snpIndexOf(snp);
+    const int *order = traitTableModel.rowOrder();
+    QItemSelectionModel *selection = ctableView->selectionModel();
+    if (snpIndex < 0 || ctableView->model() != &traitTableModel || !order || !selection)
+        return false;
+    for (int r = 0; r < traitTableModel.rowCount(); ++r) {
+        if (rowRecords[size_t(order[r])].snpIndex != snpIndex)
+            continue;
+        const QModelIndex at = traitTableModel.index(r, 0);
+        highlightOn = true; // a repaint under way circles it when it ends
+        selection->select(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selection->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+        ctableView->scrollTo(at, QAbstractItemView::PositionAtCenter);
+        return true;
+    }
+    return false;
+}
+
 void byID::highLight(const QItemSelection &, const QItemSelection &)
 {
     highLight();

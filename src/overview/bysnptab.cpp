@@ -88,9 +88,18 @@ BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     connect(snpBox, &QLineEdit::returnPressed, this, [this] { showVariant(snpBox->text()); });
     connect(showButton, &QPushButton::clicked, this, [this] { showVariant(snpBox->text()); });
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
-        emit traitChosen(model->item(index.row(), TraitColumn)->text());
+        emit traitChosen(model->item(index.row(), TraitColumn)->text(),
+                         model->item(index.row(), SnpColumn)->text());
     });
-    connect(plot, &PhewasView::traitChosen, this, &BySnpTab::traitChosen);
+    connect(plot, &PhewasView::traitChosen, this, [this](const QString &trait) {
+        for (const VariantQuery::TraitRow &row : m_table.rows) {
+            if (row.trait == trait) {
+                emit traitChosen(trait, row.snp);
+                return;
+            }
+        }
+        emit traitChosen(trait);
+    });
     connect(saveButton, &QPushButton::clicked, this, &BySnpTab::savePlot);
 }
 

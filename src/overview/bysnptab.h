@@ -50,8 +50,9 @@ public:
     void savePlot();
 
 signals:
-    // A double-click asks to show the trait in By Trait.
-    void traitChosen(const QString &trait);
+    // A double-click on a row or a click on a point asks to show the trait in By Trait with
+    // the row's SNP selected.
+    void traitChosen(const QString &trait, const QString &snp = QString());
 
 protected:
     void showEvent(QShowEvent *event) override;

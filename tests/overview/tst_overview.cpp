@@ -261,6 +261,7 @@ void OverviewTest::bySnpTab()
     QTest::mouseDClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
     QCOMPARE(chosen.count(), 1);
     QCOMPARE(chosen.at(0).at(0).toString(), u"tA"_s);
+    QCOMPARE(chosen.at(0).at(1).toString(), u"rs3"_s);
 }
 
 void OverviewTest::phewasPixels()
