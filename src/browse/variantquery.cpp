@@ -262,6 +262,7 @@ Result<VariantQuery::Table> VariantQuery::traitRows(const Dataset &dataset, cons
                 TraitRow result;
                 result.traitIndex = row.traitIndex;
                 result.snpIndex = row.snpIndex;
+                result.chromosome = target.chromosome;
                 result.positionBp = *at;
                 for (int s = 0; s <= region->extraCount; ++s)
                     result.statistics.push_back(region->statistic(k, s));

@@ -40,6 +40,7 @@ public:
         QString groups; // joined by ", "
         int snpIndex = 0;
         QString snp;
+        int chromosome = 0; // 23 for X
         qint64 positionBp = 0;
         std::vector<float> statistics; // every statistic as stored, first statistic first
         double score = 0.0;            // -log10 p; NaN without a p-value

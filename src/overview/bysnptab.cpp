@@ -7,6 +7,7 @@
 #include "overview/phewasview.h"
 #include "session/sharedstate.h"
 
+#include <QComboBox>
 #include <QCompleter>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <limits>
 
 namespace quillmap {
 
@@ -37,7 +39,8 @@ QStandardItem *cell(const QString &text, const QVariant &sortKey)
 
 BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     : QWidget(parent),
-      m_dataset(dataset ? std::move(dataset) : Dataset::unloaded(QString()))
+      m_dataset(dataset ? std::move(dataset) : Dataset::unloaded(QString())),
+      m_locations(TraitLocations::fromTables(m_dataset->tables()))
 {
     snpBox = new QLineEdit;
     snpBox->setObjectName(QStringLiteral("snpBox"));
@@ -48,6 +51,15 @@ BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     windowBox->setSuffix(tr(" kb"));
     windowBox->setToolTip(tr("Around a gene: kb added on each side"));
     showButton = new QPushButton(tr("Show"));
+    cisWindowBox = new QSpinBox;
+    cisWindowBox->setObjectName(QStringLiteral("cisWindowBox"));
+    cisWindowBox->setRange(0, 100000);
+    cisWindowBox->setValue(int(TraitLocations::DefaultCisWindowBp / 1000));
+    cisWindowBox->setSuffix(tr(" kb"));
+    cisWindowBox->setToolTip(tr("A variant this close to a trait's own position is cis to it"));
+    cisTransBox = new QComboBox;
+    cisTransBox->setObjectName(QStringLiteral("cisTransBox"));
+    cisTransBox->addItems({tr("cis and trans"), tr("cis only"), tr("trans only")});
     status = new QLabel;
     status->setTextFormat(Qt::PlainText);
     without = new QLabel;
@@ -56,6 +68,8 @@ BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     const QStringList &names = m_dataset->tables().statisticNames;
     QStringList headers{tr("Trait"), tr("Groups"), tr("SNP"), tr("Position"), tr("-log10(p)")};
     headers << names;
+    if (m_locations.available())
+        headers << tr("Distance (bp)") << tr("cis/trans");
     model = new QStandardItemModel(0, int(headers.size()), this);
     model->setHorizontalHeaderLabels(headers);
     model->setSortRole(SortRole);
@@ -74,6 +88,13 @@ BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     controls->addWidget(snpBox, 1);
     controls->addWidget(new QLabel(tr("Gene window")));
     controls->addWidget(windowBox);
+    auto *cisLabel = new QLabel(tr("cis within"));
+    controls->addWidget(cisLabel);
+    controls->addWidget(cisWindowBox);
+    controls->addWidget(cisTransBox);
+    cisLabel->setVisible(m_locations.available());
+    cisWindowBox->setVisible(m_locations.available());
+    cisTransBox->setVisible(m_locations.available());
     controls->addWidget(showButton);
     controls->addWidget(saveButton);
     auto *layout = new QVBoxLayout(this);
@@ -101,6 +122,8 @@ BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
         emit traitChosen(trait);
     });
     connect(saveButton, &QPushButton::clicked, this, &BySnpTab::savePlot);
+    connect(cisWindowBox, &QSpinBox::valueChanged, this, &BySnpTab::fillTable);
+    connect(cisTransBox, &QComboBox::currentIndexChanged, this, &BySnpTab::fillTable);
 }
 
 BySnpTab::~BySnpTab() = default;
@@ -133,7 +156,23 @@ void BySnpTab::showVariant(const QString &text)
         return;
     }
     m_table = std::move(read.value());
+    m_title = target.kind == VariantQuery::Kind::Gene ? target.geneName : target.snpName;
     status->setText(target.message);
+    fillTable();
+    if (target.kind == VariantQuery::Kind::None)
+        without->clear();
+    else
+        without->setText(tr("%n trait(s) without a row there", nullptr, m_table.traitsWithout));
+}
+
+void BySnpTab::fillTable()
+{
+    model->removeRows(0, model->rowCount());
+    const qint64 cisWindow = qint64(cisWindowBox->value()) * 1000;
+    const int shown = m_locations.available() ? cisTransBox->currentIndex() : 0;
+    VariantQuery::Table plotted;
+    plotted.traitsWithout = m_table.traitsWithout;
+    plotted.pColumn = m_table.pColumn;
     table->setSortingEnabled(false);
     for (const VariantQuery::TraitRow &row : m_table.rows) {
         QList<QStandardItem *> cells;
@@ -144,17 +183,25 @@ void BySnpTab::showVariant(const QString &text)
         cells << cell(scored ? QString::number(row.score, 'g', 6) : QString(), scored ? row.score : -1.0);
         for (const float value : row.statistics)
             cells << cell(QString::number(value, 'g', 7), double(value));
+        TraitLocations::Relation relation = TraitLocations::Relation::Unknown;
+        if (m_locations.available()) {
+            const TraitLocations::Placement placed = m_locations.place(row.trait, row.chromosome,
+                                                                       row.positionBp, cisWindow);
+            relation = placed.relation;
+            // Another chromosome sorts after every distance.
+            cells << cell(placed.distanceBp >= 0 ? QString::number(placed.distanceBp) : QString(),
+                          placed.distanceBp >= 0 ? placed.distanceBp : std::numeric_limits<qint64>::max())
+                  << cell(TraitLocations::relationText(relation), TraitLocations::relationText(relation));
+        }
         model->appendRow(cells);
+        if (shown == 0 || (shown == 1 && relation == TraitLocations::Relation::Cis)
+            || (shown == 2 && relation == TraitLocations::Relation::Trans))
+            plotted.rows.push_back(row);
     }
     table->setSortingEnabled(true);
     table->sortByColumn(ScoreColumn, Qt::DescendingOrder);
-    plot->setPlot(m_table, m_dataset->tables().statisticNames,
-                  target.kind == VariantQuery::Kind::Gene ? target.geneName : target.snpName);
+    plot->setPlot(plotted, m_dataset->tables().statisticNames, m_title);
     table->resizeColumnsToContents();
-    if (target.kind == VariantQuery::Kind::None)
-        without->clear();
-    else
-        without->setText(tr("%n trait(s) without a row there", nullptr, m_table.traitsWithout));
 }
 
 void BySnpTab::savePlot()

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "browse/traitlocations.h"
 #include "browse/variantquery.h"
 
 #include <QWidget>
 
 #include <memory>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -37,6 +39,11 @@ public:
 
     QLineEdit *snpBox = nullptr;
     QSpinBox *windowBox = nullptr; // kb on each side of a gene
+    // Shown when the trait information file places the traits: the cis window (kb) and which
+    // traits the plot shows (0 cis and trans, 1 cis only, 2 trans only). The table then ends
+    // with each trait's distance to the variant and its cis or trans mark.
+    QSpinBox *cisWindowBox = nullptr;
+    QComboBox *cisTransBox = nullptr;
     QPushButton *showButton = nullptr;
     QLabel *status = nullptr;  // what the text resolved to, or why nothing
     QLabel *without = nullptr; // how many traits have no row there
@@ -58,8 +65,13 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Fills the table and the plot from m_table, with the cis/trans choices.
+    void fillTable();
+
     std::shared_ptr<const Dataset> m_dataset;
+    TraitLocations m_locations;
     VariantQuery::Table m_table;
+    QString m_title;
     bool m_completing = false;
 };
 
