@@ -125,6 +125,25 @@ bool findGene(const QString &folder, const QString &name, Target &target)
 
 } // namespace
 
+QStringList VariantQuery::snpNamesStartingWith(const DatasetTables &tables, const QString &prefix, int limit)
+{
+    QStringList names;
+    if (prefix.isEmpty() || limit <= 0)
+        return names;
+    for (const QString &spelling : {prefix, prefix.toLower()}) {
+        auto it = std::lower_bound(tables.snpNames.cbegin(), tables.snpNames.cend(), spelling);
+        for (; it != tables.snpNames.cend() && names.size() < limit; ++it) {
+            const QString name = *it;
+            if (!name.startsWith(spelling))
+                break;
+            names << name;
+        }
+        if (!names.isEmpty())
+            break;
+    }
+    return names;
+}
+
 QStringList VariantQuery::geneNames(const QString &folder)
 {
     QStringList names;

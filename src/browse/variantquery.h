@@ -59,6 +59,11 @@ public:
     // Fails as the bin reads fail; an empty table (all traits without) is not a failure.
     static Result<Table> traitRows(const Dataset &dataset, const Target &target);
 
+    // Up to `limit` SNP names that start with `prefix` (as typed, else in lower case), in name
+    // order: a binary search in SNPlist.dat's sorted names (as snpIndexOf relies on), so a box
+    // can complete on millions of names without listing them.
+    static QStringList snpNamesStartingWith(const DatasetTables &tables, const QString &prefix, int limit);
+
     // The gene names of pos2gene.dat, sorted and each once, for completion.
     static QStringList geneNames(const QString &folder);
 

@@ -17,6 +17,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStandardItemModel>
+#include <QStringListModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -131,13 +132,37 @@ BySnpTab::~BySnpTab() = default;
 void BySnpTab::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    // SNP names may run to millions; gene names are few, and read once, when first needed.
+    // Gene names are few, and read once, when first needed; SNP names may run to millions and
+    // are offered a few at a time as they are typed.
     if (m_completing)
         return;
     m_completing = true;
-    auto *completer = new QCompleter(VariantQuery::geneNames(m_dataset->folder()), this);
+    m_genes = VariantQuery::geneNames(m_dataset->folder());
+    m_completions = new QStringListModel(this);
+    auto *completer = new QCompleter(m_completions, this);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setMaxVisibleItems(12);
     snpBox->setCompleter(completer);
+    connect(snpBox, &QLineEdit::textEdited, this, &BySnpTab::offerCompletions);
+}
+
+void BySnpTab::offerCompletions(const QString &typed)
+{
+    const QString prefix = typed.trimmed();
+    QStringList names = VariantQuery::snpNamesStartingWith(m_dataset->tables(), prefix, CompletionLimit);
+    for (const QString &gene : std::as_const(m_genes)) {
+        if (names.size() >= CompletionLimit)
+            break;
+        if (!prefix.isEmpty() && gene.startsWith(prefix, Qt::CaseInsensitive))
+            names << gene;
+    }
+    if (names == m_completions->stringList())
+        return;
+    m_completions->setStringList(names);
+    if (!names.isEmpty() && snpBox->completer()) {
+        snpBox->completer()->setCompletionPrefix(prefix);
+        snpBox->completer()->complete();
+    }
 }
 
 void BySnpTab::showVariant(const QString &text)

@@ -13,6 +13,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QStandardItemModel;
+class QStringListModel;
 class QTableView;
 
 namespace quillmap {
@@ -67,12 +68,18 @@ protected:
 private:
     // Fills the table and the plot from m_table, with the cis/trans choices.
     void fillTable();
+    // Offers the SNP and gene names that start with `typed`, at most CompletionLimit.
+    void offerCompletions(const QString &typed);
+
+    static constexpr int CompletionLimit = 50;
 
     std::shared_ptr<const Dataset> m_dataset;
     TraitLocations m_locations;
     VariantQuery::Table m_table;
     QString m_title;
     bool m_completing = false;
+    QStringList m_genes;
+    QStringListModel *m_completions = nullptr;
 };
 
 } // namespace quillmap

@@ -163,6 +163,25 @@ private slots:
         QCOMPARE(placed.distanceBp, distance);
     }
 
+    void completesNames_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("first of several") << u"rs"_s << 2 << QStringList{u"rs1267250"_s, u"rs9"_s};
+        QTest::newRow("any case") << u"RS12"_s << 50 << QStringList{u"rs1267250"_s};
+        QTest::newRow("as the dataset spells it") << u"19:4541"_s << 50 << QStringList{u"19:45417990:T:C"_s};
+        QTest::newRow("none") << u"rs0"_s << 50 << QStringList{};
+    }
+
+    void completesNames()
+    {
+        QFETCH(QString, prefix);
+        QFETCH(int, limit);
+        QFETCH(QStringList, names);
+        QCOMPARE(VariantQuery::snpNamesStartingWith(m_dataset->tables(), prefix, limit), names);
+    }
+
 private:
     QTemporaryDir m_dir;
     std::shared_ptr<const Dataset> m_dataset;

@@ -11,6 +11,7 @@
 #include "support/scripteddialogs.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -244,6 +245,10 @@ void OverviewTest::bySnpTab()
     BySnpTab tab(m_dataset);
     tab.show();
     QVERIFY(QTest::qWaitForWindowExposed(&tab));
+    // The box offers SNP names as they are typed.
+    tab.snpBox->setFocus();
+    QTest::keyClicks(tab.snpBox, u"rs"_s);
+    QCOMPARE(tab.snpBox->completer()->model()->rowCount(), 5);
     tab.showVariant(u"RS1"_s);
     QCOMPARE(
         modelRows(tab.model),
