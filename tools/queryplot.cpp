@@ -171,7 +171,8 @@ int plotCommand(const Dataset &dataset, const Options &options, const char *usag
         }
         return datasetError(read.message());
     }
-    const bypos::TraitRanking ranking = bypos::rankTraits(*read, tables, statistic, transform);
+    const bypos::TraitRanking ranking = bypos::rankTraits(
+        *read, tables, statistic, transform, negLog10Substitute(tables.statisticNames, statistic, transform));
     if (ranking.missingValue) {
         printError(QStringLiteral("a value has no logarithm under %1").arg(TransformNames[transform]));
         return 1;

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QProgressDialog>
 #include <QThread>
@@ -72,10 +73,48 @@ private:
     std::optional<ImportStage> m_stage;
 };
 
-// An open-file dialog of the wizard: always started in the working directory.
+// Where the wizard's file dialogs start: the folder of the file chosen last, at first the
+// working directory.
+QString inputFolder()
+{
+    const QString &last = quillmap::lastInputFolder();
+    return last.isEmpty() ? QDir::currentPath() : last;
+}
+
+void rememberInputFolder(const QString &path)
+{
+    if (!path.isEmpty())
+        quillmap::lastInputFolder() = QFileInfo(path).absolutePath();
+}
+
+// An open-file dialog of the wizard.
 QString askInputFile(QWidget *parent, const char *filter)
 {
-    return DialogProvider::instance().openFileName(parent, tr("Open File"), QDir::currentPath(), tr(filter));
+    const QString path = DialogProvider::instance().openFileName(parent, tr("Open File"), inputFolder(),
+                                                                 tr(filter));
+    rememberInputFolder(path);
+    return path;
+}
+
+// The two optional files, each behind its question: trait groups and gene positions.
+void askOptionalFiles(QWidget *parent, QString &groups, QString &genes)
+{
+    const struct {
+        const char *question;
+        const char *filter;
+        QString *path;
+    } optional[] = {{"Please choose <b>optional</b> file 4 (Trait group). \n"
+                     "If you don't have this file, click NO button.The format could be as following:\t"
+                     "Trait Group",
+                     "File4 (*.*)", &groups},
+                    {"Please choose <b>optional</b> file 5 (Gene Position). \n"
+                     "If you don't have this file, click NO button.The format could be as following:\t"
+                     "Gene Chr Start End",
+                     "File5 (*.*)", &genes}};
+    for (const auto &file : optional) {
+        if (dialogs::askYesNo(parent, dialogs::Markup{tr(file.question)}))
+            *file.path = askInputFile(parent, file.filter);
+    }
 }
 
 // The wizard's road for association tool output: the study's other files, the build, the import.
@@ -90,11 +129,14 @@ LoadWizardResult runToolWizard(QWidget *parent, LoadWizardResult result, quillma
     quillmap::ToolImportInputs inputs;
     inputs.format = format;
     inputs.files = QStringList{first};
-    for (const QString &path : dialogProvider.openFileNames(parent, tr("Open File"), QDir::currentPath(),
+    for (const QString &path : dialogProvider.openFileNames(parent, tr("Open File"), inputFolder(),
                                                             tr("Association results (*)"))) {
+        rememberInputFolder(path);
         if (!inputs.files.contains(path))
             inputs.files.append(path);
     }
+    // Groups and gene positions as the five-file road asks for them: tool output holds neither.
+    askOptionalFiles(parent, inputs.groups, inputs.genes);
     // The build, newest first: one question each, No to all stops.
     for (quillmap::GenomeBuild build :
          {quillmap::GenomeBuild::Hg38, quillmap::GenomeBuild::Hg19, quillmap::GenomeBuild::Hg18}) {
@@ -191,22 +233,7 @@ LoadWizardResult runLoadWizard(QWidget *parent)
         }
     }
 
-    const struct {
-        const char *question;
-        const char *filter;
-        QString *path;
-    } optional[] = {{"Please choose <b>optional</b> file 4 (Trait group). \n"
-                     "If you don't have this file, click NO button.The format could be as following:\t"
-                     "Trait Group",
-                     "File4 (*.*)", &inputs.groups},
-                    {"Please choose <b>optional</b> file 5 (Gene Position). \n"
-                     "If you don't have this file, click NO button.The format could be as following:\t"
-                     "Gene Chr Start End",
-                     "File5 (*.*)", &inputs.genes}};
-    for (const auto &file : optional) {
-        if (dialogs::askYesNo(parent, dialogs::Markup{tr(file.question)}))
-            *file.path = askInputFile(parent, file.filter);
-    }
+    askOptionalFiles(parent, inputs.groups, inputs.genes);
 
     dialogs::notice(parent,
                     tr("File loading is done. It may take a while to generate indexing files for browser."));

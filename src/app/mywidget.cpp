@@ -42,7 +42,7 @@ MyWidget::MyWidget(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     tabs->addTab(topLociTab, tr("Top loci"));
     bySnpTab = new BySnpTab(m_dataset);
     tabs->addTab(bySnpTab, tr("By SNP"));
-    connect(bySnpTab, &BySnpTab::traitChosen, this, &MyWidget::showTrait);
+    connect(bySnpTab, &BySnpTab::traitChosen, this, &MyWidget::showTraitAt);
     locusTab = new LocusTab(m_dataset);
     tabs->addTab(locusTab, tr("Locus"));
     connect(traitsTab, &TraitsTab::traitChosen, this, &MyWidget::showTrait);
@@ -129,6 +129,13 @@ void MyWidget::showTrait(const QString &trait)
         QMetaObject::invokeMethod(traitPanel, "display_result");
     else
         traitPanel->ProbeID->setCurrentIndex(entry);
+}
+
+void MyWidget::showTraitAt(const QString &trait, const QString &snp)
+{
+    showTrait(trait);
+    if (!snp.isEmpty() && traitPanel->ProbeIDSelected->currentText() == trait)
+        traitPanel->selectSnp(snp);
 }
 
 void MyWidget::showLocus(const QString &snp)

@@ -53,6 +53,8 @@ private slots:
     void help();
     // The study-wide tabs lead into the panels: a trait into By Trait, a SNP into By Position.
     void showTrait(const QString &trait);
+    // By Trait on `trait` with SNP `snp`'s row selected and its point circled.
+    void showTraitAt(const QString &trait, const QString &snp);
     void showLocus(const QString &snp);
 
 private:

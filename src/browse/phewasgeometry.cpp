@@ -82,6 +82,7 @@ PhewasGeometry::PhewasGeometry(const VariantQuery::Table &table, const QStringLi
             point.group = int(m_groups.size());
             point.x = Left + (slot + 0.5) * step;
             point.y = yOf(std::min(row.score, m_scoreMax));
+            point.trait = row.trait;
             point.direction = m_effect.valid() && size_t(m_effect.statistic) < row.statistics.size()
                 ? direction(m_effect, row.statistics[size_t(m_effect.statistic)])
                 : 0;
@@ -97,6 +98,61 @@ double PhewasGeometry::yOf(double score) const
 {
     const double plotHeight = std::max(1.0, m_height - Top - Bottom);
     return m_height - Bottom - score / m_scoreMax * plotHeight;
+}
+
+std::vector<PhewasGeometry::Label> PhewasGeometry::labels(
+    const std::function<double(const QString &)> &textWidth, double textHeight, int count,
+    double markerRadius) const
+{
+    std::vector<int> tallest(m_points.size());
+    for (size_t k = 0; k < tallest.size(); ++k)
+        tallest[k] = int(k);
+    std::stable_sort(tallest.begin(), tallest.end(),
+                     [&](int a, int b) { return m_points[size_t(a)].y < m_points[size_t(b)].y; });
+    if (int(tallest.size()) > count)
+        tallest.resize(size_t(std::max(0, count)));
+
+    const QRectF area(Left, Top, std::max(0.0, m_width - Left - Right),
+                      std::max(0.0, m_height - Top - Bottom));
+    std::vector<QRectF> taken;
+    taken.reserve(m_points.size() + tallest.size());
+    for (const Point &p : m_points)
+        taken.emplace_back(p.x - markerRadius, p.y - markerRadius, 2 * markerRadius, 2 * markerRadius);
+    const double gap = 2.0;
+    std::vector<Label> placed;
+    for (const int k : tallest) {
+        const Point &p = m_points[size_t(k)];
+        const double w = textWidth(p.trait);
+        const double h = textHeight;
+        const double near = markerRadius + gap;
+        // Beside, above and below, the corners, then the same a line and two further out.
+        std::vector<QPointF> corners;
+        for (int ring = 0; ring < 3; ++ring) {
+            const double out = near + ring * h;
+            corners.insert(corners.end(),
+                           {{p.x + out, p.y - h / 2},
+                            {p.x - out - w, p.y - h / 2},
+                            {p.x - w / 2, p.y - out - h},
+                            {p.x - w / 2, p.y + out},
+                            {p.x + out, p.y - out - h},
+                            {p.x - out - w, p.y - out - h},
+                            {p.x + out, p.y + out},
+                            {p.x - out - w, p.y + out}});
+        }
+        for (const QPointF &corner : corners) {
+            const QRectF box(corner, QSizeF(w, h));
+            if (!area.contains(box))
+                continue;
+            const bool clear = std::none_of(taken.cbegin(), taken.cend(),
+                                            [&](const QRectF &other) { return other.intersects(box); });
+            if (!clear)
+                continue;
+            taken.push_back(box);
+            placed.push_back({k, box});
+            break;
+        }
+    }
+    return placed;
 }
 
 int PhewasGeometry::pointAt(double x, double y, double radius) const

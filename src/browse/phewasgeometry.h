@@ -2,9 +2,11 @@
 
 #include "browse/variantquery.h"
 
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 // Where the points of a plot of every trait at one variant go: traits along x, grouped by
@@ -33,6 +35,12 @@ public:
         double x = 0.0;
         double y = 0.0;
         int direction = 0;
+        QString trait;
+    };
+    // A trait's name placed beside its point.
+    struct Label {
+        int point = 0; // in points()
+        QRectF box;    // where the text goes
     };
     struct Group {
         QString name; // empty: ungrouped
@@ -61,6 +69,15 @@ public:
     // The point nearest `x`, `y` within `radius` pixels; -1 when none. Returns its index.
     int pointAt(double x, double y, double radius = 6.0) const;
     EffectColumn effectColumn() const { return m_effect; }
+
+    // Names for the `count` tallest points, tallest first: each box `textWidth(name)` x
+    // `textHeight` takes the first of a few places around its point (right, left, above,
+    // below, then the corners and further out) that stays inside the plotting area and overlaps
+    // no other label and no point (a marker of `markerRadius`); a name with no such place is
+    // left out.
+    static constexpr int LabelCount = 5;
+    std::vector<Label> labels(const std::function<double(const QString &)> &textWidth, double textHeight,
+                              int count = LabelCount, double markerRadius = 4.5) const;
 
 private:
     std::vector<Point> m_points;

@@ -126,6 +126,25 @@ PValueColumn findPValueColumn(const QStringList &statisticNames)
     return {};
 }
 
+int negLog10Substitute(const QStringList &statisticNames, int statistic, int transform)
+{
+    if (transform < 1 || transform > 4 || statistic < 0 || statistic >= statisticNames.size()
+        || !isPValueName(statisticNames[statistic]))
+        return -1;
+    const qsizetype own = statisticNames.indexOf(QStringLiteral("-log10(%1)").arg(statisticNames[statistic]));
+    if (own >= 0)
+        return int(own);
+    const PValueColumn first = findPValueColumn(statisticNames);
+    return first.negLog10 ? first.statistic : -1;
+}
+
+QString substituteNote(const QStringList &statisticNames, int substitute, qint64 rows)
+{
+    return QStringLiteral("%1 with P = 0 (below single precision) plotted from %2.")
+        .arg(rows == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(rows),
+             statisticNames.value(substitute));
+}
+
 PValueColumn pValueColumnNamed(const QStringList &statisticNames, const QString &name)
 {
     const qsizetype i = statisticNames.indexOf(name);

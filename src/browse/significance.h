@@ -36,6 +36,15 @@ PValueColumn findPValueColumn(const QStringList &statisticNames);
 // says so, otherwise as p.
 PValueColumn pValueColumnNamed(const QStringList &statisticNames, const QString &name);
 
+// The -log10 column that stands in for p-values stored as 0 (below single precision) when
+// statistic `statistic` stores p and is plotted under a logarithm (transform codes 1-4): the
+// column named "-log10(NAME)" for p column NAME, else the first -log10 column; -1 when there
+// is none or nothing needs one.
+int negLog10Substitute(const QStringList &statisticNames, int statistic, int transform);
+
+// The status line's note that `rows` rows were plotted from the -log10 column `substitute`.
+QString substituteNote(const QStringList &statisticNames, int substitute, qint64 rows);
+
 // The statistic holding the effect: the first named beta, b, effect, or, log_or, logor or
 // odds_ratio (case-insensitive); -1 when none.
 int findEffectColumn(const QStringList &statisticNames);

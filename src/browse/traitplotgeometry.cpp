@@ -1,6 +1,7 @@
 #include "browse/traitplotgeometry.h"
 
 #include "dataset/transform.h"
+#include "browse/significance.h"
 #include "browse/valuelabels.h"
 #include "dataset/datasettables.h"
 #include "dataset/regionsearch.h"
@@ -182,11 +183,18 @@ TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &t
     series.values.resize(size_t(n));
     // A read has placed every SNP already; rows made otherwise are looked up here.
     const bool placed = rows.chromosomes.size() == size_t(n) && rows.positions.size() == size_t(n);
+    series.substitute = negLog10Substitute(tables.statisticNames, statistic, transform);
     for (int i = 0; i < n; ++i) {
         const int found = placed ? 0 : tables.snpLineOfIndex(rows.rows[size_t(i)].snpIndex);
         const int line = found < 0 ? 0 : found;
         const float raw = rows.statistic(i, statistic);
-        const float value = applyTransform(raw, transform);
+        float stood = 0.0f;
+        if (series.substitute >= 0)
+            stood = rows.statistic(i, series.substitute);
+        bool substituted = false;
+        const float value = transformWithSubstitute(raw, transform, series.substitute >= 0 ? &stood : nullptr,
+                                                    &substituted);
+        series.substituted += substituted ? 1 : 0;
         series.positions[size_t(i)] = placed ? rows.positions[size_t(i)] : float(tables.snpPosition(line));
         series.values[size_t(i)] = value;
         if (value == MissingValue) {

@@ -83,7 +83,9 @@ Thresholds percentileThresholds(const float *values, int n);
 // What the plot draws of a trait's rows: per row its chromosome (1..23), position (Mb) and the
 // value of statistic choice `statistic` under transform `transform` (codes of applyTransform),
 // with the value range and the thresholds. A SNP without a line in the SNP information file is
-// placed as that file's first line. A value that is the missing value sets `missingValue` and
+// placed as that file's first line. A p of 0 under a logarithm is plotted from the dataset's
+// -log10 column of the same p-values when it has one (negLog10Substitute; counted in
+// `substituted`). A value that is still the missing value sets `missingValue` and
 // `missingFrom` and ends the series there.
 struct TraitSeries {
     std::vector<int> chromosomes;
@@ -94,6 +96,8 @@ struct TraitSeries {
     Thresholds thresholds;
     bool missingValue = false;
     float missingFrom = 0.0f; // the statistic whose transform gave the missing value
+    int substitute = -1;      // the -log10 statistic standing in for p = 0, or -1
+    qint64 substituted = 0;   // rows plotted from it
 };
 TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &tables, int statistic,
                         int transform);

@@ -138,6 +138,25 @@ bool findGene(const QString &folder, const QString &name, Target &target)
 
 } // namespace
 
+QStringList VariantQuery::snpNamesStartingWith(const DatasetTables &tables, const QString &prefix, int limit)
+{
+    QStringList names;
+    if (prefix.isEmpty() || limit <= 0)
+        return names;
+    for (const QString &spelling : {prefix, prefix.toLower()}) {
+        auto it = std::lower_bound(tables.snpNames.cbegin(), tables.snpNames.cend(), spelling);
+        for (; it != tables.snpNames.cend() && names.size() < limit; ++it) {
+            const QString name = *it;
+            if (!name.startsWith(spelling))
+                break;
+            names << name;
+        }
+        if (!names.isEmpty())
+            break;
+    }
+    return names;
+}
+
 QStringList VariantQuery::geneNames(const QString &folder)
 {
     QStringList names;
@@ -156,6 +175,23 @@ QString VariantQuery::locationText(int chromosome, qint64 bp)
 {
     const QString name = chromosome == 23 ? QStringLiteral("X") : QString::number(chromosome);
     return QStringLiteral("chr%1:%2").arg(name).arg(bp);
+}
+
+VariantQuery::Target VariantQuery::geneTarget(const Dataset &dataset, const QString &name, qint64 windowBp)
+{
+    Target gene;
+    if (!findGene(dataset.folder(), name.trimmed(), gene))
+        return Target{};
+    gene.kind = Kind::Gene;
+    const qint64 window = std::max<qint64>(0, windowBp);
+    gene.startBp = std::max<qint64>(0, gene.startBp - window);
+    gene.endBp += window;
+    gene.message = QStringLiteral("Gene %1 at %2-%3")
+                       .arg(gene.geneName, locationText(gene.chromosome, gene.startBp))
+                       .arg(gene.endBp);
+    if (window > 0)
+        gene.message += QStringLiteral(" (with %1 bp on each side)").arg(window);
+    return gene;
 }
 
 VariantQuery::Target VariantQuery::resolve(const Dataset &dataset, const QString &typed, qint64 windowBp)
@@ -219,19 +255,9 @@ VariantQuery::Target VariantQuery::resolve(const Dataset &dataset, const QString
         return target;
     }
 
-    Target gene;
-    if (findGene(dataset.folder(), text, gene)) {
-        gene.kind = Kind::Gene;
-        const qint64 window = std::max<qint64>(0, windowBp);
-        gene.startBp = std::max<qint64>(0, gene.startBp - window);
-        gene.endBp += window;
-        gene.message = QStringLiteral("Gene %1 at %2-%3")
-                           .arg(gene.geneName, locationText(gene.chromosome, gene.startBp))
-                           .arg(gene.endBp);
-        if (window > 0)
-            gene.message += QStringLiteral(" (with %1 bp on each side)").arg(window);
+    const Target gene = geneTarget(dataset, text, windowBp);
+    if (gene.kind == Kind::Gene)
         return gene;
-    }
     none.message = QStringLiteral("%1 is neither a SNP, a position nor a gene of the dataset").arg(text);
     return none;
 }
@@ -263,6 +289,7 @@ Result<VariantQuery::Table> VariantQuery::traitRows(const Dataset &dataset, cons
                 TraitRow result;
                 result.traitIndex = row.traitIndex;
                 result.snpIndex = row.snpIndex;
+                result.chromosome = target.chromosome;
                 result.positionBp = *at;
                 for (int s = 0; s <= region->extraCount; ++s)
                     result.statistics.push_back(region->statistic(k, s));

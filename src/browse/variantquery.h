@@ -40,6 +40,7 @@ public:
         QString groups; // joined by ", "
         int snpIndex = 0;
         QString snp;
+        int chromosome = 0; // 23 for X
         qint64 positionBp = 0;
         std::vector<float> statistics; // every statistic as stored, first statistic first
         double score = 0.0;            // -log10 p; NaN without a p-value
@@ -52,8 +53,16 @@ public:
     };
 
     static Target resolve(const Dataset &dataset, const QString &typed, qint64 windowBp = 0);
+    // A gene of pos2gene.dat named `name` (any case) with `windowBp` on both sides; kind None
+    // when the dataset has no such gene.
+    static Target geneTarget(const Dataset &dataset, const QString &name, qint64 windowBp = 0);
     // Fails as the bin reads fail; an empty table (all traits without) is not a failure.
     static Result<Table> traitRows(const Dataset &dataset, const Target &target);
+
+    // Up to `limit` SNP names that start with `prefix` (as typed, else in lower case), in name
+    // order: a binary search in SNPlist.dat's sorted names (as snpIndexOf relies on), so a box
+    // can complete on millions of names without listing them.
+    static QStringList snpNamesStartingWith(const DatasetTables &tables, const QString &prefix, int limit);
 
     // The gene names of pos2gene.dat, sorted and each once, for completion.
     static QStringList geneNames(const QString &folder);

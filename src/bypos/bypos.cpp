@@ -12,6 +12,7 @@
 #include "common/imagetitledialog.h"
 #include "common/significanceedit.h"
 #include "browse/significance.h"
+#include "browse/variantquery.h"
 #include "browse/studyscan.h"
 #include "dataset/transform.h"
 #include "session/sharedstate.h"
@@ -140,10 +141,14 @@ int byPos::currentTransform() const
 float byPos::rowValue(int record, int statistic, int transform) const
 {
     const int extra = m_dataset->tables().extraStats;
-    float value = rowRecords[size_t(record)].firstStat;
-    if (statistic > 0 && statistic <= extra && rowStats[size_t(record)])
-        value = rowStats[size_t(record)][statistic - 1];
-    return applyTransform(value, transform);
+    const auto statOf = [&](int s) {
+        if (s > 0 && s <= extra && rowStats[size_t(record)])
+            return rowStats[size_t(record)][s - 1];
+        return rowRecords[size_t(record)].firstStat;
+    };
+    const int substitute = negLog10Substitute(m_dataset->tables().statisticNames, statistic, transform);
+    const float stood = substitute >= 0 ? statOf(substitute) : 0.0f;
+    return transformWithSubstitute(statOf(statistic), transform, substitute >= 0 ? &stood : nullptr, nullptr);
 }
 
 void byPos::detachTable()
@@ -199,7 +204,8 @@ void byPos::search()
         return;
     }
 
-    TraitRanking ranking = rankTraits(*read, tables, currentStatistic(), currentTransform());
+    const int substitute = negLog10Substitute(tables.statisticNames, currentStatistic(), currentTransform());
+    TraitRanking ranking = rankTraits(*read, tables, currentStatistic(), currentTransform(), substitute);
     const QString legend = ranking.missingValue ? QString() : legendHtml(ranking, tables);
     m_legend = ranking.missingValue ? std::vector<LegendEntry>{} : legendEntries(ranking, tables);
 
@@ -247,6 +253,8 @@ void byPos::search()
 
     legendBox->clear();
     legendBox->setHtml(legend);
+    if (ranking.substituted > 0)
+        legendBox->append(substituteNote(tables.statisticNames, substitute, ranking.substituted));
 }
 
 void byPos::displayView()
@@ -349,7 +357,30 @@ void byPos::findSNP()
             return;
         }
     }
+    // A SNP name wins over a gene of the same name.
+    if (showGene(typed))
+        return;
     showSnp(typed);
+}
+
+bool byPos::showGene(const QString &name)
+{
+    const VariantQuery::Target gene = VariantQuery::geneTarget(*m_dataset, name);
+    if (gene.kind != VariantQuery::Kind::Gene || gene.chromosome < 1 || gene.chromosome > 23)
+        return false;
+    snpMarkOn = 0;
+    {
+        const QSignalBlocker quietChromosome(chrName);
+        const QSignalBlocker quietRegion(regionCombobox);
+        chrName->setCurrentIndex(gene.chromosome - 1);
+        const int megabase = int(std::min<qint64>(gene.startBp / 1000000, RegionLimit));
+        if (megabase <= LastRegionEntry)
+            regionCombobox->setCurrentIndex(megabase);
+        else
+            regionCombobox->setEditText(QString::number(megabase));
+    }
+    search();
+    return true;
 }
 
 bool byPos::showSnp(const QString &name, bool direct)
@@ -392,7 +423,24 @@ bool byPos::showSnp(const QString &name, bool direct)
     snpMarkOn = 1;
     snpMarkPosition = position;
     search();
+    scrollToSnp(index);
     return true;
+}
+
+void byPos::scrollToSnp(int snpIndex)
+{
+    const int *order = regionTableModel.rowOrder();
+    if (ctableView->model() != &regionTableModel || !order)
+        return;
+    for (int r = 0; r < rowCount; ++r) {
+        if (rowRecords[size_t(order[r])].snpIndex != snpIndex)
+            continue;
+        const QModelIndex at = regionTableModel.index(r, 0);
+        // Current without being selected: a selection would circle the row's point.
+        ctableView->selectionModel()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+        ctableView->scrollTo(at, QAbstractItemView::PositionAtCenter);
+        return;
+    }
 }
 
 void byPos::link()

@@ -43,6 +43,8 @@ public:
     // False (after the same message) when the dataset has no such SNP. `direct` skips Find
     // SNP's search of the old region on the new chromosome (for jumps from other tabs).
     bool showSnp(const QString &name, bool direct = false);
+    // Opens the region where gene `name` of the gene file starts; false when there is none.
+    bool showGene(const QString &name);
     // Records of the region shown.
     int regionRowCount() const { return rowCount; }
     // What the plot draws right now.
@@ -86,6 +88,8 @@ private:
     void detachTable();
     void clearHighlight();
     void stepRegion(int delta);
+    // Makes the table's first row of SNP `snpIndex` current and scrolls it into view.
+    void scrollToSnp(int snpIndex);
     void updateGeneTrack();
     void significanceChanged();
 

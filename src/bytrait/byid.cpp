@@ -280,9 +280,14 @@ void byID::showInFrame(const QImage &image)
 float byID::plottedValue(int recordIndex) const
 {
     const int stat = plotbyBox->currentIndex();
-    const float raw = stat <= 0 || !rowStats[size_t(recordIndex)] ? rowRecords[size_t(recordIndex)].firstStat
-                                                                  : rowStats[size_t(recordIndex)][stat - 1];
-    return applyTransform(raw, transcomboBox->currentIndex());
+    const auto statOf = [&](int s) {
+        return s <= 0 || !rowStats[size_t(recordIndex)] ? rowRecords[size_t(recordIndex)].firstStat
+                                                        : rowStats[size_t(recordIndex)][s - 1];
+    };
+    const int transform = transcomboBox->currentIndex();
+    const int substitute = negLog10Substitute(m_dataset->tables().statisticNames, stat, transform);
+    const float stood = substitute >= 0 ? statOf(substitute) : 0.0f;
+    return transformWithSubstitute(statOf(stat), transform, substitute >= 0 ? &stood : nullptr, nullptr);
 }
 
 void byID::show_SNP()
@@ -434,6 +439,8 @@ void byID::display_result()
         html += QStringLiteral("</table>");
         probeInfo->setHtml(html);
     }
+    if (series.substituted > 0)
+        probeInfo->append(substituteNote(tables.statisticNames, series.substitute, series.substituted));
 
     plotReady = true;
     update();
@@ -460,6 +467,26 @@ void byID::sortByColumn(int column)
 
     traitTableModel.sort(column, ctableView->horizontalHeader()->sortIndicatorOrder());
     reattachResultTable(ctableView, &traitTableModel, this, [this] { highLight(); });
+}
+
+bool byID::selectSnp(const QString &snp)
+{
+    const int snpIndex = m_dataset->tables().snpIndexOf(snp);
+    const int *order = traitTableModel.rowOrder();
+    QItemSelectionModel *selection = ctableView->selectionModel();
+    if (snpIndex < 0 || ctableView->model() != &traitTableModel || !order || !selection)
+        return false;
+    for (int r = 0; r < traitTableModel.rowCount(); ++r) {
+        if (rowRecords[size_t(order[r])].snpIndex != snpIndex)
+            continue;
+        const QModelIndex at = traitTableModel.index(r, 0);
+        highlightOn = true; // a repaint under way circles it when it ends
+        selection->select(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selection->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+        ctableView->scrollTo(at, QAbstractItemView::PositionAtCenter);
+        return true;
+    }
+    return false;
 }
 
 void byID::highLight(const QItemSelection &, const QItemSelection &)

@@ -50,6 +50,9 @@ public:
     TraitPlotData plotData() const;
     // The hover text of row `row`: SNP, chromosome:position (bp), trait and the plotted value.
     QString pointToolTip(int row) const;
+    // Selects the table's first row of SNP `snp` (circling its point) and scrolls to it; false
+    // when the trait shown has none.
+    bool selectSnp(const QString &snp);
 
 signals:
     // A click on a point of the plot: open By Position at this SNP.

@@ -1,5 +1,7 @@
 #include "common/dialogprovider.h"
 
+#include "common/patternfiledialog.h"
+
 #include <QDialog>
 #include <QLineEdit>
 
@@ -58,7 +60,8 @@ QString QtDialogProvider::existingDirectory(QWidget *parent, const QString &capt
 QString QtDialogProvider::openFileName(QWidget *parent, const QString &caption, const QString &dir,
                                        const QString &filter)
 {
-    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+    PatternFileDialog dialog(parent, caption, dir, filter, QFileDialog::ExistingFile);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 QString QtDialogProvider::saveFileName(QWidget *parent, const QString &caption, const QString &dir,
@@ -77,7 +80,8 @@ QStringList DialogProvider::openFileNames(QWidget *parent, const QString &captio
 QStringList QtDialogProvider::openFileNames(QWidget *parent, const QString &caption, const QString &dir,
                                             const QString &filter)
 {
-    return QFileDialog::getOpenFileNames(parent, caption, dir, filter);
+    PatternFileDialog dialog(parent, caption, dir, filter, QFileDialog::ExistingFiles);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
 }
 
 int QtDialogProvider::exec(QDialog *dialog)

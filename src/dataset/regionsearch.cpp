@@ -265,7 +265,8 @@ QUrl genomeBrowserUrl(const QString &chromosome, qint64 region, GenomeBuild buil
                 + QString::number(start) + QLatin1Char('-') + QString::number(end));
 }
 
-TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic, int transform)
+TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic, int transform,
+                        int substitute)
 {
     TraitRanking ranking;
     const int n = region.count();
@@ -281,9 +282,17 @@ TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, i
 
     ranking.valueMax = -9999999.0;
     const auto valueOf = [&](int k) {
-        return double(applyTransform(region.statistic(k, statistic), transform));
+        if (substitute < 0)
+            return double(applyTransform(region.statistic(k, statistic), transform));
+        const float stood = region.statistic(k, substitute);
+        bool substituted = false;
+        const float v = transformWithSubstitute(region.statistic(k, statistic), transform, &stood,
+                                                &substituted);
+        ranking.substituted += substituted ? 1 : 0;
+        return double(v);
     };
     const double first = valueOf(sorted[0]);
+    ranking.substituted = 0; // the loop below counts the first row again
     ranking.valueMin = first;
     if (first == double(MissingValue)) {
         ranking.missingValue = true;

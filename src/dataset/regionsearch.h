@@ -106,13 +106,17 @@ struct TraitRanking {
     // A transformed value was the missing value; the ranking is then incomplete.
     bool missingValue = false;
     float missingFrom = 0.0f; // the statistic whose transform gave it
+    qint64 substituted = 0;   // rows plotted from the -log10 statistic standing in for p = 0
 
     int traitCount() const { return int(order.size()); }
 };
 
 // Ranks the rows for statistic choice `statistic` under transform `transform` (codes of
-// applyTransform). Empty rows give an empty ranking.
-TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic, int transform);
+// applyTransform). A value of 0 that has no logarithm is taken from statistic `substitute`
+// (a -log10 column of the same p-values, transformScore) when it is given. Empty rows give an
+// empty ranking.
+TraitRanking rankTraits(const RegionRows &region, const DatasetTables &tables, int statistic, int transform,
+                        int substitute = -1);
 
 // One line of the legend: the trait of a rank label and its groups from the trait group map,
 // joined by ", ".

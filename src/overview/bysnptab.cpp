@@ -7,6 +7,7 @@
 #include "overview/phewasview.h"
 #include "session/sharedstate.h"
 
+#include <QComboBox>
 #include <QCompleter>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,10 +17,12 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStandardItemModel>
+#include <QStringListModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <limits>
 
 namespace quillmap {
 
@@ -37,7 +40,8 @@ QStandardItem *cell(const QString &text, const QVariant &sortKey)
 
 BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     : QWidget(parent),
-      m_dataset(dataset ? std::move(dataset) : Dataset::unloaded(QString()))
+      m_dataset(dataset ? std::move(dataset) : Dataset::unloaded(QString())),
+      m_locations(TraitLocations::fromTables(m_dataset->tables()))
 {
     snpBox = new QLineEdit;
     snpBox->setObjectName(QStringLiteral("snpBox"));
@@ -48,6 +52,15 @@ BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     windowBox->setSuffix(tr(" kb"));
     windowBox->setToolTip(tr("Around a gene: kb added on each side"));
     showButton = new QPushButton(tr("Show"));
+    cisWindowBox = new QSpinBox;
+    cisWindowBox->setObjectName(QStringLiteral("cisWindowBox"));
+    cisWindowBox->setRange(0, 100000);
+    cisWindowBox->setValue(int(TraitLocations::DefaultCisWindowBp / 1000));
+    cisWindowBox->setSuffix(tr(" kb"));
+    cisWindowBox->setToolTip(tr("A variant this close to a trait's own position is cis to it"));
+    cisTransBox = new QComboBox;
+    cisTransBox->setObjectName(QStringLiteral("cisTransBox"));
+    cisTransBox->addItems({tr("cis and trans"), tr("cis only"), tr("trans only")});
     status = new QLabel;
     status->setTextFormat(Qt::PlainText);
     without = new QLabel;
@@ -56,6 +69,8 @@ BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     const QStringList &names = m_dataset->tables().statisticNames;
     QStringList headers{tr("Trait"), tr("Groups"), tr("SNP"), tr("Position"), tr("-log10(p)")};
     headers << names;
+    if (m_locations.available())
+        headers << tr("Distance (bp)") << tr("cis/trans");
     model = new QStandardItemModel(0, int(headers.size()), this);
     model->setHorizontalHeaderLabels(headers);
     model->setSortRole(SortRole);
@@ -74,6 +89,13 @@ BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     controls->addWidget(snpBox, 1);
     controls->addWidget(new QLabel(tr("Gene window")));
     controls->addWidget(windowBox);
+    auto *cisLabel = new QLabel(tr("cis within"));
+    controls->addWidget(cisLabel);
+    controls->addWidget(cisWindowBox);
+    controls->addWidget(cisTransBox);
+    cisLabel->setVisible(m_locations.available());
+    cisWindowBox->setVisible(m_locations.available());
+    cisTransBox->setVisible(m_locations.available());
     controls->addWidget(showButton);
     controls->addWidget(saveButton);
     auto *layout = new QVBoxLayout(this);
@@ -88,10 +110,21 @@ BySnpTab::BySnpTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     connect(snpBox, &QLineEdit::returnPressed, this, [this] { showVariant(snpBox->text()); });
     connect(showButton, &QPushButton::clicked, this, [this] { showVariant(snpBox->text()); });
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
-        emit traitChosen(model->item(index.row(), TraitColumn)->text());
+        emit traitChosen(model->item(index.row(), TraitColumn)->text(),
+                         model->item(index.row(), SnpColumn)->text());
     });
-    connect(plot, &PhewasView::traitChosen, this, &BySnpTab::traitChosen);
+    connect(plot, &PhewasView::traitChosen, this, [this](const QString &trait) {
+        for (const VariantQuery::TraitRow &row : m_table.rows) {
+            if (row.trait == trait) {
+                emit traitChosen(trait, row.snp);
+                return;
+            }
+        }
+        emit traitChosen(trait);
+    });
     connect(saveButton, &QPushButton::clicked, this, &BySnpTab::savePlot);
+    connect(cisWindowBox, &QSpinBox::valueChanged, this, &BySnpTab::fillTable);
+    connect(cisTransBox, &QComboBox::currentIndexChanged, this, &BySnpTab::fillTable);
 }
 
 BySnpTab::~BySnpTab() = default;
@@ -99,13 +132,37 @@ BySnpTab::~BySnpTab() = default;
 void BySnpTab::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    // SNP names may run to millions; gene names are few, and read once, when first needed.
+    // Gene names are few, and read once, when first needed; SNP names may run to millions and
+    // are offered a few at a time as they are typed.
     if (m_completing)
         return;
     m_completing = true;
-    auto *completer = new QCompleter(VariantQuery::geneNames(m_dataset->folder()), this);
+    m_genes = VariantQuery::geneNames(m_dataset->folder());
+    m_completions = new QStringListModel(this);
+    auto *completer = new QCompleter(m_completions, this);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setMaxVisibleItems(12);
     snpBox->setCompleter(completer);
+    connect(snpBox, &QLineEdit::textEdited, this, &BySnpTab::offerCompletions);
+}
+
+void BySnpTab::offerCompletions(const QString &typed)
+{
+    const QString prefix = typed.trimmed();
+    QStringList names = VariantQuery::snpNamesStartingWith(m_dataset->tables(), prefix, CompletionLimit);
+    for (const QString &gene : std::as_const(m_genes)) {
+        if (names.size() >= CompletionLimit)
+            break;
+        if (!prefix.isEmpty() && gene.startsWith(prefix, Qt::CaseInsensitive))
+            names << gene;
+    }
+    if (names == m_completions->stringList())
+        return;
+    m_completions->setStringList(names);
+    if (!names.isEmpty() && snpBox->completer()) {
+        snpBox->completer()->setCompletionPrefix(prefix);
+        snpBox->completer()->complete();
+    }
 }
 
 void BySnpTab::showVariant(const QString &text)
@@ -124,7 +181,23 @@ void BySnpTab::showVariant(const QString &text)
         return;
     }
     m_table = std::move(read.value());
+    m_title = target.kind == VariantQuery::Kind::Gene ? target.geneName : target.snpName;
     status->setText(target.message);
+    fillTable();
+    if (target.kind == VariantQuery::Kind::None)
+        without->clear();
+    else
+        without->setText(tr("%n trait(s) without a row there", nullptr, m_table.traitsWithout));
+}
+
+void BySnpTab::fillTable()
+{
+    model->removeRows(0, model->rowCount());
+    const qint64 cisWindow = qint64(cisWindowBox->value()) * 1000;
+    const int shown = m_locations.available() ? cisTransBox->currentIndex() : 0;
+    VariantQuery::Table plotted;
+    plotted.traitsWithout = m_table.traitsWithout;
+    plotted.pColumn = m_table.pColumn;
     table->setSortingEnabled(false);
     for (const VariantQuery::TraitRow &row : m_table.rows) {
         QList<QStandardItem *> cells;
@@ -135,17 +208,25 @@ void BySnpTab::showVariant(const QString &text)
         cells << cell(scored ? QString::number(row.score, 'g', 6) : QString(), scored ? row.score : -1.0);
         for (const float value : row.statistics)
             cells << cell(QString::number(value, 'g', 7), double(value));
+        TraitLocations::Relation relation = TraitLocations::Relation::Unknown;
+        if (m_locations.available()) {
+            const TraitLocations::Placement placed = m_locations.place(row.trait, row.chromosome,
+                                                                       row.positionBp, cisWindow);
+            relation = placed.relation;
+            // Another chromosome sorts after every distance.
+            cells << cell(placed.distanceBp >= 0 ? QString::number(placed.distanceBp) : QString(),
+                          placed.distanceBp >= 0 ? placed.distanceBp : std::numeric_limits<qint64>::max())
+                  << cell(TraitLocations::relationText(relation), TraitLocations::relationText(relation));
+        }
         model->appendRow(cells);
+        if (shown == 0 || (shown == 1 && relation == TraitLocations::Relation::Cis)
+            || (shown == 2 && relation == TraitLocations::Relation::Trans))
+            plotted.rows.push_back(row);
     }
     table->setSortingEnabled(true);
     table->sortByColumn(ScoreColumn, Qt::DescendingOrder);
-    plot->setPlot(m_table, m_dataset->tables().statisticNames,
-                  target.kind == VariantQuery::Kind::Gene ? target.geneName : target.snpName);
+    plot->setPlot(plotted, m_dataset->tables().statisticNames, m_title);
     table->resizeColumnsToContents();
-    if (target.kind == VariantQuery::Kind::None)
-        without->clear();
-    else
-        without->setText(tr("%n trait(s) without a row there", nullptr, m_table.traitsWithout));
 }
 
 void BySnpTab::savePlot()

@@ -2,6 +2,7 @@
 
 #include "figures/figureexport.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -70,6 +71,15 @@ void PhewasPainter::paint(QPainter &painter, const PhewasGeometry &geometry, con
         triangle.lineTo(point.x + R, point.y - tip);
         triangle.closeSubpath();
         painter.drawPath(triangle);
+    }
+    // The best traits named beside their points.
+    const QFontMetricsF metrics(painter.font());
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::NoBrush);
+    for (const PhewasGeometry::Label &label :
+         geometry.labels([&](const QString &text) { return metrics.horizontalAdvance(text) + 2; },
+                         metrics.height(), PhewasGeometry::LabelCount, R)) {
+        painter.drawText(label.box, Qt::AlignCenter, geometry.points()[size_t(label.point)].trait);
     }
     painter.restore();
 }

@@ -10,6 +10,7 @@ namespace {
 
 struct Shared {
     QString datasetFolder;
+    QString inputFolder;
     QStringList registry;
     QStringList linkTemplates;
     QStringList databaseNames;
@@ -27,6 +28,11 @@ Shared &shared()
 QString &currentDatasetFolder()
 {
     return shared().datasetFolder;
+}
+
+QString &lastInputFolder()
+{
+    return shared().inputFolder;
 }
 
 QStringList &datasetRegistry()

@@ -9,6 +9,10 @@ namespace quillmap {
 // The dataset folder being imported or browsed; empty at start.
 QString &currentDatasetFolder();
 
+// The folder of the input file the load wizard was given last; empty at start (its file
+// dialogs then start in the working directory).
+QString &lastInputFolder();
+
 // Registered dataset folders, in the order of the settings key "path".
 QStringList &datasetRegistry();
 

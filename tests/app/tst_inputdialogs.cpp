@@ -1,11 +1,14 @@
 #include "common/findsnpdialog.h"
 #include "common/imagetitledialog.h"
 #include "common/literaltext.h"
+#include "common/patternfiledialog.h"
 #include "support/scripteddialogs.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
 
@@ -22,6 +25,7 @@ private slots:
     void returnWithOkDisabledDoesNotAccept();
     void returnWithOkEnabledAccepts();
     void cancelRejects();
+    void fileDialogTakesTypedPatterns();
     void snpDialogThroughProvider();
     void titleDialogAcceptsAnyTitle();
     void titleDialogForm();
@@ -207,6 +211,35 @@ void TestInputDialogs::namesShownLiterally()
     else
         shown.setPlainText(tip);
     QCOMPARE(shown.toPlainText(), name + QStringLiteral("\n6:100\nT1"));
+}
+
+// "*.glm.linear" typed in the name box filters the listing; a file name still opens the file.
+void TestInputDialogs::fileDialogTakesTypedPatterns()
+{
+    QTemporaryDir dir;
+    for (const char *name : {"a.glm.linear", "b.txt"}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    quillmap::PatternFileDialog dialog(nullptr, QStringLiteral("Open File"), dir.path(),
+                                       QStringLiteral("File1 (*.*)"), QFileDialog::ExistingFile);
+    auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    QVERIFY(edit);
+    dialog.show();
+    edit->setText(QStringLiteral("*.glm.linear"));
+    QMetaObject::invokeMethod(&dialog, "accept");
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.selectedNameFilter(), QStringLiteral("Typed (*.glm.linear)"));
+    QVERIFY(edit->text().isEmpty());
+    QCOMPARE(quillmap::PatternFileDialog::typedPatterns(QStringLiteral("\"a*b.txt\"")), QStringList());
+
+    quillmap::PatternFileDialog plain(nullptr, QStringLiteral("Open File"), dir.path(),
+                                      QStringLiteral("File1 (*.*)"), QFileDialog::ExistingFile);
+    plain.show();
+    plain.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("b.txt"));
+    QMetaObject::invokeMethod(&plain, "accept");
+    QCOMPARE(plain.result(), int(QDialog::Accepted));
+    QCOMPARE(plain.selectedFiles(), QStringList{dir.filePath(QStringLiteral("b.txt"))});
 }
 
 QTEST_MAIN(TestInputDialogs)

@@ -142,6 +142,7 @@ void TestLoadWizard::init()
     QSettings(QStringLiteral("Diravizi"), QStringLiteral("Quillmap")).clear();
     quillmap::datasetRegistry().clear();
     quillmap::currentDatasetFolder().clear();
+    quillmap::lastInputFolder().clear();
 }
 
 void TestLoadWizard::cleanup()
@@ -235,6 +236,9 @@ void TestLoadWizard::fullImport()
 
     const QList<ScriptedDialogs::Call> &calls = scripted.calls();
     QCOMPARE(calls.at(0).caption, FolderCaption);
+    // The first file dialog starts in the working directory, the later ones in the folder of the
+    // file chosen before.
+    QString fileDialogStart = QDir::currentPath();
     for (const ScriptedDialogs::Call &call : calls) {
         if (call.kind == ScriptedDialogs::Kind::Message) {
             QCOMPARE(call.icon, QMessageBox::Question);
@@ -244,8 +248,11 @@ void TestLoadWizard::fullImport()
             QCOMPARE(call.buttons,
                      question ? QMessageBox::Yes | QMessageBox::No
                               : QMessageBox::StandardButtons(QMessageBox::Yes));
-        } else {
+        } else if (call.caption == FolderCaption) {
             QCOMPARE(call.dir, QDir::currentPath());
+        } else {
+            QCOMPARE(call.dir, fileDialogStart);
+            fileDialogStart = QFileInfo(in.results).absolutePath();
         }
     }
 
@@ -587,6 +594,10 @@ void TestLoadWizard::toolOutputAsksForItsStudy()
     scripted.answerPath(dir + QStringLiteral("/out_Y1.regenie"));
     scripted.answerButton(QMessageBox::Yes); // regenie output
     scripted.answerPath(dir + QStringLiteral("/out_Y2.regenie"));
+    scripted.answerButton(QMessageBox::No);  // no trait groups
+    scripted.answerButton(QMessageBox::Yes); // gene positions
+    writeFile(dir + QStringLiteral("/genes.txt"), "Gene\tChr\tStart\tEnd\nGA\tchr1\t70000\t90000\n");
+    scripted.answerPath(dir + QStringLiteral("/genes.txt"));
     scripted.answerButton(QMessageBox::No);  // hg38
     scripted.answerButton(QMessageBox::Yes); // hg19
     scripted.answerButton(QMessageBox::Yes); // loading is done
@@ -598,10 +609,13 @@ void TestLoadWizard::toolOutputAsksForItsStudy()
         transcript.value(4),
         msg(QStringLiteral("The file is regenie output, one trait per file. Please choose the other"
                            " files of this study (several at once), or cancel to import this file alone.")));
-    QCOMPARE(transcript.value(6), msg(QStringLiteral("Are the positions on the genome build hg38?")));
-    QCOMPARE(transcript.value(8), msg(LoadingDone));
+    QCOMPARE(transcript.value(6), msg(AskFile4));
+    QCOMPARE(transcript.value(7), msg(AskFile5));
+    QCOMPARE(scripted.calls().value(8).dir, dir);
+    QCOMPARE(transcript.value(9), msg(QStringLiteral("Are the positions on the genome build hg38?")));
+    QCOMPARE(transcript.value(11), msg(LoadingDone));
     QCOMPARE(
-        transcript.value(9),
+        transcript.value(12),
         msg(Finished
             + QStringLiteral("\n\n1 rows kept from 2 file(s).\n"
                              "Skipped 1 rows with the p-value missing (NA).\n"
@@ -612,6 +626,7 @@ void TestLoadWizard::toolOutputAsksForItsStudy()
     QCOMPARE(quillmap::datasetRegistry(), QStringList{folder});
     QCOMPARE(readLines(folder + QStringLiteral("/genome_build.txt")), QStringList{QStringLiteral("hg19")});
     QCOMPARE(readLines(folder + QStringLiteral("/summary.txt")).value(5), QStringLiteral("Trait Num :\t 1"));
+    QVERIFY(QFileInfo(folder + QStringLiteral("/pos2gene.dat")).size() > 0);
 }
 
 QTEST_MAIN(TestLoadWizard)

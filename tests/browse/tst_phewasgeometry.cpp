@@ -83,6 +83,47 @@ private slots:
         QCOMPARE(geometry.pointAt(b.x + 3, b.y - 3), 2);
         QCOMPARE(geometry.pointAt(b.x + 7, b.y), -1);
     }
+
+    void labels_data()
+    {
+        QTest::addColumn<int>("traits");
+        QTest::addColumn<double>("spread"); // score range over the traits
+        QTest::addColumn<int>("labelled");  // at least
+        QTest::newRow("few traits, all named") << 3 << 6.0 << 3;
+        QTest::newRow("crowded, equal heights") << 60 << 0.0 << 2;
+        QTest::newRow("crowded, close heights") << 60 << 0.5 << 3;
+    }
+
+    void labels()
+    {
+        QFETCH(int, traits);
+        QFETCH(double, spread);
+        QFETCH(int, labelled);
+        VariantQuery::Table table;
+        for (int k = 0; k < traits; ++k)
+            table.rows.push_back(row(u"trait_number_%1"_s.arg(k), k % 2 ? u"g"_s : QString(),
+                                     std::pow(10.0, -(8.0 + spread * k / traits)), 1));
+        const PhewasGeometry geometry(table, {u"P"_s, u"BETA"_s}, 400, 300);
+        const auto width = [](const QString &text) { return 6.0 * double(text.size()); };
+        const std::vector<PhewasGeometry::Label> labels = geometry.labels(width, 12.0);
+        QVERIFY2(int(labels.size()) >= labelled, qPrintable(QString::number(labels.size())));
+        QVERIFY(int(labels.size()) <= PhewasGeometry::LabelCount);
+        const QRectF area(PhewasGeometry::Left, PhewasGeometry::Top,
+                          400 - PhewasGeometry::Left - PhewasGeometry::Right,
+                          300 - PhewasGeometry::Top - PhewasGeometry::Bottom);
+        double lastY = -1.0;
+        for (size_t a = 0; a < labels.size(); ++a) {
+            const PhewasGeometry::Point &named = geometry.points().at(size_t(labels[a].point));
+            QCOMPARE(labels[a].box.width(), width(named.trait));
+            QVERIFY(area.contains(labels[a].box));
+            QVERIFY(named.y >= lastY); // tallest first
+            lastY = named.y;
+            for (size_t b = a + 1; b < labels.size(); ++b)
+                QVERIFY(!labels[a].box.intersects(labels[b].box));
+            for (const PhewasGeometry::Point &p : geometry.points())
+                QVERIFY(!labels[a].box.intersects(QRectF(p.x - 4.5, p.y - 4.5, 9, 9)));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPhewasGeometry)

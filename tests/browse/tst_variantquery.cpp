@@ -1,3 +1,4 @@
+#include "browse/traitlocations.h"
 #include "browse/variantquery.h"
 #include "dataset/dataset.h"
 #include "support/regiondataset.h"
@@ -29,6 +30,9 @@ TestDataset study()
                  {u"tC"_s, u"rsX"_s, {0.3, 1.0}}};
     d.groups = {{u"tA"_s, {u"liver"_s}}, {u"tB"_s, {u"blood"_s, u"liver"_s}}};
     d.withGroups = true;
+    // tA's gene lies 1 Mb from rs1267250 (in Mb, as the dataset writes), tB's 1 bp further.
+    d.traitInfo =
+        u"trait\tdescription\tChrom\tTSS\ntA\ta\t19\t46.417984\ntB\tb\tchr19\t46417985\ntC\tc\tX\t100\n"_s;
     d.binGenes = u"19045\tGENE1\t45.41\t45.418\n19046\tGENE2\t46.1\t46.15\n2000\tEDGE\t0.0001\t0.2\n"_s;
     return d;
 }
@@ -129,6 +133,53 @@ private slots:
         }
         QCOMPARE(got, rows);
         QCOMPARE(table->traitsWithout, without);
+    }
+
+    void cisTrans_data()
+    {
+        QTest::addColumn<QString>("trait");
+        QTest::addColumn<qint64>("bp");
+        QTest::addColumn<qint64>("window");
+        QTest::addColumn<QString>("relation");
+        QTest::addColumn<qint64>("distance");
+        QTest::newRow("at the 1 Mb edge") << u"tA"_s << 45417984ll << 1000000ll << u"cis"_s << 1000000ll;
+        QTest::newRow("1 bp past it") << u"tB"_s << 45417984ll << 1000000ll << u"trans"_s << 1000001ll;
+        QTest::newRow("a wider window") << u"tB"_s << 45417984ll << 2000000ll << u"cis"_s << 1000001ll;
+        QTest::newRow("other chromosome") << u"tC"_s << 45417984ll << 1000000ll << u"trans"_s << -1ll;
+        QTest::newRow("no location") << u"tZ"_s << 45417984ll << 1000000ll << u""_s << -1ll;
+    }
+
+    void cisTrans()
+    {
+        QFETCH(QString, trait);
+        QFETCH(qint64, bp);
+        QFETCH(qint64, window);
+        QFETCH(QString, relation);
+        QFETCH(qint64, distance);
+        const TraitLocations locations = TraitLocations::fromTables(m_dataset->tables());
+        QVERIFY(locations.available());
+        const TraitLocations::Placement placed = locations.place(trait, 19, bp, window);
+        QCOMPARE(TraitLocations::relationText(placed.relation), relation);
+        QCOMPARE(placed.distanceBp, distance);
+    }
+
+    void completesNames_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("first of several") << u"rs"_s << 2 << QStringList{u"rs1267250"_s, u"rs9"_s};
+        QTest::newRow("any case") << u"RS12"_s << 50 << QStringList{u"rs1267250"_s};
+        QTest::newRow("as the dataset spells it") << u"19:4541"_s << 50 << QStringList{u"19:45417990:T:C"_s};
+        QTest::newRow("none") << u"rs0"_s << 50 << QStringList{};
+    }
+
+    void completesNames()
+    {
+        QFETCH(QString, prefix);
+        QFETCH(int, limit);
+        QFETCH(QStringList, names);
+        QCOMPARE(VariantQuery::snpNamesStartingWith(m_dataset->tables(), prefix, limit), names);
     }
 
 private:

@@ -81,7 +81,10 @@ private slots:
     void findSnpOnAnotherChromosome();
     void findSnpUnknownOrCancelled();
     void findSnpByItsOwnSpelling();
+    void findSnpScrollsToItsRow();
+    void findSnpTakesGenes();
     void logOfZeroFallsBackToNoTransformation();
+    void pOfZeroPlottedFromNegLog10Column();
     void regionSteps();
     void highlightFollowsTheSelection();
     void sortsColumns();
@@ -364,6 +367,51 @@ void ByPosTest::findSnpByItsOwnSpelling()
     }
 }
 
+void ByPosTest::findSnpScrollsToItsRow()
+{
+    TestDataset d = panelData();
+    for (int k = 0; k < 80; ++k)
+        d.results.append({u"t%1"_s.arg(k), u"rs4"_s, {0.5, 1}});
+    d.results.append({u"tZ"_s, u"rs3"_s, {0.5, 1}});
+    QCOMPARE(buildDataset(m_dir->path(), d, m_dataset), QString());
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel(m_dataset);
+    panel.resize(1000, 700);
+    panel.show();
+    for (const QString &snp : {u"rs3"_s, u"rs4"_s}) {
+        search(panel, QStringLiteral("2"), 3);
+        m_dialogs.answerExec(typeAndAccept(snp));
+        PanelTestAccess::of(panel).findSNP();
+        const QModelIndex current = panel.ctableView->currentIndex();
+        QVERIFY(current.isValid());
+        QCOMPARE(current.siblingAtColumn(1).data().toString(), snp);
+        QVERIFY(
+            panel.ctableView->viewport()->rect().contains(panel.ctableView->visualRect(current).center()));
+        QVERIFY(panel.ctableView->selectionModel()->selectedRows().isEmpty());
+    }
+}
+
+// A gene name goes to the region where the gene starts; a SNP of the same name wins.
+void ByPosTest::findSnpTakesGenes()
+{
+    TestDataset d = panelData();
+    d.binGenes += u"1002\trs5\t2.1\t2.2\n"_s;
+    QCOMPARE(buildDataset(m_dir->path(), d, m_dataset), QString());
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel(m_dataset);
+    const QString cases[][3] = {{u"gc"_s, u"1"_s, u"5"_s}, {u"rs5"_s, u"2"_s, u"3"_s}};
+    for (const auto &[typed, chromosome, region] : cases) {
+        search(panel, QStringLiteral("X"), 0);
+        m_dialogs.clear();
+        m_dialogs.answerExec(typeAndAccept(typed));
+        PanelTestAccess::of(panel).findSNP();
+        QCOMPARE(panel.chrName->currentText(), chromosome);
+        QCOMPARE(panel.regionCombobox->currentText(), region);
+        QVERIFY(PanelTestAccess::of(panel).rowCount > 0);
+    }
+    QCOMPARE(PanelTestAccess::of(panel).snpMarkOn, 1); // the SNP, not the gene
+}
+
 void ByPosTest::logOfZeroFallsBackToNoTransformation()
 {
     ScriptedDialogs::Scope scope(m_dialogs);
@@ -382,6 +430,25 @@ void ByPosTest::logOfZeroFallsBackToNoTransformation()
     PanelTestAccess::of(panel).search();
     QCOMPARE(PanelTestAccess::of(panel).plotReady, 1);
     QCOMPARE(PanelTestAccess::of(panel).traitCount, 2);
+}
+
+void ByPosTest::pOfZeroPlottedFromNegLog10Column()
+{
+    TestDataset d = panelData();
+    d.statNames = {u"P"_s, u"-log10(P)"_s};
+    d.results[9].stats = {0.0, 40.0}; // tA at rs9: below single precision
+    d.results[10].stats = {0.2, 0.7}; // tB at rs9
+    QCOMPARE(buildDataset(m_dir->path(), d, m_dataset), QString());
+    ScriptedDialogs::Scope scope(m_dialogs);
+    byPos panel(m_dataset);
+    search(panel, QStringLiteral("1"), 3);
+    panel.transcomboBox->setCurrentIndex(2); // "-log(10)"
+    QCOMPARE(panel.transcomboBox->currentIndex(), 2);
+    QCOMPARE(PanelTestAccess::of(panel).plotReady, 1);
+    QCOMPARE(PanelTestAccess::of(panel).valueMax, 40.0);
+    QVERIFY(panel.legendBox->toPlainText().endsWith(
+        u"1 row with P = 0 (below single precision) plotted from -log10(P)."_s));
+    QVERIFY(m_dialogs.calls().isEmpty());
 }
 
 void ByPosTest::regionSteps()

@@ -340,6 +340,19 @@ void TestByID::logTransformFailure()
     QCOMPARE(PanelTestAccess::of(*zeroPanel).plotReady, 0);
     QCOMPARE(zeroPanel->probeInfo->toPlainText(),
              QStringLiteral("Can't take log of zero!\nPlease reset to no transformation!"));
+
+    // With a -log10 column of the same p-values, p = 0 (below single precision) is plotted from it.
+    zero.resultsHeader = {QStringLiteral("probe"), QStringLiteral("marker"), QStringLiteral("P"),
+                          QStringLiteral("-log10(P)")};
+    zero.rows[1].extra = {45.0f};
+    zero.rows[2].extra = {1.0f};
+    auto standInPanel = makePanel(zero.write(m_dir.filePath(QStringLiteral("standin"))));
+    showTrait(*standInPanel, QStringLiteral("T1"));
+    standInPanel->transcomboBox->setCurrentIndex(2);
+    QCOMPARE(PanelTestAccess::of(*standInPanel).plotReady, 1);
+    QCOMPARE(PanelTestAccess::of(*standInPanel).valueMax, 45.0f);
+    QVERIFY(standInPanel->probeInfo->toPlainText().endsWith(
+        QStringLiteral("1 row with P = 0 (below single precision) plotted from -log10(P).")));
 }
 
 void TestByID::resizeAfterFailedTransformFinishes()

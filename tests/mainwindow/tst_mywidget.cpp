@@ -228,6 +228,17 @@ void TestMyWidget::studyTabsLeadIntoThePanels()
     QTest::mouseClick(panel->frame, Qt::LeftButton, {}, at);
     QCOMPARE(window.tabs->currentWidget(), static_cast<QWidget *>(window.positionPanel));
     QCOMPARE(window.positionPanel->chrName->currentText(), QStringLiteral("6"));
+
+    // A By SNP row opens its trait with the SNP's row selected, in view and circled.
+    emit window.bySnpTab->traitChosen(QStringLiteral("ILMN_1660409"), QStringLiteral("rs1685402"));
+    QCOMPARE(window.tabs->currentWidget(), static_cast<QWidget *>(window.traitPanel));
+    const QModelIndexList chosen = panel->ctableView->selectionModel()->selectedRows(1);
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(chosen[0].data().toString(), QStringLiteral("rs1685402"));
+    QVERIFY(
+        panel->ctableView->viewport()->rect().contains(panel->ctableView->visualRect(chosen[0]).center()));
+    QTRY_COMPARE(PanelTestAccess::of(*panel).highlightCount, 1);
+    QVERIFY(PanelTestAccess::of(*panel).highlightOn);
     QVERIFY2(scripted.unexpectedCalls() == 0, qPrintable(scripted.transcript().join(u'/')));
 }
 

@@ -14,6 +14,7 @@
 #include "support/scripteddialogs.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -21,6 +22,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStandardItemModel>
 #include <QSvgRenderer>
 #include <QTableView>
@@ -50,6 +52,8 @@ TestDataset study()
                  {u"tA"_s, u"rs3"_s, {0.1, 0.5}},    {u"tA"_s, u"rs4"_s, {0.2, 0.02}},
                  {u"tA"_s, u"rs5"_s, {-0.3, 0.001}}, {u"tB"_s, u"rs1"_s, {1, 0.3}},
                  {u"tB"_s, u"rs4"_s, {2, 1e-12}},    {u"tB"_s, u"rs5"_s, {3, 0.9}}};
+    // Where each trait lies: tA beside rs1, tB on chromosome 2.
+    d.traitInfo = u"trait\tchr\tstart\ntA\t1\t1250100\ntB\t2\t400000\n"_s;
     return d;
 }
 
@@ -247,9 +251,21 @@ void OverviewTest::bySnpTab()
     BySnpTab tab(m_dataset);
     tab.show();
     QVERIFY(QTest::qWaitForWindowExposed(&tab));
+    // The box offers SNP names as they are typed.
+    tab.snpBox->setFocus();
+    QTest::keyClicks(tab.snpBox, u"rs"_s);
+    QCOMPARE(tab.snpBox->completer()->model()->rowCount(), 5);
     tab.showVariant(u"RS1"_s);
-    QCOMPARE(modelRows(tab.model),
-             (QStringList{u"tA  rs1 1250000 9 0.5 1e-09"_s, u"tB  rs1 1250000 0.522879 1 0.3"_s}));
+    QCOMPARE(
+        modelRows(tab.model),
+        (QStringList{u"tA  rs1 1250000 9 0.5 1e-09 100 cis"_s, u"tB  rs1 1250000 0.522879 1 0.3  trans"_s}));
+    // The plot shows cis only, trans only or both.
+    tab.cisTransBox->setCurrentIndex(2);
+    QCOMPARE(tab.plot->table().rows.size(), size_t(1));
+    QCOMPARE(tab.plot->table().rows[0].trait, u"tB"_s);
+    tab.cisWindowBox->setValue(0); // 100 bp is then trans too
+    QCOMPARE(tab.plot->table().rows.size(), size_t(2));
+    tab.cisTransBox->setCurrentIndex(0);
     QCOMPARE(tab.without->text(), u"0 trait(s) without a row there"_s);
     tab.showVariant(u"chr2:400000"_s);
     QVERIFY2(tab.status->text().contains(u"nearest is rs4"_s), qPrintable(tab.status->text()));
@@ -267,6 +283,7 @@ void OverviewTest::bySnpTab()
     QTest::mouseDClick(tab.table->viewport(), Qt::LeftButton, {}, cellRect.center());
     QCOMPARE(chosen.count(), 1);
     QCOMPARE(chosen.at(0).at(0).toString(), u"tA"_s);
+    QCOMPARE(chosen.at(0).at(1).toString(), u"rs3"_s);
 }
 
 void OverviewTest::phewasPixels()

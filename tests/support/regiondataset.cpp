@@ -60,9 +60,11 @@ QString buildDataset(const QString &dir, const TestDataset &data, std::shared_pt
         fields << snp.extra;
         snps += fields.join(QLatin1Char('\t')) + QLatin1Char('\n');
     }
-    QString traitInfo = QStringLiteral("trait\tdescription\n");
-    for (const QString &trait : traits)
-        traitInfo += trait + QStringLiteral("\tabout ") + trait + QLatin1Char('\n');
+    QString traitInfo = data.traitInfo.isEmpty() ? QStringLiteral("trait\tdescription\n") : data.traitInfo;
+    for (const QString &trait : traits) {
+        if (data.traitInfo.isEmpty())
+            traitInfo += trait + QStringLiteral("\tabout ") + trait + QLatin1Char('\n');
+    }
 
     ImportInputs inputs;
     inputs.results = dir + QStringLiteral("/results.txt");

@@ -39,6 +39,8 @@ struct TestDataset {
     bool withGroups = false;
     // Written verbatim as pos2gene.dat after the import when not empty.
     QString binGenes;
+    // Written verbatim as the trait information file when not empty.
+    QString traitInfo;
     // Recorded after the import, as the indexer's --build does.
     std::optional<quillmap::GenomeBuild> build;
 };
