@@ -85,15 +85,29 @@ void sortByField(const DatasetTables &tables, const RowRecord *records, int n, i
     QHash<QByteArray, int> textIds;
     std::vector<QString> texts;
     QByteArray scratch;
+    // Rows come in genome order, lines in file order: the lines are found first and their text
+    // asked for a few rows ahead, or every row would wait on memory.
+    constexpr int NameAhead = 64, LineAhead = 40, TextAhead = 16;
+    std::vector<qint32> lines(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
-        const int line = lineOf(tables, records[i]);
-        QByteArrayView whole = index && line < tables.snpLineCount() ? index->mappedLine(line)
-                                                                     : QByteArrayView();
-        if (!whole.isValidUtf8()) {
-            scratch = QString::fromUtf8(whole).toUtf8();
-            whole = scratch;
+        if (index && i + NameAhead < n)
+            index->prefetchLineOf(records[i + NameAhead].snpIndex);
+        lines[size_t(i)] = lineOf(tables, records[i]);
+    }
+    for (int i = 0; i < n; ++i) {
+        if (index && i + LineAhead < n)
+            index->prefetchLine(lines[size_t(i + LineAhead)]);
+        if (index && i + TextAhead < n)
+            index->prefetchText(lines[size_t(i + TextAhead)]);
+        const int line = lines[size_t(i)];
+        const QByteArrayView whole = index && line < tables.snpLineCount() ? index->mappedLine(line)
+                                                                           : QByteArrayView();
+        // Decoding resumes at every ASCII byte, so the field decodes alone as within its line.
+        QByteArrayView text = fieldOf(whole, field);
+        if (!text.isValidUtf8()) {
+            scratch = QString::fromUtf8(text).toUtf8();
+            text = scratch;
         }
-        const QByteArrayView text = fieldOf(whole, field);
         // Texts are looked up first, without a copy: most fields repeat a few texts.
         auto it = textIds.constFind(QByteArray::fromRawData(text.data(), text.size()));
         double value = 0.0;

@@ -164,7 +164,22 @@ void TableText::appendRows(const ResultRows &rows, int begin, int end, QByteArra
     QByteArray scratch, lineScratch;
     std::vector<char> row;
     size_t used = 0;
-    for (int k = std::max(begin, 0); k < std::min(end, rows.count()); ++k) {
+    begin = std::max(begin, 0);
+    end = std::min(end, rows.count());
+    // Rows come in genome order, the SNP information lines in file order: every look-up would
+    // wait on memory, so the lines are found first and their data asked for a few rows ahead.
+    constexpr int NameAhead = 64, LineAhead = 40, TextAhead = 16;
+    std::vector<qint32> lines(size_t(std::max(end - begin, 0)));
+    for (int k = begin; k < end; ++k) {
+        if (index && k + NameAhead < end)
+            index->prefetchLineOf(rows.rows[size_t(k + NameAhead)].snpIndex);
+        lines[size_t(k - begin)] = m_tables.snpLineOfIndex(rows.rows[size_t(k)].snpIndex);
+    }
+    for (int k = begin; k < end; ++k) {
+        if (index && k + LineAhead < end)
+            index->prefetchLine(lines[size_t(k + LineAhead - begin)]);
+        if (index && k + TextAhead < end)
+            index->prefetchText(lines[size_t(k + TextAhead - begin)]);
         const RowRecord &rec = rows.rows[size_t(k)];
         QByteArrayView trait;
         if (rec.traitIndex >= 0 && rec.traitIndex < qsizetype(m_traitText.size())) {
@@ -176,7 +191,7 @@ void TableText::appendRows(const ResultRows &rows, int begin, int end, QByteArra
             }
             trait = text;
         }
-        const int own = m_tables.snpLineOfIndex(rec.snpIndex);
+        const int own = lines[size_t(k - begin)];
         const QByteArrayView name = index
             ? asUtf8(index->nameIn(rec.snpIndex, index->mappedLine(own)), scratch)
             : QByteArrayView();
