@@ -1,5 +1,6 @@
 // quillmap-index: builds a dataset folder from the input files without the desktop program.
 
+#include "browse/studysummaries.h"
 #include "dataset/datasetregistry.h"
 #include "dataset/genomebuild.h"
 #include "dataset/ldreference.h"
@@ -237,6 +238,7 @@ int registerDataset(const QString &out)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    quillmap::setImportFinishedHook(&quillmap::StudySummaries::prepare);
     if (const QByteArray stage = qgetenv("QUILLMAP_TEST_OUT_OF_MEMORY"); !stage.isEmpty())
         quillmap::setImportOutOfMemoryForTesting(quillmap::ImportStage(stage.toInt()));
     // The help text above is our own (help2man reads it); the parser only reads the arguments.

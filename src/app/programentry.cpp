@@ -2,7 +2,9 @@
 
 #include "app/browsingphase.h"
 #include "app/startupdialog.h"
+#include "browse/studysummaries.h"
 #include "common/dialogprovider.h"
+#include "import/importer.h"
 #include "session/sharedstate.h"
 
 #include <QIcon>
@@ -12,6 +14,7 @@ namespace quillmap {
 int runProgram()
 {
     quillmap::programFolder(); // taken now, before anything could change the working directory
+    setImportFinishedHook(&StudySummaries::prepare);
 
     // The dialog stays alive, hidden, until the main window has closed.
     StartupDialog dialog;

@@ -182,6 +182,12 @@ struct StudySummaries::Io {
     }
 };
 
+void StudySummaries::prepare(const QString &folder)
+{
+    if (const Result<std::shared_ptr<const Dataset>> loaded = Dataset::load(folder))
+        (void)open(**loaded);
+}
+
 Result<std::shared_ptr<const StudySummaries>> StudySummaries::open(const Dataset &dataset)
 {
     const QString &folder = dataset.folder();

@@ -47,6 +47,9 @@ public:
     // findPValueColumn of the dataset's statistic names; without one, every trait is listed with
     // NaN lambda and no loci.
     static Result<std::shared_ptr<const StudySummaries>> open(const Dataset &dataset);
+    // open() on the dataset in `folder`, for the end of an import (setImportFinishedHook): the
+    // first listings then read the file. A folder that does not load is left alone.
+    static void prepare(const QString &folder);
 
     PValueColumn column() const { return m_column; }
     // Every trait with records, in trait index order; as summarizeTraits gives them.

@@ -26,6 +26,23 @@ int lineOf(const DatasetTables &tables, const RowRecord &row)
     return line < 0 ? 0 : line;
 }
 
+// Rows come in genome order, lines in file order: the rows' lines are found first (asked for a
+// few rows ahead), then their data is asked for a few rows ahead, or every row would wait on
+// memory.
+constexpr int NameAhead = 64, LineAhead = 40, TextAhead = 16;
+
+std::vector<qint32> linesAhead(const DatasetTables &tables, const RowRecord *records, int n)
+{
+    const SnpInfoIndex *index = tables.snpInfoIndex();
+    std::vector<qint32> lines(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        if (index && i + NameAhead < n)
+            index->prefetchLineOf(records[i + NameAhead].snpIndex);
+        lines[size_t(i)] = lineOf(tables, records[i]);
+    }
+    return lines;
+}
+
 // Ranks of texts in code-unit order, equal texts equal ranks; descending reverses them.
 std::vector<quint64> textRanks(const std::vector<QString> &distinct, bool ascending)
 {
@@ -85,15 +102,21 @@ void sortByField(const DatasetTables &tables, const RowRecord *records, int n, i
     QHash<QByteArray, int> textIds;
     std::vector<QString> texts;
     QByteArray scratch;
+    const std::vector<qint32> lines = linesAhead(tables, records, n);
     for (int i = 0; i < n; ++i) {
-        const int line = lineOf(tables, records[i]);
-        QByteArrayView whole = index && line < tables.snpLineCount() ? index->mappedLine(line)
-                                                                     : QByteArrayView();
-        if (!whole.isValidUtf8()) {
-            scratch = QString::fromUtf8(whole).toUtf8();
-            whole = scratch;
+        if (index && i + LineAhead < n)
+            index->prefetchLine(lines[size_t(i + LineAhead)]);
+        if (index && i + TextAhead < n)
+            index->prefetchText(lines[size_t(i + TextAhead)]);
+        const int line = lines[size_t(i)];
+        const QByteArrayView whole = index && line < tables.snpLineCount() ? index->mappedLine(line)
+                                                                           : QByteArrayView();
+        // Decoding resumes at every ASCII byte, so the field decodes alone as within its line.
+        QByteArrayView text = fieldOf(whole, field);
+        if (!text.isValidUtf8()) {
+            scratch = QString::fromUtf8(text).toUtf8();
+            text = scratch;
         }
-        const QByteArrayView text = fieldOf(whole, field);
         // Texts are looked up first, without a copy: most fields repeat a few texts.
         auto it = textIds.constFind(QByteArray::fromRawData(text.data(), text.size()));
         double value = 0.0;
@@ -179,15 +202,22 @@ void sortTableRows(const DatasetTables &tables, const RowRecord *records, const 
         // or equal to an empty first one.
         const qint64 count = tables.snpNames.size();
         const quint64 empty = count > 0 && tables.snpNames.value(0).isEmpty() ? 1 : 0;
+        const SnpInfoIndex *index = tables.snpInfoIndex();
         for (int i = 0; i < n; ++i) {
+            if (index && i + NameAhead < n)
+                index->prefetchLineOf(records[i + NameAhead].snpIndex);
             const qint32 s = records[i].snpIndex;
             const quint64 k = s >= 0 && s < count && tables.snpLineOfIndex(s) >= 0 ? quint64(s) + 1 : empty;
             keys[size_t(i)] = ascending ? k : Last - k;
         }
     } else if (column == 2 || column == 3) {
         // Genome order; by chromosome alone ("Chr") positions stay ascending either way.
+        const std::vector<qint32> lines = linesAhead(tables, records, n);
+        const SnpInfoIndex *index = tables.snpInfoIndex();
         for (int i = 0; i < n; ++i) {
-            const int line = lineOf(tables, records[i]);
+            if (index && i + LineAhead < n)
+                index->prefetchLine(lines[size_t(i + LineAhead)]);
+            const int line = lines[size_t(i)];
             const GenomeKey g = genomeKey(tables.snpChromosome(line), tables.snpPosition(line));
             const quint64 chromosome = g.chromosome <= 23 ? quint64(g.chromosome) : 24;
             const quint64 bp = quint64(g.bp + 2147483648LL);

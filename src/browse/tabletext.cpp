@@ -164,7 +164,31 @@ void TableText::appendRows(const ResultRows &rows, int begin, int end, QByteArra
     QByteArray scratch, lineScratch;
     std::vector<char> row;
     size_t used = 0;
-    for (int k = std::max(begin, 0); k < std::min(end, rows.count()); ++k) {
+    begin = std::max(begin, 0);
+    end = std::min(end, rows.count());
+    // Rows come in genome order, the SNP information lines in file order: every look-up would
+    // wait on memory. So the lines, then their text and positions, are each found in a pass of
+    // their own, whose loads do not wait on one another, and the text asked for ahead.
+    constexpr int NameAhead = 64, TextAhead = 16;
+    const size_t count = size_t(std::max(end - begin, 0));
+    std::vector<qint32> lines(count);
+    for (int k = begin; k < end; ++k) {
+        if (index && k + NameAhead < end)
+            index->prefetchLineOf(rows.rows[size_t(k + NameAhead)].snpIndex);
+        lines[size_t(k - begin)] = m_tables.snpLineOfIndex(rows.rows[size_t(k)].snpIndex);
+    }
+    // A SNP without a line in the SNP information file shows the first line's fields, as the
+    // table does.
+    std::vector<QByteArrayView> wholes(count);
+    std::vector<double> megabases(count);
+    for (size_t j = 0; index && j < count; ++j) {
+        const int line = lines[j] < 0 ? 0 : lines[j];
+        wholes[j] = index->mappedLine(line);
+        megabases[j] = index->position(line);
+    }
+    for (int k = begin; k < end; ++k) {
+        if (k + TextAhead < end)
+            __builtin_prefetch(wholes[size_t(k + TextAhead - begin)].data());
         const RowRecord &rec = rows.rows[size_t(k)];
         QByteArrayView trait;
         if (rec.traitIndex >= 0 && rec.traitIndex < qsizetype(m_traitText.size())) {
@@ -176,17 +200,17 @@ void TableText::appendRows(const ResultRows &rows, int begin, int end, QByteArra
             }
             trait = text;
         }
-        const int own = m_tables.snpLineOfIndex(rec.snpIndex);
+        const int own = lines[size_t(k - begin)];
+        const QByteArrayView mapped = wholes[size_t(k - begin)];
         const QByteArrayView name = index
-            ? asUtf8(index->nameIn(rec.snpIndex, index->mappedLine(own)), scratch)
+            ? asUtf8(index->nameIn(rec.snpIndex, own < 0 ? QByteArrayView() : mapped), scratch)
             : QByteArrayView();
-        // The line's fields after the name: chromosome, position (shown in bp), the M extras. A
-        // SNP without a line in the SNP information file shows the first line, as the table.
+        // The line's fields after the name: chromosome, position (shown in bp), the M extras.
         const int line = own < 0 ? 0 : own;
         const bool hasFields = index && line < m_tables.snpLineCount();
         QByteArrayView rest;
         if (hasFields) {
-            const QByteArrayView whole = asUtf8(index->mappedLine(line), lineScratch);
+            const QByteArrayView whole = asUtf8(mapped, lineScratch);
             const qsizetype tab = tabIn(whole);
             rest = tab < 0 ? QByteArrayView() : whole.sliced(tab + 1);
         }
@@ -207,7 +231,7 @@ void TableText::appendRows(const ResultRows &rows, int begin, int end, QByteArra
             *p++ = '\t';
             if (f == 1) {
                 // The index parsed this field as the table's reading of its text does.
-                const qint32 bp = hasFields ? positionBasePairs(index->position(line)).value_or(0) : 0;
+                const qint32 bp = hasFields ? positionBasePairs(megabases[size_t(k - begin)]).value_or(0) : 0;
                 p = std::to_chars(p, p + 16, bp).ptr;
             } else {
                 p = putField(p, field);

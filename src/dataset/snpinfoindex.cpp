@@ -377,7 +377,17 @@ double SnpInfoIndex::position(qint64 line) const
 
 void SnpInfoIndex::placeRows(const RowRecord *rows, size_t count, int *chromosomes, double *positions) const
 {
+    constexpr size_t NameAhead = 32, LineAhead = 16;
     for (size_t k = 0; k < count; ++k) {
+        if (k + NameAhead < count)
+            prefetchLineOf(rows[k + NameAhead].snpIndex);
+        if (k + LineAhead < count) {
+            const qint32 ahead = lineOfName(rows[k + LineAhead].snpIndex);
+            if (ahead >= 0) {
+                __builtin_prefetch(m_chromosomes + ahead);
+                __builtin_prefetch(m_positions + ahead);
+            }
+        }
         const qint32 line = lineOfName(rows[k].snpIndex);
         chromosomes[k] = line >= 0 ? m_chromosomes[line] : 0;
         positions[k] = line >= 0 ? m_positions[line] : std::numeric_limits<double>::quiet_NaN();

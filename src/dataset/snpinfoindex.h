@@ -84,6 +84,30 @@ public:
     // chromosome() and position() of the line of each row's SNP, for a whole read at once;
     // position NaN (chromosome 0) for a SNP without a line.
     void placeRows(const RowRecord *rows, size_t count, int *chromosomes, double *positions) const;
+    // Hints for a scan that visits lines in an order of its own (a trait's rows come in genome
+    // order): each look-up would wait on memory, so the scan asks for the ones a few rows ahead.
+    // lineOfName() of `snpIndex`; chromosome(), position() and where the text of `line` starts;
+    // that text (after prefetchLine of the same line). An index out of range asks for the
+    // first entry: GCC drops a prefetch under a condition.
+    void prefetchLineOf(qint64 snpIndex) const
+    {
+        if (m_nameCount > 0)
+            __builtin_prefetch(m_lineOf + inRange(snpIndex, m_nameCount));
+    }
+    void prefetchLine(qint64 line) const
+    {
+        if (m_lineCount > 0) {
+            line = inRange(line, m_lineCount);
+            __builtin_prefetch(m_offsets + line);
+            __builtin_prefetch(m_chromosomes + line);
+            __builtin_prefetch(m_positions + line);
+        }
+    }
+    void prefetchText(qint64 line) const
+    {
+        if (m_lineCount > 0)
+            __builtin_prefetch(m_text + inRange(m_offsets[inRange(line, m_lineCount)], m_textBytes));
+    }
     // Line `snpIndex` of SNPlist.dat, decoded as UTF-8; empty when out of range.
     QString name(qint64 snpIndex) const;
     // name() of each of `snpIndexes`, read as readLines() reads.
@@ -94,6 +118,7 @@ public:
 
 private:
     SnpInfoIndex() = default;
+    static qint64 inRange(qint64 k, qint64 count) { return quint64(k) < quint64(count) ? k : 0; }
     struct Header;
     friend struct SnpInfoIndexBuilder;
     friend struct SnpInfoIndexMapper;

@@ -33,6 +33,7 @@ constexpr qint64 ProgressMask = (qint64(1) << 16) - 1;
 constexpr qint64 MaxRows = std::numeric_limits<qint32>::max();
 qint64 g_maxRows = MaxRows;
 std::optional<ImportStage> g_outOfMemoryAt; // set by tests
+ImportFinishedHook g_finishedHook = nullptr;
 constexpr qsizetype MaxExtraStats = qsizetype(1) << 24;
 
 QByteArray number(qint64 value)
@@ -590,8 +591,8 @@ ImportResult Import::run()
     }
     // Written last: only now may line 6 say the dataset is complete. When it cannot be written
     // the folder keeps the unfinished mark, and the import has failed.
-    if (!m_summaryHead.isEmpty())
-        writeSummary();
+    if (!m_summaryHead.isEmpty() && writeSummary() && !m_error && g_finishedHook)
+        g_finishedHook(m_folder);
 
     if (m_error)
         result = failedResult(*m_error);
@@ -609,6 +610,11 @@ ImportResult Import::run()
 }
 
 } // namespace
+
+void setImportFinishedHook(ImportFinishedHook hook)
+{
+    g_finishedHook = hook;
+}
 
 bool importPathUsable(const QString &path)
 {

@@ -135,6 +135,12 @@ public:
 ImportResult runImport(const QString &folder, const ImportInputs &inputs, ResultFeed &feed,
                        const ImportProgress &progress = {});
 
+// Called with the folder at the end of every import that finished (summary.txt complete), to
+// write what the readers cache beside the dataset files (the per-trait summaries). The programs
+// set it: the import cannot reach the listings' code. Null: nothing is called.
+using ImportFinishedHook = void (*)(const QString &folder);
+void setImportFinishedHook(ImportFinishedHook hook);
+
 // False for a path that holds a tab, line feed or carriage return: summary.txt could record it
 // but not give it back, so the import refuses such folders and inputs.
 bool importPathUsable(const QString &path);

@@ -1,5 +1,6 @@
 #include "browse/studysummaries.h"
 #include "dataset/dataset.h"
+#include "import/importer.h"
 #include "support/regiondataset.h"
 
 #include <QFile>
@@ -92,9 +93,15 @@ private:
 void StudySummariesTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    setImportFinishedHook(&StudySummaries::prepare); // as the programs do
     const QString built = buildDataset(m_dir.path(), study(), m_dataset);
+    setImportFinishedHook(nullptr);
     QVERIFY2(built.isEmpty(), qPrintable(built));
     m_folder = datasetFolder(m_dir.path());
+    // The import wrote them: the first listing reads them.
+    const auto written = StudySummaries::open(*m_dataset);
+    QVERIFY(written.ok());
+    QVERIFY(!(*written)->computed());
 }
 
 void StudySummariesTest::answers()
