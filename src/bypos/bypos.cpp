@@ -28,6 +28,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSignalBlocker>
+#include <QSplitter>
 #include <QTextBrowser>
 #include <QToolTip>
 
@@ -82,6 +83,20 @@ byPos::byPos(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     ColorComboBox->addItems(colourChoices);
     labelColours = DefaultLabelColours;
     m_significance = quillmap::SignificanceEdit::addTo(hboxLayout, this);
+    // Plot and gene track share a splitter in the form's place, and the plot may grow past the
+    // form's 400 pixels: a tall window gives a tall plot.
+    auto *plotSplitter = new QSplitter(Qt::Vertical, this);
+    plotSplitter->setObjectName(QStringLiteral("plotSplitter"));
+    plotSplitter->setChildrenCollapsible(false);
+    const int plotAt = verticalLayout->indexOf(frame);
+    verticalLayout->removeWidget(frame);
+    verticalLayout->removeWidget(scrollArea);
+    plotSplitter->addWidget(frame);
+    plotSplitter->addWidget(scrollArea);
+    plotSplitter->setStretchFactor(0, 1);
+    frame->setMaximumHeight(QWIDGETSIZE_MAX);
+    verticalLayout->insertWidget(plotAt, plotSplitter, 1);
+    verticalLayout->setStretch(verticalLayout->indexOf(horizontalLayout), 1);
     // Hovering a rank label names its point.
     frame->installEventFilter(this);
 

@@ -156,6 +156,12 @@ void ByPosTest::construction()
     QCOMPARE(PanelTestAccess::of(panel).plotReady, 0);
     QCOMPARE(PanelTestAccess::of(panel).rowCount, 0);
     QVERIFY(m_dialogs.calls().isEmpty());
+    // A tall window gives the plot more than the form's 400 pixels, the table keeping its share.
+    panel.resize(1400, 1400);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QVERIFY2(panel.frame->height() > 400, qPrintable(QString::number(panel.frame->height())));
+    QVERIFY(panel.ctableView->height() > 300);
 }
 
 void ByPosTest::searchShowsTheRegion()
