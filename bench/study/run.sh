@@ -3,7 +3,7 @@
 # tabs' defaults, quillmap-query lambda and top-loci, and the dataset's bytes against the raw
 # .glm.linear text. Prints medians of K runs and their ratios to the targets.
 #
-#   bench/study/run.sh [--runs K] [--work DIR] [--variants N] [--samples N] [--traits N]
+#   bench/study/run.sh [--runs K] [--work DIR] [--variants N] [--samples N] [--traits N] [--no-figures]
 #       Generates (once, under DIR, default /tmp/quillmap-bench-study) the study with
 #       make_plink2_study.sh and imports it with --format plink2 --genes --groups. Then checks
 #       `quillmap-query DIR snp rs1267250` against the PLINK 2 files (check_snp.py) and runs
@@ -20,10 +20,12 @@ src=$(cd "$here/../.." && pwd)
 build=${QUILLMAP_BENCH_BUILD:-$src/build}
 work=/tmp/quillmap-bench-study
 runs=7
+figures=1
 gen=()
 while [ $# -gt 0 ]; do
     case $1 in
     --runs) runs=$2; shift 2 ;;
+    --no-figures) figures=0; shift ;;
     --work) work=$2; shift 2 ;;
     --variants|--samples|--traits) gen+=("$1" "$2"); shift 2 ;;
     -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
@@ -49,7 +51,7 @@ echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores"
 cat "$dataset"/* >/dev/null
 "$here/check_snp.py" "$build/quillmap-query" "$dataset" "$study/glm" rs1267250 || true
 
-"$build/quillmap-bench-study" "$dataset" "$runs" rs1267250 APOE
+"$build/quillmap-bench-study" "$dataset" "$runs" rs1267250 APOC1
 big=/tmp/quillmap-bench-bigtrait/dataset-10000000
 if [ -f "$big/summary.txt" ]; then
     echo "2 traits x 10M ($big):"
@@ -64,10 +66,24 @@ seconds() { # wall seconds of COMMAND..., output discarded
     echo "$end - $start" | bc -l
 }
 median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+# In the same rounds: the program started without a dataset (--help), the fixed cost of any
+# answer, as the baseline.
 for command in lambda top-loci; do
     "$build/quillmap-query" "$dataset" "$command" >/dev/null # summaries built once
-    m=$(for _ in $(seq "$runs"); do seconds "$build/quillmap-query" "$dataset" "$command"; done | median)
-    printf 'quillmap-query %s\t%.3f s\t%.2fx the 0.05 s target\n' "$command" "$m" "$(echo "$m / 0.05" | bc -l)"
+done
+: >"$work/times"
+for _ in $(seq "$runs"); do
+    printf 'help %s\n' "$(seconds "$build/quillmap-query" --help)" >>"$work/times"
+    for command in lambda top-loci; do
+        printf '%s %s\n' "$command" "$(seconds "$build/quillmap-query" "$dataset" "$command")" >>"$work/times"
+    done
+done
+base=$(awk '$1 == "help" {print $2}' "$work/times" | median)
+printf 'quillmap-query --help (baseline)\t%.3f s\n' "$base"
+for command in lambda top-loci; do
+    m=$(awk -v c="$command" '$1 == c {print $2}' "$work/times" | median)
+    printf 'quillmap-query %s\t%.3f s\t%.2fx the 0.05 s target\t%.2fx the baseline\n' "$command" "$m" \
+        "$(echo "$m / 0.05" | bc -l)" "$(echo "$m / $base" | bc -l)"
 done
 
 raw=$(cat "$study"/glm/*.glm.linear | wc -c)
@@ -75,5 +91,5 @@ disk=$(du -sb "$dataset" | cut -f1)
 printf 'dataset bytes\t%d\traw .glm.linear bytes\t%d\tratio %.2f\n' "$disk" "$raw" "$(echo "$disk / $raw" | bc -l)"
 
 # Last, as ImageMagick takes a while: the figures' checks on the study.
-"$here/check_figures.py" "$build/quillmap-query" "$dataset" "$work/figures" || true
+[ "$figures" = 1 ] && { "$here/check_figures.py" "$build/quillmap-query" "$dataset" "$work/figures" || true; }
 echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"
