@@ -26,13 +26,10 @@ void appendFloat(QByteArray &line, float value)
 
 int snpCommand(const Dataset &dataset, const Options &options, const char *usage)
 {
-    bool ok = true;
-    const qint64 window = options.contains(QStringLiteral("--window"))
-        ? options.value(QStringLiteral("--window")).toLongLong(&ok)
-        : 0;
-    if (!ok || window < 0)
+    const std::optional<qint64> window = windowOption(options, 0);
+    if (!window)
         return usageError(QStringLiteral("--window takes a whole number of bp, 0 or more"), usage);
-    const VariantQuery::Target target = VariantQuery::resolve(dataset, options.positional[0], window);
+    const VariantQuery::Target target = VariantQuery::resolve(dataset, options.positional[0], *window);
     if (target.kind == VariantQuery::Kind::None) {
         printError(target.message);
         return 1;

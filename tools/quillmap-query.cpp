@@ -203,14 +203,11 @@ int topLociCommand(const Dataset &dataset, const Options &options)
         : GenomeWideP;
     if (!threshold)
         return usageError(QStringLiteral("--p takes a p-value above 0 and at most 1"), Usage);
-    bool ok = true;
-    const qint64 window = options.contains(QStringLiteral("--window"))
-        ? options.value(QStringLiteral("--window")).toLongLong(&ok)
-        : 500000;
-    if (!ok || window < 0)
+    const std::optional<qint64> window = windowOption(options, StudySummaries::DefaultWindowBp);
+    if (!window)
         return usageError(QStringLiteral("--window takes a whole number of bp, 0 or more"), Usage);
 
-    const TopLociResult result = StudySummaries::listLoci(dataset, *column, *threshold, window);
+    const TopLociResult result = StudySummaries::listLoci(dataset, *column, *threshold, *window);
     if (!result.outcome)
         return datasetError(result.outcome.message());
     TsvWriter out;
