@@ -8,8 +8,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target tst_endtoend -j"$(nproc)"
 ctest --test-dir build -R '^tst_endtoend$' --output-on-failure
 mkdir -p docs
-cp build/screens/by-trait.png build/screens/by-position.png build/screens/traits.png build/screens/top-loci.png docs/
-echo "docs/by-trait.png, by-position.png, traits.png and top-loci.png updated"
+cp build/screens/by-trait.png build/screens/by-position.png build/screens/traits.png build/screens/top-loci.png build/screens/by-snp.png docs/
+echo "docs/by-trait.png, by-position.png, traits.png, top-loci.png and by-snp.png updated"
 
 # The Locus tab's picture: a synthetic genotype study with one causal variant, imported with its
 # genotypes and drawn as the tab draws it.

@@ -81,6 +81,15 @@ std::optional<int> regionBinOf(const QString &chromosome, const QString &megabas
     return *number * 1000 + megabase.toInt();
 }
 
+std::optional<qint64> windowOption(const Options &options, qint64 fallback)
+{
+    if (!options.contains(QStringLiteral("--window")))
+        return fallback;
+    bool ok = false;
+    const qint64 window = options.value(QStringLiteral("--window")).toLongLong(&ok);
+    return ok && window >= 0 ? std::optional<qint64>(window) : std::nullopt;
+}
+
 QString cellText(const QVariant &value)
 {
     if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float)

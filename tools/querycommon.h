@@ -34,6 +34,9 @@ struct Options {
 // the reason in `problem`.
 std::optional<Options> parseOptions(const QStringList &args, const QStringList &named, QString *problem);
 
+// --window as whole bp, 0 or more: `fallback` when absent, nullopt when it is not one.
+std::optional<qint64> windowOption(const Options &options, qint64 fallback);
+
 // Trait index of an exact name; -1 when absent.
 int traitIndexOf(const DatasetTables &tables, const QString &name);
 // Position bin of a region: chromosome "1".."22", "X" (also "23" or with "chr"), whole Mb 0..999.

@@ -9,6 +9,7 @@
 #include "querycommon.h"
 #include "querylocus.h"
 #include "queryplot.h"
+#include "querysnp.h"
 
 #include <QGuiApplication>
 #include <QStringList>
@@ -32,6 +33,7 @@ constexpr char Usage[] = "Usage: quillmap-query DIR trait NAME\n"
                          "  or:  quillmap-query DIR top-loci [--p 5e-8] [--window 500000] [--stat S]\n"
                          "  or:  quillmap-query DIR locus SNP|CHR:BP|GENE [--trait NAME] [--window BP]\n"
                          "         [--ld PREFIX]\n"
+                         "  or:  quillmap-query DIR snp SNP|CHR:BP|GENE [--window BP]\n"
                          "  or:  quillmap-query DIR plot trait NAME|region CHR MB|locus NAME --out FILE\n"
                          "         [--stat S] [--transform T] [--width W] [--height H] [--dpi D]\n"
                          "         [--sigline P] [--trait NAME] [--window BP] [--ld PREFIX]\n";
@@ -58,6 +60,13 @@ constexpr char Help[] =
     "                   PREFIX.bed/.bim/.fam of --ld, or the one the import recorded; NA where\n"
     "                   the fileset lacks a SNP. --trait names the trait (default the trait\n"
     "                   with the smallest p at the centre)\n"
+    "  snp SNP          every trait's row at a SNP (a name in any case, or CHR:BP[:A1:A2]\n"
+    "                   with or without chr), at the SNP nearest a position CHR:BP, or\n"
+    "                   each trait's best row in a gene --window bp (default 0) on each\n"
+    "                   side, as the By SNP tab lists them: trait, groups, snp, pos,\n"
+    "                   -log10(p), every statistic as stored; the smallest p first. What\n"
+    "                   was found and how many traits have no row there go to standard\n"
+    "                   error\n"
     "  plot             draws the trait's genome-wide plot, the region plot or the locus (as\n"
     "                   the Locus tab does, with --trait, --window and --ld as for locus)\n"
     "                   into FILE as PDF, SVG or PNG (by its extension); --stat names\n"
@@ -78,7 +87,7 @@ constexpr char Help[] =
     "  --stat S         lambda, top-loci: the statistic holding the p-values\n"
     "  --p P            top-loci: the largest p of a lead (default 5e-8)\n"
     "  --window BP      top-loci: how far a locus reaches each side of its lead, in bp\n"
-    "                   (default 500000)\n"
+    "                   (default 500000); snp: bp added on each side of a gene\n"
     "  -h, --help       show this help and exit\n"
     "\n"
     "Exit status:\n"
@@ -208,14 +217,11 @@ int topLociCommand(const Dataset &dataset, const Options &options)
         : GenomeWideP;
     if (!threshold)
         return usageError(QStringLiteral("--p takes a p-value above 0 and at most 1"), Usage);
-    bool ok = true;
-    const qint64 window = options.contains(QStringLiteral("--window"))
-        ? options.value(QStringLiteral("--window")).toLongLong(&ok)
-        : 500000;
-    if (!ok || window < 0)
+    const std::optional<qint64> window = windowOption(options, StudySummaries::DefaultWindowBp);
+    if (!window)
         return usageError(QStringLiteral("--window takes a whole number of bp, 0 or more"), Usage);
 
-    const TopLociResult result = StudySummaries::listLoci(dataset, *column, *threshold, window);
+    const TopLociResult result = StudySummaries::listLoci(dataset, *column, *threshold, *window);
     if (!result.outcome)
         return datasetError(result.outcome.message());
     TsvWriter out;
@@ -264,6 +270,7 @@ int main(int argc, char *argv[]) // NOLINT(bugprone-exception-escape)
         {"lambda", 0, {QStringLiteral("--trait"), QStringLiteral("--stat")}},
         {"top-loci", 0, {QStringLiteral("--p"), QStringLiteral("--window"), QStringLiteral("--stat")}},
         {"locus", 1, {QStringLiteral("--trait"), QStringLiteral("--window"), QStringLiteral("--ld")}},
+        {"snp", 1, {QStringLiteral("--window")}},
         {"plot", -1, plotOptions()},
     };
     const auto shape = std::find_if(std::begin(shapes), std::end(shapes),
@@ -294,5 +301,7 @@ int main(int argc, char *argv[]) // NOLINT(bugprone-exception-escape)
         return topLociCommand(*dataset, *options);
     if (command == u"locus")
         return locusCommand(*dataset, *options, Usage);
+    if (command == u"snp")
+        return snpCommand(*dataset, *options, Usage);
     return plotCommand(*dataset, *options, Usage);
 }

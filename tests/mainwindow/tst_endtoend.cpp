@@ -1,5 +1,6 @@
 #include "app/programentry.h"
 #include "app/mywidget.h"
+#include "overview/bysnptab.h"
 #include "overview/qqplotview.h"
 #include "overview/toplocitab.h"
 #include "overview/traitstab.h"
@@ -199,6 +200,13 @@ void TestEndToEnd::importBrowseAndExport()
         if (window->topLociTab->model->rowCount() == 0)
             return fail(QStringLiteral("no top loci"));
         window->grab().save(QStringLiteral(QUILLMAP_SCREENS_DIR "/top-loci.png"));
+        // By SNP: every trait at a SNP typed as the user would.
+        window->tabs->setCurrentWidget(window->bySnpTab);
+        window->bySnpTab->showVariant(QStringLiteral("RS10958328"));
+        QTest::qWait(100);
+        if (window->bySnpTab->model->rowCount() == 0)
+            return fail(QStringLiteral("no traits at rs10958328"));
+        window->grab().save(QStringLiteral(QUILLMAP_SCREENS_DIR "/by-snp.png"));
 
         done = true;
         window->close();

@@ -119,6 +119,13 @@ void QueryTest::commands_data()
                                                   u"tA\trs2\t1\t1625000\t1e-06\t0.4\t1"_s,
                                                   u"tA\trs3\t1\t2500000\t0.5\t0.1\t0.666667"_s}
                                    << "";
+    // Every trait at rs1 (any case), the smallest p first; values read back as stored.
+    QTest::newRow("snp") << QStringList{u"snp"_s, u"RS1"_s} << 0
+                         << QStringList{u"trait\tgroups\tsnp\tpos\t-log10(p)\tpvalue\tbeta"_s,
+                                        u"tA\t\trs1\t1250000\t9\t1e-09\t0.5"_s,
+                                        u"tB\t\trs1\t1250000\t0.522879\t0.3\t1"_s}
+                         << "SNP rs1 at chr1:1250000; 0 trait(s) without";
+    QTest::newRow("snp not there") << QStringList{u"snp"_s, u"rs9"_s} << 1 << QStringList{} << "rs9";
     QTest::newRow("locus, window below its least")
         << QStringList{u"locus"_s, u"rs1"_s, u"--window"_s, u"100"_s} << 2 << QStringList{} << "--window";
     QTest::newRow("trait not there") << QStringList{u"trait"_s, u"ta"_s} << 1 << QStringList{}
