@@ -1,6 +1,7 @@
 #include "queryplot.h"
 
 #include "querylocus.h"
+#include "querysnp.h"
 
 #include "dataset/transform.h"
 #include "browse/regionplotgeometry.h"
@@ -58,10 +59,14 @@ int plotCommand(const Dataset &dataset, const Options &options, const char *usag
     const bool trait = args.size() == 2 && args[0] == u"trait";
     const bool region = args.size() == 3 && args[0] == u"region";
     const bool locus = args.size() == 2 && args[0] == u"locus";
-    if (!trait && !region && !locus)
-        return usageError(QStringLiteral("plot takes \"trait NAME\", \"region CHR MB\" or \"locus NAME\""),
-                          usage);
-    if (!locus
+    const bool snp = args.size() == 2 && args[0] == u"snp";
+    if (!trait && !region && !locus && !snp)
+        return usageError(
+            QStringLiteral("plot takes \"trait NAME\", \"region CHR MB\", \"locus NAME\" or \"snp NAME\""),
+            usage);
+    if (snp && (options.contains(QStringLiteral("--trait")) || options.contains(QStringLiteral("--ld"))))
+        return usageError(QStringLiteral("--trait and --ld go with plot locus"), usage);
+    if (!locus && !snp
         && (options.contains(QStringLiteral("--trait")) || options.contains(QStringLiteral("--window"))
             || options.contains(QStringLiteral("--ld"))))
         return usageError(QStringLiteral("--trait, --window and --ld go with plot locus"), usage);
@@ -84,6 +89,9 @@ int plotCommand(const Dataset &dataset, const Options &options, const char *usag
     if (!width || !height || !dpi)
         return usageError(QStringLiteral("--width and --height take 100 to 20000, --dpi 10 to 2400"), usage);
 
+    if (snp)
+        return snpPlot(dataset, options, usage, options.value(QStringLiteral("--out")),
+                       QSize(*width, *height), *dpi);
     if (locus)
         return locusPlot(dataset, options, usage, options.value(QStringLiteral("--out")),
                          QSize(*width, *height), *dpi);

@@ -2,9 +2,14 @@
 
 #include "browse/variantquery.h"
 #include "dataset/dataset.h"
+#include "figures/figureexport.h"
+#include "overview/phewaspainter.h"
+
+#include <QPainter>
 
 #include <charconv>
 #include <cmath>
+#include <variant>
 
 namespace quillmap::query {
 
@@ -22,21 +27,38 @@ void appendFloat(QByteArray &line, float value)
     line.append(text, end - text);
 }
 
-} // namespace
-
-int snpCommand(const Dataset &dataset, const Options &options, const char *usage)
+// The table of what NAME resolves to, or the exit code after saying why not.
+std::variant<int, std::pair<VariantQuery::Target, VariantQuery::Table>> readTable(const Dataset &dataset,
+                                                                                  const Options &options,
+                                                                                  const char *usage,
+                                                                                  bool geneOnly)
 {
     const std::optional<qint64> window = windowOption(options, 0);
     if (!window)
         return usageError(QStringLiteral("--window takes a whole number of bp, 0 or more"), usage);
-    const VariantQuery::Target target = VariantQuery::resolve(dataset, options.positional[0], *window);
-    if (target.kind == VariantQuery::Kind::None) {
-        printError(target.message);
+    const QString name = options.positional.back();
+    const VariantQuery::Target target = VariantQuery::resolve(dataset, name, *window);
+    if (target.kind == VariantQuery::Kind::None || (geneOnly && target.kind != VariantQuery::Kind::Gene)) {
+        printError(target.kind == VariantQuery::Kind::None
+                       ? target.message
+                       : QStringLiteral("%1 is not a gene of the dataset's gene file").arg(name));
         return 1;
     }
-    const Result<VariantQuery::Table> table = VariantQuery::traitRows(dataset, target);
+    Result<VariantQuery::Table> table = VariantQuery::traitRows(dataset, target);
     if (!table)
         return datasetError(table.message());
+    return std::pair(target, std::move(*table));
+}
+
+} // namespace
+
+int snpCommand(const Dataset &dataset, const Options &options, const char *usage, bool geneOnly)
+{
+    auto read = readTable(dataset, options, usage, geneOnly);
+    if (const int *code = std::get_if<int>(&read))
+        return *code;
+    const auto &[target, found] = std::get<1>(read);
+    const VariantQuery::Table *table = &found;
     // Said on standard error so that standard output stays one table.
     printError(
         QStringLiteral("%1; %2 trait(s) without a row there").arg(target.message).arg(table->traitsWithout));
@@ -59,6 +81,30 @@ int snpCommand(const Dataset &dataset, const Options &options, const char *usage
     }
     TsvWriter out;
     return out.lines(block) && out.finish() ? 0 : outputError();
+}
+
+int snpPlot(const Dataset &dataset, const Options &options, const char *usage, const QString &out, QSize size,
+            int dpi)
+{
+    auto read = readTable(dataset, options, usage, false);
+    if (const int *code = std::get_if<int>(&read))
+        return *code;
+    const auto &[target, table] = std::get<1>(read);
+    if (table.rows.empty()) {
+        printError(QStringLiteral("no trait has a row at %1").arg(options.positional.back()));
+        return 1;
+    }
+    const QString title = target.kind == VariantQuery::Kind::Gene ? target.geneName : target.snpName;
+    QString error;
+    const bool written = figures::exportFigure(
+        out, size, dpi,
+        [&](QPainter &painter, QSize s) {
+            PhewasPainter::paint(
+                painter, PhewasGeometry(table, dataset.tables().statisticNames, s.width(), s.height()),
+                title);
+        },
+        &error);
+    return written ? 0 : datasetError(error);
 }
 
 } // namespace quillmap::query

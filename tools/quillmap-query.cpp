@@ -34,8 +34,9 @@ constexpr char Usage[] = "Usage: quillmap-query DIR trait NAME\n"
                          "  or:  quillmap-query DIR locus SNP|CHR:BP|GENE [--trait NAME] [--window BP]\n"
                          "         [--ld PREFIX]\n"
                          "  or:  quillmap-query DIR snp SNP|CHR:BP|GENE [--window BP]\n"
-                         "  or:  quillmap-query DIR plot trait NAME|region CHR MB|locus NAME --out FILE\n"
-                         "         [--stat S] [--transform T] [--width W] [--height H] [--dpi D]\n"
+                         "  or:  quillmap-query DIR gene NAME [--window BP]\n"
+                         "  or:  quillmap-query DIR plot trait NAME|region CHR MB|locus NAME|snp NAME\n"
+                         "         --out FILE [--stat S] [--transform T] [--width W] [--height H] [--dpi D]\n"
                          "         [--sigline P] [--trait NAME] [--window BP] [--ld PREFIX]\n";
 
 constexpr char Help[] =
@@ -67,8 +68,10 @@ constexpr char Help[] =
     "                   -log10(p), every statistic as stored; the smallest p first. What\n"
     "                   was found and how many traits have no row there go to standard\n"
     "                   error\n"
-    "  plot             draws the trait's genome-wide plot, the region plot or the locus (as\n"
-    "                   the Locus tab does, with --trait, --window and --ld as for locus)\n"
+    "  gene NAME        as snp, for a gene of the dataset's gene file only\n"
+    "  plot             draws the trait's genome-wide plot, the region plot, the locus (as\n"
+    "                   the Locus tab does, with --trait, --window and --ld as for locus) or\n"
+    "                   the By SNP tab's plot of every trait at a SNP (--window as for snp)\n"
     "                   into FILE as PDF, SVG or PNG (by its extension); --stat names\n"
     "                   the statistic (default the first), --transform one of NoTransformation,\n"
     "                   log(10), -log(10), log(2), -log(2), abs, or as none, log10, -log10,\n"
@@ -271,6 +274,7 @@ int main(int argc, char *argv[]) // NOLINT(bugprone-exception-escape)
         {"top-loci", 0, {QStringLiteral("--p"), QStringLiteral("--window"), QStringLiteral("--stat")}},
         {"locus", 1, {QStringLiteral("--trait"), QStringLiteral("--window"), QStringLiteral("--ld")}},
         {"snp", 1, {QStringLiteral("--window")}},
+        {"gene", 1, {QStringLiteral("--window")}},
         {"plot", -1, plotOptions()},
     };
     const auto shape = std::find_if(std::begin(shapes), std::end(shapes),
@@ -301,7 +305,7 @@ int main(int argc, char *argv[]) // NOLINT(bugprone-exception-escape)
         return topLociCommand(*dataset, *options);
     if (command == u"locus")
         return locusCommand(*dataset, *options, Usage);
-    if (command == u"snp")
-        return snpCommand(*dataset, *options, Usage);
+    if (command == u"snp" || command == u"gene")
+        return snpCommand(*dataset, *options, Usage, command == u"gene");
     return plotCommand(*dataset, *options, Usage);
 }

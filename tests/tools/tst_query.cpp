@@ -126,6 +126,8 @@ void QueryTest::commands_data()
                                         u"tB\t\trs1\t1250000\t0.522879\t0.3\t1"_s}
                          << "SNP rs1 at chr1:1250000; 0 trait(s) without";
     QTest::newRow("snp not there") << QStringList{u"snp"_s, u"rs9"_s} << 1 << QStringList{} << "rs9";
+    QTest::newRow("gene that is a SNP") << QStringList{u"gene"_s, u"rs1"_s} << 1 << QStringList{}
+                                        << "rs1 is not a gene of the dataset's gene file";
     QTest::newRow("locus, window below its least")
         << QStringList{u"locus"_s, u"rs1"_s, u"--window"_s, u"100"_s} << 2 << QStringList{} << "--window";
     QTest::newRow("trait not there") << QStringList{u"trait"_s, u"ta"_s} << 1 << QStringList{}
@@ -199,7 +201,8 @@ void QueryTest::plotsAsTheWindowDraws()
           QStringList{u"plot"_s, u"region"_s, u"X"_s, u"0"_s, u"--out"_s, png, u"--width"_s, u"640"_s,
                       u"--height"_s, u"480"_s},
           QStringList{u"plot"_s, u"region"_s, u"1"_s, u"1"_s, u"--stat"_s, u"pvalue"_s,
-                      u"--transform=-log10"_s, u"--out"_s, regionSvg}}) {
+                      u"--transform=-log10"_s, u"--out"_s, regionSvg},
+          QStringList{u"plot"_s, u"snp"_s, u"rs1"_s, u"--out"_s, m_dir.filePath(u"snp.pdf"_s)}}) {
         QProcess process;
         process.start(QStringLiteral(QUILLMAP_QUERY), QStringList{m_folder} + args);
         QVERIFY(process.waitForFinished(60000));
