@@ -74,9 +74,7 @@ Result<LocusQuery::Locus> LocusQuery::read(const Dataset &dataset, int traitInde
 
     struct Found {
         qint64 bp;
-        int snpIndex;
-        int bin;
-        int row;
+        int snpIndex, bin, row; // row `row` of regions[bin]
     };
     std::vector<Found> found;
     std::vector<ResultRows> regions;

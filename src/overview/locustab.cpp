@@ -53,11 +53,11 @@ LocusTab::LocusTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     overlayBox = new QLineEdit;
     overlayBox->setObjectName(QStringLiteral("locusOverlayBox"));
     overlayBox->setPlaceholderText(tr("up to 4 more traits, separated by commas"));
-    showButton = new QPushButton(tr("Show"));
-    backButton = new QPushButton(tr("Back"));
-    forwardButton = new QPushButton(tr("Forward"));
-    ldButton = new QPushButton(tr("LD reference..."));
-    saveButton = new QPushButton(tr("SaveImage"));
+    auto *showButton = new QPushButton(tr("Show"));
+    m_backButton = new QPushButton(tr("Back"));
+    m_forwardButton = new QPushButton(tr("Forward"));
+    auto *ldButton = new QPushButton(tr("LD reference..."));
+    auto *saveButton = new QPushButton(tr("SaveImage"));
     status = new QLabel;
     status->setTextFormat(Qt::PlainText);
     ldLabel = new QLabel;
@@ -77,8 +77,8 @@ LocusTab::LocusTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     row1->addWidget(new QLabel(tr("Width")));
     row1->addWidget(widthBox);
     row1->addWidget(showButton);
-    row1->addWidget(backButton);
-    row1->addWidget(forwardButton);
+    row1->addWidget(m_backButton);
+    row1->addWidget(m_forwardButton);
     auto *row2 = new QHBoxLayout;
     row2->addWidget(new QLabel(tr("Overlay")));
     row2->addWidget(overlayBox, 2);
@@ -100,8 +100,8 @@ LocusTab::LocusTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
     const auto show = [this] { showPlace(centreBox->text()); };
     connect(centreBox, &QLineEdit::returnPressed, this, show);
     connect(showButton, &QPushButton::clicked, this, show);
-    connect(backButton, &QPushButton::clicked, this, &LocusTab::back);
-    connect(forwardButton, &QPushButton::clicked, this, &LocusTab::forward);
+    connect(m_backButton, &QPushButton::clicked, this, &LocusTab::back);
+    connect(m_forwardButton, &QPushButton::clicked, this, &LocusTab::forward);
     connect(ldButton, &QPushButton::clicked, this, &LocusTab::chooseLdFile);
     connect(saveButton, &QPushButton::clicked, this, &LocusTab::savePlot);
     connect(overlayBox, &QLineEdit::returnPressed, this, &LocusTab::reload);
@@ -128,8 +128,8 @@ LocusTab::LocusTab(std::shared_ptr<const Dataset> dataset, QWidget *parent)
         else
             ldLabel->setText(opened.message());
     }
-    backButton->setEnabled(false);
-    forwardButton->setEnabled(false);
+    m_backButton->setEnabled(false);
+    m_forwardButton->setEnabled(false);
 }
 
 LocusTab::~LocusTab() = default;
@@ -225,8 +225,8 @@ void LocusTab::chooseIndex(int row)
 
 void LocusTab::reload()
 {
-    backButton->setEnabled(m_at > 0);
-    forwardButton->setEnabled(m_at + 1 < int(m_history.size()));
+    m_backButton->setEnabled(m_at > 0);
+    m_forwardButton->setEnabled(m_at + 1 < int(m_history.size()));
     const DatasetTables &tables = m_dataset->tables();
     QStringList traits{m_place.trait};
     static const QRegularExpression separators(QStringLiteral("[,;\\s]+"));

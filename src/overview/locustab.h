@@ -7,11 +7,11 @@
 #include <memory>
 #include <vector>
 
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QSpinBox;
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 
 namespace quillmap {
 
@@ -46,17 +46,15 @@ public:
     void chooseIndex(int row);
     void savePlot();
 
-    const LocusWindow &window() const { return m_place.window; }
-
+    // What the user types and chooses.
     QLineEdit *centreBox = nullptr;
     QComboBox *traitBox = nullptr;
     QSpinBox *widthBox = nullptr; // kb
     QLineEdit *overlayBox = nullptr;
-    QPushButton *showButton = nullptr;
-    QPushButton *backButton = nullptr;
-    QPushButton *forwardButton = nullptr;
-    QPushButton *ldButton = nullptr;
-    QPushButton *saveButton = nullptr;
+
+    const LocusWindow &window() const { return m_place.window; }
+
+    // What it shows.
     QLabel *status = nullptr;
     QLabel *ldLabel = nullptr;
     LocusView *plot = nullptr;
@@ -77,6 +75,8 @@ private:
     Place m_place;
     std::vector<Place> m_history;
     int m_at = -1;
+    QPushButton *m_backButton = nullptr;
+    QPushButton *m_forwardButton = nullptr;
 };
 
 } // namespace quillmap

@@ -1,11 +1,10 @@
 #include "overview/locusview.h"
 
 #include "browse/significance.h"
+#include "common/pointtooltip.h"
 
-#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QToolTip>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -155,16 +154,8 @@ void LocusView::mouseReleaseEvent(QMouseEvent *event)
 
 bool LocusView::event(QEvent *event)
 {
-    if (event->type() == QEvent::ToolTip) {
-        auto *help = static_cast<QHelpEvent *>(event);
-        const QString text = toolTipAt(help->pos());
-        if (text.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), text, this);
-        return true;
-    }
-    return QWidget::event(event);
+    return answerPointToolTip(this, event, [this](QPointF pos) { return toolTipAt(pos); })
+        || QWidget::event(event);
 }
 
 } // namespace quillmap

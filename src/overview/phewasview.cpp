@@ -1,11 +1,10 @@
 #include "overview/phewasview.h"
 
+#include "common/pointtooltip.h"
 #include "overview/phewaspainter.h"
 
-#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QToolTip>
 
 namespace quillmap {
 
@@ -64,16 +63,8 @@ void PhewasView::mousePressEvent(QMouseEvent *event)
 
 bool PhewasView::event(QEvent *event)
 {
-    if (event->type() == QEvent::ToolTip) {
-        auto *help = static_cast<QHelpEvent *>(event);
-        const QString text = toolTipAt(help->pos());
-        if (text.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), text, this);
-        return true;
-    }
-    return QWidget::event(event);
+    return answerPointToolTip(this, event, [this](QPointF pos) { return toolTipAt(pos); })
+        || QWidget::event(event);
 }
 
 } // namespace quillmap
