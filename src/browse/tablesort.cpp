@@ -92,6 +92,116 @@ QByteArrayView fieldOf(QByteArrayView line, int field)
     return tab ? line.first(static_cast<const char *>(tab) - line.data()) : line;
 }
 
+// The field as the sort reads it: invalid UTF-8 as it decodes. Decoding resumes at every ASCII
+// byte, so the field decodes alone as within its line.
+QByteArrayView readableField(QByteArrayView text, QByteArray &scratch)
+{
+    if (text.isValidUtf8())
+        return text;
+    scratch = QString::fromUtf8(text).toUtf8();
+    return scratch;
+}
+
+// Per SNP line, the id of its field's distinct bytes (an index into `distinct`), from one pass
+// over the lines in file order. False when the field has too many distinct values to be worth a
+// table (numbers, mostly), which then are read row by row.
+bool distinctFieldIds(const DatasetTables &tables, int field, std::vector<quint16> &ids,
+                      std::vector<QByteArray> &distinct)
+{
+    constexpr size_t MaxDistinct = 65536;
+    const SnpInfoIndex *index = tables.snpInfoIndex();
+    const qint64 lines = tables.snpLineCount();
+    ids.assign(size_t(std::max<qint64>(0, lines)), 0);
+    distinct.clear();
+    // Single bytes (alleles, mostly) skip the hash.
+    int single[256];
+    std::fill(std::begin(single), std::end(single), -1);
+    QHash<QByteArray, int> longer;
+    for (qint64 l = 0; l < lines; ++l) {
+        const QByteArrayView text = fieldOf(index->mappedLine(l), field);
+        int id = -1;
+        if (text.size() == 1) {
+            id = single[quint8(text.front())];
+        } else {
+            const auto it = longer.constFind(QByteArray::fromRawData(text.data(), text.size()));
+            if (it != longer.constEnd())
+                id = *it;
+        }
+        if (id < 0) {
+            if (distinct.size() == MaxDistinct)
+                return false;
+            id = int(distinct.size());
+            distinct.push_back(text.toByteArray());
+            if (text.size() == 1)
+                single[quint8(text.front())] = id;
+            else
+                longer.insert(distinct.back(), id);
+        }
+        ids[size_t(l)] = quint16(id);
+    }
+    return true;
+}
+
+// The number rows by their keys, then the text rows by theirs.
+void orderNumbersThenTexts(const std::vector<int> &numberRows, const std::vector<quint64> &numberKeys,
+                           const std::vector<int> &textRows, const std::vector<quint64> &textKeys, int *order)
+{
+    std::vector<int> sorted(std::max(numberRows.size(), textRows.size()));
+    orderByKey(numberKeys, sorted.data());
+    for (size_t i = 0; i < numberRows.size(); ++i)
+        order[i] = numberRows[size_t(sorted[i])];
+    orderByKey(textKeys, sorted.data());
+    for (size_t i = 0; i < textRows.size(); ++i)
+        order[numberRows.size() + i] = textRows[size_t(sorted[i])];
+}
+
+// sortByField for a trait holding a good part of the SNP lines: every distinct field is read,
+// classed and ranked once. False when the field does not suit a table.
+bool sortByDistinctField(const DatasetTables &tables, const std::vector<qint32> &lines, int field,
+                         bool ascending, std::vector<int> &numberRows, std::vector<quint64> &numberKeys,
+                         std::vector<int> &textRows, std::vector<quint64> &textKeys)
+{
+    std::vector<quint16> ids;
+    std::vector<QByteArray> distinct;
+    if (!distinctFieldIds(tables, field, ids, distinct))
+        return false;
+    // A row past the SNP lines reads an empty field.
+    const int empty = int(distinct.size());
+    distinct.push_back(QByteArray());
+    std::vector<quint64> keys(distinct.size());
+    std::vector<bool> isNumber(distinct.size());
+    std::vector<int> textIds(distinct.size());
+    std::vector<QString> texts;
+    QByteArray scratch;
+    for (size_t d = 0; d < distinct.size(); ++d) {
+        const QByteArrayView text = readableField(distinct[d], scratch);
+        double value = 0.0;
+        isNumber[d] = fieldNumber(text, value);
+        if (isNumber[d]) {
+            keys[d] = ascending ? numberKey(value) : ~numberKey(value);
+        } else {
+            textIds[d] = int(texts.size());
+            texts.push_back(QString::fromUtf8(text));
+        }
+    }
+    const std::vector<quint64> ranks = textRanks(texts, ascending);
+    for (size_t d = 0; d < distinct.size(); ++d)
+        if (!isNumber[d])
+            keys[d] = ranks[size_t(textIds[d])];
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const qint32 line = lines[i];
+        const size_t d = line < qint32(ids.size()) ? ids[size_t(line)] : size_t(empty);
+        if (isNumber[d]) {
+            numberRows.push_back(int(i));
+            numberKeys.push_back(keys[d]);
+        } else {
+            textRows.push_back(int(i));
+            textKeys.push_back(keys[d]);
+        }
+    }
+    return true;
+}
+
 void sortByField(const DatasetTables &tables, const RowRecord *records, int n, int field, bool ascending,
                  int *order)
 {
@@ -103,6 +213,17 @@ void sortByField(const DatasetTables &tables, const RowRecord *records, int n, i
     std::vector<QString> texts;
     QByteArray scratch;
     const std::vector<qint32> lines = linesAhead(tables, records, n);
+    // A trait over a good part of the SNP lines reads them in file order, once each.
+    const bool byLines = index && qint64(n) * 4 >= tables.snpLineCount();
+    if (byLines
+        && sortByDistinctField(tables, lines, field, ascending, numberRows, numberKeys, textRows, textKeys)) {
+        orderNumbersThenTexts(numberRows, numberKeys, textRows, textKeys, order);
+        return;
+    }
+    numberRows.clear();
+    numberKeys.clear();
+    textRows.clear();
+    textKeys.clear();
     for (int i = 0; i < n; ++i) {
         if (index && i + LineAhead < n)
             index->prefetchLine(lines[size_t(i + LineAhead)]);
@@ -111,12 +232,7 @@ void sortByField(const DatasetTables &tables, const RowRecord *records, int n, i
         const int line = lines[size_t(i)];
         const QByteArrayView whole = index && line < tables.snpLineCount() ? index->mappedLine(line)
                                                                            : QByteArrayView();
-        // Decoding resumes at every ASCII byte, so the field decodes alone as within its line.
-        QByteArrayView text = fieldOf(whole, field);
-        if (!text.isValidUtf8()) {
-            scratch = QString::fromUtf8(text).toUtf8();
-            text = scratch;
-        }
+        const QByteArrayView text = readableField(fieldOf(whole, field), scratch);
         // Texts are looked up first, without a copy: most fields repeat a few texts.
         auto it = textIds.constFind(QByteArray::fromRawData(text.data(), text.size()));
         double value = 0.0;
@@ -135,13 +251,7 @@ void sortByField(const DatasetTables &tables, const RowRecord *records, int n, i
     const std::vector<quint64> ranks = textRanks(texts, ascending);
     for (quint64 &k : textKeys)
         k = ranks[size_t(k)];
-    std::vector<int> sorted(std::max(numberRows.size(), textRows.size()));
-    orderByKey(numberKeys, sorted.data());
-    for (size_t i = 0; i < numberRows.size(); ++i)
-        order[i] = numberRows[size_t(sorted[i])];
-    orderByKey(textKeys, sorted.data());
-    for (size_t i = 0; i < textRows.size(); ++i)
-        order[numberRows.size() + i] = textRows[size_t(sorted[i])];
+    orderNumbersThenTexts(numberRows, numberKeys, textRows, textKeys, order);
 }
 
 void sortByName(const std::vector<QString> &names, bool ascending, int *order)

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace quillmap {
@@ -95,11 +96,10 @@ private:
 
 enum : quint8 { PenBlue = 0, PenDarkBlue = 1, PenMagenta = 2 };
 
+// A point that is drawn.
 struct Point {
-    int row;
     QRect box; // device pixels
     quint8 pen;
-    bool drawn;
 };
 
 // True when painting the same solid shape twice leaves the same pixels as painting it once.
@@ -120,28 +120,94 @@ bool isTrueColourImage(const QPaintDevice *device)
         || format == QImage::Format_ARGB32_Premultiplied;
 }
 
-// Clears `drawn` of every point that a later point repeats (same box, same pen). Boxes are the
-// same size throughout, so a box is known by its corner; corners near the device are tracked
-// in a bitmap, others are always drawn.
-void markLastOfEqual(std::vector<Point> &points, QSize size)
+// Which box corners near the device a later point of the same pen already covers. Corners
+// beyond the tracked area are never repeats.
+class RepeatFilter
 {
-    constexpr int Margin = 64;
-    const qint64 width = qint64(size.width()) + 2 * Margin;
-    const qint64 height = qint64(size.height()) + 2 * Margin;
-    if (points.size() < 2 || width * height > (qint64(1) << 26))
-        return;
-    std::vector<quint8> seen(size_t(width * height), 0);
-    for (size_t k = points.size(); k-- > 0;) {
-        Point &point = points[k];
-        const qint64 x = qint64(point.box.x()) + Margin;
-        const qint64 y = qint64(point.box.y()) + Margin;
-        if (x < 0 || y < 0 || x >= width || y >= height)
-            continue;
-        quint8 &cell = seen[size_t(y * width + x)];
-        const quint8 bit = quint8(1u << point.pen);
-        if (cell & bit)
-            point.drawn = false;
+public:
+    RepeatFilter(QSize size, bool enabled)
+    {
+        m_width = qint64(size.width()) + 2 * Margin;
+        m_height = qint64(size.height()) + 2 * Margin;
+        if (enabled && m_width * m_height <= (qint64(1) << 26))
+            m_seen.assign(size_t(m_width * m_height), 0);
+    }
+    // Called from the last point to the first: true when a later point has this corner and pen.
+    bool repeated(QPoint corner, quint8 pen)
+    {
+        if (m_seen.empty())
+            return false;
+        const qint64 x = qint64(corner.x()) + Margin;
+        const qint64 y = qint64(corner.y()) + Margin;
+        if (x < 0 || y < 0 || x >= m_width || y >= m_height)
+            return false;
+        quint8 &cell = m_seen[size_t(y * m_width + x)];
+        const quint8 bit = quint8(1u << pen);
+        const bool seen = cell & bit;
         cell |= bit;
+        return seen;
+    }
+
+private:
+    static constexpr int Margin = 64;
+    qint64 m_width = 0;
+    qint64 m_height = 0;
+    std::vector<quint8> m_seen;
+};
+
+// A point's picture as the opaque pixels it sets, offsets from its box's corner: stamped
+// straight into a 32-bit image. Empty when the picture has partly transparent pixels, which
+// must be blended.
+struct Stamp {
+    std::vector<QPoint> offsets;
+    std::vector<quint32> colours;
+    bool opaque = false;
+};
+
+Stamp stampOf(const QImage &sprite, int pad)
+{
+    Stamp stamp;
+    for (int y = 0; y < sprite.height(); ++y) {
+        const auto *line = reinterpret_cast<const quint32 *>(sprite.constScanLine(y));
+        for (int x = 0; x < sprite.width(); ++x) {
+            const quint32 alpha = line[x] >> 24;
+            if (alpha == 0)
+                continue;
+            if (alpha != 255)
+                return {};
+            stamp.offsets.push_back(QPoint(x - pad, y - pad));
+            stamp.colours.push_back(line[x]);
+        }
+    }
+    stamp.opaque = true;
+    return stamp;
+}
+
+// The pixels of a 32-bit image, taken once: QImage::bits() checks for sharing at every call.
+struct Pixels {
+    explicit Pixels(QImage &image)
+        : bits(image.bits()),
+          stride(image.bytesPerLine()),
+          width(image.width()),
+          height(image.height())
+    {
+    }
+    uchar *bits;
+    qsizetype stride;
+    int width;
+    int height;
+};
+
+void applyStamp(const Pixels &pixels, const Stamp &stamp, QPoint corner)
+{
+    const int width = pixels.width, height = pixels.height;
+    uchar *bits = pixels.bits;
+    const qsizetype stride = pixels.stride;
+    for (size_t k = 0; k < stamp.offsets.size(); ++k) {
+        const int x = corner.x() + stamp.offsets[k].x();
+        const int y = corner.y() + stamp.offsets[k].y();
+        if (x >= 0 && y >= 0 && x < width && y < height)
+            reinterpret_cast<quint32 *>(bits + y * stride)[x] = stamp.colours[k];
     }
 }
 
@@ -224,17 +290,28 @@ bool drawPoints(QPainter &painter, const QRect &area, const TraitPlotData &data,
     const QPen blue = cosmeticPen(Qt::blue);
     if (mode >= 1 && mode <= 3)
         painter.setPen(magenta);
-    bool completed = true;
     DeviceEllipses ellipses(painter);
     const bool fixedPen = mode >= 1 && mode <= 3;
     const int end = std::min(to, data.rowCount);
-    // First every point's box and pen; then the drawing, skipping a point when a later point
-    // has the same box and pen: that one paints the same pixels afterwards, so the picture is
-    // unchanged (solid colours without antialiasing are idempotent) and dense traits cost far
-    // fewer ellipses. A cancelled plot is discarded by its callers, whatever it holds.
+    const bool idempotent = repeatsAreIdempotent(painter);
+    // An SVG or PDF keeps every shape it is given: a million points would make a file of
+    // hundreds of megabytes that shows no more than the distinct ones.
+    const QPaintEngine *engine = painter.paintEngine();
+    const bool vector = engine && engine->type() != QPaintEngine::Raster && painter.opacity() == 1.0;
+    // From the last row to the first, keeping a point only when no later point has the same
+    // box and pen: that one paints the same pixels afterwards, so the picture is unchanged
+    // (solid colours without antialiasing are idempotent) and only the distinct points are
+    // held and drawn. A cancelled plot is discarded by its callers, whatever it holds.
+    RepeatFilter repeats(QSize(area.right() + 1, area.bottom() + 1), idempotent || vector);
     std::vector<Point> points;
-    points.reserve(size_t(std::max(0, end - from)));
-    for (int i = from; i < end; ++i) {
+    QSize firstBox;
+    bool completed = true;
+    for (int i = end - 1; i >= from; --i) {
+        const int done = end - 1 - i;
+        if (progress && done % 4096 == 0 && !progress(from + done)) {
+            completed = false;
+            break;
+        }
         const double v = data.values[i];
         if (!drawnInMode(mode, v, data))
             continue;
@@ -242,62 +319,64 @@ bool drawPoints(QPainter &painter, const QRect &area, const TraitPlotData &data,
         if (!pointX(data.chromosomes[i], data.positions[i], &x))
             continue;
         const quint8 pen = fixedPen ? PenMagenta : data.chromosomes[i] % 2 ? PenDarkBlue : PenBlue;
-        points.push_back({i, ellipses.deviceBox(x, scale.y(v), PointBox), pen, true});
+        const QRect box = ellipses.deviceBox(x, scale.y(v), PointBox);
+        firstBox = box.size();
+        if (!repeats.repeated(box.topLeft(), pen))
+            points.push_back({box, pen});
     }
-    const bool idempotent = repeatsAreIdempotent(painter);
-    // An SVG or PDF keeps every shape it is given: a million points would make a file of
-    // hundreds of megabytes that shows no more than the distinct ones.
-    const QPaintEngine *engine = painter.paintEngine();
-    const bool vector = engine && engine->type() != QPaintEngine::Raster && painter.opacity() == 1.0;
-    if (idempotent || vector)
-        markLastOfEqual(points, QSize(area.right() + 1, area.bottom() + 1));
+    if (!completed || points.empty()) {
+        painter.restore();
+        return completed;
+    }
     const QPen *pens[] = {&blue, &darkBlue, &magenta};
     // On a raster device every ellipse of one pen is the same pixels moved by whole pixels:
     // stamping a picture of it is the same drawing, at a fraction of the cost.
     QImage sprites[3];
+    Stamp stamps[3];
     constexpr int SpritePad = 4;
-    const bool stamp = idempotent && !painter.hasClipping() && !points.empty()
-        && isTrueColourImage(painter.device()) && painter.device()->devicePixelRatio() == 1.0;
+    const bool stamp = idempotent && !painter.hasClipping() && isTrueColourImage(painter.device())
+        && painter.device()->devicePixelRatio() == 1.0;
+    bool direct = stamp && static_cast<QImage *>(painter.device())->isDetached();
     if (stamp) {
-        const QSize box = points.front().box.size();
         for (quint8 k = 0; k < 3; ++k) {
             if (fixedPen != (k == PenMagenta))
                 continue;
             QImage &sprite = sprites[k];
-            sprite = QImage(box.width() + 2 * SpritePad, box.height() + 2 * SpritePad,
+            sprite = QImage(firstBox.width() + 2 * SpritePad, firstBox.height() + 2 * SpritePad,
                             QImage::Format_ARGB32_Premultiplied);
             sprite.fill(Qt::transparent);
             QPainter spritePainter(&sprite);
             spritePainter.setRenderHints(painter.renderHints());
             spritePainter.setPen(fixedPen ? painter.pen() : *pens[k]);
             spritePainter.setBrush(painter.brush());
-            spritePainter.drawEllipse(QRect(QPoint(SpritePad, SpritePad), box));
+            spritePainter.drawEllipse(QRect(QPoint(SpritePad, SpritePad), firstBox));
+            spritePainter.end();
+            stamps[k] = stampOf(sprite, SpritePad);
+            direct = direct && stamps[k].opaque;
         }
     }
+    // Drawn in row order, as they were gathered backwards.
+    std::optional<Pixels> pixels;
+    if (direct)
+        pixels.emplace(*static_cast<QImage *>(painter.device()));
     quint8 currentPen = 0xFF;
-    size_t next = 0;
-    for (int i = from; i < end; ++i) {
-        if (progress && i % 4096 == 0 && !progress(i)) {
-            completed = false;
-            break;
+    for (auto point = points.rbegin(); point != points.rend(); ++point) {
+        if (direct) {
+            applyStamp(*pixels, stamps[point->pen], point->box.topLeft());
+            continue;
         }
-        if (next == points.size() || points[next].row != i)
-            continue;
-        const Point &point = points[next++];
-        if (!point.drawn)
-            continue;
         if (stamp) {
-            painter.drawImage(point.box.topLeft() - QPoint(SpritePad, SpritePad), sprites[point.pen]);
+            painter.drawImage(point->box.topLeft() - QPoint(SpritePad, SpritePad), sprites[point->pen]);
             continue;
         }
-        if (!fixedPen && point.pen != currentPen) {
-            painter.setPen(*pens[point.pen]);
-            currentPen = point.pen;
+        if (!fixedPen && point->pen != currentPen) {
+            painter.setPen(*pens[point->pen]);
+            currentPen = point->pen;
         }
-        painter.drawEllipse(point.box);
+        painter.drawEllipse(point->box);
     }
     painter.restore();
-    return completed;
+    return true;
 }
 
 void drawValueLabels(QPainter &painter, const QRect &area, const TraitPlotData &data)

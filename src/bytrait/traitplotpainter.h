@@ -38,7 +38,8 @@ struct TraitPlotData {
 };
 
 // The screen plot in the device rectangle `area` (on screen the whole device), in its parts.
-// Progress is asked before every row i with i mod 4096 == 0 and returns false to cancel.
+// Progress is asked with the count of rows gone through (0, 4096, ...: points are gathered from
+// the last row back) and returns false to cancel.
 namespace traitplot {
 
 void drawFrame(QPainter &painter, const QRect &area);
