@@ -2,6 +2,7 @@
 
 #include "common/pdfexport.h"
 #include "figures/figureexport.h"
+#include "figures/svgfigure.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
+#include <QTransform>
 
 #include <cmath>
 #include <cstdio>
@@ -127,6 +129,15 @@ void drawRankLabels(QPainter &painter, const RegionPlotInput &in, const PlotScal
     // and readable by other programs.
     const QPaintEngine *engine = painter.paintEngine();
     const bool raster = engine && engine->type() == QPaintEngine::Raster;
+    // An SVG gets one outline per label placed at every point: renderers choke on a text each.
+    figures::SvgFigure *svg = raster ? nullptr : figures::SvgFigure::of(painter);
+    const QTransform toDevice = figures::unscaledTransform(painter);
+    std::vector<QPointF> svgPoints;
+    const auto placeSvg = [&](const QString &text, const QColor &colour) {
+        svg->placeText(painter, text, colour, QSizeF(std::abs(toDevice.m11()), std::abs(toDevice.m22())),
+                       svgPoints);
+        svgPoints.clear();
+    };
     LabelSprites sprites(painter);
     if (raster) {
         // Copies are made in device pixels.
@@ -136,6 +147,10 @@ void drawRankLabels(QPainter &painter, const RegionPlotInput &in, const PlotScal
     const auto draw = [&](int x, int y, const QString &text, const QColor &colour) {
         if (raster) {
             sprites.draw(x, y, text, colour);
+            return;
+        }
+        if (svg) {
+            svgPoints.push_back(toDevice.map(QPointF(x, y)));
             return;
         }
         if (painter.pen().color() != colour)
@@ -152,12 +167,17 @@ void drawRankLabels(QPainter &painter, const RegionPlotInput &in, const PlotScal
         const auto &ys = values[size_t(g)];
         if (in.traitCount == 1 && xs.size() == 1) {
             draw(scale.x(xs[0]), scale.middle(), text, colour);
-            continue;
+        } else {
+            const size_t points = std::min(xs.size(), ys.size());
+            for (size_t j = 0; j < points; ++j)
+                draw(scale.x(xs[j]), scale.y(ys[j]), text, colour);
         }
-        const size_t points = std::min(xs.size(), ys.size());
-        for (size_t j = 0; j < points; ++j)
-            draw(scale.x(xs[j]), scale.y(ys[j]), text, colour);
+        // The later ranks share one label and come last: placed together after the loop.
+        if (svg && k < 9)
+            placeSvg(text, colour);
     }
+    if (svg)
+        placeSvg(QStringLiteral("*"), in.laterColour);
     painter.restore();
 }
 
