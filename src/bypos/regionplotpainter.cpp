@@ -60,7 +60,13 @@ public:
 
     void draw(int x, int y, const QString &text, const QColor &colour)
     {
-        const Sprite &sprite = spriteFor(text, colour);
+        // A rank's points come in a row: only a change of label looks the sprite up.
+        if (!m_last || colour != m_lastColour || text != m_lastText) {
+            m_last = &spriteFor(text, colour);
+            m_lastText = text;
+            m_lastColour = colour;
+        }
+        const Sprite &sprite = *m_last;
         const QPointF device = m_transform.map(QPointF(x, y));
         if (!std::isfinite(device.x()) || !std::isfinite(device.y()) || std::abs(device.x()) > 1e7
             || std::abs(device.y()) > 1e7)
@@ -114,6 +120,9 @@ private:
     QTransform m_transform;
     QFont m_font;
     QHash<QString, Sprite> m_sprites;
+    const Sprite *m_last = nullptr; // valid until the next insertion, which replaces it
+    QString m_lastText;
+    QColor m_lastColour;
 };
 
 void drawRankLabels(QPainter &painter, const RegionPlotInput &in, const PlotScale &scale)

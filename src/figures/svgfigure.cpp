@@ -65,8 +65,8 @@ void SvgFigure::placeText(QPainter &painter, const QString &text, const QColor &
     if (devicePoints.empty() || text.isEmpty())
         return;
     const QString key = text + QLatin1Char('\n') + colour.name(QColor::HexArgb) + QLatin1Char('\n')
-        + painter.font().key() + QLatin1Char('\n') + QString::number(scale.width())
-        + QLatin1Char(' ') + QString::number(scale.height());
+        + painter.font().key() + QLatin1Char('\n') + QString::number(scale.width()) + QLatin1Char(' ')
+        + QString::number(scale.height());
     auto found = m_glyphIds.constFind(key);
     if (found == m_glyphIds.cend()) {
         QPainterPath outline;
@@ -76,8 +76,8 @@ void SvgFigure::placeText(QPainter &painter, const QString &text, const QColor &
         m_glyphDefs += "<path id=\"qm-glyph-" + QByteArray::number(id) + "\" fill=\""
             + colour.name(QColor::HexRgb).toLatin1() + "\" fill-opacity=\"" + number(colour.alphaF())
             + "\" stroke=\"none\" fill-rule=\""
-            + (outline.fillRule() == Qt::WindingFill ? "nonzero" : "evenodd") + "\" d=\""
-            + pathData(outline) + "\"/>\n";
+            + (outline.fillRule() == Qt::WindingFill ? "nonzero" : "evenodd") + "\" d=\"" + pathData(outline)
+            + "\"/>\n";
         found = m_glyphIds.insert(key, id);
     }
     const QByteArray href = "<use xlink:href=\"#qm-glyph-" + QByteArray::number(found.value()) + "\" x=\"";
