@@ -2,6 +2,7 @@
 
 #include "common/pdfexport.h"
 #include "figures/figureexport.h"
+#include "figures/svgfigure.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
+#include <QTransform>
 
 #include <cmath>
 #include <cstdio>
@@ -58,7 +60,13 @@ public:
 
     void draw(int x, int y, const QString &text, const QColor &colour)
     {
-        const Sprite &sprite = spriteFor(text, colour);
+        // A rank's points come in a row: only a change of label looks the sprite up.
+        if (!m_last || colour != m_lastColour || text != m_lastText) {
+            m_last = &spriteFor(text, colour);
+            m_lastText = text;
+            m_lastColour = colour;
+        }
+        const Sprite &sprite = *m_last;
         const QPointF device = m_transform.map(QPointF(x, y));
         if (!std::isfinite(device.x()) || !std::isfinite(device.y()) || std::abs(device.x()) > 1e7
             || std::abs(device.y()) > 1e7)
@@ -112,6 +120,9 @@ private:
     QTransform m_transform;
     QFont m_font;
     QHash<QString, Sprite> m_sprites;
+    const Sprite *m_last = nullptr; // valid until the next insertion, which replaces it
+    QString m_lastText;
+    QColor m_lastColour;
 };
 
 void drawRankLabels(QPainter &painter, const RegionPlotInput &in, const PlotScale &scale)
@@ -127,6 +138,15 @@ void drawRankLabels(QPainter &painter, const RegionPlotInput &in, const PlotScal
     // and readable by other programs.
     const QPaintEngine *engine = painter.paintEngine();
     const bool raster = engine && engine->type() == QPaintEngine::Raster;
+    // An SVG gets one outline per label placed at every point: renderers choke on a text each.
+    figures::SvgFigure *svg = raster ? nullptr : figures::SvgFigure::of(painter);
+    const QTransform toDevice = figures::unscaledTransform(painter);
+    std::vector<QPointF> svgPoints;
+    const auto placeSvg = [&](const QString &text, const QColor &colour) {
+        svg->placeText(painter, text, colour, QSizeF(std::abs(toDevice.m11()), std::abs(toDevice.m22())),
+                       svgPoints);
+        svgPoints.clear();
+    };
     LabelSprites sprites(painter);
     if (raster) {
         // Copies are made in device pixels.
@@ -136,6 +156,10 @@ void drawRankLabels(QPainter &painter, const RegionPlotInput &in, const PlotScal
     const auto draw = [&](int x, int y, const QString &text, const QColor &colour) {
         if (raster) {
             sprites.draw(x, y, text, colour);
+            return;
+        }
+        if (svg) {
+            svgPoints.push_back(toDevice.map(QPointF(x, y)));
             return;
         }
         if (painter.pen().color() != colour)
@@ -152,12 +176,17 @@ void drawRankLabels(QPainter &painter, const RegionPlotInput &in, const PlotScal
         const auto &ys = values[size_t(g)];
         if (in.traitCount == 1 && xs.size() == 1) {
             draw(scale.x(xs[0]), scale.middle(), text, colour);
-            continue;
+        } else {
+            const size_t points = std::min(xs.size(), ys.size());
+            for (size_t j = 0; j < points; ++j)
+                draw(scale.x(xs[j]), scale.y(ys[j]), text, colour);
         }
-        const size_t points = std::min(xs.size(), ys.size());
-        for (size_t j = 0; j < points; ++j)
-            draw(scale.x(xs[j]), scale.y(ys[j]), text, colour);
+        // The later ranks share one label and come last: placed together after the loop.
+        if (svg && k < 9)
+            placeSvg(text, colour);
     }
+    if (svg)
+        placeSvg(QStringLiteral("*"), in.laterColour);
     painter.restore();
 }
 

@@ -1,5 +1,6 @@
 #include "figures/figureexport.h"
 
+#include "figures/svgfigure.h"
 #include "io/atomicfile.h"
 
 #include <QBuffer>
@@ -12,7 +13,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPen>
-#include <QSvgGenerator>
 #include <QTransform>
 
 #include <algorithm>
@@ -70,13 +70,17 @@ bool drawInto(QByteArray &bytes, FigureFormat format, QSize size, int dpi,
         return image.save(&buffer, "PNG");
     }
     case FigureFormat::Svg: {
-        QSvgGenerator svg;
+        SvgFigure svg;
         svg.setOutputDevice(&buffer);
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setResolution(dpi);
         svg.setTitle(QStringLiteral("Quillmap"));
-        return draw(&svg, size);
+        if (!draw(&svg, size))
+            return false;
+        buffer.close();
+        bytes = svg.finish(bytes);
+        return true;
     }
     case FigureFormat::Pdf: {
         QPdfWriter pdf(&buffer);
