@@ -93,15 +93,11 @@ private slots:
         QVERIFY(std::fabs(locus->scores[0] - 3.0) < 1e-6);
 
         // rsA by ID; 2:2000500 by place with its alleles swapped; rsB there with other alleles.
-        const QList<QPair<QString, QByteArray>> files = {
-            {u"ld.bim"_s, "2 rsA 0 1999000 A G\n2 x 0 1999500 A T\n2 y 0 2000500 C T\n"},
-            {u"ld.fam"_s, "a a 0 0 0 -9\nb b 0 0 0 -9\nc c 0 0 0 -9\nd d 0 0 0 -9\n"},
-            {u"ld.bed"_s, QByteArray("\x6c\x1b\x01\xb8\xb8\xcf", 6)}};
-        for (const auto &[name, bytes] : files) {
-            QFile file(dir.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QCOMPARE(file.write(bytes), bytes.size());
-        }
+        // Allele counts 0,1,2,1; 0,1,2,1; 2,2,0,2.
+        QCOMPARE(writeLdFileset(dir.filePath(u"ld"_s),
+                                "2 rsA 0 1999000 A G\n2 x 0 1999500 A T\n2 y 0 2000500 C T\n", 4,
+                                "\xb8\xb8\xcf"),
+                 QString());
         const auto ld = LdReference::open(dir.filePath(u"ld"_s));
         QVERIFY2(ld.ok(), qPrintable(ld.message()));
         LocusQuery::Locus withLd = *locus;

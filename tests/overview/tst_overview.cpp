@@ -401,18 +401,12 @@ void OverviewTest::locusTab()
              (QStringList{u"rs2"_s, u"tA"_s, u"Position: 1625000"_s}));
 
     // r2 from a fileset where rs1 copies rs2; a damaged fileset is refused with a message.
-    const QList<QPair<QString, QByteArray>> ld = {
-        {u"ld.bim"_s, "1 rs1 0 1250000 A G\n1 rs2 0 1625000 A G\n"},
-        {u"ld.fam"_s, "a a 0 0 0 -9\nb b 0 0 0 -9\nc c 0 0 0 -9\nd d 0 0 0 -9\n"},
-        {u"ld.bed"_s, QByteArray("\x6c\x1b\x01\xb8\xb8", 5)},
-        {u"bad.bim"_s, "1 rs1 0 1250000 A G\n"},
-        {u"bad.fam"_s, "a a 0 0 0 -9\n"},
-        {u"bad.bed"_s, QByteArray("\x6c\x1b\x01\x00\x00", 5)}};
-    for (const auto &[name, bytes] : ld) {
-        QFile file(m_dir.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(bytes), bytes.size());
-    }
+    QCOMPARE(
+        writeLdFileset(m_dir.filePath(u"ld"_s), "1 rs1 0 1250000 A G\n1 rs2 0 1625000 A G\n", 4, "\xb8\xb8"),
+        QString());
+    // One sample, two bytes where one row takes one.
+    QCOMPARE(writeLdFileset(m_dir.filePath(u"bad"_s), "1 rs1 0 1250000 A G\n", 1, QByteArray(2, '\0')),
+             QString());
     QVERIFY(!tab.setLdReference(m_dir.filePath(u"bad"_s)));
     QVERIFY(tab.setLdReference(m_dir.filePath(u"ld"_s)));
     QVERIFY2(tab.status->text().contains(u"2 of them in the LD reference"_s), qPrintable(tab.status->text()));

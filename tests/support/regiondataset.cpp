@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+
+#include <utility>
 #include <QSet>
 
 using namespace quillmap;
@@ -97,4 +99,18 @@ QString buildDataset(const QString &dir, const TestDataset &data, std::shared_pt
         return QStringLiteral("load failed: ") + opened.message();
     loaded = std::move(*opened);
     return QString();
+}
+
+QString writeLdFileset(const QString &prefix, const QByteArray &bim, int samples, const QByteArray &rows)
+{
+    QByteArray fam;
+    for (int s = 0; s < samples; ++s)
+        fam += "f" + QByteArray::number(s) + " i" + QByteArray::number(s) + " 0 0 0 -9\n";
+    const QByteArray bed = QByteArray("\x6c\x1b\x01", 3) + rows;
+    for (const auto &[suffix, bytes] : {std::pair{".bim", bim}, {".fam", fam}, {".bed", bed}}) {
+        QFile file(prefix + QLatin1String(suffix));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+            return QStringLiteral("cannot write %1").arg(file.fileName());
+    }
+    return {};
 }

@@ -52,3 +52,8 @@ QString buildDataset(const QString &dir, const TestDataset &data,
 
 // Path of the built dataset folder in `dir`.
 QString datasetFolder(const QString &dir);
+
+// Writes a PLINK 1 binary fileset: PREFIX.bim as `bim`, PREFIX.fam of `samples` samples and
+// PREFIX.bed of the variant-major `rows` (each row's bytes as PLINK writes them) after its magic.
+// Returns an empty string on success, otherwise what went wrong.
+QString writeLdFileset(const QString &prefix, const QByteArray &bim, int samples, const QByteArray &rows);

@@ -53,17 +53,13 @@ void QueryTest::initTestCase()
     QVERIFY2(built.isEmpty(), qPrintable(built));
     m_folder = datasetFolder(m_dir.path());
 
-    // Four samples; rs2 as rs1, rs3 (known by its place) against them.
-    const QList<QPair<QString, QByteArray>> ld = {
-        {u"ld.bim"_s, "1\trs1\t0\t1250000\tA\tG\n1\trs2\t0\t1625000\tA\tG\n1\tother\t0\t2500000\tC\tT\n"},
-        {u"ld.fam"_s, "a a 0 0 0 -9\nb b 0 0 0 -9\nc c 0 0 0 -9\nd d 0 0 0 -9\n"},
-        // Counts 0,1,2,1; 0,1,2,1; 2,2,0,2 (codes 00 10 11 10 and 11 11 00 11).
-        {u"ld.bed"_s, QByteArray("\x6c\x1b\x01\xb8\xb8\xcf", 6)}};
-    for (const auto &[name, bytes] : ld) {
-        QFile file(m_dir.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(bytes), bytes.size());
-    }
+    // Four samples; rs2 as rs1, rs3 (known by its place) against them: allele counts 0,1,2,1;
+    // 0,1,2,1; 2,2,0,2 (codes 00 10 11 10 and 11 11 00 11).
+    QCOMPARE(
+        writeLdFileset(m_dir.filePath(u"ld"_s),
+                       "1\trs1\t0\t1250000\tA\tG\n1\trs2\t0\t1625000\tA\tG\n1\tother\t0\t2500000\tC\tT\n", 4,
+                       "\xb8\xb8\xcf"),
+        QString());
 }
 
 void QueryTest::commands_data()
