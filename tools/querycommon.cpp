@@ -112,6 +112,12 @@ bool TsvWriter::row(const QStringList &fields)
 
 bool TsvWriter::lines(QByteArrayView text)
 {
+    // A large text goes out as it is rather than through a copy.
+    if (text.size() >= (1 << 16) && flushBlock()) {
+        if (std::fwrite(text.data(), 1, size_t(text.size()), stdout) != size_t(text.size()))
+            m_ok = false;
+        return m_ok;
+    }
     m_block += text;
     return m_block.size() < (1 << 20) || flushBlock();
 }

@@ -2,6 +2,7 @@
 
 #include "dataset/datasettables.h"
 #include "dataset/positionbin.h"
+#include "dataset/snpinfoindex.h"
 
 #include <QString>
 
@@ -26,6 +27,11 @@ struct PowersOfTen {
     double operator()(int exponent) const { return value[exponent + 60]; }
 };
 const PowersOfTen powerOfTen;
+
+constexpr char DigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 char *slowNumber(float value, char *out)
 {
@@ -63,18 +69,81 @@ QByteArrayView asUtf8(QByteArrayView bytes, QByteArray &scratch)
     return scratch;
 }
 
+// The position in bp as the index parsed it (the table's reading of its text).
+char *putBasePairs(char *out, double megabase)
+{
+    // Rounding half away from zero, as positionBasePairs() does, without its library call for
+    // the usual position.
+    const double bp = megabase * 1000000.0;
+    if (bp >= 0.0 && bp < 2147483647.0) {
+        const auto whole = qint32(bp);
+        return std::to_chars(out, out + 16, whole + (bp - double(whole) >= 0.5 ? 1 : 0)).ptr;
+    }
+    return std::to_chars(out, out + 16, positionBasePairs(megabase).value_or(0)).ptr;
+}
+
+bool isAscii(QByteArrayView text)
+{
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    quint64 high = 0;
+    for (; end - p >= 8; p += 8) {
+        quint64 word = 0;
+        std::memcpy(&word, p, sizeof word);
+        high |= word;
+    }
+    for (; p < end; ++p)
+        high |= quint64(uchar(*p));
+    return (high & 0x8080808080808080ull) == 0;
+}
+
+// The row's SNP cells from its line (name, chromosome, position as bp, the M extras), for the
+// common line: ASCII, its name the text before the first tab, and at least the position's tab.
+// One pass over the line's bytes. Null, with nothing promised at `out`, for any other line.
+char *plainFields(QByteArrayView line, double megabase, int extras, char *out)
+{
+    const char *c = line.data();
+    const char *const end = c + line.size();
+    // Copies bytes up to the next tab or the end, line ends written as blanks; returns the stop.
+    const auto copyField = [&](char *&p) {
+        for (; c < end && *c != '\t'; ++c)
+            *p++ = *c == '\n' || *c == '\r' ? ' ' : *c;
+    };
+    copyField(out); // the name
+    if (c == end)
+        return nullptr;
+    *out++ = *c++;
+    copyField(out); // the chromosome
+    if (c == end)
+        return nullptr;
+    ++c;
+    *out++ = '\t';
+    out = putBasePairs(out, megabase);
+    while (c < end && *c != '\t') // the position as written
+        ++c;
+    for (int f = 0; f < extras; ++f) {
+        *out++ = '\t';
+        if (c < end) {
+            ++c;
+            copyField(out);
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 char *formatNumber6(float value, char *out)
 {
-    const double d = double(value);
-    if (!std::isfinite(d) || d == 0.0)
+    quint32 bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = int((bits >> 23) & 0xffu);
+    // Zero, subnormals, infinities and NaN are rare enough for the exact conversion.
+    if (biased == 0 || biased == 0xff)
         return slowNumber(value, out);
-    const double a = std::fabs(d);
-    // floor(log10(a)) or one less, from the binary exponent; the check below settles which.
-    int binary = 0;
-    std::frexp(a, &binary);
-    int k = int(std::floor((binary - 1) * 0.30102999566398120));
+    const double a = std::fabs(double(value));
+    // floor(log10(a)) or one less: floor(binary exponent x log10(2)), the check below settles.
+    int k = ((biased - 127) * 78913) >> 18;
     double s = a * powerOfTen(5 - k);
     if (s >= 1000000.0) {
         ++k;
@@ -82,45 +151,44 @@ char *formatNumber6(float value, char *out)
     }
     // The scaled value is within 1e-9 of the exact one; a fraction near one half is a possible
     // tie, which the exact conversion settles.
-    const double fraction = s - std::floor(s);
+    const auto whole = qint64(s);
+    const double fraction = s - double(whole);
     if (std::fabs(fraction - 0.5) < 1e-6)
         return slowNumber(value, out);
-    qint64 digits = qint64(std::floor(s)) + (fraction > 0.5 ? 1 : 0);
+    qint64 digits = whole + (fraction > 0.5 ? 1 : 0);
     if (digits == 1000000) {
         digits = 100000;
         ++k;
     }
     char six[6];
-    for (int i = 5; i >= 0; --i) {
-        six[i] = char('0' + digits % 10);
-        digits /= 10;
-    }
+    const auto pair = [](int n, char *at) { std::memcpy(at, DigitPairs + 2 * n, 2); };
+    pair(int(digits / 10000), six);
+    pair(int(digits / 100 % 100), six + 2);
+    pair(int(digits % 100), six + 4);
     int used = 6;
     while (used > 1 && six[used - 1] == '0')
         --used;
-    if (d < 0)
+    if (bits >> 31)
         *out++ = '-';
     if (k < -4 || k >= 6) {
         *out++ = six[0];
         if (used > 1) {
             *out++ = '.';
-            for (int i = 1; i < used; ++i)
-                *out++ = six[i];
+            std::memcpy(out, six + 1, size_t(used - 1));
+            out += used - 1;
         }
         *out++ = 'e';
         *out++ = k < 0 ? '-' : '+';
-        const int e = k < 0 ? -k : k;
-        if (e < 10)
-            *out++ = '0';
-        return std::to_chars(out, out + 4, e).ptr;
+        pair(k < 0 ? -k : k, out); // a float's decimal exponent has at most two digits
+        return out + 2;
     }
     if (k >= 0) {
-        for (int i = 0; i <= k; ++i)
-            *out++ = six[i];
+        std::memcpy(out, six, size_t(k + 1));
+        out += k + 1;
         if (used > k + 1) {
             *out++ = '.';
-            for (int i = k + 1; i < used; ++i)
-                *out++ = six[i];
+            std::memcpy(out, six + k + 1, size_t(used - k - 1));
+            out += used - k - 1;
         }
         return out;
     }
@@ -128,13 +196,13 @@ char *formatNumber6(float value, char *out)
     *out++ = '.';
     for (int i = 0; i < -k - 1; ++i)
         *out++ = '0';
-    for (int i = 0; i < used; ++i)
-        *out++ = six[i];
-    return out;
+    std::memcpy(out, six, size_t(used));
+    return out + used;
 }
 
 TableText::TableText(const DatasetTables &tables)
-    : m_tables(tables)
+    : m_tables(tables),
+      m_index(tables.snpInfoIndex())
 {
 }
 
@@ -153,17 +221,30 @@ QByteArray TableText::header() const
     return out;
 }
 
+QByteArrayView TableText::traitText(int traitIndex) const
+{
+    if (m_traitText.size() != size_t(m_tables.traitNames.size()))
+        m_traitText.assign(size_t(m_tables.traitNames.size()), QByteArray());
+    if (traitIndex < 0 || traitIndex >= qsizetype(m_traitText.size()))
+        return {};
+    QByteArray &text = m_traitText[size_t(traitIndex)];
+    if (text.isNull()) {
+        const QByteArray name = m_tables.traitNames[traitIndex].toUtf8();
+        text.resize(name.size());
+        putField(text.data(), name); // not null even when empty: the name is known
+    }
+    return text;
+}
+
 void TableText::appendRows(const ResultRows &rows, int begin, int end, QByteArray &out) const
 {
-    const SnpInfoIndex *index = m_tables.snpInfoIndex();
+    const SnpInfoIndex *index = m_index;
     const int m = m_tables.extraSnpColumns;
     const int e = m_tables.extraStats;
     const int columns = m_tables.tableColumnCount;
-    if (m_traitText.size() != size_t(m_tables.traitNames.size()))
-        m_traitText.assign(size_t(m_tables.traitNames.size()), QByteArray());
     QByteArray scratch, lineScratch;
-    std::vector<char> row;
-    size_t used = 0;
+    // Rows are written straight into `out`, grown by doubling and cut to size at the end.
+    qsizetype used = out.size();
     begin = std::max(begin, 0);
     end = std::min(end, rows.count());
     // Rows come in genome order, the SNP information lines in file order: every look-up would
@@ -175,7 +256,7 @@ void TableText::appendRows(const ResultRows &rows, int begin, int end, QByteArra
     for (int k = begin; k < end; ++k) {
         if (index && k + NameAhead < end)
             index->prefetchLineOf(rows.rows[size_t(k + NameAhead)].snpIndex);
-        lines[size_t(k - begin)] = m_tables.snpLineOfIndex(rows.rows[size_t(k)].snpIndex);
+        lines[size_t(k - begin)] = index ? index->lineOfName(rows.rows[size_t(k)].snpIndex) : -1;
     }
     // A SNP without a line in the SNP information file shows the first line's fields, as the
     // table does.
@@ -186,57 +267,63 @@ void TableText::appendRows(const ResultRows &rows, int begin, int end, QByteArra
         wholes[j] = index->mappedLine(line);
         megabases[j] = index->position(line);
     }
+    const bool plainNames = !index || !index->hasTabbedNames();
+    int lastTrait = -1;
+    QByteArrayView trait;
     for (int k = begin; k < end; ++k) {
         if (k + TextAhead < end)
             __builtin_prefetch(wholes[size_t(k + TextAhead - begin)].data());
         const RowRecord &rec = rows.rows[size_t(k)];
-        QByteArrayView trait;
-        if (rec.traitIndex >= 0 && rec.traitIndex < qsizetype(m_traitText.size())) {
-            QByteArray &text = m_traitText[size_t(rec.traitIndex)];
-            if (text.isNull()) {
-                const QByteArray name = m_tables.traitNames[rec.traitIndex].toUtf8();
-                text.resize(name.size());
-                putField(text.data(), name); // not null even when empty: the name is known
-            }
-            trait = text;
+        if (rec.traitIndex != lastTrait) {
+            lastTrait = rec.traitIndex;
+            trait = traitText(rec.traitIndex);
         }
         const int own = lines[size_t(k - begin)];
         const QByteArrayView mapped = wholes[size_t(k - begin)];
-        const QByteArrayView name = index
-            ? asUtf8(index->nameIn(rec.snpIndex, own < 0 ? QByteArrayView() : mapped), scratch)
-            : QByteArrayView();
-        // The line's fields after the name: chromosome, position (shown in bp), the M extras.
-        const int line = own < 0 ? 0 : own;
-        const bool hasFields = index && line < m_tables.snpLineCount();
-        QByteArrayView rest;
-        if (hasFields) {
-            const QByteArrayView whole = asUtf8(mapped, lineScratch);
-            const qsizetype tab = tabIn(whole);
-            rest = tab < 0 ? QByteArrayView() : whole.sliced(tab + 1);
-        }
+        const double megabase = megabases[size_t(k - begin)];
         // Room for every byte this row can take: the texts, 16 per number, the separators.
-        const size_t room = size_t(trait.size() + name.size() + rest.size()) + 16 * size_t(e + 2)
-            + size_t(m + e) + 8;
-        if (row.size() < used + room)
-            row.resize(std::max(2 * row.size(), used + room));
-        char *p = row.data() + used;
+        const size_t room = size_t(trait.size() + 2 * mapped.size()) + 16 * size_t(e + 2) + size_t(m + e) + 8;
+        if (size_t(out.size()) < size_t(used) + room)
+            out.resize(qsizetype(std::max(2 * size_t(out.size()), size_t(used) + room)));
+        char *p = out.data() + used;
         p = putField(p, trait);
         *p++ = '\t';
-        p = putField(p, name);
-        for (int f = 0; f < m + 2; ++f) {
-            // M + 2 cells whatever the line holds; a field it lacks is empty.
-            const qsizetype tab = tabIn(rest);
-            const QByteArrayView field = tab < 0 ? rest : rest.first(tab);
-            rest = tab < 0 ? QByteArrayView() : rest.sliced(tab + 1);
-            *p++ = '\t';
-            if (f == 1) {
-                // The index parsed this field as the table's reading of its text does.
-                const qint32 bp = hasFields ? positionBasePairs(megabases[size_t(k - begin)]).value_or(0) : 0;
-                p = std::to_chars(p, p + 16, bp).ptr;
-            } else {
-                p = putField(p, field);
+        char *fields = own >= 0 && plainNames && isAscii(mapped) ? plainFields(mapped, megabase, m, p)
+                                                                 : nullptr;
+        if (!fields) {
+            // A name that is not UTF-8 or holds a tab, or a SNP without a line of its own.
+            const QByteArrayView name = index
+                ? asUtf8(index->nameIn(rec.snpIndex, own < 0 ? QByteArrayView() : mapped), scratch)
+                : QByteArrayView();
+            const bool hasFields = index && (own < 0 ? 0 : own) < m_tables.snpLineCount();
+            QByteArrayView rest;
+            if (hasFields) {
+                const QByteArrayView whole = asUtf8(mapped, lineScratch);
+                const qsizetype tab = tabIn(whole);
+                rest = tab < 0 ? QByteArrayView() : whole.sliced(tab + 1);
             }
+            const size_t slowRoom = size_t(trait.size() + name.size() + rest.size()) + 16 * size_t(e + 2)
+                + size_t(m + e) + 8;
+            if (size_t(out.size()) < size_t(used) + slowRoom) {
+                const qsizetype at = p - out.data();
+                out.resize(qsizetype(std::max(2 * size_t(out.size()), size_t(used) + slowRoom)));
+                p = out.data() + at;
+            }
+            p = putField(p, name);
+            for (int f = 0; f < m + 2; ++f) {
+                // M + 2 cells whatever the line holds; a field it lacks is empty.
+                const qsizetype tab = tabIn(rest);
+                const QByteArrayView field = tab < 0 ? rest : rest.first(tab);
+                rest = tab < 0 ? QByteArrayView() : rest.sliced(tab + 1);
+                *p++ = '\t';
+                if (f == 1)
+                    p = putBasePairs(p, hasFields ? megabase : 0.0);
+                else
+                    p = putField(p, field);
+            }
+            fields = p;
         }
+        p = fields;
         *p++ = '\t';
         p = formatNumber6(rec.firstStat, p);
         for (int s = 0; s < e && s + m + 5 < columns; ++s) {
@@ -245,9 +332,9 @@ void TableText::appendRows(const ResultRows &rows, int begin, int end, QByteArra
                 p = formatNumber6(rows.extraStats[size_t(k) * size_t(e) + size_t(s)], p);
         }
         *p++ = '\n';
-        used = size_t(p - row.data());
+        used = p - out.data();
     }
-    out.append(row.data(), qsizetype(used));
+    out.resize(used);
 }
 
 } // namespace quillmap

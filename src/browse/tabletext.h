@@ -6,7 +6,8 @@
 
 namespace quillmap {
 class DatasetTables;
-}
+class SnpInfoIndex;
+} // namespace quillmap
 
 // A result table as tab-separated text, byte for byte what the result table shows (the cells of
 // CTableModel, numbers as a listing writes them: 6 significant digits), written in bulk: one
@@ -33,7 +34,11 @@ public:
     void appendRows(const ResultRows &rows, int begin, int end, QByteArray &out) const;
 
 private:
+    // Trait `traitIndex`'s name as written; empty outside the list.
+    QByteArrayView traitText(int traitIndex) const;
+
     const DatasetTables &m_tables;
+    const SnpInfoIndex *m_index;
     // Each trait's name as it is written, filled as traits come up.
     mutable std::vector<QByteArray> m_traitText;
 };

@@ -54,7 +54,7 @@ float *ResultRows::extraOf(int k)
 }
 
 std::optional<Error> readRecordRun(const Dataset &dataset, const RecordRun &run, ResultRows &out,
-                                   QByteArray &scratch)
+                                   QByteArray &scratch, const Dataset::OpenTable *opened)
 {
     const DatasetTables &tables = dataset.tables();
     const bool traits = run.table == RecordRun::Table::Traits;
@@ -94,7 +94,8 @@ std::optional<Error> readRecordRun(const Dataset &dataset, const RecordRun &run,
         out.positions.clear();
         return Error{ErrorKind::Damaged, damagedDatasetMessage(dataset.folder(), detail)};
     };
-    const Result<Dataset::OpenTable> table = dataset.table(run.table);
+    const Result<Dataset::OpenTable> table = opened ? Result<Dataset::OpenTable>(*opened)
+                                                    : dataset.table(run.table);
     if (!table) {
         out.rows.clear();
         out.extraStats.clear();

@@ -53,9 +53,11 @@ struct RecordRun {
 // are listed, it belongs to the run's trait or bin, and its SNP lies where the SNP information
 // file placed it at import (a trait's SNP in a bin that has records, a bin's SNP in that bin).
 // The table's errors (MissingFile, Reimported; see Dataset::table), or Damaged naming the
-// dataset folder for a run the table does not hold or a record that fails a check.
+// dataset folder for a run the table does not hold or a record that fails a check. `opened`,
+// when given, is the table as an earlier call found it: a read in parts then reads one file
+// throughout, even when the folder is imported again meanwhile.
 std::optional<Error> readRecordRun(const Dataset &dataset, const RecordRun &run, ResultRows &out,
-                                   QByteArray &scratch);
+                                   QByteArray &scratch, const Dataset::OpenTable *opened = nullptr);
 
 // Reads the records of trait `traitName` from table1.dat by the offset rule (ID_Line.dat
 // counts). Fails as readRecordRun, and with NoRecords for a name without counts.

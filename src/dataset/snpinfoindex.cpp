@@ -265,17 +265,6 @@ bool SnpInfoIndex::attach(const uchar *base, qint64 size)
     return true;
 }
 
-QByteArrayView SnpInfoIndex::imageText(qint64 line) const
-{
-    if (line < 0 || line >= m_lineCount)
-        return QByteArrayView();
-    const qint64 start = m_offsets[line];
-    const qint64 end = m_offsets[line + 1];
-    if (start < 0 || start > end || end > m_textBytes)
-        return QByteArrayView();
-    return QByteArrayView(m_text + start, end - start);
-}
-
 QByteArray SnpInfoIndex::lineText(qint64 line) const
 {
     if (!m_file)
@@ -370,11 +359,6 @@ int SnpInfoIndex::chromosome(qint64 line) const
     return line >= 0 && line < m_lineCount ? m_chromosomes[line] : 0;
 }
 
-double SnpInfoIndex::position(qint64 line) const
-{
-    return line >= 0 && line < m_lineCount ? m_positions[line] : 0.0;
-}
-
 void SnpInfoIndex::placeRows(const RowRecord *rows, size_t count, int *chromosomes, double *positions) const
 {
     constexpr size_t NameAhead = 32, LineAhead = 16;
@@ -392,14 +376,6 @@ void SnpInfoIndex::placeRows(const RowRecord *rows, size_t count, int *chromosom
         chromosomes[k] = line >= 0 ? m_chromosomes[line] : 0;
         positions[k] = line >= 0 ? m_positions[line] : std::numeric_limits<double>::quiet_NaN();
     }
-}
-
-qint32 SnpInfoIndex::lineOfName(qint64 snpIndex) const
-{
-    if (snpIndex < 0 || snpIndex >= m_nameCount)
-        return -1;
-    const qint32 line = m_lineOf[snpIndex];
-    return line >= 0 && line < m_lineCount ? line : -1;
 }
 
 QString SnpInfoIndex::name(qint64 snpIndex) const

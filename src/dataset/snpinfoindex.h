@@ -77,10 +77,19 @@ public:
     // than the scan. Valid while the index lives; every page touched stays resident until then.
     QByteArrayView mappedLine(qint64 line) const { return imageText(line); }
     QByteArrayView nameIn(qint64 snpIndex, QByteArrayView line) const { return nameBytes(snpIndex, line); }
-    int chromosome(qint64 line) const;  // 23 for "X"; 0 outside the file
-    double position(qint64 line) const; // Mb; 0 outside the file
+    // Some name of SNPlist.dat holds a tab, so a line's name may run past its first tab.
+    bool hasTabbedNames() const { return !m_tabbedNames.isEmpty(); }
+    int chromosome(qint64 line) const; // 23 for "X"; 0 outside the file
+    // Mb; 0 outside the file
+    double position(qint64 line) const { return line >= 0 && line < m_lineCount ? m_positions[line] : 0.0; }
     // Data line of SNP index `snpIndex`; -1 when out of range or without a line.
-    qint32 lineOfName(qint64 snpIndex) const;
+    qint32 lineOfName(qint64 snpIndex) const
+    {
+        if (snpIndex < 0 || snpIndex >= m_nameCount)
+            return -1;
+        const qint32 line = m_lineOf[snpIndex];
+        return line >= 0 && line < m_lineCount ? line : -1;
+    }
     // chromosome() and position() of the line of each row's SNP, for a whole read at once;
     // position NaN (chromosome 0) for a SNP without a line.
     void placeRows(const RowRecord *rows, size_t count, int *chromosomes, double *positions) const;
@@ -132,7 +141,16 @@ private:
     void gatherLines(const std::vector<qint32> &lines,
                      const std::function<void(size_t, size_t, QByteArrayView)> &use) const;
     // Line `line` through the pointers: the image in memory, or the map while it is attached.
-    QByteArrayView imageText(qint64 line) const;
+    QByteArrayView imageText(qint64 line) const
+    {
+        if (line < 0 || line >= m_lineCount)
+            return QByteArrayView();
+        const qint64 start = m_offsets[line];
+        const qint64 end = m_offsets[line + 1];
+        if (start < 0 || start > end || end > m_textBytes)
+            return QByteArrayView();
+        return QByteArrayView(m_text + start, end - start);
+    }
     // The bytes of the name of `snpIndex` within its data line `line`.
     QByteArrayView nameBytes(qint64 snpIndex, QByteArrayView line) const;
 

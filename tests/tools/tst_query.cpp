@@ -1,3 +1,6 @@
+#include "browse/tabletext.h"
+#include "dataset/datasettables.h"
+#include "dataset/regionsearch.h"
 #include "support/regiondataset.h"
 
 #include <QFile>
@@ -6,6 +9,8 @@
 #include <QtEndian>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -39,6 +44,7 @@ private slots:
     void commands_data();
     void commands();
     void plotsAsTheWindowDraws();
+    void traitOfManyParts();
 
 private:
     QTemporaryDir m_dir;
@@ -232,6 +238,35 @@ void QueryTest::plotsAsTheWindowDraws()
     // Width and height of the IHDR chunk, big-endian.
     QCOMPARE(qFromBigEndian<quint32>(head.constData() + 16), 640u);
     QCOMPARE(qFromBigEndian<quint32>(head.constData() + 20), 480u);
+}
+
+void QueryTest::traitOfManyParts()
+{
+    // Enough rows for the listing to be read and written in several parts, each SNP placed and
+    // valued apart: every row once, in table order, the header once.
+    TestDataset d;
+    d.statNames = {QStringLiteral("pvalue"), QStringLiteral("beta")};
+    for (int k = 0; k < 30000; ++k) {
+        const QString snp = QStringLiteral("rs%1").arg(k);
+        d.snps.append({snp, QString::number(1 + k % 22), 0.001 + k * 0.004321, {}});
+        d.results.append({u"tBig"_s, snp, {std::pow(10.0, -(k % 97) / 7.0), (k % 301) / 37.0 - 4}});
+    }
+    QTemporaryDir dir;
+    std::shared_ptr<const quillmap::Dataset> loaded;
+    const QString built = buildDataset(dir.path(), d, loaded);
+    QVERIFY2(built.isEmpty(), qPrintable(built));
+    const auto rows = quillmap::readTrait(*loaded, u"tBig"_s);
+    QVERIFY(rows.ok());
+    const quillmap::TableText text(loaded->tables());
+    QByteArray expected = text.header();
+    text.appendRows(*rows, 0, rows->count(), expected);
+    QProcess process;
+    process.start(QStringLiteral(QUILLMAP_QUERY), {datasetFolder(dir.path()), u"trait"_s, u"tBig"_s});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    const QByteArray got = process.readAllStandardOutput();
+    QCOMPARE(got.count('\n'), 30001);
+    QVERIFY(got == expected);
 }
 
 QTEST_GUILESS_MAIN(QueryTest)
