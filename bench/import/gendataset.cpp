@@ -5,7 +5,7 @@
 //
 //   quillmap-bench-gen --out DIR [--rows N] [--traits T] [--snps S] [--extra E] [--snp-extra M]
 //                      [--genes G] [--seed S] [--big-rows B] [--small-rows R] [--grouped]
-//                      [--with-positions]
+//                      [--with-positions] [--genome-order]
 //
 //   --snps S        SNPs in the SNP information file (default: rows / traits, rounded up).
 //   --extra E       statistic columns after the first (default 2).
@@ -13,6 +13,9 @@
 //   --big-rows B    trait 0 gets B result lines (a SNP appears more than once when B > S).
 //   --small-rows R  trait 1 gets R result lines; the other traits share the rest evenly.
 //   --grouped       results grouped by trait (every line of a trait together) instead.
+//   --genome-order  the SNP information file in genome order and every trait's lines in its
+//                   order, as association tools write them (otherwise SNPs in name order and a
+//                   trait's lines in an order unrelated to either).
 //   --with-positions  also writes results-pos.txt: chromosome, position in base pairs, then
 //                   the results line, for position-sorted indexing by other tools.
 //   --plink2        instead writes one PLINK 2 --glm file per trait (plink2/study.T<k>.glm.linear,
@@ -47,6 +50,7 @@ struct Options {
     long long bigRows = -1;
     long long smallRows = -1;
     bool grouped = false;
+    bool genomeOrder = false;
     bool withPositions = false;
     int genes = 20000;
     unsigned seed = 20261207;
@@ -56,7 +60,7 @@ struct Options {
 {
     std::fputs("usage: quillmap-bench-gen --out DIR [--rows N] [--traits T] [--snps S] [--extra E] "
                "[--snp-extra M] [--genes G] [--seed S] [--big-rows B] [--small-rows R] [--grouped] "
-               "[--with-positions] [--plink2]\n",
+               "[--with-positions] [--genome-order] [--plink2]\n",
                stderr);
     std::exit(2);
 }
@@ -188,6 +192,10 @@ int main(int argc, char **argv)
             o.grouped = true;
             continue;
         }
+        if (a == "--genome-order") {
+            o.genomeOrder = true;
+            continue;
+        }
         if (a == "--with-positions") {
             o.withPositions = true;
             continue;
@@ -280,6 +288,10 @@ int main(int argc, char **argv)
                               std::min(pick, ChromosomeMb[c] - 1e-6)};
     }
 
+    if (o.genomeOrder)
+        std::sort(snpList.begin(), snpList.end(),
+                  [](const Snp &a, const Snp &b) { return a.chr != b.chr ? a.chr < b.chr : a.pos < b.pos; });
+
     const std::string dir = o.out + "/";
     const std::string snpPath = dir + "snpinfo.txt";
     FILE *f = create(snpPath);
@@ -367,7 +379,7 @@ int main(int argc, char **argv)
     char prefix[64];
     for (int32_t t : lineTrait) {
         const long long k = seen[size_t(t)]++;
-        const Snp &snp = snpList[size_t((t * 7LL + k * stride) % snps)];
+        const Snp &snp = snpList[size_t(o.genomeOrder ? k % snps : (t * 7LL + k * stride) % snps)];
         // Mostly null p-values with a thin tail of strong associations.
         const double p = unit(rng) < 0.001 ? std::pow(10.0, -3.0 - 27.0 * unit(rng))
                                            : std::max(unit(rng), 1e-300);

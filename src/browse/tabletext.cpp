@@ -160,16 +160,18 @@ char *formatNumber6(float value, char *out)
         digits = 100000;
         ++k;
     }
-    char six[6];
+    // Six digits as one word, the first in the lowest byte; those after the last non-zero one
+    // are not written. Every store below may run past what it keeps: the caller gives 16 bytes.
     const auto pair = [](int n, char *at) { std::memcpy(at, DigitPairs + 2 * n, 2); };
+    char six[16] = {};
     pair(int(digits / 10000), six);
     pair(int(digits / 100 % 100), six + 2);
     pair(int(digits % 100), six + 4);
-    int used = 6;
-    while (used > 1 && six[used - 1] == '0')
-        --used;
-    if (bits >> 31)
-        *out++ = '-';
+    quint64 word = 0;
+    std::memcpy(&word, six, sizeof word);
+    const int used = (63 - __builtin_clzll(word ^ 0x303030303030ull)) / 8 + 1; // digits[0] is not 0
+    *out = '-';
+    out += bits >> 31;
     if (k < -4 || k >= 6) {
         *out++ = six[0];
         if (used > 1) {
@@ -183,20 +185,17 @@ char *formatNumber6(float value, char *out)
         return out + 2;
     }
     if (k >= 0) {
-        std::memcpy(out, six, size_t(k + 1));
-        out += k + 1;
-        if (used > k + 1) {
-            *out++ = '.';
-            std::memcpy(out, six + k + 1, size_t(used - k - 1));
-            out += used - k - 1;
-        }
-        return out;
+        // The integer digits, the point, the fraction's digits; the point is kept only when a
+        // fraction digit is.
+        std::memcpy(out, six, 6);
+        std::memcpy(out + k + 2, six + k + 1, 8);
+        out[k + 1] = '.';
+        return out + (used > k + 1 ? used + 1 : k + 1);
     }
-    *out++ = '0';
-    *out++ = '.';
-    for (int i = 0; i < -k - 1; ++i)
-        *out++ = '0';
-    std::memcpy(out, six, size_t(used));
+    // "0." and -k - 1 zeros, then the digits.
+    std::memcpy(out, "0.000000", 8);
+    out += 1 - k;
+    std::memcpy(out, six, 6);
     return out + used;
 }
 
