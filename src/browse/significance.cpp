@@ -308,6 +308,14 @@ namespace {
 void sortScoresDescending(std::vector<double> &scores)
 {
     const size_t n = scores.size();
+    // Below a digit's range of scores the radix sort's count tables cost more than the sort.
+    if (n < (size_t(1) << 16)) {
+        if (std::all_of(scores.begin(), scores.end(), [](double s) { return s >= 0.0; }))
+            for (double &s : scores)
+                s = s == 0.0 ? 0.0 : s; // -0 counts as 0, as below
+        std::sort(scores.begin(), scores.end(), std::greater<double>());
+        return;
+    }
     std::vector<quint64> keys(n);
     for (size_t i = 0; i < n; ++i) {
         const double s = scores[i] == 0.0 ? 0.0 : scores[i]; // -0 counts as 0
@@ -345,7 +353,7 @@ void sortScoresDescending(std::vector<double> &scores)
 
 } // namespace
 
-QqPlotData qqPlotData(std::vector<double> scores, double step)
+QqPlotData qqPlotData(std::vector<double> scores, double step, bool withBand)
 {
     QqPlotData data;
     const size_t n = scores.size();
@@ -354,11 +362,13 @@ QqPlotData qqPlotData(std::vector<double> scores, double step)
         data.lambda = Nan;
         return data;
     }
-    {
-        std::vector<double> copy = scores;
-        data.lambda = lambdaGc(copy);
-    }
     sortScoresDescending(scores);
+    // lambdaGc's median, read from the sorted scores: the (n/2)-th smallest, and for even n the
+    // one below it.
+    double median = chiSquareOfScore(scores[n - 1 - n / 2]);
+    if (n % 2 == 0)
+        median = (median + chiSquareOfScore(scores[n - n / 2])) / 2.0;
+    data.lambda = median / ChiSquareMedian;
     const double dn = double(n);
     for (const double s : scores) {
         if (std::isfinite(s)) {
@@ -386,7 +396,8 @@ QqPlotData qqPlotData(std::vector<double> scores, double step)
         // -log10((r + 0.5) / n) > lastE - step holds for r + 0.5 < n 10^(step - lastE).
         nearRanks = dn * std::pow(10.0, step - lastE) - 0.5;
     }
-    addQqBand(data);
+    if (withBand)
+        addQqBand(data);
     return data;
 }
 

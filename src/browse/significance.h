@@ -119,9 +119,10 @@ struct QqPlotData {
 };
 
 // Builds the QQ plot data of `scores` (NaN left out beforehand); consumes the vector.
-// `step` is the thinning distance in -log10 units (0 keeps every point).
-QqPlotData qqPlotData(std::vector<double> scores, double step = 0.005);
-// Fills the band of `data` from its count alone (qqPlotData does so itself).
+// `step` is the thinning distance in -log10 units (0 keeps every point). `withBand` false
+// leaves the band empty, for a caller that keeps only the points.
+QqPlotData qqPlotData(std::vector<double> scores, double step = 0.005, bool withBand = true);
+// Fills the band of `data` from its count alone (qqPlotData does so itself unless told not to).
 void addQqBand(QqPlotData &data);
 
 // Regularized incomplete beta I_x(a, b) and its inverse, for the QQ band (a, b > 0).
