@@ -308,14 +308,6 @@ namespace {
 void sortScoresDescending(std::vector<double> &scores)
 {
     const size_t n = scores.size();
-    // Below a digit's range of scores the radix sort's count tables cost more than the sort.
-    if (n < (size_t(1) << 16)) {
-        if (std::all_of(scores.begin(), scores.end(), [](double s) { return s >= 0.0; }))
-            for (double &s : scores)
-                s = s == 0.0 ? 0.0 : s; // -0 counts as 0, as below
-        std::sort(scores.begin(), scores.end(), std::greater<double>());
-        return;
-    }
     std::vector<quint64> keys(n);
     for (size_t i = 0; i < n; ++i) {
         const double s = scores[i] == 0.0 ? 0.0 : scores[i]; // -0 counts as 0
@@ -328,12 +320,16 @@ void sortScoresDescending(std::vector<double> &scores)
         keys[i] = ~bits; // ascending keys: descending scores
     }
     std::vector<quint64> other(n);
-    std::vector<size_t> counts(size_t(1) << 16);
-    for (int shift = 0; shift < 64; shift += 16) {
+    // Byte digits for a trait of thousands of scores, whose count tables would otherwise cost
+    // more than the sort.
+    const int digitBits = n < (size_t(1) << 16) ? 8 : 16;
+    const quint64 digit = (quint64(1) << digitBits) - 1;
+    std::vector<size_t> counts(size_t(1) << digitBits);
+    for (int shift = 0; shift < 64; shift += digitBits) {
         std::fill(counts.begin(), counts.end(), 0);
         for (const quint64 k : keys)
-            ++counts[size_t((k >> shift) & 0xFFFF)];
-        if (counts[size_t((keys[0] >> shift) & 0xFFFF)] == n)
+            ++counts[size_t((k >> shift) & digit)];
+        if (counts[size_t((keys[0] >> shift) & digit)] == n)
             continue; // every key has this digit
         size_t total = 0;
         for (size_t &c : counts) {
@@ -342,7 +338,7 @@ void sortScoresDescending(std::vector<double> &scores)
             total += here;
         }
         for (const quint64 k : keys)
-            other[counts[size_t((k >> shift) & 0xFFFF)]++] = k;
+            other[counts[size_t((k >> shift) & digit)]++] = k;
         keys.swap(other);
     }
     for (size_t i = 0; i < n; ++i) {
