@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <new>
+#include <thread>
 #include <numeric>
 
 namespace quillmap {
@@ -31,6 +32,17 @@ constexpr qint64 Hg38Lengths[23] = {248956422, 242193529, 198295559, 190214555, 
                                     159345973, 145138636, 138394717, 133797422, 135086622, 133275309,
                                     114364328, 107043718, 101991189, 90338345,  83257441,  80373285,
                                     58617616,  64444167,  46709983,  50818468,  156040895};
+
+// Resizes `v` to `n` for a read that overwrites it: storage too small is freed before the new is
+// taken (the old contents would be copied and both held at once), storage more than twice too
+// big is given back.
+template <typename T>
+void refit(std::vector<T> &v, size_t n)
+{
+    if (v.capacity() < n || v.capacity() / 2 > n)
+        v = std::vector<T>();
+    v.resize(n);
+}
 
 // Index of a chromosome name in ChromosomeEnds; -1 when it has none.
 int chromosomeSlot(const QString &chromosome)
@@ -111,63 +123,112 @@ std::optional<Error> readRecordRun(const Dataset &dataset, const RecordRun &run,
         return damaged(Fault::Short);
 
     try {
-        const qint64 want = qint64(run.count) * size;
-        scratch.resize(want);
-        if (want > 0 && !readAt(table->fd, scratch.data(), want, run.first * size))
-            return damaged(Fault::Short);
         out.extraCount = extra;
-        out.rows.resize(size_t(run.count));
-        out.chromosomes.resize(size_t(run.count));
-        out.positions.resize(size_t(run.count));
-        out.extraStats.resize(size_t(run.count) * size_t(extra));
+        refit(out.rows, size_t(run.count));
+        refit(out.chromosomes, size_t(run.count));
+        refit(out.positions, size_t(run.count));
+        refit(out.extraStats, size_t(run.count) * size_t(extra));
     } catch (const std::bad_alloc &) {
         return damaged(Fault::Memory);
     }
+    // The records are read a block at a time into a buffer that stays in cache, decoded, checked
+    // and placed while hot: a trait of ten million rows would otherwise need a copy of its
+    // bytes besides the rows, and place them in another pass. Each half of a big run goes to
+    // one core: placing is a wait on memory (random lines of the mapped SNP index).
+    struct Part {
+        int from = 0;
+        int to = 0;
+        bool readFailed = false;
+        int faultAt = -1; // the first row with a fault, and which
+        Fault fault = Fault::Unlisted;
+        int movedSnp = -1;
+    };
+    const int fd = table->fd;
     const qsizetype traitTotal = tables.traitNames.size();
     const qsizetype snpTotal = tables.snpNames.size();
-    // First the records themselves, then where the SNP information file places their SNPs, in
-    // one pass over its arrays; the first fault in record order is the one reported.
-    int faultAt = run.count;
-    Fault recordFault = Fault::Unlisted;
-    const char *in = scratch.constData();
-    for (int k = 0; k < run.count; ++k, in += size) {
-        const RecordHead head = decodeRecord(in, out.extraOf(k), extra);
-        if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
-            || head.snpIndex >= snpTotal) {
-            faultAt = k;
-            break;
-        }
-        if (traits && head.traitIndex != run.key) {
-            faultAt = k;
-            recordFault = Fault::Misplaced;
-            break;
-        }
-        out.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
-    }
-    // A record damaged inside the table would otherwise show in the wrong place, and a SNP
-    // information file edited since the import would show a SNP where its record was not filed.
-    // Placed a block at a time, into small arrays that stay in cache.
     constexpr int NoBin = 1 << 20; // outside every bin: bins are 16-bit
     constexpr int Block = 1024;
-    int chromosomes[Block];
-    double positions[Block];
-    for (int from = 0; from < faultAt; from += Block) {
-        const int n = std::min(Block, faultAt - from);
-        tables.placeRows(out.rows.data() + from, size_t(n), chromosomes, positions);
-        for (int j = 0; j < n; ++j) {
-            const int bin = positionBin(chromosomes[j], positions[j]).value_or(NoBin);
-            if (traits && !tables.binHasRecords(bin)) {
-                movedSnp = out.rows[size_t(from + j)].snpIndex;
-                return damaged(Fault::Moved);
+    const auto readPart = [&](Part &part, QByteArray &buffer) {
+        int chromosomes[Block];
+        double positions[Block];
+        buffer.resize(qsizetype(Block) * size);
+        for (int from = part.from; from < part.to; from += Block) {
+            const int n = std::min(Block, part.to - from);
+            if (!readAt(fd, buffer.data(), qint64(n) * size, (run.first + from) * size)) {
+                part.readFailed = true;
+                return;
             }
-            if (!traits && bin != run.key)
-                return damaged(Fault::Misplaced);
-            out.chromosomes[size_t(from + j)] = chromosomes[j];
-            out.positions[size_t(from + j)] = float(positions[j]);
+            // First the records themselves, then where the SNP information file places the
+            // SNPs of those before the first bad one; the first fault in record order counts.
+            int valid = n;
+            const char *in = buffer.constData();
+            for (int j = 0; j < n; ++j, in += size) {
+                const int k = from + j;
+                const RecordHead head = decodeRecord(in, out.extraOf(k), extra);
+                if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
+                    || head.snpIndex >= snpTotal) {
+                    valid = j;
+                    part.fault = Fault::Unlisted;
+                    break;
+                }
+                if (traits && head.traitIndex != run.key) {
+                    valid = j;
+                    part.fault = Fault::Misplaced;
+                    break;
+                }
+                out.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
+            }
+            // A record damaged inside the table would otherwise show in the wrong place, and a
+            // SNP information file edited since the import would show a SNP where its record
+            // was not filed.
+            tables.placeRows(out.rows.data() + from, size_t(valid), chromosomes, positions);
+            for (int j = 0; j < valid; ++j) {
+                const int bin = positionBin(chromosomes[j], positions[j]).value_or(NoBin);
+                if (traits && !tables.binHasRecords(bin)) {
+                    part.faultAt = from + j;
+                    part.fault = Fault::Moved;
+                    part.movedSnp = out.rows[size_t(from + j)].snpIndex;
+                    return;
+                }
+                if (!traits && bin != run.key) {
+                    part.faultAt = from + j;
+                    part.fault = Fault::Misplaced;
+                    return;
+                }
+                const int c = chromosomes[j];
+                out.chromosomes[size_t(from + j)] = quint8(c >= 0 && c <= 255 ? c : 0);
+                out.positions[size_t(from + j)] = float(positions[j]);
+            }
+            if (valid < n) {
+                part.faultAt = from + valid;
+                return;
+            }
+        }
+    };
+    Part parts[2];
+    constexpr int SplitAbove = 1 << 16;
+    const bool split = run.count > SplitAbove && std::thread::hardware_concurrency() > 1;
+    parts[0].to = split ? run.count / 2 : run.count;
+    parts[1].from = parts[0].to;
+    parts[1].to = run.count;
+    if (split) {
+        QByteArray second;
+        std::thread worker([&] { readPart(parts[1], second); });
+        readPart(parts[0], scratch);
+        worker.join();
+    } else {
+        readPart(parts[0], scratch);
+    }
+    for (const Part &part : parts) {
+        if (part.readFailed)
+            return damaged(Fault::Short);
+    }
+    for (const Part &part : parts) {
+        if (part.faultAt >= 0) {
+            movedSnp = part.movedSnp;
+            return damaged(part.fault);
         }
     }
-    if (faultAt < run.count)
-        return damaged(recordFault);
     return std::nullopt;
 }
 
@@ -191,17 +252,37 @@ Result<ResultRows> readOneRun(const Dataset &dataset, const RecordRun &run)
 
 } // namespace
 
-Result<ResultRows> readTrait(const Dataset &dataset, const QString &traitName)
+namespace {
+
+RecordRun traitRun(const DatasetTables &tables, const QString &traitName)
 {
-    const DatasetTables &tables = dataset.tables();
     // The name list is sorted, so the trait's index is found by bisection.
     const auto named = std::lower_bound(tables.traitNames.cbegin(), tables.traitNames.cend(), traitName);
     const int traitIndex = named != tables.traitNames.cend() && *named == traitName
         ? int(named - tables.traitNames.cbegin())
         : -1;
-    return readOneRun(dataset,
-                      RecordRun{RecordRun::Table::Traits, traitIndex, tables.traitFirstRecord(traitName),
-                                tables.traitRecordCounts.value(traitName, 0)});
+    return RecordRun{RecordRun::Table::Traits, traitIndex, tables.traitFirstRecord(traitName),
+                     tables.traitRecordCounts.value(traitName, 0)};
+}
+
+} // namespace
+
+Result<ResultRows> readTrait(const Dataset &dataset, const QString &traitName)
+{
+    return readOneRun(dataset, traitRun(dataset.tables(), traitName));
+}
+
+std::optional<Error> readTraitInto(const Dataset &dataset, const QString &traitName, ResultRows &out)
+{
+    const RecordRun run = traitRun(dataset.tables(), traitName);
+    if (run.count <= 0) {
+        const Result<Dataset::OpenTable> table = dataset.table(run.table);
+        if (!table)
+            return table.error();
+        return Error{ErrorKind::NoRecords, {}};
+    }
+    QByteArray scratch;
+    return readRecordRun(dataset, run, out, scratch);
 }
 
 namespace bypos {
