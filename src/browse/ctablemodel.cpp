@@ -3,6 +3,7 @@
 #include "browse/tablesort.h"
 #include "dataset/dataset.h"
 #include "dataset/positionbin.h"
+#include "io/vectorstorage.h"
 
 #include <algorithm>
 #include <numeric>
@@ -30,12 +31,11 @@ void CTableModel::setRows(int rowCount, int columnCount, const RowRecord *record
     m_records = records;
     m_stats = stats;
     m_fieldsLine = -1;
-    // Kept between row sets of similar size (a panel detaches with 0 rows first); a much
-    // smaller one gives the storage back.
-    if (m_order.capacity() < size_t(m_rowCount)
-        || (m_rowCount > 0 && m_order.capacity() / 2 > size_t(m_rowCount)))
-        m_order = std::vector<int>();
-    m_order.resize(size_t(m_rowCount));
+    // Kept between row sets (a panel detaches with 0 rows first).
+    if (m_rowCount > 0)
+        resizeForOverwrite(m_order, size_t(m_rowCount));
+    else
+        m_order.clear();
     for (int i = 0; i < m_rowCount; ++i)
         m_order[size_t(i)] = i;
 }

@@ -5,6 +5,7 @@
 #include "browse/valuelabels.h"
 #include "dataset/datasettables.h"
 #include "dataset/regionsearch.h"
+#include "io/vectorstorage.h"
 
 #include <algorithm>
 #include <cmath>
@@ -189,11 +190,8 @@ TraitSeries traitSeries(quillmap::ResultRows &rows, const DatasetTables &tables,
             rows.positions[size_t(i)] = float(tables.snpPosition(line));
         }
     }
-    // Storage of a much bigger trait is given back rather than kept.
-    if (values.capacity() < size_t(n) || values.capacity() / 2 > size_t(n))
-        values = std::vector<float>();
     series.values = std::move(values);
-    series.values.resize(size_t(n));
+    resizeForOverwrite(series.values, size_t(n));
     series.substitute = negLog10Substitute(tables.statisticNames, statistic, transform);
     for (int i = 0; i < n; ++i) {
         const float raw = rows.statistic(i, statistic);

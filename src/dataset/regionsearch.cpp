@@ -9,6 +9,7 @@
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
 #include "io/positionedio.h"
+#include "io/vectorstorage.h"
 
 #include <algorithm>
 #include <new>
@@ -32,17 +33,6 @@ constexpr qint64 Hg38Lengths[23] = {248956422, 242193529, 198295559, 190214555, 
                                     159345973, 145138636, 138394717, 133797422, 135086622, 133275309,
                                     114364328, 107043718, 101991189, 90338345,  83257441,  80373285,
                                     58617616,  64444167,  46709983,  50818468,  156040895};
-
-// Resizes `v` to `n` for a read that overwrites it: storage too small is freed before the new is
-// taken (the old contents would be copied and both held at once), storage more than twice too
-// big is given back.
-template <typename T>
-void refit(std::vector<T> &v, size_t n)
-{
-    if (v.capacity() < n || v.capacity() / 2 > n)
-        v = std::vector<T>();
-    v.resize(n);
-}
 
 // Index of a chromosome name in ChromosomeEnds; -1 when it has none.
 int chromosomeSlot(const QString &chromosome)
@@ -124,10 +114,10 @@ std::optional<Error> readRecordRun(const Dataset &dataset, const RecordRun &run,
 
     try {
         out.extraCount = extra;
-        refit(out.rows, size_t(run.count));
-        refit(out.chromosomes, size_t(run.count));
-        refit(out.positions, size_t(run.count));
-        refit(out.extraStats, size_t(run.count) * size_t(extra));
+        resizeForOverwrite(out.rows, size_t(run.count));
+        resizeForOverwrite(out.chromosomes, size_t(run.count));
+        resizeForOverwrite(out.positions, size_t(run.count));
+        resizeForOverwrite(out.extraStats, size_t(run.count) * size_t(extra));
     } catch (const std::bad_alloc &) {
         return damaged(Fault::Memory);
     }
