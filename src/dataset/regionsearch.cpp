@@ -224,8 +224,9 @@ std::optional<Error> readRecordRun(const Dataset &dataset, const RecordRun &run,
 
 namespace {
 
-// Reads one run of the dataset's held table; a missing table is named before an empty run.
-Result<ResultRows> readOneRun(const Dataset &dataset, const RecordRun &run)
+// Reads one run of the dataset's held table into `out`; a missing table is named before an
+// empty run, which leaves `out` as it was.
+std::optional<Error> readRunInto(const Dataset &dataset, const RecordRun &run, ResultRows &out)
 {
     if (run.count <= 0) {
         const Result<Dataset::OpenTable> table = dataset.table(run.table);
@@ -233,16 +234,17 @@ Result<ResultRows> readOneRun(const Dataset &dataset, const RecordRun &run)
             return table.error();
         return Error{ErrorKind::NoRecords, {}};
     }
+    QByteArray scratch;
+    return readRecordRun(dataset, run, out, scratch);
+}
+
+Result<ResultRows> readOneRun(const Dataset &dataset, const RecordRun &run)
+{
     ResultRows rows;
-    QByteArray bytes;
-    if (std::optional<Error> error = readRecordRun(dataset, run, rows, bytes))
+    if (std::optional<Error> error = readRunInto(dataset, run, rows))
         return std::move(*error);
     return rows;
 }
-
-} // namespace
-
-namespace {
 
 RecordRun traitRun(const DatasetTables &tables, const QString &traitName)
 {
@@ -264,15 +266,7 @@ Result<ResultRows> readTrait(const Dataset &dataset, const QString &traitName)
 
 std::optional<Error> readTraitInto(const Dataset &dataset, const QString &traitName, ResultRows &out)
 {
-    const RecordRun run = traitRun(dataset.tables(), traitName);
-    if (run.count <= 0) {
-        const Result<Dataset::OpenTable> table = dataset.table(run.table);
-        if (!table)
-            return table.error();
-        return Error{ErrorKind::NoRecords, {}};
-    }
-    QByteArray scratch;
-    return readRecordRun(dataset, run, out, scratch);
+    return readRunInto(dataset, traitRun(dataset.tables(), traitName), out);
 }
 
 namespace bypos {
