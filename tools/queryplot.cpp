@@ -135,7 +135,7 @@ int plotCommand(const Dataset &dataset, const Options &options, const char *usag
     QString error;
 
     if (trait) {
-        const Result<ResultRows> read = readTrait(dataset, args[1]);
+        Result<ResultRows> read = readTrait(dataset, args[1]);
         if (!read) {
             if (read.kind() == ErrorKind::NoRecords || read.kind() == ErrorKind::Invalid) {
                 printError(QStringLiteral("the trait %1 is not in the dataset").arg(args[1]));
@@ -150,8 +150,8 @@ int plotCommand(const Dataset &dataset, const Options &options, const char *usag
         }
         TraitPlotData data;
         data.rowCount = int(series.values.size());
-        data.chromosomes = series.chromosomes.data();
-        data.positions = series.positions.data();
+        data.chromosomes = read->chromosomes.data();
+        data.positions = read->positions.data();
         data.values = series.values.data();
         data.valueMin = series.valueMin;
         data.valueMax = series.valueMax;

@@ -3,6 +3,7 @@
 #include "browse/tablesort.h"
 #include "dataset/dataset.h"
 #include "dataset/positionbin.h"
+#include "io/vectorstorage.h"
 
 #include <algorithm>
 #include <numeric>
@@ -23,14 +24,18 @@ const DatasetTables &CTableModel::tables() const
     return m_dataset->tables();
 }
 
-void CTableModel::setRows(int rowCount, int columnCount, const RowRecord *records, float *const *stats)
+void CTableModel::setRows(int rowCount, int columnCount, const RowRecord *records, RowStats stats)
 {
     m_rowCount = rowCount > 0 ? rowCount : 0;
     m_columnCount = columnCount > 0 ? columnCount : 0;
     m_records = records;
     m_stats = stats;
     m_fieldsLine = -1;
-    m_order.resize(size_t(m_rowCount));
+    // Kept between row sets (a panel detaches with 0 rows first).
+    if (m_rowCount > 0)
+        resizeForOverwrite(m_order, size_t(m_rowCount));
+    else
+        m_order.clear();
     for (int i = 0; i < m_rowCount; ++i)
         m_order[size_t(i)] = i;
 }
@@ -70,9 +75,10 @@ QVariant CTableModel::data(const QModelIndex &index, int role) const
         return double(rec.firstStat);
     if (column > k + 4) {
         const int stat = column - k - 5;
-        if (!m_stats || !m_stats[recordIndex] || stat >= tables.extraStats)
+        const float *stats = m_stats.of(recordIndex);
+        if (!stats || stat >= tables.extraStats)
             return QVariant();
-        return double(m_stats[recordIndex][stat]);
+        return double(stats[stat]);
     }
 
     // A SNP without a line in the SNP information file shows the first line.

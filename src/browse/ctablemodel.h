@@ -28,12 +28,12 @@ public:
     // Starts a new row set with the identity row order. `records` and `stats` (rowCount rows of
     // E floats) stay owned by the caller and must outlive the attachment to a view. Callers
     // detach the model from its view before and re-attach it after.
-    void setRows(int rowCount, int columnCount, const RowRecord *records, float *const *stats);
+    void setRows(int rowCount, int columnCount, const RowRecord *records, RowStats stats);
 
     // Displayed row r shows record rowOrder()[r].
     int *rowOrder() { return m_order.data(); }
     const RowRecord *records() const { return m_records; }
-    float *const *stats() const { return m_stats; }
+    RowStats stats() const { return m_stats; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -53,7 +53,7 @@ private:
     std::shared_ptr<const Dataset> m_dataset;
     int m_columnCount = 0;
     const RowRecord *m_records = nullptr;
-    float *const *m_stats = nullptr;
+    RowStats m_stats;
     std::vector<int> m_order;
     // The SNP information line last split for data(), and its fields.
     mutable int m_fieldsLine = -1;

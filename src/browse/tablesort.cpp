@@ -269,14 +269,14 @@ void sortByName(const std::vector<QString> &names, bool ascending, int *order)
 
 } // namespace
 
-void sortTableRows(const DatasetTables &tables, const RowRecord *records, const float *const *stats, int n,
-                   int column, bool ascending, int *order)
+void sortTableRows(const DatasetTables &tables, const RowRecord *records, RowStats stats, int n, int column,
+                   bool ascending, int *order)
 {
     std::iota(order, order + std::max(n, 0), 0);
     const int m = tables.extraSnpColumns;
     const int stat = column - m - 5;
     if (!records || n <= 1 || column < 0 || column >= tables.tableColumnCount
-        || (column > m + 4 && (!stats || stat >= tables.extraStats)))
+        || (column > m + 4 && (stats.isNull() || stat >= tables.extraStats)))
         return;
     std::vector<quint64> keys(static_cast<size_t>(n));
     if (column == 0) {
@@ -344,8 +344,9 @@ void sortTableRows(const DatasetTables &tables, const RowRecord *records, const 
     } else {
         // Statistics: numbers, NaN last either way.
         for (int i = 0; i < n; ++i) {
+            const float *extra = column == m + 4 ? nullptr : stats.of(i);
             const double v = column == m + 4 ? double(records[i].firstStat)
-                                             : (stats[i] ? double(stats[i][stat]) : 0.0);
+                                             : (extra ? double(extra[stat]) : 0.0);
             keys[size_t(i)] = std::isnan(v) ? Last : (ascending ? numberKey(v) : ~numberKey(v));
         }
     }

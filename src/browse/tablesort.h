@@ -16,7 +16,7 @@ namespace quillmap {
 // CTableModel::sort for what each column's order is); rows with equal keys keep their order.
 // `stats` holds each row's E extra statistics (a null row reads as 0). A column without a key
 // writes the identity.
-void sortTableRows(const DatasetTables &tables, const RowRecord *records, const float *const *stats, int n,
-                   int column, bool ascending, int *order);
+void sortTableRows(const DatasetTables &tables, const RowRecord *records, RowStats stats, int n, int column,
+                   bool ascending, int *order);
 
 } // namespace quillmap

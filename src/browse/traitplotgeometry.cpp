@@ -5,36 +5,16 @@
 #include "browse/valuelabels.h"
 #include "dataset/datasettables.h"
 #include "dataset/regionsearch.h"
+#include "io/vectorstorage.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace quillmap {
 
 namespace traitplot {
-
-namespace {
-
-constexpr double Offsets[OffsetCount] = {
-    0,           275.420458,  548.180357,  777.482642,  998.761479,  1209.385022, 1410.211656, 1598.830618,
-    1775.094156, 1943.382057, 2108.705241, 2273.14114,  2435.530286, 2579.638407, 2715.995949, 2846.211532,
-    2964.88051,  3073.514876, 3179.631028, 3273.416324, 3365.793282, 3442.702699, 3522.170933, 3706.664049};
-
-// Truncation toward zero that cannot overflow: values outside int are clamped (and NaN is 0),
-// so a wild statistic lands at the plot's edge instead of being undefined behaviour.
-int truncToInt(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    if (v >= double(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    if (v <= double(std::numeric_limits<int>::min()))
-        return std::numeric_limits<int>::min();
-    return int(v);
-}
-
-} // namespace
 
 double chromosomeOffset(int entry)
 {
@@ -44,26 +24,6 @@ double chromosomeOffset(int entry)
 int genomeExtent()
 {
     return int(std::ceil(Offsets[OffsetCount - 1]));
-}
-
-bool pointX(int chromosome, double positionMb, int *x)
-{
-    if (chromosome < 1 || chromosome > 23)
-        return false;
-    *x = truncToInt(std::floor(Offsets[chromosome - 1]) + 15 + positionMb);
-    return true;
-}
-
-double ValueScale::fraction(double v) const
-{
-    if (cmax == fmin)
-        return 0.5;
-    return (v - fmin) / double(cmax - fmin);
-}
-
-int ValueScale::y(double v) const
-{
-    return truncToInt(std::floor(0.85 * height - fraction(v) * 0.8 * height));
 }
 
 double ValueScale::exactY(double v) const
@@ -134,6 +94,63 @@ int stripMid(int chromosome, int stripWidth)
     return truncToInt(std::floor((Offsets[chromosome - 1] + Offsets[chromosome]) * stripWidth / (2 * span)));
 }
 
+namespace {
+
+// A float's order as an unsigned key: numbers in their order (-0 just before +0), NaN last.
+quint32 orderKey(float v)
+{
+    if (std::isnan(v))
+        return 0xFFFFFFFFu;
+    quint32 bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits & 0x80000000u ? ~bits : bits | 0x80000000u;
+}
+
+// The values at ranks `ranks[0..1]` (0-based, ascending order), by the keys' upper then lower
+// 16 bits: two passes over the values and no copy of them (a trait can have millions of rows).
+void selectRanks(const float *values, int n, const size_t ranks[2], float out[2])
+{
+    std::vector<quint32> counts(65536);
+    for (int i = 0; i < n; ++i)
+        ++counts[orderKey(values[i]) >> 16];
+    quint32 upper[2] = {0, 0};
+    size_t below[2] = {0, 0}; // values in the buckets under upper[r]
+    for (int r = 0; r < 2; ++r) {
+        size_t seen = 0;
+        quint32 bucket = 0;
+        while (seen + counts[bucket] <= ranks[r])
+            seen += counts[bucket++];
+        upper[r] = bucket;
+        below[r] = seen;
+    }
+    std::vector<quint32> lower[2] = {std::vector<quint32>(65536),
+                                     std::vector<quint32>(upper[1] == upper[0] ? 0 : 65536)};
+    std::vector<quint32> &second = upper[1] == upper[0] ? lower[0] : lower[1];
+    for (int i = 0; i < n; ++i) {
+        const quint32 key = orderKey(values[i]);
+        if (key >> 16 == upper[0])
+            ++lower[0][key & 0xFFFFu];
+        else if (key >> 16 == upper[1])
+            ++second[key & 0xFFFFu];
+    }
+    for (int r = 0; r < 2; ++r) {
+        const std::vector<quint32> &counted = r == 0 ? lower[0] : second;
+        size_t seen = below[r];
+        quint32 low = 0;
+        while (seen + counted[low] <= ranks[r])
+            seen += counted[low++];
+        const quint32 key = upper[r] << 16 | low;
+        if (key == 0xFFFFFFFFu) {
+            out[r] = std::numeric_limits<float>::quiet_NaN();
+            continue;
+        }
+        const quint32 bits = key & 0x80000000u ? key & 0x7FFFFFFFu : ~key;
+        std::memcpy(&out[r], &bits, sizeof bits);
+    }
+}
+
+} // namespace
+
 Thresholds percentileThresholds(const float *values, int n)
 {
     Thresholds t;
@@ -146,47 +163,37 @@ Thresholds percentileThresholds(const float *values, int n)
         t.upRank = int(std::ceil(n * 0.999));
         t.lowRank = int(std::ceil(n * 0.001));
     }
-    // Only two ranks are needed: select them instead of sorting everything (a trait can have
-    // millions of rows). NaN orders last, so it never becomes a threshold unless every value
-    // is NaN; values that compare equal are interchangeable as thresholds.
-    auto less = [](float a, float b) {
-        if (std::isnan(a))
-            return false;
-        if (std::isnan(b))
-            return true;
-        return a < b;
-    };
-    std::vector<float> ranked(values, values + n);
-    const size_t topAt = size_t(t.upRank < n ? t.upRank : n - 1);
-    const size_t bottomAt = size_t(t.lowRank < n ? t.lowRank : 0);
-    std::nth_element(ranked.begin(), ranked.begin() + ptrdiff_t(topAt), ranked.end(), less);
-    const float top = ranked[topAt];
-    // Everything before topAt is now no greater than it, everything after no smaller.
-    if (bottomAt < topAt)
-        std::nth_element(ranked.begin(), ranked.begin() + ptrdiff_t(bottomAt),
-                         ranked.begin() + ptrdiff_t(topAt), less);
-    else if (bottomAt > topAt)
-        std::nth_element(ranked.begin() + ptrdiff_t(topAt) + 1, ranked.begin() + ptrdiff_t(bottomAt),
-                         ranked.end(), less);
-    t.top = top;
-    t.bottom = ranked[bottomAt];
+    // Only two ranks are needed: selected by their keys instead of sorting everything; values
+    // that compare equal are interchangeable as thresholds.
+    const size_t ranks[2] = {size_t(t.upRank < n ? t.upRank : n - 1), size_t(t.lowRank < n ? t.lowRank : 0)};
+    float found[2];
+    selectRanks(values, n, ranks, found);
+    t.top = found[0];
+    t.bottom = found[1];
     return t;
 }
 
-TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &tables, int statistic,
-                        int transform)
+TraitSeries traitSeries(quillmap::ResultRows &rows, const DatasetTables &tables, int statistic, int transform,
+                        std::vector<float> values)
 {
     TraitSeries series;
     const int n = rows.count();
-    series.chromosomes.resize(size_t(n));
-    series.positions.resize(size_t(n));
-    series.values.resize(size_t(n));
-    // A read has placed every SNP already; rows made otherwise are looked up here.
-    const bool placed = rows.chromosomes.size() == size_t(n) && rows.positions.size() == size_t(n);
+    // A read has placed every SNP already; rows made otherwise are placed here.
+    if (rows.chromosomes.size() != size_t(n) || rows.positions.size() != size_t(n)) {
+        rows.chromosomes.resize(size_t(n));
+        rows.positions.resize(size_t(n));
+        for (int i = 0; i < n; ++i) {
+            const int found = tables.snpLineOfIndex(rows.rows[size_t(i)].snpIndex);
+            const int line = found < 0 ? 0 : found;
+            const int c = tables.snpChromosome(line);
+            rows.chromosomes[size_t(i)] = quint8(c >= 0 && c <= 255 ? c : 0);
+            rows.positions[size_t(i)] = float(tables.snpPosition(line));
+        }
+    }
+    series.values = std::move(values);
+    resizeForOverwrite(series.values, size_t(n));
     series.substitute = negLog10Substitute(tables.statisticNames, statistic, transform);
     for (int i = 0; i < n; ++i) {
-        const int found = placed ? 0 : tables.snpLineOfIndex(rows.rows[size_t(i)].snpIndex);
-        const int line = found < 0 ? 0 : found;
         const float raw = rows.statistic(i, statistic);
         float stood = 0.0f;
         if (series.substitute >= 0)
@@ -195,14 +202,12 @@ TraitSeries traitSeries(const quillmap::ResultRows &rows, const DatasetTables &t
         const float value = transformWithSubstitute(raw, transform, series.substitute >= 0 ? &stood : nullptr,
                                                     &substituted);
         series.substituted += substituted ? 1 : 0;
-        series.positions[size_t(i)] = placed ? rows.positions[size_t(i)] : float(tables.snpPosition(line));
         series.values[size_t(i)] = value;
         if (value == MissingValue) {
             series.missingValue = true;
             series.missingFrom = raw;
             return series;
         }
-        series.chromosomes[size_t(i)] = placed ? rows.chromosomes[size_t(i)] : tables.snpChromosome(line);
         series.valueMax = std::max(series.valueMax, value);
         series.valueMin = std::min(series.valueMin, value);
     }

@@ -163,12 +163,19 @@ bool byID::repaintPending() const
 
 void byID::releaseRows()
 {
-    rowStats.clear();
-    m_statStorage.clear();
-    rowRecords.clear();
-    rowChromosomes.clear();
-    rowPositions.clear();
-    rowValues.clear();
+    rowStats = {};
+    rowRecords = {};
+    rowChromosomes = {};
+    rowPositions = {};
+    rowValues = {};
+}
+
+const float *byID::statsOf(int recordIndex) const
+{
+    const size_t e = size_t(std::max(0, m_dataset->tables().extraStats));
+    if (e == 0 || recordIndex < 0 || (size_t(recordIndex) + 1) * e > rowStats.size())
+        return nullptr;
+    return rowStats.data() + size_t(recordIndex) * e;
 }
 
 int byID::pointAt(QPoint framePos)
@@ -200,7 +207,7 @@ QString byID::pointToolTip(int row) const
     const int snp = rowRecords[size_t(row)].snpIndex;
     const int line = tables.snpLineOfIndex(snp);
     const auto stored = [&](int stat) {
-        const float *extra = size_t(row) < rowStats.size() ? rowStats[size_t(row)] : nullptr;
+        const float *extra = statsOf(row);
         return stat <= 0 || !extra ? rowRecords[size_t(row)].firstStat : extra[stat - 1];
     };
     QStringList lines{tables.snpNames.value(snp),
@@ -281,8 +288,8 @@ float byID::plottedValue(int recordIndex) const
 {
     const int stat = plotbyBox->currentIndex();
     const auto statOf = [&](int s) {
-        return s <= 0 || !rowStats[size_t(recordIndex)] ? rowRecords[size_t(recordIndex)].firstStat
-                                                        : rowStats[size_t(recordIndex)][s - 1];
+        const float *extra = statsOf(recordIndex);
+        return s <= 0 || !extra ? rowRecords[size_t(recordIndex)].firstStat : extra[s - 1];
     };
     const int transform = transcomboBox->currentIndex();
     const int substitute = negLog10Substitute(m_dataset->tables().statisticNames, stat, transform);
@@ -374,33 +381,39 @@ void byID::display_result()
 
     highlightOn = false;
     quillmap::WaitCursor wait;
-    quillmap::Result<quillmap::ResultRows> read = quillmap::readTrait(*m_dataset, name);
-    if (!read) {
+    // The new rows are read into the vectors of the trait shown before: a trait of millions of
+    // rows then needs neither room for two traits nor fresh pages.
+    quillmap::ResultRows read;
+    read.rows.swap(rowRecords);
+    read.extraStats.swap(rowStats);
+    read.chromosomes.swap(rowChromosomes);
+    read.positions.swap(rowPositions);
+    const std::optional<quillmap::Error> failed = quillmap::readTraitInto(*m_dataset, name, read);
+    if (failed) {
         plotReady = false;
         wait.restore();
-        if (read.kind() == quillmap::ErrorKind::NoRecords) {
+        if (failed->kind == quillmap::ErrorKind::NoRecords) {
+            // Nothing was read: the rows stay as they were.
+            read.rows.swap(rowRecords);
+            read.extraStats.swap(rowStats);
+            read.chromosomes.swap(rowChromosomes);
+            read.positions.swap(rowPositions);
             update();
             return;
         }
         releaseRows();
         rowCount = 0;
-        dialogs::information(this, read.message());
+        dialogs::information(this, failed->message);
         return;
     }
 
-    traitplot::TraitSeries series = traitplot::traitSeries(*read, tables, plotbyBox->currentIndex(),
-                                                           transcomboBox->currentIndex());
-    releaseRows();
-    rowCount = read->count();
-    rowRecords = std::move(read->rows);
-    m_statStorage = std::move(read->extraStats);
-    rowStats.assign(size_t(rowCount), nullptr);
-    if (read->extraCount > 0) {
-        for (int i = 0; i < rowCount; ++i)
-            rowStats[size_t(i)] = m_statStorage.data() + size_t(i) * size_t(read->extraCount);
-    }
-    rowChromosomes = std::move(series.chromosomes);
-    rowPositions = std::move(series.positions);
+    traitplot::TraitSeries series = traitplot::traitSeries(
+        read, tables, plotbyBox->currentIndex(), transcomboBox->currentIndex(), std::move(rowValues));
+    rowCount = read.count();
+    rowRecords = std::move(read.rows);
+    rowStats = std::move(read.extraStats);
+    rowChromosomes = std::move(read.chromosomes);
+    rowPositions = std::move(read.positions);
     rowValues = std::move(series.values);
     if (series.missingValue) {
         plotReady = false;
@@ -452,7 +465,8 @@ void byID::display_result()
 void byID::displayView()
 {
     fillResultTable(ctableView, &traitTableModel, rowCount, m_dataset->tables().tableColumnCount,
-                    rowRecords.data(), rowStats.data(), this, [this] { highLight(); });
+                    rowRecords.data(), RowStats(rowStats.data(), m_dataset->tables().extraStats), this,
+                    [this] { highLight(); });
 }
 
 void byID::sortByColumn(int column)
@@ -520,7 +534,8 @@ void byID::highLight()
         const int recordIndex = order[index.row()];
         const RowRecord &rec = rowRecords[size_t(recordIndex)];
         const int line = lineOfSnp(tables, rec.snpIndex);
-        highlightChromosomes.push_back(tables.snpChromosome(line));
+        const int chromosome = tables.snpChromosome(line);
+        highlightChromosomes.push_back(quint8(chromosome >= 0 && chromosome <= 255 ? chromosome : 0));
         highlightPositions.push_back(float(tables.snpFields(line).value(1).toDouble()));
         highlightValues.push_back(plottedValue(recordIndex));
     }

@@ -84,6 +84,8 @@ protected:
 
 private:
     void releaseRows();
+    // Row `recordIndex`'s extra statistics; null when there are none.
+    const float *statsOf(int recordIndex) const;
     void redrawPlot();
     void showInFrame(const QImage &image);
     void makeConnections();
@@ -94,9 +96,10 @@ private:
 
     // ---- state named as the program's own words
     int rowCount = 0;
+    // The rows of the trait shown, reused by the next one: a trait can have ten million.
     std::vector<RowRecord> rowRecords;
-    std::vector<float *> rowStats; // row i: its E extra statistics (null when E is 0)
-    std::vector<int> rowChromosomes;
+    std::vector<float> rowStats; // row i: its E extra statistics at i * E
+    std::vector<quint8> rowChromosomes;
     std::vector<float> rowPositions;
     std::vector<float> rowValues;
     float valueMax = -100000.0f;
@@ -107,7 +110,7 @@ private:
     bool plotShown = false;
     bool highlightOn = false;
     int highlightCount = 0;
-    std::vector<int> highlightChromosomes;
+    std::vector<quint8> highlightChromosomes;
     std::vector<float> highlightPositions;
     std::vector<float> highlightValues;
     bool groupTraitsArmed = false;
@@ -120,7 +123,6 @@ private:
     int repaintIndex = 0;
     CTableModel traitTableModel;
 
-    std::vector<float> m_statStorage;         // the rows of rowStats
     std::shared_ptr<const Dataset> m_dataset; // never null
     bool m_ready = false;
 

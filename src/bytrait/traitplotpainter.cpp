@@ -16,8 +16,10 @@
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace quillmap {
@@ -81,6 +83,8 @@ public:
     // The ellipse inscribed in the logical box `size` units wide from (x, y).
     void draw(int x, int y, int size) { m_painter.drawEllipse(deviceBox(x, y, size)); }
 
+    const QTransform &transform() const { return m_transform; }
+
     // That ellipse's box in device pixels.
     QRect deviceBox(int x, int y, int size) const
     {
@@ -120,8 +124,10 @@ bool isTrueColourImage(const QPaintDevice *device)
         || format == QImage::Format_ARGB32_Premultiplied;
 }
 
-// Which box corners near the device a later point of the same pen already covers. Corners
-// beyond the tracked area are never repeats.
+// Which box corners near the device a later point of the same pen already covers, a bit each:
+// small enough to stay in cache while millions of points are looked up. One plot uses blue and
+// dark blue, or magenta alone: two planes hold them. Corners beyond the tracked area are never
+// repeats.
 class RepeatFilter
 {
 public:
@@ -130,29 +136,90 @@ public:
         m_width = qint64(size.width()) + 2 * Margin;
         m_height = qint64(size.height()) + 2 * Margin;
         if (enabled && m_width * m_height <= (qint64(1) << 26))
-            m_seen.assign(size_t(m_width * m_height), 0);
+            m_seen.assign(size_t((m_width * m_height * 2 + 63) / 64), 0);
     }
     // Called from the last point to the first: true when a later point has this corner and pen.
     bool repeated(QPoint corner, quint8 pen)
     {
-        if (m_seen.empty())
+        const qint64 bit = bitOf(corner, pen);
+        if (bit < 0)
             return false;
-        const qint64 x = qint64(corner.x()) + Margin;
-        const qint64 y = qint64(corner.y()) + Margin;
-        if (x < 0 || y < 0 || x >= m_width || y >= m_height)
-            return false;
-        quint8 &cell = m_seen[size_t(y * m_width + x)];
-        const quint8 bit = quint8(1u << pen);
-        const bool seen = cell & bit;
-        cell |= bit;
+        quint64 &word = m_seen[size_t(bit >> 6)];
+        const quint64 mask = quint64(1) << (bit & 63);
+        const bool seen = word & mask;
+        word |= mask;
         return seen;
+    }
+    // True when a point with this corner and pen was marked.
+    bool contains(QPoint corner, quint8 pen) const
+    {
+        const qint64 bit = bitOf(corner, pen);
+        return bit >= 0 && (m_seen[size_t(bit >> 6)] >> (bit & 63) & 1);
     }
 
 private:
+    qint64 bitOf(QPoint corner, quint8 pen) const
+    {
+        if (m_seen.empty())
+            return -1;
+        const qint64 x = qint64(corner.x()) + Margin;
+        const qint64 y = qint64(corner.y()) + Margin;
+        if (x < 0 || y < 0 || x >= m_width || y >= m_height)
+            return -1;
+        return (y * m_width + x) * 2 + (pen == PenDarkBlue ? 1 : 0);
+    }
+
     static constexpr int Margin = 64;
     qint64 m_width = 0;
     qint64 m_height = 0;
-    std::vector<quint8> m_seen;
+    std::vector<quint64> m_seen;
+};
+
+// The device boxes of the points, mapped once per logical x and once per logical y: under a
+// view that only scales and moves (every screen plot), a box's left and width follow from x
+// alone and its top and height from y alone. Anything else, or beyond the tables, is mapped
+// point by point.
+class BoxTable
+{
+public:
+    // Tables only pay for more points than entries (a repaint goes in slices of a thousand).
+    BoxTable(const DeviceEllipses &ellipses, int size, int xEnd, int yEnd, qint64 points)
+        : m_ellipses(ellipses),
+          m_size(size)
+    {
+        if (ellipses.transform().type() > QTransform::TxScale || points < 4 * (qint64(xEnd) + yEnd))
+            return;
+        m_x.resize(size_t(std::max(0, xEnd) + 2 * Margin));
+        m_y.resize(size_t(std::max(0, yEnd) + 2 * Margin));
+        for (size_t i = 0; i < m_x.size(); ++i) {
+            const QRect box = ellipses.deviceBox(int(i) - Margin, 0, size);
+            m_x[i] = {box.left(), box.width()};
+        }
+        for (size_t i = 0; i < m_y.size(); ++i) {
+            const QRect box = ellipses.deviceBox(0, int(i) - Margin, size);
+            m_y[i] = {box.top(), box.height()};
+        }
+    }
+    QRect box(int x, int y) const
+    {
+        const qint64 i = qint64(x) + Margin;
+        const qint64 j = qint64(y) + Margin;
+        if (i < 0 || j < 0 || i >= qint64(m_x.size()) || j >= qint64(m_y.size()))
+            return m_ellipses.deviceBox(x, y, m_size);
+        const Span &sx = m_x[size_t(i)];
+        const Span &sy = m_y[size_t(j)];
+        return QRect(sx.start, sy.start, sx.length, sy.length);
+    }
+
+private:
+    struct Span {
+        int start = 0;
+        int length = 0;
+    };
+    static constexpr int Margin = 64;
+    const DeviceEllipses &m_ellipses;
+    int m_size;
+    std::vector<Span> m_x, m_y;
 };
 
 // A point's picture as the opaque pixels it sets, offsets from its box's corner: stamped
@@ -302,27 +369,66 @@ bool drawPoints(QPainter &painter, const QRect &area, const TraitPlotData &data,
     // box and pen: that one paints the same pixels afterwards, so the picture is unchanged
     // (solid colours without antialiasing are idempotent) and only the distinct points are
     // held and drawn. A cancelled plot is discarded by its callers, whatever it holds.
-    RepeatFilter repeats(QSize(area.right() + 1, area.bottom() + 1), idempotent || vector);
+    const QSize tracked(area.right() + 1, area.bottom() + 1);
+    const bool dedupe = idempotent || vector;
+    const BoxTable boxes(ellipses, PointBox, genomeExtent() + 50, int(std::min(scale.height, 1e6)) + 1,
+                         qint64(end) - from);
+    // Rows [lo, hi) from the last back, into `points`; false when stopped.
+    const auto gather = [&](int lo, int hi, RepeatFilter &repeats, std::vector<Point> &points, QSize &lastBox,
+                            const std::function<bool(int)> &ask) {
+        for (int i = hi - 1; i >= lo; --i) {
+            const int done = hi - 1 - i;
+            if (ask && done % 4096 == 0 && !ask(done))
+                return false;
+            const double v = data.values[i];
+            if (!drawnInMode(mode, v, data))
+                continue;
+            int x = 0;
+            if (!pointX(data.chromosomes[i], data.positions[i], &x))
+                continue;
+            const quint8 pen = fixedPen ? PenMagenta : data.chromosomes[i] % 2 ? PenDarkBlue : PenBlue;
+            const QRect box = boxes.box(x, scale.y(v));
+            lastBox = box.size();
+            if (!repeats.repeated(box.topLeft(), pen))
+                points.push_back({box, pen});
+        }
+        return true;
+    };
+    const auto reported = [&](int base) {
+        return std::function<bool(int)>(
+            progress ? std::function<bool(int)>([&progress, base](int done) { return progress(base + done); })
+                     : std::function<bool(int)>());
+    };
+    RepeatFilter repeats(tracked, dedupe);
     std::vector<Point> points;
     QSize firstBox;
     bool completed = true;
-    for (int i = end - 1; i >= from; --i) {
-        const int done = end - 1 - i;
-        if (progress && done % 4096 == 0 && !progress(from + done)) {
-            completed = false;
-            break;
+    // A big plot gathers its earlier rows on a second core; they keep the points no later row
+    // repeats, as if gathered in one pass.
+    constexpr int SplitAbove = 1 << 18;
+    if (end - from > SplitAbove && std::thread::hardware_concurrency() > 1) {
+        const int mid = from + (end - from) / 2;
+        std::atomic<bool> stop{false};
+        RepeatFilter earlierRepeats(tracked, dedupe);
+        std::vector<Point> earlier;
+        QSize earlierBox;
+        std::thread worker([&] {
+            gather(from, mid, earlierRepeats, earlier, earlierBox,
+                   [&stop](int) { return !stop.load(std::memory_order_relaxed); });
+        });
+        completed = gather(mid, end, repeats, points, firstBox, reported(from));
+        stop = !completed;
+        worker.join();
+        if (completed) {
+            for (const Point &point : earlier) {
+                if (!repeats.contains(point.box.topLeft(), point.pen))
+                    points.push_back(point);
+            }
+            if (!earlier.empty())
+                firstBox = earlierBox;
         }
-        const double v = data.values[i];
-        if (!drawnInMode(mode, v, data))
-            continue;
-        int x = 0;
-        if (!pointX(data.chromosomes[i], data.positions[i], &x))
-            continue;
-        const quint8 pen = fixedPen ? PenMagenta : data.chromosomes[i] % 2 ? PenDarkBlue : PenBlue;
-        const QRect box = ellipses.deviceBox(x, scale.y(v), PointBox);
-        firstBox = box.size();
-        if (!repeats.repeated(box.topLeft(), pen))
-            points.push_back({box, pen});
+    } else {
+        completed = gather(from, end, repeats, points, firstBox, reported(from));
     }
     if (!completed || points.empty()) {
         painter.restore();
@@ -506,7 +612,7 @@ void paintTraitExport(QPainter &painter, const TraitPlotData &data, const QStrin
         // bytes, not ink, so each distinct one is written once.
         const QPaintEngine *engine = painter.paintEngine();
         const bool vector = !engine || engine->type() != QPaintEngine::Raster;
-        const auto drawAll = [&](int count, const int *chromosomes, const float *positions,
+        const auto drawAll = [&](int count, const quint8 *chromosomes, const float *positions,
                                  const float *values, int box) {
             DeviceEllipses ellipses(painter);
             QSet<quint64> drawn;

@@ -18,9 +18,9 @@ namespace quillmap {
 // owned and hold rowCount entries; the highlight arrays hold highlightCount entries.
 struct TraitPlotData {
     int rowCount = 0;
-    const int *chromosomes = nullptr;
-    const float *positions = nullptr; // Mb
-    const float *values = nullptr;    // plotted (transformed) values
+    const quint8 *chromosomes = nullptr; // 1..23 (23 for X); others are not drawn
+    const float *positions = nullptr;    // Mb
+    const float *values = nullptr;       // plotted (transformed) values
     float valueMin = 0.0f;
     float valueMax = 0.0f;
     double topThreshold = 0.0;
@@ -29,7 +29,7 @@ struct TraitPlotData {
     int highlightMode = 0; // 0 none, 1 top, 2 bottom, 3 top + bottom
     bool highlightOn = false;
     int highlightCount = 0;
-    const int *highlightChromosomes = nullptr;
+    const quint8 *highlightChromosomes = nullptr;
     const float *highlightPositions = nullptr;
     const float *highlightValues = nullptr;
     // The dashed significance line at this plotted value (NaN: none) and the y axis's title.

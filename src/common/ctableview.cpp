@@ -12,7 +12,7 @@ CTableView::CTableView(QWidget *parent)
 {
 }
 
-void CTableView::attachRows(const RowRecord *records, float *const *stats, int *rowOrder, int rowCount)
+void CTableView::attachRows(const RowRecord *records, RowStats stats, int *rowOrder, int rowCount)
 {
     m_records = records;
     m_stats = stats;
@@ -57,7 +57,7 @@ void attachModel(CTableView *view, CTableModel *model, QObject *context,
 } // namespace
 
 void fillResultTable(CTableView *view, CTableModel *model, int rowCount, int columnCount,
-                     const RowRecord *records, float *const *stats, QObject *context,
+                     const RowRecord *records, RowStats stats, QObject *context,
                      const std::function<void()> &onSelectionChanged)
 {
     detachModel(view);

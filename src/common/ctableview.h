@@ -19,7 +19,7 @@ public:
     explicit CTableView(QWidget *parent = nullptr);
 
     // Keeps references to the panel's rows; nothing in the view reads them.
-    void attachRows(const RowRecord *records, float *const *stats, int *rowOrder, int rowCount);
+    void attachRows(const RowRecord *records, RowStats stats, int *rowOrder, int rowCount);
 
 private slots:
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -27,7 +27,7 @@ private slots:
 private:
     const RowRecord *m_records = nullptr;
     int *m_rowOrder = nullptr;
-    float *const *m_stats = nullptr;
+    RowStats m_stats;
     int m_rowCount = 0;
 };
 
@@ -36,7 +36,7 @@ private:
 // (with `context` as the connection's context), make the header's sort indicator shown and its
 // sections clickable, resize the columns to their contents.
 void fillResultTable(CTableView *view, CTableModel *model, int rowCount, int columnCount,
-                     const RowRecord *records, float *const *stats, QObject *context,
+                     const RowRecord *records, RowStats stats, QObject *context,
                      const std::function<void()> &onSelectionChanged);
 
 // After a panel rewrote the model's row order: re-attach the model (detach first), resize the

@@ -9,9 +9,11 @@
 #include "dataset/positionbin.h"
 #include "dataset/resultrecord.h"
 #include "io/positionedio.h"
+#include "io/vectorstorage.h"
 
 #include <algorithm>
 #include <new>
+#include <thread>
 #include <numeric>
 
 namespace quillmap {
@@ -112,70 +114,120 @@ std::optional<Error> readRecordRun(const Dataset &dataset, const RecordRun &run,
         return damaged(Fault::Short);
 
     try {
-        const qint64 want = qint64(run.count) * size;
-        scratch.resize(want);
-        if (want > 0 && !readAt(table->fd, scratch.data(), want, run.first * size))
-            return damaged(Fault::Short);
         out.extraCount = extra;
-        out.rows.resize(size_t(run.count));
-        out.chromosomes.resize(size_t(run.count));
-        out.positions.resize(size_t(run.count));
-        out.extraStats.resize(size_t(run.count) * size_t(extra));
+        resizeForOverwrite(out.rows, size_t(run.count));
+        resizeForOverwrite(out.chromosomes, size_t(run.count));
+        resizeForOverwrite(out.positions, size_t(run.count));
+        resizeForOverwrite(out.extraStats, size_t(run.count) * size_t(extra));
     } catch (const std::bad_alloc &) {
         return damaged(Fault::Memory);
     }
+    // The records are read a block at a time into a buffer that stays in cache, decoded, checked
+    // and placed while hot: a trait of ten million rows would otherwise need a copy of its
+    // bytes besides the rows, and place them in another pass. Each half of a big run goes to
+    // one core: placing is a wait on memory (random lines of the mapped SNP index).
+    struct Part {
+        int from = 0;
+        int to = 0;
+        bool readFailed = false;
+        int faultAt = -1; // the first row with a fault, and which
+        Fault fault = Fault::Unlisted;
+        int movedSnp = -1;
+    };
+    const int fd = table->fd;
     const qsizetype traitTotal = tables.traitNames.size();
     const qsizetype snpTotal = tables.snpNames.size();
-    // First the records themselves, then where the SNP information file places their SNPs, in
-    // one pass over its arrays; the first fault in record order is the one reported.
-    int faultAt = run.count;
-    Fault recordFault = Fault::Unlisted;
-    const char *in = scratch.constData();
-    for (int k = 0; k < run.count; ++k, in += size) {
-        const RecordHead head = decodeRecord(in, out.extraOf(k), extra);
-        if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
-            || head.snpIndex >= snpTotal) {
-            faultAt = k;
-            break;
-        }
-        if (traits && head.traitIndex != run.key) {
-            faultAt = k;
-            recordFault = Fault::Misplaced;
-            break;
-        }
-        out.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
-    }
-    // A record damaged inside the table would otherwise show in the wrong place, and a SNP
-    // information file edited since the import would show a SNP where its record was not filed.
-    // Placed a block at a time, into small arrays that stay in cache.
     constexpr int NoBin = 1 << 20; // outside every bin: bins are 16-bit
     constexpr int Block = 1024;
-    int chromosomes[Block];
-    double positions[Block];
-    for (int from = 0; from < faultAt; from += Block) {
-        const int n = std::min(Block, faultAt - from);
-        tables.placeRows(out.rows.data() + from, size_t(n), chromosomes, positions);
-        for (int j = 0; j < n; ++j) {
-            const int bin = positionBin(chromosomes[j], positions[j]).value_or(NoBin);
-            if (traits && !tables.binHasRecords(bin)) {
-                movedSnp = out.rows[size_t(from + j)].snpIndex;
-                return damaged(Fault::Moved);
+    const auto readPart = [&](Part &part, QByteArray &buffer) {
+        int chromosomes[Block];
+        double positions[Block];
+        buffer.resize(qsizetype(Block) * size);
+        for (int from = part.from; from < part.to; from += Block) {
+            const int n = std::min(Block, part.to - from);
+            if (!readAt(fd, buffer.data(), qint64(n) * size, (run.first + from) * size)) {
+                part.readFailed = true;
+                return;
             }
-            if (!traits && bin != run.key)
-                return damaged(Fault::Misplaced);
-            out.chromosomes[size_t(from + j)] = chromosomes[j];
-            out.positions[size_t(from + j)] = float(positions[j]);
+            // First the records themselves, then where the SNP information file places the
+            // SNPs of those before the first bad one; the first fault in record order counts.
+            int valid = n;
+            const char *in = buffer.constData();
+            for (int j = 0; j < n; ++j, in += size) {
+                const int k = from + j;
+                const RecordHead head = decodeRecord(in, out.extraOf(k), extra);
+                if (head.traitIndex < 0 || head.traitIndex >= traitTotal || head.snpIndex < 0
+                    || head.snpIndex >= snpTotal) {
+                    valid = j;
+                    part.fault = Fault::Unlisted;
+                    break;
+                }
+                if (traits && head.traitIndex != run.key) {
+                    valid = j;
+                    part.fault = Fault::Misplaced;
+                    break;
+                }
+                out.rows[size_t(k)] = RowRecord{head.traitIndex, head.snpIndex, head.firstStat, k};
+            }
+            // A record damaged inside the table would otherwise show in the wrong place, and a
+            // SNP information file edited since the import would show a SNP where its record
+            // was not filed.
+            tables.placeRows(out.rows.data() + from, size_t(valid), chromosomes, positions);
+            for (int j = 0; j < valid; ++j) {
+                const int bin = positionBin(chromosomes[j], positions[j]).value_or(NoBin);
+                if (traits && !tables.binHasRecords(bin)) {
+                    part.faultAt = from + j;
+                    part.fault = Fault::Moved;
+                    part.movedSnp = out.rows[size_t(from + j)].snpIndex;
+                    return;
+                }
+                if (!traits && bin != run.key) {
+                    part.faultAt = from + j;
+                    part.fault = Fault::Misplaced;
+                    return;
+                }
+                const int c = chromosomes[j];
+                out.chromosomes[size_t(from + j)] = quint8(c >= 0 && c <= 255 ? c : 0);
+                out.positions[size_t(from + j)] = float(positions[j]);
+            }
+            if (valid < n) {
+                part.faultAt = from + valid;
+                return;
+            }
+        }
+    };
+    Part parts[2];
+    constexpr int SplitAbove = 1 << 16;
+    const bool split = run.count > SplitAbove && std::thread::hardware_concurrency() > 1;
+    parts[0].to = split ? run.count / 2 : run.count;
+    parts[1].from = parts[0].to;
+    parts[1].to = run.count;
+    if (split) {
+        QByteArray second;
+        std::thread worker([&] { readPart(parts[1], second); });
+        readPart(parts[0], scratch);
+        worker.join();
+    } else {
+        readPart(parts[0], scratch);
+    }
+    for (const Part &part : parts) {
+        if (part.readFailed)
+            return damaged(Fault::Short);
+    }
+    for (const Part &part : parts) {
+        if (part.faultAt >= 0) {
+            movedSnp = part.movedSnp;
+            return damaged(part.fault);
         }
     }
-    if (faultAt < run.count)
-        return damaged(recordFault);
     return std::nullopt;
 }
 
 namespace {
 
-// Reads one run of the dataset's held table; a missing table is named before an empty run.
-Result<ResultRows> readOneRun(const Dataset &dataset, const RecordRun &run)
+// Reads one run of the dataset's held table into `out`; a missing table is named before an
+// empty run, which leaves `out` as it was.
+std::optional<Error> readRunInto(const Dataset &dataset, const RecordRun &run, ResultRows &out)
 {
     if (run.count <= 0) {
         const Result<Dataset::OpenTable> table = dataset.table(run.table);
@@ -183,26 +235,39 @@ Result<ResultRows> readOneRun(const Dataset &dataset, const RecordRun &run)
             return table.error();
         return Error{ErrorKind::NoRecords, {}};
     }
+    QByteArray scratch;
+    return readRecordRun(dataset, run, out, scratch);
+}
+
+Result<ResultRows> readOneRun(const Dataset &dataset, const RecordRun &run)
+{
     ResultRows rows;
-    QByteArray bytes;
-    if (std::optional<Error> error = readRecordRun(dataset, run, rows, bytes))
+    if (std::optional<Error> error = readRunInto(dataset, run, rows))
         return std::move(*error);
     return rows;
+}
+
+RecordRun traitRun(const DatasetTables &tables, const QString &traitName)
+{
+    // The name list is sorted, so the trait's index is found by bisection.
+    const auto named = std::lower_bound(tables.traitNames.cbegin(), tables.traitNames.cend(), traitName);
+    const int traitIndex = named != tables.traitNames.cend() && *named == traitName
+        ? int(named - tables.traitNames.cbegin())
+        : -1;
+    return RecordRun{RecordRun::Table::Traits, traitIndex, tables.traitFirstRecord(traitName),
+                     tables.traitRecordCounts.value(traitName, 0)};
 }
 
 } // namespace
 
 Result<ResultRows> readTrait(const Dataset &dataset, const QString &traitName)
 {
-    const DatasetTables &tables = dataset.tables();
-    // The name list is sorted, so the trait's index is found by bisection.
-    const auto named = std::lower_bound(tables.traitNames.cbegin(), tables.traitNames.cend(), traitName);
-    const int traitIndex = named != tables.traitNames.cend() && *named == traitName
-        ? int(named - tables.traitNames.cbegin())
-        : -1;
-    return readOneRun(dataset,
-                      RecordRun{RecordRun::Table::Traits, traitIndex, tables.traitFirstRecord(traitName),
-                                tables.traitRecordCounts.value(traitName, 0)});
+    return readOneRun(dataset, traitRun(dataset.tables(), traitName));
+}
+
+std::optional<Error> readTraitInto(const Dataset &dataset, const QString &traitName, ResultRows &out)
+{
+    return readRunInto(dataset, traitRun(dataset.tables(), traitName), out);
 }
 
 namespace bypos {

@@ -26,9 +26,10 @@ struct ResultRows {
     std::vector<RowRecord> rows;
     std::vector<float> extraStats;
     int extraCount = 0;
-    // Where the SNP information file places row k's SNP: chromosome (23 for X) and Mb. Filled
-    // by the reads, which place every SNP for their checks; empty in rows made otherwise.
-    std::vector<int> chromosomes;
+    // Where the SNP information file places row k's SNP: chromosome (23 for X; 0 for none) and
+    // Mb. Filled by the reads, which place every SNP for their checks; empty in rows made
+    // otherwise.
+    std::vector<quint8> chromosomes;
     std::vector<float> positions;
 
     int count() const { return int(rows.size()); }
@@ -62,6 +63,9 @@ std::optional<Error> readRecordRun(const Dataset &dataset, const RecordRun &run,
 // Reads the records of trait `traitName` from table1.dat by the offset rule (ID_Line.dat
 // counts). Fails as readRecordRun, and with NoRecords for a name without counts.
 Result<ResultRows> readTrait(const Dataset &dataset, const QString &traitName);
+// The same into `out`, reusing its vectors (a panel showing one trait after another); NoRecords
+// leaves `out` as it was.
+std::optional<Error> readTraitInto(const Dataset &dataset, const QString &traitName, ResultRows &out);
 
 } // namespace quillmap
 

@@ -14,4 +14,31 @@ struct RowRecord {
     qint32 rowNumber = 0;
 };
 
+// Each row's E extra statistics: one matrix of E floats a row (what a panel holds: no pointer
+// a row for millions of rows), or one pointer a row (a null row has none).
+struct RowStats {
+    RowStats() = default;
+    RowStats(float *const *perRow)
+        : rows(perRow)
+    {
+    }
+    RowStats(const float *rowMajor, int perRowCount)
+        : matrix(rowMajor),
+          count(perRowCount)
+    {
+    }
+    // Row `record`'s statistics; null when it has none.
+    const float *of(qint64 record) const
+    {
+        if (rows)
+            return rows[record];
+        return matrix && count > 0 ? matrix + record * count : nullptr;
+    }
+    bool isNull() const { return !rows && !matrix; }
+
+    float *const *rows = nullptr;
+    const float *matrix = nullptr;
+    int count = 0;
+};
+
 } // namespace quillmap

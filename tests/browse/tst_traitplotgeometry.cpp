@@ -151,6 +151,7 @@ void TestTraitPlotGeometry::thresholds_data()
     QTest::newRow("500 rows") << 500 << 495 << 5;
     QTest::newRow("999 rows") << 999 << 990 << 10;
     QTest::newRow("1500 rows") << 1500 << 1499 << 2;
+    QTest::newRow("100000 rows") << 100000 << 99900 << 100;
 }
 
 void TestTraitPlotGeometry::thresholds()
@@ -177,6 +178,11 @@ void TestTraitPlotGeometry::thresholdsFewRows()
     QCOMPARE(t.upRank, 5);
     QCOMPARE(t.top, 9.0);
     QCOMPARE(t.bottom, 3.0); // rank ceil(0.05) = 1
+    // Negative numbers below positive ones, NaN above every number.
+    values = {-2.0f, float(qQNaN()), -7.5f, 4.0f, 1.0f};
+    t = percentileThresholds(values.data(), 5);
+    QVERIFY(std::isnan(t.top));
+    QCOMPARE(t.bottom, -2.0);
     const float single = 4.0f;
     t = percentileThresholds(&single, 1);
     QCOMPARE(t.top, 4.0);

@@ -73,7 +73,7 @@ QPair<int, int> extent(const QImage &image, QPoint centre, bool horizontal, int 
 }
 
 struct Rows {
-    std::vector<int> chromosomes;
+    std::vector<quint8> chromosomes;
     std::vector<float> positions;
     std::vector<float> values;
     TraitPlotData data(float low, float high) const
@@ -294,7 +294,7 @@ void TestTraitPlotPainter::selectionCircles()
     const QSize size(1000, 400);
     Rows rows{{2}, {10.5f}, {5.0f}};
     TraitPlotData data = rows.data(1.0f, 5.0f);
-    const int chromosome = 2;
+    const quint8 chromosome = 2;
     const float position = 10.5f, value = 1.0f;
     data.highlightOn = true;
     data.highlightCount = 1;

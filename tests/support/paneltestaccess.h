@@ -14,8 +14,8 @@ public:
     struct TraitState {
         int &rowCount;
         std::vector<RowRecord> &rowRecords;
-        std::vector<float *> &rowStats;
-        std::vector<int> &rowChromosomes;
+        std::vector<float> &rowStats;
+        std::vector<quint8> &rowChromosomes;
         std::vector<float> &rowPositions;
         std::vector<float> &rowValues;
         float &valueMax;
@@ -26,7 +26,7 @@ public:
         bool &plotShown;
         bool &highlightOn;
         int &highlightCount;
-        std::vector<int> &highlightChromosomes;
+        std::vector<quint8> &highlightChromosomes;
         std::vector<float> &highlightPositions;
         std::vector<float> &highlightValues;
         bool &groupTraitsArmed;
