@@ -40,7 +40,7 @@ std::pair<int, qint64> snpPlace(const DatasetTables &tables, int snpIndex)
 } // namespace
 
 TraitSummary summarizeTrait(const DatasetTables &tables, const TraitRows &trait, PValueColumn column,
-                            std::vector<double> &scores)
+                            std::vector<double> &scores, bool withLambda)
 {
     TraitSummary summary;
     summary.traitIndex = trait.traitIndex;
@@ -67,7 +67,8 @@ TraitSummary summarizeTrait(const DatasetTables &tables, const TraitRows &trait,
         }
     }
     summary.pValues = qint64(scores.size());
-    summary.lambda = lambdaGc(scores);
+    if (withLambda)
+        summary.lambda = lambdaGc(scores);
     return summary;
 }
 

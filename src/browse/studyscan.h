@@ -39,9 +39,10 @@ struct TopLocus {
 };
 
 // One trait's summary; `scores` receives the trait's scores (NaN left out), in no
-// particular order.
+// particular order. `withLambda` false leaves lambda for a caller that has it from the scores
+// otherwise (qqPlotData gives the same).
 TraitSummary summarizeTrait(const DatasetTables &tables, const TraitRows &trait, PValueColumn column,
-                            std::vector<double> &scores);
+                            std::vector<double> &scores, bool withLambda = true);
 // Appends the trait's independent loci (see topLoci) to `loci`.
 void traitLoci(const DatasetTables &tables, const TraitRows &trait, PValueColumn column, double threshold,
                qint64 windowBp, std::vector<TopLocus> &loci);

@@ -205,11 +205,13 @@ struct StudySummaries::Io {
         const DatasetTables &tables = dataset.tables();
         std::vector<double> scores;
         return scanTraits(dataset, first, last, [&](const TraitRows &trait) {
-            s.m_traits.push_back(summarizeTrait(tables, trait, s.m_column, scores));
+            TraitSummary summary = summarizeTrait(tables, trait, s.m_column, scores, false);
             traitLoci(tables, trait, s.m_column, DefaultThreshold, DefaultWindowBp, s.m_loci);
             // The band follows from the count alone; it is drawn from it when the plot is shown.
             QqPlotData qq = qqPlotData(std::move(scores), 0.005, false);
             scores = {};
+            summary.lambda = qq.lambda;
+            s.m_traits.push_back(summary);
             s.m_qq.push_back(
                 {qq.count, qq.maxExpected, qq.maxObserved, std::move(qq.expected), std::move(qq.observed)});
             return true;
