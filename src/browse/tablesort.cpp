@@ -188,9 +188,20 @@ bool sortByDistinctField(const DatasetTables &tables, const std::vector<qint32> 
     for (size_t d = 0; d < distinct.size(); ++d)
         if (!isNumber[d])
             keys[d] = ranks[size_t(textIds[d])];
+    const auto idOf = [&](qint32 line) {
+        return line < qint32(ids.size()) ? ids[size_t(line)] : size_t(empty);
+    };
+    // Counted first: ten million rows grown a push at a time would copy and fault in fresh
+    // memory several times over.
+    size_t numbers = 0;
+    for (const qint32 line : lines)
+        numbers += isNumber[idOf(line)] ? 1 : 0;
+    numberRows.reserve(numbers);
+    numberKeys.reserve(numbers);
+    textRows.reserve(lines.size() - numbers);
+    textKeys.reserve(lines.size() - numbers);
     for (size_t i = 0; i < lines.size(); ++i) {
-        const qint32 line = lines[i];
-        const size_t d = line < qint32(ids.size()) ? ids[size_t(line)] : size_t(empty);
+        const size_t d = idOf(lines[i]);
         if (isNumber[d]) {
             numberRows.push_back(int(i));
             numberKeys.push_back(keys[d]);
