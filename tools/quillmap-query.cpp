@@ -5,7 +5,6 @@
 #include "browse/studysummaries.h"
 #include "dataset/dataset.h"
 #include "dataset/regionsearch.h"
-#include "dataset/traitscan.h"
 #include "import/workqueue.h"
 #include "querycommon.h"
 #include "querylocus.h"
