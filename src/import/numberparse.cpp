@@ -22,6 +22,11 @@ struct Scan {
     bool fractionDigits = false;
     bool nonZero = false;
     long long magnitude = 0;
+    // The digits from the first nonzero one as an integer (while at most 19 of them) and the
+    // power of ten that scales it to the value: what a short number converts from directly.
+    unsigned long long significand = 0;
+    int significantDigits = 0;
+    long long scale = 0;
 };
 
 Scan scan(QByteArrayView text)
@@ -34,11 +39,16 @@ Scan scan(QByteArrayView text)
     long long intDigits = 0; // digits before the point, after leading zeros
     long long leadingFracZeros = 0;
     bool anyDigit = false;
+    const auto take = [&s](char c) {
+        if (++s.significantDigits <= 19)
+            s.significand = s.significand * 10 + unsigned(c - '0');
+    };
     while (p != end && isDigit(*p)) {
         anyDigit = true;
         if (*p != '0' || s.nonZero) {
             s.nonZero = true;
             ++intDigits;
+            take(*p);
         }
         ++p;
     }
@@ -53,6 +63,9 @@ Scan scan(QByteArrayView text)
                 else
                     s.nonZero = true;
             }
+            if (s.nonZero)
+                take(*p);
+            --s.scale;
             ++p;
         }
     }
@@ -78,11 +91,24 @@ Scan scan(QByteArrayView text)
         return s;
     s.ok = true;
     s.magnitude = intDigits > 0 ? intDigits - 1 + exponent : exponent - leadingFracZeros - 1;
+    s.scale += exponent;
     return s;
 }
 
 std::optional<double> convert(QByteArrayView text, const Scan &s)
 {
+    // At most 15 digits are exact in a double, and so is 10^k up to k = 22: one multiplication
+    // or division of the two is then rounded once, to the double nearest the decimal value,
+    // which is what from_chars gives. Most statistics are written that short.
+    static constexpr double PowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (s.significantDigits <= 15 && s.scale >= -22 && s.scale <= 22) {
+        const double digits = double(s.significand);
+        const double magnitude = s.scale >= 0 ? digits * PowersOfTen[s.scale]
+                                              : digits / PowersOfTen[-s.scale];
+        return text.front() == '-' ? -magnitude : magnitude;
+    }
     const char *first = text.data();
     const char *last = first + text.size();
     if (*first == '+')

@@ -4,7 +4,10 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 
 using namespace quillmap;
 
@@ -20,6 +23,7 @@ private slots:
     void position_data();
     void position();
     void parsingIgnoresTheProcessLocale();
+    void shortNumbersConvertAsLongOnes();
 };
 
 void tst_NumberParse::statistic_data()
@@ -180,6 +184,26 @@ void tst_NumberParse::parsingIgnoresTheProcessLocale()
     QVERIFY(point.has_value());
     QCOMPARE(*point, 1.5f);
     QVERIFY(!comma.has_value());
+}
+
+void tst_NumberParse::shortNumbersConvertAsLongOnes()
+{
+    // Numbers of up to 15 digits and exponents up to 22 take a direct conversion; it must give
+    // what the full one gives on both sides of those limits and for every p-value form.
+    std::mt19937_64 rng(7);
+    const char *forms[] = {"%.*e", "%.*f", "%.*g", "-%.*e"};
+    for (int k = 0; k < 400000; ++k) {
+        const int digits = int(rng() % 18);
+        const double magnitude = std::pow(10.0, double(int(rng() % 60) - 40));
+        const double value = double(rng() >> 11) / double(1ULL << 53) * magnitude;
+        char text[64];
+        std::snprintf(text, sizeof text, forms[k % 4], digits, value);
+        const double reference = std::strtod(text, nullptr);
+        const std::optional<double> parsed = quillmap::parseDouble(text);
+        QVERIFY2(parsed && std::memcmp(&*parsed, &reference, sizeof reference) == 0, text);
+        const std::optional<float> stat = quillmap::parseStatistic(text);
+        QVERIFY2(std::fabs(reference) > double(FLT_MAX) || (stat && *stat == float(reference)), text);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_NumberParse)
