@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -308,6 +310,8 @@ namespace {
 void sortScoresDescending(std::vector<double> &scores)
 {
     const size_t n = scores.size();
+    if (n == 0)
+        return;
     std::vector<quint64> keys(n);
     for (size_t i = 0; i < n; ++i) {
         const double s = scores[i] == 0.0 ? 0.0 : scores[i]; // -0 counts as 0
@@ -321,24 +325,29 @@ void sortScoresDescending(std::vector<double> &scores)
     }
     std::vector<quint64> other(n);
     // Byte digits for a trait of thousands of scores, whose count tables would otherwise cost
-    // more than the sort.
+    // more than the sort. Every digit's counts come from one read of the keys.
     const int digitBits = n < (size_t(1) << 16) ? 8 : 16;
-    const quint64 digit = (quint64(1) << digitBits) - 1;
-    std::vector<size_t> counts(size_t(1) << digitBits);
-    for (int shift = 0; shift < 64; shift += digitBits) {
-        std::fill(counts.begin(), counts.end(), 0);
-        for (const quint64 k : keys)
-            ++counts[size_t((k >> shift) & digit)];
-        if (counts[size_t((keys[0] >> shift) & digit)] == n)
+    const int digits = 64 / digitBits;
+    const size_t radix = size_t(1) << digitBits;
+    const quint64 digit = radix - 1;
+    std::vector<size_t> counts(radix * size_t(digits));
+    for (const quint64 k : keys) {
+        for (int d = 0; d < digits; ++d)
+            ++counts[size_t(d) * radix + size_t((k >> (d * digitBits)) & digit)];
+    }
+    for (int d = 0; d < digits; ++d) {
+        const int shift = d * digitBits;
+        size_t *count = counts.data() + size_t(d) * radix;
+        if (count[size_t((keys[0] >> shift) & digit)] == n)
             continue; // every key has this digit
         size_t total = 0;
-        for (size_t &c : counts) {
-            const size_t here = c;
-            c = total;
+        for (size_t c = 0; c < radix; ++c) {
+            const size_t here = count[c];
+            count[c] = total;
             total += here;
         }
         for (const quint64 k : keys)
-            other[counts[size_t((k >> shift) & digit)]++] = k;
+            other[count[size_t((k >> shift) & digit)]++] = k;
         keys.swap(other);
     }
     for (size_t i = 0; i < n; ++i) {
@@ -347,9 +356,45 @@ void sortScoresDescending(std::vector<double> &scores)
     }
 }
 
-} // namespace
+// Stored values that have a score, in the order of their scores from the largest down: p
+// ascending, -log10 p descending. Both order as their bits (none is below zero; -0 counts as
+// 0), so the sort is a radix sort of 32-bit keys, half the passes of one of the scores.
+void sortValuesForScores(std::vector<float> &values, bool negLog10)
+{
+    const size_t n = values.size();
+    if (n == 0)
+        return;
+    std::vector<quint32> keys(n), other(n);
+    for (size_t i = 0; i < n; ++i) {
+        const quint32 bits = std::bit_cast<quint32>(values[i]) & 0x7fffffffu;
+        keys[i] = negLog10 ? ~bits : bits;
+    }
+    constexpr size_t Radix = 256;
+    std::array<std::array<quint32, Radix>, 4> counts{};
+    for (const quint32 k : keys) {
+        for (int d = 0; d < 4; ++d)
+            ++counts[size_t(d)][(k >> (8 * d)) & 0xff];
+    }
+    for (int d = 0; d < 4; ++d) {
+        std::array<quint32, Radix> &count = counts[size_t(d)];
+        if (count[(keys[0] >> (8 * d)) & 0xff] == n)
+            continue; // every key has this digit
+        quint32 total = 0;
+        for (quint32 &c : count) {
+            const quint32 here = c;
+            c = total;
+            total += here;
+        }
+        for (const quint32 k : keys)
+            other[count[(k >> (8 * d)) & 0xff]++] = k;
+        keys.swap(other);
+    }
+    for (size_t i = 0; i < n; ++i)
+        values[i] = std::bit_cast<float>(negLog10 ? ~keys[i] : keys[i]);
+}
 
-QqPlotData qqPlotData(std::vector<double> scores, double step, bool withBand)
+// qqPlotData of scores already sorted from the largest down.
+QqPlotData qqPlotOfSorted(const std::vector<double> &scores, double step, bool withBand)
 {
     QqPlotData data;
     const size_t n = scores.size();
@@ -358,7 +403,6 @@ QqPlotData qqPlotData(std::vector<double> scores, double step, bool withBand)
         data.lambda = Nan;
         return data;
     }
-    sortScoresDescending(scores);
     // lambdaGc's median, read from the sorted scores: the (n/2)-th smallest, and for even n the
     // one below it.
     double median = chiSquareOfScore(scores[n - 1 - n / 2]);
@@ -395,6 +439,28 @@ QqPlotData qqPlotData(std::vector<double> scores, double step, bool withBand)
     if (withBand)
         addQqBand(data);
     return data;
+}
+
+} // namespace
+
+QqPlotData qqPlotData(std::vector<double> scores, double step, bool withBand)
+{
+    sortScoresDescending(scores);
+    return qqPlotOfSorted(scores, step, withBand);
+}
+
+QqPlotData qqPlotOfValues(std::vector<float> values, bool negLog10, double step, bool withBand)
+{
+    // A float's -log10 falls as the float grows, by far more from one float to the next than
+    // the logarithm's rounding: the scores of the sorted values come out sorted.
+    sortValuesForScores(values, negLog10);
+    std::vector<double> scores(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        const double score = scoreOf(values[i], negLog10);
+        scores[i] = score == 0.0 ? 0.0 : score; // p = 1 gives -0
+    }
+    values = {};
+    return qqPlotOfSorted(scores, step, withBand);
 }
 
 void addQqBand(QqPlotData &data)

@@ -122,6 +122,10 @@ struct QqPlotData {
 // `step` is the thinning distance in -log10 units (0 keeps every point). `withBand` false
 // leaves the band empty, for a caller that keeps only the points.
 QqPlotData qqPlotData(std::vector<double> scores, double step = 0.005, bool withBand = true);
+// The same of stored values of a column (p, or -log10 p when `negLog10`), those without a
+// score (scoreOf NaN) left out beforehand.
+QqPlotData qqPlotOfValues(std::vector<float> values, bool negLog10, double step = 0.005,
+                          bool withBand = true);
 // Fills the band of `data` from its count alone (qqPlotData does so itself unless told not to).
 void addQqBand(QqPlotData &data);
 

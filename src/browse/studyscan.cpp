@@ -40,25 +40,28 @@ std::pair<int, qint64> snpPlace(const DatasetTables &tables, int snpIndex)
 } // namespace
 
 TraitSummary summarizeTrait(const DatasetTables &tables, const TraitRows &trait, PValueColumn column,
-                            std::vector<double> &scores, bool withLambda)
+                            std::vector<float> &values, bool withLambda)
 {
     TraitSummary summary;
     summary.traitIndex = trait.traitIndex;
     summary.rows = trait.count();
     summary.bestScore = std::numeric_limits<double>::quiet_NaN();
-    scores.clear();
+    values.clear();
+    // Scores fall as p grows and rise with -log10 p, so the best is found on the stored values
+    // and only its score computed.
+    float best = 0.0f;
     std::pair<int, qint64> bestPlace;
     for (int k = 0; column.valid() && k < trait.count(); ++k) {
-        const double s = scoreOf(trait.statistic(k, column.statistic), column.negLog10);
-        if (std::isnan(s))
+        const float value = trait.statistic(k, column.statistic);
+        if (column.negLog10 ? !(value >= 0.0f) : !(value >= 0.0f && value <= 1.0f))
             continue;
-        scores.push_back(s);
+        values.push_back(value);
         const int snp = trait.rows[size_t(k)].snpIndex;
-        if (summary.bestSnp < 0 || s > summary.bestScore) {
-            summary.bestScore = s;
+        if (summary.bestSnp < 0 || (column.negLog10 ? value > best : value < best)) {
+            best = value;
             summary.bestSnp = snp;
             bestPlace = snpPlace(tables, snp);
-        } else if (s == summary.bestScore) {
+        } else if (value == best) {
             const auto place = snpPlace(tables, snp);
             if (place < bestPlace || (place == bestPlace && snp < summary.bestSnp)) {
                 summary.bestSnp = snp;
@@ -66,9 +69,15 @@ TraitSummary summarizeTrait(const DatasetTables &tables, const TraitRows &trait,
             }
         }
     }
-    summary.pValues = qint64(scores.size());
-    if (withLambda)
+    if (summary.bestSnp >= 0)
+        summary.bestScore = scoreOf(best, column.negLog10);
+    summary.pValues = qint64(values.size());
+    if (withLambda) {
+        std::vector<double> scores(values.size());
+        for (size_t i = 0; i < values.size(); ++i)
+            scores[i] = scoreOf(values[i], column.negLog10);
         summary.lambda = lambdaGc(scores);
+    }
     return summary;
 }
 
@@ -94,9 +103,9 @@ TraitSummaries summarizeTraits(const Dataset &dataset, PValueColumn column, int 
 {
     const DatasetTables &tables = dataset.tables();
     TraitSummaries result;
-    std::vector<double> scores;
+    std::vector<float> values;
     result.outcome = scanTraits(dataset, firstTrait, lastTrait, [&](const TraitRows &trait) {
-        result.traits.push_back(summarizeTrait(tables, trait, column, scores));
+        result.traits.push_back(summarizeTrait(tables, trait, column, values));
         return true;
     });
     return result;

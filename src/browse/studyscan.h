@@ -38,11 +38,11 @@ struct TopLocus {
     Locus locus;
 };
 
-// One trait's summary; `scores` receives the trait's scores (NaN left out), in no
-// particular order. `withLambda` false leaves lambda for a caller that has it from the scores
-// otherwise (qqPlotData gives the same).
+// One trait's summary; `values` receives the trait's stored values that have a score (scoreOf
+// not NaN), in no particular order. `withLambda` false leaves lambda for a caller that has it
+// from the values otherwise (qqPlotOfValues gives the same).
 TraitSummary summarizeTrait(const DatasetTables &tables, const TraitRows &trait, PValueColumn column,
-                            std::vector<double> &scores, bool withLambda = true);
+                            std::vector<float> &values, bool withLambda = true);
 // Appends the trait's independent loci (see topLoci) to `loci`.
 void traitLoci(const DatasetTables &tables, const TraitRows &trait, PValueColumn column, double threshold,
                qint64 windowBp, std::vector<TopLocus> &loci);

@@ -8,12 +8,14 @@
 #include <QDataStream>
 #include <QFile>
 #include <QIODevice>
+#include <QtEndian>
 
 #include <zlib.h>
 
 #include <sys/stat.h>
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -66,8 +68,36 @@ quint32 checksum(QByteArrayView bytes)
 } // namespace
 
 struct StudySummaries::Io {
+    // A trait's QQ points as (expected, observed) pairs of big-endian doubles, a block at once:
+    // a value at a time through the stream took longer than computing them.
+    static void writePoints(QDataStream &out, const QqPoints &q, QByteArray &block)
+    {
+        block.resize(qsizetype(q.expected.size()) * 16);
+        char *p = block.data();
+        for (size_t k = 0; k < q.expected.size(); ++k, p += 16) {
+            qToBigEndian(std::bit_cast<quint64>(q.expected[k]), p);
+            qToBigEndian(std::bit_cast<quint64>(q.observed[k]), p + 8);
+        }
+        out.writeRawData(block.constData(), int(block.size()));
+    }
+    static bool readPoints(QDataStream &in, QqPoints &q, quint32 points)
+    {
+        QByteArray block(qsizetype(points) * 16, Qt::Uninitialized);
+        if (in.readRawData(block.data(), int(block.size())) != block.size())
+            return false;
+        q.expected.resize(points);
+        q.observed.resize(points);
+        const char *p = block.constData();
+        for (quint32 k = 0; k < points; ++k, p += 16) {
+            q.expected[k] = std::bit_cast<double>(qFromBigEndian<quint64>(p));
+            q.observed[k] = std::bit_cast<double>(qFromBigEndian<quint64>(p + 8));
+        }
+        return true;
+    }
+
     static QByteArray encode(const StudySummaries &s, const Stamp &stamp)
     {
+        QByteArray points;
         QByteArray bytes;
         QDataStream out(&bytes, QIODevice::WriteOnly);
         out.setVersion(QDataStream::Qt_6_0);
@@ -82,8 +112,7 @@ struct StudySummaries::Io {
             out << qint32(t.traitIndex) << t.rows << t.pValues << t.bestScore << qint32(t.bestSnp)
                 << t.lambda;
             out << q.count << q.maxExpected << q.maxObserved << quint32(q.expected.size());
-            for (size_t k = 0; k < q.expected.size(); ++k)
-                out << q.expected[k] << q.observed[k];
+            writePoints(out, q, points);
         }
         out << quint32(s.m_loci.size());
         for (const TopLocus &l : s.m_loci) {
@@ -145,10 +174,8 @@ struct StudySummaries::Io {
                 return false;
             t.traitIndex = traitIndex;
             t.bestSnp = bestSnp;
-            q.expected.resize(points);
-            q.observed.resize(points);
-            for (quint32 k = 0; k < points; ++k)
-                in >> q.expected[k] >> q.observed[k];
+            if (!readPoints(in, q, points))
+                return false;
         }
         quint32 loci = 0;
         in >> loci;
@@ -203,13 +230,13 @@ struct StudySummaries::Io {
     static Status computeRange(const Dataset &dataset, StudySummaries &s, int first, int last)
     {
         const DatasetTables &tables = dataset.tables();
-        std::vector<double> scores;
+        std::vector<float> values;
         return scanTraits(dataset, first, last, [&](const TraitRows &trait) {
-            TraitSummary summary = summarizeTrait(tables, trait, s.m_column, scores, false);
+            TraitSummary summary = summarizeTrait(tables, trait, s.m_column, values, false);
             traitLoci(tables, trait, s.m_column, DefaultThreshold, DefaultWindowBp, s.m_loci);
             // The band follows from the count alone; it is drawn from it when the plot is shown.
-            QqPlotData qq = qqPlotData(std::move(scores), 0.005, false);
-            scores = {};
+            QqPlotData qq = qqPlotOfValues(std::move(values), s.m_column.negLog10, 0.005, false);
+            values = {};
             summary.lambda = qq.lambda;
             s.m_traits.push_back(summary);
             s.m_qq.push_back(

@@ -3,6 +3,8 @@
 #include <QTest>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 
 using namespace Qt::StringLiterals;
 using namespace quillmap;
@@ -262,6 +264,28 @@ void SignificanceTest::qqPlot()
     const QqPlotData mixed = qqPlotData({0.5, -0.0, qInf(), 3.0, 0.5, 0.0, 12.25}, 0.0);
     QCOMPARE(mixed.observed, (std::vector<double>{12.25, 12.25, 3.0, 0.5, 0.5, 0.0, 0.0}));
     QCOMPARE(mixed.maxObserved, 12.25);
+    // Stored values give what their scores give, for p and for -log10 p columns alike: ties,
+    // 0 and -0, 1, and thousands of random ones, bit for bit.
+    std::mt19937 rng(3);
+    for (const bool negLog10 : {false, true}) {
+        std::vector<float> values = negLog10
+            ? std::vector<float>{0.0f, -0.0f, 3.5f, 3.5f, 300.0f}
+            : std::vector<float>{1.0f, 0.0f, -0.0f, 0.5f, 0.5f, 1e-30f, 1e-45f};
+        for (int i = 0; i < 20000; ++i)
+            values.push_back(negLog10 ? std::uniform_real_distribution<float>(0.0f, 40.0f)(rng)
+                                      : std::uniform_real_distribution<float>(0.0f, 1.0f)(rng));
+        std::vector<double> valueScores;
+        for (const float v : values)
+            valueScores.push_back(scoreOf(v, negLog10));
+        const QqPlotData byScore = qqPlotData(valueScores, 0.005);
+        const QqPlotData byValue = qqPlotOfValues(values, negLog10, 0.005);
+        QCOMPARE(byValue.count, byScore.count);
+        QCOMPARE(std::memcmp(&byValue.lambda, &byScore.lambda, sizeof(double)), 0);
+        QCOMPARE(byValue.expected, byScore.expected);
+        QCOMPARE(byValue.observed.size(), byScore.observed.size());
+        QCOMPARE(std::memcmp(byValue.observed.data(), byScore.observed.data(), byScore.observed.size() * 8),
+                 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(SignificanceTest)
