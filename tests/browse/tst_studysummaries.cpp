@@ -1,9 +1,12 @@
 #include "browse/studysummaries.h"
 #include "dataset/dataset.h"
+#include "dataset/datasetfiles.h"
+#include "dataset/snpinfoindex.h"
 #include "import/importer.h"
 #include "support/regiondataset.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -74,6 +77,8 @@ void compareWithLive(const Dataset &dataset, const StudySummaries &cached)
 
 } // namespace
 
+bool g_indexReadyAtFinish = false;
+
 class StudySummariesTest : public QObject
 {
     Q_OBJECT
@@ -93,11 +98,20 @@ private:
 void StudySummariesTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    setImportFinishedHook(&StudySummaries::prepare); // as the programs do
+    // As the programs do, after a look at the SNP index the import should have left.
+    setImportFinishedHook([](const QString &folder) {
+        const QString snpInfo = QFileInfo(folder + u"/../snps.txt"_s).absoluteFilePath();
+        const SnpInfoIndex::Opened index = SnpInfoIndex::open(
+            folder, snpInfo, folder + u"/"_s + QLatin1StringView(files::SnpList));
+        g_indexReadyAtFinish = index.index && !index.built;
+        StudySummaries::prepare(folder);
+    });
     const QString built = buildDataset(m_dir.path(), study(), m_dataset);
     setImportFinishedHook(nullptr);
     QVERIFY2(built.isEmpty(), qPrintable(built));
     m_folder = datasetFolder(m_dir.path());
+    // The import built the SNP index beside its tables: whole and current when it finished.
+    QVERIFY(g_indexReadyAtFinish);
     // The import wrote them: the first listing reads them.
     const auto written = StudySummaries::open(*m_dataset);
     QVERIFY(written.ok());
