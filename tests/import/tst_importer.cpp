@@ -1100,6 +1100,8 @@ void tst_Importer::spilledRunsEqualInMemory_data()
         << basic << qint64(0) << qint64(0) << qint64(0) << -1 << qint64(1);
     QTest::newRow("example study held, windows of 4 KiB")
         << examples << qint64(0) << qint64(0) << qint64(0) << -1 << qint64(4096);
+    QTest::newRow("example study held, more windows than a byte counts")
+        << examples << qint64(0) << qint64(0) << qint64(0) << -1 << qint64(1000);
 }
 
 void tst_Importer::spilledRunsEqualInMemory()
