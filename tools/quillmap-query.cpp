@@ -268,8 +268,8 @@ int topLociCommand(const Dataset &dataset, const Options &options)
         return datasetError(result.outcome.message());
     TsvWriter out;
     out.row(topLociHeader());
-    for (const TopLocus &t : result.loci) {
-        if (!out.row(topLocusFields(tables, t)))
+    for (const QStringList &fields : topLocusFields(tables, result.loci)) {
+        if (!out.row(fields))
             return outputError();
     }
     return out.finish() ? 0 : outputError();

@@ -157,6 +157,31 @@ QStringList topLocusFields(const DatasetTables &tables, const TopLocus &locus)
             QString::number(locus.locus.count)};
 }
 
+std::vector<QStringList> topLocusFields(const DatasetTables &tables, const std::vector<TopLocus> &loci)
+{
+    // Thousands of leads: their SNP lines are read together in file order, not two reads each.
+    std::vector<qint32> snps(loci.size()), lines(loci.size());
+    for (size_t k = 0; k < loci.size(); ++k) {
+        snps[k] = loci[k].locus.lead.snpIndex;
+        lines[k] = tables.snpLineOfIndex(snps[k]);
+    }
+    const std::vector<QString> names = tables.snpNamesOf(snps);
+    std::vector<QString> chromosomes(loci.size());
+    tables.readSnpLines(lines, [&](size_t k, QByteArrayView text) {
+        if (lines[k] >= 0)
+            chromosomes[k] = QString::fromUtf8(text).split(QLatin1Char('\t')).value(1);
+    });
+    std::vector<QStringList> fields;
+    fields.reserve(loci.size());
+    for (size_t k = 0; k < loci.size(); ++k) {
+        const ClumpCandidate &lead = loci[k].locus.lead;
+        fields.push_back({tables.traitNames.value(loci[k].traitIndex), names[k], chromosomes[k],
+                          QString::number(lead.positionBp), formatPValue(lead.score),
+                          QString::number(loci[k].locus.count)});
+    }
+    return fields;
+}
+
 QByteArray tsvText(const QStringList &header, const std::vector<QStringList> &rows)
 {
     QByteArray text;

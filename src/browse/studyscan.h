@@ -68,6 +68,8 @@ QStringList traitSummaryHeader(); // trait, rows, lambda_gc
 QStringList traitSummaryFields(const DatasetTables &tables, const TraitSummary &summary);
 QStringList topLociHeader(); // trait, snp, chr, pos, p, n
 QStringList topLocusFields(const DatasetTables &tables, const TopLocus &locus);
+// The same of every locus, in order.
+std::vector<QStringList> topLocusFields(const DatasetTables &tables, const std::vector<TopLocus> &loci);
 // Header and rows as TSV text, each line ended by "\n".
 QByteArray tsvText(const QStringList &header, const std::vector<QStringList> &rows);
 

@@ -78,8 +78,10 @@ void TopLociTab::makeListing()
     m_loci = std::move(result.loci);
     std::vector<QList<QStandardItem *>> rows;
     rows.reserve(m_loci.size());
-    for (const TopLocus &locus : m_loci) {
-        const QStringList f = topLocusFields(tables, locus);
+    const std::vector<QStringList> fields = topLocusFields(tables, m_loci);
+    for (size_t k = 0; k < m_loci.size(); ++k) {
+        const TopLocus &locus = m_loci[k];
+        const QStringList &f = fields[k];
         const ClumpCandidate &lead = locus.locus.lead;
         const double place = lead.chromosome * 1e13 + double(lead.positionBp);
         rows.push_back({cell(f[0], f[0]), cell(f[1], f[1]), cell(f[2], place), cell(f[3], place),

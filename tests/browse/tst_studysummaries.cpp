@@ -71,8 +71,13 @@ void compareWithLive(const Dataset &dataset, const StudySummaries &cached)
     const TopLociResult loci = topLoci(dataset, column, StudySummaries::DefaultThreshold,
                                        StudySummaries::DefaultWindowBp);
     QCOMPARE(cached.topLoci().size(), loci.loci.size());
-    for (size_t i = 0; i < loci.loci.size(); ++i)
+    // The listing's rows, all read at once, are those of each locus read alone.
+    const std::vector<QStringList> listed = topLocusFields(tables, cached.topLoci());
+    QCOMPARE(listed.size(), loci.loci.size());
+    for (size_t i = 0; i < loci.loci.size(); ++i) {
         QCOMPARE(topLocusFields(tables, cached.topLoci()[i]), topLocusFields(tables, loci.loci[i]));
+        QCOMPARE(listed[i], topLocusFields(tables, loci.loci[i]));
+    }
 }
 
 } // namespace
