@@ -3,7 +3,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -304,6 +303,40 @@ double betaQuantile(double probability, double a, double b)
 
 namespace {
 
+// Sorts unsigned keys ascending, a digit at a time: byte digits for a trait of thousands of
+// scores, whose count tables would otherwise cost more than the sort. Every digit's counts come
+// from one read of the keys.
+template <typename Key>
+void radixSort(std::vector<Key> &keys)
+{
+    const size_t n = keys.size();
+    const int digitBits = n < (size_t(1) << 16) ? 8 : 16;
+    const int digits = int(sizeof(Key)) * 8 / digitBits;
+    const size_t radix = size_t(1) << digitBits;
+    const Key digit = Key(radix - 1);
+    std::vector<size_t> counts(radix * size_t(digits));
+    for (const Key k : keys) {
+        for (int d = 0; d < digits; ++d)
+            ++counts[size_t(d) * radix + size_t((k >> (d * digitBits)) & digit)];
+    }
+    std::vector<Key> other(n);
+    for (int d = 0; d < digits; ++d) {
+        const int shift = d * digitBits;
+        size_t *count = counts.data() + size_t(d) * radix;
+        if (count[size_t((keys[0] >> shift) & digit)] == n)
+            continue; // every key has this digit
+        size_t total = 0;
+        for (size_t c = 0; c < radix; ++c) {
+            const size_t here = count[c];
+            count[c] = total;
+            total += here;
+        }
+        for (const Key k : keys)
+            other[count[size_t((k >> shift) & digit)]++] = k;
+        keys.swap(other);
+    }
+}
+
 // Sorts scores (none NaN) from the largest down. Scores are -log10 p, never below zero: such
 // doubles order as their bit patterns, and a radix sort on the bits takes a fraction of the
 // time of comparisons on a million of them. Anything else falls back to std::sort.
@@ -323,33 +356,7 @@ void sortScoresDescending(std::vector<double> &scores)
         std::memcpy(&bits, &s, sizeof bits);
         keys[i] = ~bits; // ascending keys: descending scores
     }
-    std::vector<quint64> other(n);
-    // Byte digits for a trait of thousands of scores, whose count tables would otherwise cost
-    // more than the sort. Every digit's counts come from one read of the keys.
-    const int digitBits = n < (size_t(1) << 16) ? 8 : 16;
-    const int digits = 64 / digitBits;
-    const size_t radix = size_t(1) << digitBits;
-    const quint64 digit = radix - 1;
-    std::vector<size_t> counts(radix * size_t(digits));
-    for (const quint64 k : keys) {
-        for (int d = 0; d < digits; ++d)
-            ++counts[size_t(d) * radix + size_t((k >> (d * digitBits)) & digit)];
-    }
-    for (int d = 0; d < digits; ++d) {
-        const int shift = d * digitBits;
-        size_t *count = counts.data() + size_t(d) * radix;
-        if (count[size_t((keys[0] >> shift) & digit)] == n)
-            continue; // every key has this digit
-        size_t total = 0;
-        for (size_t c = 0; c < radix; ++c) {
-            const size_t here = count[c];
-            count[c] = total;
-            total += here;
-        }
-        for (const quint64 k : keys)
-            other[count[size_t((k >> shift) & digit)]++] = k;
-        keys.swap(other);
-    }
+    radixSort(keys);
     for (size_t i = 0; i < n; ++i) {
         const quint64 bits = ~keys[i];
         std::memcpy(&scores[i], &bits, sizeof bits);
@@ -364,31 +371,12 @@ void sortValuesForScores(std::vector<float> &values, bool negLog10)
     const size_t n = values.size();
     if (n == 0)
         return;
-    std::vector<quint32> keys(n), other(n);
+    std::vector<quint32> keys(n);
     for (size_t i = 0; i < n; ++i) {
         const quint32 bits = std::bit_cast<quint32>(values[i]) & 0x7fffffffu;
         keys[i] = negLog10 ? ~bits : bits;
     }
-    constexpr size_t Radix = 256;
-    std::array<std::array<quint32, Radix>, 4> counts{};
-    for (const quint32 k : keys) {
-        for (int d = 0; d < 4; ++d)
-            ++counts[size_t(d)][(k >> (8 * d)) & 0xff];
-    }
-    for (int d = 0; d < 4; ++d) {
-        std::array<quint32, Radix> &count = counts[size_t(d)];
-        if (count[(keys[0] >> (8 * d)) & 0xff] == n)
-            continue; // every key has this digit
-        quint32 total = 0;
-        for (quint32 &c : count) {
-            const quint32 here = c;
-            c = total;
-            total += here;
-        }
-        for (const quint32 k : keys)
-            other[count[(k >> (8 * d)) & 0xff]++] = k;
-        keys.swap(other);
-    }
+    radixSort(keys);
     for (size_t i = 0; i < n; ++i)
         values[i] = std::bit_cast<float>(negLog10 ? ~keys[i] : keys[i]);
 }

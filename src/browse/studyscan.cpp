@@ -147,14 +147,7 @@ QStringList topLociHeader()
 
 QStringList topLocusFields(const DatasetTables &tables, const TopLocus &locus)
 {
-    const ClumpCandidate &lead = locus.locus.lead;
-    const int line = tables.snpLineOfIndex(lead.snpIndex);
-    return {tables.traitNames.value(locus.traitIndex),
-            tables.snpNames.value(lead.snpIndex),
-            line < 0 ? QString() : tables.snpFields(line).value(0),
-            QString::number(lead.positionBp),
-            formatPValue(lead.score),
-            QString::number(locus.locus.count)};
+    return topLocusFields(tables, std::vector<TopLocus>{locus}).front();
 }
 
 std::vector<QStringList> topLocusFields(const DatasetTables &tables, const std::vector<TopLocus> &loci)

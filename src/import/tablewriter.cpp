@@ -160,52 +160,38 @@ std::optional<ImportError> HeldTableWriter::writeTable(bool byTrait, std::atomic
         return ImportError::cannotWrite(table.path());
     if (!lines.open())
         return ImportError::cannotWrite(lines.path());
-    const qint64 window = std::clamp<qint64>(windowBytes / recordBytes, 1, std::max<qint64>(rows, 1));
+    // At most 255 windows, so that a byte a row names its window: a table held in memory of
+    // more than 255 windows (8 GB at 32 MB) is written in 255ths of it instead.
+    constexpr qint64 MostWindows = 255;
+    const qint64 window = std::clamp<qint64>(
+        std::max(windowBytes / recordBytes, (rows + MostWindows - 1) / MostWindows), 1,
+        std::max<qint64>(rows, 1));
     std::vector<char> buffer(size_t(window * recordBytes));
     std::vector<qint64> next(keys);
-    const auto place = [&](qint64 r, qint64 at, qint64 first) {
-        const float *stats = m_rows.stats(r);
-        encodeRecord(buffer.data() + (at - first) * recordBytes, {m_rows.trait(r), m_rows.snp(r), stats[0]},
-                     stats + 1, extra);
-    };
     // Each row's window, a byte a row, found in one pass: every window's pass then finds its
     // rows eight at a time, instead of placing every row of the table again to find them.
-    const qint64 windows = (rows + window - 1) / window;
-    std::vector<quint8> rowWindow;
-    if (windows > 1 && windows < 256) {
-        rowWindow.resize(size_t(rows) + 8, 0xff); // whole words at the end
-        std::copy(start.begin(), start.end() - 1, next.begin());
-        for (qint64 r = 0; r < rows; ++r)
-            rowWindow[size_t(r)] = quint8(next[key(r)]++ / window);
-    }
+    std::vector<quint8> rowWindow(size_t(rows) + 8, 0xff); // whole words at the end; 0xff is no window
+    std::copy(start.begin(), start.end() - 1, next.begin());
+    for (qint64 r = 0; r < rows; ++r)
+        rowWindow[size_t(r)] = quint8(next[key(r)]++ / window);
     for (qint64 first = 0, w = 0; first < rows; first += window, ++w) {
         const qint64 last = std::min(rows, first + window);
-        if (!rowWindow.empty()) {
-            // A key's rows of this window take its places from the window's start on, in order.
-            for (size_t k = 0; k < keys; ++k)
-                next[k] = std::max(start[k], first);
-            constexpr quint64 Ones = 0x0101010101010101ULL, Low7 = 0x7f7f7f7f7f7f7f7fULL;
-            const quint64 pattern = Ones * quint64(w);
-            for (qint64 r = 0; r < rows; r += 8) {
-                quint64 bytes;
-                std::memcpy(&bytes, rowWindow.data() + r, sizeof bytes);
-                const quint64 x = bytes ^ pattern; // a zero byte where the row is this window's
-                quint64 zero = ~(((x & Low7) + Low7) | x | Low7);
-                while (zero) {
-                    const qint64 row = r + std::countr_zero(zero) / 8;
-                    zero &= zero - 1;
-                    place(row, next[key(row)]++, first);
-                }
-            }
-        } else {
-            std::copy(start.begin(), start.end() - 1, next.begin());
-            for (qint64 r = 0; r < rows; ++r) {
-                const size_t k = key(r);
-                if (start[k + 1] <= first || start[k] >= last)
-                    continue;
-                const qint64 at = next[k]++;
-                if (at >= first && at < last)
-                    place(r, at, first);
+        // A key's rows of this window take its places from the window's start on, in order.
+        for (size_t k = 0; k < keys; ++k)
+            next[k] = std::max(start[k], first);
+        constexpr quint64 Ones = 0x0101010101010101ULL, Low7 = 0x7f7f7f7f7f7f7f7fULL;
+        const quint64 pattern = Ones * quint64(w);
+        for (qint64 r = 0; r < rows; r += 8) {
+            quint64 bytes;
+            std::memcpy(&bytes, rowWindow.data() + r, sizeof bytes);
+            const quint64 x = bytes ^ pattern; // a zero byte where the row is this window's
+            quint64 zero = ~(((x & Low7) + Low7) | x | Low7);
+            while (zero) {
+                const qint64 row = r + std::countr_zero(zero) / 8;
+                zero &= zero - 1;
+                const float *stats = m_rows.stats(row);
+                encodeRecord(buffer.data() + (next[key(row)]++ - first) * recordBytes,
+                             {m_rows.trait(row), m_rows.snp(row), stats[0]}, stats + 1, extra);
             }
         }
         if (!table.write(QByteArrayView(buffer.data(), qsizetype((last - first) * recordBytes))))
